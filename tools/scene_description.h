@@ -1,0 +1,77 @@
+// A scene as plain data: what the JSON reader and the Assimp importer produce, and what
+// the scene builder turns into a stand-in host scene. It knows nothing of the host, so
+// both importers can be tested without one.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace wux {
+
+// The host's matrix layout: rows 0, 1, 2 are the X, Y, Z axes, row 3 the translation;
+// a point p becomes p.x*row0 + p.y*row1 + p.z*row2 + row3.
+struct SceneMatrix {
+    float rows[4][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 0, 0}};
+};
+
+struct SceneMap {
+    enum class Kind { None, Bitmap, Other };
+    int slot = 0;            // 0..11, the standard material's map slot
+    bool enabled = true;
+    Kind kind = Kind::None;  // None: the slot holds no texture map
+    std::string path;        // Bitmap: the path handed to the host, backslash-separated
+    std::string otherType;   // Other: the kind of map, e.g. "checker"
+    float amount = 1.0f;
+};
+
+struct SceneMaterial {
+    std::string name;
+    std::string className = "standard";  // anything else is not a standard material
+    // Defaults of a new standard material in the host.
+    std::array<float, 3> ambient{0.588f, 0.588f, 0.588f};
+    std::array<float, 3> diffuse{0.588f, 0.588f, 0.588f};
+    std::array<float, 3> specular{0.9f, 0.9f, 0.9f};
+    std::array<float, 3> filter{0.5f, 0.5f, 0.5f};
+    float opacity = 1.0f;
+    std::vector<SceneMap> maps;
+
+    bool IsStandard() const { return className == "standard"; }
+};
+
+struct SceneMesh {
+    std::vector<std::array<float, 3>> verts;
+    std::vector<std::array<uint32_t, 3>> faces;
+    std::vector<std::array<float, 3>> tverts;          // u, v, w (w unused by the exporter)
+    std::vector<std::array<uint32_t, 3>> tvfaces;      // one per face when tverts is not empty
+    std::vector<std::array<float, 3>> normals;         // empty, or one per vertex
+};
+
+struct SceneObject {
+    enum class Type { None, Mesh, Sphere, Helper, Camera, Light, Shape };
+    Type type = Type::None;
+    SceneMesh mesh;       // Mesh
+    float radius = 0.0f;  // Sphere
+    int segments = 32;    // Sphere
+    float size = 20.0f;   // Helper
+};
+
+struct SceneNode {
+    std::string name;
+    SceneMatrix local;    // relative to the parent
+    SceneMatrix offset;   // object offset: object transform = offset x world
+    bool hidden = false;
+    int material = -1;    // index into SceneDescription::materials, -1 for none
+    SceneObject object;
+    std::vector<SceneNode> children;
+    std::string origin;   // where the node came from, for messages: a JSON path or a source node name
+};
+
+struct SceneDescription {
+    int time = 0;  // the host's current time in ticks
+    std::vector<SceneMaterial> materials;
+    std::vector<SceneNode> nodes;  // the nodes below the root, in scene order
+};
+
+}  // namespace wux
