@@ -1,0 +1,11 @@
+#include "model/bound_chunk.h"
+
+BoundSphere::BoundSphere(float cx, float cy, float cz, float r) : x(cx), y(cy), z(cz), radius(r) {}
+
+BoundChunk::BoundChunk()
+    : ChunkHeader("GBND"), mainSphere(new BoundSphere(0.0f, 0.0f, 0.0f, 0.0f)), spheres(new RecordList()) {}
+
+BoundChunk::~BoundChunk() {
+    mainSphere.reset();
+    spheres.reset();
+}

@@ -1,0 +1,4 @@
+#include "model/export_state.h"
+
+ExportModel* currentModel = nullptr;
+Interface* hostInterface = nullptr;

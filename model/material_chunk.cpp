@@ -1,0 +1,3 @@
+#include "model/material_chunk.h"
+
+MaterialChunk::MaterialChunk(const char* materialName) : ChunkHeader("GMAT"), name(materialName) {}

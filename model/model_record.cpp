@@ -1,0 +1,3 @@
+#include "model/model_record.h"
+
+ModelRecord::~ModelRecord() = default;
