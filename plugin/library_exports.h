@@ -1,0 +1,16 @@
+#pragma once
+
+#include "host/max_sdk.h"
+
+// The four functions the host looks up after loading the library (by name, or by
+// the ordinals 1 to 4 in this order on Windows).
+extern "C" {
+const TCHAR* LibDescription();
+int LibNumberClasses();
+ClassDesc* LibClassDesc(int i);
+ULONG LibVersion();
+}
+
+// LibVersion's word: SDK release 8000, interface 17, revision 0.
+constexpr ULONG kLibraryVersion = (8000UL << 16) + (17UL << 8) + 0UL;
+static_assert(kLibraryVersion == 0x1F401100UL, "host SDK version word");

@@ -1,0 +1,29 @@
+// On Linux no loader calls DllMain. The shared library calls it itself when it is
+// loaded, once, with DLL_PROCESS_ATTACH and the library's load address as its
+// module handle (what a Windows module handle is too). There are no thread
+// notifications, so this first call is the only one.
+#include <dlfcn.h>
+
+#include "plugin/dll_main.h"
+
+// The Win32 value of the process-attach notification.
+#ifndef DLL_PROCESS_ATTACH
+#define DLL_PROCESS_ATTACH 1
+#endif
+
+namespace {
+
+// Any object of this library tells dladdr which library to look up.
+const char loadAnchor = 0;
+
+__attribute__((constructor)) void NotifyProcessAttach()
+{
+    Dl_info info{};
+    void* base = nullptr;
+    if (dladdr(&loadAnchor, &info) != 0) {
+        base = info.dli_fbase;
+    }
+    DllMain(reinterpret_cast<HINSTANCE>(base), DLL_PROCESS_ATTACH, nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,127 @@
+#include "plugin/model_exporter.h"
+
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "collect/file_name_part.h"
+#include "model/export_model.h"
+#include "model/export_state.h"
+#include "plugin/failure_message.h"
+#include "plugin/library_objects.h"
+#include "plugin/show_message.h"
+
+namespace {
+
+// The part of path after its last backslash, without allocating: the fallback
+// when FileNamePart itself runs out of memory.
+const char* FileNamePartInPlace(const char* path)
+{
+    const char* slash = std::strrchr(path, '\\');
+    return slash != nullptr ? slash + 1 : path;
+}
+
+void ReportCannotCreate(const TCHAR* name)
+{
+    const char* path = name != nullptr ? name : "";
+    char message[kMessageBufferSize];
+    try {
+        const std::string fileName = FileNamePart(path);
+        FormatCannotCreateMessage(message, sizeof(message), fileName.c_str());
+    } catch (...) {
+        FormatCannotCreateMessage(message, sizeof(message), FileNamePartInPlace(path));
+    }
+    ShowMessage(message, kCannotCreateCaption, MB_OK);
+}
+
+}  // namespace
+
+int ModelExporter::ExtCount()
+{
+    return 1;
+}
+
+const TCHAR* ModelExporter::Ext(int n)
+{
+    return n == 0 ? "WUX" : "";
+}
+
+const TCHAR* ModelExporter::LongDesc()
+{
+    return "My export first plugin";
+}
+
+const TCHAR* ModelExporter::ShortDesc()
+{
+    return "My exporter";
+}
+
+const TCHAR* ModelExporter::AuthorName()
+{
+    return "Tolvar";
+}
+
+const TCHAR* ModelExporter::CopyrightMessage()
+{
+    return "Copyright Tolvar";
+}
+
+const TCHAR* ModelExporter::OtherMessage1()
+{
+    return "";
+}
+
+const TCHAR* ModelExporter::OtherMessage2()
+{
+    return "";
+}
+
+unsigned int ModelExporter::Version()
+{
+    return 100;
+}
+
+void ModelExporter::ShowAbout(HWND hWnd)
+{
+    MessageBoxA(hWnd, "First exporter plugin", "About", MB_OK);
+}
+
+// suppressPrompts and options are not consulted: the export has no prompts, and the
+// failure message is shown even when the host asks for silence.
+int ModelExporter::DoExport(const TCHAR* name, ExpInterface* ei, Interface* i,
+                            BOOL /*suppressPrompts*/, DWORD /*options*/)
+{
+    // Nothing may unwind into the host: running out of memory (or anything else
+    // thrown while collecting or writing) ends the export like a file that cannot
+    // be created. The writer leaves no partial file behind in either case.
+    int saveResult = 1;
+    currentModel = nullptr;
+    try {
+        currentModel = new ExportModel();
+        hostInterface = i;
+        if (ei != nullptr && ei->theScene != nullptr) {
+            ei->theScene->EnumTree(&nodeCollector);
+        }
+        saveResult = currentModel->Save(name);
+    } catch (...) {
+        saveResult = 1;
+    }
+
+    if (saveResult != 0) {
+        try {
+            ReportCannotCreate(name);
+        } catch (...) {
+            // The message could not be shown; the export still ends normally.
+        }
+    }
+
+    delete currentModel;
+    currentModel = nullptr;
+    hostInterface = nullptr;
+    return 1;
+}
+
+BOOL ModelExporter::SupportsOptions(int /*ext*/, DWORD /*options*/)
+{
+    return FALSE;
+}
