@@ -3,79 +3,86 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <vector>
+#include <memory>
 
-// A growable byte buffer with explicit little-endian stores: values are shifted
-// out byte by byte, so the bytes never depend on the build machine's byte order.
+#include "writer/byte_sink.h"
+
+// Output buffer with explicit little-endian stores: every value is shifted out
+// byte by byte, so the bytes never depend on the build machine's byte order.
+//
+// With a sink, the buffer holds at most one block and hands each full block to
+// the sink, so a large file is never held in memory. Without a sink it grows
+// and keeps everything (for files built in memory).
+//
+// After the sink has failed once, further output is dropped: failed() tells.
 class ByteBuffer {
 public:
-    static_assert(sizeof(float) == 4, "f32 fields need a 4-byte float");
+    static constexpr size_t kDefaultBlockSize = size_t{1} << 20;
 
-    explicit ByteBuffer(size_t reserveBytes = 0) { bytes_.reserve(reserveBytes); }
+    ByteBuffer();
+    explicit ByteBuffer(ByteSink& sink, size_t blockSize = kDefaultBlockSize);
+    ByteBuffer(const ByteBuffer&) = delete;
+    ByteBuffer& operator=(const ByteBuffer&) = delete;
 
-    void putU8(uint8_t value) { bytes_.push_back(value); }
-
-    void putU16(uint16_t value) {
-        uint8_t* p = grow(2);
-        storeU16(p, value);
+    // Makes room for size more contiguous bytes (size <= blockSize() with a sink)
+    // and returns where they start; the caller fills every one of them.
+    uint8_t* room(size_t size) {
+        if (size > capacity_ - used_) makeRoom(size);
+        uint8_t* p = storage_.get() + used_;
+        used_ += size;
+        return p;
     }
 
-    void putU32(uint32_t value) {
-        uint8_t* p = grow(4);
-        storeU32(p, value);
-    }
-
+    void putU8(uint8_t value) { *room(1) = value; }
+    void putU16(uint16_t value) { storeU16(room(2), value); }
+    void putU32(uint32_t value) { storeU32(room(4), value); }
     void putI32(int32_t value) { putU32(static_cast<uint32_t>(value)); }
-
     void putF32(float value) { putU32(floatBits(value)); }
+    void putTag(const char* tag) { std::memcpy(room(4), tag, 4); }  // four characters, no terminator
+    void putBytes(const void* data, size_t size);
+    void putZeros(size_t size);
 
-    void putBytes(const void* data, size_t size) {
-        if (size == 0) return;
-        uint8_t* p = grow(size);
-        std::memcpy(p, data, size);
-    }
+    // Hands everything buffered to the sink; false once the sink has failed.
+    bool flush();
+    bool failed() const { return failed_; }
 
-    void putZeros(size_t size) {
-        if (size == 0) return;
-        uint8_t* p = grow(size);
-        std::memset(p, 0, size);
-    }
+    // Bytes put since construction, flushed or not.
+    uint64_t totalBytes() const { return flushed_ + used_; }
+    // The most a single room() call may ask for.
+    size_t blockSize() const { return blockSize_; }
 
-    // Four tag characters, no terminator.
-    void putTag(const char* tag) { putBytes(tag, 4); }
-
-    // Makes room for size more bytes and returns where they start; the caller
-    // fills them with the store functions below. Used by tight array loops.
-    uint8_t* grow(size_t size) {
-        size_t old = bytes_.size();
-        bytes_.resize(old + size);
-        return bytes_.data() + old;
-    }
+    // The buffered bytes (everything, when there is no sink).
+    const uint8_t* data() const { return storage_.get(); }
+    size_t size() const { return used_; }
 
     static void storeU16(uint8_t* p, uint16_t value) {
         p[0] = static_cast<uint8_t>(value);
         p[1] = static_cast<uint8_t>(value >> 8);
     }
-
     static void storeU32(uint8_t* p, uint32_t value) {
         p[0] = static_cast<uint8_t>(value);
         p[1] = static_cast<uint8_t>(value >> 8);
         p[2] = static_cast<uint8_t>(value >> 16);
         p[3] = static_cast<uint8_t>(value >> 24);
     }
-
     static void storeF32(uint8_t* p, float value) { storeU32(p, floatBits(value)); }
 
+    // The IEEE-754 bit pattern of value, as a number (not as memory bytes).
     static uint32_t floatBits(float value) {
+        static_assert(sizeof(float) == sizeof(uint32_t), "f32 fields need a 4-byte float");
         uint32_t bits;
-        std::memcpy(&bits, &value, sizeof bits);  // reinterpret the IEEE-754 bits, not bytes
+        std::memcpy(&bits, &value, sizeof bits);
         return bits;
     }
 
-    const uint8_t* data() const { return bytes_.data(); }
-    size_t size() const { return bytes_.size(); }
-    void clear() { bytes_.clear(); }
-
 private:
-    std::vector<uint8_t> bytes_;
+    void makeRoom(size_t size);
+
+    ByteSink* sink_ = nullptr;
+    size_t blockSize_;
+    std::unique_ptr<uint8_t[]> storage_;
+    size_t capacity_ = 0;
+    size_t used_ = 0;
+    uint64_t flushed_ = 0;
+    bool failed_ = false;
 };

@@ -12,6 +12,9 @@ struct SaveError {
         CannotCreate,  // the file (or its temporary file) could not be created
         WriteFailed,   // a write, flush or close failed (for instance a full disk)
         RenameFailed,  // the finished temporary file could not be moved over the target
+        InvalidModel,  // the model breaks its own rules (a negative count, a missing array)
+        TooLarge,      // the file would pass the format's 4 GiB limit
+        OutOfMemory,
     };
     Kind kind = Kind::None;
     std::string message;  // names the path and the operating system's error

@@ -1,0 +1,325 @@
+#include "writer/file_sink.h"
+
+#include <chrono>
+#include <cstring>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
+// The folder part of a path, with its trailing separator ("" for a bare name).
+std::string FolderOf(const std::string& path) {
+#ifdef _WIN32
+    const size_t cut = path.find_last_of("\\/:");
+#else
+    const size_t cut = path.find_last_of('/');
+#endif
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+// A name that is very unlikely to exist yet; creation is exclusive, so a clash
+// only costs another attempt.
+std::string TemporaryName(const std::string& folder, unsigned attempt) {
+    static unsigned sequence = 0;
+    const auto ticks = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+#ifdef _WIN32
+    const unsigned long long process = GetCurrentProcessId();
+#else
+    const unsigned long long process = static_cast<unsigned long long>(getpid());
+#endif
+    unsigned long long mix = ticks * 0x9E3779B97F4A7C15ULL ^ (process << 32) ^ (++sequence * 0x100000001B3ULL) ^ attempt;
+    char hex[17];
+    for (int i = 15; i >= 0; --i, mix >>= 4) hex[i] = "0123456789abcdef"[mix & 15];
+    hex[16] = '\0';
+    return folder + ".wux-" + hex + ".tmp";
+}
+
+constexpr unsigned kCreateAttempts = 64;
+
+#ifdef _WIN32
+std::string SystemMessage(unsigned long code) {
+    char text[512];
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                                  sizeof text, nullptr);
+    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' ')) --length;
+    if (length == 0) return "system error " + std::to_string(code);
+    return std::string(text, length);
+}
+#else
+std::string SystemMessage(unsigned long code) { return std::strerror(static_cast<int>(code)); }
+
+// Writing to a pipe whose reader has gone raises SIGPIPE, which would end the
+// whole process; while this guard lives the signal is held back and any
+// pending one is discarded, so the write reports EPIPE instead.
+class SigpipeGuard {
+public:
+    SigpipeGuard() {
+        sigset_t pipeOnly;
+        sigemptyset(&pipeOnly);
+        sigaddset(&pipeOnly, SIGPIPE);
+        sigset_t pending;
+        sigpending(&pending);
+        alreadyPending_ = sigismember(&pending, SIGPIPE) == 1;
+        sigprocmask(SIG_BLOCK, &pipeOnly, &previous_);
+    }
+    ~SigpipeGuard() {
+        sigset_t pending;
+        sigpending(&pending);
+        if (!alreadyPending_ && sigismember(&pending, SIGPIPE) == 1) {
+            sigset_t pipeOnly;
+            sigemptyset(&pipeOnly);
+            sigaddset(&pipeOnly, SIGPIPE);
+            const struct timespec now = {0, 0};
+            sigtimedwait(&pipeOnly, nullptr, &now);
+        }
+        sigprocmask(SIG_SETMASK, &previous_, nullptr);
+    }
+    SigpipeGuard(const SigpipeGuard&) = delete;
+    SigpipeGuard& operator=(const SigpipeGuard&) = delete;
+
+private:
+    sigset_t previous_;
+    bool alreadyPending_ = false;
+};
+#endif
+
+}  // namespace
+
+FileSink::~FileSink() { abandon(); }
+
+bool FileSink::fail(SaveError* error, SaveError::Kind kind, const std::string& what, unsigned long osError) {
+    if (error != nullptr) {
+        error->kind = kind;
+        error->message = what + ": " + SystemMessage(osError);
+    }
+    return false;
+}
+
+#ifdef _WIN32
+
+bool FileSink::open(const char* path, SaveError* error) {
+    if (path == nullptr || *path == '\0') {
+        if (error != nullptr) *error = SaveError{SaveError::Kind::InvalidPath, "no file path was given"};
+        return false;
+    }
+    target_ = path;
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        if (error != nullptr) *error = SaveError{SaveError::Kind::InvalidPath, Quoted(target_) + " is a folder"};
+        return false;
+    }
+    // An existing target must be writable now (not read-only, not locked by
+    // another program); a device such as NUL is written to directly.
+    HANDLE existing = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (existing != INVALID_HANDLE_VALUE) {
+        if (GetFileType(existing) != FILE_TYPE_DISK) {
+            handle_ = existing;
+            return true;
+        }
+        CloseHandle(existing);
+    } else {
+        const DWORD code = GetLastError();
+        if (code != ERROR_FILE_NOT_FOUND) return fail(error, SaveError::Kind::CannotCreate, "cannot write " + Quoted(target_), code);
+    }
+    const std::string folder = FolderOf(target_);
+    for (unsigned attempt = 0; attempt < kCreateAttempts; ++attempt) {
+        const std::string name = TemporaryName(folder, attempt);
+        HANDLE created = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (created != INVALID_HANDLE_VALUE) {
+            handle_ = created;
+            temporary_ = name;
+            return true;
+        }
+        const DWORD code = GetLastError();
+        if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS)
+            return fail(error, SaveError::Kind::CannotCreate, "cannot create " + Quoted(target_), code);
+    }
+    return fail(error, SaveError::Kind::CannotCreate, "cannot create " + Quoted(target_), ERROR_FILE_EXISTS);
+}
+
+bool FileSink::write(const uint8_t* data, size_t size) {
+    if (handle_ == nullptr || writeError_.kind != SaveError::Kind::None) return false;
+    while (size != 0) {
+        const DWORD piece = size > (DWORD{1} << 30) ? (DWORD{1} << 30) : static_cast<DWORD>(size);
+        DWORD written = 0;
+        if (!WriteFile(static_cast<HANDLE>(handle_), data, piece, &written, nullptr) || written == 0) {
+            const DWORD code = GetLastError();
+            return fail(&writeError_, SaveError::Kind::WriteFailed, "writing " + Quoted(target_) + " failed",
+                        code != 0 ? code : ERROR_WRITE_FAULT);
+        }
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+bool FileSink::finish(SaveError* error) {
+    if (writeError_.kind != SaveError::Kind::None) {
+        if (error != nullptr) *error = writeError_;
+        abandon();
+        return false;
+    }
+    if (handle_ == nullptr) return false;
+    HANDLE handle = static_cast<HANDLE>(handle_);
+    handle_ = nullptr;
+    const bool direct = temporary_.empty();
+    // Devices need no flush; for a disk file the flush reports late write errors.
+    if (!direct && !FlushFileBuffers(handle)) {
+        const DWORD code = GetLastError();
+        CloseHandle(handle);
+        abandon();
+        return fail(error, SaveError::Kind::WriteFailed, "writing " + Quoted(target_) + " failed", code);
+    }
+    if (!CloseHandle(handle)) {
+        const DWORD code = GetLastError();
+        abandon();
+        return fail(error, SaveError::Kind::WriteFailed, "closing " + Quoted(target_) + " failed", code);
+    }
+    if (direct) return true;
+    if (!MoveFileExA(temporary_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD code = GetLastError();
+        abandon();
+        return fail(error, SaveError::Kind::RenameFailed, "cannot replace " + Quoted(target_), code);
+    }
+    temporary_.clear();
+    return true;
+}
+
+void FileSink::abandon() {
+    if (handle_ != nullptr) {
+        CloseHandle(static_cast<HANDLE>(handle_));
+        handle_ = nullptr;
+    }
+    if (!temporary_.empty()) {
+        DeleteFileA(temporary_.c_str());
+        temporary_.clear();
+    }
+}
+
+#else  // POSIX
+
+bool FileSink::open(const char* path, SaveError* error) {
+    if (path == nullptr || *path == '\0') {
+        if (error != nullptr) *error = SaveError{SaveError::Kind::InvalidPath, "no file path was given"};
+        return false;
+    }
+    target_ = path;
+    struct stat existing;
+    bool replacing = false;
+    if (stat(path, &existing) == 0) {
+        if (S_ISDIR(existing.st_mode)) {
+            if (error != nullptr) *error = SaveError{SaveError::Kind::InvalidPath, Quoted(target_) + " is a folder"};
+            return false;
+        }
+        if (!S_ISREG(existing.st_mode)) {
+            // A device or a pipe: write to it in place. Non-blocking open so
+            // that a pipe without a reader fails instead of hanging.
+            fd_ = ::open(path, O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+            if (fd_ < 0) return fail(error, SaveError::Kind::CannotCreate, "cannot open " + Quoted(target_), errno);
+            const int flags = fcntl(fd_, F_GETFL);
+            if (flags >= 0) fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
+            return true;
+        }
+        // Overwriting in place would fail for a file we may not write; so
+        // must replacing it.
+        if (access(path, W_OK) != 0) return fail(error, SaveError::Kind::CannotCreate, "cannot write " + Quoted(target_), errno);
+        // Replace the file a symbolic link points to, not the link.
+        if (char* resolved = realpath(path, nullptr)) {
+            target_ = resolved;
+            std::free(resolved);
+        }
+        replacing = true;
+    } else if (errno != ENOENT) {
+        return fail(error, SaveError::Kind::CannotCreate, "cannot create " + Quoted(target_), errno);
+    }
+
+    const std::string folder = FolderOf(target_);
+    for (unsigned attempt = 0; attempt < kCreateAttempts && fd_ < 0; ++attempt) {
+        const std::string name = TemporaryName(folder, attempt);
+        // 0666 less the umask, as for any newly created file.
+        fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+        if (fd_ >= 0) {
+            temporary_ = name;
+        } else if (errno != EEXIST) {
+            return fail(error, SaveError::Kind::CannotCreate, "cannot create " + Quoted(path), errno);
+        }
+    }
+    if (fd_ < 0) return fail(error, SaveError::Kind::CannotCreate, "cannot create " + Quoted(path), EEXIST);
+    // A replaced file keeps its permissions, as it would when overwritten in place.
+    if (replacing) (void)fchmod(fd_, existing.st_mode & 07777);
+    return true;
+}
+
+bool FileSink::write(const uint8_t* data, size_t size) {
+    if (fd_ < 0 || writeError_.kind != SaveError::Kind::None) return false;
+    SigpipeGuard guard;
+    while (size != 0) {
+        const ssize_t written = ::write(fd_, data, size);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) {
+            return fail(&writeError_, SaveError::Kind::WriteFailed, "writing " + Quoted(target_) + " failed",
+                        written < 0 ? errno : ENOSPC);
+        }
+        data += written;
+        size -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
+bool FileSink::finish(SaveError* error) {
+    if (writeError_.kind != SaveError::Kind::None) {
+        if (error != nullptr) *error = writeError_;
+        abandon();
+        return false;
+    }
+    if (fd_ < 0) return false;
+    const int fd = fd_;
+    fd_ = -1;
+    const bool direct = temporary_.empty();
+    // fsync reports write errors the kernel only meets when the data goes to
+    // disk (delayed allocation, network file systems), before the target is replaced.
+    if (!direct && fsync(fd) != 0) {
+        const int code = errno;
+        ::close(fd);
+        abandon();
+        return fail(error, SaveError::Kind::WriteFailed, "writing " + Quoted(target_) + " failed", code);
+    }
+    if (::close(fd) != 0 && errno != EINTR) {
+        const int code = errno;
+        abandon();
+        return fail(error, SaveError::Kind::WriteFailed, "closing " + Quoted(target_) + " failed", code);
+    }
+    if (direct) return true;
+    if (std::rename(temporary_.c_str(), target_.c_str()) != 0) {
+        const int code = errno;
+        abandon();
+        return fail(error, SaveError::Kind::RenameFailed, "cannot replace " + Quoted(target_), code);
+    }
+    temporary_.clear();
+    return true;
+}
+
+void FileSink::abandon() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (!temporary_.empty()) {
+        ::unlink(temporary_.c_str());
+        temporary_.clear();
+    }
+}
+
+#endif

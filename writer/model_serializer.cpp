@@ -1,0 +1,274 @@
+#include "writer/model_serializer.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <limits>
+#include <string>
+
+#include "model/bound_chunk.h"
+#include "model/ellipsoid_chunk.h"
+#include "model/export_model.h"
+#include "model/material_chunk.h"
+#include "model/record_list.h"
+#include "model/reference_chunk.h"
+#include "model/vertex_chunk.h"
+#include "writer/byte_buffer.h"
+#include "writer/padded_string.h"
+#include "writer/wux_format.h"
+
+namespace {
+
+// Visits the records of a list in append order. Walks the nodes rather than
+// the list's cursor, so that writing leaves the model exactly as it was.
+template <typename Record, typename Visit>
+bool ForEachRecord(const RecordList& list, Visit visit) {
+    const RecordListNode* node = list.head->next;
+    for (int32_t i = 0; i < list.count(); ++i) {
+        if (node == nullptr || node->record == nullptr) return false;
+        if (!visit(static_cast<const Record&>(*node->record))) return false;
+        node = node->next;
+    }
+    return true;
+}
+
+void Fail(SaveError* error, SaveError::Kind kind, std::string message) {
+    if (error == nullptr) return;
+    error->kind = kind;
+    error->message = std::move(message);
+}
+
+// Strings longer than this cannot have their padded length stored in a u32.
+constexpr uint64_t kMaxStringLength = std::numeric_limits<uint32_t>::max() - 8;
+
+uint64_t PaddedSize(const std::string& text) { return 4 + (4 * (uint64_t{text.size()} / 4) + 4); }
+
+uint64_t MaterialChunkSize(const MaterialChunk& material) {
+    uint64_t size = wux_file::kChunkHeadSize + PaddedSize(material.name) + wux_file::kColourBlockSize + 4;
+    for (int32_t m = 0; m < material.mapCount; ++m) size += 4 + PaddedSize(material.maps[m].fileName) + 4;
+    return size;
+}
+
+uint64_t VertexChunkSize(const VertexChunk& mesh) {
+    return wux_file::kMeshHeadSize + uint64_t{32} * static_cast<uint64_t>(mesh.vertexCount) +
+           uint64_t{18} * static_cast<uint64_t>(mesh.faceCount);
+}
+
+uint64_t BoundChunkSize(const BoundChunk& bounds) {
+    return wux_file::kBoundHeadSize + uint64_t{16} * static_cast<uint64_t>(bounds.spheres->count());
+}
+
+uint64_t ReferenceEntrySize(const ReferenceEntry& entry) { return PaddedSize(entry.name) + wux_file::kReferenceEntryTail; }
+
+// --- output ---------------------------------------------------------------
+
+void PutChunkHead(ByteBuffer& out, const char* tag, uint64_t size) {
+    out.putTag(tag);
+    out.putU32(static_cast<uint32_t>(size));
+    out.putU32(wux_file::kMagic);
+}
+
+void PutMaterial(ByteBuffer& out, const MaterialChunk& material) {
+    PutChunkHead(out, wux_file::kMaterialTag, MaterialChunkSize(material));
+    WritePaddedString(out, material.name.c_str());
+    uint8_t* p = out.room(wux_file::kColourBlockSize);
+    for (int w = 0; w < MaterialChunk::kColourWords; ++w) ByteBuffer::storeF32(p + 4 * w, material.colourBlock[w]);
+    out.putI32(material.mapCount);
+    for (int32_t m = 0; m < material.mapCount; ++m) {
+        const MaterialMap& map = material.maps[m];
+        out.putI32(map.channel);
+        WritePaddedString(out, map.fileName.c_str());
+        out.putF32(map.amount);
+    }
+}
+
+// The arrays of a mesh are the bulk of a large file: each is stored in tight
+// loops, a block at a time, straight into the buffer.
+template <typename Element, size_t kStride, typename Store>
+void PutArray(ByteBuffer& out, const Element* items, size_t count, Store store) {
+    const size_t perBlock = out.blockSize() / kStride;
+    while (count != 0) {
+        const size_t n = std::min(count, perBlock);
+        uint8_t* p = out.room(n * kStride);
+        for (size_t i = 0; i < n; ++i, p += kStride) store(p, items[i]);
+        items += n;
+        count -= n;
+    }
+}
+
+void PutMesh(ByteBuffer& out, const VertexChunk& mesh) {
+    PutChunkHead(out, wux_file::kMeshTag, VertexChunkSize(mesh));
+    out.putI32(mesh.materialIndex);
+    out.putU32(wux_file::kMeshConstantBits);
+    out.putI32(mesh.vertexCount);
+    out.putI32(mesh.faceCount);
+    const size_t vertexCount = static_cast<size_t>(mesh.vertexCount);
+    const size_t cornerCount = 3 * static_cast<size_t>(mesh.faceCount);
+    PutArray<MeshVertex, 20>(out, mesh.vertices.get(), vertexCount, [](uint8_t* p, const MeshVertex& v) {
+        ByteBuffer::storeF32(p, v.x);
+        ByteBuffer::storeF32(p + 4, v.y);
+        ByteBuffer::storeF32(p + 8, v.z);
+        ByteBuffer::storeF32(p + 12, v.u);
+        ByteBuffer::storeF32(p + 16, v.v);
+    });
+    PutArray<uint16_t, 2>(out, mesh.triangles.get(), cornerCount,
+                          [](uint8_t* p, uint16_t index) { ByteBuffer::storeU16(p, index); });
+    PutArray<MeshNormal, 12>(out, mesh.normals.get(), vertexCount, [](uint8_t* p, const MeshNormal& n) {
+        ByteBuffer::storeF32(p, n.x);
+        ByteBuffer::storeF32(p + 4, n.y);
+        ByteBuffer::storeF32(p + 8, n.z);
+    });
+    PutArray<uint32_t, 4>(out, mesh.faceBlocks.get(), cornerCount,
+                          [](uint8_t* p, uint32_t word) { ByteBuffer::storeU32(p, word); });
+}
+
+void PutSphere(ByteBuffer& out, const BoundSphere& sphere) {
+    uint8_t* p = out.room(16);
+    ByteBuffer::storeF32(p, sphere.x);
+    ByteBuffer::storeF32(p + 4, sphere.y);
+    ByteBuffer::storeF32(p + 8, sphere.z);
+    ByteBuffer::storeF32(p + 12, sphere.radius);
+}
+
+void PutBounds(ByteBuffer& out, const BoundChunk& bounds) {
+    PutChunkHead(out, wux_file::kBoundTag, BoundChunkSize(bounds));
+    PutSphere(out, *bounds.mainSphere);
+    out.putI32(bounds.spheres->count());
+    ForEachRecord<BoundSphere>(*bounds.spheres, [&](const BoundSphere& sphere) {
+        PutSphere(out, sphere);
+        return true;
+    });
+}
+
+void PutEllipsoid(ByteBuffer& out, const EllipsoidChunk& ellipsoid) {
+    PutChunkHead(out, wux_file::kEllipsoidTag, wux_file::kEllipsoidChunkSize);
+    for (float value : ellipsoid.centre) out.putF32(value);
+    for (float value : ellipsoid.semiAxes) out.putF32(value);
+}
+
+void PutReferences(ByteBuffer& out, const ReferenceChunk& references, uint64_t size) {
+    PutChunkHead(out, wux_file::kReferenceTag, size);
+    out.putI32(references.entries->count());
+    ForEachRecord<ReferenceEntry>(*references.entries, [&](const ReferenceEntry& entry) {
+        WritePaddedString(out, entry.name.c_str());
+        uint8_t* p = out.room(64 + 12 + 4);
+        for (int row = 0; row < 4; ++row)
+            for (int column = 0; column < 4; ++column, p += 4) ByteBuffer::storeF32(p, entry.transform[row][column]);
+        for (int axis = 0; axis < 3; ++axis, p += 4) ByteBuffer::storeF32(p, entry.halfExtents[axis]);
+        ByteBuffer::storeU32(p, wux_file::kReferenceEndWord);
+        return true;
+    });
+}
+
+}  // namespace
+
+bool MeasureModel(const ExportModel& model, ModelLayout* layout, SaveError* error) {
+    using Kind = SaveError::Kind;
+    if (!model.materials || !model.meshes || !model.references || !model.references->entries || !model.bounds ||
+        !model.bounds->mainSphere || !model.bounds->spheres) {
+        Fail(error, Kind::InvalidModel, "the export model is incomplete");
+        return false;
+    }
+    std::string problem;
+    uint64_t size = wux_file::kFileHeadSize + wux_file::kInfoChunkSize;
+
+    int32_t number = 0;
+    bool ok = ForEachRecord<MaterialChunk>(*model.materials, [&](const MaterialChunk& material) {
+        if (material.mapCount < 0 || material.mapCount > MaterialChunk::kMaxMaps) {
+            problem = "material " + std::to_string(number) + " (\"" + material.name + "\") has " +
+                      std::to_string(material.mapCount) + " maps";
+            return false;
+        }
+        bool longName = material.name.size() > kMaxStringLength;
+        for (int32_t m = 0; m < material.mapCount; ++m) longName |= material.maps[m].fileName.size() > kMaxStringLength;
+        if (longName) {
+            problem = "material " + std::to_string(number) + " has a name too long for the file";
+            return false;
+        }
+        size += MaterialChunkSize(material);
+        ++number;
+        return true;
+    });
+    if (ok) {
+        number = 0;
+        ok = ForEachRecord<VertexChunk>(*model.meshes, [&](const VertexChunk& mesh) {
+            const bool countsOk = mesh.vertexCount >= 0 && mesh.faceCount >= 0;
+            const bool arraysOk = (mesh.vertexCount == 0 || (mesh.vertices && mesh.normals)) &&
+                                  (mesh.faceCount == 0 || (mesh.triangles && mesh.faceBlocks));
+            if (!countsOk || !arraysOk) {
+                problem = "mesh " + std::to_string(number) + " has " + std::to_string(mesh.vertexCount) +
+                          " vertices and " + std::to_string(mesh.faceCount) + " faces but " +
+                          (countsOk ? "not the arrays for them" : "a negative count");
+                return false;
+            }
+            size += VertexChunkSize(mesh);
+            ++number;
+            return true;
+        });
+    }
+    if (!ok) {
+        Fail(error, Kind::InvalidModel, problem.empty() ? "a list of the export model is broken" : problem);
+        return false;
+    }
+    size += BoundChunkSize(*model.bounds);
+    if (model.ellipsoid) size += wux_file::kEllipsoidChunkSize;
+
+    const uint64_t infoSize = size - wux_file::kFileHeadSize;
+    uint64_t refSize = wux_file::kReferenceHeadSize;
+    ok = ForEachRecord<ReferenceEntry>(*model.references->entries, [&](const ReferenceEntry& entry) {
+        if (entry.name.size() > kMaxStringLength) return false;
+        refSize += ReferenceEntrySize(entry);
+        return true;
+    });
+    if (!ok) {
+        Fail(error, Kind::InvalidModel, "a reference entry is missing or has a name too long for the file");
+        return false;
+    }
+    size += refSize;
+    if (size > std::numeric_limits<uint32_t>::max()) {
+        Fail(error, Kind::TooLarge,
+             "the model needs " + std::to_string(size) + " bytes, more than a WUX file can hold (4 GiB)");
+        return false;
+    }
+    layout->fileSize = size;
+    layout->infoSize = infoSize;
+    layout->refSize = refSize;
+    return true;
+}
+
+bool SerializeModel(const ExportModel& model, ByteBuffer& out, SaveError* error) {
+    ModelLayout layout;
+    if (!MeasureModel(model, &layout, error)) return false;
+    const uint64_t start = out.totalBytes();
+
+    out.putTag(wux_file::kFileTag);
+    out.putU32(static_cast<uint32_t>(layout.fileSize));
+    out.putTag(wux_file::kFormTag);
+    PutChunkHead(out, wux_file::kInfoTag, layout.infoSize);
+    out.putZeros(wux_file::kInfoReservedWords * 4);
+    out.putU32(wux_file::kInfoScaleBits);
+    out.putI32(model.meshCount);
+    out.putI32(model.materialCount);
+
+    ForEachRecord<MaterialChunk>(*model.materials, [&](const MaterialChunk& material) {
+        PutMaterial(out, material);
+        return true;
+    });
+    ForEachRecord<VertexChunk>(*model.meshes, [&](const VertexChunk& mesh) {
+        PutMesh(out, mesh);
+        return !out.failed();  // a full disk need not be fed the rest of a large model
+    });
+    if (!out.failed()) {
+        PutBounds(out, *model.bounds);
+        if (model.ellipsoid) PutEllipsoid(out, *model.ellipsoid);
+        PutReferences(out, *model.references, layout.refSize);
+    }
+    if (out.failed()) {
+        Fail(error, SaveError::Kind::WriteFailed, "");
+        return false;
+    }
+    if (out.totalBytes() - start != layout.fileSize) {  // the size fields would lie
+        Fail(error, SaveError::Kind::InvalidModel, "the export model changed while it was written");
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,38 @@
+#include <exception>
+#include <new>
+
+#include "model/export_model.h"
+#include "writer/byte_buffer.h"
+#include "writer/file_sink.h"
+#include "writer/model_serializer.h"
+#include "writer/save_result.h"
+
+bool SaveModel(const ExportModel& model, const char* path, SaveError* error) {
+    SaveError local;
+    SaveError& report = error != nullptr ? *error : local;
+    report = SaveError{};
+    try {
+        // Measure first: a model that cannot be written must not touch the disk.
+        ModelLayout layout;
+        if (!MeasureModel(model, &layout, &report)) {
+            report.message = "cannot write \"" + std::string(path != nullptr ? path : "") + "\": " + report.message;
+            return false;
+        }
+        FileSink file;
+        if (!file.open(path, &report)) return false;
+        ByteBuffer out(file);
+        if (!SerializeModel(model, out, &report) || !out.flush()) {
+            if (file.writeError().kind != SaveError::Kind::None) report = file.writeError();
+            return false;  // the file's destructor removes the temporary file
+        }
+        return file.finish(&report);
+    } catch (const std::bad_alloc&) {
+        report = SaveError{SaveError::Kind::OutOfMemory, "out of memory while writing \"" +
+                                                             std::string(path != nullptr ? path : "") + "\""};
+    } catch (const std::exception& e) {
+        report = SaveError{SaveError::Kind::WriteFailed, std::string("writing failed: ") + e.what()};
+    }
+    return false;
+}
+
+int ExportModel::Save(const char* path) const { return SaveModel(*this, path, nullptr) ? 0 : 1; }
