@@ -436,7 +436,9 @@ bool ParseJsonScene(const std::string& text, const std::string& sourceName, Scen
     try {
         root = Json::parse(text);
     } catch (const Json::parse_error& e) {
-        return fail(JsonSceneError::Kind::Syntax, "byte " + std::to_string(e.byte) + ": " + StripLibraryPrefix(e.what()));
+        // The library counts bytes from 1; offsets here count from 0 like every other offset.
+        const std::size_t at = e.byte > 0 ? e.byte - 1 : 0;
+        return fail(JsonSceneError::Kind::Syntax, "byte " + std::to_string(at) + ": " + StripLibraryPrefix(e.what()));
     } catch (const Json::exception& e) {
         // A number too large for a double; the library names the token but not its place.
         std::string message = StripLibraryPrefix(e.what());

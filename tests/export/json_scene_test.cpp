@@ -1,0 +1,243 @@
+// The JSON scene reader: what a good scene turns into, and that every kind of mistake is
+// refused with the JSON path of the offending value.
+#include "tools/json_scene.h"
+
+#include <cmath>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace wux {
+namespace {
+
+SceneDescription ParseOk(const std::string& text) {
+    SceneDescription scene;
+    JsonSceneError error;
+    EXPECT_TRUE(ParseJsonScene(text, "scene.json", &scene, &error)) << error.message;
+    return scene;
+}
+
+void ExpectRow(const SceneMatrix& m, int r, float x, float y, float z) {
+    EXPECT_NEAR(m.rows[r][0], x, 1e-6f) << "row " << r;
+    EXPECT_NEAR(m.rows[r][1], y, 1e-6f) << "row " << r;
+    EXPECT_NEAR(m.rows[r][2], z, 1e-6f) << "row " << r;
+}
+
+TEST(JsonScene, ReadsEveryPartOfAScene) {
+    const SceneDescription scene = ParseOk(R"({
+      "time": 160,
+      "materials": [
+        {"name": "Brick", "diffuse": [0.5, 0.25, 0.125], "opacity": 0.75,
+         "maps": [{"slot": 1, "map": {"type": "bitmap", "path": "C:\\maps\\brick.bmp"}, "amount": 0.5},
+                  {"slot": 8, "enabled": false, "map": {"type": "checker"}},
+                  {"slot": 3, "map": null}]},
+        {"name": "Multi", "class": "multi"}
+      ],
+      "nodes": [
+        {"name": "Box", "material": 1, "hidden": true,
+         "matrix": [[1,0,0],[0,2,0],[0,0,3],[4,5,6]],
+         "offset": {"position": [1, 0, 0]},
+         "object": {"type": "mesh", "verts": [[0,0,0],[1,0,0],[0,1,0]], "faces": [[0,1,2]],
+                    "tverts": [[0,0],[1,0,0.5],[0,1]], "tvfaces": [[2,1,0]],
+                    "normals": [[0,0,1],[0,0,1],[0,0,1]]},
+         "children": [{"name": "", "object": {"type": "helper"}},
+                      {"name": "GBND", "object": {"type": "sphere", "radius": 10, "segments": 16}}]},
+        {"name": "Cam", "object": {"type": "camera"}}
+      ]})");
+    EXPECT_EQ(scene.time, 160);
+    ASSERT_EQ(scene.materials.size(), 2u);
+    const SceneMaterial& brick = scene.materials[0];
+    EXPECT_TRUE(brick.IsStandard());
+    EXPECT_FLOAT_EQ(brick.diffuse[1], 0.25f);
+    EXPECT_FLOAT_EQ(brick.ambient[0], 0.588f);  // host default kept
+    EXPECT_FLOAT_EQ(brick.specular[2], 0.9f);
+    EXPECT_FLOAT_EQ(brick.filter[0], 0.5f);
+    EXPECT_FLOAT_EQ(brick.opacity, 0.75f);
+    ASSERT_EQ(brick.maps.size(), 3u);
+    EXPECT_EQ(brick.maps[0].slot, 1);
+    EXPECT_EQ(brick.maps[0].kind, SceneMap::Kind::Bitmap);
+    EXPECT_EQ(brick.maps[0].path, "C:\\maps\\brick.bmp");
+    EXPECT_FLOAT_EQ(brick.maps[0].amount, 0.5f);
+    EXPECT_TRUE(brick.maps[0].enabled);
+    EXPECT_EQ(brick.maps[1].kind, SceneMap::Kind::Other);
+    EXPECT_EQ(brick.maps[1].otherType, "checker");
+    EXPECT_FALSE(brick.maps[1].enabled);
+    EXPECT_FLOAT_EQ(brick.maps[1].amount, 1.0f);
+    EXPECT_EQ(brick.maps[2].kind, SceneMap::Kind::None);
+    EXPECT_FALSE(scene.materials[1].IsStandard());
+
+    ASSERT_EQ(scene.nodes.size(), 2u);
+    const SceneNode& box = scene.nodes[0];
+    EXPECT_EQ(box.origin, "nodes[0]");
+    EXPECT_TRUE(box.hidden);
+    EXPECT_EQ(box.material, 1);
+    ExpectRow(box.local, 1, 0, 2, 0);
+    ExpectRow(box.local, 3, 4, 5, 6);
+    ExpectRow(box.offset, 3, 1, 0, 0);
+    ASSERT_EQ(box.object.type, SceneObject::Type::Mesh);
+    EXPECT_EQ(box.object.mesh.tvfaces[0][0], 2u);
+    EXPECT_FLOAT_EQ(box.object.mesh.tverts[1][2], 0.5f);
+    EXPECT_FLOAT_EQ(box.object.mesh.tverts[2][2], 0.0f);
+    ASSERT_EQ(box.children.size(), 2u);
+    EXPECT_EQ(box.children[0].object.type, SceneObject::Type::Helper);
+    EXPECT_FLOAT_EQ(box.children[0].object.size, 20.0f);
+    EXPECT_EQ(box.children[1].origin, "nodes[0].children[1]");
+    EXPECT_FLOAT_EQ(box.children[1].object.radius, 10.0f);
+    EXPECT_EQ(box.children[1].object.segments, 16);
+    EXPECT_EQ(scene.nodes[1].object.type, SceneObject::Type::Camera);
+    EXPECT_EQ(scene.nodes[1].material, -1);
+}
+
+TEST(JsonScene, PositionRotationScaleComposeScaleThenRotationThenTranslation) {
+    const SceneDescription scene = ParseOk(R"({"nodes": [
+        {"name": "a", "rotation": [0, 0, 0.7071068, 0.7071068]},
+        {"name": "b", "position": [1, 2, 3], "rotation": [0, 0, 0.7071068, 0.7071068], "scale": [2, 3, 4]},
+        {"name": "c", "offset": {"scale": [5, 5, 5]}}]})");
+    // (1,0,0) turns into (0,1,0): row 0 is the image of the X axis.
+    ExpectRow(scene.nodes[0].local, 0, 0, 1, 0);
+    ExpectRow(scene.nodes[0].local, 1, -1, 0, 0);
+    ExpectRow(scene.nodes[0].local, 2, 0, 0, 1);
+    ExpectRow(scene.nodes[1].local, 0, 0, 2, 0);
+    ExpectRow(scene.nodes[1].local, 1, -3, 0, 0);
+    ExpectRow(scene.nodes[1].local, 2, 0, 0, 4);
+    ExpectRow(scene.nodes[1].local, 3, 1, 2, 3);
+    ExpectRow(scene.nodes[2].local, 0, 1, 0, 0);
+    ExpectRow(scene.nodes[2].offset, 2, 0, 0, 5);
+}
+
+struct BadCase {
+    const char* what;
+    const char* json;
+    const char* expected;  // a part of the message
+};
+
+class JsonSceneRejects : public ::testing::TestWithParam<BadCase> {};
+
+TEST_P(JsonSceneRejects, NamesThePlace) {
+    SceneDescription scene;
+    JsonSceneError error;
+    EXPECT_FALSE(ParseJsonScene(GetParam().json, "in.json", &scene, &error));
+    EXPECT_EQ(error.message.rfind("in.json: ", 0), 0u) << error.message;
+    EXPECT_NE(error.message.find(GetParam().expected), std::string::npos) << error.message;
+    EXPECT_TRUE(scene.nodes.empty());
+}
+
+#define MESH3 R"("verts": [[0,0,0],[1,0,0],[0,1,0]])"
+
+const BadCase kBadCases[] = {
+    {"syntax", R"({"nodes": [1,,2]})", "byte 13: "},
+    {"not an object", R"([])", "top level: expected an object"},
+    {"nodes missing", R"({"materials": []})", "top level: missing required key \"nodes\""},
+    {"unknown top key", R"({"nodes": [], "colour": 1})", "colour: unknown key"},
+    {"unknown node key", R"({"nodes": [{"name": "a", "visible": true}]})", "nodes[0].visible: unknown key"},
+    {"name missing", R"({"nodes": [{}]})", "nodes[0]: missing required key \"name\""},
+    {"name not a string", R"({"nodes": [{"name": 3}]})", "nodes[0].name: expected a string, found a number"},
+    {"hidden wrong type", R"({"nodes": [{"name": "a", "hidden": 0}]})", "nodes[0].hidden: expected true or false"},
+    {"vertex index out of range",
+     R"({"nodes": [{"name": "a", "children": [{"name": "b", "object": {"type": "mesh", )" MESH3
+     R"(, "faces": [[0,1,2],[0,1,40]]}}]}]})",
+     "nodes[0].children[0].object.faces[1]: vertex index 40 out of range (3 vertices)"},
+    {"negative vertex index", R"({"nodes": [{"name": "a", "object": {"type": "mesh", )" MESH3 R"(, "faces": [[0,-1,2]]}}]})",
+     "nodes[0].object.faces[0]: vertex index -1 out of range"},
+    {"fractional index", R"({"nodes": [{"name": "a", "object": {"type": "mesh", )" MESH3 R"(, "faces": [[0,1.5,2]]}}]})",
+     "nodes[0].object.faces[0][1]: expected an integer index"},
+    {"face of four", R"({"nodes": [{"name": "a", "object": {"type": "mesh", )" MESH3 R"(, "faces": [[0,1,2,0]]}}]})",
+     "nodes[0].object.faces[0]: expected 3 indices, found 4"},
+    {"vertex of two", R"({"nodes": [{"name": "a", "object": {"type": "mesh", "verts": [[0,0]], "faces": []}}]})",
+     "nodes[0].object.verts[0]: expected 3 numbers, found 2"},
+    {"faces missing", R"({"nodes": [{"name": "a", "object": {"type": "mesh", )" MESH3 R"(}}]})",
+     "nodes[0].object: missing required key \"faces\""},
+    {"tvfaces missing", R"({"nodes": [{"name": "a", "object": {"type": "mesh", )" MESH3
+     R"(, "faces": [[0,1,2]], "tverts": [[0,0]]}}]})",
+     "nodes[0].object: \"tvfaces\" is required"},
+    {"tvfaces count", R"({"nodes": [{"name": "a", "object": {"type": "mesh", )" MESH3
+     R"(, "faces": [[0,1,2]], "tverts": [[0,0]], "tvfaces": []}}]})",
+     "nodes[0].object.tvfaces: expected one texture face per face (1), found 0"},
+    {"texture vertex index out of range", R"({"nodes": [{"name": "a", "object": {"type": "mesh", )" MESH3
+     R"(, "faces": [[0,1,2]], "tverts": [[0,0],[1,1]], "tvfaces": [[0,1,2]]}}]})",
+     "nodes[0].object.tvfaces[0]: texture vertex index 2 out of range (2 texture vertices)"},
+    {"tverts of four", R"({"nodes": [{"name": "a", "object": {"type": "mesh", )" MESH3
+     R"(, "faces": [], "tverts": [[0,0,0,0]], "tvfaces": []}}]})",
+     "nodes[0].object.tverts[0]: expected 2 or 3 numbers"},
+    {"normals count", R"({"nodes": [{"name": "a", "object": {"type": "mesh", )" MESH3
+     R"(, "faces": [], "normals": [[0,0,1]]}}]})",
+     "nodes[0].object.normals: expected one normal per vertex (3), found 1"},
+    {"material index out of range", R"({"materials": [{"name": "m"}], "nodes": [{"name": "a", "material": 1}]})",
+     "nodes[0].material: material index 1 out of range (1 materials)"},
+    {"map slot out of range", R"({"materials": [{"name": "m", "maps": [{"slot": 12}]}], "nodes": []})",
+     "materials[0].maps[0].slot: map slot 12 out of range (0 to 11)"},
+    {"map slot twice", R"({"materials": [{"name": "m", "maps": [{"slot": 1}, {"slot": 1}]}], "nodes": []})",
+     "materials[0].maps[1].slot: map slot 1 given twice"},
+    {"unknown map type", R"({"materials": [{"name": "m", "maps": [{"slot": 1, "map": {"type": "noise"}}]}], "nodes": []})",
+     "materials[0].maps[0].map.type: unknown map type \"noise\""},
+    {"bitmap without path", R"({"materials": [{"name": "m", "maps": [{"slot": 1, "map": {"type": "bitmap"}}]}], "nodes": []})",
+     "materials[0].maps[0].map: missing required key \"path\""},
+    {"colour of two", R"({"materials": [{"name": "m", "diffuse": [1, 1]}], "nodes": []})",
+     "materials[0].diffuse: expected 3 numbers, found 2"},
+    {"number above float range", R"({"nodes": [{"name": "a", "position": [1e39, 0, 0]}]})",
+     "nodes[0].position[0]: number 1e+39 is out of float range"},
+    {"number above double range", R"({"nodes": [{"name": "a", "position": [1e999, 0, 0]}]})",
+     "byte 38: number overflow"},
+    {"rotation not unit", R"({"nodes": [{"name": "a", "rotation": [0, 0, 0.5, 0.5]}]})",
+     "nodes[0].rotation: rotation quaternion is not of unit length"},
+    {"matrix with position", R"({"nodes": [{"name": "a", "matrix": [[1,0,0],[0,1,0],[0,0,1],[0,0,0]], "position": [0,0,0]}]})",
+     "nodes[0].matrix: \"matrix\" cannot be combined"},
+    {"matrix of three rows", R"({"nodes": [{"name": "a", "matrix": [[1,0,0],[0,1,0],[0,0,1]]}]})",
+     "nodes[0].matrix: expected 4 rows, found 3"},
+    {"offset unknown key", R"({"nodes": [{"name": "a", "offset": {"translate": [0,0,0]}}]})",
+     "nodes[0].offset.translate: unknown key"},
+    {"unknown object type", R"({"nodes": [{"name": "a", "object": {"type": "teapot"}}]})",
+     "nodes[0].object.type: unknown object type \"teapot\""},
+    {"sphere without radius", R"({"nodes": [{"name": "GBND", "object": {"type": "sphere"}}]})",
+     "nodes[0].object: missing required key \"radius\""},
+    {"camera with extras", R"({"nodes": [{"name": "c", "object": {"type": "camera", "fov": 45}}]})",
+     "nodes[0].object.fov: unknown key"},
+    {"time not an integer", R"({"time": 1.5, "nodes": []})", "time: expected an integer"},
+    {"time out of range", R"({"time": 4294967296, "nodes": []})", "time: integer 4294967296 is out of range"},
+    {"duplicate key", R"({"nodes": [{"name": "a", "name": "b"}]})", "byte 25: key \"name\" given twice"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, JsonSceneRejects, ::testing::ValuesIn(kBadCases),
+                         [](const ::testing::TestParamInfo<BadCase>& info) {
+                             std::string name;
+                             for (const char* c = info.param.what; *c; ++c)
+                                 name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+                             return name;
+                         });
+
+TEST(JsonScene, DeepNestingIsRefusedWithoutRecursing) {
+    std::string text = "{\"nodes\": [";
+    const int depth = 100000;
+    for (int i = 0; i < depth; ++i) text += "{\"name\": \"n\", \"children\": [";
+    for (int i = 0; i < depth; ++i) text += "]}";
+    text += "]}";
+    SceneDescription scene;
+    JsonSceneError error;
+    EXPECT_FALSE(ParseJsonScene(text, "deep.json", &scene, &error));
+    EXPECT_EQ(error.kind, JsonSceneError::Kind::Syntax);
+    EXPECT_NE(error.message.find("nesting deeper than"), std::string::npos) << error.message;
+}
+
+TEST(JsonScene, NestingBelowTheLimitIsRead) {
+    std::string text = "{\"nodes\": [";
+    const int depth = 200;
+    for (int i = 0; i < depth; ++i) text += "{\"name\": \"n\", \"children\": [";
+    for (int i = 0; i < depth; ++i) text += "]}";
+    text += "]}";
+    const SceneDescription scene = ParseOk(text);
+    const SceneNode* node = &scene.nodes[0];
+    int levels = 1;
+    while (!node->children.empty()) node = &node->children[0], ++levels;
+    EXPECT_EQ(levels, depth);
+}
+
+TEST(JsonScene, MissingFileIsAnIoError) {
+    SceneDescription scene;
+    JsonSceneError error;
+    EXPECT_FALSE(ReadJsonSceneFile("/nonexistent/scene.json", &scene, &error));
+    EXPECT_EQ(error.kind, JsonSceneError::Kind::Io);
+    EXPECT_NE(error.message.find("/nonexistent/scene.json: "), std::string::npos);
+}
+
+}  // namespace
+}  // namespace wux
