@@ -1,0 +1,246 @@
+// wux_bench: times the WUX exporter against the write limit and Assimp on
+// scenes built in memory with the stand-in host. See docs/benchmarks.md.
+#include <CLI/CLI.hpp>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench/assimp_peer.h"
+#include "bench/bench_results.h"
+#include "bench/bench_scene.h"
+#include "bench/measure.h"
+#include "bench/plugin_library.h"
+#include "bench/scene_shape.h"
+#include "bench/write_limit.h"
+
+#ifndef WUX_BENCH_PLUGIN_PATH
+#define WUX_BENCH_PLUGIN_PATH "wux_plugin.so"
+#endif
+#ifndef WUX_BENCH_DEFAULT_OUT
+#define WUX_BENCH_DEFAULT_OUT "."
+#endif
+
+namespace {
+
+struct Options {
+    std::vector<int64_t> sizes{100000, 1000000, 4000000};
+    int64_t singleMesh = 1000000;
+    int materialMeshes = 20000;
+    int runs = 5;
+    int peerRuns = 3;
+    std::vector<std::string> peerFormats{"plyb", "stlb", "glb2"};
+    std::string outFolder;
+    std::string plugin = WUX_BENCH_PLUGIN_PATH;
+    bool keepFiles = false;
+    bool smoke = false;
+};
+
+uint64_t FileSize(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 ? uint64_t(info.st_size) : 0;
+}
+
+// A WUX file must at least begin with "LIBF" and its own length.
+bool LooksLikeWux(const std::string& path, uint64_t size) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return false;
+    unsigned char head[8] = {};
+    bool read = std::fread(head, 1, 8, file) == 8;
+    std::fclose(file);
+    uint64_t stated = uint64_t(head[4]) | uint64_t(head[5]) << 8 | uint64_t(head[6]) << 16 | uint64_t(head[7]) << 24;
+    return read && head[0] == 'L' && head[1] == 'I' && head[2] == 'B' && head[3] == 'F' && stated == size;
+}
+
+class Bench {
+public:
+    Bench(const Options& options, const PluginLibrary& plugin) : options_(options), plugin_(plugin) {}
+
+    bool Run(const SceneShape& shape, SceneFigures* figures) {
+        figures->shape = shape;
+        std::fprintf(stderr, "[%s] building the scene\n", shape.name.c_str());
+        const std::string wuxPath = options_.outFolder + "/export.wux";
+        const std::string limitPath = options_.outFolder + "/limit.wux";
+        {
+            Stopwatch build;
+            BenchScene scene(shape);
+            figures->buildSeconds = build.seconds();
+
+            // The first export builds the mesh normals the host caches, warms the
+            // plug-in's code and the folder, and gives the file size; not counted.
+            std::fprintf(stderr, "[%s] warm-up export\n", shape.name.c_str());
+            if (!Export(scene, wuxPath)) return false;
+            figures->fileBytes = FileSize(wuxPath);
+            if (!LooksLikeWux(wuxPath, figures->fileBytes)) return Fail("the exported file has no valid LIBF head");
+            Remove(wuxPath);
+
+            WriteLimit limit(figures->fileBytes);
+            std::vector<double> exportTimes, limitTimes, memory;
+            for (int run = 0; run < options_.runs; ++run) {
+                std::fprintf(stderr, "[%s] run %d of %d\n", shape.name.c_str(), run + 1, options_.runs);
+                PeakMemory peak;
+                peak.Begin();
+                Stopwatch clock;
+                if (!Export(scene, wuxPath)) return false;
+                exportTimes.push_back(clock.seconds());
+                memory.push_back(double(peak.End()));
+                if (FileSize(wuxPath) != figures->fileBytes) return Fail("two exports of one scene differ in size");
+                Remove(wuxPath);
+
+                std::string error;
+                double seconds = limit.Write(limitPath, &error);
+                if (seconds < 0) return Fail(error);
+                limitTimes.push_back(seconds);
+                Remove(limitPath);
+            }
+            figures->exportSeconds = Median(exportTimes);
+            figures->limitSeconds = Median(limitTimes);
+            figures->exportMemory = uint64_t(Median(memory));
+        }
+        return RunPeers(shape, figures);
+    }
+
+private:
+    bool RunPeers(const SceneShape& shape, SceneFigures* figures) {
+        if (options_.peerRuns <= 0 || options_.peerFormats.empty()) return true;
+        std::fprintf(stderr, "[%s] building the Assimp scene\n", shape.name.c_str());
+        AssimpScene peerScene(shape);
+        for (const std::string& format : options_.peerFormats) {
+            const std::string path = options_.outFolder + "/peer." + format;
+            PeerFigure figure;
+            figure.format = format;
+            std::vector<double> times;
+            for (int run = 0; run < options_.peerRuns; ++run) {
+                std::fprintf(stderr, "[%s] Assimp %s run %d of %d\n", shape.name.c_str(), format.c_str(), run + 1,
+                             options_.peerRuns);
+                std::string error;
+                double seconds = ExportWithAssimp(peerScene, format.c_str(), path, &error);
+                if (seconds < 0) return Fail(error);
+                times.push_back(seconds);
+                figure.fileBytes = FileSize(path);
+                Remove(path);
+            }
+            figure.seconds = Median(times);
+            figures->peers.push_back(figure);
+        }
+        return true;
+    }
+
+    bool Export(BenchScene& scene, const std::string& path) {
+        std::unique_ptr<SceneExport> exporter(plugin_.CreateExporter());
+        if (!exporter) return Fail("the class descriptor created no exporter");
+        // The exporter always answers 1 (a failure shows a message box), so the
+        // file itself tells whether the export worked.
+        exporter->DoExport(path.c_str(), scene.exportInterface(), scene.hostInterface(), TRUE, 0);
+        if (FileSize(path) == 0) return Fail("the export wrote no file at " + path);
+        return true;
+    }
+
+    void Remove(const std::string& path) const {
+        if (!options_.keepFiles) std::remove(path.c_str());
+    }
+
+    static bool Fail(const std::string& message) {
+        std::fprintf(stderr, "wux_bench: %s\n", message.c_str());
+        return false;
+    }
+
+    const Options& options_;
+    const PluginLibrary& plugin_;
+};
+
+std::string MakeOutFolder(const std::string& requested) {
+    if (!requested.empty()) {
+        mkdir(requested.c_str(), 0777);
+        return requested;
+    }
+    std::string pattern = std::string(WUX_BENCH_DEFAULT_OUT) + "/wux-bench-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    if (mkdtemp(name.data()) == nullptr) return std::string();
+    return name.data();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    CLI::App app{"Times the WUX exporter against the write limit and Assimp's exporters."};
+    app.add_option("--sizes", options.sizes, "Triangle counts of the spread scenes (meshes of 10,000 triangles)")
+        ->delimiter(',');
+    app.add_option("--single-mesh", options.singleMesh, "Triangles of the one-mesh scene (0 skips it)");
+    app.add_option("--material-meshes", options.materialMeshes,
+                   "One-triangle meshes of the two material scenes (0 skips them)");
+    app.add_option("--runs", options.runs, "Timed runs per scene (the median is shown)")->check(CLI::Range(1, 1000));
+    app.add_option("--peer-runs", options.peerRuns, "Timed Assimp runs per format and scene (0 skips the peer)");
+    app.add_option("--peer-formats", options.peerFormats, "Assimp export format ids")->delimiter(',');
+    app.add_option("--out", options.outFolder, "Folder for the files (default: a new folder beside the program)");
+    app.add_option("--plugin", options.plugin, "The plug-in library to load");
+    app.add_flag("--keep", options.keepFiles, "Keep the written files");
+    app.add_flag("--smoke", options.smoke, "One quick run of tiny scenes (1,000 triangles), for the tests");
+    CLI11_PARSE(app, argc, argv);
+
+    if (options.smoke) {
+        options.sizes = {1000, 2000};
+        options.singleMesh = 30000;
+        options.materialMeshes = 100;
+        options.runs = 1;
+        options.peerRuns = 1;
+    }
+
+    PeakMemory::PinAllocatorThresholds();
+    if (!PeakMemory::Supported())
+        std::fprintf(stderr, "wux_bench: /proc/self/clear_refs is not writable; memory figures are not reliable\n");
+
+    PluginLibrary plugin;
+    std::string error;
+    if (!plugin.Load(options.plugin, &error)) {
+        std::fprintf(stderr, "wux_bench: %s\n", error.c_str());
+        return 2;
+    }
+    const bool ownFolder = options.outFolder.empty();
+    options.outFolder = MakeOutFolder(options.outFolder);
+    if (options.outFolder.empty()) {
+        std::fprintf(stderr, "wux_bench: cannot create an output folder\n");
+        return 2;
+    }
+
+    std::vector<SceneShape> shapes;
+    for (int64_t size : options.sizes) shapes.push_back(SpreadScene(size));
+    if (options.singleMesh > 0) shapes.push_back(SingleMeshScene(options.singleMesh));
+    if (options.materialMeshes > 0) {
+        shapes.push_back(OneTriangleMeshScene(options.materialMeshes, 200));
+        shapes.push_back(OneTriangleMeshScene(options.materialMeshes, options.materialMeshes));
+    }
+
+    std::printf("wux_bench: %s; %d runs (median), peer %d runs; files in %s\n", plugin.Description(), options.runs,
+                options.peerRuns, options.outFolder.c_str());
+    std::fflush(stdout);
+
+    Bench bench(options, plugin);
+    std::vector<SceneFigures> figures(shapes.size());
+    bool ok = true;
+    for (size_t i = 0; i < shapes.size() && ok; ++i) ok = bench.Run(shapes[i], &figures[i]);
+    if (ownFolder && !options.keepFiles) rmdir(options.outFolder.c_str());
+    if (!ok) return 1;
+
+    std::vector<const SceneFigures*> spread;
+    const SceneFigures* sharedMaterials = nullptr;
+    const SceneFigures* ownMaterials = nullptr;
+    size_t next = 0;
+    for (; next < options.sizes.size(); ++next) spread.push_back(&figures[next]);
+    if (options.singleMesh > 0) ++next;
+    if (options.materialMeshes > 0) {
+        sharedMaterials = &figures[next];
+        ownMaterials = &figures[next + 1];
+    }
+    int missed = PrintReport(figures, spread, sharedMaterials, ownMaterials, TargetLimits{});
+    std::printf("%d target(s) missed\n", missed);
+    // Missed targets are figures to read, not a failure of the program.
+    return 0;
+}
