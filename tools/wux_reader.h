@@ -1,0 +1,191 @@
+// Reads a WUX file from memory in two layers. The framing layer finds the LIBF head, the
+// IDFM form word, the GNFO chunk with the chunks it encloses and the GREF chunk after it;
+// the content layer turns each chunk's bytes into plain values. The reader rejects only
+// what it cannot interpret (a wrong tag, a size or count that runs past its chunk or the
+// file); every other deviation is kept in the values, with the byte offsets the checker
+// needs to report it.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace wux {
+
+// A view of the whole file held in memory.
+struct ByteSpan {
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+};
+
+struct ReadError {
+    enum class Kind {
+        Truncated,  // a field or chunk runs past the end of the file or of its chunk
+        BadTag,     // a tag is not the one this place holds
+        BadSize,    // a block_size too small to hold its own head
+        BadCount,   // a count claims more entries than the bytes left can hold
+    };
+    Kind kind = Kind::Truncated;
+    std::size_t offset = 0;  // where the offending field starts
+    std::string message;     // names the chunk and field, e.g. "GVTX #2: vertex count ..."
+};
+
+// One chunk as the framing layer found it.
+struct ChunkInfo {
+    std::string tag;               // the four tag bytes, as they are
+    std::size_t offset = 0;        // of the first tag byte
+    std::uint32_t blockSize = 0;   // as written
+    std::uint32_t magic = 0;       // as written
+    std::size_t contentSize = 0;   // bytes the content layer read, head included
+    int ordinal = 0;               // position among the chunks of the same tag, from 0
+};
+
+// A padded string field: u32 P, then P bytes holding the characters and zero padding.
+struct PaddedString {
+    std::string text;              // the bytes before the first zero within the P bytes
+    std::size_t offset = 0;        // of the P field
+    std::uint32_t paddedLength = 0;  // P as written
+};
+
+struct Header {
+    std::uint32_t fileSizeField = 0;   // the LIBF size as written
+    std::size_t fileLength = 0;        // the real length of the bytes read
+    ChunkInfo gnfo;
+    std::array<std::uint32_t, 6> reserved{};
+    float one = 0.0f;                  // written as 1.0
+    std::uint32_t meshCount = 0;
+    std::uint32_t materialCount = 0;
+    std::size_t trailingBytes = 0;     // bytes after the end of the GREF chunk
+};
+
+struct MaterialMap {
+    std::size_t offset = 0;            // of the channel field
+    std::uint32_t channel = 0;
+    PaddedString fileName;
+    float amount = 0.0f;
+};
+
+struct Material {
+    ChunkInfo chunk;
+    PaddedString name;
+    std::size_t colourOffset = 0;      // of word 0 of the colour block
+    std::array<float, 19> colourBlock{};
+    std::uint32_t mapCount = 0;
+    std::vector<MaterialMap> maps;     // all mapCount entries as read
+
+    // Word layout of the colour block.
+    std::array<float, 3> Diffuse() const { return {colourBlock[2], colourBlock[3], colourBlock[4]}; }
+    std::array<float, 3> Ambient() const { return {colourBlock[6], colourBlock[7], colourBlock[8]}; }
+    float Opacity() const { return colourBlock[9]; }
+    std::array<float, 3> Specular() const { return {colourBlock[10], colourBlock[11], colourBlock[12]}; }
+    std::array<float, 3> Filter() const { return {colourBlock[14], colourBlock[15], colourBlock[16]}; }
+};
+
+struct MeshVertex {
+    float x = 0, y = 0, z = 0, u = 0, v = 0;
+};
+
+struct Mesh {
+    ChunkInfo chunk;
+    std::int32_t materialIndex = 0;
+    float constant = 0.0f;             // written as 1495.5589599609375
+    std::uint32_t vertexCount = 0;
+    std::uint32_t faceCount = 0;
+    std::vector<MeshVertex> vertices;
+    std::vector<std::array<std::uint16_t, 3>> triangles;
+    std::vector<std::array<float, 3>> normals;
+    std::vector<std::array<std::uint32_t, 3>> faceBlocks;
+
+    // Where each array starts in the file.
+    std::size_t VerticesOffset() const { return chunk.offset + 28; }
+    std::size_t TrianglesOffset() const { return VerticesOffset() + 20 * std::size_t{vertexCount}; }
+    std::size_t NormalsOffset() const { return TrianglesOffset() + 6 * std::size_t{faceCount}; }
+    std::size_t FaceBlocksOffset() const { return NormalsOffset() + 12 * std::size_t{vertexCount}; }
+};
+
+struct Box {
+    std::array<float, 3> min{};
+    std::array<float, 3> max{};
+};
+
+// The box around a mesh's vertex positions; none for a mesh without vertices.
+std::optional<Box> BoundingBox(const Mesh& mesh);
+
+struct Sphere {
+    std::array<float, 3> centre{};
+    float radius = 0.0f;
+};
+
+struct Bounds {
+    ChunkInfo chunk;
+    Sphere mainSphere;
+    std::uint32_t sphereCount = 0;
+    std::vector<Sphere> spheres;
+};
+
+struct Ellipsoid {
+    ChunkInfo chunk;
+    std::array<float, 3> centre{};
+    std::array<float, 3> semiAxes{};
+};
+
+struct ReferenceEntry {
+    std::size_t offset = 0;            // of the entry's name field
+    PaddedString name;
+    std::array<float, 16> transform{};  // 4 rows of 4, row by row
+    std::array<float, 3> halfExtents{};
+    std::uint32_t endWord = 0;         // written as 0xFFDCAAF0
+
+    // Where the transform starts in the file.
+    std::size_t TransformOffset() const { return name.offset + 4 + name.paddedLength; }
+};
+
+struct References {
+    ChunkInfo chunk;
+    std::uint32_t entryCount = 0;
+    std::vector<ReferenceEntry> entries;
+};
+
+// The framing of a file: where every chunk is, nothing of their content.
+struct Framing {
+    Header header;                  // the GNFO body words are left at zero here
+    std::vector<ChunkInfo> inner;   // the chunks inside GNFO, in file order
+    ChunkInfo gref;
+};
+
+struct WuxFile {
+    Header header;
+    std::vector<ChunkInfo> chunks;  // the chunks inside GNFO, in file order
+    std::vector<Material> materials;
+    std::vector<Mesh> meshes;
+    std::vector<Bounds> bounds;        // one in a valid file
+    std::vector<Ellipsoid> ellipsoids;  // none or one in a valid file
+    References references;
+};
+
+template <typename T>
+struct ReadResult {
+    std::optional<T> value;
+    ReadError error;  // meaningful when value is empty
+
+    bool Ok() const { return value.has_value(); }
+};
+
+ReadResult<Framing> ReadFraming(ByteSpan bytes);
+ReadResult<WuxFile> ReadWux(ByteSpan bytes);
+
+const char* ReadErrorKindName(ReadError::Kind kind);
+
+// The four bytes of a tag as printable text: other bytes appear as \xNN.
+std::string PrintableTag(const std::uint8_t* tag);
+// Text read from a file, with bytes outside printable ASCII (and quotes and backslashes)
+// as \xNN, so that messages stay on one line.
+std::string PrintableText(const std::string& text);
+
+// The raw bits of a float, for comparing written constants exactly.
+std::uint32_t FloatBits(float value);
+
+}  // namespace wux
