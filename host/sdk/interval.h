@@ -1,0 +1,26 @@
+// Host time: ticks and validity intervals.
+#pragma once
+
+typedef int TimeValue;  // ticks, 4800 a second
+
+#define TIME_TICKSPERSEC 4800
+#define TIME_NegInfinity TimeValue(0x80000000)
+#define TIME_PosInfinity TimeValue(0x7fffffff)
+
+class Interval {
+    TimeValue start, end;
+
+public:
+    Interval(TimeValue s, TimeValue e) : start(s), end(e) {}
+    Interval() : start(TIME_NegInfinity), end(TIME_NegInfinity) {}  // empty
+    TimeValue Start() const { return start; }
+    TimeValue End() const { return end; }
+    void SetInfinite() {
+        start = TIME_NegInfinity;
+        end = TIME_PosInfinity;
+    }
+    int operator==(const Interval& i) const { return start == i.start && end == i.end; }
+    int operator!=(const Interval& i) const { return !(*this == i); }
+};
+
+#define FOREVER Interval(TIME_NegInfinity, TIME_PosInfinity)
