@@ -1,0 +1,101 @@
+#include <cmath>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "collect/file_name_part.h"
+#include "collect/node_collector.h"
+#include "model/export_model.h"
+#include "model/export_state.h"
+#include "model/material_chunk.h"
+
+namespace {
+
+// A WUX reader rejects NaN and infinities; a broken host value is written as 0.
+float FiniteOrZero(float value) { return std::isfinite(value) ? value : 0.0f; }
+
+void StoreColour(float* words, const Color& colour) {
+    words[0] = FiniteOrZero(colour.r);
+    words[1] = FiniteOrZero(colour.g);
+    words[2] = FiniteOrZero(colour.b);
+}
+
+// The name index sits beside the list; should anything have filled the list
+// without it, rebuild it from the list so lookups keep the first-met-wins rule.
+void SyncMaterialIndex(ExportModel& model) {
+    if (model.materialIndexByName.size() == static_cast<size_t>(model.materials->count())) return;
+    model.materialIndexByName.clear();
+    const int32_t count = model.materials->count();
+    ModelRecord* record = model.materials->first();
+    for (int32_t i = 0; i < count; ++i) {
+        model.materialIndexByName.emplace(static_cast<MaterialChunk*>(record)->name, i);
+        record = model.materials->next();
+    }
+}
+
+// Fills the used map slots, packed from slot 0, each keeping its own slot
+// number as channel. Only bitmap textures give a slot: an enabled slot with no
+// map, or with a map of another kind, has no file to name and takes no place.
+void CollectMaps(StdMat* material, MaterialChunk& chunk) {
+    const Class_ID bitmapClass(BMTEX_CLASS_ID, 0);
+    for (int slot = 0; slot < MaterialChunk::kMaxMaps; ++slot) {
+        if (!material->MapEnabled(slot)) continue;
+        Texmap* map = material->GetSubTexmap(slot);
+        if (map == nullptr || map->ClassID() != bitmapClass) continue;
+        MaterialMap& used = chunk.maps[chunk.mapCount];
+        used.channel = slot;
+        used.fileName = FileNamePart(static_cast<BitmapTex*>(map)->GetMapName());
+        used.amount = FiniteOrZero(material->GetTexmapAmt(slot, 0));
+        ++chunk.mapCount;
+    }
+}
+
+void FillColourBlock(StdMat* material, float* words) {
+    words[0] = 0.0f;
+    words[1] = 0.0f;
+    StoreColour(words + 2, material->GetDiffuse(hostInterface->GetTime()));
+    words[5] = 1.0f;
+    StoreColour(words + 6, material->GetAmbient(hostInterface->GetTime()));
+    words[9] = FiniteOrZero(material->GetOpacity(hostInterface->GetTime()));
+    StoreColour(words + 10, material->GetSpecular(hostInterface->GetTime()));
+    words[13] = 1.0f;
+    StoreColour(words + 14, material->GetFilter(hostInterface->GetTime()));
+    words[17] = 1.0f;
+    words[18] = 39.0f;
+}
+
+}  // namespace
+
+int32_t NodeCollector::CollectMaterial(INode* node) {
+    Mtl* mtl = node->GetMtl();
+    if (mtl == nullptr) return 0;
+    if (mtl->ClassID() != Class_ID(DMTL_CLASS_ID, 0)) return 0;
+    StdMat* material = static_cast<StdMat*>(mtl);
+
+    ExportModel& model = *currentModel;
+    SyncMaterialIndex(model);
+    const char* rawName = material->GetName().data();
+    std::string name(rawName != nullptr ? rawName : "");
+    // Materials are told apart by name alone: a later material of a known name
+    // is not read at all.
+    const auto known = model.materialIndexByName.find(name);
+    if (known != model.materialIndexByName.end()) return known->second;
+
+    const int32_t index = model.materials->count();
+    auto chunk = std::make_unique<MaterialChunk>(name.c_str());
+    chunk->mapCount = 0;
+    CollectMaps(material, *chunk);
+    FillColourBlock(material, chunk->colourBlock);
+
+    // Index entry first, so that a failed append can be undone and the index
+    // never names a material the list does not hold.
+    const auto entry = model.materialIndexByName.emplace(std::move(name), index).first;
+    try {
+        model.materials->append(std::move(chunk));
+    } catch (...) {
+        model.materialIndexByName.erase(entry);
+        throw;
+    }
+    ++model.materialCount;
+    return index;
+}

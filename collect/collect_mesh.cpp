@@ -1,0 +1,167 @@
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "collect/node_collector.h"
+#include "model/export_model.h"
+#include "model/export_state.h"
+#include "model/vertex_chunk.h"
+
+namespace {
+
+// A 16-bit index addresses vertices 0 to 65,535; at three corners a triangle
+// that is 21,845 triangles (highest index 65,534).
+constexpr int32_t kMaxTrianglesPerRecord = 21845;
+
+// One mesh vertex as every corner that uses it gets it: world position and the
+// object-space normal. Worked out once per vertex, not once per corner.
+struct CornerSource {
+    float x, y, z;
+    float nx, ny, nz;
+    bool placeable;  // the world position is finite
+};
+
+float FiniteOrZero(float value) { return std::isfinite(value) ? value : 0.0f; }
+
+// Rows of the object-to-world matrix, read once for the whole mesh. A point
+// becomes x*row0 + y*row1 + z*row2 + row3, summed in that order in f32.
+struct AffineRows {
+    float r[4][3];
+
+    explicit AffineRows(const Matrix3& m) {
+        for (int i = 0; i < 4; ++i) {
+            const Point3 row = m.GetRow(i);
+            r[i][0] = row.x;
+            r[i][1] = row.y;
+            r[i][2] = row.z;
+        }
+    }
+
+    void Apply(const Point3& p, float& x, float& y, float& z) const {
+        x = p.x * r[0][0] + p.y * r[1][0] + p.z * r[2][0] + r[3][0];
+        y = p.x * r[0][1] + p.y * r[1][1] + p.z * r[2][1] + r[3][1];
+        z = p.x * r[0][2] + p.y * r[1][2] + p.z * r[2][2] + r[3][2];
+    }
+};
+
+// What the mesh offers, with the counts clamped to what its arrays can back, so
+// that inconsistent host data never makes us read past an array.
+struct MeshView {
+    int32_t vertexCount;
+    int32_t faceCount;
+    const Face* faces;
+    int32_t tvertCount;  // 0 when the mesh has no usable texture coordinates
+    const UVVert* tverts;
+    const TVFace* tvfaces;
+};
+
+MeshView ViewOf(const Mesh& mesh) {
+    MeshView view{};
+    view.vertexCount = (mesh.verts != nullptr) ? std::max(mesh.numVerts, 0) : 0;
+    view.faceCount = (mesh.faces != nullptr) ? std::max(mesh.numFaces, 0) : 0;
+    view.faces = mesh.faces;
+    const bool hasTexture = mesh.numTVerts > 0 && mesh.tVerts != nullptr && mesh.tvFace != nullptr;
+    view.tvertCount = hasTexture ? mesh.numTVerts : 0;
+    view.tverts = mesh.tVerts;
+    view.tvfaces = mesh.tvFace;
+    return view;
+}
+
+std::vector<CornerSource> PrepareVertices(const Mesh& mesh, const MeshView& view,
+                                          const AffineRows& toWorld) {
+    std::vector<CornerSource> sources(static_cast<size_t>(view.vertexCount));
+    for (int32_t n = 0; n < view.vertexCount; ++n) {
+        CornerSource& s = sources[static_cast<size_t>(n)];
+        toWorld.Apply(mesh.verts[n], s.x, s.y, s.z);
+        s.placeable = std::isfinite(s.x) && std::isfinite(s.y) && std::isfinite(s.z);
+        // Normals stay in the object's own space, as the host gives them.
+        const Point3& normal = mesh.getNormal(n);
+        const bool usable = std::isfinite(normal.x) && std::isfinite(normal.y) && std::isfinite(normal.z);
+        s.nx = usable ? normal.x : 0.0f;
+        s.ny = usable ? normal.y : 0.0f;
+        s.nz = usable ? normal.z : 0.0f;
+    }
+    return sources;
+}
+
+// A triangle is exported when its three corners name existing vertices with a
+// finite world position; anything else cannot be placed in the file.
+bool Exportable(const Face& face, const std::vector<CornerSource>& sources, int32_t vertexCount) {
+    for (int j = 0; j < 3; ++j) {
+        const DWORD n = face.v[j];
+        if (n >= static_cast<DWORD>(vertexCount)) return false;
+        if (!sources[n].placeable) return false;
+    }
+    return true;
+}
+
+// Fills a record with the next exportable triangles from face `next` on, and
+// leaves `next` after the last face used.
+void FillRecord(VertexChunk& chunk, const MeshView& view, const std::vector<CornerSource>& sources,
+                int32_t& next) {
+    MeshVertex* vertices = chunk.vertices.get();
+    MeshNormal* normals = chunk.normals.get();
+    uint16_t* triangles = chunk.triangles.get();
+    uint32_t* faceBlocks = chunk.faceBlocks.get();
+    const DWORD tvertCount = static_cast<DWORD>(view.tvertCount);
+
+    for (int32_t i = 0; i < chunk.faceCount; ++i) {
+        while (!Exportable(view.faces[next], sources, view.vertexCount)) ++next;
+        const Face& face = view.faces[next];
+        const int32_t k0 = 3 * i;
+        for (int j = 0; j < 3; ++j) {
+            const CornerSource& s = sources[face.v[j]];
+            MeshVertex& vertex = vertices[k0 + j];
+            vertex.x = s.x;
+            vertex.y = s.y;
+            vertex.z = s.z;
+            vertex.u = 0.0f;
+            vertex.v = 0.0f;
+            // Without texture vertices u and v stay 0: v is flipped only when
+            // there is a coordinate to flip.
+            if (tvertCount != 0) {
+                const DWORD t = view.tvfaces[next].t[j];
+                if (t < tvertCount) {
+                    const UVVert& uv = view.tverts[t];
+                    vertex.u = FiniteOrZero(uv.x);
+                    vertex.v = FiniteOrZero(1.0f - uv.y);
+                }
+            }
+            normals[k0 + j] = MeshNormal{s.nx, s.ny, s.nz};
+            triangles[k0 + j] = static_cast<uint16_t>(k0 + j);
+            faceBlocks[k0 + j] = 0;
+        }
+        ++next;
+    }
+}
+
+}  // namespace
+
+void NodeCollector::CollectMesh(TriObject* tri, int32_t materialIndex, Matrix3 objectToWorld) {
+    Mesh& mesh = tri->mesh;
+    mesh.buildNormals();
+
+    const MeshView view = ViewOf(mesh);
+    const std::vector<CornerSource> sources = PrepareVertices(mesh, view, AffineRows(objectToWorld));
+
+    int32_t exportable = 0;
+    for (int32_t i = 0; i < view.faceCount; ++i) {
+        if (Exportable(view.faces[i], sources, view.vertexCount)) ++exportable;
+    }
+
+    // Consecutive records of at most kMaxTrianglesPerRecord triangles in face
+    // order; a mesh with nothing to export still gives one empty record.
+    ExportModel& model = *currentModel;
+    int32_t next = 0;
+    int32_t remaining = exportable;
+    do {
+        const int32_t faceCount = std::min(remaining, kMaxTrianglesPerRecord);
+        auto chunk = std::make_unique<VertexChunk>(3 * faceCount, faceCount, materialIndex);
+        FillRecord(*chunk, view, sources, next);
+        model.meshes->append(std::move(chunk));
+        ++model.meshCount;
+        remaining -= faceCount;
+    } while (remaining > 0);
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cfloat>
+#include <cmath>
+#include <limits>
+
+#include "host/max_sdk.h"
+
+// A double rounded to f32. A value beyond the f32 range becomes an infinity of
+// its sign (the conversion itself would be undefined), which the callers'
+// finiteness checks then turn away.
+inline float StoreF32(double value) {
+    if (value > FLT_MAX) return std::numeric_limits<float>::infinity();
+    if (value < -FLT_MAX) return -std::numeric_limits<float>::infinity();
+    return static_cast<float>(value);
+}
+
+// Distance between two transformed points, worked in double precision (the sums
+// in the order x, y, z) and stored as f32, like every measured length in the file.
+inline float DistanceF32(const Point3& p, const Point3& q) {
+    const double dx = static_cast<double>(p.x) - static_cast<double>(q.x);
+    const double dy = static_cast<double>(p.y) - static_cast<double>(q.y);
+    const double dz = static_cast<double>(p.z) - static_cast<double>(q.z);
+    return StoreF32(std::sqrt((dx * dx + dy * dy) + dz * dz));
+}
+
+// A WUX reader rejects NaN and infinities, so collectors check what they
+// computed before they build a record from it.
+inline bool IsFinitePoint(const Point3& p) {
+    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}

@@ -1,0 +1,81 @@
+#include "collect/node_collector.h"
+
+#include <cstring>
+
+#include "collect/node_name.h"
+#include "model/export_state.h"
+
+namespace {
+
+// Deletes a triangle-mesh object that a conversion made, on every way out of
+// the mesh route, a thrown out-of-memory included.
+class TemporaryTriObject {
+public:
+    TemporaryTriObject(TriObject* object, bool owned) : object_(object), owned_(owned) {}
+    ~TemporaryTriObject() {
+        if (owned_) delete object_;
+    }
+    TemporaryTriObject(const TemporaryTriObject&) = delete;
+    TemporaryTriObject& operator=(const TemporaryTriObject&) = delete;
+
+private:
+    TriObject* object_;
+    bool owned_;
+};
+
+}  // namespace
+
+int NodeCollector::callback(INode* node) {
+    ProcessNode(node);
+    return TREE_CONTINUE;
+}
+
+void NodeCollector::ProcessNode(INode* node) {
+    // Outside an export there is no model to fill.
+    if (node == nullptr || currentModel == nullptr || hostInterface == nullptr) return;
+
+    // The route is decided by the object at time 0, whatever the current time.
+    const ObjectState os = node->EvalWorldState(0, TRUE);
+    if (os.obj != nullptr && os.obj->SuperClassID() == HELPER_CLASS_ID) {
+        CollectReference(node);
+        return;
+    }
+    if (std::strcmp(NodeName(node), "GBND") == 0) {
+        CollectBoundSphere(node);
+        return;
+    }
+    if (std::strcmp(NodeName(node), "GELP") == 0) {
+        CollectEllipsoid(node);
+        return;
+    }
+
+    BOOL Del = FALSE;
+    TriObject* tri = ConvertToTriObject(node, Del);
+    if (tri == nullptr) return;
+    const TemporaryTriObject guard(tri, Del != FALSE);
+
+    // The material goes first, so a material that this mesh is the first to use
+    // stands in the material list before the mesh stands in the mesh list.
+    const int32_t materialIndex = CollectMaterial(node);
+    const TimeValue t = hostInterface->GetTime();
+    const Matrix3 objectToWorld = node->GetObjTMAfterWSM(t, nullptr);
+    CollectMesh(tri, materialIndex, objectToWorld);
+}
+
+TriObject* ConvertToTriObject(INode* node, BOOL& Del) {
+    Del = FALSE;
+    Object* object = node->EvalWorldState(hostInterface->GetTime(), TRUE).obj;
+    if (object == nullptr) return nullptr;
+    if (!object->CanConvertToType(triObjectClassID)) return nullptr;
+    Object* converted = object->ConvertToType(hostInterface->GetTime(), triObjectClassID);
+    if (converted == nullptr) return nullptr;
+    const bool made = converted != object;
+    // Only an object of the triangle-mesh class may be used as one; anything else
+    // a conversion gives back is released (when it was made) and not exported.
+    if (converted->ClassID() != triObjectClassID) {
+        if (made) delete converted;
+        return nullptr;
+    }
+    Del = made ? TRUE : FALSE;
+    return static_cast<TriObject*>(converted);
+}
