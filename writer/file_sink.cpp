@@ -131,7 +131,10 @@ bool FileSink::open(const char* path, SaveError* error) {
         CloseHandle(existing);
     } else {
         const DWORD code = GetLastError();
-        if (code != ERROR_FILE_NOT_FOUND) return fail(error, SaveError::Kind::CannotCreate, "cannot write " + Quoted(target_), code);
+        if (code == ERROR_PATH_NOT_FOUND || code == ERROR_INVALID_NAME)
+            return fail(error, SaveError::Kind::CannotCreate, "cannot create " + Quoted(target_), code);
+        if (code != ERROR_FILE_NOT_FOUND)
+            return fail(error, SaveError::Kind::CannotCreate, "cannot write " + Quoted(target_), code);
     }
     const std::string folder = FolderOf(target_);
     for (unsigned attempt = 0; attempt < kCreateAttempts; ++attempt) {
