@@ -1,0 +1,43 @@
+// Consistency of meshes: the stand-in refuses meshes whose indices would make a reader go out
+// of bounds, with an error naming the node.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "host/sdk/mesh.h"
+
+struct StandinMeshError {
+    enum class Kind {
+        None,
+        FaceIndex,       // a face's vertex index is not below the vertex count
+        MissingTVFaces,  // texture vertices exist but not one texture face per face
+        TVFaceIndex,     // a texture face's index is not below the texture-vertex count
+        NormalCount,     // explicit normals, but not one per vertex
+    };
+    Kind kind = Kind::None;
+    std::string message;  // e.g. node "Box01": face 3 uses vertex 12, but the mesh has 8 vertices
+
+    bool ok() const { return kind == Kind::None; }
+};
+
+// A mesh as plain arrays, as importers read it.
+struct StandinMeshData {
+    std::vector<Point3> verts;
+    std::vector<std::array<DWORD, 3>> faces;
+    std::vector<UVVert> tverts;
+    std::vector<std::array<DWORD, 3>> tvFaces;  // one per face when tverts is not empty
+    std::vector<Point3> normals;                // empty, or one per vertex (kept by buildNormals)
+};
+
+StandinMeshError StandinCheckMesh(const Mesh& mesh, const std::string& nodeName);
+// Fills mesh from data when data is consistent; otherwise leaves mesh unchanged.
+StandinMeshError StandinBuildMesh(const StandinMeshData& data, const std::string& nodeName, Mesh* mesh);
+
+// Reads the mesh's stand-in storage.
+class StandinMeshAccess {
+public:
+    static int NumTVFaces(const Mesh& mesh) { return mesh.numTVFaces; }
+    static bool NormalsSpecified(const Mesh& mesh) { return mesh.normalsSpecified != FALSE; }
+};

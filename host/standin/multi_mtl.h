@@ -1,0 +1,22 @@
+// A material of another class than the standard one: a multi/sub-object material.
+#pragma once
+
+#include <vector>
+
+#include "host/sdk/materials.h"
+
+class StandinMultiMtl : public Mtl {
+public:
+    explicit StandinMultiMtl(const char* name = "") { SetName(name); }
+
+    Class_ID ClassID() override { return Class_ID(0x200, 0); }
+    Color GetAmbient(int mtlNum = 0, BOOL backFace = FALSE) override;
+    Color GetDiffuse(int mtlNum = 0, BOOL backFace = FALSE) override;
+    Color GetSpecular(int mtlNum = 0, BOOL backFace = FALSE) override;
+
+    void AddSubMaterial(Mtl* m) { subMaterials.push_back(m); }
+    const std::vector<Mtl*>& SubMaterials() const { return subMaterials; }
+
+private:
+    std::vector<Mtl*> subMaterials;  // not owned
+};

@@ -1,0 +1,53 @@
+// The stand-in scene: a tree of nodes below an implicit root. It owns every node and every
+// object, material and map made through it, and destroys them with itself.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "host/sdk/interface.h"
+#include "host/standin/node.h"
+
+class StandinScene : public IScene {
+public:
+    StandinScene() = default;
+    ~StandinScene();
+    StandinScene(const StandinScene&) = delete;
+    StandinScene& operator=(const StandinScene&) = delete;
+
+    // Visits every node, parents before children, in child order, without recursion.
+    int EnumTree(ITreeEnumProc* proc) override;
+
+    // A new node, last child of parent (null: below the root).
+    StandinNode* AddNode(StandinNode* parent, const std::string& name);
+    // The same for a node of a class derived from StandinNode, built from args.
+    template <class T, class... Args>
+    T* AddNodeOf(StandinNode* parent, Args&&... args) {
+        T* node = Create<T>(std::forward<Args>(args)...);
+        Link(parent, node);
+        return node;
+    }
+    // Makes an object of any class (objects, materials, maps, ...) that the scene owns.
+    template <class T, class... Args>
+    T* Create(Args&&... args) {
+        std::unique_ptr<T> made(new T(std::forward<Args>(args)...));
+        owned.reserve(owned.size() + 1);
+        T* raw = made.release();
+        owned.emplace_back(raw, [](void* p) { delete static_cast<T*>(p); });
+        return raw;
+    }
+
+    const std::vector<StandinNode*>& TopNodes() const { return top; }
+    std::vector<StandinNode*> AllNodes() const;  // in EnumTree order
+    StandinNode* FindNode(const std::string& name) const;  // the first in EnumTree order, or null
+    // Validate on every node; stops at the first error.
+    bool Validate(std::string* error) const;
+
+private:
+    void Link(StandinNode* parent, StandinNode* node);
+
+    std::vector<std::unique_ptr<void, void (*)(void*)>> owned;
+    std::vector<StandinNode*> top;
+};

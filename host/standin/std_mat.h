@@ -1,0 +1,58 @@
+// The standard material, class (DMTL_CLASS_ID, 0), with the defaults of a new one: ambient and
+// diffuse 0.588 grey, specular 0.9, filter 0.5, opacity 1; twelve disabled, empty map slots of
+// amount 1. Values do not change with time; tests derive and override the getters for that.
+#pragma once
+
+#include <array>
+
+#include "host/sdk/materials.h"
+
+// Implements Mtl's colour getters (which StdMat hides) by the standard material's at time 0,
+// in a class of their own so that StandinStdMat's scope sees only the time-taking ones.
+class StandinStdMatMtlColours : public StdMat {
+public:
+    Color GetAmbient(int mtlNum = 0, BOOL backFace = FALSE) override;
+    Color GetDiffuse(int mtlNum = 0, BOOL backFace = FALSE) override;
+    Color GetSpecular(int mtlNum = 0, BOOL backFace = FALSE) override;
+};
+
+class StandinStdMat : public StandinStdMatMtlColours {
+public:
+    explicit StandinStdMat(const char* name = "");
+
+    Class_ID ClassID() override { return Class_ID(DMTL_CLASS_ID, 0); }
+
+    Color GetAmbient(TimeValue t) override;
+    Color GetDiffuse(TimeValue t) override;
+    Color GetSpecular(TimeValue t) override;
+    Color GetFilter(TimeValue t) override;
+    float GetOpacity(TimeValue t) override;
+    // Out-of-range slots are disabled, empty and of amount 0.
+    BOOL MapEnabled(int id) override;
+    float GetTexmapAmt(int id, TimeValue t) override;
+    int NumSubTexmaps() override { return NTEXMAPS; }
+    Texmap* GetSubTexmap(int i) override;
+    void SetSubTexmap(int i, Texmap* m) override;
+
+    void SetAmbient(const Color& c) { ambient = c; }
+    void SetDiffuse(const Color& c) { diffuse = c; }
+    void SetSpecular(const Color& c) { specular = c; }
+    void SetFilter(const Color& c) { filter = c; }
+    void SetOpacity(float v) { opacity = v; }
+    void EnableMap(int id, BOOL onoff);
+    void SetTexmapAmt(int id, float amount);
+    // Puts map into slot id, enabled, with the given amount.
+    void SetMap(int id, Texmap* map, float amount = 1.0f);
+
+private:
+    struct Slot {
+        BOOL enabled = FALSE;
+        Texmap* map = nullptr;
+        float amount = 1.0f;
+    };
+    static bool InRange(int id) { return id >= 0 && id < NTEXMAPS; }
+
+    Color ambient, diffuse, specular, filter;
+    float opacity;
+    std::array<Slot, NTEXMAPS> slots;
+};
