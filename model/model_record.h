@@ -3,8 +3,5 @@
 // Common base of everything a RecordList holds. The virtual destructor lets a
 // list destroy each record as its own type, together with what the record owns.
 struct ModelRecord {
-    ModelRecord() = default;
-    ModelRecord(const ModelRecord&) = delete;
-    ModelRecord& operator=(const ModelRecord&) = delete;
     virtual ~ModelRecord();
 };
