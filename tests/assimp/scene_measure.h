@@ -1,0 +1,35 @@
+// Measures taken on both sides of the import: on the SceneDescription the importer fills,
+// and on the source as Assimp itself reads it, so tests can compare the two.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+
+#include "tools/scene_description.h"
+
+namespace wux::test {
+
+struct Measure {
+    std::size_t triangles = 0;
+    double area = 0.0;  // world space
+    std::array<double, 3> lo{1e300, 1e300, 1e300};
+    std::array<double, 3> hi{-1e300, -1e300, -1e300};
+    bool allFinite = true;  // every number in the scene (meshes, transforms, materials)
+};
+
+// World transform = local x parent's world, points as row vectors; spheres are not counted.
+Measure MeasureScene(const SceneDescription& scene);
+
+// The same from Assimp directly (triangulated, node transforms applied), with every
+// world-space point first turned by +90 degrees about X, as a Y-up source is turned Z-up.
+// Returns false when Assimp cannot read the file.
+bool MeasureWithAssimp(const std::string& path, Measure* out);
+
+// The world transform of the first node of that name, and whether there is one.
+bool FindWorld(const SceneDescription& scene, const std::string& name, SceneMatrix* world,
+               const SceneNode** node = nullptr);
+
+std::array<double, 3> Apply(const SceneMatrix& m, const std::array<double, 3>& p);
+
+}  // namespace wux::test
