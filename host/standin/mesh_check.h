@@ -15,6 +15,7 @@ struct StandinMeshError {
         MissingTVFaces,  // texture vertices exist but not one texture face per face
         TVFaceIndex,     // a texture face's index is not below the texture-vertex count
         NormalCount,     // explicit normals, but not one per vertex
+        Counts,          // counts that the arrays do not back, or beyond the mesh's int counts
     };
     Kind kind = Kind::None;
     std::string message;  // e.g. node "Box01": face 3 uses vertex 12, but the mesh has 8 vertices
@@ -32,7 +33,8 @@ struct StandinMeshData {
 };
 
 StandinMeshError StandinCheckMesh(const Mesh& mesh, const std::string& nodeName);
-// Fills mesh from data when data is consistent; otherwise leaves mesh unchanged.
+// Fills mesh from data when data is consistent (explicit normals are kept by buildNormals,
+// every face gets smoothing group 1); otherwise leaves mesh unchanged.
 StandinMeshError StandinBuildMesh(const StandinMeshData& data, const std::string& nodeName, Mesh* mesh);
 
 // Reads the mesh's stand-in storage.

@@ -1,0 +1,3 @@
+#include "host/sdk/animatable.h"
+
+Animatable::~Animatable() = default;

@@ -1,0 +1,78 @@
+#include "host/sdk/matrix3.h"
+
+Matrix3::Matrix3(BOOL) { IdentityMatrix(); }
+
+Matrix3::Matrix3(const Point3& U, const Point3& V, const Point3& N, const Point3& T) {
+    m[0] = U;
+    m[1] = V;
+    m[2] = N;
+    m[3] = T;
+}
+
+void Matrix3::IdentityMatrix() {
+    m[0] = Point3(1.0f, 0.0f, 0.0f);
+    m[1] = Point3(0.0f, 1.0f, 0.0f);
+    m[2] = Point3(0.0f, 0.0f, 1.0f);
+    m[3] = Point3(0.0f, 0.0f, 0.0f);
+}
+
+void Matrix3::Zero() {
+    for (Point3& row : m) row = Point3(0.0f, 0.0f, 0.0f);
+}
+
+// Row indices outside 0..3 are clamped, so no call reads or writes outside the matrix.
+static int RowIndex(int i) { return i < 0 ? 0 : (i > 3 ? 3 : i); }
+
+Point3 Matrix3::GetRow(int i) const { return m[RowIndex(i)]; }
+void Matrix3::SetRow(int i, Point3 p) { m[RowIndex(i)] = p; }
+Point3 Matrix3::GetTrans() const { return m[3]; }
+void Matrix3::SetTrans(const Point3 p) { m[3] = p; }
+const Point3& Matrix3::operator[](int i) const { return m[RowIndex(i)]; }
+
+void Matrix3::Translate(const Point3& p) { m[3] += p; }
+
+void Matrix3::Scale(const Point3& s, BOOL trans) {
+    const int rows = trans ? 4 : 3;
+    for (int i = 0; i < rows; ++i) m[i] = m[i] * s;
+}
+
+Matrix3 Matrix3::operator*(const Matrix3& B) const {
+    Matrix3 C;
+    for (int i = 0; i < 4; ++i) {
+        // Row i of A * B is row i of A taken through B's axes; the translation row adds B's.
+        C.m[i] = m[i].x * B.m[0] + m[i].y * B.m[1] + m[i].z * B.m[2];
+        if (i == 3) C.m[i] += B.m[3];
+    }
+    return C;
+}
+
+Matrix3& Matrix3::operator*=(const Matrix3& B) {
+    *this = *this * B;
+    return *this;
+}
+
+int Matrix3::operator==(const Matrix3& B) const {
+    return m[0] == B.m[0] && m[1] == B.m[1] && m[2] == B.m[2] && m[3] == B.m[3];
+}
+
+Point3 operator*(const Matrix3& A, const Point3& V) {
+    return V.x * A[0] + V.y * A[1] + V.z * A[2] + A[3];
+}
+
+Point3 operator*(const Point3& V, const Matrix3& A) { return A * V; }
+
+Point3 VectorTransform(const Matrix3& M, const Point3& V) {
+    return V.x * M[0] + V.y * M[1] + V.z * M[2];
+}
+
+Matrix3 TransMatrix(const Point3& p) {
+    Matrix3 tm(TRUE);
+    tm.SetTrans(p);
+    return tm;
+}
+
+Matrix3 ScaleMatrix(const Point3& s) {
+    Matrix3 tm(TRUE);
+    tm.Scale(s, TRUE);
+    return tm;
+}

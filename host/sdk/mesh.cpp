@@ -1,0 +1,155 @@
+#include "host/sdk/mesh.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cmath>
+
+namespace {
+
+// Replaces *array (of oldCount elements) by one of newCount elements; with keep the leading
+// elements are copied, every other element is value-initialised.
+template <class T>
+void Resize(T*& array, int oldCount, int newCount, bool keep, const T& zero) {
+    T* fresh = newCount > 0 ? new T[size_t(newCount)] : nullptr;
+    int kept = 0;
+    if (keep && array) {
+        kept = std::min(oldCount, newCount);
+        std::copy(array, array + kept, fresh);
+    }
+    std::fill(fresh + kept, fresh + newCount, zero);
+    delete[] array;
+    array = fresh;
+}
+
+template <class T>
+T* Duplicate(const T* array, int count) {
+    if (!array || count <= 0) return nullptr;
+    T* copy = new T[size_t(count)];
+    std::copy(array, array + count, copy);
+    return copy;
+}
+
+const Point3 kZero(0.0f, 0.0f, 0.0f);
+
+}  // namespace
+
+Mesh::Mesh()
+    : numVerts(0), numFaces(0), faces(nullptr), verts(nullptr), numTVerts(0), tVerts(nullptr),
+      tvFace(nullptr), normals(nullptr), normalsSpecified(FALSE), numTVFaces(0) {}
+
+Mesh::Mesh(const Mesh& from) : Mesh() { *this = from; }
+
+Mesh& Mesh::operator=(const Mesh& from) {
+    if (this == &from) return *this;
+    Mesh copy;  // built first, so a failed allocation leaves *this unchanged
+    copy.faces = Duplicate(from.faces, from.numFaces);
+    copy.verts = Duplicate(from.verts, from.numVerts);
+    copy.tVerts = Duplicate(from.tVerts, from.numTVerts);
+    copy.tvFace = Duplicate(from.tvFace, from.numTVFaces);
+    copy.normals = Duplicate(from.normals, from.normals ? from.numVerts : 0);
+    copy.numVerts = from.numVerts;
+    copy.numFaces = from.numFaces;
+    copy.numTVerts = from.numTVerts;
+    copy.numTVFaces = from.tvFace ? from.numTVFaces : 0;
+    copy.normalsSpecified = from.normalsSpecified;
+    std::swap(numVerts, copy.numVerts);
+    std::swap(numFaces, copy.numFaces);
+    std::swap(faces, copy.faces);
+    std::swap(verts, copy.verts);
+    std::swap(numTVerts, copy.numTVerts);
+    std::swap(tVerts, copy.tVerts);
+    std::swap(tvFace, copy.tvFace);
+    std::swap(normals, copy.normals);
+    std::swap(normalsSpecified, copy.normalsSpecified);
+    std::swap(numTVFaces, copy.numTVFaces);
+    return *this;
+}
+
+Mesh::~Mesh() { freeAll(); }
+
+void Mesh::freeAll() {
+    delete[] faces;
+    delete[] verts;
+    delete[] tVerts;
+    delete[] tvFace;
+    delete[] normals;
+    faces = nullptr;
+    verts = nullptr;
+    tVerts = nullptr;
+    tvFace = nullptr;
+    normals = nullptr;
+    numVerts = numFaces = numTVerts = numTVFaces = 0;
+    normalsSpecified = FALSE;
+}
+
+BOOL Mesh::setNumVerts(int ct, BOOL keep, BOOL) {
+    if (ct < 0) return FALSE;
+    Resize(verts, numVerts, ct, keep != FALSE, kZero);
+    if (normals) Resize(normals, numVerts, ct, keep != FALSE, kZero);
+    if (!keep) normalsSpecified = FALSE;
+    numVerts = ct;
+    return TRUE;
+}
+
+BOOL Mesh::setNumFaces(int ct, BOOL keep, BOOL) {
+    if (ct < 0) return FALSE;
+    Resize(faces, numFaces, ct, keep != FALSE, Face());
+    if (tvFace) {
+        Resize(tvFace, numTVFaces, ct, keep != FALSE, TVFace());
+        numTVFaces = ct;
+    }
+    numFaces = ct;
+    return TRUE;
+}
+
+BOOL Mesh::setNumTVerts(int ct, BOOL keep) {
+    if (ct < 0) return FALSE;
+    Resize(tVerts, numTVerts, ct, keep != FALSE, kZero);
+    numTVerts = ct;
+    return TRUE;
+}
+
+BOOL Mesh::setNumTVFaces(int ct, BOOL keep, int) {
+    if (ct < 0) return FALSE;
+    Resize(tvFace, numTVFaces, ct, keep != FALSE, TVFace());
+    numTVFaces = ct;
+    return TRUE;
+}
+
+void Mesh::setNormal(int i, const Point3& n) {
+    if (i < 0 || i >= numVerts) return;
+    if (!normals) Resize(normals, 0, numVerts, false, kZero);
+    normals[i] = n;
+    normalsSpecified = TRUE;
+}
+
+void Mesh::buildNormals() {
+    if (normalsSpecified && normals) return;
+    if (!normals) Resize(normals, 0, numVerts, false, kZero);
+    std::fill(normals, normals + numVerts, kZero);
+    const DWORD vertCount = DWORD(numVerts);
+    for (int f = 0; f < numFaces; ++f) {
+        const DWORD* v = faces[f].v;
+        if (v[0] >= vertCount || v[1] >= vertCount || v[2] >= vertCount) continue;
+        // Worked in double so that large coordinates neither overflow nor lose the normal.
+        const Point3& p0 = verts[v[0]];
+        const Point3& p1 = verts[v[1]];
+        const Point3& p2 = verts[v[2]];
+        const double ax = double(p1.x) - p0.x, ay = double(p1.y) - p0.y, az = double(p1.z) - p0.z;
+        const double bx = double(p2.x) - p0.x, by = double(p2.y) - p0.y, bz = double(p2.z) - p0.z;
+        const double nx = ay * bz - az * by, ny = az * bx - ax * bz, nz = ax * by - ay * bx;
+        const double len = std::sqrt(nx * nx + ny * ny + nz * nz);
+        if (!(len > 0.0) || !std::isfinite(len)) continue;  // zero area, or not a number
+        const Point3 unit(nx / len, ny / len, nz / len);
+        for (int j = 0; j < 3; ++j) normals[v[j]] += unit;
+    }
+    for (int i = 0; i < numVerts; ++i) normals[i] = normals[i].Normalize();
+}
+
+Point3& Mesh::getNormal(int i) const {
+    if (normals && i >= 0 && i < numVerts) return normals[i];
+    // Out of range: a zero normal, renewed on every call so that a caller's write does not stick.
+    static Point3 none;
+    none = kZero;
+    return none;
+}

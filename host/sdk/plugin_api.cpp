@@ -1,0 +1,6 @@
+#include "host/sdk/plugin_api.h"
+
+ClassDesc::ClassDesc() = default;
+ClassDesc::~ClassDesc() = default;
+SceneExport::SceneExport() = default;
+SceneExport::~SceneExport() = default;

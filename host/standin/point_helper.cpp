@@ -1,0 +1,3 @@
+#include "host/standin/point_helper.h"
+
+StandinPointHelper::StandinPointHelper(float size) { SetSize(size); }

@@ -1,0 +1,53 @@
+#include "host/standin/scene.h"
+
+StandinScene::~StandinScene() {
+    // Latest first, so nothing outlives what was made before it.
+    while (!owned.empty()) owned.pop_back();
+}
+
+StandinNode* StandinScene::AddNode(StandinNode* parent, const std::string& name) {
+    return AddNodeOf<StandinNode>(parent, name);
+}
+
+void StandinScene::Link(StandinNode* parent, StandinNode* node) {
+    node->parent = parent;
+    (parent ? parent->children : top).push_back(node);
+}
+
+int StandinScene::EnumTree(ITreeEnumProc* proc) {
+    // Depth first, pre-order: children pushed in reverse so the first child comes out first.
+    std::vector<StandinNode*> pending(top.rbegin(), top.rend());
+    while (!pending.empty()) {
+        StandinNode* node = pending.back();
+        pending.pop_back();
+        const int result = proc->callback(node);
+        if (result == TREE_ABORT) return 1;
+        if (result == TREE_IGNORECHILDREN) continue;
+        pending.insert(pending.end(), node->children.rbegin(), node->children.rend());
+    }
+    return 0;
+}
+
+std::vector<StandinNode*> StandinScene::AllNodes() const {
+    std::vector<StandinNode*> all;
+    std::vector<StandinNode*> pending(top.rbegin(), top.rend());
+    while (!pending.empty()) {
+        StandinNode* node = pending.back();
+        pending.pop_back();
+        all.push_back(node);
+        pending.insert(pending.end(), node->children.rbegin(), node->children.rend());
+    }
+    return all;
+}
+
+StandinNode* StandinScene::FindNode(const std::string& name) const {
+    for (StandinNode* node : AllNodes())
+        if (node->Name() == name) return node;
+    return nullptr;
+}
+
+bool StandinScene::Validate(std::string* error) const {
+    for (StandinNode* node : AllNodes())
+        if (!node->Validate(error)) return false;
+    return true;
+}
