@@ -232,7 +232,7 @@ Material ReadMaterial(ByteSpan bytes, const ChunkInfo& chunk) {
     m.colourBlock = c.Floats<19>("colour block");
     const std::size_t countOffset = c.Pos();
     m.mapCount = c.U32("map count");
-    // An entry takes at least channel, an empty padded string (4 + 0) and amount.
+    // An entry takes at least channel, a padded string at its shortest (P = 0) and amount.
     c.NeedCount(m.mapCount, 12, countOffset, "map count");
     for (std::uint32_t i = 0; i < m.mapCount; ++i) {
         MaterialMap map;
@@ -317,8 +317,8 @@ References ReadReferences(ByteSpan bytes, const ChunkInfo& chunk) {
     Cursor c = ContentCursor(bytes, chunk);
     const std::size_t countOffset = c.Pos();
     r.entryCount = c.U32("entry count");
-    // An entry takes at least an empty padded string (4), the transform (64), the half
-    // extents (12) and the end word (4).
+    // An entry takes at least a padded string at its shortest (P = 0), the transform (64),
+    // the half extents (12) and the end word (4).
     c.NeedCount(r.entryCount, 84, countOffset, "entry count");
     for (std::uint32_t i = 0; i < r.entryCount; ++i) {
         ReferenceEntry e;

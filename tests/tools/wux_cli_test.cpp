@@ -1,0 +1,119 @@
+// Runs the built wux command and checks its exit codes and output.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+
+#include "tests/tools/wux_bytes_builder.h"
+
+namespace {
+
+struct CommandRun {
+    int exitCode = -1;
+    std::string output;  // stdout and stderr together
+};
+
+CommandRun RunWux(const std::string& arguments) {
+    CommandRun run;
+    const std::string command = std::string("'") + WUX_TOOL_PATH + "' " + arguments + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return run;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, n);
+    const int status = pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+class WuxCli : public testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("wux_cli_test_" + std::to_string(::getpid()) + "_" +
+                testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    std::string Write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+        const auto path = dir_ / name;
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                    static_cast<std::streamsize>(bytes.size()));
+        return path.string();
+    }
+
+    std::filesystem::path dir_;
+};
+
+TEST_F(WuxCli, CheckExitCodes) {
+    const std::string valid = Write("valid.wux", wuxtest::Build(wuxtest::RichFile()).bytes.data);
+    CommandRun run = RunWux("check '" + valid + "'");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find(": valid (0 errors, 0 warnings)"), std::string::npos) << run.output;
+
+    auto bytes = wuxtest::Build(wuxtest::RichFile()).bytes;
+    bytes.PatchU32(20, 7);  // GNFO magic
+    const std::string invalid = Write("invalid.wux", bytes.data);
+    run = RunWux("check '" + invalid + "'");
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    EXPECT_NE(run.output.find("error: offset 20 (GNFO): magic 7, expected 100"), std::string::npos) << run.output;
+
+    const std::string missing = (dir_ / "missing.wux").string();
+    run = RunWux("check '" + missing + "'");
+    EXPECT_EQ(run.exitCode, 2) << run.output;
+    EXPECT_NE(run.output.find(missing), std::string::npos) << run.output;
+    EXPECT_EQ(RunWux("check '" + dir_.string() + "'").exitCode, 2);
+}
+
+TEST_F(WuxCli, InfoPrintsTextAndJsonAndRejectsBrokenFiles) {
+    const std::string valid = Write("valid.wux", wuxtest::Build(wuxtest::RichFile()).bytes.data);
+    CommandRun run = RunWux("info '" + valid + "'");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("header: 2 meshes, 2 materials"), std::string::npos) << run.output;
+
+    run = RunWux("info --json '" + valid + "'");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    const auto json = nlohmann::json::parse(run.output, nullptr, false);
+    ASSERT_FALSE(json.is_discarded()) << run.output;
+    EXPECT_EQ(json["materials"][0]["name"], "brick");
+
+    auto truncated = wuxtest::Build(wuxtest::RichFile()).bytes.data;
+    truncated.resize(200);
+    const std::string broken = Write("broken.wux", truncated);
+    run = RunWux("info '" + broken + "'");
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    EXPECT_NE(run.output.find(broken), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("offset "), std::string::npos) << run.output;
+
+    EXPECT_EQ(RunWux("info '" + (dir_ / "missing.wux").string() + "'").exitCode, 2);
+}
+
+TEST_F(WuxCli, HelpAndVersion) {
+    CommandRun run = RunWux("--help");
+    EXPECT_EQ(run.exitCode, 0);
+    for (const char* word : {"info", "check", "export", "--version"}) {
+        EXPECT_NE(run.output.find(word), std::string::npos) << word << " in\n" << run.output;
+    }
+    run = RunWux("check --help");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_NE(run.output.find("Exit codes: 0 valid, 1 invalid, 2"), std::string::npos) << run.output;
+    run = RunWux("info --help");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_NE(run.output.find("--json"), std::string::npos) << run.output;
+
+    run = RunWux("--version");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.output, std::string("wux ") + WUX_VERSION + "\n");
+
+    EXPECT_NE(RunWux("").exitCode, 0);  // a subcommand is required
+    EXPECT_NE(RunWux("check").exitCode, 0);
+}
+
+}  // namespace
