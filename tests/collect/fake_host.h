@@ -1,0 +1,220 @@
+// Small host doubles for the collector tests: each records the host calls made on
+// it, with the times passed, into one shared log, so that tests can check the
+// order of calls and the time each query used.
+#pragma once
+
+#include <cmath>
+#include <memory>
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "host/max_sdk.h"
+#include "model/export_model.h"
+#include "model/export_state.h"
+
+namespace fake {
+
+using CallLog = std::vector<std::string>;
+
+inline std::string Call(const char* what, TimeValue t) { return std::string(what) + "@" + std::to_string(t); }
+
+// GetTime answers `time`, or start, start+1, ... when `advancing` (so each query
+// shows which GetTime it followed). Throws bad_alloc on call number throwAtCall.
+class Interface : public ::Interface {
+public:
+    explicit Interface(CallLog* log, TimeValue time = 160) : log_(log), time_(time) {}
+    TimeValue GetTime() override {
+        ++calls;
+        if (calls == throwAtCall) throw std::bad_alloc();
+        if (log_ != nullptr) log_->push_back("GetTime");
+        return advancing ? time_ + calls - 1 : time_;
+    }
+    int calls = 0;
+    int throwAtCall = -1;
+    bool advancing = false;
+
+private:
+    CallLog* log_;
+    TimeValue time_;
+};
+
+// An old-style block with one float parameter at index 0.
+class ParamBlock : public IParamBlock {
+public:
+    ParamBlock(CallLog* log, float value, BOOL readable = TRUE) : log_(log), value_(value), readable_(readable) {}
+    BOOL GetValue(int i, TimeValue t, float& v, Interval& ivalid) override {
+        if (log_ != nullptr) log_->push_back(Call("GetValue", t) + " index " + std::to_string(i));
+        intervalWasForever = ivalid == FOREVER;
+        if (!readable_) return FALSE;
+        v = value_;
+        return TRUE;
+    }
+    bool intervalWasForever = false;
+
+private:
+    CallLog* log_;
+    float value_;
+    BOOL readable_;
+};
+
+// A parameter array that is not an old-style block (its GetParamBlock gives null).
+class PlainParamArray : public IParamArray {};
+
+// A second-generation block with one float parameter of ID 0.
+class ParamBlock2 : public IParamBlock2 {
+public:
+    ParamBlock2(CallLog* log, float value, BOOL readable = TRUE) : log_(log), value_(value), readable_(readable) {}
+    BOOL GetValue(ParamID id, TimeValue t, float& v, Interval& ivalid, int tabIndex) override {
+        if (log_ != nullptr) {
+            log_->push_back(Call("GetValue2", t) + " id " + std::to_string(id) + " tab " + std::to_string(tabIndex));
+        }
+        intervalWasForever = ivalid == FOREVER;
+        if (!readable_ || id != 0) return FALSE;
+        v = value_;
+        return TRUE;
+    }
+    bool intervalWasForever = false;
+
+private:
+    CallLog* log_;
+    float value_;
+    BOOL readable_;
+};
+
+// A point helper: its size lives in a second-generation block of ID 0. Its
+// old-style block slot answers a plain parameter array, which a collector must
+// never take for the size block.
+class Helper : public HelperObject {
+public:
+    explicit Helper(IParamBlock2* block, bool byIdOnly = false) : block_(block), byIdOnly_(byIdOnly) {}
+    int NumParamBlocks() override { return block_ != nullptr && !byIdOnly_ ? 1 : 0; }
+    IParamBlock2* GetParamBlock(int i) override { return i == 0 && !byIdOnly_ ? block_ : nullptr; }
+    IParamBlock2* GetParamBlockByID(short id) override { return id == 0 ? block_ : nullptr; }
+    IParamArray* GetParamBlock() override { return &decoy_; }
+
+private:
+    IParamBlock2* block_;
+    bool byIdOnly_;
+    PlainParamArray decoy_;
+};
+
+// Counts the triangle-mesh objects destroyed, to show who deletes temporaries.
+class CountedTriObject : public TriObject {
+public:
+    explicit CountedTriObject(int* deletions) : deletions_(deletions) {}
+    ~CountedTriObject() override { ++*deletions_; }
+
+private:
+    int* deletions_;
+};
+
+// One triangle in the XY plane.
+inline void MakeOneTriangle(Mesh& mesh) {
+    mesh.setNumVerts(3);
+    mesh.verts[0] = Point3(0.0f, 0.0f, 0.0f);
+    mesh.verts[1] = Point3(1.0f, 0.0f, 0.0f);
+    mesh.verts[2] = Point3(0.0f, 1.0f, 0.0f);
+    mesh.setNumFaces(1);
+    mesh.faces[0].setVerts(0, 1, 2);
+}
+
+// A primitive with a radius at index 0 of an old-style block, which converts to a
+// new triangle mesh on request (the caller owns it).
+class Primitive : public GeomObject {
+public:
+    Primitive(IParamArray* block, int* deletions) : block_(block), deletions_(deletions) {}
+    IParamArray* GetParamBlock() override { return block_; }
+    int CanConvertToType(Class_ID type) override { return type == triObjectClassID; }
+    Object* ConvertToType(TimeValue, Class_ID type) override {
+        if (!(type == triObjectClassID)) return nullptr;
+        auto* tri = new CountedTriObject(deletions_);
+        MakeOneTriangle(tri->mesh);
+        return tri;
+    }
+
+private:
+    IParamArray* block_;
+    int* deletions_;
+};
+
+// An object that cannot become a mesh, such as a camera.
+class Camera : public Object {
+public:
+    SClass_ID SuperClassID() override { return 0x20; }
+};
+
+// A node whose object may differ between time 0 and any other time.
+class Node : public INode {
+public:
+    Node(CallLog* log, std::string name, Object* object)
+        : atZero(object), atOther(object), tm(TRUE), log_(log), name_(std::move(name)) {}
+    TCHAR* GetName() override {
+        log_->push_back("GetName");
+        return &name_[0];
+    }
+    Mtl* GetMtl() override {
+        log_->push_back("GetMtl");
+        return material;
+    }
+    const ObjectState& EvalWorldState(TimeValue time, BOOL evalHidden) override {
+        log_->push_back(Call("EvalWorldState", time) + (evalHidden ? " hidden" : " visible-only"));
+        state_ = ObjectState(time == 0 ? atZero : atOther);
+        return state_;
+    }
+    Matrix3 GetObjTMAfterWSM(TimeValue time, Interval* valid) override {
+        log_->push_back(Call("GetObjTMAfterWSM", time) + (valid == nullptr ? "" : " interval"));
+        return tm;
+    }
+
+    Object* atZero;
+    Object* atOther;
+    Matrix3 tm;
+    Mtl* material = nullptr;
+
+private:
+    CallLog* log_;
+    std::string name_;
+    ObjectState state_;
+};
+
+// An export in progress: a fresh model and the fake interface in the export state.
+class ExportScope {
+public:
+    explicit ExportScope(CallLog* log, TimeValue time = 160) : host(log, time) {
+        currentModel = &model;
+        hostInterface = &host;
+    }
+    ~ExportScope() {
+        currentModel = nullptr;
+        hostInterface = nullptr;
+    }
+    ExportScope(const ExportScope&) = delete;
+    ExportScope& operator=(const ExportScope&) = delete;
+
+    ExportModel model;
+    Interface host;
+};
+
+// Builds an object transform from axis rows and a translation.
+struct Row {
+    float x, y, z;
+};
+inline Matrix3 Transform(Row x, Row y, Row z, Row t) {
+    return Matrix3(Point3(x.x, x.y, x.z), Point3(y.x, y.y, y.z), Point3(z.x, z.y, z.z), Point3(t.x, t.y, t.z));
+}
+
+template <typename T>
+std::vector<T*> Records(RecordList& list) {
+    std::vector<T*> records;
+    const int32_t n = list.count();
+    ModelRecord* record = list.first();
+    for (int32_t i = 0; i < n; ++i) {
+        records.push_back(static_cast<T*>(record));
+        record = list.next();
+    }
+    return records;
+}
+
+}  // namespace fake
