@@ -314,7 +314,9 @@ private:
             }
             extension = "tga";
         }
-        std::string stem = fs::path(std::string(tex.mFilename.C_Str())).stem().string();
+        std::string sourceName = tex.mFilename.C_Str();
+        std::replace(sourceName.begin(), sourceName.end(), '\\', '/');
+        std::string stem = fs::path(sourceName).stem().string();
         if (stem.empty()) stem = materialName + "_" + SlotWord(slot);
         const std::string base = SafeFileName(outputStem_ + "_" + stem);
         std::string name = base + "." + extension;
@@ -688,6 +690,8 @@ bool Import(const std::string& path, const AssimpImportOptions& options, SceneDe
     const SourceKind kind = KindOf(path);
     Assimp::Importer importer;
     importer.SetPropertyBool(AI_CONFIG_IMPORT_FBX_PRESERVE_PIVOTS, false);
+    // Without this, a file with no meshes gets a made-up mesh drawing its node hierarchy.
+    importer.SetPropertyBool(AI_CONFIG_IMPORT_NO_SKELETON_MESHES, true);
     // A forced up axis takes the data as written, so Assimp must not apply up_axis itself.
     importer.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_IGNORE_UP_DIRECTION,
                              options.up != AssimpImportOptions::Up::Auto);
@@ -701,10 +705,6 @@ bool Import(const std::string& path, const AssimpImportOptions& options, SceneDe
     }
     if (source->mRootNode == nullptr) {
         *error = path + ": the file holds no scene";
-        return false;
-    }
-    if (source->mFlags & AI_SCENE_FLAGS_INCOMPLETE) {
-        *error = path + ": Assimp read only part of the file (the scene is incomplete)";
         return false;
     }
 

@@ -3,10 +3,14 @@
 // what Assimp itself reports, materials and textures, helpers, spheres and broken inputs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -298,6 +302,250 @@ TEST(AssimpUpAxis, ZUpSourcesComeOutAsWritten) {
         ASSERT_TRUE(turned.ok) << turned.error;
         const Measure c = test::MeasureScene(turned.scene);
         EXPECT_NEAR(c.hi[2], b.hi[1], 1e-4);  // the written +Y now points up
+    }
+}
+
+
+// --- A scene written by the test ------------------------------------------------------
+
+std::string Base64(const std::string& bytes) {
+    static const char* digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    std::size_t i = 0;
+    for (; i + 2 < bytes.size(); i += 3) {
+        const unsigned v = (unsigned char)bytes[i] << 16 | (unsigned char)bytes[i + 1] << 8 | (unsigned char)bytes[i + 2];
+        for (int k = 18; k >= 0; k -= 6) out += digits[(v >> k) & 63];
+    }
+    if (i + 1 == bytes.size()) {
+        const unsigned v = (unsigned char)bytes[i] << 16;
+        out += digits[(v >> 18) & 63];
+        out += digits[(v >> 12) & 63];
+        out += "==";
+    } else if (i + 2 == bytes.size()) {
+        const unsigned v = (unsigned char)bytes[i] << 16 | (unsigned char)bytes[i + 1] << 8;
+        for (int k = 18; k >= 6; k -= 6) out += digits[(v >> k) & 63];
+        out += "=";
+    }
+    return out;
+}
+
+void PutFloat(std::string* out, float f) {
+    uint32_t u;
+    std::memcpy(&u, &f, 4);
+    for (int k = 0; k < 4; ++k) out->push_back(static_cast<char>((u >> (8 * k)) & 0xFF));
+}
+
+// One triangle (0,0,0) (2,0,0) (0,3,0), used by several nodes: a rotated and translated
+// parent with a child, a marker with a size, a group holding "GBND" and a node whose mesh
+// has two primitives with two materials of the same name, and a point cloud.
+std::string WriteTestGltf(const fs::path& dir) {
+    std::string buffer;
+    for (float f : {0.f, 0.f, 0.f, 2.f, 0.f, 0.f, 0.f, 3.f, 0.f}) PutFloat(&buffer, f);
+    buffer += std::string("\x00\x00\x01\x00\x02\x00\x00\x00", 8);
+    const std::string gltf = R"({"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":[0,3,6]}],
+ "nodes":[
+  {"name":"Parent","translation":[1,2,3],"rotation":[0,0,0.70710678,0.70710678],"children":[1,2]},
+  {"name":"Child","translation":[10,0,0],"mesh":2},
+  {"name":"Marker","extras":{"size":5}},
+  {"name":"Group","children":[4,5]},
+  {"name":"GBND","translation":[0,0,5],"mesh":2},
+  {"name":"Multi","mesh":0},
+  {"name":"Cloud","mesh":1}],
+ "meshes":[{"primitives":[{"attributes":{"POSITION":0},"indices":1,"material":0},
+                          {"attributes":{"POSITION":0},"indices":1,"material":1}]},
+   {"primitives":[{"attributes":{"POSITION":0},"mode":0}]},
+   {"primitives":[{"attributes":{"POSITION":0},"indices":1,"material":0}]}],
+ "materials":[{"name":"Red","pbrMetallicRoughness":{"baseColorFactor":[1,0,0,1]}},{"name":"Red"}],
+ "buffers":[{"byteLength":44,"uri":"data:application/octet-stream;base64,)" + Base64(buffer) + R"("}],
+ "bufferViews":[{"buffer":0,"byteOffset":0,"byteLength":36},{"buffer":0,"byteOffset":36,"byteLength":6}],
+ "accessors":[{"bufferView":0,"componentType":5126,"count":3,"type":"VEC3","min":[0,0,0],"max":[2,3,0]},
+   {"bufferView":1,"componentType":5123,"count":3,"type":"SCALAR"}]})";
+    return WriteFile(dir / "test.gltf", gltf);
+}
+
+void ExpectRow(const SceneMatrix& m, int row, std::array<float, 3> want) {
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(m.rows[row][k], want[k], 1e-6) << "row " << row << " column " << k;
+}
+
+// Local transforms come in the host's row layout, the frame turn folded into the top level.
+TEST(AssimpWrittenScene, TransformsKeepTheHierarchy) {
+    const Result r = Import(WriteTestGltf(TempDir()));
+    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_EQ(r.scene.nodes.size(), 3u);
+    const SceneNode& parent = r.scene.nodes[0];
+    EXPECT_EQ(parent.name, "Parent");
+    // glTF: +90 degrees about Y-up's Z, then the turn to Z-up: X goes to +Z, Y to -X, Z to -Y.
+    ExpectRow(parent.local, 0, {0, 0, 1});
+    ExpectRow(parent.local, 1, {-1, 0, 0});
+    ExpectRow(parent.local, 2, {0, -1, 0});
+    ExpectRow(parent.local, 3, {1, -3, 2});
+    ASSERT_EQ(parent.children.size(), 2u);
+    const SceneNode& child = parent.children[0];
+    EXPECT_EQ(child.name, "Child");
+    ExpectRow(child.local, 0, {1, 0, 0});
+    ExpectRow(child.local, 3, {10, 0, 0});
+    SceneMatrix world;
+    ASSERT_TRUE(test::FindWorld(r.scene, "Child", &world));
+    const auto origin = test::Apply(world, {0, 0, 0});
+    EXPECT_NEAR(origin[0], 1, 1e-5);
+    EXPECT_NEAR(origin[1], -3, 1e-5);
+    EXPECT_NEAR(origin[2], 12, 1e-5);
+    ASSERT_EQ(child.object.type, SceneObject::Type::Mesh);
+    EXPECT_EQ(child.object.mesh.faces.size(), 1u);
+    EXPECT_TRUE(child.object.mesh.normals.empty());  // none in the source: the host builds them
+}
+
+TEST(AssimpWrittenScene, HelpersFollowTheOption) {
+    const std::string path = WriteTestGltf(TempDir());
+    using H = AssimpImportOptions::Helpers;
+    struct Case {
+        H helpers;
+        std::vector<std::string> expected;  // helper names in scene order
+    };
+    const Case cases[] = {{H::Markers, {"Marker"}}, {H::All, {"Parent", "Marker", "Group"}}, {H::None, {}}};
+    for (const Case& c : cases) {
+        AssimpImportOptions options;
+        options.helpers = c.helpers;
+        const Result r = Import(path, options);
+        ASSERT_TRUE(r.ok) << r.error;
+        std::vector<std::string> names;
+        std::function<void(const SceneNode&)> walk = [&](const SceneNode& n) {
+            if (n.object.type == SceneObject::Type::Helper) {
+                names.push_back(n.name);
+                EXPECT_FLOAT_EQ(n.object.size, n.name == "Marker" ? 5.0f : 20.0f) << n.name;
+            }
+            for (const auto& ch : n.children) walk(ch);
+        };
+        for (const auto& n : r.scene.nodes) walk(n);
+        EXPECT_EQ(names, c.expected);
+    }
+}
+
+TEST(AssimpWrittenScene, GbndBecomesASphere) {
+    const Result r = Import(WriteTestGltf(TempDir()));
+    ASSERT_TRUE(r.ok) << r.error;
+    SceneMatrix world;
+    const SceneNode* node = nullptr;
+    ASSERT_TRUE(test::FindWorld(r.scene, "GBND", &world, &node));
+    EXPECT_EQ(node->object.type, SceneObject::Type::Sphere);
+    EXPECT_FLOAT_EQ(node->object.radius, 3.0f);  // the farthest vertex, (0,3,0), in the node's space
+    const auto centre = test::Apply(world, {0, 0, 0});
+    EXPECT_NEAR(centre[1], -5, 1e-5);  // glTF's +Z (towards the viewer) is the host's -Y
+}
+
+TEST(AssimpWrittenScene, EachMeshOfANodeGetsANodeAndItsOwnMaterial) {
+    const Result r = Import(WriteTestGltf(TempDir()));
+    ASSERT_TRUE(r.ok) << r.error;
+    SceneMatrix world;
+    const SceneNode* multi = nullptr;
+    ASSERT_TRUE(test::FindWorld(r.scene, "Multi", &world, &multi));
+    ASSERT_EQ(multi->object.type, SceneObject::Type::Mesh);
+    ASSERT_EQ(multi->children.size(), 1u);
+    const SceneNode& second = multi->children[0];
+    ASSERT_EQ(second.object.type, SceneObject::Type::Mesh);
+    ExpectRow(second.local, 3, {0, 0, 0});
+    ASSERT_GE(multi->material, 0);
+    ASSERT_GE(second.material, 0);
+    // Same-named materials would merge in the exporter, which tells them apart by name.
+    EXPECT_EQ(r.scene.materials[multi->material].name, "Red");
+    EXPECT_EQ(r.scene.materials[second.material].name, "Red (2)");
+    EXPECT_EQ(WarningCount(r.warnings, "material names made unique"), 1u);
+    const auto& red = r.scene.materials[multi->material].diffuse;
+    EXPECT_FLOAT_EQ(red[0], 1.0f);
+    EXPECT_FLOAT_EQ(red[1], 0.0f);
+    // The point cloud gives no mesh; its three points are counted.
+    EXPECT_EQ(WarningCount(r.warnings, "primitives skipped"), 3u);
+    const SceneNode* cloud = nullptr;
+    ASSERT_TRUE(test::FindWorld(r.scene, "Cloud", &world, &cloud));
+    EXPECT_EQ(cloud->object.type, SceneObject::Type::None);
+}
+
+// --- Broken inputs -------------------------------------------------------------------
+
+// A COLLADA node whose matrix has an infinite translation.
+const char* const kInfiniteMatrixDae = R"(<?xml version="1.0" encoding="utf-8"?>
+<COLLADA xmlns="http://www.collada.org/2005/11/COLLADASchema" version="1.4.1">
+  <asset><up_axis>Y_UP</up_axis></asset>
+  <library_geometries><geometry id="tri"><mesh>
+    <source id="pos"><float_array id="pa" count="9">0 0 0 1 0 0 0 1 0</float_array>
+      <technique_common><accessor source="#pa" count="3" stride="3"><param name="X" type="float"/>
+        <param name="Y" type="float"/><param name="Z" type="float"/></accessor></technique_common></source>
+    <vertices id="v"><input semantic="POSITION" source="#pos"/></vertices>
+    <triangles count="1"><input semantic="VERTEX" source="#v" offset="0"/><p>0 1 2</p></triangles>
+  </mesh></geometry></library_geometries>
+  <library_visual_scenes><visual_scene id="s">
+    <node id="n"><matrix>1 0 0 inf 0 1 0 0 0 0 1 0 0 0 0 1</matrix><instance_geometry url="#tri"/></node>
+  </visual_scene></library_visual_scenes>
+  <scene><instance_visual_scene url="#s"/></scene>
+</COLLADA>
+)";
+
+TEST(AssimpBrokenInputs, RefusedWithTheFileNamed) {
+    const fs::path dir = TempDir();
+    struct Case {
+        std::string path;
+        const char* words;  // part of the message
+    };
+    std::vector<Case> cases = {
+        {WriteFile(dir / "index.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\nf 1 2 7\n"), "out of range"},
+        {WriteFile(dir / "empty.obj", ""), "Assimp cannot read"},
+        {WriteFile(dir / "empty.glb", ""), "Assimp cannot read"},
+        {(dir / "absent.obj").string(), "no such file"},
+        {WriteFile(dir / "matrix.dae", kInfiniteMatrixDae), "node 'n': its transform holds a value that is not finite"},
+    };
+    if (fs::is_directory(kModels)) {
+        std::ifstream glb(Model("glTF2/BoxTextured-glTF-Binary/BoxTextured.glb"), std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(glb)), std::istreambuf_iterator<char>());
+        ASSERT_GT(bytes.size(), 1200u);
+        cases.push_back({WriteFile(dir / "cut.glb", bytes.substr(0, 1200)), "Assimp cannot read"});
+        cases.push_back({WriteFile(dir / "cut2.glb", bytes.substr(0, bytes.size() - 100)), "Assimp cannot read"});
+        cases.push_back({Model("FBX/transparentTest.fbx"), "Assimp cannot read"});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        const Result r = Import(c.path);
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.error.find(c.path), 0u) << r.error;
+        EXPECT_NE(r.error.find(c.words), std::string::npos) << r.error;
+        EXPECT_TRUE(r.scene.nodes.empty());
+    }
+}
+
+// Non-finite coordinates drop the faces that use them; non-finite normals are left for the
+// host to build; nothing non-finite reaches the scene.
+TEST(AssimpBrokenInputs, NonFiniteDataIsRepaired) {
+    const fs::path dir = TempDir();
+    const std::string obj = WriteFile(dir / "inf.obj",
+        "v 0 0 0\nv inf 0 0\nv 0 1 0\nv 0 0 1\nv 1 nan 0\nvn nan 0 1\nvt 0 0\n"
+        "f 1/1/1 2/1/1 3/1/1\nf 1/1/1 3/1/1 4/1/1\nf 1/1/1 4/1/1 5/1/1\n");
+    const Result r = Import(obj);
+    ASSERT_TRUE(r.ok) << r.error;
+    const Measure m = test::MeasureScene(r.scene);
+    EXPECT_TRUE(m.allFinite);
+    EXPECT_EQ(m.triangles, 1u);
+    EXPECT_NEAR(m.area, 0.5, 1e-6);
+    EXPECT_EQ(WarningCount(r.warnings, "faces dropped"), 2u);
+    EXPECT_EQ(WarningCount(r.warnings, "normals rebuilt"), 1u);
+}
+
+// Whatever Assimp makes of these test models with bad data, the result is an error or a
+// scene with nothing non-finite in it.
+TEST(AssimpBrokenInputs, BadTestModelsGiveAnErrorOrAFiniteScene) {
+    SKIP_WITHOUT_MODELS();
+    for (const char* file : {"glTF2/IndexOutOfRange/IndexOutOfRange.gltf",
+                             "glTF2/IndexOutOfRange/AllIndicesOutOfRange.gltf",
+                             "glTF2/IncorrectVertexArrays/Cube.gltf",
+                             "glTF2/BoxBadNormals-glTF-Binary/BoxBadNormals.glb",
+                             "FBX/cubes_with_outofrange_float.fbx",
+                             "OBJ/point_cloud.obj",
+                             "PLY/points.ply"}) {
+        SCOPED_TRACE(file);
+        const Result r = Import(Model(file));
+        if (r.ok) {
+            EXPECT_TRUE(test::MeasureScene(r.scene).allFinite);
+        } else {
+            EXPECT_EQ(r.error.find(Model(file)), 0u) << r.error;
+        }
     }
 }
 
