@@ -1,0 +1,140 @@
+// Matrix and point maths in the host's row-vector convention, against hand-computed results.
+#include <gtest/gtest.h>
+
+#include "host/max_sdk.h"
+
+namespace {
+
+void ExpectPoint(const Point3& actual, float x, float y, float z) {
+    EXPECT_FLOAT_EQ(actual.x, x);
+    EXPECT_FLOAT_EQ(actual.y, y);
+    EXPECT_FLOAT_EQ(actual.z, z);
+}
+
+Matrix3 Rows(Point3 r0, Point3 r1, Point3 r2, Point3 r3) { return Matrix3(r0, r1, r2, r3); }
+
+Matrix3 Numbered() {
+    return Rows(Point3(1, 2, 3), Point3(4, 5, 6), Point3(7, 8, 9), Point3(10, 11, 12));
+}
+
+TEST(Matrix3, TransformsPointsAsRowVectors) {
+    struct Case {
+        const char* what;
+        Matrix3 m;
+        Point3 in;
+        Point3 out;        // with translation
+        Point3 direction;  // VectorTransform: without translation
+    } cases[] = {
+        {"non-uniform scale and translation",
+         Rows(Point3(2, 0, 0), Point3(0, 3, 0), Point3(0, 0, 4), Point3(1, 2, 3)), Point3(1, 1, 1), Point3(3, 5, 7),
+         Point3(2, 3, 4)},
+        {"90 degrees about Z", Rows(Point3(0, 1, 0), Point3(-1, 0, 0), Point3(0, 0, 1), Point3(0, 0, 0)),
+         Point3(1, 2, 3), Point3(-2, 1, 3), Point3(-2, 1, 3)},
+        {"mirror in X", Rows(Point3(-1, 0, 0), Point3(0, 1, 0), Point3(0, 0, 1), Point3(5, 0, 0)), Point3(2, 3, 4),
+         Point3(3, 3, 4), Point3(-2, 3, 4)},
+        {"general", Numbered(), Point3(1, -1, 2), Point3(21, 24, 27), Point3(11, 13, 15)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ExpectPoint(c.m * c.in, c.out.x, c.out.y, c.out.z);
+        ExpectPoint(c.in * c.m, c.out.x, c.out.y, c.out.z);
+        ExpectPoint(VectorTransform(c.m, c.in), c.direction.x, c.direction.y, c.direction.z);
+    }
+}
+
+TEST(Matrix3, ScaleLeavesTranslationUnlessAsked) {
+    Matrix3 kept = Numbered();
+    kept.Scale(Point3(2, 3, 4));
+    EXPECT_TRUE(kept == Rows(Point3(2, 6, 12), Point3(8, 15, 24), Point3(14, 24, 36), Point3(10, 11, 12)));
+
+    Matrix3 scaled = Numbered();
+    scaled.Scale(Point3(2, 3, 4), TRUE);
+    EXPECT_TRUE(scaled == Rows(Point3(2, 6, 12), Point3(8, 15, 24), Point3(14, 24, 36), Point3(20, 33, 48)));
+}
+
+TEST(Matrix3, TranslateAddsToTheTranslationRow) {
+    Matrix3 m = Numbered();
+    m.Translate(Point3(1.0f, -1.0f, 0.5f));
+    EXPECT_TRUE(m == Rows(Point3(1, 2, 3), Point3(4, 5, 6), Point3(7, 8, 9), Point3(11.0f, 10.0f, 12.5f)));
+}
+
+TEST(Matrix3, ProductAppliesTheLeftMatrixFirst) {
+    const Matrix3 a = Numbered();
+    const Matrix3 b = Rows(Point3(2, 0, 1), Point3(0, 1, 0), Point3(1, 0, 3), Point3(5, 6, 7));
+    const Matrix3 expected = Rows(Point3(5, 2, 10), Point3(14, 5, 22), Point3(23, 8, 34), Point3(37, 17, 53));
+    EXPECT_TRUE(a * b == expected);
+    Matrix3 c = a;
+    c *= b;
+    EXPECT_TRUE(c == expected);
+
+    // A translation then a quarter turn about Z, and the other way round.
+    const Matrix3 move = TransMatrix(Point3(1, 0, 0));
+    const Matrix3 turn = Rows(Point3(0, 1, 0), Point3(-1, 0, 0), Point3(0, 0, 1), Point3(0, 0, 0));
+    ExpectPoint(Point3(0, 0, 0) * (move * turn), 0, 1, 0);
+    ExpectPoint(Point3(0, 0, 0) * (turn * move), 1, 0, 0);
+}
+
+TEST(Matrix3, RowAccessAndIdentity) {
+    Matrix3 m(TRUE);
+    EXPECT_TRUE(m == Rows(Point3(1, 0, 0), Point3(0, 1, 0), Point3(0, 0, 1), Point3(0, 0, 0)));
+    m.SetRow(1, Point3(4, 5, 6));
+    m.SetTrans(Point3(7, 8, 9));
+    ExpectPoint(m.GetRow(1), 4, 5, 6);
+    ExpectPoint(m[1], 4, 5, 6);
+    ExpectPoint(m.GetRow(3), 7, 8, 9);
+    ExpectPoint(m.GetTrans(), 7, 8, 9);
+    m.IdentityMatrix();
+    EXPECT_TRUE(m == Matrix3(TRUE));
+    m.Zero();
+    ExpectPoint(m.GetRow(0), 0, 0, 0);
+    ExpectPoint(m.GetTrans(), 0, 0, 0);
+    EXPECT_TRUE(ScaleMatrix(Point3(2, 3, 4)) == Rows(Point3(2, 0, 0), Point3(0, 3, 0), Point3(0, 0, 4), Point3(0, 0, 0)));
+}
+
+// The reference-helper construction: identity, translate, scale without translation, then the
+// object transform; a helper at (5, 6, 7) scaled by (2, 3, 4) of size 10.
+TEST(Matrix3, HelperFrameConstruction) {
+    const Matrix3 tm = Rows(Point3(2, 0, 0), Point3(0, 3, 0), Point3(0, 0, 4), Point3(5, 6, 7));
+    Matrix3 tm1;
+    tm1.IdentityMatrix();
+    tm1.Translate(Point3(0.0f, 10 * -0.25f, 0.0f));
+    tm1.Scale(Point3(1.0f / 2, 1.0f / 3, 1.0f / 4));
+    tm1 = tm1 * tm;
+    ExpectPoint(tm1.GetRow(0), 1, 0, 0);
+    ExpectPoint(tm1.GetRow(1), 0, 1, 0);
+    ExpectPoint(tm1.GetRow(2), 0, 0, 1);
+    ExpectPoint(tm1.GetRow(3), 5, -1.5f, 7);
+}
+
+TEST(Point3, VectorOperations) {
+    const Point3 a(1, 2, 3), b(4, 5, 6);
+    ExpectPoint(a ^ b, -3, 6, -3);
+    ExpectPoint(CrossProd(a, b), -3, 6, -3);
+    EXPECT_FLOAT_EQ(a % b, 32);
+    EXPECT_FLOAT_EQ(DotProd(a, b), 32);
+    EXPECT_FLOAT_EQ(Point3(3, 4, 0).Length(), 5);
+    EXPECT_FLOAT_EQ(Length(Point3(0, 0, -2)), 2);
+    ExpectPoint(Normalize(Point3(0, 3, 4)), 0, 0.6f, 0.8f);
+    ExpectPoint(Point3(0, 0, 0).Normalize(), 0, 0, 0);  // never NaN
+    ExpectPoint(a + b * 2.0f - b / 2.0f, 7, 9.5f, 12);
+    ExpectPoint(-a, -1, -2, -3);
+}
+
+TEST(Basics, IntervalAndClassId) {
+    const Interval forever = FOREVER;
+    EXPECT_EQ(forever.Start(), TimeValue(0x80000000));
+    EXPECT_EQ(forever.End(), 0x7fffffff);
+    Interval set(10, 20);
+    set.SetInfinite();
+    EXPECT_TRUE(set == forever);
+
+    Class_ID unset;
+    EXPECT_EQ(unset.PartA(), 0xffffffffu);
+    EXPECT_EQ(unset.PartB(), 0xffffffffu);
+    EXPECT_TRUE(triObjectClassID == Class_ID(TRIOBJ_CLASS_ID, 0));
+    EXPECT_TRUE(Class_ID(2, 0) != Class_ID(2, 1));
+    EXPECT_FALSE(Class_ID(2, 0) != Class_ID(DMTL_CLASS_ID, 0));
+    EXPECT_EQ(VERSION_3DSMAX, 0x1F401100);
+}
+
+}  // namespace

@@ -1,0 +1,201 @@
+// Mesh storage, normals and the consistency checks.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "host/max_sdk.h"
+#include "host/standin/mesh_check.h"
+
+namespace {
+
+void ExpectPoint(const Point3& actual, float x, float y, float z) {
+    EXPECT_NEAR(actual.x, x, 1e-6f);
+    EXPECT_NEAR(actual.y, y, 1e-6f);
+    EXPECT_NEAR(actual.z, z, 1e-6f);
+}
+
+void SetMesh(Mesh& mesh, std::initializer_list<Point3> verts, std::initializer_list<std::array<int, 3>> faces) {
+    mesh.setNumVerts(int(verts.size()));
+    mesh.setNumFaces(int(faces.size()));
+    int i = 0;
+    for (const Point3& v : verts) mesh.verts[i++] = v;
+    i = 0;
+    for (const auto& f : faces) mesh.faces[i++].setVerts(f[0], f[1], f[2]);
+}
+
+// A closed tetrahedron with outward faces: three axis-aligned sides and the slanted one.
+TEST(MeshNormals, ClosedTetrahedron) {
+    Mesh mesh;
+    SetMesh(mesh, {Point3(0, 0, 0), Point3(1, 0, 0), Point3(0, 1, 0), Point3(0, 0, 1)},
+            {{0, 2, 1}, {0, 1, 3}, {0, 3, 2}, {1, 2, 3}});
+    mesh.buildNormals();
+    const float s = 1.0f / std::sqrt(3.0f);
+    // Vertex 0: the -z, -y and -x faces.
+    ExpectPoint(mesh.getNormal(0), -s, -s, -s);
+    // Vertex 1: -z, -y and (s, s, s): the sum (s, s - 1, s - 1), normalised.
+    const float len = std::sqrt(s * s + 2 * (s - 1) * (s - 1));
+    ExpectPoint(mesh.getNormal(1), s / len, (s - 1) / len, (s - 1) / len);
+    ExpectPoint(mesh.getNormal(2), (s - 1) / len, s / len, (s - 1) / len);
+    ExpectPoint(mesh.getNormal(3), (s - 1) / len, (s - 1) / len, s / len);
+}
+
+TEST(MeshNormals, DegenerateFacesAddNothingAndNothingIsNaN) {
+    Mesh mesh;
+    const float nan = std::nanf("");
+    SetMesh(mesh,
+            {Point3(0, 0, 0), Point3(1, 0, 0), Point3(0, 1, 0),  // a proper triangle
+             Point3(2, 2, 2), Point3(3, 3, 3),                   // only in zero-area faces
+             Point3(nan, 0.0f, 0.0f),                            // not a number
+             Point3(9, 9, 9),                                    // in no face
+             Point3(1e30f, 0.0f, 0.0f), Point3(0.0f, 1e30f, 0.0f)},
+            {{0, 1, 2}, {0, 3, 4}, {3, 3, 4}, {1, 5, 2}, {0, 7, 8}});
+    mesh.buildNormals();
+    ExpectPoint(mesh.getNormal(0), 0, 0, 1);  // the collinear face (0, 3, 4) added nothing
+    ExpectPoint(mesh.getNormal(1), 0, 0, 1);
+    ExpectPoint(mesh.getNormal(3), 0, 0, 0);
+    ExpectPoint(mesh.getNormal(4), 0, 0, 0);
+    ExpectPoint(mesh.getNormal(5), 0, 0, 0);
+    ExpectPoint(mesh.getNormal(6), 0, 0, 0);
+    ExpectPoint(mesh.getNormal(7), 0, 0, 1);  // huge but finite: no overflow to infinity
+    for (int i = 0; i < mesh.numVerts; ++i) {
+        SCOPED_TRACE(i);
+        const Point3& n = mesh.getNormal(i);
+        EXPECT_FALSE(std::isnan(n.x) || std::isnan(n.y) || std::isnan(n.z));
+    }
+}
+
+TEST(MeshNormals, ExplicitNormalsAreKept) {
+    Mesh mesh;
+    SetMesh(mesh, {Point3(0, 0, 0), Point3(1, 0, 0), Point3(0, 1, 0)}, {{0, 1, 2}});
+    for (int i = 0; i < 3; ++i) mesh.setNormal(i, Point3(1, 0, 0));
+    mesh.buildNormals();
+    ExpectPoint(mesh.getNormal(2), 1, 0, 0);
+    // Replacing the vertices without keep drops them.
+    mesh.setNumVerts(3);
+    mesh.verts[1] = Point3(1, 0, 0);
+    mesh.verts[2] = Point3(0, 1, 0);
+    mesh.buildNormals();
+    ExpectPoint(mesh.getNormal(2), 0, 0, 1);
+}
+
+TEST(MeshNormals, OutOfRangeReadsGiveZero) {
+    Mesh mesh;
+    SetMesh(mesh, {Point3(0, 0, 0), Point3(1, 0, 0), Point3(0, 1, 0)}, {{0, 1, 7}});
+    ExpectPoint(mesh.getNormal(0), 0, 0, 0);  // before buildNormals
+    mesh.buildNormals();                      // the face with index 7 is passed over
+    ExpectPoint(mesh.getNormal(0), 0, 0, 0);
+    ExpectPoint(mesh.getNormal(-1), 0, 0, 0);
+    ExpectPoint(mesh.getNormal(3), 0, 0, 0);
+}
+
+TEST(MeshStorage, ResizeKeepAndCopy) {
+    Mesh mesh;
+    EXPECT_FALSE(mesh.setNumVerts(-1));
+    SetMesh(mesh, {Point3(1, 2, 3), Point3(4, 5, 6)}, {{0, 1, 1}});
+    mesh.setNumVerts(3, TRUE);
+    ExpectPoint(mesh.verts[1], 4, 5, 6);
+    ExpectPoint(mesh.verts[2], 0, 0, 0);
+    mesh.setNumTVerts(2);
+    mesh.setNumTVFaces(1);
+    mesh.tvFace[0].setTVerts(0, 1, 1);
+    mesh.setNumFaces(2, TRUE);  // the texture faces follow the faces
+    EXPECT_EQ(mesh.faces[0].v[1], 1u);
+    EXPECT_EQ(mesh.tvFace[0].t[1], 1u);
+    EXPECT_EQ(mesh.tvFace[1].t[1], 0u);
+    EXPECT_EQ(StandinMeshAccess::NumTVFaces(mesh), 2);
+
+    Mesh copy(mesh);
+    copy.verts[0] = Point3(9, 9, 9);
+    ExpectPoint(mesh.verts[0], 1, 2, 3);
+    EXPECT_EQ(copy.getNumFaces(), 2);
+    EXPECT_EQ(copy.tvFace[0].t[1], 1u);
+    mesh = copy;
+    ExpectPoint(mesh.verts[0], 9, 9, 9);
+}
+
+StandinMeshData Triangle() {
+    StandinMeshData data;
+    data.verts = {Point3(0, 0, 0), Point3(1, 0, 0), Point3(0, 1, 0)};
+    data.faces = {{0, 1, 2}};
+    data.tverts = {UVVert(0, 0, 0), UVVert(1, 0, 0), UVVert(0, 1, 0)};
+    data.tvFaces = {{0, 1, 2}};
+    data.normals = {Point3(0, 0, 1), Point3(0, 0, 1), Point3(0, 0, 1)};
+    return data;
+}
+
+TEST(MeshCheck, BuilderRefusesInconsistentMeshesNamingTheNode) {
+    using Kind = StandinMeshError::Kind;
+    struct Case {
+        const char* what;
+        void (*spoil)(StandinMeshData&);
+        Kind kind;
+        const char* message;
+    } cases[] = {
+        {"face index", [](StandinMeshData& d) { d.faces[0][2] = 3; }, Kind::FaceIndex,
+         "node \"Box01\": face 0 uses vertex 3, but the mesh has 3 vertices"},
+        {"texture faces missing", [](StandinMeshData& d) { d.tvFaces.clear(); }, Kind::MissingTVFaces,
+         "node \"Box01\": the mesh has 3 texture vertices but 0 texture faces for 1 faces"},
+        {"texture face index", [](StandinMeshData& d) { d.tvFaces[0][0] = 5; }, Kind::TVFaceIndex,
+         "node \"Box01\": texture face 0 uses texture vertex 5, but the mesh has 3 texture vertices"},
+        {"normal count", [](StandinMeshData& d) { d.normals.pop_back(); }, Kind::NormalCount,
+         "node \"Box01\": the mesh has 2 normals for 3 vertices"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        StandinMeshData data = Triangle();
+        c.spoil(data);
+        Mesh mesh;
+        const StandinMeshError error = StandinBuildMesh(data, "Box01", &mesh);
+        EXPECT_EQ(error.kind, c.kind);
+        EXPECT_EQ(error.message, c.message);
+        EXPECT_EQ(mesh.numVerts, 0);  // left unchanged
+    }
+}
+
+TEST(MeshCheck, BuilderFillsConsistentMeshes) {
+    StandinMeshData data = Triangle();
+    data.normals[0] = Point3(1, 0, 0);
+    Mesh mesh;
+    ASSERT_TRUE(StandinBuildMesh(data, "Box01", &mesh).ok());
+    EXPECT_EQ(mesh.numVerts, 3);
+    EXPECT_EQ(mesh.numFaces, 1);
+    EXPECT_EQ(mesh.numTVerts, 3);
+    EXPECT_EQ(mesh.tvFace[0].t[2], 2u);
+    mesh.buildNormals();
+    ExpectPoint(mesh.getNormal(0), 1, 0, 0);  // as given
+    EXPECT_TRUE(StandinCheckMesh(mesh, "Box01").ok());
+
+    // Without texture vertices texture faces are neither needed nor kept.
+    data.tverts.clear();
+    data.normals.clear();
+    ASSERT_TRUE(StandinBuildMesh(data, "Box01", &mesh).ok());
+    EXPECT_EQ(mesh.numTVerts, 0);
+    mesh.buildNormals();
+    ExpectPoint(mesh.getNormal(0), 0, 0, 1);  // computed
+}
+
+TEST(MeshCheck, CheckFindsHandMadeFaults) {
+    Mesh mesh;
+    SetMesh(mesh, {Point3(0, 0, 0), Point3(1, 0, 0), Point3(0, 1, 0)}, {{0, 1, 2}, {2, 1, 0}});
+    EXPECT_TRUE(StandinCheckMesh(mesh, "M").ok());
+    mesh.setNumTVerts(3);
+    EXPECT_EQ(StandinCheckMesh(mesh, "M").kind, StandinMeshError::Kind::MissingTVFaces);
+    mesh.setNumTVFaces(1);  // one short
+    EXPECT_EQ(StandinCheckMesh(mesh, "M").kind, StandinMeshError::Kind::MissingTVFaces);
+    mesh.setNumTVFaces(2);
+    EXPECT_TRUE(StandinCheckMesh(mesh, "M").ok());
+    mesh.tvFace[1].t[1] = 3;
+    EXPECT_EQ(StandinCheckMesh(mesh, "M").kind, StandinMeshError::Kind::TVFaceIndex);
+    mesh.tvFace[1].t[1] = 0;
+    mesh.faces[1].v[0] = 0xffffffffu;
+    const StandinMeshError error = StandinCheckMesh(mesh, "M");
+    EXPECT_EQ(error.kind, StandinMeshError::Kind::FaceIndex);
+    EXPECT_EQ(error.message, "node \"M\": face 1 uses vertex 4294967295, but the mesh has 3 vertices");
+    mesh.faces[1].v[0] = 0;
+    mesh.numVerts = 5;  // a count the array does not back
+    EXPECT_EQ(StandinCheckMesh(mesh, "M").kind, StandinMeshError::Kind::Counts);
+    mesh.buildNormals();  // reads only what the arrays hold
+    mesh.numVerts = 3;
+}
+
+}  // namespace
