@@ -35,23 +35,27 @@ const Point3 kZero(0.0f, 0.0f, 0.0f);
 
 Mesh::Mesh()
     : numVerts(0), numFaces(0), faces(nullptr), verts(nullptr), numTVerts(0), tVerts(nullptr),
-      tvFace(nullptr), normals(nullptr), normalsSpecified(FALSE), numTVFaces(0) {}
+      tvFace(nullptr), normals(nullptr), normalsSpecified(FALSE), numTVFaces(0), vertsAlloc(0),
+      facesAlloc(0), tVertsAlloc(0) {}
 
 Mesh::Mesh(const Mesh& from) : Mesh() { *this = from; }
 
 Mesh& Mesh::operator=(const Mesh& from) {
     if (this == &from) return *this;
     Mesh copy;  // built first, so a failed allocation leaves *this unchanged
-    copy.faces = Duplicate(from.faces, from.numFaces);
-    copy.verts = Duplicate(from.verts, from.numVerts);
-    copy.tVerts = Duplicate(from.tVerts, from.numTVerts);
+    copy.faces = Duplicate(from.faces, from.facesAlloc);
+    copy.verts = Duplicate(from.verts, from.vertsAlloc);
+    copy.tVerts = Duplicate(from.tVerts, from.tVertsAlloc);
     copy.tvFace = Duplicate(from.tvFace, from.numTVFaces);
-    copy.normals = Duplicate(from.normals, from.normals ? from.numVerts : 0);
+    copy.normals = Duplicate(from.normals, from.normals ? from.vertsAlloc : 0);
     copy.numVerts = from.numVerts;
     copy.numFaces = from.numFaces;
     copy.numTVerts = from.numTVerts;
     copy.numTVFaces = from.tvFace ? from.numTVFaces : 0;
     copy.normalsSpecified = from.normalsSpecified;
+    copy.vertsAlloc = from.verts ? from.vertsAlloc : 0;
+    copy.facesAlloc = from.faces ? from.facesAlloc : 0;
+    copy.tVertsAlloc = from.tVerts ? from.tVertsAlloc : 0;
     std::swap(numVerts, copy.numVerts);
     std::swap(numFaces, copy.numFaces);
     std::swap(faces, copy.faces);
@@ -62,6 +66,9 @@ Mesh& Mesh::operator=(const Mesh& from) {
     std::swap(normals, copy.normals);
     std::swap(normalsSpecified, copy.normalsSpecified);
     std::swap(numTVFaces, copy.numTVFaces);
+    std::swap(vertsAlloc, copy.vertsAlloc);
+    std::swap(facesAlloc, copy.facesAlloc);
+    std::swap(tVertsAlloc, copy.tVertsAlloc);
     return *this;
 }
 
@@ -79,33 +86,34 @@ void Mesh::freeAll() {
     tvFace = nullptr;
     normals = nullptr;
     numVerts = numFaces = numTVerts = numTVFaces = 0;
+    vertsAlloc = facesAlloc = tVertsAlloc = 0;
     normalsSpecified = FALSE;
 }
 
 BOOL Mesh::setNumVerts(int ct, BOOL keep, BOOL) {
     if (ct < 0) return FALSE;
-    Resize(verts, numVerts, ct, keep != FALSE, kZero);
-    if (normals) Resize(normals, numVerts, ct, keep != FALSE, kZero);
+    Resize(verts, vertsAlloc, ct, keep != FALSE, kZero);
+    if (normals) Resize(normals, vertsAlloc, ct, keep != FALSE, kZero);
     if (!keep) normalsSpecified = FALSE;
-    numVerts = ct;
+    numVerts = vertsAlloc = ct;
     return TRUE;
 }
 
 BOOL Mesh::setNumFaces(int ct, BOOL keep, BOOL) {
     if (ct < 0) return FALSE;
-    Resize(faces, numFaces, ct, keep != FALSE, Face());
+    Resize(faces, facesAlloc, ct, keep != FALSE, Face());
     if (tvFace) {
         Resize(tvFace, numTVFaces, ct, keep != FALSE, TVFace());
         numTVFaces = ct;
     }
-    numFaces = ct;
+    numFaces = facesAlloc = ct;
     return TRUE;
 }
 
 BOOL Mesh::setNumTVerts(int ct, BOOL keep) {
     if (ct < 0) return FALSE;
-    Resize(tVerts, numTVerts, ct, keep != FALSE, kZero);
-    numTVerts = ct;
+    Resize(tVerts, tVertsAlloc, ct, keep != FALSE, kZero);
+    numTVerts = tVertsAlloc = ct;
     return TRUE;
 }
 
@@ -117,18 +125,21 @@ BOOL Mesh::setNumTVFaces(int ct, BOOL keep, int) {
 }
 
 void Mesh::setNormal(int i, const Point3& n) {
-    if (i < 0 || i >= numVerts) return;
-    if (!normals) Resize(normals, 0, numVerts, false, kZero);
+    if (i < 0 || i >= numVerts || i >= vertsAlloc) return;
+    if (!normals) Resize(normals, 0, vertsAlloc, false, kZero);
     normals[i] = n;
     normalsSpecified = TRUE;
 }
 
 void Mesh::buildNormals() {
     if (normalsSpecified && normals) return;
-    if (!normals) Resize(normals, 0, numVerts, false, kZero);
-    std::fill(normals, normals + numVerts, kZero);
-    const DWORD vertCount = DWORD(numVerts);
-    for (int f = 0; f < numFaces; ++f) {
+    // Counts changed by hand beyond the arrays are cut to what the arrays hold.
+    const int vertTotal = std::max(0, std::min(numVerts, vertsAlloc));
+    const int faceTotal = std::max(0, std::min(numFaces, facesAlloc));
+    if (!normals) Resize(normals, 0, vertsAlloc, false, kZero);
+    std::fill(normals, normals + vertsAlloc, kZero);
+    const DWORD vertCount = DWORD(vertTotal);
+    for (int f = 0; f < faceTotal; ++f) {
         const DWORD* v = faces[f].v;
         if (v[0] >= vertCount || v[1] >= vertCount || v[2] >= vertCount) continue;
         // Worked in double so that large coordinates neither overflow nor lose the normal.
@@ -143,11 +154,11 @@ void Mesh::buildNormals() {
         const Point3 unit(nx / len, ny / len, nz / len);
         for (int j = 0; j < 3; ++j) normals[v[j]] += unit;
     }
-    for (int i = 0; i < numVerts; ++i) normals[i] = normals[i].Normalize();
+    for (int i = 0; i < vertTotal; ++i) normals[i] = normals[i].Normalize();
 }
 
 Point3& Mesh::getNormal(int i) const {
-    if (normals && i >= 0 && i < numVerts) return normals[i];
+    if (normals && i >= 0 && i < numVerts && i < vertsAlloc) return normals[i];
     // Out of range: a zero normal, renewed on every call so that a caller's write does not stick.
     static Point3 none;
     none = kZero;

@@ -66,9 +66,11 @@ public:
 
 private:
     friend class StandinMeshAccess;
-    // Stand-in storage, as the host's mesh keeps its own normal cache and map-face count.
-    Point3* normals;       // numVerts entries, or null
+    // Stand-in storage, as the host's mesh keeps its own normal cache and array sizes. The
+    // allocated sizes guard against counts changed by hand.
+    Point3* normals;       // vertsAlloc entries, or null
     BOOL normalsSpecified; // set through setNormal: buildNormals keeps them
     int numTVFaces;        // entries in tvFace
+    int vertsAlloc, facesAlloc, tVertsAlloc;
     void freeAll();
 };

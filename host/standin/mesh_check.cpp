@@ -48,7 +48,7 @@ StandinMeshError StandinCheckMesh(const Mesh& mesh, const std::string& nodeName)
     const size_t numTVerts = size_t(std::max(mesh.numTVerts, 0));
     const size_t numTVFaces = mesh.tvFace ? size_t(StandinMeshAccess::NumTVFaces(mesh)) : 0;
     // Counts that the arrays do not back (public fields changed by hand) are out of range too.
-    if ((numVerts > 0 && !mesh.verts) || (numFaces > 0 && !mesh.faces) || (numTVerts > 0 && !mesh.tVerts)) {
+    if (!StandinMeshAccess::CountsBacked(mesh)) {
         return Problem(Kind::Counts, nodeName, "the mesh's counts do not match its arrays");
     }
     StandinMeshError problem = CheckIndices(

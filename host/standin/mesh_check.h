@@ -42,4 +42,11 @@ class StandinMeshAccess {
 public:
     static int NumTVFaces(const Mesh& mesh) { return mesh.numTVFaces; }
     static bool NormalsSpecified(const Mesh& mesh) { return mesh.normalsSpecified != FALSE; }
+    // Whether every count is backed by its array.
+    static bool CountsBacked(const Mesh& mesh) {
+        return mesh.numVerts >= 0 && mesh.numFaces >= 0 && mesh.numTVerts >= 0 &&
+               mesh.numVerts <= mesh.vertsAlloc && mesh.numFaces <= mesh.facesAlloc &&
+               mesh.numTVerts <= mesh.tVertsAlloc && (mesh.numVerts == 0 || mesh.verts) &&
+               (mesh.numFaces == 0 || mesh.faces) && (mesh.numTVerts == 0 || mesh.tVerts);
+    }
 };
