@@ -17,5 +17,13 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # The host loads wux.dle on a machine without MinGW's runtime DLLs (and so does Wine here):
 # link libgcc, libstdc++ and winpthread into every module.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# A DLL without a .def file exports all its symbols; --exclude-libs keeps the runtime's
+# (_Unwind_Resume and the like) out of wuxhost.dll, or every module linking it would see
+# them twice.
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -Wl,--exclude-libs,libgcc.a:libgcc_eh.a:libstdc++.a:libsupc++.a:libwinpthread.a:libmingwex.a:libmingw32.a")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+
+# SSE arithmetic instead of the x87's 80-bit registers, so that the 32-bit build rounds
+# every float and double as the x86-64 build does and both write the same bytes.
+set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
+set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")

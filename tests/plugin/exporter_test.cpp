@@ -1,0 +1,247 @@
+// The exporter object, its class descriptor and the entry point, linked in directly.
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "host/standin/standin.h"
+#include "model/export_state.h"
+#include "plugin/dll_main.h"
+#include "plugin/failure_message.h"
+#include "plugin/library_objects.h"
+#include "plugin/model_exporter.h"
+#include "plugin/model_exporter_class_desc.h"
+#include "tests/plugin/plugin_test_support.h"
+#include "tests/windows/sample_scene.h"
+
+namespace {
+
+// A scene whose walk runs out of memory, as a host call may.
+class OutOfMemoryScene : public IScene {
+public:
+    int EnumTree(ITreeEnumProc*) override { throw std::bad_alloc(); }
+};
+
+class ExporterTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        StandinSetMessageBoxEcho(false);
+        StandinClearMessageBoxCalls();
+    }
+
+    int ExportEmpty(const std::string& path, BOOL suppressPrompts = FALSE)
+    {
+        StandinScene scene;
+        StandinExpInterface ei(&scene);
+        StandinInterface host;
+        return exporter.DoExport(path.c_str(), &ei, &host, suppressPrompts);
+    }
+
+    ModelExporter exporter;
+    TempFolder folder;
+};
+
+TEST_F(ExporterTest, DescribesTheWuxFileType)
+{
+    struct Text {
+        const char* what;
+        const TCHAR* actual;
+        const char* expected;
+    };
+    const Text texts[] = {
+        {"Ext(0)", exporter.Ext(0), "WUX"},
+        {"Ext(1)", exporter.Ext(1), ""},
+        {"Ext(-1)", exporter.Ext(-1), ""},
+        {"Ext(1000)", exporter.Ext(1000), ""},
+        {"LongDesc", exporter.LongDesc(), "My export first plugin"},
+        {"ShortDesc", exporter.ShortDesc(), "My exporter"},
+        {"OtherMessage1", exporter.OtherMessage1(), ""},
+        {"OtherMessage2", exporter.OtherMessage2(), ""},
+    };
+    for (const Text& text : texts) {
+        ASSERT_NE(text.actual, nullptr) << text.what;
+        EXPECT_STREQ(text.actual, text.expected) << text.what;
+    }
+    EXPECT_NE(exporter.AuthorName(), nullptr);
+    EXPECT_NE(exporter.CopyrightMessage(), nullptr);
+    EXPECT_EQ(exporter.ExtCount(), 1);
+    EXPECT_EQ(exporter.Version(), 100u);
+}
+
+TEST_F(ExporterTest, SupportsNoOptionForAnyExtension)
+{
+    SceneExport& asHost = exporter;  // through the host's interface
+    for (int ext : {0, 1, -1, 7}) {
+        for (DWORD options : {DWORD(0), DWORD(1), DWORD(0x80000000u), DWORD(0xFFFFFFFFu)}) {
+            EXPECT_EQ(asHost.SupportsOptions(ext, options), FALSE) << ext << " " << options;
+        }
+    }
+}
+
+TEST_F(ExporterTest, AboutBoxIsOwnedByTheHostsWindow)
+{
+    HWND owner = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x1234));
+    exporter.ShowAbout(owner);
+    const auto& calls = StandinMessageBoxCalls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].owner, owner);
+    EXPECT_EQ(calls[0].text, "First exporter plugin");
+    EXPECT_EQ(calls[0].caption, "About");
+    EXPECT_EQ(calls[0].type, UINT(MB_OK));
+}
+
+TEST_F(ExporterTest, EmptySceneGivesThe108ByteFileAndNoMessage)
+{
+    const std::string path = folder.Path("empty.wux");
+    EXPECT_EQ(ExportEmpty(path), 1);
+    EXPECT_EQ(ReadFileBytes(path), EmptySceneFile());
+    EXPECT_TRUE(StandinMessageBoxCalls().empty());
+    EXPECT_EQ(currentModel, nullptr);
+    EXPECT_EQ(hostInterface, nullptr);
+}
+
+TEST_F(ExporterTest, MissingFolderShowsOneMessageNamingTheFileOnly)
+{
+    // Only a backslash separates folders in the name shown; the Unix folder is missing too.
+    struct Case {
+        std::string path;
+        std::string shownName;
+        BOOL suppressPrompts;
+    };
+    const Case cases[] = {
+        {folder.Path("missing/D:\\missing\\scene.wux"), "scene.wux", FALSE},
+        {folder.Path("missing/D:\\missing\\scene.wux"), "scene.wux", TRUE},
+        {"/no/such/folder/scene.wux", "/no/such/folder/scene.wux", FALSE},
+    };
+    for (const Case& c : cases) {
+        StandinClearMessageBoxCalls();
+        EXPECT_EQ(ExportEmpty(c.path, c.suppressPrompts), 1) << c.path;
+        const auto& calls = StandinMessageBoxCalls();
+        ASSERT_EQ(calls.size(), 1u) << c.path;
+        EXPECT_EQ(calls[0].text, ExpectedCannotCreateMessage(c.shownName)) << c.path;
+        EXPECT_EQ(calls[0].caption, ExpectedCannotCreateCaption());
+        EXPECT_EQ(calls[0].type, UINT(MB_OK));
+        EXPECT_EQ(calls[0].owner, GetActiveWindow());
+        EXPECT_FALSE(FileExists(c.path));
+        EXPECT_EQ(currentModel, nullptr);
+    }
+    EXPECT_TRUE(folder.Files().empty());
+}
+
+TEST_F(ExporterTest, ThousandCharacterNameIsCutInsideTheBuffer)
+{
+    const std::string name(1000, 'n');
+    EXPECT_EQ(ExportEmpty(folder.Path("missing/x\\" + name)), 1);
+    const auto& calls = StandinMessageBoxCalls();
+    ASSERT_EQ(calls.size(), 1u);
+    // 45 bytes of text around 454 bytes of the name, and the NUL: 500 bytes.
+    EXPECT_EQ(calls[0].text, ExpectedCannotCreateMessage(name.substr(0, 454)));
+    EXPECT_EQ(calls[0].text.size(), kMessageBufferSize - 1);
+}
+
+TEST_F(ExporterTest, OutOfMemoryEndsTheExportLikeAFileThatCannotBeCreated)
+{
+    OutOfMemoryScene scene;
+    ExpInterface ei;
+    ei.theScene = &scene;
+    StandinInterface host;
+    const std::string path = folder.Path("C:\\out\\memory.wux");
+    EXPECT_EQ(exporter.DoExport(path.c_str(), &ei, &host), 1);
+    const auto& calls = StandinMessageBoxCalls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].text, ExpectedCannotCreateMessage("memory.wux"));
+    EXPECT_TRUE(folder.Files().empty());
+    EXPECT_EQ(currentModel, nullptr);
+    EXPECT_EQ(hostInterface, nullptr);
+}
+
+TEST_F(ExporterTest, EachExportStartsFromAnEmptyModel)
+{
+    const std::string full = folder.Path("full.wux");
+    {
+        SampleScene scene;
+        EXPECT_EQ(exporter.DoExport(full.c_str(), scene.exportInterface(), scene.hostInterface()), 1);
+    }
+    EXPECT_GT(ReadFileBytes(full).size(), EmptySceneFile().size());
+
+    const std::string empty = folder.Path("empty.wux");
+    EXPECT_EQ(ExportEmpty(empty), 1);
+    EXPECT_EQ(ReadFileBytes(empty), EmptySceneFile());
+    EXPECT_TRUE(StandinMessageBoxCalls().empty());
+}
+
+TEST(FailureMessageTest, TextsAreTheWindows1251Bytes)
+{
+    EXPECT_EQ(std::strlen(kCannotCreateFormat), 47u);
+    EXPECT_EQ(std::string(kCannotCreateFormat), ExpectedCannotCreateMessage("%s"));
+    EXPECT_EQ(std::string(kCannotCreateCaption), ExpectedCannotCreateCaption());
+}
+
+TEST(FailureMessageTest, NeverWritesPastTheBuffer)
+{
+    // Heap buffers of the exact size, so that AddressSanitizer sees any overrun.
+    const std::string longName(1000, 'x');
+    for (std::size_t size : {std::size_t(1), std::size_t(10), std::size_t(46), std::size_t(47),
+                             std::size_t(48), std::size_t(500)}) {
+        std::unique_ptr<char[]> buffer(new char[size]);
+        FormatCannotCreateMessage(buffer.get(), size, longName.c_str());
+        const std::string text(buffer.get());
+        EXPECT_EQ(text.size(), size - 1) << size;
+        EXPECT_EQ(text, ExpectedCannotCreateMessage(longName.substr(0, size > 46 ? size - 46 : 0))
+                            .substr(0, size - 1))
+            << size;
+    }
+    char exact[46 + 9];  // room for "scene.wux" exactly
+    FormatCannotCreateMessage(exact, sizeof(exact), "scene.wux");
+    EXPECT_EQ(std::string(exact), ExpectedCannotCreateMessage("scene.wux"));
+}
+
+TEST(ClassDescTest, DescribesAPublicSceneExporter)
+{
+    ModelExporterClassDesc desc;
+    EXPECT_EQ(desc.IsPublic(), TRUE);
+    EXPECT_STREQ(desc.ClassName(), "Tolvar");
+    EXPECT_STREQ(desc.Category(), "");
+    EXPECT_EQ(desc.SuperClassID(), SClass_ID(0xA20));
+    Class_ID id = desc.ClassID();
+    EXPECT_EQ(id.PartA(), 0x280D4A49u);
+    EXPECT_EQ(id.PartB(), 0x4ABE3694u);
+}
+
+TEST(ClassDescTest, EveryCreateMakesANewExporter)
+{
+    ClassDesc& desc = exporterClassDesc;
+    std::unique_ptr<SceneExport> first(static_cast<SceneExport*>(desc.Create(FALSE)));
+    std::unique_ptr<SceneExport> second(static_cast<SceneExport*>(desc.Create(TRUE)));
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(first.get(), second.get());
+    EXPECT_NE(dynamic_cast<ModelExporter*>(first.get()), nullptr);
+    EXPECT_STREQ(second->Ext(0), "WUX");
+}
+
+TEST(DllMainTest, SecondCallOnlyStoresTheHandle)
+{
+    ASSERT_FALSE(controlsInitialized);  // nothing loads this test program as a library
+    const int custom = StandinInitCustomControlsCalls();
+    const int common = StandinInitCommonControlsCalls();
+    HINSTANCE first = reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x10000));
+    HINSTANCE second = reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x20000));
+
+    EXPECT_EQ(DllMain(first, DLL_PROCESS_ATTACH, nullptr), TRUE);
+    EXPECT_TRUE(controlsInitialized);
+    EXPECT_EQ(hInstance, first);
+    EXPECT_EQ(StandinInitCustomControlsCalls(), custom + 1);
+    EXPECT_EQ(StandinInitCommonControlsCalls(), common + 1);
+
+    EXPECT_EQ(DllMain(second, DLL_THREAD_ATTACH, nullptr), TRUE);
+    EXPECT_EQ(hInstance, second);
+    EXPECT_EQ(StandinInitCustomControlsCalls(), custom + 1);
+    EXPECT_EQ(StandinInitCommonControlsCalls(), common + 1);
+}
+
+}  // namespace
