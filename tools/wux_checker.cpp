@@ -95,11 +95,11 @@ void Checker::Header(const WuxFile& file) {
     if (FloatBits(h.one) != kOneBits) Error(48, "GNFO", "word at offset 48 is " + Num(h.one) + " (" + Hex(FloatBits(h.one)) + "), expected 1.0");
     if (h.meshCount != file.meshes.size()) {
         Error(52, "GNFO", "mesh count " + std::to_string(h.meshCount) + " differs from the " +
-                              std::to_string(file.meshes.size()) + " GVTX chunks in the file");
+                              std::to_string(file.meshes.size()) + " GVTX chunk(s) in the file");
     }
     if (h.materialCount != file.materials.size()) {
         Error(56, "GNFO", "material count " + std::to_string(h.materialCount) + " differs from the " +
-                              std::to_string(file.materials.size()) + " GMAT chunks in the file");
+                              std::to_string(file.materials.size()) + " GMAT chunk(s) in the file");
     }
 }
 
@@ -109,7 +109,7 @@ void Checker::Head(const ChunkInfo& chunk, const std::string& formula) {
     if (chunk.blockSize != chunk.contentSize) {
         Error(chunk.offset + 4, where,
               "block_size " + std::to_string(chunk.blockSize) + " differs from its content, " +
-                  std::to_string(chunk.contentSize) + " bytes (" + formula + ")");
+                  std::to_string(chunk.contentSize) + " bytes" + (formula.empty() ? "" : " (" + formula + ")"));
     }
 }
 
@@ -270,7 +270,7 @@ void Checker::CheckBounds(const Bounds& b) {
 
 void Checker::CheckEllipsoid(const Ellipsoid& e) {
     const std::string where = ChunkName(e.chunk);
-    Head(e.chunk, "36");
+    Head(e.chunk, "");
     Finite(e.chunk.offset + 12, where, "centre", e.centre);
     Finite(e.chunk.offset + 24, where, "semi-axis", e.semiAxes);
     for (std::size_t i = 0; i < 3; ++i) {
