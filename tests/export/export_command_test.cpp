@@ -1,0 +1,299 @@
+// The built wux binary's export command, as a user runs it: exit codes, messages, and that a
+// failed export leaves no file behind and an existing output unchanged.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "tools/file_bytes.h"
+#include "tools/wux_checker.h"
+#include "tools/wux_reader.h"
+
+namespace wux {
+namespace {
+
+namespace fs = std::filesystem;
+
+// ctest sets these; the values compiled in serve when the test runs by itself.
+std::string Env(const char* name, const char* fallback) {
+    const char* v = std::getenv(name);
+    return v != nullptr && *v != '\0' ? v : fallback;
+}
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream os;
+    os << in.rdbuf();
+    return os.str();
+}
+
+void WriteText(const fs::path& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+struct RunResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+class ExportCommand : public ::testing::Test {
+protected:
+    void SetUp() override {
+        binaryDir_ = Env("WUX_BINARY_DIR", WUX_TEST_BINARY_DIR);
+        sourceDir_ = Env("WUX_SOURCE_DIR", WUX_TEST_SOURCE_DIR);
+        wux_ = fs::path(binaryDir_) / "tools" / "wux";
+        ASSERT_TRUE(fs::exists(wux_)) << wux_;
+        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir_ = fs::temp_directory_path() /
+               ("wux_export_" + std::to_string(getpid()) + "_" + info->test_suite_name() + "_" + info->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+
+    // Runs wux with the arguments (none may hold a quote) and an optional environment prefix.
+    RunResult Wux(const std::vector<std::string>& args, const std::string& env = "") {
+        std::string command = env.empty() ? "" : env + " ";
+        command += "'" + wux_.string() + "'";
+        for (const std::string& a : args) command += " '" + a + "'";
+        const fs::path out = dir_ / "stdout.txt", err = dir_ / "stderr.txt";
+        command += " >'" + out.string() + "' 2>'" + err.string() + "' </dev/null";
+        const int status = std::system(command.c_str());
+        RunResult run;
+        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.out = ReadText(out);
+        run.err = ReadText(err);
+        return run;
+    }
+
+    fs::path Path(const std::string& name) const { return dir_ / name; }
+    fs::path Example() const { return fs::path(sourceDir_) / "examples" / "scene.json"; }
+
+    std::string binaryDir_, sourceDir_;
+    fs::path wux_, dir_;
+};
+
+// Each bad input: the command fails with the file and the place in its message, writes
+// nothing, and leaves an existing output as it was.
+struct BadInput {
+    const char* name;
+    const char* json;
+    const char* expected;
+};
+
+const BadInput kBadInputs[] = {
+    {"face_index", R"({"nodes": [{"name": "a", "children": [{"name": "b", "object": {"type": "mesh",
+        "verts": [[0,0,0],[1,0,0],[0,1,0]], "faces": [[0,1,2],[0,1,40]]}}]}]})",
+     "nodes[0].children[0].object.faces[1]: vertex index 40 out of range (3 vertices)"},
+    {"unknown_key", R"({"nodes": [{"name": "a", "colour": 1}]})", "nodes[0].colour: unknown key"},
+    {"syntax", R"({"nodes": [)", "byte 11: "},
+    {"material_index", R"({"nodes": [{"name": "a", "material": 0}]})", "nodes[0].material: material index 0 out of range"},
+    {"not_unit", R"({"nodes": [{"name": "a", "rotation": [1, 1, 0, 0]}]})", "nodes[0].rotation: rotation quaternion"},
+};
+
+TEST_F(ExportCommand, BadJsonFailsWithItsPathAndWritesNothing) {
+    for (const BadInput& bad : kBadInputs) {
+        SCOPED_TRACE(bad.name);
+        const fs::path input = Path(std::string(bad.name) + ".json");
+        WriteText(input, bad.json);
+        const fs::path fresh = Path("fresh.wux");
+        RunResult run = Wux({"export", input.string(), fresh.string()});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_NE(run.err.find(input.string() + ": "), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(bad.expected), std::string::npos) << run.err;
+        EXPECT_FALSE(fs::exists(fresh));
+
+        const fs::path existing = Path("existing.wux");
+        WriteText(existing, "previous contents");
+        run = Wux({"export", input.string(), existing.string(), "--report", Path("report.json").string()});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(ReadText(existing), "previous contents");
+        EXPECT_FALSE(fs::exists(Path("report.json")));
+        // No temporary file is left beside the output either.
+        for (const auto& entry : fs::directory_iterator(dir_))
+            EXPECT_EQ(entry.path().filename().string().find(".partial"), std::string::npos) << entry.path();
+    }
+}
+
+TEST_F(ExportCommand, DeeplyNestedInputIsRefusedWithoutACrash) {
+    std::string text = "{\"nodes\": [";
+    for (int i = 0; i < 100000; ++i) text += "{\"name\": \"n\", \"children\": [";
+    for (int i = 0; i < 100000; ++i) text += "]}";
+    text += "]}";
+    WriteText(Path("deep.json"), text);
+    const RunResult run = Wux({"export", Path("deep.json").string(), Path("deep.wux").string()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("nesting deeper than"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(Path("deep.wux")));
+}
+
+TEST_F(ExportCommand, ExampleSceneExportsAndPassesTheChecker) {
+    const fs::path output = Path("example.wux");
+    const fs::path report = Path("example-report.json");
+    WriteText(output, "an older file");
+    const RunResult run = Wux({"export", Example().string(), output.string(), "--verify", "--report", report.string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+
+    const FileBytes bytes = LoadFileBytes(output.string());
+    ASSERT_TRUE(bytes.ok);
+    const CheckReport check = CheckWux(ByteSpan{bytes.bytes.data(), bytes.bytes.size()});
+    EXPECT_TRUE(check.Valid()) << FormatReport(check);
+
+    // Ground, Crate, Lid, Pillar and the hidden blocker; materials in the order meshes first
+    // use them; Marker01 and Dummy01; three GBND nodes and one GELP node.
+    EXPECT_NE(run.out.find(output.string() + ": 5 meshes (42 triangles), 3 materials, 2 reference entries, "
+                                              "3 spheres, ellipsoid (verified)"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("warning: nodes passed over: 1 (\"Camera01\" at nodes[8]: camera)"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("warning: map slots without a bitmap left out: 1 (\"Brick\" slot 8: a checker map)"),
+              std::string::npos)
+        << run.out;
+    EXPECT_EQ(run.out.find("textures missing"), std::string::npos) << run.out;
+
+    const nlohmann::json json = nlohmann::json::parse(ReadText(report));
+    EXPECT_EQ(json["input"], Example().string());
+    EXPECT_EQ(json["output"], output.string());
+    EXPECT_EQ(json["summary"],
+              nlohmann::json::parse(R"({"meshes": 5, "triangles": 42, "materials": 3, "references": 2,
+                                        "spheres": 3, "ellipsoid": true})"));
+    ASSERT_EQ(json["warnings"].size(), 2u);
+    EXPECT_EQ(json["warnings"][0]["kind"], "map slots without a bitmap left out");
+    EXPECT_EQ(json["warnings"][1]["kind"], "nodes passed over");
+    EXPECT_EQ(json["warnings"][1]["count"], 1);
+}
+
+TEST_F(ExportCommand, WarningsAreCountedAndDeduplicated) {
+    WriteText(Path("warn.json"), R"({
+      "materials": [{"name": "M", "maps": [{"slot": 1, "map": {"type": "bitmap", "path": "C:\\maps\\gone.bmp"}},
+                                           {"slot": 2, "map": {"type": "bitmap", "path": "tex\\here.bmp"}}]},
+                    {"name": "Multi", "class": "multi"}],
+      "nodes": [{"name": "Cam1", "object": {"type": "camera"}}, {"name": "Cam2", "object": {"type": "camera"}},
+                {"name": "Lamp", "object": {"type": "light"}}, {"name": "Group"},
+                {"name": "Path", "object": {"type": "shape"}},
+                {"name": "GBND", "object": {"type": "mesh", "verts": [], "faces": []}},
+                {"name": "Tri", "material": 0, "object": {"type": "mesh", "verts": [[0,0,0],[1,0,0],[0,1,0]], "faces": [[0,1,2]]}},
+                {"name": "Tri2", "material": 1, "object": {"type": "mesh", "verts": [[0,0,0],[1,0,0],[0,1,0]], "faces": [[0,1,2]]}}]})");
+    fs::create_directories(Path("tex"));
+    WriteText(Path("tex/here.bmp"), "BM");
+    const RunResult run = Wux({"export", Path("warn.json").string(), Path("warn.wux").string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("warning: nodes passed over: 6 (\"Cam1\" at nodes[0]: camera; \"Cam2\" at nodes[1]: "
+                           "camera; \"Lamp\" at nodes[2]: light; ...)"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("warning: textures missing: 1 (\"M\" slot 1: C:\\maps\\gone.bmp)"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("warning: meshes without a standard material (given material 0): 1 (\"Tri2\" at nodes[7]: "
+                           "material \"Multi\" is of class multi)"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("2 meshes (2 triangles), 1 material, 0 reference entries, 0 spheres, no ellipsoid"),
+              std::string::npos)
+        << run.out;
+}
+
+TEST_F(ExportCommand, SmallSceneRoundTripsThroughTheReader) {
+    WriteText(Path("small.json"), R"({
+      "materials": [{"name": "First"}, {"name": "Second", "diffuse": [0.25, 0.5, 0.75]}],
+      "nodes": [
+        {"name": "Parent", "position": [10, 0, 0], "material": 1,
+         "object": {"type": "mesh", "verts": [[0,0,0],[1,0,0],[0,2,0]], "faces": [[0,1,2]],
+                    "tverts": [[0.5, 0.25], [1, 0], [0, 1]], "tvfaces": [[0,1,2]]},
+         "children": [
+           {"name": "Child", "rotation": [0, 0, 0.7071068, 0.7071068], "offset": {"position": [0, 0, 3]},
+            "material": 0,
+            "object": {"type": "mesh", "verts": [[1,0,0],[0,1,0],[0,0,1]], "faces": [[0,1,2]]}},
+           {"name": "Point", "position": [0, 5, 0], "scale": [2, 3, 4], "object": {"type": "helper", "size": 10}}]}]})");
+    const fs::path output = Path("small.wux");
+    const RunResult run = Wux({"export", Path("small.json").string(), output.string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const FileBytes bytes = LoadFileBytes(output.string());
+    const ReadResult<WuxFile> read = ReadWux(ByteSpan{bytes.bytes.data(), bytes.bytes.size()});
+    ASSERT_TRUE(read.Ok()) << read.error.message;
+    const WuxFile& file = *read.value;
+
+    ASSERT_EQ(file.materials.size(), 2u);
+    EXPECT_EQ(file.materials[0].name.text, "Second");  // first used by the first mesh
+    EXPECT_EQ(file.materials[1].name.text, "First");
+    EXPECT_FLOAT_EQ(file.materials[0].Diffuse()[2], 0.75f);
+
+    ASSERT_EQ(file.meshes.size(), 2u);
+    const Mesh& parent = file.meshes[0];
+    EXPECT_EQ(parent.materialIndex, 0);
+    ASSERT_EQ(parent.vertexCount, 3u);
+    EXPECT_FLOAT_EQ(parent.vertices[1].x, 11.0f);
+    EXPECT_FLOAT_EQ(parent.vertices[2].y, 2.0f);
+    EXPECT_FLOAT_EQ(parent.vertices[0].u, 0.5f);
+    EXPECT_FLOAT_EQ(parent.vertices[0].v, 0.75f);  // written as 1 - v
+    EXPECT_FLOAT_EQ(parent.vertices[2].v, 0.0f);
+
+    // Child: (1,0,0) turned to (0,1,0), offset along its own Z, then the parent's translation.
+    const Mesh& child = file.meshes[1];
+    EXPECT_EQ(child.materialIndex, 1);
+    EXPECT_NEAR(child.vertices[0].x, 10.0f, 1e-5f);
+    EXPECT_NEAR(child.vertices[0].y, 1.0f, 1e-5f);
+    EXPECT_NEAR(child.vertices[0].z, 3.0f, 1e-5f);
+    EXPECT_NEAR(child.vertices[1].x, 9.0f, 1e-5f);
+    EXPECT_FLOAT_EQ(child.vertices[0].u, 0.0f);  // no texture vertices: u = v = 0
+    EXPECT_FLOAT_EQ(child.vertices[0].v, 0.0f);
+
+    // The helper at (10, 5, 0) scaled by (2, 3, 4), size 10.
+    ASSERT_EQ(file.references.entries.size(), 1u);
+    const ReferenceEntry& point = file.references.entries[0];
+    EXPECT_EQ(point.name.text, "Point");
+    const float expected[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 10, 5 - 7.5f, 0, 0};
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(point.transform[i], expected[i], 1e-5f) << "element " << i;
+    EXPECT_FLOAT_EQ(point.halfExtents[0], 10.0f);
+    EXPECT_FLOAT_EQ(point.halfExtents[1], 15.0f);
+    EXPECT_FLOAT_EQ(point.halfExtents[2], 20.0f);
+}
+
+TEST_F(ExportCommand, MissingPluginIsAClearError) {
+    const std::string missing = Path("nowhere/wux_plugin.so").string();
+    RunResult run = Wux({"export", Example().string(), Path("a.wux").string(), "--plugin", missing});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find(missing + ": the plug-in library does not exist"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(Path("a.wux")));
+
+    // A file that is not a library at all, given through the environment.
+    WriteText(Path("fake.so"), "not a library");
+    run = Wux({"export", Example().string(), Path("a.wux").string()}, "WUX_PLUGIN='" + Path("fake.so").string() + "'");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find(Path("fake.so").string() + ": cannot load the plug-in library: "), std::string::npos)
+        << run.err;
+    EXPECT_FALSE(fs::exists(Path("a.wux")));
+}
+
+TEST_F(ExportCommand, OutputFolderThatDoesNotExistIsNamed) {
+    const std::string output = Path("missing/out.wux").string();
+    const RunResult run = Wux({"export", Example().string(), output});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find(output + ": the folder "), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(Path("missing")));
+}
+
+TEST_F(ExportCommand, MissingInputIsNamed) {
+    const std::string input = Path("absent.json").string();
+    const RunResult run = Wux({"export", input, Path("x.wux").string()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find(input + ": no such file"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(Path("x.wux")));
+}
+
+}  // namespace
+}  // namespace wux

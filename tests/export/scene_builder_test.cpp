@@ -1,0 +1,126 @@
+// The stand-in scene built from a scene description, and the warnings foreseen from it.
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "tools/scene_builder.h"
+#include "tools/scene_routes.h"
+
+namespace wux {
+namespace {
+
+SceneNode MeshNode(const std::string& name, std::size_t triangles) {
+    SceneNode node;
+    node.name = name;
+    node.origin = "nodes[0]";
+    node.object.type = SceneObject::Type::Mesh;
+    node.object.mesh.verts = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    node.object.mesh.faces.assign(triangles, {0, 1, 2});
+    return node;
+}
+
+TEST(SceneBuilder, BuildsNodesObjectsAndSharedMaterials) {
+    SceneDescription desc;
+    SceneMaterial brick;
+    brick.name = "Brick";
+    brick.diffuse = {0.1f, 0.2f, 0.3f};
+    SceneMap map;
+    map.slot = 1;
+    map.kind = SceneMap::Kind::Bitmap;
+    map.path = "C:\\maps\\brick.bmp";
+    map.amount = 0.5f;
+    brick.maps.push_back(map);
+    desc.materials.push_back(brick);
+
+    SceneNode a = MeshNode("A", 1);
+    a.material = 0;
+    a.hidden = true;
+    a.local.rows[3][0] = 5;
+    SceneNode child;
+    child.name = "Child";
+    child.material = 0;
+    child.object.type = SceneObject::Type::Sphere;
+    child.object.radius = 3;
+    a.children.push_back(child);
+    desc.nodes.push_back(a);
+
+    StandinScene scene;
+    std::string error;
+    ASSERT_TRUE(BuildStandinScene(desc, &scene, &error)) << error;
+    const std::vector<StandinNode*> nodes = scene.AllNodes();
+    ASSERT_EQ(nodes.size(), 2u);
+    EXPECT_EQ(nodes[0]->Name(), "A");
+    EXPECT_TRUE(nodes[0]->IsHidden());
+    EXPECT_EQ(nodes[1]->Parent(), nodes[0]);
+    EXPECT_FLOAT_EQ(nodes[1]->WorldTM().GetTrans().x, 5.0f);
+    ASSERT_NE(nodes[0]->GetMtl(), nullptr);
+    EXPECT_EQ(nodes[0]->GetMtl(), nodes[1]->GetMtl());  // one material, shared
+    auto* mat = static_cast<StdMat*>(nodes[0]->GetMtl());
+    EXPECT_FLOAT_EQ(mat->GetDiffuse(0).g, 0.2f);
+    EXPECT_TRUE(mat->MapEnabled(1));
+    EXPECT_FALSE(mat->MapEnabled(0));
+    EXPECT_FLOAT_EQ(mat->GetTexmapAmt(1, 0), 0.5f);
+    auto* bitmap = static_cast<BitmapTex*>(mat->GetSubTexmap(1));
+    EXPECT_STREQ(bitmap->GetMapName(), "C:\\maps\\brick.bmp");
+    EXPECT_EQ(nodes[1]->GetObjectRef()->ClassID(), Class_ID(0x11, 0));
+}
+
+TEST(SceneBuilder, RefusesWhatTheHostCannotHoldAndNamesTheNode) {
+    {
+        SceneDescription desc;
+        SceneNode node = MeshNode("Broken", 1);
+        node.object.mesh.faces[0] = {0, 1, 7};  // a description not checked by the JSON reader
+        desc.nodes.push_back(node);
+        StandinScene scene;
+        std::string error;
+        EXPECT_FALSE(BuildStandinScene(desc, &scene, &error));
+        EXPECT_NE(error.find("nodes[0]: "), std::string::npos) << error;
+        EXPECT_NE(error.find("Broken"), std::string::npos) << error;
+    }
+    {
+        SceneDescription desc;
+        SceneNode node = MeshNode("Inf", 1);
+        node.local.rows[3][1] = std::numeric_limits<float>::infinity();
+        desc.nodes.push_back(node);
+        StandinScene scene;
+        std::string error;
+        EXPECT_FALSE(BuildStandinScene(desc, &scene, &error));
+        EXPECT_NE(error.find("nodes[0]: node \"Inf\": its transform is not finite"), std::string::npos) << error;
+    }
+}
+
+TEST(SceneRoutes, ForeseesSplitsAndNodesPassedOver) {
+    SceneDescription desc;
+    desc.nodes.push_back(MeshNode("Big", kMaxTrianglesPerRecord * 2 + 1));
+    desc.nodes.push_back(MeshNode("Exact", kMaxTrianglesPerRecord));
+    SceneNode helper;
+    helper.name = "GELP";  // a helper goes to the references whatever its name
+    helper.object.type = SceneObject::Type::Helper;
+    desc.nodes.push_back(helper);
+    SceneNode flat = helper;
+    flat.name = "Flat";
+    flat.local.rows[2][2] = 0;
+    desc.nodes.push_back(flat);
+    SceneNode gbnd;
+    gbnd.name = "GBND";
+    gbnd.object.type = SceneObject::Type::Camera;
+    desc.nodes.push_back(gbnd);
+
+    Warnings warnings;
+    PredictRouteWarnings(desc, RouteOptions{}, &warnings);
+    ASSERT_EQ(warnings.Entries().size(), 3u);
+    EXPECT_EQ(warnings.Entries()[0].kind, warning_kind::kMeshesSplit);
+    EXPECT_EQ(warnings.Entries()[0].count, 1u);
+    EXPECT_EQ(warnings.Entries()[0].examples[0], "\"Big\" at nodes[0]: 43691 triangles into 3 records");
+    EXPECT_EQ(warnings.Entries()[1].kind, warning_kind::kNoStandardMaterial);
+    EXPECT_EQ(warnings.Entries()[1].count, 2u);
+    EXPECT_EQ(warnings.Entries()[2].kind, warning_kind::kNodesPassedOver);
+    ASSERT_EQ(warnings.Entries()[2].count, 2u);
+    EXPECT_EQ(warnings.Entries()[2].examples[0], "\"Flat\": helper scaled to zero");
+    EXPECT_EQ(warnings.Entries()[2].examples[1], "\"GBND\": GBND node without a radius parameter (a camera)");
+}
+
+}  // namespace
+}  // namespace wux

@@ -1,0 +1,40 @@
+// Foresees, from the plain scene, what the plug-in will make of each node: which route it
+// takes (reference helper, bounding sphere, ellipsoid, mesh) and what it passes over,
+// splits or cannot name. The export itself is the plug-in's; this only explains it to the
+// user as deduplicated warnings, following the plug-in's rules (docs/collection.md).
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "tools/scene_description.h"
+#include "tools/warnings.h"
+
+namespace wux {
+
+// The largest mesh one record holds: its corners are numbered with 16-bit indices.
+constexpr std::size_t kMaxTrianglesPerRecord = 21845;
+
+// Kinds of warning, as they are printed and written to the report.
+namespace warning_kind {
+constexpr const char* kNodesPassedOver = "nodes passed over";
+constexpr const char* kMeshesSplit = "meshes split";
+constexpr const char* kTexturesMissing = "textures missing";
+constexpr const char* kMapsWithoutBitmap = "map slots without a bitmap left out";
+constexpr const char* kNoStandardMaterial = "meshes without a standard material (given material 0)";
+constexpr const char* kMaterialNameShared = "materials sharing a name (the first one is written)";
+}  // namespace warning_kind
+
+struct RouteOptions {
+    // Folders where relative bitmap paths are looked for, in order (the input's folder,
+    // and the output's, where an importer writes embedded textures).
+    std::vector<std::string> textureFolders;
+};
+
+void PredictRouteWarnings(const SceneDescription& scene, const RouteOptions& options, Warnings* warnings);
+
+// a × b: a point passes through a first, then b.
+SceneMatrix Multiply(const SceneMatrix& a, const SceneMatrix& b);
+
+}  // namespace wux
