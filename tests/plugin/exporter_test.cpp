@@ -25,7 +25,7 @@ public:
     int EnumTree(ITreeEnumProc*) override { throw std::bad_alloc(); }
 };
 
-class ExporterTest : public ::testing::Test {
+class PluginExporterTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -45,7 +45,7 @@ protected:
     TempFolder folder;
 };
 
-TEST_F(ExporterTest, DescribesTheWuxFileType)
+TEST_F(PluginExporterTest, DescribesTheWuxFileType)
 {
     struct Text {
         const char* what;
@@ -72,7 +72,7 @@ TEST_F(ExporterTest, DescribesTheWuxFileType)
     EXPECT_EQ(exporter.Version(), 100u);
 }
 
-TEST_F(ExporterTest, SupportsNoOptionForAnyExtension)
+TEST_F(PluginExporterTest, SupportsNoOptionForAnyExtension)
 {
     SceneExport& asHost = exporter;  // through the host's interface
     for (int ext : {0, 1, -1, 7}) {
@@ -82,7 +82,7 @@ TEST_F(ExporterTest, SupportsNoOptionForAnyExtension)
     }
 }
 
-TEST_F(ExporterTest, AboutBoxIsOwnedByTheHostsWindow)
+TEST_F(PluginExporterTest, AboutBoxIsOwnedByTheHostsWindow)
 {
     HWND owner = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x1234));
     exporter.ShowAbout(owner);
@@ -94,7 +94,7 @@ TEST_F(ExporterTest, AboutBoxIsOwnedByTheHostsWindow)
     EXPECT_EQ(calls[0].type, UINT(MB_OK));
 }
 
-TEST_F(ExporterTest, EmptySceneGivesThe108ByteFileAndNoMessage)
+TEST_F(PluginExporterTest, EmptySceneGivesThe108ByteFileAndNoMessage)
 {
     const std::string path = folder.Path("empty.wux");
     EXPECT_EQ(ExportEmpty(path), 1);
@@ -104,7 +104,7 @@ TEST_F(ExporterTest, EmptySceneGivesThe108ByteFileAndNoMessage)
     EXPECT_EQ(hostInterface, nullptr);
 }
 
-TEST_F(ExporterTest, MissingFolderShowsOneMessageNamingTheFileOnly)
+TEST_F(PluginExporterTest, MissingFolderShowsOneMessageNamingTheFileOnly)
 {
     // Only a backslash separates folders in the name shown; the Unix folder is missing too.
     struct Case {
@@ -132,7 +132,7 @@ TEST_F(ExporterTest, MissingFolderShowsOneMessageNamingTheFileOnly)
     EXPECT_TRUE(folder.Files().empty());
 }
 
-TEST_F(ExporterTest, ThousandCharacterNameIsCutInsideTheBuffer)
+TEST_F(PluginExporterTest, ThousandCharacterNameIsCutInsideTheBuffer)
 {
     const std::string name(1000, 'n');
     EXPECT_EQ(ExportEmpty(folder.Path("missing/x\\" + name)), 1);
@@ -143,7 +143,7 @@ TEST_F(ExporterTest, ThousandCharacterNameIsCutInsideTheBuffer)
     EXPECT_EQ(calls[0].text.size(), kMessageBufferSize - 1);
 }
 
-TEST_F(ExporterTest, OutOfMemoryEndsTheExportLikeAFileThatCannotBeCreated)
+TEST_F(PluginExporterTest, OutOfMemoryEndsTheExportLikeAFileThatCannotBeCreated)
 {
     OutOfMemoryScene scene;
     ExpInterface ei;
@@ -159,7 +159,7 @@ TEST_F(ExporterTest, OutOfMemoryEndsTheExportLikeAFileThatCannotBeCreated)
     EXPECT_EQ(hostInterface, nullptr);
 }
 
-TEST_F(ExporterTest, EachExportStartsFromAnEmptyModel)
+TEST_F(PluginExporterTest, EachExportStartsFromAnEmptyModel)
 {
     const std::string full = folder.Path("full.wux");
     {
@@ -174,14 +174,14 @@ TEST_F(ExporterTest, EachExportStartsFromAnEmptyModel)
     EXPECT_TRUE(StandinMessageBoxCalls().empty());
 }
 
-TEST(FailureMessageTest, TextsAreTheWindows1251Bytes)
+TEST(PluginFailureMessageTest, TextsAreTheWindows1251Bytes)
 {
     EXPECT_EQ(std::strlen(kCannotCreateFormat), 47u);
     EXPECT_EQ(std::string(kCannotCreateFormat), ExpectedCannotCreateMessage("%s"));
     EXPECT_EQ(std::string(kCannotCreateCaption), ExpectedCannotCreateCaption());
 }
 
-TEST(FailureMessageTest, NeverWritesPastTheBuffer)
+TEST(PluginFailureMessageTest, NeverWritesPastTheBuffer)
 {
     // Heap buffers of the exact size, so that AddressSanitizer sees any overrun.
     const std::string longName(1000, 'x');
@@ -200,7 +200,7 @@ TEST(FailureMessageTest, NeverWritesPastTheBuffer)
     EXPECT_EQ(std::string(exact), ExpectedCannotCreateMessage("scene.wux"));
 }
 
-TEST(ClassDescTest, DescribesAPublicSceneExporter)
+TEST(PluginClassDescTest, DescribesAPublicSceneExporter)
 {
     ModelExporterClassDesc desc;
     EXPECT_EQ(desc.IsPublic(), TRUE);
@@ -212,7 +212,7 @@ TEST(ClassDescTest, DescribesAPublicSceneExporter)
     EXPECT_EQ(id.PartB(), 0x4ABE3694u);
 }
 
-TEST(ClassDescTest, EveryCreateMakesANewExporter)
+TEST(PluginClassDescTest, EveryCreateMakesANewExporter)
 {
     ClassDesc& desc = exporterClassDesc;
     std::unique_ptr<SceneExport> first(static_cast<SceneExport*>(desc.Create(FALSE)));
@@ -224,7 +224,7 @@ TEST(ClassDescTest, EveryCreateMakesANewExporter)
     EXPECT_STREQ(second->Ext(0), "WUX");
 }
 
-TEST(DllMainTest, SecondCallOnlyStoresTheHandle)
+TEST(PluginDllMainTest, SecondCallOnlyStoresTheHandle)
 {
     ASSERT_FALSE(controlsInitialized);  // nothing loads this test program as a library
     const int custom = StandinInitCustomControlsCalls();

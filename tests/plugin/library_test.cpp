@@ -20,7 +20,7 @@ uint32_t U32At(const std::vector<unsigned char>& bytes, std::size_t offset)
            uint32_t(bytes[offset + 2]) << 16 | uint32_t(bytes[offset + 3]) << 24;
 }
 
-class LibraryTest : public ::testing::Test {
+class PluginLibraryTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -44,7 +44,7 @@ protected:
     TempFolder folder;
 };
 
-TEST_F(LibraryTest, ExportsGiveTheLibrarysValues)
+TEST_F(PluginLibraryTest, ExportsGiveTheLibrarysValues)
 {
     EXPECT_STREQ(plugin->LibDescription(), "My first export file plugin");
     EXPECT_EQ(plugin->LibNumberClasses(), 1);
@@ -60,7 +60,7 @@ TEST_F(LibraryTest, ExportsGiveTheLibrarysValues)
     EXPECT_STREQ(desc->ClassName(), "Tolvar");
 }
 
-TEST_F(LibraryTest, ShowsTheHostOnlyItsFourEntryPoints)
+TEST_F(PluginLibraryTest, ShowsTheHostOnlyItsFourEntryPoints)
 {
     for (const char* hidden : {"DllMain", "exporterClassDesc", "nodeCollector", "hInstance",
                                "controlsInitialized", "currentModel", "hostInterface"}) {
@@ -68,7 +68,7 @@ TEST_F(LibraryTest, ShowsTheHostOnlyItsFourEntryPoints)
     }
 }
 
-TEST_F(LibraryTest, LoadingInitialisesTheControlsOnce)
+TEST_F(PluginLibraryTest, LoadingInitialisesTheControlsOnce)
 {
     // SetUp's dlopen ran DllMain, unless an earlier test of this process left the
     // library loaded; either way the controls are initialised exactly once a load.
@@ -85,7 +85,7 @@ TEST_F(LibraryTest, LoadingInitialisesTheControlsOnce)
     EXPECT_EQ(StandinInitCommonControlsCalls(), common);
 }
 
-TEST_F(LibraryTest, ExportsTheSampleSceneWithoutAMessage)
+TEST_F(PluginLibraryTest, ExportsTheSampleSceneWithoutAMessage)
 {
     std::unique_ptr<SceneExport> exporter = NewExporter();
     ASSERT_NE(exporter, nullptr);
@@ -108,7 +108,7 @@ TEST_F(LibraryTest, ExportsTheSampleSceneWithoutAMessage)
     EXPECT_EQ(text.find("C:\\maps"), std::string::npos);
 }
 
-TEST_F(LibraryTest, EmptySceneThenMissingFolder)
+TEST_F(PluginLibraryTest, EmptySceneThenMissingFolder)
 {
     std::unique_ptr<SceneExport> exporter = NewExporter();
     ASSERT_NE(exporter, nullptr);
