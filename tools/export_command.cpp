@@ -235,7 +235,12 @@ int RunExport(const ExportOptions& options) {
     Warnings warnings;
     const SceneDescription description = ReadInput(options, &warnings);
     RouteOptions routes;
-    routes.textureFolders = {FolderOf(options.input), FolderOf(options.output)};
+    routes.textureFolders = {FolderOf(options.input)};
+    if (!IsJsonPath(options.input)) {
+        // The importer resolves texture files and names the nodes it drops itself.
+        routes.checkTextures = false;
+        routes.reportNodesWithoutObject = false;
+    }
     PredictRouteWarnings(description, routes, &warnings);
 
     Progress("building the scene");

@@ -24,7 +24,7 @@ bool AllFinite(const SceneMatrix& m) {
 
 std::string Describe(const SceneNode& node) {
     const std::string name = node.name.empty() ? "(unnamed)" : "\"" + node.name + "\"";
-    return node.origin.empty() ? name : name + " at " + node.origin;
+    return node.origin.empty() || node.origin == node.name ? name : name + " at " + node.origin;
 }
 
 const char* TypeName(SceneObject::Type type) {
@@ -77,7 +77,9 @@ private:
             return;
         }
         switch (type) {
-            case SceneObject::Type::None: return PassOver(node, "no object");
+            case SceneObject::Type::None:
+                if (options_.reportNodesWithoutObject) PassOver(node, "no object");
+                return;
             case SceneObject::Type::Camera: return PassOver(node, "camera");
             case SceneObject::Type::Light: return PassOver(node, "light");
             case SceneObject::Type::Shape: return PassOver(node, "shape, which makes no mesh");
@@ -121,7 +123,7 @@ private:
             if (map.kind != SceneMap::Kind::Bitmap) {
                 warnings_->Add(warning_kind::kMapsWithoutBitmap,
                                where + (map.kind == SceneMap::Kind::None ? ": no map" : ": a " + map.otherType + " map"));
-            } else if (!TextureExists(map.path)) {
+            } else if (options_.checkTextures && !TextureExists(map.path)) {
                 warnings_->Add(warning_kind::kTexturesMissing, where + ": " + map.path);
             }
         }

@@ -27,9 +27,14 @@ constexpr const char* kMaterialNameShared = "materials sharing a name (the first
 }  // namespace warning_kind
 
 struct RouteOptions {
-    // Folders where relative bitmap paths are looked for, in order (the input's folder,
-    // and the output's, where an importer writes embedded textures).
+    // Whether bitmap paths are looked up on disk; an importer that resolves them itself
+    // reports the missing ones already.
+    bool checkTextures = true;
+    // Folders where relative bitmap paths are looked for, in order.
     std::vector<std::string> textureFolders;
+    // Whether nodes without an object are reported. An imported file's grouping nodes are
+    // its hierarchy, not content passed over, and the importer names what it drops.
+    bool reportNodesWithoutObject = true;
 };
 
 void PredictRouteWarnings(const SceneDescription& scene, const RouteOptions& options, Warnings* warnings);
