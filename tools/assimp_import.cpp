@@ -320,7 +320,8 @@ private:
         if (stem.empty()) stem = materialName + "_" + SlotWord(slot);
         const std::string base = SafeFileName(outputStem_ + "_" + stem);
         std::string name = base + "." + extension;
-        for (int n = 2; usedNames_.count(Lower(name)) != 0; ++n) name = base + "_" + std::to_string(n) + "." + extension;
+        int& suffix = nextSuffix_[Lower(base + "." + extension)];
+        while (usedNames_.count(Lower(name)) != 0) name = base + "_" + std::to_string(++suffix + 1) + "." + extension;
         usedNames_.insert(Lower(name));
         file.fileName = name;
         *hostPath = HostPath(outputDir_ / name);
@@ -339,6 +340,7 @@ private:
     std::map<std::string, std::map<std::string, std::string>> listings_;
     std::map<const aiTexture*, std::string> embedded_;
     std::set<std::string> usedNames_;
+    std::map<std::string, int> nextSuffix_;
     std::vector<PendingTexture> pending_;
 };
 
@@ -398,6 +400,7 @@ private:
         } else if (n.mNumMeshes > 0) {
             int made = 0;
             for (unsigned i = 0; i < n.mNumMeshes; ++i) {
+                if (n.mMeshes[i] >= scene_.mNumMeshes) continue;  // validation refuses these already
                 SceneObject object;
                 int material = -1;
                 if (!ConvertMesh(*scene_.mMeshes[n.mMeshes[i]], name, &object, &material, error)) return false;
@@ -485,6 +488,7 @@ private:
     float SphereRadius(const aiNode& n) const {
         double best = 0.0;
         for (unsigned i = 0; i < n.mNumMeshes; ++i) {
+            if (n.mMeshes[i] >= scene_.mNumMeshes) continue;
             const aiMesh& m = *scene_.mMeshes[n.mMeshes[i]];
             for (unsigned v = 0; v < m.mNumVertices; ++v) {
                 const aiVector3D& p = m.mVertices[v];
@@ -618,7 +622,8 @@ private:
         if (name.empty()) name = "Material #" + std::to_string(index);
         // The exporter tells materials apart by name, so two different ones must not share it.
         std::string unique = name;
-        for (int n = 2; materialNames_.count(unique) != 0; ++n) unique = name + " (" + std::to_string(n) + ")";
+        int& suffix = nextSuffix_[name];
+        while (materialNames_.count(unique) != 0) unique = name + " (" + std::to_string(++suffix + 1) + ")";
         if (unique != name) warnings_->Add(kMaterialsRenamed, name + " -> " + unique);
         materialNames_.insert(unique);
         out->name = unique;
@@ -664,6 +669,7 @@ private:
     Warnings* warnings_;
     std::vector<int> materialIndex_;
     std::set<std::string> materialNames_;
+    std::map<std::string, int> nextSuffix_;  // per name, so many equal names stay linear
     std::set<std::string> cameras_, lights_, bones_;
 };
 

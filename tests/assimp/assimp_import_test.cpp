@@ -88,6 +88,8 @@ struct RealModel {
     std::size_t minTriangles;  // a floor, so an empty import cannot pass
 };
 
+void PrintTo(const RealModel& m, std::ostream* os) { *os << m.file; }
+
 class RealModelTest : public ::testing::TestWithParam<RealModel> {};
 
 // Triangle count, world-space area and bounds match Assimp's own reading of the file, the

@@ -1,0 +1,152 @@
+// End to end: the wux command exports test models through the plug-in, and the written
+// files pass the checker and hold what Assimp reports for the source (triangles, area in
+// world space, material and texture names). Broken inputs fail without writing anything.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "tests/assimp/scene_measure.h"
+#include "tools/file_bytes.h"
+#include "tools/wux_reader.h"
+
+namespace wux {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kModels = "/usr/share/assimp/models";
+
+std::string Model(const std::string& relative) { return std::string(kModels) + "/" + relative; }
+
+fs::path TempDir() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(info->test_suite_name()) + "_" + info->name();
+    for (char& c : name) if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    fs::path dir = fs::temp_directory_path() / ("wux_e2e_" + name);
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+std::string Quote(const std::string& s) {
+    std::string out = "'";
+    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Runs wux with the arguments; its standard error goes to *err.
+int RunWux(const std::string& args, const fs::path& dir, std::string* err) {
+    const fs::path errFile = dir / "stderr.txt";
+    const std::string cmd = Quote(WUX_EXE) + " " + args + " >/dev/null 2>" + Quote(errFile.string());
+    const int status = std::system(cmd.c_str());
+    *err = ReadText(errFile);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+struct Case {
+    const char* file;
+    const char* material;     // a material name that must come through, or empty
+    const char* textureFile;  // a map file name that must come through, or empty
+};
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.file; }
+
+class WuxExportTest : public ::testing::TestWithParam<Case> {};
+
+TEST_P(WuxExportTest, WrittenFileIsValidAndMatchesTheSource) {
+    if (!fs::is_directory(kModels)) GTEST_SKIP() << kModels << " missing";
+    const Case& c = GetParam();
+    const fs::path dir = TempDir();
+    const fs::path out = dir / "model.wux";
+    std::string err;
+    ASSERT_EQ(RunWux("export " + Quote(Model(c.file)) + " " + Quote(out.string()), dir, &err), 0) << err;
+    ASSERT_EQ(RunWux("check " + Quote(out.string()), dir, &err), 0) << err;
+
+    const FileBytes bytes = LoadFileBytes(out.string());
+    ASSERT_TRUE(bytes.ok) << bytes.error;
+    const auto read = ReadWux(ByteSpan{bytes.bytes.data(), bytes.bytes.size()});
+    ASSERT_TRUE(read.Ok()) << read.error.message;
+    const WuxFile& wux = *read.value;
+
+    test::Measure expected;
+    ASSERT_TRUE(test::MeasureWithAssimp(Model(c.file), &expected));
+    std::size_t triangles = 0;
+    double area = 0.0;
+    for (const Mesh& mesh : wux.meshes) {
+        triangles += mesh.faceCount;
+        for (const auto& t : mesh.triangles) {
+            const MeshVertex& a = mesh.vertices.at(t[0]);
+            const MeshVertex& b = mesh.vertices.at(t[1]);
+            const MeshVertex& d = mesh.vertices.at(t[2]);
+            const double u[3] = {b.x - double(a.x), b.y - double(a.y), b.z - double(a.z)};
+            const double v[3] = {d.x - double(a.x), d.y - double(a.y), d.z - double(a.z)};
+            const double x = u[1] * v[2] - u[2] * v[1], y = u[2] * v[0] - u[0] * v[2], z = u[0] * v[1] - u[1] * v[0];
+            area += 0.5 * std::sqrt(x * x + y * y + z * z);
+        }
+    }
+    EXPECT_EQ(triangles, expected.triangles);
+    EXPECT_NEAR(area, expected.area, 1e-4 * expected.area);
+
+    if (*c.material != '\0') {
+        bool materialFound = false, textureFound = *c.textureFile == '\0';
+        for (const Material& m : wux.materials) {
+            if (m.name.text != c.material) continue;
+            materialFound = true;
+            for (const MaterialMap& map : m.maps) textureFound = textureFound || map.fileName.text == c.textureFile;
+        }
+        EXPECT_TRUE(materialFound) << c.material;
+        EXPECT_TRUE(textureFound) << c.textureFile;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Models, WuxExportTest,
+    ::testing::Values(Case{"OBJ/spider.obj", "Skin", "wal67ar_small.jpg"},
+                      Case{"OBJ/testmixed.obj", "", ""},
+                      Case{"glTF2/BoxTextured-glTF/BoxTextured.gltf", "Texture", "CesiumLogoFlat.png"},
+                      // The embedded image is written beside the output and named after it.
+                      Case{"glTF2/BoxTextured-glTF-Binary/BoxTextured.glb", "Texture", "model_Texture_diffuse.png"},
+                      Case{"glTF2/2CylinderEngine-glTF-Binary/2CylinderEngine.glb", "", ""},
+                      Case{"FBX/spider.fbx", "", ""},
+                      Case{"Collada/duck.dae", "blinn3", "duckCM.tga"},
+                      Case{"3DS/cube_with_diffuse_texture.3DS", "01 - Default", "test.png"},
+                      Case{"PLY/cube_uv.ply", "", ""},
+                      Case{"STL/Spider_binary.stl", "", ""}),
+    [](const ::testing::TestParamInfo<Case>& info) {
+        std::string name = fs::path(info.param.file).filename().string();
+        for (char& c : name) if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+        return name;
+    });
+
+TEST(WuxExportBroken, FailsNamingTheFileAndWritesNothing) {
+    const fs::path dir = TempDir();
+    const fs::path empty = dir / "empty.obj";
+    std::ofstream(empty).close();
+    const fs::path index = dir / "index.obj";
+    std::ofstream(index) << "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\nf 1 2 9\n";
+    const fs::path kept = dir / "kept.wux";
+    std::ofstream(kept) << "earlier contents";
+    for (const fs::path& input : {empty, index}) {
+        SCOPED_TRACE(input.string());
+        std::string err;
+        const fs::path fresh = dir / "fresh.wux";
+        EXPECT_NE(RunWux("export " + Quote(input.string()) + " " + Quote(fresh.string()), dir, &err), 0);
+        EXPECT_NE(err.find(input.string()), std::string::npos) << err;
+        EXPECT_FALSE(fs::exists(fresh));
+        EXPECT_NE(RunWux("export " + Quote(input.string()) + " " + Quote(kept.string()), dir, &err), 0);
+        EXPECT_EQ(ReadText(kept), "earlier contents");
+    }
+}
+
+}  // namespace
+}  // namespace wux
