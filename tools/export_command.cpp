@@ -107,6 +107,13 @@ std::size_t CountNodes(const std::vector<SceneNode>& nodes) {
     return n;
 }
 
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+    if (from.empty()) return text;
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
 void RemoveQuietly(const std::string& path) {
     std::error_code ec;
     fs::remove(path, ec);
@@ -197,7 +204,9 @@ void RunPlugin(PluginLibrary* plugin, const SceneDescription& description, Stand
 
     const auto& boxes = StandinMessageBoxCalls();
     if (!boxes.empty()) {
-        std::string text = StandinCp1251ToUtf8(boxes.front().text);
+        // The plug-in names the temporary file; the user knows only OUTPUT.
+        std::string text = ReplaceAll(StandinCp1251ToUtf8(boxes.front().text), tempPath, output);
+        text = ReplaceAll(text, fs::path(tempPath).filename().string(), fs::path(output).filename().string());
         throw ExportFailure{output + ": the plug-in could not write the file; its message: \"" + text + "\""};
     }
     std::error_code ec;

@@ -287,6 +287,19 @@ TEST_F(ExportCommand, OutputFolderThatDoesNotExistIsNamed) {
     EXPECT_FALSE(fs::exists(Path("missing")));
 }
 
+TEST_F(ExportCommand, PluginFailureMessageIsPassedOnAndNothingIsWritten) {
+    // /proc takes no new files: the plug-in's writer fails and shows its message box.
+    const RunResult run = Wux({"export", Example().string(), "/proc/wux-export-test.wux"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("/proc/wux-export-test.wux: the plug-in could not write the file; its message: "
+                           "\"\xD0\x9D\xD0\xB5 \xD0\xBC\xD0\xBE\xD0\xB3\xD1\x83"),  // "Не могу" in UTF-8
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("wux-export-test.wux. "), std::string::npos) << run.err;  // not the temporary name
+    EXPECT_EQ(run.err.find(".partial"), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "");
+}
+
 TEST_F(ExportCommand, MissingInputIsNamed) {
     const std::string input = Path("absent.json").string();
     const RunResult run = Wux({"export", input, Path("x.wux").string()});
