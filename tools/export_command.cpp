@@ -13,6 +13,7 @@
 #include <iostream>
 #include <memory>
 #include <new>
+#include <set>
 #include <string>
 #include <system_error>
 
@@ -119,6 +120,11 @@ void RemoveQuietly(const std::string& path) {
     fs::remove(path, ec);
 }
 
+std::string FolderOf(const std::string& path) {
+    const fs::path parent = fs::path(path).parent_path();
+    return parent.empty() ? std::string(".") : parent.string();
+}
+
 // Removes the temporary file on every way out but the one that renames it.
 class TemporaryFile {
 public:
@@ -133,6 +139,40 @@ public:
 
 private:
     std::string path_;
+};
+
+// Files an importer writes beside OUTPUT (embedded textures, named "<OUTPUT's stem>_...")
+// belong to the export: when it fails they go too, except those that were there before.
+class FilesBesideOutput {
+public:
+    explicit FilesBesideOutput(const std::string& output)
+        : folder_(FolderOf(output)), prefix_(fs::path(output).stem().string() + "_") {
+        before_ = List();
+    }
+    ~FilesBesideOutput() {
+        if (!armed_) return;
+        for (const std::string& name : List())
+            if (before_.count(name) == 0) RemoveQuietly((fs::path(folder_) / name).string());
+    }
+    FilesBesideOutput(const FilesBesideOutput&) = delete;
+    FilesBesideOutput& operator=(const FilesBesideOutput&) = delete;
+    void Keep() { armed_ = false; }
+
+private:
+    std::set<std::string> List() const {
+        std::set<std::string> names;
+        std::error_code ec;
+        for (fs::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string name = it->path().filename().string();
+            if (name.compare(0, prefix_.size(), prefix_) == 0 && it->is_regular_file(ec)) names.insert(name);
+        }
+        return names;
+    }
+
+    std::string folder_;
+    std::string prefix_;
+    std::set<std::string> before_;
+    bool armed_ = true;
 };
 
 void CheckOutputPath(const std::string& output) {
@@ -179,11 +219,6 @@ SceneDescription ReadInput(const ExportOptions& options, Warnings* warnings) {
         if (!ImportWithAssimp(options.input, assimpOptions, &scene, warnings, &error)) throw ExportFailure{error};
     }
     return scene;
-}
-
-std::string FolderOf(const std::string& path) {
-    const fs::path parent = fs::path(path).parent_path();
-    return parent.empty() ? std::string(".") : parent.string();
 }
 
 // One export by the plug-in into tempPath; throws when the plug-in reports a failure.
@@ -241,6 +276,7 @@ int RunExport(const ExportOptions& options) {
     PluginLibrary plugin;
     LoadPlugin(options.plugin, &plugin);
 
+    FilesBesideOutput importedFiles(options.output);
     Warnings warnings;
     const SceneDescription description = ReadInput(options, &warnings);
     RouteOptions routes;
@@ -284,6 +320,7 @@ int RunExport(const ExportOptions& options) {
     fs::rename(temp.Path(), options.output, ec);
     if (ec) throw ExportFailure{options.output + ": cannot replace the file: " + ec.message()};
     temp.Release();
+    importedFiles.Keep();
 
     std::cout << FormatSummaryLine(options.output, summary) << (options.verify ? " (verified)" : "") << "\n"
               << FormatWarnings(warnings) << std::flush;

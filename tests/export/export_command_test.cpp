@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -298,6 +299,30 @@ TEST_F(ExportCommand, PluginFailureMessageIsPassedOnAndNothingIsWritten) {
     EXPECT_NE(run.err.find("wux-export-test.wux. "), std::string::npos) << run.err;  // not the temporary name
     EXPECT_EQ(run.err.find(".partial"), std::string::npos) << run.err;
     EXPECT_EQ(run.out, "");
+}
+
+TEST_F(ExportCommand, FailedImportExportLeavesNoEmbeddedTexturesBehind) {
+    const std::string glb = "/usr/share/assimp/models/glTF2/BoxTextured-glTF-Binary/BoxTextured.glb";
+    if (!fs::exists(glb)) GTEST_SKIP() << "assimp-testmodels is not installed";
+    WriteText(Path("box_notes.txt"), "mine");
+    // The report cannot be written: the export fails after the importer wrote its textures.
+    RunResult run = Wux({"export", glb, Path("box.wux").string(), "--report", Path("none/r.json").string()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("none/r.json: cannot write the report"), std::string::npos) << run.err;
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(dir_)) left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"box_notes.txt", "stderr.txt", "stdout.txt"}));
+
+    run = Wux({"export", glb, Path("box.wux").string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    std::size_t textures = 0;
+    for (const auto& entry : fs::directory_iterator(dir_)) {
+        const std::string name = entry.path().filename().string();
+        textures += name.rfind("box_", 0) == 0 && name != "box_notes.txt";
+    }
+    EXPECT_EQ(textures, 1u);  // kept after a successful export
+    EXPECT_EQ(ReadText(Path("box_notes.txt")), "mine");
 }
 
 TEST_F(ExportCommand, MissingInputIsNamed) {
