@@ -56,6 +56,16 @@ private:
     const RouteOptions& options_;
     Warnings* warnings_;
     std::map<std::string, std::size_t> collectedMaterials_;  // name -> index in scene.materials
+    std::vector<std::string> withoutMaterial_;
+
+public:
+    // Material 0 only means another mesh's material when some material is written at all.
+    void Finish() {
+        if (collectedMaterials_.empty()) return;
+        for (const std::string& detail : withoutMaterial_) warnings_->Add(warning_kind::kNoStandardMaterial, detail);
+    }
+
+private:
 
     void PassOver(const SceneNode& node, const std::string& why) {
         warnings_->Add(warning_kind::kNodesPassedOver, Describe(node) + ": " + why);
@@ -104,7 +114,7 @@ private:
                 node.material < 0 ? "no material"
                                   : "material \"" + scene_.materials[static_cast<std::size_t>(node.material)].name +
                                         "\" is of class " + scene_.materials[static_cast<std::size_t>(node.material)].className;
-            warnings_->Add(warning_kind::kNoStandardMaterial, Describe(node) + ": " + why);
+            withoutMaterial_.push_back(Describe(node) + ": " + why);
             return;
         }
         const std::size_t index = static_cast<std::size_t>(node.material);
@@ -162,6 +172,7 @@ void PredictRouteWarnings(const SceneDescription& scene, const RouteOptions& opt
     RouteWalker walker(scene, options, warnings);
     const SceneMatrix identity;
     for (const SceneNode& node : scene.nodes) walker.Walk(node, identity);
+    walker.Finish();
 }
 
 }  // namespace wux

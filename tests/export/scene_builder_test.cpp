@@ -110,16 +110,27 @@ TEST(SceneRoutes, ForeseesSplitsAndNodesPassedOver) {
 
     Warnings warnings;
     PredictRouteWarnings(desc, RouteOptions{}, &warnings);
-    ASSERT_EQ(warnings.Entries().size(), 3u);
+    // No material is written at all, so material 0 is no other mesh's: no warning for that.
+    ASSERT_EQ(warnings.Entries().size(), 2u);
     EXPECT_EQ(warnings.Entries()[0].kind, warning_kind::kMeshesSplit);
     EXPECT_EQ(warnings.Entries()[0].count, 1u);
     EXPECT_EQ(warnings.Entries()[0].examples[0], "\"Big\" at nodes[0]: 43691 triangles into 3 records");
-    EXPECT_EQ(warnings.Entries()[1].kind, warning_kind::kNoStandardMaterial);
-    EXPECT_EQ(warnings.Entries()[1].count, 2u);
-    EXPECT_EQ(warnings.Entries()[2].kind, warning_kind::kNodesPassedOver);
-    ASSERT_EQ(warnings.Entries()[2].count, 2u);
-    EXPECT_EQ(warnings.Entries()[2].examples[0], "\"Flat\": helper scaled to zero");
-    EXPECT_EQ(warnings.Entries()[2].examples[1], "\"GBND\": GBND node without a radius parameter (a camera)");
+    EXPECT_EQ(warnings.Entries()[1].kind, warning_kind::kNodesPassedOver);
+    ASSERT_EQ(warnings.Entries()[1].count, 2u);
+    EXPECT_EQ(warnings.Entries()[1].examples[0], "\"Flat\": helper scaled to zero");
+    EXPECT_EQ(warnings.Entries()[1].examples[1], "\"GBND\": GBND node without a radius parameter (a camera)");
+
+    // With one standard material used, the meshes without one share its number.
+    SceneMaterial material;
+    material.name = "M";
+    desc.materials.push_back(material);
+    desc.nodes[1].material = 0;
+    Warnings withMaterial;
+    PredictRouteWarnings(desc, RouteOptions{}, &withMaterial);
+    ASSERT_EQ(withMaterial.Entries().size(), 3u);
+    EXPECT_EQ(withMaterial.Entries()[2].kind, warning_kind::kNoStandardMaterial);
+    EXPECT_EQ(withMaterial.Entries()[2].count, 1u);
+    EXPECT_EQ(withMaterial.Entries()[2].examples[0], "\"Big\" at nodes[0]: no material");
 }
 
 }  // namespace
