@@ -19,12 +19,16 @@ struct SceneFigures {
     double buildSeconds = 0;       // building the stand-in scene (once, not a median)
     uint64_t fileBytes = 0;        // the WUX file
     double exportSeconds = 0;      // DoExport to the closed file
+    double exportCpuSeconds = 0;   // processor time (user + system) of DoExport
     double limitSeconds = 0;       // the same bytes from one buffer through the file layer
-    uint64_t exportMemory = 0;     // peak resident growth during DoExport
+    uint64_t exportHeap = 0;       // peak growth of the bytes held through operator new during DoExport
+    uint64_t exportResident = 0;   // peak resident-set growth of one (untimed) DoExport
     std::vector<PeerFigure> peers;
 
     double exportPerTriangleNs() const;
     double exportPerMeshUs() const;
+    // The larger of the heap and resident growth, over the file size.
+    double memoryOverFile() const;
     // The fastest of the binary PLY and binary STL exports; 0 when neither ran.
     double fastestBinaryPeerSeconds() const;
 };

@@ -1,6 +1,7 @@
 #include "bench/measure.h"
 
 #include <malloc.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <fstream>
@@ -29,11 +30,11 @@ uint64_t ReadProcStatusBytes(const std::string& field) {
     return 0;
 }
 
-void PeakMemory::PinAllocatorThresholds() {
-    // Setting the thresholds turns off glibc's dynamic raising of them, which
-    // would otherwise keep large freed blocks in the heap after the first run.
-    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
-    mallopt(M_TRIM_THRESHOLD, 128 * 1024);
+double ProcessCpuSeconds() {
+    struct rusage usage;
+    if (getrusage(RUSAGE_SELF, &usage) != 0) return 0.0;
+    auto seconds = [](const struct timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 static bool ResetHighWaterMark() {

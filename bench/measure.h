@@ -20,15 +20,16 @@ private:
 // The middle value (the mean of the two middle ones for an even count); 0 when empty.
 double Median(std::vector<double> values);
 
+// The processor time the process has used so far, user and system, in seconds.
+double ProcessCpuSeconds();
+
 // Measures how far the process's resident set grows above where it stood when
 // Begin was called. The kernel keeps the high-water mark (VmHWM); Begin hands
-// freed heap back to the system and then resets that mark to the current
-// resident size, so End - Begin is the peak growth of the measured section.
+// all freed heap pages back to the system (so a section cannot hide its growth
+// in pages an earlier one left resident) and then resets that mark to the
+// current resident size, so End - Begin is the peak growth of the section.
 class PeakMemory {
 public:
-    // Makes freed blocks of at least 128 KiB go straight back to the system, so a
-    // later section cannot hide its growth in pages an earlier one left behind.
-    static void PinAllocatorThresholds();
     // False when /proc/self/clear_refs cannot be written (old kernel, sandbox).
     static bool Supported();
 

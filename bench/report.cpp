@@ -12,6 +12,11 @@ double SceneFigures::exportPerMeshUs() const {
     return shape.meshCount > 0 ? exportSeconds * 1e6 / double(shape.meshCount) : 0.0;
 }
 
+double SceneFigures::memoryOverFile() const {
+    uint64_t memory = exportHeap > exportResident ? exportHeap : exportResident;
+    return fileBytes > 0 ? double(memory) / double(fileBytes) : 0.0;
+}
+
 double SceneFigures::fastestBinaryPeerSeconds() const {
     double fastest = 0;
     for (const PeerFigure& peer : peers)
@@ -30,14 +35,14 @@ double Ratio(double a, double b) { return b > 0 ? a / b : 0.0; }
 const char* Verdict(bool met) { return met ? "met   " : "MISSED"; }
 
 void PrintFigures(const std::vector<SceneFigures>& all) {
-    std::printf("%-24s %10s %6s %6s %10s %9s %9s %7s %9s %6s %8s\n", "scene", "triangles", "meshes", "mats",
-                "file MB", "export s", "limit s", "exp/lim", "mem MB", "mem/f", "ns/tri");
+    std::printf("%-22s %9s %6s %6s %8s %8s %8s %8s %7s %8s %8s %6s %7s\n", "scene", "triangles", "meshes", "mats",
+                "file MB", "export s", "cpu s", "limit s", "exp/lim", "heap MB", "rss MB", "mem/f", "ns/tri");
     for (const SceneFigures& s : all) {
-        std::printf("%-24s %10lld %6d %6d %10.2f %9.4f %9.4f %7.2f %9.1f %6.2f %8.1f\n", s.shape.name.c_str(),
-                    static_cast<long long>(s.shape.triangles()), s.shape.meshCount, s.shape.materialsUsed(),
-                    Mb(s.fileBytes), s.exportSeconds, s.limitSeconds, Ratio(s.exportSeconds, s.limitSeconds),
-                    Mb(s.exportMemory), Ratio(double(s.exportMemory), double(s.fileBytes)),
-                    s.exportPerTriangleNs());
+        std::printf("%-22s %9lld %6d %6d %8.2f %8.4f %8.4f %8.4f %7.2f %8.1f %8.1f %6.2f %7.1f\n",
+                    s.shape.name.c_str(), static_cast<long long>(s.shape.triangles()), s.shape.meshCount,
+                    s.shape.materialsUsed(), Mb(s.fileBytes), s.exportSeconds, s.exportCpuSeconds, s.limitSeconds,
+                    Ratio(s.exportSeconds, s.limitSeconds), Mb(s.exportHeap), Mb(s.exportResident),
+                    s.memoryOverFile(), s.exportPerTriangleNs());
     }
 }
 
@@ -96,7 +101,7 @@ int PrintReport(const std::vector<SceneFigures>& all, const std::vector<const Sc
     double worstMemory = 0;
     std::string worstScene;
     for (const SceneFigures& s : all) {
-        double ratio = Ratio(double(s.exportMemory), double(s.fileBytes));
+        double ratio = s.memoryOverFile();
         if (ratio > worstMemory) worstMemory = ratio, worstScene = s.shape.name;
     }
     if (!all.empty()) {
