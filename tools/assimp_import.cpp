@@ -366,17 +366,18 @@ public:
         // The root is Assimp's container for the file's scene; it becomes a node of its own
         // only when it holds meshes (as PLY and STL roots do), and never a helper.
         if (root->mNumMeshes > 0) {
-            return ConvertNode(*root, rootLocal, 0, /*isRoot=*/true, &out_->nodes, error);
+            return ConvertNode(*root, rootLocal, 0, /*isRoot=*/true, false, &out_->nodes, error);
         }
         for (unsigned i = 0; i < root->mNumChildren; ++i) {
             const aiNode& child = *root->mChildren[i];
-            if (!ConvertNode(child, rootLocal * child.mTransformation, 1, false, &out_->nodes, error)) return false;
+            if (!ConvertNode(child, rootLocal * child.mTransformation, 1, false, false, &out_->nodes, error)) return false;
         }
         return true;
     }
 
 private:
-    bool ConvertNode(const aiNode& n, const aiMatrix4x4& local, int depth, bool isRoot,
+    // belowBone: the node hangs below a bone, as the end markers of a skeleton do.
+    bool ConvertNode(const aiNode& n, const aiMatrix4x4& local, int depth, bool isRoot, bool belowBone,
                      std::vector<SceneNode>* siblings, std::string* error) {
         const std::string name = n.mName.C_Str();
         if (depth > kMaxNodeDepth) {
@@ -393,6 +394,7 @@ private:
         node.local = ToHostRows(local);
 
         std::vector<SceneNode> extraMeshNodes;
+        const bool bone = n.mNumMeshes == 0 && (belowBone || bones_.count(name) != 0);
         if (n.mNumMeshes > 0 && (name == "GBND" || name == "GELP")) {
             node.object.type = SceneObject::Type::Sphere;
             node.object.radius = SphereRadius(n);
@@ -424,7 +426,7 @@ private:
             node.object.type = SceneObject::Type::Camera;
         } else if (lights_.count(name) != 0) {
             node.object.type = SceneObject::Type::Light;
-        } else if (bones_.count(name) != 0) {
+        } else if (bone) {
             if (n.mNumChildren == 0 && options_.helpers != AssimpImportOptions::Helpers::None)
                 warnings_->Add(kNodesPassedOver, name + ": bone");
         } else if (!isRoot && WantsHelper(n)) {
@@ -435,7 +437,7 @@ private:
         for (SceneNode& extra : extraMeshNodes) node.children.push_back(std::move(extra));
         for (unsigned i = 0; i < n.mNumChildren; ++i) {
             const aiNode& child = *n.mChildren[i];
-            if (!ConvertNode(child, child.mTransformation, depth + 1, false, &node.children, error)) return false;
+            if (!ConvertNode(child, child.mTransformation, depth + 1, false, bone, &node.children, error)) return false;
         }
         siblings->push_back(std::move(node));
         return true;
