@@ -648,7 +648,7 @@ private:
             for (aiTextureType kind : slot.kinds) {
                 if (m.GetTextureCount(kind) == 0) continue;
                 aiString reference;
-                if (m.GetTexture(kind, 0, &reference) != AI_SUCCESS) continue;
+                if (m.GetTexture(kind, 0, &reference) != AI_SUCCESS || reference.length == 0) continue;
                 SceneMap map;
                 map.slot = slot.slot;
                 map.kind = SceneMap::Kind::Bitmap;
