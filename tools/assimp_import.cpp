@@ -324,8 +324,7 @@ private:
         while (usedNames_.count(Lower(name)) != 0) name = base + "_" + std::to_string(++suffix + 1) + "." + extension;
         usedNames_.insert(Lower(name));
         file.fileName = name;
-        *hostPath = HostPath(outputDir_ / name);
-        if (outputDir_.empty()) *hostPath = name;
+        *hostPath = outputDir_.empty() ? name : HostPath(outputDir_ / name);
         embedded_.emplace(&tex, *hostPath);
         pending_.push_back(std::move(file));
         return true;
