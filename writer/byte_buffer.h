@@ -7,8 +7,8 @@
 
 #include "writer/byte_sink.h"
 
-// Output buffer with explicit little-endian stores: every value is shifted out
-// byte by byte, so the bytes never depend on the build machine's byte order.
+// Output buffer with explicit little-endian stores: every value is stored in
+// file byte order, so the bytes never depend on the build machine's byte order.
 //
 // With a sink, the buffer holds at most one block and hands each full block to
 // the sink, so a large file is never held in memory. Without a sink it grows
@@ -55,15 +55,28 @@ public:
     const uint8_t* data() const { return storage_.get(); }
     size_t size() const { return used_; }
 
+    // On a little-endian machine a value's own bytes are already in file order,
+    // so one plain store does. The byte-by-byte form is kept for other machines:
+    // compilers do not merge it into one store when the value was just loaded
+    // from the model, since a byte store might alias that load, and the mesh
+    // arrays are the bulk of every large file.
     static void storeU16(uint8_t* p, uint16_t value) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        std::memcpy(p, &value, 2);
+#else
         p[0] = static_cast<uint8_t>(value);
         p[1] = static_cast<uint8_t>(value >> 8);
+#endif
     }
     static void storeU32(uint8_t* p, uint32_t value) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        std::memcpy(p, &value, 4);
+#else
         p[0] = static_cast<uint8_t>(value);
         p[1] = static_cast<uint8_t>(value >> 8);
         p[2] = static_cast<uint8_t>(value >> 16);
         p[3] = static_cast<uint8_t>(value >> 24);
+#endif
     }
     static void storeF32(uint8_t* p, float value) { storeU32(p, floatBits(value)); }
 
