@@ -314,11 +314,18 @@ int RunExport(const ExportOptions& options) {
                             std::to_string(read.error.offset) + ": " + read.error.message};
     const ExportSummary summary = SummarizeWux(*read.value);
 
-    if (!options.report.empty()) WriteReport(options.report, ReportJson(options.input, options.output, summary, warnings));
+    if (!options.report.empty()) {
+        nlohmann::json report = ReportJson(options.input, options.output, summary, warnings);
+        report["verified"] = options.verify;
+        WriteReport(options.report, report);
+    }
 
     std::error_code ec;
     fs::rename(temp.Path(), options.output, ec);
-    if (ec) throw ExportFailure{options.output + ": cannot replace the file: " + ec.message()};
+    if (ec) {
+        if (!options.report.empty()) RemoveQuietly(options.report);
+        throw ExportFailure{options.output + ": cannot replace the file: " + ec.message()};
+    }
     temp.Release();
     importedFiles.Keep();
 
