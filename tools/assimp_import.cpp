@@ -674,6 +674,61 @@ private:
     std::set<std::string> cameras_, lights_, bones_;
 };
 
+// Assimp's validation refuses a mesh without faces (a point cloud) or without vertices,
+// which would refuse the whole file; neither holds anything the host imports as a mesh, so
+// they are taken out before the validation runs. Returns the number taken out.
+unsigned DropMeshesWithoutFaces(aiScene* scene, Warnings* warnings) {
+    if (scene->mMeshes == nullptr || scene->mNumMeshes == 0) return 0;
+    const unsigned count = scene->mNumMeshes;
+    std::vector<int> newIndex(count, -1);
+    unsigned kept = 0;
+    for (unsigned i = 0; i < count; ++i) {
+        const aiMesh* m = scene->mMeshes[i];
+        if (m == nullptr || (m->mNumFaces > 0 && m->mNumVertices > 0)) newIndex[i] = static_cast<int>(kept++);
+    }
+    if (kept == count) return 0;
+    for (unsigned i = 0; i < count; ++i) {
+        aiMesh* m = scene->mMeshes[i];
+        if (newIndex[i] >= 0) {
+            scene->mMeshes[newIndex[i]] = m;
+            continue;
+        }
+        const std::string name = m->mName.C_Str();
+        if (m->mNumVertices > 0) {
+            for (unsigned v = 0; v < m->mNumVertices; ++v)
+                warnings->Add(kPrimitivesSkipped, v == 0 ? "mesh '" + name + "': points" : std::string());
+        } else {
+            warnings->Add(kEmptyMeshes, "mesh '" + name + "'");
+        }
+        delete m;
+    }
+    scene->mNumMeshes = kept;
+    if (kept == 0) {
+        delete[] scene->mMeshes;
+        scene->mMeshes = nullptr;
+        scene->mFlags |= AI_SCENE_FLAGS_INCOMPLETE;  // a scene without meshes, which validation allows
+    }
+    // Renumber the nodes' mesh lists, without recursion: the hierarchy is not validated yet.
+    std::vector<aiNode*> stack{scene->mRootNode};
+    while (!stack.empty()) {
+        aiNode* n = stack.back();
+        stack.pop_back();
+        if (n == nullptr) continue;
+        if (n->mMeshes != nullptr) {
+            unsigned out = 0;
+            for (unsigned k = 0; k < n->mNumMeshes; ++k) {
+                const unsigned old = n->mMeshes[k];
+                if (old >= count) n->mMeshes[out++] = old;  // left for the validation to refuse
+                else if (newIndex[old] >= 0) n->mMeshes[out++] = static_cast<unsigned>(newIndex[old]);
+            }
+            n->mNumMeshes = out;
+        }
+        if (n->mChildren != nullptr)
+            for (unsigned k = 0; k < n->mNumChildren; ++k) stack.push_back(n->mChildren[k]);
+    }
+    return count - kept;
+}
+
 bool WritePending(const fs::path& dir, const std::vector<PendingTexture>& files, std::string* error) {
     for (const PendingTexture& f : files) {
         const fs::path target = dir / f.fileName;
@@ -705,7 +760,13 @@ bool Import(const std::string& path, const AssimpImportOptions& options, SceneDe
     importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, 0);  // keep points and lines, to count them
     const unsigned flags = aiProcess_ValidateDataStructure | aiProcess_Triangulate | aiProcess_SortByPType |
                            aiProcess_JoinIdenticalVertices;
-    const aiScene* source = importer.ReadFile(path, flags);
+    // Read first, take out what validation would refuse the file for, then validate and
+    // post-process.
+    const aiScene* source = importer.ReadFile(path, 0);
+    if (source != nullptr) {
+        DropMeshesWithoutFaces(const_cast<aiScene*>(source), warnings);
+        source = importer.ApplyPostProcessing(flags);
+    }
     if (source == nullptr) {
         *error = path + ": Assimp cannot read the file: " + importer.GetErrorString();
         return false;
