@@ -176,7 +176,10 @@ private:
 
     static std::string ReadString(const Json& v, const std::string& path) {
         if (!v.is_string()) Fail(path, std::string("expected a string, found ") + TypeName(v));
-        return v.get<std::string>();
+        std::string text = v.get<std::string>();
+        // The host's strings end at the first NUL; a name cut short there is not what was meant.
+        if (text.find('\0') != std::string::npos) Fail(path, "the string contains a NUL character");
+        return text;
     }
 
     template <std::size_t N>

@@ -194,6 +194,7 @@ const BadCase kBadCases[] = {
      "nodes[0].object.fov: unknown key"},
     {"time not an integer", R"({"time": 1.5, "nodes": []})", "time: expected an integer"},
     {"time out of range", R"({"time": 4294967296, "nodes": []})", "time: integer 4294967296 is out of range"},
+    {"NUL in a name", R"({"nodes": [{"name": "a\u0000b"}]})", "nodes[0].name: the string contains a NUL character"},
     {"duplicate key", R"({"nodes": [{"name": "a", "name": "b"}]})", "byte 25: key \"name\" given twice"},
 };
 
