@@ -280,6 +280,50 @@ TEST_F(ExportCommand, MissingPluginIsAClearError) {
     EXPECT_FALSE(fs::exists(Path("a.wux")));
 }
 
+// Plug-ins that break one rule each: the command names the library (or the output) and
+// what is wrong, and leaves the output as it was.
+struct FakePluginCase {
+    const char* kind;
+    bool verify;
+    const char* expected;
+};
+
+const FakePluginCase kFakePluginCases[] = {
+    {"wrong_version", false, ": the library was built for host SDK version 0x1f400f00, expected 0x1f401100"},
+    {"two_classes", false, ": the library holds 2 classes, expected 1"},
+    {"not_an_exporter", false, ": its class is not a scene exporter (super class 0x50)"},
+    {"no_version_entry", false, ": not a plug-in library: it does not export LibVersion"},
+    {"throws", false, ": an exception escaped the plug-in: fake failure"},
+    {"writes_nothing", false, "out.wux: the plug-in reported no failure but wrote no file"},
+    {"broken_file", false, "out.wux: the written file cannot be read back: offset 0: "},
+    {"bad_header_counts", true, "out.wux: --verify found 1 fault(s) in the written file; it was not kept"},
+};
+
+TEST_F(ExportCommand, PluginsThatBreakTheRulesAreNamed) {
+    for (const FakePluginCase& c : kFakePluginCases) {
+        SCOPED_TRACE(c.kind);
+        const std::string plugin = std::string(WUX_FAKE_PLUGIN_DIR) + "/fake_plugin_" + c.kind + ".so";
+        const fs::path output = Path("out.wux");
+        WriteText(output, "before");
+        std::vector<std::string> args = {"export", Example().string(), output.string(), "--plugin", plugin};
+        if (c.verify) args.push_back("--verify");
+        const RunResult run = Wux(args);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_NE(run.err.find(c.expected), std::string::npos) << run.err;
+        if (run.err.find("out.wux:") == std::string::npos) {
+            EXPECT_NE(run.err.find(plugin + ": "), std::string::npos) << run.err;
+        }
+        EXPECT_EQ(ReadText(output), "before");
+        for (const auto& entry : fs::directory_iterator(dir_))
+            EXPECT_EQ(entry.path().filename().string().find(".partial"), std::string::npos) << entry.path();
+    }
+    // Without --verify a file that the reader reads but the checker faults is written.
+    const std::string plugin = std::string(WUX_FAKE_PLUGIN_DIR) + "/fake_plugin_bad_header_counts.so";
+    const RunResult run = Wux({"export", Example().string(), Path("out.wux").string(), "--plugin", plugin});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(fs::file_size(Path("out.wux")), 108u);
+}
+
 TEST_F(ExportCommand, OutputFolderThatDoesNotExistIsNamed) {
     const std::string output = Path("missing/out.wux").string();
     const RunResult run = Wux({"export", Example().string(), output});
