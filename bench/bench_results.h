@@ -43,9 +43,11 @@ struct TargetLimits {
 };
 
 // Prints the figure tables and the target verdicts; returns the number of
-// targets missed. spread are the SpreadScene results in ascending size; the
+// targets missed. extrasOnly is the spread scenes' fixed part alone (may be
+// null); spread are the SpreadScene results in ascending size; the
 // material scenes (shared materials, one material per mesh, and the latter at a
 // tenth of the size) may be null when not run.
-int PrintReport(const std::vector<SceneFigures>& all, const std::vector<const SceneFigures*>& spread,
+int PrintReport(const std::vector<SceneFigures>& all, const SceneFigures* extrasOnly,
+                const std::vector<const SceneFigures*>& spread,
                 const SceneFigures* sharedMaterials, const SceneFigures* ownMaterials,
                 const SceneFigures* ownMaterialsSmall, const TargetLimits& targets);

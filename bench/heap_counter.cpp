@@ -8,14 +8,17 @@
 
 namespace {
 
-std::atomic<uint64_t> live{0};
-std::atomic<uint64_t> peak{0};
+// Single-threaded use is enough here (the exporter runs on one thread), but
+// atomics keep the counts sane should a library allocate from another thread.
+std::atomic<bool> counting{false};
+std::atomic<int64_t> net{0};
+std::atomic<int64_t> peak{0};
 
 void* Counted(void* block) {
-    if (block == nullptr) return nullptr;
-    const uint64_t size = malloc_usable_size(block);
-    const uint64_t now = live.fetch_add(size, std::memory_order_relaxed) + size;
-    uint64_t highest = peak.load(std::memory_order_relaxed);
+    if (block == nullptr || !counting.load(std::memory_order_relaxed)) return block;
+    const int64_t size = static_cast<int64_t>(malloc_usable_size(block));
+    const int64_t now = net.fetch_add(size, std::memory_order_relaxed) + size;
+    int64_t highest = peak.load(std::memory_order_relaxed);
     while (now > highest && !peak.compare_exchange_weak(highest, now, std::memory_order_relaxed)) {
     }
     return block;
@@ -23,7 +26,8 @@ void* Counted(void* block) {
 
 void Release(void* block) {
     if (block == nullptr) return;
-    live.fetch_sub(malloc_usable_size(block), std::memory_order_relaxed);
+    if (counting.load(std::memory_order_relaxed))
+        net.fetch_sub(static_cast<int64_t>(malloc_usable_size(block)), std::memory_order_relaxed);
     std::free(block);
 }
 
@@ -52,9 +56,18 @@ void* AllocateAligned(std::size_t size, std::align_val_t alignment) {
 
 namespace heap_counter {
 
-uint64_t LiveBytes() { return live.load(std::memory_order_relaxed); }
-void ResetPeak() { peak.store(live.load(std::memory_order_relaxed), std::memory_order_relaxed); }
-uint64_t PeakBytes() { return peak.load(std::memory_order_relaxed); }
+void Start() {
+    counting.store(false);
+    net.store(0);
+    peak.store(0);
+    counting.store(true);
+}
+
+uint64_t Stop() {
+    counting.store(false);
+    const int64_t highest = peak.load();
+    return highest > 0 ? static_cast<uint64_t>(highest) : 0;
+}
 
 }  // namespace heap_counter
 

@@ -2,17 +2,20 @@
 
 #include <cstdint>
 
-// Counts the bytes held through the global operator new and new[] of the whole
-// process, the plug-in's and the host's included: this program replaces those
-// operators, and a loaded library's calls bind to the program's. Sizes are the
-// allocator's usable sizes, so the figure is what the heap really hands out.
+// Counts the bytes allocated and freed through the global operator new and
+// new[] of the whole process, the plug-in's and the host's included: this
+// program replaces those operators, and a loaded library's calls bind to the
+// program's. Sizes are the allocator's usable sizes, so the figure is what the
+// heap really hands out. Counting is on only inside a HeapPeak section, so
+// timed code outside one pays only a flag test per allocation.
 namespace heap_counter {
 
-uint64_t LiveBytes();
-// Starts a new peak at the current live bytes.
-void ResetPeak();
-// The highest live bytes since the last ResetPeak.
-uint64_t PeakBytes();
+// Starts counting from zero.
+void Start();
+// Stops counting; returns the highest net growth (allocated minus freed) seen
+// since Start. Blocks freed in the section that were allocated before it count
+// as released memory.
+uint64_t Stop();
 
 }  // namespace heap_counter
 
@@ -20,15 +23,6 @@ uint64_t PeakBytes();
 // beyond what was held when it began.
 class HeapPeak {
 public:
-    void Begin() {
-        heap_counter::ResetPeak();
-        baseline_ = heap_counter::LiveBytes();
-    }
-    uint64_t End() const {
-        uint64_t peak = heap_counter::PeakBytes();
-        return peak > baseline_ ? peak - baseline_ : 0;
-    }
-
-private:
-    uint64_t baseline_ = 0;
+    void Begin() { heap_counter::Start(); }
+    uint64_t End() const { return heap_counter::Stop(); }
 };

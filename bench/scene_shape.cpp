@@ -46,6 +46,12 @@ SceneShape SpreadScene(int64_t triangles) {
     return WithExtras(shape);
 }
 
+SceneShape ExtrasOnlyScene() {
+    SceneShape shape;
+    shape.name = "extras, no mesh";
+    return WithExtras(shape);
+}
+
 SceneShape SingleMeshScene(int64_t triangles) {
     SceneShape shape;
     shape.name = CountText(triangles) + " tris, 1 mesh";

@@ -24,6 +24,9 @@ struct SceneShape {
 // A scene of the given number of triangles in meshes of 10,000 triangles, with
 // 200 materials of two maps each, 2,000 helpers, 100 "GBND" spheres and a "GELP" node.
 SceneShape SpreadScene(int64_t triangles);
+// The extras alone (no mesh): what every export of a spread scene costs on top
+// of its triangles.
+SceneShape ExtrasOnlyScene();
 // The same extras around one mesh of the given number of triangles.
 SceneShape SingleMeshScene(int64_t triangles);
 // meshCount one-triangle meshes over materialCount materials and nothing else:
