@@ -33,7 +33,9 @@ public:
     template <class T, class... Args>
     T* Create(Args&&... args) {
         std::unique_ptr<T> made(new T(std::forward<Args>(args)...));
-        owned.reserve(owned.size() + 1);
+        // Room first, so that emplace_back cannot throw once the object is released;
+        // grown geometrically, as reserve(size() + 1) would copy the list every time.
+        if (owned.size() == owned.capacity()) owned.reserve(owned.empty() ? 16 : 2 * owned.size());
         T* raw = made.release();
         owned.emplace_back(raw, [](void* p) { delete static_cast<T*>(p); });
         return raw;
