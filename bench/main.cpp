@@ -166,7 +166,9 @@ private:
         std::unique_ptr<SceneExport> exporter(plugin_.CreateExporter());
         if (!exporter) return Fail("the class descriptor created no exporter");
         // The exporter always answers 1 (a failure shows a message box), so the
-        // file itself tells whether the export worked.
+        // file itself tells whether the export worked; a file kept from an
+        // earlier run must not pass for it.
+        std::remove(path.c_str());
         exporter->DoExport(path.c_str(), scene.exportInterface(), scene.hostInterface(), TRUE, 0);
         if (FileSize(path) == 0) return Fail("the export wrote no file at " + path);
         return true;
