@@ -16,9 +16,9 @@
 #include "bench/bench_scene.h"
 #include "bench/heap_counter.h"
 #include "bench/measure.h"
-#include "bench/plugin_library.h"
 #include "bench/scene_shape.h"
 #include "bench/write_limit.h"
+#include "tools/plugin_loader.h"
 
 #ifndef WUX_BENCH_PLUGIN_PATH
 #define WUX_BENCH_PLUGIN_PATH "wux_plugin.so"
@@ -75,7 +75,7 @@ std::string LoadAverage() {
 
 class Bench {
 public:
-    Bench(const Options& options, const PluginLibrary& plugin) : options_(options), plugin_(plugin) {}
+    Bench(const Options& options, wux::PluginLibrary& plugin) : options_(options), plugin_(plugin) {}
 
     bool Run(const SceneShape& shape, SceneFigures* figures) {
         figures->shape = shape;
@@ -163,13 +163,14 @@ private:
     }
 
     bool Export(BenchScene& scene, const std::string& path) {
-        std::unique_ptr<SceneExport> exporter(plugin_.CreateExporter());
-        if (!exporter) return Fail("the class descriptor created no exporter");
         // The exporter always answers 1 (a failure shows a message box), so the
         // file itself tells whether the export worked; a file kept from an
         // earlier run must not pass for it.
         std::remove(path.c_str());
-        exporter->DoExport(path.c_str(), scene.exportInterface(), scene.hostInterface(), TRUE, 0);
+        int result = 0;
+        wux::PluginError error;
+        if (!plugin_.Export(path, scene.exportInterface(), scene.hostInterface(), &result, &error))
+            return Fail(error.message);
         if (FileSize(path) == 0) return Fail("the export wrote no file at " + path);
         return true;
     }
@@ -184,7 +185,7 @@ private:
     }
 
     const Options& options_;
-    const PluginLibrary& plugin_;
+    wux::PluginLibrary& plugin_;
 };
 
 std::string MakeOutFolder(const std::string& requested) {
@@ -230,10 +231,10 @@ int main(int argc, char** argv) {
     if (!PeakMemory::Supported())
         std::fprintf(stderr, "wux_bench: /proc/self/clear_refs is not writable; memory figures are not reliable\n");
 
-    PluginLibrary plugin;
-    std::string error;
+    wux::PluginLibrary plugin;
+    wux::PluginError error;
     if (!plugin.Load(options.plugin, &error)) {
-        std::fprintf(stderr, "wux_bench: %s\n", error.c_str());
+        std::fprintf(stderr, "wux_bench: %s\n", error.message.c_str());
         return 2;
     }
     const bool ownFolder = options.outFolder.empty();
