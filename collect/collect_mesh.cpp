@@ -69,13 +69,16 @@ MeshView ViewOf(const Mesh& mesh) {
     return view;
 }
 
-std::vector<CornerSource> PrepareVertices(const Mesh& mesh, const MeshView& view,
-                                          const AffineRows& toWorld) {
+// Also tells through allPlaceable whether every vertex has a finite world position.
+std::vector<CornerSource> PrepareVertices(const Mesh& mesh, const MeshView& view, const AffineRows& toWorld,
+                                          bool& allPlaceable) {
     std::vector<CornerSource> sources(static_cast<size_t>(view.vertexCount));
+    allPlaceable = true;
     for (int32_t n = 0; n < view.vertexCount; ++n) {
         CornerSource& s = sources[static_cast<size_t>(n)];
         toWorld.Apply(mesh.verts[n], s.x, s.y, s.z);
         s.placeable = std::isfinite(s.x) && std::isfinite(s.y) && std::isfinite(s.z);
+        allPlaceable = allPlaceable && s.placeable;
         // Normals stay in the object's own space, as the host gives them.
         const Point3& normal = mesh.getNormal(n);
         const bool usable = std::isfinite(normal.x) && std::isfinite(normal.y) && std::isfinite(normal.z);
@@ -84,6 +87,35 @@ std::vector<CornerSource> PrepareVertices(const Mesh& mesh, const MeshView& view
         s.nz = usable ? normal.z : 0.0f;
     }
     return sources;
+}
+
+// True when every face names existing vertices, so that (with every vertex
+// placeable) every face is exported and no corner needs checking.
+bool FaceIndicesInRange(const MeshView& view) {
+    DWORD highest = 0;
+    for (int32_t i = 0; i < view.faceCount; ++i) {
+        const DWORD* v = view.faces[i].v;
+        highest = std::max(highest, std::max(v[0], std::max(v[1], v[2])));
+    }
+    return view.faceCount == 0 || highest < static_cast<DWORD>(view.vertexCount);
+}
+
+// True when the texture coordinates need no repair: every texture face names
+// existing texture vertices and every one of those gives a finite u and v.
+bool TextureClean(const MeshView& view) {
+    if (view.tvertCount == 0) return true;
+    DWORD highest = 0;
+    for (int32_t i = 0; i < view.faceCount; ++i) {
+        const DWORD* t = view.tvfaces[i].t;
+        highest = std::max(highest, std::max(t[0], std::max(t[1], t[2])));
+    }
+    if (view.faceCount != 0 && highest >= static_cast<DWORD>(view.tvertCount)) return false;
+    bool finite = true;
+    for (int32_t n = 0; n < view.tvertCount; ++n) {
+        const UVVert& uv = view.tverts[n];
+        finite = finite && std::isfinite(uv.x) && std::isfinite(1.0f - uv.y);
+    }
+    return finite;
 }
 
 // A triangle is exported when its three corners name existing vertices with a
@@ -137,6 +169,43 @@ void FillRecord(VertexChunk& chunk, const MeshView& view, const std::vector<Corn
     }
 }
 
+// Fills a record with faces first to first + faceCount - 1 when nothing needs
+// repair: every corner is exported as it is, one array after the other.
+template <bool kTextured>
+void FillRecordDirect(VertexChunk& chunk, const MeshView& view, const CornerSource* sources, int32_t first) {
+    const size_t cornerCount = 3 * static_cast<size_t>(chunk.faceCount);
+    const Face* faces = view.faces + first;
+    const TVFace* tvfaces = kTextured ? view.tvfaces + first : nullptr;
+
+    MeshVertex* vertex = chunk.vertices.get();
+    for (int32_t i = 0; i < chunk.faceCount; ++i) {
+        for (int j = 0; j < 3; ++j, ++vertex) {
+            const CornerSource& s = sources[faces[i].v[j]];
+            vertex->x = s.x;
+            vertex->y = s.y;
+            vertex->z = s.z;
+            if (kTextured) {
+                const UVVert& uv = view.tverts[tvfaces[i].t[j]];
+                vertex->u = uv.x;
+                vertex->v = 1.0f - uv.y;
+            } else {
+                vertex->u = 0.0f;
+                vertex->v = 0.0f;
+            }
+        }
+    }
+    MeshNormal* normal = chunk.normals.get();
+    for (int32_t i = 0; i < chunk.faceCount; ++i) {
+        for (int j = 0; j < 3; ++j, ++normal) {
+            const CornerSource& s = sources[faces[i].v[j]];
+            *normal = MeshNormal{s.nx, s.ny, s.nz};
+        }
+    }
+    uint16_t* triangles = chunk.triangles.get();
+    for (size_t k = 0; k < cornerCount; ++k) triangles[k] = static_cast<uint16_t>(k);
+    std::fill_n(chunk.faceBlocks.get(), cornerCount, uint32_t{0});
+}
+
 }  // namespace
 
 void NodeCollector::CollectMesh(TriObject* tri, int32_t materialIndex, Matrix3 objectToWorld) {
@@ -144,11 +213,20 @@ void NodeCollector::CollectMesh(TriObject* tri, int32_t materialIndex, Matrix3 o
     mesh.buildNormals();
 
     const MeshView view = ViewOf(mesh);
-    const std::vector<CornerSource> sources = PrepareVertices(mesh, view, AffineRows(objectToWorld));
+    bool allPlaceable = false;
+    const std::vector<CornerSource> sources =
+        PrepareVertices(mesh, view, AffineRows(objectToWorld), allPlaceable);
 
+    // Usually every face is exported as it is and the records are filled
+    // straight; otherwise each face is checked and repaired on the way.
+    const bool direct = allPlaceable && FaceIndicesInRange(view) && TextureClean(view);
     int32_t exportable = 0;
-    for (int32_t i = 0; i < view.faceCount; ++i) {
-        if (Exportable(view.faces[i], sources, view.vertexCount)) ++exportable;
+    if (direct) {
+        exportable = view.faceCount;
+    } else {
+        for (int32_t i = 0; i < view.faceCount; ++i) {
+            if (Exportable(view.faces[i], sources, view.vertexCount)) ++exportable;
+        }
     }
 
     // Consecutive records of at most kMaxTrianglesPerRecord triangles in face
@@ -159,7 +237,16 @@ void NodeCollector::CollectMesh(TriObject* tri, int32_t materialIndex, Matrix3 o
     do {
         const int32_t faceCount = std::min(remaining, kMaxTrianglesPerRecord);
         auto chunk = std::make_unique<VertexChunk>(3 * faceCount, faceCount, materialIndex);
-        FillRecord(*chunk, view, sources, next);
+        if (!direct) {
+            FillRecord(*chunk, view, sources, next);
+        } else {
+            if (view.tvertCount != 0) {
+                FillRecordDirect<true>(*chunk, view, sources.data(), next);
+            } else {
+                FillRecordDirect<false>(*chunk, view, sources.data(), next);
+            }
+            next += faceCount;
+        }
         model.meshes->append(std::move(chunk));
         ++model.meshCount;
         remaining -= faceCount;

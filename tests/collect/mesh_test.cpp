@@ -156,6 +156,48 @@ TEST_F(MeshFixture, LargeMeshesSplitIntoRecordsOf21845Triangles) {
     }
 }
 
+// A clean mesh is copied straight into the records; one flaw anywhere sends the
+// whole mesh through the checked fill. Both must give the same records, also
+// past the first record, where the texture faces are read from an offset.
+TEST_F(MeshFixture, StraightAndCheckedFillsGiveTheSameRecords) {
+    const int faces = 21845 + 7;
+    auto collect = [&](bool flawed) {
+        CallLog caseLog;
+        fake::ExportScope caseScope(&caseLog);
+        TriObject strip;
+        MakeStrip(strip.mesh, faces);
+        strip.mesh.setNumTVerts(faces + 2);
+        strip.mesh.setNumTVFaces(faces);
+        for (int n = 0; n < faces + 2; ++n) strip.mesh.tVerts[n] = UVVert(0.001f * float(n), 0.25f + 0.002f * float(n), 0.0f);
+        for (int i = 0; i < faces; ++i) strip.mesh.tvFace[i].setTVerts(i, i + 1, i + 2);
+        // The flaw: a texture index past the end in the first face, which becomes u = v = 0.
+        if (flawed) strip.mesh.tvFace[0].t[0] = static_cast<DWORD>(faces + 2);
+        NodeCollector().CollectMesh(&strip, 1, fake::Transform({1, 0, 0}, {0, 2, 0}, {0, 0, 1}, {5, 0, 0}));
+        std::vector<std::vector<float>> values;
+        for (const VertexChunk* chunk : fake::Records<VertexChunk>(*caseScope.model.meshes)) {
+            std::vector<float> v;
+            for (int k = 0; k < chunk->vertexCount; ++k) {
+                const MeshVertex& c = chunk->vertices[k];
+                const MeshNormal& n = chunk->normals[k];
+                v.insert(v.end(), {c.x, c.y, c.z, c.u, c.v, n.x, n.y, n.z, float(chunk->triangles[k]),
+                                   float(chunk->faceBlocks[k])});
+            }
+            values.push_back(v);
+        }
+        return values;
+    };
+    const auto straight = collect(false);
+    auto checked = collect(true);
+    ASSERT_EQ(straight.size(), 2u);
+    ASSERT_EQ(checked.size(), 2u);
+    EXPECT_EQ(checked[0][3], 0.0f);  // the repaired corner
+    EXPECT_EQ(checked[0][4], 0.0f);
+    checked[0][3] = straight[0][3];
+    checked[0][4] = straight[0][4];
+    EXPECT_EQ(straight, checked);
+    EXPECT_EQ(straight[1][3], 0.001f * float(21845));  // second record, first corner: face 21845's u
+}
+
 // Nothing that is not finite may reach the file: triangles that cannot be
 // placed are left out, other broken values become 0.
 TEST_F(MeshFixture, BrokenHostDataNeverReachesTheRecord) {
