@@ -32,6 +32,14 @@ void ByteBuffer::makeRoom(size_t size) {
 
 void ByteBuffer::putBytes(const void* data, size_t size) {
     const uint8_t* from = static_cast<const uint8_t*>(data);
+    if (sink_ != nullptr && size >= directSize()) {
+        // Copying a large run into the block first would only pass over every
+        // byte once more: what is buffered goes first, then the run itself.
+        flush();
+        if (!failed_ && !sink_->write(from, size)) failed_ = true;
+        flushed_ += size;
+        return;
+    }
     while (size != 0) {
         size_t piece = sink_ != nullptr ? std::min(size, blockSize_) : size;
         std::memcpy(room(piece), from, piece);

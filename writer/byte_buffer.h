@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -11,7 +12,8 @@
 // file byte order, so the bytes never depend on the build machine's byte order.
 //
 // With a sink, the buffer holds at most one block and hands each full block to
-// the sink, so a large file is never held in memory. Without a sink it grows
+// the sink, so a large file is never held in memory; putBytes hands a run of a
+// sixteenth of a block or more to the sink directly, without copying it. Without a sink it grows
 // and keeps everything (for files built in memory).
 //
 // After the sink has failed once, further output is dropped: failed() tells.
@@ -50,6 +52,8 @@ public:
     uint64_t totalBytes() const { return flushed_ + used_; }
     // The most a single room() call may ask for.
     size_t blockSize() const { return blockSize_; }
+    // The smallest run that putBytes hands to a sink without buffering it.
+    size_t directSize() const { return std::max<size_t>(blockSize_ / 16, 1); }
 
     // The buffered bytes (everything, when there is no sink).
     const uint8_t* data() const { return storage_.get(); }

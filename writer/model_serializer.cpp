@@ -81,10 +81,33 @@ void PutMaterial(ByteBuffer& out, const MaterialChunk& material) {
     }
 }
 
+// On a little-endian machine with IEEE-754 floats the model's mesh arrays
+// already hold their file bytes: 4-byte fields (2-byte indices) in file order,
+// without padding. They are then handed over whole; other machines store them
+// field by field.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+constexpr bool kArraysInFileOrder = std::numeric_limits<float>::is_iec559;
+#else
+constexpr bool kArraysInFileOrder = false;
+#endif
+static_assert(!kArraysInFileOrder || (sizeof(MeshVertex) == 20 && offsetof(MeshVertex, x) == 0 &&
+                                      offsetof(MeshVertex, y) == 4 && offsetof(MeshVertex, z) == 8 &&
+                                      offsetof(MeshVertex, u) == 12 && offsetof(MeshVertex, v) == 16),
+              "a MeshVertex array is written as it lies in memory");
+static_assert(!kArraysInFileOrder || (sizeof(MeshNormal) == 12 && offsetof(MeshNormal, x) == 0 &&
+                                      offsetof(MeshNormal, y) == 4 && offsetof(MeshNormal, z) == 8),
+              "a MeshNormal array is written as it lies in memory");
+
 // The arrays of a mesh are the bulk of a large file: each is stored in tight
-// loops, a block at a time, straight into the buffer.
+// loops, a block at a time, straight into the buffer, or handed over whole
+// when its memory is its file form.
 template <typename Element, size_t kStride, typename Store>
 void PutArray(ByteBuffer& out, const Element* items, size_t count, Store store) {
+    if constexpr (kArraysInFileOrder) {
+        static_assert(sizeof(Element) == kStride, "no padding between elements");
+        if (count != 0) out.putBytes(items, count * kStride);
+        return;
+    }
     const size_t perBlock = out.blockSize() / kStride;
     while (count != 0) {
         const size_t n = std::min(count, perBlock);
