@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cmath>
+#include <cstring>
+#include <vector>
 
 namespace {
 
@@ -33,10 +35,19 @@ const Point3 kZero(0.0f, 0.0f, 0.0f);
 
 }  // namespace
 
+// The vertices and faces of the last computation and its result. Compared by
+// content: the plug-in and the tools write the public arrays directly, so no
+// setter could tell that the mesh changed.
+struct Mesh::NormalCache {
+    std::vector<Point3> verts;
+    std::vector<DWORD> corners;  // three vertex indices a face
+    std::vector<Point3> normals;
+};
+
 Mesh::Mesh()
     : numVerts(0), numFaces(0), faces(nullptr), verts(nullptr), numTVerts(0), tVerts(nullptr),
-      tvFace(nullptr), normals(nullptr), normalsSpecified(FALSE), numTVFaces(0), vertsAlloc(0),
-      facesAlloc(0), tVertsAlloc(0) {}
+      tvFace(nullptr), normals(nullptr), normalsSpecified(FALSE), normalCache(nullptr), numTVFaces(0),
+      vertsAlloc(0), facesAlloc(0), tVertsAlloc(0) {}
 
 Mesh::Mesh(const Mesh& from) : Mesh() { *this = from; }
 
@@ -65,6 +76,7 @@ Mesh& Mesh::operator=(const Mesh& from) {
     std::swap(tvFace, copy.tvFace);
     std::swap(normals, copy.normals);
     std::swap(normalsSpecified, copy.normalsSpecified);
+    std::swap(normalCache, copy.normalCache);  // the copy works its normals out anew
     std::swap(numTVFaces, copy.numTVFaces);
     std::swap(vertsAlloc, copy.vertsAlloc);
     std::swap(facesAlloc, copy.facesAlloc);
@@ -80,11 +92,13 @@ void Mesh::freeAll() {
     delete[] tVerts;
     delete[] tvFace;
     delete[] normals;
+    delete normalCache;
     faces = nullptr;
     verts = nullptr;
     tVerts = nullptr;
     tvFace = nullptr;
     normals = nullptr;
+    normalCache = nullptr;
     numVerts = numFaces = numTVerts = numTVFaces = 0;
     vertsAlloc = facesAlloc = tVertsAlloc = 0;
     normalsSpecified = FALSE;
@@ -136,6 +150,7 @@ void Mesh::buildNormals() {
     // Counts changed by hand beyond the arrays are cut to what the arrays hold.
     const int vertTotal = std::max(0, std::min(numVerts, vertsAlloc));
     const int faceTotal = std::max(0, std::min(numFaces, facesAlloc));
+    if (normals && restoreCachedNormals(vertTotal, faceTotal)) return;
     if (!normals) Resize(normals, 0, vertsAlloc, false, kZero);
     std::fill(normals, normals + vertsAlloc, kZero);
     const DWORD vertCount = DWORD(vertTotal);
@@ -151,10 +166,66 @@ void Mesh::buildNormals() {
         const double nx = ay * bz - az * by, ny = az * bx - ax * bz, nz = ax * by - ay * bx;
         const double len = std::sqrt(nx * nx + ny * ny + nz * nz);
         if (!(len > 0.0) || !std::isfinite(len)) continue;  // zero area, or not a number
-        const Point3 unit(nx / len, ny / len, nz / len);
-        for (int j = 0; j < 3; ++j) normals[v[j]] += unit;
+        const float ux = float(nx / len), uy = float(ny / len), uz = float(nz / len);
+        for (int j = 0; j < 3; ++j) {
+            Point3& n = normals[v[j]];
+            n.x += ux;
+            n.y += uy;
+            n.z += uz;
+        }
     }
-    for (int i = 0; i < vertTotal; ++i) normals[i] = normals[i].Normalize();
+    // Each sum made a unit vector, as Point3::Normalize does it (in double; a zero
+    // or overflowing sum gives (0, 0, 0)), written out here to stay in the loop.
+    for (int i = 0; i < vertTotal; ++i) {
+        Point3& n = normals[i];
+        const double len = std::sqrt(double(n.x) * n.x + double(n.y) * n.y + double(n.z) * n.z);
+        if (!(len > 0.0) || !std::isfinite(len)) {
+            n = kZero;
+        } else {
+            n = Point3(float(n.x / len), float(n.y / len), float(n.z / len));
+        }
+    }
+    cacheNormals(vertTotal, faceTotal);
+}
+
+bool Mesh::restoreCachedNormals(int vertTotal, int faceTotal) {
+    if (!normalCache) return false;
+    const NormalCache& cache = *normalCache;
+    if (cache.verts.size() != size_t(vertTotal) || cache.corners.size() != 3 * size_t(faceTotal)) return false;
+    // Bit for bit: a position that changed only in sign of zero or NaN payload is a change too.
+    if (vertTotal != 0 && std::memcmp(cache.verts.data(), verts, sizeof(Point3) * size_t(vertTotal)) != 0) {
+        return false;
+    }
+    const DWORD* corner = cache.corners.data();
+    for (int f = 0; f < faceTotal; ++f, corner += 3) {
+        const DWORD* v = faces[f].v;
+        if (v[0] != corner[0] || v[1] != corner[1] || v[2] != corner[2]) return false;
+    }
+    // Normals written through getNormal's reference since then are put right.
+    std::copy(cache.normals.begin(), cache.normals.end(), normals);
+    std::fill(normals + vertTotal, normals + vertsAlloc, kZero);
+    return true;
+}
+
+void Mesh::cacheNormals(int vertTotal, int faceTotal) {
+    // The cache only saves work: without memory for it the normals are simply
+    // worked out again next time.
+    try {
+        if (!normalCache) normalCache = new NormalCache();
+        NormalCache& cache = *normalCache;
+        cache.verts.assign(verts, verts + vertTotal);
+        cache.corners.resize(3 * size_t(faceTotal));
+        DWORD* corner = cache.corners.data();
+        for (int f = 0; f < faceTotal; ++f, corner += 3) {
+            corner[0] = faces[f].v[0];
+            corner[1] = faces[f].v[1];
+            corner[2] = faces[f].v[2];
+        }
+        cache.normals.assign(normals, normals + vertTotal);
+    } catch (...) {
+        delete normalCache;  // half filled, it could match a mesh it was not built from
+        normalCache = nullptr;
+    }
 }
 
 Point3& Mesh::getNormal(int i) const {

@@ -59,7 +59,9 @@ public:
 
     // Vertex normals. In this stand-in: normals set with setNormal are kept by buildNormals;
     // otherwise a vertex's normal is the normalised sum of the unit normals of the faces using
-    // it (zero-area faces add nothing, a zero sum gives (0, 0, 0)).
+    // it (zero-area faces add nothing, a zero sum gives (0, 0, 0)). As the host keeps its normals
+    // until the mesh changes, a mesh whose vertices and faces are as they were at the last
+    // computation gets those normals back without working them out again.
     void buildNormals();
     Point3& getNormal(int i) const;  // (0, 0, 0) for an index out of range or before buildNormals
     void setNormal(int i, const Point3& n);
@@ -70,7 +72,11 @@ private:
     // allocated sizes guard against counts changed by hand.
     Point3* normals;       // vertsAlloc entries, or null
     BOOL normalsSpecified; // set through setNormal: buildNormals keeps them
+    struct NormalCache;
+    NormalCache* normalCache;  // what the computed normals were built from, or null
     int numTVFaces;        // entries in tvFace
     int vertsAlloc, facesAlloc, tVertsAlloc;
     void freeAll();
+    bool restoreCachedNormals(int vertTotal, int faceTotal);
+    void cacheNormals(int vertTotal, int faceTotal);
 };

@@ -78,6 +78,35 @@ TEST(MeshNormals, ExplicitNormalsAreKept) {
     ExpectPoint(mesh.getNormal(2), 0, 0, 1);
 }
 
+// Computed normals are kept while the mesh is unchanged; every change made
+// through the public arrays, and a write through getNormal, is seen.
+TEST(MeshNormals, RebuiltAfterEveryChangeToThePublicArrays) {
+    struct Change {
+        const char* what;
+        void (*apply)(Mesh&);
+        float x, y, z;  // vertex 2's normal afterwards
+    };
+    const Change changes[] = {
+        {"nothing", [](Mesh&) {}, 0, 0, 1},
+        {"a vertex moved", [](Mesh& m) { m.verts[1] = Point3(0, 0, 1); }, -1, 0, 0},
+        {"a face turned", [](Mesh& m) { m.faces[0].setVerts(0, 2, 1); }, 0, 0, -1},
+        {"a normal written", [](Mesh& m) { m.getNormal(2) = Point3(5, 5, 5); }, 0, 0, 1},
+        {"the face count cut", [](Mesh& m) { m.numFaces = 0; }, 0, 0, 0},
+    };
+    for (const Change& change : changes) {
+        SCOPED_TRACE(change.what);
+        Mesh mesh;
+        SetMesh(mesh, {Point3(0, 0, 0), Point3(1, 0, 0), Point3(0, 1, 0)}, {{0, 1, 2}});
+        mesh.buildNormals();
+        change.apply(mesh);
+        mesh.buildNormals();
+        ExpectPoint(mesh.getNormal(2), change.x, change.y, change.z);
+        Mesh copy(mesh);
+        copy.buildNormals();
+        ExpectPoint(copy.getNormal(2), change.x, change.y, change.z);
+    }
+}
+
 TEST(MeshNormals, OutOfRangeReadsGiveZero) {
     Mesh mesh;
     SetMesh(mesh, {Point3(0, 0, 0), Point3(1, 0, 0), Point3(0, 1, 0)}, {{0, 1, 7}});
