@@ -1,13 +1,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <vector>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "collect/node_collector.h"
 #include "model/export_model.h"
@@ -174,36 +169,9 @@ void FillRecord(VertexChunk& chunk, const MeshView& view, const std::vector<Corn
     }
 }
 
-// How the vertex and normal arrays of a record are stored. A large record is
-// written once and read again only when the file is written, long after it has
-// left the processor's caches: streaming stores then spare the memory traffic
-// of fetching every line before overwriting it. Small records, whose lines
-// would be written out half full, and machines without SSE2 use plain stores.
-constexpr int32_t kStreamingFaces = 4096;
-
-struct PlainStores {
-    static void F32(float* p, float value) { *p = value; }
-    static void Finish() {}
-};
-
-#if defined(__SSE2__)
-struct StreamingStores {
-    static void F32(float* p, float value) {
-        int bits;
-        std::memcpy(&bits, &value, sizeof bits);
-        _mm_stream_si32(reinterpret_cast<int*>(p), bits);
-    }
-    // Streaming stores are weakly ordered: make them visible before the
-    // record is handed on.
-    static void Finish() { _mm_sfence(); }
-};
-#else
-using StreamingStores = PlainStores;
-#endif
-
 // Fills a record with faces first to first + faceCount - 1 when nothing needs
 // repair: every corner is exported as it is, one array after the other.
-template <bool kTextured, typename Stores>
+template <bool kTextured>
 void FillRecordDirect(VertexChunk& chunk, const MeshView& view, const CornerSource* sources, int32_t first) {
     const size_t cornerCount = 3 * static_cast<size_t>(chunk.faceCount);
     const Face* faces = view.faces + first;
@@ -213,16 +181,16 @@ void FillRecordDirect(VertexChunk& chunk, const MeshView& view, const CornerSour
     for (int32_t i = 0; i < chunk.faceCount; ++i) {
         for (int j = 0; j < 3; ++j, ++vertex) {
             const CornerSource& s = sources[faces[i].v[j]];
-            Stores::F32(&vertex->x, s.x);
-            Stores::F32(&vertex->y, s.y);
-            Stores::F32(&vertex->z, s.z);
+            vertex->x = s.x;
+            vertex->y = s.y;
+            vertex->z = s.z;
             if (kTextured) {
                 const UVVert& uv = view.tverts[tvfaces[i].t[j]];
-                Stores::F32(&vertex->u, uv.x);
-                Stores::F32(&vertex->v, 1.0f - uv.y);
+                vertex->u = uv.x;
+                vertex->v = 1.0f - uv.y;
             } else {
-                Stores::F32(&vertex->u, 0.0f);
-                Stores::F32(&vertex->v, 0.0f);
+                vertex->u = 0.0f;
+                vertex->v = 0.0f;
             }
         }
     }
@@ -230,24 +198,12 @@ void FillRecordDirect(VertexChunk& chunk, const MeshView& view, const CornerSour
     for (int32_t i = 0; i < chunk.faceCount; ++i) {
         for (int j = 0; j < 3; ++j, ++normal) {
             const CornerSource& s = sources[faces[i].v[j]];
-            Stores::F32(&normal->x, s.nx);
-            Stores::F32(&normal->y, s.ny);
-            Stores::F32(&normal->z, s.nz);
+            *normal = MeshNormal{s.nx, s.ny, s.nz};
         }
     }
-    Stores::Finish();
     uint16_t* triangles = chunk.triangles.get();
     for (size_t k = 0; k < cornerCount; ++k) triangles[k] = static_cast<uint16_t>(k);
     std::fill_n(chunk.faceBlocks.get(), cornerCount, uint32_t{0});
-}
-
-template <bool kTextured>
-void FillRecordDirect(VertexChunk& chunk, const MeshView& view, const CornerSource* sources, int32_t first) {
-    if (chunk.faceCount >= kStreamingFaces) {
-        FillRecordDirect<kTextured, StreamingStores>(chunk, view, sources, first);
-    } else {
-        FillRecordDirect<kTextured, PlainStores>(chunk, view, sources, first);
-    }
 }
 
 }  // namespace
