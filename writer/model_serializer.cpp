@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -105,7 +106,12 @@ template <typename Element, size_t kStride, typename Store>
 void PutArray(ByteBuffer& out, const Element* items, size_t count, Store store) {
     if constexpr (kArraysInFileOrder) {
         static_assert(sizeof(Element) == kStride, "no padding between elements");
-        if (count != 0) out.putBytes(items, count * kStride);
+        const size_t size = count * kStride;
+        if (size >= out.directSize()) {
+            out.putBytes(items, size);
+        } else if (size != 0) {
+            std::memcpy(out.room(size), items, size);  // small meshes: no call for a few bytes
+        }
         return;
     }
     const size_t perBlock = out.blockSize() / kStride;

@@ -33,6 +33,10 @@ T* Duplicate(const T* array, int count) {
 
 const Point3 kZero(0.0f, 0.0f, 0.0f);
 
+// Below this many faces working the normals out is cheaper than comparing the
+// mesh with the one they were built from.
+constexpr int kCachedFaces = 64;
+
 }  // namespace
 
 // The vertices and faces of the last computation and its result. Compared by
@@ -185,7 +189,12 @@ void Mesh::buildNormals() {
             n = Point3(float(n.x / len), float(n.y / len), float(n.z / len));
         }
     }
-    cacheNormals(vertTotal, faceTotal);
+    if (faceTotal >= kCachedFaces) {
+        cacheNormals(vertTotal, faceTotal);
+    } else {
+        delete normalCache;
+        normalCache = nullptr;
+    }
 }
 
 bool Mesh::restoreCachedNormals(int vertTotal, int faceTotal) {

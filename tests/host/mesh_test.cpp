@@ -79,7 +79,8 @@ TEST(MeshNormals, ExplicitNormalsAreKept) {
 }
 
 // Computed normals are kept while the mesh is unchanged; every change made
-// through the public arrays, and a write through getNormal, is seen.
+// through the public arrays, and a write through getNormal, is seen. The mesh
+// is one triangle given 100 times, enough faces for the normals to be kept.
 TEST(MeshNormals, RebuiltAfterEveryChangeToThePublicArrays) {
     struct Change {
         const char* what;
@@ -89,14 +90,16 @@ TEST(MeshNormals, RebuiltAfterEveryChangeToThePublicArrays) {
     const Change changes[] = {
         {"nothing", [](Mesh&) {}, 0, 0, 1},
         {"a vertex moved", [](Mesh& m) { m.verts[1] = Point3(0, 0, 1); }, -1, 0, 0},
-        {"a face turned", [](Mesh& m) { m.faces[0].setVerts(0, 2, 1); }, 0, 0, -1},
+        {"the faces turned", [](Mesh& m) { for (int f = 0; f < m.numFaces; ++f) m.faces[f].setVerts(0, 2, 1); }, 0, 0, -1},
         {"a normal written", [](Mesh& m) { m.getNormal(2) = Point3(5, 5, 5); }, 0, 0, 1},
         {"the face count cut", [](Mesh& m) { m.numFaces = 0; }, 0, 0, 0},
     };
     for (const Change& change : changes) {
         SCOPED_TRACE(change.what);
         Mesh mesh;
-        SetMesh(mesh, {Point3(0, 0, 0), Point3(1, 0, 0), Point3(0, 1, 0)}, {{0, 1, 2}});
+        SetMesh(mesh, {Point3(0, 0, 0), Point3(1, 0, 0), Point3(0, 1, 0)}, {});
+        mesh.setNumFaces(100);
+        for (int f = 0; f < 100; ++f) mesh.faces[f].setVerts(0, 1, 2);
         mesh.buildNormals();
         change.apply(mesh);
         mesh.buildNormals();
