@@ -206,12 +206,16 @@ int main(int argc, char** argv) {
     Options options;
     CLI::App app{"Times the WUX exporter against the write limit and Assimp's exporters."};
     app.add_option("--sizes", options.sizes, "Triangle counts of the spread scenes (meshes of 10,000 triangles)")
-        ->delimiter(',');
-    app.add_option("--single-mesh", options.singleMesh, "Triangles of the one-mesh scene (0 skips it)");
+        ->delimiter(',')
+        ->check(CLI::Range(int64_t{1}, int64_t{100000000}));
+    app.add_option("--single-mesh", options.singleMesh, "Triangles of the one-mesh scene (0 skips it)")
+        ->check(CLI::Range(int64_t{0}, int64_t{100000000}));
     app.add_option("--material-meshes", options.materialMeshes,
-                   "One-triangle meshes of the two material scenes (0 skips them)");
+                   "One-triangle meshes of the two material scenes (0 skips them)")
+        ->check(CLI::Range(int64_t{0}, int64_t{100000000}));
     app.add_option("--runs", options.runs, "Timed runs per scene (the median is shown)")->check(CLI::Range(1, 1000));
-    app.add_option("--peer-runs", options.peerRuns, "Timed Assimp runs per format and scene (0 skips the peer)");
+    app.add_option("--peer-runs", options.peerRuns, "Timed Assimp runs per format and scene (0 skips the peer)")
+        ->check(CLI::Range(0, 1000));
     app.add_option("--peer-formats", options.peerFormats, "Assimp export format ids")->delimiter(',');
     app.add_option("--out", options.outFolder, "Folder for the files (default: a new folder beside the program)");
     app.add_option("--plugin", options.plugin, "The plug-in library to load");
