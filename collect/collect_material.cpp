@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "collect/distance.h"
 #include "collect/file_name_part.h"
 #include "collect/node_collector.h"
 #include "model/export_model.h"
@@ -10,9 +11,6 @@
 #include "model/material_chunk.h"
 
 namespace {
-
-// A WUX reader rejects NaN and infinities; a broken host value is written as 0.
-float FiniteOrZero(float value) { return std::isfinite(value) ? value : 0.0f; }
 
 void StoreColour(float* words, const Color& colour) {
     words[0] = FiniteOrZero(colour.r);

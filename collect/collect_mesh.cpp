@@ -4,16 +4,16 @@
 #include <memory>
 #include <vector>
 
+#include "collect/distance.h"
 #include "collect/node_collector.h"
 #include "model/export_model.h"
 #include "model/export_state.h"
 #include "model/vertex_chunk.h"
+#include "writer/wux_format.h"
 
 namespace {
 
-// A 16-bit index addresses vertices 0 to 65,535; at three corners a triangle
-// that is 21,845 triangles (highest index 65,534).
-constexpr int32_t kMaxTrianglesPerRecord = 21845;
+constexpr int32_t kMaxTrianglesPerRecord = static_cast<int32_t>(wux_file::kMaxTrianglesPerMesh);
 
 // One mesh vertex as every corner that uses it gets it: world position and the
 // object-space normal. Worked out once per vertex, not once per corner.
@@ -23,7 +23,6 @@ struct CornerSource {
     bool placeable;  // the world position is finite
 };
 
-float FiniteOrZero(float value) { return std::isfinite(value) ? value : 0.0f; }
 
 // Rows of the object-to-world matrix, read once for the whole mesh. A point
 // becomes x*row0 + y*row1 + z*row2 + row3, summed in that order in f32.

@@ -29,3 +29,6 @@ inline float DistanceF32(const Point3& p, const Point3& q) {
 inline bool IsFinitePoint(const Point3& p) {
     return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
 }
+
+// A broken host value (NaN, infinity) is written as 0.
+inline float FiniteOrZero(float value) { return std::isfinite(value) ? value : 0.0f; }

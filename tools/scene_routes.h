@@ -10,11 +10,12 @@
 
 #include "tools/scene_description.h"
 #include "tools/warnings.h"
+#include "writer/wux_format.h"
 
 namespace wux {
 
 // The largest mesh one record holds: its corners are numbered with 16-bit indices.
-constexpr std::size_t kMaxTrianglesPerRecord = 21845;
+constexpr std::size_t kMaxTrianglesPerRecord = wux_file::kMaxTrianglesPerMesh;
 
 // Kinds of warning, as they are printed and written to the report.
 namespace warning_kind {

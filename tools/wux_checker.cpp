@@ -4,16 +4,19 @@
 #include <cstdio>
 #include <map>
 
+#include "writer/wux_format.h"
+
 namespace wux {
 namespace {
 
-constexpr std::uint32_t kMagic = 100;
-constexpr std::uint32_t kOneBits = 0x3F800000;       // 1.0
-constexpr std::uint32_t kThirtyNineBits = 0x421C0000;  // 39.0
-constexpr std::uint32_t kMeshConstantBits = 0x44BAF1E3;
-constexpr std::uint32_t kEndWord = 0xFFDCAAF0;
-constexpr std::uint32_t kMaxMapChannel = 11;
-constexpr std::uint32_t kMaxMaps = 12;
+using wux_file::kMagic;
+using wux_file::kMaxMaps;
+using wux_file::kMaxTrianglesPerMesh;
+using wux_file::kMeshConstantBits;
+constexpr std::uint32_t kOneBits = wux_file::kInfoScaleBits;  // 1.0
+constexpr std::uint32_t kThirtyNineBits = wux_file::kColourWordEndBits;
+constexpr std::uint32_t kEndWord = wux_file::kReferenceEndWord;
+constexpr std::uint32_t kMaxMapChannel = kMaxMaps - 1;
 
 std::string Hex(std::uint32_t v) {
     char buf[16];

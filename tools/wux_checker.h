@@ -30,9 +30,6 @@ struct CheckReport {
 
 constexpr std::size_t kDefaultMaxProblems = 100;
 
-// A mesh with more triangles than this has corner indices that do not fit in u16.
-constexpr std::uint32_t kMaxTrianglesPerMesh = 21845;
-
 CheckReport CheckWux(ByteSpan bytes, std::size_t maxProblems = kDefaultMaxProblems);
 
 // "offset 1234 (GVTX #2, triangle 7): index 70000 out of range (63 vertices)", prefixed

@@ -17,6 +17,8 @@
 #include "writer/padded_string.h"
 #include "writer/wux_format.h"
 
+static_assert(MaterialChunk::kMaxMaps == static_cast<int>(wux_file::kMaxMaps), "a GMAT chunk holds the record's map slots");
+
 namespace {
 
 // Visits the records of a list in append order. Walks the nodes rather than

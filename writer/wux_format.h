@@ -19,6 +19,11 @@ constexpr uint32_t kInfoScaleBits = 0x3F800000;         // f32 1.0 in the GNFO c
 constexpr uint32_t kMeshConstantBits = 0x44BAF1E3;      // f32 1495.5589599609375 in every GVTX chunk
 constexpr uint32_t kReferenceEndWord = 0xFFDCAAF0;      // closes every GREF entry
 constexpr uint32_t kColourWordEndBits = 0x421C0000;     // f32 39.0, last word of a colour block
+constexpr uint32_t kMaxMaps = 12;                       // map slots of a standard material
+
+// Triangle corners are u16 indices into the mesh's own vertices, three per triangle,
+// so one GVTX chunk holds at most 21,845 triangles (highest index 65,534).
+constexpr uint32_t kMaxTrianglesPerMesh = 21845;
 
 constexpr uint64_t kFileHeadSize = 12;          // "LIBF", file_size, "IDFM"
 constexpr uint64_t kChunkHeadSize = 12;         // block_sign, block_size, magic
