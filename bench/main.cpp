@@ -167,10 +167,8 @@ private:
         // file itself tells whether the export worked; a file kept from an
         // earlier run must not pass for it.
         std::remove(path.c_str());
-        int result = 0;
-        wux::PluginError error;
-        if (!plugin_.Export(path, scene.exportInterface(), scene.hostInterface(), &result, &error))
-            return Fail(error.message);
+        const wux::ToolResult<int> exported = plugin_.Export(path, scene.exportInterface(), scene.hostInterface());
+        if (!exported.Ok()) return Fail(exported.Error().Text());
         if (FileSize(path) == 0) return Fail("the export wrote no file at " + path);
         return true;
     }
@@ -236,9 +234,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "wux_bench: /proc/self/clear_refs is not writable; memory figures are not reliable\n");
 
     wux::PluginLibrary plugin;
-    wux::PluginError error;
-    if (!plugin.Load(options.plugin, &error)) {
-        std::fprintf(stderr, "wux_bench: %s\n", error.message.c_str());
+    if (const wux::ToolResult<void> loaded = plugin.Load(options.plugin); !loaded.Ok()) {
+        std::fprintf(stderr, "wux_bench: %s\n", loaded.Error().Text().c_str());
         return 2;
     }
     const bool ownFolder = options.outFolder.empty();

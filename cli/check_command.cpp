@@ -17,12 +17,12 @@ struct CheckOptions {
 };
 
 int RunCheck(const CheckOptions& options) {
-    const FileBytes file = LoadFileBytes(options.path);
-    if (!file.ok) {
-        std::cerr << "wux check: " << options.path << ": " << file.error << "\n";
+    const auto file = LoadFileBytes(options.path);
+    if (!file.Ok()) {
+        std::cerr << "wux check: " << file.Error().Text() << "\n";
         return 2;
     }
-    const CheckReport report = CheckWux(ByteSpan{file.bytes.data(), file.bytes.size()}, options.maxProblems);
+    const CheckReport report = CheckWux(SpanOf(*file), options.maxProblems);
     std::cout << FormatReport(report);
     std::cout << options.path << ": " << (report.Valid() ? "valid" : "invalid") << " (" << report.errorCount
               << (report.errorCount == 1 ? " error, " : " errors, ") << report.warningCount

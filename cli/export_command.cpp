@@ -45,10 +45,10 @@ struct ExportOptions {
     std::string plugin;
 };
 
-// A failure of the command: the message is printed after "wux export: ".
-struct ExportFailure {
-    std::string message;
-};
+// A failure of the command, thrown to its callback, which prints "wux export: " and its text.
+[[noreturn]] void Fail(ToolError::Kind kind, const std::string& file, std::string message) {
+    throw ToolError{kind, file, "", std::nullopt, std::move(message)};
+}
 
 bool ShowProgress() {
     static const bool tty = isatty(STDERR_FILENO) != 0;
@@ -177,12 +177,12 @@ private:
 
 void CheckOutputPath(const std::string& output) {
     std::error_code ec;
-    if (output.empty()) throw ExportFailure{"the output path is empty"};
-    if (fs::is_directory(output, ec)) throw ExportFailure{output + ": is a directory"};
+    if (output.empty()) Fail(ToolError::Kind::Io, "", "the output path is empty");
+    if (fs::is_directory(output, ec)) Fail(ToolError::Kind::Io, output, "is a directory");
     const fs::path parent = fs::path(output).parent_path();
     if (!parent.empty()) {
-        if (!fs::exists(parent, ec)) throw ExportFailure{output + ": the folder " + parent.string() + " does not exist"};
-        if (!fs::is_directory(parent, ec)) throw ExportFailure{output + ": " + parent.string() + " is not a folder"};
+        if (!fs::exists(parent, ec)) Fail(ToolError::Kind::Io, output, "the folder " + parent.string() + " does not exist");
+        if (!fs::is_directory(parent, ec)) Fail(ToolError::Kind::Io, output, parent.string() + " is not a folder");
     }
 }
 
@@ -190,35 +190,35 @@ void LoadPlugin(const std::string& explicitPath, PluginLibrary* plugin) {
     std::string searched;
     const std::string path = LocatePlugin(explicitPath, &searched);
     if (path.empty())
-        throw ExportFailure{"cannot find the plug-in library wux_plugin.so (looked at " + searched +
-                            "); give its path with --plugin or the WUX_PLUGIN environment variable"};
-    PluginError error;
-    if (!plugin->Load(path, &error)) throw ExportFailure{error.message};
+        Fail(ToolError::Kind::PluginNotFound, "",
+             "cannot find the plug-in library wux_plugin.so (looked at " + searched +
+                 "); give its path with --plugin or the WUX_PLUGIN environment variable");
+    if (const ToolResult<void> loaded = plugin->Load(path); !loaded.Ok()) throw loaded.Error();
+}
+
+AssimpImportOptions ImportOptions(const ExportOptions& options) {
+    AssimpImportOptions assimpOptions;
+    const std::string up = Lower(options.upText), helpers = Lower(options.helpersText);
+    assimpOptions.up = up == "y"   ? AssimpImportOptions::Up::Y
+                       : up == "z" ? AssimpImportOptions::Up::Z
+                                   : AssimpImportOptions::Up::Auto;
+    assimpOptions.helpers = helpers == "all"    ? AssimpImportOptions::Helpers::All
+                            : helpers == "none" ? AssimpImportOptions::Helpers::None
+                                                : AssimpImportOptions::Helpers::Markers;
+    assimpOptions.outputPath = options.output;
+    return assimpOptions;
 }
 
 SceneDescription ReadInput(const ExportOptions& options, Warnings* warnings) {
     std::error_code ec;
-    if (!fs::exists(options.input, ec)) throw ExportFailure{options.input + ": no such file"};
-    if (fs::is_directory(options.input, ec)) throw ExportFailure{options.input + ": is a directory"};
+    if (!fs::exists(options.input, ec)) Fail(ToolError::Kind::Io, options.input, "no such file");
+    if (fs::is_directory(options.input, ec)) Fail(ToolError::Kind::Io, options.input, "is a directory");
     Progress("reading " + options.input);
-    SceneDescription scene;
-    if (IsJsonPath(options.input)) {
-        JsonSceneError error;
-        if (!ReadJsonSceneFile(options.input, &scene, &error)) throw ExportFailure{error.message};
-    } else {
-        AssimpImportOptions assimpOptions;
-        const std::string up = Lower(options.upText), helpers = Lower(options.helpersText);
-        assimpOptions.up = up == "y" ? AssimpImportOptions::Up::Y
-                           : up == "z" ? AssimpImportOptions::Up::Z
-                                       : AssimpImportOptions::Up::Auto;
-        assimpOptions.helpers = helpers == "all"    ? AssimpImportOptions::Helpers::All
-                                : helpers == "none" ? AssimpImportOptions::Helpers::None
-                                                    : AssimpImportOptions::Helpers::Markers;
-        assimpOptions.outputPath = options.output;
-        std::string error;
-        if (!ImportWithAssimp(options.input, assimpOptions, &scene, warnings, &error)) throw ExportFailure{error};
-    }
-    return scene;
+    ToolResult<SceneDescription> scene = IsJsonPath(options.input)
+                                             ? ReadJsonSceneFile(options.input)
+                                             : ImportWithAssimp(options.input, ImportOptions(options), warnings);
+    if (!scene.Ok()) throw scene.Error();
+    return std::move(*scene);
 }
 
 // One export by the plug-in into tempPath; throws when the plug-in reports a failure.
@@ -231,22 +231,20 @@ void RunPlugin(PluginLibrary* plugin, const SceneDescription& description, Stand
     // The plug-in's only report is a message box; we read it instead of echoing it.
     StandinSetMessageBoxEcho(false);
     StandinClearMessageBoxCalls();
-    int result = 0;
-    PluginError error;
-    const bool called = plugin->Export(tempPath, &expInterface, &hostInterface, &result, &error);
+    const ToolResult<int> exported = plugin->Export(tempPath, &expInterface, &hostInterface);
     EndProgress();
-    if (!called) throw ExportFailure{error.message};
+    if (!exported.Ok()) throw exported.Error();
 
     const auto& boxes = StandinMessageBoxCalls();
     if (!boxes.empty()) {
         // The plug-in names the temporary file; the user knows only OUTPUT.
         std::string text = ReplaceAll(StandinCp1251ToUtf8(boxes.front().text), tempPath, output);
         text = ReplaceAll(text, fs::path(tempPath).filename().string(), fs::path(output).filename().string());
-        throw ExportFailure{output + ": the plug-in could not write the file; its message: \"" + text + "\""};
+        Fail(ToolError::Kind::PluginFailed, output, "the plug-in could not write the file; its message: \"" + text + "\"");
     }
     std::error_code ec;
     if (!fs::is_regular_file(tempPath, ec))
-        throw ExportFailure{output + ": the plug-in reported no failure but wrote no file"};
+        Fail(ToolError::Kind::PluginFailed, output, "the plug-in reported no failure but wrote no file");
 }
 
 void WriteReport(const std::string& path, const nlohmann::json& report) {
@@ -257,21 +255,21 @@ void WriteReport(const std::string& path, const nlohmann::json& report) {
         out.close();
         if (!out) {
             RemoveQuietly(temp);
-            throw ExportFailure{path + ": cannot write the report"};
+            Fail(ToolError::Kind::Io, path, "cannot write the report");
         }
     }
     std::error_code ec;
     fs::rename(temp, path, ec);
     if (ec) {
         RemoveQuietly(temp);
-        throw ExportFailure{path + ": cannot write the report: " + ec.message()};
+        Fail(ToolError::Kind::Io, path, "cannot write the report: " + ec.message());
     }
 }
 
 int RunExport(const ExportOptions& options) {
     CheckOutputPath(options.output);
     if (!options.report.empty() && fs::is_directory(options.report))
-        throw ExportFailure{options.report + ": is a directory"};
+        Fail(ToolError::Kind::Io, options.report, "is a directory");
 
     PluginLibrary plugin;
     LoadPlugin(options.plugin, &plugin);
@@ -290,29 +288,33 @@ int RunExport(const ExportOptions& options) {
 
     Progress("building the scene");
     StandinScene scene;
-    std::string buildError;
-    if (!BuildStandinScene(description, &scene, &buildError)) throw ExportFailure{options.input + ": " + buildError};
+    if (const ToolResult<void> built = BuildStandinScene(description, &scene); !built.Ok()) {
+        ToolError error = built.Error();
+        error.file = options.input;
+        throw error;
+    }
 
     // Same folder as OUTPUT, so that the final rename replaces it in one step.
     TemporaryFile temp(options.output + ".partial" + std::to_string(getpid()));
     RunPlugin(&plugin, description, &scene, options.output, temp.Path());
 
-    const FileBytes bytes = LoadFileBytes(temp.Path());
-    if (!bytes.ok) throw ExportFailure{options.output + ": cannot read the written file back: " + bytes.error};
-    const ByteSpan span{bytes.bytes.data(), bytes.bytes.size()};
+    const auto bytes = LoadFileBytes(temp.Path());
+    if (!bytes.Ok()) Fail(ToolError::Kind::Io, options.output, "cannot read the written file back: " + bytes.Error().message);
+    const ByteSpan span = SpanOf(*bytes);
     if (options.verify) {
         const CheckReport check = CheckWux(span);
         if (!check.Valid()) {
             std::cerr << FormatReport(check);
-            throw ExportFailure{options.output + ": --verify found " + std::to_string(check.errorCount) +
-                                " fault(s) in the written file; it was not kept"};
+            Fail(ToolError::Kind::Invalid, options.output,
+                 "--verify found " + std::to_string(check.errorCount) + " fault(s) in the written file; it was not kept");
         }
     }
-    const ReadResult<WuxFile> read = ReadWux(span);
+    const ToolResult<WuxFile> read = ReadWux(span);
     if (!read.Ok())
-        throw ExportFailure{options.output + ": the written file cannot be read back: offset " +
-                            std::to_string(read.error.offset) + ": " + read.error.message};
-    const ExportSummary summary = SummarizeWux(*read.value);
+        Fail(read.Error().kind, options.output,
+             "the written file cannot be read back: offset " + std::to_string(*read.Error().offset) + ": " +
+                 read.Error().message);
+    const ExportSummary summary = SummarizeWux(*read);
 
     if (!options.report.empty()) {
         nlohmann::json report = ReportJson(options.input, options.output, summary, warnings);
@@ -324,7 +326,7 @@ int RunExport(const ExportOptions& options) {
     fs::rename(temp.Path(), options.output, ec);
     if (ec) {
         if (!options.report.empty()) RemoveQuietly(options.report);
-        throw ExportFailure{options.output + ": cannot replace the file: " + ec.message()};
+        Fail(ToolError::Kind::Io, options.output, "cannot replace the file: " + ec.message());
     }
     temp.Release();
     importedFiles.Keep();
@@ -364,9 +366,9 @@ void AddExportCommand(CLI::App& app) {
         int code = 1;
         try {
             code = RunExport(*options);
-        } catch (const ExportFailure& failure) {
+        } catch (const ToolError& error) {
             EndProgress();
-            std::cerr << "wux export: " << failure.message << "\n";
+            std::cerr << "wux export: " << error.Text() << "\n";
         } catch (const std::bad_alloc&) {
             EndProgress();
             std::cerr << "wux export: " << options->input << ": out of memory\n";

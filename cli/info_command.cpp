@@ -18,21 +18,21 @@ struct InfoOptions {
 };
 
 int RunInfo(const InfoOptions& options) {
-    const FileBytes file = LoadFileBytes(options.path);
-    if (!file.ok) {
-        std::cerr << "wux info: " << options.path << ": " << file.error << "\n";
+    const auto file = LoadFileBytes(options.path);
+    if (!file.Ok()) {
+        std::cerr << "wux info: " << file.Error().Text() << "\n";
         return 2;
     }
-    const ReadResult<WuxFile> read = ReadWux(ByteSpan{file.bytes.data(), file.bytes.size()});
+    const ToolResult<WuxFile> read = ReadWux(SpanOf(*file));
     if (!read.Ok()) {
-        std::cerr << "wux info: " << options.path << ": not a readable WUX file: offset " << read.error.offset << ": "
-                  << read.error.message << "\n";
+        std::cerr << "wux info: " << options.path << ": not a readable WUX file: offset " << *read.Error().offset << ": "
+                  << read.Error().message << "\n";
         return 1;
     }
     if (options.json) {
-        std::cout << DumpInfoJson(InfoJson(*read.value)) << "\n";
+        std::cout << DumpInfoJson(InfoJson(*read)) << "\n";
     } else {
-        std::cout << options.path << "\n" << InfoText(*read.value);
+        std::cout << options.path << "\n" << InfoText(*read);
     }
     return 0;
 }

@@ -69,23 +69,21 @@ PluginLibrary::~PluginLibrary() {
     if (handle_ != nullptr) dlclose(handle_);
 }
 
-bool PluginLibrary::Load(const std::string& path, PluginError* error) {
-    auto fail = [&](PluginError::Kind kind, const std::string& what) {
-        error->kind = kind;
-        error->message = path + ": " + what;
-        return false;
+ToolResult<void> PluginLibrary::Load(const std::string& path) {
+    auto fail = [&](ToolError::Kind kind, std::string what) {
+        return ToolError{kind, path, "", std::nullopt, std::move(what)};
     };
     path_ = path;
     std::error_code ec;
-    if (!fs::exists(path, ec)) return fail(PluginError::Kind::NotFound, "the plug-in library does not exist");
-    if (fs::is_directory(path, ec)) return fail(PluginError::Kind::NotFound, "is a directory, not the plug-in library");
+    if (!fs::exists(path, ec)) return fail(ToolError::Kind::PluginNotFound, "the plug-in library does not exist");
+    if (fs::is_directory(path, ec)) return fail(ToolError::Kind::PluginNotFound, "is a directory, not the plug-in library");
 
     // dlopen searches the library path for a name without a slash; a file given here
     // is meant as a file.
     const std::string openPath = path.find('/') == std::string::npos ? "./" + path : path;
     dlerror();
     handle_ = dlopen(openPath.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle_ == nullptr) return fail(PluginError::Kind::LoadFailed, "cannot load the plug-in library: " + DlError());
+    if (handle_ == nullptr) return fail(ToolError::Kind::PluginLoadFailed, "cannot load the plug-in library: " + DlError());
 
     libDescription_ = Resolve<const TCHAR* (*)()>(handle_, "LibDescription");
     auto libNumberClasses = Resolve<int (*)()>(handle_, "LibNumberClasses");
@@ -97,62 +95,54 @@ bool PluginLibrary::Load(const std::string& path, PluginError* error) {
                           : !libVersion       ? "LibVersion"
                                               : nullptr;
     if (missing != nullptr)
-        return fail(PluginError::Kind::MissingEntry, std::string("not a plug-in library: it does not export ") + missing);
+        return fail(ToolError::Kind::PluginMissingEntry, std::string("not a plug-in library: it does not export ") + missing);
 
     const int classes = libNumberClasses();
     if (classes != 1)
-        return fail(PluginError::Kind::Mismatch, "the library holds " + std::to_string(classes) + " classes, expected 1");
+        return fail(ToolError::Kind::PluginMismatch, "the library holds " + std::to_string(classes) + " classes, expected 1");
+    // The host loads only plug-ins built against its own SDK version.
     const ULONG version = libVersion();
-    if (version != kExpectedLibVersion) {
+    if (version != VERSION_3DSMAX) {
         std::ostringstream os;
         os << "the library was built for host SDK version 0x" << std::hex << version << ", expected 0x"
-           << kExpectedLibVersion;
-        return fail(PluginError::Kind::Mismatch, os.str());
+           << VERSION_3DSMAX;
+        return fail(ToolError::Kind::PluginMismatch, os.str());
     }
     classDesc_ = libClassDesc(0);
-    if (classDesc_ == nullptr) return fail(PluginError::Kind::Mismatch, "LibClassDesc(0) gave no class descriptor");
+    if (classDesc_ == nullptr) return fail(ToolError::Kind::PluginMismatch, "LibClassDesc(0) gave no class descriptor");
     const SClass_ID superClass = classDesc_->SuperClassID();
     if (superClass != SCENE_EXPORT_CLASS_ID) {
         std::ostringstream os;
         os << "its class is not a scene exporter (super class 0x" << std::hex << superClass << ")";
-        return fail(PluginError::Kind::Mismatch, os.str());
+        return fail(ToolError::Kind::PluginMismatch, os.str());
     }
-    return true;
+    return {};
 }
 
 const char* PluginLibrary::Description() const {
     return libDescription_ != nullptr ? libDescription_() : "";
 }
 
-bool PluginLibrary::Export(const std::string& outputPath, ExpInterface* ei, Interface* ip, int* result,
-                           PluginError* error) {
-    if (classDesc_ == nullptr) {
-        error->kind = PluginError::Kind::CreateFailed;
-        error->message = path_ + ": the plug-in library is not loaded";
-        return false;
-    }
+ToolResult<int> PluginLibrary::Export(const std::string& outputPath, ExpInterface* ei, Interface* ip) {
+    auto fail = [&](std::string what) {
+        return ToolError{ToolError::Kind::PluginFailed, path_, "", std::nullopt, std::move(what)};
+    };
+    if (classDesc_ == nullptr) return fail("the plug-in library is not loaded");
     SceneExport* exporter = nullptr;
+    int result = 0;
     try {
         exporter = static_cast<SceneExport*>(classDesc_->Create(FALSE));
-        if (exporter == nullptr) {
-            error->kind = PluginError::Kind::CreateFailed;
-            error->message = path_ + ": the class descriptor made no exporter";
-            return false;
-        }
-        *result = exporter->DoExport(outputPath.c_str(), ei, ip, TRUE, 0);
+        if (exporter == nullptr) return fail("the class descriptor made no exporter");
+        result = exporter->DoExport(outputPath.c_str(), ei, ip, TRUE, 0);
     } catch (const std::exception& e) {
         delete exporter;
-        error->kind = PluginError::Kind::CreateFailed;
-        error->message = path_ + ": an exception escaped the plug-in: " + e.what();
-        return false;
+        return fail(std::string("an exception escaped the plug-in: ") + e.what());
     } catch (...) {
         delete exporter;
-        error->kind = PluginError::Kind::CreateFailed;
-        error->message = path_ + ": an exception escaped the plug-in";
-        return false;
+        return fail("an exception escaped the plug-in");
     }
     delete exporter;
-    return true;
+    return result;
 }
 
 }  // namespace wux

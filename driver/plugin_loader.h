@@ -5,30 +5,16 @@
 
 #include <string>
 
+#include "format/tool_error.h"
 #include "host/max_sdk.h"
 
 namespace wux {
-
-struct PluginError {
-    enum class Kind {
-        NotFound,     // no library at the path
-        LoadFailed,   // dlopen refused it
-        MissingEntry, // one of the four functions is not exported
-        Mismatch,     // wrong class count, version, descriptor or super class
-        CreateFailed, // the descriptor made no exporter
-    };
-    Kind kind = Kind::NotFound;
-    std::string message;  // names the library's path
-};
 
 // Where the plug-in library is looked for, first hit wins: the explicit path (from
 // --plugin), the WUX_PLUGIN environment variable, wux_plugin.so beside the running
 // executable, then the path of the build tree the tool was built in.
 // *searched lists the places tried, for the message when none holds the library.
 std::string LocatePlugin(const std::string& explicitPath, std::string* searched);
-
-// The version word the plug-in must report: SDK release 8000, interface 17, revision 0.
-constexpr ULONG kExpectedLibVersion = 0x1F401100UL;
 
 class PluginLibrary {
 public:
@@ -37,16 +23,17 @@ public:
     PluginLibrary(const PluginLibrary&) = delete;
     PluginLibrary& operator=(const PluginLibrary&) = delete;
 
-    // Opens the library, resolves and checks its entry points and class descriptor.
-    bool Load(const std::string& path, PluginError* error);
+    // Opens the library, resolves and checks its entry points and class descriptor. The
+    // error's kind is one of the Plugin kinds, and it names the library's path.
+    ToolResult<void> Load(const std::string& path);
 
     const std::string& Path() const { return path_; }
     const char* Description() const;
 
     // One export as the host runs it: a new exporter from the descriptor, DoExport with
-    // prompts suppressed and no options, then the exporter deleted. False when no exporter
-    // could be made or an exception escaped the plug-in; DoExport's result in *result.
-    bool Export(const std::string& outputPath, ExpInterface* ei, Interface* ip, int* result, PluginError* error);
+    // prompts suppressed and no options, then the exporter deleted. DoExport's result, or
+    // an error when no exporter could be made or an exception escaped the plug-in.
+    ToolResult<int> Export(const std::string& outputPath, ExpInterface* ei, Interface* ip);
 
 private:
     void* handle_ = nullptr;

@@ -131,14 +131,12 @@ Matrix3 ToMatrix3(const SceneMatrix& m) {
     return out;
 }
 
-bool BuildStandinScene(const SceneDescription& desc, StandinScene* scene, std::string* error) {
-    if (!Builder(desc, scene).Build(error)) return false;
-    std::string invalid;
-    if (!scene->Validate(&invalid)) {
-        *error = invalid;
-        return false;
+ToolResult<void> BuildStandinScene(const SceneDescription& desc, StandinScene* scene) {
+    std::string message;
+    if (!Builder(desc, scene).Build(&message) || !scene->Validate(&message)) {
+        return ToolError{ToolError::Kind::Scene, "", "", std::nullopt, std::move(message)};
     }
-    return true;
+    return {};
 }
 
 }  // namespace wux

@@ -6,16 +6,17 @@
 
 #include <string>
 
+#include "format/tool_error.h"
 #include "host/standin/standin.h"
 #include "input/scene_description.h"
 
 namespace wux {
 
-// Fills *scene (which should be empty) from desc. Returns false with a message naming the
-// node (its name and where it came from) when desc holds something the host cannot.
+// Fills *scene (which should be empty) from desc. An error of kind Scene, whose message
+// names the node (its name and where it came from), when desc holds what the host cannot.
 // Materials other than "standard" become multi/sub-object materials: a class the plug-in
 // does not export. Each material and map is made once and shared by the nodes using it.
-bool BuildStandinScene(const SceneDescription& desc, StandinScene* scene, std::string* error);
+ToolResult<void> BuildStandinScene(const SceneDescription& desc, StandinScene* scene);
 
 Matrix3 ToMatrix3(const SceneMatrix& m);
 

@@ -6,14 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "format/tool_error.h"
+
 namespace wux {
 
-struct FileBytes {
-    bool ok = false;
-    std::vector<std::uint8_t> bytes;
-    std::string error;  // why the file could not be read, when not ok
-};
-
-FileBytes LoadFileBytes(const std::string& path);
+// An error of kind Io names the file and says why it could not be read.
+ToolResult<std::vector<std::uint8_t>> LoadFileBytes(const std::string& path);
 
 }  // namespace wux

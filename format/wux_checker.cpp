@@ -358,11 +358,11 @@ void Checker::Run(const WuxFile& file) {
 
 CheckReport CheckWux(ByteSpan bytes, std::size_t maxProblems) {
     Checker checker(bytes, maxProblems);
-    ReadResult<WuxFile> read = ReadWux(bytes);
+    ToolResult<WuxFile> read = ReadWux(bytes);
     if (!read.Ok()) {
-        checker.Error(read.error.offset, "", read.error.message);
+        checker.Error(*read.Error().offset, "", read.Error().message);
     } else {
-        checker.Run(*read.value);
+        checker.Run(*read);
     }
     return checker.Take();
 }

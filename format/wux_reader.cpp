@@ -12,13 +12,13 @@ constexpr std::size_t kHeadSize = 12;      // block_sign, block_size, magic
 constexpr std::size_t kGnfoOffset = 12;
 constexpr std::size_t kGnfoSize = 48;
 
-// Thrown inside the reader only, and turned into a ReadError at its entry points.
-struct Failure {
-    ReadError error;
-};
-
-[[noreturn]] void Fail(ReadError::Kind kind, std::size_t offset, std::string message) {
-    throw Failure{ReadError{kind, offset, std::move(message)}};
+// Thrown inside the reader only, and returned as the result's error by ReadWux.
+[[noreturn]] void Fail(ToolError::Kind kind, std::size_t offset, std::string message) {
+    ToolError error;
+    error.kind = kind;
+    error.offset = offset;
+    error.message = std::move(message);
+    throw error;
 }
 
 std::uint32_t LoadU32(const std::uint8_t* p) {
@@ -44,7 +44,7 @@ public:
 
     void Need(std::size_t n, const char* field) {
         if (n > end_ - pos_) {
-            Fail(ReadError::Kind::Truncated, pos_,
+            Fail(ToolError::Kind::Truncated, pos_,
                  where_ + ": " + field + " (" + std::to_string(n) + " bytes) runs past the end of " +
                      limit_ + " (" + std::to_string(end_ - pos_) + " bytes left)");
         }
@@ -55,7 +55,7 @@ public:
                    const char* what) {
         const std::uint64_t needed = count * minEntrySize;  // both below 2^32: no overflow
         if (needed > end_ - pos_) {
-            Fail(ReadError::Kind::BadCount, countOffset,
+            Fail(ToolError::Kind::BadCount, countOffset,
                  where_ + ": " + what + " " + std::to_string(count) + " needs at least " +
                      std::to_string(needed) + " bytes, but " + limit_ + " holds only " +
                      std::to_string(end_ - pos_) + " more");
@@ -96,7 +96,7 @@ public:
         s.offset = pos_;
         s.paddedLength = U32(field);
         if (s.paddedLength > end_ - pos_) {
-            Fail(ReadError::Kind::BadCount, s.offset,
+            Fail(ToolError::Kind::BadCount, s.offset,
                  where_ + ": " + field + " claims " + std::to_string(s.paddedLength) +
                      " bytes, but " + limit_ + " holds only " + std::to_string(end_ - pos_) + " more");
         }
@@ -130,42 +130,49 @@ ChunkInfo ReadChunkHead(ByteSpan bytes, std::size_t pos, std::size_t end, const 
     chunk.magic = c.U32("magic");
     const std::string tag = PrintableTag(bytes.data + pos);
     if (chunk.blockSize < kHeadSize) {
-        Fail(ReadError::Kind::BadSize, pos + 4,
+        Fail(ToolError::Kind::BadSize, pos + 4,
              tag + " chunk: block_size " + std::to_string(chunk.blockSize) +
                  " is smaller than its 12-byte head");
     }
     if (chunk.blockSize > end - pos) {
-        Fail(ReadError::Kind::Truncated, pos + 4,
+        Fail(ToolError::Kind::Truncated, pos + 4,
              tag + " chunk: block_size " + std::to_string(chunk.blockSize) + " runs past the end of " +
                  limit + " (" + std::to_string(end - pos) + " bytes left)");
     }
     return chunk;
 }
 
-Framing DoReadFraming(ByteSpan bytes) {
+// The framing of a file: where every chunk is, nothing of their content.
+struct Framing {
+    Header header;                  // the GNFO body words are left at zero here
+    std::vector<ChunkInfo> inner;   // the chunks inside GNFO, in file order
+    ChunkInfo gref;
+};
+
+Framing ReadFraming(ByteSpan bytes) {
     Framing f;
     f.header.fileLength = bytes.size;
     Cursor head(bytes, 0, bytes.size, "file head", "the file");
     head.Need(12, "LIBF head and IDFM form word");
     if (head.Tag("LIBF tag") != "LIBF") {
-        Fail(ReadError::Kind::BadTag, 0, "file head: expected \"LIBF\", found \"" + PrintableTag(bytes.data) + "\"");
+        Fail(ToolError::Kind::BadTag, 0, "file head: expected \"LIBF\", found \"" + PrintableTag(bytes.data) + "\"");
     }
     f.header.fileSizeField = head.U32("file_size");
     if (head.Tag("form word") != "IDFM") {
-        Fail(ReadError::Kind::BadTag, 8,
+        Fail(ToolError::Kind::BadTag, 8,
              "file head: expected the form word \"IDFM\", found \"" + PrintableTag(bytes.data + 8) + "\"");
     }
 
     if (kHeadSize > bytes.size - kGnfoOffset) {
-        Fail(ReadError::Kind::Truncated, kGnfoOffset, "GNFO chunk: missing, the file ends after the form word");
+        Fail(ToolError::Kind::Truncated, kGnfoOffset, "GNFO chunk: missing, the file ends after the form word");
     }
     if (std::memcmp(bytes.data + kGnfoOffset, "GNFO", 4) != 0) {
-        Fail(ReadError::Kind::BadTag, kGnfoOffset,
+        Fail(ToolError::Kind::BadTag, kGnfoOffset,
              "expected the GNFO chunk at offset 12, found \"" + PrintableTag(bytes.data + kGnfoOffset) + "\"");
     }
     f.header.gnfo = ReadChunkHead(bytes, kGnfoOffset, bytes.size, "the file");
     if (f.header.gnfo.blockSize < kGnfoSize) {
-        Fail(ReadError::Kind::BadSize, kGnfoOffset + 4,
+        Fail(ToolError::Kind::BadSize, kGnfoOffset + 4,
              "GNFO chunk: block_size " + std::to_string(f.header.gnfo.blockSize) +
                  " is smaller than its 48-byte body");
     }
@@ -178,14 +185,14 @@ Framing DoReadFraming(ByteSpan bytes) {
     std::size_t pos = kGnfoOffset + kGnfoSize;
     while (pos < gnfoEnd) {  // every step advances by at least 12 bytes
         if (kHeadSize > gnfoEnd - pos) {
-            Fail(ReadError::Kind::Truncated, pos,
+            Fail(ToolError::Kind::Truncated, pos,
                  "chunk at offset " + std::to_string(pos) + ": its head runs past the end of GNFO at offset " +
                      std::to_string(gnfoEnd) + " (GNFO block_size " + std::to_string(f.header.gnfo.blockSize) + ")");
         }
         const std::string tag(reinterpret_cast<const char*>(bytes.data + pos), 4);
         const auto known = std::find(std::begin(kInnerTags), std::end(kInnerTags), tag);
         if (known == std::end(kInnerTags)) {
-            Fail(ReadError::Kind::BadTag, pos,
+            Fail(ToolError::Kind::BadTag, pos,
                  "chunk at offset " + std::to_string(pos) + " inside GNFO: unknown tag \"" +
                      PrintableTag(bytes.data + pos) + "\" (GMAT, GVTX, GBND or GELP expected)");
         }
@@ -197,12 +204,12 @@ Framing DoReadFraming(ByteSpan bytes) {
 
     // GREF follows GNFO and ends the file.
     if (kHeadSize > bytes.size - gnfoEnd) {
-        Fail(ReadError::Kind::Truncated, gnfoEnd,
+        Fail(ToolError::Kind::Truncated, gnfoEnd,
              "GREF chunk: expected at offset " + std::to_string(gnfoEnd) +
                  " (after GNFO), but the file ends there or its head is cut short");
     }
     if (std::memcmp(bytes.data + gnfoEnd, "GREF", 4) != 0) {
-        Fail(ReadError::Kind::BadTag, gnfoEnd,
+        Fail(ToolError::Kind::BadTag, gnfoEnd,
              "expected the GREF chunk at offset " + std::to_string(gnfoEnd) + " (after GNFO), found \"" +
                  PrintableTag(bytes.data + gnfoEnd) + "\"");
     }
@@ -258,7 +265,7 @@ Mesh ReadMesh(ByteSpan bytes, const ChunkInfo& chunk) {
     // Check the whole body against the chunk before anything is allocated.
     const std::uint64_t needed = 32 * std::uint64_t{m.vertexCount} + 18 * std::uint64_t{m.faceCount};
     if (needed > c.Left()) {
-        Fail(ReadError::Kind::BadCount, countOffset,
+        Fail(ToolError::Kind::BadCount, countOffset,
              ChunkName(chunk) + ": vertex count " + std::to_string(m.vertexCount) + " and face count " +
                  std::to_string(m.faceCount) + " need " + std::to_string(needed) +
                  " bytes, but the chunk holds only " + std::to_string(c.Left()) + " more");
@@ -333,8 +340,8 @@ References ReadReferences(ByteSpan bytes, const ChunkInfo& chunk) {
     return r;
 }
 
-WuxFile DoReadWux(ByteSpan bytes) {
-    Framing framing = DoReadFraming(bytes);
+WuxFile ReadContent(ByteSpan bytes) {
+    Framing framing = ReadFraming(bytes);
     WuxFile file;
     file.header = framing.header;
     ReadGnfoBody(bytes, file.header);
@@ -357,25 +364,14 @@ WuxFile DoReadWux(ByteSpan bytes) {
     return file;
 }
 
-template <typename T, typename F>
-ReadResult<T> Catching(F&& read) {
-    ReadResult<T> result;
-    try {
-        result.value = read();
-    } catch (const Failure& failure) {
-        result.error = failure.error;
-    }
-    return result;
-}
-
 }  // namespace
 
-ReadResult<Framing> ReadFraming(ByteSpan bytes) {
-    return Catching<Framing>([&] { return DoReadFraming(bytes); });
-}
-
-ReadResult<WuxFile> ReadWux(ByteSpan bytes) {
-    return Catching<WuxFile>([&] { return DoReadWux(bytes); });
+ToolResult<WuxFile> ReadWux(ByteSpan bytes) {
+    try {
+        return ReadContent(bytes);
+    } catch (ToolError& error) {
+        return std::move(error);
+    }
 }
 
 std::optional<Box> BoundingBox(const Mesh& mesh) {
@@ -391,16 +387,6 @@ std::optional<Box> BoundingBox(const Mesh& mesh) {
         }
     }
     return box;
-}
-
-const char* ReadErrorKindName(ReadError::Kind kind) {
-    switch (kind) {
-        case ReadError::Kind::Truncated: return "truncated";
-        case ReadError::Kind::BadTag: return "bad tag";
-        case ReadError::Kind::BadSize: return "bad size";
-        case ReadError::Kind::BadCount: return "bad count";
-    }
-    return "error";
 }
 
 std::string PrintableTag(const std::uint8_t* tag) {

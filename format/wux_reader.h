@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "format/tool_error.h"
+
 namespace wux {
 
 // A view of the whole file held in memory.
@@ -21,17 +23,7 @@ struct ByteSpan {
     std::size_t size = 0;
 };
 
-struct ReadError {
-    enum class Kind {
-        Truncated,  // a field or chunk runs past the end of the file or of its chunk
-        BadTag,     // a tag is not the one this place holds
-        BadSize,    // a block_size too small to hold its own head
-        BadCount,   // a count claims more entries than the bytes left can hold
-    };
-    Kind kind = Kind::Truncated;
-    std::size_t offset = 0;  // where the offending field starts
-    std::string message;     // names the chunk and field, e.g. "GVTX #2: vertex count ..."
-};
+inline ByteSpan SpanOf(const std::vector<std::uint8_t>& bytes) { return ByteSpan{bytes.data(), bytes.size()}; }
 
 // One chunk as the framing layer found it.
 struct ChunkInfo {
@@ -149,13 +141,6 @@ struct References {
     std::vector<ReferenceEntry> entries;
 };
 
-// The framing of a file: where every chunk is, nothing of their content.
-struct Framing {
-    Header header;                  // the GNFO body words are left at zero here
-    std::vector<ChunkInfo> inner;   // the chunks inside GNFO, in file order
-    ChunkInfo gref;
-};
-
 struct WuxFile {
     Header header;
     std::vector<ChunkInfo> chunks;  // the chunks inside GNFO, in file order
@@ -166,18 +151,10 @@ struct WuxFile {
     References references;
 };
 
-template <typename T>
-struct ReadResult {
-    std::optional<T> value;
-    ReadError error;  // meaningful when value is empty
-
-    bool Ok() const { return value.has_value(); }
-};
-
-ReadResult<Framing> ReadFraming(ByteSpan bytes);
-ReadResult<WuxFile> ReadWux(ByteSpan bytes);
-
-const char* ReadErrorKindName(ReadError::Kind kind);
+// A file that cannot be interpreted gives an error of kind Truncated, BadTag, BadSize or
+// BadCount, with the offset of the offending field and a message naming the chunk and field,
+// e.g. "GVTX #2: vertex count ...".
+ToolResult<WuxFile> ReadWux(ByteSpan bytes);
 
 // The four bytes of a tag as printable text: other bytes appear as \xNN.
 std::string PrintableTag(const std::uint8_t* tag);

@@ -742,13 +742,12 @@ bool WritePending(const fs::path& dir, const std::vector<PendingTexture>& files,
     return true;
 }
 
-bool Import(const std::string& path, const AssimpImportOptions& options, SceneDescription* scene,
-            Warnings* warnings, std::string* error) {
+ToolResult<SceneDescription> Import(const std::string& path, const AssimpImportOptions& options, Warnings* warnings) {
+    auto fail = [&](ToolError::Kind kind, std::string message) {
+        return ToolError{kind, path, "", std::nullopt, std::move(message)};
+    };
     std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) {
-        *error = path + ": no such file";
-        return false;
-    }
+    if (!fs::is_regular_file(path, ec)) return fail(ToolError::Kind::Io, "no such file");
     const SourceKind kind = KindOf(path);
     Assimp::Importer importer;
     importer.SetPropertyBool(AI_CONFIG_IMPORT_FBX_PRESERVE_PIVOTS, false);
@@ -768,42 +767,34 @@ bool Import(const std::string& path, const AssimpImportOptions& options, SceneDe
         source = importer.ApplyPostProcessing(flags);
     }
     if (source == nullptr) {
-        *error = path + ": Assimp cannot read the file: " + importer.GetErrorString();
-        return false;
+        return fail(ToolError::Kind::Import, std::string("Assimp cannot read the file: ") + importer.GetErrorString());
     }
-    if (source->mRootNode == nullptr) {
-        *error = path + ": the file holds no scene";
-        return false;
-    }
+    if (source->mRootNode == nullptr) return fail(ToolError::Kind::Import, "the file holds no scene");
 
     SceneDescription result;
     TextureResolver textures(*source, path, options.outputPath, warnings);
     SceneConverter converter(*source, options, &textures, &result, warnings);
     std::string message;
     if (!converter.Run(FrameCorrection(*source, kind, options.up), &message)) {
-        *error = path + ": " + message;
-        return false;
+        return fail(ToolError::Kind::Import, message);
     }
     if (!options.outputPath.empty() && !WritePending(textures.OutputDir(), textures.Pending(), &message)) {
-        *error = path + ": " + message;
-        return false;
+        return fail(ToolError::Kind::Io, message);
     }
-    *scene = std::move(result);
-    return true;
+    return result;
 }
 
 }  // namespace
 
-bool ImportWithAssimp(const std::string& path, const AssimpImportOptions& options, SceneDescription* scene,
-                      Warnings* warnings, std::string* error) {
+ToolResult<SceneDescription> ImportWithAssimp(const std::string& path, const AssimpImportOptions& options,
+                                              Warnings* warnings) {
     try {
-        return Import(path, options, scene, warnings, error);
+        return Import(path, options, warnings);
     } catch (const std::exception& e) {
-        *error = path + ": import failed: " + e.what();
+        return ToolError{ToolError::Kind::Import, path, "", std::nullopt, std::string("import failed: ") + e.what()};
     } catch (...) {
-        *error = path + ": import failed";
+        return ToolError{ToolError::Kind::Import, path, "", std::nullopt, "import failed"};
     }
-    return false;
 }
 
 }  // namespace wux

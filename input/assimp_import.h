@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "format/tool_error.h"
 #include "input/scene_description.h"
 #include "input/warnings.h"
 
@@ -25,10 +26,10 @@ struct AssimpImportOptions {
     std::string outputPath;
 };
 
-// Fills *scene from the file at path. Returns false with a message naming the file (and the
-// node, where there is one) in *error when the file cannot be read or holds data that
-// cannot be repaired; repairs and things passed over are added to *warnings.
-bool ImportWithAssimp(const std::string& path, const AssimpImportOptions& options,
-                      SceneDescription* scene, Warnings* warnings, std::string* error);
+// The scene in the file at path, or an error naming the file (and in its message the node,
+// where there is one) when the file cannot be read (Io, Import) or holds data that cannot
+// be repaired (Import); repairs and things passed over are added to *warnings.
+ToolResult<SceneDescription> ImportWithAssimp(const std::string& path, const AssimpImportOptions& options,
+                                              Warnings* warnings);
 
 }  // namespace wux

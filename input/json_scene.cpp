@@ -19,7 +19,7 @@ namespace {
 
 using Json = nlohmann::json;
 
-// Thrown inside this file only, turned into a JsonSceneError at the entry points.
+// Thrown inside this file only, turned into the ToolError ParseJsonScene returns.
 struct SchemaProblem {
     std::string path;
     std::string what;
@@ -424,69 +424,56 @@ std::string StripLibraryPrefix(const std::string& what) {
 
 }  // namespace
 
-bool ParseJsonScene(const std::string& text, const std::string& sourceName, SceneDescription* scene,
-                    JsonSceneError* error) {
-    auto fail = [&](JsonSceneError::Kind kind, const std::string& message) {
-        error->kind = kind;
-        error->message = sourceName + ": " + message;
-        return false;
+ToolResult<SceneDescription> ParseJsonScene(const std::string& text, const std::string& sourceName) {
+    auto fail = [&](ToolError::Kind kind, std::string place, std::string message) {
+        return ToolError{kind, sourceName, std::move(place), std::nullopt, std::move(message)};
     };
+    auto byte = [](std::size_t at) { return "byte " + std::to_string(at); };
     const PreScan scan = ScanText(text);
     if (scan.tooDeepAt != std::string::npos)
-        return fail(JsonSceneError::Kind::Syntax, "byte " + std::to_string(scan.tooDeepAt) + ": nesting deeper than " +
-                                                      std::to_string(kMaxJsonDepth) + " levels");
+        return fail(ToolError::Kind::Syntax, byte(scan.tooDeepAt),
+                    "nesting deeper than " + std::to_string(kMaxJsonDepth) + " levels");
     Json root;
     try {
         root = Json::parse(text);
     } catch (const Json::parse_error& e) {
         // The library counts bytes from 1; offsets here count from 0 like every other offset.
         const std::size_t at = e.byte > 0 ? e.byte - 1 : 0;
-        return fail(JsonSceneError::Kind::Syntax, "byte " + std::to_string(at) + ": " + StripLibraryPrefix(e.what()));
+        return fail(ToolError::Kind::Syntax, byte(at), StripLibraryPrefix(e.what()));
     } catch (const Json::exception& e) {
         // A number too large for a double; the library names the token but not its place.
-        std::string message = StripLibraryPrefix(e.what());
+        const std::string message = StripLibraryPrefix(e.what());
+        std::string place;
         const auto open = message.find('\'');
         const auto close = message.rfind('\'');
         if (open != std::string::npos && close > open) {
             const auto at = text.find(message.substr(open + 1, close - open - 1));
-            if (at != std::string::npos) message = "byte " + std::to_string(at) + ": " + message;
+            if (at != std::string::npos) place = byte(at);
         }
-        return fail(JsonSceneError::Kind::Syntax, message);
+        return fail(ToolError::Kind::Syntax, place, message);
     }
     if (scan.duplicateAt != std::string::npos)
-        return fail(JsonSceneError::Kind::Schema, "byte " + std::to_string(scan.duplicateAt) + ": key \"" +
-                                                      scan.duplicateKey + "\" given twice in one object");
+        return fail(ToolError::Kind::Schema, byte(scan.duplicateAt),
+                    "key \"" + scan.duplicateKey + "\" given twice in one object");
     SceneDescription result;
     try {
         SceneReader().ReadScene(root, &result);
     } catch (const SchemaProblem& p) {
-        return fail(JsonSceneError::Kind::Schema, p.path + ": " + p.what);
+        return fail(ToolError::Kind::Schema, p.path, p.what);
     }
-    *scene = std::move(result);
-    return true;
+    return result;
 }
 
-bool ReadJsonSceneFile(const std::string& path, SceneDescription* scene, JsonSceneError* error) {
+ToolResult<SceneDescription> ReadJsonSceneFile(const std::string& path) {
+    auto fail = [&](std::string message) { return ToolError{ToolError::Kind::Io, path, "", std::nullopt, std::move(message)}; };
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        error->kind = JsonSceneError::Kind::Io;
-        error->message = path + ": is a directory, not a file";
-        return false;
-    }
+    if (std::filesystem::is_directory(path, ec)) return fail("is a directory, not a file");
     std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error->kind = JsonSceneError::Kind::Io;
-        error->message = path + ": cannot open the file";
-        return false;
-    }
+    if (!in) return fail("cannot open the file");
     std::ostringstream content;
     content << in.rdbuf();
-    if (in.bad()) {
-        error->kind = JsonSceneError::Kind::Io;
-        error->message = path + ": cannot read the file";
-        return false;
-    }
-    return ParseJsonScene(content.str(), path, scene, error);
+    if (in.bad()) return fail("cannot read the file");
+    return ParseJsonScene(content.str(), path);
 }
 
 }  // namespace wux

@@ -6,19 +6,10 @@
 #include <cstddef>
 #include <string>
 
+#include "format/tool_error.h"
 #include "input/scene_description.h"
 
 namespace wux {
-
-struct JsonSceneError {
-    enum class Kind {
-        Io,      // the file cannot be read
-        Syntax,  // not well-formed JSON, or nested too deeply
-        Schema,  // well-formed, but not a scene: unknown key, wrong type, bad index, ...
-    };
-    Kind kind = Kind::Schema;
-    std::string message;  // complete text, "<file>: <JSON path or byte offset>: <what>"
-};
 
 // Brackets nested deeper than this are refused before the text is parsed, which bounds
 // the recursion of everything that walks the scene afterwards.
@@ -27,10 +18,12 @@ constexpr std::size_t kMaxJsonDepth = 512;
 // Allowed deviation of a rotation quaternion's length from 1.
 constexpr double kQuaternionTolerance = 1e-3;
 
-// sourceName is put in front of every message (normally the file's path).
-bool ParseJsonScene(const std::string& text, const std::string& sourceName, SceneDescription* scene,
-                    JsonSceneError* error);
+// An error's kind is Syntax (not well-formed JSON, or nested too deeply), Schema (well-formed,
+// but not a scene: unknown key, wrong type, bad index, ...) or Io (the file cannot be read);
+// its file is sourceName (normally the file's path) and its place the JSON path or byte
+// offset: Text() reads "<file>: <JSON path or byte offset>: <what>".
+ToolResult<SceneDescription> ParseJsonScene(const std::string& text, const std::string& sourceName);
 
-bool ReadJsonSceneFile(const std::string& path, SceneDescription* scene, JsonSceneError* error);
+ToolResult<SceneDescription> ReadJsonSceneFile(const std::string& path);
 
 }  // namespace wux

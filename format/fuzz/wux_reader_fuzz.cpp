@@ -10,8 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const wux::ByteSpan bytes{data, size};
     const auto read = wux::ReadWux(bytes);
     if (read.Ok()) {
-        (void)wux::InfoText(*read.value);
-        (void)wux::DumpInfoJson(wux::InfoJson(*read.value));
+        (void)wux::InfoText(*read);
+        (void)wux::DumpInfoJson(wux::InfoJson(*read));
     }
     (void)wux::FormatReport(wux::CheckWux(bytes));
     return 0;

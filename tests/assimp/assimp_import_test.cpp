@@ -60,7 +60,13 @@ struct Result {
 
 Result Import(const std::string& path, AssimpImportOptions options = {}) {
     Result r;
-    r.ok = ImportWithAssimp(path, options, &r.scene, &r.warnings, &r.error);
+    ToolResult<SceneDescription> read = ImportWithAssimp(path, options, &r.warnings);
+    r.ok = read.Ok();
+    if (r.ok) {
+        r.scene = std::move(*read);
+    } else {
+        r.error = read.Error().Text();
+    }
     return r;
 }
 

@@ -72,11 +72,11 @@ TEST_P(WuxExportTest, WrittenFileIsValidAndMatchesTheSource) {
     ASSERT_EQ(RunWux("export " + Quote(Model(c.file)) + " " + Quote(out.string()), dir, &err), 0) << err;
     ASSERT_EQ(RunWux("check " + Quote(out.string()), dir, &err), 0) << err;
 
-    const FileBytes bytes = LoadFileBytes(out.string());
-    ASSERT_TRUE(bytes.ok) << bytes.error;
-    const auto read = ReadWux(ByteSpan{bytes.bytes.data(), bytes.bytes.size()});
-    ASSERT_TRUE(read.Ok()) << read.error.message;
-    const WuxFile& wux = *read.value;
+    const auto bytes = LoadFileBytes(out.string());
+    ASSERT_TRUE(bytes.Ok()) << bytes.Error().Text();
+    const auto read = ReadWux(SpanOf(*bytes));
+    ASSERT_TRUE(read.Ok()) << read.Error().message;
+    const WuxFile& wux = *read;
 
     test::Measure expected;
     ASSERT_TRUE(test::MeasureWithAssimp(Model(c.file), &expected));

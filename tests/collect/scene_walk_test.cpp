@@ -44,14 +44,14 @@ struct SceneWalk : ::testing::Test {
 
     wux::WuxFile SaveAndRead() {
         EXPECT_EQ(model.Save(path.c_str()), 0);
-        const wux::FileBytes file = wux::LoadFileBytes(path);
-        EXPECT_TRUE(file.ok) << file.error;
-        const wux::ByteSpan bytes{file.bytes.data(), file.bytes.size()};
+        const auto file = wux::LoadFileBytes(path);
+        EXPECT_TRUE(file.Ok()) << file.Error().Text();
+        const wux::ByteSpan bytes = wux::SpanOf(*file);
         const wux::CheckReport report = wux::CheckWux(bytes);
         EXPECT_EQ(report.errorCount, 0u) << wux::FormatReport(report);
         auto read = wux::ReadWux(bytes);
-        EXPECT_TRUE(read.Ok()) << read.error.message;
-        return read.Ok() ? *read.value : wux::WuxFile{};
+        EXPECT_TRUE(read.Ok()) << read.Error().message;
+        return read.Ok() ? *read : wux::WuxFile{};
     }
 };
 

@@ -148,9 +148,9 @@ TEST_F(ExportCommand, ExampleSceneExportsAndPassesTheChecker) {
     const RunResult run = Wux({"export", Example().string(), output.string(), "--verify", "--report", report.string()});
     ASSERT_EQ(run.exitCode, 0) << run.err;
 
-    const FileBytes bytes = LoadFileBytes(output.string());
-    ASSERT_TRUE(bytes.ok);
-    const CheckReport check = CheckWux(ByteSpan{bytes.bytes.data(), bytes.bytes.size()});
+    const auto bytes = LoadFileBytes(output.string());
+    ASSERT_TRUE(bytes.Ok()) << bytes.Error().Text();
+    const CheckReport check = CheckWux(SpanOf(*bytes));
     EXPECT_TRUE(check.Valid()) << FormatReport(check);
 
     // Ground, Crate, Lid, Pillar and the hidden blocker; materials in the order meshes first
@@ -223,10 +223,10 @@ TEST_F(ExportCommand, SmallSceneRoundTripsThroughTheReader) {
     const fs::path output = Path("small.wux");
     const RunResult run = Wux({"export", Path("small.json").string(), output.string()});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    const FileBytes bytes = LoadFileBytes(output.string());
-    const ReadResult<WuxFile> read = ReadWux(ByteSpan{bytes.bytes.data(), bytes.bytes.size()});
-    ASSERT_TRUE(read.Ok()) << read.error.message;
-    const WuxFile& file = *read.value;
+    const auto bytes = LoadFileBytes(output.string());
+    const ToolResult<WuxFile> read = ReadWux(SpanOf(*bytes));
+    ASSERT_TRUE(read.Ok()) << read.Error().message;
+    const WuxFile& file = *read;
 
     ASSERT_EQ(file.materials.size(), 2u);
     EXPECT_EQ(file.materials[0].name.text, "Second");  // first used by the first mesh

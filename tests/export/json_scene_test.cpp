@@ -11,10 +11,9 @@ namespace wux {
 namespace {
 
 SceneDescription ParseOk(const std::string& text) {
-    SceneDescription scene;
-    JsonSceneError error;
-    EXPECT_TRUE(ParseJsonScene(text, "scene.json", &scene, &error)) << error.message;
-    return scene;
+    ToolResult<SceneDescription> scene = ParseJsonScene(text, "scene.json");
+    EXPECT_TRUE(scene.Ok()) << scene.Error().Text();
+    return scene.Ok() ? std::move(*scene) : SceneDescription{};
 }
 
 void ExpectRow(const SceneMatrix& m, int r, float x, float y, float z) {
@@ -114,12 +113,11 @@ struct BadCase {
 class JsonSceneRejects : public ::testing::TestWithParam<BadCase> {};
 
 TEST_P(JsonSceneRejects, NamesThePlace) {
-    SceneDescription scene;
-    JsonSceneError error;
-    EXPECT_FALSE(ParseJsonScene(GetParam().json, "in.json", &scene, &error));
-    EXPECT_EQ(error.message.rfind("in.json: ", 0), 0u) << error.message;
-    EXPECT_NE(error.message.find(GetParam().expected), std::string::npos) << error.message;
-    EXPECT_TRUE(scene.nodes.empty());
+    const ToolResult<SceneDescription> scene = ParseJsonScene(GetParam().json, "in.json");
+    ASSERT_FALSE(scene.Ok());
+    const std::string text = scene.Error().Text();
+    EXPECT_EQ(text.rfind("in.json: ", 0), 0u) << text;
+    EXPECT_NE(text.find(GetParam().expected), std::string::npos) << text;
 }
 
 #define MESH3 R"("verts": [[0,0,0],[1,0,0],[0,1,0]])"
@@ -212,11 +210,10 @@ TEST(JsonScene, DeepNestingIsRefusedWithoutRecursing) {
     for (int i = 0; i < depth; ++i) text += "{\"name\": \"n\", \"children\": [";
     for (int i = 0; i < depth; ++i) text += "]}";
     text += "]}";
-    SceneDescription scene;
-    JsonSceneError error;
-    EXPECT_FALSE(ParseJsonScene(text, "deep.json", &scene, &error));
-    EXPECT_EQ(error.kind, JsonSceneError::Kind::Syntax);
-    EXPECT_NE(error.message.find("nesting deeper than"), std::string::npos) << error.message;
+    const ToolResult<SceneDescription> scene = ParseJsonScene(text, "deep.json");
+    ASSERT_FALSE(scene.Ok());
+    EXPECT_EQ(scene.Error().kind, ToolError::Kind::Syntax);
+    EXPECT_NE(scene.Error().message.find("nesting deeper than"), std::string::npos) << scene.Error().message;
 }
 
 TEST(JsonScene, NestingBelowTheLimitIsRead) {
@@ -233,11 +230,10 @@ TEST(JsonScene, NestingBelowTheLimitIsRead) {
 }
 
 TEST(JsonScene, MissingFileIsAnIoError) {
-    SceneDescription scene;
-    JsonSceneError error;
-    EXPECT_FALSE(ReadJsonSceneFile("/nonexistent/scene.json", &scene, &error));
-    EXPECT_EQ(error.kind, JsonSceneError::Kind::Io);
-    EXPECT_NE(error.message.find("/nonexistent/scene.json: "), std::string::npos);
+    const ToolResult<SceneDescription> scene = ReadJsonSceneFile("/nonexistent/scene.json");
+    ASSERT_FALSE(scene.Ok());
+    EXPECT_EQ(scene.Error().kind, ToolError::Kind::Io);
+    EXPECT_EQ(scene.Error().file, "/nonexistent/scene.json");
 }
 
 }  // namespace

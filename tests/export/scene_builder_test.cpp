@@ -47,8 +47,8 @@ TEST(SceneBuilder, BuildsNodesObjectsAndSharedMaterials) {
     desc.nodes.push_back(a);
 
     StandinScene scene;
-    std::string error;
-    ASSERT_TRUE(BuildStandinScene(desc, &scene, &error)) << error;
+    const ToolResult<void> built = BuildStandinScene(desc, &scene);
+    ASSERT_TRUE(built.Ok()) << built.Error().Text();
     const std::vector<StandinNode*> nodes = scene.AllNodes();
     ASSERT_EQ(nodes.size(), 2u);
     EXPECT_EQ(nodes[0]->Name(), "A");
@@ -74,8 +74,9 @@ TEST(SceneBuilder, RefusesWhatTheHostCannotHoldAndNamesTheNode) {
         node.object.mesh.faces[0] = {0, 1, 7};  // a description not checked by the JSON reader
         desc.nodes.push_back(node);
         StandinScene scene;
-        std::string error;
-        EXPECT_FALSE(BuildStandinScene(desc, &scene, &error));
+        const ToolResult<void> built = BuildStandinScene(desc, &scene);
+        ASSERT_FALSE(built.Ok());
+        const std::string& error = built.Error().message;
         EXPECT_NE(error.find("nodes[0]: "), std::string::npos) << error;
         EXPECT_NE(error.find("Broken"), std::string::npos) << error;
     }
@@ -85,8 +86,9 @@ TEST(SceneBuilder, RefusesWhatTheHostCannotHoldAndNamesTheNode) {
         node.local.rows[3][1] = std::numeric_limits<float>::infinity();
         desc.nodes.push_back(node);
         StandinScene scene;
-        std::string error;
-        EXPECT_FALSE(BuildStandinScene(desc, &scene, &error));
+        const ToolResult<void> built = BuildStandinScene(desc, &scene);
+        ASSERT_FALSE(built.Ok());
+        const std::string& error = built.Error().message;
         EXPECT_NE(error.find("nodes[0]: node \"Inf\": its transform is not finite"), std::string::npos) << error;
     }
 }

@@ -8,8 +8,8 @@ namespace {
 wux::WuxFile ReadRich() {
     const wuxtest::Built built = wuxtest::Build(wuxtest::RichFile());
     auto read = wux::ReadWux(built.bytes.Span());
-    EXPECT_TRUE(read.Ok()) << read.error.message;
-    return *read.value;
+    EXPECT_TRUE(read.Ok()) << read.Error().message;
+    return *read;
 }
 
 TEST(WuxInfo, JsonHoldsEveryPartOfTheFile) {
@@ -48,7 +48,7 @@ TEST(WuxInfo, EmptyFileHasNullEllipsoidAndNoBox) {
     file.meshes = {{0, 0}};
     const auto read = wux::ReadWux(wuxtest::Build(file).bytes.Span());
     ASSERT_TRUE(read.Ok());
-    const auto info = wux::InfoJson(*read.value);
+    const auto info = wux::InfoJson(*read);
     EXPECT_TRUE(info["ellipsoid"].is_null());
     EXPECT_TRUE(info["meshes"][0]["box"].is_null());
     EXPECT_TRUE(info["materials"].empty());
@@ -60,9 +60,9 @@ TEST(WuxInfo, NonFiniteValuesAndNonUtf8NamesStillDump) {
     file.references[0].halfExtents[0] = std::numeric_limits<float>::quiet_NaN();
     const auto read = wux::ReadWux(wuxtest::Build(file).bytes.Span());
     ASSERT_TRUE(read.Ok());
-    const std::string json = wux::DumpInfoJson(wux::InfoJson(*read.value));
+    const std::string json = wux::DumpInfoJson(wux::InfoJson(*read));
     EXPECT_NE(json.find("null"), std::string::npos);
-    const std::string text = wux::InfoText(*read.value);
+    const std::string text = wux::InfoText(*read);
     EXPECT_NE(text.find("\"\\xCF\\xF0\\xE8\\xE2\\xE5\\xF2\""), std::string::npos) << text;
     EXPECT_NE(text.find("half extents (nan, 10, 10)"), std::string::npos) << text;
 }

@@ -6,7 +6,7 @@
 
 namespace {
 
-using wux::ReadError;
+using wux::ToolError;
 using wuxtest::Build;
 using wuxtest::Built;
 using wuxtest::RichFile;
@@ -16,8 +16,8 @@ TEST(WuxReader, EmptySceneFileIsTheGolden108BytesAndValid) {
     ASSERT_EQ(built.bytes.data, wuxtest::EmptyFileGolden());
 
     const auto read = wux::ReadWux(built.bytes.Span());
-    ASSERT_TRUE(read.Ok()) << read.error.message;
-    const wux::WuxFile& f = *read.value;
+    ASSERT_TRUE(read.Ok()) << read.Error().message;
+    const wux::WuxFile& f = *read;
     EXPECT_EQ(f.header.fileSizeField, 108u);
     EXPECT_EQ(f.header.gnfo.blockSize, 80u);
     EXPECT_EQ(f.header.meshCount, 0u);
@@ -37,8 +37,8 @@ TEST(WuxReader, EmptySceneFileIsTheGolden108BytesAndValid) {
 TEST(WuxReader, ReadsEveryKindOfChunkBack) {
     const Built built = Build(RichFile());
     const auto read = wux::ReadWux(built.bytes.Span());
-    ASSERT_TRUE(read.Ok()) << read.error.message;
-    const wux::WuxFile& f = *read.value;
+    ASSERT_TRUE(read.Ok()) << read.Error().message;
+    const wux::WuxFile& f = *read;
 
     EXPECT_EQ(f.header.meshCount, 2u);
     EXPECT_EQ(f.header.materialCount, 2u);
@@ -101,8 +101,8 @@ TEST(WuxReader, EveryPrefixIsRejectedWithAnOffsetInsideIt) {
     for (std::size_t n = 0; n < full.size(); ++n) {
         const auto read = wux::ReadWux(wux::ByteSpan{full.data(), n});
         ASSERT_FALSE(read.Ok()) << "prefix of " << n << " bytes";
-        EXPECT_LE(read.error.offset, n) << read.error.message;
-        EXPECT_FALSE(read.error.message.empty());
+        EXPECT_LE(*read.Error().offset, n) << read.Error().message;
+        EXPECT_FALSE(read.Error().message.empty());
         EXPECT_FALSE(wux::CheckWux(wux::ByteSpan{full.data(), n}).Valid());
     }
 }
@@ -144,24 +144,24 @@ struct HostileCase {
     const char* name;
     std::size_t (*field)(const Built&);  // offset of the u32 to overwrite
     std::uint32_t value;
-    ReadError::Kind kind;
+    ToolError::Kind kind;
     std::size_t before = 0;  // the error names the field this many bytes earlier
 };
 
 TEST(WuxReader, HostileCountsAndSizesAreErrorsAtTheirField) {
     const Built built = Build(RichFile());
     const HostileCase cases[] = {
-        {"GNFO block_size", [](const Built&) -> std::size_t { return 16; }, 0xFFFFFFFF, ReadError::Kind::Truncated},
-        {"GNFO block_size too small", [](const Built&) -> std::size_t { return 16; }, 47, ReadError::Kind::BadSize},
-        {"GMAT block_size", [](const Built& b) { return b.materials[0] + 4; }, 0xFFFFFFF0, ReadError::Kind::Truncated},
-        {"GMAT block_size zero", [](const Built& b) { return b.materials[0] + 4; }, 0, ReadError::Kind::BadSize},
-        {"name padded length", [](const Built& b) { return b.materials[0] + 12; }, 0xFFFFFFFC, ReadError::Kind::BadCount},
-        {"map count", [](const Built& b) { return b.materials[0] + 12 + 12 + 76; }, 0xFFFFFFFF, ReadError::Kind::BadCount},
-        {"vertex count", [](const Built& b) { return b.meshes[0] + 20; }, 0x7FFFFFFF, ReadError::Kind::BadCount},
-        {"face count", [](const Built& b) { return b.meshes[0] + 24; }, 0xFFFFFFFF, ReadError::Kind::BadCount, 4},
-        {"sphere count", [](const Built& b) { return b.bounds + 28; }, 0x10000000, ReadError::Kind::BadCount},
-        {"GREF entry count", [](const Built& b) { return b.references + 12; }, 0xFFFFFFFF, ReadError::Kind::BadCount},
-        {"GREF block_size", [](const Built& b) { return b.references + 4; }, 0xFFFFFFFF, ReadError::Kind::Truncated},
+        {"GNFO block_size", [](const Built&) -> std::size_t { return 16; }, 0xFFFFFFFF, ToolError::Kind::Truncated},
+        {"GNFO block_size too small", [](const Built&) -> std::size_t { return 16; }, 47, ToolError::Kind::BadSize},
+        {"GMAT block_size", [](const Built& b) { return b.materials[0] + 4; }, 0xFFFFFFF0, ToolError::Kind::Truncated},
+        {"GMAT block_size zero", [](const Built& b) { return b.materials[0] + 4; }, 0, ToolError::Kind::BadSize},
+        {"name padded length", [](const Built& b) { return b.materials[0] + 12; }, 0xFFFFFFFC, ToolError::Kind::BadCount},
+        {"map count", [](const Built& b) { return b.materials[0] + 12 + 12 + 76; }, 0xFFFFFFFF, ToolError::Kind::BadCount},
+        {"vertex count", [](const Built& b) { return b.meshes[0] + 20; }, 0x7FFFFFFF, ToolError::Kind::BadCount},
+        {"face count", [](const Built& b) { return b.meshes[0] + 24; }, 0xFFFFFFFF, ToolError::Kind::BadCount, 4},
+        {"sphere count", [](const Built& b) { return b.bounds + 28; }, 0x10000000, ToolError::Kind::BadCount},
+        {"GREF entry count", [](const Built& b) { return b.references + 12; }, 0xFFFFFFFF, ToolError::Kind::BadCount},
+        {"GREF block_size", [](const Built& b) { return b.references + 4; }, 0xFFFFFFFF, ToolError::Kind::Truncated},
     };
     for (const HostileCase& c : cases) {
         wuxtest::Bytes copy = built.bytes;
@@ -169,8 +169,8 @@ TEST(WuxReader, HostileCountsAndSizesAreErrorsAtTheirField) {
         copy.PatchU32(at, c.value);
         const auto read = wux::ReadWux(copy.Span());
         ASSERT_FALSE(read.Ok()) << c.name;
-        EXPECT_EQ(read.error.kind, c.kind) << c.name << ": " << read.error.message;
-        EXPECT_EQ(read.error.offset, at - c.before) << c.name << ": " << read.error.message;
+        EXPECT_EQ(read.Error().kind, c.kind) << c.name << ": " << read.Error().message;
+        EXPECT_EQ(*read.Error().offset, at - c.before) << c.name << ": " << read.Error().message;
     }
 }
 
@@ -186,9 +186,9 @@ TEST(WuxReader, WrongTagsAreNamedWithTheirOffset) {
         copy.data[c.at + 3] = 0;
         const auto read = wux::ReadWux(copy.Span());
         ASSERT_FALSE(read.Ok());
-        EXPECT_EQ(read.error.kind, ReadError::Kind::BadTag);
-        EXPECT_EQ(read.error.offset, c.at);
-        EXPECT_NE(read.error.message.find(c.expect), std::string::npos) << read.error.message;
+        EXPECT_EQ(read.Error().kind, ToolError::Kind::BadTag);
+        EXPECT_EQ(*read.Error().offset, c.at);
+        EXPECT_NE(read.Error().message.find(c.expect), std::string::npos) << read.Error().message;
     }
 }
 

@@ -68,10 +68,10 @@ TEST(WuxRoundTrip, SavedModelReadsBackAndChecksClean) {
 
     const std::string path = TempPath("round_trip.wux");
     ASSERT_EQ(model.Save(path.c_str()), 0);
-    const wux::FileBytes file = wux::LoadFileBytes(path);
+    const auto file = wux::LoadFileBytes(path);
     std::filesystem::remove(path);
-    ASSERT_TRUE(file.ok) << file.error;
-    const wux::ByteSpan span{file.bytes.data(), file.bytes.size()};
+    ASSERT_TRUE(file.Ok()) << file.Error().Text();
+    const wux::ByteSpan span = wux::SpanOf(*file);
 
     const wux::CheckReport report = wux::CheckWux(span);
     EXPECT_TRUE(report.Valid()) << wux::FormatReport(report);
@@ -79,8 +79,8 @@ TEST(WuxRoundTrip, SavedModelReadsBackAndChecksClean) {
     EXPECT_EQ(report.warningCount, 1u) << wux::FormatReport(report);  // the mesh without triangles
 
     const auto read = wux::ReadWux(span);
-    ASSERT_TRUE(read.Ok()) << read.error.message;
-    const wux::WuxFile& f = *read.value;
+    ASSERT_TRUE(read.Ok()) << read.Error().message;
+    const wux::WuxFile& f = *read;
     ASSERT_EQ(f.materials.size(), 2u);
     EXPECT_EQ(f.materials[0].name.text, "stone");
     EXPECT_EQ(f.materials[1].name.paddedLength, 8u);
@@ -110,11 +110,11 @@ TEST(WuxRoundTrip, EmptyModelIsThe108ByteFile) {
     ExportModel model;
     const std::string path = TempPath("empty.wux");
     ASSERT_EQ(model.Save(path.c_str()), 0);
-    const wux::FileBytes file = wux::LoadFileBytes(path);
+    const auto file = wux::LoadFileBytes(path);
     std::filesystem::remove(path);
-    ASSERT_TRUE(file.ok);
-    EXPECT_EQ(file.bytes.size(), 108u);
-    EXPECT_TRUE(wux::CheckWux(wux::ByteSpan{file.bytes.data(), file.bytes.size()}).problems.empty());
+    ASSERT_TRUE(file.Ok()) << file.Error().Text();
+    EXPECT_EQ(file->size(), 108u);
+    EXPECT_TRUE(wux::CheckWux(wux::SpanOf(*file)).problems.empty());
 }
 
 }  // namespace

@@ -1,0 +1,85 @@
+// The tool side's one way to fail: an error with a kind, a place and a message, and a result
+// that holds either a value or that error. The reader, the scene readers, the plug-in loader
+// and the commands all speak it; it lives in the format library because that is the one
+// library every part of the tool links, and it depends on nothing.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace wux {
+
+struct ToolError {
+    enum class Kind {
+        Io,                  // a file cannot be found, opened, read, written or replaced
+        Truncated,           // WUX: a field or chunk runs past the end of the file or of its chunk
+        BadTag,              // WUX: a tag is not the one this place holds
+        BadSize,             // WUX: a block_size too small to hold its own head
+        BadCount,            // WUX: a count claims more entries than the bytes left can hold
+        Syntax,              // scene input: not well-formed JSON, or nested too deeply
+        Schema,              // scene input: well-formed, but not a scene (unknown key, wrong type, ...)
+        Import,              // scene input: Assimp cannot read the file or it holds what cannot be repaired
+        Scene,               // the scene holds something the host cannot
+        PluginNotFound,      // no plug-in library at the path
+        PluginLoadFailed,    // the library cannot be loaded
+        PluginMissingEntry,  // one of the four exported functions is missing
+        PluginMismatch,      // wrong class count, version, descriptor or super class
+        PluginFailed,        // the plug-in made no exporter, threw, or wrote no file
+        Invalid,             // a written file breaks the format (found by the checker)
+    };
+
+    Kind kind = Kind::Io;
+    std::string file;                   // the file concerned; empty for bytes without a file
+    std::string place;                  // within it: a JSON path, "byte 12", a node
+    std::optional<std::size_t> offset;  // where in a WUX file's bytes the fault lies
+    std::string message;                // the cause
+
+    // "file: place: offset N: message", leaving out the parts that are empty.
+    std::string Text() const {
+        std::string out;
+        for (const std::string& part : {file, place, offset ? "offset " + std::to_string(*offset) : std::string()}) {
+            if (!part.empty()) out += part + ": ";
+        }
+        return out + message;
+    }
+};
+
+// A value, or the error that kept it from being made.
+template <typename T>
+class ToolResult {
+public:
+    ToolResult(T value) : value_(std::move(value)) {}
+    ToolResult(ToolError error) : error_(std::move(error)) {}
+
+    bool Ok() const { return value_.has_value(); }
+    const ToolError& Error() const { return error_; }
+
+    // Only when Ok().
+    T& operator*() & { return *value_; }
+    const T& operator*() const& { return *value_; }
+    T&& operator*() && { return std::move(*value_); }
+    T* operator->() { return &*value_; }
+    const T* operator->() const { return &*value_; }
+
+private:
+    std::optional<T> value_;
+    ToolError error_;
+};
+
+// Success without a value, or the error.
+template <>
+class ToolResult<void> {
+public:
+    ToolResult() = default;
+    ToolResult(ToolError error) : error_(std::move(error)) {}
+
+    bool Ok() const { return !error_.has_value(); }
+    const ToolError& Error() const { return *error_; }
+
+private:
+    std::optional<ToolError> error_;
+};
+
+}  // namespace wux
