@@ -6,6 +6,7 @@
 
 #include "cli/commands.h"
 #include "format/file_bytes.h"
+#include "format/tool_text.h"
 #include "format/wux_checker.h"
 
 namespace wux {
@@ -24,9 +25,9 @@ int RunCheck(const CheckOptions& options) {
     }
     const CheckReport report = CheckWux(SpanOf(*file), options.maxProblems);
     std::cout << FormatReport(report);
-    std::cout << options.path << ": " << (report.Valid() ? "valid" : "invalid") << " (" << report.errorCount
-              << (report.errorCount == 1 ? " error, " : " errors, ") << report.warningCount
-              << (report.warningCount == 1 ? " warning)" : " warnings)") << "\n";
+    std::cout << options.path << ": " << (report.Valid() ? "valid" : "invalid") << " ("
+              << Plural(report.errorCount, "error", "errors") << ", "
+              << Plural(report.warningCount, "warning", "warnings") << ")\n";
     return report.Valid() ? 0 : 1;
 }
 

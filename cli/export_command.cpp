@@ -22,6 +22,7 @@
 #include "cli/commands.h"
 #include "driver/export_report.h"
 #include "format/file_bytes.h"
+#include "format/tool_text.h"
 #include "input/json_scene.h"
 #include "driver/plugin_loader.h"
 #include "driver/scene_builder.h"
@@ -94,11 +95,6 @@ private:
     IScene* inner_;
     std::size_t nodeCount_;
 };
-
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-    return text;
-}
 
 bool IsJsonPath(const std::string& path) { return Lower(fs::path(path).extension().string()) == ".json"; }
 

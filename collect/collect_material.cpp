@@ -6,6 +6,7 @@
 #include "collect/distance.h"
 #include "collect/file_name_part.h"
 #include "collect/node_collector.h"
+#include "format/wux_format.h"
 #include "model/export_model.h"
 #include "model/export_state.h"
 #include "model/material_chunk.h"
@@ -49,17 +50,14 @@ void CollectMaps(StdMat* material, MaterialChunk& chunk) {
 }
 
 void FillColourBlock(StdMat* material, float* words) {
-    words[0] = 0.0f;
-    words[1] = 0.0f;
-    StoreColour(words + 2, material->GetDiffuse(hostInterface->GetTime()));
-    words[5] = 1.0f;
-    StoreColour(words + 6, material->GetAmbient(hostInterface->GetTime()));
-    words[9] = FiniteOrZero(material->GetOpacity(hostInterface->GetTime()));
-    StoreColour(words + 10, material->GetSpecular(hostInterface->GetTime()));
-    words[13] = 1.0f;
-    StoreColour(words + 14, material->GetFilter(hostInterface->GetTime()));
-    words[17] = 1.0f;
-    words[18] = 39.0f;
+    for (const wux_file::ColourConstant& constant : wux_file::kColourConstants) {
+        words[constant.word] = wux_file::FloatFromBits(constant.bits);
+    }
+    StoreColour(words + wux_file::kDiffuseWord, material->GetDiffuse(hostInterface->GetTime()));
+    StoreColour(words + wux_file::kAmbientWord, material->GetAmbient(hostInterface->GetTime()));
+    words[wux_file::kOpacityWord] = FiniteOrZero(material->GetOpacity(hostInterface->GetTime()));
+    StoreColour(words + wux_file::kSpecularWord, material->GetSpecular(hostInterface->GetTime()));
+    StoreColour(words + wux_file::kFilterWord, material->GetFilter(hostInterface->GetTime()));
 }
 
 }  // namespace

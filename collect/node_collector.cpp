@@ -1,8 +1,7 @@
 #include "collect/node_collector.h"
 
-#include <cstring>
-
 #include "collect/node_name.h"
+#include "collect/node_route.h"
 #include "model/export_state.h"
 
 namespace {
@@ -36,17 +35,12 @@ void NodeCollector::ProcessNode(INode* node) {
 
     // The route is decided by the object at time 0, whatever the current time.
     const ObjectState os = node->EvalWorldState(0, TRUE);
-    if (os.obj != nullptr && os.obj->SuperClassID() == HELPER_CLASS_ID) {
-        CollectReference(node);
-        return;
-    }
-    if (std::strcmp(NodeName(node), "GBND") == 0) {
-        CollectBoundSphere(node);
-        return;
-    }
-    if (std::strcmp(NodeName(node), "GELP") == 0) {
-        CollectEllipsoid(node);
-        return;
+    const bool isHelper = os.obj != nullptr && os.obj->SuperClassID() == HELPER_CLASS_ID;
+    switch (RouteOf(isHelper, [node] { return NodeName(node); })) {
+        case NodeRoute::Reference: CollectReference(node); return;
+        case NodeRoute::BoundSphere: CollectBoundSphere(node); return;
+        case NodeRoute::Ellipsoid: CollectEllipsoid(node); return;
+        case NodeRoute::Mesh: break;
     }
 
     BOOL Del = FALSE;

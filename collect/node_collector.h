@@ -12,8 +12,8 @@ public:
     // Routes the node; always lets the walk go on.
     int callback(INode* node) override;
 
-    // First match wins: helper object (judged at time 0), a node named "GBND",
-    // a node named "GELP", then any node whose object converts to a triangle mesh.
+    // Takes the node to the collector RouteOf names (collect/node_route.h); the mesh
+    // route takes only a node whose object converts to a triangle mesh.
     void ProcessNode(INode* node);
 
     void CollectReference(INode* node);

@@ -2,15 +2,9 @@
 
 #include <sstream>
 
+#include "format/tool_text.h"
+
 namespace wux {
-namespace {
-
-std::string Count(std::size_t n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
-}  // namespace
-
 ExportSummary SummarizeWux(const WuxFile& file) {
     ExportSummary s;
     s.meshes = file.meshes.size();
@@ -30,17 +24,17 @@ ExportSummary SummarizeWux(const WuxFile& file) {
 
 std::string FormatSummaryLine(const std::string& outputPath, const ExportSummary& s) {
     std::ostringstream os;
-    os << "wrote " << outputPath << ": " << Count(s.meshes, "mesh", "meshes") << " ("
-       << Count(s.triangles, "triangle", "triangles") << "), " << Count(s.materials, "material", "materials") << ", "
-       << Count(s.references, "reference entry", "reference entries") << ", "
-       << Count(s.spheres, "sphere", "spheres") << ", " << (s.ellipsoid ? "ellipsoid" : "no ellipsoid");
+    os << "wrote " << outputPath << ": " << Plural(s.meshes, "mesh", "meshes") << " ("
+       << Plural(s.triangles, "triangle", "triangles") << "), " << Plural(s.materials, "material", "materials") << ", "
+       << Plural(s.references, "reference entry", "reference entries") << ", "
+       << Plural(s.spheres, "sphere", "spheres") << ", " << (s.ellipsoid ? "ellipsoid" : "no ellipsoid");
     return os.str();
 }
 
 std::string FormatWarnings(const Warnings& warnings) {
     std::ostringstream os;
     for (const Warnings::Entry& e : warnings.Entries()) {
-        os << "warning: " << e.kind << ": " << e.count;
+        os << "warning: " << WarningText(e.kind) << ": " << e.count;
         if (!e.examples.empty()) {
             os << " (";
             for (std::size_t i = 0; i < e.examples.size(); ++i) os << (i ? "; " : "") << e.examples[i];
@@ -61,7 +55,7 @@ nlohmann::json ReportJson(const std::string& inputPath, const std::string& outpu
                          {"references", s.references}, {"spheres", s.spheres},     {"ellipsoid", s.ellipsoid}};
     nlohmann::json list = nlohmann::json::array();
     for (const Warnings::Entry& e : warnings.Entries())
-        list.push_back({{"kind", e.kind}, {"count", e.count}, {"examples", e.examples}});
+        list.push_back({{"kind", WarningText(e.kind)}, {"count", e.count}, {"examples", e.examples}});
     report["warnings"] = list;
     return report;
 }

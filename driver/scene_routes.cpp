@@ -5,6 +5,9 @@
 #include <map>
 #include <system_error>
 
+#include "collect/node_route.h"
+#include "format/wux_format.h"
+
 namespace wux {
 namespace {
 
@@ -62,47 +65,54 @@ public:
     // Material 0 only means another mesh's material when some material is written at all.
     void Finish() {
         if (collectedMaterials_.empty()) return;
-        for (const std::string& detail : withoutMaterial_) warnings_->Add(warning_kind::kNoStandardMaterial, detail);
+        for (const std::string& detail : withoutMaterial_) warnings_->Add(WarningKind::NoStandardMaterial, detail);
     }
 
 private:
 
     void PassOver(const SceneNode& node, const std::string& why) {
-        warnings_->Add(warning_kind::kNodesPassedOver, Describe(node) + ": " + why);
+        warnings_->Add(WarningKind::NodesPassedOver, Describe(node) + ": " + why);
     }
 
-    // The same order of tests as the plug-in's node dispatch.
+    // The plug-in's own routing rule picks the route; each route then applies the checks
+    // of the plug-in's collector for it.
     void Route(const SceneNode& node, const SceneMatrix& objectTm) {
         const SceneObject::Type type = node.object.type;
-        if (type == SceneObject::Type::Helper) {
-            if (!AllFinite(objectTm)) return PassOver(node, "helper with a transform that is not finite");
-            for (int r = 0; r < 3; ++r)
-                if (AxisLength(objectTm, r) == 0.0) return PassOver(node, "helper scaled to zero");
-            return;
+        switch (RouteOf(type == SceneObject::Type::Helper, [&node] { return node.name.c_str(); })) {
+            case NodeRoute::Reference:
+                if (!AllFinite(objectTm)) return PassOver(node, "helper with a transform that is not finite");
+                for (int r = 0; r < 3; ++r)
+                    if (AxisLength(objectTm, r) == 0.0) return PassOver(node, "helper scaled to zero");
+                return;
+            case NodeRoute::BoundSphere:
+            case NodeRoute::Ellipsoid:
+                if (type != SceneObject::Type::Sphere)
+                    return PassOver(node, node.name + " node without a radius parameter (" + TypeName(type) + ")");
+                if (!AllFinite(objectTm)) return PassOver(node, node.name + " node with a transform that is not finite");
+                return;
+            case NodeRoute::Mesh: return RouteMesh(node);
         }
-        if (node.name == "GBND" || node.name == "GELP") {
-            if (type != SceneObject::Type::Sphere)
-                return PassOver(node, node.name + " node without a radius parameter (" + TypeName(type) + ")");
-            if (!AllFinite(objectTm)) return PassOver(node, node.name + " node with a transform that is not finite");
-            return;
-        }
-        switch (type) {
+    }
+
+    void RouteMesh(const SceneNode& node) {
+        switch (node.object.type) {
             case SceneObject::Type::None:
                 if (options_.reportNodesWithoutObject) PassOver(node, "no object");
                 return;
             case SceneObject::Type::Camera: return PassOver(node, "camera");
             case SceneObject::Type::Light: return PassOver(node, "light");
             case SceneObject::Type::Shape: return PassOver(node, "shape, which makes no mesh");
-            case SceneObject::Type::Mesh:
+            case SceneObject::Type::Helper: return;  // taken by the reference route
             case SceneObject::Type::Sphere: break;
-            case SceneObject::Type::Helper: return;
-        }
-        if (type == SceneObject::Type::Mesh) {
-            const std::size_t triangles = node.object.mesh.faces.size();
-            if (triangles > kMaxTrianglesPerRecord) {
-                const std::size_t records = (triangles + kMaxTrianglesPerRecord - 1) / kMaxTrianglesPerRecord;
-                warnings_->Add(warning_kind::kMeshesSplit, Describe(node) + ": " + std::to_string(triangles) +
-                                                               " triangles into " + std::to_string(records) + " records");
+            case SceneObject::Type::Mesh: {
+                constexpr std::size_t kMaxTriangles = wux_file::kMaxTrianglesPerMesh;
+                const std::size_t triangles = node.object.mesh.faces.size();
+                if (triangles > kMaxTriangles) {
+                    const std::size_t records = (triangles + kMaxTriangles - 1) / kMaxTriangles;
+                    warnings_->Add(WarningKind::MeshesSplit, Describe(node) + ": " + std::to_string(triangles) +
+                                                                 " triangles into " + std::to_string(records) + " records");
+                }
+                break;
             }
         }
         CollectMaterial(node);
@@ -122,7 +132,7 @@ private:
         auto [it, first] = collectedMaterials_.try_emplace(material.name, index);
         if (!first) {
             if (it->second != index)
-                warnings_->Add(warning_kind::kMaterialNameShared,
+                warnings_->Add(WarningKind::MaterialNameShared,
                                "\"" + material.name + "\" (materials[" + std::to_string(it->second) + "] and materials[" +
                                    std::to_string(index) + "])");
             return;
@@ -131,10 +141,10 @@ private:
             if (!map.enabled) continue;
             const std::string where = "\"" + material.name + "\" slot " + std::to_string(map.slot);
             if (map.kind != SceneMap::Kind::Bitmap) {
-                warnings_->Add(warning_kind::kMapsWithoutBitmap,
+                warnings_->Add(WarningKind::MapsWithoutBitmap,
                                where + (map.kind == SceneMap::Kind::None ? ": no map" : ": a " + map.otherType + " map"));
             } else if (options_.checkTextures && !TextureExists(map.path)) {
-                warnings_->Add(warning_kind::kTexturesMissing, where + ": " + map.path);
+                warnings_->Add(WarningKind::TexturesMissing, where + ": " + map.path);
             }
         }
     }

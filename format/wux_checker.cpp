@@ -1,39 +1,21 @@
 #include "format/wux_checker.h"
 
 #include <cmath>
-#include <cstdio>
 #include <map>
 
+#include "format/tool_text.h"
 #include "format/wux_format.h"
 
 namespace wux {
 namespace {
 
-using wux_file::kMagic;
-using wux_file::kMaxMaps;
-using wux_file::kMaxTrianglesPerMesh;
-using wux_file::kMeshConstantBits;
-constexpr std::uint32_t kOneBits = wux_file::kInfoScaleBits;  // 1.0
-constexpr std::uint32_t kThirtyNineBits = wux_file::kColourWordEndBits;
-constexpr std::uint32_t kEndWord = wux_file::kReferenceEndWord;
+using namespace wux_file;
 constexpr std::uint32_t kMaxMapChannel = kMaxMaps - 1;
+const std::string kMagicText = std::to_string(kMagic);
 
-std::string Hex(std::uint32_t v) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%08X", v);
-    return buf;
-}
-
-std::string Num(float v) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.9g", static_cast<double>(v));
-    return buf;
-}
-
-std::string Quoted(const std::string& s) { return "\"" + PrintableText(s) + "\""; }
-
-std::string ChunkName(const ChunkInfo& chunk) {
-    return chunk.tag + " #" + std::to_string(chunk.ordinal);
+// How the checker names the constant words it expects.
+const char* ConstantText(std::uint32_t bits) {
+    return bits == kInfoScaleBits ? "1.0" : bits == kColourWordEndBits ? "39.0" : "0";
 }
 
 class Checker {
@@ -62,7 +44,7 @@ private:
     }
 
     void Finite(std::size_t offset, const std::string& where, const char* field, float value) {
-        if (!std::isfinite(value)) Error(offset, where, std::string(field) + " is not finite (" + Num(value) + ")");
+        if (!std::isfinite(value)) Error(offset, where, std::string(field) + " is not finite (" + NineDigitNumber(value) + ")");
     }
     template <std::size_t N>
     void Finite(std::size_t offset, const std::string& where, const char* field, const std::array<float, N>& values) {
@@ -86,31 +68,38 @@ private:
 void Checker::Header(const WuxFile& file) {
     const auto& h = file.header;
     if (h.fileSizeField != h.fileLength) {
-        Error(4, "LIBF", "file_size " + std::to_string(h.fileSizeField) + " differs from the file length " +
+        Error(kFileSizeOffset, kFileTag, "file_size " + std::to_string(h.fileSizeField) + " differs from the file length " +
                              std::to_string(h.fileLength));
     }
-    if (h.gnfo.magic != kMagic) Error(20, "GNFO", "magic " + std::to_string(h.gnfo.magic) + ", expected 100");
+    if (h.gnfo.magic != kMagic) {
+        Error(kInfoOffset + kMagicOffset, kInfoTag, "magic " + std::to_string(h.gnfo.magic) + ", expected " + kMagicText);
+    }
     for (std::size_t i = 0; i < h.reserved.size(); ++i) {
         if (h.reserved[i] != 0) {
-            Error(24 + 4 * i, "GNFO", "reserved word " + std::to_string(i) + " is " + Hex(h.reserved[i]) + ", expected 0");
+            Error(kInfoReservedOffset + 4 * i, kInfoTag, "reserved word " + std::to_string(i) + " is " + Hex(h.reserved[i]) + ", expected 0");
         }
     }
-    if (FloatBits(h.one) != kOneBits) Error(48, "GNFO", "word at offset 48 is " + Num(h.one) + " (" + Hex(FloatBits(h.one)) + "), expected 1.0");
+    if (FloatBits(h.one) != kInfoScaleBits) {
+        Error(kInfoScaleOffset, kInfoTag, "word at offset " + std::to_string(kInfoScaleOffset) + " is " + NineDigitNumber(h.one) + " (" +
+                                            Hex(FloatBits(h.one)) + "), expected " + ConstantText(kInfoScaleBits));
+    }
     if (h.meshCount != file.meshes.size()) {
-        Error(52, "GNFO", "mesh count " + std::to_string(h.meshCount) + " differs from the " +
+        Error(kInfoMeshCountOffset, kInfoTag, "mesh count " + std::to_string(h.meshCount) + " differs from the " +
                               std::to_string(file.meshes.size()) + " GVTX chunk(s) in the file");
     }
     if (h.materialCount != file.materials.size()) {
-        Error(56, "GNFO", "material count " + std::to_string(h.materialCount) + " differs from the " +
+        Error(kInfoMaterialCountOffset, kInfoTag, "material count " + std::to_string(h.materialCount) + " differs from the " +
                               std::to_string(file.materials.size()) + " GMAT chunk(s) in the file");
     }
 }
 
 void Checker::Head(const ChunkInfo& chunk, const std::string& formula) {
     const std::string where = ChunkName(chunk);
-    if (chunk.magic != kMagic) Error(chunk.offset + 8, where, "magic " + std::to_string(chunk.magic) + ", expected 100");
+    if (chunk.magic != kMagic) {
+        Error(chunk.offset + kMagicOffset, where, "magic " + std::to_string(chunk.magic) + ", expected " + kMagicText);
+    }
     if (chunk.blockSize != chunk.contentSize) {
-        Error(chunk.offset + 4, where,
+        Error(chunk.offset + kBlockSizeOffset, where,
               "block_size " + std::to_string(chunk.blockSize) + " differs from its content, " +
                   std::to_string(chunk.contentSize) + " bytes" + (formula.empty() ? "" : " (" + formula + ")"));
     }
@@ -136,42 +125,36 @@ void Checker::String(const PaddedString& s, const std::string& where, const char
     }
     if (s.paddedLength - length > 4) {
         Warning(s.offset, where, name + ": padded to " + std::to_string(s.paddedLength) + " bytes, " +
-                                     std::to_string(4 * (length / 4) + 4) + " expected for " +
+                                     std::to_string(PaddedLength(length)) + " expected for " +
                                      std::to_string(length) + " characters");
     }
 }
 
 void Checker::CheckMaterial(const Material& m) {
     const std::string where = ChunkName(m.chunk);
-    Head(m.chunk, "12 + name " + std::to_string(4 + std::size_t{m.name.paddedLength}) + " + 76 + 4 + " +
-                      std::to_string(m.maps.size()) + " map entries");
+    Head(m.chunk, std::to_string(kChunkHeadSize) + " + name " + std::to_string(4 + std::size_t{m.name.paddedLength}) +
+                      " + " + std::to_string(kColourBlockSize) + " + 4 + " + std::to_string(m.maps.size()) +
+                      " map entries");
     String(m.name, where, "name");
-    struct Constant {
-        int word;
-        std::uint32_t bits;
-        const char* text;
-    };
-    static const Constant kConstants[] = {{0, 0, "0"}, {1, 0, "0"}, {5, kOneBits, "1.0"},
-                                          {13, kOneBits, "1.0"}, {17, kOneBits, "1.0"}, {18, kThirtyNineBits, "39.0"}};
-    for (const Constant& c : kConstants) {
+    for (const ColourConstant& c : kColourConstants) {
         const float value = m.colourBlock[c.word];
         if (FloatBits(value) != c.bits) {
             Error(m.colourOffset + 4 * c.word, where,
-                  "colour word " + std::to_string(c.word) + " is " + Num(value) + " (" + Hex(FloatBits(value)) +
-                      "), expected " + c.text);
+                  "colour word " + std::to_string(c.word) + " is " + NineDigitNumber(value) + " (" + Hex(FloatBits(value)) +
+                      "), expected " + ConstantText(c.bits));
         }
     }
     Finite(m.colourOffset, where, "colour word", m.colourBlock);
-    const std::size_t countOffset = m.colourOffset + 76;
+    const std::size_t countOffset = m.colourOffset + kColourBlockSize;
     if (m.mapCount > kMaxMaps) {
-        Error(countOffset, where, "map count " + std::to_string(m.mapCount) + " exceeds 12");
+        Error(countOffset, where, "map count " + std::to_string(m.mapCount) + " exceeds " + std::to_string(kMaxMaps));
     }
     for (std::size_t i = 0; i < m.maps.size(); ++i) {
         const MaterialMap& map = m.maps[i];
         const std::string mapWhere = where + ", map " + std::to_string(i);
         if (map.channel > kMaxMapChannel) {
             Error(map.offset, mapWhere, "channel " + std::to_string(static_cast<std::int32_t>(map.channel)) +
-                                            " outside 0..11");
+                                            " outside 0.." + std::to_string(kMaxMapChannel));
         } else if (i > 0 && map.channel <= m.maps[i - 1].channel) {
             Error(map.offset, mapWhere, "channel " + std::to_string(map.channel) + " does not follow channel " +
                                             std::to_string(m.maps[i - 1].channel) + " in ascending order");
@@ -184,28 +167,31 @@ void Checker::CheckMaterial(const Material& m) {
 void Checker::CheckMesh(const Mesh& m, std::size_t materialChunks) {
     const std::string where = ChunkName(m.chunk);
     const std::size_t o = m.chunk.offset;
-    Head(m.chunk, "28 + 32 x " + std::to_string(m.vertexCount) + " + 18 x " + std::to_string(m.faceCount));
+    Head(m.chunk, std::to_string(kMeshHeadSize) + " + " + std::to_string(kBytesPerVertex) + " x " +
+                      std::to_string(m.vertexCount) + " + " + std::to_string(kBytesPerTriangle) + " x " +
+                      std::to_string(m.faceCount));
     const bool indexOk = materialChunks == 0 ? m.materialIndex == 0
                                              : m.materialIndex >= 0 && std::size_t(m.materialIndex) < materialChunks;
     if (!indexOk) {
-        Error(o + 12, where, "material index " + std::to_string(m.materialIndex) +
+        Error(o + kMeshMaterialOffset, where, "material index " + std::to_string(m.materialIndex) +
                                  (materialChunks == 0 ? " with no materials in the file (0 expected)"
                                                       : " outside 0.." + std::to_string(materialChunks - 1)));
     }
     if (FloatBits(m.constant) != kMeshConstantBits) {
-        Error(o + 16, where, "constant is " + Num(m.constant) + " (" + Hex(FloatBits(m.constant)) + "), expected " +
+        Error(o + kMeshConstantOffset, where, "constant is " + NineDigitNumber(m.constant) + " (" + Hex(FloatBits(m.constant)) + "), expected " +
                                  Hex(kMeshConstantBits));
     }
     if (std::uint64_t{m.vertexCount} != 3 * std::uint64_t{m.faceCount}) {
-        Error(o + 20, where, "vertex count " + std::to_string(m.vertexCount) + " is not 3 x face count " +
+        Error(o + kMeshVertexCountOffset, where, "vertex count " + std::to_string(m.vertexCount) + " is not 3 x face count " +
                                  std::to_string(m.faceCount));
     }
     const bool tooLarge = m.faceCount > kMaxTrianglesPerMesh;
     if (tooLarge) {
-        Error(o + 24, where, std::to_string(m.faceCount) +
-                                 " triangles: u16 indices address at most 21845 triangles of a mesh");
+        Error(o + kMeshFaceCountOffset, where,
+              std::to_string(m.faceCount) + " triangles: u16 indices address at most " +
+                  std::to_string(kMaxTrianglesPerMesh) + " triangles of a mesh");
     } else if (m.faceCount == 0) {
-        Warning(o + 24, where, "mesh has no triangles");
+        Warning(o + kMeshFaceCountOffset, where, "mesh has no triangles");
     }
 
     for (std::size_t k = 0; k < m.vertices.size(); ++k) {
@@ -213,8 +199,8 @@ void Checker::CheckMesh(const Mesh& m, std::size_t materialChunks) {
         const std::array<float, 5> values{v.x, v.y, v.z, v.u, v.v};
         for (std::size_t j = 0; j < values.size(); ++j) {
             if (!std::isfinite(values[j])) {
-                Error(m.VerticesOffset() + 20 * k + 4 * j, where + ", vertex " + std::to_string(k),
-                      std::string("xyzuv").substr(j, 1) + " is not finite (" + Num(values[j]) + ")");
+                Error(m.VerticesOffset() + kVertexSize * k + 4 * j, where + ", vertex " + std::to_string(k),
+                      std::string("xyzuv").substr(j, 1) + " is not finite (" + NineDigitNumber(values[j]) + ")");
             }
         }
     }
@@ -222,7 +208,7 @@ void Checker::CheckMesh(const Mesh& m, std::size_t materialChunks) {
     const std::size_t patternLimit = tooLarge ? kMaxTrianglesPerMesh : m.triangles.size();
     for (std::size_t i = 0; i < m.triangles.size(); ++i) {
         const auto& t = m.triangles[i];
-        const std::size_t at = m.TrianglesOffset() + 6 * i;
+        const std::size_t at = m.TrianglesOffset() + kTriangleSize * i;
         bool inRange = true;
         for (int j = 0; j < 3; ++j) {
             if (t[j] >= m.vertexCount) {
@@ -239,12 +225,12 @@ void Checker::CheckMesh(const Mesh& m, std::size_t materialChunks) {
         }
     }
     for (std::size_t k = 0; k < m.normals.size(); ++k) {
-        Finite(m.NormalsOffset() + 12 * k, where + ", normal " + std::to_string(k), "component", m.normals[k]);
+        Finite(m.NormalsOffset() + kNormalSize * k, where + ", normal " + std::to_string(k), "component", m.normals[k]);
     }
     for (std::size_t i = 0; i < m.faceBlocks.size(); ++i) {
         for (int j = 0; j < 3; ++j) {
             if (m.faceBlocks[i][j] != 0) {
-                Error(m.FaceBlocksOffset() + 12 * i + 4 * j, where + ", face block " + std::to_string(i),
+                Error(m.FaceBlocksOffset() + kFaceBlockSize * i + 4 * j, where + ", face block " + std::to_string(i),
                       "word " + std::to_string(j) + " is " + Hex(m.faceBlocks[i][j]) + ", expected 0");
             }
         }
@@ -253,20 +239,23 @@ void Checker::CheckMesh(const Mesh& m, std::size_t materialChunks) {
 
 void Checker::CheckBounds(const Bounds& b) {
     const std::string where = ChunkName(b.chunk);
-    Head(b.chunk, "32 + 16 x " + std::to_string(b.sphereCount));
-    const std::size_t mainOffset = b.chunk.offset + 12;
+    Head(b.chunk, std::to_string(kBoundHeadSize) + " + " + std::to_string(kSphereSize) + " x " +
+                      std::to_string(b.sphereCount));
+    const std::size_t mainOffset = b.chunk.offset + kChunkHeadSize;
     Finite(mainOffset, where + ", main sphere", "value", b.mainSphere.centre);
-    Finite(mainOffset + 12, where + ", main sphere", "radius", b.mainSphere.radius);
-    if (b.mainSphere.radius < 0) Warning(mainOffset + 12, where + ", main sphere", "negative radius " + Num(b.mainSphere.radius));
+    Finite(mainOffset + kSphereRadiusOffset, where + ", main sphere", "radius", b.mainSphere.radius);
+    if (b.mainSphere.radius < 0) {
+        Warning(mainOffset + kSphereRadiusOffset, where + ", main sphere", "negative radius " + NineDigitNumber(b.mainSphere.radius));
+    }
     for (std::size_t i = 0; i < b.spheres.size(); ++i) {
         const Sphere& s = b.spheres[i];
-        const std::size_t at = b.chunk.offset + 32 + 16 * i;
+        const std::size_t at = b.chunk.offset + kBoundHeadSize + kSphereSize * i;
         const std::string sphereWhere = where + ", sphere " + std::to_string(i);
         Finite(at, sphereWhere, "centre", s.centre);
-        Finite(at + 12, sphereWhere, "radius", s.radius);
+        Finite(at + kSphereRadiusOffset, sphereWhere, "radius", s.radius);
         if (s.radius > b.mainSphere.radius) {
-            Warning(at + 12, sphereWhere, "radius " + Num(s.radius) + " exceeds the main sphere's " +
-                                              Num(b.mainSphere.radius));
+            Warning(at + kSphereRadiusOffset, sphereWhere, "radius " + NineDigitNumber(s.radius) + " exceeds the main sphere's " +
+                                              NineDigitNumber(b.mainSphere.radius));
         }
     }
 }
@@ -274,16 +263,17 @@ void Checker::CheckBounds(const Bounds& b) {
 void Checker::CheckEllipsoid(const Ellipsoid& e) {
     const std::string where = ChunkName(e.chunk);
     Head(e.chunk, "");
-    Finite(e.chunk.offset + 12, where, "centre", e.centre);
-    Finite(e.chunk.offset + 24, where, "semi-axis", e.semiAxes);
+    const std::size_t semiAxes = e.chunk.offset + kEllipsoidSemiAxesOffset;
+    Finite(e.chunk.offset + kChunkHeadSize, where, "centre", e.centre);
+    Finite(semiAxes, where, "semi-axis", e.semiAxes);
     for (std::size_t i = 0; i < 3; ++i) {
-        if (e.semiAxes[i] < 0) Warning(e.chunk.offset + 24 + 4 * i, where, "negative semi-axis " + Num(e.semiAxes[i]));
+        if (e.semiAxes[i] < 0) Warning(semiAxes + 4 * i, where, "negative semi-axis " + NineDigitNumber(e.semiAxes[i]));
     }
 }
 
 void Checker::CheckReferences(const References& r) {
     const std::string where = ChunkName(r.chunk);
-    Head(r.chunk, "16 + " + std::to_string(r.entries.size()) + " entries");
+    Head(r.chunk, std::to_string(kReferenceHeadSize) + " + " + std::to_string(r.entries.size()) + " entries");
     for (std::size_t i = 0; i < r.entries.size(); ++i) {
         const ReferenceEntry& e = r.entries[i];
         const std::string entryWhere = where + ", entry " + std::to_string(i) + " " + Quoted(e.name.text);
@@ -293,16 +283,17 @@ void Checker::CheckReferences(const References& r) {
         for (int row = 0; row < 4; ++row) {
             const float w = e.transform[4 * row + 3];
             if (w != 0.0f) {
-                Error(t + 16 * row + 12, entryWhere, "transform row " + std::to_string(row) + " ends in " + Num(w) +
+                Error(t + kTransformRowSize * row + 12, entryWhere, "transform row " + std::to_string(row) + " ends in " + NineDigitNumber(w) +
                                                          ", expected 0.0");
             }
         }
-        Finite(t + 64, entryWhere, "half extent", e.halfExtents);
+        Finite(t + kTransformSize, entryWhere, "half extent", e.halfExtents);
         if (e.halfExtents[0] == 0 && e.halfExtents[1] == 0 && e.halfExtents[2] == 0) {
-            Warning(t + 64, entryWhere, "helper has zero size");
+            Warning(t + kTransformSize, entryWhere, "helper has zero size");
         }
-        if (e.endWord != kEndWord) {
-            Error(t + 76, entryWhere, "end word " + Hex(e.endWord) + ", expected " + Hex(kEndWord));
+        if (e.endWord != kReferenceEndWord) {
+            Error(t + kTransformSize + kHalfExtentsSize, entryWhere,
+                  "end word " + Hex(e.endWord) + ", expected " + Hex(kReferenceEndWord));
         }
     }
 }
@@ -311,7 +302,7 @@ void Checker::Run(const WuxFile& file) {
     Header(file);
     const std::size_t materialChunks = file.materials.size();
     // Rank of each tag in the required order; GBND once, GELP at most once.
-    const std::map<std::string, int> rank{{"GMAT", 0}, {"GVTX", 1}, {"GBND", 2}, {"GELP", 3}};
+    const std::map<std::string, int> rank{{kMaterialTag, 0}, {kMeshTag, 1}, {kBoundTag, 2}, {kEllipsoidTag, 3}};
     int lastRank = -1;
     std::string lastTag;
     for (const ChunkInfo& chunk : file.chunks) {
@@ -323,27 +314,27 @@ void Checker::Run(const WuxFile& file) {
             lastRank = r;
             lastTag = chunk.tag;
         }
-        if ((chunk.tag == "GBND" || chunk.tag == "GELP") && chunk.ordinal > 0) {
+        if ((chunk.tag == kBoundTag || chunk.tag == kEllipsoidTag) && chunk.ordinal > 0) {
             Error(chunk.offset, ChunkName(chunk), "a second " + chunk.tag + " chunk (at most one allowed)");
         }
         const std::size_t n = static_cast<std::size_t>(chunk.ordinal);
-        if (chunk.tag == "GMAT") {
+        if (chunk.tag == kMaterialTag) {
             CheckMaterial(file.materials[n]);
-        } else if (chunk.tag == "GVTX") {
+        } else if (chunk.tag == kMeshTag) {
             CheckMesh(file.meshes[n], materialChunks);
-        } else if (chunk.tag == "GBND") {
+        } else if (chunk.tag == kBoundTag) {
             CheckBounds(file.bounds[n]);
         } else {
             CheckEllipsoid(file.ellipsoids[n]);
         }
     }
     if (file.bounds.empty()) {
-        Error(file.references.chunk.offset, "GNFO", "no GBND chunk (exactly one required)");
+        Error(file.references.chunk.offset, kInfoTag, "no GBND chunk (exactly one required)");
     }
     CheckReferences(file.references);
     if (file.header.trailingBytes != 0) {
         const std::size_t end = file.references.chunk.offset + file.references.chunk.blockSize;
-        Error(end, "GREF", std::to_string(file.header.trailingBytes) + " bytes follow the GREF chunk, which must end the file");
+        Error(end, kReferenceTag, std::to_string(file.header.trailingBytes) + " bytes follow the GREF chunk, which must end the file");
     }
 
     std::map<std::string, int> seen;

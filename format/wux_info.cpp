@@ -1,37 +1,23 @@
 #include "format/wux_info.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdlib>
+
+#include "format/tool_text.h"
 
 namespace wux {
 namespace {
 
 using json = nlohmann::ordered_json;
 
-// The shortest text that reads back as the same float.
-std::string Num(float v) {
-    if (std::isnan(v)) return "nan";
-    if (std::isinf(v)) return v < 0 ? "-inf" : "inf";
-    char buf[32];
-    const auto result = std::to_chars(buf, buf + sizeof buf, v);
-    return std::string(buf, result.ptr);
-}
-
 template <std::size_t N>
 std::string Vec(const std::array<float, N>& v) {
     std::string out = "(";
-    for (std::size_t i = 0; i < N; ++i) out += (i ? ", " : "") + Num(v[i]);
+    for (std::size_t i = 0; i < N; ++i) out += (i ? ", " : "") + ShortestNumber(v[i]);
     return out + ")";
 }
 
-std::string Plural(std::size_t n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
-std::string Quoted(const std::string& s) { return "\"" + PrintableText(s) + "\""; }
-
-std::string SphereText(const Sphere& s) { return "centre " + Vec(s.centre) + " radius " + Num(s.radius); }
+std::string SphereText(const Sphere& s) { return "centre " + Vec(s.centre) + " radius " + ShortestNumber(s.radius); }
 
 std::array<float, 3> Row(const ReferenceEntry& e, int row) {
     return {e.transform[4 * row], e.transform[4 * row + 1], e.transform[4 * row + 2]};
@@ -39,7 +25,7 @@ std::array<float, 3> Row(const ReferenceEntry& e, int row) {
 
 // As the double nearest the float's shortest text, so 0.588f prints as 0.588, not as
 // 0.5879999995231628. NaN and infinities have no JSON number: they become null.
-json Value(float v) { return std::isfinite(v) ? json(std::strtod(Num(v).c_str(), nullptr)) : json(nullptr); }
+json Value(float v) { return std::isfinite(v) ? json(std::strtod(ShortestNumber(v).c_str(), nullptr)) : json(nullptr); }
 
 template <std::size_t N>
 json Array(const std::array<float, N>& v) {
@@ -62,7 +48,7 @@ std::string InfoText(const WuxFile& file) {
     out += "file: " + std::to_string(h.fileLength) + " bytes (file_size field " + std::to_string(h.fileSizeField) + ")\n";
     out += "header: " + Plural(h.meshCount, "mesh", "meshes") + ", " +
            Plural(h.materialCount, "material", "materials") + "\n";
-    out += "chunks: GNFO at 12 (" + std::to_string(h.gnfo.blockSize) + " bytes)";
+    out += "chunks: GNFO at " + std::to_string(h.gnfo.offset) + " (" + std::to_string(h.gnfo.blockSize) + " bytes)";
     for (const ChunkInfo& c : file.chunks) {
         out += ", " + PrintableText(c.tag) + " at " + std::to_string(c.offset) + " (" + std::to_string(c.blockSize) + ")";
     }
@@ -74,10 +60,10 @@ std::string InfoText(const WuxFile& file) {
         const Material& m = file.materials[i];
         out += "  #" + std::to_string(i) + " " + Quoted(m.name.text) + "\n";
         out += "    diffuse " + Vec(m.Diffuse()) + ", ambient " + Vec(m.Ambient()) + ", specular " + Vec(m.Specular()) +
-               ", filter " + Vec(m.Filter()) + ", opacity " + Num(m.Opacity()) + "\n";
+               ", filter " + Vec(m.Filter()) + ", opacity " + ShortestNumber(m.Opacity()) + "\n";
         for (const MaterialMap& map : m.maps) {
             out += "    map channel " + std::to_string(map.channel) + ": " + Quoted(map.fileName.text) + ", amount " +
-                   Num(map.amount) + "\n";
+                   ShortestNumber(map.amount) + "\n";
         }
     }
 

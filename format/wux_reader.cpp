@@ -5,12 +5,16 @@
 #include <cstring>
 #include <utility>
 
+#include "format/tool_text.h"
+#include "format/wux_format.h"
+
 namespace wux {
 namespace {
 
-constexpr std::size_t kHeadSize = 12;      // block_sign, block_size, magic
-constexpr std::size_t kGnfoOffset = 12;
-constexpr std::size_t kGnfoSize = 48;
+using namespace wux_file;
+constexpr std::size_t kHeadSize = kChunkHeadSize;
+constexpr std::size_t kGnfoOffset = kInfoOffset;
+constexpr std::size_t kGnfoSize = kInfoChunkSize;
 
 // Thrown inside the reader only, and returned as the result's error by ReadWux.
 [[noreturn]] void Fail(ToolError::Kind kind, std::size_t offset, std::string message) {
@@ -24,12 +28,6 @@ constexpr std::size_t kGnfoSize = 48;
 std::uint32_t LoadU32(const std::uint8_t* p) {
     return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
            std::uint32_t{p[3]} << 24;
-}
-
-float BitsToFloat(std::uint32_t bits) {
-    float f;
-    std::memcpy(&f, &bits, sizeof f);
-    return f;
 }
 
 // Reads little-endian fields from [pos, end) of the file; a read past end fails with the
@@ -74,7 +72,7 @@ public:
         pos_ += 2;
         return v;
     }
-    float F32(const char* field) { return BitsToFloat(U32(field)); }
+    float F32(const char* field) { return FloatFromBits(U32(field)); }
 
     template <std::size_t N>
     std::array<float, N> Floats(const char* field) {
@@ -115,10 +113,6 @@ private:
     const char* limit_;
 };
 
-std::string ChunkName(const ChunkInfo& chunk) {
-    return chunk.tag + " #" + std::to_string(chunk.ordinal);
-}
-
 // Reads a chunk head at pos, bounded by end; the chunk must fit in [pos, end).
 ChunkInfo ReadChunkHead(ByteSpan bytes, std::size_t pos, std::size_t end, const char* limit) {
     Cursor c(bytes, pos, end, "chunk at offset " + std::to_string(pos), limit);
@@ -130,12 +124,12 @@ ChunkInfo ReadChunkHead(ByteSpan bytes, std::size_t pos, std::size_t end, const 
     chunk.magic = c.U32("magic");
     const std::string tag = PrintableTag(bytes.data + pos);
     if (chunk.blockSize < kHeadSize) {
-        Fail(ToolError::Kind::BadSize, pos + 4,
+        Fail(ToolError::Kind::BadSize, pos + kBlockSizeOffset,
              tag + " chunk: block_size " + std::to_string(chunk.blockSize) +
-                 " is smaller than its 12-byte head");
+                 " is smaller than its " + std::to_string(kHeadSize) + "-byte head");
     }
     if (chunk.blockSize > end - pos) {
-        Fail(ToolError::Kind::Truncated, pos + 4,
+        Fail(ToolError::Kind::Truncated, pos + kBlockSizeOffset,
              tag + " chunk: block_size " + std::to_string(chunk.blockSize) + " runs past the end of " +
                  limit + " (" + std::to_string(end - pos) + " bytes left)");
     }
@@ -153,35 +147,36 @@ Framing ReadFraming(ByteSpan bytes) {
     Framing f;
     f.header.fileLength = bytes.size;
     Cursor head(bytes, 0, bytes.size, "file head", "the file");
-    head.Need(12, "LIBF head and IDFM form word");
-    if (head.Tag("LIBF tag") != "LIBF") {
+    head.Need(kFileHeadSize, "LIBF head and IDFM form word");
+    if (head.Tag("LIBF tag") != kFileTag) {
         Fail(ToolError::Kind::BadTag, 0, "file head: expected \"LIBF\", found \"" + PrintableTag(bytes.data) + "\"");
     }
     f.header.fileSizeField = head.U32("file_size");
-    if (head.Tag("form word") != "IDFM") {
-        Fail(ToolError::Kind::BadTag, 8,
-             "file head: expected the form word \"IDFM\", found \"" + PrintableTag(bytes.data + 8) + "\"");
+    if (head.Tag("form word") != kFormTag) {
+        Fail(ToolError::Kind::BadTag, kFormTagOffset,
+             "file head: expected the form word \"IDFM\", found \"" + PrintableTag(bytes.data + kFormTagOffset) + "\"");
     }
 
     if (kHeadSize > bytes.size - kGnfoOffset) {
         Fail(ToolError::Kind::Truncated, kGnfoOffset, "GNFO chunk: missing, the file ends after the form word");
     }
-    if (std::memcmp(bytes.data + kGnfoOffset, "GNFO", 4) != 0) {
+    if (std::memcmp(bytes.data + kGnfoOffset, kInfoTag, 4) != 0) {
         Fail(ToolError::Kind::BadTag, kGnfoOffset,
-             "expected the GNFO chunk at offset 12, found \"" + PrintableTag(bytes.data + kGnfoOffset) + "\"");
+             "expected the GNFO chunk at offset " + std::to_string(kGnfoOffset) + ", found \"" +
+                 PrintableTag(bytes.data + kGnfoOffset) + "\"");
     }
     f.header.gnfo = ReadChunkHead(bytes, kGnfoOffset, bytes.size, "the file");
     if (f.header.gnfo.blockSize < kGnfoSize) {
-        Fail(ToolError::Kind::BadSize, kGnfoOffset + 4,
-             "GNFO chunk: block_size " + std::to_string(f.header.gnfo.blockSize) +
-                 " is smaller than its 48-byte body");
+        Fail(ToolError::Kind::BadSize, kGnfoOffset + kBlockSizeOffset,
+             "GNFO chunk: block_size " + std::to_string(f.header.gnfo.blockSize) + " is smaller than its " +
+                 std::to_string(kGnfoSize) + "-byte body");
     }
     f.header.gnfo.contentSize = kGnfoSize;
 
     // The chunks inside GNFO follow each other directly up to its end.
     const std::size_t gnfoEnd = kGnfoOffset + f.header.gnfo.blockSize;
     int ordinals[4] = {0, 0, 0, 0};
-    static const char* const kInnerTags[4] = {"GMAT", "GVTX", "GBND", "GELP"};
+    static const std::string kInnerTags[4] = {kMaterialTag, kMeshTag, kBoundTag, kEllipsoidTag};
     std::size_t pos = kGnfoOffset + kGnfoSize;
     while (pos < gnfoEnd) {  // every step advances by at least 12 bytes
         if (kHeadSize > gnfoEnd - pos) {
@@ -208,7 +203,7 @@ Framing ReadFraming(ByteSpan bytes) {
              "GREF chunk: expected at offset " + std::to_string(gnfoEnd) +
                  " (after GNFO), but the file ends there or its head is cut short");
     }
-    if (std::memcmp(bytes.data + gnfoEnd, "GREF", 4) != 0) {
+    if (std::memcmp(bytes.data + gnfoEnd, kReferenceTag, 4) != 0) {
         Fail(ToolError::Kind::BadTag, gnfoEnd,
              "expected the GREF chunk at offset " + std::to_string(gnfoEnd) + " (after GNFO), found \"" +
                  PrintableTag(bytes.data + gnfoEnd) + "\"");
@@ -219,7 +214,7 @@ Framing ReadFraming(ByteSpan bytes) {
 }
 
 void ReadGnfoBody(ByteSpan bytes, Header& header) {
-    Cursor c(bytes, kGnfoOffset + kHeadSize, kGnfoOffset + kGnfoSize, "GNFO", "the GNFO chunk");
+    Cursor c(bytes, kGnfoOffset + kHeadSize, kGnfoOffset + kGnfoSize, kInfoTag, "the GNFO chunk");
     for (auto& word : header.reserved) word = c.U32("reserved word");
     header.one = c.F32("1.0 word");
     header.meshCount = c.U32("mesh count");
@@ -240,7 +235,7 @@ Material ReadMaterial(ByteSpan bytes, const ChunkInfo& chunk) {
     const std::size_t countOffset = c.Pos();
     m.mapCount = c.U32("map count");
     // An entry takes at least channel, a padded string at its shortest (P = 0) and amount.
-    c.NeedCount(m.mapCount, 12, countOffset, "map count");
+    c.NeedCount(m.mapCount, kMinMapEntrySize, countOffset, "map count");
     for (std::uint32_t i = 0; i < m.mapCount; ++i) {
         MaterialMap map;
         map.offset = c.Pos();
@@ -263,7 +258,7 @@ Mesh ReadMesh(ByteSpan bytes, const ChunkInfo& chunk) {
     m.vertexCount = c.U32("vertex count");
     m.faceCount = c.U32("face count");
     // Check the whole body against the chunk before anything is allocated.
-    const std::uint64_t needed = 32 * std::uint64_t{m.vertexCount} + 18 * std::uint64_t{m.faceCount};
+    const std::uint64_t needed = kBytesPerVertex * m.vertexCount + kBytesPerTriangle * m.faceCount;
     if (needed > c.Left()) {
         Fail(ToolError::Kind::BadCount, countOffset,
              ChunkName(chunk) + ": vertex count " + std::to_string(m.vertexCount) + " and face count " +
@@ -301,7 +296,7 @@ Bounds ReadBounds(ByteSpan bytes, const ChunkInfo& chunk) {
     b.mainSphere = ReadSphere(c, "main sphere");
     const std::size_t countOffset = c.Pos();
     b.sphereCount = c.U32("sphere count");
-    c.NeedCount(b.sphereCount, 16, countOffset, "sphere count");
+    c.NeedCount(b.sphereCount, kSphereSize, countOffset, "sphere count");
     b.spheres.reserve(b.sphereCount);
     for (std::uint32_t i = 0; i < b.sphereCount; ++i) b.spheres.push_back(ReadSphere(c, "sphere"));
     b.chunk.contentSize = c.Pos() - chunk.offset;
@@ -324,9 +319,9 @@ References ReadReferences(ByteSpan bytes, const ChunkInfo& chunk) {
     Cursor c = ContentCursor(bytes, chunk);
     const std::size_t countOffset = c.Pos();
     r.entryCount = c.U32("entry count");
-    // An entry takes at least a padded string at its shortest (P = 0), the transform (64),
-    // the half extents (12) and the end word (4).
-    c.NeedCount(r.entryCount, 84, countOffset, "entry count");
+    // An entry takes at least a padded string at its shortest (P = 0), the transform, the
+    // half extents and the end word.
+    c.NeedCount(r.entryCount, kMinReferenceEntrySize, countOffset, "entry count");
     for (std::uint32_t i = 0; i < r.entryCount; ++i) {
         ReferenceEntry e;
         e.offset = c.Pos();
@@ -346,13 +341,13 @@ WuxFile ReadContent(ByteSpan bytes) {
     file.header = framing.header;
     ReadGnfoBody(bytes, file.header);
     for (const ChunkInfo& chunk : framing.inner) {
-        if (chunk.tag == "GMAT") {
+        if (chunk.tag == kMaterialTag) {
             file.materials.push_back(ReadMaterial(bytes, chunk));
             file.chunks.push_back(file.materials.back().chunk);
-        } else if (chunk.tag == "GVTX") {
+        } else if (chunk.tag == kMeshTag) {
             file.meshes.push_back(ReadMesh(bytes, chunk));
             file.chunks.push_back(file.meshes.back().chunk);
-        } else if (chunk.tag == "GBND") {
+        } else if (chunk.tag == kBoundTag) {
             file.bounds.push_back(ReadBounds(bytes, chunk));
             file.chunks.push_back(file.bounds.back().chunk);
         } else {
@@ -374,6 +369,8 @@ ToolResult<WuxFile> ReadWux(ByteSpan bytes) {
     }
 }
 
+std::string ChunkName(const ChunkInfo& chunk) { return chunk.tag + " #" + std::to_string(chunk.ordinal); }
+
 std::optional<Box> BoundingBox(const Mesh& mesh) {
     if (mesh.vertices.empty()) return std::nullopt;
     Box box;
@@ -387,31 +384,6 @@ std::optional<Box> BoundingBox(const Mesh& mesh) {
         }
     }
     return box;
-}
-
-std::string PrintableTag(const std::uint8_t* tag) {
-    return PrintableText(std::string(reinterpret_cast<const char*>(tag), 4));
-}
-
-std::string PrintableText(const std::string& text) {
-    std::string out;
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') {
-            out += static_cast<char>(c);
-        } else {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\x%02X", c);
-            out += buf;
-        }
-    }
-    return out;
-}
-
-std::uint32_t FloatBits(float value) {
-    std::uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
 }
 
 }  // namespace wux

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "format/tool_error.h"
+#include "format/wux_format.h"
 
 namespace wux {
 
@@ -64,16 +65,18 @@ struct Material {
     ChunkInfo chunk;
     PaddedString name;
     std::size_t colourOffset = 0;      // of word 0 of the colour block
-    std::array<float, 19> colourBlock{};
+    std::array<float, wux_file::kColourWords> colourBlock{};
     std::uint32_t mapCount = 0;
     std::vector<MaterialMap> maps;     // all mapCount entries as read
 
-    // Word layout of the colour block.
-    std::array<float, 3> Diffuse() const { return {colourBlock[2], colourBlock[3], colourBlock[4]}; }
-    std::array<float, 3> Ambient() const { return {colourBlock[6], colourBlock[7], colourBlock[8]}; }
-    float Opacity() const { return colourBlock[9]; }
-    std::array<float, 3> Specular() const { return {colourBlock[10], colourBlock[11], colourBlock[12]}; }
-    std::array<float, 3> Filter() const { return {colourBlock[14], colourBlock[15], colourBlock[16]}; }
+    std::array<float, 3> Diffuse() const { return Colour(wux_file::kDiffuseWord); }
+    std::array<float, 3> Ambient() const { return Colour(wux_file::kAmbientWord); }
+    float Opacity() const { return colourBlock[wux_file::kOpacityWord]; }
+    std::array<float, 3> Specular() const { return Colour(wux_file::kSpecularWord); }
+    std::array<float, 3> Filter() const { return Colour(wux_file::kFilterWord); }
+
+private:
+    std::array<float, 3> Colour(int word) const { return {colourBlock[word], colourBlock[word + 1], colourBlock[word + 2]}; }
 };
 
 struct MeshVertex {
@@ -92,10 +95,10 @@ struct Mesh {
     std::vector<std::array<std::uint32_t, 3>> faceBlocks;
 
     // Where each array starts in the file.
-    std::size_t VerticesOffset() const { return chunk.offset + 28; }
-    std::size_t TrianglesOffset() const { return VerticesOffset() + 20 * std::size_t{vertexCount}; }
-    std::size_t NormalsOffset() const { return TrianglesOffset() + 6 * std::size_t{faceCount}; }
-    std::size_t FaceBlocksOffset() const { return NormalsOffset() + 12 * std::size_t{vertexCount}; }
+    std::size_t VerticesOffset() const { return chunk.offset + wux_file::kMeshHeadSize; }
+    std::size_t TrianglesOffset() const { return VerticesOffset() + wux_file::kVertexSize * vertexCount; }
+    std::size_t NormalsOffset() const { return TrianglesOffset() + wux_file::kTriangleSize * faceCount; }
+    std::size_t FaceBlocksOffset() const { return NormalsOffset() + wux_file::kNormalSize * vertexCount; }
 };
 
 struct Box {
@@ -156,13 +159,7 @@ struct WuxFile {
 // e.g. "GVTX #2: vertex count ...".
 ToolResult<WuxFile> ReadWux(ByteSpan bytes);
 
-// The four bytes of a tag as printable text: other bytes appear as \xNN.
-std::string PrintableTag(const std::uint8_t* tag);
-// Text read from a file, with bytes outside printable ASCII (and quotes and backslashes)
-// as \xNN, so that messages stay on one line.
-std::string PrintableText(const std::string& text);
-
-// The raw bits of a float, for comparing written constants exactly.
-std::uint32_t FloatBits(float value);
+// "GVTX #2": the chunk's tag and its place among the chunks of that tag.
+std::string ChunkName(const ChunkInfo& chunk);
 
 }  // namespace wux

@@ -21,6 +21,9 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
+#include "collect/node_route.h"
+#include "format/tool_text.h"
+
 namespace wux {
 namespace {
 
@@ -31,21 +34,16 @@ constexpr int kSphereSegments = 32;
 // Deeper hierarchies than this are refused rather than walked recursively.
 constexpr int kMaxNodeDepth = 2000;
 
-// Warning kinds, shared with the export command's summary.
-const char* const kPrimitivesSkipped = "primitives skipped";
-const char* const kTexturesMissing = "textures missing";
-const char* const kFacesDropped = "faces dropped";
-const char* const kEmptyMeshes = "empty meshes skipped";
-const char* const kNormalsRebuilt = "normals rebuilt";
-const char* const kUvsRepaired = "texture coordinates repaired";
-const char* const kValuesRepaired = "values repaired";
-const char* const kNodesPassedOver = "nodes passed over";
-const char* const kMaterialsRenamed = "material names made unique";
-
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
+// Short names for the kinds this importer reports.
+constexpr WarningKind kPrimitivesSkipped = WarningKind::PrimitivesSkipped;
+constexpr WarningKind kTexturesMissing = WarningKind::TexturesMissing;
+constexpr WarningKind kFacesDropped = WarningKind::FacesDropped;
+constexpr WarningKind kEmptyMeshes = WarningKind::EmptyMeshes;
+constexpr WarningKind kNormalsRebuilt = WarningKind::NormalsRebuilt;
+constexpr WarningKind kUvsRepaired = WarningKind::UvsRepaired;
+constexpr WarningKind kValuesRepaired = WarningKind::ValuesRepaired;
+constexpr WarningKind kNodesPassedOver = WarningKind::NodesPassedOver;
+constexpr WarningKind kMaterialsRenamed = WarningKind::MaterialsRenamed;
 
 std::string ExtensionOf(const std::string& path) {
     std::string ext = fs::path(path).extension().string();
@@ -394,7 +392,7 @@ private:
 
         std::vector<SceneNode> extraMeshNodes;
         const bool bone = n.mNumMeshes == 0 && (belowBone || bones_.count(name) != 0);
-        if (n.mNumMeshes > 0 && (name == "GBND" || name == "GELP")) {
+        if (n.mNumMeshes > 0 && (name == kBoundSphereNodeName || name == kEllipsoidNodeName)) {
             node.object.type = SceneObject::Type::Sphere;
             node.object.radius = SphereRadius(n);
             node.object.segments = kSphereSegments;

@@ -9,17 +9,55 @@
 
 namespace wux {
 
+enum class WarningKind {
+    // What the importer repaired or passed over.
+    PrimitivesSkipped,
+    TexturesMissing,
+    FacesDropped,
+    EmptyMeshes,
+    NormalsRebuilt,
+    UvsRepaired,
+    ValuesRepaired,
+    NodesPassedOver,
+    MaterialsRenamed,
+    // What the plug-in will make of the scene.
+    MeshesSplit,
+    MapsWithoutBitmap,
+    NoStandardMaterial,
+    MaterialNameShared,
+};
+
+// The kind as it is printed and written to the report, e.g. "primitives skipped".
+inline const char* WarningText(WarningKind kind) {
+    switch (kind) {
+        case WarningKind::PrimitivesSkipped: return "primitives skipped";
+        case WarningKind::TexturesMissing: return "textures missing";
+        case WarningKind::FacesDropped: return "faces dropped";
+        case WarningKind::EmptyMeshes: return "empty meshes skipped";
+        case WarningKind::NormalsRebuilt: return "normals rebuilt";
+        case WarningKind::UvsRepaired: return "texture coordinates repaired";
+        case WarningKind::ValuesRepaired: return "values repaired";
+        case WarningKind::NodesPassedOver: return "nodes passed over";
+        case WarningKind::MaterialsRenamed: return "material names made unique";
+        case WarningKind::MeshesSplit: return "meshes split";
+        case WarningKind::MapsWithoutBitmap: return "map slots without a bitmap left out";
+        case WarningKind::NoStandardMaterial: return "meshes without a standard material (given material 0)";
+        case WarningKind::MaterialNameShared: return "materials sharing a name (the first one is written)";
+    }
+    return "warning";
+}
+
 class Warnings {
 public:
     struct Entry {
-        std::string kind;                   // e.g. "primitives skipped"
+        WarningKind kind;
         std::size_t count = 0;
         std::vector<std::string> examples;  // the first few details, e.g. node names
     };
 
     static constexpr std::size_t kMaxExamples = 3;
 
-    void Add(const std::string& kind, const std::string& detail = std::string()) {
+    void Add(WarningKind kind, const std::string& detail = std::string()) {
         auto [it, inserted] = index_.try_emplace(kind, entries_.size());
         if (inserted) entries_.push_back(Entry{kind, 0, {}});
         Entry& e = entries_[it->second];
@@ -29,11 +67,10 @@ public:
 
     // In the order each kind was first met.
     const std::vector<Entry>& Entries() const { return entries_; }
-    bool Empty() const { return entries_.empty(); }
 
 private:
     std::vector<Entry> entries_;
-    std::map<std::string, std::size_t> index_;
+    std::map<WarningKind, std::size_t> index_;
 };
 
 }  // namespace wux

@@ -1,3 +1,5 @@
 #include "model/material_chunk.h"
 
-MaterialChunk::MaterialChunk(const char* materialName) : ChunkHeader("GMAT"), name(materialName) {}
+#include "format/wux_format.h"
+
+MaterialChunk::MaterialChunk(const char* materialName) : ChunkHeader(wux_file::kMaterialTag), name(materialName) {}

@@ -2,8 +2,10 @@
 
 #include <cstddef>
 
+#include "format/wux_format.h"
+
 VertexChunk::VertexChunk(int32_t vertexCountIn, int32_t faceCountIn, int32_t materialIndexIn)
-    : ChunkHeader("GVTX"),
+    : ChunkHeader(wux_file::kMeshTag),
       vertexCount(vertexCountIn),
       faceCount(faceCountIn),
       materialIndex(materialIndexIn),

@@ -18,6 +18,7 @@
 #include "format/wux_format.h"
 
 static_assert(MaterialChunk::kMaxMaps == static_cast<int>(wux_file::kMaxMaps), "a GMAT chunk holds the record's map slots");
+static_assert(MaterialChunk::kColourWords == static_cast<int>(wux_file::kColourWords), "a GMAT colour block holds the record's words");
 
 namespace {
 
@@ -43,7 +44,7 @@ void Fail(SaveError* error, SaveError::Kind kind, std::string message) {
 // Strings longer than this cannot have their padded length stored in a u32.
 constexpr uint64_t kMaxStringLength = std::numeric_limits<uint32_t>::max() - 8;
 
-uint64_t PaddedSize(const std::string& text) { return 4 + (4 * (uint64_t{text.size()} / 4) + 4); }
+uint64_t PaddedSize(const std::string& text) { return 4 + wux_file::PaddedLength(text.size()); }
 
 uint64_t MaterialChunkSize(const MaterialChunk& material) {
     uint64_t size = wux_file::kChunkHeadSize + PaddedSize(material.name) + wux_file::kColourBlockSize + 4;
@@ -52,12 +53,12 @@ uint64_t MaterialChunkSize(const MaterialChunk& material) {
 }
 
 uint64_t VertexChunkSize(const VertexChunk& mesh) {
-    return wux_file::kMeshHeadSize + uint64_t{32} * static_cast<uint64_t>(mesh.vertexCount) +
-           uint64_t{18} * static_cast<uint64_t>(mesh.faceCount);
+    return wux_file::kMeshHeadSize + wux_file::kBytesPerVertex * static_cast<uint64_t>(mesh.vertexCount) +
+           wux_file::kBytesPerTriangle * static_cast<uint64_t>(mesh.faceCount);
 }
 
 uint64_t BoundChunkSize(const BoundChunk& bounds) {
-    return wux_file::kBoundHeadSize + uint64_t{16} * static_cast<uint64_t>(bounds.spheres->count());
+    return wux_file::kBoundHeadSize + wux_file::kSphereSize * static_cast<uint64_t>(bounds.spheres->count());
 }
 
 uint64_t ReferenceEntrySize(const ReferenceEntry& entry) { return PaddedSize(entry.name) + wux_file::kReferenceEntryTail; }
@@ -93,11 +94,11 @@ constexpr bool kArraysInFileOrder = std::numeric_limits<float>::is_iec559;
 #else
 constexpr bool kArraysInFileOrder = false;
 #endif
-static_assert(!kArraysInFileOrder || (sizeof(MeshVertex) == 20 && offsetof(MeshVertex, x) == 0 &&
+static_assert(!kArraysInFileOrder || (sizeof(MeshVertex) == wux_file::kVertexSize && offsetof(MeshVertex, x) == 0 &&
                                       offsetof(MeshVertex, y) == 4 && offsetof(MeshVertex, z) == 8 &&
                                       offsetof(MeshVertex, u) == 12 && offsetof(MeshVertex, v) == 16),
               "a MeshVertex array is written as it lies in memory");
-static_assert(!kArraysInFileOrder || (sizeof(MeshNormal) == 12 && offsetof(MeshNormal, x) == 0 &&
+static_assert(!kArraysInFileOrder || (sizeof(MeshNormal) == wux_file::kNormalSize && offsetof(MeshNormal, x) == 0 &&
                                       offsetof(MeshNormal, y) == 4 && offsetof(MeshNormal, z) == 8),
               "a MeshNormal array is written as it lies in memory");
 
@@ -134,7 +135,7 @@ void PutMesh(ByteBuffer& out, const VertexChunk& mesh) {
     out.putI32(mesh.faceCount);
     const size_t vertexCount = static_cast<size_t>(mesh.vertexCount);
     const size_t cornerCount = 3 * static_cast<size_t>(mesh.faceCount);
-    PutArray<MeshVertex, 20>(out, mesh.vertices.get(), vertexCount, [](uint8_t* p, const MeshVertex& v) {
+    PutArray<MeshVertex, wux_file::kVertexSize>(out, mesh.vertices.get(), vertexCount, [](uint8_t* p, const MeshVertex& v) {
         ByteBuffer::storeF32(p, v.x);
         ByteBuffer::storeF32(p + 4, v.y);
         ByteBuffer::storeF32(p + 8, v.z);
@@ -143,7 +144,7 @@ void PutMesh(ByteBuffer& out, const VertexChunk& mesh) {
     });
     PutArray<uint16_t, 2>(out, mesh.triangles.get(), cornerCount,
                           [](uint8_t* p, uint16_t index) { ByteBuffer::storeU16(p, index); });
-    PutArray<MeshNormal, 12>(out, mesh.normals.get(), vertexCount, [](uint8_t* p, const MeshNormal& n) {
+    PutArray<MeshNormal, wux_file::kNormalSize>(out, mesh.normals.get(), vertexCount, [](uint8_t* p, const MeshNormal& n) {
         ByteBuffer::storeF32(p, n.x);
         ByteBuffer::storeF32(p + 4, n.y);
         ByteBuffer::storeF32(p + 8, n.z);
@@ -153,7 +154,7 @@ void PutMesh(ByteBuffer& out, const VertexChunk& mesh) {
 }
 
 void PutSphere(ByteBuffer& out, const BoundSphere& sphere) {
-    uint8_t* p = out.room(16);
+    uint8_t* p = out.room(wux_file::kSphereSize);
     ByteBuffer::storeF32(p, sphere.x);
     ByteBuffer::storeF32(p + 4, sphere.y);
     ByteBuffer::storeF32(p + 8, sphere.z);
@@ -181,7 +182,7 @@ void PutReferences(ByteBuffer& out, const ReferenceChunk& references, uint64_t s
     out.putI32(references.entries->count());
     ForEachRecord<ReferenceEntry>(*references.entries, [&](const ReferenceEntry& entry) {
         WritePaddedString(out, entry.name.c_str());
-        uint8_t* p = out.room(64 + 12 + 4);
+        uint8_t* p = out.room(wux_file::kReferenceEntryTail);
         for (int row = 0; row < 4; ++row)
             for (int column = 0; column < 4; ++column, p += 4) ByteBuffer::storeF32(p, entry.transform[row][column]);
         for (int axis = 0; axis < 3; ++axis, p += 4) ByteBuffer::storeF32(p, entry.halfExtents[axis]);

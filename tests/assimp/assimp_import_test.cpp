@@ -72,7 +72,7 @@ Result Import(const std::string& path, AssimpImportOptions options = {}) {
 
 std::size_t WarningCount(const Warnings& w, const std::string& kind) {
     for (const auto& e : w.Entries())
-        if (e.kind == kind) return e.count;
+        if (WarningText(e.kind) == kind) return e.count;
     return 0;
 }
 

@@ -7,6 +7,7 @@
 
 #include "driver/scene_builder.h"
 #include "driver/scene_routes.h"
+#include "format/wux_format.h"
 
 namespace wux {
 namespace {
@@ -95,8 +96,8 @@ TEST(SceneBuilder, RefusesWhatTheHostCannotHoldAndNamesTheNode) {
 
 TEST(SceneRoutes, ForeseesSplitsAndNodesPassedOver) {
     SceneDescription desc;
-    desc.nodes.push_back(MeshNode("Big", kMaxTrianglesPerRecord * 2 + 1));
-    desc.nodes.push_back(MeshNode("Exact", kMaxTrianglesPerRecord));
+    desc.nodes.push_back(MeshNode("Big", wux_file::kMaxTrianglesPerMesh * 2 + 1));
+    desc.nodes.push_back(MeshNode("Exact", wux_file::kMaxTrianglesPerMesh));
     SceneNode helper;
     helper.name = "GELP";  // a helper goes to the references whatever its name
     helper.object.type = SceneObject::Type::Helper;
@@ -114,10 +115,10 @@ TEST(SceneRoutes, ForeseesSplitsAndNodesPassedOver) {
     PredictRouteWarnings(desc, RouteOptions{}, &warnings);
     // No material is written at all, so material 0 is no other mesh's: no warning for that.
     ASSERT_EQ(warnings.Entries().size(), 2u);
-    EXPECT_EQ(warnings.Entries()[0].kind, warning_kind::kMeshesSplit);
+    EXPECT_EQ(warnings.Entries()[0].kind, WarningKind::MeshesSplit);
     EXPECT_EQ(warnings.Entries()[0].count, 1u);
     EXPECT_EQ(warnings.Entries()[0].examples[0], "\"Big\" at nodes[0]: 43691 triangles into 3 records");
-    EXPECT_EQ(warnings.Entries()[1].kind, warning_kind::kNodesPassedOver);
+    EXPECT_EQ(warnings.Entries()[1].kind, WarningKind::NodesPassedOver);
     ASSERT_EQ(warnings.Entries()[1].count, 2u);
     EXPECT_EQ(warnings.Entries()[1].examples[0], "\"Flat\": helper scaled to zero");
     EXPECT_EQ(warnings.Entries()[1].examples[1], "\"GBND\": GBND node without a radius parameter (a camera)");
@@ -130,7 +131,7 @@ TEST(SceneRoutes, ForeseesSplitsAndNodesPassedOver) {
     Warnings withMaterial;
     PredictRouteWarnings(desc, RouteOptions{}, &withMaterial);
     ASSERT_EQ(withMaterial.Entries().size(), 3u);
-    EXPECT_EQ(withMaterial.Entries()[2].kind, warning_kind::kNoStandardMaterial);
+    EXPECT_EQ(withMaterial.Entries()[2].kind, WarningKind::NoStandardMaterial);
     EXPECT_EQ(withMaterial.Entries()[2].count, 1u);
     EXPECT_EQ(withMaterial.Entries()[2].examples[0], "\"Big\" at nodes[0]: no material");
 }

@@ -1,0 +1,32 @@
+// Text helpers the tool side shares: file bytes made printable, quoting, counts with their
+// noun, the two ways numbers are printed, and lower case.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace wux {
+
+// Text read from a file, with bytes outside printable ASCII (and quotes and backslashes)
+// as \xNN, so that messages stay on one line.
+std::string PrintableText(const std::string& text);
+// The four bytes of a tag as printable text.
+std::string PrintableTag(const std::uint8_t* tag);
+// Text from a file in double quotes, made printable.
+std::string Quoted(const std::string& text);
+
+// "1 mesh", "3 meshes".
+std::string Plural(std::size_t n, const char* one, const char* many);
+
+// "0x0000002A".
+std::string Hex(std::uint32_t value);
+// The shortest text that reads back as the same float ("nan", "inf", "-inf" otherwise):
+// how `wux info` prints numbers.
+std::string ShortestNumber(float value);
+// Nine significant digits, as `wux check` prints the numbers in its messages.
+std::string NineDigitNumber(float value);
+
+std::string Lower(std::string text);
+
+}  // namespace wux
