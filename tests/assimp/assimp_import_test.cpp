@@ -18,6 +18,7 @@
 
 #include "tests/assimp/scene_measure.h"
 #include "input/assimp_import.h"
+#include "tests/support/temp_folder.h"
 
 namespace wux {
 namespace {
@@ -33,17 +34,6 @@ const char* const kModels = "/usr/share/assimp/models";
     } while (0)
 
 std::string Model(const std::string& relative) { return std::string(kModels) + "/" + relative; }
-
-// A fresh folder per test for written inputs and embedded textures.
-fs::path TempDir() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "_" + info->name();
-    for (char& c : name) if (c == '/') c = '_';
-    fs::path dir = fs::temp_directory_path() / ("wux_assimp_" + name);
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
 
 std::string WriteFile(const fs::path& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary);
@@ -220,7 +210,7 @@ TEST(AssimpRealModels, MaterialColoursComeFromTheSource) {
 // A GLB's texture lives in the file: it is written beside the output and named after it.
 TEST(AssimpRealModels, EmbeddedTexturesAreWrittenBesideTheOutput) {
     SKIP_WITHOUT_MODELS();
-    const fs::path dir = TempDir();
+    const fs::path dir = fs::path(TestFolder());
     AssimpImportOptions options;
     options.outputPath = (dir / "box.wux").string();
     const Result r = Import(Model("glTF2/BoxTextured-glTF-Binary/BoxTextured.glb"), options);
@@ -241,7 +231,7 @@ TEST(AssimpRealModels, EmbeddedTexturesAreWrittenBesideTheOutput) {
 }
 
 TEST(AssimpRealModels, MissingTexturesAreReported) {
-    const fs::path dir = TempDir();
+    const fs::path dir = fs::path(TestFolder());
     WriteFile(dir / "m.mtl", "newmtl Brick\nKd 0.5 0.25 0.125\nmap_Kd maps\\nowhere\\brick.bmp\nmap_bump bump.png\n");
     const std::string obj = WriteFile(dir / "m.obj", "mtllib m.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nusemtl Brick\nf 1 2 3\n");
     WriteFile(dir / "BUMP.PNG", "not really a png");
@@ -266,7 +256,7 @@ std::string WriteTallTriangle(const fs::path& dir, const char* ext) {
 }
 
 TEST(AssimpUpAxis, YUpSourceStandsOnPlusZ) {
-    const fs::path dir = TempDir();
+    const fs::path dir = fs::path(TestFolder());
     const std::string obj = WriteTallTriangle(dir, "obj");
     struct Case {
         AssimpImportOptions::Up up;
@@ -377,7 +367,7 @@ void ExpectRow(const SceneMatrix& m, int row, std::array<float, 3> want) {
 
 // Local transforms come in the host's row layout, the frame turn folded into the top level.
 TEST(AssimpWrittenScene, TransformsKeepTheHierarchy) {
-    const Result r = Import(WriteTestGltf(TempDir()));
+    const Result r = Import(WriteTestGltf(fs::path(TestFolder())));
     ASSERT_TRUE(r.ok) << r.error;
     ASSERT_EQ(r.scene.nodes.size(), 3u);
     const SceneNode& parent = r.scene.nodes[0];
@@ -404,7 +394,7 @@ TEST(AssimpWrittenScene, TransformsKeepTheHierarchy) {
 }
 
 TEST(AssimpWrittenScene, HelpersFollowTheOption) {
-    const std::string path = WriteTestGltf(TempDir());
+    const std::string path = WriteTestGltf(fs::path(TestFolder()));
     using H = AssimpImportOptions::Helpers;
     struct Case {
         H helpers;
@@ -430,7 +420,7 @@ TEST(AssimpWrittenScene, HelpersFollowTheOption) {
 }
 
 TEST(AssimpWrittenScene, GbndBecomesASphere) {
-    const Result r = Import(WriteTestGltf(TempDir()));
+    const Result r = Import(WriteTestGltf(fs::path(TestFolder())));
     ASSERT_TRUE(r.ok) << r.error;
     SceneMatrix world;
     const SceneNode* node = nullptr;
@@ -442,7 +432,7 @@ TEST(AssimpWrittenScene, GbndBecomesASphere) {
 }
 
 TEST(AssimpWrittenScene, EachMeshOfANodeGetsANodeAndItsOwnMaterial) {
-    const Result r = Import(WriteTestGltf(TempDir()));
+    const Result r = Import(WriteTestGltf(fs::path(TestFolder())));
     ASSERT_TRUE(r.ok) << r.error;
     SceneMatrix world;
     const SceneNode* multi = nullptr;
@@ -489,7 +479,7 @@ const char* const kInfiniteMatrixDae = R"(<?xml version="1.0" encoding="utf-8"?>
 )";
 
 TEST(AssimpBrokenInputs, RefusedWithTheFileNamed) {
-    const fs::path dir = TempDir();
+    const fs::path dir = fs::path(TestFolder());
     struct Case {
         std::string path;
         const char* words;  // part of the message
@@ -522,7 +512,7 @@ TEST(AssimpBrokenInputs, RefusedWithTheFileNamed) {
 // Non-finite coordinates drop the faces that use them; non-finite normals are left for the
 // host to build; nothing non-finite reaches the scene.
 TEST(AssimpBrokenInputs, NonFiniteDataIsRepaired) {
-    const fs::path dir = TempDir();
+    const fs::path dir = fs::path(TestFolder());
     const std::string obj = WriteFile(dir / "inf.obj",
         "v 0 0 0\nv inf 0 0\nv 0 1 0\nv 0 0 1\nv 1 nan 0\nvn nan 0 1\nvt 0 0\n"
         "f 1/1/1 2/1/1 3/1/1\nf 1/1/1 3/1/1 4/1/1\nf 1/1/1 4/1/1 5/1/1\n");

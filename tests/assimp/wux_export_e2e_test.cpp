@@ -13,6 +13,8 @@
 #include "tests/assimp/scene_measure.h"
 #include "format/file_bytes.h"
 #include "format/wux_reader.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/wux_check.h"
 
 namespace wux {
 namespace {
@@ -22,16 +24,6 @@ namespace fs = std::filesystem;
 const char* const kModels = "/usr/share/assimp/models";
 
 std::string Model(const std::string& relative) { return std::string(kModels) + "/" + relative; }
-
-fs::path TempDir() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "_" + info->name();
-    for (char& c : name) if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    fs::path dir = fs::temp_directory_path() / ("wux_e2e_" + name);
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
 
 std::string Quote(const std::string& s) {
     std::string out = "'";
@@ -66,11 +58,12 @@ class WuxExportTest : public ::testing::TestWithParam<Case> {};
 TEST_P(WuxExportTest, WrittenFileIsValidAndMatchesTheSource) {
     if (!fs::is_directory(kModels)) GTEST_SKIP() << kModels << " missing";
     const Case& c = GetParam();
-    const fs::path dir = TempDir();
+    const fs::path dir = fs::path(TestFolder());
     const fs::path out = dir / "model.wux";
     std::string err;
     ASSERT_EQ(RunWux("export " + Quote(Model(c.file)) + " " + Quote(out.string()), dir, &err), 0) << err;
     ASSERT_EQ(RunWux("check " + Quote(out.string()), dir, &err), 0) << err;
+    EXPECT_TRUE(PassesChecker(out.string()));
 
     const auto bytes = LoadFileBytes(out.string());
     ASSERT_TRUE(bytes.Ok()) << bytes.Error().Text();
@@ -129,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 TEST(WuxExportBroken, FailsNamingTheFileAndWritesNothing) {
-    const fs::path dir = TempDir();
+    const fs::path dir = fs::path(TestFolder());
     const fs::path empty = dir / "empty.obj";
     std::ofstream(empty).close();
     const fs::path index = dir / "index.obj";

@@ -2,17 +2,16 @@
 // saved by the writer and read back by the file checker.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "collect/node_collector.h"
+#include "format/file_bytes.h"
+#include "format/wux_reader.h"
 #include "host/standin/standin.h"
 #include "model/export_model.h"
 #include "model/export_state.h"
-#include "format/file_bytes.h"
-#include "format/wux_checker.h"
-#include "format/wux_reader.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/wux_check.h"
 
 namespace {
 
@@ -27,10 +26,8 @@ struct SceneWalk : ::testing::Test {
     StandinInterface host{160};
     ExportModel model;
     NodeCollector collector;
-    std::string path = (std::filesystem::temp_directory_path() /
-                        ("collect_walk_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-                         ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".wux"))
-                           .string();
+    TempFolder folder;
+    std::string path = folder.Path("walk.wux");
 
     void SetUp() override {
         currentModel = &model;
@@ -39,17 +36,14 @@ struct SceneWalk : ::testing::Test {
     void TearDown() override {
         currentModel = nullptr;
         hostInterface = nullptr;
-        std::remove(path.c_str());
     }
 
     wux::WuxFile SaveAndRead() {
         EXPECT_EQ(model.Save(path.c_str()), 0);
+        EXPECT_TRUE(PassesChecker(path));
         const auto file = wux::LoadFileBytes(path);
-        EXPECT_TRUE(file.Ok()) << file.Error().Text();
-        const wux::ByteSpan bytes = wux::SpanOf(*file);
-        const wux::CheckReport report = wux::CheckWux(bytes);
-        EXPECT_EQ(report.errorCount, 0u) << wux::FormatReport(report);
-        auto read = wux::ReadWux(bytes);
+        if (!file.Ok()) return {};
+        auto read = wux::ReadWux(wux::SpanOf(*file));
         EXPECT_TRUE(read.Ok()) << read.Error().message;
         return read.Ok() ? *read : wux::WuxFile{};
     }

@@ -15,8 +15,9 @@
 #include <nlohmann/json.hpp>
 
 #include "format/file_bytes.h"
-#include "format/wux_checker.h"
 #include "format/wux_reader.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/wux_check.h"
 
 namespace wux {
 namespace {
@@ -54,15 +55,7 @@ protected:
         sourceDir_ = Env("WUX_SOURCE_DIR", WUX_TEST_SOURCE_DIR);
         wux_ = fs::path(binaryDir_) / "cli" / "wux";
         ASSERT_TRUE(fs::exists(wux_)) << wux_;
-        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() /
-               ("wux_export_" + std::to_string(getpid()) + "_" + info->test_suite_name() + "_" + info->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
+        dir_ = TestFolder();
     }
 
     // Runs wux with the arguments (none may hold a quote) and an optional environment prefix.
@@ -148,10 +141,7 @@ TEST_F(ExportCommand, ExampleSceneExportsAndPassesTheChecker) {
     const RunResult run = Wux({"export", Example().string(), output.string(), "--verify", "--report", report.string()});
     ASSERT_EQ(run.exitCode, 0) << run.err;
 
-    const auto bytes = LoadFileBytes(output.string());
-    ASSERT_TRUE(bytes.Ok()) << bytes.Error().Text();
-    const CheckReport check = CheckWux(SpanOf(*bytes));
-    EXPECT_TRUE(check.Valid()) << FormatReport(check);
+    EXPECT_TRUE(PassesChecker(output.string()));
 
     // Ground, Crate, Lid, Pillar and the hidden blocker; materials in the order meshes first
     // use them; Marker01 and Dummy01; three GBND nodes and one GELP node.
@@ -193,6 +183,7 @@ TEST_F(ExportCommand, WarningsAreCountedAndDeduplicated) {
     WriteText(Path("tex/here.bmp"), "BM");
     const RunResult run = Wux({"export", Path("warn.json").string(), Path("warn.wux").string()});
     ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(PassesChecker(Path("warn.wux").string()));
     EXPECT_NE(run.out.find("warning: nodes passed over: 6 (\"Cam1\" at nodes[0]: camera; \"Cam2\" at nodes[1]: "
                            "camera; \"Lamp\" at nodes[2]: light; ...)"),
               std::string::npos)
@@ -223,6 +214,7 @@ TEST_F(ExportCommand, SmallSceneRoundTripsThroughTheReader) {
     const fs::path output = Path("small.wux");
     const RunResult run = Wux({"export", Path("small.json").string(), output.string()});
     ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(PassesChecker(output.string()));
     const auto bytes = LoadFileBytes(output.string());
     const ToolResult<WuxFile> read = ReadWux(SpanOf(*bytes));
     ASSERT_TRUE(read.Ok()) << read.Error().message;
@@ -360,6 +352,7 @@ TEST_F(ExportCommand, FailedImportExportLeavesNoEmbeddedTexturesBehind) {
 
     run = Wux({"export", glb, Path("box.wux").string()});
     ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(PassesChecker(Path("box.wux").string()));
     std::size_t textures = 0;
     for (const auto& entry : fs::directory_iterator(dir_)) {
         const std::string name = entry.path().filename().string();

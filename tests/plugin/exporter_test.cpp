@@ -15,7 +15,10 @@
 #include "plugin/model_exporter.h"
 #include "plugin/model_exporter_class_desc.h"
 #include "tests/plugin/plugin_test_support.h"
-#include "tests/windows/sample_scene.h"
+#include "tests/support/sample_scene.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/wux_bytes.h"
+#include "tests/support/wux_check.h"
 
 namespace {
 
@@ -98,7 +101,8 @@ TEST_F(PluginExporterTest, EmptySceneGivesThe108ByteFileAndNoMessage)
 {
     const std::string path = folder.Path("empty.wux");
     EXPECT_EQ(ExportEmpty(path), 1);
-    EXPECT_EQ(ReadFileBytes(path), EmptySceneFile());
+    EXPECT_EQ(ReadFileBytes(path), wuxtest::EmptySceneFile());
+    EXPECT_TRUE(PassesChecker(path));
     EXPECT_TRUE(StandinMessageBoxCalls().empty());
     EXPECT_EQ(currentModel, nullptr);
     EXPECT_EQ(hostInterface, nullptr);
@@ -166,11 +170,12 @@ TEST_F(PluginExporterTest, EachExportStartsFromAnEmptyModel)
         SampleScene scene;
         EXPECT_EQ(exporter.DoExport(full.c_str(), scene.exportInterface(), scene.hostInterface()), 1);
     }
-    EXPECT_GT(ReadFileBytes(full).size(), EmptySceneFile().size());
+    EXPECT_GT(ReadFileBytes(full).size(), wuxtest::EmptySceneFile().size());
+    EXPECT_TRUE(PassesChecker(full));
 
     const std::string empty = folder.Path("empty.wux");
     EXPECT_EQ(ExportEmpty(empty), 1);
-    EXPECT_EQ(ReadFileBytes(empty), EmptySceneFile());
+    EXPECT_EQ(ReadFileBytes(empty), wuxtest::EmptySceneFile());
     EXPECT_TRUE(StandinMessageBoxCalls().empty());
 }
 

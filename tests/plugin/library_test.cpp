@@ -8,9 +8,12 @@
 #include <gtest/gtest.h>
 
 #include "host/standin/standin.h"
-#include "tests/plugin/loaded_plugin.h"
 #include "tests/plugin/plugin_test_support.h"
-#include "tests/windows/sample_scene.h"
+#include "tests/support/loaded_plugin.h"
+#include "tests/support/sample_scene.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/wux_bytes.h"
+#include "tests/support/wux_check.h"
 
 namespace {
 
@@ -95,6 +98,7 @@ TEST_F(PluginLibraryTest, ExportsTheSampleSceneWithoutAMessage)
         EXPECT_EQ(exporter->DoExport(path.c_str(), scene.exportInterface(), scene.hostInterface()), 1);
     }
     EXPECT_TRUE(StandinMessageBoxCalls().empty());
+    EXPECT_TRUE(PassesChecker(path));
     const std::vector<unsigned char> bytes = ReadFileBytes(path);
     ASSERT_GT(bytes.size(), 60u);
     EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "LIBF");
@@ -118,7 +122,8 @@ TEST_F(PluginLibraryTest, EmptySceneThenMissingFolder)
 
     const std::string empty = folder.Path("empty.wux");
     EXPECT_EQ(exporter->DoExport(empty.c_str(), &ei, &host), 1);
-    EXPECT_EQ(ReadFileBytes(empty), EmptySceneFile());
+    EXPECT_EQ(ReadFileBytes(empty), wuxtest::EmptySceneFile());
+    EXPECT_TRUE(PassesChecker(empty));
 
     const std::string missing = folder.Path("gone/D:\\missing\\scene.wux");
     EXPECT_EQ(exporter->DoExport(missing.c_str(), &ei, &host, TRUE), 1);

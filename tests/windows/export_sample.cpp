@@ -1,11 +1,13 @@
 // Exports the sample scene through the Linux plug-in library, loaded as a host loads it:
 //   wux_export_sample <path of wux_plugin.so> <path of the file to export>
-// Its file is compared with the one the Windows test host writes under Wine.
+// The file must pass the checker; it is then compared with the one the Windows test host
+// writes under Wine.
 #include <cstdio>
 
 #include "host/max_sdk.h"
-#include "tests/plugin/loaded_plugin.h"
-#include "tests/windows/sample_scene.h"
+#include "tests/support/loaded_plugin.h"
+#include "tests/support/sample_scene.h"
+#include "tests/support/wux_check.h"
 
 int main(int argc, char** argv)
 {
@@ -36,5 +38,10 @@ int main(int argc, char** argv)
         return 1;
     }
     std::fclose(written);
+    const ::testing::AssertionResult checked = PassesChecker(std::string(argv[2]));
+    if (!checked) {
+        std::fprintf(stderr, "%s\n", checked.message());
+        return 1;
+    }
     return 0;
 }

@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "host/max_sdk.h"
-#include "tests/windows/sample_scene.h"
+#include "tests/support/sample_scene.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "expected_bytes.h"
+#include "tests/support/wux_bytes.h"
 #include "writer/byte_buffer.h"
 #include "writer/padded_string.h"
 
@@ -23,11 +23,11 @@ TEST(PaddedString, LengthSweepsEveryPaddingCase) {
     for (const auto& c : cases) {
         ByteBuffer out;
         const uint32_t written = WritePaddedString(out, c.text);
-        ExpectedBytes expected;
-        expected.hex(c.hex);
+        wuxtest::Bytes expected;
+        expected.Hex(c.hex);
         const std::vector<uint8_t> actual(out.data(), out.data() + out.size());
-        EXPECT_EQ(actual, expected.bytes()) << '"' << c.text << '"';
-        EXPECT_EQ(written, expected.size()) << '"' << c.text << '"';
+        EXPECT_EQ(actual, expected.data) << '"' << c.text << '"';
+        EXPECT_EQ(written, expected.Size()) << '"' << c.text << '"';
     }
 }
 

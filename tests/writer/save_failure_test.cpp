@@ -17,6 +17,8 @@
 #include "model/material_chunk.h"
 #include "model/vertex_chunk.h"
 #include "test_models.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/wux_check.h"
 #include "writer/save_result.h"
 
 namespace fs = std::filesystem;
@@ -43,17 +45,15 @@ std::set<std::string> Listing(const fs::path& folder) {
 class SaveFailure : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/wux-save-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder_ = pattern;
+        ASSERT_FALSE(temp_.Root().empty());
+        folder_ = temp_.Root();
         existing_ = folder_ / "existing.wux";
         WriteText(existing_, kOldContents);
     }
     void TearDown() override {
         if (mounted_) umount2(mountPoint().c_str(), MNT_DETACH);
+        // So that the folder can be removed.
         fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add);
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
     }
 
     fs::path mountPoint() const { return folder_ / "small"; }
@@ -74,6 +74,7 @@ protected:
         EXPECT_EQ(Listing(folder), before);
     }
 
+    TempFolder temp_;
     fs::path folder_;
     fs::path existing_;
     bool mounted_ = false;
@@ -170,15 +171,14 @@ TEST_F(SaveFailure, ModelThatBreaksItsRulesIsRefusedBeforeTheDisk) {
 }
 
 TEST(SaveSuccess, ReplacesAnEarlierFileKeepingItsPermissions) {
-    char pattern[] = "/tmp/wux-save-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const fs::path folder = pattern;
+    const TempFolder temp;
+    const fs::path folder = temp.Root();
     const fs::path target = folder / "model.wux";
     WriteText(target, kOldContents);
     ASSERT_EQ(chmod(target.c_str(), 0640), 0);
     const ExportModel model;
     EXPECT_EQ(model.Save(target.c_str()), 0);
-    EXPECT_EQ(fs::file_size(target), 108u);
+    EXPECT_TRUE(PassesChecker(target.string()));
     struct stat info;
     ASSERT_EQ(stat(target.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
@@ -197,10 +197,9 @@ TEST(SaveSuccess, ReplacesAnEarlierFileKeepingItsPermissions) {
     WriteText(target, kOldContents);
     EXPECT_EQ(model.Save(link.c_str()), 0);
     EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(fs::file_size(target), 108u);
+    EXPECT_TRUE(PassesChecker(target.string()));
 
     EXPECT_EQ(Listing(folder), (std::set<std::string>{"model.wux", "fresh.wux", "link.wux"}));
-    fs::remove_all(folder);
 }
 
 }  // namespace

@@ -3,11 +3,20 @@
 #include "model/material_chunk.h"
 #include "model/vertex_chunk.h"
 
+float TestColourWord(int word, float base, float step) {
+    switch (word) {
+        case 0: case 1: return 0.0f;
+        case 5: case 13: case 17: return 1.0f;
+        case 18: return 39.0f;
+        default: return base + step * static_cast<float>(word);
+    }
+}
+
 std::unique_ptr<ExportModel> MakeFullModel() {
     auto model = std::make_unique<ExportModel>();
 
     auto stone = std::make_unique<MaterialChunk>("Stone");
-    for (int w = 0; w < 19; ++w) stone->colourBlock[w] = 0.25f * static_cast<float>(w);
+    for (int w = 0; w < 19; ++w) stone->colourBlock[w] = TestColourWord(w, 0.0f, 0.25f);
     stone->mapCount = 4;
     stone->maps[0] = MaterialMap{0, "", 0.5f};
     stone->maps[1] = MaterialMap{3, "a.b", 0.25f};
@@ -17,7 +26,7 @@ std::unique_ptr<ExportModel> MakeFullModel() {
     model->materials->append(std::move(stone));
 
     auto plain = std::make_unique<MaterialChunk>("Material");
-    for (int w = 0; w < 19; ++w) plain->colourBlock[w] = 100.0f + static_cast<float>(w);
+    for (int w = 0; w < 19; ++w) plain->colourBlock[w] = TestColourWord(w, 100.0f, 1.0f);
     model->materials->append(std::move(plain));
     model->materialCount = 2;
 
@@ -50,7 +59,7 @@ std::unique_ptr<ExportModel> MakeFullModel() {
 
     auto unnamed = std::make_unique<ReferenceEntry>("");
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) unnamed->transform[r][c] = static_cast<float>(4 * r + c);
+        for (int c = 0; c < 4; ++c) unnamed->transform[r][c] = c == 3 ? 0.0f : static_cast<float>(4 * r + c);
     for (float& h : unnamed->halfExtents) h = 0.5f;
     model->references->entries->append(std::move(unnamed));
     return model;

@@ -1,5 +1,6 @@
-// Builds WUX files byte by byte for the reader and checker tests, independently of the
-// plug-in's writer, and remembers where each chunk starts so tests can corrupt it.
+// Builds WUX bytes by hand, independently of the plug-in's writer: the expected bytes of the
+// writer's golden tests, and whole files for the reader and checker tests, which remember
+// where each chunk starts so tests can corrupt it.
 #pragma once
 
 #include <array>
@@ -18,34 +19,46 @@ public:
     std::vector<std::uint8_t> data;
 
     std::size_t Size() const { return data.size(); }
-    void U8(std::uint8_t v) { data.push_back(v); }
-    void U16(std::uint16_t v) {
-        U8(static_cast<std::uint8_t>(v));
-        U8(static_cast<std::uint8_t>(v >> 8));
+    Bytes& U8(std::uint8_t v) {
+        data.push_back(v);
+        return *this;
     }
-    void U32(std::uint32_t v) {
+    Bytes& U16(std::uint16_t v) { return U8(static_cast<std::uint8_t>(v)).U8(static_cast<std::uint8_t>(v >> 8)); }
+    Bytes& U32(std::uint32_t v) {
         for (int i = 0; i < 4; ++i) U8(static_cast<std::uint8_t>(v >> (8 * i)));
+        return *this;
     }
-    void F32(float f) {
-        std::uint32_t bits;
-        std::memcpy(&bits, &f, 4);
-        U32(bits);
+    Bytes& F32(float f) { return U32(Bits(f)); }
+    // Characters as they are, no length and no terminator: a tag, or a padded string's text.
+    Bytes& Text(const std::string& text) {
+        data.insert(data.end(), text.begin(), text.end());
+        return *this;
     }
-    void Tag(const char* tag) { data.insert(data.end(), tag, tag + 4); }
-    void Padded(const std::string& s) {
+    Bytes& Tag(const char* tag) { return Text(std::string(tag, 4)); }
+    Bytes& Zeros(std::size_t count) {
+        data.insert(data.end(), count, 0);
+        return *this;
+    }
+    // Pairs of hexadecimal digits; spaces are ignored.
+    Bytes& Hex(const char* digits) {
+        for (const char* p = digits; *p != '\0';) {
+            if (*p == ' ') {
+                ++p;
+                continue;
+            }
+            U8(static_cast<std::uint8_t>(std::stoi(std::string(p, 2), nullptr, 16)));
+            p += 2;
+        }
+        return *this;
+    }
+    Bytes& Padded(const std::string& s) {
         const std::uint32_t p = static_cast<std::uint32_t>(4 * (s.size() / 4) + 4);
-        U32(p);
-        data.insert(data.end(), s.begin(), s.end());
-        for (std::size_t i = s.size(); i < p; ++i) U8(0);
+        return U32(p).Text(s).Zeros(p - s.size());
     }
     void PatchU32(std::size_t at, std::uint32_t v) {
         for (int i = 0; i < 4; ++i) data[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
     }
-    void PatchF32(std::size_t at, float f) {
-        std::uint32_t bits;
-        std::memcpy(&bits, &f, 4);
-        PatchU32(at, bits);
-    }
+    void PatchF32(std::size_t at, float f) { PatchU32(at, Bits(f)); }
     void PatchU16(std::size_t at, std::uint16_t v) {
         data[at] = static_cast<std::uint8_t>(v);
         data[at + 1] = static_cast<std::uint8_t>(v >> 8);
@@ -55,6 +68,13 @@ public:
                std::uint32_t{data[at + 3]} << 24;
     }
     wux::ByteSpan Span() const { return wux::ByteSpan{data.data(), data.size()}; }
+
+private:
+    static std::uint32_t Bits(float f) {
+        std::uint32_t bits;
+        std::memcpy(&bits, &f, 4);
+        return bits;
+    }
 };
 
 struct Map {
@@ -223,19 +243,13 @@ inline File RichFile() {
     return f;
 }
 
-// The 108-byte file of an empty scene, as the format describes it.
-inline std::vector<std::uint8_t> EmptyFileGolden() {
-    std::vector<std::uint8_t> out = {0x4c, 0x49, 0x42, 0x46, 0x6c, 0x00, 0x00, 0x00, 0x49, 0x44, 0x46, 0x4d,
-                                     0x47, 0x4e, 0x46, 0x4f, 0x50, 0x00, 0x00, 0x00, 0x64, 0x00, 0x00, 0x00};
-    out.insert(out.end(), 24, 0x00);
-    const std::uint8_t middle[] = {0x00, 0x00, 0x80, 0x3f, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                   0x47, 0x42, 0x4e, 0x44, 0x20, 0x00, 0x00, 0x00, 0x64, 0x00, 0x00, 0x00};
-    out.insert(out.end(), std::begin(middle), std::end(middle));
-    out.insert(out.end(), 20, 0x00);
-    const std::uint8_t tail[] = {0x47, 0x52, 0x45, 0x46, 0x10, 0x00, 0x00, 0x00,
-                                 0x64, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
-    out.insert(out.end(), std::begin(tail), std::end(tail));
-    return out;
+// The 108-byte file of a scene with nothing to export, as the format describes it.
+inline std::vector<std::uint8_t> EmptySceneFile() {
+    Bytes b;
+    b.Hex("4c494246 6c000000 4944464d 474e464f 50000000 64000000").Zeros(24);
+    b.Hex("0000803f 00000000 00000000 47424e44 20000000 64000000").Zeros(20);
+    b.Hex("47524546 10000000 64000000 00000000");
+    return b.data;
 }
 
 }  // namespace wuxtest

@@ -4,7 +4,7 @@
 #include <functional>
 #include <limits>
 
-#include "tests/tools/wux_bytes_builder.h"
+#include "tests/support/wux_bytes.h"
 #include "format/wux_checker.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "tests/windows/sample_scene.h"
+#include "tests/support/sample_scene.h"
 
 #include "host/standin/standin.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "tests/tools/wux_bytes_builder.h"
+#include "tests/support/wux_bytes.h"
 #include "format/wux_checker.h"
 #include "format/wux_reader.h"
 
@@ -13,7 +13,7 @@ using wuxtest::RichFile;
 
 TEST(WuxReader, EmptySceneFileIsTheGolden108BytesAndValid) {
     const Built built = Build(wuxtest::File{});
-    ASSERT_EQ(built.bytes.data, wuxtest::EmptyFileGolden());
+    ASSERT_EQ(built.bytes.data, wuxtest::EmptySceneFile());
 
     const auto read = wux::ReadWux(built.bytes.Span());
     ASSERT_TRUE(read.Ok()) << read.Error().message;

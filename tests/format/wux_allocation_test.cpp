@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "tests/tools/wux_bytes_builder.h"
+#include "tests/support/wux_bytes.h"
 #include "format/wux_checker.h"
 
 namespace {

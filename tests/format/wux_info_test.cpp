@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "tests/tools/wux_bytes_builder.h"
+#include "tests/support/wux_bytes.h"
 #include "format/wux_info.h"
 
 namespace {

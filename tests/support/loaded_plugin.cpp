@@ -1,4 +1,4 @@
-#include "tests/plugin/loaded_plugin.h"
+#include "tests/support/loaded_plugin.h"
 
 #include <dlfcn.h>
 

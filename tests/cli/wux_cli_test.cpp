@@ -10,7 +10,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "tests/tools/wux_bytes_builder.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/wux_bytes.h"
 
 namespace {
 
@@ -34,22 +35,13 @@ CommandRun RunWux(const std::string& arguments) {
 
 class WuxCli : public testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("wux_cli_test_" + std::to_string(::getpid()) + "_" +
-                testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
     std::string Write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-        const auto path = dir_ / name;
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
-        return path.string();
+        const std::string path = folder_.Path(name);
+        WriteFileBytes(path, std::string(bytes.begin(), bytes.end()));
+        return path;
     }
 
-    std::filesystem::path dir_;
+    TempFolder folder_;
 };
 
 TEST_F(WuxCli, CheckExitCodes) {
@@ -65,11 +57,11 @@ TEST_F(WuxCli, CheckExitCodes) {
     EXPECT_EQ(run.exitCode, 1) << run.output;
     EXPECT_NE(run.output.find("error: offset 20 (GNFO): magic 7, expected 100"), std::string::npos) << run.output;
 
-    const std::string missing = (dir_ / "missing.wux").string();
+    const std::string missing = folder_.Path("missing.wux");
     run = RunWux("check '" + missing + "'");
     EXPECT_EQ(run.exitCode, 2) << run.output;
     EXPECT_NE(run.output.find(missing), std::string::npos) << run.output;
-    EXPECT_EQ(RunWux("check '" + dir_.string() + "'").exitCode, 2);
+    EXPECT_EQ(RunWux("check '" + folder_.Root() + "'").exitCode, 2);
 }
 
 TEST_F(WuxCli, InfoPrintsTextAndJsonAndRejectsBrokenFiles) {
@@ -92,7 +84,7 @@ TEST_F(WuxCli, InfoPrintsTextAndJsonAndRejectsBrokenFiles) {
     EXPECT_NE(run.output.find(broken), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("offset "), std::string::npos) << run.output;
 
-    EXPECT_EQ(RunWux("info '" + (dir_ / "missing.wux").string() + "'").exitCode, 2);
+    EXPECT_EQ(RunWux("info '" + folder_.Path("missing.wux") + "'").exitCode, 2);
 }
 
 TEST_F(WuxCli, HelpAndVersion) {
