@@ -6,13 +6,6 @@
 namespace wux {
 namespace {
 
-bool Finite(const SceneMatrix& m) {
-    for (const auto& row : m.rows)
-        for (float v : row)
-            if (!std::isfinite(v)) return false;
-    return true;
-}
-
 std::string NodeLabel(const SceneNode& node) {
     std::string label = "node \"" + node.name + "\"";
     if (!node.origin.empty()) label = node.origin + ": " + label;
@@ -100,7 +93,7 @@ private:
     }
 
     bool AddNode(StandinNode* parent, const SceneNode& desc, std::string* error) {
-        if (!Finite(desc.local) || !Finite(desc.offset)) {
+        if (!desc.local.AllFinite() || !desc.offset.AllFinite()) {
             *error = NodeLabel(desc) + ": its transform is not finite";
             return false;
         }

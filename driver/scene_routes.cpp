@@ -18,13 +18,6 @@ double AxisLength(const SceneMatrix& m, int row) {
     return std::sqrt(x * x + y * y + z * z);
 }
 
-bool AllFinite(const SceneMatrix& m) {
-    for (const auto& row : m.rows)
-        for (float v : row)
-            if (!std::isfinite(v)) return false;
-    return true;
-}
-
 std::string Describe(const SceneNode& node) {
     const std::string name = node.name.empty() ? "(unnamed)" : "\"" + node.name + "\"";
     return node.origin.empty() || node.origin == node.name ? name : name + " at " + node.origin;
@@ -80,7 +73,7 @@ private:
         const SceneObject::Type type = node.object.type;
         switch (RouteOf(type == SceneObject::Type::Helper, [&node] { return node.name.c_str(); })) {
             case NodeRoute::Reference:
-                if (!AllFinite(objectTm)) return PassOver(node, "helper with a transform that is not finite");
+                if (!objectTm.AllFinite()) return PassOver(node, "helper with a transform that is not finite");
                 for (int r = 0; r < 3; ++r)
                     if (AxisLength(objectTm, r) == 0.0) return PassOver(node, "helper scaled to zero");
                 return;
@@ -88,7 +81,7 @@ private:
             case NodeRoute::Ellipsoid:
                 if (type != SceneObject::Type::Sphere)
                     return PassOver(node, node.name + " node without a radius parameter (" + TypeName(type) + ")");
-                if (!AllFinite(objectTm)) return PassOver(node, node.name + " node with a transform that is not finite");
+                if (!objectTm.AllFinite()) return PassOver(node, node.name + " node with a transform that is not finite");
                 return;
             case NodeRoute::Mesh: return RouteMesh(node);
         }

@@ -48,16 +48,23 @@ public:
         }
     }
 
-    // A count of entries of at least minEntrySize bytes each must fit in what is left.
-    void NeedCount(std::uint64_t count, std::uint64_t minEntrySize, std::size_t countOffset,
-                   const char* what) {
-        const std::uint64_t needed = count * minEntrySize;  // both below 2^32: no overflow
+    // A u32 count into *count, then that many entries read by readEntry. The entries, of at
+    // least minEntrySize bytes each, must fit in what is left before any is read.
+    template <typename ReadEntry>
+    auto Counted(std::uint32_t* count, std::uint64_t minEntrySize, const char* what, ReadEntry readEntry)
+        -> std::vector<decltype(readEntry(*this))> {
+        const std::size_t countOffset = pos_;
+        *count = U32(what);
+        const std::uint64_t needed = *count * minEntrySize;  // both below 2^32: no overflow
         if (needed > end_ - pos_) {
             Fail(ToolError::Kind::BadCount, countOffset,
-                 where_ + ": " + what + " " + std::to_string(count) + " needs at least " +
+                 where_ + ": " + what + " " + std::to_string(*count) + " needs at least " +
                      std::to_string(needed) + " bytes, but " + limit_ + " holds only " +
                      std::to_string(end_ - pos_) + " more");
         }
+        std::vector<decltype(readEntry(*this))> entries;
+        for (std::uint32_t i = 0; i < *count; ++i) entries.push_back(readEntry(*this));
+        return entries;
     }
 
     std::uint32_t U32(const char* field) {
@@ -231,19 +238,15 @@ Material ReadMaterial(ByteSpan bytes, const ChunkInfo& chunk) {
     Cursor c = ContentCursor(bytes, chunk);
     m.name = c.Padded("name");
     m.colourOffset = c.Pos();
-    m.colourBlock = c.Floats<19>("colour block");
-    const std::size_t countOffset = c.Pos();
-    m.mapCount = c.U32("map count");
-    // An entry takes at least channel, a padded string at its shortest (P = 0) and amount.
-    c.NeedCount(m.mapCount, kMinMapEntrySize, countOffset, "map count");
-    for (std::uint32_t i = 0; i < m.mapCount; ++i) {
+    m.colourBlock = c.Floats<kColourWords>("colour block");
+    m.maps = c.Counted(&m.mapCount, kMinMapEntrySize, "map count", [](Cursor& entry) {
         MaterialMap map;
-        map.offset = c.Pos();
-        map.channel = c.U32("map channel");
-        map.fileName = c.Padded("map file name");
-        map.amount = c.F32("map amount");
-        m.maps.push_back(std::move(map));
-    }
+        map.offset = entry.Pos();
+        map.channel = entry.U32("map channel");
+        map.fileName = entry.Padded("map file name");
+        map.amount = entry.F32("map amount");
+        return map;
+    });
     m.chunk.contentSize = c.Pos() - chunk.offset;
     return m;
 }
@@ -294,11 +297,8 @@ Bounds ReadBounds(ByteSpan bytes, const ChunkInfo& chunk) {
     b.chunk = chunk;
     Cursor c = ContentCursor(bytes, chunk);
     b.mainSphere = ReadSphere(c, "main sphere");
-    const std::size_t countOffset = c.Pos();
-    b.sphereCount = c.U32("sphere count");
-    c.NeedCount(b.sphereCount, kSphereSize, countOffset, "sphere count");
-    b.spheres.reserve(b.sphereCount);
-    for (std::uint32_t i = 0; i < b.sphereCount; ++i) b.spheres.push_back(ReadSphere(c, "sphere"));
+    b.spheres = c.Counted(&b.sphereCount, kSphereSize, "sphere count",
+                          [](Cursor& entry) { return ReadSphere(entry, "sphere"); });
     b.chunk.contentSize = c.Pos() - chunk.offset;
     return b;
 }
@@ -317,20 +317,15 @@ References ReadReferences(ByteSpan bytes, const ChunkInfo& chunk) {
     References r;
     r.chunk = chunk;
     Cursor c = ContentCursor(bytes, chunk);
-    const std::size_t countOffset = c.Pos();
-    r.entryCount = c.U32("entry count");
-    // An entry takes at least a padded string at its shortest (P = 0), the transform, the
-    // half extents and the end word.
-    c.NeedCount(r.entryCount, kMinReferenceEntrySize, countOffset, "entry count");
-    for (std::uint32_t i = 0; i < r.entryCount; ++i) {
+    r.entries = c.Counted(&r.entryCount, kMinReferenceEntrySize, "entry count", [](Cursor& entry) {
         ReferenceEntry e;
-        e.offset = c.Pos();
-        e.name = c.Padded("entry name");
-        e.transform = c.Floats<16>("entry transform");
-        e.halfExtents = c.Floats<3>("entry half extents");
-        e.endWord = c.U32("entry end word");
-        r.entries.push_back(std::move(e));
-    }
+        e.offset = entry.Pos();
+        e.name = entry.Padded("entry name");
+        e.transform = entry.Floats<kTransformSize / 4>("entry transform");
+        e.halfExtents = entry.Floats<kHalfExtentsSize / 4>("entry half extents");
+        e.endWord = entry.U32("entry end word");
+        return e;
+    });
     r.chunk.contentSize = c.Pos() - chunk.offset;
     return r;
 }

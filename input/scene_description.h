@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,6 +15,13 @@ namespace wux {
 // a point p becomes p.x*row0 + p.y*row1 + p.z*row2 + row3.
 struct SceneMatrix {
     float rows[4][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 0, 0}};
+
+    bool AllFinite() const {
+        for (const auto& row : rows)
+            for (float v : row)
+                if (!std::isfinite(v)) return false;
+        return true;
+    }
 };
 
 struct SceneMap {

@@ -5,29 +5,11 @@
 #include <vector>
 
 #include "model/export_model.h"
-#include "model/export_state.h"
 #include "model/material_chunk.h"
 #include "model/vertex_chunk.h"
 #include "tracked_record.h"
 
 namespace {
-
-TEST(ExportModel, StartsEmpty) {
-    const ExportModel model;
-    ASSERT_NE(model.materials, nullptr);
-    ASSERT_NE(model.meshes, nullptr);
-    ASSERT_NE(model.references, nullptr);
-    ASSERT_NE(model.bounds, nullptr);
-    EXPECT_EQ(model.materials->count(), 0);
-    EXPECT_EQ(model.meshes->count(), 0);
-    EXPECT_EQ(model.references->entries->count(), 0);
-    EXPECT_EQ(model.bounds->spheres->count(), 0);
-    EXPECT_EQ(model.bounds->mainSphere->radius, 0.0f);
-    EXPECT_EQ(model.ellipsoid, nullptr);
-    EXPECT_EQ(model.meshCount, 0);
-    EXPECT_EQ(model.materialCount, 0);
-    EXPECT_TRUE(model.materialIndexByName.empty());
-}
 
 TEST(ExportModel, DestroysMembersInOrder) {
     // Lists hold any record, so tracked records reveal the order in which the
@@ -57,11 +39,6 @@ TEST(ExportModel, ReleasesEveryRecordOfAFilledModel) {
     model->ellipsoid = std::make_unique<EllipsoidChunk>(0.f, 0.f, 0.f, 1.f, 1.f, 1.f);
     model->ellipsoid = std::make_unique<EllipsoidChunk>(1.f, 1.f, 1.f, 2.f, 2.f, 2.f);  // a later one replaces it
     model.reset();
-}
-
-TEST(ExportState, StartsWithoutAnExport) {
-    EXPECT_EQ(currentModel, nullptr);
-    EXPECT_EQ(hostInterface, nullptr);
 }
 
 }  // namespace
