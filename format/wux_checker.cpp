@@ -56,6 +56,8 @@ private:
     void String(const PaddedString& s, const std::string& where, const char* field);
     void CheckMaterial(const Material& m);
     void CheckMesh(const Mesh& m, std::size_t materialChunks);
+    // Triangles below patternLimit must hold the indices 3i, 3i + 1, 3i + 2.
+    void CheckMeshArrays(const Mesh& m, const std::string& where, std::size_t patternLimit);
     void CheckBounds(const Bounds& b);
     void CheckEllipsoid(const Ellipsoid& e);
     void CheckReferences(const References& r);
@@ -178,12 +180,13 @@ void Checker::CheckMesh(const Mesh& m, std::size_t materialChunks) {
                                                       : " outside 0.." + std::to_string(materialChunks - 1)));
     }
     if (FloatBits(m.constant) != kMeshConstantBits) {
-        Error(o + kMeshConstantOffset, where, "constant is " + NineDigitNumber(m.constant) + " (" + Hex(FloatBits(m.constant)) + "), expected " +
-                                 Hex(kMeshConstantBits));
+        Error(o + kMeshConstantOffset, where,
+              "constant is " + NineDigitNumber(m.constant) + " (" + Hex(FloatBits(m.constant)) + "), expected " +
+                  Hex(kMeshConstantBits));
     }
     if (std::uint64_t{m.vertexCount} != 3 * std::uint64_t{m.faceCount}) {
-        Error(o + kMeshVertexCountOffset, where, "vertex count " + std::to_string(m.vertexCount) + " is not 3 x face count " +
-                                 std::to_string(m.faceCount));
+        Error(o + kMeshVertexCountOffset, where,
+              "vertex count " + std::to_string(m.vertexCount) + " is not 3 x face count " + std::to_string(m.faceCount));
     }
     const bool tooLarge = m.faceCount > kMaxTrianglesPerMesh;
     if (tooLarge) {
@@ -193,7 +196,11 @@ void Checker::CheckMesh(const Mesh& m, std::size_t materialChunks) {
     } else if (m.faceCount == 0) {
         Warning(o + kMeshFaceCountOffset, where, "mesh has no triangles");
     }
+    // Beyond the u16 limit no triangle can hold its expected indices: one error above says so.
+    CheckMeshArrays(m, where, tooLarge ? kMaxTrianglesPerMesh : m.triangles.size());
+}
 
+void Checker::CheckMeshArrays(const Mesh& m, const std::string& where, std::size_t patternLimit) {
     for (std::size_t k = 0; k < m.vertices.size(); ++k) {
         const MeshVertex& v = m.vertices[k];
         const std::array<float, 5> values{v.x, v.y, v.z, v.u, v.v};
@@ -204,8 +211,6 @@ void Checker::CheckMesh(const Mesh& m, std::size_t materialChunks) {
             }
         }
     }
-    // Beyond the u16 limit no triangle can hold its expected indices: one error above says so.
-    const std::size_t patternLimit = tooLarge ? kMaxTrianglesPerMesh : m.triangles.size();
     for (std::size_t i = 0; i < m.triangles.size(); ++i) {
         const auto& t = m.triangles[i];
         const std::size_t at = m.TrianglesOffset() + kTriangleSize * i;

@@ -150,6 +150,34 @@ struct Framing {
     ChunkInfo gref;
 };
 
+// The chunks inside GNFO, which follow each other directly up to its end.
+std::vector<ChunkInfo> ReadInnerChunks(ByteSpan bytes, const ChunkInfo& gnfo) {
+    std::vector<ChunkInfo> inner;
+    const std::size_t gnfoEnd = gnfo.offset + gnfo.blockSize;
+    int ordinals[4] = {0, 0, 0, 0};
+    static const std::string kInnerTags[4] = {kMaterialTag, kMeshTag, kBoundTag, kEllipsoidTag};
+    std::size_t pos = gnfo.offset + kGnfoSize;
+    while (pos < gnfoEnd) {  // every step advances by at least 12 bytes
+        if (kHeadSize > gnfoEnd - pos) {
+            Fail(ToolError::Kind::Truncated, pos,
+                 "chunk at offset " + std::to_string(pos) + ": its head runs past the end of GNFO at offset " +
+                     std::to_string(gnfoEnd) + " (GNFO block_size " + std::to_string(gnfo.blockSize) + ")");
+        }
+        const std::string tag(reinterpret_cast<const char*>(bytes.data + pos), 4);
+        const auto known = std::find(std::begin(kInnerTags), std::end(kInnerTags), tag);
+        if (known == std::end(kInnerTags)) {
+            Fail(ToolError::Kind::BadTag, pos,
+                 "chunk at offset " + std::to_string(pos) + " inside GNFO: unknown tag \"" +
+                     PrintableTag(bytes.data + pos) + "\" (GMAT, GVTX, GBND or GELP expected)");
+        }
+        ChunkInfo chunk = ReadChunkHead(bytes, pos, gnfoEnd, "the GNFO chunk");
+        chunk.ordinal = ordinals[known - std::begin(kInnerTags)]++;
+        inner.push_back(chunk);
+        pos += chunk.blockSize;
+    }
+    return inner;
+}
+
 Framing ReadFraming(ByteSpan bytes) {
     Framing f;
     f.header.fileLength = bytes.size;
@@ -180,29 +208,8 @@ Framing ReadFraming(ByteSpan bytes) {
     }
     f.header.gnfo.contentSize = kGnfoSize;
 
-    // The chunks inside GNFO follow each other directly up to its end.
     const std::size_t gnfoEnd = kGnfoOffset + f.header.gnfo.blockSize;
-    int ordinals[4] = {0, 0, 0, 0};
-    static const std::string kInnerTags[4] = {kMaterialTag, kMeshTag, kBoundTag, kEllipsoidTag};
-    std::size_t pos = kGnfoOffset + kGnfoSize;
-    while (pos < gnfoEnd) {  // every step advances by at least 12 bytes
-        if (kHeadSize > gnfoEnd - pos) {
-            Fail(ToolError::Kind::Truncated, pos,
-                 "chunk at offset " + std::to_string(pos) + ": its head runs past the end of GNFO at offset " +
-                     std::to_string(gnfoEnd) + " (GNFO block_size " + std::to_string(f.header.gnfo.blockSize) + ")");
-        }
-        const std::string tag(reinterpret_cast<const char*>(bytes.data + pos), 4);
-        const auto known = std::find(std::begin(kInnerTags), std::end(kInnerTags), tag);
-        if (known == std::end(kInnerTags)) {
-            Fail(ToolError::Kind::BadTag, pos,
-                 "chunk at offset " + std::to_string(pos) + " inside GNFO: unknown tag \"" +
-                     PrintableTag(bytes.data + pos) + "\" (GMAT, GVTX, GBND or GELP expected)");
-        }
-        ChunkInfo chunk = ReadChunkHead(bytes, pos, gnfoEnd, "the GNFO chunk");
-        chunk.ordinal = ordinals[known - std::begin(kInnerTags)]++;
-        f.inner.push_back(chunk);
-        pos += chunk.blockSize;
-    }
+    f.inner = ReadInnerChunks(bytes, f.header.gnfo);
 
     // GREF follows GNFO and ends the file.
     if (kHeadSize > bytes.size - gnfoEnd) {

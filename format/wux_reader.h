@@ -76,7 +76,9 @@ struct Material {
     std::array<float, 3> Filter() const { return Colour(wux_file::kFilterWord); }
 
 private:
-    std::array<float, 3> Colour(int word) const { return {colourBlock[word], colourBlock[word + 1], colourBlock[word + 2]}; }
+    std::array<float, 3> Colour(int word) const {
+        return {colourBlock[word], colourBlock[word + 1], colourBlock[word + 2]};
+    }
 };
 
 struct MeshVertex {

@@ -18,7 +18,8 @@
 #include "format/wux_format.h"
 
 static_assert(MaterialChunk::kMaxMaps == static_cast<int>(wux_file::kMaxMaps), "a GMAT chunk holds the record's map slots");
-static_assert(MaterialChunk::kColourWords == static_cast<int>(wux_file::kColourWords), "a GMAT colour block holds the record's words");
+static_assert(MaterialChunk::kColourWords == static_cast<int>(wux_file::kColourWords),
+              "a GMAT colour block holds the record's words");
 
 namespace {
 
