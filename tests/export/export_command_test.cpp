@@ -324,6 +324,23 @@ TEST_F(ExportCommand, PluginsThatBreakTheRulesAreNamed) {
     EXPECT_EQ(fs::file_size(Path("out.wux")), 108u);
 }
 
+// The plug-in names the temporary file it was given by its part after the last backslash;
+// the message the user reads names OUTPUT as they wrote it.
+TEST_F(ExportCommand, PluginMessageNamesTheOutputNotTheTemporaryFile) {
+    const std::string plugin = std::string(WUX_FAKE_PLUGIN_DIR) + "/fake_plugin_reports_failure.so";
+    for (const std::string name : {"C:\\out\\y.wux", "plain.wux", "a\\b.wux\\"}) {
+        SCOPED_TRACE(name);
+        const fs::path output = Path(name);
+        const RunResult run = Wux({"export", Example().string(), output.string(), "--plugin", plugin});
+        EXPECT_EQ(run.exitCode, 1);
+        const std::size_t slash = name.rfind('\\');
+        const std::string shown = slash == std::string::npos ? output.string() : name.substr(slash + 1);
+        EXPECT_NE(run.err.find("its message: \"cannot create " + shown + "\""), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find(".partial"), std::string::npos) << run.err;
+        EXPECT_FALSE(fs::exists(output));
+    }
+}
+
 TEST_F(ExportCommand, OutputFolderThatDoesNotExistIsNamed) {
     const std::string output = Path("missing/out.wux").string();
     const RunResult run = Wux({"export", Example().string(), output});
