@@ -324,6 +324,50 @@ TEST_F(ExportCommand, PluginsThatBreakTheRulesAreNamed) {
     EXPECT_EQ(fs::file_size(Path("out.wux")), 108u);
 }
 
+// The host's editable meshes and polys export exactly as plain meshes holding the same
+// triangles (the polygons fanned from their first corner) do.
+TEST_F(ExportCommand, EditableMeshesAndPolysExportAsTheirTriangles) {
+    const std::string head = R"({"materials": [
+        {"name": "Brick", "diffuse": [0.5, 0.25, 0.125],
+         "maps": [{"slot": 1, "map": {"type": "bitmap", "path": "C:\\maps\\brick.bmp"}}]},
+        {"name": "Metal", "specular": [1, 1, 1]}],
+      "nodes": [)";
+    const std::string polyVerts = R"("verts": [[0,0,0],[1,0,0],[1,1,0],[0,1,0],[2,0,0],[3,1,0],[2,2,0.5]],
+        "tverts": [[0,0],[0.125,0],[0.25,0],[0.375,0],[0.5,0],[0.625,0.5],[0.75,0],[0.875,1],[1,1]])";
+    const std::string boxVerts = R"("verts": [[0,0,0],[1,0,0],[0,1,0],[0,0,1]], "tverts": [[0,0],[1,0],[0,1]])";
+    const std::string editable = head + R"(
+        {"name": "Mesh01", "material": 0, "position": [1, 2, 3], "rotation": [0, 0, 0.6, 0.8],
+         "object": {"type": "editable_mesh", )" + boxVerts + R"(,
+                    "faces": [[0,1,2],[0,3,1],[1,3,2]], "tvfaces": [[0,1,2],[0,2,1],[1,2,0]]},
+         "children": [
+           {"name": "Poly01", "material": 1, "scale": [2, 1, 0.5], "offset": {"position": [0, 0, 1]},
+            "object": {"type": "editable_poly", )" + polyVerts + R"(,
+                       "faces": [[0,1,2,3],[1,4,5,6,2],[3,2,6]],
+                       "tvfaces": [[8,7,6,5],[0,1,2,3,4],[5,6,7]]}}]}]})";
+    const std::string plain = head + R"(
+        {"name": "Mesh01", "material": 0, "position": [1, 2, 3], "rotation": [0, 0, 0.6, 0.8],
+         "object": {"type": "mesh", )" + boxVerts + R"(,
+                    "faces": [[0,1,2],[0,3,1],[1,3,2]], "tvfaces": [[0,1,2],[0,2,1],[1,2,0]]},
+         "children": [
+           {"name": "Poly01", "material": 1, "scale": [2, 1, 0.5], "offset": {"position": [0, 0, 1]},
+            "object": {"type": "mesh", )" + polyVerts + R"(,
+                       "faces": [[0,1,2],[0,2,3],[1,4,5],[1,5,6],[1,6,2],[3,2,6]],
+                       "tvfaces": [[8,7,6],[8,6,5],[0,1,2],[0,2,3],[0,3,4],[5,6,7]]}}]}]})";
+    WriteText(Path("editable.json"), editable);
+    WriteText(Path("plain.json"), plain);
+    for (const char* name : {"editable", "plain"}) {
+        const RunResult run = Wux({"export", Path(std::string(name) + ".json").string(),
+                                   Path(std::string(name) + ".wux").string(), "--verify"});
+        ASSERT_EQ(run.exitCode, 0) << name << ": " << run.err;
+        EXPECT_NE(run.out.find("2 meshes (9 triangles), 2 materials"), std::string::npos) << name << ": " << run.out;
+    }
+    const FileBytes editableBytes = LoadFileBytes(Path("editable.wux").string());
+    const FileBytes plainBytes = LoadFileBytes(Path("plain.wux").string());
+    ASSERT_TRUE(editableBytes.ok && plainBytes.ok);
+    EXPECT_TRUE(editableBytes.bytes == plainBytes.bytes);
+    EXPECT_TRUE(CheckWux(ByteSpan{editableBytes.bytes.data(), editableBytes.bytes.size()}).Valid());
+}
+
 // The plug-in names the temporary file it was given by its part after the last backslash;
 // the message the user reads names OUTPUT as they wrote it.
 TEST_F(ExportCommand, PluginMessageNamesTheOutputNotTheTemporaryFile) {
