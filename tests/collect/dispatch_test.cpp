@@ -241,7 +241,6 @@ TEST(NodeCollectorCallback, AnythingThrownStopsTheWalkAndFailsTheExport) {
 TEST(ProcessNode, EditableMeshAndEditablePolyBecomeMeshes) {
     CallLog log;
     fake::ExportScope scope(&log);
-    const long alive = StandinTriObjectsAlive();
 
     StandinEditableMesh editableMesh;
     fake::MakeOneTriangle(editableMesh.mesh);
@@ -262,6 +261,7 @@ TEST(ProcessNode, EditableMeshAndEditablePolyBecomeMeshes) {
     ASSERT_TRUE(editablePoly.SetPolygons(data, "Poly01").ok());
     fake::Node polyNode(&log, "Poly01", &editablePoly);
 
+    const long alive = StandinTriObjectsAlive();
     NodeCollector collector;
     EXPECT_EQ(collector.callback(&meshNode), TREE_CONTINUE);
     EXPECT_EQ(collector.callback(&polyNode), TREE_CONTINUE);
