@@ -1,4 +1,4 @@
-#include "tools/scene_polygons.h"
+#include "input/scene_polygons.h"
 
 #include <vector>
 

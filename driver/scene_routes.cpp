@@ -1,6 +1,6 @@
-#include "tools/scene_routes.h"
+#include "driver/scene_routes.h"
 
-#include "tools/scene_polygons.h"
+#include "input/scene_polygons.h"
 
 #include <cmath>
 #include <filesystem>

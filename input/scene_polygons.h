@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "tools/scene_description.h"
+#include "input/scene_description.h"
 
 namespace wux {
 

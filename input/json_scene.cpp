@@ -1,4 +1,4 @@
-#include "tools/json_scene.h"
+#include "input/json_scene.h"
 
 #include <cfloat>
 #include <cmath>
@@ -14,7 +14,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "tools/scene_polygons.h"
+#include "input/scene_polygons.h"
 
 namespace wux {
 namespace {

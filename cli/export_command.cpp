@@ -18,17 +18,17 @@
 #include <system_error>
 
 #include "host/standin/standin.h"
-#include "tools/assimp_import.h"
-#include "tools/commands.h"
-#include "tools/export_report.h"
-#include "tools/file_bytes.h"
-#include "tools/json_scene.h"
-#include "tools/plugin_loader.h"
-#include "tools/scene_builder.h"
-#include "tools/scene_routes.h"
-#include "tools/warnings.h"
-#include "tools/wux_checker.h"
-#include "tools/wux_reader.h"
+#include "input/assimp_import.h"
+#include "cli/commands.h"
+#include "driver/export_report.h"
+#include "format/file_bytes.h"
+#include "input/json_scene.h"
+#include "driver/plugin_loader.h"
+#include "driver/scene_builder.h"
+#include "driver/scene_routes.h"
+#include "input/warnings.h"
+#include "format/wux_checker.h"
+#include "format/wux_reader.h"
 
 namespace wux {
 namespace {
