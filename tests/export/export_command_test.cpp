@@ -327,32 +327,26 @@ TEST_F(ExportCommand, PluginsThatBreakTheRulesAreNamed) {
 // The host's editable meshes and polys export exactly as plain meshes holding the same
 // triangles (the polygons fanned from their first corner) do.
 TEST_F(ExportCommand, EditableMeshesAndPolysExportAsTheirTriangles) {
-    const std::string head = R"({"materials": [
-        {"name": "Brick", "diffuse": [0.5, 0.25, 0.125],
-         "maps": [{"slot": 1, "map": {"type": "bitmap", "path": "C:\\maps\\brick.bmp"}}]},
-        {"name": "Metal", "specular": [1, 1, 1]}],
-      "nodes": [)";
-    const std::string polyVerts = R"("verts": [[0,0,0],[1,0,0],[1,1,0],[0,1,0],[2,0,0],[3,1,0],[2,2,0.5]],
-        "tverts": [[0,0],[0.125,0],[0.25,0],[0.375,0],[0.5,0],[0.625,0.5],[0.75,0],[0.875,1],[1,1]])";
-    const std::string boxVerts = R"("verts": [[0,0,0],[1,0,0],[0,1,0],[0,0,1]], "tverts": [[0,0],[1,0],[0,1]])";
-    const std::string editable = head + R"(
-        {"name": "Mesh01", "material": 0, "position": [1, 2, 3], "rotation": [0, 0, 0.6, 0.8],
-         "object": {"type": "editable_mesh", )" + boxVerts + R"(,
-                    "faces": [[0,1,2],[0,3,1],[1,3,2]], "tvfaces": [[0,1,2],[0,2,1],[1,2,0]]},
-         "children": [
-           {"name": "Poly01", "material": 1, "scale": [2, 1, 0.5], "offset": {"position": [0, 0, 1]},
-            "object": {"type": "editable_poly", )" + polyVerts + R"(,
-                       "faces": [[0,1,2,3],[1,4,5,6,2],[3,2,6]],
-                       "tvfaces": [[8,7,6,5],[0,1,2,3,4],[5,6,7]]}}]}]})";
-    const std::string plain = head + R"(
-        {"name": "Mesh01", "material": 0, "position": [1, 2, 3], "rotation": [0, 0, 0.6, 0.8],
-         "object": {"type": "mesh", )" + boxVerts + R"(,
-                    "faces": [[0,1,2],[0,3,1],[1,3,2]], "tvfaces": [[0,1,2],[0,2,1],[1,2,0]]},
-         "children": [
-           {"name": "Poly01", "material": 1, "scale": [2, 1, 0.5], "offset": {"position": [0, 0, 1]},
-            "object": {"type": "mesh", )" + polyVerts + R"(,
-                       "faces": [[0,1,2],[0,2,3],[1,4,5],[1,5,6],[1,6,2],[3,2,6]],
-                       "tvfaces": [[8,7,6],[8,6,5],[0,1,2],[0,2,3],[0,3,4],[5,6,7]]}}]}]})";
+    // The same scene twice: an editable mesh and, below it, a node of a second object.
+    const auto scene = [](const std::string& meshType, const std::string& second) {
+        return R"({"materials": [
+            {"name": "Brick", "diffuse": [0.5, 0.25, 0.125],
+             "maps": [{"slot": 1, "map": {"type": "bitmap", "path": "C:\\maps\\brick.bmp"}}]},
+            {"name": "Metal", "specular": [1, 1, 1]}],
+          "nodes": [{"name": "Mesh01", "material": 0, "position": [1, 2, 3], "rotation": [0, 0, 0.6, 0.8],
+             "object": {"type": ")" + meshType + R"(", "verts": [[0,0,0],[1,0,0],[0,1,0],[0,0,1]],
+                        "faces": [[0,1,2],[0,3,1],[1,3,2]],
+                        "tverts": [[0,0],[1,0],[0,1]], "tvfaces": [[0,1,2],[0,2,1],[1,2,0]]},
+             "children": [{"name": "Poly01", "material": 1, "scale": [2, 1, 0.5], "offset": {"position": [0, 0, 1]},
+                "object": {"verts": [[0,0,0],[1,0,0],[1,1,0],[0,1,0],[2,0,0],[3,1,0],[2,2,0.5]],
+                  "tverts": [[0,0],[0.125,0],[0.25,0],[0.375,0],[0.5,0],[0.625,0.5],[0.75,0],[0.875,1],[1,1]],
+                  )" + second + "}}]}]}";
+    };
+    const std::string editable = scene("editable_mesh", R"("type": "editable_poly",
+        "faces": [[0,1,2,3],[1,4,5,6,2],[3,2,6]], "tvfaces": [[8,7,6,5],[0,1,2,3,4],[5,6,7]])");
+    const std::string plain = scene("mesh", R"("type": "mesh",
+        "faces": [[0,1,2],[0,2,3],[1,4,5],[1,5,6],[1,6,2],[3,2,6]],
+        "tvfaces": [[8,7,6],[8,6,5],[0,1,2],[0,2,3],[0,3,4],[5,6,7]])");
     WriteText(Path("editable.json"), editable);
     WriteText(Path("plain.json"), plain);
     for (const char* name : {"editable", "plain"}) {
