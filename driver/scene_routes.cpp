@@ -7,6 +7,7 @@
 
 #include "collect/node_route.h"
 #include "format/wux_format.h"
+#include "input/scene_polygons.h"
 
 namespace wux {
 namespace {
@@ -27,6 +28,8 @@ const char* TypeName(SceneObject::Type type) {
     switch (type) {
         case SceneObject::Type::None: return "no object";
         case SceneObject::Type::Mesh: return "a mesh";
+        case SceneObject::Type::EditableMesh: return "an editable mesh";
+        case SceneObject::Type::EditablePoly: return "an editable poly";
         case SceneObject::Type::Sphere: return "a sphere";
         case SceneObject::Type::Helper: return "a helper";
         case SceneObject::Type::Camera: return "a camera";
@@ -97,9 +100,12 @@ private:
             case SceneObject::Type::Shape: return PassOver(node, "shape, which makes no mesh");
             case SceneObject::Type::Helper: return;  // taken by the reference route
             case SceneObject::Type::Sphere: break;
-            case SceneObject::Type::Mesh: {
+            case SceneObject::Type::Mesh:
+            case SceneObject::Type::EditableMesh:
+            case SceneObject::Type::EditablePoly: {
                 constexpr std::size_t kMaxTriangles = wux_file::kMaxTrianglesPerMesh;
-                const std::size_t triangles = node.object.mesh.faces.size();
+                const std::size_t triangles = node.object.IsTriangleMesh() ? node.object.mesh.faces.size()
+                                                                           : FanTriangleCount(node.object.poly);
                 if (triangles > kMaxTriangles) {
                     const std::size_t records = (triangles + kMaxTriangles - 1) / kMaxTriangles;
                     warnings_->Add(WarningKind::MeshesSplit, Describe(node) + ": " + std::to_string(triangles) +
