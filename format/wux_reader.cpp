@@ -235,14 +235,18 @@ void ReadGnfoBody(ByteSpan bytes, Header& header) {
     header.materialCount = c.U32("material count");
 }
 
-Cursor ContentCursor(ByteSpan bytes, const ChunkInfo& chunk) {
-    return Cursor(bytes, chunk.offset + kHeadSize, chunk.offset + chunk.blockSize, ChunkName(chunk), "the chunk");
+// A chunk's content read by readBody(cursor, value), with the bytes it took.
+template <typename T, typename ReadBody>
+T ReadChunk(ByteSpan bytes, const ChunkInfo& chunk, ReadBody readBody) {
+    T value;
+    value.chunk = chunk;
+    Cursor c(bytes, chunk.offset + kHeadSize, chunk.offset + chunk.blockSize, ChunkName(chunk), "the chunk");
+    readBody(c, value);
+    value.chunk.contentSize = c.Pos() - chunk.offset;
+    return value;
 }
 
-Material ReadMaterial(ByteSpan bytes, const ChunkInfo& chunk) {
-    Material m;
-    m.chunk = chunk;
-    Cursor c = ContentCursor(bytes, chunk);
+void ReadMaterial(Cursor& c, Material& m) {
     m.name = c.Padded("name");
     m.colourOffset = c.Pos();
     m.colourBlock = c.Floats<kColourWords>("colour block");
@@ -254,14 +258,9 @@ Material ReadMaterial(ByteSpan bytes, const ChunkInfo& chunk) {
         map.amount = entry.F32("map amount");
         return map;
     });
-    m.chunk.contentSize = c.Pos() - chunk.offset;
-    return m;
 }
 
-Mesh ReadMesh(ByteSpan bytes, const ChunkInfo& chunk) {
-    Mesh m;
-    m.chunk = chunk;
-    Cursor c = ContentCursor(bytes, chunk);
+void ReadMesh(Cursor& c, Mesh& m) {
     m.materialIndex = static_cast<std::int32_t>(c.U32("material index"));
     m.constant = c.F32("constant");
     const std::size_t countOffset = c.Pos();
@@ -271,7 +270,7 @@ Mesh ReadMesh(ByteSpan bytes, const ChunkInfo& chunk) {
     const std::uint64_t needed = kBytesPerVertex * m.vertexCount + kBytesPerTriangle * m.faceCount;
     if (needed > c.Left()) {
         Fail(ToolError::Kind::BadCount, countOffset,
-             ChunkName(chunk) + ": vertex count " + std::to_string(m.vertexCount) + " and face count " +
+             ChunkName(m.chunk) + ": vertex count " + std::to_string(m.vertexCount) + " and face count " +
                  std::to_string(m.faceCount) + " need " + std::to_string(needed) +
                  " bytes, but the chunk holds only " + std::to_string(c.Left()) + " more");
     }
@@ -290,8 +289,6 @@ Mesh ReadMesh(ByteSpan bytes, const ChunkInfo& chunk) {
     for (auto& block : m.faceBlocks) {
         for (auto& word : block) word = c.U32("face block");
     }
-    m.chunk.contentSize = c.Pos() - chunk.offset;
-    return m;
 }
 
 Sphere ReadSphere(Cursor& c, const char* field) {
@@ -299,31 +296,18 @@ Sphere ReadSphere(Cursor& c, const char* field) {
     return Sphere{{f[0], f[1], f[2]}, f[3]};
 }
 
-Bounds ReadBounds(ByteSpan bytes, const ChunkInfo& chunk) {
-    Bounds b;
-    b.chunk = chunk;
-    Cursor c = ContentCursor(bytes, chunk);
+void ReadBounds(Cursor& c, Bounds& b) {
     b.mainSphere = ReadSphere(c, "main sphere");
     b.spheres = c.Counted(&b.sphereCount, kSphereSize, "sphere count",
                           [](Cursor& entry) { return ReadSphere(entry, "sphere"); });
-    b.chunk.contentSize = c.Pos() - chunk.offset;
-    return b;
 }
 
-Ellipsoid ReadEllipsoid(ByteSpan bytes, const ChunkInfo& chunk) {
-    Ellipsoid e;
-    e.chunk = chunk;
-    Cursor c = ContentCursor(bytes, chunk);
+void ReadEllipsoid(Cursor& c, Ellipsoid& e) {
     e.centre = c.Floats<3>("centre");
     e.semiAxes = c.Floats<3>("semi-axes");
-    e.chunk.contentSize = c.Pos() - chunk.offset;
-    return e;
 }
 
-References ReadReferences(ByteSpan bytes, const ChunkInfo& chunk) {
-    References r;
-    r.chunk = chunk;
-    Cursor c = ContentCursor(bytes, chunk);
+void ReadReferences(Cursor& c, References& r) {
     r.entries = c.Counted(&r.entryCount, kMinReferenceEntrySize, "entry count", [](Cursor& entry) {
         ReferenceEntry e;
         e.offset = entry.Pos();
@@ -333,8 +317,6 @@ References ReadReferences(ByteSpan bytes, const ChunkInfo& chunk) {
         e.endWord = entry.U32("entry end word");
         return e;
     });
-    r.chunk.contentSize = c.Pos() - chunk.offset;
-    return r;
 }
 
 WuxFile ReadContent(ByteSpan bytes) {
@@ -344,20 +326,20 @@ WuxFile ReadContent(ByteSpan bytes) {
     ReadGnfoBody(bytes, file.header);
     for (const ChunkInfo& chunk : framing.inner) {
         if (chunk.tag == kMaterialTag) {
-            file.materials.push_back(ReadMaterial(bytes, chunk));
+            file.materials.push_back(ReadChunk<Material>(bytes, chunk, ReadMaterial));
             file.chunks.push_back(file.materials.back().chunk);
         } else if (chunk.tag == kMeshTag) {
-            file.meshes.push_back(ReadMesh(bytes, chunk));
+            file.meshes.push_back(ReadChunk<Mesh>(bytes, chunk, ReadMesh));
             file.chunks.push_back(file.meshes.back().chunk);
         } else if (chunk.tag == kBoundTag) {
-            file.bounds.push_back(ReadBounds(bytes, chunk));
+            file.bounds.push_back(ReadChunk<Bounds>(bytes, chunk, ReadBounds));
             file.chunks.push_back(file.bounds.back().chunk);
         } else {
-            file.ellipsoids.push_back(ReadEllipsoid(bytes, chunk));
+            file.ellipsoids.push_back(ReadChunk<Ellipsoid>(bytes, chunk, ReadEllipsoid));
             file.chunks.push_back(file.ellipsoids.back().chunk);
         }
     }
-    file.references = ReadReferences(bytes, framing.gref);
+    file.references = ReadChunk<References>(bytes, framing.gref, ReadReferences);
     return file;
 }
 
