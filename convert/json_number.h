@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "tools/warnings.h"
+#include "input/warnings.h"
 
 namespace wux {
 

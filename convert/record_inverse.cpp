@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "writer/wux_format.h"
+#include "format/wux_format.h"
 
 namespace wux {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/warnings.h"
-#include "tools/wux_reader.h"
+#include "input/warnings.h"
+#include "format/wux_reader.h"
 
 namespace wux {
 

@@ -10,7 +10,7 @@
 #include <stb_image.h>
 #include <stb_image_write.h>
 
-#include "tools/file_bytes.h"
+#include "format/file_bytes.h"
 
 namespace wux {
 namespace {
