@@ -22,17 +22,19 @@ void OutputFiles::Add(const std::string& path, const std::string& text) {
 
 namespace {
 
-bool WriteWhole(const std::string& path, const std::vector<std::uint8_t>& bytes, std::string* error) {
+// Writes the bytes to path; messages name the target the file stands in for.
+bool WriteWhole(const std::string& path, const std::string& target, const std::vector<std::uint8_t>& bytes,
+                std::string* error) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr) {
-        *error = path + ": cannot create: " + std::strerror(errno);
+        *error = target + ": cannot create: " + std::strerror(errno);
         return false;
     }
     const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     const int savedErrno = errno;
     const bool closed = std::fclose(f) == 0;
     if (!written || !closed) {
-        *error = path + ": cannot write: " + std::strerror(written ? errno : savedErrno);
+        *error = target + ": cannot write: " + std::strerror(written ? errno : savedErrno);
         return false;
     }
     return true;
@@ -49,8 +51,7 @@ bool OutputFiles::Commit(std::string* error) {
     for (std::size_t i = 0; i < paths_.size(); ++i) {
         const std::string temporary = paths_[i] + ".tmp" + std::to_string(::getpid());
         temporaries.push_back(temporary);
-        if (!WriteWhole(temporary, contents_[i], error)) {
-            *error = paths_[i] + ": " + error->substr(error->find(": ") + 2);
+        if (!WriteWhole(temporary, paths_[i], contents_[i], error)) {
             cleanUp();
             return false;
         }

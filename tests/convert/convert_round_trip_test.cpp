@@ -7,6 +7,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "tests/assimp/scene_measure.h"
 #include "format/file_bytes.h"
@@ -257,6 +259,39 @@ TEST(ConvertDiff, AMovedVertexIsNamedWithItsRecordAndCorner) {
     EXPECT_NE(json.output.find("\"corner 4\""), std::string::npos) << json.output;
 
     EXPECT_EQ(Wux("diff " + Quote(original.string()) + " " + Quote((dir / "missing.wux").string()), dir).code, 2);
+    fs::remove_all(dir);
+}
+
+// Failures name the file and leave nothing behind: no output, no temporary, an earlier file
+// at OUT untouched.
+TEST(ConvertFailures, NameTheFileAndWriteNothing) {
+    const fs::path dir = TempDir();
+    std::ofstream(dir / "scene.json") << kBareScene;
+    const fs::path original = dir / "original.wux";
+    ASSERT_NO_FATAL_FAILURE(ExportChecked(dir / "scene.json", original, dir));
+    std::ofstream(dir / "not.wux") << "not a WUX file";
+    std::ofstream(dir / "kept.json") << "earlier";
+    struct Case {
+        std::string in, out;
+        int code;
+        std::string message;
+    };
+    const Case cases[] = {
+        {original.string(), (dir / "model.fbx").string(), 1, "unknown output format '.fbx'"},
+        {original.string(), (dir / "no folder" / "model.gltf").string(), 1, "no folder/model.gltf: cannot create"},
+        {(dir / "not.wux").string(), (dir / "kept.json").string(), 1, "not a readable WUX file: offset 0"},
+        {(dir / "missing.wux").string(), (dir / "kept.json").string(), 2, "missing.wux"},
+    };
+    for (const Case& c : cases) {
+        const Result run = Wux("convert " + Quote(c.in) + " " + Quote(c.out), dir);
+        EXPECT_EQ(run.code, c.code) << run.output;
+        EXPECT_NE(run.output.find(c.message), std::string::npos) << c.message << "\nin\n" << run.output;
+    }
+    EXPECT_EQ(ReadText(dir / "kept.json"), "earlier");
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(dir)) left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"kept.json", "not.wux", "original.wux", "output.txt", "scene.json"}));
     fs::remove_all(dir);
 }
 
