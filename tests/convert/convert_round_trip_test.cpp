@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "tests/assimp/scene_measure.h"
+#include "tests/assimp/shell_run.h"
 #include "format/file_bytes.h"
 #include "format/wux_reader.h"
 
@@ -26,26 +27,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Quote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
+using test::Quote;
+using test::ReadText;
 
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-fs::path TempDir() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "_" + info->name();
-    for (char& c : name) if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    const fs::path dir = fs::temp_directory_path() / ("wux_convert_" + name);
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
+fs::path TempDir() { return test::FreshTestDir("wux_convert_"); }
 
 struct Result {
     int code = -1;
@@ -198,24 +183,11 @@ TEST_P(ConvertRoundTrip, ObjReadByAssimpHasTheSameTrianglesAndArea) {
     ASSERT_TRUE(bytes.ok) << bytes.error;
     const auto read = ReadWux(ByteSpan{bytes.bytes.data(), bytes.bytes.size()});
     ASSERT_TRUE(read.Ok()) << read.error.message;
-    std::size_t triangles = 0;
-    double area = 0.0;
-    for (const Mesh& mesh : read.value->meshes) {
-        triangles += mesh.faceCount;
-        for (const auto& t : mesh.triangles) {
-            const MeshVertex& a = mesh.vertices.at(t[0]);
-            const MeshVertex& b = mesh.vertices.at(t[1]);
-            const MeshVertex& c = mesh.vertices.at(t[2]);
-            const double u[3] = {b.x - double(a.x), b.y - double(a.y), b.z - double(a.z)};
-            const double v[3] = {c.x - double(a.x), c.y - double(a.y), c.z - double(a.z)};
-            const double x = u[1] * v[2] - u[2] * v[1], y = u[2] * v[0] - u[0] * v[2], z = u[0] * v[1] - u[1] * v[0];
-            area += 0.5 * std::sqrt(x * x + y * y + z * z);
-        }
-    }
+    const test::Measure written = test::MeasureWux(*read.value);
     test::Measure measured;
     ASSERT_TRUE(test::MeasureWithAssimp(obj.string(), &measured));
-    EXPECT_EQ(measured.triangles, triangles);
-    EXPECT_NEAR(measured.area, area, 1e-5 * area);
+    EXPECT_EQ(measured.triangles, written.triangles);
+    EXPECT_NEAR(measured.area, written.area, 1e-5 * written.area);
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenes, ConvertRoundTrip,
