@@ -1,7 +1,7 @@
 #include "convert/json_number.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
 namespace wux {
@@ -12,12 +12,16 @@ double ShortFloat(double value) {
     const float f = static_cast<float>(value);
     if (!std::isfinite(f)) return 0.0;
     char buffer[32];
-    for (int digits = 6; digits <= 9; ++digits) {
-        std::snprintf(buffer, sizeof buffer, "%.*g", digits, static_cast<double>(f));
-        const double shortest = std::strtod(buffer, nullptr);
-        if (static_cast<float>(shortest) == f) return shortest;
-    }
-    return static_cast<double>(f);
+    const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer - 1, f);
+    *r.ptr = '\0';
+    return std::strtod(buffer, nullptr);
+}
+
+void AppendFloat(std::string* out, float value) {
+    if (!std::isfinite(value)) value = 0.0f;
+    char buffer[32];
+    const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, value);
+    out->append(buffer, r.ptr);
 }
 
 namespace {

@@ -42,32 +42,59 @@ Json MaterialJson(const Material& m, Warnings* warnings) {
     return out;
 }
 
-Json MeshNode(const WuxFile& file, std::size_t index, Warnings* warnings) {
+void AppendTriple(std::string* out, float a, float b, float c) {
+    *out += '[';
+    AppendFloat(out, a);
+    *out += ',';
+    AppendFloat(out, b);
+    *out += ',';
+    AppendFloat(out, c);
+    *out += ']';
+}
+
+// A mesh node written straight as text: large meshes would cost a JSON value per number.
+std::string MeshNode(const WuxFile& file, std::size_t index, Warnings* warnings) {
     const Mesh& mesh = file.meshes[index];
     const std::vector<Corner> corners = MeshCorners(mesh, index, warnings);
-    Json verts = Json::array(), faces = Json::array(), tverts = Json::array(), normals = Json::array();
-    bool anyUv = false;
-    for (std::size_t k = 0; k < corners.size(); ++k) {
-        const Corner& c = corners[k];
-        verts.push_back(Floats(c.position));
-        // The host holds v with 0 at the bottom; the file stores 1 - v.
-        tverts.push_back(Json::array({ShortFloat(c.uv[0]), ShortFloat(1.0f - c.uv[1])}));
-        normals.push_back(Floats(c.normal));
-        anyUv = anyUv || c.uv[0] != 0.0f || c.uv[1] != 0.0f;
-        if (k % 3 == 2) faces.push_back(Json::array({k - 2, k - 1, k}));
-    }
-    Json object{{"type", "mesh"}, {"verts", std::move(verts)}, {"faces", faces}};
-    // Without texture vertices the plug-in writes u = v = 0, which is what the record holds.
-    if (anyUv) {
-        object["tverts"] = std::move(tverts);
-        object["tvfaces"] = std::move(faces);
-    }
-    if (!corners.empty()) object["normals"] = std::move(normals);
-    Json node{{"name", "mesh " + std::to_string(index)}};
+    std::string out = "{\"name\":\"mesh " + std::to_string(index) + "\"";
     const std::int32_t m = mesh.materialIndex;
-    if (m >= 0 && static_cast<std::size_t>(m) < file.materials.size()) node["material"] = m;
-    node["object"] = std::move(object);
-    return node;
+    if (m >= 0 && static_cast<std::size_t>(m) < file.materials.size()) out += ",\"material\":" + std::to_string(m);
+    out += ",\"object\":{\"type\":\"mesh\",\"verts\":[";
+    for (std::size_t k = 0; k < corners.size(); ++k) {
+        if (k) out += ',';
+        AppendTriple(&out, corners[k].position[0], corners[k].position[1], corners[k].position[2]);
+    }
+    std::string faces = "[";
+    for (std::size_t k = 0; k + 2 < corners.size(); k += 3) {
+        if (k) faces += ',';
+        faces += "[" + std::to_string(k) + "," + std::to_string(k + 1) + "," + std::to_string(k + 2) + "]";
+    }
+    faces += "]";
+    out += "],\"faces\":" + faces;
+    // Without texture vertices the plug-in writes u = v = 0, which is what the record holds.
+    bool anyUv = false;
+    for (const Corner& c : corners) anyUv = anyUv || c.uv[0] != 0.0f || c.uv[1] != 0.0f;
+    if (anyUv) {
+        // The host holds v with 0 at the bottom; the file stores 1 - v.
+        out += ",\"tverts\":[";
+        for (std::size_t k = 0; k < corners.size(); ++k) {
+            out += k ? ",[" : "[";
+            AppendFloat(&out, corners[k].uv[0]);
+            out += ',';
+            AppendFloat(&out, 1.0f - corners[k].uv[1]);
+            out += ']';
+        }
+        out += "],\"tvfaces\":" + faces;
+    }
+    if (!corners.empty()) {
+        out += ",\"normals\":[";
+        for (std::size_t k = 0; k < corners.size(); ++k) {
+            if (k) out += ',';
+            AppendTriple(&out, corners[k].normal[0], corners[k].normal[1], corners[k].normal[2]);
+        }
+        out += "]";
+    }
+    return out + "}}";
 }
 
 Json SphereNodeJson(const char* name, const SphereNode& sphere) {
@@ -83,8 +110,9 @@ std::string WuxToJsonScene(const WuxFile& file, Warnings* warnings) {
     for (const Material& m : file.materials) materials.push_back(MaterialJson(m, warnings));
 
     // Records of each kind keep their order; kinds do not depend on one another.
+    std::vector<std::string> meshNodes;
+    for (std::size_t i = 0; i < file.meshes.size(); ++i) meshNodes.push_back(MeshNode(file, i, warnings));
     Json nodes = Json::array();
-    for (std::size_t i = 0; i < file.meshes.size(); ++i) nodes.push_back(MeshNode(file, i, warnings));
     for (const SphereNode& s : BoundSphereNodes(file.bounds, warnings)) nodes.push_back(SphereNodeJson("GBND", s));
     for (const SphereNode& s : EllipsoidNodes(file.ellipsoids, warnings)) nodes.push_back(SphereNodeJson("GELP", s));
     for (std::size_t i = 0; i < file.references.entries.size(); ++i) {
@@ -95,12 +123,15 @@ std::string WuxToJsonScene(const WuxFile& file, Warnings* warnings) {
                              {"object", {{"type", "helper"}, {"size", ShortFloat(helper.size)}}}});
     }
     // One material or node a line: readable, and still small for large meshes.
-    auto lines = [](const Json& list) {
+    auto lines = [](std::vector<std::string> list) {
         std::string out = "[";
-        for (std::size_t i = 0; i < list.size(); ++i) out += (i ? ",\n  " : "\n  ") + list[i].dump();
+        for (std::size_t i = 0; i < list.size(); ++i) out += (i ? ",\n  " : "\n  ") + list[i];
         return out + (list.empty() ? "]" : "\n ]");
     };
-    return "{\"materials\": " + lines(materials) + ",\n \"nodes\": " + lines(nodes) + "}\n";
+    std::vector<std::string> materialLines, nodeLines = std::move(meshNodes);
+    for (const Json& m : materials) materialLines.push_back(m.dump());
+    for (const Json& n : nodes) nodeLines.push_back(n.dump());
+    return "{\"materials\": " + lines(std::move(materialLines)) + ",\n \"nodes\": " + lines(std::move(nodeLines)) + "}\n";
 }
 
 }  // namespace wux

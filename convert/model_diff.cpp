@@ -24,11 +24,18 @@ const char* const kColourWordNames[19] = {
 
 const char* const kAxis[3] = {"x", "y", "z"};
 
-// Where a record sits in each file; either may be missing.
+// Where a record sits in each file; either may be missing. The record's text is made only
+// when a difference is found: meshes have millions of corners that are equal.
 struct Place {
     std::string chunk;
     std::string record;
     std::optional<std::size_t> offsetA, offsetB;
+    const char* recordKind = nullptr;  // with recordIndex, stands for record "KIND N"
+    std::size_t recordIndex = 0;
+
+    std::string Record() const {
+        return recordKind ? std::string(recordKind) + " " + std::to_string(recordIndex) : record;
+    }
 };
 
 class Differ {
@@ -61,7 +68,7 @@ private:
     void Float(const std::string& kind, const Place& at, const std::string& field, float va, float vb,
                std::size_t fieldOffset = 0) {
         if (WithinTolerance(va, vb, options_.tolerance)) return;
-        Difference d{kind, at.chunk, at.record, field, Number(va), Number(vb), Shift(at.offsetA, fieldOffset),
+        Difference d{kind, at.chunk, at.Record(), field, Number(va), Number(vb), Shift(at.offsetA, fieldOffset),
                      Shift(at.offsetB, fieldOffset), std::nullopt};
         const double delta = std::fabs(double{va} - double{vb});
         d.magnitude = std::isnan(delta) ? INFINITY : delta;
@@ -72,12 +79,12 @@ private:
     void Exact(const std::string& kind, const Place& at, const std::string& field, const T& va, const T& vb,
                std::size_t fieldOffset = 0) {
         if (va == vb) return;
-        Add(Difference{kind, at.chunk, at.record, field, Text(va), Text(vb), Shift(at.offsetA, fieldOffset),
+        Add(Difference{kind, at.chunk, at.Record(), field, Text(va), Text(vb), Shift(at.offsetA, fieldOffset),
                        Shift(at.offsetB, fieldOffset), std::nullopt});
     }
 
     void Missing(const std::string& kind, const Place& at, bool inA) {
-        Add(Difference{kind, at.chunk, at.record, "record", inA ? "present" : "(none)", inA ? "(none)" : "present",
+        Add(Difference{kind, at.chunk, at.Record(), "record", inA ? "present" : "(none)", inA ? "(none)" : "present",
                        at.offsetA, at.offsetB, std::nullopt});
     }
 
@@ -176,8 +183,7 @@ private:
         for (std::size_t k = 0; k < corners; ++k) {
             const MeshVertex& va = ma.vertices[k];
             const MeshVertex& vb = mb.vertices[k];
-            const Place at{chunk, "corner " + std::to_string(k), ma.VerticesOffset() + 20 * k,
-                           mb.VerticesOffset() + 20 * k};
+            const Place at{chunk, "", ma.VerticesOffset() + 20 * k, mb.VerticesOffset() + 20 * k, "corner", k};
             Float("position", at, "x", va.x, vb.x, 0);
             Float("position", at, "y", va.y, vb.y, 4);
             Float("position", at, "z", va.z, vb.z, 8);
@@ -186,24 +192,21 @@ private:
         }
         const std::size_t normals = std::min(ma.normals.size(), mb.normals.size());
         for (std::size_t k = 0; k < normals; ++k) {
-            const Place at{chunk, "corner " + std::to_string(k), ma.NormalsOffset() + 12 * k,
-                           mb.NormalsOffset() + 12 * k};
+            const Place at{chunk, "", ma.NormalsOffset() + 12 * k, mb.NormalsOffset() + 12 * k, "corner", k};
             for (int c = 0; c < 3; ++c)
                 Float("normal", at, std::string("normal ") + kAxis[c], ma.normals[k][c], mb.normals[k][c],
                       4 * static_cast<std::size_t>(c));
         }
         const std::size_t triangles = std::min(ma.triangles.size(), mb.triangles.size());
         for (std::size_t t = 0; t < triangles; ++t) {
-            const Place at{chunk, "triangle " + std::to_string(t), ma.TrianglesOffset() + 6 * t,
-                           mb.TrianglesOffset() + 6 * t};
+            const Place at{chunk, "", ma.TrianglesOffset() + 6 * t, mb.TrianglesOffset() + 6 * t, "triangle", t};
             for (int c = 0; c < 3; ++c)
                 Exact("index", at, "index " + std::to_string(c), ma.triangles[t][c], mb.triangles[t][c],
                       2 * static_cast<std::size_t>(c));
         }
         const std::size_t blocks = std::min(ma.faceBlocks.size(), mb.faceBlocks.size());
         for (std::size_t t = 0; t < blocks; ++t) {
-            const Place at{chunk, "face block " + std::to_string(t), ma.FaceBlocksOffset() + 12 * t,
-                           mb.FaceBlocksOffset() + 12 * t};
+            const Place at{chunk, "", ma.FaceBlocksOffset() + 12 * t, mb.FaceBlocksOffset() + 12 * t, "face block", t};
             for (int c = 0; c < 3; ++c)
                 Exact("face block", at, "word " + std::to_string(c), ma.faceBlocks[t][c], mb.faceBlocks[t][c],
                       4 * static_cast<std::size_t>(c));

@@ -1,10 +1,11 @@
 #include "convert/obj_writer.h"
 
 #include <cctype>
-#include <cstdio>
+#include <initializer_list>
 #include <filesystem>
 #include <map>
 
+#include "convert/json_number.h"
 #include "convert/mesh_corners.h"
 
 namespace wux {
@@ -20,10 +21,14 @@ namespace fs = std::filesystem;
 const std::map<std::uint32_t, const char*> kMapStatements = {
     {0, "map_Ka"}, {1, "map_Kd"}, {2, "map_Ks"}, {3, "map_Ns"}, {5, "map_Ke"}, {6, "map_d"}, {8, "bump"}, {9, "refl"}};
 
-void Append(std::string* out, const char* format, double a, double b, double c) {
-    char buffer[96];
-    std::snprintf(buffer, sizeof buffer, format, a, b, c);
-    *out += buffer;
+// "KEY a b c" or "KEY a b", each number the shortest that reads back as the same f32.
+void Line(std::string* out, const char* key, std::initializer_list<float> values) {
+    *out += key;
+    for (float v : values) {
+        *out += ' ';
+        AppendFloat(out, v);
+    }
+    *out += '\n';
 }
 
 // OBJ and MTL statements end at white space: a name keeps one word.
@@ -51,13 +56,11 @@ void WriteObj(const WuxFile& file, const std::string& outputPath, OutputFiles* o
         names.push_back(OneWord(m.name.text, where, warnings));
         mtl += "\nnewmtl " + names.back() + "\n";
         const auto d = m.Diffuse(), a = m.Ambient(), s = m.Specular(), f = m.Filter();
-        Append(&mtl, "Kd %.9g %.9g %.9g\n", d[0], d[1], d[2]);
-        Append(&mtl, "Ka %.9g %.9g %.9g\n", a[0], a[1], a[2]);
-        Append(&mtl, "Ks %.9g %.9g %.9g\n", s[0], s[1], s[2]);
-        Append(&mtl, "Tf %.9g %.9g %.9g\n", f[0], f[1], f[2]);
-        char buffer[64];
-        std::snprintf(buffer, sizeof buffer, "d %.9g\n", static_cast<double>(m.Opacity()));
-        mtl += buffer;
+        Line(&mtl, "Kd", {d[0], d[1], d[2]});
+        Line(&mtl, "Ka", {a[0], a[1], a[2]});
+        Line(&mtl, "Ks", {s[0], s[1], s[2]});
+        Line(&mtl, "Tf", {f[0], f[1], f[2]});
+        Line(&mtl, "d", {m.Opacity()});
         for (const MaterialMap& map : m.maps) {
             const auto statement = kMapStatements.find(map.channel);
             if (statement == kMapStatements.end()) {
@@ -77,18 +80,16 @@ void WriteObj(const WuxFile& file, const std::string& outputPath, OutputFiles* o
         const std::int32_t m = mesh.materialIndex;
         if (m >= 0 && static_cast<std::size_t>(m) < names.size()) obj += "usemtl " + names[static_cast<std::size_t>(m)] + "\n";
         // Y-up: (x, y, z) becomes (x, z, -y); OBJ puts v = 0 at the bottom of the image.
-        for (const Corner& c : corners) Append(&obj, "v %.9g %.9g %.9g\n", c.position[0], c.position[2], -c.position[1]);
-        for (const Corner& c : corners) {
-            char buffer[64];
-            std::snprintf(buffer, sizeof buffer, "vt %.9g %.9g\n", static_cast<double>(c.uv[0]), 1.0 - c.uv[1]);
-            obj += buffer;
-        }
-        for (const Corner& c : corners) Append(&obj, "vn %.9g %.9g %.9g\n", c.normal[0], c.normal[2], -c.normal[1]);
+        for (const Corner& c : corners) Line(&obj, "v", {c.position[0], c.position[2], -c.position[1]});
+        for (const Corner& c : corners) Line(&obj, "vt", {c.uv[0], 1.0f - c.uv[1]});
+        for (const Corner& c : corners) Line(&obj, "vn", {c.normal[0], c.normal[2], -c.normal[1]});
         for (std::size_t k = 0; k + 2 < corners.size(); k += 3) {
-            const std::size_t a = base + k, b = a + 1, c = a + 2;
-            obj += "f " + std::to_string(a) + "/" + std::to_string(a) + "/" + std::to_string(a) + " " +
-                   std::to_string(b) + "/" + std::to_string(b) + "/" + std::to_string(b) + " " + std::to_string(c) +
-                   "/" + std::to_string(c) + "/" + std::to_string(c) + "\n";
+            obj += 'f';
+            for (std::size_t corner = base + k; corner < base + k + 3; ++corner) {
+                const std::string n = std::to_string(corner);
+                obj += ' ' + n + '/' + n + '/' + n;
+            }
+            obj += '\n';
         }
         base += corners.size();
     }
