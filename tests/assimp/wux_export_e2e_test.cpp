@@ -24,7 +24,6 @@ const char* const kModels = "/usr/share/assimp/models";
 
 std::string Model(const std::string& relative) { return std::string(kModels) + "/" + relative; }
 
-fs::path TempDir() { return test::FreshTestDir("wux_e2e_"); }
 using test::Quote;
 using test::ReadText;
 
@@ -50,7 +49,8 @@ class WuxExportTest : public ::testing::TestWithParam<Case> {};
 TEST_P(WuxExportTest, WrittenFileIsValidAndMatchesTheSource) {
     if (!fs::is_directory(kModels)) GTEST_SKIP() << kModels << " missing";
     const Case& c = GetParam();
-    const fs::path dir = TempDir();
+    const test::TestDir testDir("wux_e2e_");
+    const fs::path& dir = testDir.path();
     const fs::path out = dir / "model.wux";
     std::string err;
     ASSERT_EQ(RunWux("export " + Quote(Model(c.file)) + " " + Quote(out.string()), dir, &err), 0) << err;
@@ -100,7 +100,8 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 TEST(WuxExportBroken, FailsNamingTheFileAndWritesNothing) {
-    const fs::path dir = TempDir();
+    const test::TestDir testDir("wux_e2e_");
+    const fs::path& dir = testDir.path();
     const fs::path empty = dir / "empty.obj";
     std::ofstream(empty).close();
     const fs::path index = dir / "index.obj";

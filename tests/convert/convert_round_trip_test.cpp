@@ -30,8 +30,6 @@ namespace fs = std::filesystem;
 using test::Quote;
 using test::ReadText;
 
-fs::path TempDir() { return test::FreshTestDir("wux_convert_"); }
-
 struct Result {
     int code = -1;
     std::string output;  // standard output and error
@@ -122,7 +120,7 @@ void PrintTo(const SceneCase& c, std::ostream* os) { *os << c.name; }
 class ConvertRoundTrip : public ::testing::TestWithParam<SceneCase> {
 protected:
     void SetUp() override {
-        dir_ = TempDir();
+        dir_ = test::FreshTestDir("wux_convert_");
         std::ofstream(dir_ / "scene.json") << GetParam().json;
         // Map files beside the WUX file: one BMP, one missing (bump.tga); one in another folder.
         WriteBmp(dir_ / "brick.bmp");
@@ -196,7 +194,8 @@ INSTANTIATE_TEST_SUITE_P(Scenes, ConvertRoundTrip,
 
 // One vertex moved: the diff names the mesh record and the corner, and says different.
 TEST(ConvertDiff, AMovedVertexIsNamedWithItsRecordAndCorner) {
-    const fs::path dir = TempDir();
+    const test::TestDir testDir("wux_convert_");
+    const fs::path& dir = testDir.path();
     std::ofstream(dir / "scene.json") << kRichScene;
     const fs::path original = dir / "original.wux";
     ASSERT_NO_FATAL_FAILURE(ExportChecked(dir / "scene.json", original, dir));
@@ -231,13 +230,13 @@ TEST(ConvertDiff, AMovedVertexIsNamedWithItsRecordAndCorner) {
     EXPECT_NE(json.output.find("\"corner 4\""), std::string::npos) << json.output;
 
     EXPECT_EQ(Wux("diff " + Quote(original.string()) + " " + Quote((dir / "missing.wux").string()), dir).code, 2);
-    fs::remove_all(dir);
 }
 
 // Failures name the file and leave nothing behind: no output, no temporary, an earlier file
 // at OUT untouched.
 TEST(ConvertFailures, NameTheFileAndWriteNothing) {
-    const fs::path dir = TempDir();
+    const test::TestDir testDir("wux_convert_");
+    const fs::path& dir = testDir.path();
     std::ofstream(dir / "scene.json") << kBareScene;
     const fs::path original = dir / "original.wux";
     ASSERT_NO_FATAL_FAILURE(ExportChecked(dir / "scene.json", original, dir));
@@ -264,7 +263,6 @@ TEST(ConvertFailures, NameTheFileAndWriteNothing) {
     for (const auto& entry : fs::directory_iterator(dir)) left.push_back(entry.path().filename().string());
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, (std::vector<std::string>{"kept.json", "not.wux", "original.wux", "output.txt", "scene.json"}));
-    fs::remove_all(dir);
 }
 
 }  // namespace
