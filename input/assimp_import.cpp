@@ -1,4 +1,5 @@
 #include "input/assimp_import.h"
+#include "input/gltf_wux_extras.h"
 
 #include <algorithm>
 #include <cctype>
@@ -777,6 +778,7 @@ ToolResult<SceneDescription> Import(const std::string& path, const AssimpImportO
     if (!converter.Run(FrameCorrection(*source, kind, options.up), &message)) {
         return fail(ToolError::Kind::Import, message);
     }
+    ApplyGltfWuxExtras(path, &result);
     if (!options.outputPath.empty() && !WritePending(textures.OutputDir(), textures.Pending(), &message)) {
         return fail(ToolError::Kind::Io, message);
     }

@@ -25,6 +25,16 @@ enum class WarningKind {
     MapsWithoutBitmap,
     NoStandardMaterial,
     MaterialNameShared,
+    // What a conversion out of WUX changed or left out.
+    NotReproducible,
+    TrianglesDropped,
+    NamesNotUtf8,
+    MapFilesMissing,
+    NormalsMadeUnit,
+    EmptyMeshesLeftOut,
+    ValuesNotFinite,
+    LeftOutOfObj,
+    ObjNamesChanged,
 };
 
 // The kind as it is printed and written to the report, e.g. "primitives skipped".
@@ -43,6 +53,15 @@ inline const char* WarningText(WarningKind kind) {
         case WarningKind::MapsWithoutBitmap: return "map slots without a bitmap left out";
         case WarningKind::NoStandardMaterial: return "meshes without a standard material (given material 0)";
         case WarningKind::MaterialNameShared: return "materials sharing a name (the first one is written)";
+        case WarningKind::NotReproducible: return "records a re-export will not give back as they are";
+        case WarningKind::TrianglesDropped: return "triangles with an index out of range left out";
+        case WarningKind::NamesNotUtf8: return "names not valid UTF-8 (bytes replaced by U+FFFD)";
+        case WarningKind::MapFilesMissing: return "map files not found or not readable (kept by name in the material's extras)";
+        case WarningKind::NormalsMadeUnit: return "normals not of unit length made unit (glTF requires it)";
+        case WarningKind::EmptyMeshesLeftOut: return "mesh records without triangles left out (glTF has no empty meshes)";
+        case WarningKind::ValuesNotFinite: return "values not finite written as 0";
+        case WarningKind::LeftOutOfObj: return "records OBJ has no place for, left out";
+        case WarningKind::ObjNamesChanged: return "names with spaces or control characters changed for OBJ";
     }
     return "warning";
 }
