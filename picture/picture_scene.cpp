@@ -1,0 +1,77 @@
+#include "picture/picture_scene.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace wux {
+namespace {
+
+float Channel(float value) { return std::isfinite(value) ? std::clamp(value, 0.0f, 1.0f) : 0.0f; }
+
+bool FiniteSphere(const Sphere& s) {
+    return std::isfinite(s.centre[0]) && std::isfinite(s.centre[1]) && std::isfinite(s.centre[2]) &&
+           std::isfinite(s.radius);
+}
+
+// Appends the mesh's triangles whose corners all lie inside the mesh and are finite.
+void AddMesh(const Mesh& mesh, MaterialGroup* group, PictureScene* scene) {
+    ++group->meshCount;
+    group->positions.reserve(group->positions.size() + 3 * mesh.triangles.size());
+    for (const auto& triangle : mesh.triangles) {
+        bool drawable = true;
+        for (std::uint16_t corner : triangle) {
+            if (corner >= mesh.vertices.size()) {
+                drawable = false;
+                break;
+            }
+            const MeshVertex& v = mesh.vertices[corner];
+            drawable = drawable && std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+        }
+        if (!drawable) {
+            ++scene->droppedTriangles;
+            continue;
+        }
+        for (std::uint16_t corner : triangle) {
+            const MeshVertex& v = mesh.vertices[corner];
+            group->positions.push_back({v.x, v.y, v.z});
+            scene->meshBounds.Add(Vec3{v.x, v.y, v.z});
+        }
+        ++scene->triangleCount;
+    }
+}
+
+}  // namespace
+
+PictureScene BuildPictureScene(const WuxFile& file) {
+    PictureScene scene;
+    for (const Material& material : file.materials) {
+        MaterialGroup group;
+        group.name = PrintableText(material.name.text);
+        const auto diffuse = material.Diffuse();
+        group.colour = {Channel(diffuse[0]), Channel(diffuse[1]), Channel(diffuse[2])};
+        group.fromFile = true;
+        scene.groups.push_back(std::move(group));
+    }
+    const std::size_t unnamed = scene.groups.size();
+    MaterialGroup noMaterial;
+    noMaterial.name = "(no material)";
+    noMaterial.colour = kNoMaterialColour;
+
+    for (const Mesh& mesh : file.meshes) {
+        const bool known = mesh.materialIndex >= 0 && static_cast<std::size_t>(mesh.materialIndex) < unnamed;
+        AddMesh(mesh, known ? &scene.groups[static_cast<std::size_t>(mesh.materialIndex)] : &noMaterial, &scene);
+        ++scene.meshCount;
+    }
+    if (noMaterial.meshCount > 0) scene.groups.push_back(std::move(noMaterial));
+
+    for (const Bounds& bounds : file.bounds) {
+        if (bounds.mainSphere.radius != 0.0f && FiniteSphere(bounds.mainSphere)) scene.spheres.push_back(bounds.mainSphere);
+        for (const Sphere& sphere : bounds.spheres)
+            if (sphere.radius != 0.0f && FiniteSphere(sphere)) scene.spheres.push_back(sphere);
+    }
+    scene.ellipsoids = file.ellipsoids;
+    scene.helpers = file.references.entries;
+    return scene;
+}
+
+}  // namespace wux
