@@ -92,6 +92,7 @@ Camera FramePoints(const std::vector<Vec3>& givenPoints, View view, int width, i
     }
     camera.eye = centre - camera.forward * distance;
     camera.nearDepth = (distance - farthestForward) * 0.5;
+    camera.depthUnit = distance > 0 ? distance : 1;
 
     // Perspective makes the near side look larger: centre what the picture shows.
     double left = HUGE_VAL, rightmost = -HUGE_VAL, top = HUGE_VAL, bottom = -HUGE_VAL;
@@ -113,11 +114,8 @@ ScreenPoint Project(const Camera& camera, Vec3 p) {
     const Vec3 q = p - camera.eye;
     const double depth = Dot(q, camera.forward);
     ScreenPoint out;
-    out.depth = static_cast<float>(depth);
-    if (!(depth > camera.nearDepth)) {
-        out.depth = static_cast<float>(camera.nearDepth) * 0.5f;
-        return out;
-    }
+    if (!(depth > camera.nearDepth) || !(depth > 0)) return out;
+    out.depth = static_cast<float>(depth / camera.depthUnit);
     out.x = static_cast<float>(camera.centreX + camera.focal * Dot(q, camera.right) / depth);
     out.y = static_cast<float>(camera.centreY - camera.focal * Dot(q, camera.up) / depth);
     return out;

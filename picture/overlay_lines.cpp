@@ -1,7 +1,6 @@
 #include "picture/overlay_lines.h"
 
 #include <cmath>
-#include <sstream>
 
 namespace wux {
 namespace {
@@ -97,9 +96,12 @@ Rgb OverlayColour(OverlayKind kind) {
 
 std::optional<OverlaySet> ParseOverlaySet(const std::string& text, std::string* unknown) {
     OverlaySet set;
-    std::istringstream words(text);
-    std::string word;
-    while (std::getline(words, word, ',')) {
+    if (text.empty()) return set;
+    // Every word between commas counts, so "spheres," names an empty word and is refused.
+    std::size_t start = 0;
+    for (std::size_t end = 0; end != std::string::npos; start = end + 1) {
+        end = text.find(',', start);
+        const std::string word = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
         if (word == "all") {
             for (OverlayKind kind : kOverlayKinds) set.Set(kind);
             continue;
