@@ -64,7 +64,9 @@
       row.appendChild(element("td", { "class": "count", title: "triangles" }, count(g.triangles) + " tri."));
       table.appendChild(row);
     });
-    panel.appendChild(table);
+    var list = element("div", { "class": "list" });
+    list.appendChild(table);
+    panel.appendChild(list);
     panel.appendChild(element("h2", {}, "Overlays"));
     data.overlays.forEach(function (o, i) {
       var label = element("label", o.count === 0 ? { "class": "empty" } : {});

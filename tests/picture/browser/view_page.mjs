@@ -37,8 +37,10 @@ try {
     if (message.type() === "error") problems.push("console error: " + message.text());
   });
 
+  const start = Date.now();
   await page.goto(pageUrl);
   await page.waitForFunction(() => document.body.dataset.drawn !== "no");
+  console.log("first picture " + (Date.now() - start) + " ms after opening the page");
   const state = await page.evaluate(() => ({ drawn: document.body.dataset.drawn, error: document.body.dataset.error }));
   if (state.drawn !== "yes") throw new Error("the page did not draw: " + state.error);
   await page.screenshot({ path: path.join(outFolder, "drawn.png") });
