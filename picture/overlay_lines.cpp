@@ -5,7 +5,10 @@
 namespace wux {
 namespace {
 
-constexpr int kCircleSegments = 64;
+// Circles are smooth with 64 segments; with many of them 16 keep the lines affordable.
+constexpr int kSmoothCircleSegments = 64;
+constexpr int kCoarseCircleSegments = 16;
+constexpr std::size_t kSmoothCircleLimit = 1000;
 constexpr double kPi = 3.14159265358979323846;
 
 class LineSink {
@@ -29,22 +32,23 @@ private:
 };
 
 // An ellipse around centre spanned by the vectors u and v.
-void AddEllipse(Vec3 centre, Vec3 u, Vec3 v, std::vector<Segment>* out) {
+void AddEllipse(Vec3 centre, Vec3 u, Vec3 v, int segments, std::vector<Segment>* out) {
     Vec3 previous = centre + u;
-    for (int i = 1; i <= kCircleSegments; ++i) {
-        const double angle = 2 * kPi * i / kCircleSegments;
+    for (int i = 1; i <= segments; ++i) {
+        const double angle = 2 * kPi * i / segments;
         const Vec3 next = centre + u * std::cos(angle) + v * std::sin(angle);
         out->push_back({previous, next});
         previous = next;
     }
 }
 
-std::vector<Segment> AxisEllipses(Vec3 centre, Vec3 semiAxes) {
+std::vector<Segment> AxisEllipses(Vec3 centre, Vec3 semiAxes, std::size_t count) {
+    const int segments = count <= kSmoothCircleLimit ? kSmoothCircleSegments : kCoarseCircleSegments;
     const Vec3 x{semiAxes.x, 0, 0}, y{0, semiAxes.y, 0}, z{0, 0, semiAxes.z};
     std::vector<Segment> out;
-    AddEllipse(centre, x, y, &out);
-    AddEllipse(centre, x, z, &out);
-    AddEllipse(centre, y, z, &out);
+    AddEllipse(centre, x, y, segments, &out);
+    AddEllipse(centre, x, z, segments, &out);
+    AddEllipse(centre, y, z, segments, &out);
     return out;
 }
 
@@ -130,14 +134,14 @@ OverlayLines BuildOverlayLines(const PictureScene& scene, OverlayKind kind) {
         case OverlayKind::Spheres:
             for (const Sphere& s : scene.spheres) {
                 const double r = std::fabs(double{s.radius});
-                sink.Shape(AxisEllipses(ToVec3(s.centre), Vec3{r, r, r}));
+                sink.Shape(AxisEllipses(ToVec3(s.centre), Vec3{r, r, r}, scene.spheres.size()));
             }
             break;
         case OverlayKind::Ellipsoid:
             for (const Ellipsoid& e : scene.ellipsoids) {
                 const Vec3 axes{std::fabs(double{e.semiAxes[0]}), std::fabs(double{e.semiAxes[1]}),
                                 std::fabs(double{e.semiAxes[2]})};
-                sink.Shape(AxisEllipses(ToVec3(e.centre), axes));
+                sink.Shape(AxisEllipses(ToVec3(e.centre), axes, scene.ellipsoids.size()));
             }
             break;
         case OverlayKind::Helpers:

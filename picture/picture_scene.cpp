@@ -8,9 +8,22 @@ namespace {
 
 float Channel(float value) { return std::isfinite(value) ? std::clamp(value, 0.0f, 1.0f) : 0.0f; }
 
-bool FiniteSphere(const Sphere& s) {
-    return std::isfinite(s.centre[0]) && std::isfinite(s.centre[1]) && std::isfinite(s.centre[2]) &&
-           std::isfinite(s.radius);
+template <std::size_t N>
+bool AllFinite(const std::array<float, N>& values) {
+    for (float v : values)
+        if (!std::isfinite(v)) return false;
+    return true;
+}
+
+bool Finite(const Sphere& s) { return AllFinite(s.centre) && std::isfinite(s.radius); }
+bool Finite(const Ellipsoid& e) { return AllFinite(e.centre) && AllFinite(e.semiAxes); }
+bool Finite(const ReferenceEntry& r) { return AllFinite(r.transform) && AllFinite(r.halfExtents); }
+
+// Keeps what can be drawn, up to the limit, and counts the rest.
+template <typename T>
+void Keep(const T& item, std::vector<T>* kept, std::uint64_t* dropped) {
+    if (Finite(item) && kept->size() < kMaxOverlayItems) kept->push_back(item);
+    else ++*dropped;
 }
 
 // Appends the mesh's triangles whose corners all lie inside the mesh and are finite.
@@ -64,13 +77,14 @@ PictureScene BuildPictureScene(const WuxFile& file) {
     }
     if (noMaterial.meshCount > 0) scene.groups.push_back(std::move(noMaterial));
 
+    // A sphere of radius 0 is the empty main sphere of a scene without spheres, not a sphere.
     for (const Bounds& bounds : file.bounds) {
-        if (bounds.mainSphere.radius != 0.0f && FiniteSphere(bounds.mainSphere)) scene.spheres.push_back(bounds.mainSphere);
+        if (bounds.mainSphere.radius != 0.0f) Keep(bounds.mainSphere, &scene.spheres, &scene.droppedSpheres);
         for (const Sphere& sphere : bounds.spheres)
-            if (sphere.radius != 0.0f && FiniteSphere(sphere)) scene.spheres.push_back(sphere);
+            if (sphere.radius != 0.0f) Keep(sphere, &scene.spheres, &scene.droppedSpheres);
     }
-    scene.ellipsoids = file.ellipsoids;
-    scene.helpers = file.references.entries;
+    for (const Ellipsoid& ellipsoid : file.ellipsoids) Keep(ellipsoid, &scene.ellipsoids, &scene.droppedEllipsoids);
+    for (const ReferenceEntry& helper : file.references.entries) Keep(helper, &scene.helpers, &scene.droppedHelpers);
     return scene;
 }
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "picture/vec3.h"
-#include "tools/wux_reader.h"
+#include "format/wux_reader.h"
 
 namespace wux {
 
@@ -36,7 +36,13 @@ struct PictureScene {
     std::vector<Sphere> spheres;        // main sphere first; spheres of radius 0 left out
     std::vector<Ellipsoid> ellipsoids;
     std::vector<ReferenceEntry> helpers;
+    // Left out: numbers that are not finite, or past kMaxOverlayItems of their kind.
+    std::uint64_t droppedSpheres = 0, droppedEllipsoids = 0, droppedHelpers = 0;
 };
+
+// A file may list millions of spheres or helpers; lines for all of them would take
+// gigabytes and show nothing but a blot, so at most this many of a kind are kept.
+constexpr std::size_t kMaxOverlayItems = 100000;
 
 // The colour of meshes whose material number names no material in the file.
 constexpr Rgb kNoMaterialColour{0.7f, 0.7f, 0.7f};

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "tools/wux_checker.h"
+#include "format/wux_checker.h"
 
 namespace picturetest {
 namespace {

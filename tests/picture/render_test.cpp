@@ -114,6 +114,25 @@ TEST(Render, TrianglesThatCannotBeDrawnAreCountedAndLeftOut) {
     ExpectBoxInTheMiddle(Render(scene), "damaged box");
 }
 
+TEST(Render, OverlaysThatCannotBeDrawnAreCountedAndLeftOut) {
+    wuxtest::File file = picturetest::RedBoxFile();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    file.spheres = {{0, 0, 0, 1}, {nan, 0, 0, 1}, {0, 0, 0, 0}};  // the last is no sphere at all
+    file.ellipsoid = std::array<float, 6>{0, 0, 0, 1, std::numeric_limits<float>::infinity(), 1};
+    file.references.push_back(file.references[0]);
+    file.references[1].halfExtents[2] = nan;
+    const wuxtest::Built built = wuxtest::Build(file);
+    const auto read = wux::ReadWux(built.bytes.Span());
+    ASSERT_TRUE(read.Ok()) << read.error.message;
+    const wux::PictureScene scene = wux::BuildPictureScene(*read.value);
+    EXPECT_EQ(scene.spheres.size(), 2u);  // the main sphere and the first further one
+    EXPECT_EQ(scene.droppedSpheres, 1u);
+    EXPECT_EQ(scene.droppedEllipsoids, 1u);
+    EXPECT_EQ(scene.helpers.size(), 1u);
+    EXPECT_EQ(scene.droppedHelpers, 1u);
+    ExpectBoxInTheMiddle(Render(scene, wux::View::ThreeQuarter, "spheres,ellipsoid"), "with damaged overlays");
+}
+
 TEST(Render, MeshesWithoutAKnownMaterialAreGrey) {
     wuxtest::File file = picturetest::RedBoxFile();
     file.meshes[0].material = 5;  // no such material
