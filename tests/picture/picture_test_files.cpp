@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 #include <stb_image.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -111,24 +110,6 @@ std::string ScratchFolder::Write(const std::string& name, const std::vector<std:
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return path;
-}
-
-std::string Quoted(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-CommandRun RunCommand(const std::string& commandLine) {
-    CommandRun run;
-    FILE* pipe = popen((commandLine + " 2>&1").c_str(), "r");
-    if (pipe == nullptr) return run;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, n);
-    const int status = pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
 }
 
 CommandRun RunWux(const std::string& arguments) { return RunCommand(Quoted(WUX_TOOL_PATH) + " " + arguments); }

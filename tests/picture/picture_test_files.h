@@ -10,6 +10,7 @@
 
 #include "picture/picture_scene.h"
 #include "picture/rasteriser.h"
+#include "tests/tools/run_command.h"
 #include "tests/tools/wux_bytes_builder.h"
 
 namespace picturetest {
@@ -50,15 +51,10 @@ private:
     std::filesystem::path path_;
 };
 
-struct CommandRun {
-    int exitCode = -1;
-    std::string output;  // stdout and stderr together
-};
-
-// Runs a shell command line and collects what it prints.
-CommandRun RunCommand(const std::string& commandLine);
+using wuxtest::CommandRun;
+using wuxtest::RunCommand;
 // Runs the built wux command with the given arguments (already quoted as the shell needs).
 CommandRun RunWux(const std::string& arguments);
-std::string Quoted(const std::string& text);
+inline std::string Quoted(const std::string& text) { return wuxtest::ShellQuoted(text); }
 
 }  // namespace picturetest
