@@ -9,6 +9,8 @@ namespace wux {
 void AddInfoCommand(CLI::App& app);
 void AddCheckCommand(CLI::App& app);
 void AddExportCommand(CLI::App& app);
+void AddConvertCommand(CLI::App& app);
+void AddDiffCommand(CLI::App& app);
 void AddRenderCommand(CLI::App& app);
 void AddViewCommand(CLI::App& app);
 

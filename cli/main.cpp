@@ -14,6 +14,8 @@ int main(int argc, char** argv) {
         wux::AddInfoCommand(app);
         wux::AddCheckCommand(app);
         wux::AddExportCommand(app);
+        wux::AddConvertCommand(app);
+        wux::AddDiffCommand(app);
         wux::AddRenderCommand(app);
         wux::AddViewCommand(app);
         CLI11_PARSE(app, argc, argv);

@@ -16,14 +16,11 @@ packages=(
     cmake g++ make pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
     libassimp-dev assimp-testmodels
-    nlohmann-json3-dev libcli11-dev
-    libstb-dev
+    nlohmann-json3-dev libcli11-dev libstb-dev
     chromium
     g++-mingw-w64-i686 binutils-mingw-w64-i686
     wine wine32:i386
 )
-# The browser test drives Chromium from Node (20 or newer); a machine that has Node keeps its own.
-if ! command -v node >/dev/null 2>&1; then packages+=(nodejs npm); fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -35,7 +32,14 @@ if [ "${#missing[@]}" -gt 0 ]; then
     $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# The browser test's driver, from the npm registry at the locked version; it fetches no browser
-# (the test uses Debian's chromium).
+# Node for the tests' glTF validator, from Debian unless a node with npm is already there.
+if ! command -v npm >/dev/null 2>&1; then
+    $SUDO apt-get update -qq
+    $SUDO apt-get install -y -qq --no-install-recommends nodejs npm
+fi
+# The validator itself, at the version package-lock.json pins.
+npm ci --prefix "$(dirname "$0")/../tests/node" --no-audit --no-fund --loglevel=error
+# The browser test's driver (it needs Node 20 or newer), at the locked version; it fetches no
+# browser: the test uses Debian's chromium.
 PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --prefix "$(dirname "$0")/../tests/picture/browser" \
     --no-audit --no-fund --loglevel=error
