@@ -11,5 +11,7 @@ void AddCheckCommand(CLI::App& app);
 void AddExportCommand(CLI::App& app);
 void AddConvertCommand(CLI::App& app);
 void AddDiffCommand(CLI::App& app);
+void AddRenderCommand(CLI::App& app);
+void AddViewCommand(CLI::App& app);
 
 }  // namespace wux

@@ -16,6 +16,8 @@ int main(int argc, char** argv) {
         wux::AddExportCommand(app);
         wux::AddConvertCommand(app);
         wux::AddDiffCommand(app);
+        wux::AddRenderCommand(app);
+        wux::AddViewCommand(app);
         CLI11_PARSE(app, argc, argv);
         return 0;
     } catch (const std::exception& e) {

@@ -17,6 +17,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libassimp-dev assimp-testmodels
     nlohmann-json3-dev libcli11-dev libstb-dev
+    chromium
     g++-mingw-w64-i686 binutils-mingw-w64-i686
     wine wine32:i386
 )
@@ -38,3 +39,7 @@ if ! command -v npm >/dev/null 2>&1; then
 fi
 # The validator itself, at the version package-lock.json pins.
 npm ci --prefix "$(dirname "$0")/../tests/node" --no-audit --no-fund --loglevel=error
+# The browser test's driver (it needs Node 20 or newer), at the locked version; it fetches no
+# browser: the test uses Debian's chromium.
+PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --prefix "$(dirname "$0")/../tests/picture/browser" \
+    --no-audit --no-fund --loglevel=error

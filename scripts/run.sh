@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The README's first command: installs the dependencies, builds everything, exports the
-# bundled example scene through the plug-in (checking the result) and shows what it holds.
+# bundled example scene through the plug-in (checking the result), shows what it holds and
+# draws it: a PNG picture and an HTML page to open in a browser.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,3 +12,5 @@ cmake --build build -j "$(nproc 2>/dev/null || echo 2)"
 
 build/cli/wux export examples/scene.json build/example.wux --verify
 build/cli/wux info build/example.wux
+build/cli/wux render build/example.wux -o build/example.png --overlays all
+build/cli/wux view build/example.wux -o build/example.html

@@ -1,8 +1,6 @@
 // Runs the built wux command and checks its exit codes and output.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -10,27 +8,16 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tests/support/run_command.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/wux_bytes.h"
 
 namespace {
 
-struct CommandRun {
-    int exitCode = -1;
-    std::string output;  // stdout and stderr together
-};
+using wuxtest::CommandRun;
 
 CommandRun RunWux(const std::string& arguments) {
-    CommandRun run;
-    const std::string command = std::string("'") + WUX_TOOL_PATH + "' " + arguments + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, n);
-    const int status = pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return wuxtest::RunCommand(wuxtest::ShellQuoted(WUX_TOOL_PATH) + " " + arguments);
 }
 
 class WuxCli : public testing::Test {

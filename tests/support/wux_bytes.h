@@ -90,10 +90,13 @@ struct Material {
     std::vector<Map> maps;
 };
 
-// Vertex k sits at (k, 2k, -k) with u 0.25 and v 0.75 and normal (0, 0, 1).
+// Vertex k sits at (k, 2k, -k), or at positions[k] when positions are given (then the
+// mesh has positions.size() / 3 triangles), with u 0.25 and v 0.75 and normal (0, 0, 1).
 struct Mesh {
-    std::int32_t material = 0;
-    std::uint32_t triangles = 1;
+    Mesh(std::int32_t material_ = 0, std::uint32_t triangles_ = 1) : material(material_), triangles(triangles_) {}
+    std::int32_t material;
+    std::uint32_t triangles;
+    std::vector<std::array<float, 3>> positions;
 };
 
 struct Sphere {
@@ -161,7 +164,9 @@ inline Built Build(const File& f) {
         }
         b.PatchU32(start + 4, static_cast<std::uint32_t>(b.Size() - start));
     }
-    for (const Mesh& m : f.meshes) {
+    for (const Mesh& given : f.meshes) {
+        Mesh m = given;
+        if (!m.positions.empty()) m.triangles = static_cast<std::uint32_t>(m.positions.size() / 3);
         out.meshes.push_back(b.Size());
         const std::uint32_t v = 3 * m.triangles;
         b.Tag("GVTX");
@@ -173,9 +178,13 @@ inline Built Build(const File& f) {
         b.U32(m.triangles);
         for (std::uint32_t k = 0; k < v; ++k) {
             const float kf = static_cast<float>(k);
-            b.F32(kf);
-            b.F32(2 * kf);
-            b.F32(0.0f - kf);  // +0, not -0, for vertex 0
+            if (m.positions.empty()) {
+                b.F32(kf);
+                b.F32(2 * kf);
+                b.F32(0.0f - kf);  // +0, not -0, for vertex 0
+            } else {
+                for (float c : m.positions[k]) b.F32(c);
+            }
             b.F32(0.25f);
             b.F32(0.75f);
         }

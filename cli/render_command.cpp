@@ -1,0 +1,72 @@
+// wux render IN.wux -o OUT.png [--size WxH] [--view V] [--overlays LIST] [--background RRGGBB]:
+// a picture of the file's scene, drawn in software so that it works without a display or GPU.
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "picture/png_encode.h"
+#include "picture/picture_options.h"
+#include "picture/render.h"
+#include "cli/commands.h"
+#include "cli/picture_files.h"
+#include "cli/picture_validators.h"
+
+namespace wux {
+namespace {
+
+struct RenderCommandOptions {
+    std::string input, output;
+    std::string size = "800x600", view = "three-quarter", overlays = "none", background;
+};
+
+int RunRender(const RenderCommandOptions& given) {
+    RenderOptions options;
+    std::string error;
+    // The validators below accepted every word, so the parsers succeed here.
+    const auto size = ParsePictureSize(given.size, kMaxPictureSide, &error);
+    options.width = size->width;
+    options.height = size->height;
+    options.view = *ParseView(given.view);
+    options.overlays = *ParseOverlaySet(given.overlays, &error);
+    if (!given.background.empty()) options.background = *ParseHexColour(given.background, &error);
+
+    PictureScene scene;
+    if (const int code = LoadPictureScene("render", given.input, options.overlays, &scene)) return code;
+    const Image image = RenderPicture(scene, options);
+    const std::vector<std::uint8_t> png = EncodePng(image);
+    if (png.empty()) {
+        std::cerr << "wux render: " << given.output << ": the PNG encoder failed (out of memory)\n";
+        return 2;
+    }
+    if (const int code = WritePictureFile("render", given.input, given.output, png.data(), png.size())) return code;
+    std::cout << given.output << ": " << options.width << "x" << options.height << ", " << ViewName(options.view)
+              << " view, " << scene.triangleCount << (scene.triangleCount == 1 ? " triangle" : " triangles") << "\n";
+    return 0;
+}
+
+}  // namespace
+
+void AddRenderCommand(CLI::App& app) {
+    auto options = std::make_shared<RenderCommandOptions>();
+    CLI::App* command = app.add_subcommand("render", "Draw a WUX file's scene into a PNG picture");
+    command->add_option("input", options->input, "the WUX file")->required();
+    command->add_option("-o,--output", options->output, "the PNG file to write")->required();
+    command->add_option("--size", options->size, "picture size in pixels, WIDTHxHEIGHT")
+        ->capture_default_str()
+        ->check(SizeValidator(kMaxPictureSide));
+    command->add_option("--view", options->view, "front, back, left, right, top or three-quarter")
+        ->capture_default_str()
+        ->check(ViewValidator());
+    command->add_option("--overlays", options->overlays,
+                        "lines to draw over the model: spheres, ellipsoid, helpers (comma-separated), all or none")
+        ->capture_default_str()
+        ->check(OverlayListValidator());
+    command->add_option("--background", options->background, "background colour RRGGBB (default 2e333d)")
+        ->check(ColourValidator());
+    command->footer("Exit codes: 0 written, 1 not a readable WUX file, 2 a file cannot be read or written.");
+    command->callback([options] {
+        if (const int code = RunRender(*options)) throw CLI::RuntimeError(code);
+    });
+}
+
+}  // namespace wux

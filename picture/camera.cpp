@@ -1,0 +1,124 @@
+#include "picture/camera.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace wux {
+namespace {
+
+constexpr double kVerticalFieldOfView = 0.6;  // radians, about 34 degrees
+constexpr double kFill = 0.9;                 // of the picture the box may take
+
+struct Direction {
+    View view;
+    const char* name;
+    Vec3 toEye;  // from the box's centre towards the eye
+};
+
+// The host's conventions: Z up, the front view looks along +Y, the right view along -X.
+constexpr Direction kDirections[] = {
+    {View::Front, "front", {0, -1, 0}},
+    {View::Back, "back", {0, 1, 0}},
+    {View::Left, "left", {-1, 0, 0}},
+    {View::Right, "right", {1, 0, 0}},
+    {View::Top, "top", {0, 0, 1}},
+    {View::ThreeQuarter, "three-quarter", {1, -1.3, 0.9}},
+};
+
+const Direction& DirectionOf(View view) {
+    for (const Direction& d : kDirections)
+        if (d.view == view) return d;
+    return kDirections[5];
+}
+
+}  // namespace
+
+const char* ViewName(View view) { return DirectionOf(view).name; }
+
+std::optional<View> ParseView(const std::string& text) {
+    for (const Direction& d : kDirections)
+        if (text == d.name) return d.view;
+    return std::nullopt;
+}
+
+std::vector<Vec3> Corners(const Bounds3& box) {
+    std::vector<Vec3> corners;
+    if (box.Empty()) return corners;
+    for (int i = 0; i < 8; ++i)
+        corners.push_back({(i & 1) ? box.max.x : box.min.x, (i & 2) ? box.max.y : box.min.y,
+                           (i & 4) ? box.max.z : box.min.z});
+    return corners;
+}
+
+Camera FramePoints(const std::vector<Vec3>& givenPoints, View view, int width, int height) {
+    Bounds3 box;
+    for (const Vec3& p : givenPoints) box.Add(p);
+    std::vector<Vec3> points = givenPoints;
+    if (box.Empty()) {
+        box.Add(Vec3{-0.5, -0.5, -0.5});
+        box.Add(Vec3{0.5, 0.5, 0.5});
+        points = Corners(box);
+    }
+    // A single point still needs a size to be seen at.
+    const Vec3 extent = box.max - box.min;
+    if (std::fmax(extent.x, std::fmax(extent.y, extent.z)) <= 0) {
+        const double pad = std::fmax(1.0, Length(box.Centre()) * 1e-3);
+        box.Add(box.min - Vec3{pad, pad, pad});
+        box.Add(box.max + Vec3{pad, pad, pad});
+        points = Corners(box);
+    }
+
+    Camera camera;
+    camera.forward = Normalised(DirectionOf(view).toEye) * -1.0;
+    const Vec3 worldUp = view == View::Top ? Vec3{0, 1, 0} : Vec3{0, 0, 1};
+    camera.right = Normalised(Cross(camera.forward, worldUp));
+    camera.up = Cross(camera.right, camera.forward);
+
+    camera.centreX = width / 2.0;
+    camera.centreY = height / 2.0;
+    const double tanY = std::tan(kVerticalFieldOfView / 2);
+    const double tanX = tanY * width / height;
+    camera.focal = camera.centreY / tanY;
+
+    // The nearest distance from the centre at which every point projects inside the fill.
+    const Vec3 centre = box.Centre();
+    double distance = 0, farthestForward = 0;
+    for (const Vec3& p : points) {
+        const Vec3 q = p - centre;
+        const double x = std::fabs(Dot(q, camera.right)), y = std::fabs(Dot(q, camera.up));
+        const double z = Dot(q, camera.forward);
+        distance = std::fmax(distance, std::fmax(x / (tanX * kFill), y / (tanY * kFill)) - z);
+        farthestForward = std::fmax(farthestForward, -z);
+    }
+    camera.eye = centre - camera.forward * distance;
+    camera.nearDepth = (distance - farthestForward) * 0.5;
+    camera.depthUnit = distance > 0 ? distance : 1;
+
+    // Perspective makes the near side look larger: centre what the picture shows.
+    double left = HUGE_VAL, rightmost = -HUGE_VAL, top = HUGE_VAL, bottom = -HUGE_VAL;
+    for (const Vec3& point : points) {
+        const ScreenPoint p = Project(camera, point);
+        left = std::fmin(left, p.x);
+        rightmost = std::fmax(rightmost, p.x);
+        top = std::fmin(top, p.y);
+        bottom = std::fmax(bottom, p.y);
+    }
+    if (std::isfinite(left + rightmost + top + bottom)) {
+        camera.centreX += width / 2.0 - (left + rightmost) / 2;
+        camera.centreY += height / 2.0 - (top + bottom) / 2;
+    }
+    return camera;
+}
+
+ScreenPoint Project(const Camera& camera, Vec3 p) {
+    const Vec3 q = p - camera.eye;
+    const double depth = Dot(q, camera.forward);
+    ScreenPoint out;
+    if (!(depth > camera.nearDepth) || !(depth > 0)) return out;
+    out.depth = static_cast<float>(depth / camera.depthUnit);
+    out.x = static_cast<float>(camera.centreX + camera.focal * Dot(q, camera.right) / depth);
+    out.y = static_cast<float>(camera.centreY - camera.focal * Dot(q, camera.up) / depth);
+    return out;
+}
+
+}  // namespace wux

@@ -1,0 +1,20 @@
+# Writes a C++ source that defines one character array per text file, so that the page
+# writer carries the viewer's script and style without reading files at run time.
+# cmake -DOUTPUT=out.cpp -DNAMES="kA;kB" -DFILES="a.js;b.css" -P embed_text.cmake
+set(text "// Generated from picture/viewer/ by picture/embed_text.cmake.\n")
+string(APPEND text "#include \"picture/viewer_assets.h\"\n\nnamespace wux {\n\n")
+list(LENGTH NAMES count)
+math(EXPR last "${count} - 1")
+foreach(i RANGE ${last})
+    list(GET NAMES ${i} name)
+    list(GET FILES ${i} file)
+    file(READ "${file}" content)
+    string(FIND "${content}" ")wux_text\"" clash)
+    if(NOT clash EQUAL -1)
+        message(FATAL_ERROR "${file} holds the raw string's closing delimiter")
+    endif()
+    string(APPEND text "extern const char ${name}[] = R\"wux_text(${content})wux_text\";\n\n")
+endforeach()
+string(APPEND text "}  // namespace wux\n")
+file(WRITE "${OUTPUT}.new" "${text}")
+file(RENAME "${OUTPUT}.new" "${OUTPUT}")

@@ -1,0 +1,167 @@
+#include "picture/html_page.h"
+
+#include <cstring>
+#include <unordered_map>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "picture/base64.h"
+#include "picture/viewer_assets.h"
+#include "format/tool_text.h"
+
+namespace wux {
+namespace {
+
+// Little-endian whatever the machine, as the page's typed arrays read them.
+void PutU32(std::vector<std::uint8_t>* out, std::uint32_t v) {
+    for (int shift : {0, 8, 16, 24}) out->push_back(static_cast<std::uint8_t>(v >> shift));
+}
+void PutF32(std::vector<std::uint8_t>* out, float f) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &f, 4);
+    PutU32(out, bits);
+}
+void PutPoint(std::vector<std::uint8_t>* out, Vec3 p, Vec3 origin) {
+    const Vec3 q = p - origin;
+    PutF32(out, static_cast<float>(q.x));
+    PutF32(out, static_cast<float>(q.y));
+    PutF32(out, static_cast<float>(q.z));
+}
+
+nlohmann::json ColourJson(const Rgb& c) { return nlohmann::json::array({c[0], c[1], c[2]}); }
+nlohmann::json PointJson(Vec3 p) { return nlohmann::json::array({p.x, p.y, p.z}); }
+
+struct PositionKey {
+    std::uint32_t x, y, z;
+    bool operator==(const PositionKey& o) const { return x == o.x && y == o.y && z == o.z; }
+};
+struct PositionHash {
+    std::size_t operator()(const PositionKey& k) const {
+        return (std::size_t{k.x} * 0x9E3779B1u) ^ (std::size_t{k.y} * 0x85EBCA77u) ^ (std::size_t{k.z} * 0xC2B2AE3Du);
+    }
+};
+PositionKey KeyOf(const std::array<float, 3>& p) {
+    PositionKey k;
+    std::memcpy(&k.x, &p[0], 4);
+    std::memcpy(&k.y, &p[1], 4);
+    std::memcpy(&k.z, &p[2], 4);
+    return k;
+}
+
+// The group's triangle soup as shared corners and indices: a soup repeats each corner of a
+// closed surface about six times, and the page is smaller for every one it does not repeat.
+nlohmann::json GroupJson(const MaterialGroup& group, Vec3 origin) {
+    std::unordered_map<PositionKey, std::uint32_t, PositionHash> index;
+    index.reserve(group.positions.size() / 4);
+    std::vector<std::uint8_t> positions, indices;
+    indices.reserve(4 * group.positions.size());
+    Bounds3 bounds;
+    for (const auto& p : group.positions) {
+        const auto found = index.emplace(KeyOf(p), static_cast<std::uint32_t>(index.size()));
+        if (found.second) {
+            const Vec3 v{p[0], p[1], p[2]};
+            PutPoint(&positions, v, origin);
+            bounds.Add(v);
+        }
+        PutU32(&indices, found.first->second);
+    }
+    nlohmann::json out = {{"name", group.name},
+                          {"colour", ColourJson(group.colour)},
+                          {"fromFile", group.fromFile},
+                          {"meshes", group.meshCount},
+                          {"triangles", group.TriangleCount()},
+                          {"positions", Base64(positions)},
+                          {"indices", Base64(indices)}};
+    if (!bounds.Empty()) out["bounds"] = {{"min", PointJson(bounds.min - origin)}, {"max", PointJson(bounds.max - origin)}};
+    return out;
+}
+
+nlohmann::json OverlayJson(const OverlayLines& lines, bool shown, Vec3 origin) {
+    std::vector<std::uint8_t> points;
+    points.reserve(24 * lines.segments.size());
+    for (const Segment& s : lines.segments) {
+        PutPoint(&points, s.a, origin);
+        PutPoint(&points, s.b, origin);
+    }
+    nlohmann::json out = {{"name", OverlayName(lines.kind)},
+                          {"count", lines.itemCount},
+                          {"colour", ColourJson(OverlayColour(lines.kind))},
+                          {"shown", shown},
+                          {"lines", Base64(points)}};
+    if (!lines.bounds.Empty())
+        out["bounds"] = {{"min", PointJson(lines.bounds.min - origin)}, {"max", PointJson(lines.bounds.max - origin)}};
+    return out;
+}
+
+std::string EscapeHtml(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+// JSON inside a script element: "<" only appears in strings, where \u003c means the same
+// and cannot close the element.
+std::string ScriptSafeJson(const nlohmann::json& data) {
+    const std::string text = data.dump(-1, ' ', true);
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        if (c == '<') out += "\\u003c";
+        else out += c;
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string BuildViewerPage(const PictureScene& scene, const PageOptions& options) {
+    std::vector<OverlayLines> overlays;
+    Bounds3 all = scene.meshBounds;
+    for (OverlayKind kind : kOverlayKinds) {
+        overlays.push_back(BuildOverlayLines(scene, kind));
+        all.Add(overlays.back().bounds);
+    }
+    // Arrays relative to the middle of everything: single-precision coordinates far from the
+    // origin would make the picture shake.
+    const Vec3 origin = all.Empty() ? Vec3{} : all.Centre();
+
+    nlohmann::json data;
+    data["title"] = PrintableText(options.title);
+    data["origin"] = PointJson(origin);
+    data["meshes"] = scene.meshCount;
+    data["triangles"] = scene.triangleCount;
+    data["droppedTriangles"] = scene.droppedTriangles;
+    data["groups"] = nlohmann::json::array();
+    for (const MaterialGroup& group : scene.groups) data["groups"].push_back(GroupJson(group, origin));
+    data["overlays"] = nlohmann::json::array();
+    for (const OverlayLines& lines : overlays) data["overlays"].push_back(OverlayJson(lines, options.overlays.Has(lines.kind), origin));
+
+    std::string page;
+    page += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n";
+    page += "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
+            "script-src 'unsafe-inline'; style-src 'unsafe-inline'\">\n";
+    page += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
+    page += "<meta name=\"generator\" content=\"wux view\">\n";
+    page += "<title>" + EscapeHtml(PrintableText(options.title)) + " - wux view</title>\n";
+    page += "<style>\n";
+    page += kViewerStyle;
+    page += "</style>\n</head>\n<body data-drawn=\"no\">\n";
+    page += "<canvas id=\"wux-canvas\"></canvas>\n<aside id=\"wux-panel\"></aside>\n";
+    page += "<script type=\"application/json\" id=\"wux-data\">";
+    page += ScriptSafeJson(data);
+    page += "</script>\n<script>\n";
+    page += kViewerScript;
+    page += "</script>\n</body>\n</html>\n";
+    return page;
+}
+
+}  // namespace wux

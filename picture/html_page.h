@@ -1,0 +1,20 @@
+// One self-contained HTML page that shows a WUX file's scene with our own small WebGL
+// viewer: the model's arrays (base64, little-endian) and the viewer's script and style
+// are inside the page, and its content security policy forbids every fetch.
+#pragma once
+
+#include <string>
+
+#include "picture/overlay_lines.h"
+#include "picture/picture_scene.h"
+
+namespace wux {
+
+struct PageOptions {
+    std::string title;     // shown in the browser's tab and the panel, e.g. the file's name
+    OverlaySet overlays;   // shown when the page opens; each can be toggled in the panel
+};
+
+std::string BuildViewerPage(const PictureScene& scene, const PageOptions& options);
+
+}  // namespace wux

@@ -1,0 +1,59 @@
+#include "picture/picture_options.h"
+
+#include <cctype>
+
+namespace wux {
+namespace {
+
+// Digits only, no sign or space; the value stops growing past limit so that it cannot overflow.
+std::optional<long> SmallNumber(const std::string& text, long limit) {
+    if (text.empty()) return std::nullopt;
+    long value = 0;
+    for (char c : text) {
+        if (!std::isdigit(static_cast<unsigned char>(c))) return std::nullopt;
+        if (value <= limit) value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+std::optional<PictureSize> ParsePictureSize(const std::string& text, int maxSide, std::string* error) {
+    const std::size_t x = text.find_first_of("xX");
+    const auto width = x == std::string::npos ? std::nullopt : SmallNumber(text.substr(0, x), maxSide);
+    const auto height = x == std::string::npos ? std::nullopt : SmallNumber(text.substr(x + 1), maxSide);
+    if (!width || !height) {
+        *error = "\"" + text + "\" is not a size: give WIDTHxHEIGHT in pixels, e.g. 800x600";
+        return std::nullopt;
+    }
+    if (*width < 1 || *height < 1 || *width > maxSide || *height > maxSide) {
+        *error = "\"" + text + "\": each side must be 1 to " + std::to_string(maxSide) + " pixels";
+        return std::nullopt;
+    }
+    return PictureSize{static_cast<int>(*width), static_cast<int>(*height)};
+}
+
+std::optional<Rgb> ParseHexColour(const std::string& text, std::string* error) {
+    const std::string digits = !text.empty() && text[0] == '#' ? text.substr(1) : text;
+    Rgb colour{};
+    bool ok = digits.size() == 6;
+    for (std::size_t i = 0; ok && i < 3; ++i) {
+        const int high = HexDigit(digits[2 * i]), low = HexDigit(digits[2 * i + 1]);
+        ok = high >= 0 && low >= 0;
+        colour[i] = static_cast<float>(high * 16 + low) / 255.0f;
+    }
+    if (!ok) {
+        *error = "\"" + text + "\" is not a colour: give six hexadecimal digits RRGGBB, e.g. 2e333d";
+        return std::nullopt;
+    }
+    return colour;
+}
+
+}  // namespace wux

@@ -1,0 +1,132 @@
+#include "picture/rasteriser.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace wux {
+namespace {
+
+bool Usable(const ScreenPoint& p) {
+    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.depth) && p.depth > 0;
+}
+
+// Clips the segment a-b to the rectangle [lo, hi] (Liang-Barsky); false when nothing is left.
+bool ClipSegment(double& ax, double& ay, double& bx, double& by, double loX, double loY, double hiX, double hiY) {
+    double t0 = 0, t1 = 1;
+    const double dx = bx - ax, dy = by - ay;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {ax - loX, hiX - ax, ay - loY, hiY - ay};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0) return false;
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0) t0 = std::max(t0, t);
+        else t1 = std::min(t1, t);
+        if (t0 > t1) return false;
+    }
+    bx = ax + t1 * dx;
+    by = ay + t1 * dy;
+    ax = ax + t0 * dx;
+    ay = ay + t0 * dy;
+    return true;
+}
+
+// Sample indices are clamped in double first: a corner far outside the picture must not
+// overflow the conversion to int.
+int ClampedIndex(double value, int lo, int hi) { return static_cast<int>(std::clamp(value, double(lo), double(hi))); }
+
+std::array<std::uint8_t, 3> ToBytes(Rgb colour) {
+    std::array<std::uint8_t, 3> out{};
+    for (int k = 0; k < 3; ++k)
+        out[k] = static_cast<std::uint8_t>(std::lround(std::clamp(colour[k], 0.0f, 1.0f) * 255.0f));
+    return out;
+}
+
+}  // namespace
+
+Rasteriser::Rasteriser(int width, int height, Rgb background)
+    : width_(width),
+      height_(height),
+      colour_(static_cast<std::size_t>(width) * height, ToBytes(background)),
+      inverseDepth_(static_cast<std::size_t>(width) * height, 0.0f) {}
+
+void Rasteriser::Fill(int x, int y, Sample colour) { colour_[static_cast<std::size_t>(y) * width_ + x] = colour; }
+
+void Rasteriser::Triangle(const ScreenPoint& a, const ScreenPoint& b, const ScreenPoint& c, Rgb colour) {
+    if (!Usable(a) || !Usable(b) || !Usable(c)) return;
+    // Edge functions in double: corners far outside the picture keep their precision.
+    const double area = (double{b.x} - a.x) * (double{c.y} - a.y) - (double{b.y} - a.y) * (double{c.x} - a.x);
+    if (area == 0 || !std::isfinite(area)) return;
+
+    const double minX = std::min({double{a.x}, double{b.x}, double{c.x}});
+    const double maxX = std::max({double{a.x}, double{b.x}, double{c.x}});
+    const double minY = std::min({double{a.y}, double{b.y}, double{c.y}});
+    const double maxY = std::max({double{a.y}, double{b.y}, double{c.y}});
+    // Sample centres at i + 0.5.
+    const int x0 = ClampedIndex(std::ceil(minX - 0.5), 0, width_);
+    const int x1 = ClampedIndex(std::floor(maxX - 0.5), -1, width_ - 1);
+    const int y0 = ClampedIndex(std::ceil(minY - 0.5), 0, height_);
+    const int y1 = ClampedIndex(std::floor(maxY - 0.5), -1, height_ - 1);
+    if (x0 > x1 || y0 > y1) return;
+
+    const Sample fill = ToBytes(colour);
+    const double invArea = 1.0 / area;
+    const double za = 1.0 / a.depth, zb = 1.0 / b.depth, zc = 1.0 / c.depth;
+    for (int y = y0; y <= y1; ++y) {
+        const double py = y + 0.5;
+        for (int x = x0; x <= x1; ++x) {
+            const double px = x + 0.5;
+            // Barycentric weights of a, b, c; the sign of area makes both windings fill.
+            const double wa = ((double{b.x} - px) * (double{c.y} - py) - (double{b.y} - py) * (double{c.x} - px)) * invArea;
+            const double wb = ((double{c.x} - px) * (double{a.y} - py) - (double{c.y} - py) * (double{a.x} - px)) * invArea;
+            const double wc = 1.0 - wa - wb;
+            if (wa < 0 || wb < 0 || wc < 0) continue;
+            const float inverseDepth = static_cast<float>(wa * za + wb * zb + wc * zc);
+            float& stored = inverseDepth_[static_cast<std::size_t>(y) * width_ + x];
+            if (inverseDepth <= stored) continue;
+            stored = inverseDepth;
+            Fill(x, y, fill);
+        }
+    }
+}
+
+void Rasteriser::Line(ScreenPoint a, ScreenPoint b, Rgb colour, int thickness) {
+    if (!Usable(a) || !Usable(b)) return;
+    double ax = a.x, ay = a.y, bx = b.x, by = b.y;
+    if (!ClipSegment(ax, ay, bx, by, 0, 0, width_, height_)) return;
+    const int steps = static_cast<int>(std::ceil(std::max(std::fabs(bx - ax), std::fabs(by - ay)))) + 1;
+    const int before = (thickness - 1) / 2;
+    const Sample fill = ToBytes(colour);
+    for (int i = 0; i <= steps; ++i) {
+        const double t = double(i) / steps;
+        const int cx = static_cast<int>(std::floor(ax + t * (bx - ax))) - before;
+        const int cy = static_cast<int>(std::floor(ay + t * (by - ay))) - before;
+        for (int y = std::max(0, cy); y < std::min(height_, cy + thickness); ++y)
+            for (int x = std::max(0, cx); x < std::min(width_, cx + thickness); ++x) Fill(x, y, fill);
+    }
+}
+
+Image Rasteriser::Resolve(int factor) const {
+    Image image;
+    image.width = width_ / factor;
+    image.height = height_ / factor;
+    image.rgb.resize(3 * static_cast<std::size_t>(image.width) * image.height);
+    const int count = factor * factor;
+    for (int y = 0; y < image.height; ++y) {
+        for (int x = 0; x < image.width; ++x) {
+            int sum[3] = {0, 0, 0};
+            for (int sy = 0; sy < factor; ++sy)
+                for (int sx = 0; sx < factor; ++sx) {
+                    const Sample& c = colour_[static_cast<std::size_t>(y * factor + sy) * width_ + x * factor + sx];
+                    for (int k = 0; k < 3; ++k) sum[k] += c[k];
+                }
+            std::uint8_t* out = &image.rgb[3 * (static_cast<std::size_t>(y) * image.width + x)];
+            for (int k = 0; k < 3; ++k) out[k] = static_cast<std::uint8_t>((sum[k] + count / 2) / count);
+        }
+    }
+    return image;
+}
+
+}  // namespace wux

@@ -1,0 +1,32 @@
+// A picture of a WUX file's scene: the meshes in their materials' diffuse colours, shaded
+// by the direction of each triangle, and the chosen overlays as lines over them.
+#pragma once
+
+#include "picture/camera.h"
+#include "picture/overlay_lines.h"
+#include "picture/picture_scene.h"
+#include "picture/rasteriser.h"
+
+namespace wux {
+
+// The largest picture, each way: a bigger one would take gigabytes of samples.
+constexpr int kMaxPictureSide = 8192;
+
+struct RenderOptions {
+    int width = 800, height = 600;
+    View view = View::ThreeQuarter;
+    OverlaySet overlays;
+    Rgb background = kDefaultBackground;
+
+    static constexpr Rgb kDefaultBackground{0.18f, 0.2f, 0.24f};
+};
+
+// width and height must be 1 to kMaxPictureSide.
+Image RenderPicture(const PictureScene& scene, const RenderOptions& options);
+
+// The brightness of a face whose unit normal is n, seen by `camera`: the light comes from
+// over the viewer's left shoulder, and both sides of a face are lit alike because the
+// file's triangles carry no reliable winding.
+float FaceLight(const Camera& camera, Vec3 n);
+
+}  // namespace wux

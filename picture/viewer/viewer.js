@@ -1,0 +1,315 @@
+// The viewer of `wux view`: draws the model embedded in this page with WebGL 2, orbits and
+// zooms with the mouse, toggles the overlays, and lists the materials. It fetches nothing.
+// When the first picture is on the canvas it sets data-drawn="yes" on <body> (or "failed"
+// with data-error), and counts every picture in data-frames.
+(function () {
+  "use strict";
+
+  var data = JSON.parse(document.getElementById("wux-data").textContent);
+  var body = document.body;
+  var canvas = document.getElementById("wux-canvas");
+  var panel = document.getElementById("wux-panel");
+  var FIELD_OF_VIEW = 0.6; // radians, vertical, as `wux render`
+  var littleEndian = new Uint8Array(new Uint32Array([1]).buffer)[0] === 1;
+
+  function element(tag, attributes, text) {
+    var e = document.createElement(tag);
+    for (var name in attributes) e.setAttribute(name, attributes[name]);
+    if (text !== undefined) e.textContent = text;
+    return e;
+  }
+
+  function cssColour(c) {
+    return "rgb(" + c.map(function (v) { return Math.round(v * 255); }).join(",") + ")";
+  }
+
+  function count(n) { return Number(n).toLocaleString("en-US"); }
+
+  // The page's arrays are little-endian; a big-endian machine swaps them into place.
+  function decode(text, Type) {
+    var binary = atob(text);
+    var bytes = new Uint8Array(binary.length);
+    for (var i = 0; i < binary.length; ++i) bytes[i] = binary.charCodeAt(i);
+    if (!littleEndian) {
+      for (var j = 0; j + 3 < bytes.length; j += 4) {
+        var a = bytes[j], b = bytes[j + 1];
+        bytes[j] = bytes[j + 3]; bytes[j + 1] = bytes[j + 2]; bytes[j + 2] = b; bytes[j + 3] = a;
+      }
+    }
+    return new Type(bytes.buffer);
+  }
+
+  // ---- the panel ----
+  var overlayBoxes = [];
+  function buildPanel() {
+    panel.appendChild(element("h1", {}, data.title));
+    var materials = data.groups.filter(function (g) { return g.fromFile; }).length;
+    panel.appendChild(element("div", {}, count(data.meshes) + " meshes \u00b7 " + count(data.triangles) +
+      " triangles \u00b7 " + count(materials) + " materials"));
+    if (data.droppedTriangles > 0) {
+      panel.appendChild(element("div", { "class": "note" }, count(data.droppedTriangles) +
+        " triangles not drawn: a corner outside its mesh or not a finite number"));
+    }
+    panel.appendChild(element("h2", {}, "Materials"));
+    var table = element("table", { id: "wux-materials" });
+    data.groups.forEach(function (g) {
+      var row = element("tr");
+      var swatchCell = element("td");
+      var swatch = element("span", { "class": "swatch" });
+      swatch.style.background = cssColour(g.colour);
+      swatchCell.appendChild(swatch);
+      row.appendChild(swatchCell);
+      row.appendChild(element("td", {}, g.name === "" ? "(unnamed)" : g.name));
+      row.appendChild(element("td", { "class": "count", title: "meshes" }, count(g.meshes) + (g.meshes === 1 ? " mesh" : " meshes")));
+      row.appendChild(element("td", { "class": "count", title: "triangles" }, count(g.triangles) + " tri."));
+      table.appendChild(row);
+    });
+    var list = element("div", { "class": "list" });
+    list.appendChild(table);
+    panel.appendChild(list);
+    panel.appendChild(element("h2", {}, "Overlays"));
+    data.overlays.forEach(function (o, i) {
+      var label = element("label", o.count === 0 ? { "class": "empty" } : {});
+      var box = element("input", { type: "checkbox", id: "wux-overlay-" + o.name });
+      box.checked = o.shown;
+      box.disabled = o.count === 0;
+      box.addEventListener("change", function () { overlays[i].shown = box.checked; requestDraw(); });
+      overlayBoxes.push(box);
+      var swatch = element("span", { "class": "swatch" });
+      swatch.style.background = cssColour(o.colour);
+      label.appendChild(box);
+      label.appendChild(document.createTextNode(" "));
+      label.appendChild(swatch);
+      label.appendChild(document.createTextNode(" " + o.name + " (" + count(o.count) + ")"));
+      panel.appendChild(label);
+    });
+    panel.appendChild(element("div", { "class": "help" },
+      "Drag to orbit, shift-drag or right-drag to pan, wheel to zoom, double-click to frame again."));
+  }
+
+  function fail(message) {
+    body.dataset.drawn = "failed";
+    body.dataset.error = message;
+    panel.appendChild(element("div", { "class": "error" }, message));
+  }
+
+  // ---- small matrix helpers (column-major, as WebGL takes them) ----
+  function sub(a, b) { return [a[0] - b[0], a[1] - b[1], a[2] - b[2]]; }
+  function cross(a, b) { return [a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]]; }
+  function dot(a, b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+  function normalise(a) { var l = Math.sqrt(dot(a, a)) || 1; return [a[0] / l, a[1] / l, a[2] / l]; }
+  function lookAt(eye, target, up) {
+    var f = normalise(sub(target, eye)), r = normalise(cross(f, up)), u = cross(r, f);
+    return [r[0], u[0], -f[0], 0, r[1], u[1], -f[1], 0, r[2], u[2], -f[2], 0,
+      -dot(r, eye), -dot(u, eye), dot(f, eye), 1];
+  }
+  function perspective(fovY, aspect, near, far) {
+    var f = 1 / Math.tan(fovY / 2);
+    return [f / aspect, 0, 0, 0, 0, f, 0, 0, 0, 0, (far + near) / (near - far), -1, 0, 0, 2 * far * near / (near - far), 0];
+  }
+
+  // ---- WebGL ----
+  var gl = canvas.getContext("webgl2", { antialias: true });
+  var groups = [], overlays = [];
+  var meshProgram, lineProgram;
+
+  function compile(vertexSource, fragmentSource) {
+    function shader(type, source) {
+      var s = gl.createShader(type);
+      gl.shaderSource(s, source);
+      gl.compileShader(s);
+      if (!gl.getShaderParameter(s, gl.COMPILE_STATUS)) throw new Error(gl.getShaderInfoLog(s));
+      return s;
+    }
+    var p = gl.createProgram();
+    gl.attachShader(p, shader(gl.VERTEX_SHADER, vertexSource));
+    gl.attachShader(p, shader(gl.FRAGMENT_SHADER, fragmentSource));
+    gl.bindAttribLocation(p, 0, "position");
+    gl.linkProgram(p);
+    if (!gl.getProgramParameter(p, gl.LINK_STATUS)) throw new Error(gl.getProgramInfoLog(p));
+    return {
+      program: p,
+      viewMatrix: gl.getUniformLocation(p, "viewMatrix"),
+      projection: gl.getUniformLocation(p, "projection"),
+      colour: gl.getUniformLocation(p, "colour")
+    };
+  }
+
+  var VERTEX = "#version 300 es\n" +
+    "in vec3 position; uniform mat4 viewMatrix; uniform mat4 projection; out vec3 viewPosition;\n" +
+    "void main() { vec4 v = viewMatrix * vec4(position, 1.0); viewPosition = v.xyz; gl_Position = projection * v; }\n";
+  // Flat shading from the triangle's own plane, both sides lit alike, the light over the
+  // viewer's left shoulder: the same light as `wux render`.
+  var MESH_FRAGMENT = "#version 300 es\nprecision highp float;\n" +
+    "in vec3 viewPosition; uniform vec3 colour; out vec4 fragColour;\n" +
+    "void main() {\n" +
+    "  vec3 n = normalize(cross(dFdx(viewPosition), dFdy(viewPosition)));\n" +
+    "  float light = 0.3 + 0.7 * abs(dot(n, normalize(vec3(-0.45, 0.6, 0.65))));\n" +
+    "  fragColour = vec4(colour * light, 1.0);\n" +
+    "}\n";
+  var LINE_FRAGMENT = "#version 300 es\nprecision highp float;\n" +
+    "in vec3 viewPosition; uniform vec3 colour; out vec4 fragColour;\n" +
+    "void main() { fragColour = vec4(colour, 1.0); }\n";
+
+  function upload(positions, indices) {
+    var vao = gl.createVertexArray();
+    gl.bindVertexArray(vao);
+    var buffer = gl.createBuffer();
+    gl.bindBuffer(gl.ARRAY_BUFFER, buffer);
+    gl.bufferData(gl.ARRAY_BUFFER, positions, gl.STATIC_DRAW);
+    gl.enableVertexAttribArray(0);
+    gl.vertexAttribPointer(0, 3, gl.FLOAT, false, 0, 0);
+    if (indices) {
+      var indexBuffer = gl.createBuffer();
+      gl.bindBuffer(gl.ELEMENT_ARRAY_BUFFER, indexBuffer);
+      gl.bufferData(gl.ELEMENT_ARRAY_BUFFER, indices, gl.STATIC_DRAW);
+    }
+    gl.bindVertexArray(null);
+    return vao;
+  }
+
+  function setUp() {
+    meshProgram = compile(VERTEX, MESH_FRAGMENT);
+    lineProgram = compile(VERTEX, LINE_FRAGMENT);
+    data.groups.forEach(function (g) {
+      var indices = decode(g.indices, Uint32Array);
+      if (indices.length === 0) return;
+      groups.push({ vao: upload(decode(g.positions, Float32Array), indices), count: indices.length, colour: g.colour, bounds: g.bounds });
+    });
+    data.overlays.forEach(function (o) {
+      var points = decode(o.lines, Float32Array);
+      overlays.push({ vao: points.length ? upload(points, null) : null, count: points.length / 3, colour: o.colour, shown: o.shown, bounds: o.bounds });
+    });
+  }
+
+  // ---- the camera: orbits a target, Z up as in the host ----
+  var camera = { target: [0, 0, 0], distance: 1, yaw: 0, pitch: 0, radius: 1 };
+
+  // Frames the meshes and the overlays shown, from the three-quarter view of `wux render`.
+  function frame() {
+    var min = [Infinity, Infinity, Infinity], max = [-Infinity, -Infinity, -Infinity];
+    function add(b) {
+      if (!b) return;
+      for (var k = 0; k < 3; ++k) { min[k] = Math.min(min[k], b.min[k]); max[k] = Math.max(max[k], b.max[k]); }
+    }
+    groups.forEach(function (g) { add(g.bounds); });
+    overlays.forEach(function (o) { if (o.shown) add(o.bounds); });
+    if (min[0] > max[0]) { min = [-0.5, -0.5, -0.5]; max = [0.5, 0.5, 0.5]; }
+    camera.target = [(min[0] + max[0]) / 2, (min[1] + max[1]) / 2, (min[2] + max[2]) / 2];
+    camera.radius = Math.max(1e-6, Math.sqrt(dot(sub(max, min), sub(max, min))) / 2);
+    var aspect = canvas.width / Math.max(1, canvas.height);
+    var half = Math.min(FIELD_OF_VIEW / 2, Math.atan(Math.tan(FIELD_OF_VIEW / 2) * aspect));
+    camera.distance = camera.radius / Math.sin(half) * 1.02;
+    camera.yaw = Math.atan2(-1.3, 1);
+    camera.pitch = Math.atan2(0.9, Math.sqrt(1 + 1.3 * 1.3));
+  }
+
+  function eye() {
+    var c = Math.cos(camera.pitch);
+    return [camera.target[0] + camera.distance * c * Math.cos(camera.yaw),
+      camera.target[1] + camera.distance * c * Math.sin(camera.yaw),
+      camera.target[2] + camera.distance * Math.sin(camera.pitch)];
+  }
+
+  var frames = 0, pending = false;
+  function requestDraw() {
+    if (pending) return;
+    pending = true;
+    requestAnimationFrame(draw);
+  }
+
+  function draw() {
+    pending = false;
+    var width = Math.max(1, Math.round(canvas.clientWidth * (window.devicePixelRatio || 1)));
+    var height = Math.max(1, Math.round(canvas.clientHeight * (window.devicePixelRatio || 1)));
+    if (canvas.width !== width || canvas.height !== height) { canvas.width = width; canvas.height = height; }
+    gl.viewport(0, 0, width, height);
+    gl.clearColor(0.18, 0.2, 0.24, 1);
+    gl.clear(gl.COLOR_BUFFER_BIT | gl.DEPTH_BUFFER_BIT);
+
+    var near = Math.max(camera.radius * 1e-4, camera.distance - camera.radius * 1.01);
+    var far = camera.distance + camera.radius * 1.01;
+    var projection = perspective(FIELD_OF_VIEW, width / height, near, far);
+    var view = lookAt(eye(), camera.target, [0, 0, 1]);
+
+    gl.enable(gl.DEPTH_TEST);
+    gl.useProgram(meshProgram.program);
+    gl.uniformMatrix4fv(meshProgram.viewMatrix, false, view);
+    gl.uniformMatrix4fv(meshProgram.projection, false, projection);
+    groups.forEach(function (g) {
+      gl.uniform3fv(meshProgram.colour, g.colour);
+      gl.bindVertexArray(g.vao);
+      gl.drawElements(gl.TRIANGLES, g.count, gl.UNSIGNED_INT, 0);
+    });
+    // Overlays over everything, as `wux render` draws them: helpers inside a mesh stay visible.
+    gl.disable(gl.DEPTH_TEST);
+    gl.useProgram(lineProgram.program);
+    gl.uniformMatrix4fv(lineProgram.viewMatrix, false, view);
+    gl.uniformMatrix4fv(lineProgram.projection, false, projection);
+    overlays.forEach(function (o) {
+      if (!o.shown || !o.vao) return;
+      gl.uniform3fv(lineProgram.colour, o.colour);
+      gl.bindVertexArray(o.vao);
+      gl.drawArrays(gl.LINES, 0, o.count);
+    });
+    gl.bindVertexArray(null);
+
+    frames += 1;
+    body.dataset.frames = String(frames);
+    if (body.dataset.drawn !== "yes") {
+      var error = gl.getError();
+      if (error !== gl.NO_ERROR) { fail("WebGL error " + error + " while drawing"); return; }
+      body.dataset.drawn = "yes";
+    }
+  }
+
+  // ---- the mouse ----
+  function bindInput() {
+    var dragging = null;
+    canvas.addEventListener("contextmenu", function (e) { e.preventDefault(); });
+    canvas.addEventListener("pointerdown", function (e) {
+      dragging = { x: e.clientX, y: e.clientY, pan: e.shiftKey || e.button === 2 };
+      canvas.setPointerCapture(e.pointerId);
+    });
+    canvas.addEventListener("pointerup", function () { dragging = null; });
+    canvas.addEventListener("pointermove", function (e) {
+      if (!dragging) return;
+      var dx = e.clientX - dragging.x, dy = e.clientY - dragging.y;
+      dragging.x = e.clientX;
+      dragging.y = e.clientY;
+      if (dragging.pan) {
+        var f = normalise(sub(camera.target, eye())), r = normalise(cross(f, [0, 0, 1])), u = cross(r, f);
+        var scale = 2 * camera.distance * Math.tan(FIELD_OF_VIEW / 2) / Math.max(1, canvas.clientHeight);
+        for (var k = 0; k < 3; ++k) camera.target[k] += (-dx * r[k] + dy * u[k]) * scale;
+      } else {
+        camera.yaw -= dx * 0.01;
+        camera.pitch = Math.max(-1.55, Math.min(1.55, camera.pitch + dy * 0.01));
+      }
+      requestDraw();
+    });
+    canvas.addEventListener("wheel", function (e) {
+      e.preventDefault();
+      camera.distance = Math.max(camera.radius * 1e-3, Math.min(camera.radius * 1e3, camera.distance * Math.exp(e.deltaY * 0.001)));
+      requestDraw();
+    }, { passive: false });
+    canvas.addEventListener("dblclick", function () { frame(); requestDraw(); });
+    window.addEventListener("resize", requestDraw);
+  }
+
+  buildPanel();
+  if (!gl) {
+    fail("This browser cannot draw the model: WebGL 2 is not available.");
+    return;
+  }
+  try {
+    setUp();
+  } catch (e) {
+    fail("The viewer could not start: " + e.message);
+    return;
+  }
+  canvas.width = Math.max(1, canvas.clientWidth);
+  canvas.height = Math.max(1, canvas.clientHeight);
+  frame();
+  bindInput();
+  requestDraw();
+})();

@@ -1,0 +1,60 @@
+// What the picture tests share: the red box scene as WUX bytes (checked by the checker
+// before any test uses them), a scratch folder, the built wux command, and PNG pixels.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "picture/picture_scene.h"
+#include "picture/rasteriser.h"
+#include "tests/support/run_command.h"
+#include "tests/support/wux_bytes.h"
+
+namespace picturetest {
+
+// A red box two units wide centred on the origin, seen through a bounding sphere of
+// radius 2 around it and a helper whose cube (half extent 1.5) is centred on it too.
+wuxtest::File RedBoxFile();
+
+// The file's bytes; fails the calling test when the checker finds the file invalid.
+std::vector<std::uint8_t> CheckedBytes(const wuxtest::File& file);
+
+// The scene a picture draws of the file.
+wux::PictureScene SceneOf(const wuxtest::File& file);
+
+// The default background, as the renderer writes it and the viewer clears to.
+constexpr std::array<std::uint8_t, 3> kBackground{0x2e, 0x33, 0x3d};
+
+bool IsRed(const std::uint8_t* rgb);
+bool IsColour(const std::uint8_t* rgb, std::array<std::uint8_t, 3> expected, int tolerance);
+// Pixels within tolerance of the colour (0 to 1 channels), in the columns from fromX on.
+std::size_t CountColour(const wux::Image& image, wux::Rgb colour, int tolerance, int fromX = 0);
+
+// An 8-bit RGB PNG read back; width 0 when the file is not one.
+wux::Image LoadPng(const std::string& path);
+
+// A folder of its own for the running test, removed afterwards.
+class ScratchFolder {
+public:
+    ScratchFolder();
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    std::string Path(const std::string& name) const { return (path_ / name).string(); }
+    std::string Write(const std::string& name, const std::vector<std::uint8_t>& bytes) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+using wuxtest::CommandRun;
+using wuxtest::RunCommand;
+// Runs the built wux command with the given arguments (already quoted as the shell needs).
+CommandRun RunWux(const std::string& arguments);
+inline std::string Quoted(const std::string& text) { return wuxtest::ShellQuoted(text); }
+
+}  // namespace picturetest

@@ -1,0 +1,239 @@
+// The software renderer, its camera and its option words.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "picture/camera.h"
+#include "picture/picture_options.h"
+#include "picture/render.h"
+#include "tests/picture/picture_test_files.h"
+
+namespace {
+
+using picturetest::IsColour;
+using picturetest::IsRed;
+using picturetest::kBackground;
+
+wux::Image Render(const wux::PictureScene& scene, wux::View view = wux::View::ThreeQuarter,
+                  const std::string& overlays = "none", int width = 160, int height = 120) {
+    wux::RenderOptions options;
+    options.width = width;
+    options.height = height;
+    options.view = view;
+    options.overlays = *wux::ParseOverlaySet(overlays, nullptr);
+    return wux::RenderPicture(scene, options);
+}
+
+void ExpectBoxInTheMiddle(const wux::Image& image, const std::string& what) {
+    ASSERT_EQ(image.rgb.size(), 3u * image.width * image.height);
+    EXPECT_TRUE(IsRed(image.Pixel(image.width / 2, image.height / 2))) << what;
+    for (int y : {0, image.height - 1})
+        for (int x : {0, image.width - 1}) EXPECT_TRUE(IsColour(image.Pixel(x, y), kBackground, 0)) << what;
+}
+
+TEST(Render, RedBoxInTheMiddleOfThePlainBackgroundFromEveryView) {
+    const wux::PictureScene scene = picturetest::SceneOf(picturetest::RedBoxFile());
+    for (wux::View view : {wux::View::Front, wux::View::Back, wux::View::Left, wux::View::Right, wux::View::Top,
+                           wux::View::ThreeQuarter})
+        ExpectBoxInTheMiddle(Render(scene, view), wux::ViewName(view));
+}
+
+TEST(Render, SizeAndBackgroundAsAsked) {
+    const wux::PictureScene scene = picturetest::SceneOf(picturetest::RedBoxFile());
+    wux::RenderOptions options;
+    options.width = 31;  // odd sizes and a picture taller than wide
+    options.height = 57;
+    options.background = {0, 0, 1};
+    const wux::Image image = wux::RenderPicture(scene, options);
+    EXPECT_EQ(image.width, 31);
+    EXPECT_EQ(image.height, 57);
+    EXPECT_TRUE(IsRed(image.Pixel(15, 28)));
+    EXPECT_TRUE(IsColour(image.Pixel(0, 0), {0, 0, 255}, 0));
+}
+
+TEST(Render, FacesFacingDifferentWaysAreShadedApart) {
+    // Three faces of the box are seen from three-quarter view; none may merge into another.
+    const wux::Camera camera = wux::FramePoints({{-1, -1, -1}, {1, 1, 1}}, wux::View::ThreeQuarter, 100, 100);
+    const float top = wux::FaceLight(camera, {0, 0, 1}), front = wux::FaceLight(camera, {0, -1, 0}),
+                side = wux::FaceLight(camera, {1, 0, 0});
+    EXPECT_GT(std::fabs(top - front), 0.05f);
+    EXPECT_GT(std::fabs(top - side), 0.05f);
+    EXPECT_GT(std::fabs(front - side), 0.05f);
+    // Both sides of a face alike: the file's windings cannot be trusted.
+    EXPECT_FLOAT_EQ(wux::FaceLight(camera, {0, 0, 1}), wux::FaceLight(camera, {0, 0, -1}));
+}
+
+TEST(Render, OverlaysOnlyWhenAskedInTheirOwnColours) {
+    const wux::PictureScene scene = picturetest::SceneOf(picturetest::RedBoxFile());
+    const wux::Image plain = Render(scene);
+    for (wux::OverlayKind kind : {wux::OverlayKind::Spheres, wux::OverlayKind::Helpers})
+        EXPECT_EQ(picturetest::CountColour(plain, wux::OverlayColour(kind), 2), 0u) << wux::OverlayName(kind);
+
+    const wux::Image spheres = Render(scene, wux::View::ThreeQuarter, "spheres");
+    EXPECT_GT(picturetest::CountColour(spheres, wux::OverlayColour(wux::OverlayKind::Spheres), 2), 50u);
+    EXPECT_EQ(picturetest::CountColour(spheres, wux::OverlayColour(wux::OverlayKind::Helpers), 2), 0u);
+
+    const wux::Image all = Render(scene, wux::View::ThreeQuarter, "all");
+    EXPECT_GT(picturetest::CountColour(all, wux::OverlayColour(wux::OverlayKind::Helpers), 2), 50u);
+    // The helper's cube encloses the box and is drawn over it: the middle stays red only
+    // where no line crosses it, so check the box is still seen.
+    EXPECT_GT(picturetest::CountColour(all, {1, 0, 0}, 200), 0u);
+}
+
+TEST(Render, HostileGeometryIsDrawnOrLeftOutWithoutHarm) {
+    struct Case {
+        const char* what;
+        float offset, scale;
+    };
+    // Far from the origin, near the float limit, and a box shrunk to a point.
+    for (const Case& c : {Case{"far", 1e7f, 1}, Case{"huge", 0, 1.5e38f}, Case{"point", 3, 0}}) {
+        wuxtest::File file = picturetest::RedBoxFile();
+        for (auto& p : file.meshes[0].positions)
+            for (float& v : p) v = c.offset + v * c.scale;
+        const wux::Image image = Render(picturetest::SceneOf(file));
+        if (c.scale > 0) {
+            ExpectBoxInTheMiddle(image, c.what);
+        } else {
+            EXPECT_TRUE(IsColour(image.Pixel(0, 0), kBackground, 0)) << c.what;
+        }
+    }
+}
+
+TEST(Render, TrianglesThatCannotBeDrawnAreCountedAndLeftOut) {
+    wuxtest::File file = picturetest::RedBoxFile();
+    file.meshes[0].positions[0][0] = std::numeric_limits<float>::quiet_NaN();
+    file.meshes[0].positions[4][2] = std::numeric_limits<float>::infinity();
+    wuxtest::Built built = wuxtest::Build(file);
+    built.bytes.PatchU16(built.meshes[0] + 28 + 20 * 36 + 6 * 11, 500);  // a corner of the last triangle
+    const auto read = wux::ReadWux(built.bytes.Span());
+    ASSERT_TRUE(read.Ok()) << read.Error().message;
+    const wux::PictureScene scene = wux::BuildPictureScene(*read);
+    EXPECT_EQ(scene.droppedTriangles, 3u);
+    EXPECT_EQ(scene.triangleCount, 9u);
+    ExpectBoxInTheMiddle(Render(scene), "damaged box");
+}
+
+TEST(Render, OverlaysThatCannotBeDrawnAreCountedAndLeftOut) {
+    wuxtest::File file = picturetest::RedBoxFile();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    file.spheres = {{0, 0, 0, 1}, {nan, 0, 0, 1}, {0, 0, 0, 0}};  // the last is no sphere at all
+    file.ellipsoid = std::array<float, 6>{0, 0, 0, 1, std::numeric_limits<float>::infinity(), 1};
+    file.references.push_back(file.references[0]);
+    file.references[1].halfExtents[2] = nan;
+    const wuxtest::Built built = wuxtest::Build(file);
+    const auto read = wux::ReadWux(built.bytes.Span());
+    ASSERT_TRUE(read.Ok()) << read.Error().message;
+    const wux::PictureScene scene = wux::BuildPictureScene(*read);
+    EXPECT_EQ(scene.spheres.size(), 2u);  // the main sphere and the first further one
+    EXPECT_EQ(scene.droppedSpheres, 1u);
+    EXPECT_EQ(scene.droppedEllipsoids, 1u);
+    EXPECT_EQ(scene.helpers.size(), 1u);
+    EXPECT_EQ(scene.droppedHelpers, 1u);
+    ExpectBoxInTheMiddle(Render(scene, wux::View::ThreeQuarter, "spheres,ellipsoid"), "with damaged overlays");
+}
+
+TEST(Render, MeshesWithoutAKnownMaterialAreGrey) {
+    wuxtest::File file = picturetest::RedBoxFile();
+    file.meshes[0].material = 5;  // no such material
+    const wuxtest::Built built = wuxtest::Build(file);
+    const auto read = wux::ReadWux(built.bytes.Span());
+    ASSERT_TRUE(read.Ok()) << read.Error().message;
+    const wux::Image image = Render(wux::BuildPictureScene(*read));
+    const std::uint8_t* middle = image.Pixel(image.width / 2, image.height / 2);
+    EXPECT_EQ(middle[0], middle[1]);
+    EXPECT_GT(middle[0], 50);
+}
+
+TEST(Camera, EveryPointOfTheSceneLandsInsideThePicture) {
+    const std::vector<wux::Vec3> points = {{-50, 3, 7}, {120, -40, 2}, {0, 0, 90}, {10, 80, -30}};
+    for (wux::View view : {wux::View::Front, wux::View::Back, wux::View::Left, wux::View::Right, wux::View::Top,
+                           wux::View::ThreeQuarter}) {
+        for (const auto& size : {std::pair<int, int>{800, 600}, {100, 400}}) {
+            const wux::Camera camera = wux::FramePoints(points, view, size.first, size.second);
+            double left = 1e9, right = -1e9;
+            for (const wux::Vec3& p : points) {
+                const wux::ScreenPoint s = wux::Project(camera, p);
+                EXPECT_GT(s.depth, 0);
+                EXPECT_GE(s.x, 0);
+                EXPECT_LE(s.x, size.first);
+                EXPECT_GE(s.y, 0);
+                EXPECT_LE(s.y, size.second);
+                left = std::min(left, double{s.x});
+                right = std::max(right, double{s.x});
+            }
+            // Centred across, and filling at least a third of the picture.
+            EXPECT_NEAR(left + right, size.first, 1.0) << wux::ViewName(view);
+            EXPECT_GT(right - left, size.first / 3.0) << wux::ViewName(view);
+        }
+    }
+}
+
+TEST(Camera, ViewsSeeTheWorldTheHostsWay) {
+    // Z up; the front view looks along +Y with +X to the right; the top view has +Y up.
+    const std::vector<wux::Vec3> box = {{-1, -1, -1}, {1, 1, 1}};
+    const wux::Camera front = wux::FramePoints(box, wux::View::Front, 100, 100);
+    EXPECT_LT(wux::Project(front, {0, 0, 1}).y, wux::Project(front, {0, 0, -1}).y);
+    EXPECT_GT(wux::Project(front, {1, 0, 0}).x, wux::Project(front, {-1, 0, 0}).x);
+    EXPECT_LT(wux::Project(front, {0, -1, 0}).depth, wux::Project(front, {0, 1, 0}).depth);
+    const wux::Camera top = wux::FramePoints(box, wux::View::Top, 100, 100);
+    EXPECT_LT(wux::Project(top, {0, 1, 0}).y, wux::Project(top, {0, -1, 0}).y);
+    EXPECT_LT(wux::Project(top, {0, 0, 1}).depth, wux::Project(top, {0, 0, -1}).depth);
+    const wux::Camera right = wux::FramePoints(box, wux::View::Right, 100, 100);
+    EXPECT_LT(wux::Project(right, {1, 0, 0}).depth, wux::Project(right, {-1, 0, 0}).depth);
+}
+
+TEST(PictureOptions, WordsAcceptedAndRefused) {
+    struct SizeCase {
+        const char* text;
+        int width, height;  // 0: refused
+    };
+    for (const SizeCase& c : {SizeCase{"800x600", 800, 600}, {"1X1", 1, 1}, {"8192x8192", 8192, 8192},
+                              {"8193x10", 0, 0}, {"0x600", 0, 0}, {"800", 0, 0}, {"x600", 0, 0}, {"800x", 0, 0},
+                              {"-800x600", 0, 0}, {"800x600x2", 0, 0}, {" 800x600", 0, 0},
+                              {"99999999999999999999x1", 0, 0}}) {
+        std::string error;
+        const auto size = wux::ParsePictureSize(c.text, wux::kMaxPictureSide, &error);
+        EXPECT_EQ(size.has_value(), c.width > 0) << c.text;
+        if (size) {
+            EXPECT_EQ(size->width * 10000 + size->height, c.width * 10000 + c.height) << c.text;
+        } else {
+            EXPECT_NE(error.find(c.text), std::string::npos) << error;
+        }
+    }
+    struct ColourCase {
+        const char* text;
+        bool ok;
+        wux::Rgb colour;
+    };
+    for (const ColourCase& c : {ColourCase{"ff0000", true, {1, 0, 0}}, {"#00FF80", true, {0, 1, 128 / 255.0f}},
+                                {"2e333d", true, {0x2e / 255.0f, 0x33 / 255.0f, 0x3d / 255.0f}},
+                                {"fff", false, {}}, {"gg0000", false, {}}, {"", false, {}}, {"#ff00001", false, {}}}) {
+        std::string error;
+        const auto colour = wux::ParseHexColour(c.text, &error);
+        EXPECT_EQ(colour.has_value(), c.ok) << c.text;
+        if (colour) {
+            EXPECT_EQ(*colour, c.colour) << c.text;
+        }
+    }
+    struct OverlayCase {
+        const char* text;
+        bool ok;
+        std::array<bool, 3> shown;
+    };
+    for (const OverlayCase& c : {OverlayCase{"", true, {false, false, false}}, {"none", true, {false, false, false}},
+                                 {"helpers,spheres", true, {true, false, true}}, {"all", true, {true, true, true}},
+                                 {"ellipsoid", true, {false, true, false}}, {"sphere", false, {}},
+                                 {"spheres,", false, {}}, {"Spheres", false, {}}}) {
+        std::string unknown;
+        const auto set = wux::ParseOverlaySet(c.text, &unknown);
+        EXPECT_EQ(set.has_value(), c.ok) << c.text;
+        if (set) {
+            EXPECT_EQ(set->shown, c.shown) << c.text;
+        }
+    }
+    EXPECT_EQ(wux::ParseView("three-quarter"), wux::View::ThreeQuarter);
+    EXPECT_EQ(wux::ParseView("Front"), std::nullopt);
+}
+
+}  // namespace
