@@ -340,7 +340,7 @@ private:
             if (use != TextureFiles::NameUse::Taken) break;
             takenOnDisk = true;
         }
-        if (takenOnDisk) warnings_->Add(kTexturesRenamed, wanted + " written as " + name);
+        if (takenOnDisk) warnings_->Add(kTexturesRenamed, wanted + " is another file; this one is " + name);
         file.fileName = name;
         file.write = use == TextureFiles::NameUse::Free;
         *hostPath = outputDir_.empty() ? name : HostPath(outputDir_ / name);
