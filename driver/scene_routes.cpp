@@ -1,4 +1,4 @@
-#include "tools/scene_routes.h"
+#include "driver/scene_routes.h"
 
 #include <cmath>
 #include <filesystem>

@@ -2,7 +2,7 @@
 // writes OUTPUT to a temporary file; embedded textures and the report are written to
 // temporary files too; nothing is put in place before Commit(), which moves them all or
 // none. A failed export removes exactly the files it created and touches nothing else; on
-// SIGINT/SIGTERM the interrupt handler does the same (tools/export_interrupt.h).
+// SIGINT/SIGTERM the interrupt handler does the same (driver/export_interrupt.h).
 // Targets follow the writer's rules (writer/output_target.h): plain files are replaced
 // keeping their mode, owner and group; links are written through; devices, pipes and files
 // with several hard links are written in place; a file the user may not write is refused.

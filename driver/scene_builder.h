@@ -7,7 +7,7 @@
 #include <string>
 
 #include "host/standin/standin.h"
-#include "tools/scene_description.h"
+#include "input/scene_description.h"
 
 namespace wux {
 

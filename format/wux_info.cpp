@@ -1,4 +1,4 @@
-#include "tools/wux_info.h"
+#include "format/wux_info.h"
 
 #include <charconv>
 #include <cmath>

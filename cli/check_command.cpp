@@ -4,9 +4,9 @@
 #include <memory>
 #include <string>
 
-#include "tools/commands.h"
-#include "tools/file_bytes.h"
-#include "tools/wux_checker.h"
+#include "cli/commands.h"
+#include "format/file_bytes.h"
+#include "format/wux_checker.h"
 
 namespace wux {
 namespace {

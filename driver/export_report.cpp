@@ -1,4 +1,4 @@
-#include "tools/export_report.h"
+#include "driver/export_report.h"
 
 #include <sstream>
 

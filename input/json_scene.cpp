@@ -1,4 +1,4 @@
-#include "tools/json_scene.h"
+#include "input/json_scene.h"
 
 #include <cfloat>
 #include <cmath>

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/scene_description.h"
-#include "tools/warnings.h"
+#include "input/scene_description.h"
+#include "input/warnings.h"
 
 namespace wux {
 

@@ -2,7 +2,7 @@
 // stand-in host, loads the plug-in library and has it export the scene as the host would.
 // The plug-in writes a temporary file; only a file that was written without complaint (and,
 // with --verify, passes the checker) takes OUTPUT's place, together with the embedded
-// textures and the report (tools/export_files.h). So on any failure OUTPUT is left as it
+// textures and the report (driver/export_files.h). So on any failure OUTPUT is left as it
 // was, or absent, and nothing the export created remains.
 #include <unistd.h>
 
@@ -17,18 +17,18 @@
 #include <system_error>
 
 #include "host/standin/standin.h"
-#include "tools/assimp_import.h"
-#include "tools/commands.h"
-#include "tools/export_files.h"
-#include "tools/export_report.h"
-#include "tools/file_bytes.h"
-#include "tools/json_scene.h"
-#include "tools/plugin_loader.h"
-#include "tools/scene_builder.h"
-#include "tools/scene_routes.h"
-#include "tools/warnings.h"
-#include "tools/wux_checker.h"
-#include "tools/wux_reader.h"
+#include "input/assimp_import.h"
+#include "cli/commands.h"
+#include "driver/export_files.h"
+#include "driver/export_report.h"
+#include "format/file_bytes.h"
+#include "input/json_scene.h"
+#include "driver/plugin_loader.h"
+#include "driver/scene_builder.h"
+#include "driver/scene_routes.h"
+#include "input/warnings.h"
+#include "format/wux_checker.h"
+#include "format/wux_reader.h"
 
 namespace wux {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "tools/wux_reader.h"
+#include "format/wux_reader.h"
 
 namespace wux {
 

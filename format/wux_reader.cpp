@@ -1,4 +1,4 @@
-#include "tools/wux_reader.h"
+#include "format/wux_reader.h"
 
 #include <algorithm>
 #include <cstdio>

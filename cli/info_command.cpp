@@ -4,10 +4,10 @@
 #include <memory>
 #include <string>
 
-#include "tools/commands.h"
-#include "tools/file_bytes.h"
-#include "tools/wux_info.h"
-#include "tools/wux_reader.h"
+#include "cli/commands.h"
+#include "format/file_bytes.h"
+#include "format/wux_info.h"
+#include "format/wux_reader.h"
 
 namespace wux {
 namespace {

@@ -1,10 +1,10 @@
-#include "tools/wux_checker.h"
+#include "format/wux_checker.h"
 
 #include <cmath>
 #include <cstdio>
 #include <map>
 
-#include "writer/wux_format.h"
+#include "format/wux_format.h"
 
 namespace wux {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/wux_reader.h"
+#include "format/wux_reader.h"
 
 namespace wux {
 

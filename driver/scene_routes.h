@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/scene_description.h"
-#include "tools/warnings.h"
-#include "writer/wux_format.h"
+#include "input/scene_description.h"
+#include "input/warnings.h"
+#include "format/wux_format.h"
 
 namespace wux {
 

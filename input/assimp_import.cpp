@@ -1,4 +1,4 @@
-#include "tools/assimp_import.h"
+#include "input/assimp_import.h"
 
 #include <algorithm>
 #include <cctype>

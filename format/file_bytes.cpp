@@ -1,4 +1,4 @@
-#include "tools/file_bytes.h"
+#include "format/file_bytes.h"
 
 #include <cstdint>
 #include <filesystem>

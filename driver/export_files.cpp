@@ -1,4 +1,4 @@
-#include "tools/export_files.h"
+#include "driver/export_files.h"
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -10,7 +10,7 @@
 #include <cstring>
 #include <utility>
 
-#include "tools/export_interrupt.h"
+#include "driver/export_interrupt.h"
 #include "writer/file_sink.h"
 #include "writer/temporary_name.h"
 

@@ -4,7 +4,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "tools/commands.h"
+#include "cli/commands.h"
 
 int main(int argc, char** argv) {
     try {

@@ -2,9 +2,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "tools/wux_checker.h"
-#include "tools/wux_info.h"
-#include "tools/wux_reader.h"
+#include "format/wux_checker.h"
+#include "format/wux_info.h"
+#include "format/wux_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const wux::ByteSpan bytes{data, size};

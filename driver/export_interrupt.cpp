@@ -1,4 +1,4 @@
-#include "tools/export_interrupt.h"
+#include "driver/export_interrupt.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -7,8 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "tools/warnings.h"
-#include "tools/wux_reader.h"
+#include "input/warnings.h"
+#include "format/wux_reader.h"
 
 namespace wux {
 

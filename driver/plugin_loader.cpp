@@ -1,4 +1,4 @@
-#include "tools/plugin_loader.h"
+#include "driver/plugin_loader.h"
 
 #include <dlfcn.h>
 

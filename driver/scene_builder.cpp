@@ -1,4 +1,4 @@
-#include "tools/scene_builder.h"
+#include "driver/scene_builder.h"
 
 #include <cmath>
 #include <vector>
