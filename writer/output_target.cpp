@@ -7,6 +7,10 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#ifdef __linux__
+#include <linux/magic.h>
+#include <sys/vfs.h>
+#endif
 #include <unistd.h>
 #include <vector>
 
@@ -52,6 +56,17 @@ bool ReadLink(const std::string& path, std::string* contents) {
     }
 }
 
+// True for a folder of /proc, whose links only the kernel can follow.
+bool InProcFileSystem(const std::string& folder) {
+#ifdef __linux__
+    struct statfs info;
+    return statfs(folder.empty() ? "." : folder.c_str(), &info) == 0 && info.f_type == PROC_SUPER_MAGIC;
+#else
+    (void)folder;
+    return false;
+#endif
+}
+
 }  // namespace
 
 std::string DescribeFailure(const std::string& what, const std::string& path, int osError) {
@@ -72,6 +87,15 @@ bool ExamineOutputTarget(const std::string& path, OutputTarget* target, SaveErro
         }
         if (!S_ISLNK(info.st_mode)) {
             target->exists = true;
+            break;
+        }
+        // /proc's links (/dev/stdout -> /proc/self/fd/1, /dev/fd/3) name open files, pipes and
+        // sockets rather than paths: only the kernel can follow them, so the file
+        // behind one is written in place through the link.
+        if (InProcFileSystem(FolderOf(resolved))) {
+            if (stat(resolved.c_str(), &info) != 0) return Fail(error, "cannot write", path, errno);
+            target->exists = true;
+            target->way = OutputTarget::Way::InPlace;
             break;
         }
         if (hops == kMaxLinkHops)

@@ -15,6 +15,7 @@
 #include <iterator>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "model/export_model.h"
 #include "model/material_chunk.h"
@@ -305,6 +306,24 @@ TEST_F(SaveFailure, SymbolicLinksAreWrittenThrough) {
     EXPECT_EQ(error.cause, std::strerror(ELOOP));
     EXPECT_EQ(Listing(folder_), (std::set<std::string>{"existing.wux", "direct.wux", "chain.wux", "dangling.wux",
                                                         "loop.wux", "sub"}));
+}
+
+TEST(SaveSuccess, OpenFileNamedThroughDevFdIsWrittenInPlace) {
+    // /dev/fd/N and /dev/stdout lead through /proc to an open pipe, not to a path.
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    std::string received;
+    std::thread reader([&] {
+        char block[256];
+        for (ssize_t got; (got = read(fds[0], block, sizeof block)) > 0;) received.append(block, static_cast<size_t>(got));
+    });
+    const ExportModel model;
+    SaveError error;
+    EXPECT_TRUE(SaveModel(model, ("/dev/fd/" + std::to_string(fds[1])).c_str(), &error)) << error.message;
+    close(fds[1]);
+    reader.join();
+    close(fds[0]);
+    EXPECT_EQ(received.size(), 108u);
 }
 
 TEST_F(SaveFailure, ReplacedFileKeepsItsOwnerAndGroup) {
