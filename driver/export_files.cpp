@@ -83,27 +83,8 @@ bool ExportFiles::AddOutput(const std::string& output, std::string* temporary, s
         *error = failure.message;
         return false;
     }
-    int code = 0;
-    int fd = -1;
-    if (entry.target.way == OutputTarget::Way::Replace) {
-        Watch(entry.target.folder);
-        fd = CreateTemporaryFile(entry.target.folder, &entry.temporary, &code);
-        // A folder that takes no new file may hold a file we may write: written in place then.
-        if (fd < 0 && !(entry.target.exists && (code == EACCES || code == EPERM))) {
-            *error = DescribeFailure("cannot create", output, code);
-            return false;
-        }
-    }
-    if (fd < 0) {
-        entry.kind = Entry::Kind::InPlace;
-        const std::string folder = SystemTemporaryFolder();
-        Watch(folder);
-        fd = CreateTemporaryFile(folder, &entry.temporary, &code);
-        if (fd < 0) {
-            *error = DescribeFailure("cannot create a temporary file for", output, code) + " (in " + folder + ")";
-            return false;
-        }
-    }
+    const int fd = CreateTemporary(entry, error);
+    if (fd < 0) return false;
     close(fd);
     *temporary = entry.temporary;
     output_ = std::move(entry);
@@ -152,31 +133,34 @@ bool ExportFiles::AddReplacement(const std::string& path, const void* data, std:
     return Stage(std::move(entry), data, size, error);
 }
 
-bool ExportFiles::Stage(Entry entry, const void* data, std::size_t size, std::string* error) {
+int ExportFiles::CreateTemporary(Entry& entry, std::string* error) {
     int code = 0;
     int fd = -1;
     if (entry.target.way == OutputTarget::Way::Replace) {
         Watch(entry.target.folder);
         fd = CreateTemporaryFile(entry.target.folder, &entry.temporary, &code);
+        if (fd >= 0) return fd;
+        // A folder that takes no new file may hold a file we may write: written in place then.
         const bool inPlaceInstead =
             entry.kind == Entry::Kind::Replace && entry.target.exists && (code == EACCES || code == EPERM);
-        if (fd < 0 && !inPlaceInstead) {
+        if (!inPlaceInstead) {
             *error = DescribeFailure("cannot create", entry.path, code);
-            return false;
+            return -1;
         }
     }
-    if (fd < 0) {
-        entry.kind = Entry::Kind::InPlace;
-        const std::string folder = SystemTemporaryFolder();
-        Watch(folder);
-        fd = CreateTemporaryFile(folder, &entry.temporary, &code);
-        if (fd < 0) {
-            *error = DescribeFailure("cannot create a temporary file for", entry.path, code) + " (in " + folder + ")";
-            return false;
-        }
-    }
+    entry.kind = Entry::Kind::InPlace;
+    const std::string folder = SystemTemporaryFolder();
+    Watch(folder);
+    fd = CreateTemporaryFile(folder, &entry.temporary, &code);
+    if (fd < 0) *error = DescribeFailure("cannot create a temporary file for", entry.path, code) + " (in " + folder + ")";
+    return fd;
+}
+
+bool ExportFiles::Stage(Entry entry, const void* data, std::size_t size, std::string* error) {
+    const int fd = CreateTemporary(entry, error);
+    if (fd < 0) return false;
     entries_.push_back(std::move(entry));  // from here on the destructor removes it
-    code = WriteAndClose(fd, data, size);
+    const int code = WriteAndClose(fd, data, size);
     if (code != 0) {
         *error = DescribeFailure("cannot write", entries_.back().path, code);
         return false;

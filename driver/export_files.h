@@ -57,6 +57,9 @@ private:
         bool placed = false;
     };
 
+    // Beside the target when it is replaced, else (written in place) in the system's
+    // temporary folder. The descriptor, or -1 with *error.
+    int CreateTemporary(Entry& entry, std::string* error);
     bool Stage(Entry entry, const void* data, std::size_t size, std::string* error);
     bool Place(Entry& entry, std::string* error);
     void Undo(Entry& entry);
