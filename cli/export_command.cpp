@@ -78,10 +78,16 @@ private:
     class CountingProc : public ITreeEnumProc {
     public:
         CountingProc(ITreeEnumProc* inner, std::size_t total) : inner_(inner), total_(total) {}
-        int callback(INode* node) override {
+        // Called by the host's walk, which no exception may leave.
+        int callback(INode* node) noexcept override {
             ++visited_;
-            if (visited_ == 1 || visited_ % 64 == 0 || visited_ == total_)
-                Progress("exporting: node " + std::to_string(visited_) + " of " + std::to_string(total_));
+            if (visited_ == 1 || visited_ % 64 == 0 || visited_ == total_) {
+                try {
+                    Progress("exporting: node " + std::to_string(visited_) + " of " + std::to_string(total_));
+                } catch (...) {
+                    // A progress line is not worth failing the export for.
+                }
+            }
             return inner_->callback(node);
         }
 
@@ -113,6 +119,19 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
     for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
         text.replace(at, from.size(), to);
     return text;
+}
+
+// The part of a path the plug-in's message names: after the last backslash, as the host's
+// paths go, or the whole path when it has none.
+std::string FileNamePart(const std::string& path) {
+    const std::size_t slash = path.rfind('\\');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The plug-in's message names the file it was given, the temporary one; the user must read
+// what the plug-in would have said of OUTPUT as they wrote it.
+std::string NameOutputInstead(const std::string& text, const std::string& tempPath, const std::string& output) {
+    return ReplaceAll(text, FileNamePart(tempPath), FileNamePart(output));
 }
 
 std::string FolderOf(const std::string& path) {
@@ -209,9 +228,7 @@ void RunPlugin(PluginLibrary* plugin, const SceneDescription& description, Stand
 
     const auto& boxes = StandinMessageBoxCalls();
     if (!boxes.empty()) {
-        // The plug-in names the temporary file; the user knows only OUTPUT.
-        std::string text = ReplaceAll(StandinCp1251ToUtf8(boxes.front().text), tempPath, output);
-        text = ReplaceAll(text, fs::path(tempPath).filename().string(), fs::path(output).filename().string());
+        const std::string text = NameOutputInstead(StandinCp1251ToUtf8(boxes.front().text), tempPath, output);
         // The plug-in's message names no cause; its library tells the tool.
         const std::string cause = plugin->LastSaveFailure();
         throw ExportFailure{output + ": the plug-in could not write the file" + (cause.empty() ? "" : " (" + cause + ")") +
