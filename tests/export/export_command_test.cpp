@@ -498,31 +498,32 @@ TEST_F(ExportCommand, EmbeddedTexturesNeverTakeAnotherFilesName) {
 bool MakeFullDevice(const fs::path& path) { return mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0; }
 
 TEST_F(ExportCommand, SpecialOutputsAreWrittenInPlace) {
-    // A full device: the failure is reported, the node stays, the earlier report survives.
-    const fs::path full = Path("full");
-    if (!MakeFullDevice(full)) GTEST_SKIP() << "cannot make a device node here: " << std::strerror(errno);
-    WriteText(Path("report.json"), "the earlier report");
-    RunResult run = Wux({"export", Example().string(), full.string(), "--report", Path("report.json").string()});
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find(std::strerror(ENOSPC)), std::string::npos) << run.err;
-    struct stat info;
-    ASSERT_EQ(lstat(full.c_str(), &info), 0);
-    EXPECT_TRUE(S_ISCHR(info.st_mode));
-    EXPECT_EQ(ReadText(Path("report.json")), "the earlier report");
-    EXPECT_EQ(Listing(), (std::set<std::string>{"full", "report.json", "stderr.txt", "stdout.txt"}));
-
     // A pipe is written through, and stays a pipe.
     const fs::path pipe = Path("pipe");
     ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
     std::string received;
     std::thread reader([&] { received = ReadText(pipe); });
-    run = Wux({"export", Example().string(), pipe.string()});
+    RunResult run = Wux({"export", Example().string(), pipe.string()});
     reader.join();
     EXPECT_EQ(run.exitCode, 0) << run.err;
+    struct stat info;
     ASSERT_EQ(lstat(pipe.c_str(), &info), 0);
     EXPECT_TRUE(S_ISFIFO(info.st_mode));
     WriteText(Path("received.wux"), received);
     ExpectValidWux(Path("received.wux"));
+    fs::remove(Path("received.wux"));
+
+    // A full device: the failure is reported, the node stays, the earlier report survives.
+    const fs::path full = Path("full");
+    if (!MakeFullDevice(full)) GTEST_SKIP() << "cannot make a device node here: " << std::strerror(errno);
+    WriteText(Path("report.json"), "the earlier report");
+    run = Wux({"export", Example().string(), full.string(), "--report", Path("report.json").string()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find(std::strerror(ENOSPC)), std::string::npos) << run.err;
+    ASSERT_EQ(lstat(full.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+    EXPECT_EQ(ReadText(Path("report.json")), "the earlier report");
+    EXPECT_EQ(Listing(), (std::set<std::string>{"full", "pipe", "report.json", "stderr.txt", "stdout.txt"}));
 }
 
 TEST_F(ExportCommand, OutputKeepsModeOwnerAndLinks) {
