@@ -74,15 +74,18 @@ ExportFiles::~ExportFiles() {
     if (haveOutput_ && !output_.temporary.empty()) unlink(output_.temporary.c_str());
 }
 
+bool ExportFiles::ReplacementOf(const std::string& path, Entry* entry, std::string* error) {
+    entry->kind = Entry::Kind::Replace;
+    entry->path = path;
+    SaveError failure;
+    if (ExamineOutputTarget(path, &entry->target, &failure)) return true;
+    *error = failure.message;
+    return false;
+}
+
 bool ExportFiles::AddOutput(const std::string& output, std::string* temporary, std::string* error) {
     Entry entry;
-    entry.kind = Entry::Kind::Replace;
-    entry.path = output;
-    SaveError failure;
-    if (!ExamineOutputTarget(output, &entry.target, &failure)) {
-        *error = failure.message;
-        return false;
-    }
+    if (!ReplacementOf(output, &entry, error)) return false;
     const int fd = CreateTemporary(entry, error);
     if (fd < 0) return false;
     close(fd);
@@ -123,13 +126,7 @@ bool ExportFiles::AddNewFile(const std::string& path, const void* data, std::siz
 
 bool ExportFiles::AddReplacement(const std::string& path, const void* data, std::size_t size, std::string* error) {
     Entry entry;
-    entry.kind = Entry::Kind::Replace;
-    entry.path = path;
-    SaveError failure;
-    if (!ExamineOutputTarget(path, &entry.target, &failure)) {
-        *error = failure.message;
-        return false;
-    }
+    if (!ReplacementOf(path, &entry, error)) return false;
     return Stage(std::move(entry), data, size, error);
 }
 

@@ -57,6 +57,9 @@ private:
         bool placed = false;
     };
 
+    // An entry that replaces what path names, by the writer's target rules.
+    static bool ReplacementOf(const std::string& path, Entry* entry, std::string* error);
+
     // Beside the target when it is replaced, else (written in place) in the system's
     // temporary folder. The descriptor, or -1 with *error.
     int CreateTemporary(Entry& entry, std::string* error);
