@@ -1,4 +1,5 @@
 #include "input/assimp_import.h"
+#include "input/gltf_wux_extras.h"
 
 #include <algorithm>
 #include <cctype>
@@ -799,6 +800,7 @@ bool Import(const std::string& path, const AssimpImportOptions& options, SceneDe
         *error = path + ": " + message;
         return false;
     }
+    ApplyGltfWuxExtras(path, &result);
     if (options.textureFiles != nullptr && !options.outputPath.empty() &&
         !WritePending(textures.OutputDir(), textures.Pending(), options.textureFiles, &message)) {
         *error = path + ": " + message;
