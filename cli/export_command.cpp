@@ -1,25 +1,25 @@
 // wux export INPUT OUTPUT: reads a scene (JSON, or any file Assimp reads), builds it in the
 // stand-in host, loads the plug-in library and has it export the scene as the host would.
-// The plug-in writes a temporary file next to OUTPUT; only a file that was written without
-// complaint (and, with --verify, passes the checker) replaces OUTPUT. So on any failure
-// OUTPUT is left as it was, or absent.
+// The plug-in writes a temporary file; only a file that was written without complaint (and,
+// with --verify, passes the checker) takes OUTPUT's place, together with the embedded
+// textures and the report (driver/export_files.h). So on any failure OUTPUT is left as it
+// was, or absent, and nothing the export created remains.
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <new>
-#include <set>
 #include <string>
 #include <system_error>
 
 #include "host/standin/standin.h"
 #include "input/assimp_import.h"
 #include "cli/commands.h"
+#include "driver/export_files.h"
 #include "driver/export_report.h"
 #include "format/file_bytes.h"
 #include "input/json_scene.h"
@@ -121,26 +121,17 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
     return text;
 }
 
-// The plug-in's message names the file it was given, the temporary one, by its whole path
-// or by a tail of it (after the last backslash, as the host's paths go, or after a slash);
-// the user knows only OUTPUT. The temporary path is OUTPUT plus a suffix, so each such tail
-// is a tail of OUTPUT plus that suffix; the longest one found is put back as OUTPUT's.
-std::string NameOutputInstead(const std::string& text, const std::string& tempPath, const std::string& output) {
-    if (tempPath.compare(0, output.size(), output) != 0) return text;
-    const std::string suffix = tempPath.substr(output.size());
-    for (std::size_t start = 0; start <= output.size();) {
-        const std::string tail = output.substr(start);
-        if (text.find(tail + suffix) != std::string::npos) return ReplaceAll(text, tail + suffix, tail);
-        const std::size_t separator = output.find_first_of("/\\", start);
-        if (separator == std::string::npos) break;
-        start = separator + 1;
-    }
-    return text;
+// The part of a path the plug-in's message names: after the last backslash, as the host's
+// paths go, or the whole path when it has none.
+std::string FileNamePart(const std::string& path) {
+    const std::size_t slash = path.rfind('\\');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-void RemoveQuietly(const std::string& path) {
-    std::error_code ec;
-    fs::remove(path, ec);
+// The plug-in's message names the file it was given, the temporary one; the user must read
+// what the plug-in would have said of OUTPUT as they wrote it.
+std::string NameOutputInstead(const std::string& text, const std::string& tempPath, const std::string& output) {
+    return ReplaceAll(text, FileNamePart(tempPath), FileNamePart(output));
 }
 
 std::string FolderOf(const std::string& path) {
@@ -148,54 +139,24 @@ std::string FolderOf(const std::string& path) {
     return parent.empty() ? std::string(".") : parent.string();
 }
 
-// Removes the temporary file on every way out but the one that renames it.
-class TemporaryFile {
+// Embedded textures go through the export's files: staged now, in place only on success.
+class StagedTextures : public TextureFiles {
 public:
-    explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
-    ~TemporaryFile() {
-        if (!path_.empty()) RemoveQuietly(path_);
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    const std::string& Path() const { return path_; }
-    void Release() { path_.clear(); }
-
-private:
-    std::string path_;
-};
-
-// Files an importer writes beside OUTPUT (embedded textures, named "<OUTPUT's stem>_...")
-// belong to the export: when it fails they go too, except those that were there before.
-class FilesBesideOutput {
-public:
-    explicit FilesBesideOutput(const std::string& output)
-        : folder_(FolderOf(output)), prefix_(fs::path(output).stem().string() + "_") {
-        before_ = List();
-    }
-    ~FilesBesideOutput() {
-        if (!armed_) return;
-        for (const std::string& name : List())
-            if (before_.count(name) == 0) RemoveQuietly((fs::path(folder_) / name).string());
-    }
-    FilesBesideOutput(const FilesBesideOutput&) = delete;
-    FilesBesideOutput& operator=(const FilesBesideOutput&) = delete;
-    void Keep() { armed_ = false; }
-
-private:
-    std::set<std::string> List() const {
-        std::set<std::string> names;
-        std::error_code ec;
-        for (fs::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
-            const std::string name = it->path().filename().string();
-            if (name.compare(0, prefix_.size(), prefix_) == 0 && it->is_regular_file(ec)) names.insert(name);
+    explicit StagedTextures(ExportFiles* files) : files_(files) {}
+    NameUse Use(const std::string& path, const std::vector<unsigned char>& bytes) override {
+        switch (ExportFiles::Use(path, bytes.data(), bytes.size())) {
+        case ExportFiles::NameUse::Free: return NameUse::Free;
+        case ExportFiles::NameUse::Same: return NameUse::Same;
+        case ExportFiles::NameUse::Taken: break;
         }
-        return names;
+        return NameUse::Taken;
+    }
+    bool Write(const std::string& path, const std::vector<unsigned char>& bytes, std::string* error) override {
+        return files_->AddNewFile(path, bytes.data(), bytes.size(), error);
     }
 
-    std::string folder_;
-    std::string prefix_;
-    std::set<std::string> before_;
-    bool armed_ = true;
+private:
+    ExportFiles* files_;
 };
 
 void CheckOutputPath(const std::string& output) {
@@ -204,8 +165,11 @@ void CheckOutputPath(const std::string& output) {
     if (fs::is_directory(output, ec)) throw ExportFailure{output + ": is a directory"};
     const fs::path parent = fs::path(output).parent_path();
     if (!parent.empty()) {
-        if (!fs::exists(parent, ec)) throw ExportFailure{output + ": the folder " + parent.string() + " does not exist"};
-        if (!fs::is_directory(parent, ec)) throw ExportFailure{output + ": " + parent.string() + " is not a folder"};
+        const fs::file_status status = fs::status(parent, ec);
+        // A name too long, a folder we may not search: said as what it is.
+        if (ec && ec != std::errc::no_such_file_or_directory) throw ExportFailure{output + ": " + ec.message()};
+        if (!fs::exists(status)) throw ExportFailure{output + ": the folder " + parent.string() + " does not exist"};
+        if (!fs::is_directory(status)) throw ExportFailure{output + ": " + parent.string() + " is not a folder"};
     }
 }
 
@@ -219,7 +183,7 @@ void LoadPlugin(const std::string& explicitPath, PluginLibrary* plugin) {
     if (!plugin->Load(path, &error)) throw ExportFailure{error.message};
 }
 
-SceneDescription ReadInput(const ExportOptions& options, Warnings* warnings) {
+SceneDescription ReadInput(const ExportOptions& options, TextureFiles* textureFiles, Warnings* warnings) {
     std::error_code ec;
     if (!fs::exists(options.input, ec)) throw ExportFailure{options.input + ": no such file"};
     if (fs::is_directory(options.input, ec)) throw ExportFailure{options.input + ": is a directory"};
@@ -238,6 +202,7 @@ SceneDescription ReadInput(const ExportOptions& options, Warnings* warnings) {
                                 : helpers == "none" ? AssimpImportOptions::Helpers::None
                                                     : AssimpImportOptions::Helpers::Markers;
         assimpOptions.outputPath = options.output;
+        assimpOptions.textureFiles = textureFiles;
         std::string error;
         if (!ImportWithAssimp(options.input, assimpOptions, &scene, warnings, &error)) throw ExportFailure{error};
     }
@@ -247,6 +212,7 @@ SceneDescription ReadInput(const ExportOptions& options, Warnings* warnings) {
 // One export by the plug-in into tempPath; throws when the plug-in reports a failure.
 void RunPlugin(PluginLibrary* plugin, const SceneDescription& description, StandinScene* scene,
                const std::string& output, const std::string& tempPath) {
+    std::error_code ec;
     StandinInterface hostInterface(description.time);
     ProgressScene progressScene(scene, CountNodes(description.nodes));
     StandinExpInterface expInterface(&progressScene);
@@ -263,30 +229,14 @@ void RunPlugin(PluginLibrary* plugin, const SceneDescription& description, Stand
     const auto& boxes = StandinMessageBoxCalls();
     if (!boxes.empty()) {
         const std::string text = NameOutputInstead(StandinCp1251ToUtf8(boxes.front().text), tempPath, output);
-        throw ExportFailure{output + ": the plug-in could not write the file; its message: \"" + text + "\""};
+        // The plug-in's message names no cause; its library tells the tool.
+        const std::string cause = plugin->LastSaveFailure();
+        throw ExportFailure{output + ": the plug-in could not write the file" + (cause.empty() ? "" : " (" + cause + ")") +
+                            "; its message: \"" + text + "\""};
     }
-    std::error_code ec;
-    if (!fs::is_regular_file(tempPath, ec))
+    // The temporary file was made empty for the plug-in; a WUX file never is.
+    if (!fs::is_regular_file(tempPath, ec) || fs::file_size(tempPath, ec) == 0)
         throw ExportFailure{output + ": the plug-in reported no failure but wrote no file"};
-}
-
-void WriteReport(const std::string& path, const nlohmann::json& report) {
-    const std::string temp = path + ".tmp" + std::to_string(getpid());
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out << report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
-        out.close();
-        if (!out) {
-            RemoveQuietly(temp);
-            throw ExportFailure{path + ": cannot write the report"};
-        }
-    }
-    std::error_code ec;
-    fs::rename(temp, path, ec);
-    if (ec) {
-        RemoveQuietly(temp);
-        throw ExportFailure{path + ": cannot write the report: " + ec.message()};
-    }
 }
 
 int RunExport(const ExportOptions& options) {
@@ -297,9 +247,13 @@ int RunExport(const ExportOptions& options) {
     PluginLibrary plugin;
     LoadPlugin(options.plugin, &plugin);
 
-    FilesBesideOutput importedFiles(options.output);
+    // Everything this export creates; on any way out but success it is removed again.
+    ExportFiles files;
+    std::string temporary, fileError;
+    if (!files.AddOutput(options.output, &temporary, &fileError)) throw ExportFailure{fileError};
+    StagedTextures textures(&files);
     Warnings warnings;
-    const SceneDescription description = ReadInput(options, &warnings);
+    const SceneDescription description = ReadInput(options, &textures, &warnings);
     RouteOptions routes;
     routes.textureFolders = {FolderOf(options.input)};
     if (!IsJsonPath(options.input)) {
@@ -314,11 +268,9 @@ int RunExport(const ExportOptions& options) {
     std::string buildError;
     if (!BuildStandinScene(description, &scene, &buildError)) throw ExportFailure{options.input + ": " + buildError};
 
-    // Same folder as OUTPUT, so that the final rename replaces it in one step.
-    TemporaryFile temp(options.output + ".partial" + std::to_string(getpid()));
-    RunPlugin(&plugin, description, &scene, options.output, temp.Path());
+    RunPlugin(&plugin, description, &scene, options.output, temporary);
 
-    const FileBytes bytes = LoadFileBytes(temp.Path());
+    const FileBytes bytes = LoadFileBytes(temporary);
     if (!bytes.ok) throw ExportFailure{options.output + ": cannot read the written file back: " + bytes.error};
     const ByteSpan span{bytes.bytes.data(), bytes.bytes.size()};
     if (options.verify) {
@@ -338,17 +290,11 @@ int RunExport(const ExportOptions& options) {
     if (!options.report.empty()) {
         nlohmann::json report = ReportJson(options.input, options.output, summary, warnings);
         report["verified"] = options.verify;
-        WriteReport(options.report, report);
+        const std::string text = report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+        if (!files.AddReplacement(options.report, text.data(), text.size(), &fileError))
+            throw ExportFailure{"cannot write the report: " + fileError};
     }
-
-    std::error_code ec;
-    fs::rename(temp.Path(), options.output, ec);
-    if (ec) {
-        if (!options.report.empty()) RemoveQuietly(options.report);
-        throw ExportFailure{options.output + ": cannot replace the file: " + ec.message()};
-    }
-    temp.Release();
-    importedFiles.Keep();
+    if (!files.Commit(&fileError)) throw ExportFailure{fileError};
 
     std::cout << FormatSummaryLine(options.output, summary) << (options.verify ? " (verified)" : "") << "\n"
               << FormatWarnings(warnings) << std::flush;

@@ -120,6 +120,14 @@ bool PluginLibrary::Load(const std::string& path, PluginError* error) {
     return true;
 }
 
+std::string PluginLibrary::LastSaveFailure() const {
+    if (handle_ == nullptr) return std::string();
+    // Optional: a plug-in built elsewhere may not say.
+    const auto cause = Resolve<const char* (*)()>(handle_, "WuxLastSaveFailure");
+    const char* text = cause != nullptr ? cause() : nullptr;
+    return text != nullptr ? std::string(text) : std::string();
+}
+
 const char* PluginLibrary::Description() const {
     return libDescription_ != nullptr ? libDescription_() : "";
 }

@@ -42,6 +42,9 @@ public:
 
     const std::string& Path() const { return path_; }
     const char* Description() const;
+    // Why the last export's file could not be written (the system's error or the format's
+    // size limit), when the library tells; empty otherwise.
+    std::string LastSaveFailure() const;
 
     // One export as the host runs it: a new exporter from the descriptor, DoExport with
     // prompts suppressed and no options, then the exporter deleted. False when no exporter

@@ -9,7 +9,6 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
 #include <system_error>
@@ -35,6 +34,7 @@ constexpr int kMaxNodeDepth = 2000;
 // Warning kinds, shared with the export command's summary.
 const char* const kPrimitivesSkipped = "primitives skipped";
 const char* const kTexturesMissing = "textures missing";
+const char* const kTexturesRenamed = "embedded textures renamed (another file has the name)";
 const char* const kFacesDropped = "faces dropped";
 const char* const kEmptyMeshes = "empty meshes skipped";
 const char* const kNormalsRebuilt = "normals rebuilt";
@@ -190,7 +190,15 @@ bool IsAbsoluteSourcePath(const std::string& p) {
 struct PendingTexture {
     std::string fileName;  // in the output's folder
     std::vector<unsigned char> bytes;
+    bool write = true;  // false when the folder already holds these very bytes under that name
 };
+
+// Room for "_<number>" and the extension within the usual file name limit of 255 bytes.
+std::string CutForName(const std::string& base, const std::string& extension) {
+    constexpr std::size_t kNameMax = 255, kSuffixRoom = 12;
+    const std::size_t room = kNameMax - kSuffixRoom - 1 - std::min(extension.size(), std::size_t{16});
+    return base.size() > room ? base.substr(0, room) : base;
+}
 
 // 32-bit uncompressed TGA, top-left origin: Assimp's texels are already B, G, R, A.
 bool EncodeTga(const aiTexture& tex, std::vector<unsigned char>* out) {
@@ -215,8 +223,8 @@ bool EncodeTga(const aiTexture& tex, std::vector<unsigned char>* out) {
 class TextureResolver {
 public:
     TextureResolver(const aiScene& scene, const std::string& sourcePath, const std::string& outputPath,
-                    Warnings* warnings)
-        : scene_(scene), warnings_(warnings) {
+                    TextureFiles* files, Warnings* warnings)
+        : scene_(scene), files_(files), warnings_(warnings) {
         sourceDir_ = fs::path(sourcePath).parent_path();
         if (!outputPath.empty()) {
             outputDir_ = fs::path(outputPath).parent_path();
@@ -319,12 +327,23 @@ private:
         std::replace(sourceName.begin(), sourceName.end(), '\\', '/');
         std::string stem = fs::path(sourceName).stem().string();
         if (stem.empty()) stem = materialName + "_" + SlotWord(slot);
-        const std::string base = SafeFileName(outputStem_ + "_" + stem);
-        std::string name = base + "." + extension;
-        int& suffix = nextSuffix_[Lower(base + "." + extension)];
-        while (usedNames_.count(Lower(name)) != 0) name = base + "_" + std::to_string(++suffix + 1) + "." + extension;
-        usedNames_.insert(Lower(name));
+        const std::string base = CutForName(SafeFileName(outputStem_ + "_" + stem), extension);
+        const std::string wanted = base + "." + extension;
+        std::string name = wanted;
+        int& suffix = nextSuffix_[Lower(wanted)];
+        TextureFiles::NameUse use = TextureFiles::NameUse::Free;
+        bool takenOnDisk = false;
+        for (;;) {
+            while (usedNames_.count(Lower(name)) != 0) name = base + "_" + std::to_string(++suffix + 1) + "." + extension;
+            usedNames_.insert(Lower(name));
+            // A file of that name with other content is never overwritten.
+            use = files_ != nullptr ? files_->Use((outputDir_ / name).string(), file.bytes) : use;
+            if (use != TextureFiles::NameUse::Taken) break;
+            takenOnDisk = true;
+        }
+        if (takenOnDisk) warnings_->Add(kTexturesRenamed, wanted + " is another file; this one is " + name);
         file.fileName = name;
+        file.write = use == TextureFiles::NameUse::Free;
         *hostPath = outputDir_.empty() ? name : HostPath(outputDir_ / name);
         embedded_.emplace(&tex, *hostPath);
         pending_.push_back(std::move(file));
@@ -332,6 +351,7 @@ private:
     }
 
     const aiScene& scene_;
+    TextureFiles* files_;
     Warnings* warnings_;
     fs::path sourceDir_;
     fs::path outputDir_;
@@ -731,16 +751,10 @@ unsigned DropMeshesWithoutFaces(aiScene* scene, Warnings* warnings) {
     return count - kept;
 }
 
-bool WritePending(const fs::path& dir, const std::vector<PendingTexture>& files, std::string* error) {
-    for (const PendingTexture& f : files) {
-        const fs::path target = dir / f.fileName;
-        std::ofstream out(target, std::ios::binary | std::ios::trunc);
-        if (out) out.write(reinterpret_cast<const char*>(f.bytes.data()), static_cast<std::streamsize>(f.bytes.size()));
-        if (!out) {
-            *error = "cannot write the embedded texture " + target.string();
-            return false;
-        }
-    }
+bool WritePending(const fs::path& dir, const std::vector<PendingTexture>& files, TextureFiles* sink,
+                  std::string* error) {
+    for (const PendingTexture& f : files)
+        if (f.write && !sink->Write((dir / f.fileName).string(), f.bytes, error)) return false;
     return true;
 }
 
@@ -779,7 +793,7 @@ bool Import(const std::string& path, const AssimpImportOptions& options, SceneDe
     }
 
     SceneDescription result;
-    TextureResolver textures(*source, path, options.outputPath, warnings);
+    TextureResolver textures(*source, path, options.outputPath, options.textureFiles, warnings);
     SceneConverter converter(*source, options, &textures, &result, warnings);
     std::string message;
     if (!converter.Run(FrameCorrection(*source, kind, options.up), &message)) {
@@ -787,7 +801,8 @@ bool Import(const std::string& path, const AssimpImportOptions& options, SceneDe
         return false;
     }
     ApplyGltfWuxExtras(path, &result);
-    if (!options.outputPath.empty() && !WritePending(textures.OutputDir(), textures.Pending(), &message)) {
+    if (options.textureFiles != nullptr && !options.outputPath.empty() &&
+        !WritePending(textures.OutputDir(), textures.Pending(), options.textureFiles, &message)) {
         *error = path + ": " + message;
         return false;
     }

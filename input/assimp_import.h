@@ -5,11 +5,24 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "input/scene_description.h"
 #include "input/warnings.h"
 
 namespace wux {
+
+// Where the importer puts the embedded textures it writes beside the output.
+class TextureFiles {
+public:
+    virtual ~TextureFiles() = default;
+    // Free: nothing is at path; Same: a file with exactly these bytes (nothing is written);
+    // Taken: anything else, so the importer picks another name.
+    enum class NameUse { Free, Same, Taken };
+    virtual NameUse Use(const std::string& path, const std::vector<unsigned char>& bytes) = 0;
+    // Writes a new file at path; false with a message naming it.
+    virtual bool Write(const std::string& path, const std::vector<unsigned char>& bytes, std::string* error) = 0;
+};
 
 struct AssimpImportOptions {
     // The up axis of the file's data as written. Auto takes the format's convention or the
@@ -20,9 +33,11 @@ struct AssimpImportOptions {
     // helpers, All turns every such node into one, None makes no helpers.
     enum class Helpers { Markers, All, None };
     Helpers helpers = Helpers::Markers;
-    // The WUX file to be written: embedded textures are written beside it. When empty, the
+    // The WUX file to be written: embedded textures are named after it and written beside
+    // it through textureFiles, never over a file with other content. Without either, the
     // embedded textures are named but not written.
     std::string outputPath;
+    TextureFiles* textureFiles = nullptr;
 };
 
 // Fills *scene from the file at path. Returns false with a message naming the file (and the

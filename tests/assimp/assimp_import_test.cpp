@@ -211,12 +211,26 @@ TEST(AssimpRealModels, MaterialColoursComeFromTheSource) {
     EXPECT_FLOAT_EQ(m->filter[0], 0.5f);  // the host's default: the source has none
 }
 
+// Writes the files it is handed at once; the export command stages them instead.
+class DirectTextureFiles : public TextureFiles {
+public:
+    NameUse Use(const std::string& path, const std::vector<unsigned char>&) override {
+        return fs::exists(path) ? NameUse::Taken : NameUse::Free;
+    }
+    bool Write(const std::string& path, const std::vector<unsigned char>& bytes, std::string*) override {
+        WriteFile(path, std::string(bytes.begin(), bytes.end()));
+        return true;
+    }
+};
+
 // A GLB's texture lives in the file: it is written beside the output and named after it.
 TEST(AssimpRealModels, EmbeddedTexturesAreWrittenBesideTheOutput) {
     SKIP_WITHOUT_MODELS();
     const fs::path dir = TempDir();
+    DirectTextureFiles files;
     AssimpImportOptions options;
     options.outputPath = (dir / "box.wux").string();
+    options.textureFiles = &files;
     const Result r = Import(Model("glTF2/BoxTextured-glTF-Binary/BoxTextured.glb"), options);
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(WarningCount(r.warnings, "textures missing"), 0u);
