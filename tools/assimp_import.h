@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "tools/mesh_normals.h"
 #include "tools/scene_description.h"
 #include "tools/warnings.h"
 
@@ -23,12 +24,22 @@ struct AssimpImportOptions {
     // The WUX file to be written: embedded textures are written beside it. When empty, the
     // embedded textures are named but not written.
     std::string outputPath;
+    // Faces of a mesh without normals that meet at more than this angle keep their own
+    // normals at the shared edge; flatter ones share an averaged normal.
+    float smoothAngleDegrees = kDefaultSmoothAngleDegrees;
+};
+
+// What the import changed without it being a fault, for the export's summary.
+struct ImportCounts {
+    NormalCounts normals;
+    std::size_t materialsMerged = 0;  // source materials identical to an earlier one of the same name
 };
 
 // Fills *scene from the file at path. Returns false with a message naming the file (and the
 // node, where there is one) in *error when the file cannot be read or holds data that
 // cannot be repaired; repairs and things passed over are added to *warnings.
 bool ImportWithAssimp(const std::string& path, const AssimpImportOptions& options,
-                      SceneDescription* scene, Warnings* warnings, std::string* error);
+                      SceneDescription* scene, Warnings* warnings, std::string* error,
+                      ImportCounts* counts = nullptr);
 
 }  // namespace wux

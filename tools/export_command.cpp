@@ -21,7 +21,7 @@
 #include "tools/assimp_import.h"
 #include "tools/commands.h"
 #include "tools/export_report.h"
-#include "tools/file_bytes.h"
+#include "tools/mapped_file.h"
 #include "tools/json_scene.h"
 #include "tools/plugin_loader.h"
 #include "tools/scene_builder.h"
@@ -41,6 +41,7 @@ struct ExportOptions {
     std::string upText = "auto";          // auto, y or z
     std::string helpersText = "markers";  // markers, all or none
     std::string report;
+    float smoothAngle = kDefaultSmoothAngleDegrees;
     bool verify = false;
     std::string plugin;
 };
@@ -63,13 +64,14 @@ void EndProgress() {
     if (ShowProgress()) std::cerr << "\r\033[K" << std::flush;
 }
 
-// The scene as the plug-in sees it, with a progress line while the plug-in walks it.
+// The scene as the plug-in sees it, with a progress line while the plug-in walks it. The
+// plug-in collects a node's mesh while it visits the node and never reads it again, so
+// each mesh is freed once its node has been visited: the geometry is not held twice.
 class ProgressScene : public IScene {
 public:
     ProgressScene(IScene* inner, std::size_t nodeCount) : inner_(inner), nodeCount_(nodeCount) {}
 
     int EnumTree(ITreeEnumProc* proc) override {
-        if (!ShowProgress()) return inner_->EnumTree(proc);
         CountingProc counting(proc, nodeCount_);
         return inner_->EnumTree(&counting);
     }
@@ -82,7 +84,10 @@ private:
             ++visited_;
             if (visited_ == 1 || visited_ % 64 == 0 || visited_ == total_)
                 Progress("exporting: node " + std::to_string(visited_) + " of " + std::to_string(total_));
-            return inner_->callback(node);
+            const int result = inner_->callback(node);
+            if (auto* tri = dynamic_cast<TriObject*>(static_cast<StandinNode*>(node)->GetObjectRef()))
+                tri->mesh = ::Mesh();
+            return result;
         }
 
     private:
@@ -196,7 +201,7 @@ void LoadPlugin(const std::string& explicitPath, PluginLibrary* plugin) {
     if (!plugin->Load(path, &error)) throw ExportFailure{error.message};
 }
 
-SceneDescription ReadInput(const ExportOptions& options, Warnings* warnings) {
+SceneDescription ReadInput(const ExportOptions& options, Warnings* warnings, ImportCounts* counts) {
     std::error_code ec;
     if (!fs::exists(options.input, ec)) throw ExportFailure{options.input + ": no such file"};
     if (fs::is_directory(options.input, ec)) throw ExportFailure{options.input + ": is a directory"};
@@ -215,8 +220,10 @@ SceneDescription ReadInput(const ExportOptions& options, Warnings* warnings) {
                                 : helpers == "none" ? AssimpImportOptions::Helpers::None
                                                     : AssimpImportOptions::Helpers::Markers;
         assimpOptions.outputPath = options.output;
+        assimpOptions.smoothAngleDegrees = options.smoothAngle;
         std::string error;
-        if (!ImportWithAssimp(options.input, assimpOptions, &scene, warnings, &error)) throw ExportFailure{error};
+        if (!ImportWithAssimp(options.input, assimpOptions, &scene, warnings, &error, counts))
+            throw ExportFailure{error};
     }
     return scene;
 }
@@ -278,7 +285,8 @@ int RunExport(const ExportOptions& options) {
 
     FilesBesideOutput importedFiles(options.output);
     Warnings warnings;
-    const SceneDescription description = ReadInput(options, &warnings);
+    ImportCounts counts;
+    SceneDescription description = ReadInput(options, &warnings, &counts);
     RouteOptions routes;
     routes.textureFolders = {FolderOf(options.input)};
     if (!IsJsonPath(options.input)) {
@@ -291,15 +299,19 @@ int RunExport(const ExportOptions& options) {
     Progress("building the scene");
     StandinScene scene;
     std::string buildError;
-    if (!BuildStandinScene(description, &scene, &buildError)) throw ExportFailure{options.input + ": " + buildError};
+    // The stand-in scene takes over the geometry; the description keeps the rest.
+    if (!BuildStandinScene(&description, &scene, &buildError)) throw ExportFailure{options.input + ": " + buildError};
 
     // Same folder as OUTPUT, so that the final rename replaces it in one step.
     TemporaryFile temp(options.output + ".partial" + std::to_string(getpid()));
     RunPlugin(&plugin, description, &scene, options.output, temp.Path());
 
-    const FileBytes bytes = LoadFileBytes(temp.Path());
-    if (!bytes.ok) throw ExportFailure{options.output + ": cannot read the written file back: " + bytes.error};
-    const ByteSpan span{bytes.bytes.data(), bytes.bytes.size()};
+    // Read back through a mapping: the summary touches only the chunks' heads.
+    MappedFile written;
+    std::string mapError;
+    if (!written.Open(temp.Path(), &mapError))
+        throw ExportFailure{options.output + ": cannot read the written file back: " + mapError};
+    const ByteSpan span = written.Bytes();
     if (options.verify) {
         const CheckReport check = CheckWux(span);
         if (!check.Valid()) {
@@ -308,7 +320,7 @@ int RunExport(const ExportOptions& options) {
                                 " fault(s) in the written file; it was not kept"};
         }
     }
-    const ReadResult<WuxFile> read = ReadWux(span);
+    const ReadResult<WuxFile> read = ReadWux(span, MeshArrays::Skip);
     if (!read.Ok())
         throw ExportFailure{options.output + ": the written file cannot be read back: offset " +
                             std::to_string(read.error.offset) + ": " + read.error.message};
@@ -317,6 +329,7 @@ int RunExport(const ExportOptions& options) {
     if (!options.report.empty()) {
         nlohmann::json report = ReportJson(options.input, options.output, summary, warnings);
         report["verified"] = options.verify;
+        if (!IsJsonPath(options.input)) report["import"] = ImportCountsJson(counts);
         WriteReport(options.report, report);
     }
 
@@ -330,7 +343,7 @@ int RunExport(const ExportOptions& options) {
     importedFiles.Keep();
 
     std::cout << FormatSummaryLine(options.output, summary) << (options.verify ? " (verified)" : "") << "\n"
-              << FormatWarnings(warnings) << std::flush;
+              << FormatImportCounts(counts) << FormatWarnings(warnings) << std::flush;
     return 0;
 }
 
@@ -352,6 +365,12 @@ void AddExportCommand(CLI::App& app) {
                      "imported nodes without meshes that become point helpers: markers (those without children), "
                      "all or none")
         ->check(CLI::IsMember({"markers", "all", "none"}, CLI::ignore_case))
+        ->capture_default_str();
+    command
+        ->add_option("--smooth-angle", options->smoothAngle,
+                     "for imported meshes without normals: faces meeting at more than this many degrees keep "
+                     "their own normals along the edge, flatter ones are smoothed")
+        ->check(CLI::Range(0.0f, 180.0f))
         ->capture_default_str();
     command->add_option("--report", options->report, "also write the summary and the warnings as JSON to this file");
     command->add_flag("--verify", options->verify,
