@@ -7,7 +7,7 @@
 #include <limits>
 #include <vector>
 
-#include "tools/mesh_normals.h"
+#include "input/mesh_normals.h"
 
 namespace wux {
 namespace {
