@@ -10,7 +10,6 @@ namespace wux {
 namespace {
 
 using Vec = std::array<double, 3>;
-using Key = std::array<uint32_t, 3>;
 
 // A source normal closer than this to unit length is kept bit for bit.
 constexpr double kUnitTolerance = 1e-5;
@@ -36,7 +35,25 @@ uint32_t Bits(float f) {
     std::memcpy(&u, &f, sizeof u);
     return u;
 }
-Key KeyOf(const std::array<float, 3>& a) { return {Bits(a[0]), Bits(a[1]), Bits(a[2])}; }
+// Three floats by their bits, ordered without a call per comparison: the sorts below are
+// the larger part of the work on big meshes.
+struct Key {
+    uint64_t xy;
+    uint32_t z;
+
+    bool operator==(const Key& o) const { return xy == o.xy && z == o.z; }
+    bool operator!=(const Key& o) const { return !(*this == o); }
+    bool operator<(const Key& o) const { return xy != o.xy ? xy < o.xy : z < o.z; }
+};
+
+Key KeyOf(const std::array<float, 3>& a) { return {uint64_t{Bits(a[0])} << 32 | Bits(a[1]), Bits(a[2])}; }
+
+struct KeyedIndex {
+    Key key;
+    uint32_t index;
+
+    bool operator<(const KeyedIndex& o) const { return key != o.key ? key < o.key : index < o.index; }
+};
 
 // A face's unit normal and the angle at each of its corners; a face without area has no
 // normal and weighs nothing.
@@ -76,19 +93,14 @@ struct Groups {
 // coordinates: a source without shared vertices still smooths across its faces.
 Groups CornersByPosition(const SceneMesh& mesh) {
     const std::size_t nv = mesh.verts.size();
-    std::vector<Key> keys(nv);
-    std::vector<uint32_t> order(nv);
-    for (uint32_t v = 0; v < nv; ++v) {
-        keys[v] = KeyOf(mesh.verts[v]);
-        order[v] = v;
-    }
-    std::sort(order.begin(), order.end(),
-              [&](uint32_t a, uint32_t b) { return keys[a] != keys[b] ? keys[a] < keys[b] : a < b; });
+    std::vector<KeyedIndex> order(nv);
+    for (uint32_t v = 0; v < nv; ++v) order[v] = {KeyOf(mesh.verts[v]), v};
+    std::sort(order.begin(), order.end());
     std::vector<uint32_t> position(nv);
     uint32_t count = 0;
     for (std::size_t i = 0; i < nv; ++i) {
-        if (i > 0 && keys[order[i]] != keys[order[i - 1]]) ++count;
-        position[order[i]] = count;
+        if (i > 0 && order[i].key != order[i - 1].key) ++count;
+        position[order[i].index] = count;
     }
     if (nv > 0) ++count;
 
@@ -183,10 +195,6 @@ private:
     std::vector<std::array<float, 3>>* out_;
 };
 
-bool SameBits(const std::array<float, 3>& a, const std::array<float, 3>& b) {
-    return std::memcmp(a.data(), b.data(), sizeof a) == 0;
-}
-
 // Gives every corner of a needing vertex its own normal: the vertex keeps the first,
 // each further distinct normal gets a copy of the vertex.
 void SplitVertices(SceneMesh* mesh, const std::vector<uint8_t>& need,
@@ -212,15 +220,17 @@ void SplitVertices(SceneMesh* mesh, const std::vector<uint8_t>& need,
             mesh->normals[v] = kFallbackNormal;  // no face uses it
             continue;
         }
-        std::sort(first, last, [&](uint32_t a, uint32_t b) {
-            const Key ka = KeyOf(cornerNormals[a]), kb = KeyOf(cornerNormals[b]);
-            return ka != kb ? ka < kb : a < b;
-        });
+        if (last - first > 1) {
+            std::sort(first, last, [&](uint32_t a, uint32_t b) {
+                const Key ka = KeyOf(cornerNormals[a]), kb = KeyOf(cornerNormals[b]);
+                return ka != kb ? ka < kb : a < b;
+            });
+        }
         uint32_t index = v;
         mesh->normals[v] = cornerNormals[*first];
         for (auto c = first; c != last; ++c) {
             const std::array<float, 3>& n = cornerNormals[*c];
-            if (!SameBits(n, mesh->normals[index])) {
+            if (KeyOf(n) != KeyOf(mesh->normals[index])) {
                 index = static_cast<uint32_t>(mesh->verts.size());
                 mesh->verts.push_back(mesh->verts[v]);
                 mesh->normals.push_back(n);
