@@ -115,8 +115,10 @@ private:
         *object = nullptr;
         switch (o.type) {
             case SceneObject::Type::None: return true;
-            case SceneObject::Type::Mesh: {
-                TriObject* tri = scene_->Create<TriObject>();
+            case SceneObject::Type::Mesh:
+            case SceneObject::Type::EditableMesh: {
+                TriObject* tri = o.type == SceneObject::Type::Mesh ? scene_->Create<TriObject>()
+                                                                   : scene_->Create<StandinEditableMesh>();
                 const StandinMeshError meshError = FillMesh(o.mesh, node.name, &tri->mesh);
                 if (!meshError.ok()) {
                     *error = (node.origin.empty() ? "" : node.origin + ": ") + meshError.message;
@@ -124,6 +126,21 @@ private:
                 }
                 if (release_) o.mesh = SceneMesh();
                 *object = tri;
+                return true;
+            }
+            case SceneObject::Type::EditablePoly: {
+                StandinPolyData data;
+                for (const auto& v : o.poly.verts) data.verts.emplace_back(v[0], v[1], v[2]);
+                for (const auto& f : o.poly.faces) data.polygons.emplace_back(f.begin(), f.end());
+                for (const auto& t : o.poly.tverts) data.tverts.emplace_back(t[0], t[1], t[2]);
+                for (const auto& f : o.poly.tvfaces) data.tvPolygons.emplace_back(f.begin(), f.end());
+                StandinEditablePoly* poly = scene_->Create<StandinEditablePoly>();
+                const StandinMeshError polyError = poly->SetPolygons(data, node.name);
+                if (!polyError.ok()) {
+                    *error = (node.origin.empty() ? "" : node.origin + ": ") + polyError.message;
+                    return false;
+                }
+                *object = poly;
                 return true;
             }
             case SceneObject::Type::Sphere:

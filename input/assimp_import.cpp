@@ -424,7 +424,7 @@ private:
                 int material = -1;
                 if (!ConvertMesh(*scene_.mMeshes[n.mMeshes[i]], name, &object, &material, error)) return false;
                 DoneWithMesh(n.mMeshes[i]);
-                if (object.type != SceneObject::Type::Mesh) continue;
+                if (!object.IsTriangleMesh()) continue;
                 if (made == 0) {
                     node.object = std::move(object);
                     node.material = material;
@@ -612,7 +612,8 @@ private:
         const std::size_t broken = counts_->normals.recomputed - brokenBefore;
         if (broken != 0)
             warnings_->Add(kNormalsRebuilt, nodeName + ": " + std::to_string(broken) + " zero or not finite");
-        object->type = SceneObject::Type::Mesh;
+        // Geometry imported into the host becomes an editable mesh.
+        object->type = SceneObject::Type::EditableMesh;
         return UseMaterial(m.mMaterialIndex, material, error);
     }
 
