@@ -211,10 +211,10 @@ bool RunEndToEnd(const EndToEndOptions& options) {
 
     const std::string wuxOut = options.folder + "/out.wux";
     const std::string plyOut = options.folder + "/out.ply";
-    std::printf("%-34s %9s %7s | %7s %7s %7s %6s %6s | %7s %7s %7s %6s %6s | %7s %7s %5s\n", "input", "triangles",
+    std::printf("%-44s %9s %7s | %7s %7s %7s %6s %6s | %7s %7s %7s %6s %6s | %7s %7s %5s\n", "input", "triangles",
                 "file MB", "import", "assimp", "wux", "wux/as", "added", "import", "assimp", "wux", "wux/as", "added",
                 "as RSS", "wux RSS", "RSS r");
-    std::printf("%-34s %9s %7s | %-42s | %-42s | %s\n", "", "", "", "wall-clock seconds", "processor seconds",
+    std::printf("%-44s %9s %7s | %-42s | %-42s | %s\n", "", "", "", "wall-clock seconds", "processor seconds",
                 "peak resident set, MB");
     bool ok = true;
     int slower = 0, slowerCpu = 0, measured = 0;
@@ -236,8 +236,8 @@ bool RunEndToEnd(const EndToEndOptions& options) {
         const double wuxAdded = wux.seconds - import.seconds, assimpAdded = assimp.seconds - import.seconds;
         const double wuxAddedCpu = wux.cpuSeconds - import.cpuSeconds;
         const double assimpAddedCpu = assimp.cpuSeconds - import.cpuSeconds;
-        std::printf("%-34s %9lld %7.1f | %7.2f %7.2f %7.2f %6.2f %6s | %7.2f %7.2f %7.2f %6.2f %6s | %7.0f %7.0f %5.2f\n",
-                    input.name.substr(0, 34).c_str(), static_cast<long long>(input.triangles), Mb(FileSize(input.path)),
+        std::printf("%-44s %9lld %7.1f | %7.2f %7.2f %7.2f %6.2f %6s | %7.2f %7.2f %7.2f %6.2f %6s | %7.0f %7.0f %5.2f\n",
+                    input.name.substr(0, 44).c_str(), static_cast<long long>(input.triangles), Mb(FileSize(input.path)),
                     import.seconds, assimp.seconds, wux.seconds, Ratio(wux.seconds, assimp.seconds),
                     AddedRatio(wuxAdded, assimpAdded).c_str(), import.cpuSeconds, assimp.cpuSeconds, wux.cpuSeconds,
                     Ratio(wux.cpuSeconds, assimp.cpuSeconds), AddedRatio(wuxAddedCpu, assimpAddedCpu).c_str(),
