@@ -1,6 +1,7 @@
 #include "driver/export_report.h"
 
 #include <sstream>
+#include <vector>
 
 namespace wux {
 namespace {
@@ -50,6 +51,29 @@ std::string FormatWarnings(const Warnings& warnings) {
         os << "\n";
     }
     return os.str();
+}
+
+std::string FormatImportCounts(const ImportCounts& c) {
+    std::vector<std::string> parts;
+    if (c.normals.rescaled != 0) parts.push_back(Count(c.normals.rescaled, "normal", "normals") + " made unit length");
+    if (c.normals.recomputed != 0)
+        parts.push_back(Count(c.normals.recomputed, "zero or non-finite normal", "zero or non-finite normals") +
+                        " worked out from the faces");
+    if (c.normals.computed != 0)
+        parts.push_back(Count(c.normals.computed, "vertex", "vertices") + " given normals worked out from the faces");
+    if (c.materialsMerged != 0)
+        parts.push_back(Count(c.materialsMerged, "material", "materials") + " merged with an identical one");
+    if (parts.empty()) return std::string();
+    std::string line = "imported: ";
+    for (std::size_t i = 0; i < parts.size(); ++i) line += (i ? ", " : "") + parts[i];
+    return line + "\n";
+}
+
+nlohmann::json ImportCountsJson(const ImportCounts& c) {
+    return {{"normalsMadeUnit", c.normals.rescaled},
+            {"normalsRecomputed", c.normals.recomputed},
+            {"verticesWithComputedNormals", c.normals.computed},
+            {"materialsMerged", c.materialsMerged}};
 }
 
 nlohmann::json ReportJson(const std::string& inputPath, const std::string& outputPath, const ExportSummary& s,

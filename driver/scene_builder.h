@@ -16,6 +16,9 @@ namespace wux {
 // Materials other than "standard" become multi/sub-object materials: a class the plug-in
 // does not export. Each material and map is made once and shared by the nodes using it.
 bool BuildStandinScene(const SceneDescription& desc, StandinScene* scene, std::string* error);
+// The same, emptying each mesh of *desc as soon as the stand-in holds it, so that the
+// geometry is held once rather than twice while the scene is built.
+bool BuildStandinScene(SceneDescription* desc, StandinScene* scene, std::string* error);
 
 Matrix3 ToMatrix3(const SceneMatrix& m);
 

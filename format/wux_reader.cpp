@@ -62,6 +62,11 @@ public:
         }
     }
 
+    void Skip(std::size_t n, const char* field) {
+        Need(n, field);
+        pos_ += n;
+    }
+
     std::uint32_t U32(const char* field) {
         Need(4, field);
         const std::uint32_t v = LoadU32(bytes_.data + pos_);
@@ -246,7 +251,7 @@ Material ReadMaterial(ByteSpan bytes, const ChunkInfo& chunk) {
     return m;
 }
 
-Mesh ReadMesh(ByteSpan bytes, const ChunkInfo& chunk) {
+Mesh ReadMesh(ByteSpan bytes, const ChunkInfo& chunk, MeshArrays arrays) {
     Mesh m;
     m.chunk = chunk;
     Cursor c = ContentCursor(bytes, chunk);
@@ -262,6 +267,11 @@ Mesh ReadMesh(ByteSpan bytes, const ChunkInfo& chunk) {
              ChunkName(chunk) + ": vertex count " + std::to_string(m.vertexCount) + " and face count " +
                  std::to_string(m.faceCount) + " need " + std::to_string(needed) +
                  " bytes, but the chunk holds only " + std::to_string(c.Left()) + " more");
+    }
+    if (arrays == MeshArrays::Skip) {
+        c.Skip(static_cast<std::size_t>(needed), "mesh arrays");
+        m.chunk.contentSize = c.Pos() - chunk.offset;
+        return m;
     }
     m.vertices.resize(m.vertexCount);
     for (MeshVertex& v : m.vertices) {
@@ -333,7 +343,7 @@ References ReadReferences(ByteSpan bytes, const ChunkInfo& chunk) {
     return r;
 }
 
-WuxFile DoReadWux(ByteSpan bytes) {
+WuxFile DoReadWux(ByteSpan bytes, MeshArrays arrays) {
     Framing framing = DoReadFraming(bytes);
     WuxFile file;
     file.header = framing.header;
@@ -343,7 +353,7 @@ WuxFile DoReadWux(ByteSpan bytes) {
             file.materials.push_back(ReadMaterial(bytes, chunk));
             file.chunks.push_back(file.materials.back().chunk);
         } else if (chunk.tag == "GVTX") {
-            file.meshes.push_back(ReadMesh(bytes, chunk));
+            file.meshes.push_back(ReadMesh(bytes, chunk, arrays));
             file.chunks.push_back(file.meshes.back().chunk);
         } else if (chunk.tag == "GBND") {
             file.bounds.push_back(ReadBounds(bytes, chunk));
@@ -374,8 +384,8 @@ ReadResult<Framing> ReadFraming(ByteSpan bytes) {
     return Catching<Framing>([&] { return DoReadFraming(bytes); });
 }
 
-ReadResult<WuxFile> ReadWux(ByteSpan bytes) {
-    return Catching<WuxFile>([&] { return DoReadWux(bytes); });
+ReadResult<WuxFile> ReadWux(ByteSpan bytes, MeshArrays arrays) {
+    return Catching<WuxFile>([&] { return DoReadWux(bytes, arrays); });
 }
 
 std::optional<Box> BoundingBox(const Mesh& mesh) {

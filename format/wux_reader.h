@@ -175,7 +175,10 @@ struct ReadResult {
 };
 
 ReadResult<Framing> ReadFraming(ByteSpan bytes);
-ReadResult<WuxFile> ReadWux(ByteSpan bytes);
+// Skip leaves each mesh's arrays empty (its counts are read and checked against the chunk),
+// for callers that need no more than counts: only the chunks' heads are touched.
+enum class MeshArrays { Read, Skip };
+ReadResult<WuxFile> ReadWux(ByteSpan bytes, MeshArrays arrays = MeshArrays::Read);
 
 const char* ReadErrorKindName(ReadError::Kind kind);
 

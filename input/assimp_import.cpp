@@ -1,6 +1,8 @@
 #include "input/assimp_import.h"
 #include "input/gltf_wux_extras.h"
 
+#include "input/mesh_normals.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -10,6 +12,7 @@
 #include <exception>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <set>
 #include <system_error>
 #include <utility>
@@ -369,14 +372,29 @@ private:
 class SceneConverter {
 public:
     SceneConverter(const aiScene& scene, const AssimpImportOptions& options, TextureResolver* textures,
-                   SceneDescription* out, Warnings* warnings)
-        : scene_(scene), options_(options), textures_(textures), out_(out), warnings_(warnings),
+                   SceneDescription* out, Warnings* warnings, ImportCounts* counts)
+        : scene_(scene), options_(options), textures_(textures), out_(out), warnings_(warnings), counts_(counts),
           materialIndex_(scene.mNumMaterials, -1) {
         for (unsigned i = 0; i < scene.mNumCameras; ++i) cameras_.insert(scene.mCameras[i]->mName.C_Str());
         for (unsigned i = 0; i < scene.mNumLights; ++i) lights_.insert(scene.mLights[i]->mName.C_Str());
         for (unsigned i = 0; i < scene.mNumMeshes; ++i) {
             const aiMesh* m = scene.mMeshes[i];
             for (unsigned b = 0; b < m->mNumBones; ++b) bones_.insert(m->mBones[b]->mName.C_Str());
+        }
+    }
+
+    // From here on each source mesh is freed once the last node using it has its copy, so
+    // that the geometry is not held twice. scene must be the one being converted.
+    void FreeMeshesAfterUse(aiScene* scene) {
+        owned_ = scene;
+        usesLeft_.assign(scene->mNumMeshes, 0);
+        std::vector<const aiNode*> stack{scene->mRootNode};
+        while (!stack.empty()) {
+            const aiNode* n = stack.back();
+            stack.pop_back();
+            for (unsigned i = 0; i < n->mNumMeshes; ++i)
+                if (n->mMeshes[i] < scene->mNumMeshes) ++usesLeft_[n->mMeshes[i]];
+            for (unsigned i = 0; i < n->mNumChildren; ++i) stack.push_back(n->mChildren[i]);
         }
     }
 
@@ -426,6 +444,7 @@ private:
                 SceneObject object;
                 int material = -1;
                 if (!ConvertMesh(*scene_.mMeshes[n.mMeshes[i]], name, &object, &material, error)) return false;
+                DoneWithMesh(n.mMeshes[i]);
                 if (!object.IsTriangleMesh()) continue;
                 if (made == 0) {
                     node.object = std::move(object);
@@ -506,6 +525,12 @@ private:
         return size;
     }
 
+    void DoneWithMesh(unsigned index) {
+        if (owned_ == nullptr || index >= usesLeft_.size() || --usesLeft_[index] != 0) return;
+        delete owned_->mMeshes[index];
+        owned_->mMeshes[index] = nullptr;
+    }
+
     // The largest distance of the node's vertices from its origin, in the node's own space.
     float SphereRadius(const aiNode& n) const {
         double best = 0.0;
@@ -578,16 +603,10 @@ private:
             mesh.verts.push_back({p.x, p.y, p.z});
         }
         if (m.mNormals != nullptr) {
-            bool allFinite = true;
-            for (uint32_t idx : used) allFinite = allFinite && Finite(m.mNormals[idx]);
-            if (allFinite) {
-                mesh.normals.reserve(used.size());
-                for (uint32_t idx : used) {
-                    const aiVector3D& n = m.mNormals[idx];
-                    mesh.normals.push_back({n.x, n.y, n.z});
-                }
-            } else {
-                warnings_->Add(kNormalsRebuilt, nodeName + ": normals not finite");
+            mesh.normals.reserve(used.size());
+            for (uint32_t idx : used) {
+                const aiVector3D& n = m.mNormals[idx];
+                mesh.normals.push_back({n.x, n.y, n.z});
             }
         }
         if (m.mTextureCoords[0] != nullptr) {
@@ -607,6 +626,13 @@ private:
             if (repaired) warnings_->Add(kUvsRepaired, nodeName + ": coordinates not finite, set to 0");
             mesh.tvfaces = mesh.faces;
         }
+        // Texture faces are copied first: splitting vertices for their normals renumbers
+        // only the faces, the texture coordinates stay where they were.
+        const std::size_t brokenBefore = counts_->normals.recomputed;
+        FinishNormals(&mesh, options_.smoothAngleDegrees, &counts_->normals);
+        const std::size_t broken = counts_->normals.recomputed - brokenBefore;
+        if (broken != 0)
+            warnings_->Add(kNormalsRebuilt, nodeName + ": " + std::to_string(broken) + " zero or not finite");
         // Geometry imported into the host becomes an editable mesh.
         object->type = SceneObject::Type::EditableMesh;
         return UseMaterial(m.mMaterialIndex, material, error);
@@ -620,11 +646,45 @@ private:
         if (materialIndex_[index] < 0) {
             SceneMaterial material;
             if (!ConvertMaterial(*scene_.mMaterials[index], index, &material, error)) return false;
-            materialIndex_[index] = static_cast<int>(out_->materials.size());
-            out_->materials.push_back(std::move(material));
+            materialIndex_[index] = AddMaterial(std::move(material));
         }
         *sceneIndex = materialIndex_[index];
         return true;
+    }
+
+    // A material identical to one already added under the same source name is that one;
+    // a different one whose name is taken gets a name of its own, as the exporter tells
+    // materials apart by name alone.
+    int AddMaterial(SceneMaterial material) {
+        std::vector<int>& sameName = bySourceName_[material.name];
+        for (int existing : sameName) {
+            if (SameContent(out_->materials[static_cast<std::size_t>(existing)], material)) {
+                ++counts_->materialsMerged;
+                return existing;
+            }
+        }
+        const std::string name = material.name;
+        std::string unique = name;
+        int& suffix = nextSuffix_[name];
+        while (materialNames_.count(unique) != 0) unique = name + " (" + std::to_string(++suffix + 1) + ")";
+        if (unique != name) warnings_->Add(kMaterialsRenamed, name + " -> " + unique);
+        materialNames_.insert(unique);
+        material.name = unique;
+        const int index = static_cast<int>(out_->materials.size());
+        sameName.push_back(index);
+        out_->materials.push_back(std::move(material));
+        return index;
+    }
+
+    // Everything the file keeps of a material but its name.
+    static bool SameContent(const SceneMaterial& a, const SceneMaterial& b) {
+        const auto sameMap = [](const SceneMap& x, const SceneMap& y) {
+            return x.slot == y.slot && x.enabled == y.enabled && x.kind == y.kind && x.path == y.path &&
+                   x.otherType == y.otherType && x.amount == y.amount;
+        };
+        return a.className == b.className && a.ambient == b.ambient && a.diffuse == b.diffuse &&
+               a.specular == b.specular && a.filter == b.filter && a.opacity == b.opacity &&
+               std::equal(a.maps.begin(), a.maps.end(), b.maps.begin(), b.maps.end(), sameMap);
     }
 
     void ReadColour(const aiMaterial& m, const char* key, unsigned type, unsigned idx, const std::string& name,
@@ -643,26 +703,20 @@ private:
         std::string name;
         if (m.Get(AI_MATKEY_NAME, aiName) == AI_SUCCESS) name = aiName.C_Str();
         if (name.empty()) name = "Material #" + std::to_string(index);
-        // The exporter tells materials apart by name, so two different ones must not share it.
-        std::string unique = name;
-        int& suffix = nextSuffix_[name];
-        while (materialNames_.count(unique) != 0) unique = name + " (" + std::to_string(++suffix + 1) + ")";
-        if (unique != name) warnings_->Add(kMaterialsRenamed, name + " -> " + unique);
-        materialNames_.insert(unique);
-        out->name = unique;
+        out->name = name;
 
         aiColor4D probe;
         if (m.Get(AI_MATKEY_COLOR_DIFFUSE, probe) == AI_SUCCESS) {
-            ReadColour(m, AI_MATKEY_COLOR_DIFFUSE, unique, &out->diffuse);
+            ReadColour(m, AI_MATKEY_COLOR_DIFFUSE, name, &out->diffuse);
         } else {
-            ReadColour(m, AI_MATKEY_BASE_COLOR, unique, &out->diffuse);
+            ReadColour(m, AI_MATKEY_BASE_COLOR, name, &out->diffuse);
         }
-        ReadColour(m, AI_MATKEY_COLOR_AMBIENT, unique, &out->ambient);
-        ReadColour(m, AI_MATKEY_COLOR_SPECULAR, unique, &out->specular);
+        ReadColour(m, AI_MATKEY_COLOR_AMBIENT, name, &out->ambient);
+        ReadColour(m, AI_MATKEY_COLOR_SPECULAR, name, &out->specular);
         float opacity = 1.0f;
         if (m.Get(AI_MATKEY_OPACITY, opacity) == AI_SUCCESS) {
             if (Finite(opacity)) out->opacity = opacity;
-            else warnings_->Add(kValuesRepaired, unique + ": opacity not finite, default kept");
+            else warnings_->Add(kValuesRepaired, name + ": opacity not finite, default kept");
         }
 
         for (const SlotKinds& slot : MapSlots()) {
@@ -674,8 +728,8 @@ private:
                 map.slot = slot.slot;
                 map.kind = SceneMap::Kind::Bitmap;
                 map.amount = 1.0f;
-                if (!textures_->Resolve(reference.C_Str(), unique, slot.slot, &map.path, error)) {
-                    *error = "material '" + unique + "': " + *error;
+                if (!textures_->Resolve(reference.C_Str(), name, slot.slot, &map.path, error)) {
+                    *error = "material '" + name + "': " + *error;
                     return false;
                 }
                 out->maps.push_back(std::move(map));
@@ -690,7 +744,11 @@ private:
     TextureResolver* textures_;
     SceneDescription* out_;
     Warnings* warnings_;
+    ImportCounts* counts_;
+    aiScene* owned_ = nullptr;         // set when meshes are freed after their last use
+    std::vector<unsigned> usesLeft_;   // per source mesh, the nodes still to convert it
     std::vector<int> materialIndex_;
+    std::map<std::string, std::vector<int>> bySourceName_;  // scene indices of the materials of each source name
     std::set<std::string> materialNames_;
     std::map<std::string, int> nextSuffix_;  // per name, so many equal names stay linear
     std::set<std::string> cameras_, lights_, bones_;
@@ -759,7 +817,7 @@ bool WritePending(const fs::path& dir, const std::vector<PendingTexture>& files,
 }
 
 bool Import(const std::string& path, const AssimpImportOptions& options, SceneDescription* scene,
-            Warnings* warnings, std::string* error) {
+            Warnings* warnings, std::string* error, ImportCounts* counts) {
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) {
         *error = path + ": no such file";
@@ -774,8 +832,9 @@ bool Import(const std::string& path, const AssimpImportOptions& options, SceneDe
     importer.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_IGNORE_UP_DIRECTION,
                              options.up != AssimpImportOptions::Up::Auto);
     importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, 0);  // keep points and lines, to count them
-    const unsigned flags = aiProcess_ValidateDataStructure | aiProcess_Triangulate | aiProcess_SortByPType |
-                           aiProcess_JoinIdenticalVertices;
+    // No vertex weld: the file is a triangle soup, so a weld changes nothing in it but costs
+    // a hash of every vertex; normals are made from positions, whether shared or not.
+    const unsigned flags = aiProcess_ValidateDataStructure | aiProcess_Triangulate | aiProcess_SortByPType;
     // Read first, take out what validation would refuse the file for, then validate and
     // post-process.
     const aiScene* source = importer.ReadFile(path, 0);
@@ -792,11 +851,16 @@ bool Import(const std::string& path, const AssimpImportOptions& options, SceneDe
         return false;
     }
 
+    // Ours from here, so that meshes can go as soon as they are converted and the rest as
+    // soon as the conversion is done.
+    const std::unique_ptr<aiScene> owned(importer.GetOrphanedScene());
     SceneDescription result;
-    TextureResolver textures(*source, path, options.outputPath, options.textureFiles, warnings);
-    SceneConverter converter(*source, options, &textures, &result, warnings);
+    TextureResolver textures(*owned, path, options.outputPath, options.textureFiles, warnings);
+    ImportCounts ownCounts;
+    SceneConverter converter(*owned, options, &textures, &result, warnings, counts != nullptr ? counts : &ownCounts);
+    converter.FreeMeshesAfterUse(owned.get());
     std::string message;
-    if (!converter.Run(FrameCorrection(*source, kind, options.up), &message)) {
+    if (!converter.Run(FrameCorrection(*owned, kind, options.up), &message)) {
         *error = path + ": " + message;
         return false;
     }
@@ -813,9 +877,9 @@ bool Import(const std::string& path, const AssimpImportOptions& options, SceneDe
 }  // namespace
 
 bool ImportWithAssimp(const std::string& path, const AssimpImportOptions& options, SceneDescription* scene,
-                      Warnings* warnings, std::string* error) {
+                      Warnings* warnings, std::string* error, ImportCounts* counts) {
     try {
-        return Import(path, options, scene, warnings, error);
+        return Import(path, options, scene, warnings, error, counts);
     } catch (const std::exception& e) {
         *error = path + ": import failed: " + e.what();
     } catch (...) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "input/mesh_normals.h"
 #include "input/scene_description.h"
 #include "input/warnings.h"
 
@@ -38,12 +39,22 @@ struct AssimpImportOptions {
     // embedded textures are named but not written.
     std::string outputPath;
     TextureFiles* textureFiles = nullptr;
+    // Faces of a mesh without normals that meet at more than this angle keep their own
+    // normals at the shared edge; flatter ones share an averaged normal.
+    float smoothAngleDegrees = kDefaultSmoothAngleDegrees;
+};
+
+// What the import changed without it being a fault, for the export's summary.
+struct ImportCounts {
+    NormalCounts normals;
+    std::size_t materialsMerged = 0;  // source materials identical to an earlier one of the same name
 };
 
 // Fills *scene from the file at path. Returns false with a message naming the file (and the
 // node, where there is one) in *error when the file cannot be read or holds data that
 // cannot be repaired; repairs and things passed over are added to *warnings.
 bool ImportWithAssimp(const std::string& path, const AssimpImportOptions& options,
-                      SceneDescription* scene, Warnings* warnings, std::string* error);
+                      SceneDescription* scene, Warnings* warnings, std::string* error,
+                      ImportCounts* counts = nullptr);
 
 }  // namespace wux

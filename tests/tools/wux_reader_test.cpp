@@ -104,7 +104,31 @@ TEST(WuxReader, EveryPrefixIsRejectedWithAnOffsetInsideIt) {
         EXPECT_LE(read.error.offset, n) << read.error.message;
         EXPECT_FALSE(read.error.message.empty());
         EXPECT_FALSE(wux::CheckWux(wux::ByteSpan{full.data(), n}).Valid());
+        const auto counts = wux::ReadWux(wux::ByteSpan{full.data(), n}, wux::MeshArrays::Skip);
+        ASSERT_FALSE(counts.Ok()) << "prefix of " << n << " bytes, mesh arrays skipped";
+        EXPECT_EQ(counts.error.offset, read.error.offset) << counts.error.message;
     }
+}
+
+// Skipping the mesh arrays reads the same file but for the arrays themselves.
+TEST(WuxReader, SkippingMeshArraysKeepsEverythingElse) {
+    const Built built = Build(RichFile());
+    const auto full = wux::ReadWux(built.bytes.Span());
+    const auto counts = wux::ReadWux(built.bytes.Span(), wux::MeshArrays::Skip);
+    ASSERT_TRUE(full.Ok() && counts.Ok()) << counts.error.message;
+    ASSERT_EQ(counts.value->meshes.size(), full.value->meshes.size());
+    for (std::size_t i = 0; i < full.value->meshes.size(); ++i) {
+        const wux::Mesh& a = full.value->meshes[i];
+        const wux::Mesh& b = counts.value->meshes[i];
+        EXPECT_EQ(b.vertexCount, a.vertexCount);
+        EXPECT_EQ(b.faceCount, a.faceCount);
+        EXPECT_EQ(b.materialIndex, a.materialIndex);
+        EXPECT_EQ(b.chunk.contentSize, a.chunk.contentSize);
+        EXPECT_TRUE(b.vertices.empty() && b.normals.empty() && b.triangles.empty() && b.faceBlocks.empty());
+    }
+    EXPECT_EQ(counts.value->chunks.size(), full.value->chunks.size());
+    EXPECT_EQ(counts.value->references.entries.size(), full.value->references.entries.size());
+    EXPECT_EQ(counts.value->bounds.size(), full.value->bounds.size());
 }
 
 // Flipping any byte must never crash; a report is invalid exactly when it holds an error.
