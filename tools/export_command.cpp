@@ -21,8 +21,9 @@
 #include "tools/assimp_import.h"
 #include "tools/commands.h"
 #include "tools/export_report.h"
-#include "tools/file_bytes.h"
+#include "tools/input_file.h"
 #include "tools/json_scene.h"
+#include "tools/mapped_file.h"
 #include "tools/plugin_loader.h"
 #include "tools/scene_builder.h"
 #include "tools/scene_routes.h"
@@ -199,7 +200,8 @@ void LoadPlugin(const std::string& explicitPath, PluginLibrary* plugin) {
 SceneDescription ReadInput(const ExportOptions& options, Warnings* warnings) {
     std::error_code ec;
     if (!fs::exists(options.input, ec)) throw ExportFailure{options.input + ": no such file"};
-    if (fs::is_directory(options.input, ec)) throw ExportFailure{options.input + ": is a directory"};
+    if (const std::string why = NonRegularInputReason(options.input); !why.empty())
+        throw ExportFailure{options.input + ": " + why};
     Progress("reading " + options.input);
     SceneDescription scene;
     if (IsJsonPath(options.input)) {
@@ -297,9 +299,11 @@ int RunExport(const ExportOptions& options) {
     TemporaryFile temp(options.output + ".partial" + std::to_string(getpid()));
     RunPlugin(&plugin, description, &scene, options.output, temp.Path());
 
-    const FileBytes bytes = LoadFileBytes(temp.Path());
-    if (!bytes.ok) throw ExportFailure{options.output + ": cannot read the written file back: " + bytes.error};
-    const ByteSpan span{bytes.bytes.data(), bytes.bytes.size()};
+    MappedFile written;
+    std::string readError;
+    if (!written.Open(temp.Path(), &readError))
+        throw ExportFailure{options.output + ": cannot read the written file back: " + readError};
+    const ByteSpan span = written.Span();
     if (options.verify) {
         const CheckReport check = CheckWux(span);
         if (!check.Valid()) {
