@@ -14,7 +14,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tools/json_scene.h"
+#include "input/json_scene.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define WUX_UNDER_ASAN 1

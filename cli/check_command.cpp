@@ -1,0 +1,56 @@
+// wux check FILE: every rule of the WUX layout. Exit codes: 0 valid (warnings allowed),
+// 1 invalid, 2 the file cannot be read.
+#include <iostream>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "cli/commands.h"
+#include "format/mapped_file.h"
+#include "format/wux_checker.h"
+
+namespace wux {
+namespace {
+
+struct CheckOptions {
+    std::string path;
+    std::size_t maxProblems = kDefaultMaxProblems;
+};
+
+int RunCheck(const CheckOptions& options) {
+    MappedFile file;
+    std::string error;
+    if (!file.Open(options.path, &error)) {
+        std::cerr << "wux check: " << options.path << ": " << error << "\n";
+        return 2;
+    }
+    const CheckReport report = CheckWux(file.Span(), options.maxProblems);
+    std::cout << FormatReport(report);
+    std::cout << options.path << ": " << (report.Valid() ? "valid" : "invalid") << " (" << report.errorCount
+              << (report.errorCount == 1 ? " error, " : " errors, ") << report.warningCount
+              << (report.warningCount == 1 ? " warning)" : " warnings)") << "\n";
+    return report.Valid() ? 0 : 1;
+}
+
+}  // namespace
+
+void AddCheckCommand(CLI::App& app) {
+    auto options = std::make_shared<CheckOptions>();
+    CLI::App* command = app.add_subcommand("check", "Check a WUX file against every rule of the format");
+    command->add_option("file", options->path, "the WUX file")->required();
+    command->add_option("--max-problems", options->maxProblems, "list at most this many problems")
+        ->capture_default_str()
+        ->check(CLI::PositiveNumber);
+    command->footer("Exit codes: 0 valid, 1 invalid, 2 the file cannot be read.");
+    command->callback([options] {
+        int code = 2;
+        try {
+            code = RunCheck(*options);
+        } catch (const std::bad_alloc&) {
+            std::cerr << "wux check: " << options->path << ": out of memory\n";
+        }
+        if (code != 0) throw CLI::RuntimeError(code);
+    });
+}
+
+}  // namespace wux
