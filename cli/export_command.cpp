@@ -26,6 +26,7 @@
 #include "format/mapped_file.h"
 #include "driver/plugin_loader.h"
 #include "driver/scene_builder.h"
+#include "driver/lost_geometry.h"
 #include "driver/scene_routes.h"
 #include "input/warnings.h"
 #include "format/wux_checker.h"
@@ -289,6 +290,7 @@ int RunExport(const ExportOptions& options) {
         routes.reportNodesWithoutObject = false;
     }
     PredictRouteWarnings(description, routes, &warnings);
+    ReportLostGeometry(description, &warnings);
 
     Progress("building the scene");
     StandinScene scene;
