@@ -1,11 +1,14 @@
 #include "driver/lost_geometry.h"
 
+#include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "driver/scene_routes.h"
+#include "input/scene_polygons.h"
 
 namespace wux {
 namespace {
@@ -71,9 +74,10 @@ private:
             if (finite && object.type == SceneObject::Type::Sphere) Sphere(node, tm);
             return;
         }
-        if (object.type != SceneObject::Type::Mesh && object.type != SceneObject::Type::Sphere) return;
+        const bool poly = object.type == SceneObject::Type::EditablePoly;
+        if (!object.IsTriangleMesh() && !poly && object.type != SceneObject::Type::Sphere) return;
         if (!finite) {
-            const std::size_t faces = object.mesh.faces.size();
+            const std::size_t faces = poly ? FanTriangleCount(object.poly) : object.mesh.faces.size();
             if (object.type == SceneObject::Type::Sphere || faces > 0)
                 warnings_->Add(warning_kind::kTrianglesLost,
                                Describe(node) + ": " + (object.type == SceneObject::Type::Sphere
@@ -82,26 +86,36 @@ private:
                                    ", its transform is not finite");
             return;
         }
-        if (object.type == SceneObject::Type::Mesh) return Mesh(node, tm);
+        if (object.IsTriangleMesh()) return Mesh(node, object.mesh.verts, object.mesh.faces, tm);
+        if (poly) return Mesh(node, object.poly.verts, object.poly.faces, tm);
         SphereMesh(node, tm);
     }
 
-    void Mesh(const SceneNode& node, const SceneMatrix& tm) {
-        const SceneMesh& mesh = node.object.mesh;
-        std::vector<bool> fits(mesh.verts.size());
-        std::size_t firstLost = mesh.verts.size();
-        for (std::size_t i = 0; i < mesh.verts.size(); ++i) {
-            const auto& v = mesh.verts[i];
-            fits[i] = Fits(Transform(tm, v[0], v[1], v[2]));
-            if (!fits[i] && firstLost == mesh.verts.size()) firstLost = i;
+    // Triangles, or polygons that the host fans into n - 2 triangles each.
+    template <class Faces>
+    void Mesh(const SceneNode& node, const std::vector<std::array<float, 3>>& verts, const Faces& faces,
+              const SceneMatrix& tm) {
+        std::vector<bool> fits(verts.size());
+        std::size_t firstLost = verts.size();
+        for (std::size_t i = 0; i < verts.size(); ++i) {
+            fits[i] = Fits(Transform(tm, verts[i][0], verts[i][1], verts[i][2]));
+            if (!fits[i] && firstLost == verts.size()) firstLost = i;
         }
-        if (firstLost == mesh.verts.size()) return;
-        std::size_t lost = 0;
-        for (const auto& face : mesh.faces)
-            if (!fits[face[0]] || !fits[face[1]] || !fits[face[2]]) ++lost;
+        if (firstLost == verts.size()) return;
+        std::size_t lost = 0, total = 0;
+        for (const auto& face : faces) {
+            const std::size_t triangles = face.size() - 2;
+            total += triangles;
+            for (std::uint32_t v : face) {
+                if (!fits[v]) {
+                    lost += triangles;
+                    break;
+                }
+            }
+        }
         if (lost == 0) return;
         warnings_->Add(warning_kind::kTrianglesLost, Describe(node) + ": " + std::to_string(lost) + " of " +
-                                                         std::to_string(mesh.faces.size()) + " triangles (vertex " +
+                                                         std::to_string(total) + " triangles (vertex " +
                                                          std::to_string(firstLost) + " first)");
     }
 

@@ -1,6 +1,7 @@
 #include "input/json_scene_schema.h"
 
 #include <cmath>
+#include <cstdint>
 #include <initializer_list>
 #include <limits>
 #include <set>
@@ -8,6 +9,7 @@
 #include <utility>
 
 #include "input/json_scene.h"
+#include "input/scene_polygons.h"
 
 namespace wux::json_scene {
 namespace {
@@ -320,6 +322,7 @@ void MeshArrays::Begin(Part part, const std::string& path) {
 void MeshArrays::Add(Part part, std::size_t index, const Items& element) {
     PartState& state = parts_[Slot(part)];
     ++state.count;
+    if (part == Part::Faces || part == Part::TVFaces) return AddIndexList(state, index, element);
     if (state.problem) return;  // the first fault of an array is the one reported
     const auto path = [&] { return Index(state.path, index); };
     try {
@@ -327,8 +330,8 @@ void MeshArrays::Add(Part part, std::size_t index, const Items& element) {
             case Part::Verts: mesh_.verts.push_back(ReadFloats<3>(element, path)); break;
             case Part::Normals: mesh_.normals.push_back(ReadFloats<3>(element, path)); break;
             case Part::TVerts: mesh_.tverts.push_back(ReadTexVert(element, path)); break;
-            case Part::Faces: AddTriangle(state, &mesh_.faces, index, element); break;
-            case Part::TVFaces: AddTriangle(state, &mesh_.tvfaces, index, element); break;
+            case Part::Faces:
+            case Part::TVFaces:
             case Part::Count: break;
         }
     } catch (SchemaProblem& problem) {
@@ -337,27 +340,89 @@ void MeshArrays::Add(Part part, std::size_t index, const Items& element) {
     }
 }
 
-// The shape of a triangle now; its indices against the vertex count in Finish.
-void MeshArrays::AddTriangle(PartState& state, std::vector<std::array<std::uint32_t, 3>>* out, std::size_t index,
-                             const Items& element) {
+// Kept as a list of indices; read as a triangle and as a polygon, each way's first fault kept.
+void MeshArrays::AddIndexList(PartState& state, std::size_t index, const Items& element) {
+    if (state.problem && state.polygonProblem) return;  // neither reading needs more
+    if (!state.polygonProblem) {
+        try {
+            CheckPolygon(state, index, element);
+        } catch (SchemaProblem& problem) {
+            state.polygonProblem = std::move(problem);
+        }
+    }
+    if (!state.problem) {
+        try {
+            CheckTriangleShape(state, index, element);
+        } catch (SchemaProblem& problem) {
+            state.problem = std::move(problem);
+            state.problemIndex = index;
+        }
+    }
+    for (std::size_t i = 0; element.isArray && i < element.size; ++i) {
+        const Json& v = element.items[i];
+        std::uint32_t stored = kUnrepresentable;
+        if (v.is_number_integer()) {
+            const bool negative = !v.is_number_unsigned() && v.get<std::int64_t>() < 0;
+            if (!negative && v.get<std::uint64_t>() < kUnrepresentable)
+                stored = static_cast<std::uint32_t>(v.get<std::uint64_t>());
+            else if (!state.firstUnrepresentable)
+                state.firstUnrepresentable = v.dump();
+        }
+        state.indices.push_back(stored);
+    }
+    state.ends.push_back(state.indices.size());
+}
+
+// A triangle's shape now, its indices against the vertex count in Finish; partialFace keeps
+// the corners before a fault, which are checked before it.
+void MeshArrays::CheckTriangleShape(PartState& state, std::size_t index, const Items& element) {
     const auto path = [&] { return Index(state.path, index); };
     state.partialFace.clear();
     if (!element.isArray) Fail(path(), Found("expected an array", *element.value));
     if (element.size != 3) Fail(path(), "expected 3 indices, found " + std::to_string(element.size));
-    std::array<std::uint32_t, 3> triangle{};
     for (std::size_t i = 0; i < 3; ++i) {
         const Json& v = element.items[i];
         if (!v.is_number_integer()) Fail(Index(path(), i), Found("expected an integer index", v));
         const bool negative = !v.is_number_unsigned() && v.get<std::int64_t>() < 0;
-        if (negative || v.get<std::uint64_t>() >= kUnrepresentable) {
-            triangle[i] = kUnrepresentable;
-            if (!state.firstUnrepresentable) state.firstUnrepresentable = v.dump();
-        } else {
-            triangle[i] = static_cast<std::uint32_t>(v.get<std::uint64_t>());
-        }
-        state.partialFace.push_back(triangle[i]);
+        state.partialFace.push_back(negative || v.get<std::uint64_t>() >= kUnrepresentable
+                                        ? kUnrepresentable
+                                        : static_cast<std::uint32_t>(v.get<std::uint64_t>()));
     }
-    out->push_back(triangle);
+}
+
+// A polygon's indices must be integers of 32 bits; their count and range are checked with
+// the whole polygon mesh.
+void MeshArrays::CheckPolygon(const PartState& state, std::size_t index, const Items& element) {
+    const auto path = [&] { return Index(state.path, index); };
+    if (!element.isArray) Fail(path(), Found("expected an array", *element.value));
+    for (std::size_t i = 0; i < element.size; ++i) {
+        const Json& v = element.items[i];
+        if (!v.is_number_integer()) Fail(Index(path(), i), Found("expected an integer index", v));
+        if ((!v.is_number_unsigned() && v.get<std::int64_t>() < 0) || v.get<std::uint64_t>() > UINT32_MAX)
+            Fail(Index(path(), i), "index " + v.dump() + " out of range");
+    }
+}
+
+// The elements before the first fault read as triangles: each has three indices.
+std::vector<std::array<std::uint32_t, 3>> MeshArrays::Triangles(Part part) const {
+    const PartState& state = parts_[Slot(part)];
+    const std::size_t count = state.problem ? state.problemIndex : state.ends.size();
+    std::vector<std::array<std::uint32_t, 3>> out(count);
+    for (std::size_t f = 0; f < count; ++f)
+        for (std::size_t k = 0; k < 3; ++k) out[f][k] = state.indices[3 * f + k];
+    return out;
+}
+
+std::vector<std::vector<std::uint32_t>> MeshArrays::Polygons(Part part) const {
+    const PartState& state = parts_[Slot(part)];
+    std::vector<std::vector<std::uint32_t>> out(state.ends.size());
+    std::size_t begin = 0;
+    for (std::size_t p = 0; p < state.ends.size(); ++p) {
+        out[p].assign(state.indices.begin() + static_cast<std::ptrdiff_t>(begin),
+                      state.indices.begin() + static_cast<std::ptrdiff_t>(state.ends[p]));
+        begin = state.ends[p];
+    }
+    return out;
 }
 
 // Faces one by one as the reader of a whole document would: every index of a face before
@@ -389,6 +454,7 @@ SceneMesh MeshArrays::FinishMesh(const Json& v, const std::string& path) {
     ExpectArray(Require(v, path, "verts"), Member(path, "verts"));
     ThrowProblem(Part::Verts);
     ExpectArray(Require(v, path, "faces"), Member(path, "faces"));
+    mesh_.faces = Triangles(Part::Faces);
     CheckTriangles(Part::Faces, mesh_.faces, mesh_.verts.size(), "vertex index", "vertices");
 
     if (const Json* tverts = Find(v, "tverts")) {
@@ -405,6 +471,7 @@ SceneMesh MeshArrays::FinishMesh(const Json& v, const std::string& path) {
         if (!mesh_.tverts.empty() && given != mesh_.faces.size())
             Fail(tfp, "expected one texture face per face (" + std::to_string(mesh_.faces.size()) + "), found " +
                           std::to_string(given));
+        mesh_.tvfaces = Triangles(Part::TVFaces);
         CheckTriangles(Part::TVFaces, mesh_.tvfaces, mesh_.tverts.size(), "texture vertex index", "texture vertices");
     }
     if (const Json* normals = Find(v, "normals")) {
@@ -419,13 +486,39 @@ SceneMesh MeshArrays::FinishMesh(const Json& v, const std::string& path) {
     return std::move(mesh_);
 }
 
+ScenePoly MeshArrays::FinishPoly(const Json& v, const std::string& path) {
+    ExpectObject(v, path, {"type", "verts", "faces", "tverts", "tvfaces"});
+    ExpectArray(Require(v, path, "verts"), Member(path, "verts"));
+    ThrowProblem(Part::Verts);
+    ExpectArray(Require(v, path, "faces"), Member(path, "faces"));
+    if (parts_[Slot(Part::Faces)].polygonProblem) throw *parts_[Slot(Part::Faces)].polygonProblem;
+    ScenePoly poly;
+    poly.faces = Polygons(Part::Faces);
+    if (const Json* tverts = Find(v, "tverts")) {
+        ExpectArray(*tverts, Member(path, "tverts"));
+        ThrowProblem(Part::TVerts);
+    }
+    if (const Json* tvfaces = Find(v, "tvfaces")) {
+        ExpectArray(*tvfaces, Member(path, "tvfaces"));
+        if (parts_[Slot(Part::TVFaces)].polygonProblem) throw *parts_[Slot(Part::TVFaces)].polygonProblem;
+        poly.tvfaces = Polygons(Part::TVFaces);
+    }
+    poly.verts = std::move(mesh_.verts);
+    poly.tverts = std::move(mesh_.tverts);
+    if (const auto problem = FindPolygonProblem(poly)) Fail(Member(path, problem->where), problem->what);
+    return poly;
+}
+
 SceneObject MeshArrays::Finish(const Json& v, const std::string& path) {
     SceneObject object;
     const std::string tp = Member(path, "type");
     const std::string type = ReadString(Require(v, path, "type"), tp);
-    if (type == "mesh") {
-        object.type = SceneObject::Type::Mesh;
+    if (type == "mesh" || type == "editable_mesh") {
+        object.type = type == "mesh" ? SceneObject::Type::Mesh : SceneObject::Type::EditableMesh;
         object.mesh = FinishMesh(v, path);
+    } else if (type == "editable_poly") {
+        object.type = SceneObject::Type::EditablePoly;
+        object.poly = FinishPoly(v, path);
     } else if (type == "sphere") {
         ExpectObject(v, path, {"type", "radius", "segments"});
         object.type = SceneObject::Type::Sphere;
@@ -445,7 +538,8 @@ SceneObject MeshArrays::Finish(const Json& v, const std::string& path) {
                       : type == "light" ? SceneObject::Type::Light
                                         : SceneObject::Type::Shape;
     } else {
-        Fail(tp, "unknown object type \"" + type + "\" (expected mesh, sphere, helper, camera, light or shape)");
+        Fail(tp, "unknown object type \"" + type +
+                     "\" (expected mesh, editable_mesh, editable_poly, sphere, helper, camera, light or shape)");
     }
     return object;
 }

@@ -68,9 +68,10 @@ void CheckPendingMaterial(const PendingMaterial& pending, std::size_t materialCo
 // expected is "expected an object" or "expected an array"; value the value or a stand-in of its type.
 [[noreturn]] void FailWrongType(const char* expected, const Json& value, const std::string& path);
 
-// The large arrays of a mesh object, filled element by element as the text is read; each
-// keeps its first fault. Face indices are checked against the vertex count only when the
-// object ends, since "faces" may come before "verts".
+// The large arrays of a mesh or polygon object, filled element by element as the text is
+// read; each keeps its first fault. Face indices are checked against the vertex count only
+// when the object ends, since "faces" may come before "verts"; and faces are kept as lists
+// of indices, since "type" (triangles or polygons) may come last.
 class MeshArrays {
 public:
     enum class Part { Verts, Faces, TVerts, TVFaces, Normals, Count };
@@ -94,17 +95,26 @@ private:
     struct PartState {
         bool streamed = false;
         std::string path;
-        std::optional<SchemaProblem> problem;
+        std::optional<SchemaProblem> problem;  // read as triangles for faces and tvfaces
         std::size_t problemIndex = 0;                 // the element with the problem
         std::vector<std::uint32_t> partialFace;       // corners of that element read before it
         std::size_t count = 0;                        // elements read
-        std::optional<std::string> firstUnrepresentable;  // faces: its JSON text
+        // faces and tvfaces: every element's indices one after the other, where each ends,
+        // the first fault of the elements read as polygons, the first index that cannot be one.
+        std::vector<std::uint32_t> indices;
+        std::vector<std::size_t> ends;
+        std::optional<SchemaProblem> polygonProblem;
+        std::optional<std::string> firstUnrepresentable;
     };
     static std::size_t Slot(Part part) { return static_cast<std::size_t>(part); }
 
-    void AddTriangle(PartState& state, std::vector<std::array<std::uint32_t, 3>>* out, std::size_t index,
-                     const Items& element);
+    void AddIndexList(PartState& state, std::size_t index, const Items& element);
+    static void CheckTriangleShape(PartState& state, std::size_t index, const Items& element);
+    static void CheckPolygon(const PartState& state, std::size_t index, const Items& element);
+    std::vector<std::array<std::uint32_t, 3>> Triangles(Part part) const;
+    std::vector<std::vector<std::uint32_t>> Polygons(Part part) const;
     SceneMesh FinishMesh(const Json& object, const std::string& path);
+    ScenePoly FinishPoly(const Json& object, const std::string& path);
     void CheckTriangles(Part part, const std::vector<std::array<std::uint32_t, 3>>& triangles, std::size_t count,
                         const char* what, const char* countWhat) const;
     void ThrowProblem(Part part) const;
