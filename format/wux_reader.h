@@ -176,6 +176,11 @@ struct ReadResult {
 
 ReadResult<Framing> ReadFraming(ByteSpan bytes);
 ReadResult<WuxFile> ReadWux(ByteSpan bytes);
+// The same, with every mesh's four arrays left empty (their size is checked all the same), so
+// that a file of any size can be read; ReadMeshArrays then fills one mesh's arrays at a time.
+ReadResult<WuxFile> ReadWuxWithoutMeshArrays(ByteSpan bytes);
+// For a mesh read by ReadWuxWithoutMeshArrays from the same bytes; cannot fail.
+void ReadMeshArrays(ByteSpan bytes, Mesh* mesh);
 
 const char* ReadErrorKindName(ReadError::Kind kind);
 
