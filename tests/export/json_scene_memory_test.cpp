@@ -15,14 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "input/json_scene.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define WUX_UNDER_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define WUX_UNDER_ASAN 1
-#endif
-#endif
+#include "tests/under_asan.h"
 
 namespace wux {
 namespace {

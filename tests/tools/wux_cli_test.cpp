@@ -12,14 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tests/tools/wux_bytes_builder.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define WUX_UNDER_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define WUX_UNDER_ASAN 1
-#endif
-#endif
+#include "tests/under_asan.h"
 
 namespace {
 
