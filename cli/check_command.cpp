@@ -2,10 +2,11 @@
 // 1 invalid, 2 the file cannot be read.
 #include <iostream>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "cli/commands.h"
-#include "format/file_bytes.h"
+#include "format/mapped_file.h"
 #include "format/wux_checker.h"
 
 namespace wux {
@@ -17,12 +18,13 @@ struct CheckOptions {
 };
 
 int RunCheck(const CheckOptions& options) {
-    const FileBytes file = LoadFileBytes(options.path);
-    if (!file.ok) {
-        std::cerr << "wux check: " << options.path << ": " << file.error << "\n";
+    MappedFile file;
+    std::string error;
+    if (!file.Open(options.path, &error)) {
+        std::cerr << "wux check: " << options.path << ": " << error << "\n";
         return 2;
     }
-    const CheckReport report = CheckWux(ByteSpan{file.bytes.data(), file.bytes.size()}, options.maxProblems);
+    const CheckReport report = CheckWux(file.Span(), options.maxProblems);
     std::cout << FormatReport(report);
     std::cout << options.path << ": " << (report.Valid() ? "valid" : "invalid") << " (" << report.errorCount
               << (report.errorCount == 1 ? " error, " : " errors, ") << report.warningCount
@@ -41,7 +43,13 @@ void AddCheckCommand(CLI::App& app) {
         ->check(CLI::PositiveNumber);
     command->footer("Exit codes: 0 valid, 1 invalid, 2 the file cannot be read.");
     command->callback([options] {
-        if (const int code = RunCheck(*options)) throw CLI::RuntimeError(code);
+        int code = 2;
+        try {
+            code = RunCheck(*options);
+        } catch (const std::bad_alloc&) {
+            std::cerr << "wux check: " << options->path << ": out of memory\n";
+        }
+        if (code != 0) throw CLI::RuntimeError(code);
     });
 }
 

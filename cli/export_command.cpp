@@ -22,8 +22,10 @@
 #include "cli/commands.h"
 #include "driver/export_files.h"
 #include "driver/export_report.h"
+#include "format/input_file.h"
 #include "driver/plugin_loader.h"
 #include "driver/scene_builder.h"
+#include "driver/lost_geometry.h"
 #include "driver/scene_routes.h"
 #include "format/mapped_file.h"
 #include "format/wux_checker.h"
@@ -194,7 +196,8 @@ SceneDescription ReadInput(const ExportOptions& options, TextureFiles* textureFi
                            ImportCounts* counts) {
     std::error_code ec;
     if (!fs::exists(options.input, ec)) throw ExportFailure{options.input + ": no such file"};
-    if (fs::is_directory(options.input, ec)) throw ExportFailure{options.input + ": is a directory"};
+    if (const std::string why = NonRegularInputReason(options.input); !why.empty())
+        throw ExportFailure{options.input + ": " + why};
     Progress("reading " + options.input);
     SceneDescription scene;
     if (IsJsonPath(options.input)) {
@@ -285,6 +288,7 @@ int RunExport(const ExportOptions& options) {
         routes.reportNodesWithoutObject = false;
     }
     PredictRouteWarnings(description, routes, &warnings);
+    ReportLostGeometry(description, &warnings);
 
     Progress("building the scene");
     StandinScene scene;
@@ -299,7 +303,7 @@ int RunExport(const ExportOptions& options) {
     std::string mapError;
     if (!written.Open(temporary, &mapError))
         throw ExportFailure{options.output + ": cannot read the written file back: " + mapError};
-    const ByteSpan span = written.Bytes();
+    const ByteSpan span = written.Span();
     if (options.verify) {
         const CheckReport check = CheckWux(span);
         if (!check.Valid()) {
@@ -308,7 +312,7 @@ int RunExport(const ExportOptions& options) {
                                 " fault(s) in the written file; it was not kept"};
         }
     }
-    const ReadResult<WuxFile> read = ReadWux(span, MeshArrays::Skip);
+    const ReadResult<WuxFile> read = ReadWuxWithoutMeshArrays(span);
     if (!read.Ok())
         throw ExportFailure{options.output + ": the written file cannot be read back: offset " +
                             std::to_string(read.error.offset) + ": " + read.error.message};

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <new>
 #include <sstream>
 #include <system_error>
 
@@ -148,6 +149,10 @@ bool PluginLibrary::Export(const std::string& outputPath, ExpInterface* ei, Inte
             return false;
         }
         *result = exporter->DoExport(outputPath.c_str(), ei, ip, TRUE, 0);
+    } catch (const std::bad_alloc&) {
+        // The plug-in lets allocation failures through by design; the caller says "out of memory".
+        delete exporter;
+        throw;
     } catch (const std::exception& e) {
         delete exporter;
         error->kind = PluginError::Kind::CreateFailed;

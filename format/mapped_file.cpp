@@ -1,50 +1,50 @@
 #include "format/mapped_file.h"
 
-#include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <cstdint>
 #include <cstring>
 #include <limits>
+
+#include "format/input_file.h"
+#include "format/wux_format.h"
 
 namespace wux {
 
 MappedFile::~MappedFile() {
-    if (data_ != nullptr) munmap(data_, size_);
+    if (map_ != nullptr) munmap(map_, mapSize_);
 }
 
 bool MappedFile::Open(const std::string& path, std::string* error) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        *error = std::string("cannot open: ") + std::strerror(errno);
+    InputFile file;
+    if (!file.Open(path, error)) return false;
+    // A WUX file states its size in 32 bits; anything larger cannot be one.
+    if (file.Size() > std::numeric_limits<std::uint32_t>::max()) {
+        *error = "too large to be a WUX file (" + std::to_string(file.Size()) + " bytes)";
         return false;
     }
-    struct stat st {};
-    bool ok = false;
-    if (fstat(fd, &st) != 0) {
-        *error = std::string("cannot read its size: ") + std::strerror(errno);
-    } else if (!S_ISREG(st.st_mode)) {
-        *error = "cannot open: not a regular file";
-    } else if (static_cast<std::uint64_t>(st.st_size) > std::numeric_limits<std::uint32_t>::max()) {
-        // A WUX file states its size in 32 bits; anything larger cannot be one.
-        *error = "too large to be a WUX file (" + std::to_string(st.st_size) + " bytes)";
-    } else if (st.st_size == 0) {
-        ok = true;  // nothing to map; an empty span
-    } else {
-        void* p = mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-        if (p == MAP_FAILED) {
-            *error = std::string("cannot map: ") + std::strerror(errno);
-        } else {
-            data_ = p;
-            size_ = static_cast<std::size_t>(st.st_size);
-            ok = true;
-        }
+    std::size_t got = 0;
+    while (got < head_.size()) {
+        const long long n = file.Read(head_.data() + got, head_.size() - got, error);
+        if (n < 0) return false;
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
     }
-    close(fd);
-    return ok;
+    const bool wuxHead = got == head_.size() && std::memcmp(head_.data(), wux_file::kFileTag, 4) == 0 &&
+                         std::memcmp(head_.data() + 8, wux_file::kFormTag, 4) == 0;
+    if (!wuxHead || file.Size() <= head_.size()) {
+        span_ = ByteSpan{head_.data(), got};
+        return true;
+    }
+    mapSize_ = static_cast<std::size_t>(file.Size());
+    map_ = mmap(nullptr, mapSize_, PROT_READ, MAP_PRIVATE, file.Descriptor(), 0);
+    if (map_ == MAP_FAILED) {
+        map_ = nullptr;
+        *error = std::string("cannot map the file to read it: ") + std::strerror(errno);
+        return false;
+    }
+    span_ = ByteSpan{static_cast<const std::uint8_t*>(map_), mapSize_};
+    return true;
 }
 
 }  // namespace wux

@@ -1,7 +1,12 @@
-// A file read through a read-only mapping: its bytes are paged in only where they are read,
-// so looking at a large file's chunk heads costs a few pages, not the file's size.
+// A WUX file opened for reading without copying it: the first bytes are read first, and a
+// file whose head is not a WUX head is judged on those alone; any other file is mapped, so
+// its bytes stay in the page cache instead of the heap and a file of any size costs the
+// tool the same memory. Only regular files are opened (see InputFile).
 #pragma once
 
+#include <array>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "format/wux_reader.h"
@@ -15,13 +20,19 @@ public:
     MappedFile(const MappedFile&) = delete;
     MappedFile& operator=(const MappedFile&) = delete;
 
-    // False with the reason in *error when the file cannot be opened or mapped.
+    // False with *error set (without the path): cannot open, not a regular file, too large
+    // for a WUX file, cannot be mapped.
     bool Open(const std::string& path, std::string* error);
-    ByteSpan Bytes() const { return {static_cast<const std::uint8_t*>(data_), size_}; }
+
+    // The whole file; or only its head when that already shows it is not a WUX file, since
+    // the reader refuses such a file on its first bytes.
+    ByteSpan Span() const { return span_; }
 
 private:
-    void* data_ = nullptr;
-    std::size_t size_ = 0;
+    std::array<std::uint8_t, 12> head_{};
+    void* map_ = nullptr;
+    std::size_t mapSize_ = 0;
+    ByteSpan span_;
 };
 
 }  // namespace wux

@@ -330,7 +330,10 @@ void Checker::Run(const WuxFile& file) {
         if (chunk.tag == "GMAT") {
             CheckMaterial(file.materials[n]);
         } else if (chunk.tag == "GVTX") {
-            CheckMesh(file.meshes[n], materialChunks);
+            // One mesh's arrays at a time: a larger file needs no more memory.
+            Mesh mesh = file.meshes[n];
+            ReadMeshArrays(bytes_, &mesh);
+            CheckMesh(mesh, materialChunks);
         } else if (chunk.tag == "GBND") {
             CheckBounds(file.bounds[n]);
         } else {
@@ -358,7 +361,7 @@ void Checker::Run(const WuxFile& file) {
 
 CheckReport CheckWux(ByteSpan bytes, std::size_t maxProblems) {
     Checker checker(bytes, maxProblems);
-    ReadResult<WuxFile> read = ReadWux(bytes);
+    ReadResult<WuxFile> read = ReadWuxWithoutMeshArrays(bytes);
     if (!read.Ok()) {
         checker.Error(read.error.offset, "", read.error.message);
     } else {

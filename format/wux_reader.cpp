@@ -251,7 +251,27 @@ Material ReadMaterial(ByteSpan bytes, const ChunkInfo& chunk) {
     return m;
 }
 
-Mesh ReadMesh(ByteSpan bytes, const ChunkInfo& chunk, MeshArrays arrays) {
+// Reads the four arrays that follow a mesh's counts, which the size check of ReadMesh has
+// found to fit the chunk.
+void ReadArrays(Cursor& c, Mesh& m) {
+    m.vertices.resize(m.vertexCount);
+    for (MeshVertex& v : m.vertices) {
+        const auto f = c.Floats<5>("vertex");
+        v = MeshVertex{f[0], f[1], f[2], f[3], f[4]};
+    }
+    m.triangles.resize(m.faceCount);
+    for (auto& t : m.triangles) {
+        for (auto& index : t) index = c.U16("triangle");
+    }
+    m.normals.resize(m.vertexCount);
+    for (auto& n : m.normals) n = c.Floats<3>("normal");
+    m.faceBlocks.resize(m.faceCount);
+    for (auto& block : m.faceBlocks) {
+        for (auto& word : block) word = c.U32("face block");
+    }
+}
+
+Mesh ReadMesh(ByteSpan bytes, const ChunkInfo& chunk, bool withArrays) {
     Mesh m;
     m.chunk = chunk;
     Cursor c = ContentCursor(bytes, chunk);
@@ -268,27 +288,8 @@ Mesh ReadMesh(ByteSpan bytes, const ChunkInfo& chunk, MeshArrays arrays) {
                  std::to_string(m.faceCount) + " need " + std::to_string(needed) +
                  " bytes, but the chunk holds only " + std::to_string(c.Left()) + " more");
     }
-    if (arrays == MeshArrays::Skip) {
-        c.Skip(static_cast<std::size_t>(needed), "mesh arrays");
-        m.chunk.contentSize = c.Pos() - chunk.offset;
-        return m;
-    }
-    m.vertices.resize(m.vertexCount);
-    for (MeshVertex& v : m.vertices) {
-        const auto f = c.Floats<5>("vertex");
-        v = MeshVertex{f[0], f[1], f[2], f[3], f[4]};
-    }
-    m.triangles.resize(m.faceCount);
-    for (auto& t : m.triangles) {
-        for (auto& index : t) index = c.U16("triangle");
-    }
-    m.normals.resize(m.vertexCount);
-    for (auto& n : m.normals) n = c.Floats<3>("normal");
-    m.faceBlocks.resize(m.faceCount);
-    for (auto& block : m.faceBlocks) {
-        for (auto& word : block) word = c.U32("face block");
-    }
-    m.chunk.contentSize = c.Pos() - chunk.offset;
+    if (withArrays) ReadArrays(c, m);
+    m.chunk.contentSize = c.Pos() + (withArrays ? 0 : static_cast<std::size_t>(needed)) - chunk.offset;
     return m;
 }
 
@@ -343,7 +344,7 @@ References ReadReferences(ByteSpan bytes, const ChunkInfo& chunk) {
     return r;
 }
 
-WuxFile DoReadWux(ByteSpan bytes, MeshArrays arrays) {
+WuxFile DoReadWux(ByteSpan bytes, bool meshArrays) {
     Framing framing = DoReadFraming(bytes);
     WuxFile file;
     file.header = framing.header;
@@ -353,7 +354,7 @@ WuxFile DoReadWux(ByteSpan bytes, MeshArrays arrays) {
             file.materials.push_back(ReadMaterial(bytes, chunk));
             file.chunks.push_back(file.materials.back().chunk);
         } else if (chunk.tag == "GVTX") {
-            file.meshes.push_back(ReadMesh(bytes, chunk, arrays));
+            file.meshes.push_back(ReadMesh(bytes, chunk, meshArrays));
             file.chunks.push_back(file.meshes.back().chunk);
         } else if (chunk.tag == "GBND") {
             file.bounds.push_back(ReadBounds(bytes, chunk));
@@ -384,8 +385,18 @@ ReadResult<Framing> ReadFraming(ByteSpan bytes) {
     return Catching<Framing>([&] { return DoReadFraming(bytes); });
 }
 
-ReadResult<WuxFile> ReadWux(ByteSpan bytes, MeshArrays arrays) {
-    return Catching<WuxFile>([&] { return DoReadWux(bytes, arrays); });
+ReadResult<WuxFile> ReadWux(ByteSpan bytes) {
+    return Catching<WuxFile>([&] { return DoReadWux(bytes, true); });
+}
+
+ReadResult<WuxFile> ReadWuxWithoutMeshArrays(ByteSpan bytes) {
+    return Catching<WuxFile>([&] { return DoReadWux(bytes, false); });
+}
+
+void ReadMeshArrays(ByteSpan bytes, Mesh* mesh) {
+    Cursor c = ContentCursor(bytes, mesh->chunk);
+    for (const char* field : {"material index", "constant", "vertex count", "face count"}) c.U32(field);
+    ReadArrays(c, *mesh);
 }
 
 std::optional<Box> BoundingBox(const Mesh& mesh) {

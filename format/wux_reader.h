@@ -175,10 +175,12 @@ struct ReadResult {
 };
 
 ReadResult<Framing> ReadFraming(ByteSpan bytes);
-// Skip leaves each mesh's arrays empty (its counts are read and checked against the chunk),
-// for callers that need no more than counts: only the chunks' heads are touched.
-enum class MeshArrays { Read, Skip };
-ReadResult<WuxFile> ReadWux(ByteSpan bytes, MeshArrays arrays = MeshArrays::Read);
+ReadResult<WuxFile> ReadWux(ByteSpan bytes);
+// The same, with every mesh's four arrays left empty (their size is checked all the same), so
+// that a file of any size can be read; ReadMeshArrays then fills one mesh's arrays at a time.
+ReadResult<WuxFile> ReadWuxWithoutMeshArrays(ByteSpan bytes);
+// For a mesh read by ReadWuxWithoutMeshArrays from the same bytes; cannot fail.
+void ReadMeshArrays(ByteSpan bytes, Mesh* mesh);
 
 const char* ReadErrorKindName(ReadError::Kind kind);
 

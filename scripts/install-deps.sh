@@ -18,6 +18,7 @@ packages=(
     libassimp-dev assimp-testmodels assimp-utils
     nlohmann-json3-dev libcli11-dev libstb-dev
     chromium
+    clang libclang-rt-dev
     g++-mingw-w64-i686 binutils-mingw-w64-i686
     wine wine32:i386
 )

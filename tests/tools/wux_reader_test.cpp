@@ -104,7 +104,7 @@ TEST(WuxReader, EveryPrefixIsRejectedWithAnOffsetInsideIt) {
         EXPECT_LE(read.error.offset, n) << read.error.message;
         EXPECT_FALSE(read.error.message.empty());
         EXPECT_FALSE(wux::CheckWux(wux::ByteSpan{full.data(), n}).Valid());
-        const auto counts = wux::ReadWux(wux::ByteSpan{full.data(), n}, wux::MeshArrays::Skip);
+        const auto counts = wux::ReadWuxWithoutMeshArrays(wux::ByteSpan{full.data(), n});
         ASSERT_FALSE(counts.Ok()) << "prefix of " << n << " bytes, mesh arrays skipped";
         EXPECT_EQ(counts.error.offset, read.error.offset) << counts.error.message;
     }
@@ -114,7 +114,7 @@ TEST(WuxReader, EveryPrefixIsRejectedWithAnOffsetInsideIt) {
 TEST(WuxReader, SkippingMeshArraysKeepsEverythingElse) {
     const Built built = Build(RichFile());
     const auto full = wux::ReadWux(built.bytes.Span());
-    const auto counts = wux::ReadWux(built.bytes.Span(), wux::MeshArrays::Skip);
+    const auto counts = wux::ReadWuxWithoutMeshArrays(built.bytes.Span());
     ASSERT_TRUE(full.Ok() && counts.Ok()) << counts.error.message;
     ASSERT_EQ(counts.value->meshes.size(), full.value->meshes.size());
     for (std::size_t i = 0; i < full.value->meshes.size(); ++i) {
