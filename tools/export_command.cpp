@@ -20,7 +20,9 @@
 #include "host/standin/standin.h"
 #include "tools/assimp_import.h"
 #include "tools/commands.h"
+#include "tools/export_options.h"
 #include "tools/export_report.h"
+#include "tools/export_runner.h"
 #include "tools/file_bytes.h"
 #include "tools/json_scene.h"
 #include "tools/plugin_loader.h"
@@ -28,22 +30,13 @@
 #include "tools/scene_routes.h"
 #include "tools/warnings.h"
 #include "tools/wux_checker.h"
+#include "tools/worker_process.h"
 #include "tools/wux_reader.h"
 
 namespace wux {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct ExportOptions {
-    std::string input;
-    std::string output;
-    std::string upText = "auto";          // auto, y or z
-    std::string helpersText = "markers";  // markers, all or none
-    std::string report;
-    bool verify = false;
-    std::string plugin;
-};
 
 // A failure of the command: the message is printed after "wux export: ".
 struct ExportFailure {
@@ -278,7 +271,9 @@ int RunExport(const ExportOptions& options) {
 
     FilesBesideOutput importedFiles(options.output);
     Warnings warnings;
+    SetWorkerPhase(WorkerPhase::Reading);
     const SceneDescription description = ReadInput(options, &warnings);
+    SetWorkerPhase(WorkerPhase::Exporting);
     RouteOptions routes;
     routes.textureFolders = {FolderOf(options.input)};
     if (!IsJsonPath(options.input)) {
@@ -296,6 +291,7 @@ int RunExport(const ExportOptions& options) {
     // Same folder as OUTPUT, so that the final rename replaces it in one step.
     TemporaryFile temp(options.output + ".partial" + std::to_string(getpid()));
     RunPlugin(&plugin, description, &scene, options.output, temp.Path());
+    SetWorkerPhase(WorkerPhase::Finishing);
 
     const FileBytes bytes = LoadFileBytes(temp.Path());
     if (!bytes.ok) throw ExportFailure{options.output + ": cannot read the written file back: " + bytes.error};
@@ -336,13 +332,29 @@ int RunExport(const ExportOptions& options) {
 
 }  // namespace
 
+int ExportInProcess(const ExportOptions& options) {
+    try {
+        return RunExport(options);
+    } catch (const ExportFailure& failure) {
+        EndProgress();
+        std::cerr << "wux export: " << failure.message << "\n";
+    } catch (const std::bad_alloc&) {
+        EndProgress();
+        std::cerr << "wux export: " << options.input << ": out of memory\n";
+    } catch (const std::exception& e) {
+        EndProgress();
+        std::cerr << "wux export: " << options.input << ": " << e.what() << "\n";
+    }
+    return 1;
+}
+
 void AddExportCommand(CLI::App& app) {
     auto options = std::make_shared<ExportOptions>();
+    auto runner = std::make_shared<ExportRunnerOptions>();
     CLI::App* command = app.add_subcommand(
-        "export", "Export a scene (a JSON scene, or any file Assimp reads) to a WUX file through the plug-in");
-    command->add_option("input", options->input, "the scene: a .json scene (docs/json-scene.md) or a file Assimp reads")
-        ->required();
-    command->add_option("output", options->output, "the WUX file to write")->required();
+        "export", "Export a scene (a JSON scene, or any file Assimp reads) to a WUX file through the plug-in; "
+                  "or many files and folders at once with --out-dir");
+    AddExportRunnerOptions(command, runner.get());
     command->add_option("--up", options->upText, "the up axis of an imported file's data: auto (the format's or the "
                                                  "file's own), y or z")
         ->check(CLI::IsMember({"auto", "y", "z"}, CLI::ignore_case))
@@ -353,28 +365,19 @@ void AddExportCommand(CLI::App& app) {
                      "all or none")
         ->check(CLI::IsMember({"markers", "all", "none"}, CLI::ignore_case))
         ->capture_default_str();
-    command->add_option("--report", options->report, "also write the summary and the warnings as JSON to this file");
+    command->add_option("--report", options->report,
+                        "also write the summary and the warnings as JSON to this file (with --out-dir: one report "
+                        "with an entry per input)");
     command->add_flag("--verify", options->verify,
                       "check the written file with the checker; a file with a fault is not kept");
     command->add_option("--plugin", options->plugin,
-                        "the plug-in library (default: $WUX_PLUGIN, then wux_plugin.so beside wux, then the build tree's)");
+                        "the plug-in library (default: $WUX_PLUGIN, then the installed one relative to wux, then "
+                        "wux_plugin.so beside wux, then the build tree's)");
     command->footer(
-        "Exit codes: 0 written, 1 failed (nothing written; an existing OUTPUT is left unchanged).");
-    command->callback([options] {
-        int code = 1;
-        try {
-            code = RunExport(*options);
-        } catch (const ExportFailure& failure) {
-            EndProgress();
-            std::cerr << "wux export: " << failure.message << "\n";
-        } catch (const std::bad_alloc&) {
-            EndProgress();
-            std::cerr << "wux export: " << options->input << ": out of memory\n";
-        } catch (const std::exception& e) {
-            EndProgress();
-            std::cerr << "wux export: " << options->input << ": " << e.what() << "\n";
-        }
-        if (code != 0) throw CLI::RuntimeError(code);
+        "Exit codes: 0 written, 1 failed (nothing written; an existing OUTPUT is left unchanged); with --out-dir, "
+        "1 when any input failed. 130 or 143 when interrupted by SIGINT or SIGTERM.");
+    command->callback([options, runner] {
+        if (const int code = RunExportCommand(*options, *runner)) throw CLI::RuntimeError(code);
     });
 }
 
