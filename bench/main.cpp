@@ -18,7 +18,7 @@
 #include "bench/measure.h"
 #include "bench/scene_shape.h"
 #include "bench/write_limit.h"
-#include "tools/plugin_loader.h"
+#include "driver/plugin_loader.h"
 
 #ifndef WUX_BENCH_PLUGIN_PATH
 #define WUX_BENCH_PLUGIN_PATH "wux_plugin.so"

@@ -9,7 +9,7 @@
 #include "model/export_model.h"
 #include "model/export_state.h"
 #include "model/vertex_chunk.h"
-#include "writer/wux_format.h"
+#include "format/wux_format.h"
 
 namespace {
 

@@ -9,5 +9,5 @@ bash scripts/install-deps.sh
 cmake -S . -B build
 cmake --build build -j "$(nproc 2>/dev/null || echo 2)"
 
-build/tools/wux export examples/scene.json build/example.wux --verify
-build/tools/wux info build/example.wux
+build/cli/wux export examples/scene.json build/example.wux --verify
+build/cli/wux info build/example.wux

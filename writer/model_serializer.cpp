@@ -15,7 +15,7 @@
 #include "model/vertex_chunk.h"
 #include "writer/byte_buffer.h"
 #include "writer/padded_string.h"
-#include "writer/wux_format.h"
+#include "format/wux_format.h"
 
 static_assert(MaterialChunk::kMaxMaps == static_cast<int>(wux_file::kMaxMaps), "a GMAT chunk holds the record's map slots");
 

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "tests/assimp/scene_measure.h"
-#include "tools/assimp_import.h"
+#include "input/assimp_import.h"
 
 namespace wux {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string>
 
-#include "tools/scene_description.h"
+#include "input/scene_description.h"
 
 namespace wux::test {
 

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "tests/assimp/scene_measure.h"
-#include "tools/file_bytes.h"
-#include "tools/wux_reader.h"
+#include "format/file_bytes.h"
+#include "format/wux_reader.h"
 
 namespace wux {
 namespace {

@@ -10,9 +10,9 @@
 #include "host/standin/standin.h"
 #include "model/export_model.h"
 #include "model/export_state.h"
-#include "tools/file_bytes.h"
-#include "tools/wux_checker.h"
-#include "tools/wux_reader.h"
+#include "format/file_bytes.h"
+#include "format/wux_checker.h"
+#include "format/wux_reader.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "tools/file_bytes.h"
-#include "tools/wux_checker.h"
-#include "tools/wux_reader.h"
+#include "format/file_bytes.h"
+#include "format/wux_checker.h"
+#include "format/wux_reader.h"
 
 namespace wux {
 namespace {
@@ -52,7 +52,7 @@ protected:
     void SetUp() override {
         binaryDir_ = Env("WUX_BINARY_DIR", WUX_TEST_BINARY_DIR);
         sourceDir_ = Env("WUX_SOURCE_DIR", WUX_TEST_SOURCE_DIR);
-        wux_ = fs::path(binaryDir_) / "tools" / "wux";
+        wux_ = fs::path(binaryDir_) / "cli" / "wux";
         ASSERT_TRUE(fs::exists(wux_)) << wux_;
         const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
         dir_ = fs::temp_directory_path() /

@@ -1,6 +1,6 @@
 // The JSON scene reader: what a good scene turns into, and that every kind of mistake is
 // refused with the JSON path of the offending value.
-#include "tools/json_scene.h"
+#include "input/json_scene.h"
 
 #include <cmath>
 #include <string>

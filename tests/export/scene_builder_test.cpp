@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tools/scene_builder.h"
-#include "tools/scene_routes.h"
+#include "driver/scene_builder.h"
+#include "driver/scene_routes.h"
 
 namespace wux {
 namespace {

@@ -6,7 +6,7 @@
 #include <new>
 
 #include "tests/tools/wux_bytes_builder.h"
-#include "tools/wux_checker.h"
+#include "format/wux_checker.h"
 
 namespace {
 std::size_t largestRequest = 0;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/wux_reader.h"
+#include "format/wux_reader.h"
 
 namespace wuxtest {
 

@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "tests/tools/wux_bytes_builder.h"
-#include "tools/wux_checker.h"
+#include "format/wux_checker.h"
 
 namespace {
 

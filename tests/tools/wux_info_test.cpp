@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/tools/wux_bytes_builder.h"
-#include "tools/wux_info.h"
+#include "format/wux_info.h"
 
 namespace {
 

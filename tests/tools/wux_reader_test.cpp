@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "tests/tools/wux_bytes_builder.h"
-#include "tools/wux_checker.h"
-#include "tools/wux_reader.h"
+#include "format/wux_checker.h"
+#include "format/wux_reader.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 #include "model/material_chunk.h"
 #include "model/reference_chunk.h"
 #include "model/vertex_chunk.h"
-#include "tools/file_bytes.h"
-#include "tools/wux_checker.h"
-#include "tools/wux_reader.h"
+#include "format/file_bytes.h"
+#include "format/wux_checker.h"
+#include "format/wux_reader.h"
 
 namespace {
 

@@ -1,0 +1,62 @@
+// wux check FILE: every rule of the WUX layout. Exit codes: 0 valid (warnings allowed),
+// 1 invalid, 2 the file cannot be read.
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "cli/commands.h"
+#include "format/check_json.h"
+#include "format/file_bytes.h"
+#include "format/wux_checker.h"
+
+namespace wux {
+namespace {
+
+struct CheckOptions {
+    std::string path;
+    std::size_t maxProblems = kDefaultMaxProblems;
+    bool json = false;
+};
+
+// Names are the file's bytes; those that are not UTF-8 become U+FFFD.
+void PrintJson(const nlohmann::ordered_json& json) {
+    std::cout << json.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+}
+
+int RunCheck(const CheckOptions& options) {
+    const FileBytes file = LoadFileBytes(options.path);
+    if (!file.ok) {
+        std::cerr << "wux check: " << options.path << ": " << file.error << "\n";
+        if (options.json) PrintJson(UnreadableCheckJson(options.path, file.error));
+        return 2;
+    }
+    const CheckReport report = CheckWux(ByteSpan{file.bytes.data(), file.bytes.size()}, options.maxProblems);
+    if (options.json) {
+        PrintJson(CheckJson(options.path, report));
+        return report.Valid() ? 0 : 1;
+    }
+    std::cout << FormatReport(report);
+    std::cout << options.path << ": " << (report.Valid() ? "valid" : "invalid") << " (" << report.errorCount
+              << (report.errorCount == 1 ? " error, " : " errors, ") << report.warningCount
+              << (report.warningCount == 1 ? " warning)" : " warnings)") << "\n";
+    return report.Valid() ? 0 : 1;
+}
+
+}  // namespace
+
+void AddCheckCommand(CLI::App& app) {
+    auto options = std::make_shared<CheckOptions>();
+    CLI::App* command = app.add_subcommand("check", "Check a WUX file against every rule of the format");
+    command->add_option("file", options->path, "the WUX file")->required();
+    command->add_option("--max-problems", options->maxProblems, "list at most this many problems")
+        ->capture_default_str()
+        ->check(CLI::PositiveNumber);
+    command->add_flag("--json", options->json,
+                      "print the result as one JSON object: file, valid, errors and warnings (offset, where, message)");
+    command->footer("Exit codes: 0 valid, 1 invalid, 2 the file cannot be read.");
+    command->callback([options] {
+        if (const int code = RunCheck(*options)) throw CLI::RuntimeError(code);
+    });
+}
+
+}  // namespace wux

@@ -1,0 +1,69 @@
+#include "driver/export_report.h"
+
+#include <sstream>
+
+namespace wux {
+namespace {
+
+std::string Count(std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+}  // namespace
+
+ExportSummary SummarizeWux(const WuxFile& file) {
+    ExportSummary s;
+    s.meshes = file.meshes.size();
+    for (const Mesh& mesh : file.meshes) s.triangles += mesh.faceCount;
+    s.materials = file.materials.size();
+    s.references = file.references.entries.size();
+    for (const Bounds& bounds : file.bounds) {
+        // The main sphere is all zero until the first bounding sphere fills it.
+        const Sphere& main = bounds.mainSphere;
+        const bool mainSet = main.radius != 0.0f || main.centre[0] != 0.0f || main.centre[1] != 0.0f ||
+                             main.centre[2] != 0.0f;
+        s.spheres += (mainSet ? 1 : 0) + bounds.spheres.size();
+    }
+    s.ellipsoid = !file.ellipsoids.empty();
+    return s;
+}
+
+std::string FormatSummaryLine(const std::string& outputPath, const ExportSummary& s) {
+    std::ostringstream os;
+    os << "wrote " << outputPath << ": " << Count(s.meshes, "mesh", "meshes") << " ("
+       << Count(s.triangles, "triangle", "triangles") << "), " << Count(s.materials, "material", "materials") << ", "
+       << Count(s.references, "reference entry", "reference entries") << ", "
+       << Count(s.spheres, "sphere", "spheres") << ", " << (s.ellipsoid ? "ellipsoid" : "no ellipsoid");
+    return os.str();
+}
+
+std::string FormatWarnings(const Warnings& warnings) {
+    std::ostringstream os;
+    for (const Warnings::Entry& e : warnings.Entries()) {
+        os << "warning: " << e.kind << ": " << e.count;
+        if (!e.examples.empty()) {
+            os << " (";
+            for (std::size_t i = 0; i < e.examples.size(); ++i) os << (i ? "; " : "") << e.examples[i];
+            if (e.count > e.examples.size()) os << "; ...";
+            os << ")";
+        }
+        os << "\n";
+    }
+    return os.str();
+}
+
+nlohmann::json ReportJson(const std::string& inputPath, const std::string& outputPath, const ExportSummary& s,
+                          const Warnings& warnings) {
+    nlohmann::json report;
+    report["input"] = inputPath;
+    report["output"] = outputPath;
+    report["summary"] = {{"meshes", s.meshes},         {"triangles", s.triangles}, {"materials", s.materials},
+                         {"references", s.references}, {"spheres", s.spheres},     {"ellipsoid", s.ellipsoid}};
+    nlohmann::json list = nlohmann::json::array();
+    for (const Warnings::Entry& e : warnings.Entries())
+        list.push_back({{"kind", e.kind}, {"count", e.count}, {"examples", e.examples}});
+    report["warnings"] = list;
+    return report;
+}
+
+}  // namespace wux

@@ -1,0 +1,36 @@
+// What one export wrote and what it warned about: the summary line, the warnings as text,
+// and the same as JSON for --report.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "input/warnings.h"
+#include "format/wux_reader.h"
+
+namespace wux {
+
+struct ExportSummary {
+    std::size_t meshes = 0;
+    std::size_t triangles = 0;
+    std::size_t materials = 0;
+    std::size_t references = 0;
+    std::size_t spheres = 0;
+    bool ellipsoid = false;
+};
+
+// Counted from the file as written.
+ExportSummary SummarizeWux(const WuxFile& file);
+
+// "wrote out.wux: 3 meshes (40 triangles), 2 materials, 1 reference entry, 2 spheres, ellipsoid"
+std::string FormatSummaryLine(const std::string& outputPath, const ExportSummary& summary);
+
+// One line per kind of warning, with its count and first examples; empty without warnings.
+std::string FormatWarnings(const Warnings& warnings);
+
+nlohmann::json ReportJson(const std::string& inputPath, const std::string& outputPath, const ExportSummary& summary,
+                          const Warnings& warnings);
+
+}  // namespace wux

@@ -1,0 +1,169 @@
+#include "driver/plugin_loader.h"
+
+#include <dlfcn.h>
+
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
+#include <sstream>
+#include <system_error>
+
+namespace wux {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kLibraryFileName = "wux_plugin.so";
+
+bool IsFile(const std::string& path) {
+    std::error_code ec;
+    return fs::is_regular_file(path, ec);
+}
+
+std::string ExecutableDirectory() {
+    std::error_code ec;
+    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string() : exe.parent_path().string();
+}
+
+bool SameFolder(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return fs::equivalent(a, b, ec);
+}
+
+std::string DlError() {
+    const char* text = dlerror();
+    return text != nullptr ? text : "unknown error";
+}
+
+template <typename Function>
+Function Resolve(void* handle, const char* name) {
+    // POSIX guarantees that a data pointer from dlsym converts to a function pointer.
+    return reinterpret_cast<Function>(dlsym(handle, name));
+}
+
+}  // namespace
+
+std::string LocatePlugin(const std::string& explicitPath, std::string* searched) {
+    std::ostringstream tried;
+    if (!explicitPath.empty()) {
+        if (searched) *searched = "--plugin " + explicitPath;
+        return explicitPath;  // taken as given: a wrong path must be reported, not replaced
+    }
+    if (const char* env = std::getenv("WUX_PLUGIN"); env != nullptr && *env != '\0') {
+        if (searched) *searched = std::string("WUX_PLUGIN=") + env;
+        return env;
+    }
+    std::string candidates[3];
+    const std::string exeDir = ExecutableDirectory();
+#ifdef WUX_PLUGIN_RELATIVE_PATH
+    // The installed layout: the plug-in's folder as seen from the executable's.
+    if (!exeDir.empty()) candidates[0] = exeDir + "/" + WUX_PLUGIN_RELATIVE_PATH;
+#endif
+    if (!exeDir.empty()) candidates[1] = exeDir + "/" + kLibraryFileName;
+#if defined(WUX_PLUGIN_BUILD_PATH) && defined(WUX_BUILD_TOOL_DIR)
+    // Only the tool still in its build tree may use the build tree's plug-in: a copy that
+    // was installed must never depend on a folder that may be gone or rebuilt.
+    if (!exeDir.empty() && SameFolder(exeDir, WUX_BUILD_TOOL_DIR)) candidates[2] = WUX_PLUGIN_BUILD_PATH;
+#endif
+    std::string list;
+    for (const std::string& c : candidates) {
+        if (c.empty()) continue;
+        if (IsFile(c)) return fs::path(c).lexically_normal().string();
+        list += (list.empty() ? "" : ", ") + fs::path(c).lexically_normal().string();
+    }
+    if (searched) *searched = list;
+    return std::string();
+}
+
+PluginLibrary::~PluginLibrary() {
+    if (handle_ != nullptr) dlclose(handle_);
+}
+
+bool PluginLibrary::Load(const std::string& path, PluginError* error) {
+    auto fail = [&](PluginError::Kind kind, const std::string& what) {
+        error->kind = kind;
+        error->message = path + ": " + what;
+        return false;
+    };
+    path_ = path;
+    std::error_code ec;
+    if (!fs::exists(path, ec)) return fail(PluginError::Kind::NotFound, "the plug-in library does not exist");
+    if (fs::is_directory(path, ec)) return fail(PluginError::Kind::NotFound, "is a directory, not the plug-in library");
+
+    // dlopen searches the library path for a name without a slash; a file given here
+    // is meant as a file.
+    const std::string openPath = path.find('/') == std::string::npos ? "./" + path : path;
+    dlerror();
+    handle_ = dlopen(openPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle_ == nullptr) return fail(PluginError::Kind::LoadFailed, "cannot load the plug-in library: " + DlError());
+
+    libDescription_ = Resolve<const TCHAR* (*)()>(handle_, "LibDescription");
+    auto libNumberClasses = Resolve<int (*)()>(handle_, "LibNumberClasses");
+    auto libClassDesc = Resolve<ClassDesc* (*)(int)>(handle_, "LibClassDesc");
+    auto libVersion = Resolve<ULONG (*)()>(handle_, "LibVersion");
+    const char* missing = !libDescription_   ? "LibDescription"
+                          : !libNumberClasses ? "LibNumberClasses"
+                          : !libClassDesc     ? "LibClassDesc"
+                          : !libVersion       ? "LibVersion"
+                                              : nullptr;
+    if (missing != nullptr)
+        return fail(PluginError::Kind::MissingEntry, std::string("not a plug-in library: it does not export ") + missing);
+
+    const int classes = libNumberClasses();
+    if (classes != 1)
+        return fail(PluginError::Kind::Mismatch, "the library holds " + std::to_string(classes) + " classes, expected 1");
+    const ULONG version = libVersion();
+    if (version != kExpectedLibVersion) {
+        std::ostringstream os;
+        os << "the library was built for host SDK version 0x" << std::hex << version << ", expected 0x"
+           << kExpectedLibVersion;
+        return fail(PluginError::Kind::Mismatch, os.str());
+    }
+    classDesc_ = libClassDesc(0);
+    if (classDesc_ == nullptr) return fail(PluginError::Kind::Mismatch, "LibClassDesc(0) gave no class descriptor");
+    const SClass_ID superClass = classDesc_->SuperClassID();
+    if (superClass != SCENE_EXPORT_CLASS_ID) {
+        std::ostringstream os;
+        os << "its class is not a scene exporter (super class 0x" << std::hex << superClass << ")";
+        return fail(PluginError::Kind::Mismatch, os.str());
+    }
+    return true;
+}
+
+const char* PluginLibrary::Description() const {
+    return libDescription_ != nullptr ? libDescription_() : "";
+}
+
+bool PluginLibrary::Export(const std::string& outputPath, ExpInterface* ei, Interface* ip, int* result,
+                           PluginError* error) {
+    if (classDesc_ == nullptr) {
+        error->kind = PluginError::Kind::CreateFailed;
+        error->message = path_ + ": the plug-in library is not loaded";
+        return false;
+    }
+    SceneExport* exporter = nullptr;
+    try {
+        exporter = static_cast<SceneExport*>(classDesc_->Create(FALSE));
+        if (exporter == nullptr) {
+            error->kind = PluginError::Kind::CreateFailed;
+            error->message = path_ + ": the class descriptor made no exporter";
+            return false;
+        }
+        *result = exporter->DoExport(outputPath.c_str(), ei, ip, TRUE, 0);
+    } catch (const std::exception& e) {
+        delete exporter;
+        error->kind = PluginError::Kind::CreateFailed;
+        error->message = path_ + ": an exception escaped the plug-in: " + e.what();
+        return false;
+    } catch (...) {
+        delete exporter;
+        error->kind = PluginError::Kind::CreateFailed;
+        error->message = path_ + ": an exception escaped the plug-in";
+        return false;
+    }
+    delete exporter;
+    return true;
+}
+
+}  // namespace wux

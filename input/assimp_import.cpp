@@ -1,0 +1,809 @@
+#include "input/assimp_import.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include <assimp/Importer.hpp>
+#include <assimp/config.h>
+#include <assimp/material.h>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+
+namespace wux {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr float kDefaultHelperSize = 20.0f;
+constexpr int kSphereSegments = 32;
+// Deeper hierarchies than this are refused rather than walked recursively.
+constexpr int kMaxNodeDepth = 2000;
+
+// Warning kinds, shared with the export command's summary.
+const char* const kPrimitivesSkipped = "primitives skipped";
+const char* const kTexturesMissing = "textures missing";
+const char* const kFacesDropped = "faces dropped";
+const char* const kEmptyMeshes = "empty meshes skipped";
+const char* const kNormalsRebuilt = "normals rebuilt";
+const char* const kUvsRepaired = "texture coordinates repaired";
+const char* const kValuesRepaired = "values repaired";
+const char* const kNodesPassedOver = "nodes passed over";
+const char* const kMaterialsRenamed = "material names made unique";
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string ExtensionOf(const std::string& path) {
+    std::string ext = fs::path(path).extension().string();
+    if (!ext.empty() && ext[0] == '.') ext.erase(0, 1);
+    return Lower(ext);
+}
+
+bool Finite(float v) { return std::isfinite(v); }
+bool Finite(const aiVector3D& v) { return Finite(v.x) && Finite(v.y) && Finite(v.z); }
+bool Finite(const aiMatrix4x4& m) {
+    for (unsigned r = 0; r < 4; ++r)
+        for (unsigned c = 0; c < 4; ++c)
+            if (!Finite(m[r][c])) return false;
+    return true;
+}
+
+// Assimp's matrices act on column vectors and are stored row by row, so the host's axis
+// row i is Assimp's column i.
+SceneMatrix ToHostRows(const aiMatrix4x4& m) {
+    SceneMatrix out;
+    for (unsigned i = 0; i < 4; ++i)
+        for (unsigned j = 0; j < 3; ++j) out.rows[i][j] = m[j][i];
+    return out;
+}
+
+// +90 degrees about X: (x, y, z) becomes (x, -z, y), so a Y-up scene stands on +Z.
+aiMatrix4x4 YUpToZUp() {
+    return aiMatrix4x4(1, 0, 0, 0,
+                       0, 0, -1, 0,
+                       0, 1, 0, 0,
+                       0, 0, 0, 1);
+}
+
+// The rotation taking the file's right axis to +X and its up axis to +Z, from the axis
+// metadata Assimp's FBX reader leaves on the scene (axis 0, 1, 2 = X, Y, Z; sign +1 or -1).
+bool AxisSystemRotation(const aiMetadata* meta, aiMatrix4x4* out) {
+    if (meta == nullptr) return false;
+    int32_t up = -1, upSign = 1, coord = -1, coordSign = 1;
+    if (!meta->Get("UpAxis", up) || !meta->Get("CoordAxis", coord)) return false;
+    meta->Get("UpAxisSign", upSign);
+    meta->Get("CoordAxisSign", coordSign);
+    if (up < 0 || up > 2 || coord < 0 || coord > 2 || up == coord) return false;
+    aiVector3D x, z;
+    x[static_cast<unsigned>(coord)] = coordSign < 0 ? -1.0f : 1.0f;
+    z[static_cast<unsigned>(up)] = upSign < 0 ? -1.0f : 1.0f;
+    const aiVector3D y = z ^ x;  // keeps the result a rotation, whatever the front axis says
+    *out = aiMatrix4x4(x.x, x.y, x.z, 0,
+                       y.x, y.y, y.z, 0,
+                       z.x, z.y, z.z, 0,
+                       0, 0, 0, 1);
+    return true;
+}
+
+enum class SourceKind { Other, Fbx, Collada, NativeZUp };
+
+SourceKind KindOf(const std::string& path) {
+    const std::string ext = ExtensionOf(path);
+    if (ext == "fbx") return SourceKind::Fbx;
+    if (ext == "dae" || ext == "zae") return SourceKind::Collada;
+    // Assimp turns these Z-up formats to Y-up itself, by a -90 degree turn about X at the root.
+    if (ext == "3ds" || ext == "ase" || ext == "ask") return SourceKind::NativeZUp;
+    return SourceKind::Other;
+}
+
+// The correction applied above the source's root node so that the scene stands Z-up.
+aiMatrix4x4 FrameCorrection(const aiScene& scene, SourceKind kind, AssimpImportOptions::Up up) {
+    using Up = AssimpImportOptions::Up;
+    const aiMatrix4x4 toZUp = YUpToZUp();
+    if (kind == SourceKind::NativeZUp) {
+        // Undo Assimp's turn to get the data as written, then apply the frame asked for.
+        return up == Up::Y ? toZUp * toZUp : toZUp;
+    }
+    if (up == Up::Z) return aiMatrix4x4();
+    if (up == Up::Y) return toZUp;
+    // Auto. COLLADA arrives Y-up: Assimp has already applied the file's up_axis.
+    if (kind == SourceKind::Fbx) {
+        aiMatrix4x4 r;
+        if (AxisSystemRotation(scene.mMetaData, &r)) return r;
+    }
+    return toZUp;  // glTF, OBJ and Assimp's own convention
+}
+
+// --- Textures ------------------------------------------------------------------------
+
+struct SlotKinds {
+    int slot;
+    std::vector<aiTextureType> kinds;  // the first kind that has a texture fills the slot
+};
+
+const std::vector<SlotKinds>& MapSlots() {
+    static const std::vector<SlotKinds> slots = {
+        {0, {aiTextureType_AMBIENT}},
+        {1, {aiTextureType_DIFFUSE, aiTextureType_BASE_COLOR}},
+        {2, {aiTextureType_SPECULAR}},
+        {3, {aiTextureType_SHININESS}},
+        {5, {aiTextureType_EMISSIVE, aiTextureType_EMISSION_COLOR}},
+        {6, {aiTextureType_OPACITY}},
+        {8, {aiTextureType_NORMALS, aiTextureType_NORMAL_CAMERA, aiTextureType_HEIGHT}},
+        {9, {aiTextureType_REFLECTION}},
+        {11, {aiTextureType_DISPLACEMENT}},
+    };
+    return slots;
+}
+
+const char* SlotWord(int slot) {
+    switch (slot) {
+        case 0: return "ambient";
+        case 1: return "diffuse";
+        case 2: return "specular";
+        case 3: return "shininess";
+        case 5: return "emissive";
+        case 6: return "opacity";
+        case 8: return "bump";
+        case 9: return "reflection";
+        case 11: return "displacement";
+        default: return "map";
+    }
+}
+
+std::string ToBackslashes(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+// Keeps letters, digits, '-', '_' and '.', so the name is a plain file name everywhere.
+std::string SafeFileName(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        out += (std::isalnum(u) || c == '-' || c == '_' || c == '.') ? c : '_';
+    }
+    while (!out.empty() && out.front() == '.') out.erase(0, 1);
+    return out.empty() ? std::string("texture") : out;
+}
+
+bool IsAbsoluteSourcePath(const std::string& p) {
+    if (!p.empty() && (p[0] == '/' || p[0] == '\\')) return true;
+    return p.size() > 1 && std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':';
+}
+
+struct PendingTexture {
+    std::string fileName;  // in the output's folder
+    std::vector<unsigned char> bytes;
+};
+
+// 32-bit uncompressed TGA, top-left origin: Assimp's texels are already B, G, R, A.
+bool EncodeTga(const aiTexture& tex, std::vector<unsigned char>* out) {
+    if (tex.mWidth == 0 || tex.mHeight == 0 || tex.mWidth > 0xFFFF || tex.mHeight > 0xFFFF) return false;
+    const std::size_t count = static_cast<std::size_t>(tex.mWidth) * tex.mHeight;
+    out->assign(18, 0);
+    (*out)[2] = 2;  // uncompressed true colour
+    (*out)[12] = static_cast<unsigned char>(tex.mWidth & 0xFF);
+    (*out)[13] = static_cast<unsigned char>(tex.mWidth >> 8);
+    (*out)[14] = static_cast<unsigned char>(tex.mHeight & 0xFF);
+    (*out)[15] = static_cast<unsigned char>(tex.mHeight >> 8);
+    (*out)[16] = 32;
+    (*out)[17] = 0x28;  // 8 alpha bits, rows from the top
+    out->reserve(18 + count * 4);
+    for (std::size_t i = 0; i < count; ++i) {
+        const aiTexel& t = tex.pcData[i];
+        out->insert(out->end(), {t.b, t.g, t.r, t.a});
+    }
+    return true;
+}
+
+class TextureResolver {
+public:
+    TextureResolver(const aiScene& scene, const std::string& sourcePath, const std::string& outputPath,
+                    Warnings* warnings)
+        : scene_(scene), warnings_(warnings) {
+        sourceDir_ = fs::path(sourcePath).parent_path();
+        if (!outputPath.empty()) {
+            outputDir_ = fs::path(outputPath).parent_path();
+            outputStem_ = fs::path(outputPath).stem().string();
+        }
+        if (outputStem_.empty()) outputStem_ = "texture";
+    }
+
+    // The path handed to the host for a material's texture reference.
+    bool Resolve(const std::string& reference, const std::string& materialName, int slot,
+                 std::string* hostPath, std::string* error) {
+        if (const aiTexture* tex = scene_.GetEmbeddedTexture(reference.c_str())) {
+            return Embedded(*tex, reference, materialName, slot, hostPath, error);
+        }
+        if (!reference.empty() && reference[0] == '*') {
+            warnings_->Add(kTexturesMissing, reference + " (no such embedded texture)");
+            *hostPath = ToBackslashes(reference);
+            return true;
+        }
+        auto cached = external_.find(reference);
+        if (cached == external_.end()) cached = external_.emplace(reference, External(reference)).first;
+        *hostPath = cached->second;
+        return true;
+    }
+
+    std::vector<PendingTexture>& Pending() { return pending_; }
+    const fs::path& OutputDir() const { return outputDir_; }
+
+private:
+    std::string External(const std::string& reference) {
+        std::string slashed = reference;
+        std::replace(slashed.begin(), slashed.end(), '\\', '/');
+        const fs::path asWritten = IsAbsoluteSourcePath(reference) ? fs::path(slashed) : sourceDir_ / slashed;
+        const std::string fileName = fs::path(slashed).filename().string();
+        std::error_code ec;
+        std::vector<fs::path> candidates = {asWritten, sourceDir_ / fileName};
+        for (const fs::path& c : candidates) {
+            if (!fileName.empty() && fs::is_regular_file(c, ec)) return HostPath(c);
+        }
+        // Written on a system where names ignore letter case.
+        for (const fs::path& dir : {asWritten.parent_path(), sourceDir_}) {
+            const std::string found = FindIgnoringCase(dir, fileName);
+            if (!found.empty()) return HostPath(dir / found);
+        }
+        warnings_->Add(kTexturesMissing, reference);
+        return ToBackslashes(reference);
+    }
+
+    static std::string HostPath(const fs::path& p) {
+        std::error_code ec;
+        fs::path abs = fs::absolute(p, ec);
+        if (ec) abs = p;
+        return ToBackslashes(abs.lexically_normal().string());
+    }
+
+    std::string FindIgnoringCase(const fs::path& dir, const std::string& fileName) {
+        if (fileName.empty()) return std::string();
+        auto it = listings_.find(dir.string());
+        if (it == listings_.end()) {
+            std::map<std::string, std::string> names;
+            std::error_code ec;
+            for (fs::directory_iterator d(dir.empty() ? fs::path(".") : dir, ec), end; !ec && d != end;
+                 d.increment(ec)) {
+                const std::string name = d->path().filename().string();
+                names.emplace(Lower(name), name);
+            }
+            it = listings_.emplace(dir.string(), std::move(names)).first;
+        }
+        auto hit = it->second.find(Lower(fileName));
+        return hit == it->second.end() ? std::string() : hit->second;
+    }
+
+    bool Embedded(const aiTexture& tex, const std::string& reference, const std::string& materialName,
+                  int slot, std::string* hostPath, std::string* error) {
+        auto known = embedded_.find(&tex);
+        if (known != embedded_.end()) {
+            *hostPath = known->second;
+            return true;
+        }
+        PendingTexture file;
+        std::string extension;
+        if (tex.mHeight == 0) {
+            if (tex.pcData == nullptr && tex.mWidth != 0) {
+                *error = "embedded texture " + reference + " has no data";
+                return false;
+            }
+            const unsigned char* bytes = reinterpret_cast<const unsigned char*>(tex.pcData);
+            file.bytes.assign(bytes, bytes + tex.mWidth);
+            extension = SafeFileName(Lower(std::string(tex.achFormatHint, strnlen(tex.achFormatHint, HINTMAXTEXTURELEN))));
+            if (extension == "texture") extension = "bin";
+        } else {
+            if (!EncodeTga(tex, &file.bytes)) {
+                *error = "embedded texture " + reference + " is too large to write (" +
+                         std::to_string(tex.mWidth) + " x " + std::to_string(tex.mHeight) + ")";
+                return false;
+            }
+            extension = "tga";
+        }
+        std::string sourceName = tex.mFilename.C_Str();
+        std::replace(sourceName.begin(), sourceName.end(), '\\', '/');
+        std::string stem = fs::path(sourceName).stem().string();
+        if (stem.empty()) stem = materialName + "_" + SlotWord(slot);
+        const std::string base = SafeFileName(outputStem_ + "_" + stem);
+        std::string name = base + "." + extension;
+        int& suffix = nextSuffix_[Lower(base + "." + extension)];
+        while (usedNames_.count(Lower(name)) != 0) name = base + "_" + std::to_string(++suffix + 1) + "." + extension;
+        usedNames_.insert(Lower(name));
+        file.fileName = name;
+        *hostPath = outputDir_.empty() ? name : HostPath(outputDir_ / name);
+        embedded_.emplace(&tex, *hostPath);
+        pending_.push_back(std::move(file));
+        return true;
+    }
+
+    const aiScene& scene_;
+    Warnings* warnings_;
+    fs::path sourceDir_;
+    fs::path outputDir_;
+    std::string outputStem_;
+    std::map<std::string, std::string> external_;
+    std::map<std::string, std::map<std::string, std::string>> listings_;
+    std::map<const aiTexture*, std::string> embedded_;
+    std::set<std::string> usedNames_;
+    std::map<std::string, int> nextSuffix_;
+    std::vector<PendingTexture> pending_;
+};
+
+// --- The scene walk ------------------------------------------------------------------
+
+class SceneConverter {
+public:
+    SceneConverter(const aiScene& scene, const AssimpImportOptions& options, TextureResolver* textures,
+                   SceneDescription* out, Warnings* warnings)
+        : scene_(scene), options_(options), textures_(textures), out_(out), warnings_(warnings),
+          materialIndex_(scene.mNumMaterials, -1) {
+        for (unsigned i = 0; i < scene.mNumCameras; ++i) cameras_.insert(scene.mCameras[i]->mName.C_Str());
+        for (unsigned i = 0; i < scene.mNumLights; ++i) lights_.insert(scene.mLights[i]->mName.C_Str());
+        for (unsigned i = 0; i < scene.mNumMeshes; ++i) {
+            const aiMesh* m = scene.mMeshes[i];
+            for (unsigned b = 0; b < m->mNumBones; ++b) bones_.insert(m->mBones[b]->mName.C_Str());
+        }
+    }
+
+    bool Run(const aiMatrix4x4& correction, std::string* error) {
+        const aiNode* root = scene_.mRootNode;
+        const aiMatrix4x4 rootLocal = correction * root->mTransformation;
+        // The root is Assimp's container for the file's scene; it becomes a node of its own
+        // only when it holds meshes (as PLY and STL roots do), and never a helper.
+        if (root->mNumMeshes > 0) {
+            return ConvertNode(*root, rootLocal, 0, /*isRoot=*/true, false, &out_->nodes, error);
+        }
+        for (unsigned i = 0; i < root->mNumChildren; ++i) {
+            const aiNode& child = *root->mChildren[i];
+            if (!ConvertNode(child, rootLocal * child.mTransformation, 1, false, false, &out_->nodes, error)) return false;
+        }
+        return true;
+    }
+
+private:
+    // belowBone: the node hangs below a bone, as the end markers of a skeleton do.
+    bool ConvertNode(const aiNode& n, const aiMatrix4x4& local, int depth, bool isRoot, bool belowBone,
+                     std::vector<SceneNode>* siblings, std::string* error) {
+        const std::string name = n.mName.C_Str();
+        if (depth > kMaxNodeDepth) {
+            *error = "node '" + name + "': the hierarchy is nested deeper than " + std::to_string(kMaxNodeDepth) + " levels";
+            return false;
+        }
+        if (!Finite(local)) {
+            *error = "node '" + name + "': its transform holds a value that is not finite";
+            return false;
+        }
+        SceneNode node;
+        node.name = name;
+        node.origin = name;
+        node.local = ToHostRows(local);
+
+        std::vector<SceneNode> extraMeshNodes;
+        const bool bone = n.mNumMeshes == 0 && (belowBone || bones_.count(name) != 0);
+        if (n.mNumMeshes > 0 && (name == "GBND" || name == "GELP")) {
+            node.object.type = SceneObject::Type::Sphere;
+            node.object.radius = SphereRadius(n);
+            node.object.segments = kSphereSegments;
+        } else if (n.mNumMeshes > 0) {
+            int made = 0;
+            for (unsigned i = 0; i < n.mNumMeshes; ++i) {
+                if (n.mMeshes[i] >= scene_.mNumMeshes) continue;  // validation refuses these already
+                SceneObject object;
+                int material = -1;
+                if (!ConvertMesh(*scene_.mMeshes[n.mMeshes[i]], name, &object, &material, error)) return false;
+                if (object.type != SceneObject::Type::Mesh) continue;
+                if (made == 0) {
+                    node.object = std::move(object);
+                    node.material = material;
+                } else {
+                    // One stand-in node per mesh, sitting on the source node's origin.
+                    SceneNode extra;
+                    extra.name = name + "_" + std::to_string(made);
+                    extra.origin = name + " (mesh " + std::to_string(i) + ")";
+                    extra.object = std::move(object);
+                    extra.material = material;
+                    extraMeshNodes.push_back(std::move(extra));
+                }
+                ++made;
+            }
+            if (made == 0) warnings_->Add(kNodesPassedOver, name + ": no triangles");
+        } else if (cameras_.count(name) != 0) {
+            node.object.type = SceneObject::Type::Camera;
+        } else if (lights_.count(name) != 0) {
+            node.object.type = SceneObject::Type::Light;
+        } else if (bone) {
+            if (n.mNumChildren == 0 && options_.helpers != AssimpImportOptions::Helpers::None)
+                warnings_->Add(kNodesPassedOver, name + ": bone");
+        } else if (!isRoot && WantsHelper(n)) {
+            node.object.type = SceneObject::Type::Helper;
+            node.object.size = HelperSize(n);
+        }
+
+        for (SceneNode& extra : extraMeshNodes) node.children.push_back(std::move(extra));
+        for (unsigned i = 0; i < n.mNumChildren; ++i) {
+            const aiNode& child = *n.mChildren[i];
+            if (!ConvertNode(child, child.mTransformation, depth + 1, false, bone, &node.children, error)) return false;
+        }
+        siblings->push_back(std::move(node));
+        return true;
+    }
+
+    bool WantsHelper(const aiNode& n) const {
+        switch (options_.helpers) {
+            case AssimpImportOptions::Helpers::All: return true;
+            case AssimpImportOptions::Helpers::Markers: return n.mNumChildren == 0;
+            case AssimpImportOptions::Helpers::None: return false;
+        }
+        return false;
+    }
+
+    float HelperSize(const aiNode& n) {
+        const aiMetadata* meta = n.mMetaData;
+        if (meta == nullptr) return kDefaultHelperSize;
+        const aiMetadataEntry* entry = nullptr;
+        for (unsigned i = 0; i < meta->mNumProperties; ++i) {
+            if (Lower(meta->mKeys[i].C_Str()) == "size") {
+                entry = &meta->mValues[i];
+                break;
+            }
+        }
+        if (entry == nullptr || entry->mData == nullptr) return kDefaultHelperSize;
+        double v = kDefaultHelperSize;
+        switch (entry->mType) {
+            case AI_INT32: v = *static_cast<const int32_t*>(entry->mData); break;
+            case AI_UINT64: v = static_cast<double>(*static_cast<const uint64_t*>(entry->mData)); break;
+            case AI_FLOAT: v = *static_cast<const float*>(entry->mData); break;
+            case AI_DOUBLE: v = *static_cast<const double*>(entry->mData); break;
+            case AI_AISTRING: {
+                const char* s = static_cast<const aiString*>(entry->mData)->C_Str();
+                char* end = nullptr;
+                v = std::strtod(s, &end);
+                if (end == s) v = kDefaultHelperSize;
+                break;
+            }
+            default: break;
+        }
+        const float size = static_cast<float>(v);
+        if (!Finite(size)) {
+            warnings_->Add(kValuesRepaired, std::string(n.mName.C_Str()) + ": helper size");
+            return kDefaultHelperSize;
+        }
+        return size;
+    }
+
+    // The largest distance of the node's vertices from its origin, in the node's own space.
+    float SphereRadius(const aiNode& n) const {
+        double best = 0.0;
+        for (unsigned i = 0; i < n.mNumMeshes; ++i) {
+            if (n.mMeshes[i] >= scene_.mNumMeshes) continue;
+            const aiMesh& m = *scene_.mMeshes[n.mMeshes[i]];
+            for (unsigned v = 0; v < m.mNumVertices; ++v) {
+                const aiVector3D& p = m.mVertices[v];
+                if (!Finite(p)) continue;
+                const double d = std::sqrt(double(p.x) * p.x + double(p.y) * p.y + double(p.z) * p.z);
+                best = std::max(best, d);
+            }
+        }
+        const float r = static_cast<float>(best);
+        return Finite(r) ? r : 0.0f;
+    }
+
+    // Fills *object with the mesh's triangles; leaves its type None when nothing is left.
+    bool ConvertMesh(const aiMesh& m, const std::string& nodeName, SceneObject* object, int* material,
+                     std::string* error) {
+        const unsigned nv = m.mNumVertices;
+        std::vector<uint32_t> remap(nv, UINT32_MAX);
+        std::vector<uint32_t> used;
+        std::vector<std::array<uint32_t, 3>> faces;
+        faces.reserve(m.mNumFaces);
+        bool reportedSkip = false;
+        for (unsigned f = 0; f < m.mNumFaces; ++f) {
+            const aiFace& face = m.mFaces[f];
+            if (face.mNumIndices != 3) {
+                const char* what = face.mNumIndices == 1 ? "point" : face.mNumIndices == 2 ? "line" : "polygon";
+                warnings_->Add(kPrimitivesSkipped, reportedSkip ? std::string() : nodeName + ": " + what + "s");
+                reportedSkip = true;
+                continue;
+            }
+            bool inRange = true, finite = true;
+            for (unsigned k = 0; k < 3; ++k) {
+                const unsigned idx = face.mIndices[k];
+                if (idx >= nv) inRange = false;
+                else if (!Finite(m.mVertices[idx])) finite = false;
+            }
+            if (!inRange) {
+                warnings_->Add(kFacesDropped, nodeName + ": vertex index out of range");
+                continue;
+            }
+            if (!finite) {
+                warnings_->Add(kFacesDropped, nodeName + ": coordinates not finite");
+                continue;
+            }
+            std::array<uint32_t, 3> tri{};
+            for (unsigned k = 0; k < 3; ++k) {
+                const unsigned idx = face.mIndices[k];
+                if (remap[idx] == UINT32_MAX) {
+                    remap[idx] = static_cast<uint32_t>(used.size());
+                    used.push_back(idx);
+                }
+                tri[k] = remap[idx];
+            }
+            faces.push_back(tri);
+        }
+        if (faces.empty()) {
+            if (!reportedSkip) warnings_->Add(kEmptyMeshes, nodeName);
+            return true;
+        }
+
+        SceneMesh& mesh = object->mesh;
+        mesh.faces = std::move(faces);
+        mesh.verts.reserve(used.size());
+        for (uint32_t idx : used) {
+            const aiVector3D& p = m.mVertices[idx];
+            mesh.verts.push_back({p.x, p.y, p.z});
+        }
+        if (m.mNormals != nullptr) {
+            bool allFinite = true;
+            for (uint32_t idx : used) allFinite = allFinite && Finite(m.mNormals[idx]);
+            if (allFinite) {
+                mesh.normals.reserve(used.size());
+                for (uint32_t idx : used) {
+                    const aiVector3D& n = m.mNormals[idx];
+                    mesh.normals.push_back({n.x, n.y, n.z});
+                }
+            } else {
+                warnings_->Add(kNormalsRebuilt, nodeName + ": normals not finite");
+            }
+        }
+        if (m.mTextureCoords[0] != nullptr) {
+            bool repaired = false;
+            mesh.tverts.reserve(used.size());
+            for (uint32_t idx : used) {
+                const aiVector3D& t = m.mTextureCoords[0][idx];
+                std::array<float, 3> uvw{t.x, t.y, m.mNumUVComponents[0] > 2 ? t.z : 0.0f};
+                for (float& c : uvw) {
+                    if (!Finite(c)) {
+                        c = 0.0f;
+                        repaired = true;
+                    }
+                }
+                mesh.tverts.push_back(uvw);
+            }
+            if (repaired) warnings_->Add(kUvsRepaired, nodeName + ": coordinates not finite, set to 0");
+            mesh.tvfaces = mesh.faces;
+        }
+        object->type = SceneObject::Type::Mesh;
+        return UseMaterial(m.mMaterialIndex, material, error);
+    }
+
+    bool UseMaterial(unsigned index, int* sceneIndex, std::string* error) {
+        if (index >= scene_.mNumMaterials) {
+            *sceneIndex = -1;
+            return true;
+        }
+        if (materialIndex_[index] < 0) {
+            SceneMaterial material;
+            if (!ConvertMaterial(*scene_.mMaterials[index], index, &material, error)) return false;
+            materialIndex_[index] = static_cast<int>(out_->materials.size());
+            out_->materials.push_back(std::move(material));
+        }
+        *sceneIndex = materialIndex_[index];
+        return true;
+    }
+
+    void ReadColour(const aiMaterial& m, const char* key, unsigned type, unsigned idx, const std::string& name,
+                    std::array<float, 3>* out) {
+        aiColor4D c;
+        if (m.Get(key, type, idx, c) != AI_SUCCESS) return;
+        if (!Finite(c.r) || !Finite(c.g) || !Finite(c.b)) {
+            warnings_->Add(kValuesRepaired, name + ": colour " + key + " not finite, default kept");
+            return;
+        }
+        *out = {c.r, c.g, c.b};
+    }
+
+    bool ConvertMaterial(const aiMaterial& m, unsigned index, SceneMaterial* out, std::string* error) {
+        aiString aiName;
+        std::string name;
+        if (m.Get(AI_MATKEY_NAME, aiName) == AI_SUCCESS) name = aiName.C_Str();
+        if (name.empty()) name = "Material #" + std::to_string(index);
+        // The exporter tells materials apart by name, so two different ones must not share it.
+        std::string unique = name;
+        int& suffix = nextSuffix_[name];
+        while (materialNames_.count(unique) != 0) unique = name + " (" + std::to_string(++suffix + 1) + ")";
+        if (unique != name) warnings_->Add(kMaterialsRenamed, name + " -> " + unique);
+        materialNames_.insert(unique);
+        out->name = unique;
+
+        aiColor4D probe;
+        if (m.Get(AI_MATKEY_COLOR_DIFFUSE, probe) == AI_SUCCESS) {
+            ReadColour(m, AI_MATKEY_COLOR_DIFFUSE, unique, &out->diffuse);
+        } else {
+            ReadColour(m, AI_MATKEY_BASE_COLOR, unique, &out->diffuse);
+        }
+        ReadColour(m, AI_MATKEY_COLOR_AMBIENT, unique, &out->ambient);
+        ReadColour(m, AI_MATKEY_COLOR_SPECULAR, unique, &out->specular);
+        float opacity = 1.0f;
+        if (m.Get(AI_MATKEY_OPACITY, opacity) == AI_SUCCESS) {
+            if (Finite(opacity)) out->opacity = opacity;
+            else warnings_->Add(kValuesRepaired, unique + ": opacity not finite, default kept");
+        }
+
+        for (const SlotKinds& slot : MapSlots()) {
+            for (aiTextureType kind : slot.kinds) {
+                if (m.GetTextureCount(kind) == 0) continue;
+                aiString reference;
+                if (m.GetTexture(kind, 0, &reference) != AI_SUCCESS || reference.length == 0) continue;
+                SceneMap map;
+                map.slot = slot.slot;
+                map.kind = SceneMap::Kind::Bitmap;
+                map.amount = 1.0f;
+                if (!textures_->Resolve(reference.C_Str(), unique, slot.slot, &map.path, error)) {
+                    *error = "material '" + unique + "': " + *error;
+                    return false;
+                }
+                out->maps.push_back(std::move(map));
+                break;
+            }
+        }
+        return true;
+    }
+
+    const aiScene& scene_;
+    const AssimpImportOptions& options_;
+    TextureResolver* textures_;
+    SceneDescription* out_;
+    Warnings* warnings_;
+    std::vector<int> materialIndex_;
+    std::set<std::string> materialNames_;
+    std::map<std::string, int> nextSuffix_;  // per name, so many equal names stay linear
+    std::set<std::string> cameras_, lights_, bones_;
+};
+
+// Assimp's validation refuses a mesh without faces (a point cloud) or without vertices,
+// which would refuse the whole file; neither holds anything the host imports as a mesh, so
+// they are taken out before the validation runs. Returns the number taken out.
+unsigned DropMeshesWithoutFaces(aiScene* scene, Warnings* warnings) {
+    if (scene->mMeshes == nullptr || scene->mNumMeshes == 0) return 0;
+    const unsigned count = scene->mNumMeshes;
+    std::vector<int> newIndex(count, -1);
+    unsigned kept = 0;
+    for (unsigned i = 0; i < count; ++i) {
+        const aiMesh* m = scene->mMeshes[i];
+        if (m == nullptr || (m->mNumFaces > 0 && m->mNumVertices > 0)) newIndex[i] = static_cast<int>(kept++);
+    }
+    if (kept == count) return 0;
+    for (unsigned i = 0; i < count; ++i) {
+        aiMesh* m = scene->mMeshes[i];
+        if (newIndex[i] >= 0) {
+            scene->mMeshes[newIndex[i]] = m;
+            continue;
+        }
+        const std::string name = m->mName.C_Str();
+        if (m->mNumVertices > 0) {
+            for (unsigned v = 0; v < m->mNumVertices; ++v)
+                warnings->Add(kPrimitivesSkipped, v == 0 ? "mesh '" + name + "': points" : std::string());
+        } else {
+            warnings->Add(kEmptyMeshes, "mesh '" + name + "'");
+        }
+        delete m;
+    }
+    scene->mNumMeshes = kept;
+    if (kept == 0) {
+        delete[] scene->mMeshes;
+        scene->mMeshes = nullptr;
+        scene->mFlags |= AI_SCENE_FLAGS_INCOMPLETE;  // a scene without meshes, which validation allows
+    }
+    // Renumber the nodes' mesh lists, without recursion: the hierarchy is not validated yet.
+    std::vector<aiNode*> stack{scene->mRootNode};
+    while (!stack.empty()) {
+        aiNode* n = stack.back();
+        stack.pop_back();
+        if (n == nullptr) continue;
+        if (n->mMeshes != nullptr) {
+            unsigned out = 0;
+            for (unsigned k = 0; k < n->mNumMeshes; ++k) {
+                const unsigned old = n->mMeshes[k];
+                if (old >= count) n->mMeshes[out++] = old;  // left for the validation to refuse
+                else if (newIndex[old] >= 0) n->mMeshes[out++] = static_cast<unsigned>(newIndex[old]);
+            }
+            n->mNumMeshes = out;
+        }
+        if (n->mChildren != nullptr)
+            for (unsigned k = 0; k < n->mNumChildren; ++k) stack.push_back(n->mChildren[k]);
+    }
+    return count - kept;
+}
+
+bool WritePending(const fs::path& dir, const std::vector<PendingTexture>& files, std::string* error) {
+    for (const PendingTexture& f : files) {
+        const fs::path target = dir / f.fileName;
+        std::ofstream out(target, std::ios::binary | std::ios::trunc);
+        if (out) out.write(reinterpret_cast<const char*>(f.bytes.data()), static_cast<std::streamsize>(f.bytes.size()));
+        if (!out) {
+            *error = "cannot write the embedded texture " + target.string();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Import(const std::string& path, const AssimpImportOptions& options, SceneDescription* scene,
+            Warnings* warnings, std::string* error) {
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) {
+        *error = path + ": no such file";
+        return false;
+    }
+    const SourceKind kind = KindOf(path);
+    Assimp::Importer importer;
+    importer.SetPropertyBool(AI_CONFIG_IMPORT_FBX_PRESERVE_PIVOTS, false);
+    // Without this, a file with no meshes gets a made-up mesh drawing its node hierarchy.
+    importer.SetPropertyBool(AI_CONFIG_IMPORT_NO_SKELETON_MESHES, true);
+    // A forced up axis takes the data as written, so Assimp must not apply up_axis itself.
+    importer.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_IGNORE_UP_DIRECTION,
+                             options.up != AssimpImportOptions::Up::Auto);
+    importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, 0);  // keep points and lines, to count them
+    const unsigned flags = aiProcess_ValidateDataStructure | aiProcess_Triangulate | aiProcess_SortByPType |
+                           aiProcess_JoinIdenticalVertices;
+    // Read first, take out what validation would refuse the file for, then validate and
+    // post-process.
+    const aiScene* source = importer.ReadFile(path, 0);
+    if (source != nullptr) {
+        DropMeshesWithoutFaces(const_cast<aiScene*>(source), warnings);
+        source = importer.ApplyPostProcessing(flags);
+    }
+    if (source == nullptr) {
+        *error = path + ": Assimp cannot read the file: " + importer.GetErrorString();
+        return false;
+    }
+    if (source->mRootNode == nullptr) {
+        *error = path + ": the file holds no scene";
+        return false;
+    }
+
+    SceneDescription result;
+    TextureResolver textures(*source, path, options.outputPath, warnings);
+    SceneConverter converter(*source, options, &textures, &result, warnings);
+    std::string message;
+    if (!converter.Run(FrameCorrection(*source, kind, options.up), &message)) {
+        *error = path + ": " + message;
+        return false;
+    }
+    if (!options.outputPath.empty() && !WritePending(textures.OutputDir(), textures.Pending(), &message)) {
+        *error = path + ": " + message;
+        return false;
+    }
+    *scene = std::move(result);
+    return true;
+}
+
+}  // namespace
+
+bool ImportWithAssimp(const std::string& path, const AssimpImportOptions& options, SceneDescription* scene,
+                      Warnings* warnings, std::string* error) {
+    try {
+        return Import(path, options, scene, warnings, error);
+    } catch (const std::exception& e) {
+        *error = path + ": import failed: " + e.what();
+    } catch (...) {
+        *error = path + ": import failed";
+    }
+    return false;
+}
+
+}  // namespace wux
