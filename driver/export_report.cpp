@@ -44,7 +44,7 @@ std::string FormatWarnings(const Warnings& warnings) {
         if (!e.examples.empty()) {
             os << " (";
             for (std::size_t i = 0; i < e.examples.size(); ++i) os << (i ? "; " : "") << e.examples[i];
-            if (e.count > e.examples.size()) os << "; ...";
+            if (e.moreExamples) os << "; ...";
             os << ")";
         }
         os << "\n";
