@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/export_runner.h"
+#include "driver/export_report.h"
 #include "cli/input_discovery.h"
 #include "cli/progress_bar.h"
 
@@ -132,26 +133,6 @@ nlohmann::json EntryJson(const Entry& e) {
     }
     j["seconds"] = e.seconds;
     return j;
-}
-
-void WriteReportFile(const std::string& path, const nlohmann::json& report) {
-    const std::string temp = path + ".tmp" + std::to_string(getpid());
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out << report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
-        out.close();
-        if (!out) {
-            std::error_code ec;
-            fs::remove(temp, ec);
-            throw BatchFailure{path + ": cannot write the report"};
-        }
-    }
-    std::error_code ec;
-    fs::rename(temp, path, ec);
-    if (ec) {
-        fs::remove(temp, ec);
-        throw BatchFailure{path + ": cannot write the report: " + ec.message()};
-    }
 }
 
 std::string Plural(std::size_t n, const char* one, const char* many) {
@@ -284,11 +265,10 @@ int Run(const BatchOptions& options) {
         nlohmann::json list = nlohmann::json::array();
         for (const Entry& e : entries) list.push_back(EntryJson(e));
         report["inputs"] = std::move(list);
-        try {
-            WriteReportFile(reportPath, report);
-        } catch (const BatchFailure&) {
+        const std::string error = WriteReportFile(reportPath, report);
+        if (!error.empty()) {
             created.RemoveEmpty();
-            throw;
+            throw BatchFailure{error};
         }
     }
     created.RemoveEmpty();

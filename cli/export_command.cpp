@@ -243,22 +243,8 @@ void RunPlugin(PluginLibrary* plugin, const SceneDescription& description, Stand
 }
 
 void WriteReport(const std::string& path, const nlohmann::json& report) {
-    const std::string temp = path + ".tmp" + std::to_string(getpid());
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out << report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
-        out.close();
-        if (!out) {
-            RemoveQuietly(temp);
-            throw ExportFailure{path + ": cannot write the report"};
-        }
-    }
-    std::error_code ec;
-    fs::rename(temp, path, ec);
-    if (ec) {
-        RemoveQuietly(temp);
-        throw ExportFailure{path + ": cannot write the report: " + ec.message()};
-    }
+    const std::string error = WriteReportFile(path, report);
+    if (!error.empty()) throw ExportFailure{error};
 }
 
 int RunExport(const ExportOptions& options) {

@@ -1,6 +1,11 @@
 #include "driver/export_report.h"
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <sstream>
+#include <system_error>
 
 namespace wux {
 namespace {
@@ -64,6 +69,28 @@ nlohmann::json ReportJson(const std::string& inputPath, const std::string& outpu
         list.push_back({{"kind", e.kind}, {"count", e.count}, {"examples", e.examples}});
     report["warnings"] = list;
     return report;
+}
+
+std::string WriteReportFile(const std::string& path, const nlohmann::json& report) {
+    namespace fs = std::filesystem;
+    const std::string temp = path + ".tmp" + std::to_string(getpid());
+    std::error_code ec;
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out << report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+        out.close();
+        if (!out) {
+            fs::remove(temp, ec);
+            return path + ": cannot write the report";
+        }
+    }
+    fs::rename(temp, path, ec);
+    if (ec) {
+        const std::string why = ec.message();
+        fs::remove(temp, ec);
+        return path + ": cannot write the report: " + why;
+    }
+    return std::string();
 }
 
 }  // namespace wux

@@ -30,6 +30,10 @@ std::string FormatSummaryLine(const std::string& outputPath, const ExportSummary
 // One line per kind of warning, with its count and first examples; empty without warnings.
 std::string FormatWarnings(const Warnings& warnings);
 
+// Writes a report through a temporary file beside it and a rename, so that a reader never
+// sees half of one. Returns "" or the failure, naming the path.
+std::string WriteReportFile(const std::string& path, const nlohmann::json& report);
+
 nlohmann::json ReportJson(const std::string& inputPath, const std::string& outputPath, const ExportSummary& summary,
                           const Warnings& warnings);
 
