@@ -257,8 +257,10 @@ private:
         outcome.phase = static_cast<WorkerPhase>(phases_[r.slot].load());
         outcome.errorText = std::move(r.errorText);
         if (end == WorkerOutcome::End::Exited && WIFSIGNALED(status)) {
-            end = WorkerOutcome::End::Crashed;
             outcome.signal = WTERMSIG(status);
+            // A Ctrl-C reaches the whole process group: the worker may die of it first.
+            const bool interrupted = interruptSignal != 0 && outcome.signal == interruptSignal;
+            end = interrupted ? WorkerOutcome::End::Interrupted : WorkerOutcome::End::Crashed;
         } else if (end == WorkerOutcome::End::Exited) {
             outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 1;
         }
@@ -357,9 +359,11 @@ std::string DescribeWorkerEnd(const WorkerOutcome& outcome, const WorkerLimits& 
     const bool writing = outcome.phase == WorkerPhase::Exporting;
     switch (outcome.end) {
         case WorkerOutcome::End::Crashed: {
-            const std::string how = outcome.signal == SIGKILL
-                                        ? "was killed (SIGKILL; the system may have run out of memory)"
-                                        : "crashed (" + SignalName(outcome.signal) + ")";
+            const int sig = outcome.signal;
+            const std::string how =
+                sig == SIGKILL                   ? "was killed (SIGKILL; the system may have run out of memory)"
+                : sig == SIGTERM || sig == SIGINT ? "was stopped (" + SignalName(sig) + ")"
+                                                  : "crashed (" + SignalName(sig) + ")";
             if (reading) return "the importer " + how + " reading " + input;
             if (writing) return "the plug-in " + how + " writing " + output + " from " + input;
             return "the export of " + input + " to " + output + " " + how;
