@@ -71,10 +71,16 @@ private:
     class CountingProc : public ITreeEnumProc {
     public:
         CountingProc(ITreeEnumProc* inner, std::size_t total) : inner_(inner), total_(total) {}
-        int callback(INode* node) override {
+        // Called by the host's walk, which no exception may leave.
+        int callback(INode* node) noexcept override {
             ++visited_;
-            if (visited_ == 1 || visited_ % 64 == 0 || visited_ == total_)
-                Progress("exporting: node " + std::to_string(visited_) + " of " + std::to_string(total_));
+            if (visited_ == 1 || visited_ % 64 == 0 || visited_ == total_) {
+                try {
+                    Progress("exporting: node " + std::to_string(visited_) + " of " + std::to_string(total_));
+                } catch (...) {
+                    // A progress line is not worth failing the export for.
+                }
+            }
             return inner_->callback(node);
         }
 
@@ -105,6 +111,23 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
     if (from.empty()) return text;
     for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
         text.replace(at, from.size(), to);
+    return text;
+}
+
+// The plug-in's message names the file it was given, the temporary one, by its whole path
+// or by a tail of it (after the last backslash, as the host's paths go, or after a slash);
+// the user knows only OUTPUT. The temporary path is OUTPUT plus a suffix, so each such tail
+// is a tail of OUTPUT plus that suffix; the longest one found is put back as OUTPUT's.
+std::string NameOutputInstead(const std::string& text, const std::string& tempPath, const std::string& output) {
+    if (tempPath.compare(0, output.size(), output) != 0) return text;
+    const std::string suffix = tempPath.substr(output.size());
+    for (std::size_t start = 0; start <= output.size();) {
+        const std::string tail = output.substr(start);
+        if (text.find(tail + suffix) != std::string::npos) return ReplaceAll(text, tail + suffix, tail);
+        const std::size_t separator = output.find_first_of("/\\", start);
+        if (separator == std::string::npos) break;
+        start = separator + 1;
+    }
     return text;
 }
 
@@ -232,9 +255,7 @@ void RunPlugin(PluginLibrary* plugin, const SceneDescription& description, Stand
 
     const auto& boxes = StandinMessageBoxCalls();
     if (!boxes.empty()) {
-        // The plug-in names the temporary file; the user knows only OUTPUT.
-        std::string text = ReplaceAll(StandinCp1251ToUtf8(boxes.front().text), tempPath, output);
-        text = ReplaceAll(text, fs::path(tempPath).filename().string(), fs::path(output).filename().string());
+        const std::string text = NameOutputInstead(StandinCp1251ToUtf8(boxes.front().text), tempPath, output);
         throw ExportFailure{output + ": the plug-in could not write the file; its message: \"" + text + "\""};
     }
     std::error_code ec;

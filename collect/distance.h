@@ -6,12 +6,18 @@
 
 #include "host/max_sdk.h"
 
-// A double rounded to f32. A value beyond the f32 range becomes an infinity of
-// its sign (the conversion itself would be undefined), which the callers'
-// finiteness checks then turn away.
+// A double rounded to f32 to nearest, ties to even, as the f32 conversion rounds.
+// Doubles beyond the f32 range make that conversion undefined, so the overflow is
+// decided here: below FLT_MAX plus half an f32 ulp a value still rounds to FLT_MAX;
+// from there on (the tie goes to the even neighbour, which is the infinity) it
+// becomes an infinity of its sign, which the callers' finiteness checks turn away.
 inline float StoreF32(double value) {
-    if (value > FLT_MAX) return std::numeric_limits<float>::infinity();
-    if (value < -FLT_MAX) return -std::numeric_limits<float>::infinity();
+    // FLT_MAX + 2^103, half an ulp above it; exact as a double.
+    const double overflowFrom = static_cast<double>(FLT_MAX) + std::ldexp(1.0, 103);
+    if (value >= overflowFrom) return std::numeric_limits<float>::infinity();
+    if (value <= -overflowFrom) return -std::numeric_limits<float>::infinity();
+    if (value > FLT_MAX) return FLT_MAX;
+    if (value < -FLT_MAX) return -FLT_MAX;
     return static_cast<float>(value);
 }
 

@@ -25,9 +25,17 @@ private:
 
 }  // namespace
 
-int NodeCollector::callback(INode* node) {
-    ProcessNode(node);
-    return TREE_CONTINUE;
+int NodeCollector::callback(INode* node) noexcept {
+    // The host is built by another compiler: an exception must never unwind
+    // through its frames. A node that cannot be collected fails the whole export,
+    // so the walk stops here.
+    try {
+        ProcessNode(node);
+        return TREE_CONTINUE;
+    } catch (...) {
+        collectionFailed = true;
+        return TREE_ABORT;
+    }
 }
 
 void NodeCollector::ProcessNode(INode* node) {
@@ -69,13 +77,8 @@ TriObject* ConvertToTriObject(INode* node, BOOL& Del) {
     if (!object->CanConvertToType(triObjectClassID)) return nullptr;
     Object* converted = object->ConvertToType(hostInterface->GetTime(), triObjectClassID);
     if (converted == nullptr) return nullptr;
-    const bool made = converted != object;
-    // Only an object of the triangle-mesh class may be used as one; anything else
-    // a conversion gives back is released (when it was made) and not exported.
-    if (converted->ClassID() != triObjectClassID) {
-        if (made) delete converted;
-        return nullptr;
-    }
-    Del = made ? TRUE : FALSE;
+    // The host's contract: a conversion to the triangle-mesh class gives a TriObject,
+    // whatever its own class id (an editable mesh answers with itself).
+    Del = converted != object ? TRUE : FALSE;
     return static_cast<TriObject*>(converted);
 }

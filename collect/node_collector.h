@@ -9,8 +9,9 @@
 // route reads what it needs from the node and the export state.
 class NodeCollector : public ITreeEnumProc {
 public:
-    // Routes the node; always lets the walk go on.
-    int callback(INode* node) override;
+    // Routes the node and lets the walk go on. Throws nothing: when collecting the
+    // node fails it sets collectionFailed and stops the walk (TREE_ABORT).
+    int callback(INode* node) noexcept override;
 
     // First match wins: helper object (judged at time 0), a node named "GBND",
     // a node named "GELP", then any node whose object converts to a triangle mesh.

@@ -60,7 +60,8 @@ private:
         *object = nullptr;
         switch (o.type) {
             case SceneObject::Type::None: return true;
-            case SceneObject::Type::Mesh: {
+            case SceneObject::Type::Mesh:
+            case SceneObject::Type::EditableMesh: {
                 StandinMeshData data;
                 data.verts.reserve(o.mesh.verts.size());
                 for (const auto& v : o.mesh.verts) data.verts.emplace_back(v[0], v[1], v[2]);
@@ -69,13 +70,29 @@ private:
                 for (const auto& t : o.mesh.tverts) data.tverts.emplace_back(t[0], t[1], t[2]);
                 for (const auto& f : o.mesh.tvfaces) data.tvFaces.push_back({f[0], f[1], f[2]});
                 for (const auto& n : o.mesh.normals) data.normals.emplace_back(n[0], n[1], n[2]);
-                TriObject* tri = scene_->Create<TriObject>();
+                TriObject* tri = o.type == SceneObject::Type::Mesh ? scene_->Create<TriObject>()
+                                                                   : scene_->Create<StandinEditableMesh>();
                 const StandinMeshError meshError = StandinBuildMesh(data, node.name, &tri->mesh);
                 if (!meshError.ok()) {
                     *error = (node.origin.empty() ? "" : node.origin + ": ") + meshError.message;
                     return false;
                 }
                 *object = tri;
+                return true;
+            }
+            case SceneObject::Type::EditablePoly: {
+                StandinPolyData data;
+                for (const auto& v : o.poly.verts) data.verts.emplace_back(v[0], v[1], v[2]);
+                for (const auto& f : o.poly.faces) data.polygons.emplace_back(f.begin(), f.end());
+                for (const auto& t : o.poly.tverts) data.tverts.emplace_back(t[0], t[1], t[2]);
+                for (const auto& f : o.poly.tvfaces) data.tvPolygons.emplace_back(f.begin(), f.end());
+                StandinEditablePoly* poly = scene_->Create<StandinEditablePoly>();
+                const StandinMeshError polyError = poly->SetPolygons(data, node.name);
+                if (!polyError.ok()) {
+                    *error = (node.origin.empty() ? "" : node.origin + ": ") + polyError.message;
+                    return false;
+                }
+                *object = poly;
                 return true;
             }
             case SceneObject::Type::Sphere:

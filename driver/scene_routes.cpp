@@ -1,5 +1,7 @@
 #include "driver/scene_routes.h"
 
+#include "input/scene_polygons.h"
+
 #include <cmath>
 #include <filesystem>
 #include <map>
@@ -31,6 +33,8 @@ const char* TypeName(SceneObject::Type type) {
     switch (type) {
         case SceneObject::Type::None: return "no object";
         case SceneObject::Type::Mesh: return "a mesh";
+        case SceneObject::Type::EditableMesh: return "an editable mesh";
+        case SceneObject::Type::EditablePoly: return "an editable poly";
         case SceneObject::Type::Sphere: return "a sphere";
         case SceneObject::Type::Helper: return "a helper";
         case SceneObject::Type::Camera: return "a camera";
@@ -94,11 +98,14 @@ private:
             case SceneObject::Type::Light: return PassOver(node, "light");
             case SceneObject::Type::Shape: return PassOver(node, "shape, which makes no mesh");
             case SceneObject::Type::Mesh:
+            case SceneObject::Type::EditableMesh:
+            case SceneObject::Type::EditablePoly:
             case SceneObject::Type::Sphere: break;
             case SceneObject::Type::Helper: return;
         }
-        if (type == SceneObject::Type::Mesh) {
-            const std::size_t triangles = node.object.mesh.faces.size();
+        if (type != SceneObject::Type::Sphere) {
+            const std::size_t triangles = node.object.IsTriangleMesh() ? node.object.mesh.faces.size()
+                                                                       : FanTriangleCount(node.object.poly);
             if (triangles > kMaxTrianglesPerRecord) {
                 const std::size_t records = (triangles + kMaxTrianglesPerRecord - 1) / kMaxTrianglesPerRecord;
                 warnings_->Add(warning_kind::kMeshesSplit, Describe(node) + ": " + std::to_string(triangles) +

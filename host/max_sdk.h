@@ -5,19 +5,29 @@
 
 #ifdef WUX_MAXSDK
 
+// <windows.h> must not define min and max as macros: they would break std::min and
+// std::max in our code. The SDK's own inline code (its 2D box header, for one) calls min and
+// max unqualified, expecting them from <windows.h>; std's are made visible to it instead,
+// before any SDK header.
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+#include <algorithm>
+using std::max;
+using std::min;
+
 #include <windows.h>
 #include <commctrl.h>
+
+// Only what the plug-in uses, all from the core, geom, mesh and maxutil libraries: scene,
+// nodes, objects, meshes, materials, the old-style parameter block and plug-in plumbing
+// (max.h), the exporter interface, the second-generation parameter block's interface,
+// the standard material and bitmap texture interfaces, and the triangle-mesh object.
 #include <max.h>
-#include <iparamb2.h>
-#include <iparamm2.h>
-#include <istdplug.h>
-#include <stdmat.h>
-#include <bmmlib.h>
 #include <plugapi.h>
 #include <impexp.h>
+#include <iparamb2.h>
+#include <stdmat.h>
 #include <triobj.h>
 
 #else

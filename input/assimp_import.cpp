@@ -405,7 +405,7 @@ private:
                 SceneObject object;
                 int material = -1;
                 if (!ConvertMesh(*scene_.mMeshes[n.mMeshes[i]], name, &object, &material, error)) return false;
-                if (object.type != SceneObject::Type::Mesh) continue;
+                if (!object.IsTriangleMesh()) continue;
                 if (made == 0) {
                     node.object = std::move(object);
                     node.material = material;
@@ -596,7 +596,8 @@ private:
             if (repaired) warnings_->Add(kUvsRepaired, Quoted(nodeName) + ": coordinates not finite, set to 0");
             mesh.tvfaces = mesh.faces;
         }
-        object->type = SceneObject::Type::Mesh;
+        // Geometry imported into the host becomes an editable mesh.
+        object->type = SceneObject::Type::EditableMesh;
         return UseMaterial(m.mMaterialIndex, material, error);
     }
 

@@ -14,6 +14,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "input/scene_polygons.h"
+
 namespace wux {
 namespace {
 
@@ -354,14 +356,60 @@ private:
         return mesh;
     }
 
+    // A polygon's indices; their range is checked with the whole polygon mesh.
+    static std::vector<std::uint32_t> ReadPolygon(const Json& v, const std::string& path) {
+        ExpectArray(v, path);
+        std::vector<std::uint32_t> out;
+        out.reserve(v.size());
+        for (std::size_t i = 0; i < v.size(); ++i) {
+            const Json& index = v[i];
+            if (!index.is_number_integer())
+                Fail(Index(path, i), std::string("expected an integer index, found ") + TypeName(index));
+            if ((!index.is_number_unsigned() && index.get<std::int64_t>() < 0) ||
+                index.get<std::uint64_t>() > UINT32_MAX)
+                Fail(Index(path, i), "index " + index.dump() + " out of range");
+            out.push_back(static_cast<std::uint32_t>(index.get<std::uint64_t>()));
+        }
+        return out;
+    }
+
+    static ScenePoly ReadPoly(const Json& v, const std::string& path) {
+        ExpectObject(v, path, {"type", "verts", "faces", "tverts", "tvfaces"});
+        ScenePoly poly;
+        const std::string vp = Member(path, "verts");
+        const Json& verts = Require(v, path, "verts");
+        ExpectArray(verts, vp);
+        for (std::size_t i = 0; i < verts.size(); ++i) poly.verts.push_back(ReadFloats<3>(verts[i], Index(vp, i)));
+        const std::string fp = Member(path, "faces");
+        const Json& faces = Require(v, path, "faces");
+        ExpectArray(faces, fp);
+        for (std::size_t i = 0; i < faces.size(); ++i) poly.faces.push_back(ReadPolygon(faces[i], Index(fp, i)));
+        if (const Json* tverts = Find(v, "tverts")) {
+            const std::string tp = Member(path, "tverts");
+            ExpectArray(*tverts, tp);
+            for (std::size_t i = 0; i < tverts->size(); ++i) poly.tverts.push_back(ReadTexVert((*tverts)[i], Index(tp, i)));
+        }
+        if (const Json* tvfaces = Find(v, "tvfaces")) {
+            const std::string tp = Member(path, "tvfaces");
+            ExpectArray(*tvfaces, tp);
+            for (std::size_t i = 0; i < tvfaces->size(); ++i)
+                poly.tvfaces.push_back(ReadPolygon((*tvfaces)[i], Index(tp, i)));
+        }
+        if (const auto problem = FindPolygonProblem(poly)) Fail(Member(path, problem->where), problem->what);
+        return poly;
+    }
+
     static SceneObject ReadObject(const Json& v, const std::string& path) {
         if (!v.is_object()) Fail(path, std::string("expected an object, found ") + TypeName(v));
         SceneObject object;
         const std::string tp = Member(path, "type");
         const std::string type = ReadString(Require(v, path, "type"), tp);
-        if (type == "mesh") {
-            object.type = SceneObject::Type::Mesh;
+        if (type == "mesh" || type == "editable_mesh") {
+            object.type = type == "mesh" ? SceneObject::Type::Mesh : SceneObject::Type::EditableMesh;
             object.mesh = ReadMesh(v, path);
+        } else if (type == "editable_poly") {
+            object.type = SceneObject::Type::EditablePoly;
+            object.poly = ReadPoly(v, path);
         } else if (type == "sphere") {
             ExpectObject(v, path, {"type", "radius", "segments"});
             object.type = SceneObject::Type::Sphere;
@@ -381,7 +429,8 @@ private:
                           : type == "light" ? SceneObject::Type::Light
                                             : SceneObject::Type::Shape;
         } else {
-            Fail(tp, "unknown object type \"" + type + "\" (expected mesh, sphere, helper, camera, light or shape)");
+            Fail(tp, "unknown object type \"" + type +
+                         "\" (expected mesh, editable_mesh, editable_poly, sphere, helper, camera, light or shape)");
         }
         return object;
     }

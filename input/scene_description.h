@@ -48,13 +48,26 @@ struct SceneMesh {
     std::vector<std::array<float, 3>> normals;         // empty, or one per vertex
 };
 
+// Polygons of three or more corners, as the host's editable poly holds them.
+struct ScenePoly {
+    std::vector<std::array<float, 3>> verts;
+    std::vector<std::vector<uint32_t>> faces;    // vertex indices, 3 or more a polygon
+    std::vector<std::array<float, 3>> tverts;    // u, v, w (w unused by the exporter)
+    std::vector<std::vector<uint32_t>> tvfaces;  // one per polygon, of its size, when tverts is not empty
+};
+
 struct SceneObject {
-    enum class Type { None, Mesh, Sphere, Helper, Camera, Light, Shape };
+    // Mesh is the plain triangle-mesh object, EditableMesh the host's editable mesh (the
+    // same triangles in an object of its own class), EditablePoly the host's editable poly.
+    enum class Type { None, Mesh, EditableMesh, EditablePoly, Sphere, Helper, Camera, Light, Shape };
     Type type = Type::None;
-    SceneMesh mesh;       // Mesh
+    SceneMesh mesh;       // Mesh, EditableMesh
+    ScenePoly poly;       // EditablePoly
     float radius = 0.0f;  // Sphere
     int segments = 32;    // Sphere
     float size = 20.0f;   // Helper
+
+    bool IsTriangleMesh() const { return type == Type::Mesh || type == Type::EditableMesh; }
 };
 
 struct SceneNode {

@@ -2,3 +2,4 @@
 
 ExportModel* currentModel = nullptr;
 Interface* hostInterface = nullptr;
+bool collectionFailed = false;

@@ -2,22 +2,22 @@
 
 #include "plugin/library_objects.h"
 
-extern "C" const TCHAR* LibDescription()
+extern "C" const TCHAR* LibDescription() noexcept
 {
     return "My first export file plugin";
 }
 
-extern "C" int LibNumberClasses()
+extern "C" int LibNumberClasses() noexcept
 {
     return 1;
 }
 
-extern "C" ClassDesc* LibClassDesc(int i)
+extern "C" ClassDesc* LibClassDesc(int i) noexcept
 {
     return i == 0 ? &exporterClassDesc : nullptr;
 }
 
-extern "C" ULONG LibVersion()
+extern "C" ULONG LibVersion() noexcept
 {
     return kLibraryVersion;
 }

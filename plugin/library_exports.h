@@ -3,12 +3,12 @@
 #include "host/max_sdk.h"
 
 // The four functions the host looks up after loading the library (by name, or by
-// the ordinals 1 to 4 in this order on Windows).
+// the ordinals 1 to 4 in this order on Windows). They throw nothing.
 extern "C" {
-const TCHAR* LibDescription();
-int LibNumberClasses();
-ClassDesc* LibClassDesc(int i);
-ULONG LibVersion();
+const TCHAR* LibDescription() noexcept;
+int LibNumberClasses() noexcept;
+ClassDesc* LibClassDesc(int i) noexcept;
+ULONG LibVersion() noexcept;
 }
 
 // LibVersion's word: SDK release 8000, interface 17, revision 0.

@@ -36,73 +36,82 @@ void ReportCannotCreate(const TCHAR* name)
 
 }  // namespace
 
-int ModelExporter::ExtCount()
+int ModelExporter::ExtCount() noexcept
 {
     return 1;
 }
 
-const TCHAR* ModelExporter::Ext(int n)
+const TCHAR* ModelExporter::Ext(int n) noexcept
 {
     return n == 0 ? "WUX" : "";
 }
 
-const TCHAR* ModelExporter::LongDesc()
+const TCHAR* ModelExporter::LongDesc() noexcept
 {
     return "My export first plugin";
 }
 
-const TCHAR* ModelExporter::ShortDesc()
+const TCHAR* ModelExporter::ShortDesc() noexcept
 {
     return "My exporter";
 }
 
-const TCHAR* ModelExporter::AuthorName()
+const TCHAR* ModelExporter::AuthorName() noexcept
 {
     return "Tolvar";
 }
 
-const TCHAR* ModelExporter::CopyrightMessage()
+const TCHAR* ModelExporter::CopyrightMessage() noexcept
 {
     return "Copyright Tolvar";
 }
 
-const TCHAR* ModelExporter::OtherMessage1()
+const TCHAR* ModelExporter::OtherMessage1() noexcept
 {
     return "";
 }
 
-const TCHAR* ModelExporter::OtherMessage2()
+const TCHAR* ModelExporter::OtherMessage2() noexcept
 {
     return "";
 }
 
-unsigned int ModelExporter::Version()
+unsigned int ModelExporter::Version() noexcept
 {
     return 100;
 }
 
-void ModelExporter::ShowAbout(HWND hWnd)
+void ModelExporter::ShowAbout(HWND hWnd) noexcept
 {
-    MessageBoxA(hWnd, "First exporter plugin", "About", MB_OK);
+    try {
+        MessageBoxA(hWnd, "First exporter plugin", "About", MB_OK);
+    } catch (...) {
+        // Only a stand-in's message box can throw; the host's frames must not see it.
+    }
 }
 
 // suppressPrompts and options are not consulted: the export has no prompts, and the
 // failure message is shown even when the host asks for silence.
 int ModelExporter::DoExport(const TCHAR* name, ExpInterface* ei, Interface* i,
-                            BOOL /*suppressPrompts*/, DWORD /*options*/)
+                            BOOL /*suppressPrompts*/, DWORD /*options*/) noexcept
 {
     // Nothing may unwind into the host: running out of memory (or anything else
     // thrown while collecting or writing) ends the export like a file that cannot
-    // be created. The writer leaves no partial file behind in either case.
+    // be created. The node callback catches what collecting throws and stops the
+    // walk; the writer leaves no partial file behind.
     int saveResult = 1;
     currentModel = nullptr;
+    collectionFailed = false;
     try {
         currentModel = new ExportModel();
         hostInterface = i;
         if (ei != nullptr && ei->theScene != nullptr) {
             ei->theScene->EnumTree(&nodeCollector);
         }
-        saveResult = currentModel->Save(name);
+        // A model with a node missing is not the scene: nothing is written.
+        if (!collectionFailed) {
+            saveResult = currentModel->Save(name);
+        }
     } catch (...) {
         saveResult = 1;
     }
@@ -118,10 +127,11 @@ int ModelExporter::DoExport(const TCHAR* name, ExpInterface* ei, Interface* i,
     delete currentModel;
     currentModel = nullptr;
     hostInterface = nullptr;
+    collectionFailed = false;
     return 1;
 }
 
-BOOL ModelExporter::SupportsOptions(int /*ext*/, DWORD /*options*/)
+BOOL ModelExporter::SupportsOptions(int /*ext*/, DWORD /*options*/) noexcept
 {
     return FALSE;
 }

@@ -10,19 +10,23 @@ public:
     ModelExporter() = default;
     ~ModelExporter() override = default;
 
-    int ExtCount() override;
-    const TCHAR* Ext(int n) override;
-    const TCHAR* LongDesc() override;
-    const TCHAR* ShortDesc() override;
-    const TCHAR* AuthorName() override;
-    const TCHAR* CopyrightMessage() override;
-    const TCHAR* OtherMessage1() override;
-    const TCHAR* OtherMessage2() override;
-    unsigned int Version() override;
-    void ShowAbout(HWND hWnd) override;
+    // The host calls every operation from frames of another compiler, so none of
+    // them lets an exception out (noexcept makes a slip end the process here, not
+    // undefined unwinding in the host).
+    int ExtCount() noexcept override;
+    const TCHAR* Ext(int n) noexcept override;
+    const TCHAR* LongDesc() noexcept override;
+    const TCHAR* ShortDesc() noexcept override;
+    const TCHAR* AuthorName() noexcept override;
+    const TCHAR* CopyrightMessage() noexcept override;
+    const TCHAR* OtherMessage1() noexcept override;
+    const TCHAR* OtherMessage2() noexcept override;
+    unsigned int Version() noexcept override;
+    void ShowAbout(HWND hWnd) noexcept override;
     // Collects the scene into a new export model and writes it to name; tells the
-    // user when the file cannot be created. Always returns 1, whatever happened.
+    // user when the file cannot be created or a node could not be collected (then
+    // nothing is written). Always returns 1, whatever happened.
     int DoExport(const TCHAR* name, ExpInterface* ei, Interface* i,
-                 BOOL suppressPrompts = FALSE, DWORD options = 0) override;
-    BOOL SupportsOptions(int ext, DWORD options) override;
+                 BOOL suppressPrompts = FALSE, DWORD options = 0) noexcept override;
+    BOOL SupportsOptions(int ext, DWORD options) noexcept override;
 };

@@ -2,32 +2,36 @@
 
 #include "plugin/model_exporter.h"
 
-int ModelExporterClassDesc::IsPublic()
+int ModelExporterClassDesc::IsPublic() noexcept
 {
     return TRUE;
 }
 
-void* ModelExporterClassDesc::Create(BOOL /*loading*/)
+void* ModelExporterClassDesc::Create(BOOL /*loading*/) noexcept
 {
-    return new ModelExporter();
+    try {
+        return new ModelExporter();
+    } catch (...) {
+        return nullptr;
+    }
 }
 
-const TCHAR* ModelExporterClassDesc::ClassName()
+const TCHAR* ModelExporterClassDesc::ClassName() noexcept
 {
     return "Tolvar";
 }
 
-SClass_ID ModelExporterClassDesc::SuperClassID()
+SClass_ID ModelExporterClassDesc::SuperClassID() noexcept
 {
     return SCENE_EXPORT_CLASS_ID;
 }
 
-Class_ID ModelExporterClassDesc::ClassID()
+Class_ID ModelExporterClassDesc::ClassID() noexcept
 {
     return Class_ID(kModelExporterClassIdA, kModelExporterClassIdB);
 }
 
-const TCHAR* ModelExporterClassDesc::Category()
+const TCHAR* ModelExporterClassDesc::Category() noexcept
 {
     return "";
 }

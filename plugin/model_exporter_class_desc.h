@@ -7,14 +7,16 @@ constexpr ULONG kModelExporterClassIdA = 0x280D4A49;
 constexpr ULONG kModelExporterClassIdB = 0x4ABE3694;
 
 // Describes the exporter class to the host and makes exporters on request.
-// Every operation the host may call later keeps the SDK's default.
+// Every operation the host may call later keeps the SDK's default. Nothing here
+// lets an exception out into the host's frames.
 class ModelExporterClassDesc : public ClassDesc {
 public:
-    int IsPublic() override;
-    // A new ModelExporter on every call; the caller owns it.
-    void* Create(BOOL loading = FALSE) override;
-    const TCHAR* ClassName() override;
-    SClass_ID SuperClassID() override;
-    Class_ID ClassID() override;
-    const TCHAR* Category() override;
+    int IsPublic() noexcept override;
+    // A new ModelExporter on every call; the caller owns it. Null when there is
+    // no memory for one.
+    void* Create(BOOL loading = FALSE) noexcept override;
+    const TCHAR* ClassName() noexcept override;
+    SClass_ID SuperClassID() noexcept override;
+    Class_ID ClassID() noexcept override;
+    const TCHAR* Category() noexcept override;
 };

@@ -30,6 +30,7 @@ public:
 
 // Class ids (second word 0).
 #define TRIOBJ_CLASS_ID 0x0009
+#define EDITTRIOBJ_CLASS_ID 0xe44f10b3  // the editable mesh, a TriObject of its own class
 #define DMTL_CLASS_ID 0x00000002
 #define BMTEX_CLASS_ID 0x0000240
 

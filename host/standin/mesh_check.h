@@ -16,6 +16,7 @@ struct StandinMeshError {
         TVFaceIndex,     // a texture face's index is not below the texture-vertex count
         NormalCount,     // explicit normals, but not one per vertex
         Counts,          // counts that the arrays do not back, or beyond the mesh's int counts
+        PolygonSize,     // a polygon of fewer than three corners, or a texture polygon of another size
     };
     Kind kind = Kind::None;
     std::string message;  // e.g. node "Box01": face 3 uses vertex 12, but the mesh has 8 vertices

@@ -1,5 +1,14 @@
 #include "host/standin/scene.h"
 
+namespace {
+
+// The host is built by another compiler and cannot let a C++ exception unwind through
+// its frames. The stand-in calls back through a noexcept boundary, so that an exception
+// escaping a callback ends the process here as it would there.
+int CallBack(ITreeEnumProc* proc, INode* node) noexcept { return proc->callback(node); }
+
+}  // namespace
+
 StandinScene::~StandinScene() {
     // Latest first, so nothing outlives what was made before it.
     while (!owned.empty()) owned.pop_back();
@@ -20,7 +29,7 @@ int StandinScene::EnumTree(ITreeEnumProc* proc) {
     while (!pending.empty()) {
         StandinNode* node = pending.back();
         pending.pop_back();
-        const int result = proc->callback(node);
+        const int result = CallBack(proc, node);
         if (result == TREE_ABORT) return 1;
         if (result == TREE_IGNORECHILDREN) continue;
         pending.insert(pending.end(), node->children.rbegin(), node->children.rend());

@@ -17,7 +17,8 @@ public:
     StandinScene(const StandinScene&) = delete;
     StandinScene& operator=(const StandinScene&) = delete;
 
-    // Visits every node, parents before children, in child order, without recursion.
+    // Visits every node, parents before children, in child order, without recursion. An
+    // exception escaping the callback ends the process, as in the host.
     int EnumTree(ITreeEnumProc* proc) override;
 
     // A new node, last child of parent (null: below the root).

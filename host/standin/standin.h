@@ -6,6 +6,8 @@
 #include "host/standin/bitmap_tex.h"
 #include "host/standin/checker_tex.h"
 #include "host/standin/cp1251.h"
+#include "host/standin/editable_mesh.h"
+#include "host/standin/editable_poly.h"
 #include "host/standin/interface.h"
 #include "host/standin/mesh_check.h"
 #include "host/standin/multi_mtl.h"

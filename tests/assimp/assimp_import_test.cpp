@@ -393,7 +393,7 @@ TEST(AssimpWrittenScene, TransformsKeepTheHierarchy) {
     EXPECT_NEAR(origin[0], 1, 1e-5);
     EXPECT_NEAR(origin[1], -3, 1e-5);
     EXPECT_NEAR(origin[2], 12, 1e-5);
-    ASSERT_EQ(child.object.type, SceneObject::Type::Mesh);
+    ASSERT_EQ(child.object.type, SceneObject::Type::EditableMesh);
     EXPECT_EQ(child.object.mesh.faces.size(), 1u);
     EXPECT_TRUE(child.object.mesh.normals.empty());  // none in the source: the host builds them
 }
@@ -442,10 +442,10 @@ TEST(AssimpWrittenScene, EachMeshOfANodeGetsANodeAndItsOwnMaterial) {
     SceneMatrix world;
     const SceneNode* multi = nullptr;
     ASSERT_TRUE(test::FindWorld(r.scene, "Multi", &world, &multi));
-    ASSERT_EQ(multi->object.type, SceneObject::Type::Mesh);
+    ASSERT_EQ(multi->object.type, SceneObject::Type::EditableMesh);
     ASSERT_EQ(multi->children.size(), 1u);
     const SceneNode& second = multi->children[0];
-    ASSERT_EQ(second.object.type, SceneObject::Type::Mesh);
+    ASSERT_EQ(second.object.type, SceneObject::Type::EditableMesh);
     ExpectRow(second.local, 3, {0, 0, 0});
     ASSERT_GE(multi->material, 0);
     ASSERT_GE(second.material, 0);

@@ -53,7 +53,7 @@ void Walk(const SceneNode& node, const SceneMatrix& parentWorld, Measure* m) {
     m->allFinite = m->allFinite && FiniteMatrix(node.local) && FiniteMatrix(node.offset);
     const SceneObject& o = node.object;
     m->allFinite = m->allFinite && std::isfinite(o.radius) && std::isfinite(o.size);
-    if (o.type == SceneObject::Type::Mesh) {
+    if (o.IsTriangleMesh()) {
         const SceneMesh& mesh = o.mesh;
         for (const auto& v : mesh.verts) m->allFinite = m->allFinite && Finite3(v);
         for (const auto& v : mesh.normals) m->allFinite = m->allFinite && Finite3(v);

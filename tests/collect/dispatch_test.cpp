@@ -1,14 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <new>
+#include <stdexcept>
 #include <string>
 
 #include "collect/node_collector.h"
 #include "fake_host.h"
-#include "host/standin/std_mat.h"
+#include "host/standin/standin.h"
 #include "model/bound_chunk.h"
 #include "model/ellipsoid_chunk.h"
 #include "model/reference_chunk.h"
+#include "model/vertex_chunk.h"
 
 namespace {
 
@@ -199,33 +201,123 @@ TEST(ProcessNode, TemporaryMeshFreedWhenCollectionThrows) {
     }
 }
 
-// A conversion that hands back an object of another class is not used as a mesh.
-TEST(ProcessNode, ConversionToAnotherClassGivesNoMesh) {
-    class Liar : public GeomObject {
+// Nothing thrown while collecting may unwind into the host's walk: the callback stops
+// the walk and marks the export failed, whatever was thrown.
+TEST(NodeCollectorCallback, AnythingThrownStopsTheWalkAndFailsTheExport) {
+    class ThrowingMaterial : public StandinStdMat {
     public:
-        explicit Liar(int* deletions) : deletions_(deletions) {}
-        int CanConvertToType(Class_ID) override { return TRUE; }
-        Object* ConvertToType(TimeValue, Class_ID) override { return new Counted(deletions_); }
+        explicit ThrowingMaterial(int what) : what_(what) {}
+        Color GetDiffuse(TimeValue t) override {
+            if (what_ == 0) throw std::runtime_error("host failure");
+            if (what_ == 1) throw 42;
+            return StandinStdMat::GetDiffuse(t);
+        }
 
     private:
-        class Counted : public fake::Camera {
-        public:
-            explicit Counted(int* d) : d_(d) {}
-            ~Counted() override { ++*d_; }
-
-        private:
-            int* d_;
-        };
-        int* deletions_;
+        int what_;
     };
+    // 0, 1: the material throws; 2: the host's time runs out of memory while converting.
+    for (int what : {0, 1, 2}) {
+        CallLog log;
+        fake::ExportScope scope(&log);
+        int deletions = 0;
+        fake::ParamBlock radius(nullptr, 5.0f);
+        fake::Primitive primitive(&radius, &deletions);
+        ThrowingMaterial material(what);
+        fake::Node node(&log, "Sphere01", &primitive);
+        node.material = &material;
+        if (what == 2) scope.host.throwAtCall = 2;
+        collectionFailed = false;
+        EXPECT_EQ(NodeCollector().callback(&node), TREE_ABORT) << what;
+        EXPECT_TRUE(collectionFailed) << what;
+        EXPECT_EQ(deletions, what == 2 ? 0 : 1) << what;
+        EXPECT_EQ(scope.model.meshes->count(), 0) << what;
+        collectionFailed = false;
+    }
+}
+
+// The host's own mesh objects: an editable mesh is a TriObject of a class of its own that
+// converts to itself; an editable poly converts to a new TriObject of its polygons fanned.
+TEST(ProcessNode, EditableMeshAndEditablePolyBecomeMeshes) {
     CallLog log;
     fake::ExportScope scope(&log);
-    int deletions = 0;
-    Liar liar(&deletions);
-    fake::Node node(&log, "Odd", &liar);
-    NodeCollector().ProcessNode(&node);
-    EXPECT_EQ(scope.model.meshes->count(), 0);
-    EXPECT_EQ(deletions, 1);
+
+    StandinEditableMesh editableMesh;
+    fake::MakeOneTriangle(editableMesh.mesh);
+    fake::Node meshNode(&log, "Box01", &editableMesh);
+    BOOL Del = TRUE;
+    EXPECT_EQ(ConvertToTriObject(&meshNode, Del), &editableMesh);
+    EXPECT_FALSE(Del);
+
+    // A quad and a pentagon, with texture polygons: 2 + 3 triangles.
+    StandinPolyData data;
+    data.verts = {Point3(0.0f, 0.0f, 0.0f), Point3(1.0f, 0.0f, 0.0f), Point3(1.0f, 1.0f, 0.0f),
+                  Point3(0.0f, 1.0f, 0.0f), Point3(2.0f, 0.0f, 0.0f), Point3(3.0f, 1.0f, 0.0f),
+                  Point3(2.0f, 2.0f, 0.0f)};
+    data.polygons = {{0, 1, 2, 3}, {1, 4, 5, 6, 2}};
+    for (int i = 0; i < 9; ++i) data.tverts.push_back(UVVert(0.125f * float(i), 0.0f, 0.0f));
+    data.tvPolygons = {{8, 7, 6, 5}, {0, 1, 2, 3, 4}};
+    StandinEditablePoly editablePoly;
+    ASSERT_TRUE(editablePoly.SetPolygons(data, "Poly01").ok());
+    fake::Node polyNode(&log, "Poly01", &editablePoly);
+
+    const long alive = StandinTriObjectsAlive();
+    NodeCollector collector;
+    EXPECT_EQ(collector.callback(&meshNode), TREE_CONTINUE);
+    EXPECT_EQ(collector.callback(&polyNode), TREE_CONTINUE);
+    EXPECT_EQ(StandinTriObjectsAlive(), alive);  // the poly's mesh was deleted, the editable mesh kept
+
+    const auto meshes = fake::Records<VertexChunk>(*scope.model.meshes);
+    ASSERT_EQ(meshes.size(), 2u);
+    EXPECT_EQ(meshes[0]->faceCount, 1);
+    ASSERT_EQ(meshes[1]->faceCount, 5);
+    // Fans from each polygon's first corner, in polygon order.
+    const int fans[5][3] = {{0, 1, 2}, {0, 2, 3}, {1, 4, 5}, {1, 5, 6}, {1, 6, 2}};
+    const int tvFans[5][3] = {{8, 7, 6}, {8, 6, 5}, {0, 1, 2}, {0, 2, 3}, {0, 3, 4}};
+    for (int f = 0; f < 5; ++f) {
+        for (int k = 0; k < 3; ++k) {
+            const MeshVertex& corner = meshes[1]->vertices[3 * f + k];
+            const Point3& expected = data.verts[fans[f][k]];
+            EXPECT_EQ(corner.x, expected.x) << f << " " << k;
+            EXPECT_EQ(corner.y, expected.y) << f << " " << k;
+            EXPECT_EQ(corner.u, data.tverts[tvFans[f][k]].x) << f << " " << k;
+        }
+    }
+}
+
+// Polygons the editable poly refuses, with a message naming the node; it keeps what it had.
+TEST(StandinEditablePoly, RefusesInconsistentPolygons) {
+    struct BadCase {
+        const char* what;
+        std::vector<std::vector<DWORD>> polygons;
+        size_t tverts;
+        std::vector<std::vector<DWORD>> tvPolygons;
+        const char* message;
+    };
+    const BadCase cases[] = {
+        {"two corners", {{0, 1, 2}, {0, 1}}, 0, {}, "polygon 1 has 2 corners, fewer than 3"},
+        {"vertex out of range", {{0, 1, 4}}, 0, {}, "polygon 0 uses vertex 4, but the mesh has 4 vertices"},
+        {"texture polygons missing", {{0, 1, 2}}, 3, {}, "the mesh has 3 texture vertices but 0 texture polygons for 1 polygons"},
+        {"texture polygon size", {{0, 1, 2, 3}}, 4, {{0, 1, 2}}, "texture polygon 0 has 3 corners, its polygon 4"},
+        {"texture vertex out of range", {{0, 1, 2}}, 2, {{0, 1, 2}}, "texture polygon 0 uses texture vertex 2"},
+    };
+    for (const BadCase& c : cases) {
+        StandinPolyData good;
+        good.verts.assign(3, Point3(0.0f, 0.0f, 0.0f));
+        good.polygons = {{0, 1, 2}};
+        StandinEditablePoly poly;
+        ASSERT_TRUE(poly.SetPolygons(good, "P").ok());
+        StandinPolyData bad;
+        bad.verts.assign(4, Point3(0.0f, 0.0f, 0.0f));
+        bad.polygons = c.polygons;
+        bad.tverts.assign(c.tverts, UVVert(0.0f, 0.0f, 0.0f));
+        bad.tvPolygons = c.tvPolygons;
+        const StandinMeshError error = poly.SetPolygons(bad, "P");
+        EXPECT_FALSE(error.ok()) << c.what;
+        EXPECT_NE(error.message.find(std::string("node \"P\": ") + c.message), std::string::npos)
+            << c.what << ": " << error.message;
+        EXPECT_EQ(poly.Polygons().polygons.size(), 1u) << c.what;
+    }
 }
 
 TEST(ProcessNode, OutsideAnExportNothingHappens) {

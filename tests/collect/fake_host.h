@@ -121,11 +121,14 @@ inline void MakeOneTriangle(Mesh& mesh) {
 }
 
 // A primitive with a radius at index 0 of an old-style block, which converts to a
-// new triangle mesh on request (the caller owns it).
+// new triangle mesh on request (the caller owns it). With block2 set it also has a
+// second-generation block, as objects whose old-style slot is not to be trusted.
 class Primitive : public GeomObject {
 public:
     Primitive(IParamArray* block, int* deletions) : block_(block), deletions_(deletions) {}
     IParamArray* GetParamBlock() override { return block_; }
+    IParamBlock2* GetParamBlock(int i) override { return i == 0 ? block2 : nullptr; }
+    IParamBlock2* block2 = nullptr;
     int CanConvertToType(Class_ID type) override { return type == triObjectClassID; }
     Object* ConvertToType(TimeValue, Class_ID type) override {
         if (!(type == triObjectClassID)) return nullptr;

@@ -1,7 +1,9 @@
 // Plug-in libraries that break the rules the host relies on, one kind per build
 // (FAKE_PLUGIN_KIND), for the loader's and the export command's error paths.
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
+#include <string>
 
 #include "host/max_sdk.h"
 
@@ -13,6 +15,7 @@
 #define KIND_WRITES_NOTHING 6
 #define KIND_THROWS 7
 #define KIND_BAD_HEADER_COUNTS 8  // a file the reader reads but the checker faults
+#define KIND_REPORTS_FAILURE 9    // writes nothing and names the file as the real one does
 
 namespace {
 
@@ -34,6 +37,11 @@ public:
         throw std::runtime_error("fake failure");
 #elif FAKE_PLUGIN_KIND == KIND_WRITES_NOTHING
         (void)name;
+#elif FAKE_PLUGIN_KIND == KIND_REPORTS_FAILURE
+        // Only the part after the last backslash, as the real failure message shows it.
+        const char* slash = std::strrchr(name, '\\');
+        const std::string text = std::string("cannot create ") + (slash != nullptr ? slash + 1 : name);
+        MessageBoxA(nullptr, text.c_str(), "fake", MB_OK);
 #else
         if (FILE* f = std::fopen(name, "wb")) {
 #if FAKE_PLUGIN_KIND == KIND_BAD_HEADER_COUNTS

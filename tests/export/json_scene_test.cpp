@@ -88,6 +88,22 @@ TEST(JsonScene, ReadsEveryPartOfAScene) {
     EXPECT_EQ(scene.nodes[1].material, -1);
 }
 
+TEST(JsonScene, ReadsTheHostsEditableObjects) {
+    const SceneDescription scene = ParseOk(R"({"nodes": [
+        {"name": "M", "object": {"type": "editable_mesh", "verts": [[0,0,0],[1,0,0],[0,1,0]], "faces": [[0,1,2]]}},
+        {"name": "P", "object": {"type": "editable_poly", "verts": [[0,0,0],[1,0,0],[1,1,0],[0,1,0]],
+                                 "faces": [[0,1,2,3],[3,2,1]], "tverts": [[0,0],[1,0],[1,1],[0,1,0.5]],
+                                 "tvfaces": [[0,1,2,3],[3,2,1]]}}]})");
+    ASSERT_EQ(scene.nodes.size(), 2u);
+    EXPECT_EQ(scene.nodes[0].object.type, SceneObject::Type::EditableMesh);
+    EXPECT_EQ(scene.nodes[0].object.mesh.faces.size(), 1u);
+    const SceneObject& poly = scene.nodes[1].object;
+    ASSERT_EQ(poly.type, SceneObject::Type::EditablePoly);
+    EXPECT_EQ(poly.poly.faces, (std::vector<std::vector<uint32_t>>{{0, 1, 2, 3}, {3, 2, 1}}));
+    EXPECT_EQ(poly.poly.tvfaces, poly.poly.faces);
+    EXPECT_FLOAT_EQ(poly.poly.tverts[3][2], 0.5f);
+}
+
 TEST(JsonScene, PositionRotationScaleComposeScaleThenRotationThenTranslation) {
     const SceneDescription scene = ParseOk(R"({"nodes": [
         {"name": "a", "rotation": [0, 0, 0.7071068, 0.7071068]},
@@ -162,6 +178,36 @@ const BadCase kBadCases[] = {
     {"normals count", R"({"nodes": [{"name": "a", "object": {"type": "mesh", )" MESH3
      R"(, "faces": [], "normals": [[0,0,1]]}}]})",
      "nodes[0].object.normals: expected one normal per vertex (3), found 1"},
+    {"polygon of two", R"({"nodes": [{"name": "a", "object": {"type": "editable_poly", )" MESH3
+     R"(, "faces": [[0,1,2],[0,1]]}}]})",
+     "nodes[0].object.faces[1]: a polygon needs 3 or more vertex indices, found 2"},
+    {"polygon index out of range", R"({"nodes": [{"name": "a", "object": {"type": "editable_poly", )" MESH3
+     R"(, "faces": [[0,1,2,3]]}}]})",
+     "nodes[0].object.faces[0]: vertex index 3 out of range (3 vertices)"},
+    {"polygon index negative", R"({"nodes": [{"name": "a", "object": {"type": "editable_poly", )" MESH3
+     R"(, "faces": [[0,1,-2]]}}]})",
+     "nodes[0].object.faces[0][2]: index -2 out of range"},
+    {"polygon not an array", R"({"nodes": [{"name": "a", "object": {"type": "editable_poly", )" MESH3
+     R"(, "faces": [3]}}]})",
+     "nodes[0].object.faces[0]: expected an array, found a number"},
+    {"texture polygons missing", R"({"nodes": [{"name": "a", "object": {"type": "editable_poly", )" MESH3
+     R"(, "faces": [[0,1,2]], "tverts": [[0,0]]}}]})",
+     "nodes[0].object.tvfaces: expected one texture polygon per polygon (1), found 0"},
+    {"texture polygon of another size", R"({"nodes": [{"name": "a", "object": {"type": "editable_poly", )" MESH3
+     R"(, "faces": [[0,1,2],[2,1,0]], "tverts": [[0,0],[1,1]], "tvfaces": [[0,1,1],[0,1,1,0]]}}]})",
+     "nodes[0].object.tvfaces[1]: expected 3 indices, as many as its polygon, found 4"},
+    {"texture polygon index out of range", R"({"nodes": [{"name": "a", "object": {"type": "editable_poly", )" MESH3
+     R"(, "faces": [[0,1,2]], "tverts": [[0,0]], "tvfaces": [[0,0,1]]}}]})",
+     "nodes[0].object.tvfaces[0]: texture vertex index 1 out of range (1 texture vertices)"},
+    {"texture polygons without tverts", R"({"nodes": [{"name": "a", "object": {"type": "editable_poly", )" MESH3
+     R"(, "faces": [[0,1,2]], "tvfaces": [[0,1,2]]}}]})",
+     "nodes[0].object.tvfaces: texture polygons given without \"tverts\""},
+    {"normals on a poly", R"({"nodes": [{"name": "a", "object": {"type": "editable_poly", )" MESH3
+     R"(, "faces": [], "normals": []}}]})",
+     "nodes[0].object.normals: unknown key"},
+    {"editable mesh face of four", R"({"nodes": [{"name": "a", "object": {"type": "editable_mesh", )" MESH3
+     R"(, "faces": [[0,1,2,0]]}}]})",
+     "nodes[0].object.faces[0]: expected 3 indices, found 4"},
     {"material index out of range", R"({"materials": [{"name": "m"}], "nodes": [{"name": "a", "material": 1}]})",
      "nodes[0].material: material index 1 out of range (1 materials)"},
     {"map slot out of range", R"({"materials": [{"name": "m", "maps": [{"slot": 12}]}], "nodes": []})",

@@ -91,10 +91,44 @@ TEST(SceneBuilder, RefusesWhatTheHostCannotHoldAndNamesTheNode) {
     }
 }
 
+SceneNode PolyNode(const std::string& name, std::size_t quads) {
+    SceneNode node;
+    node.name = name;
+    node.origin = "nodes[1]";
+    node.object.type = SceneObject::Type::EditablePoly;
+    node.object.poly.verts = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+    node.object.poly.faces.assign(quads, {0, 1, 2, 3});
+    return node;
+}
+
+// The host's own mesh objects, of their own classes; a poly the host cannot hold is refused
+// with the node named.
+TEST(SceneBuilder, BuildsEditableMeshesAndPolys) {
+    SceneDescription desc;
+    SceneNode mesh = MeshNode("M", 1);
+    mesh.object.type = SceneObject::Type::EditableMesh;
+    desc.nodes.push_back(mesh);
+    desc.nodes.push_back(PolyNode("P", 2));
+    StandinScene scene;
+    std::string error;
+    ASSERT_TRUE(BuildStandinScene(desc, &scene, &error)) << error;
+    const std::vector<StandinNode*> nodes = scene.AllNodes();
+    ASSERT_EQ(nodes.size(), 2u);
+    EXPECT_EQ(nodes[0]->GetObjectRef()->ClassID(), Class_ID(EDITTRIOBJ_CLASS_ID, 0));
+    EXPECT_EQ(static_cast<TriObject*>(nodes[0]->GetObjectRef())->mesh.getNumFaces(), 1);
+    EXPECT_EQ(nodes[1]->GetObjectRef()->ClassID(), Class_ID(0x1bf8338d, 0x192f6098));
+
+    desc.nodes[1].object.poly.faces[1] = {0, 1};  // a description not checked by the JSON reader
+    StandinScene refused;
+    EXPECT_FALSE(BuildStandinScene(desc, &refused, &error));
+    EXPECT_NE(error.find("nodes[1]: node \"P\": polygon 1 has 2 corners"), std::string::npos) << error;
+}
+
 TEST(SceneRoutes, ForeseesSplitsAndNodesPassedOver) {
     SceneDescription desc;
     desc.nodes.push_back(MeshNode("Big", kMaxTrianglesPerRecord * 2 + 1));
     desc.nodes.push_back(MeshNode("Exact", kMaxTrianglesPerRecord));
+    desc.nodes.push_back(PolyNode("Quads", kMaxTrianglesPerRecord / 2 + 1));  // fanned, two records
     SceneNode helper;
     helper.name = "GELP";  // a helper goes to the references whatever its name
     helper.object.type = SceneObject::Type::Helper;
@@ -113,8 +147,9 @@ TEST(SceneRoutes, ForeseesSplitsAndNodesPassedOver) {
     // No material is written at all, so material 0 is no other mesh's: no warning for that.
     ASSERT_EQ(warnings.Entries().size(), 2u);
     EXPECT_EQ(warnings.Entries()[0].kind, warning_kind::kMeshesSplit);
-    EXPECT_EQ(warnings.Entries()[0].count, 1u);
+    EXPECT_EQ(warnings.Entries()[0].count, 2u);
     EXPECT_EQ(warnings.Entries()[0].examples[0], "\"Big\" at nodes[0]: 43691 triangles into 3 records");
+    EXPECT_EQ(warnings.Entries()[0].examples[1], "\"Quads\" at nodes[1]: 21846 triangles into 2 records");
     EXPECT_EQ(warnings.Entries()[1].kind, warning_kind::kNodesPassedOver);
     ASSERT_EQ(warnings.Entries()[1].count, 2u);
     EXPECT_EQ(warnings.Entries()[1].examples[0], "\"Flat\": helper scaled to zero");
@@ -125,6 +160,7 @@ TEST(SceneRoutes, ForeseesSplitsAndNodesPassedOver) {
     material.name = "M";
     desc.materials.push_back(material);
     desc.nodes[1].material = 0;
+    desc.nodes[2].material = 0;
     Warnings withMaterial;
     PredictRouteWarnings(desc, RouteOptions{}, &withMaterial);
     ASSERT_EQ(withMaterial.Entries().size(), 3u);

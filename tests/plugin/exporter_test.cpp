@@ -2,6 +2,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -159,6 +160,119 @@ TEST_F(PluginExporterTest, OutOfMemoryEndsTheExportLikeAFileThatCannotBeCreated)
     EXPECT_EQ(hostInterface, nullptr);
 }
 
+// Collectors meet host calls that throw; the stand-in's walk calls back through a noexcept
+// boundary, as a foreign host effectively does, so anything escaping would end this test.
+class ThrowingBlock : public IParamBlock {
+public:
+    BOOL GetValue(int, TimeValue, float&, Interval&) override { throw std::bad_alloc(); }
+};
+
+class ThrowingBlock2 : public IParamBlock2 {
+public:
+    BOOL GetValue(ParamID, TimeValue, float&, Interval&, int) override { throw std::runtime_error("host failure"); }
+};
+
+class ThrowingHelper : public HelperObject {
+public:
+    IParamBlock2* GetParamBlock(int i) override { return i == 0 ? &block : nullptr; }
+    IParamBlock2* GetParamBlockByID(short id) override { return id == 0 ? &block : nullptr; }
+    using BaseObject::GetParamBlock;
+
+private:
+    ThrowingBlock2 block;
+};
+
+class ThrowingPrimitive : public GeomObject {
+public:
+    IParamArray* GetParamBlock() override { return &block; }
+    using Animatable::GetParamBlock;
+    int CanConvertToType(Class_ID) override { return TRUE; }
+    Object* ConvertToType(TimeValue, Class_ID) override { throw 7; }
+
+private:
+    ThrowingBlock block;
+};
+
+class ThrowingMaterial : public StandinStdMat {
+public:
+    ThrowingMaterial() : StandinStdMat("Paint") {}
+    Color GetDiffuse(TimeValue) override { throw std::bad_alloc(); }
+};
+
+// Counts the walk's visits, to show that it stopped.
+class CountingNode : public StandinNode {
+public:
+    using StandinNode::StandinNode;
+    const ObjectState& EvalWorldState(TimeValue time, BOOL evalHidden) override
+    {
+        ++visits;
+        return StandinNode::EvalWorldState(time, evalHidden);
+    }
+    int visits = 0;
+};
+
+TEST_F(PluginExporterTest, AnExceptionInAnyCollectorFailsTheExport)
+{
+    enum class Thrower { ReferenceSize, SphereRadius, EllipsoidRadius, Material, Conversion };
+    struct Case {
+        const char* collector;
+        Thrower thrower;
+        const char* name;
+    };
+    const Case cases[] = {
+        {"reference helper", Thrower::ReferenceSize, "Point01"},
+        {"bound sphere", Thrower::SphereRadius, "GBND"},
+        {"ellipsoid", Thrower::EllipsoidRadius, "GELP"},
+        {"material", Thrower::Material, "Box01"},
+        {"mesh conversion", Thrower::Conversion, "Box02"},
+    };
+    for (const Case& c : cases) {
+        StandinClearMessageBoxCalls();
+        const long alive = StandinTriObjectsAlive();
+        {
+            StandinScene scene;
+            TriObject* box = scene.Create<TriObject>();
+            box->mesh.setNumVerts(3);
+            box->mesh.setNumFaces(1);
+            box->mesh.faces[0].setVerts(0, 1, 2);
+            scene.AddNode(nullptr, "Before")->SetObject(box);
+            StandinNode* thrower = scene.AddNode(nullptr, c.name);
+            switch (c.thrower) {
+                case Thrower::ReferenceSize: thrower->SetObject(scene.Create<ThrowingHelper>()); break;
+                case Thrower::SphereRadius:
+                case Thrower::EllipsoidRadius:
+                case Thrower::Conversion: thrower->SetObject(scene.Create<ThrowingPrimitive>()); break;
+                case Thrower::Material:
+                    thrower->SetObject(box);
+                    thrower->SetMtl(scene.Create<ThrowingMaterial>());
+                    break;
+            }
+            CountingNode* after = scene.AddNodeOf<CountingNode>(nullptr, "After");
+            after->SetObject(box);
+
+            StandinExpInterface ei(&scene);
+            StandinInterface host;
+            const std::string path = folder.Path("C:\\out\\failed.wux");
+            EXPECT_EQ(exporter.DoExport(path.c_str(), &ei, &host), 1) << c.collector;
+            EXPECT_EQ(after->visits, 0) << c.collector << ": the walk went on";
+            const auto& calls = StandinMessageBoxCalls();
+            ASSERT_EQ(calls.size(), 1u) << c.collector;
+            EXPECT_EQ(calls[0].text, ExpectedCannotCreateMessage("failed.wux")) << c.collector;
+            EXPECT_TRUE(folder.Files().empty()) << c.collector;
+            EXPECT_EQ(currentModel, nullptr);
+            EXPECT_EQ(hostInterface, nullptr);
+            EXPECT_FALSE(collectionFailed);
+        }
+        EXPECT_EQ(StandinTriObjectsAlive(), alive) << c.collector;
+    }
+    // The next export starts afresh and succeeds.
+    StandinClearMessageBoxCalls();
+    const std::string path = folder.Path("next.wux");
+    EXPECT_EQ(ExportEmpty(path), 1);
+    EXPECT_EQ(ReadFileBytes(path), EmptySceneFile());
+    EXPECT_TRUE(StandinMessageBoxCalls().empty());
+}
+
 TEST_F(PluginExporterTest, EachExportStartsFromAnEmptyModel)
 {
     const std::string full = folder.Path("full.wux");
@@ -217,6 +331,7 @@ TEST(PluginClassDescTest, EveryCreateMakesANewExporter)
     ClassDesc& desc = exporterClassDesc;
     std::unique_ptr<SceneExport> first(static_cast<SceneExport*>(desc.Create(FALSE)));
     std::unique_ptr<SceneExport> second(static_cast<SceneExport*>(desc.Create(TRUE)));
+    static_assert(noexcept(exporterClassDesc.Create(FALSE)), "Create lets nothing out into the host");
     ASSERT_NE(first, nullptr);
     ASSERT_NE(second, nullptr);
     EXPECT_NE(first.get(), second.get());

@@ -11,10 +11,11 @@ Matrix3 Transform(const Point3& x, const Point3& y, const Point3& z, const Point
     return Matrix3(x, y, z, t);
 }
 
-// A unit box of 8 corners, 12 faces in two smoothing groups, with a UV per corner.
+// A unit box of 8 corners, 12 faces in two smoothing groups, with a UV per corner; an
+// editable mesh, as most meshes in the host's scenes are.
 TriObject* MakeBox(StandinScene& scene, float half)
 {
-    TriObject* box = scene.Create<TriObject>();
+    TriObject* box = scene.Create<StandinEditableMesh>();
     Mesh& mesh = box->mesh;
     mesh.setNumVerts(8);
     for (int i = 0; i < 8; ++i) {

@@ -1,0 +1,92 @@
+#include "host/standin/editable_poly.h"
+
+#include <memory>
+#include <sstream>
+
+#include "host/sdk/tri_object.h"
+
+namespace {
+
+using Kind = StandinMeshError::Kind;
+
+StandinMeshError Problem(Kind kind, const std::string& nodeName, const std::string& what) {
+    return StandinMeshError{kind, "node \"" + nodeName + "\": " + what};
+}
+
+// The first polygon with a corner index not below count, as an error; ok when there is none.
+StandinMeshError CheckCorners(const std::vector<std::vector<DWORD>>& polygons, size_t count, Kind kind,
+                              const char* polygonName, const char* indexName, const char* countName,
+                              const std::string& nodeName) {
+    for (size_t p = 0; p < polygons.size(); ++p) {
+        for (DWORD index : polygons[p]) {
+            if (index >= count) {
+                std::ostringstream what;
+                what << polygonName << ' ' << p << " uses " << indexName << ' ' << index << ", but the mesh has "
+                     << count << ' ' << countName;
+                return Problem(kind, nodeName, what.str());
+            }
+        }
+    }
+    return StandinMeshError{};
+}
+
+StandinMeshError CheckPolygons(const StandinPolyData& data, const std::string& nodeName) {
+    for (size_t p = 0; p < data.polygons.size(); ++p) {
+        if (data.polygons[p].size() < 3) {
+            std::ostringstream what;
+            what << "polygon " << p << " has " << data.polygons[p].size() << " corners, fewer than 3";
+            return Problem(Kind::PolygonSize, nodeName, what.str());
+        }
+    }
+    StandinMeshError problem =
+        CheckCorners(data.polygons, data.verts.size(), Kind::FaceIndex, "polygon", "vertex", "vertices", nodeName);
+    if (!problem.ok() || data.tverts.empty()) return problem;
+    if (data.tvPolygons.size() != data.polygons.size()) {
+        std::ostringstream what;
+        what << "the mesh has " << data.tverts.size() << " texture vertices but " << data.tvPolygons.size()
+             << " texture polygons for " << data.polygons.size() << " polygons";
+        return Problem(Kind::MissingTVFaces, nodeName, what.str());
+    }
+    for (size_t p = 0; p < data.polygons.size(); ++p) {
+        if (data.tvPolygons[p].size() != data.polygons[p].size()) {
+            std::ostringstream what;
+            what << "texture polygon " << p << " has " << data.tvPolygons[p].size() << " corners, its polygon "
+                 << data.polygons[p].size();
+            return Problem(Kind::PolygonSize, nodeName, what.str());
+        }
+    }
+    return CheckCorners(data.tvPolygons, data.tverts.size(), Kind::TVFaceIndex, "texture polygon",
+                        "texture vertex", "texture vertices", nodeName);
+}
+
+}  // namespace
+
+StandinMeshError StandinEditablePoly::SetPolygons(const StandinPolyData& polys, const std::string& nodeName) {
+    StandinMeshError problem = CheckPolygons(polys, nodeName);
+    if (problem.ok()) data = polys;
+    return problem;
+}
+
+int StandinEditablePoly::CanConvertToType(Class_ID obtype) { return obtype == triObjectClassID ? 1 : 0; }
+
+Object* StandinEditablePoly::ConvertToType(TimeValue, Class_ID obtype) {
+    if (obtype != triObjectClassID) return nullptr;
+    StandinMeshData fans;
+    fans.verts = data.verts;
+    fans.tverts = data.tverts;
+    const bool mapped = !data.tverts.empty();
+    for (size_t p = 0; p < data.polygons.size(); ++p) {
+        const std::vector<DWORD>& v = data.polygons[p];
+        for (size_t i = 1; i + 1 < v.size(); ++i) {
+            fans.faces.push_back({v[0], v[i], v[i + 1]});
+            if (mapped) {
+                const std::vector<DWORD>& t = data.tvPolygons[p];
+                fans.tvFaces.push_back({t[0], t[i], t[i + 1]});
+            }
+        }
+    }
+    std::unique_ptr<TriObject> tri(CreateNewTriObject());
+    // The polygons were checked when they were set, so the fans are consistent too.
+    StandinBuildMesh(fans, "", &tri->mesh);
+    return tri.release();
+}
