@@ -1,5 +1,6 @@
 #include "cli/export_runner.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <iostream>
 
@@ -41,18 +42,22 @@ void AddExportRunnerOptions(CLI::App* command, ExportRunnerOptions* options) {
         ->required()
         ->type_name("INPUT... [OUTPUT]");
     command->add_option("--out-dir", options->outDir,
-                        "convert every INPUT (a file, or a folder searched recursively) to DIR/<its relative path>.wux");
+                        "convert every INPUT (a file, or a folder searched recursively) to DIR/<its relative path>.wux")
+        ->type_name("DIR");
     command->add_option("--jobs", options->jobs, "with --out-dir: files converted at once (default: one per core)")
-        ->check(CLI::PositiveNumber);
+        ->check(CLI::PositiveNumber)
+        ->type_name("N");
     command
         ->add_option("--timeout", options->timeoutSeconds,
                      "stop an export that takes longer than this many seconds (0: no limit)")
         ->check(CLI::NonNegativeNumber)
+        ->type_name("SECONDS")
         ->capture_default_str();
     command
         ->add_option("--memory-limit", options->memoryMiB,
                      "the most memory (MiB of address space) one export may take (default: the machine's memory; 0: "
                      "no limit)")
+        ->type_name("MIB")
         ->capture_default_str();
 }
 
@@ -66,7 +71,8 @@ std::vector<std::string> ExportFolders(const ExportOptions& options) {
 int RunExportCommand(const ExportOptions& options, const ExportRunnerOptions& runner) {
     WorkerLimits limits;
     limits.timeoutSeconds = runner.timeoutSeconds;
-    limits.memoryBytes = runner.memoryMiB << 20;
+    // A cap beyond what 64 bits of bytes can hold is no cap.
+    limits.memoryBytes = runner.memoryMiB > (UINT64_MAX >> 20) ? 0 : runner.memoryMiB << 20;
     if (!runner.outDir.empty()) {
         BatchOptions batch;
         batch.inputs = runner.paths;

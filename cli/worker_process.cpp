@@ -9,7 +9,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -198,9 +200,9 @@ private:
                 timeout = std::min(timeout, 10);  // closed its pipe but not yet reaped
             }
             if (run_.limits.timeoutSeconds > 0) {
-                const auto left = r.start + std::chrono::duration<double>(run_.limits.timeoutSeconds) - now;
-                const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(left).count() + 1;
-                timeout = static_cast<int>(std::max<long long>(0, std::min<long long>(timeout, ms)));
+                // In doubles: a timeout of years must not overflow the clock's integer ticks.
+                const double left = run_.limits.timeoutSeconds - std::chrono::duration<double>(now - r.start).count();
+                timeout = static_cast<int>(std::min<double>(timeout, std::max(0.0, std::ceil(left * 1000.0))));
             }
         }
         if (poll(fds.data(), fds.size(), timeout) > 0) {
