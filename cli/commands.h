@@ -9,5 +9,7 @@ namespace wux {
 void AddInfoCommand(CLI::App& app);
 void AddCheckCommand(CLI::App& app);
 void AddExportCommand(CLI::App& app);
+void AddConvertCommand(CLI::App& app);
+void AddDiffCommand(CLI::App& app);
 
 }  // namespace wux

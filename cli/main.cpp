@@ -14,6 +14,8 @@ int main(int argc, char** argv) {
         wux::AddInfoCommand(app);
         wux::AddCheckCommand(app);
         wux::AddExportCommand(app);
+        wux::AddConvertCommand(app);
+        wux::AddDiffCommand(app);
         CLI11_PARSE(app, argc, argv);
         return 0;
     } catch (const std::exception& e) {

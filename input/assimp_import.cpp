@@ -1,4 +1,5 @@
 #include "input/assimp_import.h"
+#include "input/gltf_wux_extras.h"
 
 #include <algorithm>
 #include <cctype>
@@ -795,6 +796,7 @@ bool Import(const std::string& path, const AssimpImportOptions& options, SceneDe
         *error = path + ": " + message;
         return false;
     }
+    ApplyGltfWuxExtras(path, &result);
     if (!options.outputPath.empty() && !WritePending(textures.OutputDir(), textures.Pending(), &message)) {
         *error = path + ": " + message;
         return false;

@@ -16,7 +16,7 @@ packages=(
     cmake g++ make pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
     libassimp-dev assimp-testmodels
-    nlohmann-json3-dev libcli11-dev
+    nlohmann-json3-dev libcli11-dev libstb-dev
     g++-mingw-w64-i686 binutils-mingw-w64-i686
     wine wine32:i386
 )
@@ -30,3 +30,11 @@ if [ "${#missing[@]}" -gt 0 ]; then
     $SUDO apt-get update -qq
     $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+# Node for the tests' glTF validator, from Debian unless a node with npm is already there.
+if ! command -v npm >/dev/null 2>&1; then
+    $SUDO apt-get update -qq
+    $SUDO apt-get install -y -qq --no-install-recommends nodejs npm
+fi
+# The validator itself, at the version package-lock.json pins.
+npm ci --prefix "$(dirname "$0")/../tests/node" --no-audit --no-fund --loglevel=error

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 
+#include "format/wux_reader.h"
 #include "input/scene_description.h"
 
 namespace wux::test {
@@ -25,6 +26,9 @@ Measure MeasureScene(const SceneDescription& scene);
 // world-space point first turned by +90 degrees about X, as a Y-up source is turned Z-up.
 // Returns false when Assimp cannot read the file.
 bool MeasureWithAssimp(const std::string& path, Measure* out);
+
+// Triangles and area of a WUX file's meshes (bounds and finiteness not taken).
+Measure MeasureWux(const WuxFile& file);
 
 // The world transform of the first node of that name, and whether there is one.
 bool FindWorld(const SceneDescription& scene, const std::string& name, SceneMatrix* world,

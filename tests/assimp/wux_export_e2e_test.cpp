@@ -11,6 +11,7 @@
 #include <string>
 
 #include "tests/assimp/scene_measure.h"
+#include "tests/assimp/shell_run.h"
 #include "format/file_bytes.h"
 #include "format/wux_reader.h"
 
@@ -23,26 +24,8 @@ const char* const kModels = "/usr/share/assimp/models";
 
 std::string Model(const std::string& relative) { return std::string(kModels) + "/" + relative; }
 
-fs::path TempDir() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "_" + info->name();
-    for (char& c : name) if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    fs::path dir = fs::temp_directory_path() / ("wux_e2e_" + name);
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
-
-std::string Quote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+using test::Quote;
+using test::ReadText;
 
 // Runs wux with the arguments; its standard error goes to *err.
 int RunWux(const std::string& args, const fs::path& dir, std::string* err) {
@@ -66,7 +49,8 @@ class WuxExportTest : public ::testing::TestWithParam<Case> {};
 TEST_P(WuxExportTest, WrittenFileIsValidAndMatchesTheSource) {
     if (!fs::is_directory(kModels)) GTEST_SKIP() << kModels << " missing";
     const Case& c = GetParam();
-    const fs::path dir = TempDir();
+    const test::TestDir testDir("wux_e2e_");
+    const fs::path& dir = testDir.path();
     const fs::path out = dir / "model.wux";
     std::string err;
     ASSERT_EQ(RunWux("export " + Quote(Model(c.file)) + " " + Quote(out.string()), dir, &err), 0) << err;
@@ -80,22 +64,9 @@ TEST_P(WuxExportTest, WrittenFileIsValidAndMatchesTheSource) {
 
     test::Measure expected;
     ASSERT_TRUE(test::MeasureWithAssimp(Model(c.file), &expected));
-    std::size_t triangles = 0;
-    double area = 0.0;
-    for (const Mesh& mesh : wux.meshes) {
-        triangles += mesh.faceCount;
-        for (const auto& t : mesh.triangles) {
-            const MeshVertex& a = mesh.vertices.at(t[0]);
-            const MeshVertex& b = mesh.vertices.at(t[1]);
-            const MeshVertex& d = mesh.vertices.at(t[2]);
-            const double u[3] = {b.x - double(a.x), b.y - double(a.y), b.z - double(a.z)};
-            const double v[3] = {d.x - double(a.x), d.y - double(a.y), d.z - double(a.z)};
-            const double x = u[1] * v[2] - u[2] * v[1], y = u[2] * v[0] - u[0] * v[2], z = u[0] * v[1] - u[1] * v[0];
-            area += 0.5 * std::sqrt(x * x + y * y + z * z);
-        }
-    }
-    EXPECT_EQ(triangles, expected.triangles);
-    EXPECT_NEAR(area, expected.area, 1e-4 * expected.area);
+    const test::Measure written = test::MeasureWux(wux);
+    EXPECT_EQ(written.triangles, expected.triangles);
+    EXPECT_NEAR(written.area, expected.area, 1e-4 * expected.area);
 
     if (*c.material != '\0') {
         bool materialFound = false, textureFound = *c.textureFile == '\0';
@@ -129,7 +100,8 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 TEST(WuxExportBroken, FailsNamingTheFileAndWritesNothing) {
-    const fs::path dir = TempDir();
+    const test::TestDir testDir("wux_e2e_");
+    const fs::path& dir = testDir.path();
     const fs::path empty = dir / "empty.obj";
     std::ofstream(empty).close();
     const fs::path index = dir / "index.obj";

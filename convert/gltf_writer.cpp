@@ -1,0 +1,364 @@
+#include "convert/gltf_writer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <set>
+
+#include <nlohmann/json.hpp>
+
+#include "convert/json_number.h"
+#include "convert/mesh_corners.h"
+#include "convert/record_inverse.h"
+#include "convert/sphere_mesh.h"
+#include "convert/texture_lookup.h"
+
+namespace wux {
+
+const char* const kTexturesMissing = "map files not found or not readable (kept by name in the material's extras)";
+const char* const kNormalsMadeUnit = "normals not of unit length made unit (glTF requires it)";
+const char* const kEmptyMeshesLeftOut = "mesh records without triangles left out (glTF has no empty meshes)";
+const char* const kValuesNotFinite = "values not finite written as 0";
+
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+
+constexpr int kArrayBuffer = 34962;
+constexpr int kElementArrayBuffer = 34963;
+constexpr int kFloat = 5126;
+constexpr int kUnsignedShort = 5123;
+constexpr int kTriangles = 4;
+constexpr std::uint32_t kDiffuseSlot = 1;
+
+// glTF is Y-up, the file Z-up: (x, y, z) becomes (x, z, -y).
+std::array<double, 3> Turn(const std::array<double, 3>& p) { return {p[0], p[2], -p[1]}; }
+
+// The turn as a column-major glTF matrix.
+const Json kTurnMatrix = Json::array({1, 0, 0, 0, 0, 0, -1, 0, 0, 1, 0, 0, 0, 0, 0, 1});
+// The same turn as a rotation: -90 degrees about X.
+const Json kTurnRotation = Json::array({-0.70710678118654752, 0, 0, 0.70710678118654752});
+
+float Finite(float v, bool* repaired) {
+    if (std::isfinite(v)) return v;
+    *repaired = true;
+    return 0.0f;
+}
+
+double Clamp01(float v) { return std::isfinite(v) ? std::clamp(static_cast<double>(v), 0.0, 1.0) : 0.0; }
+
+std::string PercentEncoded(const std::string& name) {
+    static const char* hex = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : name) {
+        if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
+}
+
+class GltfBuilder {
+public:
+    GltfBuilder(const WuxFile& file, const GltfOptions& options, OutputFiles* outputs, Warnings* warnings)
+        : file_(file), options_(options), outputs_(outputs), warnings_(warnings) {}
+
+    void Build() {
+        WarnUnreproducible(file_, warnings_);
+        doc_["asset"] = {{"version", "2.0"}, {"generator", "wux convert"}, {"extras", {{"wux", {{"version", 1}}}}}};
+        for (std::size_t i = 0; i < file_.materials.size(); ++i) materials_.push_back(MaterialJson(file_.materials[i]));
+        for (std::size_t i = 0; i < file_.meshes.size(); ++i) MeshNode(i);
+        for (const SphereNode& s : BoundSphereNodes(file_.bounds, warnings_)) SphereNodeJson("GBND", s);
+        for (const SphereNode& s : EllipsoidNodes(file_.ellipsoids, warnings_)) SphereNodeJson("GELP", s);
+        for (std::size_t i = 0; i < file_.references.entries.size(); ++i) HelperNodeJson(i);
+        if (repaired_) warnings_->Add(kValuesNotFinite);
+
+        Json scene = Json::object();
+        if (!nodes_.empty()) {
+            Json roots = Json::array();
+            for (std::size_t i = 0; i < nodes_.size(); ++i) roots.push_back(i);
+            scene["nodes"] = roots;
+            doc_["nodes"] = nodes_;
+        }
+        doc_["scenes"] = Json::array({scene});
+        doc_["scene"] = 0;
+        if (!meshes_.empty()) doc_["meshes"] = meshes_;
+        if (!materials_.empty()) doc_["materials"] = materials_;
+        if (!images_.empty()) {
+            doc_["images"] = images_;
+            doc_["textures"] = textures_;
+            doc_["samplers"] = Json::array({Json::object()});
+        }
+        if (!accessors_.empty()) doc_["accessors"] = accessors_;
+        if (!views_.empty()) doc_["bufferViews"] = views_;
+        if (!bin_.empty()) {
+            Json buffer{{"byteLength", bin_.size()}};
+            if (!options_.binary) buffer["uri"] = PercentEncoded(BinName());
+            doc_["buffers"] = Json::array({buffer});
+        }
+        if (options_.binary) {
+            outputs_->Add(options_.outputPath, Glb());
+        } else {
+            outputs_->Add(options_.outputPath, doc_.dump(1) + "\n");
+            if (!bin_.empty()) outputs_->Add(Beside(BinName()), std::move(bin_));
+            for (auto& [name, bytes] : copies_) outputs_->Add(Beside(name), std::move(bytes));
+        }
+    }
+
+private:
+    std::string BinName() const { return fs::path(options_.outputPath).stem().string() + ".bin"; }
+    std::string Beside(const std::string& name) const {
+        return (fs::path(options_.outputPath).parent_path() / name).string();
+    }
+
+    std::size_t AddView(const void* data, std::size_t size, int target) {
+        const std::size_t offset = bin_.size();
+        const auto* p = static_cast<const std::uint8_t*>(data);
+        bin_.insert(bin_.end(), p, p + size);
+        bin_.resize((bin_.size() + 3) / 4 * 4, 0);  // every view starts on a 4-byte boundary
+        Json view{{"buffer", 0}, {"byteOffset", offset}, {"byteLength", size}};
+        if (target != 0) view["target"] = target;
+        views_.push_back(view);
+        return views_.size() - 1;
+    }
+
+    template <std::size_t N>
+    std::size_t AddFloats(const std::vector<std::array<float, N>>& values, bool withBounds) {
+        std::vector<float> flat;
+        flat.reserve(N * values.size());
+        for (const auto& v : values) flat.insert(flat.end(), v.begin(), v.end());
+        // The file is little-endian; so is every machine this tool builds for.
+        const std::size_t view = AddView(flat.data(), flat.size() * sizeof(float), kArrayBuffer);
+        Json accessor{{"bufferView", view}, {"componentType", kFloat}, {"count", values.size()},
+                      {"type", N == 2 ? "VEC2" : "VEC3"}};
+        if (withBounds) {
+            std::array<float, N> lo = values.front(), hi = values.front();
+            for (const auto& v : values)
+                for (std::size_t k = 0; k < N; ++k) lo[k] = std::min(lo[k], v[k]), hi[k] = std::max(hi[k], v[k]);
+            accessor["min"] = lo;
+            accessor["max"] = hi;
+        }
+        accessors_.push_back(accessor);
+        return accessors_.size() - 1;
+    }
+
+    // The image of a map file, looked up once per name; none when it is not found.
+    std::optional<std::size_t> TextureFor(const std::string& fileName, const std::string& material) {
+        const auto known = textureByName_.find(fileName);
+        if (known != textureByName_.end()) return known->second;
+        std::optional<std::size_t> index;
+        const std::optional<std::string> path = FindTexture(fileName, options_.textureDirs);
+        std::string error;
+        std::optional<TextureImage> image;
+        if (!path) {
+            warnings_->Add(kTexturesMissing, "'" + PrintableText(fileName) + "' of material " + material);
+        } else if (!(image = LoadTextureImage(*path, &error))) {
+            warnings_->Add(kTexturesMissing, error);
+        } else {
+            Json json{{"name", Utf8Name(fileName, "map file " + PrintableText(fileName), warnings_)}};
+            if (options_.binary) {
+                json["bufferView"] = AddView(image->bytes.data(), image->bytes.size(), 0);
+                json["mimeType"] = image->mimeType;
+            } else {
+                const std::string copy = UniqueCopyName(image->fileName);
+                json["uri"] = PercentEncoded(copy);
+                copies_.emplace_back(copy, std::move(image->bytes));
+            }
+            images_.push_back(json);
+            textures_.push_back({{"source", images_.size() - 1}, {"sampler", 0}});
+            index = textures_.size() - 1;
+        }
+        textureByName_[fileName] = index;
+        return index;
+    }
+
+    std::string UniqueCopyName(const std::string& name) {
+        std::string candidate = name;
+        const fs::path p(name);
+        for (int n = 2; !copyNames_.insert(candidate).second; ++n)
+            candidate = p.stem().string() + "_" + std::to_string(n) + p.extension().string();
+        return candidate;
+    }
+
+    Json MaterialJson(const Material& m) {
+        const std::string where = "GMAT '" + PrintableText(m.name.text) + "'";
+        const auto diffuse = m.Diffuse();
+        const float opacity = m.Opacity();
+        Json pbr{{"baseColorFactor", {Clamp01(diffuse[0]), Clamp01(diffuse[1]), Clamp01(diffuse[2]), Clamp01(opacity)}},
+                 {"metallicFactor", 0.0},
+                 {"roughnessFactor", 1.0}};
+        auto floats = [](const std::array<float, 3>& c) {
+            return Json::array({ShortFloat(c[0]), ShortFloat(c[1]), ShortFloat(c[2])});
+        };
+        Json extras{{"ambient", floats(m.Ambient())}, {"specular", floats(m.Specular())}, {"filter", floats(m.Filter())}};
+        // The base colour holds values from 0 to 1 only: others are kept here exactly.
+        bool clamped = false;
+        for (float c : diffuse) clamped = clamped || Clamp01(c) != c;
+        if (clamped) extras["diffuse"] = floats(diffuse);
+        if (Clamp01(opacity) != opacity) extras["opacity"] = ShortFloat(opacity);
+        Json maps = Json::array();
+        bool diffuseTextured = false;
+        for (const MaterialMap& map : m.maps) {
+            Json entry{{"slot", map.channel},
+                       {"file", Utf8Name(map.fileName.text, where, warnings_)},
+                       {"amount", ShortFloat(map.amount)}};
+            const std::optional<std::size_t> texture = TextureFor(map.fileName.text, where);
+            if (texture) {
+                entry["texture"] = *texture;
+                if (map.channel == kDiffuseSlot && !diffuseTextured) {
+                    pbr["baseColorTexture"] = {{"index", *texture}};
+                    diffuseTextured = true;
+                }
+            }
+            maps.push_back(entry);
+        }
+        extras["maps"] = maps;
+        Json out{{"name", Utf8Name(m.name.text, where, warnings_)}, {"pbrMetallicRoughness", pbr},
+                 {"extras", {{"wux", extras}}}};
+        if (Clamp01(opacity) < 1.0) out["alphaMode"] = "BLEND";
+        return out;
+    }
+
+    void MeshNode(std::size_t index) {
+        const Mesh& mesh = file_.meshes[index];
+        const std::vector<Corner> corners = MeshCorners(mesh, index, warnings_);
+        if (corners.empty()) {
+            warnings_->Add(kEmptyMeshesLeftOut, "GVTX #" + std::to_string(index));
+            return;
+        }
+        std::vector<std::array<float, 3>> positions, normals;
+        std::vector<std::array<float, 2>> uvs;
+        positions.reserve(corners.size());
+        normals.reserve(corners.size());
+        uvs.reserve(corners.size());
+        bool madeUnit = false;
+        for (const Corner& c : corners) {
+            positions.push_back({Finite(c.position[0], &repaired_), Finite(c.position[1], &repaired_),
+                                 Finite(c.position[2], &repaired_)});
+            uvs.push_back({Finite(c.uv[0], &repaired_), Finite(c.uv[1], &repaired_)});
+            normals.push_back(UnitNormal(c.normal, &madeUnit));
+        }
+        if (madeUnit) warnings_->Add(kNormalsMadeUnit, "GVTX #" + std::to_string(index));
+        Json attributes{{"POSITION", AddFloats(positions, true)},
+                        {"NORMAL", AddFloats(normals, false)},
+                        {"TEXCOORD_0", AddFloats(uvs, false)}};
+        Json primitive{{"attributes", attributes}, {"mode", kTriangles}};
+        const std::int32_t m = mesh.materialIndex;
+        if (m >= 0 && static_cast<std::size_t>(m) < file_.materials.size()) primitive["material"] = m;
+        meshes_.push_back({{"name", "mesh " + std::to_string(index)}, {"primitives", Json::array({primitive})}});
+        // The corners are in the file's world space: the node only turns the frame.
+        nodes_.push_back({{"name", "mesh " + std::to_string(index)}, {"mesh", meshes_.size() - 1}, {"matrix", kTurnMatrix}});
+    }
+
+    static std::array<float, 3> UnitNormal(const std::array<float, 3>& n, bool* changed) {
+        const double length = std::sqrt(double{n[0]} * n[0] + double{n[1]} * n[1] + double{n[2]} * n[2]);
+        if (std::isfinite(length) && std::fabs(length - 1.0) <= 1e-6) return n;
+        *changed = true;
+        if (!(std::isfinite(length) && length > 0.0)) return {0.0f, 0.0f, 1.0f};
+        return {static_cast<float>(n[0] / length), static_cast<float>(n[1] / length), static_cast<float>(n[2] / length)};
+    }
+
+    std::size_t SphereMeshIndex() {
+        if (sphereMesh_) return *sphereMesh_;
+        const SphereMesh sphere = UnitSphere(24, 12);
+        const std::size_t positions = AddFloats(sphere.positions, true);
+        const std::size_t normals = AddFloats(sphere.positions, false);
+        const std::size_t view = AddView(sphere.indices.data(), sphere.indices.size() * 2, kElementArrayBuffer);
+        accessors_.push_back({{"bufferView", view}, {"componentType", kUnsignedShort}, {"count", sphere.indices.size()},
+                              {"type", "SCALAR"}});
+        // See-through, so that a viewer still shows the model inside.
+        materials_.push_back({{"name", "WUX bounds"},
+                              {"pbrMetallicRoughness", {{"baseColorFactor", {0.2, 0.6, 1.0, 0.15}},
+                                                        {"metallicFactor", 0.0}, {"roughnessFactor", 1.0}}},
+                              {"alphaMode", "BLEND"},
+                              {"doubleSided", true}});
+        Json primitive{{"attributes", {{"POSITION", positions}, {"NORMAL", normals}}},
+                       {"indices", accessors_.size() - 1},
+                       {"material", materials_.size() - 1},
+                       {"mode", kTriangles}};
+        meshes_.push_back({{"name", "unit sphere"}, {"primitives", Json::array({primitive})}});
+        sphereMesh_ = meshes_.size() - 1;
+        return *sphereMesh_;
+    }
+
+    // A sphere node: the unit sphere scaled by the radius along each axis, at its centre.
+    void SphereNodeJson(const char* name, const SphereNode& sphere) {
+        const std::size_t mesh = SphereMeshIndex();
+        const auto& t = sphere.transform;
+        // Scale first, then the turn: each local axis keeps its own scale.
+        Json scale = Json::array();
+        for (int k = 0; k < 3; ++k) scale.push_back(ShortFloat(sphere.radius * t[k][k]));
+        const auto at = Turn(t[3]);
+        nodes_.push_back({{"name", name},
+                          {"mesh", mesh},
+                          {"translation", {ShortFloat(at[0]), ShortFloat(at[1]), ShortFloat(at[2])}},
+                          {"rotation", kTurnRotation},
+                          {"scale", scale}});
+    }
+
+    void HelperNodeJson(std::size_t index) {
+        const HelperNode helper = HelperFromEntry(file_.references.entries[index], index, warnings_);
+        Json matrix = Json::array();
+        for (int r = 0; r < 4; ++r) {
+            const auto column = Turn(helper.transform[r]);
+            for (double v : column) matrix.push_back(ShortFloat(v));
+            matrix.push_back(r == 3 ? 1 : 0);
+        }
+        nodes_.push_back({{"name", Utf8Name(helper.name, "GREF entry " + std::to_string(index), warnings_)},
+                          {"matrix", matrix},
+                          {"extras", {{"size", ShortFloat(helper.size)}}}});
+    }
+
+    std::vector<std::uint8_t> Glb() {
+        std::string json = doc_.dump();
+        json.resize((json.size() + 3) / 4 * 4, ' ');
+        std::vector<std::uint8_t> out;
+        auto u32 = [&out](std::uint64_t v) {
+            for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+        };
+        const std::uint64_t total = 12 + 8 + json.size() + (bin_.empty() ? 0 : 8 + bin_.size());
+        out.reserve(total);
+        out.insert(out.end(), {'g', 'l', 'T', 'F'});
+        u32(2);
+        u32(total);
+        u32(json.size());
+        out.insert(out.end(), {'J', 'S', 'O', 'N'});
+        out.insert(out.end(), json.begin(), json.end());
+        if (!bin_.empty()) {
+            u32(bin_.size());
+            out.insert(out.end(), {'B', 'I', 'N', '\0'});
+            out.insert(out.end(), bin_.begin(), bin_.end());
+        }
+        return out;
+    }
+
+    const WuxFile& file_;
+    const GltfOptions& options_;
+    OutputFiles* outputs_;
+    Warnings* warnings_;
+    Json doc_ = Json::object();
+    Json nodes_ = Json::array(), meshes_ = Json::array(), materials_ = Json::array();
+    Json accessors_ = Json::array(), views_ = Json::array(), images_ = Json::array(), textures_ = Json::array();
+    std::vector<std::uint8_t> bin_;
+    std::map<std::string, std::optional<std::size_t>> textureByName_;
+    std::set<std::string> copyNames_;
+    std::vector<std::pair<std::string, std::vector<std::uint8_t>>> copies_;
+    std::optional<std::size_t> sphereMesh_;
+    bool repaired_ = false;
+};
+
+}  // namespace
+
+void WriteGltf(const WuxFile& file, const GltfOptions& options, OutputFiles* outputs, Warnings* warnings) {
+    GltfBuilder(file, options, outputs, warnings).Build();
+}
+
+}  // namespace wux

@@ -1,0 +1,32 @@
+// A WUX file as glTF 2.0: one node per mesh record (its world-space corners, normals as
+// stored, v as stored, which is glTF's own orientation), metallic-roughness materials with
+// the diffuse colour and opacity, and the file's Z-up frame turned to glTF's Y-up by each
+// node's transform. Spheres and the ellipsoid become "GBND"/"GELP" nodes holding a unit
+// sphere under a scale, reference entries empty nodes whose transform carries the helper's
+// axes and whose extras its size, so that `wux export` of the glTF file gives them back.
+// Material values glTF has no place for go into the material's extras under "wux".
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "convert/output_files.h"
+#include "input/warnings.h"
+#include "format/wux_reader.h"
+
+namespace wux {
+
+struct GltfOptions {
+    bool binary = true;                    // .glb; otherwise .gltf with a .bin and the images beside it
+    std::string outputPath;                // names the .bin and the image copies of a .gltf
+    std::vector<std::string> textureDirs;  // where map files are looked for, in order
+};
+
+// Adds the file(s) to write to *outputs.
+void WriteGltf(const WuxFile& file, const GltfOptions& options, OutputFiles* outputs, Warnings* warnings);
+
+extern const char* const kTexturesMissing;
+extern const char* const kNormalsMadeUnit;
+extern const char* const kEmptyMeshesLeftOut;
+
+}  // namespace wux

@@ -1,0 +1,137 @@
+#include "convert/json_scene_writer.h"
+
+#include <nlohmann/json.hpp>
+
+#include "convert/json_number.h"
+#include "convert/mesh_corners.h"
+#include "convert/record_inverse.h"
+
+namespace wux {
+namespace {
+
+using Json = nlohmann::json;
+
+template <std::size_t N, typename T>
+Json Floats(const std::array<T, N>& values) {
+    Json out = Json::array();
+    for (T v : values) out.push_back(ShortFloat(v));
+    return out;
+}
+
+Json Rows(const HostRows& rows) {
+    Json out = Json::array();
+    for (const auto& row : rows) out.push_back(Floats(row));
+    return out;
+}
+
+Json MaterialJson(const Material& m, Warnings* warnings) {
+    const std::string where = "GMAT '" + PrintableText(m.name.text) + "'";
+    Json maps = Json::array();
+    for (const MaterialMap& map : m.maps) {
+        maps.push_back({{"slot", map.channel},
+                        {"map", {{"type", "bitmap"}, {"path", Utf8Name(map.fileName.text, where, warnings)}}},
+                        {"amount", ShortFloat(map.amount)}});
+    }
+    Json out{{"name", Utf8Name(m.name.text, where, warnings)},
+             {"diffuse", Floats(m.Diffuse())},
+             {"ambient", Floats(m.Ambient())},
+             {"specular", Floats(m.Specular())},
+             {"filter", Floats(m.Filter())},
+             {"opacity", ShortFloat(m.Opacity())}};
+    if (!maps.empty()) out["maps"] = std::move(maps);
+    return out;
+}
+
+void AppendTriple(std::string* out, float a, float b, float c) {
+    *out += '[';
+    AppendFloat(out, a);
+    *out += ',';
+    AppendFloat(out, b);
+    *out += ',';
+    AppendFloat(out, c);
+    *out += ']';
+}
+
+// A mesh node written straight as text: large meshes would cost a JSON value per number.
+std::string MeshNode(const WuxFile& file, std::size_t index, Warnings* warnings) {
+    const Mesh& mesh = file.meshes[index];
+    const std::vector<Corner> corners = MeshCorners(mesh, index, warnings);
+    std::string out = "{\"name\":\"mesh " + std::to_string(index) + "\"";
+    const std::int32_t m = mesh.materialIndex;
+    if (m >= 0 && static_cast<std::size_t>(m) < file.materials.size()) out += ",\"material\":" + std::to_string(m);
+    out += ",\"object\":{\"type\":\"mesh\",\"verts\":[";
+    for (std::size_t k = 0; k < corners.size(); ++k) {
+        if (k) out += ',';
+        AppendTriple(&out, corners[k].position[0], corners[k].position[1], corners[k].position[2]);
+    }
+    std::string faces = "[";
+    for (std::size_t k = 0; k + 2 < corners.size(); k += 3) {
+        if (k) faces += ',';
+        faces += "[" + std::to_string(k) + "," + std::to_string(k + 1) + "," + std::to_string(k + 2) + "]";
+    }
+    faces += "]";
+    out += "],\"faces\":" + faces;
+    // Without texture vertices the plug-in writes u = v = 0, which is what the record holds.
+    bool anyUv = false;
+    for (const Corner& c : corners) anyUv = anyUv || c.uv[0] != 0.0f || c.uv[1] != 0.0f;
+    if (anyUv) {
+        // The host holds v with 0 at the bottom; the file stores 1 - v.
+        out += ",\"tverts\":[";
+        for (std::size_t k = 0; k < corners.size(); ++k) {
+            out += k ? ",[" : "[";
+            AppendFloat(&out, corners[k].uv[0]);
+            out += ',';
+            AppendFloat(&out, 1.0f - corners[k].uv[1]);
+            out += ']';
+        }
+        out += "],\"tvfaces\":" + faces;
+    }
+    if (!corners.empty()) {
+        out += ",\"normals\":[";
+        for (std::size_t k = 0; k < corners.size(); ++k) {
+            if (k) out += ',';
+            AppendTriple(&out, corners[k].normal[0], corners[k].normal[1], corners[k].normal[2]);
+        }
+        out += "]";
+    }
+    return out + "}}";
+}
+
+Json SphereNodeJson(const char* name, const SphereNode& sphere) {
+    return Json{{"name", name}, {"matrix", Rows(sphere.transform)},
+                {"object", {{"type", "sphere"}, {"radius", ShortFloat(sphere.radius)}}}};
+}
+
+}  // namespace
+
+std::string WuxToJsonScene(const WuxFile& file, Warnings* warnings) {
+    WarnUnreproducible(file, warnings);
+    Json materials = Json::array();
+    for (const Material& m : file.materials) materials.push_back(MaterialJson(m, warnings));
+
+    // Records of each kind keep their order; kinds do not depend on one another.
+    std::vector<std::string> meshNodes;
+    for (std::size_t i = 0; i < file.meshes.size(); ++i) meshNodes.push_back(MeshNode(file, i, warnings));
+    Json nodes = Json::array();
+    for (const SphereNode& s : BoundSphereNodes(file.bounds, warnings)) nodes.push_back(SphereNodeJson("GBND", s));
+    for (const SphereNode& s : EllipsoidNodes(file.ellipsoids, warnings)) nodes.push_back(SphereNodeJson("GELP", s));
+    for (std::size_t i = 0; i < file.references.entries.size(); ++i) {
+        const ReferenceEntry& entry = file.references.entries[i];
+        const HelperNode helper = HelperFromEntry(entry, i, warnings);
+        nodes.push_back(Json{{"name", Utf8Name(helper.name, "GREF entry " + std::to_string(i), warnings)},
+                             {"matrix", Rows(helper.transform)},
+                             {"object", {{"type", "helper"}, {"size", ShortFloat(helper.size)}}}});
+    }
+    // One material or node a line: readable, and still small for large meshes.
+    auto lines = [](std::vector<std::string> list) {
+        std::string out = "[";
+        for (std::size_t i = 0; i < list.size(); ++i) out += (i ? ",\n  " : "\n  ") + list[i];
+        return out + (list.empty() ? "]" : "\n ]");
+    };
+    std::vector<std::string> materialLines, nodeLines = std::move(meshNodes);
+    for (const Json& m : materials) materialLines.push_back(m.dump());
+    for (const Json& n : nodes) nodeLines.push_back(n.dump());
+    return "{\"materials\": " + lines(std::move(materialLines)) + ",\n \"nodes\": " + lines(std::move(nodeLines)) + "}\n";
+}
+
+}  // namespace wux

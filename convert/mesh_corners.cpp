@@ -1,0 +1,31 @@
+#include "convert/mesh_corners.h"
+
+#include <string>
+
+namespace wux {
+
+const char* const kTrianglesDropped = "triangles with an index out of range left out";
+
+std::vector<Corner> MeshCorners(const Mesh& mesh, std::size_t meshIndex, Warnings* warnings) {
+    std::vector<Corner> corners;
+    corners.reserve(3 * mesh.triangles.size());
+    for (std::size_t t = 0; t < mesh.triangles.size(); ++t) {
+        const auto& triangle = mesh.triangles[t];
+        if (triangle[0] >= mesh.vertices.size() || triangle[1] >= mesh.vertices.size() ||
+            triangle[2] >= mesh.vertices.size()) {
+            warnings->Add(kTrianglesDropped, "GVTX #" + std::to_string(meshIndex) + ", triangle " + std::to_string(t));
+            continue;
+        }
+        for (std::uint16_t index : triangle) {
+            const MeshVertex& v = mesh.vertices[index];
+            Corner c;
+            c.position = {v.x, v.y, v.z};
+            c.uv = {v.u, v.v};
+            if (index < mesh.normals.size()) c.normal = mesh.normals[index];
+            corners.push_back(c);
+        }
+    }
+    return corners;
+}
+
+}  // namespace wux

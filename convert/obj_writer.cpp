@@ -1,0 +1,104 @@
+#include "convert/obj_writer.h"
+
+#include <cctype>
+#include <initializer_list>
+#include <filesystem>
+#include <map>
+
+#include "convert/json_number.h"
+#include "convert/mesh_corners.h"
+
+namespace wux {
+
+const char* const kLeftOutOfObj = "records OBJ has no place for, left out";
+const char* const kObjNamesChanged = "names with spaces or control characters changed for OBJ";
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// MTL statements of the map slots that have one.
+const std::map<std::uint32_t, const char*> kMapStatements = {
+    {0, "map_Ka"}, {1, "map_Kd"}, {2, "map_Ks"}, {3, "map_Ns"}, {5, "map_Ke"}, {6, "map_d"}, {8, "bump"}, {9, "refl"}};
+
+// "KEY a b c" or "KEY a b", each number the shortest that reads back as the same f32.
+void Line(std::string* out, const char* key, std::initializer_list<float> values) {
+    *out += key;
+    for (float v : values) {
+        *out += ' ';
+        AppendFloat(out, v);
+    }
+    *out += '\n';
+}
+
+// OBJ and MTL statements end at white space: a name keeps one word.
+std::string OneWord(const std::string& name, const std::string& where, Warnings* warnings) {
+    std::string out = name.empty() ? std::string("unnamed") : name;
+    bool changed = name.empty();
+    for (char& c : out) {
+        if (std::isspace(static_cast<unsigned char>(c)) || static_cast<unsigned char>(c) < 0x20 || c == '#') {
+            c = '_';
+            changed = true;
+        }
+    }
+    if (changed) warnings->Add(kObjNamesChanged, where);
+    return out;
+}
+
+}  // namespace
+
+void WriteObj(const WuxFile& file, const std::string& outputPath, OutputFiles* outputs, Warnings* warnings) {
+    const fs::path mtlPath = fs::path(outputPath).replace_extension(".mtl");
+    std::string mtl = "# materials of the WUX file, written by wux convert\n";
+    std::vector<std::string> names;
+    for (const Material& m : file.materials) {
+        const std::string where = "GMAT '" + PrintableText(m.name.text) + "'";
+        names.push_back(OneWord(m.name.text, where, warnings));
+        mtl += "\nnewmtl " + names.back() + "\n";
+        const auto d = m.Diffuse(), a = m.Ambient(), s = m.Specular(), f = m.Filter();
+        Line(&mtl, "Kd", {d[0], d[1], d[2]});
+        Line(&mtl, "Ka", {a[0], a[1], a[2]});
+        Line(&mtl, "Ks", {s[0], s[1], s[2]});
+        Line(&mtl, "Tf", {f[0], f[1], f[2]});
+        Line(&mtl, "d", {m.Opacity()});
+        for (const MaterialMap& map : m.maps) {
+            const auto statement = kMapStatements.find(map.channel);
+            if (statement == kMapStatements.end()) {
+                warnings->Add(kLeftOutOfObj, where + ": map slot " + std::to_string(map.channel));
+                continue;
+            }
+            mtl += std::string(statement->second) + " " + map.fileName.text + "\n";
+        }
+    }
+
+    std::string obj = "# written by wux convert; Y-up\nmtllib " + mtlPath.filename().string() + "\n";
+    std::size_t base = 1;  // OBJ indices count from 1 over the whole file
+    for (std::size_t i = 0; i < file.meshes.size(); ++i) {
+        const Mesh& mesh = file.meshes[i];
+        const std::vector<Corner> corners = MeshCorners(mesh, i, warnings);
+        obj += "\no mesh_" + std::to_string(i) + "\n";
+        const std::int32_t m = mesh.materialIndex;
+        if (m >= 0 && static_cast<std::size_t>(m) < names.size()) obj += "usemtl " + names[static_cast<std::size_t>(m)] + "\n";
+        // Y-up: (x, y, z) becomes (x, z, -y); OBJ puts v = 0 at the bottom of the image.
+        for (const Corner& c : corners) Line(&obj, "v", {c.position[0], c.position[2], -c.position[1]});
+        for (const Corner& c : corners) Line(&obj, "vt", {c.uv[0], 1.0f - c.uv[1]});
+        for (const Corner& c : corners) Line(&obj, "vn", {c.normal[0], c.normal[2], -c.normal[1]});
+        for (std::size_t k = 0; k + 2 < corners.size(); k += 3) {
+            obj += 'f';
+            for (std::size_t corner = base + k; corner < base + k + 3; ++corner) {
+                const std::string n = std::to_string(corner);
+                obj += ' ' + n + '/' + n + '/' + n;
+            }
+            obj += '\n';
+        }
+        base += corners.size();
+    }
+    if (!file.bounds.empty() && (file.bounds.front().mainSphere.radius != 0.0f || !file.bounds.front().spheres.empty()))
+        warnings->Add(kLeftOutOfObj, "GBND spheres");
+    if (!file.ellipsoids.empty()) warnings->Add(kLeftOutOfObj, "GELP ellipsoid");
+    if (!file.references.entries.empty()) warnings->Add(kLeftOutOfObj, "GREF entries");
+    outputs->Add(outputPath, obj);
+    outputs->Add(mtlPath.string(), mtl);
+}
+
+}  // namespace wux

@@ -1,0 +1,21 @@
+// A WUX file as Wavefront OBJ with its MTL library beside it: one object per mesh record with
+// positions, texture coordinates and normals turned to Y-up, and materials by name with the
+// diffuse, ambient, specular and filter colours, the opacity and the map files. Spheres, the
+// ellipsoid and the reference entries have no place in OBJ and are left out (with a warning).
+#pragma once
+
+#include <string>
+
+#include "convert/output_files.h"
+#include "input/warnings.h"
+#include "format/wux_reader.h"
+
+namespace wux {
+
+// Adds OUT.obj and OUT.mtl (same stem) to *outputs.
+void WriteObj(const WuxFile& file, const std::string& outputPath, OutputFiles* outputs, Warnings* warnings);
+
+extern const char* const kLeftOutOfObj;
+extern const char* const kObjNamesChanged;
+
+}  // namespace wux

@@ -1,0 +1,28 @@
+// The files one conversion writes (a glTF file with its buffer and textures, an OBJ file
+// with its material library), written all or nothing: each goes to a temporary file beside
+// its target first, and only when every one is written are they renamed into place. On
+// failure no temporary is left and no existing file at a target is touched.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace wux {
+
+class OutputFiles {
+public:
+    void Add(const std::string& path, std::vector<std::uint8_t> bytes);
+    void Add(const std::string& path, const std::string& text);
+
+    // Returns false with a message naming the file in *error.
+    bool Commit(std::string* error);
+
+    const std::vector<std::string>& Paths() const { return paths_; }
+
+private:
+    std::vector<std::string> paths_;
+    std::vector<std::vector<std::uint8_t>> contents_;
+};
+
+}  // namespace wux

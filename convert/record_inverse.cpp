@@ -1,0 +1,185 @@
+#include "convert/record_inverse.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "format/wux_format.h"
+
+namespace wux {
+
+const char* const kNotReproducible = "records a re-export will not give back as they are";
+
+namespace {
+
+std::string EntryName(const ReferenceEntry& entry, std::size_t index) {
+    return "GREF entry " + std::to_string(index) + " '" + PrintableText(entry.name.text) + "'";
+}
+
+double Length(const std::array<double, 3>& v) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
+
+bool SameBits(float a, float b) { return FloatBits(a) == FloatBits(b); }
+
+}  // namespace
+
+HostRows IdentityRows() { return HostRows{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 0, 0}}}; }
+
+HostRows TranslationRows(const std::array<float, 3>& at) {
+    HostRows rows = IdentityRows();
+    rows[3] = {at[0], at[1], at[2]};
+    return rows;
+}
+
+HelperNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warnings* warnings) {
+    HelperNode node;
+    node.name = entry.name.text;
+    const auto& t = entry.transform;
+    const auto& h = entry.halfExtents;
+    std::array<std::array<double, 3>, 3> axes{};
+    for (int r = 0; r < 3; ++r) axes[r] = {t[4 * r], t[4 * r + 1], t[4 * r + 2]};
+    const std::array<double, 3> position{t[12], t[13], t[14]};
+    if (t[3] != 0.0f || t[7] != 0.0f || t[11] != 0.0f || t[15] != 0.0f)
+        warnings->Add(kNotReproducible, EntryName(entry, index) + ": fourth matrix column not zero");
+    if (entry.endWord != wux_file::kReferenceEndWord)
+        warnings->Add(kNotReproducible, EntryName(entry, index) + ": end word differs from the writer's");
+    for (const auto& axis : axes) {
+        if (!(Length(axis) > 0.0)) {
+            warnings->Add(kNotReproducible, EntryName(entry, index) + ": an axis of zero length");
+            break;
+        }
+    }
+
+    // The collector stores half extent = axis length / 2 * size, with the axis length
+    // measured from the transform. Any size works; the largest half extent picks the one
+    // that leaves the longest axis at unit length. Its sign is the sign of every extent.
+    double largest = 0.0;
+    int positive = 0, negative = 0;
+    for (float e : h) {
+        largest = std::max(largest, std::fabs(double{e}));
+        positive += e > 0.0f;
+        negative += e < 0.0f;
+    }
+    if (positive > 0 && negative > 0)
+        warnings->Add(kNotReproducible, EntryName(entry, index) + ": half extents of mixed sign");
+    if (largest > 0.0 && positive + negative < 3)
+        warnings->Add(kNotReproducible, EntryName(entry, index) + ": a half extent of zero beside others");
+    node.size = largest == 0.0 ? 0.0 : (negative > positive ? -2.0 * largest : 2.0 * largest);
+
+    std::array<double, 3> lengths{1.0, 1.0, 1.0};
+    if (node.size != 0.0) {
+        for (int k = 0; k < 3; ++k) {
+            const double l = 2.0 * std::fabs(double{h[k]}) / std::fabs(node.size);
+            lengths[k] = l > 0.0 ? l : 1.0;  // a zero axis would make the collector drop the helper
+        }
+    }
+    for (int r = 0; r < 3; ++r)
+        for (int k = 0; k < 3; ++k) node.transform[r][k] = axes[r][k] * lengths[r];
+    // The stored position lies a quarter of the size along the negative local Y axis from
+    // the helper's origin.
+    for (int k = 0; k < 3; ++k) node.transform[3][k] = position[k] + 0.25 * node.size * node.transform[1][k];
+    return node;
+}
+
+std::vector<SphereNode> BoundSphereNodes(const std::vector<Bounds>& bounds, Warnings* warnings) {
+    std::vector<SphereNode> nodes;
+    if (bounds.empty()) return nodes;
+    if (bounds.size() > 1) warnings->Add(kNotReproducible, "GBND: more than one chunk, only the first is kept");
+    const Bounds& b = bounds.front();
+    const Sphere& main = b.mainSphere;
+    const bool mainEmpty = main.radius == 0.0f && main.centre == std::array<float, 3>{0, 0, 0};
+    if (mainEmpty && b.spheres.empty()) return nodes;
+    // The main sphere goes first; every later sphere not larger than it is put in the list
+    // in visiting order.
+    auto add = [&](const Sphere& s, const std::string& what) {
+        if (s.radius < 0.0f || std::isnan(s.radius))
+            warnings->Add(kNotReproducible, "GBND " + what + ": radius not a distance");
+        nodes.push_back(SphereNode{TranslationRows(s.centre), std::fabs(double{s.radius})});
+    };
+    add(main, "main sphere");
+    if (main.radius == 0.0f && !b.spheres.empty())
+        warnings->Add(kNotReproducible, "GBND: further spheres beside a main sphere of radius 0");
+    for (std::size_t i = 0; i < b.spheres.size(); ++i) {
+        if (std::fabs(b.spheres[i].radius) > std::fabs(main.radius))
+            warnings->Add(kNotReproducible, "GBND sphere " + std::to_string(i) + ": larger than the main sphere");
+        add(b.spheres[i], "sphere " + std::to_string(i));
+    }
+    return nodes;
+}
+
+std::vector<SphereNode> EllipsoidNodes(const std::vector<Ellipsoid>& ellipsoids, Warnings* warnings) {
+    if (ellipsoids.empty()) return {};
+    if (ellipsoids.size() > 1) warnings->Add(kNotReproducible, "GELP: more than one chunk, only the last is kept");
+    const Ellipsoid& e = ellipsoids.back();
+    // Semi-axes are the radius times the lengths of the transform's axes: the radius is the
+    // longest semi-axis and the axes are scaled to the others.
+    double radius = 0.0;
+    for (float s : e.semiAxes) {
+        if (s < 0.0f || std::isnan(s)) warnings->Add(kNotReproducible, "GELP: semi-axis not a length");
+        radius = std::max(radius, std::fabs(double{s}));
+    }
+    SphereNode node{TranslationRows(e.centre), radius};
+    if (radius > 0.0)
+        for (int k = 0; k < 3; ++k) node.transform[k][k] = std::fabs(double{e.semiAxes[k]}) / radius;
+    return {node};
+}
+
+void WarnUnreproducible(const WuxFile& file, Warnings* warnings) {
+    if (file.header.meshCount != file.meshes.size() || file.header.materialCount != file.materials.size())
+        warnings->Add(kNotReproducible, "GNFO: counts differ from the records");
+
+    // Materials: the collection appends each one when a mesh first uses it.
+    std::vector<bool> used(file.materials.size(), false);
+    std::size_t nextNew = 0;
+    for (std::size_t i = 0; i < file.meshes.size(); ++i) {
+        const Mesh& mesh = file.meshes[i];
+        const std::string where = "GVTX #" + std::to_string(i);
+        const std::int32_t m = mesh.materialIndex;
+        if (m < 0 || static_cast<std::size_t>(m) >= file.materials.size()) {
+            if (!(m == 0 && file.materials.empty()))
+                warnings->Add(kNotReproducible, where + ": material index " + std::to_string(m) + " out of range");
+        } else if (!used[static_cast<std::size_t>(m)]) {
+            if (static_cast<std::size_t>(m) != nextNew)
+                warnings->Add(kNotReproducible, where + ": material " + std::to_string(m) + " before the ones it follows");
+            used[static_cast<std::size_t>(m)] = true;
+            ++nextNew;
+        }
+        if (mesh.vertexCount != 3 * std::uint64_t{mesh.faceCount} || mesh.faceCount > wux_file::kMaxTrianglesPerMesh)
+            warnings->Add(kNotReproducible, where + ": not one vertex per triangle corner");
+        bool soup = true;
+        for (std::size_t t = 0; t < mesh.triangles.size() && soup; ++t)
+            for (int c = 0; c < 3; ++c) soup = soup && mesh.triangles[t][c] == 3 * t + static_cast<std::size_t>(c);
+        if (!soup) warnings->Add(kNotReproducible, where + ": triangles share or reorder corners");
+        for (const auto& block : mesh.faceBlocks) {
+            if (block[0] != 0 || block[1] != 0 || block[2] != 0) {
+                warnings->Add(kNotReproducible, where + ": face blocks not zero");
+                break;
+            }
+        }
+        if (FloatBits(mesh.constant) != wux_file::kMeshConstantBits)
+            warnings->Add(kNotReproducible, where + ": constant differs from the writer's");
+    }
+    for (std::size_t i = 0; i < file.materials.size(); ++i) {
+        const Material& material = file.materials[i];
+        const std::string where = "GMAT '" + PrintableText(material.name.text) + "'";
+        if (!used[i]) warnings->Add(kNotReproducible, where + ": used by no mesh");
+        for (std::size_t j = 0; j < i; ++j) {
+            if (file.materials[j].name.text == material.name.text) {
+                warnings->Add(kNotReproducible, where + ": name used twice");
+                break;
+            }
+        }
+        const auto& c = material.colourBlock;
+        if (!SameBits(c[0], 0.0f) || !SameBits(c[1], 0.0f) || !SameBits(c[5], 1.0f) || !SameBits(c[13], 1.0f) ||
+            !SameBits(c[17], 1.0f) || FloatBits(c[18]) != wux_file::kColourWordEndBits)
+            warnings->Add(kNotReproducible, where + ": fixed colour words differ from the writer's");
+        for (std::size_t k = 0; k < material.maps.size(); ++k) {
+            const MaterialMap& map = material.maps[k];
+            if (map.channel >= wux_file::kMaxMaps || (k > 0 && map.channel <= material.maps[k - 1].channel))
+                warnings->Add(kNotReproducible, where + ": map slots out of order or out of range");
+            if (map.fileName.text.find('\\') != std::string::npos || map.fileName.text.empty())
+                warnings->Add(kNotReproducible, where + ": map file name empty or holding a backslash");
+        }
+    }
+}
+
+}  // namespace wux

@@ -1,0 +1,95 @@
+#include "convert/texture_lookup.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+#include <stb_image.h>
+#include <stb_image_write.h>
+
+#include "format/file_bytes.h"
+
+namespace wux {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+bool StartsWith(const std::vector<std::uint8_t>& bytes, const char* magic, std::size_t n) {
+    return bytes.size() >= n && std::memcmp(bytes.data(), magic, n) == 0;
+}
+
+void AppendBytes(void* context, void* data, int size) {
+    auto* out = static_cast<std::vector<std::uint8_t>*>(context);
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    out->insert(out->end(), p, p + size);
+}
+
+}  // namespace
+
+std::optional<std::string> FindTexture(const std::string& fileName, const std::vector<std::string>& folders) {
+    // A bare file name only: the file keeps no folders, and nothing may climb out of one.
+    if (fileName.empty() || fileName == "." || fileName == ".." || fileName.find('/') != std::string::npos)
+        return std::nullopt;
+    const std::string wanted = Lower(fileName);
+    for (const std::string& folder : folders) {
+        const fs::path dir = folder.empty() ? fs::path(".") : fs::path(folder);
+        std::error_code ec;
+        if (fs::is_regular_file(dir / fileName, ec)) return (dir / fileName).string();
+        for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+            if (Lower(it->path().filename().string()) == wanted && it->is_regular_file(ec)) return it->path().string();
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<TextureImage> LoadTextureImage(const std::string& path, std::string* error) {
+    FileBytes file = LoadFileBytes(path);
+    if (!file.ok) {
+        *error = path + ": " + file.error;
+        return std::nullopt;
+    }
+    TextureImage image;
+    image.sourcePath = path;
+    const fs::path name = fs::path(path).filename();
+    if (StartsWith(file.bytes, "\x89PNG\r\n\x1a\n", 8)) {
+        image.mimeType = "image/png";
+        image.fileName = name.string();
+        image.bytes = std::move(file.bytes);
+        return image;
+    }
+    if (StartsWith(file.bytes, "\xFF\xD8\xFF", 3)) {
+        image.mimeType = "image/jpeg";
+        image.fileName = name.string();
+        image.bytes = std::move(file.bytes);
+        return image;
+    }
+    if (file.bytes.size() > static_cast<std::size_t>(INT32_MAX)) {
+        *error = path + ": too large to decode";
+        return std::nullopt;
+    }
+    int width = 0, height = 0, channels = 0;
+    std::unique_ptr<stbi_uc, void (*)(void*)> pixels(
+        stbi_load_from_memory(file.bytes.data(), static_cast<int>(file.bytes.size()), &width, &height, &channels, 0),
+        stbi_image_free);
+    if (!pixels) {
+        *error = path + ": cannot decode the image: " + stbi_failure_reason();
+        return std::nullopt;
+    }
+    if (stbi_write_png_to_func(AppendBytes, &image.bytes, width, height, channels, pixels.get(), width * channels) == 0) {
+        *error = path + ": cannot encode the image as PNG";
+        return std::nullopt;
+    }
+    image.mimeType = "image/png";
+    image.fileName = fs::path(name).replace_extension(".png").string();
+    return image;
+}
+
+}  // namespace wux

@@ -1,0 +1,20 @@
+// What `wux convert` keeps in a glTF file beyond glTF's own material model, read back on
+// import: the ambient, specular and filter colours, every map slot with its file name and
+// amount, and colours outside glTF's 0..1, from each material's extras under "wux". Assimp
+// does not hand material extras over, so the glTF's own JSON is read here.
+#pragma once
+
+#include <string>
+
+#include "input/scene_description.h"
+
+namespace wux {
+
+// For a .gltf or .glb file written by `wux convert` (its asset extras say so): fills the
+// scene's materials of the same names from those extras, and takes away the default
+// material Assimp gives meshes without one, so that they keep no material as in the WUX
+// file. Other files are left as they are. A file whose JSON cannot be read is left as
+// Assimp read it.
+void ApplyGltfWuxExtras(const std::string& path, SceneDescription* scene);
+
+}  // namespace wux

@@ -1,0 +1,99 @@
+// The model diff on files built byte by byte: what counts as equal, and that each kind of
+// difference is named with its chunk, record, field and offsets.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "convert/model_diff.h"
+#include "tests/tools/wux_bytes_builder.h"
+
+namespace wux {
+namespace {
+
+WuxFile Read(const wuxtest::Built& built) {
+    auto read = ReadWux(built.bytes.Span());
+    EXPECT_TRUE(read.Ok()) << read.error.message;
+    return *read.value;
+}
+
+wuxtest::File TwoMaterials() {
+    wuxtest::File f;
+    f.materials = {{"brick", {}, {{1, "brick.bmp", 1.0f}}}, {"glass", {}, {}}};
+    f.meshes = {{0, 2}, {1, 1}};
+    f.mainSphere = {1, 2, 3, 10};
+    f.spheres = {{0, 0, 0, 4}};
+    f.ellipsoid = std::array<float, 6>{0, 0, 0, 1, 2, 3};
+    f.references = {{"Spawn", {}, {}}};
+    return f;
+}
+
+TEST(WithinTolerance, RelativeAboveOneAbsoluteBelow) {
+    struct Case {
+        double a, b;
+        bool equal;
+    };
+    const double nan = std::nan("");
+    for (const Case& c : {Case{1000.0, 1000.009, true}, Case{1000.0, 1000.011, false}, Case{0.5, 0.500009, true},
+                          Case{0.0, 0.000011, false}, Case{-2.0, 2.0, false}, Case{nan, nan, true}, Case{nan, 0.0, false},
+                          Case{INFINITY, INFINITY, true}, Case{INFINITY, -INFINITY, false}, Case{INFINITY, 1e30, false}}) {
+        EXPECT_EQ(WithinTolerance(c.a, c.b, 1e-5), c.equal) << c.a << " vs " << c.b;
+    }
+}
+
+TEST(ModelDiff, MaterialsAreMatchedByNameAndMeshesByTheNameTheyReferTo) {
+    wuxtest::File a = TwoMaterials();
+    wuxtest::File b = a;
+    std::swap(b.materials[0], b.materials[1]);
+    b.meshes = {{1, 2}, {0, 1}};
+    const DiffReport report = DiffModels(Read(wuxtest::Build(a)), Read(wuxtest::Build(b)), DiffOptions{});
+    EXPECT_TRUE(report.Equal()) << FormatDiffText(report, "a", "b");
+    EXPECT_NE(FormatDiffText(report, "a", "b").find("equal: a and b\n"), std::string::npos);
+}
+
+TEST(ModelDiff, EachDifferenceIsNamedWithItsPlace) {
+    const wuxtest::File a = TwoMaterials();
+    wuxtest::File b = a;
+    b.materials[0].colour[3] = 0.25f;
+    b.materials[0].maps[0].file = "other.bmp";
+    b.spheres[0].radius = 5;
+    b.references[0].name = "Exit";
+    b.meshes.push_back({0, 1});
+    const wuxtest::Built builtA = wuxtest::Build(a), builtB = wuxtest::Build(b);
+    const DiffReport report = DiffModels(Read(builtA), Read(builtB), DiffOptions{});
+    const std::string text = FormatDiffText(report, "a.wux", "b.wux");
+    const std::size_t colourA = builtA.materials[0] + 12 + 4 + 8 + 4 * 3;  // head, name "brick" padded to 8, word 3
+    for (const std::string& expected :
+         {std::string("GNFO: mesh count: 2 vs 3 at offset 52 / 52"),
+          "GMAT 'brick', colour block: word 3 (diffuse green): 0 vs 0.25 (difference 0.25) at offset " +
+              std::to_string(colourA) + " / " + std::to_string(colourA),
+          std::string("GMAT 'brick', map 0: file name: 'brick.bmp' vs 'other.bmp'"),
+          std::string("GVTX #2: record: (none) vs present at offset - / ") + std::to_string(builtB.meshes[2]),
+          std::string("GBND, sphere 0: radius: 4 vs 5 (difference 1)"),
+          std::string("GREF, entry 0 'Spawn': name: 'Spawn' vs 'Exit'"),
+          std::string("largest colour difference: 0.25 (GMAT 'brick', colour block: word 3 (diffuse green))"),
+          std::string("different: 6 differences between a.wux and b.wux\n")}) {
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << "\nin\n" << text;
+    }
+    const nlohmann::json json = DiffJson(report, "a.wux", "b.wux");
+    EXPECT_EQ(json["equal"], false);
+    EXPECT_EQ(json["total"], 6);
+    EXPECT_EQ(json["differences"][0]["chunk"], "GNFO");
+}
+
+TEST(ModelDiff, ListsAtMostTheCapButCountsEverything) {
+    wuxtest::File a = TwoMaterials();
+    a.meshes = {{0, 40}};
+    wuxtest::File b = a;
+    auto builtB = wuxtest::Build(b);
+    WuxFile fileB = Read(builtB);
+    for (MeshVertex& v : fileB.meshes[0].vertices) v.x += 1.0f;
+    DiffOptions options;
+    options.maxListed = 5;
+    const DiffReport report = DiffModels(Read(wuxtest::Build(a)), fileB, options);
+    EXPECT_EQ(report.listed.size(), 5u);
+    EXPECT_EQ(report.total, 120u);
+    EXPECT_NE(FormatDiffText(report, "a", "b").find("... and 115 more\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace wux
