@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "format/check_json.h"
 #include "format/mapped_file.h"
 #include "format/wux_checker.h"
 
@@ -15,16 +16,27 @@ namespace {
 struct CheckOptions {
     std::string path;
     std::size_t maxProblems = kDefaultMaxProblems;
+    bool json = false;
 };
+
+// Names are the file's bytes; those that are not UTF-8 become U+FFFD.
+void PrintJson(const nlohmann::ordered_json& json) {
+    std::cout << json.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+}
 
 int RunCheck(const CheckOptions& options) {
     MappedFile file;
     std::string error;
     if (!file.Open(options.path, &error)) {
         std::cerr << "wux check: " << options.path << ": " << error << "\n";
+        if (options.json) PrintJson(UnreadableCheckJson(options.path, error));
         return 2;
     }
     const CheckReport report = CheckWux(file.Span(), options.maxProblems);
+    if (options.json) {
+        PrintJson(CheckJson(options.path, report));
+        return report.Valid() ? 0 : 1;
+    }
     std::cout << FormatReport(report);
     std::cout << options.path << ": " << (report.Valid() ? "valid" : "invalid") << " (" << report.errorCount
               << (report.errorCount == 1 ? " error, " : " errors, ") << report.warningCount
@@ -41,6 +53,8 @@ void AddCheckCommand(CLI::App& app) {
     command->add_option("--max-problems", options->maxProblems, "list at most this many problems")
         ->capture_default_str()
         ->check(CLI::PositiveNumber);
+    command->add_flag("--json", options->json,
+                      "print the result as one JSON object: file, valid, errors and warnings (offset, where, message)");
     command->footer("Exit codes: 0 valid, 1 invalid, 2 the file cannot be read.");
     command->callback([options] {
         int code = 2;

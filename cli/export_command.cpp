@@ -21,6 +21,9 @@
 #include "host/standin/standin.h"
 #include "cli/commands.h"
 #include "driver/export_files.h"
+#include "cli/export_options.h"
+#include "cli/export_runner.h"
+#include "cli/worker_process.h"
 #include "driver/export_report.h"
 #include "format/input_file.h"
 #include "driver/plugin_loader.h"
@@ -38,17 +41,6 @@ namespace wux {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct ExportOptions {
-    std::string input;
-    std::string output;
-    std::string upText = "auto";          // auto, y or z
-    std::string helpersText = "markers";  // markers, all or none
-    std::string report;
-    float smoothAngle = kDefaultSmoothAngleDegrees;
-    bool verify = false;
-    std::string plugin;
-};
 
 // A failure of the command: the message is printed after "wux export: ".
 struct ExportFailure {
@@ -279,7 +271,9 @@ int RunExport(const ExportOptions& options) {
     StagedTextures textures(&files);
     Warnings warnings;
     ImportCounts counts;
+    SetWorkerPhase(WorkerPhase::Reading);
     SceneDescription description = ReadInput(options, &textures, &warnings, &counts);
+    SetWorkerPhase(WorkerPhase::Exporting);
     RouteOptions routes;
     routes.textureFolders = {FolderOf(options.input)};
     if (!IsJsonPath(options.input)) {
@@ -297,6 +291,7 @@ int RunExport(const ExportOptions& options) {
     if (!BuildStandinScene(&description, &scene, &buildError)) throw ExportFailure{options.input + ": " + buildError};
 
     RunPlugin(&plugin, description, &scene, options.output, temporary);
+    SetWorkerPhase(WorkerPhase::Finishing);
 
     // Read back through a mapping: the summary touches only the chunks' heads.
     MappedFile written;
@@ -335,13 +330,29 @@ int RunExport(const ExportOptions& options) {
 
 }  // namespace
 
+int ExportInProcess(const ExportOptions& options) {
+    try {
+        return RunExport(options);
+    } catch (const ExportFailure& failure) {
+        EndProgress();
+        std::cerr << "wux export: " << failure.message << "\n";
+    } catch (const std::bad_alloc&) {
+        EndProgress();
+        std::cerr << "wux export: " << options.input << ": out of memory\n";
+    } catch (const std::exception& e) {
+        EndProgress();
+        std::cerr << "wux export: " << options.input << ": " << e.what() << "\n";
+    }
+    return 1;
+}
+
 void AddExportCommand(CLI::App& app) {
     auto options = std::make_shared<ExportOptions>();
+    auto runner = std::make_shared<ExportRunnerOptions>();
     CLI::App* command = app.add_subcommand(
-        "export", "Export a scene (a JSON scene, or any file Assimp reads) to a WUX file through the plug-in");
-    command->add_option("input", options->input, "the scene: a .json scene (docs/json-scene.md) or a file Assimp reads")
-        ->required();
-    command->add_option("output", options->output, "the WUX file to write")->required();
+        "export", "Export a scene (a JSON scene, or any file Assimp reads) to a WUX file through the plug-in; "
+                  "or many files and folders at once with --out-dir");
+    AddExportRunnerOptions(command, runner.get());
     command->add_option("--up", options->upText, "the up axis of an imported file's data: auto (the format's or the "
                                                  "file's own), y or z")
         ->check(CLI::IsMember({"auto", "y", "z"}, CLI::ignore_case))
@@ -358,28 +369,19 @@ void AddExportCommand(CLI::App& app) {
                      "their own normals along the edge, flatter ones are smoothed")
         ->check(CLI::Range(0.0f, 180.0f))
         ->capture_default_str();
-    command->add_option("--report", options->report, "also write the summary and the warnings as JSON to this file");
+    command->add_option("--report", options->report,
+                        "also write the summary and the warnings as JSON to this file (with --out-dir: one report "
+                        "with an entry per input)");
     command->add_flag("--verify", options->verify,
                       "check the written file with the checker; a file with a fault is not kept");
     command->add_option("--plugin", options->plugin,
-                        "the plug-in library (default: $WUX_PLUGIN, then wux_plugin.so beside wux, then the build tree's)");
+                        "the plug-in library (default: $WUX_PLUGIN, then the installed one relative to wux, then "
+                        "wux_plugin.so beside wux, then the build tree's)");
     command->footer(
-        "Exit codes: 0 written, 1 failed (nothing written; an existing OUTPUT is left unchanged).");
-    command->callback([options] {
-        int code = 1;
-        try {
-            code = RunExport(*options);
-        } catch (const ExportFailure& failure) {
-            EndProgress();
-            std::cerr << "wux export: " << failure.message << "\n";
-        } catch (const std::bad_alloc&) {
-            EndProgress();
-            std::cerr << "wux export: " << options->input << ": out of memory\n";
-        } catch (const std::exception& e) {
-            EndProgress();
-            std::cerr << "wux export: " << options->input << ": " << e.what() << "\n";
-        }
-        if (code != 0) throw CLI::RuntimeError(code);
+        "Exit codes: 0 written, 1 failed (nothing written; an existing OUTPUT is left unchanged); with --out-dir, "
+        "1 when any input failed. 130 or 143 when interrupted by SIGINT or SIGTERM.");
+    command->callback([options, runner] {
+        if (const int code = RunExportCommand(*options, *runner)) throw CLI::RuntimeError(code);
     });
 }
 

@@ -1,7 +1,12 @@
 #include "driver/export_report.h"
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <vector>
+#include <system_error>
 
 namespace wux {
 namespace {
@@ -45,7 +50,7 @@ std::string FormatWarnings(const Warnings& warnings) {
         if (!e.examples.empty()) {
             os << " (";
             for (std::size_t i = 0; i < e.examples.size(); ++i) os << (i ? "; " : "") << e.examples[i];
-            if (e.count > e.examples.size()) os << "; ...";
+            if (e.moreExamples) os << "; ...";
             os << ")";
         }
         os << "\n";
@@ -88,6 +93,28 @@ nlohmann::json ReportJson(const std::string& inputPath, const std::string& outpu
         list.push_back({{"kind", e.kind}, {"count", e.count}, {"examples", e.examples}});
     report["warnings"] = list;
     return report;
+}
+
+std::string WriteReportFile(const std::string& path, const nlohmann::json& report) {
+    namespace fs = std::filesystem;
+    const std::string temp = path + ".tmp" + std::to_string(getpid());
+    std::error_code ec;
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out << report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+        out.close();
+        if (!out) {
+            fs::remove(temp, ec);
+            return path + ": cannot write the report";
+        }
+    }
+    fs::rename(temp, path, ec);
+    if (ec) {
+        const std::string why = ec.message();
+        fs::remove(temp, ec);
+        return path + ": cannot write the report: " + why;
+    }
+    return std::string();
 }
 
 }  // namespace wux

@@ -35,6 +35,9 @@ std::string FormatWarnings(const Warnings& warnings);
 // merged\n"; empty when it changed nothing.
 std::string FormatImportCounts(const ImportCounts& counts);
 nlohmann::json ImportCountsJson(const ImportCounts& counts);
+// Writes a report through a temporary file beside it and a rename, so that a reader never
+// sees half of one. Returns "" or the failure, naming the path.
+std::string WriteReportFile(const std::string& path, const nlohmann::json& report);
 
 nlohmann::json ReportJson(const std::string& inputPath, const std::string& outputPath, const ExportSummary& summary,
                           const Warnings& warnings);

@@ -27,6 +27,11 @@ std::string ExecutableDirectory() {
     return ec ? std::string() : exe.parent_path().string();
 }
 
+bool SameFolder(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return fs::equivalent(a, b, ec);
+}
+
 std::string DlError() {
     const char* text = dlerror();
     return text != nullptr ? text : "unknown error";
@@ -50,17 +55,23 @@ std::string LocatePlugin(const std::string& explicitPath, std::string* searched)
         if (searched) *searched = std::string("WUX_PLUGIN=") + env;
         return env;
     }
-    std::string candidates[2];
+    std::string candidates[3];
     const std::string exeDir = ExecutableDirectory();
-    if (!exeDir.empty()) candidates[0] = exeDir + "/" + kLibraryFileName;
-#ifdef WUX_PLUGIN_BUILD_PATH
-    candidates[1] = WUX_PLUGIN_BUILD_PATH;
+#ifdef WUX_PLUGIN_RELATIVE_PATH
+    // The installed layout: the plug-in's folder as seen from the executable's.
+    if (!exeDir.empty()) candidates[0] = exeDir + "/" + WUX_PLUGIN_RELATIVE_PATH;
+#endif
+    if (!exeDir.empty()) candidates[1] = exeDir + "/" + kLibraryFileName;
+#if defined(WUX_PLUGIN_BUILD_PATH) && defined(WUX_BUILD_TOOL_DIR)
+    // Only the tool still in its build tree may use the build tree's plug-in: a copy that
+    // was installed must never depend on a folder that may be gone or rebuilt.
+    if (!exeDir.empty() && SameFolder(exeDir, WUX_BUILD_TOOL_DIR)) candidates[2] = WUX_PLUGIN_BUILD_PATH;
 #endif
     std::string list;
     for (const std::string& c : candidates) {
         if (c.empty()) continue;
-        if (IsFile(c)) return c;
-        list += (list.empty() ? "" : ", ") + c;
+        if (IsFile(c)) return fs::path(c).lexically_normal().string();
+        list += (list.empty() ? "" : ", ") + fs::path(c).lexically_normal().string();
     }
     if (searched) *searched = list;
     return std::string();

@@ -22,8 +22,9 @@ struct PluginError {
 };
 
 // Where the plug-in library is looked for, first hit wins: the explicit path (from
-// --plugin), the WUX_PLUGIN environment variable, wux_plugin.so beside the running
-// executable, then the path of the build tree the tool was built in.
+// --plugin), the WUX_PLUGIN environment variable, the installed layout's plug-in folder
+// relative to the running executable (lib/wux/ beside bin/), wux_plugin.so beside the
+// executable, then, for the tool in its own build tree only, the build tree's plug-in.
 // *searched lists the places tried, for the message when none holds the library.
 std::string LocatePlugin(const std::string& explicitPath, std::string* searched);
 

@@ -25,7 +25,7 @@ bool AllFinite(const SceneMatrix& m) {
 }
 
 std::string Describe(const SceneNode& node) {
-    const std::string name = node.name.empty() ? "(unnamed)" : "\"" + node.name + "\"";
+    const std::string name = node.name.empty() ? "(unnamed)" : Quoted(node.name);
     return node.origin.empty() || node.origin == node.name ? name : name + " at " + node.origin;
 }
 
@@ -119,8 +119,8 @@ private:
         if (node.material < 0 || !scene_.materials[static_cast<std::size_t>(node.material)].IsStandard()) {
             const std::string why =
                 node.material < 0 ? "no material"
-                                  : "material \"" + scene_.materials[static_cast<std::size_t>(node.material)].name +
-                                        "\" is of class " + scene_.materials[static_cast<std::size_t>(node.material)].className;
+                                  : "material " + Quoted(scene_.materials[static_cast<std::size_t>(node.material)].name) +
+                                        " is of class " + scene_.materials[static_cast<std::size_t>(node.material)].className;
             withoutMaterial_.push_back(Describe(node) + ": " + why);
             return;
         }
@@ -130,13 +130,13 @@ private:
         if (!first) {
             if (it->second != index)
                 warnings_->Add(warning_kind::kMaterialNameShared,
-                               "\"" + material.name + "\" (materials[" + std::to_string(it->second) + "] and materials[" +
+                               Quoted(material.name) + " (materials[" + std::to_string(it->second) + "] and materials[" +
                                    std::to_string(index) + "])");
             return;
         }
         for (const SceneMap& map : material.maps) {
             if (!map.enabled) continue;
-            const std::string where = "\"" + material.name + "\" slot " + std::to_string(map.slot);
+            const std::string where = Quoted(material.name) + " slot " + std::to_string(map.slot);
             if (map.kind != SceneMap::Kind::Bitmap) {
                 warnings_->Add(warning_kind::kMapsWithoutBitmap,
                                where + (map.kind == SceneMap::Kind::None ? ": no map" : ": a " + map.otherType + " map"));

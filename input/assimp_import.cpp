@@ -243,7 +243,7 @@ public:
             return Embedded(*tex, reference, materialName, slot, hostPath, error);
         }
         if (!reference.empty() && reference[0] == '*') {
-            warnings_->Add(kTexturesMissing, reference + " (no such embedded texture)");
+            warnings_->Add(kTexturesMissing, Quoted(reference) + " (no such embedded texture)");
             *hostPath = ToBackslashes(reference);
             return true;
         }
@@ -272,7 +272,7 @@ private:
             const std::string found = FindIgnoringCase(dir, fileName);
             if (!found.empty()) return HostPath(dir / found);
         }
-        warnings_->Add(kTexturesMissing, reference);
+        warnings_->Add(kTexturesMissing, Quoted(reference));
         return ToBackslashes(reference);
     }
 
@@ -344,7 +344,7 @@ private:
             if (use != TextureFiles::NameUse::Taken) break;
             takenOnDisk = true;
         }
-        if (takenOnDisk) warnings_->Add(kTexturesRenamed, wanted + " is another file; this one is " + name);
+        if (takenOnDisk) warnings_->Add(kTexturesRenamed, Quoted(wanted) + " is another file; this one is " + Quoted(name));
         file.fileName = name;
         file.write = use == TextureFiles::NameUse::Free;
         *hostPath = outputDir_.empty() ? name : HostPath(outputDir_ / name);
@@ -460,14 +460,14 @@ private:
                 }
                 ++made;
             }
-            if (made == 0) warnings_->Add(kNodesPassedOver, name + ": no triangles");
+            if (made == 0) warnings_->Add(kNodesPassedOver, Quoted(name) + ": no triangles");
         } else if (cameras_.count(name) != 0) {
             node.object.type = SceneObject::Type::Camera;
         } else if (lights_.count(name) != 0) {
             node.object.type = SceneObject::Type::Light;
         } else if (bone) {
             if (n.mNumChildren == 0 && options_.helpers != AssimpImportOptions::Helpers::None)
-                warnings_->Add(kNodesPassedOver, name + ": bone");
+                warnings_->Add(kNodesPassedOver, Quoted(name) + ": bone");
         } else if (!isRoot && WantsHelper(n)) {
             node.object.type = SceneObject::Type::Helper;
             node.object.size = HelperSize(n);
@@ -519,7 +519,7 @@ private:
         }
         const float size = static_cast<float>(v);
         if (!Finite(size)) {
-            warnings_->Add(kValuesRepaired, std::string(n.mName.C_Str()) + ": helper size");
+            warnings_->Add(kValuesRepaired, Quoted(n.mName.C_Str()) + ": helper size");
             return kDefaultHelperSize;
         }
         return size;
@@ -556,13 +556,12 @@ private:
         std::vector<uint32_t> used;
         std::vector<std::array<uint32_t, 3>> faces;
         faces.reserve(m.mNumFaces);
-        bool reportedSkip = false;
+        // Counted per mesh, so that each example says how many of its kind it stands for.
+        std::size_t points = 0, lines = 0, polygons = 0, outOfRange = 0, notFinite = 0;
         for (unsigned f = 0; f < m.mNumFaces; ++f) {
             const aiFace& face = m.mFaces[f];
             if (face.mNumIndices != 3) {
-                const char* what = face.mNumIndices == 1 ? "point" : face.mNumIndices == 2 ? "line" : "polygon";
-                warnings_->Add(kPrimitivesSkipped, reportedSkip ? std::string() : nodeName + ": " + what + "s");
-                reportedSkip = true;
+                ++(face.mNumIndices == 1 ? points : face.mNumIndices == 2 ? lines : polygons);
                 continue;
             }
             bool inRange = true, finite = true;
@@ -572,11 +571,11 @@ private:
                 else if (!Finite(m.mVertices[idx])) finite = false;
             }
             if (!inRange) {
-                warnings_->Add(kFacesDropped, nodeName + ": vertex index out of range");
+                ++outOfRange;
                 continue;
             }
             if (!finite) {
-                warnings_->Add(kFacesDropped, nodeName + ": coordinates not finite");
+                ++notFinite;
                 continue;
             }
             std::array<uint32_t, 3> tri{};
@@ -590,8 +589,19 @@ private:
             }
             faces.push_back(tri);
         }
+        const std::string subject = Quoted(nodeName) + ": ";
+        if (points > 0) warnings_->Add(kPrimitivesSkipped, subject + CountOf(points, "point"), points);
+        if (lines > 0) warnings_->Add(kPrimitivesSkipped, subject + CountOf(lines, "line"), lines);
+        if (polygons > 0) warnings_->Add(kPrimitivesSkipped, subject + CountOf(polygons, "polygon"), polygons);
+        if (outOfRange > 0)
+            warnings_->Add(kFacesDropped, subject + CountOf(outOfRange, "face") + " with a vertex index out of range",
+                           outOfRange);
+        if (notFinite > 0)
+            warnings_->Add(kFacesDropped, subject + CountOf(notFinite, "face") + " with coordinates not finite",
+                           notFinite);
+        const bool reportedSkip = points + lines + polygons > 0;
         if (faces.empty()) {
-            if (!reportedSkip) warnings_->Add(kEmptyMeshes, nodeName);
+            if (!reportedSkip) warnings_->Add(kEmptyMeshes, Quoted(nodeName));
             return true;
         }
 
@@ -623,7 +633,7 @@ private:
                 }
                 mesh.tverts.push_back(uvw);
             }
-            if (repaired) warnings_->Add(kUvsRepaired, nodeName + ": coordinates not finite, set to 0");
+            if (repaired) warnings_->Add(kUvsRepaired, Quoted(nodeName) + ": coordinates not finite, set to 0");
             mesh.tvfaces = mesh.faces;
         }
         // Texture faces are copied first: splitting vertices for their normals renumbers
@@ -632,7 +642,7 @@ private:
         FinishNormals(&mesh, options_.smoothAngleDegrees, &counts_->normals);
         const std::size_t broken = counts_->normals.recomputed - brokenBefore;
         if (broken != 0)
-            warnings_->Add(kNormalsRebuilt, nodeName + ": " + std::to_string(broken) + " zero or not finite");
+            warnings_->Add(kNormalsRebuilt, Quoted(nodeName) + ": " + std::to_string(broken) + " zero or not finite");
         // Geometry imported into the host becomes an editable mesh.
         object->type = SceneObject::Type::EditableMesh;
         return UseMaterial(m.mMaterialIndex, material, error);
@@ -667,7 +677,7 @@ private:
         std::string unique = name;
         int& suffix = nextSuffix_[name];
         while (materialNames_.count(unique) != 0) unique = name + " (" + std::to_string(++suffix + 1) + ")";
-        if (unique != name) warnings_->Add(kMaterialsRenamed, name + " -> " + unique);
+        if (unique != name) warnings_->Add(kMaterialsRenamed, Quoted(name) + " -> " + Quoted(unique));
         materialNames_.insert(unique);
         material.name = unique;
         const int index = static_cast<int>(out_->materials.size());
@@ -692,7 +702,7 @@ private:
         aiColor4D c;
         if (m.Get(key, type, idx, c) != AI_SUCCESS) return;
         if (!Finite(c.r) || !Finite(c.g) || !Finite(c.b)) {
-            warnings_->Add(kValuesRepaired, name + ": colour " + key + " not finite, default kept");
+            warnings_->Add(kValuesRepaired, Quoted(name) + ": colour " + key + " not finite, default kept");
             return;
         }
         *out = {c.r, c.g, c.b};
@@ -716,7 +726,7 @@ private:
         float opacity = 1.0f;
         if (m.Get(AI_MATKEY_OPACITY, opacity) == AI_SUCCESS) {
             if (Finite(opacity)) out->opacity = opacity;
-            else warnings_->Add(kValuesRepaired, name + ": opacity not finite, default kept");
+            else warnings_->Add(kValuesRepaired, Quoted(name) + ": opacity not finite, default kept");
         }
 
         for (const SlotKinds& slot : MapSlots()) {
@@ -775,10 +785,10 @@ unsigned DropMeshesWithoutFaces(aiScene* scene, Warnings* warnings) {
         }
         const std::string name = m->mName.C_Str();
         if (m->mNumVertices > 0) {
-            for (unsigned v = 0; v < m->mNumVertices; ++v)
-                warnings->Add(kPrimitivesSkipped, v == 0 ? "mesh '" + name + "': points" : std::string());
+            warnings->Add(kPrimitivesSkipped, "mesh " + Quoted(name) + ": " + CountOf(m->mNumVertices, "point"),
+                          m->mNumVertices);
         } else {
-            warnings->Add(kEmptyMeshes, "mesh '" + name + "'");
+            warnings->Add(kEmptyMeshes, "mesh " + Quoted(name));
         }
         delete m;
     }

@@ -13,6 +13,7 @@
 #include <functional>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -638,6 +639,32 @@ TEST(AssimpBrokenInputs, NonFiniteDataIsRepaired) {
     EXPECT_NEAR(m.area, 0.5, 1e-6);
     EXPECT_EQ(WarningCount(r.warnings, "faces dropped"), 2u);
     EXPECT_EQ(WarningCount(r.warnings, "normals rebuilt"), 1u);
+}
+
+// Each example names its node in quotes and says how many cases it stands for, so that the
+// count and the examples agree; "..." only stands for examples left out.
+TEST(AssimpBrokenInputs, WarningExamplesQuoteTheNodeAndAgreeWithTheCount) {
+    const fs::path dir = TempDir();
+    const std::string obj = WriteFile(dir / "rail.obj",
+        "o rail\nv 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nl 1 2\nl 2 3\nl 3 4\nf 1 2 3\n"
+        "o bad\nv inf 0 0\nf 1 2 5\nf 1 5 3\n");
+    const Result r = Import(obj);
+    ASSERT_TRUE(r.ok) << r.error;
+    std::map<std::string, Warnings::Entry> byKind;
+    for (const auto& e : r.warnings.Entries()) byKind[e.kind] = e;
+    EXPECT_EQ(byKind["primitives skipped"].count, 3u);
+    EXPECT_EQ(byKind["primitives skipped"].examples, std::vector<std::string>{"\"rail\": 3 lines"});
+    EXPECT_FALSE(byKind["primitives skipped"].moreExamples);
+    EXPECT_EQ(byKind["faces dropped"].count, 2u);
+    EXPECT_EQ(byKind["faces dropped"].examples,
+              std::vector<std::string>{"\"bad\": 2 faces with coordinates not finite"});
+
+    Warnings w;
+    for (const char* node : {"a", "b", "a", "c", "d"}) w.Add("k", Quoted(node) + ": bone");
+    ASSERT_EQ(w.Entries().size(), 1u);
+    EXPECT_EQ(w.Entries()[0].count, 5u);
+    EXPECT_EQ(w.Entries()[0].examples, (std::vector<std::string>{"\"a\": bone", "\"b\": bone", "\"c\": bone"}));
+    EXPECT_TRUE(w.Entries()[0].moreExamples);
 }
 
 // A point cloud or an empty solid would make Assimp's validation refuse the whole file; they

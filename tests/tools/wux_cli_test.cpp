@@ -63,6 +63,39 @@ TEST_F(WuxCli, CheckExitCodes) {
     EXPECT_EQ(RunWux("check '" + dir_.string() + "'").exitCode, 2);
 }
 
+TEST_F(WuxCli, CheckJsonHasTheSameVerdictsAndExitCodes) {
+    auto broken = wuxtest::Build(wuxtest::RichFile()).bytes;
+    broken.PatchU32(20, 7);  // GNFO magic
+    const struct {
+        std::string path;
+        int exitCode;
+        bool valid;
+        std::size_t errors;
+    } cases[] = {
+        {Write("valid.wux", wuxtest::Build(wuxtest::RichFile()).bytes.data), 0, true, 0},
+        {Write("invalid.wux", broken.data), 1, false, 1},
+        {(dir_ / "missing.wux").string(), 2, false, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        const CommandRun run = RunWux("check --json '" + c.path + "'");
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.output;
+        // A file that cannot be read also gets its message on standard error, before the JSON.
+        const nlohmann::json j = nlohmann::json::parse(run.output.substr(run.output.find('{')));
+        EXPECT_EQ(j["file"], c.path);
+        EXPECT_EQ(j["valid"], c.valid);
+        EXPECT_EQ(j["errors"].size(), c.errors);
+        EXPECT_TRUE(j["warnings"].is_array());
+    }
+    const nlohmann::json invalid =
+        nlohmann::json::parse(RunWux("check --json '" + cases[1].path + "'").output);
+    EXPECT_EQ(invalid["errors"][0]["offset"], 20);
+    EXPECT_EQ(invalid["errors"][0]["where"], "GNFO");
+    EXPECT_EQ(invalid["errors"][0]["message"], "magic 7, expected 100");
+    const CommandRun missing = RunWux("check --json '" + cases[2].path + "'");
+    EXPECT_TRUE(nlohmann::json::parse(missing.output.substr(missing.output.find('{')))["errors"][0]["offset"].is_null());
+}
+
 TEST_F(WuxCli, InfoPrintsTextAndJsonAndRejectsBrokenFiles) {
     const std::string valid = Write("valid.wux", wuxtest::Build(wuxtest::RichFile()).bytes.data);
     CommandRun run = RunWux("info '" + valid + "'");
