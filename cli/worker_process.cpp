@@ -52,7 +52,7 @@ std::atomic<int>* workerPhase = nullptr;
 
 volatile sig_atomic_t interruptSignal = 0;
 
-extern "C" void OnInterrupt(int signal) { interruptSignal = signal; }
+extern "C" void OnWorkerInterrupt(int signal) { interruptSignal = signal; }
 
 struct Running {
     std::size_t job = 0;
@@ -108,7 +108,7 @@ public:
         interruptSignal = 0;
         struct sigaction action;
         std::memset(&action, 0, sizeof action);
-        action.sa_handler = OnInterrupt;
+        action.sa_handler = OnWorkerInterrupt;
         sigemptyset(&action.sa_mask);
         action.sa_flags = 0;  // no SA_RESTART: poll() returns at once
         sigaction(SIGINT, &action, &oldInt_);
@@ -302,9 +302,6 @@ private:
     std::vector<Running> running_;
 };
 
-bool EndsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
 
 }  // namespace
 

@@ -65,7 +65,7 @@ void SweepFolder(int fd, const char* prefix, std::size_t prefixLength) {
     }
 }
 
-extern "C" void OnInterrupt(int signal) {
+extern "C" void OnExportInterrupt(int signal) {
     char prefix[48];
     const std::size_t prefixLength = OwnPrefix(prefix, sizeof prefix);
     const int count = folderCount;
@@ -79,7 +79,7 @@ void InstallHandlers() {
     installed = true;
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
-    action.sa_handler = OnInterrupt;
+    action.sa_handler = OnExportInterrupt;
     sigfillset(&action.sa_mask);  // one handler at a time
     for (int signal : {SIGINT, SIGTERM}) {
         struct sigaction previous;

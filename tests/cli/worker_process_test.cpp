@@ -166,13 +166,13 @@ TEST(WorkerProcess, InterruptionIsPassedToTheWorkersAndReported) {
 TEST(WorkerProcess, LeftoversOfADeadWorkerAreItsTemporaryFilesOnly) {
     const fs::path dir = fs::temp_directory_path() / ("wux_leftovers_" + std::to_string(getpid()));
     fs::create_directories(dir);
-    for (const char* name : {"out.wux.partial4242", "report.json.tmp4242", "out.wux.partial42", "out.wux",
-                             "notes.partial4242.txt"})
+    for (const char* name : {".wux-4242-0123456789ab.tmp", ".wux-4242-ba9876543210.tmp", ".wux-42-0123456789ab.tmp",
+                             "out.wux", "notes.wux-4242.txt"})
         std::ofstream(dir / name).put('x');
     RemoveWorkerLeftovers(4242, {dir.string()});
     std::set<std::string> left;
     for (const auto& entry : fs::directory_iterator(dir)) left.insert(entry.path().filename().string());
-    EXPECT_EQ(left, (std::set<std::string>{"out.wux.partial42", "out.wux", "notes.partial4242.txt"}));
+    EXPECT_EQ(left, (std::set<std::string>{".wux-42-0123456789ab.tmp", "out.wux", "notes.wux-4242.txt"}));
     fs::remove_all(dir);
 }
 

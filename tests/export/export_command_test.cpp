@@ -407,7 +407,7 @@ TEST_F(ExportCommand, EmbeddedTexturesNeverTakeAnotherFilesName) {
         // The second time the same bytes are found under the free name and used again.
         run = Wux({"export", kBoxGlb, output, "--verify"});
         ASSERT_EQ(run.exitCode, 0) << run.err;
-        EXPECT_NE(run.out.find("box_Texture_diffuse.png is another file; this one is box_Texture_diffuse_2.png"),
+        EXPECT_NE(run.out.find("\"box_Texture_diffuse.png\" is another file; this one is \"box_Texture_diffuse_2.png\""),
                   std::string::npos)
             << run.out;
         EXPECT_EQ(Listing(), (std::set<std::string>{"box.wux", "box_Texture_diffuse.png", "box_Texture_diffuse_2.png",
