@@ -1,5 +1,7 @@
 #include "driver/export_report.h"
 
+#include "driver/export_files.h"
+
 #include <unistd.h>
 
 #include <filesystem>
@@ -96,24 +98,12 @@ nlohmann::json ReportJson(const std::string& inputPath, const std::string& outpu
 }
 
 std::string WriteReportFile(const std::string& path, const nlohmann::json& report) {
-    namespace fs = std::filesystem;
-    const std::string temp = path + ".tmp" + std::to_string(getpid());
-    std::error_code ec;
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out << report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
-        out.close();
-        if (!out) {
-            fs::remove(temp, ec);
-            return path + ": cannot write the report";
-        }
-    }
-    fs::rename(temp, path, ec);
-    if (ec) {
-        const std::string why = ec.message();
-        fs::remove(temp, ec);
-        return path + ": cannot write the report: " + why;
-    }
+    // Through the export's file layer, so the report follows the same target rules as OUTPUT.
+    const std::string text = report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    ExportFiles files;
+    std::string error;
+    if (!files.AddReplacement(path, text.data(), text.size(), &error) || !files.Commit(&error))
+        return "cannot write the report: " + error;
     return std::string();
 }
 
