@@ -14,6 +14,7 @@
 #include "bench/assimp_peer.h"
 #include "bench/bench_results.h"
 #include "bench/bench_scene.h"
+#include "bench/end_to_end.h"
 #include "bench/heap_counter.h"
 #include "bench/measure.h"
 #include "bench/scene_shape.h"
@@ -22,6 +23,9 @@
 
 #ifndef WUX_BENCH_PLUGIN_PATH
 #define WUX_BENCH_PLUGIN_PATH "wux_plugin.so"
+#endif
+#ifndef WUX_BENCH_WUX_PATH
+#define WUX_BENCH_WUX_PATH "wux"
 #endif
 #ifndef WUX_BENCH_DEFAULT_OUT
 #define WUX_BENCH_DEFAULT_OUT "."
@@ -41,6 +45,9 @@ struct Options {
     bool keepFiles = false;
     bool peerOnAll = false;
     bool smoke = false;
+    bool endToEnd = false;
+    std::string importOnly;
+    EndToEndOptions e2e;
 };
 
 uint64_t FileSize(const std::string& path) {
@@ -220,7 +227,44 @@ int main(int argc, char** argv) {
     app.add_flag("--keep", options.keepFiles, "Keep the written files");
     app.add_flag("--peer-all", options.peerOnAll, "Run the peer on the one-triangle-mesh scenes too (slow)");
     app.add_flag("--smoke", options.smoke, "One quick run of tiny scenes (1,000 triangles), for the tests");
+    app.add_flag("--end-to-end", options.endToEnd,
+                 "Time the whole `wux export` command against `assimp export` on generated files (and --models)");
+    options.e2e.wux = WUX_BENCH_WUX_PATH;
+    options.e2e.assimp = "assimp";
+    app.add_option("--wux", options.e2e.wux, "End to end: the wux command")->capture_default_str();
+    app.add_option("--assimp", options.e2e.assimp, "End to end: the assimp command")->capture_default_str();
+    app.add_option("--triangles", options.e2e.triangles, "End to end: triangles of each generated input")
+        ->check(CLI::Range(int64_t{2}, int64_t{50000000}))
+        ->capture_default_str();
+    app.add_option("--models", options.e2e.modelFolders,
+                   "End to end: also every file in these folders with at least --min-triangles triangles");
+    app.add_option("--min-triangles", options.e2e.minModelTriangles, "End to end: the floor for --models")
+        ->capture_default_str();
+    app.add_option("--import-only", options.importOnly, "Read one file with Assimp and exit (the end-to-end child)")
+        ->group("");
     CLI11_PARSE(app, argc, argv);
+
+    if (!options.importOnly.empty()) return RunImportOnly(options.importOnly);
+    if (options.endToEnd) {
+        options.e2e.runs = options.smoke ? 1 : options.runs == 5 ? 3 : options.runs;
+        if (options.smoke) options.e2e.triangles = 2000;
+        options.e2e.keepFiles = options.keepFiles;
+        const bool ownFolder = options.outFolder.empty();
+        options.e2e.folder = MakeOutFolder(options.outFolder);
+        char self[4096] = {};
+        const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+        options.e2e.self = length > 0 ? std::string(self, std::size_t(length)) : std::string(argv[0]);
+        if (options.e2e.folder.empty()) {
+            std::fprintf(stderr, "wux_bench: cannot create an output folder\n");
+            return 2;
+        }
+        std::printf("wux_bench end to end: files in %s; load average %s\n", options.e2e.folder.c_str(),
+                    LoadAverage().c_str());
+        const bool ok = RunEndToEnd(options.e2e);
+        std::printf("load average at the end: %s\n", LoadAverage().c_str());
+        if (ownFolder && !options.keepFiles) rmdir(options.e2e.folder.c_str());
+        return ok ? 0 : 1;
+    }
 
     if (options.smoke) {
         options.sizes = {1000, 2000};

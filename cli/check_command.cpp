@@ -2,10 +2,12 @@
 // 1 invalid, 2 the file cannot be read.
 #include <iostream>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "cli/commands.h"
-#include "format/file_bytes.h"
+#include "format/check_json.h"
+#include "format/mapped_file.h"
 #include "format/tool_text.h"
 #include "format/wux_checker.h"
 
@@ -15,15 +17,26 @@ namespace {
 struct CheckOptions {
     std::string path;
     std::size_t maxProblems = kDefaultMaxProblems;
+    bool json = false;
 };
 
+// Names are the file's bytes; those that are not UTF-8 become U+FFFD.
+void PrintJson(const nlohmann::ordered_json& json) {
+    std::cout << json.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+}
+
 int RunCheck(const CheckOptions& options) {
-    const auto file = LoadFileBytes(options.path);
-    if (!file.Ok()) {
-        std::cerr << "wux check: " << file.Error().Text() << "\n";
+    MappedFile file;
+    if (const ToolResult<void> opened = file.Open(options.path); !opened.Ok()) {
+        std::cerr << "wux check: " << opened.Error().Text() << "\n";
+        if (options.json) PrintJson(UnreadableCheckJson(options.path, opened.Error().message));
         return 2;
     }
-    const CheckReport report = CheckWux(SpanOf(*file), options.maxProblems);
+    const CheckReport report = CheckWux(file.Span(), options.maxProblems);
+    if (options.json) {
+        PrintJson(CheckJson(options.path, report));
+        return report.Valid() ? 0 : 1;
+    }
     std::cout << FormatReport(report);
     std::cout << options.path << ": " << (report.Valid() ? "valid" : "invalid") << " ("
               << Plural(report.errorCount, "error", "errors") << ", "
@@ -40,9 +53,17 @@ void AddCheckCommand(CLI::App& app) {
     command->add_option("--max-problems", options->maxProblems, "list at most this many problems")
         ->capture_default_str()
         ->check(CLI::PositiveNumber);
+    command->add_flag("--json", options->json,
+                      "print the result as one JSON object: file, valid, errors and warnings (offset, where, message)");
     command->footer("Exit codes: 0 valid, 1 invalid, 2 the file cannot be read.");
     command->callback([options] {
-        if (const int code = RunCheck(*options)) throw CLI::RuntimeError(code);
+        int code = 2;
+        try {
+            code = RunCheck(*options);
+        } catch (const std::bad_alloc&) {
+            std::cerr << "wux check: " << options->path << ": out of memory\n";
+        }
+        if (code != 0) throw CLI::RuntimeError(code);
     });
 }
 

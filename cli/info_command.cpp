@@ -2,10 +2,11 @@
 // readable WUX file (the reader's error with its offset), 2 the file cannot be read.
 #include <iostream>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "cli/commands.h"
-#include "format/file_bytes.h"
+#include "format/mapped_file.h"
 #include "format/wux_info.h"
 #include "format/wux_reader.h"
 
@@ -18,12 +19,12 @@ struct InfoOptions {
 };
 
 int RunInfo(const InfoOptions& options) {
-    const auto file = LoadFileBytes(options.path);
-    if (!file.Ok()) {
-        std::cerr << "wux info: " << file.Error().Text() << "\n";
+    MappedFile file;
+    if (const ToolResult<void> opened = file.Open(options.path); !opened.Ok()) {
+        std::cerr << "wux info: " << opened.Error().Text() << "\n";
         return 2;
     }
-    const ToolResult<WuxFile> read = ReadWux(SpanOf(*file));
+    const ToolResult<WuxFile> read = ReadWux(file.Span());
     if (!read.Ok()) {
         std::cerr << "wux info: " << options.path << ": not a readable WUX file: offset " << *read.Error().offset << ": "
                   << read.Error().message << "\n";
@@ -47,7 +48,13 @@ void AddInfoCommand(CLI::App& app) {
     command->add_flag("--json", options->json, "print JSON instead of text");
     command->footer("Exit codes: 0 shown, 1 not a readable WUX file, 2 the file cannot be read.");
     command->callback([options] {
-        if (const int code = RunInfo(*options)) throw CLI::RuntimeError(code);
+        int code = 2;
+        try {
+            code = RunInfo(*options);
+        } catch (const std::bad_alloc&) {
+            std::cerr << "wux info: " << options->path << ": out of memory\n";
+        }
+        if (code != 0) throw CLI::RuntimeError(code);
     });
 }
 

@@ -156,7 +156,7 @@ private:
         std::string error;
         std::optional<TextureImage> image;
         if (!path) {
-            warnings_->Add(WarningKind::MapFilesMissing, "'" + PrintableText(fileName) + "' of material " + material);
+            warnings_->Add(WarningKind::MapFilesMissing, Quoted(fileName) + " of material " + material);
         } else if (!(image = LoadTextureImage(*path, &error))) {
             warnings_->Add(WarningKind::MapFilesMissing, error);
         } else {
@@ -186,7 +186,7 @@ private:
     }
 
     Json MaterialJson(const Material& m) {
-        const std::string where = "GMAT '" + PrintableText(m.name.text) + "'";
+        const std::string where = "GMAT \"" + PrintableText(m.name.text) + "\"";
         const auto diffuse = m.Diffuse();
         const float opacity = m.Opacity();
         Json pbr{{"baseColorFactor", {Clamp01(diffuse[0]), Clamp01(diffuse[1]), Clamp01(diffuse[2]), Clamp01(opacity)}},

@@ -26,7 +26,7 @@ Json Rows(const HostRows& rows) {
 }
 
 Json MaterialJson(const Material& m, Warnings* warnings) {
-    const std::string where = "GMAT '" + PrintableText(m.name.text) + "'";
+    const std::string where = "GMAT \"" + PrintableText(m.name.text) + "\"";
     Json maps = Json::array();
     for (const MaterialMap& map : m.maps) {
         maps.push_back({{"slot", map.channel},

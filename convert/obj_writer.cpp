@@ -51,7 +51,7 @@ void WriteObj(const WuxFile& file, const std::string& outputPath, OutputFiles* o
     std::string mtl = "# materials of the WUX file, written by wux convert\n";
     std::vector<std::string> names;
     for (const Material& m : file.materials) {
-        const std::string where = "GMAT '" + PrintableText(m.name.text) + "'";
+        const std::string where = "GMAT \"" + PrintableText(m.name.text) + "\"";
         names.push_back(OneWord(m.name.text, where, warnings));
         mtl += "\nnewmtl " + names.back() + "\n";
         const auto d = m.Diffuse(), a = m.Ambient(), s = m.Specular(), f = m.Filter();

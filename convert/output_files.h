@@ -1,7 +1,8 @@
 // The files one conversion writes (a glTF file with its buffer and textures, an OBJ file
-// with its material library), written all or nothing: each goes to a temporary file beside
-// its target first, and only when every one is written are they renamed into place. On
-// failure no temporary is left and no existing file at a target is touched.
+// with its material library), written all or nothing through the export's file layer
+// (driver/export_files.h): each goes to a temporary file beside its target first, and only
+// when every one is written are they moved into place. On failure no temporary is left and
+// no existing file at a target is touched.
 #pragma once
 
 #include <cstdint>

@@ -13,7 +13,7 @@ namespace wux {
 namespace {
 
 std::string EntryName(const ReferenceEntry& entry, std::size_t index) {
-    return "GREF entry " + std::to_string(index) + " '" + PrintableText(entry.name.text) + "'";
+    return "GREF entry " + std::to_string(index) + " \"" + PrintableText(entry.name.text) + "\"";
 }
 
 double Length(const std::array<double, 3>& v) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
@@ -160,7 +160,7 @@ void WarnUnreproducible(const WuxFile& file, Warnings* warnings) {
     }
     for (std::size_t i = 0; i < file.materials.size(); ++i) {
         const Material& material = file.materials[i];
-        const std::string where = "GMAT '" + PrintableText(material.name.text) + "'";
+        const std::string where = "GMAT " + Quoted(material.name.text);
         if (!used[i]) warnings->Add(WarningKind::NotReproducible, where + ": used by no mesh");
         for (std::size_t j = 0; j < i; ++j) {
             if (file.materials[j].name.text == material.name.text) {

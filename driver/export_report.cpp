@@ -1,6 +1,14 @@
 #include "driver/export_report.h"
 
+#include "driver/export_files.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <sstream>
+#include <vector>
+#include <system_error>
 
 #include "format/tool_text.h"
 
@@ -38,12 +46,35 @@ std::string FormatWarnings(const Warnings& warnings) {
         if (!e.examples.empty()) {
             os << " (";
             for (std::size_t i = 0; i < e.examples.size(); ++i) os << (i ? "; " : "") << e.examples[i];
-            if (e.count > e.examples.size()) os << "; ...";
+            if (e.moreExamples) os << "; ...";
             os << ")";
         }
         os << "\n";
     }
     return os.str();
+}
+
+std::string FormatImportCounts(const ImportCounts& c) {
+    std::vector<std::string> parts;
+    if (c.normals.rescaled != 0) parts.push_back(Plural(c.normals.rescaled, "normal", "normals") + " made unit length");
+    if (c.normals.recomputed != 0)
+        parts.push_back(Plural(c.normals.recomputed, "zero or non-finite normal", "zero or non-finite normals") +
+                        " worked out from the faces");
+    if (c.normals.computed != 0)
+        parts.push_back(Plural(c.normals.computed, "vertex", "vertices") + " given normals worked out from the faces");
+    if (c.materialsMerged != 0)
+        parts.push_back(Plural(c.materialsMerged, "material", "materials") + " merged with an identical one");
+    if (parts.empty()) return std::string();
+    std::string line = "imported: ";
+    for (std::size_t i = 0; i < parts.size(); ++i) line += (i ? ", " : "") + parts[i];
+    return line + "\n";
+}
+
+nlohmann::json ImportCountsJson(const ImportCounts& c) {
+    return {{"normalsMadeUnit", c.normals.rescaled},
+            {"normalsRecomputed", c.normals.recomputed},
+            {"verticesWithComputedNormals", c.normals.computed},
+            {"materialsMerged", c.materialsMerged}};
 }
 
 nlohmann::json ReportJson(const std::string& inputPath, const std::string& outputPath, const ExportSummary& s,
@@ -58,6 +89,16 @@ nlohmann::json ReportJson(const std::string& inputPath, const std::string& outpu
         list.push_back({{"kind", WarningText(e.kind)}, {"count", e.count}, {"examples", e.examples}});
     report["warnings"] = list;
     return report;
+}
+
+std::string WriteReportFile(const std::string& path, const nlohmann::json& report) {
+    // Through the export's file layer, so the report follows the same target rules as OUTPUT.
+    const std::string text = report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    ExportFiles files;
+    std::string error;
+    if (!files.AddReplacement(path, text.data(), text.size(), &error) || !files.Commit(&error))
+        return "cannot write the report: " + error;
+    return std::string();
 }
 
 }  // namespace wux

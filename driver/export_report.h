@@ -7,8 +7,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "input/warnings.h"
 #include "format/wux_reader.h"
+#include "input/assimp_import.h"
+#include "input/warnings.h"
 
 namespace wux {
 
@@ -29,6 +30,14 @@ std::string FormatSummaryLine(const std::string& outputPath, const ExportSummary
 
 // One line per kind of warning, with its count and first examples; empty without warnings.
 std::string FormatWarnings(const Warnings& warnings);
+
+// What the import changed without a fault: "imported: 12 normals made unit length, 2 materials
+// merged\n"; empty when it changed nothing.
+std::string FormatImportCounts(const ImportCounts& counts);
+nlohmann::json ImportCountsJson(const ImportCounts& counts);
+// Writes a report through a temporary file beside it and a rename, so that a reader never
+// sees half of one. Returns "" or the failure, naming the path.
+std::string WriteReportFile(const std::string& path, const nlohmann::json& report);
 
 nlohmann::json ReportJson(const std::string& inputPath, const std::string& outputPath, const ExportSummary& summary,
                           const Warnings& warnings);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <new>
 #include <sstream>
 #include <system_error>
 
@@ -24,6 +25,11 @@ std::string ExecutableDirectory() {
     std::error_code ec;
     const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
     return ec ? std::string() : exe.parent_path().string();
+}
+
+bool SameFolder(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return fs::equivalent(a, b, ec);
 }
 
 std::string DlError() {
@@ -49,17 +55,23 @@ std::string LocatePlugin(const std::string& explicitPath, std::string* searched)
         if (searched) *searched = std::string("WUX_PLUGIN=") + env;
         return env;
     }
-    std::string candidates[2];
+    std::string candidates[3];
     const std::string exeDir = ExecutableDirectory();
-    if (!exeDir.empty()) candidates[0] = exeDir + "/" + kLibraryFileName;
-#ifdef WUX_PLUGIN_BUILD_PATH
-    candidates[1] = WUX_PLUGIN_BUILD_PATH;
+#ifdef WUX_PLUGIN_RELATIVE_PATH
+    // The installed layout: the plug-in's folder as seen from the executable's.
+    if (!exeDir.empty()) candidates[0] = exeDir + "/" + WUX_PLUGIN_RELATIVE_PATH;
+#endif
+    if (!exeDir.empty()) candidates[1] = exeDir + "/" + kLibraryFileName;
+#if defined(WUX_PLUGIN_BUILD_PATH) && defined(WUX_BUILD_TOOL_DIR)
+    // Only the tool still in its build tree may use the build tree's plug-in: a copy that
+    // was installed must never depend on a folder that may be gone or rebuilt.
+    if (!exeDir.empty() && SameFolder(exeDir, WUX_BUILD_TOOL_DIR)) candidates[2] = WUX_PLUGIN_BUILD_PATH;
 #endif
     std::string list;
     for (const std::string& c : candidates) {
         if (c.empty()) continue;
-        if (IsFile(c)) return c;
-        list += (list.empty() ? "" : ", ") + c;
+        if (IsFile(c)) return fs::path(c).lexically_normal().string();
+        list += (list.empty() ? "" : ", ") + fs::path(c).lexically_normal().string();
     }
     if (searched) *searched = list;
     return std::string();
@@ -119,6 +131,14 @@ ToolResult<void> PluginLibrary::Load(const std::string& path) {
     return {};
 }
 
+std::string PluginLibrary::LastSaveFailure() const {
+    if (handle_ == nullptr) return std::string();
+    // Optional: a plug-in built elsewhere may not say.
+    const auto cause = Resolve<const char* (*)()>(handle_, "WuxLastSaveFailure");
+    const char* text = cause != nullptr ? cause() : nullptr;
+    return text != nullptr ? std::string(text) : std::string();
+}
+
 const char* PluginLibrary::Description() const {
     return libDescription_ != nullptr ? libDescription_() : "";
 }
@@ -134,6 +154,10 @@ ToolResult<int> PluginLibrary::Export(const std::string& outputPath, ExpInterfac
         exporter = static_cast<SceneExport*>(classDesc_->Create(FALSE));
         if (exporter == nullptr) return fail("the class descriptor made no exporter");
         result = exporter->DoExport(outputPath.c_str(), ei, ip, TRUE, 0);
+    } catch (const std::bad_alloc&) {
+        // The plug-in lets allocation failures through by design; the caller says "out of memory".
+        delete exporter;
+        throw;
     } catch (const std::exception& e) {
         delete exporter;
         return fail(std::string("an exception escaped the plug-in: ") + e.what());

@@ -11,8 +11,9 @@
 namespace wux {
 
 // Where the plug-in library is looked for, first hit wins: the explicit path (from
-// --plugin), the WUX_PLUGIN environment variable, wux_plugin.so beside the running
-// executable, then the path of the build tree the tool was built in.
+// --plugin), the WUX_PLUGIN environment variable, the installed layout's plug-in folder
+// relative to the running executable (lib/wux/ beside bin/), wux_plugin.so beside the
+// executable, then, for the tool in its own build tree only, the build tree's plug-in.
 // *searched lists the places tried, for the message when none holds the library.
 std::string LocatePlugin(const std::string& explicitPath, std::string* searched);
 
@@ -29,6 +30,9 @@ public:
 
     const std::string& Path() const { return path_; }
     const char* Description() const;
+    // Why the last export's file could not be written (the system's error or the format's
+    // size limit), when the library tells; empty otherwise.
+    std::string LastSaveFailure() const;
 
     // One export as the host runs it: a new exporter from the descriptor, DoExport with
     // prompts suppressed and no options, then the exporter deleted. DoExport's result, or

@@ -1,5 +1,6 @@
 #include "driver/scene_builder.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -12,21 +13,75 @@ std::string NodeLabel(const SceneNode& node) {
     return label;
 }
 
+// The host's mesh filled straight from the description's arrays; the same checks as the
+// stand-in's own mesh building, without a copy of the arrays in between.
+StandinMeshError FillMesh(const SceneMesh& m, const std::string& nodeName, Mesh* mesh) {
+    const auto problem = [&](StandinMeshError::Kind kind, const std::string& what) {
+        return StandinMeshError{kind, "node \"" + nodeName + "\": " + what};
+    };
+    if (!m.normals.empty() && m.normals.size() != m.verts.size())
+        return problem(StandinMeshError::Kind::NormalCount, "the mesh has " + std::to_string(m.normals.size()) +
+                                                                " normals for " + std::to_string(m.verts.size()) +
+                                                                " vertices");
+    const std::size_t limit = 0x7fffffff;  // the mesh counts are int
+    if (m.verts.size() > limit || m.faces.size() > limit || m.tverts.size() > limit)
+        return problem(StandinMeshError::Kind::Counts, "the mesh is too large");
+    const int numVerts = static_cast<int>(m.verts.size());
+    const int numFaces = static_cast<int>(m.faces.size());
+    const int numTVerts = static_cast<int>(m.tverts.size());
+    mesh->setNumVerts(numVerts);
+    mesh->setNumFaces(numFaces);
+    mesh->setNumTVerts(numTVerts);
+    const std::size_t tvFaceCount = numTVerts > 0 ? std::min(m.tvfaces.size(), m.faces.size()) : 0;
+    if (numTVerts > 0) mesh->setNumTVFaces(static_cast<int>(tvFaceCount));
+    for (int i = 0; i < numVerts; ++i) {
+        const auto& v = m.verts[static_cast<std::size_t>(i)];
+        mesh->verts[i] = Point3(v[0], v[1], v[2]);
+    }
+    for (int f = 0; f < numFaces; ++f) {
+        const auto& v = m.faces[static_cast<std::size_t>(f)];
+        Face& face = mesh->faces[f];
+        face.v[0] = v[0];
+        face.v[1] = v[1];
+        face.v[2] = v[2];
+        face.smGroup = 1;
+    }
+    for (int i = 0; i < numTVerts; ++i) {
+        const auto& t = m.tverts[static_cast<std::size_t>(i)];
+        mesh->tVerts[i] = UVVert(t[0], t[1], t[2]);
+    }
+    for (std::size_t f = 0; f < tvFaceCount; ++f) {
+        const auto& t = m.tvfaces[f];
+        mesh->tvFace[f].setTVerts(static_cast<int>(t[0]), static_cast<int>(t[1]), static_cast<int>(t[2]));
+    }
+    for (int i = 0; i < static_cast<int>(m.normals.size()); ++i) {
+        const auto& n = m.normals[static_cast<std::size_t>(i)];
+        mesh->setNormal(i, Point3(n[0], n[1], n[2]));
+    }
+    const StandinMeshError check = StandinCheckMesh(*mesh, nodeName);
+    if (!check.ok()) *mesh = Mesh();
+    return check;
+}
+
 class Builder {
 public:
-    Builder(const SceneDescription& desc, StandinScene* scene) : desc_(desc), scene_(scene) {}
+    // With release, each mesh's arrays in desc are freed once the stand-in holds them;
+    // without, desc is only read.
+    Builder(SceneDescription& desc, StandinScene* scene, bool release)
+        : desc_(desc), scene_(scene), release_(release) {}
 
     bool Build(std::string* error) {
         materials_.reserve(desc_.materials.size());
         for (const SceneMaterial& m : desc_.materials) materials_.push_back(MakeMaterial(m));
-        for (const SceneNode& node : desc_.nodes)
+        for (SceneNode& node : desc_.nodes)
             if (!AddNode(nullptr, node, error)) return false;
         return true;
     }
 
 private:
-    const SceneDescription& desc_;
+    SceneDescription& desc_;
     StandinScene* scene_;
+    bool release_;
     std::vector<Mtl*> materials_;
 
     Mtl* MakeMaterial(const SceneMaterial& m) {
@@ -48,28 +103,21 @@ private:
         return mat;
     }
 
-    bool MakeObject(const SceneNode& node, Object** object, std::string* error) {
-        const SceneObject& o = node.object;
+    bool MakeObject(SceneNode& node, Object** object, std::string* error) {
+        SceneObject& o = node.object;
         *object = nullptr;
         switch (o.type) {
             case SceneObject::Type::None: return true;
             case SceneObject::Type::Mesh:
             case SceneObject::Type::EditableMesh: {
-                StandinMeshData data;
-                data.verts.reserve(o.mesh.verts.size());
-                for (const auto& v : o.mesh.verts) data.verts.emplace_back(v[0], v[1], v[2]);
-                data.faces.reserve(o.mesh.faces.size());
-                for (const auto& f : o.mesh.faces) data.faces.push_back({f[0], f[1], f[2]});
-                for (const auto& t : o.mesh.tverts) data.tverts.emplace_back(t[0], t[1], t[2]);
-                for (const auto& f : o.mesh.tvfaces) data.tvFaces.push_back({f[0], f[1], f[2]});
-                for (const auto& n : o.mesh.normals) data.normals.emplace_back(n[0], n[1], n[2]);
                 TriObject* tri = o.type == SceneObject::Type::Mesh ? scene_->Create<TriObject>()
                                                                    : scene_->Create<StandinEditableMesh>();
-                const StandinMeshError meshError = StandinBuildMesh(data, node.name, &tri->mesh);
+                const StandinMeshError meshError = FillMesh(o.mesh, node.name, &tri->mesh);
                 if (!meshError.ok()) {
                     *error = (node.origin.empty() ? "" : node.origin + ": ") + meshError.message;
                     return false;
                 }
+                if (release_) o.mesh = SceneMesh();
                 *object = tri;
                 return true;
             }
@@ -109,7 +157,7 @@ private:
         return true;
     }
 
-    bool AddNode(StandinNode* parent, const SceneNode& desc, std::string* error) {
+    bool AddNode(StandinNode* parent, SceneNode& desc, std::string* error) {
         if (!desc.local.AllFinite() || !desc.offset.AllFinite()) {
             *error = NodeLabel(desc) + ": its transform is not finite";
             return false;
@@ -127,7 +175,7 @@ private:
         node->SetHidden(desc.hidden);
         if (desc.material >= 0) node->SetMtl(materials_[static_cast<std::size_t>(desc.material)]);
         node->SetObject(object);
-        for (const SceneNode& child : desc.children)
+        for (SceneNode& child : desc.children)
             if (!AddNode(node, child, error)) return false;
         return true;
     }
@@ -141,12 +189,25 @@ Matrix3 ToMatrix3(const SceneMatrix& m) {
     return out;
 }
 
-ToolResult<void> BuildStandinScene(const SceneDescription& desc, StandinScene* scene) {
+namespace {
+
+ToolResult<void> Build(SceneDescription& desc, bool release, StandinScene* scene) {
     std::string message;
-    if (!Builder(desc, scene).Build(&message) || !scene->Validate(&message)) {
+    if (!Builder(desc, scene, release).Build(&message) || !scene->Validate(&message)) {
         return ToolError{ToolError::Kind::Scene, "", "", std::nullopt, std::move(message)};
     }
     return {};
+}
+
+}  // namespace
+
+ToolResult<void> BuildStandinScene(const SceneDescription& desc, StandinScene* scene) {
+    // Not released, so never written to.
+    return Build(const_cast<SceneDescription&>(desc), false, scene);
+}
+
+ToolResult<void> BuildStandinScene(SceneDescription* desc, StandinScene* scene) {
+    return Build(*desc, true, scene);
 }
 
 }  // namespace wux

@@ -17,6 +17,9 @@ namespace wux {
 // Materials other than "standard" become multi/sub-object materials: a class the plug-in
 // does not export. Each material and map is made once and shared by the nodes using it.
 ToolResult<void> BuildStandinScene(const SceneDescription& desc, StandinScene* scene);
+// The same, emptying each mesh of *desc as soon as the stand-in holds it, so that the
+// geometry is held once rather than twice while the scene is built.
+ToolResult<void> BuildStandinScene(SceneDescription* desc, StandinScene* scene);
 
 Matrix3 ToMatrix3(const SceneMatrix& m);
 

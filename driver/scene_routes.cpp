@@ -19,11 +19,6 @@ double AxisLength(const SceneMatrix& m, int row) {
     return std::sqrt(x * x + y * y + z * z);
 }
 
-std::string Describe(const SceneNode& node) {
-    const std::string name = node.name.empty() ? "(unnamed)" : "\"" + node.name + "\"";
-    return node.origin.empty() || node.origin == node.name ? name : name + " at " + node.origin;
-}
-
 const char* TypeName(SceneObject::Type type) {
     switch (type) {
         case SceneObject::Type::None: return "no object";
@@ -67,7 +62,7 @@ public:
 private:
 
     void PassOver(const SceneNode& node, const std::string& why) {
-        warnings_->Add(WarningKind::NodesPassedOver, Describe(node) + ": " + why);
+        warnings_->Add(WarningKind::NodesPassedOver, DescribeNode(node) + ": " + why);
     }
 
     // The plug-in's own routing rule picks the route; each route then applies the checks
@@ -108,7 +103,7 @@ private:
                                                                            : FanTriangleCount(node.object.poly);
                 if (triangles > kMaxTriangles) {
                     const std::size_t records = (triangles + kMaxTriangles - 1) / kMaxTriangles;
-                    warnings_->Add(WarningKind::MeshesSplit, Describe(node) + ": " + std::to_string(triangles) +
+                    warnings_->Add(WarningKind::MeshesSplit, DescribeNode(node) + ": " + std::to_string(triangles) +
                                                                  " triangles into " + std::to_string(records) + " records");
                 }
                 break;
@@ -121,9 +116,9 @@ private:
         if (node.material < 0 || !scene_.materials[static_cast<std::size_t>(node.material)].IsStandard()) {
             const std::string why =
                 node.material < 0 ? "no material"
-                                  : "material \"" + scene_.materials[static_cast<std::size_t>(node.material)].name +
-                                        "\" is of class " + scene_.materials[static_cast<std::size_t>(node.material)].className;
-            withoutMaterial_.push_back(Describe(node) + ": " + why);
+                                  : "material " + QuotedName(scene_.materials[static_cast<std::size_t>(node.material)].name) +
+                                        " is of class " + scene_.materials[static_cast<std::size_t>(node.material)].className;
+            withoutMaterial_.push_back(DescribeNode(node) + ": " + why);
             return;
         }
         const std::size_t index = static_cast<std::size_t>(node.material);
@@ -132,13 +127,13 @@ private:
         if (!first) {
             if (it->second != index)
                 warnings_->Add(WarningKind::MaterialNameShared,
-                               "\"" + material.name + "\" (materials[" + std::to_string(it->second) + "] and materials[" +
+                               QuotedName(material.name) + " (materials[" + std::to_string(it->second) + "] and materials[" +
                                    std::to_string(index) + "])");
             return;
         }
         for (const SceneMap& map : material.maps) {
             if (!map.enabled) continue;
-            const std::string where = "\"" + material.name + "\" slot " + std::to_string(map.slot);
+            const std::string where = QuotedName(material.name) + " slot " + std::to_string(map.slot);
             if (map.kind != SceneMap::Kind::Bitmap) {
                 warnings_->Add(WarningKind::MapsWithoutBitmap,
                                where + (map.kind == SceneMap::Kind::None ? ": no map" : ": a " + map.otherType + " map"));
@@ -163,6 +158,11 @@ private:
 };
 
 }  // namespace
+
+std::string DescribeNode(const SceneNode& node) {
+    const std::string name = node.name.empty() ? "(unnamed)" : QuotedName(node.name);
+    return node.origin.empty() || node.origin == node.name ? name : name + " at " + node.origin;
+}
 
 SceneMatrix Multiply(const SceneMatrix& a, const SceneMatrix& b) {
     SceneMatrix out;

@@ -26,6 +26,9 @@ struct RouteOptions {
 
 void PredictRouteWarnings(const SceneDescription& scene, const RouteOptions& options, Warnings* warnings);
 
+// How a warning names a node: its name in double quotes, and where it came from.
+std::string DescribeNode(const SceneNode& node);
+
 // a × b: a point passes through a first, then b.
 SceneMatrix Multiply(const SceneMatrix& a, const SceneMatrix& b);
 

@@ -29,4 +29,7 @@ std::string NineDigitNumber(float value);
 
 std::string Lower(std::string text);
 
+// The folder part of a path, "." when the path names none.
+std::string FolderOf(const std::string& path);
+
 }  // namespace wux

@@ -326,7 +326,10 @@ void Checker::Run(const WuxFile& file) {
         if (chunk.tag == kMaterialTag) {
             CheckMaterial(file.materials[n]);
         } else if (chunk.tag == kMeshTag) {
-            CheckMesh(file.meshes[n], materialChunks);
+            // One mesh's arrays at a time: a larger file needs no more memory.
+            Mesh mesh = file.meshes[n];
+            ReadMeshArrays(bytes_, &mesh);
+            CheckMesh(mesh, materialChunks);
         } else if (chunk.tag == kBoundTag) {
             CheckBounds(file.bounds[n]);
         } else {
@@ -354,7 +357,7 @@ void Checker::Run(const WuxFile& file) {
 
 CheckReport CheckWux(ByteSpan bytes, std::size_t maxProblems) {
     Checker checker(bytes, maxProblems);
-    ToolResult<WuxFile> read = ReadWux(bytes);
+    ToolResult<WuxFile> read = ReadWuxWithoutMeshArrays(bytes);
     if (!read.Ok()) {
         checker.Error(*read.Error().offset, "", read.Error().message);
     } else {

@@ -67,6 +67,11 @@ public:
         return entries;
     }
 
+    void Skip(std::size_t n, const char* field) {
+        Need(n, field);
+        pos_ += n;
+    }
+
     std::uint32_t U32(const char* field) {
         Need(4, field);
         const std::uint32_t v = LoadU32(bytes_.data + pos_);
@@ -260,20 +265,9 @@ void ReadMaterial(Cursor& c, Material& m) {
     });
 }
 
-void ReadMesh(Cursor& c, Mesh& m) {
-    m.materialIndex = static_cast<std::int32_t>(c.U32("material index"));
-    m.constant = c.F32("constant");
-    const std::size_t countOffset = c.Pos();
-    m.vertexCount = c.U32("vertex count");
-    m.faceCount = c.U32("face count");
-    // Check the whole body against the chunk before anything is allocated.
-    const std::uint64_t needed = kBytesPerVertex * m.vertexCount + kBytesPerTriangle * m.faceCount;
-    if (needed > c.Left()) {
-        Fail(ToolError::Kind::BadCount, countOffset,
-             ChunkName(m.chunk) + ": vertex count " + std::to_string(m.vertexCount) + " and face count " +
-                 std::to_string(m.faceCount) + " need " + std::to_string(needed) +
-                 " bytes, but the chunk holds only " + std::to_string(c.Left()) + " more");
-    }
+// Reads the four arrays that follow a mesh's counts, which the size check of ReadMesh has
+// found to fit the chunk.
+void ReadMeshArrays(Cursor& c, Mesh& m) {
     m.vertices.resize(m.vertexCount);
     for (MeshVertex& v : m.vertices) {
         const auto f = c.Floats<5>("vertex");
@@ -289,6 +283,25 @@ void ReadMesh(Cursor& c, Mesh& m) {
     for (auto& block : m.faceBlocks) {
         for (auto& word : block) word = c.U32("face block");
     }
+}
+
+// The arrays are read only withArrays; their bytes are taken either way.
+void ReadMesh(Cursor& c, Mesh& m, bool withArrays) {
+    m.materialIndex = static_cast<std::int32_t>(c.U32("material index"));
+    m.constant = c.F32("constant");
+    const std::size_t countOffset = c.Pos();
+    m.vertexCount = c.U32("vertex count");
+    m.faceCount = c.U32("face count");
+    // Check the whole body against the chunk before anything is allocated.
+    const std::uint64_t needed = kBytesPerVertex * m.vertexCount + kBytesPerTriangle * m.faceCount;
+    if (needed > c.Left()) {
+        Fail(ToolError::Kind::BadCount, countOffset,
+             ChunkName(m.chunk) + ": vertex count " + std::to_string(m.vertexCount) + " and face count " +
+                 std::to_string(m.faceCount) + " need " + std::to_string(needed) +
+                 " bytes, but the chunk holds only " + std::to_string(c.Left()) + " more");
+    }
+    if (withArrays) ReadMeshArrays(c, m);
+    else c.Skip(static_cast<std::size_t>(needed), "mesh arrays");
 }
 
 Sphere ReadSphere(Cursor& c, const char* field) {
@@ -319,7 +332,7 @@ void ReadReferences(Cursor& c, References& r) {
     });
 }
 
-WuxFile ReadContent(ByteSpan bytes) {
+WuxFile ReadContent(ByteSpan bytes, bool meshArrays) {
     Framing framing = ReadFraming(bytes);
     WuxFile file;
     file.header = framing.header;
@@ -329,7 +342,8 @@ WuxFile ReadContent(ByteSpan bytes) {
             file.materials.push_back(ReadChunk<Material>(bytes, chunk, ReadMaterial));
             file.chunks.push_back(file.materials.back().chunk);
         } else if (chunk.tag == kMeshTag) {
-            file.meshes.push_back(ReadChunk<Mesh>(bytes, chunk, ReadMesh));
+            file.meshes.push_back(
+                ReadChunk<Mesh>(bytes, chunk, [&](Cursor& c, Mesh& m) { ReadMesh(c, m, meshArrays); }));
             file.chunks.push_back(file.meshes.back().chunk);
         } else if (chunk.tag == kBoundTag) {
             file.bounds.push_back(ReadChunk<Bounds>(bytes, chunk, ReadBounds));
@@ -347,10 +361,24 @@ WuxFile ReadContent(ByteSpan bytes) {
 
 ToolResult<WuxFile> ReadWux(ByteSpan bytes) {
     try {
-        return ReadContent(bytes);
+        return ReadContent(bytes, true);
     } catch (ToolError& error) {
         return std::move(error);
     }
+}
+
+ToolResult<WuxFile> ReadWuxWithoutMeshArrays(ByteSpan bytes) {
+    try {
+        return ReadContent(bytes, false);
+    } catch (ToolError& error) {
+        return std::move(error);
+    }
+}
+
+void ReadMeshArrays(ByteSpan bytes, Mesh* mesh) {
+    Cursor c(bytes, mesh->chunk.offset + kMeshHeadSize, mesh->chunk.offset + mesh->chunk.blockSize,
+             ChunkName(mesh->chunk), "the chunk");
+    ReadMeshArrays(c, *mesh);
 }
 
 std::string ChunkName(const ChunkInfo& chunk) { return chunk.tag + " #" + std::to_string(chunk.ordinal); }

@@ -161,6 +161,12 @@ struct WuxFile {
 // e.g. "GVTX #2: vertex count ...".
 ToolResult<WuxFile> ReadWux(ByteSpan bytes);
 
+// The same, with every mesh's four arrays left empty (their size is checked all the same), so
+// that a file of any size can be read; ReadMeshArrays then fills one mesh's arrays at a time.
+ToolResult<WuxFile> ReadWuxWithoutMeshArrays(ByteSpan bytes);
+// For a mesh read by ReadWuxWithoutMeshArrays from the same bytes; cannot fail.
+void ReadMeshArrays(ByteSpan bytes, Mesh* mesh);
+
 // "GVTX #2": the chunk's tag and its place among the chunks of that tag.
 std::string ChunkName(const ChunkInfo& chunk);
 

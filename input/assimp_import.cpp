@@ -1,6 +1,8 @@
 #include "input/assimp_import.h"
 #include "input/gltf_wux_extras.h"
 
+#include "input/mesh_normals.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -9,8 +11,8 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <map>
+#include <memory>
 #include <set>
 #include <system_error>
 #include <utility>
@@ -38,6 +40,7 @@ constexpr int kMaxNodeDepth = 2000;
 // Short names for the kinds this importer reports.
 constexpr WarningKind kPrimitivesSkipped = WarningKind::PrimitivesSkipped;
 constexpr WarningKind kTexturesMissing = WarningKind::TexturesMissing;
+constexpr WarningKind kTexturesRenamed = WarningKind::TexturesRenamed;
 constexpr WarningKind kFacesDropped = WarningKind::FacesDropped;
 constexpr WarningKind kEmptyMeshes = WarningKind::EmptyMeshes;
 constexpr WarningKind kNormalsRebuilt = WarningKind::NormalsRebuilt;
@@ -188,7 +191,15 @@ bool IsAbsoluteSourcePath(const std::string& p) {
 struct PendingTexture {
     std::string fileName;  // in the output's folder
     std::vector<unsigned char> bytes;
+    bool write = true;  // false when the folder already holds these very bytes under that name
 };
+
+// Room for "_<number>" and the extension within the usual file name limit of 255 bytes.
+std::string CutForName(const std::string& base, const std::string& extension) {
+    constexpr std::size_t kNameMax = 255, kSuffixRoom = 12;
+    const std::size_t room = kNameMax - kSuffixRoom - 1 - std::min(extension.size(), std::size_t{16});
+    return base.size() > room ? base.substr(0, room) : base;
+}
 
 // 32-bit uncompressed TGA, top-left origin: Assimp's texels are already B, G, R, A.
 bool EncodeTga(const aiTexture& tex, std::vector<unsigned char>* out) {
@@ -213,8 +224,8 @@ bool EncodeTga(const aiTexture& tex, std::vector<unsigned char>* out) {
 class TextureResolver {
 public:
     TextureResolver(const aiScene& scene, const std::string& sourcePath, const std::string& outputPath,
-                    Warnings* warnings)
-        : scene_(scene), warnings_(warnings) {
+                    TextureFiles* files, Warnings* warnings)
+        : scene_(scene), files_(files), warnings_(warnings) {
         sourceDir_ = fs::path(sourcePath).parent_path();
         if (!outputPath.empty()) {
             outputDir_ = fs::path(outputPath).parent_path();
@@ -230,7 +241,7 @@ public:
             return Embedded(*tex, reference, materialName, slot, hostPath, error);
         }
         if (!reference.empty() && reference[0] == '*') {
-            warnings_->Add(kTexturesMissing, reference + " (no such embedded texture)");
+            warnings_->Add(kTexturesMissing, QuotedName(reference) + " (no such embedded texture)");
             *hostPath = ToBackslashes(reference);
             return true;
         }
@@ -259,7 +270,7 @@ private:
             const std::string found = FindIgnoringCase(dir, fileName);
             if (!found.empty()) return HostPath(dir / found);
         }
-        warnings_->Add(kTexturesMissing, reference);
+        warnings_->Add(kTexturesMissing, QuotedName(reference));
         return ToBackslashes(reference);
     }
 
@@ -317,12 +328,23 @@ private:
         std::replace(sourceName.begin(), sourceName.end(), '\\', '/');
         std::string stem = fs::path(sourceName).stem().string();
         if (stem.empty()) stem = materialName + "_" + SlotWord(slot);
-        const std::string base = SafeFileName(outputStem_ + "_" + stem);
-        std::string name = base + "." + extension;
-        int& suffix = nextSuffix_[Lower(base + "." + extension)];
-        while (usedNames_.count(Lower(name)) != 0) name = base + "_" + std::to_string(++suffix + 1) + "." + extension;
-        usedNames_.insert(Lower(name));
+        const std::string base = CutForName(SafeFileName(outputStem_ + "_" + stem), extension);
+        const std::string wanted = base + "." + extension;
+        std::string name = wanted;
+        int& suffix = nextSuffix_[Lower(wanted)];
+        TextureFiles::NameUse use = TextureFiles::NameUse::Free;
+        bool takenOnDisk = false;
+        for (;;) {
+            while (usedNames_.count(Lower(name)) != 0) name = base + "_" + std::to_string(++suffix + 1) + "." + extension;
+            usedNames_.insert(Lower(name));
+            // A file of that name with other content is never overwritten.
+            use = files_ != nullptr ? files_->Use((outputDir_ / name).string(), file.bytes) : use;
+            if (use != TextureFiles::NameUse::Taken) break;
+            takenOnDisk = true;
+        }
+        if (takenOnDisk) warnings_->Add(kTexturesRenamed, QuotedName(wanted) + " is another file; this one is " + QuotedName(name));
         file.fileName = name;
+        file.write = use == TextureFiles::NameUse::Free;
         *hostPath = outputDir_.empty() ? name : HostPath(outputDir_ / name);
         embedded_.emplace(&tex, *hostPath);
         pending_.push_back(std::move(file));
@@ -330,6 +352,7 @@ private:
     }
 
     const aiScene& scene_;
+    TextureFiles* files_;
     Warnings* warnings_;
     fs::path sourceDir_;
     fs::path outputDir_;
@@ -347,14 +370,29 @@ private:
 class SceneConverter {
 public:
     SceneConverter(const aiScene& scene, const AssimpImportOptions& options, TextureResolver* textures,
-                   SceneDescription* out, Warnings* warnings)
-        : scene_(scene), options_(options), textures_(textures), out_(out), warnings_(warnings),
+                   SceneDescription* out, Warnings* warnings, ImportCounts* counts)
+        : scene_(scene), options_(options), textures_(textures), out_(out), warnings_(warnings), counts_(counts),
           materialIndex_(scene.mNumMaterials, -1) {
         for (unsigned i = 0; i < scene.mNumCameras; ++i) cameras_.insert(scene.mCameras[i]->mName.C_Str());
         for (unsigned i = 0; i < scene.mNumLights; ++i) lights_.insert(scene.mLights[i]->mName.C_Str());
         for (unsigned i = 0; i < scene.mNumMeshes; ++i) {
             const aiMesh* m = scene.mMeshes[i];
             for (unsigned b = 0; b < m->mNumBones; ++b) bones_.insert(m->mBones[b]->mName.C_Str());
+        }
+    }
+
+    // From here on each source mesh is freed once the last node using it has its copy, so
+    // that the geometry is not held twice. scene must be the one being converted.
+    void FreeMeshesAfterUse(aiScene* scene) {
+        owned_ = scene;
+        usesLeft_.assign(scene->mNumMeshes, 0);
+        std::vector<const aiNode*> stack{scene->mRootNode};
+        while (!stack.empty()) {
+            const aiNode* n = stack.back();
+            stack.pop_back();
+            for (unsigned i = 0; i < n->mNumMeshes; ++i)
+                if (n->mMeshes[i] < scene->mNumMeshes) ++usesLeft_[n->mMeshes[i]];
+            for (unsigned i = 0; i < n->mNumChildren; ++i) stack.push_back(n->mChildren[i]);
         }
     }
 
@@ -404,6 +442,7 @@ private:
                 SceneObject object;
                 int material = -1;
                 if (!ConvertMesh(*scene_.mMeshes[n.mMeshes[i]], name, &object, &material, error)) return false;
+                DoneWithMesh(n.mMeshes[i]);
                 if (!object.IsTriangleMesh()) continue;
                 if (made == 0) {
                     node.object = std::move(object);
@@ -419,14 +458,14 @@ private:
                 }
                 ++made;
             }
-            if (made == 0) warnings_->Add(kNodesPassedOver, name + ": no triangles");
+            if (made == 0) warnings_->Add(kNodesPassedOver, QuotedName(name) + ": no triangles");
         } else if (cameras_.count(name) != 0) {
             node.object.type = SceneObject::Type::Camera;
         } else if (lights_.count(name) != 0) {
             node.object.type = SceneObject::Type::Light;
         } else if (bone) {
             if (n.mNumChildren == 0 && options_.helpers != AssimpImportOptions::Helpers::None)
-                warnings_->Add(kNodesPassedOver, name + ": bone");
+                warnings_->Add(kNodesPassedOver, QuotedName(name) + ": bone");
         } else if (!isRoot && WantsHelper(n)) {
             node.object.type = SceneObject::Type::Helper;
             node.object.size = HelperSize(n);
@@ -478,10 +517,16 @@ private:
         }
         const float size = static_cast<float>(v);
         if (!Finite(size)) {
-            warnings_->Add(kValuesRepaired, std::string(n.mName.C_Str()) + ": helper size");
+            warnings_->Add(kValuesRepaired, QuotedName(n.mName.C_Str()) + ": helper size");
             return kDefaultHelperSize;
         }
         return size;
+    }
+
+    void DoneWithMesh(unsigned index) {
+        if (owned_ == nullptr || index >= usesLeft_.size() || --usesLeft_[index] != 0) return;
+        delete owned_->mMeshes[index];
+        owned_->mMeshes[index] = nullptr;
     }
 
     // The largest distance of the node's vertices from its origin, in the node's own space.
@@ -509,13 +554,12 @@ private:
         std::vector<uint32_t> used;
         std::vector<std::array<uint32_t, 3>> faces;
         faces.reserve(m.mNumFaces);
-        bool reportedSkip = false;
+        // Counted per mesh, so that each example says how many of its kind it stands for.
+        std::size_t points = 0, lines = 0, polygons = 0, outOfRange = 0, notFinite = 0;
         for (unsigned f = 0; f < m.mNumFaces; ++f) {
             const aiFace& face = m.mFaces[f];
             if (face.mNumIndices != 3) {
-                const char* what = face.mNumIndices == 1 ? "point" : face.mNumIndices == 2 ? "line" : "polygon";
-                warnings_->Add(kPrimitivesSkipped, reportedSkip ? std::string() : nodeName + ": " + what + "s");
-                reportedSkip = true;
+                ++(face.mNumIndices == 1 ? points : face.mNumIndices == 2 ? lines : polygons);
                 continue;
             }
             bool inRange = true, finite = true;
@@ -525,11 +569,11 @@ private:
                 else if (!Finite(m.mVertices[idx])) finite = false;
             }
             if (!inRange) {
-                warnings_->Add(kFacesDropped, nodeName + ": vertex index out of range");
+                ++outOfRange;
                 continue;
             }
             if (!finite) {
-                warnings_->Add(kFacesDropped, nodeName + ": coordinates not finite");
+                ++notFinite;
                 continue;
             }
             std::array<uint32_t, 3> tri{};
@@ -543,8 +587,19 @@ private:
             }
             faces.push_back(tri);
         }
+        const std::string subject = QuotedName(nodeName) + ": ";
+        if (points > 0) warnings_->Add(kPrimitivesSkipped, subject + Plural(points, "point", "points"), points);
+        if (lines > 0) warnings_->Add(kPrimitivesSkipped, subject + Plural(lines, "line", "lines"), lines);
+        if (polygons > 0) warnings_->Add(kPrimitivesSkipped, subject + Plural(polygons, "polygon", "polygons"), polygons);
+        if (outOfRange > 0)
+            warnings_->Add(kFacesDropped, subject + Plural(outOfRange, "face", "faces") + " with a vertex index out of range",
+                           outOfRange);
+        if (notFinite > 0)
+            warnings_->Add(kFacesDropped, subject + Plural(notFinite, "face", "faces") + " with coordinates not finite",
+                           notFinite);
+        const bool reportedSkip = points + lines + polygons > 0;
         if (faces.empty()) {
-            if (!reportedSkip) warnings_->Add(kEmptyMeshes, nodeName);
+            if (!reportedSkip) warnings_->Add(kEmptyMeshes, QuotedName(nodeName));
             return true;
         }
 
@@ -556,16 +611,10 @@ private:
             mesh.verts.push_back({p.x, p.y, p.z});
         }
         if (m.mNormals != nullptr) {
-            bool allFinite = true;
-            for (uint32_t idx : used) allFinite = allFinite && Finite(m.mNormals[idx]);
-            if (allFinite) {
-                mesh.normals.reserve(used.size());
-                for (uint32_t idx : used) {
-                    const aiVector3D& n = m.mNormals[idx];
-                    mesh.normals.push_back({n.x, n.y, n.z});
-                }
-            } else {
-                warnings_->Add(kNormalsRebuilt, nodeName + ": normals not finite");
+            mesh.normals.reserve(used.size());
+            for (uint32_t idx : used) {
+                const aiVector3D& n = m.mNormals[idx];
+                mesh.normals.push_back({n.x, n.y, n.z});
             }
         }
         if (m.mTextureCoords[0] != nullptr) {
@@ -582,9 +631,16 @@ private:
                 }
                 mesh.tverts.push_back(uvw);
             }
-            if (repaired) warnings_->Add(kUvsRepaired, nodeName + ": coordinates not finite, set to 0");
+            if (repaired) warnings_->Add(kUvsRepaired, QuotedName(nodeName) + ": coordinates not finite, set to 0");
             mesh.tvfaces = mesh.faces;
         }
+        // Texture faces are copied first: splitting vertices for their normals renumbers
+        // only the faces, the texture coordinates stay where they were.
+        const std::size_t brokenBefore = counts_->normals.recomputed;
+        FinishNormals(&mesh, options_.smoothAngleDegrees, &counts_->normals);
+        const std::size_t broken = counts_->normals.recomputed - brokenBefore;
+        if (broken != 0)
+            warnings_->Add(kNormalsRebuilt, QuotedName(nodeName) + ": " + std::to_string(broken) + " zero or not finite");
         // Geometry imported into the host becomes an editable mesh.
         object->type = SceneObject::Type::EditableMesh;
         return UseMaterial(m.mMaterialIndex, material, error);
@@ -598,11 +654,45 @@ private:
         if (materialIndex_[index] < 0) {
             SceneMaterial material;
             if (!ConvertMaterial(*scene_.mMaterials[index], index, &material, error)) return false;
-            materialIndex_[index] = static_cast<int>(out_->materials.size());
-            out_->materials.push_back(std::move(material));
+            materialIndex_[index] = AddMaterial(std::move(material));
         }
         *sceneIndex = materialIndex_[index];
         return true;
+    }
+
+    // A material identical to one already added under the same source name is that one;
+    // a different one whose name is taken gets a name of its own, as the exporter tells
+    // materials apart by name alone.
+    int AddMaterial(SceneMaterial material) {
+        std::vector<int>& sameName = bySourceName_[material.name];
+        for (int existing : sameName) {
+            if (SameContent(out_->materials[static_cast<std::size_t>(existing)], material)) {
+                ++counts_->materialsMerged;
+                return existing;
+            }
+        }
+        const std::string name = material.name;
+        std::string unique = name;
+        int& suffix = nextSuffix_[name];
+        while (materialNames_.count(unique) != 0) unique = name + " (" + std::to_string(++suffix + 1) + ")";
+        if (unique != name) warnings_->Add(kMaterialsRenamed, QuotedName(name) + " -> " + QuotedName(unique));
+        materialNames_.insert(unique);
+        material.name = unique;
+        const int index = static_cast<int>(out_->materials.size());
+        sameName.push_back(index);
+        out_->materials.push_back(std::move(material));
+        return index;
+    }
+
+    // Everything the file keeps of a material but its name.
+    static bool SameContent(const SceneMaterial& a, const SceneMaterial& b) {
+        const auto sameMap = [](const SceneMap& x, const SceneMap& y) {
+            return x.slot == y.slot && x.enabled == y.enabled && x.kind == y.kind && x.path == y.path &&
+                   x.otherType == y.otherType && x.amount == y.amount;
+        };
+        return a.className == b.className && a.ambient == b.ambient && a.diffuse == b.diffuse &&
+               a.specular == b.specular && a.filter == b.filter && a.opacity == b.opacity &&
+               std::equal(a.maps.begin(), a.maps.end(), b.maps.begin(), b.maps.end(), sameMap);
     }
 
     void ReadColour(const aiMaterial& m, const char* key, unsigned type, unsigned idx, const std::string& name,
@@ -610,7 +700,7 @@ private:
         aiColor4D c;
         if (m.Get(key, type, idx, c) != AI_SUCCESS) return;
         if (!Finite(c.r) || !Finite(c.g) || !Finite(c.b)) {
-            warnings_->Add(kValuesRepaired, name + ": colour " + key + " not finite, default kept");
+            warnings_->Add(kValuesRepaired, QuotedName(name) + ": colour " + key + " not finite, default kept");
             return;
         }
         *out = {c.r, c.g, c.b};
@@ -621,26 +711,20 @@ private:
         std::string name;
         if (m.Get(AI_MATKEY_NAME, aiName) == AI_SUCCESS) name = aiName.C_Str();
         if (name.empty()) name = "Material #" + std::to_string(index);
-        // The exporter tells materials apart by name, so two different ones must not share it.
-        std::string unique = name;
-        int& suffix = nextSuffix_[name];
-        while (materialNames_.count(unique) != 0) unique = name + " (" + std::to_string(++suffix + 1) + ")";
-        if (unique != name) warnings_->Add(kMaterialsRenamed, name + " -> " + unique);
-        materialNames_.insert(unique);
-        out->name = unique;
+        out->name = name;
 
         aiColor4D probe;
         if (m.Get(AI_MATKEY_COLOR_DIFFUSE, probe) == AI_SUCCESS) {
-            ReadColour(m, AI_MATKEY_COLOR_DIFFUSE, unique, &out->diffuse);
+            ReadColour(m, AI_MATKEY_COLOR_DIFFUSE, name, &out->diffuse);
         } else {
-            ReadColour(m, AI_MATKEY_BASE_COLOR, unique, &out->diffuse);
+            ReadColour(m, AI_MATKEY_BASE_COLOR, name, &out->diffuse);
         }
-        ReadColour(m, AI_MATKEY_COLOR_AMBIENT, unique, &out->ambient);
-        ReadColour(m, AI_MATKEY_COLOR_SPECULAR, unique, &out->specular);
+        ReadColour(m, AI_MATKEY_COLOR_AMBIENT, name, &out->ambient);
+        ReadColour(m, AI_MATKEY_COLOR_SPECULAR, name, &out->specular);
         float opacity = 1.0f;
         if (m.Get(AI_MATKEY_OPACITY, opacity) == AI_SUCCESS) {
             if (Finite(opacity)) out->opacity = opacity;
-            else warnings_->Add(kValuesRepaired, unique + ": opacity not finite, default kept");
+            else warnings_->Add(kValuesRepaired, QuotedName(name) + ": opacity not finite, default kept");
         }
 
         for (const SlotKinds& slot : MapSlots()) {
@@ -652,8 +736,8 @@ private:
                 map.slot = slot.slot;
                 map.kind = SceneMap::Kind::Bitmap;
                 map.amount = 1.0f;
-                if (!textures_->Resolve(reference.C_Str(), unique, slot.slot, &map.path, error)) {
-                    *error = "material '" + unique + "': " + *error;
+                if (!textures_->Resolve(reference.C_Str(), name, slot.slot, &map.path, error)) {
+                    *error = "material '" + name + "': " + *error;
                     return false;
                 }
                 out->maps.push_back(std::move(map));
@@ -668,7 +752,11 @@ private:
     TextureResolver* textures_;
     SceneDescription* out_;
     Warnings* warnings_;
+    ImportCounts* counts_;
+    aiScene* owned_ = nullptr;         // set when meshes are freed after their last use
+    std::vector<unsigned> usesLeft_;   // per source mesh, the nodes still to convert it
     std::vector<int> materialIndex_;
+    std::map<std::string, std::vector<int>> bySourceName_;  // scene indices of the materials of each source name
     std::set<std::string> materialNames_;
     std::map<std::string, int> nextSuffix_;  // per name, so many equal names stay linear
     std::set<std::string> cameras_, lights_, bones_;
@@ -695,10 +783,10 @@ unsigned DropMeshesWithoutFaces(aiScene* scene, Warnings* warnings) {
         }
         const std::string name = m->mName.C_Str();
         if (m->mNumVertices > 0) {
-            for (unsigned v = 0; v < m->mNumVertices; ++v)
-                warnings->Add(kPrimitivesSkipped, v == 0 ? "mesh '" + name + "': points" : std::string());
+            warnings->Add(kPrimitivesSkipped, "mesh " + QuotedName(name) + ": " + Plural(m->mNumVertices, "point", "points"),
+                          m->mNumVertices);
         } else {
-            warnings->Add(kEmptyMeshes, "mesh '" + name + "'");
+            warnings->Add(kEmptyMeshes, "mesh " + QuotedName(name));
         }
         delete m;
     }
@@ -729,20 +817,15 @@ unsigned DropMeshesWithoutFaces(aiScene* scene, Warnings* warnings) {
     return count - kept;
 }
 
-bool WritePending(const fs::path& dir, const std::vector<PendingTexture>& files, std::string* error) {
-    for (const PendingTexture& f : files) {
-        const fs::path target = dir / f.fileName;
-        std::ofstream out(target, std::ios::binary | std::ios::trunc);
-        if (out) out.write(reinterpret_cast<const char*>(f.bytes.data()), static_cast<std::streamsize>(f.bytes.size()));
-        if (!out) {
-            *error = "cannot write the embedded texture " + target.string();
-            return false;
-        }
-    }
+bool WritePending(const fs::path& dir, const std::vector<PendingTexture>& files, TextureFiles* sink,
+                  std::string* error) {
+    for (const PendingTexture& f : files)
+        if (f.write && !sink->Write((dir / f.fileName).string(), f.bytes, error)) return false;
     return true;
 }
 
-ToolResult<SceneDescription> Import(const std::string& path, const AssimpImportOptions& options, Warnings* warnings) {
+ToolResult<SceneDescription> Import(const std::string& path, const AssimpImportOptions& options, Warnings* warnings,
+                                    ImportCounts* counts) {
     auto fail = [&](ToolError::Kind kind, std::string message) {
         return ToolError{kind, path, "", std::nullopt, std::move(message)};
     };
@@ -757,8 +840,9 @@ ToolResult<SceneDescription> Import(const std::string& path, const AssimpImportO
     importer.SetPropertyBool(AI_CONFIG_IMPORT_COLLADA_IGNORE_UP_DIRECTION,
                              options.up != AssimpImportOptions::Up::Auto);
     importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, 0);  // keep points and lines, to count them
-    const unsigned flags = aiProcess_ValidateDataStructure | aiProcess_Triangulate | aiProcess_SortByPType |
-                           aiProcess_JoinIdenticalVertices;
+    // No vertex weld: the file is a triangle soup, so a weld changes nothing in it but costs
+    // a hash of every vertex; normals are made from positions, whether shared or not.
+    const unsigned flags = aiProcess_ValidateDataStructure | aiProcess_Triangulate | aiProcess_SortByPType;
     // Read first, take out what validation would refuse the file for, then validate and
     // post-process.
     const aiScene* source = importer.ReadFile(path, 0);
@@ -771,15 +855,21 @@ ToolResult<SceneDescription> Import(const std::string& path, const AssimpImportO
     }
     if (source->mRootNode == nullptr) return fail(ToolError::Kind::Import, "the file holds no scene");
 
+    // Ours from here, so that meshes can go as soon as they are converted and the rest as
+    // soon as the conversion is done.
+    const std::unique_ptr<aiScene> owned(importer.GetOrphanedScene());
     SceneDescription result;
-    TextureResolver textures(*source, path, options.outputPath, warnings);
-    SceneConverter converter(*source, options, &textures, &result, warnings);
+    TextureResolver textures(*owned, path, options.outputPath, options.textureFiles, warnings);
+    ImportCounts ownCounts;
+    SceneConverter converter(*owned, options, &textures, &result, warnings, counts != nullptr ? counts : &ownCounts);
+    converter.FreeMeshesAfterUse(owned.get());
     std::string message;
-    if (!converter.Run(FrameCorrection(*source, kind, options.up), &message)) {
+    if (!converter.Run(FrameCorrection(*owned, kind, options.up), &message)) {
         return fail(ToolError::Kind::Import, message);
     }
     ApplyGltfWuxExtras(path, &result);
-    if (!options.outputPath.empty() && !WritePending(textures.OutputDir(), textures.Pending(), &message)) {
+    if (options.textureFiles != nullptr && !options.outputPath.empty() &&
+        !WritePending(textures.OutputDir(), textures.Pending(), options.textureFiles, &message)) {
         return fail(ToolError::Kind::Io, message);
     }
     return result;
@@ -788,9 +878,9 @@ ToolResult<SceneDescription> Import(const std::string& path, const AssimpImportO
 }  // namespace
 
 ToolResult<SceneDescription> ImportWithAssimp(const std::string& path, const AssimpImportOptions& options,
-                                              Warnings* warnings) {
+                                              Warnings* warnings, ImportCounts* counts) {
     try {
-        return Import(path, options, warnings);
+        return Import(path, options, warnings, counts);
     } catch (const std::exception& e) {
         return ToolError{ToolError::Kind::Import, path, "", std::nullopt, std::string("import failed: ") + e.what()};
     } catch (...) {

@@ -2,6 +2,7 @@
 // warning is reported once with a count and a few examples, not once per occurrence.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <map>
 #include <string>
@@ -13,6 +14,7 @@ enum class WarningKind {
     // What the importer repaired or passed over.
     PrimitivesSkipped,
     TexturesMissing,
+    TexturesRenamed,
     FacesDropped,
     EmptyMeshes,
     NormalsRebuilt,
@@ -25,6 +27,9 @@ enum class WarningKind {
     MapsWithoutBitmap,
     NoStandardMaterial,
     MaterialNameShared,
+    TrianglesLost,
+    SpheresLost,
+    HelpersLost,
     // What a conversion out of WUX changed or left out.
     NotReproducible,
     TrianglesDropped,
@@ -42,6 +47,7 @@ inline const char* WarningText(WarningKind kind) {
     switch (kind) {
         case WarningKind::PrimitivesSkipped: return "primitives skipped";
         case WarningKind::TexturesMissing: return "textures missing";
+        case WarningKind::TexturesRenamed: return "embedded textures renamed (another file has the name)";
         case WarningKind::FacesDropped: return "faces dropped";
         case WarningKind::EmptyMeshes: return "empty meshes skipped";
         case WarningKind::NormalsRebuilt: return "normals rebuilt";
@@ -53,6 +59,9 @@ inline const char* WarningText(WarningKind kind) {
         case WarningKind::MapsWithoutBitmap: return "map slots without a bitmap left out";
         case WarningKind::NoStandardMaterial: return "meshes without a standard material (given material 0)";
         case WarningKind::MaterialNameShared: return "materials sharing a name (the first one is written)";
+        case WarningKind::TrianglesLost: return "triangles left out (beyond the float range in world space)";
+        case WarningKind::SpheresLost: return "spheres left out (a radius beyond the float range in world space)";
+        case WarningKind::HelpersLost: return "helpers left out (a size or position beyond the float range in world space)";
         case WarningKind::NotReproducible: return "records a re-export will not give back as they are";
         case WarningKind::TrianglesDropped: return "triangles with an index out of range left out";
         case WarningKind::NamesNotUtf8: return "names not valid UTF-8 (bytes replaced by U+FFFD)";
@@ -66,22 +75,31 @@ inline const char* WarningText(WarningKind kind) {
     return "warning";
 }
 
+// How every example names its node, material or file: in double quotes, as the name stands
+// (names are UTF-8 and are shown as such).
+inline std::string QuotedName(const std::string& name) { return "\"" + name + "\""; }
+
 class Warnings {
 public:
     struct Entry {
         WarningKind kind;
         std::size_t count = 0;
-        std::vector<std::string> examples;  // the first few details, e.g. node names
+        std::vector<std::string> examples;  // the first few distinct details, e.g. node names
+        bool moreExamples = false;          // details beyond those kept
     };
 
     static constexpr std::size_t kMaxExamples = 3;
 
-    void Add(WarningKind kind, const std::string& detail = std::string()) {
+    // `count` cases of one kind that `detail` describes together, e.g. 12 line segments of one
+    // mesh: "\"Rail\": 12 lines".
+    void Add(WarningKind kind, const std::string& detail = std::string(), std::size_t count = 1) {
         auto [it, inserted] = index_.try_emplace(kind, entries_.size());
-        if (inserted) entries_.push_back(Entry{kind, 0, {}});
+        if (inserted) entries_.push_back(Entry{kind, 0, {}, false});
         Entry& e = entries_[it->second];
-        ++e.count;
-        if (!detail.empty() && e.examples.size() < kMaxExamples) e.examples.push_back(detail);
+        e.count += count;
+        if (detail.empty() || std::find(e.examples.begin(), e.examples.end(), detail) != e.examples.end()) return;
+        if (e.examples.size() < kMaxExamples) e.examples.push_back(detail);
+        else e.moreExamples = true;
     }
 
     // In the order each kind was first met.

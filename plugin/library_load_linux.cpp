@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 
 #include "plugin/dll_main.h"
+#include "writer/save_result.h"
 
 // The Win32 value of the process-attach notification.
 #ifndef DLL_PROCESS_ATTACH
@@ -27,3 +28,11 @@ __attribute__((constructor)) void NotifyProcessAttach()
 }
 
 }  // namespace
+
+// Not a host entry point: the wux tool, which loads this library as the host
+// does, asks after a failed export why the file could not be written, since
+// the plug-in's own message names no cause. Empty after a successful export.
+extern "C" __attribute__((visibility("default"))) const char* WuxLastSaveFailure()
+{
+    return LastSaveFailure().cause.c_str();
+}

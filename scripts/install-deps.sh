@@ -15,9 +15,10 @@ fi
 packages=(
     cmake g++ make pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
-    libassimp-dev assimp-testmodels
+    libassimp-dev assimp-testmodels assimp-utils
     nlohmann-json3-dev libcli11-dev libstb-dev
     chromium
+    clang libclang-rt-dev
     g++-mingw-w64-i686 binutils-mingw-w64-i686
     wine wine32:i386
 )

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the dependencies, then builds and runs every test twice: a normal build
 # (which also cross-compiles the Windows wux.dle and runs its test host under Wine)
-# and a build under AddressSanitizer and UndefinedBehaviorSanitizer.
+# and a build under AddressSanitizer and UndefinedBehaviorSanitizer; then runs each
+# libFuzzer target for a short time (WUX_FUZZ_SECONDS, default 30; 0 skips them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,3 +18,8 @@ cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DWUX_SANITIZE=ON -DWUX_BU
 cmake --build build-sanitize -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
+
+fuzz_seconds=${WUX_FUZZ_SECONDS:-30}
+if [ "$fuzz_seconds" -gt 0 ]; then
+    bash scripts/fuzz.sh "$fuzz_seconds"
+fi

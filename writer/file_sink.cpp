@@ -1,6 +1,5 @@
 #include "writer/file_sink.h"
 
-#include <chrono>
 #include <cstring>
 
 #ifdef _WIN32
@@ -14,38 +13,22 @@
 #include <unistd.h>
 #endif
 
+#include "writer/output_target.h"
+#include "writer/temporary_name.h"
+
 namespace {
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
+#ifdef _WIN32
 // The folder part of a path, with its trailing separator ("" for a bare name).
 std::string FolderOf(const std::string& path) {
-#ifdef _WIN32
     const size_t cut = path.find_last_of("\\/:");
-#else
-    const size_t cut = path.find_last_of('/');
-#endif
     return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
-// A name that is very unlikely to exist yet; creation is exclusive, so a clash
-// only costs another attempt.
-std::string TemporaryName(const std::string& folder, unsigned attempt) {
-    static unsigned sequence = 0;
-    const auto ticks = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
-#ifdef _WIN32
-    const unsigned long long process = GetCurrentProcessId();
-#else
-    const unsigned long long process = static_cast<unsigned long long>(getpid());
-#endif
-    unsigned long long mix = ticks * 0x9E3779B97F4A7C15ULL ^ (process << 32) ^ (++sequence * 0x100000001B3ULL) ^ attempt;
-    char hex[17];
-    for (int i = 15; i >= 0; --i, mix >>= 4) hex[i] = "0123456789abcdef"[mix & 15];
-    hex[16] = '\0';
-    return folder + ".wux-" + hex + ".tmp";
-}
-
 constexpr unsigned kCreateAttempts = 64;
+#endif
 
 #ifdef _WIN32
 std::string SystemMessage(unsigned long code) {
@@ -101,7 +84,8 @@ FileSink::~FileSink() { abandon(); }
 bool FileSink::fail(SaveError* error, SaveError::Kind kind, const std::string& what, unsigned long osError) {
     if (error != nullptr) {
         error->kind = kind;
-        error->message = what + ": " + SystemMessage(osError);
+        error->cause = SystemMessage(osError);
+        error->message = what + ": " + error->cause;
     }
     return false;
 }
@@ -110,13 +94,13 @@ bool FileSink::fail(SaveError* error, SaveError::Kind kind, const std::string& w
 
 bool FileSink::open(const char* path, SaveError* error) {
     if (path == nullptr || *path == '\0') {
-        if (error != nullptr) *error = SaveError{SaveError::Kind::InvalidPath, "no file path was given"};
+        if (error != nullptr) *error = SaveError{SaveError::Kind::InvalidPath, "no file path was given", {}};
         return false;
     }
     target_ = path;
     const DWORD attributes = GetFileAttributesA(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        if (error != nullptr) *error = SaveError{SaveError::Kind::InvalidPath, Quoted(target_) + " is a folder"};
+        if (error != nullptr) *error = SaveError{SaveError::Kind::InvalidPath, Quoted(target_) + " is a folder", {}};
         return false;
     }
     // An existing target must be writable now (not read-only, not locked by
@@ -138,7 +122,7 @@ bool FileSink::open(const char* path, SaveError* error) {
     }
     const std::string folder = FolderOf(target_);
     for (unsigned attempt = 0; attempt < kCreateAttempts; ++attempt) {
-        const std::string name = TemporaryName(folder, attempt);
+        const std::string name = folder + TemporaryFileName(attempt);
         HANDLE created = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (created != INVALID_HANDLE_VALUE) {
             handle_ = created;
@@ -215,53 +199,28 @@ void FileSink::abandon() {
 
 bool FileSink::open(const char* path, SaveError* error) {
     if (path == nullptr || *path == '\0') {
-        if (error != nullptr) *error = SaveError{SaveError::Kind::InvalidPath, "no file path was given"};
+        if (error != nullptr) *error = SaveError{SaveError::Kind::InvalidPath, "no file path was given", {}};
         return false;
     }
     target_ = path;
-    struct stat existing;
-    bool replacing = false;
-    if (stat(path, &existing) == 0) {
-        if (S_ISDIR(existing.st_mode)) {
-            if (error != nullptr) *error = SaveError{SaveError::Kind::InvalidPath, Quoted(target_) + " is a folder"};
-            return false;
-        }
-        if (!S_ISREG(existing.st_mode)) {
-            // A device or a pipe: write to it in place. Non-blocking open so
-            // that a pipe without a reader fails instead of hanging.
-            fd_ = ::open(path, O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-            if (fd_ < 0) return fail(error, SaveError::Kind::CannotCreate, "cannot open " + Quoted(target_), errno);
-            const int flags = fcntl(fd_, F_GETFL);
-            if (flags >= 0) fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
+    OutputTarget target;
+    if (!ExamineOutputTarget(target_, &target, error)) return false;
+    written_ = target.path;
+    regular_ = !target.special;
+    int code = 0;
+    if (target.way == OutputTarget::Way::Replace) {
+        fd_ = CreateTemporaryFile(target.folder, &temporary_, &code);
+        if (fd_ >= 0) {
+            KeepAttributes(fd_, target);
             return true;
         }
-        // Overwriting in place would fail for a file we may not write; so
-        // must replacing it.
-        if (access(path, W_OK) != 0) return fail(error, SaveError::Kind::CannotCreate, "cannot write " + Quoted(target_), errno);
-        // Replace the file a symbolic link points to, not the link.
-        if (char* resolved = realpath(path, nullptr)) {
-            target_ = resolved;
-            std::free(resolved);
-        }
-        replacing = true;
-    } else if (errno != ENOENT) {
-        return fail(error, SaveError::Kind::CannotCreate, "cannot create " + Quoted(target_), errno);
+        // A folder that takes no new file may still hold a file we may write:
+        // then that file is written in place, as "wb" would.
+        if (!target.exists || (code != EACCES && code != EPERM))
+            return fail(error, SaveError::Kind::CannotCreate, "cannot create " + Quoted(target_), code);
     }
-
-    const std::string folder = FolderOf(target_);
-    for (unsigned attempt = 0; attempt < kCreateAttempts && fd_ < 0; ++attempt) {
-        const std::string name = TemporaryName(folder, attempt);
-        // 0666 less the umask, as for any newly created file.
-        fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
-        if (fd_ >= 0) {
-            temporary_ = name;
-        } else if (errno != EEXIST) {
-            return fail(error, SaveError::Kind::CannotCreate, "cannot create " + Quoted(path), errno);
-        }
-    }
-    if (fd_ < 0) return fail(error, SaveError::Kind::CannotCreate, "cannot create " + Quoted(path), EEXIST);
-    // A replaced file keeps its permissions, as it would when overwritten in place.
-    if (replacing) (void)fchmod(fd_, existing.st_mode & 07777);
+    fd_ = OpenInPlace(target, &code);
+    if (fd_ < 0) return fail(error, SaveError::Kind::CannotCreate, "cannot open " + Quoted(target_), code);
     return true;
 }
 
@@ -292,8 +251,9 @@ bool FileSink::finish(SaveError* error) {
     fd_ = -1;
     const bool direct = temporary_.empty();
     // fsync reports write errors the kernel only meets when the data goes to
-    // disk (delayed allocation, network file systems), before the target is replaced.
-    if (!direct && fsync(fd) != 0) {
+    // disk (delayed allocation, network file systems), before the target is
+    // replaced. Devices and pipes have nothing to sync.
+    if (regular_ && fsync(fd) != 0) {
         const int code = errno;
         ::close(fd);
         abandon();
@@ -305,7 +265,7 @@ bool FileSink::finish(SaveError* error) {
         return fail(error, SaveError::Kind::WriteFailed, "closing " + Quoted(target_) + " failed", code);
     }
     if (direct) return true;
-    if (std::rename(temporary_.c_str(), target_.c_str()) != 0) {
+    if (std::rename(temporary_.c_str(), written_.c_str()) != 0) {
         const int code = errno;
         abandon();
         return fail(error, SaveError::Kind::RenameFailed, "cannot replace " + Quoted(target_), code);

@@ -7,12 +7,11 @@
 #include "writer/byte_sink.h"
 #include "writer/save_result.h"
 
-// The file layer of the writer. A regular file is written to a new temporary
+// The file layer of the writer. A plain file is written to a new temporary
 // file in the target's folder and moved over the target only by finish(), so
 // that a failed write never leaves a partial file and never harms an existing
-// one. A path that names an existing device or pipe is written to directly
-// (replacing a device node would be wrong). Every write, the flush and the
-// close are checked.
+// one. Targets whose identity matters are written in place (the rules are in
+// writer/output_target.h). Every write, the flush and the close are checked.
 class FileSink : public ByteSink {
 public:
     FileSink() = default;
@@ -33,8 +32,10 @@ private:
     void abandon();
     bool fail(SaveError* error, SaveError::Kind kind, const std::string& what, unsigned long osError);
 
-    std::string target_;
+    std::string target_;     // as given, for messages
+    std::string written_;    // the file replaced: a symbolic link's target
     std::string temporary_;  // empty when writing the target directly
+    bool regular_ = true;    // a file, not a device or a pipe
     SaveError writeError_;
 #ifdef _WIN32
     void* handle_ = nullptr;

@@ -260,6 +260,7 @@ bool MeasureModel(const ExportModel& model, ModelLayout* layout, SaveError* erro
     if (size > std::numeric_limits<uint32_t>::max()) {
         Fail(error, Kind::TooLarge,
              "the model needs " + std::to_string(size) + " bytes, more than a WUX file can hold (4 GiB)");
+        if (error != nullptr) error->cause = kTooLargeCause;
         return false;
     }
     layout->fileSize = size;

@@ -27,12 +27,27 @@ bool SaveModel(const ExportModel& model, const char* path, SaveError* error) {
         }
         return file.finish(&report);
     } catch (const std::bad_alloc&) {
-        report = SaveError{SaveError::Kind::OutOfMemory, "out of memory while writing \"" +
-                                                             std::string(path != nullptr ? path : "") + "\""};
+        report = SaveError{SaveError::Kind::OutOfMemory,
+                           "out of memory while writing \"" + std::string(path != nullptr ? path : "") + "\"",
+                           "out of memory"};
     } catch (const std::exception& e) {
-        report = SaveError{SaveError::Kind::WriteFailed, std::string("writing failed: ") + e.what()};
+        report = SaveError{SaveError::Kind::WriteFailed, std::string("writing failed: ") + e.what(), e.what()};
     }
     return false;
 }
 
-int ExportModel::Save(const char* path) const { return SaveModel(*this, path, nullptr) ? 0 : 1; }
+namespace {
+
+SaveError lastFailure;
+
+}  // namespace
+
+const SaveError& LastSaveFailure() { return lastFailure; }
+
+int ExportModel::Save(const char* path) const {
+    lastFailure = SaveError{};
+    SaveError error;
+    if (SaveModel(*this, path, &error)) return 0;
+    lastFailure = std::move(error);
+    return 1;
+}

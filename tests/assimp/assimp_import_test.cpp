@@ -13,6 +13,7 @@
 #include <functional>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -46,11 +47,12 @@ struct Result {
     SceneDescription scene;
     Warnings warnings;
     std::string error;
+    ImportCounts counts;
 };
 
 Result Import(const std::string& path, AssimpImportOptions options = {}) {
     Result r;
-    ToolResult<SceneDescription> read = ImportWithAssimp(path, options, &r.warnings);
+    ToolResult<SceneDescription> read = ImportWithAssimp(path, options, &r.warnings, &r.counts);
     r.ok = read.Ok();
     if (r.ok) {
         r.scene = std::move(*read);
@@ -207,12 +209,26 @@ TEST(AssimpRealModels, MaterialColoursComeFromTheSource) {
     EXPECT_FLOAT_EQ(m->filter[0], 0.5f);  // the host's default: the source has none
 }
 
+// Writes the files it is handed at once; the export command stages them instead.
+class DirectTextureFiles : public TextureFiles {
+public:
+    NameUse Use(const std::string& path, const std::vector<unsigned char>&) override {
+        return fs::exists(path) ? NameUse::Taken : NameUse::Free;
+    }
+    bool Write(const std::string& path, const std::vector<unsigned char>& bytes, std::string*) override {
+        WriteFile(path, std::string(bytes.begin(), bytes.end()));
+        return true;
+    }
+};
+
 // A GLB's texture lives in the file: it is written beside the output and named after it.
 TEST(AssimpRealModels, EmbeddedTexturesAreWrittenBesideTheOutput) {
     SKIP_WITHOUT_MODELS();
     const fs::path dir = fs::path(TestFolder());
+    DirectTextureFiles files;
     AssimpImportOptions options;
     options.outputPath = (dir / "box.wux").string();
+    options.textureFiles = &files;
     const Result r = Import(Model("glTF2/BoxTextured-glTF-Binary/BoxTextured.glb"), options);
     ASSERT_TRUE(r.ok) << r.error;
     EXPECT_EQ(WarningCount(r.warnings, "textures missing"), 0u);
@@ -390,7 +406,9 @@ TEST(AssimpWrittenScene, TransformsKeepTheHierarchy) {
     EXPECT_NEAR(origin[2], 12, 1e-5);
     ASSERT_EQ(child.object.type, SceneObject::Type::EditableMesh);
     EXPECT_EQ(child.object.mesh.faces.size(), 1u);
-    EXPECT_TRUE(child.object.mesh.normals.empty());  // none in the source: the host builds them
+    // None in the source: worked out from the face, in the node's own space.
+    ASSERT_EQ(child.object.mesh.normals.size(), child.object.mesh.verts.size());
+    for (const auto& n : child.object.mesh.normals) EXPECT_NEAR(n[2], 1.0f, 1e-6);
 }
 
 TEST(AssimpWrittenScene, HelpersFollowTheOption) {
@@ -456,6 +474,99 @@ TEST(AssimpWrittenScene, EachMeshOfANodeGetsANodeAndItsOwnMaterial) {
     const SceneNode* cloud = nullptr;
     ASSERT_TRUE(test::FindWorld(r.scene, "Cloud", &world, &cloud));
     EXPECT_EQ(cloud->object.type, SceneObject::Type::None);
+}
+
+// Three materials named alike: two identical (one record, shared), one different (its own
+// record under a name of its own).
+TEST(AssimpWrittenScene, IdenticalMaterialsBecomeOneRecord) {
+    std::string buffer;
+    for (float f : {0.f, 0.f, 0.f, 1.f, 0.f, 0.f, 0.f, 1.f, 0.f}) PutFloat(&buffer, f);
+    const std::string gltf = R"({"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":[0,1,2]}],
+ "nodes":[{"name":"A","mesh":0},{"name":"B","mesh":1},{"name":"C","mesh":2}],
+ "meshes":[{"primitives":[{"attributes":{"POSITION":0},"material":0}]},
+           {"primitives":[{"attributes":{"POSITION":0},"material":1}]},
+           {"primitives":[{"attributes":{"POSITION":0},"material":2}]}],
+ "materials":[{"name":"Wood","pbrMetallicRoughness":{"baseColorFactor":[0.5,0.25,0,1]}},
+              {"name":"Wood","pbrMetallicRoughness":{"baseColorFactor":[0.5,0.25,0,1]}},
+              {"name":"Wood","pbrMetallicRoughness":{"baseColorFactor":[0.5,0.25,0.125,1]}}],
+ "buffers":[{"byteLength":36,"uri":"data:application/octet-stream;base64,)" + Base64(buffer) + R"("}],
+ "bufferViews":[{"buffer":0,"byteOffset":0,"byteLength":36}],
+ "accessors":[{"bufferView":0,"componentType":5126,"count":3,"type":"VEC3","min":[0,0,0],"max":[1,1,0]}]})";
+    const Result r = Import(WriteFile(fs::path(TestFolder()) / "wood.gltf", gltf));
+    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_EQ(r.scene.materials.size(), 2u);
+    EXPECT_EQ(r.counts.materialsMerged, 1u);
+    const SceneNode *a = nullptr, *b = nullptr, *c = nullptr;
+    SceneMatrix world;
+    ASSERT_TRUE(test::FindWorld(r.scene, "A", &world, &a));
+    ASSERT_TRUE(test::FindWorld(r.scene, "B", &world, &b));
+    ASSERT_TRUE(test::FindWorld(r.scene, "C", &world, &c));
+    EXPECT_EQ(a->material, b->material);
+    EXPECT_NE(a->material, c->material);
+    EXPECT_EQ(r.scene.materials[a->material].name, "Wood");
+    EXPECT_EQ(r.scene.materials[c->material].name, "Wood (2)");
+    EXPECT_FLOAT_EQ(r.scene.materials[c->material].diffuse[2], 0.125f);
+}
+
+// --- Normals -------------------------------------------------------------------------
+
+std::size_t ZeroNormals(const std::vector<SceneNode>& nodes) {
+    std::size_t zero = 0;
+    for (const SceneNode& n : nodes) {
+        for (const auto& v : n.object.mesh.normals) zero += (v[0] == 0 && v[1] == 0 && v[2] == 0) ? 1 : 0;
+        zero += ZeroNormals(n.children);
+    }
+    return zero;
+}
+
+// Files without normals: a cube gets flat faces, a double-sided sheet (faces with reversed
+// twins on the same vertices) one normal per side and no zero normal.
+TEST(AssimpNormals, ComputedFromTheGeometryWhenTheSourceHasNone) {
+    const fs::path dir = fs::path(TestFolder());
+    const std::string cube = WriteFile(dir / "cube.obj",
+        "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0\nv 0 0 1\nv 1 0 1\nv 0 1 1\nv 1 1 1\n"
+        "f 1 3 4 2\nf 5 6 8 7\nf 1 2 6 5\nf 3 7 8 4\nf 1 5 7 3\nf 2 4 8 6\n");
+    const std::string sheet = WriteFile(dir / "sheet.obj",
+        "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3 4\nf 1 4 3 2\n");
+    for (const std::string& path : {cube, sheet}) {
+        SCOPED_TRACE(path);
+        const Result r = Import(path, {});
+        ASSERT_TRUE(r.ok) << r.error;
+        EXPECT_EQ(ZeroNormals(r.scene.nodes), 0u);
+        EXPECT_GT(r.counts.normals.computed, 0u);
+        const SceneMesh& m = r.scene.nodes.at(0).object.mesh;
+        ASSERT_EQ(m.normals.size(), m.verts.size());
+        for (const auto& face : m.faces) {
+            const auto& a = m.verts[face[0]];
+            const auto& b = m.verts[face[1]];
+            const auto& c = m.verts[face[2]];
+            const std::array<double, 3> u{b[0] - a[0], b[1] - a[1], b[2] - a[2]}, v{c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+            const std::array<double, 3> n{u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+            const double len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+            for (uint32_t k : face) {
+                const auto& got = m.normals[k];
+                EXPECT_NEAR((got[0] * n[0] + got[1] * n[1] + got[2] * n[2]) / len, 1.0, 1e-6);
+            }
+        }
+    }
+}
+
+// A scan's normals of any length come out unit length, their direction kept, and counted.
+TEST(AssimpNormals, SourceNormalsAreMadeUnitLength) {
+    const std::string ply = WriteFile(fs::path(TestFolder()) / "scan.ply",
+        "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\nproperty float z\n"
+        "property float nx\nproperty float ny\nproperty float nz\nelement face 1\n"
+        "property list uchar int vertex_indices\nend_header\n"
+        "0 0 0 0 0 0.05\n1 0 0 0.3 0 0.4\n0 1 0 0 6 8\n3 0 1 2\n");
+    const Result r = Import(ply);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.counts.normals.rescaled, 3u);
+    const SceneMesh& m = r.scene.nodes.at(0).object.mesh;
+    ASSERT_EQ(m.normals.size(), 3u);
+    // Source directions (0,0,1), (0.6,0,0.8), (0,0.6,0.8) in Y-up; node space keeps them.
+    const std::array<std::array<float, 3>, 3> want{{{0, 0, 1}, {0.6f, 0, 0.8f}, {0, 0.6f, 0.8f}}};
+    for (std::size_t i = 0; i < 3; ++i)
+        for (int k = 0; k < 3; ++k) EXPECT_NEAR(m.normals[i][k], want[i][k], 1e-6) << i << "," << k;
 }
 
 // --- Broken inputs -------------------------------------------------------------------
@@ -524,6 +635,32 @@ TEST(AssimpBrokenInputs, NonFiniteDataIsRepaired) {
     EXPECT_NEAR(m.area, 0.5, 1e-6);
     EXPECT_EQ(WarningCount(r.warnings, "faces dropped"), 2u);
     EXPECT_EQ(WarningCount(r.warnings, "normals rebuilt"), 1u);
+}
+
+// Each example names its node in quotes and says how many cases it stands for, so that the
+// count and the examples agree; "..." only stands for examples left out.
+TEST(AssimpBrokenInputs, WarningExamplesQuoteTheNodeAndAgreeWithTheCount) {
+    const fs::path dir = fs::path(TestFolder());
+    const std::string obj = WriteFile(dir / "rail.obj",
+        "o rail\nv 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nl 1 2\nl 2 3\nl 3 4\nf 1 2 3\n"
+        "o bad\nv inf 0 0\nf 1 2 5\nf 1 5 3\n");
+    const Result r = Import(obj);
+    ASSERT_TRUE(r.ok) << r.error;
+    std::map<std::string, Warnings::Entry> byKind;
+    for (const auto& e : r.warnings.Entries()) byKind[WarningText(e.kind)] = e;
+    EXPECT_EQ(byKind["primitives skipped"].count, 3u);
+    EXPECT_EQ(byKind["primitives skipped"].examples, std::vector<std::string>{"\"rail\": 3 lines"});
+    EXPECT_FALSE(byKind["primitives skipped"].moreExamples);
+    EXPECT_EQ(byKind["faces dropped"].count, 2u);
+    EXPECT_EQ(byKind["faces dropped"].examples,
+              std::vector<std::string>{"\"bad\": 2 faces with coordinates not finite"});
+
+    Warnings w;
+    for (const char* node : {"a", "b", "a", "c", "d"}) w.Add(WarningKind::NodesPassedOver, QuotedName(node) + ": bone");
+    ASSERT_EQ(w.Entries().size(), 1u);
+    EXPECT_EQ(w.Entries()[0].count, 5u);
+    EXPECT_EQ(w.Entries()[0].examples, (std::vector<std::string>{"\"a\": bone", "\"b\": bone", "\"c\": bone"}));
+    EXPECT_TRUE(w.Entries()[0].moreExamples);
 }
 
 // A point cloud or an empty solid would make Assimp's validation refuse the whole file; they

@@ -1,6 +1,8 @@
 // Runs the built wux command and checks its exit codes and output.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -10,14 +12,16 @@
 
 #include "tests/support/run_command.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/under_asan.h"
 #include "tests/support/wux_bytes.h"
 
 namespace {
 
 using wuxtest::CommandRun;
 
-CommandRun RunWux(const std::string& arguments) {
-    return wuxtest::RunCommand(wuxtest::ShellQuoted(WUX_TOOL_PATH) + " " + arguments);
+// shellPrefix runs in the same shell first, e.g. "ulimit -v 300000; ".
+CommandRun RunWux(const std::string& arguments, const std::string& shellPrefix = "") {
+    return wuxtest::RunCommand(shellPrefix + wuxtest::ShellQuoted(WUX_TOOL_PATH) + " " + arguments);
 }
 
 class WuxCli : public testing::Test {
@@ -49,6 +53,39 @@ TEST_F(WuxCli, CheckExitCodes) {
     EXPECT_EQ(run.exitCode, 2) << run.output;
     EXPECT_NE(run.output.find(missing), std::string::npos) << run.output;
     EXPECT_EQ(RunWux("check '" + folder_.Root() + "'").exitCode, 2);
+}
+
+TEST_F(WuxCli, CheckJsonHasTheSameVerdictsAndExitCodes) {
+    auto broken = wuxtest::Build(wuxtest::RichFile()).bytes;
+    broken.PatchU32(20, 7);  // GNFO magic
+    const struct {
+        std::string path;
+        int exitCode;
+        bool valid;
+        std::size_t errors;
+    } cases[] = {
+        {Write("valid.wux", wuxtest::Build(wuxtest::RichFile()).bytes.data), 0, true, 0},
+        {Write("invalid.wux", broken.data), 1, false, 1},
+        {folder_.Path("missing.wux"), 2, false, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        const CommandRun run = RunWux("check --json '" + c.path + "'");
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.output;
+        // A file that cannot be read also gets its message on standard error, before the JSON.
+        const nlohmann::json j = nlohmann::json::parse(run.output.substr(run.output.find('{')));
+        EXPECT_EQ(j["file"], c.path);
+        EXPECT_EQ(j["valid"], c.valid);
+        EXPECT_EQ(j["errors"].size(), c.errors);
+        EXPECT_TRUE(j["warnings"].is_array());
+    }
+    const nlohmann::json invalid =
+        nlohmann::json::parse(RunWux("check --json '" + cases[1].path + "'").output);
+    EXPECT_EQ(invalid["errors"][0]["offset"], 20);
+    EXPECT_EQ(invalid["errors"][0]["where"], "GNFO");
+    EXPECT_EQ(invalid["errors"][0]["message"], "magic 7, expected 100");
+    const CommandRun missing = RunWux("check --json '" + cases[2].path + "'");
+    EXPECT_TRUE(nlohmann::json::parse(missing.output.substr(missing.output.find('{')))["errors"][0]["offset"].is_null());
 }
 
 TEST_F(WuxCli, InfoPrintsTextAndJsonAndRejectsBrokenFiles) {
@@ -93,6 +130,71 @@ TEST_F(WuxCli, HelpAndVersion) {
 
     EXPECT_NE(RunWux("").exitCode, 0);  // a subcommand is required
     EXPECT_NE(RunWux("check").exitCode, 0);
+}
+
+// A FIFO would block the reader until a writer came, a device would be read until memory ran out.
+TEST_F(WuxCli, NonRegularInputsAreRefusedAtOnce) {
+    const std::string fifo = folder_.Path("fifo.wux");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string fifoObj = folder_.Path("fifo.obj");
+    ASSERT_EQ(mkfifo(fifoObj.c_str(), 0600), 0);
+    const std::string zeroJson = folder_.Path("zero.json");
+    std::filesystem::create_symlink("/dev/zero", zeroJson);
+    const std::string out = folder_.Path("out.wux");
+    const struct {
+        std::string arguments;
+        int exitCode;
+        std::string expected;
+    } cases[] = {
+        {"check '" + fifo + "'", 2, fifo + ": not a regular file (a FIFO)"},
+        {"info '" + fifo + "'", 2, fifo + ": not a regular file (a FIFO)"},
+        {"check /dev/zero", 2, "/dev/zero: not a regular file (a character device)"},
+        {"export '" + zeroJson + "' '" + out + "'", 1, zeroJson + ": not a regular file (a character device)"},
+        {"export '" + fifoObj + "' '" + out + "'", 1, fifoObj + ": not a regular file (a FIFO)"},
+    };
+    for (const auto& c : cases) {
+        const CommandRun run = RunWux(c.arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments << "\n" << run.output;
+        EXPECT_NE(run.output.find(c.expected), std::string::npos) << run.output;
+    }
+    EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+// check and info look at a file's head before anything else and map the rest, so neither
+// the size of a file nor a memory limit makes them read it whole (sparse files: no disk used).
+TEST_F(WuxCli, LargeFilesAreJudgedWithoutReadingThemWhole) {
+#ifdef WUX_UNDER_ASAN
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than any limit allows";
+#endif
+    const auto sparse = [&](const std::string& name, const std::string& head, std::uintmax_t size) {
+        const std::string path = folder_.Path(name);
+        std::ofstream(path, std::ios::binary) << head;
+        std::filesystem::resize_file(path, size);
+        return path;
+    };
+    const std::string badHead = sparse("bad_head.wux", "XXXX", 0xFFFFFFFFull);
+    const std::string tooLarge = sparse("too_large.wux", "LIBF", 5ull << 30);
+    std::string head = "LIBF";
+    head += std::string("\x00\x00\x00\x40", 4);  // file_size 1 GiB
+    head += "IDFM";
+    const std::string large = sparse("large.wux", head, 1ull << 30);
+    const std::string limit = "ulimit -v 400000; ";
+    const struct {
+        std::string arguments;
+        int exitCode;
+        std::string expected;
+    } cases[] = {
+        {"check '" + badHead + "'", 1, "error: offset 0: file head: expected \"LIBF\", found \"XXXX\""},
+        {"info '" + badHead + "'", 1, badHead + ": not a readable WUX file: offset 0"},
+        {"check '" + tooLarge + "'", 2, tooLarge + ": too large to be a WUX file (5368709120 bytes)"},
+        {"check '" + large + "'", 2, large + ": cannot map the file to read it: "},
+        {"info '" + large + "'", 2, large + ": cannot map the file to read it: "},
+    };
+    for (const auto& c : cases) {
+        const CommandRun run = RunWux(c.arguments, limit);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments << "\n" << run.output;
+        EXPECT_NE(run.output.find(c.expected), std::string::npos) << run.output;
+    }
 }
 
 }  // namespace

@@ -50,18 +50,18 @@ TEST(RecordInverse, RecordsNoSceneGivesAreNamed) {
         std::function<void(wuxtest::File&)> change;
     };
     const Case cases[] = {
-        {"GMAT 'glass': used by no mesh", [](wuxtest::File& f) { f.meshes = {{0, 1}}; }},
+        {"GMAT \"glass\": used by no mesh", [](wuxtest::File& f) { f.meshes = {{0, 1}}; }},
         {"GVTX #0: material 1 before the ones it follows", [](wuxtest::File& f) { f.meshes = {{1, 1}, {0, 1}}; }},
         {"GVTX #1: material index 7 out of range", [](wuxtest::File& f) { f.meshes[1].material = 7; }},
-        {"GMAT 'brick': fixed colour words differ", [](wuxtest::File& f) { f.materials[0].colour[18] = 40; }},
-        {"GMAT 'brick': map slots out of order", [](wuxtest::File& f) { std::swap(f.materials[0].maps[0], f.materials[0].maps[1]); }},
-        {"GMAT 'brick': name used twice", [](wuxtest::File& f) { f.materials[1].name = "brick"; }},
+        {"GMAT \"brick\": fixed colour words differ", [](wuxtest::File& f) { f.materials[0].colour[18] = 40; }},
+        {"GMAT \"brick\": map slots out of order", [](wuxtest::File& f) { std::swap(f.materials[0].maps[0], f.materials[0].maps[1]); }},
+        {"GMAT \"brick\": name used twice", [](wuxtest::File& f) { f.materials[1].name = "brick"; }},
         {"GBND sphere 1: larger than the main sphere", [](wuxtest::File& f) { f.spheres[1].radius = 11; }},
         {"GBND sphere 0: radius not a distance", [](wuxtest::File& f) { f.spheres[0].radius = -1; }},
         {"GELP: semi-axis not a length", [](wuxtest::File& f) { f.ellipsoid = std::array<float, 6>{0, 0, 0, 1, -2, 3}; }},
-        {"GREF entry 0 'Spawn': half extents of mixed sign", [](wuxtest::File& f) { f.references[0].halfExtents = {5, -5, 5}; }},
-        {"GREF entry 0 'Spawn': a half extent of zero beside others", [](wuxtest::File& f) { f.references[0].halfExtents = {5, 0, 5}; }},
-        {"GREF entry 1 'Point': fourth matrix column not zero", [](wuxtest::File& f) { f.references[1].transform[7] = 1; }},
+        {"GREF entry 0 \"Spawn\": half extents of mixed sign", [](wuxtest::File& f) { f.references[0].halfExtents = {5, -5, 5}; }},
+        {"GREF entry 0 \"Spawn\": a half extent of zero beside others", [](wuxtest::File& f) { f.references[0].halfExtents = {5, 0, 5}; }},
+        {"GREF entry 1 \"Point\": fourth matrix column not zero", [](wuxtest::File& f) { f.references[1].transform[7] = 1; }},
     };
     for (const Case& c : cases) {
         wuxtest::File f = AsWritten();

@@ -1,14 +1,23 @@
 // The built wux binary's export command, as a user runs it: exit codes, messages, and that a
 // failed export leaves no file behind and an existing output unchanged.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -16,69 +25,11 @@
 
 #include "format/file_bytes.h"
 #include "format/wux_reader.h"
-#include "tests/support/temp_folder.h"
-#include "tests/support/wux_check.h"
+#include "tests/export/export_fixture.h"
 
 namespace wux {
 namespace {
 
-namespace fs = std::filesystem;
-
-// ctest sets these; the values compiled in serve when the test runs by itself.
-std::string Env(const char* name, const char* fallback) {
-    const char* v = std::getenv(name);
-    return v != nullptr && *v != '\0' ? v : fallback;
-}
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream os;
-    os << in.rdbuf();
-    return os.str();
-}
-
-void WriteText(const fs::path& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
-
-struct RunResult {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-class ExportCommand : public ::testing::Test {
-protected:
-    void SetUp() override {
-        binaryDir_ = Env("WUX_BINARY_DIR", WUX_TEST_BINARY_DIR);
-        sourceDir_ = Env("WUX_SOURCE_DIR", WUX_TEST_SOURCE_DIR);
-        wux_ = fs::path(binaryDir_) / "cli" / "wux";
-        ASSERT_TRUE(fs::exists(wux_)) << wux_;
-        dir_ = TestFolder();
-    }
-
-    // Runs wux with the arguments (none may hold a quote) and an optional environment prefix.
-    RunResult Wux(const std::vector<std::string>& args, const std::string& env = "") {
-        std::string command = env.empty() ? "" : env + " ";
-        command += "'" + wux_.string() + "'";
-        for (const std::string& a : args) command += " '" + a + "'";
-        const fs::path out = dir_ / "stdout.txt", err = dir_ / "stderr.txt";
-        command += " >'" + out.string() + "' 2>'" + err.string() + "' </dev/null";
-        const int status = std::system(command.c_str());
-        RunResult run;
-        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.out = ReadText(out);
-        run.err = ReadText(err);
-        return run;
-    }
-
-    fs::path Path(const std::string& name) const { return dir_ / name; }
-    fs::path Example() const { return fs::path(sourceDir_) / "examples" / "scene.json"; }
-
-    std::string binaryDir_, sourceDir_;
-    fs::path wux_, dir_;
-};
 
 // Each bad input: the command fails with the file and the place in its message, writes
 // nothing, and leaves an existing output as it was.
@@ -118,7 +69,7 @@ TEST_F(ExportCommand, BadJsonFailsWithItsPathAndWritesNothing) {
         EXPECT_FALSE(fs::exists(Path("report.json")));
         // No temporary file is left beside the output either.
         for (const auto& entry : fs::directory_iterator(dir_))
-            EXPECT_EQ(entry.path().filename().string().find(".partial"), std::string::npos) << entry.path();
+            EXPECT_EQ(entry.path().filename().string().find(".wux-"), std::string::npos) << entry.path();
     }
 }
 
@@ -307,7 +258,7 @@ TEST_F(ExportCommand, PluginsThatBreakTheRulesAreNamed) {
         }
         EXPECT_EQ(ReadText(output), "before");
         for (const auto& entry : fs::directory_iterator(dir_))
-            EXPECT_EQ(entry.path().filename().string().find(".partial"), std::string::npos) << entry.path();
+            EXPECT_EQ(entry.path().filename().string().find(".wux-"), std::string::npos) << entry.path();
     }
     // Without --verify a file that the reader reads but the checker faults is written.
     const std::string plugin = std::string(WUX_FAKE_PLUGIN_DIR) + "/fake_plugin_bad_header_counts.so";
@@ -363,7 +314,7 @@ TEST_F(ExportCommand, PluginMessageNamesTheOutputNotTheTemporaryFile) {
         const std::size_t slash = name.rfind('\\');
         const std::string shown = slash == std::string::npos ? output.string() : name.substr(slash + 1);
         EXPECT_NE(run.err.find("its message: \"cannot create " + shown + "\""), std::string::npos) << run.err;
-        EXPECT_EQ(run.err.find(".partial"), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find(".wux-"), std::string::npos) << run.err;
         EXPECT_FALSE(fs::exists(output));
     }
 }
@@ -376,17 +327,19 @@ TEST_F(ExportCommand, OutputFolderThatDoesNotExistIsNamed) {
     EXPECT_FALSE(fs::exists(Path("missing")));
 }
 
-TEST_F(ExportCommand, PluginFailureMessageIsPassedOnAndNothingIsWritten) {
-    // /proc takes no new files: the plug-in's writer fails and shows its message box.
-    const RunResult run = Wux({"export", Example().string(), "/proc/wux-export-test.wux"});
+TEST_F(ExportCommand, PluginFailureNamesItsCauseBesideThePluginsMessage) {
+    // A file size limit makes the plug-in's writes fail (EFBIG) once the tool's own files are made.
+    const std::string output = Path("limited.wux").string();
+    const RunResult run = Wux({"export", Example().string(), output}, "trap '' XFSZ; ulimit -f 4;");
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find("/proc/wux-export-test.wux: the plug-in could not write the file; its message: "
-                           "\"\xD0\x9D\xD0\xB5 \xD0\xBC\xD0\xBE\xD0\xB3\xD1\x83"),  // "Не могу" in UTF-8
+    EXPECT_NE(run.err.find(output + ": the plug-in could not write the file (" + std::strerror(EFBIG) +
+                           "); its message: \"\xD0\x9D\xD0\xB5 \xD0\xBC\xD0\xBE\xD0\xB3\xD1\x83"),  // "Не могу" in UTF-8
               std::string::npos)
         << run.err;
-    EXPECT_NE(run.err.find("wux-export-test.wux. "), std::string::npos) << run.err;  // not the temporary name
-    EXPECT_EQ(run.err.find(".partial"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("limited.wux. "), std::string::npos) << run.err;  // not the temporary name
+    EXPECT_EQ(run.err.find(".wux-"), std::string::npos) << run.err;
     EXPECT_EQ(run.out, "");
+    EXPECT_EQ(Listing(), (std::set<std::string>{"stderr.txt", "stdout.txt"}));
 }
 
 TEST_F(ExportCommand, FailedImportExportLeavesNoEmbeddedTexturesBehind) {
@@ -396,11 +349,10 @@ TEST_F(ExportCommand, FailedImportExportLeavesNoEmbeddedTexturesBehind) {
     // The report cannot be written: the export fails after the importer wrote its textures.
     RunResult run = Wux({"export", glb, Path("box.wux").string(), "--report", Path("none/r.json").string()});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find("none/r.json: cannot write the report"), std::string::npos) << run.err;
-    std::vector<std::string> left;
-    for (const auto& entry : fs::directory_iterator(dir_)) left.push_back(entry.path().filename().string());
-    std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"box_notes.txt", "stderr.txt", "stdout.txt"}));
+    EXPECT_NE(run.err.find("cannot write the report: cannot create \"" + Path("none/r.json").string()),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(Listing(), (std::set<std::string>{"box_notes.txt", "stderr.txt", "stdout.txt"}));
 
     run = Wux({"export", glb, Path("box.wux").string()});
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -420,6 +372,252 @@ TEST_F(ExportCommand, MissingInputIsNamed) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find(input + ": no such file"), std::string::npos) << run.err;
     EXPECT_FALSE(fs::exists(Path("x.wux")));
+}
+
+// --- What an export leaves on the disk: its own files only, in place only on success. ---
+
+const char kBoxGlb[] = "/usr/share/assimp/models/glTF2/BoxTextured-glTF-Binary/BoxTextured.glb";
+
+bool HasTemporaryFiles(const std::set<std::string>& names) {
+    return std::any_of(names.begin(), names.end(), [](const std::string& n) { return n.rfind(".wux-", 0) == 0; });
+}
+
+TEST_F(ExportCommand, EmbeddedTexturesNeverTakeAnotherFilesName) {
+    if (!fs::exists(kBoxGlb)) GTEST_SKIP() << "assimp-testmodels is not installed";
+    // The name the texture would get holds a user's file.
+    WriteText(Path("box_Texture_diffuse.png"), "mine");
+    const std::string output = Path("box.wux").string();
+    RunResult run = Wux({"export", kBoxGlb, output, "--report", Path("none/r.json").string()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(Listing(), (std::set<std::string>{"box_Texture_diffuse.png", "stderr.txt", "stdout.txt"}));
+
+    for (int pass = 0; pass < 2; ++pass) {
+        // The second time the same bytes are found under the free name and used again.
+        run = Wux({"export", kBoxGlb, output, "--verify"});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_NE(run.out.find("\"box_Texture_diffuse.png\" is another file; this one is \"box_Texture_diffuse_2.png\""),
+                  std::string::npos)
+            << run.out;
+        EXPECT_EQ(Listing(), (std::set<std::string>{"box.wux", "box_Texture_diffuse.png", "box_Texture_diffuse_2.png",
+                                                    "stderr.txt", "stdout.txt"}));
+    }
+    EXPECT_EQ(ReadText(Path("box_Texture_diffuse.png")), "mine");
+    EXPECT_EQ(fs::file_size(Path("box_Texture_diffuse_2.png")), 2433u);
+    const auto bytes = LoadFileBytes(output);
+    ASSERT_TRUE(bytes.Ok()) << bytes.Error().Text();
+    const ToolResult<WuxFile> read = ReadWux(SpanOf(*bytes));
+    ASSERT_TRUE(read.Ok());
+    ASSERT_EQ(read->materials.size(), 1u);
+    ASSERT_EQ(read->materials[0].maps.size(), 1u);
+    const std::string mapName = read->materials[0].maps[0].fileName.text;
+    EXPECT_EQ(mapName.substr(mapName.size() - 25), "box_Texture_diffuse_2.png") << mapName;
+}
+
+// A device that is always full, made here: the real /dev/full must never be at stake.
+bool MakeFullDevice(const fs::path& path) { return mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0; }
+
+TEST_F(ExportCommand, SpecialOutputsAreWrittenInPlace) {
+    // A pipe is written through, and stays a pipe.
+    const fs::path pipe = Path("pipe");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+    std::string received;
+    std::thread reader([&] { received = ReadText(pipe); });
+    RunResult run = Wux({"export", Example().string(), pipe.string()});
+    reader.join();
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    struct stat info;
+    ASSERT_EQ(lstat(pipe.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    WriteText(Path("received.wux"), received);
+    EXPECT_TRUE(PassesChecker(Path("received.wux").string()));
+    fs::remove(Path("received.wux"));
+
+    // A full device: the failure is reported, the node stays, the earlier report survives.
+    const fs::path full = Path("full");
+    if (!MakeFullDevice(full)) GTEST_SKIP() << "cannot make a device node here: " << std::strerror(errno);
+    WriteText(Path("report.json"), "the earlier report");
+    run = Wux({"export", Example().string(), full.string(), "--report", Path("report.json").string()});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find(std::strerror(ENOSPC)), std::string::npos) << run.err;
+    ASSERT_EQ(lstat(full.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+    EXPECT_EQ(ReadText(Path("report.json")), "the earlier report");
+    EXPECT_EQ(Listing(), (std::set<std::string>{"full", "pipe", "report.json", "stderr.txt", "stdout.txt"}));
+}
+
+TEST_F(ExportCommand, OutputKeepsModeOwnerAndLinks) {
+    const fs::path output = Path("private.wux");
+    WriteText(output, "older");
+    ASSERT_EQ(chmod(output.c_str(), 0600), 0);
+    const bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(chown(output.c_str(), 65534, 65534), 0);
+    }
+    fs::create_symlink("private.wux", Path("link.wux"));
+    fs::create_hard_link(output, Path("second-name.wux"));
+    for (const char* name : {"private.wux", "link.wux", "second-name.wux"}) {
+        WriteText(output, "older");
+        const RunResult run = Wux({"export", Example().string(), Path(name).string(), "--verify"});
+        ASSERT_EQ(run.exitCode, 0) << name << ": " << run.err;
+        struct stat info;
+        ASSERT_EQ(stat(output.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, 0600u) << name;
+        if (root) {
+            EXPECT_EQ(info.st_uid, 65534u) << name;
+        }
+        EXPECT_EQ(info.st_size, 5652) << name;
+        EXPECT_EQ(info.st_nlink, 2u) << name;  // the hard link was never split
+        EXPECT_TRUE(fs::is_symlink(Path("link.wux")));
+    }
+    EXPECT_TRUE(PassesChecker(Path("second-name.wux").string()));
+}
+
+TEST_F(ExportCommand, OutputTheUserMayNotWriteIsRefused) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to make a file of another user";
+    if (std::system("command -v setpriv >/dev/null 2>&1") != 0) GTEST_SKIP() << "setpriv is not installed";
+    ASSERT_EQ(chmod(dir_.c_str(), 0777), 0);
+    const fs::path output = Path("theirs.wux");
+    WriteText(output, "older");
+    ASSERT_EQ(chmod(output.c_str(), 0444), 0);
+    const RunResult run = Wux({"export", Example().string(), output.string()},
+                              "setpriv --reuid=65534 --regid=65534 --clear-groups");
+    if (run.err.find("setpriv:") != std::string::npos) GTEST_SKIP() << "cannot run as nobody here: " << run.err;
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find(std::strerror(EACCES)), std::string::npos) << run.err;
+    EXPECT_EQ(ReadText(output), "older");
+    EXPECT_FALSE(HasTemporaryFiles(Listing()));
+}
+
+TEST_F(ExportCommand, NamesNearTheLimitAndPathsTooLong) {
+    const fs::path longest = Path(std::string(251, 'n') + ".wux");
+    RunResult run = Wux({"export", Example().string(), longest.string(), "--verify"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const std::string tooLong = Path(std::string(300, 'f') + "/out.wux").string();
+    run = Wux({"export", Example().string(), tooLong});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find(std::strerror(ENAMETOOLONG)), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("does not exist"), std::string::npos) << run.err;
+    EXPECT_EQ(Listing().size(), 3u);  // the long name, stdout, stderr
+}
+
+// A JSON scene large enough that an export takes a moment.
+void WriteLargeScene(const fs::path& path) {
+    std::ofstream out(path);
+    out << R"({"nodes": [)";
+    for (int node = 0; node < 40; ++node) {
+        out << (node ? "," : "") << R"({"name": "grid)" << node << R"(", "object": {"type": "mesh", "verts": [)";
+        constexpr int kSide = 60;
+        for (int i = 0; i < kSide * kSide; ++i) out << (i ? "," : "") << "[" << i % kSide << "," << i / kSide << ",0]";
+        out << R"(], "faces": [)";
+        for (int y = 0; y + 1 < kSide; ++y)
+            for (int x = 0; x + 1 < kSide; ++x) {
+                const int a = y * kSide + x;
+                out << (y || x ? "," : "") << "[" << a << "," << a + 1 << "," << a + kSide << "],[" << a + 1 << ","
+                    << a + kSide + 1 << "," << a + kSide << "]";
+            }
+        out << "]}}";
+    }
+    out << "]}";
+}
+
+// Starts wux in its own process; the caller waits for it.
+pid_t StartWux(const fs::path& wux, const std::vector<std::string>& args) {
+    const pid_t child = fork();
+    if (child == 0) {
+        std::vector<char*> argv;
+        std::string program = wux.string();
+        argv.push_back(&program[0]);
+        std::vector<std::string> copies = args;
+        for (std::string& a : copies) argv.push_back(&a[0]);
+        argv.push_back(nullptr);
+        const int quiet = open("/dev/null", O_WRONLY);
+        dup2(quiet, STDOUT_FILENO);
+        dup2(quiet, STDERR_FILENO);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    return child;
+}
+
+// The exit code, or -1 when it was still running after a minute (it is then killed).
+int WaitFor(pid_t child) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    int status = 0;
+    while (waitpid(child, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(ExportCommand, SignalsRemoveTheExportsTemporaryFiles) {
+    const fs::path scene = Path("large.json");
+    WriteLargeScene(scene);
+    struct Case {
+        int signal;
+        int exitCode;
+        bool renameFolder;  // the output's folder is renamed during the export
+    };
+    for (const Case c : {Case{SIGINT, 130, false}, Case{SIGTERM, 143, false}, Case{SIGTERM, 143, true}}) {
+        const fs::path folder = Path("out"), moved = Path("moved");
+        fs::create_directory(folder);
+        const pid_t child = StartWux(wux_, {"export", scene.string(), (folder / "large.wux").string()});
+        // Wait until the export has its temporary file, then interrupt it.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!HasTemporaryFiles(Listing(folder)) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_TRUE(HasTemporaryFiles(Listing(folder))) << "the export never made its temporary file";
+        if (c.renameFolder) fs::rename(folder, moved);
+        kill(child, c.signal);
+        EXPECT_EQ(WaitFor(child), c.exitCode) << strsignal(c.signal);
+        const fs::path left = c.renameFolder ? moved : folder;
+        EXPECT_TRUE(Listing(left).empty()) << strsignal(c.signal) << ": " << *Listing(left).begin();
+        fs::remove_all(left);
+    }
+}
+
+TEST_F(ExportCommand, StaleTemporaryFilesOfEndedExportsAreRemoved) {
+    const pid_t ended = fork();
+    if (ended == 0) _exit(0);
+    ASSERT_GT(ended, 0);
+    waitpid(ended, nullptr, 0);
+    const std::string stale = ".wux-" + std::to_string(ended) + "-0123456789ab.tmp";
+    const std::string live = ".wux-" + std::to_string(getpid()) + "-0123456789ab.tmp";  // this test is alive
+    for (const std::string& name : {stale, live, std::string("notes.tmp")}) WriteText(Path(name), "x");
+    const RunResult run = Wux({"export", Example().string(), Path("out.wux").string(), "--verify"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(Listing(), (std::set<std::string>{live, "notes.tmp", "out.wux", "stderr.txt", "stdout.txt"}));
+}
+
+TEST_F(ExportCommand, FullOrReadOnlyFileSystemIsNamedAsSuch) {
+    const fs::path mount = Path("small");
+    fs::create_directory(mount);
+    if (::mount("wux-test", mount.c_str(), "tmpfs", 0, "size=16k") != 0)
+        GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
+    struct Unmount {
+        fs::path at;
+        ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
+    } unmount{mount};
+    {
+        std::ofstream filler(mount / "filler", std::ios::binary);
+        const std::string block(4096, 'x');
+        while (filler.write(block.data(), block.size())) {
+        }
+    }
+    const std::string output = (mount / "out.wux").string();
+    RunResult run = Wux({"export", Example().string(), output});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find(std::string("(") + std::strerror(ENOSPC) + "); its message"), std::string::npos) << run.err;
+    EXPECT_EQ(Listing(mount), (std::set<std::string>{"filler"}));
+
+    ASSERT_EQ(::mount("wux-test", mount.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=16k"), 0);
+    run = Wux({"export", Example().string(), output});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find(std::strerror(EROFS)), std::string::npos) << run.err;
 }
 
 }  // namespace

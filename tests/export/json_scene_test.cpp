@@ -2,10 +2,20 @@
 // refused with the JSON path of the offending value.
 #include "input/json_scene.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cfloat>
 #include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
+
+#include "tests/support/temp_folder.h"
 
 namespace wux {
 namespace {
@@ -240,6 +250,24 @@ const BadCase kBadCases[] = {
     {"time out of range", R"({"time": 4294967296, "nodes": []})", "time: integer 4294967296 is out of range"},
     {"NUL in a name", R"({"nodes": [{"name": "a\u0000b"}]})", "nodes[0].name: the string contains a NUL character"},
     {"duplicate key", R"({"nodes": [{"name": "a", "name": "b"}]})", "byte 25: key \"name\" given twice"},
+    {"duplicate key through an escape", R"({"nodes": [], "nod\u0065s": []})", "byte 14: key \"nodes\" given twice"},
+    {"duplicate key inside an unknown key's value", R"({"nodes": [], "x": {"a": 1, "a": 2}})",
+     "byte 28: key \"a\" given twice"},
+    {"text after the top-level value", R"({"nodes": []} {})", "unexpected '{'; expected end of input"},
+    {"number just beyond float range", R"({"nodes": [{"name": "a", "position": [3.4028236e38, 0, 0]}]})",
+     "nodes[0].position[0]: number 3.4028236e+38 is out of float range"},
+    // Schema faults come in a fixed order whatever the order of the keys in the text.
+    {"faces before verts", R"({"nodes": [{"name": "a", "object": {"faces": [[0,1,2],[0,1,3]], "type": "mesh", )" MESH3 R"(}}]})",
+     "nodes[0].object.faces[1]: vertex index 3 out of range (3 vertices)"},
+    {"index before a later corner's type fault", R"({"nodes": [{"name": "a", "object": {"faces": [[7,1.5,2]], )" MESH3
+     R"(, "type": "mesh"}}]})",
+     "nodes[0].object.faces[0]: vertex index 7 out of range (3 vertices)"},
+    {"material index before the materials", R"({"nodes": [{"name": "a", "material": 2}], "materials": [{"name": "m"}]})",
+     "nodes[0].material: material index 2 out of range (1 materials)"},
+    {"unknown key after the children", R"({"nodes": [{"name": "a", "children": [{}], "colour": 1}]})",
+     "nodes[0].colour: unknown key"},
+    {"materials after the nodes outrank them", R"({"nodes": [{}], "materials": 3})",
+     "materials: expected an array, found a number"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, JsonSceneRejects, ::testing::ValuesIn(kBadCases),
@@ -273,6 +301,93 @@ TEST(JsonScene, NestingBelowTheLimitIsRead) {
     int levels = 1;
     while (!node->children.empty()) node = &node->children[0], ++levels;
     EXPECT_EQ(levels, depth);
+}
+
+// What the text may not hold after its value: a NUL ends the parser's reading early.
+TEST(JsonScene, NulBytesAreSyntaxErrors) {
+    const struct {
+        std::string text;
+        const char* expected;
+    } cases[] = {
+        {std::string("{\"nodes\": []}\0", 14), "byte 13: unexpected NUL character after the top-level value"},
+        {std::string("{\"nodes\": []}\0{\"x\": 1}", 22), "byte 13: unexpected NUL character after the top-level value"},
+        {std::string("{\"nodes\": [\0]}", 14), "unexpected NUL character; expected '[', '{', or a literal"},
+    };
+    for (const auto& c : cases) {
+        const ToolResult<SceneDescription> scene = ParseJsonScene(c.text, "in.json");
+        ASSERT_FALSE(scene.Ok());
+        EXPECT_EQ(scene.Error().kind, ToolError::Kind::Syntax);
+        EXPECT_NE(scene.Error().Text().find(c.expected), std::string::npos) << scene.Error().Text();
+    }
+}
+
+// 3.4028235e38 is the shortest spelling of the largest float; it rounds to it, not beyond.
+TEST(JsonScene, NumbersThatRoundToAFiniteFloatAreRead) {
+    const SceneDescription scene =
+        ParseOk(R"({"nodes": [{"name": "a", "position": [3.4028235e38, -3.4028235e38, 1e-50]}]})");
+    EXPECT_EQ(scene.nodes[0].local.rows[3][0], FLT_MAX);
+    EXPECT_EQ(scene.nodes[0].local.rows[3][1], -FLT_MAX);
+    EXPECT_EQ(scene.nodes[0].local.rows[3][2], 0.0f);
+}
+
+// The reader keeps nothing of the text but the scene, so the keys may come in any order.
+TEST(JsonScene, KeyOrderDoesNotMatter) {
+    const SceneDescription a = ParseOk(R"({"materials": [{"name": "m"}, {"name": "n"}],
+        "nodes": [{"name": "x", "material": 1, "object": {"type": "mesh", )" MESH3 R"(, "faces": [[0,1,2]],
+                   "tverts": [[0,0],[1,1]], "tvfaces": [[0,1,1]]}}]})");
+    const SceneDescription b = ParseOk(R"({"nodes": [{"object": {"tvfaces": [[0,1,1]], "faces": [[0,1,2]],
+        "tverts": [[0,0],[1,1]], )" MESH3 R"(, "type": "mesh"}, "material": 1, "name": "x"}],
+        "materials": [{"name": "m"}, {"name": "n"}]})");
+    for (const SceneDescription* s : {&a, &b}) {
+        ASSERT_EQ(s->nodes.size(), 1u);
+        EXPECT_EQ(s->nodes[0].material, 1);
+        EXPECT_EQ(s->nodes[0].object.mesh.verts.size(), 3u);
+        EXPECT_EQ(s->nodes[0].object.mesh.faces, (std::vector<std::array<std::uint32_t, 3>>{{0, 1, 2}}));
+        EXPECT_EQ(s->nodes[0].object.mesh.tvfaces, (std::vector<std::array<std::uint32_t, 3>>{{0, 1, 1}}));
+    }
+}
+
+class JsonSceneFile : public ::testing::Test {
+protected:
+    void SetUp() override { dir_ = TestFolder(); }
+    std::filesystem::path dir_;
+};
+
+// A file is read in chunks: values cut by a chunk's end read the same as from one string.
+TEST_F(JsonSceneFile, ReadsAFileLargerThanAChunkLikeTheSameText) {
+    std::string text = R"({"nodes": [{"name": "m", "object": {"type": "mesh", "verts": [)";
+    const std::size_t count = 200000;  // about 3 MB: several chunks
+    for (std::size_t i = 0; i < count; ++i) text += (i ? "," : "") + std::string("[0.125,-2.5,") + std::to_string(i) + "]";
+    text += R"(], "faces": [[0,1,2]]}}]})";
+    const auto path = dir_ / "big.json";
+    std::ofstream(path, std::ios::binary) << text;
+    const ToolResult<SceneDescription> read = ReadJsonSceneFile(path.string());
+    ASSERT_TRUE(read.Ok()) << read.Error().Text();
+    const SceneDescription& fromFile = *read;
+    const SceneDescription fromText = ParseOk(text);
+    ASSERT_EQ(fromFile.nodes[0].object.mesh.verts.size(), count);
+    EXPECT_EQ(fromFile.nodes[0].object.mesh.verts, fromText.nodes[0].object.mesh.verts);
+    EXPECT_EQ(fromFile.nodes[0].object.mesh.verts[count - 1][2], static_cast<float>(count - 1));
+}
+
+// A FIFO would block the reader, a device never end: refused before a byte is read.
+TEST_F(JsonSceneFile, RefusesFilesThatAreNotRegular) {
+    const auto fifo = dir_ / "fifo.json";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const struct {
+        std::string path;
+        const char* expected;
+    } cases[] = {
+        {fifo.string(), ": not a regular file (a FIFO)"},
+        {"/dev/zero", ": not a regular file (a character device)"},
+        {dir_.string(), ": is a directory, not a file"},
+    };
+    for (const auto& c : cases) {
+        const ToolResult<SceneDescription> scene = ReadJsonSceneFile(c.path);
+        ASSERT_FALSE(scene.Ok());
+        EXPECT_EQ(scene.Error().kind, ToolError::Kind::Io);
+        EXPECT_EQ(scene.Error().Text(), c.path + c.expected + (c.path == dir_.string() ? "" : "; only regular files are read"));
+    }
 }
 
 TEST(JsonScene, MissingFileIsAnIoError) {

@@ -104,7 +104,31 @@ TEST(WuxReader, EveryPrefixIsRejectedWithAnOffsetInsideIt) {
         EXPECT_LE(*read.Error().offset, n) << read.Error().message;
         EXPECT_FALSE(read.Error().message.empty());
         EXPECT_FALSE(wux::CheckWux(wux::ByteSpan{full.data(), n}).Valid());
+        const auto counts = wux::ReadWuxWithoutMeshArrays(wux::ByteSpan{full.data(), n});
+        ASSERT_FALSE(counts.Ok()) << "prefix of " << n << " bytes, mesh arrays skipped";
+        EXPECT_EQ(counts.Error().offset, read.Error().offset) << counts.Error().message;
     }
+}
+
+// Skipping the mesh arrays reads the same file but for the arrays themselves.
+TEST(WuxReader, SkippingMeshArraysKeepsEverythingElse) {
+    const Built built = Build(RichFile());
+    const auto full = wux::ReadWux(built.bytes.Span());
+    const auto counts = wux::ReadWuxWithoutMeshArrays(built.bytes.Span());
+    ASSERT_TRUE(full.Ok() && counts.Ok()) << counts.Error().message;
+    ASSERT_EQ(counts->meshes.size(), full->meshes.size());
+    for (std::size_t i = 0; i < full->meshes.size(); ++i) {
+        const wux::Mesh& a = full->meshes[i];
+        const wux::Mesh& b = counts->meshes[i];
+        EXPECT_EQ(b.vertexCount, a.vertexCount);
+        EXPECT_EQ(b.faceCount, a.faceCount);
+        EXPECT_EQ(b.materialIndex, a.materialIndex);
+        EXPECT_EQ(b.chunk.contentSize, a.chunk.contentSize);
+        EXPECT_TRUE(b.vertices.empty() && b.normals.empty() && b.triangles.empty() && b.faceBlocks.empty());
+    }
+    EXPECT_EQ(counts->chunks.size(), full->chunks.size());
+    EXPECT_EQ(counts->references.entries.size(), full->references.entries.size());
+    EXPECT_EQ(counts->bounds.size(), full->bounds.size());
 }
 
 // Flipping any byte must never crash; a report is invalid exactly when it holds an error.

@@ -1,0 +1,306 @@
+#include "cli/batch_export.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <iostream>
+#include <sstream>
+#include <system_error>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/export_runner.h"
+#include "driver/export_report.h"
+#include "cli/input_discovery.h"
+#include "cli/progress_bar.h"
+
+namespace wux {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct BatchFailure {
+    std::string message;
+};
+
+struct Entry {
+    BatchInput input;
+    bool converted = false;
+    std::string error;
+    std::vector<std::string> details;  // what the export printed before its error line
+    nlohmann::json summary;
+    nlohmann::json warnings = nlohmann::json::array();
+    double seconds = 0;
+};
+
+std::size_t DefaultJobs() {
+    const long cores = sysconf(_SC_NPROCESSORS_ONLN);
+    return cores > 0 ? static_cast<std::size_t>(cores) : 1;
+}
+
+// The folders a run creates, so that those left empty can go again.
+class CreatedFolders {
+public:
+    // Records the missing folders from `folder` up to the first one that exists.
+    void Note(const fs::path& folder) {
+        std::error_code ec;
+        for (fs::path p = folder.lexically_normal(); !p.empty() && !fs::exists(p, ec); p = p.parent_path()) {
+            if (!folders_.insert(p.string()).second) break;
+            if (p == p.parent_path()) break;
+        }
+    }
+    // Deepest first, so that a parent is empty by the time it is tried.
+    void RemoveEmpty() const {
+        for (auto it = folders_.rbegin(); it != folders_.rend(); ++it) {
+            std::error_code ec;
+            if (fs::is_directory(*it, ec) && fs::is_empty(*it, ec)) fs::remove(*it, ec);
+        }
+    }
+
+private:
+    std::set<std::string> folders_;  // sorted: a parent before its children
+};
+
+// A folder of our own for the workers' reports, gone with the object.
+class PrivateFolder {
+public:
+    PrivateFolder() {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/wux-batch-XXXXXX";
+        if (mkdtemp(pattern.data()) == nullptr)
+            throw BatchFailure{"cannot create a temporary folder in " + fs::path(pattern).parent_path().string()};
+        path_ = pattern;
+    }
+    ~PrivateFolder() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    PrivateFolder(const PrivateFolder&) = delete;
+    PrivateFolder& operator=(const PrivateFolder&) = delete;
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
+// The worker's last line is its failure; the lines before it are details (--verify's list).
+void TakeError(const std::string& errorText, Entry* entry) {
+    std::vector<std::string> lines = Lines(errorText);
+    if (lines.empty()) {
+        entry->error = "the export failed without a message";
+        return;
+    }
+    std::string last = lines.back();
+    lines.pop_back();
+    const std::string prefix = "wux export: ";
+    if (last.compare(0, prefix.size(), prefix) == 0) last.erase(0, prefix.size());
+    entry->error = last;
+    entry->details = std::move(lines);
+}
+
+void TakeReport(const std::string& path, Entry* entry) {
+    std::ifstream in(path, std::ios::binary);
+    const nlohmann::json report = nlohmann::json::parse(in, nullptr, false);
+    if (report.is_discarded()) return;
+    if (report.contains("summary")) entry->summary = report["summary"];
+    if (report.contains("warnings")) entry->warnings = report["warnings"];
+}
+
+nlohmann::json EntryJson(const Entry& e) {
+    nlohmann::json j;
+    j["input"] = e.input.input;
+    j["output"] = e.input.output.empty() ? nlohmann::json(nullptr) : nlohmann::json(e.input.output);
+    j["status"] = e.converted ? "converted" : "failed";
+    if (e.converted) {
+        j["summary"] = e.summary;
+        j["warnings"] = e.warnings;
+    } else {
+        j["error"] = e.error;
+        if (!e.details.empty()) j["details"] = e.details;
+    }
+    j["seconds"] = e.seconds;
+    return j;
+}
+
+std::string Plural(std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+int Run(const BatchOptions& options) {
+    std::error_code ec;
+    if (fs::exists(options.outDir, ec) && !fs::is_directory(options.outDir, ec))
+        throw BatchFailure{options.outDir + ": is not a folder"};
+    const std::string& reportPath = options.common.report;
+    if (!reportPath.empty() && fs::is_directory(reportPath, ec)) throw BatchFailure{reportPath + ": is a directory"};
+
+    const Discovery discovery = DiscoverInputs(options.inputs, options.outDir);
+    std::vector<Entry> entries;
+    std::vector<std::size_t> jobs;  // entries that are exported
+    CreatedFolders created;
+    created.Note(options.outDir);
+    for (const BatchInput& input : discovery.inputs) {
+        Entry entry;
+        entry.input = input;
+        entry.error = input.error.empty() ? std::string() : input.input + ": " + input.error;
+        if (input.error.empty()) {
+            jobs.push_back(entries.size());
+            created.Note(fs::path(input.output).parent_path());
+        }
+        entries.push_back(std::move(entry));
+    }
+    if (entries.empty())
+        throw BatchFailure{"no files to convert" + (discovery.skipped > 0
+                                                        ? " (" + Plural(discovery.skipped, "file", "files") +
+                                                              " of other kinds skipped)"
+                                                        : std::string())};
+    fs::create_directories(options.outDir, ec);
+    if (ec) throw BatchFailure{options.outDir + ": cannot create the folder: " + ec.message()};
+    if (!reportPath.empty()) {
+        const fs::path reportFolder = fs::path(reportPath).parent_path();
+        if (!reportFolder.empty() && !fs::is_directory(reportFolder, ec)) {
+            created.RemoveEmpty();
+            throw BatchFailure{reportPath + ": the folder " + reportFolder.string() + " does not exist"};
+        }
+    }
+
+    PrivateFolder reports;
+    auto exportOptions = [&](std::size_t entry) {
+        ExportOptions o = options.common;
+        o.input = entries[entry].input.input;
+        o.output = entries[entry].input.output;
+        o.report = reports.Path() + "/" + std::to_string(entry) + ".json";
+        return o;
+    };
+
+    std::size_t done = 0, failed = 0;
+    for (const Entry& e : entries)
+        if (!e.error.empty()) ++failed, ++done;
+    ProgressBar progress(entries.size());
+    auto printFailure = [&](const Entry& e) {
+        progress.Clear();
+        const std::string& input = e.input.input;
+        const bool named = e.error.compare(0, input.size() + 2, input + ": ") == 0;
+        std::cerr << "wux export: " << (named ? "" : input + ": ") << e.error << "\n";
+    };
+    for (const Entry& e : entries)
+        if (!e.error.empty()) printFailure(e);
+    progress.Update(done, failed);
+
+    const auto start = std::chrono::steady_clock::now();
+    WorkerRun run;
+    run.jobCount = jobs.size();
+    run.parallel = std::min(options.jobs == 0 ? DefaultJobs() : options.jobs, std::max<std::size_t>(1, jobs.size()));
+    run.limits = options.limits;
+    run.captureOutput = true;
+    run.body = [&](std::size_t job) {
+        const ExportOptions o = exportOptions(jobs[job]);
+        std::error_code mkdirEc;
+        const fs::path folder = fs::path(o.output).parent_path();
+        fs::create_directories(folder, mkdirEc);
+        if (mkdirEc) {
+            std::cerr << "wux export: " << folder.string() << ": cannot create the folder: " << mkdirEc.message()
+                      << "\n";
+            return 1;
+        }
+        return ExportInProcess(o);
+    };
+    run.done = [&](std::size_t job, const WorkerOutcome& outcome) {
+        Entry& e = entries[jobs[job]];
+        const ExportOptions o = exportOptions(jobs[job]);
+        e.seconds = outcome.seconds;
+        if (outcome.Succeeded()) {
+            e.converted = true;
+            TakeReport(o.report, &e);
+        } else if (outcome.end == WorkerOutcome::End::Exited) {
+            TakeError(outcome.errorText, &e);
+        } else {
+            RemoveWorkerLeftovers(outcome.pid, ExportFolders(o));
+            e.error = DescribeWorkerEnd(outcome, options.limits, o.input, o.output);
+        }
+        ++done;
+        if (!e.converted) {
+            ++failed;
+            printFailure(e);
+        }
+        progress.Update(done, failed);
+    };
+    run.tick = [&] { progress.Redraw(); };
+    const int signal = RunWorkers(run);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    progress.Clear();
+
+    if (signal != 0) {
+        created.RemoveEmpty();
+        std::cerr << "wux export: interrupted (" << SignalName(signal) << ") after " << done << " of "
+                  << entries.size() << " files; no report written\n";
+        return 128 + signal;
+    }
+
+    std::size_t converted = 0, withWarnings = 0;
+    for (const Entry& e : entries) {
+        converted += e.converted ? 1 : 0;
+        withWarnings += e.converted && !e.warnings.empty() ? 1 : 0;
+    }
+    if (!reportPath.empty()) {
+        nlohmann::json report;
+        report["out_dir"] = options.outDir;
+        report["jobs"] = run.parallel;
+        report["converted"] = converted;
+        report["failed"] = entries.size() - converted;
+        report["skipped_files"] = discovery.skipped;
+        report["seconds"] = seconds;
+        nlohmann::json list = nlohmann::json::array();
+        for (const Entry& e : entries) list.push_back(EntryJson(e));
+        report["inputs"] = std::move(list);
+        const std::string error = WriteReportFile(reportPath, report);
+        if (!error.empty()) {
+            created.RemoveEmpty();
+            throw BatchFailure{error};
+        }
+    }
+    created.RemoveEmpty();
+
+    std::ostringstream line;
+    line.setf(std::ios::fixed);
+    line.precision(1);
+    line << "converted " << converted << " of " << Plural(entries.size(), "file", "files") << " into "
+         << options.outDir << " in " << seconds << " s";
+    std::vector<std::string> notes;
+    if (converted < entries.size()) notes.push_back(std::to_string(entries.size() - converted) + " failed");
+    if (withWarnings > 0) notes.push_back(std::to_string(withWarnings) + " with warnings");
+    if (discovery.skipped > 0) notes.push_back(Plural(discovery.skipped, "other file", "other files") + " skipped");
+    for (std::size_t i = 0; i < notes.size(); ++i) line << (i == 0 ? " (" : ", ") << notes[i];
+    if (!notes.empty()) line << ")";
+    std::cout << line.str() << "\n" << std::flush;
+    return converted == entries.size() ? 0 : 1;
+}
+
+}  // namespace
+
+int RunBatchExport(const BatchOptions& options) {
+    try {
+        return Run(options);
+    } catch (const BatchFailure& failure) {
+        std::cerr << "wux export: " << failure.message << "\n";
+    } catch (const std::bad_alloc&) {
+        std::cerr << "wux export: out of memory\n";
+    } catch (const std::exception& e) {
+        std::cerr << "wux export: " << e.what() << "\n";
+    }
+    return 1;
+}
+
+}  // namespace wux

@@ -1,0 +1,26 @@
+// wux export INPUT... --out-dir DIR: converts files and folders of files in parallel, each in
+// its own supervised worker under the same rules as a single export, goes on past failures,
+// prints one line per failure and a summary, and writes one report with an entry per input.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "cli/export_options.h"
+#include "cli/worker_process.h"
+
+namespace wux {
+
+struct BatchOptions {
+    std::vector<std::string> inputs;  // files and folders
+    std::string outDir;
+    std::size_t jobs = 0;  // 0: one per core
+    WorkerLimits limits;
+    ExportOptions common;  // the options every export shares; its report is the batch's report
+};
+
+// 0 when every input was converted, 1 when any failed, 128 + the signal when interrupted.
+int RunBatchExport(const BatchOptions& options);
+
+}  // namespace wux

@@ -1,0 +1,106 @@
+#include "cli/input_discovery.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <system_error>
+
+#include <assimp/Importer.hpp>
+
+#include "format/tool_text.h"
+
+namespace wux {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Found {
+    std::string input;
+    fs::path relative;  // the output's path under outDir, before the extension changes
+    std::string error;
+};
+
+// Not lexically_normal alone: the same file reached by two spellings is one file.
+std::string Identity(const fs::path& path) {
+    std::error_code ec;
+    const fs::path canonical = fs::weakly_canonical(path, ec);
+    return ec ? path.lexically_normal().string() : canonical.string();
+}
+
+void AddFolder(const fs::path& folder, std::vector<Found>* found, std::size_t* skipped) {
+    std::vector<fs::path> files;
+    std::error_code ec;
+    // Links to folders are not followed: a link back up the tree would never end.
+    fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec), end;
+    if (ec) {
+        found->push_back({folder.string(), {}, "cannot read the folder: " + ec.message()});
+        return;
+    }
+    for (; it != end; it.increment(ec)) {
+        if (ec) break;
+        std::error_code fileEc;
+        if (!it->is_regular_file(fileEc)) continue;
+        if (IsConvertibleName(it->path().string())) files.push_back(it->path());
+        else ++*skipped;
+    }
+    if (ec) found->push_back({folder.string(), {}, "cannot read the folder: " + ec.message()});
+    std::sort(files.begin(), files.end());
+    for (const fs::path& file : files) found->push_back({file.string(), file.lexically_relative(folder), {}});
+}
+
+fs::path WithWux(fs::path relative, bool keepExtension, int number) {
+    std::string name = keepExtension ? relative.filename().string() : relative.stem().string();
+    if (number > 1) name += "-" + std::to_string(number);
+    return relative.replace_filename(name + ".wux");
+}
+
+}  // namespace
+
+bool IsConvertibleName(const std::string& path) {
+    const std::string ext = Lower(fs::path(path).extension().string());
+    if (ext.size() < 2) return false;
+    if (ext == ".json") return true;
+    static const Assimp::Importer importer;
+    return importer.IsExtensionSupported(ext);
+}
+
+Discovery DiscoverInputs(const std::vector<std::string>& paths, const std::string& outDir) {
+    Discovery discovery;
+    std::vector<Found> found;
+    for (const std::string& path : paths) {
+        std::error_code ec;
+        const fs::file_status status = fs::status(path, ec);
+        if (fs::is_directory(status)) AddFolder(path, &found, &discovery.skipped);
+        else if (fs::exists(status)) found.push_back({path, fs::path(path).filename(), {}});
+        else found.push_back({path, fs::path(path).filename(), "no such file or folder"});
+    }
+
+    // Drop repeats of one file; count who wants each output name.
+    std::set<std::string> seen;
+    std::vector<Found> unique;
+    std::map<std::string, int> plainUsers;
+    for (Found& f : found) {
+        if (f.error.empty() && !seen.insert(Identity(f.input)).second) continue;
+        if (f.error.empty()) ++plainUsers[WithWux(f.relative, false, 1).string()];
+        unique.push_back(std::move(f));
+    }
+    std::set<std::string> taken;
+    for (const Found& f : unique) {
+        BatchInput input{f.input, {}, f.error};
+        if (f.error.empty()) {
+            const bool keepExtension = plainUsers[WithWux(f.relative, false, 1).string()] > 1;
+            fs::path relative;
+            for (int number = 1;; ++number) {
+                relative = WithWux(f.relative, keepExtension, number);
+                if (taken.insert(relative.string()).second) break;
+            }
+            input.output = (fs::path(outDir) / relative).string();
+        }
+        discovery.inputs.push_back(std::move(input));
+    }
+    return discovery;
+}
+
+}  // namespace wux

@@ -1,0 +1,36 @@
+// A one-line progress bar for a batch on a terminal: files done, failures, time left.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+
+namespace wux {
+
+class ProgressBar {
+public:
+    // Draws on standard error, and only when it is a terminal.
+    explicit ProgressBar(std::size_t total);
+    ~ProgressBar();
+    ProgressBar(const ProgressBar&) = delete;
+    ProgressBar& operator=(const ProgressBar&) = delete;
+
+    void Update(std::size_t done, std::size_t failed);
+    // Redraws with the last figures (the time left moves on).
+    void Redraw();
+    // Takes the bar off the line so that other text can be printed there.
+    void Clear();
+
+    // "[#######.............]  12/48 files, 1 failed, about 0:23 left"
+    static std::string Format(std::size_t done, std::size_t failed, std::size_t total, double elapsedSeconds,
+                              std::size_t width);
+
+private:
+    bool shown_;
+    std::size_t total_;
+    std::size_t done_ = 0;
+    std::size_t failed_ = 0;
+    std::chrono::steady_clock::time_point start_;
+};
+
+}  // namespace wux

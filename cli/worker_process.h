@@ -1,0 +1,82 @@
+// Runs exports in child processes, so that a crash, an abort, a hang or a runaway allocation
+// inside a third-party importer ends that one export with a message instead of the tool.
+//
+// The children are forked, not started anew: they begin with the parsed options and the
+// libraries already mapped, and nothing has to be passed to them or parsed again. The parent
+// never runs threads, so forking it is safe; it waits for its children with poll().
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace wux {
+
+// What a worker was doing, for the message when it dies.
+enum class WorkerPhase : int { Starting = 0, Reading, Exporting, Finishing };
+
+// Called by code that may run in a worker; does nothing outside one.
+void SetWorkerPhase(WorkerPhase phase);
+
+constexpr double kDefaultTimeoutSeconds = 600;
+
+struct WorkerLimits {
+    double timeoutSeconds = kDefaultTimeoutSeconds;  // 0: none
+    std::uint64_t memoryBytes = 0;                   // the child's address space; 0: none
+};
+
+// The address-space cap a worker gets by default: the machine's physical memory, so that a
+// runaway import fails with "out of memory" instead of driving the machine into swap.
+std::uint64_t DefaultWorkerMemoryBytes();
+
+struct WorkerOutcome {
+    enum class End { Exited, Crashed, TimedOut, Interrupted, NotStarted };
+    End end = End::NotStarted;
+    int exitCode = 0;  // Exited
+    int signal = 0;    // Crashed: the signal that ended the child
+    WorkerPhase phase = WorkerPhase::Starting;
+    pid_t pid = 0;
+    std::string errorText;  // the child's standard error, when captured
+    double seconds = 0;
+    std::string startError;  // NotStarted: why no child could be made
+
+    bool Succeeded() const { return end == End::Exited && exitCode == 0; }
+};
+
+struct WorkerRun {
+    std::size_t jobCount = 0;
+    std::size_t parallel = 1;
+    WorkerLimits limits;
+    // Batch workers keep quiet: their standard output goes to /dev/null and their standard
+    // error to the parent, which reports it per input.
+    bool captureOutput = false;
+    // In the child: the job's work; its result is the child's exit code.
+    std::function<int(std::size_t job)> body;
+    // In the parent, as each job ends (in the order they end).
+    std::function<void(std::size_t job, const WorkerOutcome& outcome)> done;
+    // In the parent, about five times a second while jobs run (may be empty).
+    std::function<void()> tick;
+};
+
+// Runs every job and returns 0, or the signal (SIGINT, SIGTERM) that interrupted the run:
+// the running children were then passed the signal and waited for, their jobs reported as
+// Interrupted and the jobs not yet started not reported at all.
+int RunWorkers(const WorkerRun& run);
+
+// Removes what a worker that died without cleaning up left in these folders: the temporary
+// files whose names carry its process id.
+void RemoveWorkerLeftovers(pid_t pid, const std::vector<std::string>& folders);
+
+// "SIGSEGV", "SIGABRT", ..., or "signal 42".
+std::string SignalName(int signal);
+
+// Why a worker that did not exit by itself ended, naming the input (and OUTPUT when the
+// plug-in was writing it): "the importer crashed (SIGSEGV) reading in.ply".
+std::string DescribeWorkerEnd(const WorkerOutcome& outcome, const WorkerLimits& limits, const std::string& input,
+                              const std::string& output);
+
+}  // namespace wux

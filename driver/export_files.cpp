@@ -1,0 +1,275 @@
+#include "driver/export_files.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#include "driver/export_interrupt.h"
+#include "writer/file_sink.h"
+#include "writer/temporary_name.h"
+
+namespace wux {
+namespace {
+
+constexpr std::size_t kCopyBlock = std::size_t{1} << 20;
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t cut = path.find_last_of('/');
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+// Where a file that is written in place waits for the end of the export.
+std::string SystemTemporaryFolder() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string folder = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
+    if (folder.back() != '/') folder += '/';
+    return folder;
+}
+
+// Registered before the first temporary file goes there, so that a signal never misses one.
+void Watch(const std::string& folder) {
+    if (SweepOnInterrupt(folder)) RemoveStaleTemporaryFiles(folder);
+}
+
+// 0, or the errno of the first failing write, sync or close; fd is closed either way.
+int WriteAndClose(int fd, const void* data, std::size_t size) {
+    const char* at = static_cast<const char*>(data);
+    int code = 0;
+    while (size != 0 && code == 0) {
+        const ssize_t written = write(fd, at, size);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) {
+            code = written < 0 ? errno : ENOSPC;
+            break;
+        }
+        at += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    if (code == 0 && fsync(fd) != 0) code = errno;
+    if (close(fd) != 0 && code == 0 && errno != EINTR) code = errno;
+    return code;
+}
+
+// Renames from to to unless to exists; a file system without that flag gets a hard link.
+int RenameNoReplace(const std::string& from, const std::string& to) {
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return errno;
+    if (link(from.c_str(), to.c_str()) != 0) return errno;
+    unlink(from.c_str());
+    return 0;
+}
+
+}  // namespace
+
+ExportFiles::~ExportFiles() {
+    if (committed_) return;
+    for (Entry& entry : entries_)
+        if (!entry.temporary.empty()) unlink(entry.temporary.c_str());
+    if (haveOutput_ && !output_.temporary.empty()) unlink(output_.temporary.c_str());
+}
+
+bool ExportFiles::ReplacementOf(const std::string& path, Entry* entry, std::string* error) {
+    entry->kind = Entry::Kind::Replace;
+    entry->path = path;
+    SaveError failure;
+    if (ExamineOutputTarget(path, &entry->target, &failure)) return true;
+    *error = failure.message;
+    return false;
+}
+
+bool ExportFiles::AddOutput(const std::string& output, std::string* temporary, std::string* error) {
+    Entry entry;
+    if (!ReplacementOf(output, &entry, error)) return false;
+    const int fd = CreateTemporary(entry, error);
+    if (fd < 0) return false;
+    close(fd);
+    *temporary = entry.temporary;
+    output_ = std::move(entry);
+    haveOutput_ = true;
+    return true;
+}
+
+ExportFiles::NameUse ExportFiles::Use(const std::string& path, const void* data, std::size_t size) {
+    struct stat info;
+    if (lstat(path.c_str(), &info) != 0) return errno == ENOENT ? NameUse::Free : NameUse::Taken;
+    if (!S_ISREG(info.st_mode) || static_cast<std::size_t>(info.st_size) != size) return NameUse::Taken;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return NameUse::Taken;
+    std::vector<char> block(size < kCopyBlock ? size : kCopyBlock);
+    const char* expected = static_cast<const char*>(data);
+    std::size_t compared = 0;
+    bool same = true;
+    while (same && compared < size) {
+        const ssize_t got = read(fd, block.data(), std::min(block.size(), size - compared));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0 || std::memcmp(block.data(), expected + compared, static_cast<std::size_t>(got)) != 0) same = false;
+        else compared += static_cast<std::size_t>(got);
+    }
+    close(fd);
+    return same ? NameUse::Same : NameUse::Taken;
+}
+
+bool ExportFiles::AddNewFile(const std::string& path, const void* data, std::size_t size, std::string* error) {
+    Entry entry;
+    entry.kind = Entry::Kind::New;
+    entry.path = path;
+    entry.target.path = path;
+    entry.target.folder = FolderOf(path);
+    return Stage(std::move(entry), data, size, error);
+}
+
+bool ExportFiles::AddReplacement(const std::string& path, const void* data, std::size_t size, std::string* error) {
+    Entry entry;
+    if (!ReplacementOf(path, &entry, error)) return false;
+    return Stage(std::move(entry), data, size, error);
+}
+
+int ExportFiles::CreateTemporary(Entry& entry, std::string* error) {
+    int code = 0;
+    int fd = -1;
+    if (entry.target.way == OutputTarget::Way::Replace) {
+        Watch(entry.target.folder);
+        fd = CreateTemporaryFile(entry.target.folder, &entry.temporary, &code);
+        if (fd >= 0) return fd;
+        // A folder that takes no new file may hold a file we may write: written in place then.
+        const bool inPlaceInstead =
+            entry.kind == Entry::Kind::Replace && entry.target.exists && (code == EACCES || code == EPERM);
+        if (!inPlaceInstead) {
+            *error = DescribeFailure("cannot create", entry.path, code);
+            return -1;
+        }
+    }
+    entry.kind = Entry::Kind::InPlace;
+    const std::string folder = SystemTemporaryFolder();
+    Watch(folder);
+    fd = CreateTemporaryFile(folder, &entry.temporary, &code);
+    if (fd < 0) *error = DescribeFailure("cannot create a temporary file for", entry.path, code) + " (in " + folder + ")";
+    return fd;
+}
+
+bool ExportFiles::Stage(Entry entry, const void* data, std::size_t size, std::string* error) {
+    const int fd = CreateTemporary(entry, error);
+    if (fd < 0) return false;
+    entries_.push_back(std::move(entry));  // from here on the destructor removes it
+    const int code = WriteAndClose(fd, data, size);
+    if (code != 0) {
+        *error = DescribeFailure("cannot write", entries_.back().path, code);
+        return false;
+    }
+    return true;
+}
+
+bool ExportFiles::Place(Entry& entry, std::string* error) {
+    const std::string& temporary = entry.temporary;
+    switch (entry.kind) {
+    case Entry::Kind::New: {
+        const int code = RenameNoReplace(temporary, entry.path);
+        if (code == EEXIST) {
+            *error = "\"" + entry.path + "\": another file took this name during the export; it was left as it was";
+            return false;
+        }
+        if (code != 0) {
+            *error = DescribeFailure("cannot create", entry.path, code);
+            return false;
+        }
+        break;
+    }
+    case Entry::Kind::Replace: {
+        const OutputTarget& target = entry.target;
+        if (target.exists) {
+            // Mode, owner and group of the replaced file; owner and group best effort.
+            (void)chown(temporary.c_str(), target.owner, target.group);
+            (void)chmod(temporary.c_str(), target.mode);
+            // A second name for the earlier file, so that a later failure can put it back.
+            const std::string backup = target.folder + TemporaryFileName(0);
+            if (link(target.path.c_str(), backup.c_str()) == 0) entry.backup = backup;
+        }
+        if (rename(temporary.c_str(), target.path.c_str()) != 0) {
+            const int code = errno;
+            if (!entry.backup.empty()) unlink(entry.backup.c_str());
+            entry.backup.clear();
+            *error = DescribeFailure("cannot replace", entry.path, code);
+            return false;
+        }
+        break;
+    }
+    case Entry::Kind::InPlace: {
+        FileSink sink;
+        SaveError failure;
+        const int fd = open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            *error = DescribeFailure("cannot read back the file written for", entry.path, errno);
+            return false;
+        }
+        bool ok = sink.open(entry.path.c_str(), &failure);
+        std::vector<uint8_t> block(kCopyBlock);
+        while (ok) {
+            const ssize_t got = read(fd, block.data(), block.size());
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) {
+                failure.message = DescribeFailure("cannot read back the file written for", entry.path, errno);
+                ok = false;
+            } else if (got == 0) {
+                break;
+            } else if (!sink.write(block.data(), static_cast<std::size_t>(got))) {
+                failure = sink.writeError();
+                ok = false;
+            }
+        }
+        close(fd);
+        if (ok) ok = sink.finish(&failure);
+        if (!ok) {
+            *error = failure.message;
+            return false;
+        }
+        unlink(temporary.c_str());
+        break;
+    }
+    }
+    entry.temporary.clear();
+    entry.placed = true;
+    return true;
+}
+
+void ExportFiles::Undo(Entry& entry) {
+    if (!entry.placed) return;
+    if (entry.kind == Entry::Kind::New) {
+        unlink(entry.path.c_str());
+    } else if (entry.kind == Entry::Kind::Replace) {
+        if (!entry.backup.empty()) rename(entry.backup.c_str(), entry.target.path.c_str());
+        else if (!entry.target.exists) unlink(entry.target.path.c_str());
+        entry.backup.clear();
+    }
+    entry.placed = false;
+}
+
+bool ExportFiles::Commit(std::string* error) {
+    InterruptHold hold;
+    // What can be undone first; what is written in place cannot, so it comes last.
+    std::vector<Entry*> order;
+    for (Entry& entry : entries_)
+        if (entry.kind != Entry::Kind::InPlace) order.push_back(&entry);
+    if (haveOutput_ && output_.kind != Entry::Kind::InPlace) order.push_back(&output_);
+    for (Entry& entry : entries_)
+        if (entry.kind == Entry::Kind::InPlace) order.push_back(&entry);
+    if (haveOutput_ && output_.kind == Entry::Kind::InPlace) order.push_back(&output_);
+
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        if (!Place(*order[i], error)) {
+            for (std::size_t j = i; j-- > 0;) Undo(*order[j]);
+            return false;
+        }
+    }
+    for (Entry* entry : order)
+        if (!entry->backup.empty()) unlink(entry->backup.c_str());
+    committed_ = true;
+    return true;
+}
+
+}  // namespace wux

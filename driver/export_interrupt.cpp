@@ -1,0 +1,139 @@
+#include "driver/export_interrupt.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+
+#include "writer/temporary_name.h"
+
+namespace wux {
+namespace {
+
+constexpr int kMaxFolders = 16;
+int folderFds[kMaxFolders];
+volatile sig_atomic_t folderCount = 0;
+
+// The start of this process's temporary names, ".wux-<pid>-", built without allocating.
+std::size_t OwnPrefix(char* out, std::size_t size) {
+    char digits[24];
+    std::size_t n = 0;
+    for (unsigned long pid = static_cast<unsigned long>(getpid()); n == 0 || pid != 0; pid /= 10)
+        digits[n++] = static_cast<char>('0' + pid % 10);
+    const char head[] = ".wux-";
+    std::size_t length = 0;
+    for (std::size_t i = 0; head[i] != '\0' && length < size; ++i) out[length++] = head[i];
+    while (n > 0 && length < size) out[length++] = digits[--n];
+    if (length < size) out[length++] = '-';
+    return length;
+}
+
+bool IsOwnTemporary(const char* name, const char* prefix, std::size_t prefixLength) {
+    const std::size_t length = std::strlen(name);
+    return length > prefixLength + 4 && std::memcmp(name, prefix, prefixLength) == 0 &&
+           std::memcmp(name + length - 4, ".tmp", 4) == 0;
+}
+
+// Safe in a signal handler: getdents64 and unlinkat are plain system calls.
+void SweepFolder(int fd, const char* prefix, std::size_t prefixLength) {
+    alignas(8) char buffer[4096];
+    // Removing entries while reading may make the listing skip some: read again
+    // until a pass removes nothing.
+    for (int pass = 0; pass < 8; ++pass) {
+        bool removed = false;
+        if (lseek(fd, 0, SEEK_SET) != 0) return;
+        for (;;) {
+            const long got = syscall(SYS_getdents64, fd, buffer, sizeof buffer);
+            if (got <= 0) break;
+            for (long at = 0; at < got;) {
+                // struct linux_dirent64: inode u64, offset s64, record length u16, type u8, name.
+                std::uint16_t recordLength;
+                std::memcpy(&recordLength, buffer + at + 16, sizeof recordLength);
+                const char* name = buffer + at + 19;
+                if (IsOwnTemporary(name, prefix, prefixLength) && unlinkat(fd, name, 0) == 0) removed = true;
+                if (recordLength == 0) break;
+                at += recordLength;
+            }
+        }
+        if (!removed) return;
+    }
+}
+
+extern "C" void OnExportInterrupt(int signal) {
+    char prefix[48];
+    const std::size_t prefixLength = OwnPrefix(prefix, sizeof prefix);
+    const int count = folderCount;
+    for (int i = 0; i < count; ++i) SweepFolder(folderFds[i], prefix, prefixLength);
+    _exit(128 + signal);
+}
+
+void InstallHandlers() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    action.sa_handler = OnExportInterrupt;
+    sigfillset(&action.sa_mask);  // one handler at a time
+    for (int signal : {SIGINT, SIGTERM}) {
+        struct sigaction previous;
+        // A signal the caller chose to ignore stays ignored (nohup, a shell's background job).
+        if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+}  // namespace
+
+bool SweepOnInterrupt(const std::string& folder) {
+    InstallHandlers();
+    const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat added;
+    bool known = fstat(fd, &added) != 0 || folderCount == kMaxFolders;
+    for (int i = 0; i < folderCount && !known; ++i) {
+        struct stat other;
+        known = fstat(folderFds[i], &other) == 0 && other.st_dev == added.st_dev && other.st_ino == added.st_ino;
+    }
+    if (known) {
+        close(fd);
+        return false;
+    }
+    folderFds[folderCount] = fd;  // stored before it is counted: the handler reads only counted ones
+    folderCount = folderCount + 1;
+    return true;
+}
+
+void RemoveStaleTemporaryFiles(const std::string& folder) {
+    DIR* listing = opendir(folder.empty() ? "." : folder.c_str());
+    if (listing == nullptr) return;
+    const unsigned long self = static_cast<unsigned long>(getpid());
+    while (const dirent* entry = readdir(listing)) {
+        unsigned long pid = 0;
+        if (!ParseTemporaryFileName(entry->d_name, &pid) || pid == self || pid == 0) continue;
+        // EPERM: the process lives but is another user's.
+        if (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+        struct stat info;
+        if (fstatat(dirfd(listing), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode))
+            unlinkat(dirfd(listing), entry->d_name, 0);
+    }
+    closedir(listing);
+}
+
+InterruptHold::InterruptHold() {
+    sigset_t both;
+    sigemptyset(&both);
+    sigaddset(&both, SIGINT);
+    sigaddset(&both, SIGTERM);
+    sigprocmask(SIG_BLOCK, &both, &previous_);
+}
+
+InterruptHold::~InterruptHold() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+
+}  // namespace wux

@@ -1,0 +1,36 @@
+// SIGINT and SIGTERM during an export, and what killed exports left behind. Every temporary
+// file of an export is named by writer/temporary_name.h with the process id, in a folder
+// registered here; on either signal the handler removes this process's temporary files from
+// those folders (no allocation, no locks: only system calls that are safe in a handler) and
+// ends the process with 130 or 143.
+#pragma once
+
+#include <signal.h>
+
+#include <string>
+
+namespace wux {
+
+// Installs the handlers (once) and adds folder ("" for the current one) to those swept on a
+// signal. The folder is held open, so a sweep still finds it after it was renamed. True when
+// the folder was not registered yet.
+bool SweepOnInterrupt(const std::string& folder);
+
+// Removes the temporary files in folder whose process is gone (an export killed outright,
+// or a machine that went down mid-export). Files of live processes and every other file
+// stay.
+void RemoveStaleTemporaryFiles(const std::string& folder);
+
+// While alive, SIGINT and SIGTERM wait: the final moves of an export are not cut in half.
+class InterruptHold {
+public:
+    InterruptHold();
+    ~InterruptHold();
+    InterruptHold(const InterruptHold&) = delete;
+    InterruptHold& operator=(const InterruptHold&) = delete;
+
+private:
+    sigset_t previous_;
+};
+
+}  // namespace wux

@@ -1,0 +1,57 @@
+#include "format/input_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace wux {
+namespace {
+
+std::string KindReason(mode_t mode) {
+    if (S_ISDIR(mode)) return "is a directory, not a file";
+    const char* kind = S_ISFIFO(mode)  ? "a FIFO"
+                       : S_ISCHR(mode) ? "a character device"
+                       : S_ISBLK(mode) ? "a block device"
+                       : S_ISSOCK(mode) ? "a socket"
+                                        : "not a plain file";
+    return std::string("not a regular file (") + kind + "); only regular files are read";
+}
+
+}  // namespace
+
+InputFile::~InputFile() {
+    if (fd_ >= 0) close(fd_);
+}
+
+ToolResult<void> InputFile::Open(const std::string& path) {
+    auto fail = [&](std::string message) { return ToolError{ToolError::Kind::Io, path, "", std::nullopt, std::move(message)}; };
+    // O_NONBLOCK: opening a FIFO without a writer would otherwise wait for one.
+    fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd_ < 0) return fail(std::string("cannot open the file: ") + std::strerror(errno));
+    struct stat st {};
+    if (fstat(fd_, &st) != 0) return fail(std::string("cannot open the file: ") + std::strerror(errno));
+    if (!S_ISREG(st.st_mode)) return fail(KindReason(st.st_mode));
+    size_ = static_cast<std::uint64_t>(st.st_size);
+    return {};
+}
+
+long long InputFile::Read(void* buffer, std::size_t size, std::string* error) {
+    for (;;) {
+        const ssize_t n = read(fd_, buffer, size);
+        if (n >= 0) return n;
+        if (errno == EINTR) continue;
+        *error = std::string("cannot read the file: ") + std::strerror(errno);
+        return -1;
+    }
+}
+
+std::string NonRegularInputReason(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) return std::string("cannot open the file: ") + std::strerror(errno);
+    return S_ISREG(st.st_mode) ? std::string() : KindReason(st.st_mode);
+}
+
+}  // namespace wux

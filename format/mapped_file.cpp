@@ -1,0 +1,49 @@
+#include "format/mapped_file.h"
+
+#include <sys/mman.h>
+
+#include <cerrno>
+#include <cstring>
+#include <limits>
+
+#include "format/input_file.h"
+#include "format/wux_format.h"
+
+namespace wux {
+
+MappedFile::~MappedFile() {
+    if (map_ != nullptr) munmap(map_, mapSize_);
+}
+
+ToolResult<void> MappedFile::Open(const std::string& path) {
+    auto fail = [&](std::string message) { return ToolError{ToolError::Kind::Io, path, "", std::nullopt, std::move(message)}; };
+    InputFile file;
+    if (ToolResult<void> opened = file.Open(path); !opened.Ok()) return opened;
+    // A WUX file states its size in 32 bits; anything larger cannot be one.
+    if (file.Size() > std::numeric_limits<std::uint32_t>::max())
+        return fail("too large to be a WUX file (" + std::to_string(file.Size()) + " bytes)");
+    std::size_t got = 0;
+    while (got < head_.size()) {
+        std::string error;
+        const long long n = file.Read(head_.data() + got, head_.size() - got, &error);
+        if (n < 0) return fail(error);
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    const bool wuxHead = got == head_.size() && std::memcmp(head_.data(), wux_file::kFileTag, 4) == 0 &&
+                         std::memcmp(head_.data() + 8, wux_file::kFormTag, 4) == 0;
+    if (!wuxHead || file.Size() <= head_.size()) {
+        span_ = ByteSpan{head_.data(), got};
+        return {};
+    }
+    mapSize_ = static_cast<std::size_t>(file.Size());
+    map_ = mmap(nullptr, mapSize_, PROT_READ, MAP_PRIVATE, file.Descriptor(), 0);
+    if (map_ == MAP_FAILED) {
+        map_ = nullptr;
+        return fail(std::string("cannot map the file to read it: ") + std::strerror(errno));
+    }
+    span_ = ByteSpan{static_cast<const std::uint8_t*>(map_), mapSize_};
+    return {};
+}
+
+}  // namespace wux

@@ -1,0 +1,38 @@
+// A WUX file opened for reading without copying it: the first bytes are read first, and a
+// file whose head is not a WUX head is judged on those alone; any other file is mapped, so
+// its bytes stay in the page cache instead of the heap and a file of any size costs the
+// tool the same memory. Only regular files are opened (see InputFile).
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "format/wux_reader.h"
+
+namespace wux {
+
+class MappedFile {
+public:
+    MappedFile() = default;
+    ~MappedFile();
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    // An Io error naming the file: cannot open, not a regular file, too large for a WUX
+    // file, cannot be mapped.
+    ToolResult<void> Open(const std::string& path);
+
+    // The whole file; or only its head when that already shows it is not a WUX file, since
+    // the reader refuses such a file on its first bytes.
+    ByteSpan Span() const { return span_; }
+
+private:
+    std::array<std::uint8_t, 12> head_{};
+    void* map_ = nullptr;
+    std::size_t mapSize_ = 0;
+    ByteSpan span_;
+};
+
+}  // namespace wux

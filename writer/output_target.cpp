@@ -1,0 +1,170 @@
+#include "writer/output_target.h"
+
+#ifndef _WIN32
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#ifdef __linux__
+#include <linux/magic.h>
+#include <sys/vfs.h>
+#endif
+#include <unistd.h>
+#include <vector>
+
+#include "writer/temporary_name.h"
+
+namespace {
+
+// As many links as the kernel follows before it gives ELOOP.
+constexpr int kMaxLinkHops = 40;
+constexpr unsigned kCreateAttempts = 64;
+
+std::string FolderOf(const std::string& path) {
+    const size_t cut = path.find_last_of('/');
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+bool Fail(SaveError* error, SaveError::Kind kind, const std::string& message) {
+    if (error != nullptr) *error = SaveError{kind, message, std::string()};
+    return false;
+}
+
+bool Fail(SaveError* error, const char* what, const std::string& path, int osError) {
+    if (error != nullptr)
+        *error = SaveError{SaveError::Kind::CannotCreate, DescribeFailure(what, path, osError), std::strerror(osError)};
+    return false;
+}
+
+// The contents of the symbolic link at path, or false with errno set.
+bool ReadLink(const std::string& path, std::string* contents) {
+    std::vector<char> buffer(256);
+    for (;;) {
+        const ssize_t length = readlink(path.c_str(), buffer.data(), buffer.size());
+        if (length < 0) return false;
+        if (static_cast<size_t>(length) < buffer.size()) {
+            contents->assign(buffer.data(), static_cast<size_t>(length));
+            return true;
+        }
+        if (buffer.size() > PATH_MAX) {
+            errno = ENAMETOOLONG;
+            return false;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+// True for a folder of /proc, whose links only the kernel can follow.
+bool InProcFileSystem(const std::string& folder) {
+#ifdef __linux__
+    struct statfs info;
+    return statfs(folder.empty() ? "." : folder.c_str(), &info) == 0 && info.f_type == PROC_SUPER_MAGIC;
+#else
+    (void)folder;
+    return false;
+#endif
+}
+
+}  // namespace
+
+std::string DescribeFailure(const std::string& what, const std::string& path, int osError) {
+    return what + " \"" + path + "\": " + std::strerror(osError);
+}
+
+bool ExamineOutputTarget(const std::string& path, OutputTarget* target, SaveError* error) {
+    if (path.empty()) return Fail(error, SaveError::Kind::InvalidPath, "no file path was given");
+    *target = OutputTarget{};
+    std::string resolved = path;
+    struct stat info;
+    int hops = 0;
+    for (;; ++hops) {
+        if (lstat(resolved.c_str(), &info) != 0) {
+            if (errno != ENOENT)
+                return Fail(error, "cannot write", path, errno);
+            break;
+        }
+        if (!S_ISLNK(info.st_mode)) {
+            target->exists = true;
+            break;
+        }
+        // /proc's links (/dev/stdout -> /proc/self/fd/1, /dev/fd/3) name open files, pipes and
+        // sockets rather than paths: only the kernel can follow them, so the file
+        // behind one is written in place through the link.
+        if (InProcFileSystem(FolderOf(resolved))) {
+            if (stat(resolved.c_str(), &info) != 0) return Fail(error, "cannot write", path, errno);
+            target->exists = true;
+            target->way = OutputTarget::Way::InPlace;
+            break;
+        }
+        if (hops == kMaxLinkHops)
+            return Fail(error, "cannot write", path, ELOOP);
+        std::string next;
+        if (!ReadLink(resolved, &next))
+            return Fail(error, "cannot write", path, errno);
+        resolved = !next.empty() && next[0] == '/' ? next : FolderOf(resolved) + next;
+    }
+    target->path = resolved;
+    target->folder = FolderOf(resolved);
+    if (!target->exists) {
+        // A missing folder, or one we may not search, shows here rather than as
+        // a puzzling failure to create the temporary file.
+        const std::string folder = target->folder.empty() ? std::string(".") : target->folder;
+        if (access(folder.c_str(), F_OK) != 0)
+            return Fail(error, "cannot create", path, errno);
+        return true;
+    }
+    if (S_ISDIR(info.st_mode)) return Fail(error, SaveError::Kind::InvalidPath, "\"" + path + "\" is a folder");
+    // Replacing a file we may not write would be a way round its permissions.
+    if (faccessat(AT_FDCWD, resolved.c_str(), W_OK, AT_EACCESS) != 0)
+        return Fail(error, "cannot write", path, errno);
+    target->mode = info.st_mode & 07777;
+    target->owner = info.st_uid;
+    target->group = info.st_gid;
+    target->special = !S_ISREG(info.st_mode);
+    if (target->special || info.st_nlink > 1) target->way = OutputTarget::Way::InPlace;
+    return true;
+}
+
+int CreateTemporaryFile(const std::string& folder, std::string* path, int* osError) {
+    for (unsigned attempt = 0; attempt < kCreateAttempts; ++attempt) {
+        const std::string name = folder + TemporaryFileName(attempt);
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+        if (fd >= 0) {
+            *path = name;
+            return fd;
+        }
+        if (errno != EEXIST) {
+            *osError = errno;
+            return -1;
+        }
+    }
+    *osError = EEXIST;
+    return -1;
+}
+
+void KeepAttributes(int fd, const OutputTarget& target) {
+    if (!target.exists) return;
+    // Owner first: a change of owner clears the set-id bits the mode then restores.
+    (void)fchown(fd, target.owner, target.group);
+    (void)fchmod(fd, target.mode);
+}
+
+int OpenInPlace(const OutputTarget& target, int* osError) {
+    if (!target.special) {
+        const int fd = ::open(target.path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
+        if (fd < 0) *osError = errno;
+        return fd;
+    }
+    const int fd = ::open(target.path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        *osError = errno;
+        return -1;
+    }
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
+}
+
+#endif

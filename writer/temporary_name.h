@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+
+// Names of the temporary files an export writes before moving them into place:
+// ".wux-<process id>-<12 hex digits>.tmp". They are short whatever the target's
+// name (a name near the file system's limit still gets one), hidden, and carry
+// the process id so that a later run can tell a stale one (its process gone)
+// from one still being written.
+
+// A fresh name; attempt varies it after a clash.
+std::string TemporaryFileName(unsigned attempt);
+
+// True when name has the form above; *pid receives its process id.
+bool ParseTemporaryFileName(const std::string& name, unsigned long* pid);
