@@ -35,9 +35,9 @@ std::size_t Triangles(const std::vector<wux::SceneNode>& nodes) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    wux::SceneDescription description;
-    wux::JsonSceneError error;
-    if (!wux::ParseJsonScene(text, "fuzz.json", &description, &error)) return 0;
+    const wux::ToolResult<wux::SceneDescription> parsed = wux::ParseJsonScene(text, "fuzz.json");
+    if (!parsed.Ok()) return 0;
+    const wux::SceneDescription& description = *parsed;
     if (Triangles(description.nodes) > kMaxTriangles) return 0;
 
     wux::Warnings warnings;
@@ -46,8 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     wux::PredictRouteWarnings(description, routes, &warnings);
 
     StandinScene scene;
-    std::string buildError;
-    if (!wux::BuildStandinScene(description, &scene, &buildError)) return 0;
+    if (!wux::BuildStandinScene(description, &scene).Ok()) return 0;
 
     static const std::string path = "/tmp/wux_export_fuzz_" + std::to_string(getpid()) + ".wux";
     StandinSetMessageBoxEcho(false);
@@ -57,11 +56,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ModelExporter exporter;
     exporter.DoExport(path.c_str(), &exportInterface, &host, TRUE);
     const bool written = StandinMessageBoxCalls().empty();
-    const wux::FileBytes file = wux::LoadFileBytes(path);
+    const auto file = wux::LoadFileBytes(path);
     std::remove(path.c_str());
     if (!written) return 0;
-    if (!file.ok) __builtin_trap();
-    const wux::CheckReport report = wux::CheckWux(wux::ByteSpan{file.bytes.data(), file.bytes.size()});
+    if (!file.Ok()) __builtin_trap();
+    const wux::CheckReport report = wux::CheckWux(wux::SpanOf(*file));
     if (!report.Valid()) {
         std::fputs(wux::FormatReport(report).c_str(), stderr);
         __builtin_trap();

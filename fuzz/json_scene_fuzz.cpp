@@ -28,12 +28,11 @@ void CheckNode(const wux::SceneNode& node, const wux::SceneDescription& scene) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    wux::SceneDescription scene;
-    wux::JsonSceneError error;
-    if (!wux::ParseJsonScene(text, "fuzz.json", &scene, &error)) {
-        Require(!error.message.empty());
+    const wux::ToolResult<wux::SceneDescription> scene = wux::ParseJsonScene(text, "fuzz.json");
+    if (!scene.Ok()) {
+        Require(!scene.Error().message.empty());
         return 0;
     }
-    for (const wux::SceneNode& node : scene.nodes) CheckNode(node, scene);
+    for (const wux::SceneNode& node : scene->nodes) CheckNode(node, *scene);
     return 0;
 }

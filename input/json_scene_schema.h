@@ -23,7 +23,7 @@ namespace wux::json_scene {
 using Json = nlohmann::json;
 
 // A value the scene does not allow, at a JSON path. Thrown by the checks; the reader keeps the
-// first one of each place and turns the winner into a JsonSceneError.
+// first one of each place and turns the winner into a ToolError.
 struct SchemaProblem {
     std::string path;
     std::string what;
