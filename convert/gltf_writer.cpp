@@ -203,7 +203,7 @@ private:
         if (Clamp01(opacity) != opacity) extras["opacity"] = ShortFloat(opacity);
         Json maps = Json::array();
         bool diffuseTextured = false;
-        for (const MaterialMap& map : m.maps) {
+        for (const MapEntry& map : m.maps) {
             Json entry{{"slot", map.channel},
                        {"file", Utf8Name(map.fileName.text, where, warnings_)},
                        {"amount", ShortFloat(map.amount)}};
@@ -225,7 +225,7 @@ private:
     }
 
     void MeshNode(std::size_t index) {
-        const Mesh& mesh = file_.meshes[index];
+        const MeshChunk& mesh = file_.meshes[index];
         const std::vector<Corner> corners = MeshCorners(mesh, index, warnings_);
         if (corners.empty()) {
             warnings_->Add(WarningKind::EmptyMeshesLeftOut, "GVTX #" + std::to_string(index));

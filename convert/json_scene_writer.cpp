@@ -28,7 +28,7 @@ Json Rows(const HostRows& rows) {
 Json MaterialJson(const Material& m, Warnings* warnings) {
     const std::string where = "GMAT \"" + PrintableText(m.name.text) + "\"";
     Json maps = Json::array();
-    for (const MaterialMap& map : m.maps) {
+    for (const MapEntry& map : m.maps) {
         maps.push_back({{"slot", map.channel},
                         {"map", {{"type", "bitmap"}, {"path", Utf8Name(map.fileName.text, where, warnings)}}},
                         {"amount", ShortFloat(map.amount)}});
@@ -55,7 +55,7 @@ void AppendTriple(std::string* out, float a, float b, float c) {
 
 // A mesh node written straight as text: large meshes would cost a JSON value per number.
 std::string MeshNode(const WuxFile& file, std::size_t index, Warnings* warnings) {
-    const Mesh& mesh = file.meshes[index];
+    const MeshChunk& mesh = file.meshes[index];
     const std::vector<Corner> corners = MeshCorners(mesh, index, warnings);
     std::string out = "{\"name\":\"mesh " + std::to_string(index) + "\"";
     const std::int32_t m = mesh.materialIndex;
@@ -117,7 +117,7 @@ std::string WuxToJsonScene(const WuxFile& file, Warnings* warnings) {
     for (const SphereNode& s : BoundSphereNodes(file.bounds, warnings)) nodes.push_back(SphereNodeJson("GBND", s));
     for (const SphereNode& s : EllipsoidNodes(file.ellipsoids, warnings)) nodes.push_back(SphereNodeJson("GELP", s));
     for (std::size_t i = 0; i < file.references.entries.size(); ++i) {
-        const ReferenceEntry& entry = file.references.entries[i];
+        const Reference& entry = file.references.entries[i];
         const HelperNode helper = HelperFromEntry(entry, i, warnings);
         nodes.push_back(Json{{"name", Utf8Name(helper.name, "GREF entry " + std::to_string(i), warnings)},
                              {"matrix", Rows(helper.transform)},

@@ -5,7 +5,7 @@
 namespace wux {
 
 
-std::vector<Corner> MeshCorners(const Mesh& mesh, std::size_t meshIndex, Warnings* warnings) {
+std::vector<Corner> MeshCorners(const MeshChunk& mesh, std::size_t meshIndex, Warnings* warnings) {
     std::vector<Corner> corners;
     corners.reserve(3 * mesh.triangles.size());
     for (std::size_t t = 0; t < mesh.triangles.size(); ++t) {
@@ -16,7 +16,7 @@ std::vector<Corner> MeshCorners(const Mesh& mesh, std::size_t meshIndex, Warning
             continue;
         }
         for (std::uint16_t index : triangle) {
-            const MeshVertex& v = mesh.vertices[index];
+            const Vertex& v = mesh.vertices[index];
             Corner c;
             c.position = {v.x, v.y, v.z};
             c.uv = {v.u, v.v};

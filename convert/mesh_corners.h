@@ -20,7 +20,7 @@ struct Corner {
 
 // Three corners per triangle. Triangles with an index past the record's vertices are left
 // out, with a warning naming the record.
-std::vector<Corner> MeshCorners(const Mesh& mesh, std::size_t meshIndex, Warnings* warnings);
+std::vector<Corner> MeshCorners(const MeshChunk& mesh, std::size_t meshIndex, Warnings* warnings);
 
 
 }  // namespace wux

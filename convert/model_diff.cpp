@@ -137,8 +137,8 @@ private:
         Exact("count", Place{chunk, "", countOffsetA, countOffsetB}, "map count", ma.mapCount, mb.mapCount);
         const std::size_t maps = std::min(ma.maps.size(), mb.maps.size());
         for (std::size_t i = 0; i < maps; ++i) {
-            const MaterialMap& pa = ma.maps[i];
-            const MaterialMap& pb = mb.maps[i];
+            const MapEntry& pa = ma.maps[i];
+            const MapEntry& pb = mb.maps[i];
             const Place at{chunk, "map " + std::to_string(i), pa.offset, pb.offset};
             Exact("map", at, "channel", pa.channel, pb.channel);
             Exact("map", Place{chunk, at.record, pa.fileName.offset, pb.fileName.offset}, "file name",
@@ -170,7 +170,7 @@ private:
             Missing("mesh", Place{"GVTX #" + std::to_string(i), "", std::nullopt, b_.meshes[i].chunk.offset}, false);
     }
 
-    void MeshPair(std::size_t index, const Mesh& ma, const Mesh& mb) {
+    void MeshPair(std::size_t index, const MeshChunk& ma, const MeshChunk& mb) {
         const std::string chunk = "GVTX #" + std::to_string(index);
         const Place head{chunk, "", ma.chunk.offset, mb.chunk.offset};
         const std::string refA = MaterialRef(a_, ma.materialIndex), refB = MaterialRef(b_, mb.materialIndex);
@@ -182,8 +182,8 @@ private:
         Exact("count", head, "face count", ma.faceCount, mb.faceCount, 24);
         const std::size_t corners = std::min(ma.vertices.size(), mb.vertices.size());
         for (std::size_t k = 0; k < corners; ++k) {
-            const MeshVertex& va = ma.vertices[k];
-            const MeshVertex& vb = mb.vertices[k];
+            const Vertex& va = ma.vertices[k];
+            const Vertex& vb = mb.vertices[k];
             const Place at{chunk, "", ma.VerticesOffset() + 20 * k, mb.VerticesOffset() + 20 * k, "corner", k};
             Float("position", at, "x", va.x, vb.x, 0);
             Float("position", at, "y", va.y, vb.y, 4);
@@ -275,8 +275,8 @@ private:
               rb.entryCount, 12);
         const std::size_t n = std::min(ra.entries.size(), rb.entries.size());
         for (std::size_t i = 0; i < n; ++i) {
-            const ReferenceEntry& ea = ra.entries[i];
-            const ReferenceEntry& eb = rb.entries[i];
+            const Reference& ea = ra.entries[i];
+            const Reference& eb = rb.entries[i];
             const std::string record = "entry " + std::to_string(i) + " " + SingleQuoted(ea.name.text);
             Exact("name", Place{"GREF", record, ea.name.offset, eb.name.offset}, "name", ea.name.text, eb.name.text);
             const Place matrix{"GREF", record, ea.TransformOffset(), eb.TransformOffset()};

@@ -60,7 +60,7 @@ void WriteObj(const WuxFile& file, const std::string& outputPath, OutputFiles* o
         Line(&mtl, "Ks", {s[0], s[1], s[2]});
         Line(&mtl, "Tf", {f[0], f[1], f[2]});
         Line(&mtl, "d", {m.Opacity()});
-        for (const MaterialMap& map : m.maps) {
+        for (const MapEntry& map : m.maps) {
             const auto statement = kMapStatements.find(map.channel);
             if (statement == kMapStatements.end()) {
                 warnings->Add(WarningKind::LeftOutOfObj, where + ": map slot " + std::to_string(map.channel));
@@ -73,7 +73,7 @@ void WriteObj(const WuxFile& file, const std::string& outputPath, OutputFiles* o
     std::string obj = "# written by wux convert; Y-up\nmtllib " + mtlPath.filename().string() + "\n";
     std::size_t base = 1;  // OBJ indices count from 1 over the whole file
     for (std::size_t i = 0; i < file.meshes.size(); ++i) {
-        const Mesh& mesh = file.meshes[i];
+        const MeshChunk& mesh = file.meshes[i];
         const std::vector<Corner> corners = MeshCorners(mesh, i, warnings);
         obj += "\no mesh_" + std::to_string(i) + "\n";
         const std::int32_t m = mesh.materialIndex;

@@ -12,7 +12,7 @@ namespace wux {
 
 namespace {
 
-std::string EntryName(const ReferenceEntry& entry, std::size_t index) {
+std::string EntryName(const Reference& entry, std::size_t index) {
     return "GREF entry " + std::to_string(index) + " \"" + PrintableText(entry.name.text) + "\"";
 }
 
@@ -30,7 +30,7 @@ HostRows TranslationRows(const std::array<float, 3>& at) {
     return rows;
 }
 
-HelperNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warnings* warnings) {
+HelperNode HelperFromEntry(const Reference& entry, std::size_t index, Warnings* warnings) {
     HelperNode node;
     node.name = entry.name.text;
     const auto& t = entry.transform;
@@ -131,7 +131,7 @@ void WarnUnreproducible(const WuxFile& file, Warnings* warnings) {
     std::vector<bool> used(file.materials.size(), false);
     std::size_t nextNew = 0;
     for (std::size_t i = 0; i < file.meshes.size(); ++i) {
-        const Mesh& mesh = file.meshes[i];
+        const MeshChunk& mesh = file.meshes[i];
         const std::string where = "GVTX #" + std::to_string(i);
         const std::int32_t m = mesh.materialIndex;
         if (m < 0 || static_cast<std::size_t>(m) >= file.materials.size()) {
@@ -173,7 +173,7 @@ void WarnUnreproducible(const WuxFile& file, Warnings* warnings) {
             !SameBits(c[17], 1.0f) || wux_file::FloatBits(c[18]) != wux_file::kColourWordEndBits)
             warnings->Add(WarningKind::NotReproducible, where + ": fixed colour words differ from the writer's");
         for (std::size_t k = 0; k < material.maps.size(); ++k) {
-            const MaterialMap& map = material.maps[k];
+            const MapEntry& map = material.maps[k];
             if (map.channel >= wux_file::kMaxMaps || (k > 0 && map.channel <= material.maps[k - 1].channel))
                 warnings->Add(WarningKind::NotReproducible, where + ": map slots out of order or out of range");
             if (map.fileName.text.find('\\') != std::string::npos || map.fileName.text.empty())

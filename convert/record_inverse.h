@@ -34,7 +34,7 @@ struct SphereNode {
 };
 
 // Warnings name the record, e.g. "GREF entry 2 'Spawn': ...".
-HelperNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warnings* warnings);
+HelperNode HelperFromEntry(const Reference& entry, std::size_t index, Warnings* warnings);
 
 // The "GBND" nodes in the order the scene must visit them: the main sphere first, then the
 // further spheres in their order, so that each of those is rejected into the list in turn.

@@ -16,7 +16,7 @@ namespace wux {
 ExportSummary SummarizeWux(const WuxFile& file) {
     ExportSummary s;
     s.meshes = file.meshes.size();
-    for (const Mesh& mesh : file.meshes) s.triangles += mesh.faceCount;
+    for (const MeshChunk& mesh : file.meshes) s.triangles += mesh.faceCount;
     s.materials = file.materials.size();
     s.references = file.references.entries.size();
     for (const Bounds& bounds : file.bounds) {

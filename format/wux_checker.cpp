@@ -55,9 +55,9 @@ private:
     void Head(const ChunkInfo& chunk, const std::string& formula);
     void String(const PaddedString& s, const std::string& where, const char* field);
     void CheckMaterial(const Material& m);
-    void CheckMesh(const Mesh& m, std::size_t materialChunks);
+    void CheckMesh(const MeshChunk& m, std::size_t materialChunks);
     // Triangles below patternLimit must hold the indices 3i, 3i + 1, 3i + 2.
-    void CheckMeshArrays(const Mesh& m, const std::string& where, std::size_t patternLimit);
+    void CheckMeshArrays(const MeshChunk& m, const std::string& where, std::size_t patternLimit);
     void CheckBounds(const Bounds& b);
     void CheckEllipsoid(const Ellipsoid& e);
     void CheckReferences(const References& r);
@@ -152,7 +152,7 @@ void Checker::CheckMaterial(const Material& m) {
         Error(countOffset, where, "map count " + std::to_string(m.mapCount) + " exceeds " + std::to_string(kMaxMaps));
     }
     for (std::size_t i = 0; i < m.maps.size(); ++i) {
-        const MaterialMap& map = m.maps[i];
+        const MapEntry& map = m.maps[i];
         const std::string mapWhere = where + ", map " + std::to_string(i);
         if (map.channel > kMaxMapChannel) {
             Error(map.offset, mapWhere, "channel " + std::to_string(static_cast<std::int32_t>(map.channel)) +
@@ -166,7 +166,7 @@ void Checker::CheckMaterial(const Material& m) {
     }
 }
 
-void Checker::CheckMesh(const Mesh& m, std::size_t materialChunks) {
+void Checker::CheckMesh(const MeshChunk& m, std::size_t materialChunks) {
     const std::string where = ChunkName(m.chunk);
     const std::size_t o = m.chunk.offset;
     Head(m.chunk, std::to_string(kMeshHeadSize) + " + " + std::to_string(kBytesPerVertex) + " x " +
@@ -200,9 +200,9 @@ void Checker::CheckMesh(const Mesh& m, std::size_t materialChunks) {
     CheckMeshArrays(m, where, tooLarge ? kMaxTrianglesPerMesh : m.triangles.size());
 }
 
-void Checker::CheckMeshArrays(const Mesh& m, const std::string& where, std::size_t patternLimit) {
+void Checker::CheckMeshArrays(const MeshChunk& m, const std::string& where, std::size_t patternLimit) {
     for (std::size_t k = 0; k < m.vertices.size(); ++k) {
-        const MeshVertex& v = m.vertices[k];
+        const Vertex& v = m.vertices[k];
         const std::array<float, 5> values{v.x, v.y, v.z, v.u, v.v};
         for (std::size_t j = 0; j < values.size(); ++j) {
             if (!std::isfinite(values[j])) {
@@ -280,7 +280,7 @@ void Checker::CheckReferences(const References& r) {
     const std::string where = ChunkName(r.chunk);
     Head(r.chunk, std::to_string(kReferenceHeadSize) + " + " + std::to_string(r.entries.size()) + " entries");
     for (std::size_t i = 0; i < r.entries.size(); ++i) {
-        const ReferenceEntry& e = r.entries[i];
+        const Reference& e = r.entries[i];
         const std::string entryWhere = where + ", entry " + std::to_string(i) + " " + Quoted(e.name.text);
         String(e.name, entryWhere, "name");
         const std::size_t t = e.TransformOffset();
@@ -327,7 +327,7 @@ void Checker::Run(const WuxFile& file) {
             CheckMaterial(file.materials[n]);
         } else if (chunk.tag == kMeshTag) {
             // One mesh's arrays at a time: a larger file needs no more memory.
-            Mesh mesh = file.meshes[n];
+            MeshChunk mesh = file.meshes[n];
             ReadMeshArrays(bytes_, &mesh);
             CheckMesh(mesh, materialChunks);
         } else if (chunk.tag == kBoundTag) {

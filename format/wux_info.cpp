@@ -19,7 +19,7 @@ std::string Vec(const std::array<float, N>& v) {
 
 std::string SphereText(const Sphere& s) { return "centre " + Vec(s.centre) + " radius " + ShortestNumber(s.radius); }
 
-std::array<float, 3> Row(const ReferenceEntry& e, int row) {
+std::array<float, 3> Row(const Reference& e, int row) {
     return {e.transform[4 * row], e.transform[4 * row + 1], e.transform[4 * row + 2]};
 }
 
@@ -61,7 +61,7 @@ std::string InfoText(const WuxFile& file) {
         out += "  #" + std::to_string(i) + " " + Quoted(m.name.text) + "\n";
         out += "    diffuse " + Vec(m.Diffuse()) + ", ambient " + Vec(m.Ambient()) + ", specular " + Vec(m.Specular()) +
                ", filter " + Vec(m.Filter()) + ", opacity " + ShortestNumber(m.Opacity()) + "\n";
-        for (const MaterialMap& map : m.maps) {
+        for (const MapEntry& map : m.maps) {
             out += "    map channel " + std::to_string(map.channel) + ": " + Quoted(map.fileName.text) + ", amount " +
                    ShortestNumber(map.amount) + "\n";
         }
@@ -69,7 +69,7 @@ std::string InfoText(const WuxFile& file) {
 
     out += "meshes: " + std::to_string(file.meshes.size()) + "\n";
     for (std::size_t i = 0; i < file.meshes.size(); ++i) {
-        const Mesh& m = file.meshes[i];
+        const MeshChunk& m = file.meshes[i];
         out += "  #" + std::to_string(i) + " material " + std::to_string(m.materialIndex) + ", " +
                Plural(m.vertexCount, "vertex", "vertices") + ", " + Plural(m.faceCount, "triangle", "triangles");
         if (const auto box = BoundingBox(m)) out += ", box " + Vec(box->min) + " to " + Vec(box->max);
@@ -90,7 +90,7 @@ std::string InfoText(const WuxFile& file) {
 
     out += "references: " + std::to_string(file.references.entries.size()) + "\n";
     for (std::size_t i = 0; i < file.references.entries.size(); ++i) {
-        const ReferenceEntry& e = file.references.entries[i];
+        const Reference& e = file.references.entries[i];
         out += "  #" + std::to_string(i) + " " + Quoted(e.name.text) + ": position " + Vec(Row(e, 3)) + ", axes " +
                Vec(Row(e, 0)) + " " + Vec(Row(e, 1)) + " " + Vec(Row(e, 2)) + ", half extents " +
                Vec(e.halfExtents) + "\n";
@@ -114,7 +114,7 @@ nlohmann::ordered_json InfoJson(const WuxFile& file) {
     json materials = json::array();
     for (const Material& m : file.materials) {
         json maps = json::array();
-        for (const MaterialMap& map : m.maps) {
+        for (const MapEntry& map : m.maps) {
             maps.push_back({{"channel", map.channel}, {"file", map.fileName.text}, {"amount", Value(map.amount)}});
         }
         materials.push_back({{"name", m.name.text},
@@ -128,7 +128,7 @@ nlohmann::ordered_json InfoJson(const WuxFile& file) {
     out["materials"] = materials;
 
     json meshes = json::array();
-    for (const Mesh& m : file.meshes) {
+    for (const MeshChunk& m : file.meshes) {
         json mesh{{"material", m.materialIndex}, {"vertices", m.vertexCount}, {"triangles", m.faceCount}};
         const auto box = BoundingBox(m);
         mesh["box"] = box ? json{{"min", Array(box->min)}, {"max", Array(box->max)}} : json(nullptr);
@@ -152,7 +152,7 @@ nlohmann::ordered_json InfoJson(const WuxFile& file) {
                                   {"semi_axes", Array(file.ellipsoids.front().semiAxes)}};
 
     json references = json::array();
-    for (const ReferenceEntry& e : file.references.entries) {
+    for (const Reference& e : file.references.entries) {
         json rows = json::array();
         for (int r = 0; r < 4; ++r) {
             rows.push_back(Array(std::array<float, 4>{e.transform[4 * r], e.transform[4 * r + 1],

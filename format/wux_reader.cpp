@@ -256,7 +256,7 @@ void ReadMaterial(Cursor& c, Material& m) {
     m.colourOffset = c.Pos();
     m.colourBlock = c.Floats<kColourWords>("colour block");
     m.maps = c.Counted(&m.mapCount, kMinMapEntrySize, "map count", [](Cursor& entry) {
-        MaterialMap map;
+        MapEntry map;
         map.offset = entry.Pos();
         map.channel = entry.U32("map channel");
         map.fileName = entry.Padded("map file name");
@@ -267,11 +267,11 @@ void ReadMaterial(Cursor& c, Material& m) {
 
 // Reads the four arrays that follow a mesh's counts, which the size check of ReadMesh has
 // found to fit the chunk.
-void ReadMeshArrays(Cursor& c, Mesh& m) {
+void ReadMeshArrays(Cursor& c, MeshChunk& m) {
     m.vertices.resize(m.vertexCount);
-    for (MeshVertex& v : m.vertices) {
+    for (Vertex& v : m.vertices) {
         const auto f = c.Floats<5>("vertex");
-        v = MeshVertex{f[0], f[1], f[2], f[3], f[4]};
+        v = Vertex{f[0], f[1], f[2], f[3], f[4]};
     }
     m.triangles.resize(m.faceCount);
     for (auto& t : m.triangles) {
@@ -286,7 +286,7 @@ void ReadMeshArrays(Cursor& c, Mesh& m) {
 }
 
 // The arrays are read only withArrays; their bytes are taken either way.
-void ReadMesh(Cursor& c, Mesh& m, bool withArrays) {
+void ReadMesh(Cursor& c, MeshChunk& m, bool withArrays) {
     m.materialIndex = static_cast<std::int32_t>(c.U32("material index"));
     m.constant = c.F32("constant");
     const std::size_t countOffset = c.Pos();
@@ -322,7 +322,7 @@ void ReadEllipsoid(Cursor& c, Ellipsoid& e) {
 
 void ReadReferences(Cursor& c, References& r) {
     r.entries = c.Counted(&r.entryCount, kMinReferenceEntrySize, "entry count", [](Cursor& entry) {
-        ReferenceEntry e;
+        Reference e;
         e.offset = entry.Pos();
         e.name = entry.Padded("entry name");
         e.transform = entry.Floats<kTransformSize / 4>("entry transform");
@@ -343,7 +343,7 @@ WuxFile ReadContent(ByteSpan bytes, bool meshArrays) {
             file.chunks.push_back(file.materials.back().chunk);
         } else if (chunk.tag == kMeshTag) {
             file.meshes.push_back(
-                ReadChunk<Mesh>(bytes, chunk, [&](Cursor& c, Mesh& m) { ReadMesh(c, m, meshArrays); }));
+                ReadChunk<MeshChunk>(bytes, chunk, [&](Cursor& c, MeshChunk& m) { ReadMesh(c, m, meshArrays); }));
             file.chunks.push_back(file.meshes.back().chunk);
         } else if (chunk.tag == kBoundTag) {
             file.bounds.push_back(ReadChunk<Bounds>(bytes, chunk, ReadBounds));
@@ -375,7 +375,7 @@ ToolResult<WuxFile> ReadWuxWithoutMeshArrays(ByteSpan bytes) {
     }
 }
 
-void ReadMeshArrays(ByteSpan bytes, Mesh* mesh) {
+void ReadMeshArrays(ByteSpan bytes, MeshChunk* mesh) {
     Cursor c(bytes, mesh->chunk.offset + kMeshHeadSize, mesh->chunk.offset + mesh->chunk.blockSize,
              ChunkName(mesh->chunk), "the chunk");
     ReadMeshArrays(c, *mesh);
@@ -383,12 +383,12 @@ void ReadMeshArrays(ByteSpan bytes, Mesh* mesh) {
 
 std::string ChunkName(const ChunkInfo& chunk) { return chunk.tag + " #" + std::to_string(chunk.ordinal); }
 
-std::optional<Box> BoundingBox(const Mesh& mesh) {
+std::optional<Box> BoundingBox(const MeshChunk& mesh) {
     if (mesh.vertices.empty()) return std::nullopt;
     Box box;
-    const MeshVertex& first = mesh.vertices.front();
+    const Vertex& first = mesh.vertices.front();
     box.min = box.max = {first.x, first.y, first.z};
-    for (const MeshVertex& v : mesh.vertices) {
+    for (const Vertex& v : mesh.vertices) {
         const float p[3] = {v.x, v.y, v.z};
         for (int k = 0; k < 3; ++k) {
             box.min[k] = std::min(box.min[k], p[k]);

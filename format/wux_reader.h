@@ -54,7 +54,7 @@ struct Header {
     std::size_t trailingBytes = 0;     // bytes after the end of the GREF chunk
 };
 
-struct MaterialMap {
+struct MapEntry {
     std::size_t offset = 0;            // of the channel field
     std::uint32_t channel = 0;
     PaddedString fileName;
@@ -67,7 +67,7 @@ struct Material {
     std::size_t colourOffset = 0;      // of word 0 of the colour block
     std::array<float, wux_file::kColourWords> colourBlock{};
     std::uint32_t mapCount = 0;
-    std::vector<MaterialMap> maps;     // all mapCount entries as read
+    std::vector<MapEntry> maps;     // all mapCount entries as read
 
     std::array<float, 3> Diffuse() const { return Colour(wux_file::kDiffuseWord); }
     std::array<float, 3> Ambient() const { return Colour(wux_file::kAmbientWord); }
@@ -81,17 +81,17 @@ private:
     }
 };
 
-struct MeshVertex {
+struct Vertex {
     float x = 0, y = 0, z = 0, u = 0, v = 0;
 };
 
-struct Mesh {
+struct MeshChunk {
     ChunkInfo chunk;
     std::int32_t materialIndex = 0;
     float constant = 0.0f;             // written as 1495.5589599609375
     std::uint32_t vertexCount = 0;
     std::uint32_t faceCount = 0;
-    std::vector<MeshVertex> vertices;
+    std::vector<Vertex> vertices;
     std::vector<std::array<std::uint16_t, 3>> triangles;
     std::vector<std::array<float, 3>> normals;
     std::vector<std::array<std::uint32_t, 3>> faceBlocks;
@@ -109,7 +109,7 @@ struct Box {
 };
 
 // The box around a mesh's vertex positions; none for a mesh without vertices.
-std::optional<Box> BoundingBox(const Mesh& mesh);
+std::optional<Box> BoundingBox(const MeshChunk& mesh);
 
 struct Sphere {
     std::array<float, 3> centre{};
@@ -129,7 +129,7 @@ struct Ellipsoid {
     std::array<float, 3> semiAxes{};
 };
 
-struct ReferenceEntry {
+struct Reference {
     std::size_t offset = 0;            // of the entry's name field
     PaddedString name;
     std::array<float, 16> transform{};  // 4 rows of 4, row by row
@@ -143,14 +143,14 @@ struct ReferenceEntry {
 struct References {
     ChunkInfo chunk;
     std::uint32_t entryCount = 0;
-    std::vector<ReferenceEntry> entries;
+    std::vector<Reference> entries;
 };
 
 struct WuxFile {
     Header header;
     std::vector<ChunkInfo> chunks;  // the chunks inside GNFO, in file order
     std::vector<Material> materials;
-    std::vector<Mesh> meshes;
+    std::vector<MeshChunk> meshes;
     std::vector<Bounds> bounds;        // one in a valid file
     std::vector<Ellipsoid> ellipsoids;  // none or one in a valid file
     References references;
@@ -165,7 +165,7 @@ ToolResult<WuxFile> ReadWux(ByteSpan bytes);
 // that a file of any size can be read; ReadMeshArrays then fills one mesh's arrays at a time.
 ToolResult<WuxFile> ReadWuxWithoutMeshArrays(ByteSpan bytes);
 // For a mesh read by ReadWuxWithoutMeshArrays from the same bytes; cannot fail.
-void ReadMeshArrays(ByteSpan bytes, Mesh* mesh);
+void ReadMeshArrays(ByteSpan bytes, MeshChunk* mesh);
 
 // "GVTX #2": the chunk's tag and its place among the chunks of that tag.
 std::string ChunkName(const ChunkInfo& chunk);

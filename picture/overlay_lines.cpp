@@ -54,7 +54,7 @@ std::vector<Segment> AxisEllipses(Vec3 centre, Vec3 semiAxes, std::size_t count)
 
 Vec3 ToVec3(const std::array<float, 3>& a) { return {a[0], a[1], a[2]}; }
 
-std::vector<Segment> HelperLines(const ReferenceEntry& entry) {
+std::vector<Segment> HelperLines(const Reference& entry) {
     const auto& m = entry.transform;
     const Vec3 axisX{m[0], m[1], m[2]}, axisY{m[4], m[5], m[6]}, axisZ{m[8], m[9], m[10]};
     const Vec3 position{m[12], m[13], m[14]};
@@ -145,7 +145,7 @@ OverlayLines BuildOverlayLines(const PictureScene& scene, OverlayKind kind) {
             }
             break;
         case OverlayKind::Helpers:
-            for (const ReferenceEntry& entry : scene.helpers) sink.Shape(HelperLines(entry));
+            for (const Reference& entry : scene.helpers) sink.Shape(HelperLines(entry));
             break;
     }
     return lines;

@@ -18,7 +18,7 @@ bool AllFinite(const std::array<float, N>& values) {
 
 bool Finite(const Sphere& s) { return AllFinite(s.centre) && std::isfinite(s.radius); }
 bool Finite(const Ellipsoid& e) { return AllFinite(e.centre) && AllFinite(e.semiAxes); }
-bool Finite(const ReferenceEntry& r) { return AllFinite(r.transform) && AllFinite(r.halfExtents); }
+bool Finite(const Reference& r) { return AllFinite(r.transform) && AllFinite(r.halfExtents); }
 
 // Keeps what can be drawn, up to the limit, and counts the rest.
 template <typename T>
@@ -28,7 +28,7 @@ void Keep(const T& item, std::vector<T>* kept, std::uint64_t* dropped) {
 }
 
 // Appends the mesh's triangles whose corners all lie inside the mesh and are finite.
-void AddMesh(const Mesh& mesh, MaterialGroup* group, PictureScene* scene) {
+void AddMesh(const MeshChunk& mesh, MaterialGroup* group, PictureScene* scene) {
     ++group->meshCount;
     group->positions.reserve(group->positions.size() + 3 * mesh.triangles.size());
     for (const auto& triangle : mesh.triangles) {
@@ -38,7 +38,7 @@ void AddMesh(const Mesh& mesh, MaterialGroup* group, PictureScene* scene) {
                 drawable = false;
                 break;
             }
-            const MeshVertex& v = mesh.vertices[corner];
+            const Vertex& v = mesh.vertices[corner];
             drawable = drawable && std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
         }
         if (!drawable) {
@@ -46,7 +46,7 @@ void AddMesh(const Mesh& mesh, MaterialGroup* group, PictureScene* scene) {
             continue;
         }
         for (std::uint16_t corner : triangle) {
-            const MeshVertex& v = mesh.vertices[corner];
+            const Vertex& v = mesh.vertices[corner];
             group->positions.push_back({v.x, v.y, v.z});
             scene->meshBounds.Add(Vec3{v.x, v.y, v.z});
         }
@@ -71,7 +71,7 @@ PictureScene BuildPictureScene(const WuxFile& file) {
     noMaterial.name = "(no material)";
     noMaterial.colour = kNoMaterialColour;
 
-    for (const Mesh& mesh : file.meshes) {
+    for (const MeshChunk& mesh : file.meshes) {
         const bool known = mesh.materialIndex >= 0 && static_cast<std::size_t>(mesh.materialIndex) < unnamed;
         AddMesh(mesh, known ? &scene.groups[static_cast<std::size_t>(mesh.materialIndex)] : &noMaterial, &scene);
         ++scene.meshCount;
@@ -85,7 +85,7 @@ PictureScene BuildPictureScene(const WuxFile& file) {
             if (sphere.radius != 0.0f) Keep(sphere, &scene.spheres, &scene.droppedSpheres);
     }
     for (const Ellipsoid& ellipsoid : file.ellipsoids) Keep(ellipsoid, &scene.ellipsoids, &scene.droppedEllipsoids);
-    for (const ReferenceEntry& helper : file.references.entries) Keep(helper, &scene.helpers, &scene.droppedHelpers);
+    for (const Reference& helper : file.references.entries) Keep(helper, &scene.helpers, &scene.droppedHelpers);
     return scene;
 }
 

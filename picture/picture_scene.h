@@ -35,7 +35,7 @@ struct PictureScene {
     Bounds3 meshBounds;                  // of the drawn triangles
     std::vector<Sphere> spheres;        // main sphere first; spheres of radius 0 left out
     std::vector<Ellipsoid> ellipsoids;
-    std::vector<ReferenceEntry> helpers;
+    std::vector<Reference> helpers;
     // Left out: numbers that are not finite, or past kMaxOverlayItems of their kind.
     std::uint64_t droppedSpheres = 0, droppedEllipsoids = 0, droppedHelpers = 0;
 };

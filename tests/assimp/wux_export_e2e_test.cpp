@@ -76,7 +76,7 @@ TEST_P(WuxExportTest, WrittenFileIsValidAndMatchesTheSource) {
         for (const Material& m : wux.materials) {
             if (m.name.text != c.material) continue;
             materialFound = true;
-            for (const MaterialMap& map : m.maps) textureFound = textureFound || map.fileName.text == c.textureFile;
+            for (const MapEntry& map : m.maps) textureFound = textureFound || map.fileName.text == c.textureFile;
         }
         EXPECT_TRUE(materialFound) << c.material;
         EXPECT_TRUE(textureFound) << c.textureFile;

@@ -88,7 +88,7 @@ TEST_F(SceneWalk, EveryKindOfNodeReachesTheFile) {
     EXPECT_EQ(file.materials[0].maps[0].channel, 1u);
     EXPECT_EQ(file.materials[0].maps[0].fileName.text, "ball.bmp");
     ASSERT_EQ(file.meshes.size(), 3u);
-    for (const wux::Mesh& mesh : file.meshes) EXPECT_EQ(mesh.materialIndex, 0);
+    for (const wux::MeshChunk& mesh : file.meshes) EXPECT_EQ(mesh.materialIndex, 0);
     ASSERT_EQ(file.bounds.size(), 1u);
     EXPECT_EQ(file.bounds[0].mainSphere.centre, (std::array<float, 3>{1, 2, 3}));
     EXPECT_FLOAT_EQ(file.bounds[0].mainSphere.radius, 10.0f);
@@ -111,7 +111,7 @@ TEST_F(SceneWalk, LargeMeshIsSplitAndEveryTriangleWritten) {
     const wux::WuxFile file = SaveAndRead();
     ASSERT_EQ(file.meshes.size(), static_cast<size_t>((reference.numFaces + 21844) / 21845));
     uint32_t triangles = 0;
-    for (const wux::Mesh& mesh : file.meshes) triangles += mesh.faceCount;
+    for (const wux::MeshChunk& mesh : file.meshes) triangles += mesh.faceCount;
     EXPECT_EQ(triangles, static_cast<uint32_t>(reference.numFaces));
     EXPECT_EQ(file.header.meshCount, file.meshes.size());
 }

@@ -205,7 +205,7 @@ TEST(ConvertDiff, AMovedVertexIsNamedWithItsRecordAndCorner) {
     std::vector<std::uint8_t>& bytes = *loaded;
     const auto read = ReadWux(SpanOf(bytes));
     ASSERT_TRUE(read.Ok());
-    const Mesh& mesh = read->meshes.at(2);
+    const MeshChunk& mesh = read->meshes.at(2);
     const std::size_t at = mesh.VerticesOffset() + 20 * 4 + 4;  // corner 4, y
     float y;
     std::memcpy(&y, &bytes[at], 4);

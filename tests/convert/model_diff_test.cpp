@@ -86,7 +86,7 @@ TEST(ModelDiff, ListsAtMostTheCapButCountsEverything) {
     wuxtest::File b = a;
     auto builtB = wuxtest::Build(b);
     WuxFile fileB = Read(builtB);
-    for (MeshVertex& v : fileB.meshes[0].vertices) v.x += 1.0f;
+    for (Vertex& v : fileB.meshes[0].vertices) v.x += 1.0f;
     DiffOptions options;
     options.maxListed = 5;
     const DiffReport report = DiffModels(Read(wuxtest::Build(a)), fileB, options);

@@ -75,7 +75,7 @@ TEST(RecordInverse, RecordsNoSceneGivesAreNamed) {
 // The helper's size shift: the origin lies a quarter of the size along local Y from the
 // stored position, and the axes carry half extent / (size / 2).
 TEST(RecordInverse, HelperNodeUndoesTheSizeShift) {
-    ReferenceEntry entry;
+    Reference entry;
     entry.name.text = "Turned";
     entry.transform = {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 10, 20, 30, 0};  // 90 degrees about Z
     entry.halfExtents = {10, 15, 20};

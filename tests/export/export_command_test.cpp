@@ -177,7 +177,7 @@ TEST_F(ExportCommand, SmallSceneRoundTripsThroughTheReader) {
     EXPECT_FLOAT_EQ(file.materials[0].Diffuse()[2], 0.75f);
 
     ASSERT_EQ(file.meshes.size(), 2u);
-    const Mesh& parent = file.meshes[0];
+    const MeshChunk& parent = file.meshes[0];
     EXPECT_EQ(parent.materialIndex, 0);
     ASSERT_EQ(parent.vertexCount, 3u);
     EXPECT_FLOAT_EQ(parent.vertices[1].x, 11.0f);
@@ -187,7 +187,7 @@ TEST_F(ExportCommand, SmallSceneRoundTripsThroughTheReader) {
     EXPECT_FLOAT_EQ(parent.vertices[2].v, 0.0f);
 
     // Child: (1,0,0) turned to (0,1,0), offset along its own Z, then the parent's translation.
-    const Mesh& child = file.meshes[1];
+    const MeshChunk& child = file.meshes[1];
     EXPECT_EQ(child.materialIndex, 1);
     EXPECT_NEAR(child.vertices[0].x, 10.0f, 1e-5f);
     EXPECT_NEAR(child.vertices[0].y, 1.0f, 1e-5f);
@@ -198,7 +198,7 @@ TEST_F(ExportCommand, SmallSceneRoundTripsThroughTheReader) {
 
     // The helper at (10, 5, 0) scaled by (2, 3, 4), size 10.
     ASSERT_EQ(file.references.entries.size(), 1u);
-    const ReferenceEntry& point = file.references.entries[0];
+    const Reference& point = file.references.entries[0];
     EXPECT_EQ(point.name.text, "Point");
     const float expected[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 10, 5 - 7.5f, 0, 0};
     for (int i = 0; i < 16; ++i) EXPECT_NEAR(point.transform[i], expected[i], 1e-5f) << "element " << i;

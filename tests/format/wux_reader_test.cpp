@@ -61,10 +61,10 @@ TEST(WuxReader, ReadsEveryKindOfChunkBack) {
     EXPECT_EQ(f.materials[1].chunk.offset, built.materials[1]);
 
     ASSERT_EQ(f.meshes.size(), 2u);
-    const wux::Mesh& one = f.meshes[0];
+    const wux::MeshChunk& one = f.meshes[0];
     EXPECT_EQ(one.chunk.blockSize, 142u);  // one triangle
     EXPECT_EQ(one.vertexCount, 3u);
-    const wux::Mesh& four = f.meshes[1];
+    const wux::MeshChunk& four = f.meshes[1];
     EXPECT_EQ(four.materialIndex, 1);
     EXPECT_EQ(four.faceCount, 4u);
     EXPECT_EQ(four.triangles[3], (std::array<std::uint16_t, 3>{9, 10, 11}));
@@ -84,7 +84,7 @@ TEST(WuxReader, ReadsEveryKindOfChunkBack) {
     EXPECT_EQ(f.ellipsoids[0].semiAxes, (std::array<float, 3>{8, 4, 2}));
 
     ASSERT_EQ(f.references.entries.size(), 2u);
-    const wux::ReferenceEntry& dummy = f.references.entries[1];
+    const wux::Reference& dummy = f.references.entries[1];
     EXPECT_EQ(dummy.name.text, "Dummy");
     EXPECT_EQ(dummy.transform[12], 7.0f);
     EXPECT_EQ(dummy.halfExtents, (std::array<float, 3>{1, 2, 3}));
@@ -118,8 +118,8 @@ TEST(WuxReader, SkippingMeshArraysKeepsEverythingElse) {
     ASSERT_TRUE(full.Ok() && counts.Ok()) << counts.Error().message;
     ASSERT_EQ(counts->meshes.size(), full->meshes.size());
     for (std::size_t i = 0; i < full->meshes.size(); ++i) {
-        const wux::Mesh& a = full->meshes[i];
-        const wux::Mesh& b = counts->meshes[i];
+        const wux::MeshChunk& a = full->meshes[i];
+        const wux::MeshChunk& b = counts->meshes[i];
         EXPECT_EQ(b.vertexCount, a.vertexCount);
         EXPECT_EQ(b.faceCount, a.faceCount);
         EXPECT_EQ(b.materialIndex, a.materialIndex);
