@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "collect/node_route.h"
 #include "convert/json_number.h"
 #include "convert/mesh_corners.h"
 #include "convert/record_inverse.h"
@@ -73,8 +74,8 @@ public:
         doc_["asset"] = {{"version", "2.0"}, {"generator", "wux convert"}, {"extras", {{"wux", {{"version", 1}}}}}};
         for (std::size_t i = 0; i < file_.materials.size(); ++i) materials_.push_back(MaterialJson(file_.materials[i]));
         for (std::size_t i = 0; i < file_.meshes.size(); ++i) MeshNode(i);
-        for (const SphereNode& s : BoundSphereNodes(file_.bounds, warnings_)) SphereNodeJson("GBND", s);
-        for (const SphereNode& s : EllipsoidNodes(file_.ellipsoids, warnings_)) SphereNodeJson("GELP", s);
+        for (const SphereNode& s : BoundSphereNodes(file_.bounds, warnings_)) SphereNodeJson(kBoundSphereNodeName, s);
+        for (const SphereNode& s : EllipsoidNodes(file_.ellipsoids, warnings_)) SphereNodeJson(kEllipsoidNodeName, s);
         for (std::size_t i = 0; i < file_.references.entries.size(); ++i) HelperNodeJson(i);
         if (repaired_) warnings_->Add(WarningKind::ValuesNotFinite);
 

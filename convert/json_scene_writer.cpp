@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "collect/node_route.h"
 #include "convert/json_number.h"
 #include "convert/mesh_corners.h"
 #include "convert/record_inverse.h"
@@ -114,8 +115,8 @@ std::string WuxToJsonScene(const WuxFile& file, Warnings* warnings) {
     std::vector<std::string> meshNodes;
     for (std::size_t i = 0; i < file.meshes.size(); ++i) meshNodes.push_back(MeshNode(file, i, warnings));
     Json nodes = Json::array();
-    for (const SphereNode& s : BoundSphereNodes(file.bounds, warnings)) nodes.push_back(SphereNodeJson("GBND", s));
-    for (const SphereNode& s : EllipsoidNodes(file.ellipsoids, warnings)) nodes.push_back(SphereNodeJson("GELP", s));
+    for (const SphereNode& s : BoundSphereNodes(file.bounds, warnings)) nodes.push_back(SphereNodeJson(kBoundSphereNodeName, s));
+    for (const SphereNode& s : EllipsoidNodes(file.ellipsoids, warnings)) nodes.push_back(SphereNodeJson(kEllipsoidNodeName, s));
     for (std::size_t i = 0; i < file.references.entries.size(); ++i) {
         const Reference& entry = file.references.entries[i];
         const HelperNode helper = HelperFromEntry(entry, i, warnings);

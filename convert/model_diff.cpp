@@ -1,5 +1,7 @@
 #include "convert/model_diff.h"
+
 #include "format/tool_text.h"
+#include "format/wux_format.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,6 +11,8 @@
 namespace wux {
 namespace {
 
+using namespace wux_file;
+
 std::string Number(double v) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%.9g", v);
@@ -17,7 +21,7 @@ std::string Number(double v) {
 
 std::string SingleQuoted(const std::string& text) { return "'" + PrintableText(text) + "'"; }
 
-const char* const kColourWordNames[19] = {
+const char* const kColourWordNames[kColourWords] = {
     "word 0",        "word 1",         "word 2 (diffuse red)",    "word 3 (diffuse green)", "word 4 (diffuse blue)",
     "word 5",        "word 6 (ambient red)", "word 7 (ambient green)", "word 8 (ambient blue)", "word 9 (opacity)",
     "word 10 (specular red)", "word 11 (specular green)", "word 12 (specular blue)", "word 13",
@@ -99,10 +103,10 @@ private:
     }
 
     void Header() {
-        const Place at{"GNFO", "", a_.header.gnfo.offset, b_.header.gnfo.offset};
-        // The two counts follow the 6 reserved words and the 1.0 of the head (offsets from the tag).
-        Exact("count", at, "mesh count", a_.header.meshCount, b_.header.meshCount, 40);
-        Exact("count", at, "material count", a_.header.materialCount, b_.header.materialCount, 44);
+        const Place at{kInfoTag, "", a_.header.gnfo.offset, b_.header.gnfo.offset};
+        Exact("count", at, "mesh count", a_.header.meshCount, b_.header.meshCount, kInfoMeshCountOffset - kInfoOffset);
+        Exact("count", at, "material count", a_.header.materialCount, b_.header.materialCount,
+              kInfoMaterialCountOffset - kInfoOffset);
     }
 
     static const Material* ByName(const WuxFile& file, const std::string& name) {
@@ -114,7 +118,7 @@ private:
     void Materials() {
         for (const Material& ma : a_.materials) {
             const Material* mb = ByName(b_, ma.name.text);
-            const std::string chunk = "GMAT " + SingleQuoted(ma.name.text);
+            const std::string chunk = std::string(kMaterialTag) + " " + SingleQuoted(ma.name.text);
             if (mb == nullptr) {
                 Missing("material", Place{chunk, "", ma.chunk.offset, std::nullopt}, true);
                 continue;
@@ -123,17 +127,19 @@ private:
         }
         for (const Material& mb : b_.materials) {
             if (ByName(a_, mb.name.text) == nullptr)
-                Missing("material", Place{"GMAT " + SingleQuoted(mb.name.text), "", std::nullopt, mb.chunk.offset}, false);
+                Missing("material", Place{std::string(kMaterialTag) + " " + SingleQuoted(mb.name.text), "", std::nullopt,
+                                          mb.chunk.offset},
+                        false);
         }
     }
 
     void MaterialPair(const std::string& chunk, const Material& ma, const Material& mb) {
         const Place colours{chunk, "colour block", ma.colourOffset, mb.colourOffset};
         for (std::size_t w = 0; w < ma.colourBlock.size(); ++w) {
-            Float(w == 9 ? "opacity" : "colour", colours, kColourWordNames[w], ma.colourBlock[w], mb.colourBlock[w],
-                  4 * w);
+            Float(w == static_cast<std::size_t>(kOpacityWord) ? "opacity" : "colour", colours, kColourWordNames[w],
+                  ma.colourBlock[w], mb.colourBlock[w], 4 * w);
         }
-        const std::size_t countOffsetA = ma.colourOffset + 4 * 19, countOffsetB = mb.colourOffset + 4 * 19;
+        const std::size_t countOffsetA = ma.colourOffset + kColourBlockSize, countOffsetB = mb.colourOffset + kColourBlockSize;
         Exact("count", Place{chunk, "", countOffsetA, countOffsetB}, "map count", ma.mapCount, mb.mapCount);
         const std::size_t maps = std::min(ma.maps.size(), mb.maps.size());
         for (std::size_t i = 0; i < maps; ++i) {
@@ -165,49 +171,55 @@ private:
         const std::size_t n = std::min(a_.meshes.size(), b_.meshes.size());
         for (std::size_t i = 0; i < n; ++i) MeshPair(i, a_.meshes[i], b_.meshes[i]);
         for (std::size_t i = n; i < a_.meshes.size(); ++i)
-            Missing("mesh", Place{"GVTX #" + std::to_string(i), "", a_.meshes[i].chunk.offset, std::nullopt}, true);
+            Missing("mesh", Place{MeshName(i), "", a_.meshes[i].chunk.offset, std::nullopt}, true);
         for (std::size_t i = n; i < b_.meshes.size(); ++i)
-            Missing("mesh", Place{"GVTX #" + std::to_string(i), "", std::nullopt, b_.meshes[i].chunk.offset}, false);
+            Missing("mesh", Place{MeshName(i), "", std::nullopt, b_.meshes[i].chunk.offset}, false);
     }
 
+    static std::string MeshName(std::size_t index) { return std::string(kMeshTag) + " #" + std::to_string(index); }
+
     void MeshPair(std::size_t index, const MeshChunk& ma, const MeshChunk& mb) {
-        const std::string chunk = "GVTX #" + std::to_string(index);
+        const std::string chunk = MeshName(index);
         const Place head{chunk, "", ma.chunk.offset, mb.chunk.offset};
         const std::string refA = MaterialRef(a_, ma.materialIndex), refB = MaterialRef(b_, mb.materialIndex);
         if (refA != refB)
-            Add(Difference{"material", chunk, "", "material", refA, refB, ma.chunk.offset + 12, mb.chunk.offset + 12,
-                           std::nullopt});
-        Float("constant", head, "constant", ma.constant, mb.constant, 16);
-        Exact("count", head, "vertex count", ma.vertexCount, mb.vertexCount, 20);
-        Exact("count", head, "face count", ma.faceCount, mb.faceCount, 24);
+            Add(Difference{"material", chunk, "", "material", refA, refB, ma.chunk.offset + kMeshMaterialOffset,
+                           mb.chunk.offset + kMeshMaterialOffset, std::nullopt});
+        Float("constant", head, "constant", ma.constant, mb.constant, kMeshConstantOffset);
+        Exact("count", head, "vertex count", ma.vertexCount, mb.vertexCount, kMeshVertexCountOffset);
+        Exact("count", head, "face count", ma.faceCount, mb.faceCount, kMeshFaceCountOffset);
         const std::size_t corners = std::min(ma.vertices.size(), mb.vertices.size());
         for (std::size_t k = 0; k < corners; ++k) {
             const Vertex& va = ma.vertices[k];
             const Vertex& vb = mb.vertices[k];
-            const Place at{chunk, "", ma.VerticesOffset() + 20 * k, mb.VerticesOffset() + 20 * k, "corner", k};
-            Float("position", at, "x", va.x, vb.x, 0);
-            Float("position", at, "y", va.y, vb.y, 4);
-            Float("position", at, "z", va.z, vb.z, 8);
-            Float("uv", at, "u", va.u, vb.u, 12);
-            Float("uv", at, "v", va.v, vb.v, 16);
+            const Place at{chunk, "", ma.VerticesOffset() + kVertexSize * k, mb.VerticesOffset() + kVertexSize * k,
+                           "corner", k};
+            // The vertex's five words in the file's order: x, y, z, u, v.
+            Float("position", at, "x", va.x, vb.x, 4 * 0);
+            Float("position", at, "y", va.y, vb.y, 4 * 1);
+            Float("position", at, "z", va.z, vb.z, 4 * 2);
+            Float("uv", at, "u", va.u, vb.u, 4 * 3);
+            Float("uv", at, "v", va.v, vb.v, 4 * 4);
         }
         const std::size_t normals = std::min(ma.normals.size(), mb.normals.size());
         for (std::size_t k = 0; k < normals; ++k) {
-            const Place at{chunk, "", ma.NormalsOffset() + 12 * k, mb.NormalsOffset() + 12 * k, "corner", k};
+            const Place at{chunk, "", ma.NormalsOffset() + kNormalSize * k, mb.NormalsOffset() + kNormalSize * k, "corner", k};
             for (int c = 0; c < 3; ++c)
                 Float("normal", at, std::string("normal ") + kAxis[c], ma.normals[k][c], mb.normals[k][c],
                       4 * static_cast<std::size_t>(c));
         }
         const std::size_t triangles = std::min(ma.triangles.size(), mb.triangles.size());
         for (std::size_t t = 0; t < triangles; ++t) {
-            const Place at{chunk, "", ma.TrianglesOffset() + 6 * t, mb.TrianglesOffset() + 6 * t, "triangle", t};
+            const Place at{chunk, "", ma.TrianglesOffset() + kTriangleSize * t, mb.TrianglesOffset() + kTriangleSize * t,
+                           "triangle", t};
             for (int c = 0; c < 3; ++c)
                 Exact("index", at, "index " + std::to_string(c), ma.triangles[t][c], mb.triangles[t][c],
                       2 * static_cast<std::size_t>(c));
         }
         const std::size_t blocks = std::min(ma.faceBlocks.size(), mb.faceBlocks.size());
         for (std::size_t t = 0; t < blocks; ++t) {
-            const Place at{chunk, "", ma.FaceBlocksOffset() + 12 * t, mb.FaceBlocksOffset() + 12 * t, "face block", t};
+            const Place at{chunk, "", ma.FaceBlocksOffset() + kFaceBlockSize * t, mb.FaceBlocksOffset() + kFaceBlockSize * t,
+                           "face block", t};
             for (int c = 0; c < 3; ++c)
                 Exact("face block", at, "word " + std::to_string(c), ma.faceBlocks[t][c], mb.faceBlocks[t][c],
                       4 * static_cast<std::size_t>(c));
@@ -218,7 +230,7 @@ private:
         for (int c = 0; c < 3; ++c)
             Float("sphere centre", at, std::string("centre ") + kAxis[c], sa.centre[c], sb.centre[c],
                   4 * static_cast<std::size_t>(c));
-        Float("sphere radius", at, "radius", sa.radius, sb.radius, 12);
+        Float("sphere radius", at, "radius", sa.radius, sb.radius, kSphereRadiusOffset);
     }
 
     void Spheres() {
@@ -226,20 +238,20 @@ private:
         const Bounds& ba = a_.bounds.empty() ? kNone : a_.bounds.front();
         const Bounds& bb = b_.bounds.empty() ? kNone : b_.bounds.front();
         if (a_.bounds.empty() != b_.bounds.empty()) {
-            Missing("sphere", Place{"GBND", "", Opt(a_.bounds.empty(), ba.chunk.offset),
+            Missing("sphere", Place{kBoundTag, "", Opt(a_.bounds.empty(), ba.chunk.offset),
                                     Opt(b_.bounds.empty(), bb.chunk.offset)},
                     !a_.bounds.empty());
             return;
         }
         if (a_.bounds.empty()) return;
-        SpherePair(Place{"GBND", "main sphere", ba.chunk.offset + 12, bb.chunk.offset + 12}, ba.mainSphere,
-                   bb.mainSphere);
-        Exact("count", Place{"GBND", "", ba.chunk.offset, bb.chunk.offset}, "sphere count", ba.sphereCount,
-              bb.sphereCount, 28);
+        SpherePair(Place{kBoundTag, "main sphere", ba.chunk.offset + kChunkHeadSize, bb.chunk.offset + kChunkHeadSize},
+                   ba.mainSphere, bb.mainSphere);
+        Exact("count", Place{kBoundTag, "", ba.chunk.offset, bb.chunk.offset}, "sphere count", ba.sphereCount,
+              bb.sphereCount, kChunkHeadSize + kSphereSize);
         const std::size_t n = std::min(ba.spheres.size(), bb.spheres.size());
         for (std::size_t i = 0; i < n; ++i)
-            SpherePair(Place{"GBND", "sphere " + std::to_string(i), ba.chunk.offset + 32 + 16 * i,
-                             bb.chunk.offset + 32 + 16 * i},
+            SpherePair(Place{kBoundTag, "sphere " + std::to_string(i), ba.chunk.offset + kBoundHeadSize + kSphereSize * i,
+                             bb.chunk.offset + kBoundHeadSize + kSphereSize * i},
                        ba.spheres[i], bb.spheres[i]);
     }
 
@@ -253,47 +265,47 @@ private:
         for (std::size_t i = 0; i < n; ++i) {
             const Ellipsoid& ea = a_.ellipsoids[i];
             const Ellipsoid& eb = b_.ellipsoids[i];
-            const Place at{"GELP", n > 1 ? "ellipsoid " + std::to_string(i) : "", ea.chunk.offset + 12,
-                           eb.chunk.offset + 12};
+            const Place at{kEllipsoidTag, n > 1 ? "ellipsoid " + std::to_string(i) : "", ea.chunk.offset + kChunkHeadSize,
+                           eb.chunk.offset + kChunkHeadSize};
             for (int c = 0; c < 3; ++c)
                 Float("ellipsoid centre", at, std::string("centre ") + kAxis[c], ea.centre[c], eb.centre[c],
                       4 * static_cast<std::size_t>(c));
             for (int c = 0; c < 3; ++c)
                 Float("ellipsoid semi-axes", at, std::string("semi-axis ") + kAxis[c], ea.semiAxes[c],
-                      eb.semiAxes[c], 12 + 4 * static_cast<std::size_t>(c));
+                      eb.semiAxes[c], kEllipsoidSemiAxesOffset - kChunkHeadSize + 4 * static_cast<std::size_t>(c));
         }
         for (std::size_t i = n; i < a_.ellipsoids.size(); ++i)
-            Missing("ellipsoid", Place{"GELP", "", a_.ellipsoids[i].chunk.offset, std::nullopt}, true);
+            Missing("ellipsoid", Place{kEllipsoidTag, "", a_.ellipsoids[i].chunk.offset, std::nullopt}, true);
         for (std::size_t i = n; i < b_.ellipsoids.size(); ++i)
-            Missing("ellipsoid", Place{"GELP", "", std::nullopt, b_.ellipsoids[i].chunk.offset}, false);
+            Missing("ellipsoid", Place{kEllipsoidTag, "", std::nullopt, b_.ellipsoids[i].chunk.offset}, false);
     }
 
     void ReferenceEntries() {
         const References& ra = a_.references;
         const References& rb = b_.references;
-        Exact("count", Place{"GREF", "", ra.chunk.offset, rb.chunk.offset}, "entry count", ra.entryCount,
-              rb.entryCount, 12);
+        Exact("count", Place{kReferenceTag, "", ra.chunk.offset, rb.chunk.offset}, "entry count", ra.entryCount,
+              rb.entryCount, kChunkHeadSize);
         const std::size_t n = std::min(ra.entries.size(), rb.entries.size());
         for (std::size_t i = 0; i < n; ++i) {
             const Reference& ea = ra.entries[i];
             const Reference& eb = rb.entries[i];
             const std::string record = "entry " + std::to_string(i) + " " + SingleQuoted(ea.name.text);
-            Exact("name", Place{"GREF", record, ea.name.offset, eb.name.offset}, "name", ea.name.text, eb.name.text);
-            const Place matrix{"GREF", record, ea.TransformOffset(), eb.TransformOffset()};
-            for (std::size_t w = 0; w < 16; ++w)
+            Exact("name", Place{kReferenceTag, record, ea.name.offset, eb.name.offset}, "name", ea.name.text, eb.name.text);
+            const Place matrix{kReferenceTag, record, ea.TransformOffset(), eb.TransformOffset()};
+            for (std::size_t w = 0; w < ea.transform.size(); ++w)
                 Float("transform", matrix, "transform [" + std::to_string(w / 4) + "][" + std::to_string(w % 4) + "]",
                       ea.transform[w], eb.transform[w], 4 * w);
             for (int c = 0; c < 3; ++c)
                 Float("half extents", matrix, std::string("half extent ") + kAxis[c], ea.halfExtents[c],
-                      eb.halfExtents[c], 64 + 4 * static_cast<std::size_t>(c));
-            Exact("end word", matrix, "end word", ea.endWord, eb.endWord, 76);
+                      eb.halfExtents[c], kTransformSize + 4 * static_cast<std::size_t>(c));
+            Exact("end word", matrix, "end word", ea.endWord, eb.endWord, kTransformSize + kHalfExtentsSize);
         }
         for (std::size_t i = n; i < ra.entries.size(); ++i)
-            Missing("reference", Place{"GREF", "entry " + std::to_string(i) + " " + SingleQuoted(ra.entries[i].name.text),
+            Missing("reference", Place{kReferenceTag, "entry " + std::to_string(i) + " " + SingleQuoted(ra.entries[i].name.text),
                                        ra.entries[i].offset, std::nullopt},
                     true);
         for (std::size_t i = n; i < rb.entries.size(); ++i)
-            Missing("reference", Place{"GREF", "entry " + std::to_string(i) + " " + SingleQuoted(rb.entries[i].name.text),
+            Missing("reference", Place{kReferenceTag, "entry " + std::to_string(i) + " " + SingleQuoted(rb.entries[i].name.text),
                                        std::nullopt, rb.entries[i].offset},
                     false);
     }

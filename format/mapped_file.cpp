@@ -31,7 +31,7 @@ ToolResult<void> MappedFile::Open(const std::string& path) {
         got += static_cast<std::size_t>(n);
     }
     const bool wuxHead = got == head_.size() && std::memcmp(head_.data(), wux_file::kFileTag, 4) == 0 &&
-                         std::memcmp(head_.data() + 8, wux_file::kFormTag, 4) == 0;
+                         std::memcmp(head_.data() + wux_file::kFormTagOffset, wux_file::kFormTag, 4) == 0;
     if (!wuxHead || file.Size() <= head_.size()) {
         span_ = ByteSpan{head_.data(), got};
         return {};

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "format/wux_format.h"
 #include "format/wux_reader.h"
 
 namespace wux {
@@ -29,7 +30,7 @@ public:
     ByteSpan Span() const { return span_; }
 
 private:
-    std::array<std::uint8_t, 12> head_{};
+    std::array<std::uint8_t, wux_file::kFileHeadSize> head_{};
     void* map_ = nullptr;
     std::size_t mapSize_ = 0;
     ByteSpan span_;
