@@ -105,15 +105,13 @@ AssimpScene::AssimpScene(const SceneShape& shape) : scene_(new aiScene()) {
 
 AssimpScene::~AssimpScene() = default;
 
-double ExportWithAssimp(const AssimpScene& scene, const char* formatId, const std::string& path,
-                        std::string* error) {
+wux::ToolResult<double> ExportWithAssimp(const AssimpScene& scene, const char* formatId, const std::string& path) {
     Assimp::Exporter exporter;
     Stopwatch clock;
     aiReturn result = exporter.Export(&scene.scene(), formatId, path);
     double seconds = clock.seconds();
-    if (result != aiReturn_SUCCESS) {
-        if (error) *error = std::string(formatId) + " export to " + path + ": " + exporter.GetErrorString();
-        return -1.0;
-    }
+    if (result != aiReturn_SUCCESS)
+        return wux::ToolError{wux::ToolError::Kind::Io, "", "", std::nullopt,
+                              std::string(formatId) + " export to " + path + ": " + exporter.GetErrorString()};
     return seconds;
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "bench/scene_shape.h"
+#include "format/tool_error.h"
 
 struct aiScene;
 
@@ -24,7 +25,6 @@ private:
 };
 
 // Assimp's export of the scene in one of its formats ("plyb", "stlb", "glb2"),
-// timed from the call to the closed file. Returns seconds, or a negative value
-// with *error filled when the export fails.
-double ExportWithAssimp(const AssimpScene& scene, const char* formatId, const std::string& path,
-                        std::string* error);
+// timed from the call to the closed file. The seconds, or an Io error with
+// Assimp's reason.
+wux::ToolResult<double> ExportWithAssimp(const AssimpScene& scene, const char* formatId, const std::string& path);

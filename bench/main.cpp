@@ -127,10 +127,9 @@ public:
                 if (FileSize(wuxPath) != figures->fileBytes) return Fail("two exports of one scene differ in size");
                 Remove(wuxPath);
 
-                std::string error;
-                double seconds = limit.Write(limitPath, &error);
-                if (seconds < 0) return Fail(error);
-                limitTimes.push_back(seconds);
+                const wux::ToolResult<double> seconds = limit.Write(limitPath);
+                if (!seconds.Ok()) return Fail(seconds.Error().Text());
+                limitTimes.push_back(*seconds);
                 Remove(limitPath);
             }
             figures->exportSeconds = Median(exportTimes);
@@ -156,10 +155,9 @@ private:
             for (int run = 0; run < options_.peerRuns; ++run) {
                 std::fprintf(stderr, "[%s] Assimp %s run %d of %d\n", shape.name.c_str(), format.c_str(), run + 1,
                              options_.peerRuns);
-                std::string error;
-                double seconds = ExportWithAssimp(peerScene, format.c_str(), path, &error);
-                if (seconds < 0) return Fail(error);
-                times.push_back(seconds);
+                const wux::ToolResult<double> seconds = ExportWithAssimp(peerScene, format.c_str(), path);
+                if (!seconds.Ok()) return Fail(seconds.Error().Text());
+                times.push_back(*seconds);
                 figure.fileBytes = FileSize(path);
                 Remove(path);
             }

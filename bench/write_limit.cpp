@@ -14,7 +14,7 @@ WriteLimit::WriteLimit(uint64_t fileBytes) : bytes_(size_t(fileBytes)) {
     for (size_t i = 0; i < bytes_.size(); ++i) bytes_[i] = uint8_t(i * 131 + 7);
 }
 
-double WriteLimit::Write(const std::string& path, std::string* error) const {
+wux::ToolResult<double> WriteLimit::Write(const std::string& path) const {
     Stopwatch clock;
     FileSink file;
     SaveError failure;
@@ -24,9 +24,6 @@ double WriteLimit::Write(const std::string& path, std::string* error) const {
     if (!ok && failure.kind == SaveError::Kind::None) failure = file.writeError();
     if (ok) ok = file.finish(&failure);
     double seconds = clock.seconds();
-    if (!ok) {
-        if (error) *error = "write limit: " + failure.message;
-        return -1.0;
-    }
+    if (!ok) return wux::ToolError{wux::ToolError::Kind::Io, "", "", std::nullopt, "write limit: " + failure.message};
     return seconds;
 }

@@ -73,9 +73,8 @@ int RunConvert(const ConvertCommandOptions& options) {
         WriteGltf(*read, gltf, &outputs, &warnings);
     }
     PrintWarnings(warnings);
-    std::string error;
-    if (!outputs.Commit(&error)) {
-        std::cerr << "wux convert: " << error << "\n";
+    if (const ToolResult<void> committed = outputs.Commit(); !committed.Ok()) {
+        std::cerr << "wux convert: " << committed.Error().Text() << "\n";
         return 1;
     }
     return 0;

@@ -143,8 +143,8 @@ public:
         }
         return NameUse::Taken;
     }
-    bool Write(const std::string& path, const std::vector<unsigned char>& bytes, std::string* error) override {
-        return files_->AddNewFile(path, bytes.data(), bytes.size(), error);
+    ToolResult<void> Write(const std::string& path, const std::vector<unsigned char>& bytes) override {
+        return files_->AddNewFile(path, bytes.data(), bytes.size());
     }
 
 private:
@@ -166,13 +166,9 @@ void CheckOutputPath(const std::string& output) {
 }
 
 void LoadPlugin(const std::string& explicitPath, PluginLibrary* plugin) {
-    std::string searched;
-    const std::string path = LocatePlugin(explicitPath, &searched);
-    if (path.empty())
-        Fail(ToolError::Kind::PluginNotFound, "",
-             "cannot find the plug-in library wux_plugin.so (looked at " + searched +
-                 "); give its path with --plugin or the WUX_PLUGIN environment variable");
-    if (const ToolResult<void> loaded = plugin->Load(path); !loaded.Ok()) throw loaded.Error();
+    const ToolResult<std::string> path = LocatePlugin(explicitPath);
+    if (!path.Ok()) throw path.Error();
+    if (const ToolResult<void> loaded = plugin->Load(*path); !loaded.Ok()) throw loaded.Error();
 }
 
 AssimpImportOptions ImportOptions(const ExportOptions& options, TextureFiles* textureFiles) {
@@ -194,8 +190,7 @@ SceneDescription ReadInput(const ExportOptions& options, TextureFiles* textureFi
                            ImportCounts* counts) {
     std::error_code ec;
     if (!fs::exists(options.input, ec)) Fail(ToolError::Kind::Io, options.input, "no such file");
-    if (const std::string why = NonRegularInputReason(options.input); !why.empty())
-        Fail(ToolError::Kind::Io, options.input, why);
+    if (const ToolResult<void> regular = CheckRegularInput(options.input); !regular.Ok()) throw regular.Error();
     Progress("reading " + options.input);
     ToolResult<SceneDescription> scene =
         IsJsonPath(options.input) ? ReadJsonSceneFile(options.input)
@@ -255,8 +250,9 @@ int RunExport(const ExportOptions& options) {
 
     // Everything this export creates; on any way out but success it is removed again.
     ExportFiles files;
-    std::string temporary, fileError;
-    if (!files.AddOutput(options.output, &temporary, &fileError)) Fail(ToolError::Kind::Io, "", fileError);
+    const ToolResult<std::string> staged = files.AddOutput(options.output);
+    if (!staged.Ok()) throw staged.Error();
+    const std::string& temporary = *staged;
     StagedTextures textures(&files);
     Warnings warnings;
     ImportCounts counts;
@@ -310,10 +306,10 @@ int RunExport(const ExportOptions& options) {
         report["verified"] = options.verify;
         if (!IsJsonPath(options.input)) report["import"] = ImportCountsJson(counts);
         const std::string text = report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-        if (!files.AddReplacement(options.report, text.data(), text.size(), &fileError))
-            Fail(ToolError::Kind::Io, "", "cannot write the report: " + fileError);
+        if (ToolResult<void> added = files.AddReplacement(options.report, text.data(), text.size()); !added.Ok())
+            Fail(ToolError::Kind::Io, "", "cannot write the report: " + added.Error().Text());
     }
-    if (!files.Commit(&fileError)) Fail(ToolError::Kind::Io, "", fileError);
+    if (ToolResult<void> committed = files.Commit(); !committed.Ok()) throw committed.Error();
 
     std::cout << FormatSummaryLine(options.output, summary) << (options.verify ? " (verified)" : "") << "\n"
               << FormatImportCounts(counts) << FormatWarnings(warnings) << std::flush;

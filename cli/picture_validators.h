@@ -2,6 +2,7 @@
 // parsers so that the command line and the parsers never disagree.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include <CLI/CLI.hpp>
@@ -12,44 +13,30 @@
 
 namespace wux {
 
-// parse(text, &error) -> bool; its message becomes the option's error.
+// parse(text) -> ToolResult; its error's text becomes the option's error.
 template <typename Parse>
 CLI::Validator ParsedBy(const std::string& description, Parse parse) {
     return CLI::Validator(
         [parse](std::string& text) {
-            std::string error;
-            return parse(text, &error) ? std::string() : error;
+            const auto parsed = parse(text);
+            return parsed.Ok() ? std::string() : parsed.Error().Text();
         },
         description);
 }
 
-inline CLI::Validator OverlayListValidator() {
-    return ParsedBy("LIST", [](const std::string& text, std::string* error) {
-        std::string unknown;
-        if (ParseOverlaySet(text, &unknown)) return true;
-        *error = "\"" + unknown + "\" is not an overlay: spheres, ellipsoid, helpers, all or none";
-        return false;
-    });
-}
+inline CLI::Validator OverlayListValidator() { return ParsedBy("LIST", ParseOverlaySet); }
 
 inline CLI::Validator ViewValidator() {
-    return ParsedBy("VIEW", [](const std::string& text, std::string* error) {
-        if (ParseView(text)) return true;
-        *error = "\"" + text + "\" is not a view: front, back, left, right, top or three-quarter";
-        return false;
+    return ParsedBy("VIEW", [](const std::string& text) -> ToolResult<View> {
+        if (const std::optional<View> view = ParseView(text)) return *view;
+        return ArgumentError("\"" + text + "\" is not a view: front, back, left, right, top or three-quarter");
     });
 }
 
 inline CLI::Validator SizeValidator(int maxSide) {
-    return ParsedBy("WxH", [maxSide](const std::string& text, std::string* error) {
-        return ParsePictureSize(text, maxSide, error).has_value();
-    });
+    return ParsedBy("WxH", [maxSide](const std::string& text) { return ParsePictureSize(text, maxSide); });
 }
 
-inline CLI::Validator ColourValidator() {
-    return ParsedBy("RRGGBB", [](const std::string& text, std::string* error) {
-        return ParseHexColour(text, error).has_value();
-    });
-}
+inline CLI::Validator ColourValidator() { return ParsedBy("RRGGBB", ParseHexColour); }
 
 }  // namespace wux

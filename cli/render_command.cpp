@@ -21,14 +21,13 @@ struct RenderCommandOptions {
 
 int RunRender(const RenderCommandOptions& given) {
     RenderOptions options;
-    std::string error;
     // The validators below accepted every word, so the parsers succeed here.
-    const auto size = ParsePictureSize(given.size, kMaxPictureSide, &error);
+    const auto size = ParsePictureSize(given.size, kMaxPictureSide);
     options.width = size->width;
     options.height = size->height;
     options.view = *ParseView(given.view);
-    options.overlays = *ParseOverlaySet(given.overlays, &error);
-    if (!given.background.empty()) options.background = *ParseHexColour(given.background, &error);
+    options.overlays = *ParseOverlaySet(given.overlays);
+    if (!given.background.empty()) options.background = *ParseHexColour(given.background);
 
     PictureScene scene;
     if (const int code = LoadPictureScene("render", given.input, options.overlays, &scene)) return code;

@@ -19,9 +19,8 @@ struct ViewCommandOptions {
 };
 
 int RunView(const ViewCommandOptions& given) {
-    std::string unknown;
     PageOptions options;
-    options.overlays = *ParseOverlaySet(given.overlays, &unknown);
+    options.overlays = *ParseOverlaySet(given.overlays);
     options.title = std::filesystem::path(given.input).filename().string();
 
     // The page carries every overlay, shown or not.

@@ -154,12 +154,10 @@ private:
         if (known != textureByName_.end()) return known->second;
         std::optional<std::size_t> index;
         const std::optional<std::string> path = FindTexture(fileName, options_.textureDirs);
-        std::string error;
-        std::optional<TextureImage> image;
         if (!path) {
             warnings_->Add(WarningKind::MapFilesMissing, Quoted(fileName) + " of material " + material);
-        } else if (!(image = LoadTextureImage(*path, &error))) {
-            warnings_->Add(WarningKind::MapFilesMissing, error);
+        } else if (ToolResult<TextureImage> image = LoadTextureImage(*path); !image.Ok()) {
+            warnings_->Add(WarningKind::MapFilesMissing, image.Error().Text());
         } else {
             Json json{{"name", Utf8Name(fileName, "map file " + PrintableText(fileName), warnings_)}};
             if (options_.binary) {

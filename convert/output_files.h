@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "format/tool_error.h"
+
 namespace wux {
 
 class OutputFiles {
@@ -16,8 +18,8 @@ public:
     void Add(const std::string& path, std::vector<std::uint8_t> bytes);
     void Add(const std::string& path, const std::string& text);
 
-    // Returns false with a message naming the file in *error.
-    bool Commit(std::string* error);
+    // An Io error whose message names the file.
+    ToolResult<void> Commit();
 
     const std::vector<std::string>& Paths() const { return paths_; }
 

@@ -46,12 +46,12 @@ std::optional<std::string> FindTexture(const std::string& fileName, const std::v
     return std::nullopt;
 }
 
-std::optional<TextureImage> LoadTextureImage(const std::string& path, std::string* error) {
+ToolResult<TextureImage> LoadTextureImage(const std::string& path) {
+    auto fail = [&](std::string message) {
+        return ToolError{ToolError::Kind::Io, path, "", std::nullopt, std::move(message)};
+    };
     auto loaded = LoadFileBytes(path);
-    if (!loaded.Ok()) {
-        *error = loaded.Error().Text();
-        return std::nullopt;
-    }
+    if (!loaded.Ok()) return loaded.Error();
     std::vector<std::uint8_t>& bytes = *loaded;
     TextureImage image;
     image.sourcePath = path;
@@ -68,22 +68,14 @@ std::optional<TextureImage> LoadTextureImage(const std::string& path, std::strin
         image.bytes = std::move(bytes);
         return image;
     }
-    if (bytes.size() > static_cast<std::size_t>(INT32_MAX)) {
-        *error = path + ": too large to decode";
-        return std::nullopt;
-    }
+    if (bytes.size() > static_cast<std::size_t>(INT32_MAX)) return fail("too large to decode");
     int width = 0, height = 0, channels = 0;
     std::unique_ptr<stbi_uc, void (*)(void*)> pixels(
         stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels, 0),
         stbi_image_free);
-    if (!pixels) {
-        *error = path + ": cannot decode the image: " + stbi_failure_reason();
-        return std::nullopt;
-    }
-    if (stbi_write_png_to_func(AppendBytes, &image.bytes, width, height, channels, pixels.get(), width * channels) == 0) {
-        *error = path + ": cannot encode the image as PNG";
-        return std::nullopt;
-    }
+    if (!pixels) return fail(std::string("cannot decode the image: ") + stbi_failure_reason());
+    if (stbi_write_png_to_func(AppendBytes, &image.bytes, width, height, channels, pixels.get(), width * channels) == 0)
+        return fail("cannot encode the image as PNG");
     image.mimeType = "image/png";
     image.fileName = fs::path(name).replace_extension(".png").string();
     return image;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "format/tool_error.h"
+
 namespace wux {
 
 struct TextureImage {
@@ -21,7 +23,7 @@ struct TextureImage {
 // made on Windows often name BRICK.BMP for brick.bmp). None when no folder has it.
 std::optional<std::string> FindTexture(const std::string& fileName, const std::vector<std::string>& folders);
 
-// The file as a glTF image; none with *error set when it cannot be read or decoded.
-std::optional<TextureImage> LoadTextureImage(const std::string& path, std::string* error);
+// The file as a glTF image; an Io error naming it when it cannot be read, decoded or encoded.
+ToolResult<TextureImage> LoadTextureImage(const std::string& path);
 
 }  // namespace wux

@@ -32,6 +32,12 @@ std::string SystemTemporaryFolder() {
     return folder;
 }
 
+// The messages name the file themselves ("cannot create \"PATH\": ..."), so the error's file
+// stays empty and its text is the message.
+ToolError Failure(std::string message) {
+    return ToolError{ToolError::Kind::Io, "", "", std::nullopt, std::move(message)};
+}
+
 // Registered before the first temporary file goes there, so that a signal never misses one.
 void Watch(const std::string& folder) {
     if (SweepOnInterrupt(folder)) RemoveStaleTemporaryFiles(folder);
@@ -74,25 +80,24 @@ ExportFiles::~ExportFiles() {
     if (haveOutput_ && !output_.temporary.empty()) unlink(output_.temporary.c_str());
 }
 
-bool ExportFiles::ReplacementOf(const std::string& path, Entry* entry, std::string* error) {
-    entry->kind = Entry::Kind::Replace;
-    entry->path = path;
+ToolResult<ExportFiles::Entry> ExportFiles::ReplacementOf(const std::string& path) {
+    Entry entry;
+    entry.kind = Entry::Kind::Replace;
+    entry.path = path;
     SaveError failure;
-    if (ExamineOutputTarget(path, &entry->target, &failure)) return true;
-    *error = failure.message;
-    return false;
+    if (!ExamineOutputTarget(path, &entry.target, &failure)) return Failure(failure.message);
+    return entry;
 }
 
-bool ExportFiles::AddOutput(const std::string& output, std::string* temporary, std::string* error) {
-    Entry entry;
-    if (!ReplacementOf(output, &entry, error)) return false;
-    const int fd = CreateTemporary(entry, error);
-    if (fd < 0) return false;
-    close(fd);
-    *temporary = entry.temporary;
-    output_ = std::move(entry);
+ToolResult<std::string> ExportFiles::AddOutput(const std::string& output) {
+    ToolResult<Entry> entry = ReplacementOf(output);
+    if (!entry.Ok()) return entry.Error();
+    const ToolResult<int> fd = CreateTemporary(*entry);
+    if (!fd.Ok()) return fd.Error();
+    close(*fd);
+    output_ = std::move(*entry);
     haveOutput_ = true;
-    return true;
+    return output_.temporary;
 }
 
 ExportFiles::NameUse ExportFiles::Use(const std::string& path, const void* data, std::size_t size) {
@@ -115,22 +120,22 @@ ExportFiles::NameUse ExportFiles::Use(const std::string& path, const void* data,
     return same ? NameUse::Same : NameUse::Taken;
 }
 
-bool ExportFiles::AddNewFile(const std::string& path, const void* data, std::size_t size, std::string* error) {
+ToolResult<void> ExportFiles::AddNewFile(const std::string& path, const void* data, std::size_t size) {
     Entry entry;
     entry.kind = Entry::Kind::New;
     entry.path = path;
     entry.target.path = path;
     entry.target.folder = FolderOf(path);
-    return Stage(std::move(entry), data, size, error);
+    return Stage(std::move(entry), data, size);
 }
 
-bool ExportFiles::AddReplacement(const std::string& path, const void* data, std::size_t size, std::string* error) {
-    Entry entry;
-    if (!ReplacementOf(path, &entry, error)) return false;
-    return Stage(std::move(entry), data, size, error);
+ToolResult<void> ExportFiles::AddReplacement(const std::string& path, const void* data, std::size_t size) {
+    ToolResult<Entry> entry = ReplacementOf(path);
+    if (!entry.Ok()) return entry.Error();
+    return Stage(std::move(*entry), data, size);
 }
 
-int ExportFiles::CreateTemporary(Entry& entry, std::string* error) {
+ToolResult<int> ExportFiles::CreateTemporary(Entry& entry) {
     int code = 0;
     int fd = -1;
     if (entry.target.way == OutputTarget::Way::Replace) {
@@ -140,44 +145,34 @@ int ExportFiles::CreateTemporary(Entry& entry, std::string* error) {
         // A folder that takes no new file may hold a file we may write: written in place then.
         const bool inPlaceInstead =
             entry.kind == Entry::Kind::Replace && entry.target.exists && (code == EACCES || code == EPERM);
-        if (!inPlaceInstead) {
-            *error = DescribeFailure("cannot create", entry.path, code);
-            return -1;
-        }
+        if (!inPlaceInstead) return Failure(DescribeFailure("cannot create", entry.path, code));
     }
     entry.kind = Entry::Kind::InPlace;
     const std::string folder = SystemTemporaryFolder();
     Watch(folder);
     fd = CreateTemporaryFile(folder, &entry.temporary, &code);
-    if (fd < 0) *error = DescribeFailure("cannot create a temporary file for", entry.path, code) + " (in " + folder + ")";
+    if (fd < 0)
+        return Failure(DescribeFailure("cannot create a temporary file for", entry.path, code) + " (in " + folder + ")");
     return fd;
 }
 
-bool ExportFiles::Stage(Entry entry, const void* data, std::size_t size, std::string* error) {
-    const int fd = CreateTemporary(entry, error);
-    if (fd < 0) return false;
+ToolResult<void> ExportFiles::Stage(Entry entry, const void* data, std::size_t size) {
+    const ToolResult<int> fd = CreateTemporary(entry);
+    if (!fd.Ok()) return fd.Error();
     entries_.push_back(std::move(entry));  // from here on the destructor removes it
-    const int code = WriteAndClose(fd, data, size);
-    if (code != 0) {
-        *error = DescribeFailure("cannot write", entries_.back().path, code);
-        return false;
-    }
-    return true;
+    const int code = WriteAndClose(*fd, data, size);
+    if (code != 0) return Failure(DescribeFailure("cannot write", entries_.back().path, code));
+    return {};
 }
 
-bool ExportFiles::Place(Entry& entry, std::string* error) {
+ToolResult<void> ExportFiles::Place(Entry& entry) {
     const std::string& temporary = entry.temporary;
     switch (entry.kind) {
     case Entry::Kind::New: {
         const int code = RenameNoReplace(temporary, entry.path);
-        if (code == EEXIST) {
-            *error = "\"" + entry.path + "\": another file took this name during the export; it was left as it was";
-            return false;
-        }
-        if (code != 0) {
-            *error = DescribeFailure("cannot create", entry.path, code);
-            return false;
-        }
+        if (code == EEXIST)
+            return Failure("\"" + entry.path + "\": another file took this name during the export; it was left as it was");
+        if (code != 0) return Failure(DescribeFailure("cannot create", entry.path, code));
         break;
     }
     case Entry::Kind::Replace: {
@@ -194,8 +189,7 @@ bool ExportFiles::Place(Entry& entry, std::string* error) {
             const int code = errno;
             if (!entry.backup.empty()) unlink(entry.backup.c_str());
             entry.backup.clear();
-            *error = DescribeFailure("cannot replace", entry.path, code);
-            return false;
+            return Failure(DescribeFailure("cannot replace", entry.path, code));
         }
         break;
     }
@@ -203,10 +197,7 @@ bool ExportFiles::Place(Entry& entry, std::string* error) {
         FileSink sink;
         SaveError failure;
         const int fd = open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            *error = DescribeFailure("cannot read back the file written for", entry.path, errno);
-            return false;
-        }
+        if (fd < 0) return Failure(DescribeFailure("cannot read back the file written for", entry.path, errno));
         bool ok = sink.open(entry.path.c_str(), &failure);
         std::vector<uint8_t> block(kCopyBlock);
         while (ok) {
@@ -224,17 +215,14 @@ bool ExportFiles::Place(Entry& entry, std::string* error) {
         }
         close(fd);
         if (ok) ok = sink.finish(&failure);
-        if (!ok) {
-            *error = failure.message;
-            return false;
-        }
+        if (!ok) return Failure(failure.message);
         unlink(temporary.c_str());
         break;
     }
     }
     entry.temporary.clear();
     entry.placed = true;
-    return true;
+    return {};
 }
 
 void ExportFiles::Undo(Entry& entry) {
@@ -249,7 +237,7 @@ void ExportFiles::Undo(Entry& entry) {
     entry.placed = false;
 }
 
-bool ExportFiles::Commit(std::string* error) {
+ToolResult<void> ExportFiles::Commit() {
     InterruptHold hold;
     // What can be undone first; what is written in place cannot, so it comes last.
     std::vector<Entry*> order;
@@ -261,15 +249,15 @@ bool ExportFiles::Commit(std::string* error) {
     if (haveOutput_ && output_.kind == Entry::Kind::InPlace) order.push_back(&output_);
 
     for (std::size_t i = 0; i < order.size(); ++i) {
-        if (!Place(*order[i], error)) {
+        if (ToolResult<void> placed = Place(*order[i]); !placed.Ok()) {
             for (std::size_t j = i; j-- > 0;) Undo(*order[j]);
-            return false;
+            return placed;
         }
     }
     for (Entry* entry : order)
         if (!entry->backup.empty()) unlink(entry->backup.c_str());
     committed_ = true;
-    return true;
+    return {};
 }
 
 }  // namespace wux

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "format/tool_error.h"
 #include "writer/output_target.h"
 
 namespace wux {
@@ -26,8 +27,9 @@ public:
 
     // Checks OUTPUT and creates the temporary file the plug-in writes it to: beside the file
     // OUTPUT names, so that one rename replaces it, or in the system's temporary folder when
-    // OUTPUT is written in place. False with a message naming OUTPUT and the cause.
-    bool AddOutput(const std::string& output, std::string* temporary, std::string* error);
+    // OUTPUT is written in place. The temporary file's path, or an Io error whose message
+    // names OUTPUT and the cause.
+    ToolResult<std::string> AddOutput(const std::string& output);
 
     // Whether a new file may take path: Free when nothing is there, Same when a file with
     // exactly these bytes is (then nothing need be written), Taken otherwise.
@@ -36,15 +38,15 @@ public:
 
     // A new file (an embedded texture), written now to a temporary name beside path. It
     // takes path at Commit() only if path is still free then; it never replaces a file.
-    bool AddNewFile(const std::string& path, const void* data, std::size_t size, std::string* error);
+    ToolResult<void> AddNewFile(const std::string& path, const void* data, std::size_t size);
 
     // A file that replaces an earlier one at path (the report), by the rules for OUTPUT.
-    bool AddReplacement(const std::string& path, const void* data, std::size_t size, std::string* error);
+    ToolResult<void> AddReplacement(const std::string& path, const void* data, std::size_t size);
 
     // Moves every file into place: new files, replacements, OUTPUT last. When a step fails
     // the steps before it are undone (a replaced file gets its earlier content back) and
-    // the message names the file and the cause.
-    bool Commit(std::string* error);
+    // the error's message names the file and the cause.
+    ToolResult<void> Commit();
 
 private:
     struct Entry {
@@ -58,13 +60,13 @@ private:
     };
 
     // An entry that replaces what path names, by the writer's target rules.
-    static bool ReplacementOf(const std::string& path, Entry* entry, std::string* error);
+    static ToolResult<Entry> ReplacementOf(const std::string& path);
 
     // Beside the target when it is replaced, else (written in place) in the system's
-    // temporary folder. The descriptor, or -1 with *error.
-    int CreateTemporary(Entry& entry, std::string* error);
-    bool Stage(Entry entry, const void* data, std::size_t size, std::string* error);
-    bool Place(Entry& entry, std::string* error);
+    // temporary folder. The open descriptor.
+    static ToolResult<int> CreateTemporary(Entry& entry);
+    ToolResult<void> Stage(Entry entry, const void* data, std::size_t size);
+    static ToolResult<void> Place(Entry& entry);
     void Undo(Entry& entry);
 
     std::vector<Entry> entries_;  // in the order they are placed

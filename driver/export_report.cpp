@@ -95,9 +95,9 @@ std::string WriteReportFile(const std::string& path, const nlohmann::json& repor
     // Through the export's file layer, so the report follows the same target rules as OUTPUT.
     const std::string text = report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
     ExportFiles files;
-    std::string error;
-    if (!files.AddReplacement(path, text.data(), text.size(), &error) || !files.Commit(&error))
-        return "cannot write the report: " + error;
+    ToolResult<void> written = files.AddReplacement(path, text.data(), text.size());
+    if (written.Ok()) written = files.Commit();
+    if (!written.Ok()) return "cannot write the report: " + written.Error().Text();
     return std::string();
 }
 

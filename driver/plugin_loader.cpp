@@ -45,16 +45,10 @@ Function Resolve(void* handle, const char* name) {
 
 }  // namespace
 
-std::string LocatePlugin(const std::string& explicitPath, std::string* searched) {
-    std::ostringstream tried;
-    if (!explicitPath.empty()) {
-        if (searched) *searched = "--plugin " + explicitPath;
-        return explicitPath;  // taken as given: a wrong path must be reported, not replaced
-    }
-    if (const char* env = std::getenv("WUX_PLUGIN"); env != nullptr && *env != '\0') {
-        if (searched) *searched = std::string("WUX_PLUGIN=") + env;
-        return env;
-    }
+ToolResult<std::string> LocatePlugin(const std::string& explicitPath) {
+    // Taken as given: a wrong path must be reported, not replaced.
+    if (!explicitPath.empty()) return explicitPath;
+    if (const char* env = std::getenv("WUX_PLUGIN"); env != nullptr && *env != '\0') return std::string(env);
     std::string candidates[3];
     const std::string exeDir = ExecutableDirectory();
 #ifdef WUX_PLUGIN_RELATIVE_PATH
@@ -73,8 +67,9 @@ std::string LocatePlugin(const std::string& explicitPath, std::string* searched)
         if (IsFile(c)) return fs::path(c).lexically_normal().string();
         list += (list.empty() ? "" : ", ") + fs::path(c).lexically_normal().string();
     }
-    if (searched) *searched = list;
-    return std::string();
+    return ToolError{ToolError::Kind::PluginNotFound, "", "", std::nullopt,
+                     std::string("cannot find the plug-in library ") + kLibraryFileName + " (looked at " + list +
+                         "); give its path with --plugin or the WUX_PLUGIN environment variable"};
 }
 
 PluginLibrary::~PluginLibrary() {

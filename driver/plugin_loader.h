@@ -14,8 +14,9 @@ namespace wux {
 // --plugin), the WUX_PLUGIN environment variable, the installed layout's plug-in folder
 // relative to the running executable (lib/wux/ beside bin/), wux_plugin.so beside the
 // executable, then, for the tool in its own build tree only, the build tree's plug-in.
-// *searched lists the places tried, for the message when none holds the library.
-std::string LocatePlugin(const std::string& explicitPath, std::string* searched);
+// The path found; or, when none of the places holds the library, a PluginNotFound error
+// listing the places tried and how to name the library.
+ToolResult<std::string> LocatePlugin(const std::string& explicitPath);
 
 class PluginLibrary {
 public:

@@ -20,6 +20,10 @@ std::string KindReason(mode_t mode) {
     return std::string("not a regular file (") + kind + "); only regular files are read";
 }
 
+ToolError IoError(const std::string& path, std::string message) {
+    return ToolError{ToolError::Kind::Io, path, "", std::nullopt, std::move(message)};
+}
+
 }  // namespace
 
 InputFile::~InputFile() {
@@ -27,31 +31,31 @@ InputFile::~InputFile() {
 }
 
 ToolResult<void> InputFile::Open(const std::string& path) {
-    auto fail = [&](std::string message) { return ToolError{ToolError::Kind::Io, path, "", std::nullopt, std::move(message)}; };
+    path_ = path;
     // O_NONBLOCK: opening a FIFO without a writer would otherwise wait for one.
     fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd_ < 0) return fail(std::string("cannot open the file: ") + std::strerror(errno));
+    if (fd_ < 0) return IoError(path, std::string("cannot open the file: ") + std::strerror(errno));
     struct stat st {};
-    if (fstat(fd_, &st) != 0) return fail(std::string("cannot open the file: ") + std::strerror(errno));
-    if (!S_ISREG(st.st_mode)) return fail(KindReason(st.st_mode));
+    if (fstat(fd_, &st) != 0) return IoError(path, std::string("cannot open the file: ") + std::strerror(errno));
+    if (!S_ISREG(st.st_mode)) return IoError(path, KindReason(st.st_mode));
     size_ = static_cast<std::uint64_t>(st.st_size);
     return {};
 }
 
-long long InputFile::Read(void* buffer, std::size_t size, std::string* error) {
+ToolResult<std::size_t> InputFile::Read(void* buffer, std::size_t size) {
     for (;;) {
         const ssize_t n = read(fd_, buffer, size);
-        if (n >= 0) return n;
+        if (n >= 0) return static_cast<std::size_t>(n);
         if (errno == EINTR) continue;
-        *error = std::string("cannot read the file: ") + std::strerror(errno);
-        return -1;
+        return IoError(path_, std::string("cannot read the file: ") + std::strerror(errno));
     }
 }
 
-std::string NonRegularInputReason(const std::string& path) {
+ToolResult<void> CheckRegularInput(const std::string& path) {
     struct stat st {};
-    if (stat(path.c_str(), &st) != 0) return std::string("cannot open the file: ") + std::strerror(errno);
-    return S_ISREG(st.st_mode) ? std::string() : KindReason(st.st_mode);
+    if (stat(path.c_str(), &st) != 0) return IoError(path, std::string("cannot open the file: ") + std::strerror(errno));
+    if (!S_ISREG(st.st_mode)) return IoError(path, KindReason(st.st_mode));
+    return {};
 }
 
 }  // namespace wux

@@ -4,6 +4,7 @@
 // about the same file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -23,16 +24,17 @@ public:
     ToolResult<void> Open(const std::string& path);
     int Descriptor() const { return fd_; }
     std::uint64_t Size() const { return size_; }
-    // Reads up to size bytes; returns the count (0 at the end) or -1 with *error set.
-    long long Read(void* buffer, std::size_t size, std::string* error);
+    // Reads up to size bytes: the count, 0 at the end of the file; or an Io error naming the file.
+    ToolResult<std::size_t> Read(void* buffer, std::size_t size);
 
 private:
+    std::string path_;  // for the read error
     int fd_ = -1;
     std::uint64_t size_ = 0;
 };
 
-// For readers that open the file by name themselves (the import library): the same refusal,
-// as an empty string when the path names a regular file.
-std::string NonRegularInputReason(const std::string& path);
+// For readers that open the file by name themselves (the import library): the same refusal
+// as Open's, without opening the file.
+ToolResult<void> CheckRegularInput(const std::string& path);
 
 }  // namespace wux

@@ -24,11 +24,10 @@ ToolResult<void> MappedFile::Open(const std::string& path) {
         return fail("too large to be a WUX file (" + std::to_string(file.Size()) + " bytes)");
     std::size_t got = 0;
     while (got < head_.size()) {
-        std::string error;
-        const long long n = file.Read(head_.data() + got, head_.size() - got, &error);
-        if (n < 0) return fail(error);
-        if (n == 0) break;
-        got += static_cast<std::size_t>(n);
+        const ToolResult<std::size_t> n = file.Read(head_.data() + got, head_.size() - got);
+        if (!n.Ok()) return n.Error();
+        if (*n == 0) break;
+        got += *n;
     }
     const bool wuxHead = got == head_.size() && std::memcmp(head_.data(), wux_file::kFileTag, 4) == 0 &&
                          std::memcmp(head_.data() + wux_file::kFormTagOffset, wux_file::kFormTag, 4) == 0;

@@ -28,6 +28,7 @@ struct ToolError {
         PluginMismatch,      // wrong class count, version, descriptor or super class
         PluginFailed,        // the plug-in made no exporter, threw, or wrote no file
         Invalid,             // a written file breaks the format (found by the checker)
+        Argument,            // a command-line word is not one its option takes
     };
 
     Kind kind = Kind::Io;

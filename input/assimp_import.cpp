@@ -817,11 +817,13 @@ unsigned DropMeshesWithoutFaces(aiScene* scene, Warnings* warnings) {
     return count - kept;
 }
 
-bool WritePending(const fs::path& dir, const std::vector<PendingTexture>& files, TextureFiles* sink,
-                  std::string* error) {
-    for (const PendingTexture& f : files)
-        if (f.write && !sink->Write((dir / f.fileName).string(), f.bytes, error)) return false;
-    return true;
+ToolResult<void> WritePending(const fs::path& dir, const std::vector<PendingTexture>& files, TextureFiles* sink) {
+    for (const PendingTexture& f : files) {
+        if (!f.write) continue;
+        ToolResult<void> written = sink->Write((dir / f.fileName).string(), f.bytes);
+        if (!written.Ok()) return written;
+    }
+    return {};
 }
 
 ToolResult<SceneDescription> Import(const std::string& path, const AssimpImportOptions& options, Warnings* warnings,
@@ -868,9 +870,10 @@ ToolResult<SceneDescription> Import(const std::string& path, const AssimpImportO
         return fail(ToolError::Kind::Import, message);
     }
     ApplyGltfWuxExtras(path, &result);
-    if (options.textureFiles != nullptr && !options.outputPath.empty() &&
-        !WritePending(textures.OutputDir(), textures.Pending(), options.textureFiles, &message)) {
-        return fail(ToolError::Kind::Io, message);
+    if (options.textureFiles != nullptr && !options.outputPath.empty()) {
+        // Said of the scene file being imported, with the texture's own error as the cause.
+        const ToolResult<void> written = WritePending(textures.OutputDir(), textures.Pending(), options.textureFiles);
+        if (!written.Ok()) return fail(written.Error().kind, written.Error().Text());
     }
     return result;
 }

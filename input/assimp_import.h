@@ -22,8 +22,8 @@ public:
     // Taken: anything else, so the importer picks another name.
     enum class NameUse { Free, Same, Taken };
     virtual NameUse Use(const std::string& path, const std::vector<unsigned char>& bytes) = 0;
-    // Writes a new file at path; false with a message naming it.
-    virtual bool Write(const std::string& path, const std::vector<unsigned char>& bytes, std::string* error) = 0;
+    // Writes a new file at path; or an Io error naming it.
+    virtual ToolResult<void> Write(const std::string& path, const std::vector<unsigned char>& bytes) = 0;
 };
 
 struct AssimpImportOptions {

@@ -440,8 +440,7 @@ ToolResult<SceneDescription> Parse(JsonTextSource* source, const std::string& so
     SceneBuilder builder(source);
     const bool parsed = Json::sax_parse(source->begin(), source->end(), &builder);
     if (builder.OutOfMemory()) throw std::bad_alloc();
-    if (!source->ReadError().empty())
-        return ToolError{ToolError::Kind::Io, sourceName, "", std::nullopt, source->ReadError()};
+    if (source->ReadError()) return *source->ReadError();
     if (builder.Syntax()) return fail(ToolError::Kind::Syntax, *builder.Syntax());
     if (parsed && source->FirstNul() != JsonTextSource::kNone)
         return fail(ToolError::Kind::Syntax,

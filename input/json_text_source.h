@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,7 +53,7 @@ public:
     std::size_t LastStringStart() const { return lastStringStart_; }
     std::size_t LastBracket() const { return lastBracket_; }
     std::size_t FirstNul() const { return firstNul_; }  // outside strings; the parser stops there
-    const std::string& ReadError() const { return readError_; }
+    const std::optional<ToolError>& ReadError() const { return readError_; }
 
 private:
     bool AtEnd() {
@@ -82,7 +83,7 @@ private:
     std::size_t chunkSize_ = kChunkSize;
     InputFile file_;
     std::vector<char> buffer_;
-    std::string readError_;
+    std::optional<ToolError> readError_;
     std::size_t offset_ = 0;
     std::size_t lastStringStart_ = kNone;
     std::size_t lastBracket_ = kNone;

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "picture/picture_options.h"
+
 namespace wux {
 namespace {
 
@@ -98,7 +100,7 @@ Rgb OverlayColour(OverlayKind kind) {
     return {1, 1, 1};
 }
 
-std::optional<OverlaySet> ParseOverlaySet(const std::string& text, std::string* unknown) {
+ToolResult<OverlaySet> ParseOverlaySet(const std::string& text) {
     OverlaySet set;
     if (text.empty()) return set;
     // Every word between commas counts, so "spheres," names an empty word and is refused.
@@ -118,10 +120,7 @@ std::optional<OverlaySet> ParseOverlaySet(const std::string& text, std::string* 
                 known = true;
             }
         }
-        if (!known) {
-            if (unknown != nullptr) *unknown = word;
-            return std::nullopt;
-        }
+        if (!known) return ArgumentError("\"" + word + "\" is not an overlay: spheres, ellipsoid, helpers, all or none");
     }
     return set;
 }

@@ -8,10 +8,10 @@
 #pragma once
 
 #include <array>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "format/tool_error.h"
 #include "picture/picture_scene.h"
 #include "picture/vec3.h"
 
@@ -30,9 +30,9 @@ struct OverlaySet {
     void Set(OverlayKind kind) { shown[static_cast<std::size_t>(kind)] = true; }
 };
 
-// "spheres,ellipsoid,helpers" in any order and combination, "all" or "none"; empty when a
-// word is none of these (the first such word in *unknown).
-std::optional<OverlaySet> ParseOverlaySet(const std::string& text, std::string* unknown);
+// "spheres,ellipsoid,helpers" in any order and combination, "all" or "none"; an Argument
+// error naming the first word that is none of these.
+ToolResult<OverlaySet> ParseOverlaySet(const std::string& text);
 
 struct Segment {
     Vec3 a, b;

@@ -1,6 +1,7 @@
 #include "picture/picture_options.h"
 
 #include <cctype>
+#include <optional>
 
 namespace wux {
 namespace {
@@ -25,22 +26,22 @@ int HexDigit(char c) {
 
 }  // namespace
 
-std::optional<PictureSize> ParsePictureSize(const std::string& text, int maxSide, std::string* error) {
+ToolError ArgumentError(std::string message) {
+    return ToolError{ToolError::Kind::Argument, "", "", std::nullopt, std::move(message)};
+}
+
+ToolResult<PictureSize> ParsePictureSize(const std::string& text, int maxSide) {
     const std::size_t x = text.find_first_of("xX");
     const auto width = x == std::string::npos ? std::nullopt : SmallNumber(text.substr(0, x), maxSide);
     const auto height = x == std::string::npos ? std::nullopt : SmallNumber(text.substr(x + 1), maxSide);
-    if (!width || !height) {
-        *error = "\"" + text + "\" is not a size: give WIDTHxHEIGHT in pixels, e.g. 800x600";
-        return std::nullopt;
-    }
-    if (*width < 1 || *height < 1 || *width > maxSide || *height > maxSide) {
-        *error = "\"" + text + "\": each side must be 1 to " + std::to_string(maxSide) + " pixels";
-        return std::nullopt;
-    }
+    if (!width || !height)
+        return ArgumentError("\"" + text + "\" is not a size: give WIDTHxHEIGHT in pixels, e.g. 800x600");
+    if (*width < 1 || *height < 1 || *width > maxSide || *height > maxSide)
+        return ArgumentError("\"" + text + "\": each side must be 1 to " + std::to_string(maxSide) + " pixels");
     return PictureSize{static_cast<int>(*width), static_cast<int>(*height)};
 }
 
-std::optional<Rgb> ParseHexColour(const std::string& text, std::string* error) {
+ToolResult<Rgb> ParseHexColour(const std::string& text) {
     const std::string digits = !text.empty() && text[0] == '#' ? text.substr(1) : text;
     Rgb colour{};
     bool ok = digits.size() == 6;
@@ -49,10 +50,7 @@ std::optional<Rgb> ParseHexColour(const std::string& text, std::string* error) {
         ok = high >= 0 && low >= 0;
         colour[i] = static_cast<float>(high * 16 + low) / 255.0f;
     }
-    if (!ok) {
-        *error = "\"" + text + "\" is not a colour: give six hexadecimal digits RRGGBB, e.g. 2e333d";
-        return std::nullopt;
-    }
+    if (!ok) return ArgumentError("\"" + text + "\" is not a colour: give six hexadecimal digits RRGGBB, e.g. 2e333d");
     return colour;
 }
 

@@ -215,9 +215,9 @@ public:
     NameUse Use(const std::string& path, const std::vector<unsigned char>&) override {
         return fs::exists(path) ? NameUse::Taken : NameUse::Free;
     }
-    bool Write(const std::string& path, const std::vector<unsigned char>& bytes, std::string*) override {
+    ToolResult<void> Write(const std::string& path, const std::vector<unsigned char>& bytes) override {
         WriteFile(path, std::string(bytes.begin(), bytes.end()));
-        return true;
+        return {};
     }
 };
 

@@ -21,7 +21,7 @@ wux::Image Render(const wux::PictureScene& scene, wux::View view = wux::View::Th
     options.width = width;
     options.height = height;
     options.view = view;
-    options.overlays = *wux::ParseOverlaySet(overlays, nullptr);
+    options.overlays = *wux::ParseOverlaySet(overlays);
     return wux::RenderPicture(scene, options);
 }
 
@@ -192,13 +192,12 @@ TEST(PictureOptions, WordsAcceptedAndRefused) {
                               {"8193x10", 0, 0}, {"0x600", 0, 0}, {"800", 0, 0}, {"x600", 0, 0}, {"800x", 0, 0},
                               {"-800x600", 0, 0}, {"800x600x2", 0, 0}, {" 800x600", 0, 0},
                               {"99999999999999999999x1", 0, 0}}) {
-        std::string error;
-        const auto size = wux::ParsePictureSize(c.text, wux::kMaxPictureSide, &error);
-        EXPECT_EQ(size.has_value(), c.width > 0) << c.text;
-        if (size) {
+        const auto size = wux::ParsePictureSize(c.text, wux::kMaxPictureSide);
+        EXPECT_EQ(size.Ok(), c.width > 0) << c.text;
+        if (size.Ok()) {
             EXPECT_EQ(size->width * 10000 + size->height, c.width * 10000 + c.height) << c.text;
         } else {
-            EXPECT_NE(error.find(c.text), std::string::npos) << error;
+            EXPECT_NE(size.Error().Text().find(c.text), std::string::npos) << size.Error().Text();
         }
     }
     struct ColourCase {
@@ -209,10 +208,9 @@ TEST(PictureOptions, WordsAcceptedAndRefused) {
     for (const ColourCase& c : {ColourCase{"ff0000", true, {1, 0, 0}}, {"#00FF80", true, {0, 1, 128 / 255.0f}},
                                 {"2e333d", true, {0x2e / 255.0f, 0x33 / 255.0f, 0x3d / 255.0f}},
                                 {"fff", false, {}}, {"gg0000", false, {}}, {"", false, {}}, {"#ff00001", false, {}}}) {
-        std::string error;
-        const auto colour = wux::ParseHexColour(c.text, &error);
-        EXPECT_EQ(colour.has_value(), c.ok) << c.text;
-        if (colour) {
+        const auto colour = wux::ParseHexColour(c.text);
+        EXPECT_EQ(colour.Ok(), c.ok) << c.text;
+        if (colour.Ok()) {
             EXPECT_EQ(*colour, c.colour) << c.text;
         }
     }
@@ -225,10 +223,9 @@ TEST(PictureOptions, WordsAcceptedAndRefused) {
                                  {"helpers,spheres", true, {true, false, true}}, {"all", true, {true, true, true}},
                                  {"ellipsoid", true, {false, true, false}}, {"sphere", false, {}},
                                  {"spheres,", false, {}}, {"Spheres", false, {}}}) {
-        std::string unknown;
-        const auto set = wux::ParseOverlaySet(c.text, &unknown);
-        EXPECT_EQ(set.has_value(), c.ok) << c.text;
-        if (set) {
+        const auto set = wux::ParseOverlaySet(c.text);
+        EXPECT_EQ(set.Ok(), c.ok) << c.text;
+        if (set.Ok()) {
             EXPECT_EQ(set->shown, c.shown) << c.text;
         }
     }
