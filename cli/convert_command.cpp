@@ -1,7 +1,6 @@
 // wux convert IN.wux OUT [--texture-dir DIR]...: a WUX file in another format, chosen by OUT's
 // extension: .json (a JSON scene `wux export` reads back), .glb or .gltf (glTF 2.0), .obj
 // (with its .mtl). Exit codes: 0 written (warnings allowed), 1 not written, 2 IN cannot be read.
-#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -14,6 +13,7 @@
 #include "convert/output_files.h"
 #include "cli/commands.h"
 #include "format/file_bytes.h"
+#include "format/tool_text.h"
 #include "format/wux_reader.h"
 
 namespace wux {
@@ -26,12 +26,6 @@ struct ConvertCommandOptions {
     std::vector<std::string> textureDirs;
 };
 
-std::string LowerExtension(const std::string& path) {
-    std::string ext = fs::path(path).extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext;
-}
-
 void PrintWarnings(const Warnings& warnings) {
     for (const Warnings::Entry& e : warnings.Entries()) {
         std::cerr << "wux convert: warning: " << WarningText(e.kind) << ": " << e.count;
@@ -41,7 +35,7 @@ void PrintWarnings(const Warnings& warnings) {
 }
 
 int RunConvert(const ConvertCommandOptions& options) {
-    const std::string ext = LowerExtension(options.output);
+    const std::string ext = Lower(fs::path(options.output).extension().string());
     if (ext != ".json" && ext != ".glb" && ext != ".gltf" && ext != ".obj") {
         std::cerr << "wux convert: " << options.output << ": unknown output format '" << ext
                   << "' (expected .json, .glb, .gltf or .obj)\n";

@@ -90,6 +90,13 @@ bool FileSink::fail(SaveError* error, SaveError::Kind kind, const std::string& w
     return false;
 }
 
+bool FileSink::reportWriteFailure(SaveError* error) {
+    if (writeError_.kind == SaveError::Kind::None) return false;
+    if (error != nullptr) *error = writeError_;
+    abandon();
+    return true;
+}
+
 #ifdef _WIN32
 
 bool FileSink::open(const char* path, SaveError* error) {
@@ -153,11 +160,7 @@ bool FileSink::write(const uint8_t* data, size_t size) {
 }
 
 bool FileSink::finish(SaveError* error) {
-    if (writeError_.kind != SaveError::Kind::None) {
-        if (error != nullptr) *error = writeError_;
-        abandon();
-        return false;
-    }
+    if (reportWriteFailure(error)) return false;
     if (handle_ == nullptr) return false;
     HANDLE handle = static_cast<HANDLE>(handle_);
     handle_ = nullptr;
@@ -241,11 +244,7 @@ bool FileSink::write(const uint8_t* data, size_t size) {
 }
 
 bool FileSink::finish(SaveError* error) {
-    if (writeError_.kind != SaveError::Kind::None) {
-        if (error != nullptr) *error = writeError_;
-        abandon();
-        return false;
-    }
+    if (reportWriteFailure(error)) return false;
     if (fd_ < 0) return false;
     const int fd = fd_;
     fd_ = -1;

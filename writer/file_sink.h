@@ -30,6 +30,8 @@ public:
 
 private:
     void abandon();
+    // A write that failed earlier is the finish's failure: reported, and the file abandoned.
+    bool reportWriteFailure(SaveError* error);
     bool fail(SaveError* error, SaveError::Kind kind, const std::string& what, unsigned long osError);
 
     std::string target_;     // as given, for messages

@@ -85,6 +85,13 @@ protected:
 
     fs::path mountPoint() const { return folder_ / "small"; }
 
+    // A 64 KiB file system at mountPoint(); false, with errno set, where mounting is refused.
+    bool MountSmallFileSystem() {
+        if (mkdir(mountPoint().c_str(), 0755) != 0) return false;
+        mounted_ = mount("wux-test", mountPoint().c_str(), "tmpfs", 0, "size=64k") == 0;
+        return mounted_;
+    }
+
     // Saves and checks the outcome every failure must have: result 1, the
     // folder's listing unchanged (no new file, no temporary file left) and the
     // earlier file unchanged byte for byte.
@@ -121,10 +128,7 @@ TEST_F(SaveFailure, BadPathsGiveOneAndLeaveNothing) {
 
 TEST_F(SaveFailure, ReadOnlyFileSystem) {
     // Permissions do not stop root, a read-only mount does.
-    ASSERT_EQ(mkdir(mountPoint().c_str(), 0755), 0);
-    if (mount("wux-test", mountPoint().c_str(), "tmpfs", 0, "size=64k") != 0)
-        GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
-    mounted_ = true;
+    if (!MountSmallFileSystem()) GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
     const fs::path target = mountPoint() / "model.wux";
     WriteText(target, kOldContents);
     ASSERT_EQ(mount("wux-test", mountPoint().c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=64k"), 0);
@@ -208,10 +212,7 @@ TEST_F(SaveFailure, PipeWithoutReaderGivesOneAtOnce) {
 }
 
 TEST_F(SaveFailure, FullDiskKeepsTheEarlierFile) {
-    ASSERT_EQ(mkdir(mountPoint().c_str(), 0755), 0);
-    if (mount("wux-test", mountPoint().c_str(), "tmpfs", 0, "size=64k") != 0)
-        GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
-    mounted_ = true;
+    if (!MountSmallFileSystem()) GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
     const fs::path target = mountPoint() / "model.wux";
     WriteText(target, kOldContents);
     auto model = MakeMeshModel(2000);  // about 228 KB, more than the file system holds
