@@ -74,10 +74,27 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
 }  // namespace
 
 ExportFiles::~ExportFiles() {
-    if (committed_) return;
-    for (Entry& entry : entries_)
-        if (!entry.temporary.empty()) unlink(entry.temporary.c_str());
-    if (haveOutput_ && !output_.temporary.empty()) unlink(output_.temporary.c_str());
+    if (!committed_) {
+        for (const Entry& entry : entries_) RemoveTemporary(entry);
+        if (haveOutput_) RemoveTemporary(output_);
+    }
+    for (const auto& folder : folders_) close(folder.second);
+}
+
+int ExportFiles::OpenFolder(const std::string& folder) {
+    for (const auto& open : folders_)
+        if (open.first == folder) return open.second;
+    const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) folders_.emplace_back(folder, fd);
+    return fd;
+}
+
+void ExportFiles::RemoveTemporary(const Entry& entry) {
+    if (entry.temporary.empty()) return;
+    // The user may have renamed the folder during the export: the name inside it still holds.
+    const std::string name = entry.temporary.substr(entry.temporary.find_last_of('/') + 1);
+    if (entry.temporaryFolder >= 0 && unlinkat(entry.temporaryFolder, name.c_str(), 0) == 0) return;
+    unlink(entry.temporary.c_str());
 }
 
 ToolResult<ExportFiles::Entry> ExportFiles::ReplacementOf(const std::string& path) {
@@ -140,6 +157,7 @@ ToolResult<int> ExportFiles::CreateTemporary(Entry& entry) {
     int fd = -1;
     if (entry.target.way == OutputTarget::Way::Replace) {
         Watch(entry.target.folder);
+        entry.temporaryFolder = OpenFolder(entry.target.folder);
         fd = CreateTemporaryFile(entry.target.folder, &entry.temporary, &code);
         if (fd >= 0) return fd;
         // A folder that takes no new file may hold a file we may write: written in place then.
@@ -150,6 +168,7 @@ ToolResult<int> ExportFiles::CreateTemporary(Entry& entry) {
     entry.kind = Entry::Kind::InPlace;
     const std::string folder = SystemTemporaryFolder();
     Watch(folder);
+    entry.temporaryFolder = OpenFolder(folder);
     fd = CreateTemporaryFile(folder, &entry.temporary, &code);
     if (fd < 0)
         return Failure(DescribeFailure("cannot create a temporary file for", entry.path, code) + " (in " + folder + ")");

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "format/tool_error.h"
@@ -55,6 +56,7 @@ private:
         std::string path;  // as the user gave it, for messages
         OutputTarget target;
         std::string temporary;
+        int temporaryFolder = -1;  // the temporary's folder, open: found again if it is renamed
         std::string backup;  // a second name of the replaced file while Commit() runs
         bool placed = false;
     };
@@ -64,12 +66,17 @@ private:
 
     // Beside the target when it is replaced, else (written in place) in the system's
     // temporary folder. The open descriptor.
-    static ToolResult<int> CreateTemporary(Entry& entry);
+    ToolResult<int> CreateTemporary(Entry& entry);
+    // The folder held open for the rest of the export (-1 when it cannot be opened).
+    int OpenFolder(const std::string& folder);
+    // Removes entry's temporary file, wherever its folder has gone since.
+    static void RemoveTemporary(const Entry& entry);
     ToolResult<void> Stage(Entry entry, const void* data, std::size_t size);
     static ToolResult<void> Place(Entry& entry);
     void Undo(Entry& entry);
 
     std::vector<Entry> entries_;  // in the order they are placed
+    std::vector<std::pair<std::string, int>> folders_;  // opened by OpenFolder
     Entry output_;
     bool haveOutput_ = false;
     bool committed_ = false;

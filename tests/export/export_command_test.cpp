@@ -575,7 +575,15 @@ TEST_F(ExportCommand, SignalsRemoveTheExportsTemporaryFiles) {
         kill(child, c.signal);
         EXPECT_EQ(WaitFor(child), c.exitCode) << strsignal(c.signal);
         const fs::path left = c.renameFolder ? moved : folder;
-        EXPECT_TRUE(Listing(left).empty()) << strsignal(c.signal) << ": " << *Listing(left).begin();
+        const std::set<std::string> names = Listing(left);
+        // Under load the signal may reach the export after its last step: then its file is whole.
+        if (names == std::set<std::string>{"large.wux"}) {
+            EXPECT_TRUE(PassesChecker((left / "large.wux").string()));
+        } else {
+            std::string listing;
+            for (const std::string& name : names) listing += " " + name;
+            EXPECT_TRUE(names.empty()) << strsignal(c.signal) << ":" << listing;
+        }
         fs::remove_all(left);
     }
 }
