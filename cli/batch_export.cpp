@@ -18,15 +18,13 @@
 #include "driver/export_report.h"
 #include "cli/input_discovery.h"
 #include "cli/progress_bar.h"
+#include "format/tool_error.h"
+#include "format/tool_text.h"
 
 namespace wux {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct BatchFailure {
-    std::string message;
-};
 
 struct Entry {
     BatchInput input;
@@ -73,7 +71,8 @@ public:
         const char* tmp = std::getenv("TMPDIR");
         std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/wux-batch-XXXXXX";
         if (mkdtemp(pattern.data()) == nullptr)
-            throw BatchFailure{"cannot create a temporary folder in " + fs::path(pattern).parent_path().string()};
+            ThrowToolError(ToolError::Kind::Io, "",
+                           "cannot create a temporary folder in " + fs::path(pattern).parent_path().string());
         path_ = pattern;
     }
     ~PrivateFolder() {
@@ -135,59 +134,80 @@ nlohmann::json EntryJson(const Entry& e) {
     return j;
 }
 
-std::string Plural(std::size_t n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
 
-int Run(const BatchOptions& options) {
-    std::error_code ec;
-    if (fs::exists(options.outDir, ec) && !fs::is_directory(options.outDir, ec))
-        throw BatchFailure{options.outDir + ": is not a folder"};
-    const std::string& reportPath = options.common.report;
-    if (!reportPath.empty() && fs::is_directory(reportPath, ec)) throw BatchFailure{reportPath + ": is a directory"};
-
-    const Discovery discovery = DiscoverInputs(options.inputs, options.outDir);
+// Every input found, in the order given: those that cannot be exported carry their error,
+// the others are the jobs. The output folder and the report's folder are there when this
+// returns; the folders it made are noted to go again if they stay empty.
+struct Plan {
+    Discovery discovery;
     std::vector<Entry> entries;
     std::vector<std::size_t> jobs;  // entries that are exported
     CreatedFolders created;
-    created.Note(options.outDir);
-    for (const BatchInput& input : discovery.inputs) {
+};
+
+Plan MakePlan(const BatchOptions& options) {
+    std::error_code ec;
+    if (fs::exists(options.outDir, ec) && !fs::is_directory(options.outDir, ec))
+        ThrowToolError(ToolError::Kind::Io, options.outDir, "is not a folder");
+    const std::string& reportPath = options.common.report;
+    if (!reportPath.empty() && fs::is_directory(reportPath, ec))
+        ThrowToolError(ToolError::Kind::Io, reportPath, "is a directory");
+
+    Plan plan;
+    plan.discovery = DiscoverInputs(options.inputs, options.outDir);
+    plan.created.Note(options.outDir);
+    for (const BatchInput& input : plan.discovery.inputs) {
         Entry entry;
         entry.input = input;
         entry.error = input.error.empty() ? std::string() : input.input + ": " + input.error;
         if (input.error.empty()) {
-            jobs.push_back(entries.size());
-            created.Note(fs::path(input.output).parent_path());
+            plan.jobs.push_back(plan.entries.size());
+            plan.created.Note(fs::path(input.output).parent_path());
         }
-        entries.push_back(std::move(entry));
+        plan.entries.push_back(std::move(entry));
     }
-    if (entries.empty())
-        throw BatchFailure{"no files to convert" + (discovery.skipped > 0
-                                                        ? " (" + Plural(discovery.skipped, "file", "files") +
-                                                              " of other kinds skipped)"
-                                                        : std::string())};
+    if (plan.entries.empty()) {
+        const std::size_t skipped = plan.discovery.skipped;
+        ThrowToolError(ToolError::Kind::Io, "",
+                       "no files to convert" +
+                           (skipped > 0 ? " (" + Plural(skipped, "file", "files") + " of other kinds skipped)" : std::string()));
+    }
     fs::create_directories(options.outDir, ec);
-    if (ec) throw BatchFailure{options.outDir + ": cannot create the folder: " + ec.message()};
+    if (ec) ThrowToolError(ToolError::Kind::Io, options.outDir, "cannot create the folder: " + ec.message());
     if (!reportPath.empty()) {
         const fs::path reportFolder = fs::path(reportPath).parent_path();
         if (!reportFolder.empty() && !fs::is_directory(reportFolder, ec)) {
-            created.RemoveEmpty();
-            throw BatchFailure{reportPath + ": the folder " + reportFolder.string() + " does not exist"};
+            plan.created.RemoveEmpty();
+            ThrowToolError(ToolError::Kind::Io, reportPath, "the folder " + reportFolder.string() + " does not exist");
         }
     }
+    return plan;
+}
 
-    PrivateFolder reports;
+struct Outcome {
+    int signal = 0;  // the signal that interrupted the run, or 0
+    std::size_t parallel = 0;
+    std::size_t done = 0;
+    double seconds = 0;
+};
+
+// Exports the plan's jobs in supervised workers, each writing its report into `reports`,
+// and fills in each entry; prints each failure as it comes, under a progress bar.
+Outcome RunExports(const BatchOptions& options, const std::string& reports, Plan* plan) {
+    std::vector<Entry>& entries = plan->entries;
+    const std::vector<std::size_t>& jobs = plan->jobs;
     auto exportOptions = [&](std::size_t entry) {
         ExportOptions o = options.common;
         o.input = entries[entry].input.input;
         o.output = entries[entry].input.output;
-        o.report = reports.Path() + "/" + std::to_string(entry) + ".json";
+        o.report = reports + "/" + std::to_string(entry) + ".json";
         return o;
     };
 
-    std::size_t done = 0, failed = 0;
+    Outcome outcome;
+    std::size_t failed = 0;
     for (const Entry& e : entries)
-        if (!e.error.empty()) ++failed, ++done;
+        if (!e.error.empty()) ++failed, ++outcome.done;
     ProgressBar progress(entries.size());
     auto printFailure = [&](const Entry& e) {
         progress.Clear();
@@ -197,7 +217,7 @@ int Run(const BatchOptions& options) {
     };
     for (const Entry& e : entries)
         if (!e.error.empty()) printFailure(e);
-    progress.Update(done, failed);
+    progress.Update(outcome.done, failed);
 
     const auto start = std::chrono::steady_clock::now();
     WorkerRun run;
@@ -217,75 +237,94 @@ int Run(const BatchOptions& options) {
         }
         return ExportInProcess(o);
     };
-    run.done = [&](std::size_t job, const WorkerOutcome& outcome) {
+    run.done = [&](std::size_t job, const WorkerOutcome& worker) {
         Entry& e = entries[jobs[job]];
         const ExportOptions o = exportOptions(jobs[job]);
-        e.seconds = outcome.seconds;
-        if (outcome.Succeeded()) {
+        e.seconds = worker.seconds;
+        if (worker.Succeeded()) {
             e.converted = true;
             TakeReport(o.report, &e);
-        } else if (outcome.end == WorkerOutcome::End::Exited) {
-            TakeError(outcome.errorText, &e);
+        } else if (worker.end == WorkerOutcome::End::Exited) {
+            TakeError(worker.errorText, &e);
         } else {
-            RemoveWorkerLeftovers(outcome.pid, ExportFolders(o));
-            e.error = DescribeWorkerEnd(outcome, options.limits, o.input, o.output);
+            RemoveWorkerLeftovers(worker.pid, ExportFolders(o));
+            e.error = DescribeWorkerEnd(worker, options.limits, o.input, o.output);
         }
-        ++done;
+        ++outcome.done;
         if (!e.converted) {
             ++failed;
             printFailure(e);
         }
-        progress.Update(done, failed);
+        progress.Update(outcome.done, failed);
     };
     run.tick = [&] { progress.Redraw(); };
-    const int signal = RunWorkers(run);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    outcome.signal = RunWorkers(run);
+    outcome.parallel = run.parallel;
+    outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     progress.Clear();
+    return outcome;
+}
 
-    if (signal != 0) {
-        created.RemoveEmpty();
-        std::cerr << "wux export: interrupted (" << SignalName(signal) << ") after " << done << " of "
-                  << entries.size() << " files; no report written\n";
-        return 128 + signal;
-    }
+std::size_t ConvertedCount(const std::vector<Entry>& entries) {
+    return static_cast<std::size_t>(std::count_if(entries.begin(), entries.end(), [](const Entry& e) { return e.converted; }));
+}
 
-    std::size_t converted = 0, withWarnings = 0;
-    for (const Entry& e : entries) {
-        converted += e.converted ? 1 : 0;
-        withWarnings += e.converted && !e.warnings.empty() ? 1 : 0;
-    }
-    if (!reportPath.empty()) {
-        nlohmann::json report;
-        report["out_dir"] = options.outDir;
-        report["jobs"] = run.parallel;
-        report["converted"] = converted;
-        report["failed"] = entries.size() - converted;
-        report["skipped_files"] = discovery.skipped;
-        report["seconds"] = seconds;
-        nlohmann::json list = nlohmann::json::array();
-        for (const Entry& e : entries) list.push_back(EntryJson(e));
-        report["inputs"] = std::move(list);
-        const std::string error = WriteReportFile(reportPath, report);
-        if (!error.empty()) {
-            created.RemoveEmpty();
-            throw BatchFailure{error};
-        }
-    }
-    created.RemoveEmpty();
+nlohmann::json BatchReportJson(const BatchOptions& options, const Plan& plan, const Outcome& outcome) {
+    const std::size_t converted = ConvertedCount(plan.entries);
+    nlohmann::json report;
+    report["out_dir"] = options.outDir;
+    report["jobs"] = outcome.parallel;
+    report["converted"] = converted;
+    report["failed"] = plan.entries.size() - converted;
+    report["skipped_files"] = plan.discovery.skipped;
+    report["seconds"] = outcome.seconds;
+    nlohmann::json list = nlohmann::json::array();
+    for (const Entry& e : plan.entries) list.push_back(EntryJson(e));
+    report["inputs"] = std::move(list);
+    return report;
+}
 
+// "converted 3 of 4 files into out in 1.2 s (1 failed, 2 with warnings, 1 other file skipped)"
+std::string SummaryLine(const BatchOptions& options, const Plan& plan, const Outcome& outcome) {
+    const std::size_t total = plan.entries.size(), converted = ConvertedCount(plan.entries);
+    const std::size_t withWarnings = static_cast<std::size_t>(std::count_if(
+        plan.entries.begin(), plan.entries.end(), [](const Entry& e) { return e.converted && !e.warnings.empty(); }));
     std::ostringstream line;
     line.setf(std::ios::fixed);
     line.precision(1);
-    line << "converted " << converted << " of " << Plural(entries.size(), "file", "files") << " into "
-         << options.outDir << " in " << seconds << " s";
+    line << "converted " << converted << " of " << Plural(total, "file", "files") << " into " << options.outDir
+         << " in " << outcome.seconds << " s";
     std::vector<std::string> notes;
-    if (converted < entries.size()) notes.push_back(std::to_string(entries.size() - converted) + " failed");
+    if (converted < total) notes.push_back(std::to_string(total - converted) + " failed");
     if (withWarnings > 0) notes.push_back(std::to_string(withWarnings) + " with warnings");
-    if (discovery.skipped > 0) notes.push_back(Plural(discovery.skipped, "other file", "other files") + " skipped");
+    if (plan.discovery.skipped > 0) notes.push_back(Plural(plan.discovery.skipped, "other file", "other files") + " skipped");
     for (std::size_t i = 0; i < notes.size(); ++i) line << (i == 0 ? " (" : ", ") << notes[i];
     if (!notes.empty()) line << ")";
-    std::cout << line.str() << "\n" << std::flush;
-    return converted == entries.size() ? 0 : 1;
+    return line.str();
+}
+
+int Run(const BatchOptions& options) {
+    Plan plan = MakePlan(options);
+    const Outcome outcome = [&] {
+        PrivateFolder reports;
+        return RunExports(options, reports.Path(), &plan);
+    }();
+    if (outcome.signal != 0) {
+        plan.created.RemoveEmpty();
+        std::cerr << "wux export: interrupted (" << SignalName(outcome.signal) << ") after " << outcome.done << " of "
+                  << plan.entries.size() << " files; no report written\n";
+        return 128 + outcome.signal;
+    }
+    if (!options.common.report.empty()) {
+        const ToolResult<void> written = WriteReportFile(options.common.report, BatchReportJson(options, plan, outcome));
+        if (!written.Ok()) {
+            plan.created.RemoveEmpty();
+            throw written.Error();
+        }
+    }
+    plan.created.RemoveEmpty();
+    std::cout << SummaryLine(options, plan, outcome) << "\n" << std::flush;
+    return ConvertedCount(plan.entries) == plan.entries.size() ? 0 : 1;
 }
 
 }  // namespace
@@ -293,8 +332,8 @@ int Run(const BatchOptions& options) {
 int RunBatchExport(const BatchOptions& options) {
     try {
         return Run(options);
-    } catch (const BatchFailure& failure) {
-        std::cerr << "wux export: " << failure.message << "\n";
+    } catch (const ToolError& error) {
+        std::cerr << "wux export: " << error.Text() << "\n";
     } catch (const std::bad_alloc&) {
         std::cerr << "wux export: out of memory\n";
     } catch (const std::exception& e) {

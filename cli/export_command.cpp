@@ -43,11 +43,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A failure of the command, caught by ExportInProcess, which prints "wux export: " and its text.
-[[noreturn]] void Fail(ToolError::Kind kind, const std::string& file, std::string message) {
-    throw ToolError{kind, file, "", std::nullopt, std::move(message)};
-}
-
 bool ShowProgress() {
     static const bool tty = isatty(STDERR_FILENO) != 0;
     return tty;
@@ -153,15 +148,15 @@ private:
 
 void CheckOutputPath(const std::string& output) {
     std::error_code ec;
-    if (output.empty()) Fail(ToolError::Kind::Io, "", "the output path is empty");
-    if (fs::is_directory(output, ec)) Fail(ToolError::Kind::Io, output, "is a directory");
+    if (output.empty()) ThrowToolError(ToolError::Kind::Io, "", "the output path is empty");
+    if (fs::is_directory(output, ec)) ThrowToolError(ToolError::Kind::Io, output, "is a directory");
     const fs::path parent = fs::path(output).parent_path();
     if (!parent.empty()) {
         const fs::file_status status = fs::status(parent, ec);
         // A name too long, a folder we may not search: said as what it is.
-        if (ec && ec != std::errc::no_such_file_or_directory) Fail(ToolError::Kind::Io, output, ec.message());
-        if (!fs::exists(status)) Fail(ToolError::Kind::Io, output, "the folder " + parent.string() + " does not exist");
-        if (!fs::is_directory(status)) Fail(ToolError::Kind::Io, output, parent.string() + " is not a folder");
+        if (ec && ec != std::errc::no_such_file_or_directory) ThrowToolError(ToolError::Kind::Io, output, ec.message());
+        if (!fs::exists(status)) ThrowToolError(ToolError::Kind::Io, output, "the folder " + parent.string() + " does not exist");
+        if (!fs::is_directory(status)) ThrowToolError(ToolError::Kind::Io, output, parent.string() + " is not a folder");
     }
 }
 
@@ -189,7 +184,7 @@ AssimpImportOptions ImportOptions(const ExportOptions& options, TextureFiles* te
 SceneDescription ReadInput(const ExportOptions& options, TextureFiles* textureFiles, Warnings* warnings,
                            ImportCounts* counts) {
     std::error_code ec;
-    if (!fs::exists(options.input, ec)) Fail(ToolError::Kind::Io, options.input, "no such file");
+    if (!fs::exists(options.input, ec)) ThrowToolError(ToolError::Kind::Io, options.input, "no such file");
     if (const ToolResult<void> regular = CheckRegularInput(options.input); !regular.Ok()) throw regular.Error();
     Progress("reading " + options.input);
     ToolResult<SceneDescription> scene =
@@ -219,13 +214,13 @@ void RunPlugin(PluginLibrary* plugin, const SceneDescription& description, Stand
         const std::string text = NameOutputInstead(StandinCp1251ToUtf8(boxes.front().text), tempPath, output);
         // The plug-in's message names no cause; its library tells the tool.
         const std::string cause = plugin->LastSaveFailure();
-        Fail(ToolError::Kind::PluginFailed, output,
+        ThrowToolError(ToolError::Kind::PluginFailed, output,
              "the plug-in could not write the file" + (cause.empty() ? "" : " (" + cause + ")") + "; its message: \"" +
                  text + "\"");
     }
     // The temporary file was made empty for the plug-in; a WUX file never is.
     if (!fs::is_regular_file(tempPath, ec) || fs::file_size(tempPath, ec) == 0)
-        Fail(ToolError::Kind::PluginFailed, output, "the plug-in reported no failure but wrote no file");
+        ThrowToolError(ToolError::Kind::PluginFailed, output, "the plug-in reported no failure but wrote no file");
 }
 
 // Each stage of an export frees large arrays just before the next allocates as large ones.
@@ -243,7 +238,7 @@ int RunExport(const ExportOptions& options) {
     KeepFreedMemoryForReuse();
     CheckOutputPath(options.output);
     if (!options.report.empty() && fs::is_directory(options.report))
-        Fail(ToolError::Kind::Io, options.report, "is a directory");
+        ThrowToolError(ToolError::Kind::Io, options.report, "is a directory");
 
     PluginLibrary plugin;
     LoadPlugin(options.plugin, &plugin);
@@ -284,19 +279,19 @@ int RunExport(const ExportOptions& options) {
     // Read back through a mapping: the summary touches only the chunks' heads.
     MappedFile written;
     if (const ToolResult<void> opened = written.Open(temporary); !opened.Ok())
-        Fail(ToolError::Kind::Io, options.output, "cannot read the written file back: " + opened.Error().message);
+        ThrowToolError(ToolError::Kind::Io, options.output, "cannot read the written file back: " + opened.Error().message);
     const ByteSpan span = written.Span();
     if (options.verify) {
         const CheckReport check = CheckWux(span);
         if (!check.Valid()) {
             std::cerr << FormatReport(check);
-            Fail(ToolError::Kind::Invalid, options.output,
+            ThrowToolError(ToolError::Kind::Invalid, options.output,
                  "--verify found " + std::to_string(check.errorCount) + " fault(s) in the written file; it was not kept");
         }
     }
     const ToolResult<WuxFile> read = ReadWuxWithoutMeshArrays(span);
     if (!read.Ok())
-        Fail(read.Error().kind, options.output,
+        ThrowToolError(read.Error().kind, options.output,
              "the written file cannot be read back: offset " + std::to_string(*read.Error().offset) + ": " +
                  read.Error().message);
     const ExportSummary summary = SummarizeWux(*read);
@@ -307,7 +302,7 @@ int RunExport(const ExportOptions& options) {
         if (!IsJsonPath(options.input)) report["import"] = ImportCountsJson(counts);
         const std::string text = report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
         if (ToolResult<void> added = files.AddReplacement(options.report, text.data(), text.size()); !added.Ok())
-            Fail(ToolError::Kind::Io, "", "cannot write the report: " + added.Error().Text());
+            ThrowToolError(ToolError::Kind::Io, "", "cannot write the report: " + added.Error().Text());
     }
     if (ToolResult<void> committed = files.Commit(); !committed.Ok()) throw committed.Error();
 

@@ -91,14 +91,15 @@ nlohmann::json ReportJson(const std::string& inputPath, const std::string& outpu
     return report;
 }
 
-std::string WriteReportFile(const std::string& path, const nlohmann::json& report) {
+ToolResult<void> WriteReportFile(const std::string& path, const nlohmann::json& report) {
     // Through the export's file layer, so the report follows the same target rules as OUTPUT.
     const std::string text = report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
     ExportFiles files;
     ToolResult<void> written = files.AddReplacement(path, text.data(), text.size());
     if (written.Ok()) written = files.Commit();
-    if (!written.Ok()) return "cannot write the report: " + written.Error().Text();
-    return std::string();
+    if (!written.Ok())
+        return ToolError{ToolError::Kind::Io, "", "", std::nullopt, "cannot write the report: " + written.Error().Text()};
+    return {};
 }
 
 }  // namespace wux

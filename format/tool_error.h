@@ -47,6 +47,11 @@ struct ToolError {
     }
 };
 
+// For code that fails by throwing to one place that prints the error (a command's body).
+[[noreturn]] inline void ThrowToolError(ToolError::Kind kind, std::string file, std::string message) {
+    throw ToolError{kind, std::move(file), "", std::nullopt, std::move(message)};
+}
+
 // A value, or the error that kept it from being made.
 template <typename T>
 class ToolResult {
