@@ -169,17 +169,15 @@ private:
 
     void Meshes() {
         const std::size_t n = std::min(a_.meshes.size(), b_.meshes.size());
-        for (std::size_t i = 0; i < n; ++i) MeshPair(i, a_.meshes[i], b_.meshes[i]);
+        for (std::size_t i = 0; i < n; ++i) MeshPair(a_.meshes[i], b_.meshes[i]);
         for (std::size_t i = n; i < a_.meshes.size(); ++i)
-            Missing("mesh", Place{MeshName(i), "", a_.meshes[i].chunk.offset, std::nullopt}, true);
+            Missing("mesh", Place{ChunkName(a_.meshes[i].chunk), "", a_.meshes[i].chunk.offset, std::nullopt}, true);
         for (std::size_t i = n; i < b_.meshes.size(); ++i)
-            Missing("mesh", Place{MeshName(i), "", std::nullopt, b_.meshes[i].chunk.offset}, false);
+            Missing("mesh", Place{ChunkName(b_.meshes[i].chunk), "", std::nullopt, b_.meshes[i].chunk.offset}, false);
     }
 
-    static std::string MeshName(std::size_t index) { return std::string(kMeshTag) + " #" + std::to_string(index); }
-
-    void MeshPair(std::size_t index, const MeshChunk& ma, const MeshChunk& mb) {
-        const std::string chunk = MeshName(index);
+    void MeshPair(const MeshChunk& ma, const MeshChunk& mb) {
+        const std::string chunk = ChunkName(ma.chunk);
         const Place head{chunk, "", ma.chunk.offset, mb.chunk.offset};
         const std::string refA = MaterialRef(a_, ma.materialIndex), refB = MaterialRef(b_, mb.materialIndex);
         if (refA != refB)

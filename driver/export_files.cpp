@@ -38,11 +38,6 @@ ToolError Failure(std::string message) {
     return ToolError{ToolError::Kind::Io, "", "", std::nullopt, std::move(message)};
 }
 
-// Registered before the first temporary file goes there, so that a signal never misses one.
-void Watch(const std::string& folder) {
-    if (SweepOnInterrupt(folder)) RemoveStaleTemporaryFiles(folder);
-}
-
 // 0, or the errno of the first failing write, sync or close; fd is closed either way.
 int WriteAndClose(int fd, const void* data, std::size_t size) {
     const char* at = static_cast<const char*>(data);
@@ -74,19 +69,9 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
 }  // namespace
 
 ExportFiles::~ExportFiles() {
-    if (!committed_) {
-        for (const Entry& entry : entries_) RemoveTemporary(entry);
-        if (haveOutput_) RemoveTemporary(output_);
-    }
-    for (const auto& folder : folders_) close(folder.second);
-}
-
-int ExportFiles::OpenFolder(const std::string& folder) {
-    for (const auto& open : folders_)
-        if (open.first == folder) return open.second;
-    const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) folders_.emplace_back(folder, fd);
-    return fd;
+    if (committed_) return;
+    for (const Entry& entry : entries_) RemoveTemporary(entry);
+    if (haveOutput_) RemoveTemporary(output_);
 }
 
 void ExportFiles::RemoveTemporary(const Entry& entry) {
@@ -156,8 +141,8 @@ ToolResult<int> ExportFiles::CreateTemporary(Entry& entry) {
     int code = 0;
     int fd = -1;
     if (entry.target.way == OutputTarget::Way::Replace) {
-        Watch(entry.target.folder);
-        entry.temporaryFolder = OpenFolder(entry.target.folder);
+        // Registered before the first temporary file goes there, so that a signal never misses one.
+        entry.temporaryFolder = SweepOnInterrupt(entry.target.folder);
         fd = CreateTemporaryFile(entry.target.folder, &entry.temporary, &code);
         if (fd >= 0) return fd;
         // A folder that takes no new file may hold a file we may write: written in place then.
@@ -167,8 +152,7 @@ ToolResult<int> ExportFiles::CreateTemporary(Entry& entry) {
     }
     entry.kind = Entry::Kind::InPlace;
     const std::string folder = SystemTemporaryFolder();
-    Watch(folder);
-    entry.temporaryFolder = OpenFolder(folder);
+    entry.temporaryFolder = SweepOnInterrupt(folder);
     fd = CreateTemporaryFile(folder, &entry.temporary, &code);
     if (fd < 0)
         return Failure(DescribeFailure("cannot create a temporary file for", entry.path, code) + " (in " + folder + ")");

@@ -10,7 +10,6 @@
 
 #include <cstddef>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "format/tool_error.h"
@@ -56,7 +55,7 @@ private:
         std::string path;  // as the user gave it, for messages
         OutputTarget target;
         std::string temporary;
-        int temporaryFolder = -1;  // the temporary's folder, open: found again if it is renamed
+        int temporaryFolder = -1;  // the temporary's folder as the interrupt sweep holds it open
         std::string backup;  // a second name of the replaced file while Commit() runs
         bool placed = false;
     };
@@ -66,9 +65,7 @@ private:
 
     // Beside the target when it is replaced, else (written in place) in the system's
     // temporary folder. The open descriptor.
-    ToolResult<int> CreateTemporary(Entry& entry);
-    // The folder held open for the rest of the export (-1 when it cannot be opened).
-    int OpenFolder(const std::string& folder);
+    static ToolResult<int> CreateTemporary(Entry& entry);
     // Removes entry's temporary file, wherever its folder has gone since.
     static void RemoveTemporary(const Entry& entry);
     ToolResult<void> Stage(Entry entry, const void* data, std::size_t size);
@@ -76,7 +73,6 @@ private:
     void Undo(Entry& entry);
 
     std::vector<Entry> entries_;  // in the order they are placed
-    std::vector<std::pair<std::string, int>> folders_;  // opened by OpenFolder
     Entry output_;
     bool haveOutput_ = false;
     bool committed_ = false;

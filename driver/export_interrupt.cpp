@@ -89,27 +89,6 @@ void InstallHandlers() {
     }
 }
 
-}  // namespace
-
-bool SweepOnInterrupt(const std::string& folder) {
-    InstallHandlers();
-    const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat added;
-    bool known = fstat(fd, &added) != 0 || folderCount == kMaxFolders;
-    for (int i = 0; i < folderCount && !known; ++i) {
-        struct stat other;
-        known = fstat(folderFds[i], &other) == 0 && other.st_dev == added.st_dev && other.st_ino == added.st_ino;
-    }
-    if (known) {
-        close(fd);
-        return false;
-    }
-    folderFds[folderCount] = fd;  // stored before it is counted: the handler reads only counted ones
-    folderCount = folderCount + 1;
-    return true;
-}
-
 void RemoveStaleTemporaryFiles(const std::string& folder) {
     DIR* listing = opendir(folder.empty() ? "." : folder.c_str());
     if (listing == nullptr) return;
@@ -124,6 +103,34 @@ void RemoveStaleTemporaryFiles(const std::string& folder) {
             unlinkat(dirfd(listing), entry->d_name, 0);
     }
     closedir(listing);
+}
+
+}  // namespace
+
+int SweepOnInterrupt(const std::string& folder) {
+    InstallHandlers();
+    const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    struct stat added;
+    if (fstat(fd, &added) != 0) {
+        close(fd);
+        return -1;
+    }
+    for (int i = 0; i < folderCount; ++i) {
+        struct stat other;
+        if (fstat(folderFds[i], &other) == 0 && other.st_dev == added.st_dev && other.st_ino == added.st_ino) {
+            close(fd);
+            return folderFds[i];
+        }
+    }
+    if (folderCount == kMaxFolders) {
+        close(fd);
+        return -1;
+    }
+    folderFds[folderCount] = fd;  // stored before it is counted: the handler reads only counted ones
+    folderCount = folderCount + 1;
+    RemoveStaleTemporaryFiles(folder);
+    return fd;
 }
 
 InterruptHold::InterruptHold() {
