@@ -111,7 +111,7 @@ wux::ToolResult<double> ExportWithAssimp(const AssimpScene& scene, const char* f
     aiReturn result = exporter.Export(&scene.scene(), formatId, path);
     double seconds = clock.seconds();
     if (result != aiReturn_SUCCESS)
-        return wux::ToolError{wux::ToolError::Kind::Io, "", "", std::nullopt,
-                              std::string(formatId) + " export to " + path + ": " + exporter.GetErrorString()};
+        return wux::ToolError::Of(wux::ToolError::Kind::Io, "",
+                              std::string(formatId) + " export to " + path + ": " + exporter.GetErrorString());
     return seconds;
 }

@@ -67,9 +67,9 @@ ToolResult<std::string> LocatePlugin(const std::string& explicitPath) {
         if (IsFile(c)) return fs::path(c).lexically_normal().string();
         list += (list.empty() ? "" : ", ") + fs::path(c).lexically_normal().string();
     }
-    return ToolError{ToolError::Kind::PluginNotFound, "", "", std::nullopt,
+    return ToolError::Of(ToolError::Kind::PluginNotFound, "",
                      std::string("cannot find the plug-in library ") + kLibraryFileName + " (looked at " + list +
-                         "); give its path with --plugin or the WUX_PLUGIN environment variable"};
+                         "); give its path with --plugin or the WUX_PLUGIN environment variable");
 }
 
 PluginLibrary::~PluginLibrary() {
@@ -78,7 +78,7 @@ PluginLibrary::~PluginLibrary() {
 
 ToolResult<void> PluginLibrary::Load(const std::string& path) {
     auto fail = [&](ToolError::Kind kind, std::string what) {
-        return ToolError{kind, path, "", std::nullopt, std::move(what)};
+        return ToolError::Of(kind, path, std::move(what));
     };
     path_ = path;
     std::error_code ec;
@@ -140,7 +140,7 @@ const char* PluginLibrary::Description() const {
 
 ToolResult<int> PluginLibrary::Export(const std::string& outputPath, ExpInterface* ei, Interface* ip) {
     auto fail = [&](std::string what) {
-        return ToolError{ToolError::Kind::PluginFailed, path_, "", std::nullopt, std::move(what)};
+        return ToolError::Of(ToolError::Kind::PluginFailed, path_, std::move(what));
     };
     if (classDesc_ == nullptr) return fail("the plug-in library is not loaded");
     SceneExport* exporter = nullptr;

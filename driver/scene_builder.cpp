@@ -194,7 +194,7 @@ namespace {
 ToolResult<void> Build(SceneDescription& desc, bool release, StandinScene* scene) {
     std::string message;
     if (!Builder(desc, scene, release).Build(&message) || !scene->Validate(&message)) {
-        return ToolError{ToolError::Kind::Scene, "", "", std::nullopt, std::move(message)};
+        return ToolError::Of(ToolError::Kind::Scene, "", std::move(message));
     }
     return {};
 }

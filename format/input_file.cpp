@@ -21,7 +21,7 @@ std::string KindReason(mode_t mode) {
 }
 
 ToolError IoError(const std::string& path, std::string message) {
-    return ToolError{ToolError::Kind::Io, path, "", std::nullopt, std::move(message)};
+    return ToolError::Of(ToolError::Kind::Io, path, std::move(message));
 }
 
 }  // namespace

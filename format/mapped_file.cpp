@@ -16,7 +16,7 @@ MappedFile::~MappedFile() {
 }
 
 ToolResult<void> MappedFile::Open(const std::string& path) {
-    auto fail = [&](std::string message) { return ToolError{ToolError::Kind::Io, path, "", std::nullopt, std::move(message)}; };
+    auto fail = [&](std::string message) { return ToolError::Of(ToolError::Kind::Io, path, std::move(message)); };
     InputFile file;
     if (ToolResult<void> opened = file.Open(path); !opened.Ok()) return opened;
     // A WUX file states its size in 32 bits; anything larger cannot be one.

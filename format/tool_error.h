@@ -37,6 +37,11 @@ struct ToolError {
     std::optional<std::size_t> offset;  // where in a WUX file's bytes the fault lies
     std::string message;                // the cause
 
+    // An error with no place within the file (file may be empty, when the message names it).
+    static ToolError Of(Kind kind, std::string file, std::string message) {
+        return ToolError{kind, std::move(file), "", std::nullopt, std::move(message)};
+    }
+
     // "file: place: offset N: message", leaving out the parts that are empty.
     std::string Text() const {
         std::string out;
@@ -49,7 +54,7 @@ struct ToolError {
 
 // For code that fails by throwing to one place that prints the error (a command's body).
 [[noreturn]] inline void ThrowToolError(ToolError::Kind kind, std::string file, std::string message) {
-    throw ToolError{kind, std::move(file), "", std::nullopt, std::move(message)};
+    throw ToolError::Of(kind, std::move(file), std::move(message));
 }
 
 // A value, or the error that kept it from being made.

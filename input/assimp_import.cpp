@@ -829,7 +829,7 @@ ToolResult<void> WritePending(const fs::path& dir, const std::vector<PendingText
 ToolResult<SceneDescription> Import(const std::string& path, const AssimpImportOptions& options, Warnings* warnings,
                                     ImportCounts* counts) {
     auto fail = [&](ToolError::Kind kind, std::string message) {
-        return ToolError{kind, path, "", std::nullopt, std::move(message)};
+        return ToolError::Of(kind, path, std::move(message));
     };
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) return fail(ToolError::Kind::Io, "no such file");
@@ -885,9 +885,9 @@ ToolResult<SceneDescription> ImportWithAssimp(const std::string& path, const Ass
     try {
         return Import(path, options, warnings, counts);
     } catch (const std::exception& e) {
-        return ToolError{ToolError::Kind::Import, path, "", std::nullopt, std::string("import failed: ") + e.what()};
+        return ToolError::Of(ToolError::Kind::Import, path, std::string("import failed: ") + e.what());
     } catch (...) {
-        return ToolError{ToolError::Kind::Import, path, "", std::nullopt, "import failed"};
+        return ToolError::Of(ToolError::Kind::Import, path, "import failed");
     }
 }
 

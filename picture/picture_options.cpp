@@ -27,7 +27,7 @@ int HexDigit(char c) {
 }  // namespace
 
 ToolError ArgumentError(std::string message) {
-    return ToolError{ToolError::Kind::Argument, "", "", std::nullopt, std::move(message)};
+    return ToolError::Of(ToolError::Kind::Argument, "", std::move(message));
 }
 
 ToolResult<PictureSize> ParsePictureSize(const std::string& text, int maxSide) {
