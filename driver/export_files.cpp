@@ -19,11 +19,6 @@ namespace {
 
 constexpr std::size_t kCopyBlock = std::size_t{1} << 20;
 
-std::string FolderOf(const std::string& path) {
-    const std::size_t cut = path.find_last_of('/');
-    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
 // Where a file that is written in place waits for the end of the export.
 std::string SystemTemporaryFolder() {
     const char* tmp = std::getenv("TMPDIR");
@@ -127,7 +122,7 @@ ToolResult<void> ExportFiles::AddNewFile(const std::string& path, const void* da
     entry.kind = Entry::Kind::New;
     entry.path = path;
     entry.target.path = path;
-    entry.target.folder = FolderOf(path);
+    entry.target.folder = TargetFolderOf(path);
     return Stage(std::move(entry), data, size);
 }
 

@@ -22,11 +22,6 @@ namespace {
 constexpr int kMaxLinkHops = 40;
 constexpr unsigned kCreateAttempts = 64;
 
-std::string FolderOf(const std::string& path) {
-    const size_t cut = path.find_last_of('/');
-    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
 bool Fail(SaveError* error, SaveError::Kind kind, const std::string& message) {
     if (error != nullptr) *error = SaveError{kind, message, std::string()};
     return false;
@@ -69,6 +64,11 @@ bool InProcFileSystem(const std::string& folder) {
 
 }  // namespace
 
+std::string TargetFolderOf(const std::string& path) {
+    const size_t cut = path.find_last_of('/');
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
 std::string DescribeFailure(const std::string& what, const std::string& path, int osError) {
     return what + " \"" + path + "\": " + std::strerror(osError);
 }
@@ -92,7 +92,7 @@ bool ExamineOutputTarget(const std::string& path, OutputTarget* target, SaveErro
         // /proc's links (/dev/stdout -> /proc/self/fd/1, /dev/fd/3) name open files, pipes and
         // sockets rather than paths: only the kernel can follow them, so the file
         // behind one is written in place through the link.
-        if (InProcFileSystem(FolderOf(resolved))) {
+        if (InProcFileSystem(TargetFolderOf(resolved))) {
             if (stat(resolved.c_str(), &info) != 0) return Fail(error, "cannot write", path, errno);
             target->exists = true;
             target->way = OutputTarget::Way::InPlace;
@@ -103,10 +103,10 @@ bool ExamineOutputTarget(const std::string& path, OutputTarget* target, SaveErro
         std::string next;
         if (!ReadLink(resolved, &next))
             return Fail(error, "cannot write", path, errno);
-        resolved = !next.empty() && next[0] == '/' ? next : FolderOf(resolved) + next;
+        resolved = !next.empty() && next[0] == '/' ? next : TargetFolderOf(resolved) + next;
     }
     target->path = resolved;
-    target->folder = FolderOf(resolved);
+    target->folder = TargetFolderOf(resolved);
     if (!target->exists) {
         // A missing folder, or one we may not search, shows here rather than as
         // a puzzling failure to create the temporary file.
