@@ -111,7 +111,7 @@ wux::ToolResult<double> ExportWithAssimp(const AssimpScene& scene, const char* f
     aiReturn result = exporter.Export(&scene.scene(), formatId, path);
     double seconds = clock.seconds();
     if (result != aiReturn_SUCCESS)
-        return wux::ToolError::Of(wux::ToolError::Kind::Io, "",
+        return wux::ToolError::Of(wux::ToolError::Kind::Output, "",
                               std::string(formatId) + " export to " + path + ": " + exporter.GetErrorString());
     return seconds;
 }

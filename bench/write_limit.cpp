@@ -24,6 +24,6 @@ wux::ToolResult<double> WriteLimit::Write(const std::string& path) const {
     if (!ok && failure.kind == SaveError::Kind::None) failure = file.writeError();
     if (ok) ok = file.finish(&failure);
     double seconds = clock.seconds();
-    if (!ok) return wux::ToolError::Of(wux::ToolError::Kind::Io, "", "write limit: " + failure.message);
+    if (!ok) return wux::ToolError::Of(wux::ToolError::Kind::Output, "", "write limit: " + failure.message);
     return seconds;
 }

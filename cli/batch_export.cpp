@@ -14,6 +14,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/command.h"
+#include "cli/exit_codes.h"
 #include "cli/export_runner.h"
 #include "driver/export_report.h"
 #include "cli/input_discovery.h"
@@ -71,7 +73,7 @@ public:
         const char* tmp = std::getenv("TMPDIR");
         std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/wux-batch-XXXXXX";
         if (mkdtemp(pattern.data()) == nullptr)
-            ThrowToolError(ToolError::Kind::Io, "",
+            ThrowToolError(ToolError::Kind::Output, "",
                            "cannot create a temporary folder in " + fs::path(pattern).parent_path().string());
         path_ = pattern;
     }
@@ -148,10 +150,10 @@ struct Plan {
 Plan MakePlan(const BatchOptions& options) {
     std::error_code ec;
     if (fs::exists(options.outDir, ec) && !fs::is_directory(options.outDir, ec))
-        ThrowToolError(ToolError::Kind::Io, options.outDir, "is not a folder");
+        ThrowToolError(ToolError::Kind::Output, options.outDir, "is not a folder");
     const std::string& reportPath = options.common.report;
     if (!reportPath.empty() && fs::is_directory(reportPath, ec))
-        ThrowToolError(ToolError::Kind::Io, reportPath, "is a directory");
+        ThrowToolError(ToolError::Kind::Output, reportPath, "is a directory");
 
     Plan plan;
     plan.discovery = DiscoverInputs(options.inputs, options.outDir);
@@ -168,17 +170,17 @@ Plan MakePlan(const BatchOptions& options) {
     }
     if (plan.entries.empty()) {
         const std::size_t skipped = plan.discovery.skipped;
-        ThrowToolError(ToolError::Kind::Io, "",
+        ThrowToolError(ToolError::Kind::Input, "",
                        "no files to convert" +
                            (skipped > 0 ? " (" + Plural(skipped, "file", "files") + " of other kinds skipped)" : std::string()));
     }
     fs::create_directories(options.outDir, ec);
-    if (ec) ThrowToolError(ToolError::Kind::Io, options.outDir, "cannot create the folder: " + ec.message());
-    if (!reportPath.empty()) {
+    if (ec) ThrowToolError(ToolError::Kind::Output, options.outDir, "cannot create the folder: " + ec.message());
+    if (!reportPath.empty() && reportPath != "-") {
         const fs::path reportFolder = fs::path(reportPath).parent_path();
         if (!reportFolder.empty() && !fs::is_directory(reportFolder, ec)) {
             plan.created.RemoveEmpty();
-            ThrowToolError(ToolError::Kind::Io, reportPath, "the folder " + reportFolder.string() + " does not exist");
+            ThrowToolError(ToolError::Kind::Output, reportPath, "the folder " + reportFolder.string() + " does not exist");
         }
     }
     return plan;
@@ -210,10 +212,9 @@ Outcome RunExports(const BatchOptions& options, const std::string& reports, Plan
         if (!e.error.empty()) ++failed, ++outcome.done;
     ProgressBar progress(entries.size());
     auto printFailure = [&](const Entry& e) {
-        progress.Clear();
         const std::string& input = e.input.input;
         const bool named = e.error.compare(0, input.size() + 2, input + ": ") == 0;
-        std::cerr << "wux export: " << (named ? "" : input + ": ") << e.error << "\n";
+        PrintError((named ? "" : input + ": ") + e.error);
     };
     for (const Entry& e : entries)
         if (!e.error.empty()) printFailure(e);
@@ -231,9 +232,8 @@ Outcome RunExports(const BatchOptions& options, const std::string& reports, Plan
         const fs::path folder = fs::path(o.output).parent_path();
         fs::create_directories(folder, mkdirEc);
         if (mkdirEc) {
-            std::cerr << "wux export: " << folder.string() << ": cannot create the folder: " << mkdirEc.message()
-                      << "\n";
-            return 1;
+            PrintError(folder.string() + ": cannot create the folder: " + mkdirEc.message());
+            return static_cast<int>(kExitOutput);
         }
         return ExportInProcess(o);
     };
@@ -244,6 +244,7 @@ Outcome RunExports(const BatchOptions& options, const std::string& reports, Plan
         if (worker.Succeeded()) {
             e.converted = true;
             TakeReport(o.report, &e);
+            Note("wrote " + o.output);
         } else if (worker.end == WorkerOutcome::End::Exited) {
             TakeError(worker.errorText, &e);
         } else {
@@ -311,11 +312,13 @@ int Run(const BatchOptions& options) {
     }();
     if (outcome.signal != 0) {
         plan.created.RemoveEmpty();
-        std::cerr << "wux export: interrupted (" << SignalName(outcome.signal) << ") after " << outcome.done << " of "
-                  << plan.entries.size() << " files; no report written\n";
-        return 128 + outcome.signal;
+        PrintError("interrupted (" + SignalName(outcome.signal) + ") after " + std::to_string(outcome.done) + " of " +
+                   std::to_string(plan.entries.size()) + " files; no report written");
+        return ExitCodeOfSignal(outcome.signal);
     }
-    if (!options.common.report.empty()) {
+    const bool reportToStdout = options.common.report == "-";
+    if (reportToStdout) std::cout << BatchReportJson(options, plan, outcome).dump(2) << "\n";
+    if (!options.common.report.empty() && !reportToStdout) {
         const ToolResult<void> written = WriteReportFile(options.common.report, BatchReportJson(options, plan, outcome));
         if (!written.Ok()) {
             plan.created.RemoveEmpty();
@@ -323,23 +326,12 @@ int Run(const BatchOptions& options) {
         }
     }
     plan.created.RemoveEmpty();
-    std::cout << SummaryLine(options, plan, outcome) << "\n" << std::flush;
-    return ConvertedCount(plan.entries) == plan.entries.size() ? 0 : 1;
+    if (ShowSummary()) (reportToStdout ? std::cerr : std::cout) << SummaryLine(options, plan, outcome) << "\n" << std::flush;
+    return ConvertedCount(plan.entries) == plan.entries.size() ? kExitOk : kExitNo;
 }
 
 }  // namespace
 
-int RunBatchExport(const BatchOptions& options) {
-    try {
-        return Run(options);
-    } catch (const ToolError& error) {
-        std::cerr << "wux export: " << error.Text() << "\n";
-    } catch (const std::bad_alloc&) {
-        std::cerr << "wux export: out of memory\n";
-    } catch (const std::exception& e) {
-        std::cerr << "wux export: " << e.what() << "\n";
-    }
-    return 1;
-}
+int RunBatchExport(const BatchOptions& options) { return Run(options); }
 
 }  // namespace wux

@@ -20,7 +20,8 @@ struct BatchOptions {
     ExportOptions common;  // the options every export shares; its report is the batch's report
 };
 
-// 0 when every input was converted, 1 when any failed, 128 + the signal when interrupted.
+// 0 when every input was converted, 1 when any failed, 128 + the signal when interrupted;
+// throws a ToolError when the batch cannot start (its folder, its report, no inputs).
 int RunBatchExport(const BatchOptions& options);
 
 }  // namespace wux

@@ -1,11 +1,11 @@
-// wux check FILE: every rule of the WUX layout. Exit codes: 0 valid (warnings allowed),
-// 1 invalid, 2 the file cannot be read.
+// wux check FILE: every rule of the WUX layout. Valid (warnings allowed) is 0, invalid 1.
 #include <iostream>
 #include <memory>
-#include <new>
 #include <string>
 
+#include "cli/command.h"
 #include "cli/commands.h"
+#include "cli/exit_codes.h"
 #include "format/check_json.h"
 #include "format/mapped_file.h"
 #include "format/tool_text.h"
@@ -28,43 +28,42 @@ void PrintJson(const nlohmann::ordered_json& json) {
 int RunCheck(const CheckOptions& options) {
     MappedFile file;
     if (const ToolResult<void> opened = file.Open(options.path); !opened.Ok()) {
-        std::cerr << "wux check: " << opened.Error().Text() << "\n";
-        if (options.json) PrintJson(UnreadableCheckJson(options.path, opened.Error().message));
-        return 2;
+        if (options.json) return FailWithJson(opened.Error(), UnreadableCheckJson(options.path, opened.Error().message));
+        throw opened.Error();
     }
     const CheckReport report = CheckWux(file.Span(), options.maxProblems);
+    const int code = report.Valid() ? kExitOk : kExitNo;
     if (options.json) {
         PrintJson(CheckJson(options.path, report));
-        return report.Valid() ? 0 : 1;
+        return code;
     }
-    std::cout << FormatReport(report);
+    // Quiet keeps the errors and the verdict; the warnings are left out.
+    CheckReport shown = report;
+    if (CurrentVerbosity() == Verbosity::Quiet) {
+        shown.problems.clear();
+        for (const Problem& p : report.problems)
+            if (p.severity == Problem::Severity::Error) shown.problems.push_back(p);
+    }
+    std::cout << FormatReport(shown);
     std::cout << options.path << ": " << (report.Valid() ? "valid" : "invalid") << " ("
               << Plural(report.errorCount, "error", "errors") << ", "
               << Plural(report.warningCount, "warning", "warnings") << ")\n";
-    return report.Valid() ? 0 : 1;
+    return code;
 }
 
 }  // namespace
 
 void AddCheckCommand(CLI::App& app) {
     auto options = std::make_shared<CheckOptions>();
-    CLI::App* command = app.add_subcommand("check", "Check a WUX file against every rule of the format");
+    CLI::App* command = AddCommand(app, "check", "Check a WUX file against every rule of the format",
+                                   {"wux check scene.wux", "wux check scene.wux --json --max-problems 10"});
     command->add_option("file", options->path, "the WUX file")->required();
     command->add_option("--max-problems", options->maxProblems, "list at most this many problems")
         ->capture_default_str()
-        ->check(CLI::PositiveNumber);
+        ->check(AtLeast(1));
     command->add_flag("--json", options->json,
                       "print the result as one JSON object: file, valid, errors and warnings (offset, where, message)");
-    command->footer("Exit codes: 0 valid, 1 invalid, 2 the file cannot be read.");
-    command->callback([options] {
-        int code = 2;
-        try {
-            code = RunCheck(*options);
-        } catch (const std::bad_alloc&) {
-            std::cerr << "wux check: " << options->path << ": out of memory\n";
-        }
-        if (code != 0) throw CLI::RuntimeError(code);
-    });
+    SetBody(command, [options] { return RunCheck(*options); });
 }
 
 }  // namespace wux

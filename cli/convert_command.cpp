@@ -1,6 +1,6 @@
 // wux convert IN.wux OUT [--texture-dir DIR]...: a WUX file in another format, chosen by OUT's
 // extension: .json (a JSON scene `wux export` reads back), .glb or .gltf (glTF 2.0), .obj
-// (with its .mtl). Exit codes: 0 written (warnings allowed), 1 not written, 2 IN cannot be read.
+// (with its .mtl); "-" writes the JSON scene to standard output.
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -11,8 +11,9 @@
 #include "convert/json_scene_writer.h"
 #include "convert/obj_writer.h"
 #include "convert/output_files.h"
+#include "cli/command.h"
 #include "cli/commands.h"
-#include "format/file_bytes.h"
+#include "format/mapped_file.h"
 #include "format/tool_text.h"
 #include "format/wux_reader.h"
 
@@ -28,33 +29,27 @@ struct ConvertCommandOptions {
 
 void PrintWarnings(const Warnings& warnings) {
     for (const Warnings::Entry& e : warnings.Entries()) {
-        std::cerr << "wux convert: warning: " << WarningText(e.kind) << ": " << e.count;
-        for (std::size_t i = 0; i < e.examples.size(); ++i) std::cerr << (i ? ", " : " (") << e.examples[i];
-        std::cerr << (e.examples.empty() ? "" : e.count > e.examples.size() ? ", ...)" : ")") << "\n";
+        std::string text = std::string(WarningText(e.kind)) + ": " + std::to_string(e.count);
+        for (std::size_t i = 0; i < e.examples.size(); ++i) text += (i ? ", " : " (") + e.examples[i];
+        Warn(text + (e.examples.empty() ? "" : e.count > e.examples.size() ? ", ...)" : ")"));
     }
 }
 
 int RunConvert(const ConvertCommandOptions& options) {
-    const std::string ext = Lower(fs::path(options.output).extension().string());
-    if (ext != ".json" && ext != ".glb" && ext != ".gltf" && ext != ".obj") {
-        std::cerr << "wux convert: " << options.output << ": unknown output format '" << ext
-                  << "' (expected .json, .glb, .gltf or .obj)\n";
-        return 1;
-    }
-    const auto file = LoadFileBytes(options.input);
-    if (!file.Ok()) {
-        std::cerr << "wux convert: " << file.Error().Text() << "\n";
-        return 2;
-    }
-    const ToolResult<WuxFile> read = ReadWux(SpanOf(*file));
-    if (!read.Ok()) {
-        std::cerr << "wux convert: " << options.input << ": not a readable WUX file: offset " << *read.Error().offset
-                  << ": " << read.Error().message << "\n";
-        return 1;
-    }
+    // "-": the JSON scene on standard output, the one format here that is a single stream.
+    const bool toStdout = options.output == "-";
+    const std::string ext = toStdout ? ".json" : Lower(fs::path(options.output).extension().string());
+    if (!toStdout) CheckOutputName(options.output, {".json", ".glb", ".gltf", ".obj"}, "a JSON scene, glTF or OBJ file");
+    std::error_code ec;
+    if (!toStdout && fs::equivalent(options.input, options.output, ec))
+        ThrowToolError(ToolError::Kind::Argument, options.output, "is the input file; choose another output");
+    const ToolResult<WuxFile> read = ReadWuxFile(options.input);
+    if (!read.Ok()) throw read.Error();
     Warnings warnings;
     OutputFiles outputs;
-    if (ext == ".json") {
+    if (toStdout) {
+        std::cout << WuxToJsonScene(*read, &warnings) << std::flush;
+    } else if (ext == ".json") {
         outputs.Add(options.output, WuxToJsonScene(*read, &warnings));
     } else if (ext == ".obj") {
         WriteObj(*read, options.output, &outputs, &warnings);
@@ -67,10 +62,8 @@ int RunConvert(const ConvertCommandOptions& options) {
         WriteGltf(*read, gltf, &outputs, &warnings);
     }
     PrintWarnings(warnings);
-    if (const ToolResult<void> committed = outputs.Commit(); !committed.Ok()) {
-        std::cerr << "wux convert: " << committed.Error().Text() << "\n";
-        return 1;
-    }
+    if (const ToolResult<void> committed = outputs.Commit(); !committed.Ok()) throw committed.Error();
+    for (const std::string& path : outputs.Paths()) Note("wrote " + path);
     return 0;
 }
 
@@ -78,17 +71,17 @@ int RunConvert(const ConvertCommandOptions& options) {
 
 void AddConvertCommand(CLI::App& app) {
     auto options = std::make_shared<ConvertCommandOptions>();
-    CLI::App* command = app.add_subcommand(
-        "convert", "Convert a WUX file to a JSON scene (.json), glTF 2.0 (.glb, .gltf) or OBJ (.obj with .mtl), "
-                   "by OUT's extension");
+    CLI::App* command = AddCommand(
+        app, "convert",
+        "Convert a WUX file to a JSON scene (.json), glTF 2.0 (.glb, .gltf) or OBJ (.obj with .mtl), by OUT's extension",
+        {"wux convert scene.wux scene.glb --texture-dir maps", "wux convert scene.wux scene.obj",
+         "wux convert scene.wux - | jq .nodes"});
     command->add_option("input", options->input, "the WUX file")->required();
-    command->add_option("output", options->output, "the file to write")->required();
+    command->add_option("output", options->output, "the file to write; - writes the JSON scene to standard output")
+        ->required();
     command->add_option("--texture-dir", options->textureDirs,
                         "glTF: a folder to look for map files in, after the WUX file's own (repeatable)");
-    command->footer("Exit codes: 0 written, 1 not written, 2 the input cannot be read.");
-    command->callback([options] {
-        if (const int code = RunConvert(*options)) throw CLI::RuntimeError(code);
-    });
+    SetBody(command, [options] { return RunConvert(*options); });
 }
 
 }  // namespace wux

@@ -1,13 +1,14 @@
-// wux diff A B [--tolerance T] [--json]: two WUX files compared as models. Exit codes: 0 equal,
-// 1 different, 2 a file cannot be read or is not a readable WUX file.
+// wux diff A B [--tolerance T] [--json]: two WUX files compared as models. Equal is 0,
+// different 1.
 #include <iostream>
 #include <memory>
 #include <string>
 
 #include "convert/model_diff.h"
+#include "cli/command.h"
 #include "cli/commands.h"
-#include "format/file_bytes.h"
-#include "format/wux_reader.h"
+#include "cli/exit_codes.h"
+#include "format/mapped_file.h"
 
 namespace wux {
 namespace {
@@ -18,56 +19,41 @@ struct DiffCommandOptions {
     bool json = false;
 };
 
-// The bytes stay alive with the model: nothing in WuxFile points into them, but reading
-// twice in one run keeps the two loads apart.
-bool Load(const std::string& path, WuxFile* out) {
-    const auto file = LoadFileBytes(path);
-    if (!file.Ok()) {
-        std::cerr << "wux diff: " << file.Error().Text() << "\n";
-        return false;
-    }
-    ToolResult<WuxFile> read = ReadWux(SpanOf(*file));
-    if (!read.Ok()) {
-        std::cerr << "wux diff: " << path << ": not a readable WUX file: offset " << *read.Error().offset << ": "
-                  << read.Error().message << "\n";
-        return false;
-    }
-    *out = std::move(*read);
-    return true;
-}
-
 int RunDiff(const DiffCommandOptions& options) {
-    WuxFile a, b;
-    if (!Load(options.pathA, &a) || !Load(options.pathB, &b)) return 2;
+    ToolResult<WuxFile> a = ReadWuxFile(options.pathA);
+    ToolResult<WuxFile> b = a.Ok() ? ReadWuxFile(options.pathB) : a;
+    if (!b.Ok() && options.json)
+        return FailWithJson(b.Error(), {{"a", options.pathA}, {"b", options.pathB}, {"error", ErrorJson(b.Error())}});
+    if (!b.Ok()) throw b.Error();
     DiffOptions diffOptions;
     diffOptions.tolerance = options.tolerance;
-    const DiffReport report = DiffModels(a, b, diffOptions);
+    const DiffReport report = DiffModels(*a, *b, diffOptions);
     if (options.json) {
         std::cout << DiffJson(report, options.pathA, options.pathB).dump(2) << "\n";
     } else {
         std::cout << FormatDiffText(report, options.pathA, options.pathB);
     }
-    return report.Equal() ? 0 : 1;
+    return report.Equal() ? kExitOk : kExitNo;
 }
 
 }  // namespace
 
 void AddDiffCommand(CLI::App& app) {
     auto options = std::make_shared<DiffCommandOptions>();
-    CLI::App* command = app.add_subcommand(
-        "diff", "Compare two WUX files as models: header counts, materials by name, meshes corner by corner, "
-                "spheres, ellipsoid and reference entries");
+    CLI::App* command = AddCommand(app, "diff",
+                                   "Compare two WUX files as models: header counts, materials by name, meshes corner "
+                                   "by corner, spheres, ellipsoid and reference entries",
+                                   {"wux diff a.wux b.wux", "wux diff a.wux b.wux --tolerance 1e-4 --json"});
     command->add_option("a", options->pathA, "the first WUX file")->required();
     command->add_option("b", options->pathB, "the second WUX file")->required();
     command->add_option("--tolerance", options->tolerance,
                         "numbers within T times their size (T itself below 1) are equal")
         ->capture_default_str()
-        ->check(CLI::NonNegativeNumber);
-    command->add_flag("--json", options->json, "print JSON instead of text");
-    command->footer("Exit codes: 0 equal, 1 different, 2 a file cannot be read.");
-    command->callback([options] {
-        if (const int code = RunDiff(*options)) throw CLI::RuntimeError(code);
-    });
+        ->check(AtLeast(0));
+    command->add_flag("--json", options->json,
+                      "print JSON instead of text; a failure is JSON too: {\"a\", \"b\", \"error\": {\"code\", "
+                      "\"file\", \"offset\", \"message\"}}");
+    SetBody(command, [options] { return RunDiff(*options); });
 }
 
 }  // namespace wux

@@ -14,12 +14,15 @@
 #include <iostream>
 #include <limits>
 #include <memory>
+#include <sstream>
 #include <new>
 #include <string>
 #include <system_error>
 
 #include "host/standin/standin.h"
+#include "cli/command.h"
 #include "cli/commands.h"
+#include "cli/exit_codes.h"
 #include "driver/export_files.h"
 #include "cli/export_options.h"
 #include "cli/export_runner.h"
@@ -43,19 +46,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool ShowProgress() {
-    static const bool tty = isatty(STDERR_FILENO) != 0;
-    return tty;
-}
-
-void Progress(const std::string& text) {
-    if (ShowProgress()) std::cerr << "\r\033[K" << text << std::flush;
-}
-
-void EndProgress() {
-    if (ShowProgress()) std::cerr << "\r\033[K" << std::flush;
-}
-
 // The scene as the plug-in sees it, with a progress line while the plug-in walks it. The
 // plug-in collects a node's mesh while it visits the node and never reads it again, so
 // each mesh is freed once its node has been visited: the geometry is not held twice.
@@ -77,7 +67,7 @@ private:
             ++visited_;
             if (visited_ == 1 || visited_ % 64 == 0 || visited_ == total_) {
                 try {
-                    Progress("exporting: node " + std::to_string(visited_) + " of " + std::to_string(total_));
+                    ShowProgress("exporting: node " + std::to_string(visited_) + " of " + std::to_string(total_));
                 } catch (...) {
                     // A progress line is not worth failing the export for.
                 }
@@ -148,15 +138,18 @@ private:
 
 void CheckOutputPath(const std::string& output) {
     std::error_code ec;
-    if (output.empty()) ThrowToolError(ToolError::Kind::Io, "", "the output path is empty");
-    if (fs::is_directory(output, ec)) ThrowToolError(ToolError::Kind::Io, output, "is a directory");
+    if (output.empty()) ThrowToolError(ToolError::Kind::Argument, "", "the output path is empty");
+    if (fs::is_directory(output, ec)) ThrowToolError(ToolError::Kind::Output, output, "is a directory");
     const fs::path parent = fs::path(output).parent_path();
     if (!parent.empty()) {
         const fs::file_status status = fs::status(parent, ec);
         // A name too long, a folder we may not search: said as what it is.
-        if (ec && ec != std::errc::no_such_file_or_directory) ThrowToolError(ToolError::Kind::Io, output, ec.message());
-        if (!fs::exists(status)) ThrowToolError(ToolError::Kind::Io, output, "the folder " + parent.string() + " does not exist");
-        if (!fs::is_directory(status)) ThrowToolError(ToolError::Kind::Io, output, parent.string() + " is not a folder");
+        if (ec && ec != std::errc::no_such_file_or_directory)
+            ThrowToolError(ToolError::Kind::Output, output, ec.message());
+        if (!fs::exists(status))
+            ThrowToolError(ToolError::Kind::Output, output, "the folder " + parent.string() + " does not exist");
+        if (!fs::is_directory(status))
+            ThrowToolError(ToolError::Kind::Output, output, parent.string() + " is not a folder");
     }
 }
 
@@ -164,6 +157,7 @@ void LoadPlugin(const std::string& explicitPath, PluginLibrary* plugin) {
     const ToolResult<std::string> path = LocatePlugin(explicitPath);
     if (!path.Ok()) throw path.Error();
     if (const ToolResult<void> loaded = plugin->Load(*path); !loaded.Ok()) throw loaded.Error();
+    Note("plug-in " + *path);
 }
 
 AssimpImportOptions ImportOptions(const ExportOptions& options, TextureFiles* textureFiles) {
@@ -184,9 +178,10 @@ AssimpImportOptions ImportOptions(const ExportOptions& options, TextureFiles* te
 SceneDescription ReadInput(const ExportOptions& options, TextureFiles* textureFiles, Warnings* warnings,
                            ImportCounts* counts) {
     std::error_code ec;
-    if (!fs::exists(options.input, ec)) ThrowToolError(ToolError::Kind::Io, options.input, "no such file");
+    if (!fs::exists(options.input, ec)) ThrowToolError(ToolError::Kind::Input, options.input, "no such file");
     if (const ToolResult<void> regular = CheckRegularInput(options.input); !regular.Ok()) throw regular.Error();
-    Progress("reading " + options.input);
+    ShowProgress("reading " + options.input);
+    Note("reading " + options.input);
     ToolResult<SceneDescription> scene =
         IsJsonPath(options.input) ? ReadJsonSceneFile(options.input)
                                   : ImportWithAssimp(options.input, ImportOptions(options, textureFiles), warnings, counts);
@@ -206,7 +201,7 @@ void RunPlugin(PluginLibrary* plugin, const SceneDescription& description, Stand
     StandinSetMessageBoxEcho(false);
     StandinClearMessageBoxCalls();
     const ToolResult<int> exported = plugin->Export(tempPath, &expInterface, &hostInterface);
-    EndProgress();
+    ClearProgress();
     if (!exported.Ok()) throw exported.Error();
 
     const auto& boxes = StandinMessageBoxCalls();
@@ -214,7 +209,7 @@ void RunPlugin(PluginLibrary* plugin, const SceneDescription& description, Stand
         const std::string text = NameOutputInstead(StandinCp1251ToUtf8(boxes.front().text), tempPath, output);
         // The plug-in's message names no cause; its library tells the tool.
         const std::string cause = plugin->LastSaveFailure();
-        ThrowToolError(ToolError::Kind::PluginFailed, output,
+        ThrowToolError(plugin->LastSaveFailureIsFile() ? ToolError::Kind::Output : ToolError::Kind::PluginFailed, output,
              "the plug-in could not write the file" + (cause.empty() ? "" : " (" + cause + ")") + "; its message: \"" +
                  text + "\"");
     }
@@ -238,7 +233,7 @@ int RunExport(const ExportOptions& options) {
     KeepFreedMemoryForReuse();
     CheckOutputPath(options.output);
     if (!options.report.empty() && fs::is_directory(options.report))
-        ThrowToolError(ToolError::Kind::Io, options.report, "is a directory");
+        ThrowToolError(ToolError::Kind::Output, options.report, "is a directory");
 
     PluginLibrary plugin;
     LoadPlugin(options.plugin, &plugin);
@@ -264,7 +259,8 @@ int RunExport(const ExportOptions& options) {
     PredictRouteWarnings(description, routes, &warnings);
     ReportLostGeometry(description, &warnings);
 
-    Progress("building the scene");
+    ShowProgress("building the scene");
+    Note("building the scene: " + Plural(CountNodes(description.nodes), "node", "nodes"));
     StandinScene scene;
     // The stand-in scene takes over the geometry; the description keeps the rest.
     if (const ToolResult<void> built = BuildStandinScene(&description, &scene); !built.Ok()) {
@@ -279,11 +275,13 @@ int RunExport(const ExportOptions& options) {
     // Read back through a mapping: the summary touches only the chunks' heads.
     MappedFile written;
     if (const ToolResult<void> opened = written.Open(temporary); !opened.Ok())
-        ThrowToolError(ToolError::Kind::Io, options.output, "cannot read the written file back: " + opened.Error().message);
+        ThrowToolError(ToolError::Kind::PluginFailed, options.output,
+                       "cannot read the written file back: " + opened.Error().message);
     const ByteSpan span = written.Span();
     if (options.verify) {
         const CheckReport check = CheckWux(span);
         if (!check.Valid()) {
+            ClearProgress();
             std::cerr << FormatReport(check);
             ThrowToolError(ToolError::Kind::Invalid, options.output,
                  "--verify found " + std::to_string(check.errorCount) + " fault(s) in the written file; it was not kept");
@@ -291,23 +289,34 @@ int RunExport(const ExportOptions& options) {
     }
     const ToolResult<WuxFile> read = ReadWuxWithoutMeshArrays(span);
     if (!read.Ok())
-        ThrowToolError(read.Error().kind, options.output,
+        ThrowToolError(ToolError::Kind::PluginFailed, options.output,
              "the written file cannot be read back: offset " + std::to_string(*read.Error().offset) + ": " +
                  read.Error().message);
     const ExportSummary summary = SummarizeWux(*read);
 
+    std::string reportText;
     if (!options.report.empty()) {
         nlohmann::json report = ReportJson(options.input, options.output, summary, warnings);
         report["verified"] = options.verify;
         if (!IsJsonPath(options.input)) report["import"] = ImportCountsJson(counts);
-        const std::string text = report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-        if (ToolResult<void> added = files.AddReplacement(options.report, text.data(), text.size()); !added.Ok())
-            ThrowToolError(ToolError::Kind::Io, "", "cannot write the report: " + added.Error().Text());
+        reportText = report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    }
+    if (!reportText.empty() && options.report != "-") {
+        if (ToolResult<void> added = files.AddReplacement(options.report, reportText.data(), reportText.size());
+            !added.Ok())
+            ThrowToolError(ToolError::Kind::Output, "", "cannot write the report: " + added.Error().Text());
     }
     if (ToolResult<void> committed = files.Commit(); !committed.Ok()) throw committed.Error();
 
-    std::cout << FormatSummaryLine(options.output, summary) << (options.verify ? " (verified)" : "") << "\n"
-              << FormatImportCounts(counts) << FormatWarnings(warnings) << std::flush;
+    // The report on standard output is the result a script reads; the summary then goes
+    // to standard error with the warnings.
+    std::ostream& summaryStream = options.report == "-" ? std::cerr : std::cout;
+    if (options.report == "-") std::cout << reportText << std::flush;
+    if (ShowSummary())
+        summaryStream << FormatSummaryLine(options.output, summary) << (options.verify ? " (verified)" : "") << "\n"
+                      << FormatImportCounts(counts) << std::flush;
+    std::istringstream warningLines(FormatWarnings(warnings));
+    for (std::string line; std::getline(warningLines, line);) Warn(line.substr(line.find(' ') + 1));
     return 0;
 }
 
@@ -317,24 +326,25 @@ int ExportInProcess(const ExportOptions& options) {
     try {
         return RunExport(options);
     } catch (const ToolError& error) {
-        EndProgress();
-        std::cerr << "wux export: " << error.Text() << "\n";
+        PrintError(error.Text());
+        return ExitCodeOf(error.kind);
     } catch (const std::bad_alloc&) {
-        EndProgress();
-        std::cerr << "wux export: " << options.input << ": out of memory\n";
+        PrintError(options.input + ": out of memory");
     } catch (const std::exception& e) {
-        EndProgress();
-        std::cerr << "wux export: " << options.input << ": " << e.what() << "\n";
+        PrintError(options.input + ": " + e.what());
     }
-    return 1;
+    return kExitFailed;
 }
 
 void AddExportCommand(CLI::App& app) {
     auto options = std::make_shared<ExportOptions>();
     auto runner = std::make_shared<ExportRunnerOptions>();
-    CLI::App* command = app.add_subcommand(
-        "export", "Export a scene (a JSON scene, or any file Assimp reads) to a WUX file through the plug-in; "
-                  "or many files and folders at once with --out-dir");
+    CLI::App* command =
+        AddCommand(app, "export",
+                   "Export a scene (a JSON scene, or any file Assimp reads) to a WUX file through the plug-in; or many "
+                   "files and folders at once with --out-dir",
+                   {"wux export scene.json scene.wux --verify", "wux export model.gltf model.wux --report -",
+                    "wux export models/ more.fbx --out-dir out --jobs 4 --report out/report.json"});
     AddExportRunnerOptions(command, runner.get());
     command->add_option("--up", options->upText, "the up axis of an imported file's data: auto (the format's or the "
                                                  "file's own), y or z")
@@ -350,22 +360,17 @@ void AddExportCommand(CLI::App& app) {
         ->add_option("--smooth-angle", options->smoothAngle,
                      "for imported meshes without normals: faces meeting at more than this many degrees keep "
                      "their own normals along the edge, flatter ones are smoothed")
-        ->check(CLI::Range(0.0f, 180.0f))
+        ->check(Between(0, 180))
         ->capture_default_str();
     command->add_option("--report", options->report,
-                        "also write the summary and the warnings as JSON to this file (with --out-dir: one report "
-                        "with an entry per input)");
+                        "also write the summary and the warnings as JSON to this file, or with - to standard output "
+                        "(with --out-dir: one report with an entry per input)");
     command->add_flag("--verify", options->verify,
                       "check the written file with the checker; a file with a fault is not kept");
     command->add_option("--plugin", options->plugin,
                         "the plug-in library (default: $WUX_PLUGIN, then the installed one relative to wux, then "
                         "wux_plugin.so beside wux, then the build tree's)");
-    command->footer(
-        "Exit codes: 0 written, 1 failed (nothing written; an existing OUTPUT is left unchanged); with --out-dir, "
-        "1 when any input failed. 130 or 143 when interrupted by SIGINT or SIGTERM.");
-    command->callback([options, runner] {
-        if (const int code = RunExportCommand(*options, *runner)) throw CLI::RuntimeError(code);
-    });
+    SetBody(command, [options, runner] { return RunExportCommand(*options, *runner); });
 }
 
 }  // namespace wux

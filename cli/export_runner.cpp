@@ -5,6 +5,8 @@
 #include <iostream>
 
 #include "cli/batch_export.h"
+#include "cli/command.h"
+#include "cli/exit_codes.h"
 #include "format/tool_text.h"
 
 namespace wux {
@@ -13,7 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 
 int RunSupervisedExport(const ExportOptions& options, const WorkerLimits& limits) {
-    int code = 1;
+    int code = kExitFailed;
     WorkerRun run;
     run.jobCount = 1;
     run.limits = limits;
@@ -24,11 +26,16 @@ int RunSupervisedExport(const ExportOptions& options, const WorkerLimits& limits
             return;
         }
         RemoveWorkerLeftovers(outcome.pid, ExportFolders(options));
-        std::cerr << "wux export: " << DescribeWorkerEnd(outcome, limits, options.input, options.output) << "\n";
-        code = 1;
+        if (outcome.end != WorkerOutcome::End::Interrupted)
+            PrintError(DescribeWorkerEnd(outcome, limits, options.input, options.output));
+        code = kExitFailed;
     };
     const int signal = RunWorkers(run);
-    return signal != 0 ? 128 + signal : code;
+    if (signal == 0) return code;
+    // The worker's progress line (and the terminal's ^C) go before the message.
+    if (ProgressShown()) std::cerr << "\r\033[K";
+    PrintError("interrupted (" + SignalName(signal) + "); nothing written");
+    return ExitCodeOfSignal(signal);
 }
 
 }  // namespace
@@ -41,18 +48,19 @@ void AddExportRunnerOptions(CLI::App* command, ExportRunnerOptions* options) {
                         "convert every INPUT (a file, or a folder searched recursively) to DIR/<its relative path>.wux")
         ->type_name("DIR");
     command->add_option("--jobs", options->jobs, "with --out-dir: files converted at once (default: one per core)")
-        ->check(CLI::PositiveNumber)
+        ->check(AtLeast(1))
         ->type_name("N");
     command
         ->add_option("--timeout", options->timeoutSeconds,
                      "stop an export that takes longer than this many seconds (0: no limit)")
-        ->check(CLI::NonNegativeNumber)
+        ->check(AtLeast(0))
         ->type_name("SECONDS")
         ->capture_default_str();
     command
         ->add_option("--memory-limit", options->memoryMiB,
                      "the most memory (MiB of address space) one export may take (default: the machine's memory; 0: "
                      "no limit)")
+        ->check(AtLeast(0))
         ->type_name("MIB")
         ->capture_default_str();
 }
@@ -69,6 +77,8 @@ int RunExportCommand(const ExportOptions& options, const ExportRunnerOptions& ru
     limits.timeoutSeconds = runner.timeoutSeconds;
     // A cap beyond what 64 bits of bytes can hold is no cap.
     limits.memoryBytes = runner.memoryMiB > (UINT64_MAX >> 20) ? 0 : runner.memoryMiB << 20;
+    if (!options.report.empty() && options.report != "-" && Lower(fs::path(options.report).extension().string()) != ".json")
+        Warn(options.report + ": the report is JSON, but the name does not end in .json");
     if (!runner.outDir.empty()) {
         BatchOptions batch;
         batch.inputs = runner.paths;
@@ -79,10 +89,11 @@ int RunExportCommand(const ExportOptions& options, const ExportRunnerOptions& ru
         return RunBatchExport(batch);
     }
     if (runner.paths.size() != 2)
-        throw CLI::ValidationError("INPUT OUTPUT", "give INPUT and OUTPUT, or INPUT... --out-dir DIR");
+        ThrowToolError(ToolError::Kind::Argument, "", "give INPUT and OUTPUT, or INPUT... --out-dir DIR");
     ExportOptions single = options;
     single.input = runner.paths[0];
     single.output = runner.paths[1];
+    CheckOutputName(single.output, {".wux"}, "a WUX file");
     return RunSupervisedExport(single, limits);
 }
 

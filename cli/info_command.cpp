@@ -1,14 +1,12 @@
-// wux info FILE [--json]: what the file holds. Exit codes: 0 shown, 1 the file is not a
-// readable WUX file (the reader's error with its offset), 2 the file cannot be read.
+// wux info FILE [--json]: what the file holds.
 #include <iostream>
 #include <memory>
-#include <new>
 #include <string>
 
+#include "cli/command.h"
 #include "cli/commands.h"
 #include "format/mapped_file.h"
 #include "format/wux_info.h"
-#include "format/wux_reader.h"
 
 namespace wux {
 namespace {
@@ -19,17 +17,10 @@ struct InfoOptions {
 };
 
 int RunInfo(const InfoOptions& options) {
-    MappedFile file;
-    if (const ToolResult<void> opened = file.Open(options.path); !opened.Ok()) {
-        std::cerr << "wux info: " << opened.Error().Text() << "\n";
-        return 2;
-    }
-    const ToolResult<WuxFile> read = ReadWux(file.Span());
-    if (!read.Ok()) {
-        std::cerr << "wux info: " << options.path << ": not a readable WUX file: offset " << *read.Error().offset << ": "
-                  << read.Error().message << "\n";
-        return 1;
-    }
+    const ToolResult<WuxFile> read = ReadWuxFile(options.path);
+    if (!read.Ok() && options.json)
+        return FailWithJson(read.Error(), {{"file", options.path}, {"error", ErrorJson(read.Error())}});
+    if (!read.Ok()) throw read.Error();
     if (options.json) {
         std::cout << DumpInfoJson(InfoJson(*read)) << "\n";
     } else {
@@ -42,20 +33,15 @@ int RunInfo(const InfoOptions& options) {
 
 void AddInfoCommand(CLI::App& app) {
     auto options = std::make_shared<InfoOptions>();
-    CLI::App* command = app.add_subcommand("info", "Show what a WUX file holds: header counts, materials, meshes, "
-                                                   "spheres, ellipsoid and reference entries");
+    CLI::App* command = AddCommand(app, "info",
+                                   "Show what a WUX file holds: header counts, materials, meshes, spheres, ellipsoid "
+                                   "and reference entries",
+                                   {"wux info scene.wux", "wux info scene.wux --json"});
     command->add_option("file", options->path, "the WUX file")->required();
-    command->add_flag("--json", options->json, "print JSON instead of text");
-    command->footer("Exit codes: 0 shown, 1 not a readable WUX file, 2 the file cannot be read.");
-    command->callback([options] {
-        int code = 2;
-        try {
-            code = RunInfo(*options);
-        } catch (const std::bad_alloc&) {
-            std::cerr << "wux info: " << options->path << ": out of memory\n";
-        }
-        if (code != 0) throw CLI::RuntimeError(code);
-    });
+    command->add_flag("--json", options->json,
+                      "print JSON instead of text; a failure is JSON too: {\"file\", \"error\": {\"code\", \"file\", "
+                      "\"offset\", \"message\"}}");
+    SetBody(command, [options] { return RunInfo(*options); });
 }
 
 }  // namespace wux

@@ -6,6 +6,8 @@
 #include <exception>
 #include <new>
 
+#include "cli/exit_codes.h"
+
 namespace wux {
 namespace {
 
@@ -20,7 +22,7 @@ std::terminate_handler previousHandler = nullptr;
             static const char message[] = "wux: out of memory\n";
             const ssize_t ignored = write(STDERR_FILENO, message, sizeof message - 1);
             (void)ignored;
-            _exit(1);
+            _exit(kExitFailed);
         } catch (...) {
         }
     }

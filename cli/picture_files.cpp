@@ -1,59 +1,43 @@
 #include "cli/picture_files.h"
 
 #include <filesystem>
-#include <iostream>
 #include <system_error>
 
-#include "format/file_bytes.h"
-#include "format/wux_reader.h"
+#include "cli/command.h"
+#include "format/mapped_file.h"
 #include "writer/file_sink.h"
 
 namespace wux {
 
-int LoadPictureScene(const std::string& command, const std::string& path, const OverlaySet& overlays,
-                     PictureScene* scene) {
-    const auto file = LoadFileBytes(path);
-    if (!file.Ok()) {
-        std::cerr << "wux " << command << ": " << file.Error().Text() << "\n";
-        return 2;
-    }
-    const ToolResult<WuxFile> read = ReadWux(SpanOf(*file));
-    if (!read.Ok()) {
-        std::cerr << "wux " << command << ": " << path << ": not a readable WUX file: offset " << *read.Error().offset
-                  << ": " << read.Error().message << "\n";
-        return 1;
-    }
-    *scene = BuildPictureScene(*read);
+PictureScene LoadPictureScene(const std::string& path, const OverlaySet& overlays) {
+    const ToolResult<WuxFile> read = ReadWuxFile(path);
+    if (!read.Ok()) throw read.Error();
+    PictureScene scene = BuildPictureScene(*read);
     auto warn = [&](std::uint64_t count, const char* one, const char* many, const std::string& why) {
         if (count > 0)
-            std::cerr << "wux " << command << ": warning: " << path << ": " << count << " " << (count == 1 ? one : many)
-                      << " not drawn (" << why << ")\n";
+            Warn(path + ": " + std::to_string(count) + " " + (count == 1 ? one : many) + " not drawn (" + why + ")");
     };
-    warn(scene->droppedTriangles, "triangle", "triangles",
+    warn(scene.droppedTriangles, "triangle", "triangles",
          "a corner outside its mesh or not a finite number; `wux check` lists them");
     const std::string limit = "not finite numbers, or past the first " + std::to_string(kMaxOverlayItems);
-    if (overlays.Has(OverlayKind::Spheres)) warn(scene->droppedSpheres, "sphere", "spheres", limit);
+    if (overlays.Has(OverlayKind::Spheres)) warn(scene.droppedSpheres, "sphere", "spheres", limit);
     if (overlays.Has(OverlayKind::Ellipsoid))
-        warn(scene->droppedEllipsoids, "ellipsoid", "ellipsoids", "not finite numbers");
-    if (overlays.Has(OverlayKind::Helpers)) warn(scene->droppedHelpers, "helper", "helpers", limit);
-    return 0;
+        warn(scene.droppedEllipsoids, "ellipsoid", "ellipsoids", "not finite numbers");
+    if (overlays.Has(OverlayKind::Helpers)) warn(scene.droppedHelpers, "helper", "helpers", limit);
+    return scene;
 }
 
-int WritePictureFile(const std::string& command, const std::string& input, const std::string& output,
-                     const std::uint8_t* data, std::size_t size) {
+void WritePictureFile(const std::string& input, const std::string& output, const std::uint8_t* data,
+                      std::size_t size) {
     std::error_code ec;
-    if (std::filesystem::equivalent(input, output, ec)) {
-        std::cerr << "wux " << command << ": " << output << ": is the input file; choose another output\n";
-        return 2;
-    }
+    if (std::filesystem::equivalent(input, output, ec))
+        ThrowToolError(ToolError::Kind::Argument, output, "is the input file; choose another output");
     FileSink sink;
     SaveError error;
     if (!sink.open(output.c_str(), &error) || !sink.write(data, size) || !sink.finish(&error)) {
         if (error.kind == SaveError::Kind::None) error = sink.writeError();
-        std::cerr << "wux " << command << ": " << error.message << "\n";
-        return 2;
+        ThrowToolError(ToolError::Kind::Output, "", error.message);
     }
-    return 0;
 }
 
 }  // namespace wux

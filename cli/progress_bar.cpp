@@ -1,10 +1,9 @@
 #include "cli/progress_bar.h"
 
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdio>
-#include <iostream>
+
+#include "cli/command.h"
 
 namespace wux {
 namespace {
@@ -22,7 +21,7 @@ std::string Clock(double seconds) {
 }  // namespace
 
 ProgressBar::ProgressBar(std::size_t total)
-    : shown_(isatty(STDERR_FILENO) != 0), total_(total), start_(std::chrono::steady_clock::now()) {}
+    : shown_(ProgressShown()), total_(total), start_(std::chrono::steady_clock::now()) {}
 
 ProgressBar::~ProgressBar() { Clear(); }
 
@@ -46,11 +45,11 @@ void ProgressBar::Update(std::size_t done, std::size_t failed) {
 void ProgressBar::Redraw() {
     if (!shown_) return;
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-    std::cerr << "\r\033[K" << Format(done_, failed_, total_, elapsed, kBarWidth) << std::flush;
+    ShowProgress(Format(done_, failed_, total_, elapsed, kBarWidth));
 }
 
 void ProgressBar::Clear() {
-    if (shown_) std::cerr << "\r\033[K" << std::flush;
+    if (shown_) ClearProgress();
 }
 
 }  // namespace wux

@@ -7,6 +7,7 @@
 #include "picture/png_encode.h"
 #include "picture/picture_options.h"
 #include "picture/render.h"
+#include "cli/command.h"
 #include "cli/commands.h"
 #include "cli/picture_files.h"
 #include "cli/picture_validators.h"
@@ -29,16 +30,14 @@ int RunRender(const RenderCommandOptions& given) {
     options.overlays = *ParseOverlaySet(given.overlays);
     if (!given.background.empty()) options.background = *ParseHexColour(given.background);
 
-    PictureScene scene;
-    if (const int code = LoadPictureScene("render", given.input, options.overlays, &scene)) return code;
+    CheckOutputName(given.output, {".png"}, "a PNG picture");
+    const PictureScene scene = LoadPictureScene(given.input, options.overlays);
     const Image image = RenderPicture(scene, options);
     const std::vector<std::uint8_t> png = EncodePng(image);
-    if (png.empty()) {
-        std::cerr << "wux render: " << given.output << ": the PNG encoder failed (out of memory)\n";
-        return 2;
-    }
-    if (const int code = WritePictureFile("render", given.input, given.output, png.data(), png.size())) return code;
-    std::cout << given.output << ": " << options.width << "x" << options.height << ", " << ViewName(options.view)
+    if (png.empty()) ThrowToolError(ToolError::Kind::Limit, given.output, "the PNG encoder failed (out of memory)");
+    WritePictureFile(given.input, given.output, png.data(), png.size());
+    if (ShowSummary())
+        std::cout << given.output << ": " << options.width << "x" << options.height << ", " << ViewName(options.view)
               << " view, " << scene.triangleCount << (scene.triangleCount == 1 ? " triangle" : " triangles") << "\n";
     return 0;
 }
@@ -47,7 +46,10 @@ int RunRender(const RenderCommandOptions& given) {
 
 void AddRenderCommand(CLI::App& app) {
     auto options = std::make_shared<RenderCommandOptions>();
-    CLI::App* command = app.add_subcommand("render", "Draw a WUX file's scene into a PNG picture");
+    CLI::App* command =
+        AddCommand(app, "render", "Draw a WUX file's scene into a PNG picture",
+                   {"wux render scene.wux -o scene.png", "wux render scene.wux -o top.png --view top --size 1024x768",
+                    "wux render scene.wux -o scene.png --overlays spheres,helpers --background ffffff"});
     command->add_option("input", options->input, "the WUX file")->required();
     command->add_option("-o,--output", options->output, "the PNG file to write")->required();
     command->add_option("--size", options->size, "picture size in pixels, WIDTHxHEIGHT")
@@ -62,10 +64,7 @@ void AddRenderCommand(CLI::App& app) {
         ->check(OverlayListValidator());
     command->add_option("--background", options->background, "background colour RRGGBB (default 2e333d)")
         ->check(ColourValidator());
-    command->footer("Exit codes: 0 written, 1 not a readable WUX file, 2 a file cannot be read or written.");
-    command->callback([options] {
-        if (const int code = RunRender(*options)) throw CLI::RuntimeError(code);
-    });
+    SetBody(command, [options] { return RunRender(*options); });
 }
 
 }  // namespace wux

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "picture/html_page.h"
+#include "cli/command.h"
 #include "cli/commands.h"
 #include "cli/picture_files.h"
 #include "cli/picture_validators.h"
@@ -20,19 +21,18 @@ struct ViewCommandOptions {
 
 int RunView(const ViewCommandOptions& given) {
     PageOptions options;
+    CheckOutputName(given.output, {".html", ".htm"}, "an HTML page");
     options.overlays = *ParseOverlaySet(given.overlays);
     options.title = std::filesystem::path(given.input).filename().string();
 
     // The page carries every overlay, shown or not.
     OverlaySet all;
     for (OverlayKind kind : kOverlayKinds) all.Set(kind);
-    PictureScene scene;
-    if (const int code = LoadPictureScene("view", given.input, all, &scene)) return code;
+    const PictureScene scene = LoadPictureScene(given.input, all);
     const std::string page = BuildViewerPage(scene, options);
-    if (const int code = WritePictureFile("view", given.input, given.output,
-                                          reinterpret_cast<const std::uint8_t*>(page.data()), page.size()))
-        return code;
-    std::cout << given.output << ": " << scene.triangleCount << (scene.triangleCount == 1 ? " triangle" : " triangles")
+    WritePictureFile(given.input, given.output, reinterpret_cast<const std::uint8_t*>(page.data()), page.size());
+    if (ShowSummary())
+        std::cout << given.output << ": " << scene.triangleCount << (scene.triangleCount == 1 ? " triangle" : " triangles")
               << ", " << page.size() << " bytes\n";
     return 0;
 }
@@ -41,7 +41,9 @@ int RunView(const ViewCommandOptions& given) {
 
 void AddViewCommand(CLI::App& app) {
     auto options = std::make_shared<ViewCommandOptions>();
-    CLI::App* command = app.add_subcommand("view", "Write one self-contained HTML page that shows a WUX file's scene");
+    CLI::App* command =
+        AddCommand(app, "view", "Write one self-contained HTML page that shows a WUX file's scene",
+                   {"wux view scene.wux -o scene.html", "wux view scene.wux -o scene.html --overlays all"});
     command->add_option("input", options->input, "the WUX file")->required();
     command->add_option("-o,--output", options->output, "the HTML file to write")->required();
     command->add_option("--overlays", options->overlays,
@@ -49,10 +51,7 @@ void AddViewCommand(CLI::App& app) {
                         "none; each can be toggled in the page")
         ->capture_default_str()
         ->check(OverlayListValidator());
-    command->footer("Exit codes: 0 written, 1 not a readable WUX file, 2 a file cannot be read or written.");
-    command->callback([options] {
-        if (const int code = RunView(*options)) throw CLI::RuntimeError(code);
-    });
+    SetBody(command, [options] { return RunView(*options); });
 }
 
 }  // namespace wux

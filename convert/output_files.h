@@ -18,7 +18,7 @@ public:
     void Add(const std::string& path, std::vector<std::uint8_t> bytes);
     void Add(const std::string& path, const std::string& text);
 
-    // An Io error whose message names the file.
+    // An Output error whose message names the file.
     ToolResult<void> Commit();
 
     const std::vector<std::string>& Paths() const { return paths_; }

@@ -48,7 +48,7 @@ std::optional<std::string> FindTexture(const std::string& fileName, const std::v
 
 ToolResult<TextureImage> LoadTextureImage(const std::string& path) {
     auto fail = [&](std::string message) {
-        return ToolError::Of(ToolError::Kind::Io, path, std::move(message));
+        return ToolError::Of(ToolError::Kind::Input, path, std::move(message));
     };
     auto loaded = LoadFileBytes(path);
     if (!loaded.Ok()) return loaded.Error();

@@ -30,7 +30,7 @@ std::string SystemTemporaryFolder() {
 // The messages name the file themselves ("cannot create \"PATH\": ..."), so the error's file
 // stays empty and its text is the message.
 ToolError Failure(std::string message) {
-    return ToolError::Of(ToolError::Kind::Io, "", std::move(message));
+    return ToolError::Of(ToolError::Kind::Output, "", std::move(message));
 }
 
 // 0, or the errno of the first failing write, sync or close; fd is closed either way.

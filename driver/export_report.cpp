@@ -98,7 +98,7 @@ ToolResult<void> WriteReportFile(const std::string& path, const nlohmann::json& 
     ToolResult<void> written = files.AddReplacement(path, text.data(), text.size());
     if (written.Ok()) written = files.Commit();
     if (!written.Ok())
-        return ToolError::Of(ToolError::Kind::Io, "", "cannot write the report: " + written.Error().Text());
+        return ToolError::Of(ToolError::Kind::Output, "", "cannot write the report: " + written.Error().Text());
     return {};
 }
 

@@ -134,6 +134,11 @@ std::string PluginLibrary::LastSaveFailure() const {
     return text != nullptr ? std::string(text) : std::string();
 }
 
+bool PluginLibrary::LastSaveFailureIsFile() const {
+    const auto isFile = handle_ != nullptr ? Resolve<int (*)()>(handle_, "WuxLastSaveFailureIsFile") : nullptr;
+    return isFile != nullptr && isFile() != 0;
+}
+
 const char* PluginLibrary::Description() const {
     return libDescription_ != nullptr ? libDescription_() : "";
 }

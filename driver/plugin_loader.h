@@ -34,6 +34,8 @@ public:
     // Why the last export's file could not be written (the system's error or the format's
     // size limit), when the library tells; empty otherwise.
     std::string LastSaveFailure() const;
+    // Whether that failure was the output file's rather than the scene's, when the library tells.
+    bool LastSaveFailureIsFile() const;
 
     // One export as the host runs it: a new exporter from the descriptor, DoExport with
     // prompts suppressed and no options, then the exporter deleted. DoExport's result, or

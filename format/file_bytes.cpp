@@ -10,7 +10,7 @@ namespace wux {
 
 ToolResult<std::vector<std::uint8_t>> LoadFileBytes(const std::string& path) {
     const auto fail = [&](std::string message) {
-        return ToolError::Of(ToolError::Kind::Io, path, std::move(message));
+        return ToolError::Of(ToolError::Kind::Input, path, std::move(message));
     };
     std::error_code ec;
     const auto status = std::filesystem::status(path, ec);

@@ -10,7 +10,7 @@
 
 namespace wux {
 
-// An error of kind Io names the file and says why it could not be read.
+// An error of kind Input names the file and says why it could not be read.
 ToolResult<std::vector<std::uint8_t>> LoadFileBytes(const std::string& path);
 
 }  // namespace wux

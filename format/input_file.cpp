@@ -21,7 +21,7 @@ std::string KindReason(mode_t mode) {
 }
 
 ToolError IoError(const std::string& path, std::string message) {
-    return ToolError::Of(ToolError::Kind::Io, path, std::move(message));
+    return ToolError::Of(ToolError::Kind::Input, path, std::move(message));
 }
 
 }  // namespace

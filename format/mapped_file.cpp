@@ -16,7 +16,7 @@ MappedFile::~MappedFile() {
 }
 
 ToolResult<void> MappedFile::Open(const std::string& path) {
-    auto fail = [&](std::string message) { return ToolError::Of(ToolError::Kind::Io, path, std::move(message)); };
+    auto fail = [&](std::string message) { return ToolError::Of(ToolError::Kind::Input, path, std::move(message)); };
     InputFile file;
     if (ToolResult<void> opened = file.Open(path); !opened.Ok()) return opened;
     // A WUX file states its size in 32 bits; anything larger cannot be one.
@@ -43,6 +43,17 @@ ToolResult<void> MappedFile::Open(const std::string& path) {
     }
     span_ = ByteSpan{static_cast<const std::uint8_t*>(map_), mapSize_};
     return {};
+}
+
+ToolResult<WuxFile> ReadWuxFile(const std::string& path) {
+    MappedFile file;
+    if (const ToolResult<void> opened = file.Open(path); !opened.Ok()) return opened.Error();
+    ToolResult<WuxFile> read = ReadWux(file.Span());
+    if (read.Ok()) return read;
+    ToolError error = read.Error();
+    error.file = path;
+    error.place = "not a readable WUX file";
+    return error;
 }
 
 }  // namespace wux

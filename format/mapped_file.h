@@ -21,7 +21,7 @@ public:
     MappedFile(const MappedFile&) = delete;
     MappedFile& operator=(const MappedFile&) = delete;
 
-    // An Io error naming the file: cannot open, not a regular file, too large for a WUX
+    // An Input error naming the file: cannot open, not a regular file, too large for a WUX
     // file, cannot be mapped.
     ToolResult<void> Open(const std::string& path);
 
@@ -35,5 +35,9 @@ private:
     std::size_t mapSize_ = 0;
     ByteSpan span_;
 };
+
+// A WUX file read whole through a mapping. A file that is not a readable WUX file fails with
+// the reader's kind and offset, named "PATH: not a readable WUX file: offset N: ...".
+ToolResult<WuxFile> ReadWuxFile(const std::string& path);
 
 }  // namespace wux

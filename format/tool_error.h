@@ -13,7 +13,8 @@ namespace wux {
 
 struct ToolError {
     enum class Kind {
-        Io,                  // a file cannot be found, opened, read, written or replaced
+        Input,               // an input file cannot be found, opened or read
+        Output,              // an output cannot be written: its folder, permission, space, the rename
         Truncated,           // WUX: a field or chunk runs past the end of the file or of its chunk
         BadTag,              // WUX: a tag is not the one this place holds
         BadSize,             // WUX: a block_size too small to hold its own head
@@ -28,10 +29,11 @@ struct ToolError {
         PluginMismatch,      // wrong class count, version, descriptor or super class
         PluginFailed,        // the plug-in made no exporter, threw, or wrote no file
         Invalid,             // a written file breaks the format (found by the checker)
-        Argument,            // a command-line word is not one its option takes
+        Limit,               // out of memory, a time limit or a documented budget exceeded
+        Argument,            // a command-line word is not one its option takes, or outputs that clash
     };
 
-    Kind kind = Kind::Io;
+    Kind kind = Kind::Input;
     std::string file;                   // the file concerned; empty for bytes without a file
     std::string place;                  // within it: a JSON path, "byte 12", a node
     std::optional<std::size_t> offset;  // where in a WUX file's bytes the fault lies

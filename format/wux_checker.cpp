@@ -359,7 +359,11 @@ CheckReport CheckWux(ByteSpan bytes, std::size_t maxProblems) {
     Checker checker(bytes, maxProblems);
     ToolResult<WuxFile> read = ReadWuxWithoutMeshArrays(bytes);
     if (!read.Ok()) {
-        checker.Error(*read.Error().offset, "", read.Error().message);
+        // The reader's message starts with its place ("GVTX #1: ..."), which is the problem's where.
+        const std::string& message = read.Error().message;
+        const std::size_t colon = message.find(": ");
+        if (colon == std::string::npos) checker.Error(*read.Error().offset, "", message);
+        else checker.Error(*read.Error().offset, message.substr(0, colon), message.substr(colon + 2));
     } else {
         checker.Run(*read);
     }

@@ -832,7 +832,7 @@ ToolResult<SceneDescription> Import(const std::string& path, const AssimpImportO
         return ToolError::Of(kind, path, std::move(message));
     };
     std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) return fail(ToolError::Kind::Io, "no such file");
+    if (!fs::is_regular_file(path, ec)) return fail(ToolError::Kind::Input, "no such file");
     const SourceKind kind = KindOf(path);
     Assimp::Importer importer;
     importer.SetPropertyBool(AI_CONFIG_IMPORT_FBX_PRESERVE_PIVOTS, false);

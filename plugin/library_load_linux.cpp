@@ -36,3 +36,12 @@ extern "C" __attribute__((visibility("default"))) const char* WuxLastSaveFailure
 {
     return LastSaveFailure().cause.c_str();
 }
+
+// Whether that failure was the file's (it could not be created, written or moved into
+// place) rather than the scene's: the tool's exit code tells the two apart.
+extern "C" __attribute__((visibility("default"))) int WuxLastSaveFailureIsFile()
+{
+    const SaveError::Kind kind = LastSaveFailure().kind;
+    return kind == SaveError::Kind::InvalidPath || kind == SaveError::Kind::CannotCreate ||
+           kind == SaveError::Kind::WriteFailed || kind == SaveError::Kind::RenameFailed;
+}

@@ -13,6 +13,7 @@
 #include "tests/support/run_command.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/under_asan.h"
+#include "tests/support/wux_check.h"
 #include "tests/support/wux_bytes.h"
 
 namespace {
@@ -22,6 +23,14 @@ using wuxtest::CommandRun;
 // shellPrefix runs in the same shell first, e.g. "ulimit -v 300000; ".
 CommandRun RunWux(const std::string& arguments, const std::string& shellPrefix = "") {
     return wuxtest::RunCommand(shellPrefix + wuxtest::ShellQuoted(WUX_TOOL_PATH) + " " + arguments);
+}
+
+// Only what the command writes to standard output, or only what it writes to standard error.
+CommandRun StdoutOf(const std::string& arguments) {
+    return wuxtest::RunCommand("{ " + wuxtest::ShellQuoted(WUX_TOOL_PATH) + " " + arguments + " 2>/dev/null; }");
+}
+CommandRun StderrOf(const std::string& arguments) {
+    return wuxtest::RunCommand("{ " + wuxtest::ShellQuoted(WUX_TOOL_PATH) + " " + arguments + " 2>&1 >/dev/null; }");
 }
 
 class WuxCli : public testing::Test {
@@ -104,32 +113,141 @@ TEST_F(WuxCli, InfoPrintsTextAndJsonAndRejectsBrokenFiles) {
     truncated.resize(200);
     const std::string broken = Write("broken.wux", truncated);
     run = RunWux("info '" + broken + "'");
-    EXPECT_EQ(run.exitCode, 1) << run.output;
+    EXPECT_EQ(run.exitCode, 2) << run.output;
     EXPECT_NE(run.output.find(broken), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("offset "), std::string::npos) << run.output;
 
     EXPECT_EQ(RunWux("info '" + folder_.Path("missing.wux") + "'").exitCode, 2);
+
+    // --json promises JSON on standard output either way.
+    run = StdoutOf("info --json '" + broken + "'");
+    EXPECT_EQ(run.exitCode, 2);
+    const auto failure = nlohmann::json::parse(run.output, nullptr, false);
+    ASSERT_FALSE(failure.is_discarded()) << run.output;
+    EXPECT_EQ(failure["error"]["code"], 2);
+    EXPECT_EQ(failure["error"]["file"], broken);
+    EXPECT_EQ(failure["error"]["offset"], 16);
 }
 
 TEST_F(WuxCli, HelpAndVersion) {
     CommandRun run = RunWux("--help");
     EXPECT_EQ(run.exitCode, 0);
-    for (const char* word : {"info", "check", "export", "--version"}) {
+    for (const char* word : {"info", "check", "export", "help", "--version", "64   usage"})
         EXPECT_NE(run.output.find(word), std::string::npos) << word << " in\n" << run.output;
-    }
-    run = RunWux("check --help");
+    EXPECT_EQ(RunWux("help").output, run.output);
+    run = RunWux("help export");
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_NE(run.output.find("Exit codes: 0 valid, 1 invalid, 2"), std::string::npos) << run.output;
-    run = RunWux("info --help");
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_NE(run.output.find("--json"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output, RunWux("export --help").output);
+    for (const char* word : {"Usage: wux export", "--out-dir", "-q,--quiet", "-v,--verbose", "Examples:\n  wux export "})
+        EXPECT_NE(run.output.find(word), std::string::npos) << word << " in\n" << run.output;
 
     run = RunWux("--version");
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.output, std::string("wux ") + WUX_VERSION + "\n");
+}
 
-    EXPECT_NE(RunWux("").exitCode, 0);  // a subcommand is required
-    EXPECT_NE(RunWux("check").exitCode, 0);
+// Every usage error exits 64 with one "wux CMD: " line in the user's words, and a pointer to
+// the help; a near miss gets a suggestion.
+TEST_F(WuxCli, UsageErrorsSpeakPlainlyAndExit64) {
+    const std::string valid = Write("valid.wux", wuxtest::Build(wuxtest::RichFile()).bytes.data);
+    const std::string v = " '" + valid + "'";
+    const struct {
+        std::string arguments, message;
+    } cases[] = {
+        {"", "wux: no command given"},
+        {"expor a.json a.wux", "wux: no command 'expor'; did you mean 'export'?"},
+        {"help chek", "wux help: no command 'chek'; did you mean 'check'?"},
+        {"check" + v + " --max-problem 3", "wux check: unknown option '--max-problem'; did you mean '--max-problems'?"},
+        {"check", "wux check: file is required"},
+        {"check" + v + " --max-problems 0", "wux check: --max-problems must be 1 or more, not 0"},
+        {"check" + v + " --max-problems many", "wux check: --max-problems must be a number, not \"many\""},
+        {"diff" + v + v + " --tolerance -1", "wux diff: --tolerance must be 0 or more, not -1"},
+        {"export a.json --out-dir out --jobs 0", "wux export: --jobs must be 1 or more, not 0"},
+        {"export a.json b.wux --smooth-angle 200", "wux export: --smooth-angle must be from 0 to 180, not 200"},
+        {"export a.json", "wux export: give INPUT and OUTPUT, or INPUT... --out-dir DIR"},
+        {"render" + v + " -o x.png --size 0x5", "wux render: --size: \"0x5\": each side must be 1 to"},
+        {"render" + v + " -o", "wux render: -o"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const CommandRun run = RunWux(c.arguments);
+        EXPECT_EQ(run.exitCode, 64) << run.output;
+        EXPECT_EQ(run.output.find(c.message), 0u) << run.output;
+        EXPECT_NE(run.output.find("Run 'wux help"), std::string::npos) << run.output;
+    }
+    // The option is named as typed: -o, not --output.
+    const CommandRun typed = RunWux("render" + v + " -o");
+    EXPECT_EQ(typed.output.find("--output"), std::string::npos) << typed.output;
+    // With --json on the line, standard output still holds JSON.
+    const CommandRun json = StdoutOf("info --json --bogus" + v);
+    EXPECT_EQ(json.exitCode, 64);
+    EXPECT_EQ(nlohmann::json::parse(json.output)["code"], 64) << json.output;
+}
+
+// The same failure gives the same code in every command (docs/wux-tool.md, "Exit codes").
+TEST_F(WuxCli, OneExitCodeTable) {
+    const std::string valid = Write("valid.wux", wuxtest::Build(wuxtest::RichFile()).bytes.data);
+    auto truncated = wuxtest::Build(wuxtest::RichFile()).bytes.data;
+    truncated.resize(200);
+    const std::string broken = Write("broken.wux", truncated);
+    const std::string missing = folder_.Path("missing.wux"), noFolder = folder_.Path("none/out");
+    const std::string scene = std::string(WUX_SOURCE_DIR) + "/examples/scene.json";
+    const auto q = [](const std::string& path) { return " " + wuxtest::ShellQuoted(path); };
+    const struct {
+        std::string arguments;
+        int exitCode;
+    } cases[] = {
+        // 2: an input cannot be read, or is not a readable WUX file.
+        {"info" + q(missing), 2}, {"check" + q(missing), 2}, {"diff" + q(valid) + q(missing), 2},
+        {"diff" + q(broken) + q(valid), 2}, {"info" + q(broken), 2}, {"convert" + q(broken) + q(folder_.Path("a.json")), 2},
+        {"render" + q(broken) + " -o" + q(folder_.Path("a.png")), 2}, {"view" + q(missing) + " -o" + q(folder_.Path("a.html")), 2},
+        {"export" + q(folder_.Path("missing.json")) + q(folder_.Path("a.wux")), 2},
+        // 3: an output cannot be written.
+        {"export" + q(scene) + q(noFolder + ".wux"), 3}, {"convert" + q(valid) + q(noFolder + ".json"), 3},
+        {"render" + q(valid) + " -o" + q(noFolder + ".png"), 3}, {"view" + q(valid) + " -o" + q(noFolder + ".html"), 3},
+        // 64: outputs that do not say what they are, "-" where no stream makes sense, the input itself.
+        {"export" + q(scene) + q(folder_.Path("out.txt")), 64}, {"export" + q(scene) + " -", 64},
+        {"render" + q(valid) + " -o" + q(folder_.Path("x.jpg")), 64}, {"render" + q(valid) + " -o -", 64},
+        {"view" + q(valid) + " -o" + q(folder_.Path("x.png")), 64}, {"convert" + q(valid) + q(folder_.Path("x.fbx")), 64},
+        {"convert" + q(valid) + q(valid), 64},
+    };
+    for (const auto& c : cases) {
+        const CommandRun run = RunWux(c.arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments << "\n" << run.output;
+        EXPECT_EQ(run.output.rfind("wux ", 0), 0u) << run.output;
+    }
+    EXPECT_FALSE(std::filesystem::exists("-"));
+    EXPECT_FALSE(std::filesystem::exists(folder_.Path("out.txt")));
+}
+
+// Results on standard output; warnings and notes on standard error; -q keeps only results and
+// errors, -v adds the steps. JSON outputs stream to "-".
+TEST_F(WuxCli, QuietVerboseAndStreams) {
+    const std::string scene = std::string(WUX_SOURCE_DIR) + "/examples/scene.json";
+    const std::string out = wuxtest::ShellQuoted(folder_.Path("scene.wux"));
+    const std::string exportLine = "export " + wuxtest::ShellQuoted(scene) + " " + out;
+    const CommandRun stdoutOnly = StdoutOf(exportLine);
+    EXPECT_EQ(stdoutOnly.exitCode, 0) << stdoutOnly.output;
+    EXPECT_EQ(stdoutOnly.output.rfind("wrote ", 0), 0u) << stdoutOnly.output;
+    EXPECT_EQ(stdoutOnly.output.find("warning"), std::string::npos) << stdoutOnly.output;
+    EXPECT_NE(StderrOf(exportLine).output.find("wux export: warning: nodes passed over"),
+              std::string::npos);
+    EXPECT_EQ(RunWux(exportLine + " -q").output, "");
+    const CommandRun verbose = StderrOf(exportLine + " -v");
+    EXPECT_NE(verbose.output.find("wux export: plug-in "), std::string::npos) << verbose.output;
+    EXPECT_NE(verbose.output.find("wux export: reading "), std::string::npos) << verbose.output;
+    ASSERT_TRUE(PassesChecker(folder_.Path("scene.wux")));
+
+    // The report on standard output is the result; the summary moves to standard error.
+    const CommandRun report = StdoutOf(exportLine + " --report -");
+    EXPECT_EQ(report.exitCode, 0);
+    EXPECT_EQ(nlohmann::json::parse(report.output)["summary"]["meshes"], 5) << report.output;
+    const CommandRun scene2 = StdoutOf("convert " + out + " -");
+    EXPECT_EQ(scene2.exitCode, 0);
+    EXPECT_TRUE(nlohmann::json::parse(scene2.output).contains("nodes")) << scene2.output;
+
+    const std::string valid = Write("valid.wux", wuxtest::Build(wuxtest::RichFile()).bytes.data);
+    EXPECT_EQ(RunWux("render '" + valid + "' -o '" + folder_.Path("a.png") + "' -q").output, "");
 }
 
 // A FIFO would block the reader until a writer came, a device would be read until memory ran out.
@@ -149,8 +267,8 @@ TEST_F(WuxCli, NonRegularInputsAreRefusedAtOnce) {
         {"check '" + fifo + "'", 2, fifo + ": not a regular file (a FIFO)"},
         {"info '" + fifo + "'", 2, fifo + ": not a regular file (a FIFO)"},
         {"check /dev/zero", 2, "/dev/zero: not a regular file (a character device)"},
-        {"export '" + zeroJson + "' '" + out + "'", 1, zeroJson + ": not a regular file (a character device)"},
-        {"export '" + fifoObj + "' '" + out + "'", 1, fifoObj + ": not a regular file (a FIFO)"},
+        {"export '" + zeroJson + "' '" + out + "'", 2, zeroJson + ": not a regular file (a character device)"},
+        {"export '" + fifoObj + "' '" + out + "'", 2, fifoObj + ": not a regular file (a FIFO)"},
     };
     for (const auto& c : cases) {
         const CommandRun run = RunWux(c.arguments);
@@ -184,8 +302,8 @@ TEST_F(WuxCli, LargeFilesAreJudgedWithoutReadingThemWhole) {
         int exitCode;
         std::string expected;
     } cases[] = {
-        {"check '" + badHead + "'", 1, "error: offset 0: file head: expected \"LIBF\", found \"XXXX\""},
-        {"info '" + badHead + "'", 1, badHead + ": not a readable WUX file: offset 0"},
+        {"check '" + badHead + "'", 1, "error: offset 0 (file head): expected \"LIBF\", found \"XXXX\""},
+        {"info '" + badHead + "'", 2, badHead + ": not a readable WUX file: offset 0"},
         {"check '" + tooLarge + "'", 2, tooLarge + ": too large to be a WUX file (5368709120 bytes)"},
         {"check '" + large + "'", 2, large + ": cannot map the file to read it: "},
         {"info '" + large + "'", 2, large + ": cannot map the file to read it: "},

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "tests/assimp/scene_measure.h"
 #include "tests/support/shell_run.h"
 #include "format/file_bytes.h"
@@ -231,6 +233,13 @@ TEST(ConvertDiff, AMovedVertexIsNamedWithItsRecordAndCorner) {
     EXPECT_NE(json.output.find("\"corner 4\""), std::string::npos) << json.output;
 
     EXPECT_EQ(Wux("diff " + Quote(original.string()) + " " + Quote((dir / "missing.wux").string()), dir).code, 2);
+    // --json promises JSON on standard output even when a file cannot be read.
+    const Result missing = Wux("diff --json " + Quote(original.string()) + " " + Quote((dir / "missing.wux").string()), dir);
+    EXPECT_EQ(missing.code, 2);
+    const auto failure = nlohmann::json::parse(missing.output.substr(missing.output.find('{')), nullptr, false);
+    ASSERT_FALSE(failure.is_discarded()) << missing.output;
+    EXPECT_EQ(failure["error"]["code"], 2);
+    EXPECT_EQ(failure["error"]["file"], (dir / "missing.wux").string());
 }
 
 // Failures name the file and leave nothing behind: no output, no temporary, an earlier file
@@ -249,9 +258,11 @@ TEST(ConvertFailures, NameTheFileAndWriteNothing) {
         std::string message;
     };
     const Case cases[] = {
-        {original.string(), (dir / "model.fbx").string(), 1, "unknown output format '.fbx'"},
-        {original.string(), (dir / "no folder" / "model.gltf").string(), 1, "cannot create \"" + (dir / "no folder" / "model.gltf").string() + "\": No such file or directory"},
-        {(dir / "not.wux").string(), (dir / "kept.json").string(), 1, "not a readable WUX file: offset 0"},
+        {original.string(), (dir / "model.fbx").string(), 64, "model.fbx: the output is a JSON scene, glTF or OBJ file, so its name must end in .json, .glb, .gltf or .obj"},
+        {original.string(), original.string(), 64, "is the input file"},
+        {original.string(), "-", 0, "\"nodes\""},
+        {original.string(), (dir / "no folder" / "model.gltf").string(), 3, "cannot create \"" + (dir / "no folder" / "model.gltf").string() + "\": No such file or directory"},
+        {(dir / "not.wux").string(), (dir / "kept.json").string(), 2, "not a readable WUX file: offset 0"},
         {(dir / "missing.wux").string(), (dir / "kept.json").string(), 2, "missing.wux"},
     };
     for (const Case& c : cases) {

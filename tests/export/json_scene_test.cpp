@@ -385,7 +385,7 @@ TEST_F(JsonSceneFile, RefusesFilesThatAreNotRegular) {
     for (const auto& c : cases) {
         const ToolResult<SceneDescription> scene = ReadJsonSceneFile(c.path);
         ASSERT_FALSE(scene.Ok());
-        EXPECT_EQ(scene.Error().kind, ToolError::Kind::Io);
+        EXPECT_EQ(scene.Error().kind, ToolError::Kind::Input);
         EXPECT_EQ(scene.Error().Text(), c.path + c.expected + (c.path == dir_.string() ? "" : "; only regular files are read"));
     }
 }
@@ -393,7 +393,7 @@ TEST_F(JsonSceneFile, RefusesFilesThatAreNotRegular) {
 TEST(JsonScene, MissingFileIsAnIoError) {
     const ToolResult<SceneDescription> scene = ReadJsonSceneFile("/nonexistent/scene.json");
     ASSERT_FALSE(scene.Ok());
-    EXPECT_EQ(scene.Error().kind, ToolError::Kind::Io);
+    EXPECT_EQ(scene.Error().kind, ToolError::Kind::Input);
     EXPECT_EQ(scene.Error().file, "/nonexistent/scene.json");
 }
 

@@ -77,7 +77,7 @@ TEST_F(ExportCommand, ImporterHangsAndCrashesEndInAMessageAndLeaveNothing) {
                                          Path("report.json").string()};
         args.insert(args.end(), c.options.begin(), c.options.end());
         const RunResult run = Wux(args);
-        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.exitCode, 4);
         EXPECT_NE(run.err.find("wux export: " + c.expected), std::string::npos) << run.err;
         EXPECT_NE(run.err.find("reading " + input.string()), std::string::npos) << run.err;
         EXPECT_EQ(ReadText(Path("existing.wux")), "previous contents");
@@ -157,7 +157,7 @@ TEST_F(ExportCommand, ExportNeedsInputAndOutputOrAnOutputFolder) {
     EXPECT_NE(run.err.find("give INPUT and OUTPUT, or INPUT... --out-dir DIR"), std::string::npos) << run.err;
 
     const RunResult empty = Wux({"export", Path("").string(), "--out-dir", Path("out").string()});
-    EXPECT_EQ(empty.exitCode, 1);
+    EXPECT_EQ(empty.exitCode, 2);
     EXPECT_NE(empty.err.find("no files to convert"), std::string::npos) << empty.err;
     EXPECT_FALSE(fs::exists(Path("out")));
 }

@@ -44,7 +44,7 @@ endif()
 
 # Without its installed plug-in the moved tool must fail, not fall back to the build tree's.
 file(RENAME "${plugin}" "${plugin}.away")
-run(1 "${wux}" export "${SOURCE_DIR}/examples/scene.json" again.wux)
+run(4 "${wux}" export "${SOURCE_DIR}/examples/scene.json" again.wux)
 if(NOT run_out MATCHES "cannot find the plug-in library")
     message(FATAL_ERROR "unexpected failure: ${run_out}")
 endif()

@@ -1,0 +1,162 @@
+#include "cli/command.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+#include <limits>
+#include <sstream>
+#include <new>
+
+#include "cli/exit_codes.h"
+#include "format/tool_text.h"
+
+namespace wux {
+namespace {
+
+Verbosity verbosity = Verbosity::Normal;
+std::string commandName;  // the command running, for "wux CMD: "
+bool progressOnLine = false;
+
+std::string Prefix() { return commandName.empty() ? "wux: " : "wux " + commandName + ": "; }
+
+}  // namespace
+
+Verbosity CurrentVerbosity() { return verbosity; }
+void SetVerbosity(Verbosity v) { verbosity = v; }
+
+void AddVerbosityFlags(CLI::App* app) {
+    app->add_flag_callback("-q,--quiet", [] { SetVerbosity(Verbosity::Quiet); },
+                           "print only results and errors: no progress, warnings or summaries");
+    app->add_flag_callback("-v,--verbose", [] { SetVerbosity(Verbosity::Verbose); },
+                           "also say what is done, step by step, on standard error");
+}
+
+CLI::App* AddCommand(CLI::App& app, const std::string& name, const std::string& description,
+                     const std::vector<std::string>& examples) {
+    CLI::App* command = app.add_subcommand(name, description);
+    AddVerbosityFlags(command);
+    std::string footer = "Examples:";
+    for (const std::string& example : examples) footer += "\n  " + example;
+    command->footer(footer + "\n\nExit codes: see `wux help`.");
+    return command;
+}
+
+void SetBody(CLI::App* command, std::function<int()> body) {
+    const std::string name = command->get_name();
+    command->callback([name, body] {
+        commandName = name;
+        int code = kExitFailed;
+        try {
+            code = body();
+        } catch (const ToolError& error) {
+            PrintError(error.Text());
+            code = ExitCodeOf(error.kind);
+            if (code == kExitUsage) std::cerr << "Run 'wux help " << name << "' for the options and examples.\n";
+        } catch (const std::bad_alloc&) {
+            PrintError("out of memory");
+        } catch (const CLI::Error&) {
+            throw;
+        } catch (const std::exception& e) {
+            PrintError(e.what());
+        }
+        if (code != kExitOk) throw CLI::RuntimeError(code);
+    });
+}
+
+namespace {
+
+std::string Number(double value) {
+    std::ostringstream out;
+    out << value;
+    return out.str();
+}
+
+CLI::Validator RangeCheck(double least, double most, const std::string& words) {
+    return CLI::Validator(
+        [=](std::string& text) -> std::string {
+            double value = 0;
+            if (!CLI::detail::lexical_cast(text, value)) return "must be a number, not \"" + text + "\"";
+            return value >= least && value <= most ? std::string() : "must be " + words + ", not " + text;
+        },
+        "");
+}
+
+}  // namespace
+
+CLI::Validator AtLeast(double least) {
+    return RangeCheck(least, std::numeric_limits<double>::infinity(), Number(least) + " or more");
+}
+
+CLI::Validator Between(double least, double most) {
+    return RangeCheck(least, most, "from " + Number(least) + " to " + Number(most));
+}
+
+void CheckOutputName(const std::string& path, const std::vector<std::string>& extensions, const std::string& what) {
+    if (path == "-")
+        ThrowToolError(ToolError::Kind::Argument, "", what + " cannot go to standard output ('-'); give a file name");
+    // A pipe or a device already there (/dev/null) is what the user chose to write to.
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status) &&
+        !std::filesystem::is_directory(status))
+        return;
+    const std::string extension = Lower(std::filesystem::path(path).extension().string());
+    if (std::find(extensions.begin(), extensions.end(), extension) != extensions.end()) return;
+    std::string names;
+    for (std::size_t i = 0; i < extensions.size(); ++i)
+        names += (i == 0 ? "" : i + 1 == extensions.size() ? " or " : ", ") + extensions[i];
+    ThrowToolError(ToolError::Kind::Argument, path, "the output is " + what + ", so its name must end in " + names);
+}
+
+void PrintError(const std::string& text) {
+    ClearProgress();
+    std::cerr << Prefix() << text << "\n" << std::flush;
+}
+
+void Warn(const std::string& text) {
+    if (verbosity == Verbosity::Quiet) return;
+    ClearProgress();
+    std::cerr << Prefix() << "warning: " << text << "\n" << std::flush;
+}
+
+void Note(const std::string& text) {
+    if (verbosity != Verbosity::Verbose) return;
+    ClearProgress();
+    std::cerr << Prefix() << text << "\n" << std::flush;
+}
+
+bool ShowSummary() { return verbosity != Verbosity::Quiet; }
+
+bool ProgressShown() {
+    static const bool tty = isatty(STDERR_FILENO) != 0;
+    return tty && verbosity != Verbosity::Quiet;
+}
+
+void ShowProgress(const std::string& text) {
+    if (!ProgressShown()) return;
+    std::cerr << "\r\033[K" << text << std::flush;
+    progressOnLine = true;
+}
+
+void ClearProgress() {
+    if (!progressOnLine) return;
+    std::cerr << "\r\033[K" << std::flush;
+    progressOnLine = false;
+}
+
+nlohmann::ordered_json ErrorJson(const ToolError& error) {
+    return {{"code", ExitCodeOf(error.kind)},
+            {"file", error.file},
+            {"offset", error.offset ? nlohmann::ordered_json(*error.offset) : nlohmann::ordered_json(nullptr)},
+            {"message", error.place.empty() ? error.message : error.place + ": " + error.message}};
+}
+
+int FailWithJson(const ToolError& error, const nlohmann::ordered_json& json) {
+    PrintError(error.Text());
+    std::cout << json.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+    return ExitCodeOf(error.kind);
+}
+
+}  // namespace wux

@@ -1,0 +1,60 @@
+// What every wux command shares: its registration with -q/--quiet, -v/--verbose and examples,
+// the one way its body fails (a ToolError, printed as "wux CMD: ..." and mapped to its exit
+// code), and where it speaks: results on standard output; errors, warnings, progress and
+// verbose notes on standard error.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include "format/tool_error.h"
+
+namespace wux {
+
+enum class Verbosity { Quiet, Normal, Verbose };
+Verbosity CurrentVerbosity();
+void SetVerbosity(Verbosity verbosity);
+
+// Adds the command with -q and -v, and a footer of examples ("wux export a.json a.wux").
+CLI::App* AddCommand(CLI::App& app, const std::string& name, const std::string& description,
+                     const std::vector<std::string>& examples);
+// -q/--quiet and -v/--verbose on this command (or on the whole tool).
+void AddVerbosityFlags(CLI::App* app);
+// Runs `body` when the command is chosen; a ToolError or an exception out of it becomes the
+// message and the exit code. The body's own result is the code otherwise (0, or 1 for a
+// negative answer).
+void SetBody(CLI::App* command, std::function<int()> body);
+
+// Range checks whose failure reads "--jobs must be 1 or more, not 0".
+CLI::Validator AtLeast(double least);
+CLI::Validator Between(double least, double most);
+
+// An output named for what it is ("a PNG picture", {".png"}): refuses "-", as no stream makes
+// sense for it, and a name with another extension, both as usage errors.
+void CheckOutputName(const std::string& path, const std::vector<std::string>& extensions, const std::string& what);
+
+// "wux CMD: text" on standard error, the progress line cleared first.
+void PrintError(const std::string& text);
+// "wux CMD: warning: text", unless quiet.
+void Warn(const std::string& text);
+// "wux CMD: text", only when verbose.
+void Note(const std::string& text);
+// Whether a command's summary of what it wrote is printed (not with -q).
+bool ShowSummary();
+
+// A progress line on standard error: only on a terminal and not with -q.
+bool ProgressShown();
+void ShowProgress(const std::string& text);
+void ClearProgress();
+
+// A failure as JSON, for the commands whose --json promises JSON either way:
+// {"code": 2, "file": ..., "offset": N or null, "message": ...}.
+nlohmann::ordered_json ErrorJson(const ToolError& error);
+// The error on standard error, then `json` on standard output; returns the error's exit code.
+int FailWithJson(const ToolError& error, const nlohmann::ordered_json& json);
+
+}  // namespace wux
