@@ -33,6 +33,7 @@ try {
     await page.goto(pathToFileURL(path.resolve(input)).href);
     await page.waitForFunction(() => document.body.dataset.drawn !== "no", null, { timeout: 60000 });
     await page.click("#wux-fold");
+    await page.mouse.dblclick(Number(width) / 2, Number(height) / 2);  // framed again without the panel
     await page.waitForTimeout(300);
   }
   await page.screenshot({ path: output });
