@@ -56,24 +56,21 @@ ToolResult<TextureImage> LoadTextureImage(const std::string& path) {
     TextureImage image;
     image.sourcePath = path;
     const fs::path name = fs::path(path).filename();
-    if (StartsWith(bytes, "\x89PNG\r\n\x1a\n", 8)) {
-        image.mimeType = "image/png";
-        image.fileName = name.string();
-        image.bytes = std::move(bytes);
-        return image;
-    }
-    if (StartsWith(bytes, "\xFF\xD8\xFF", 3)) {
-        image.mimeType = "image/jpeg";
-        image.fileName = name.string();
-        image.bytes = std::move(bytes);
-        return image;
-    }
+    // Every image is decoded, PNG and JPEG too, so that a file that only starts like one is
+    // not embedded as if it were: it is as unreadable as any other undecodable file.
     if (bytes.size() > static_cast<std::size_t>(INT32_MAX)) return fail("too large to decode");
     int width = 0, height = 0, channels = 0;
     std::unique_ptr<stbi_uc, void (*)(void*)> pixels(
         stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels, 0),
         stbi_image_free);
     if (!pixels) return fail(std::string("cannot decode the image: ") + stbi_failure_reason());
+    const bool png = StartsWith(bytes, "\x89PNG\r\n\x1a\n", 8), jpeg = StartsWith(bytes, "\xFF\xD8\xFF", 3);
+    if (png || jpeg) {
+        image.mimeType = png ? "image/png" : "image/jpeg";
+        image.fileName = name.string();
+        image.bytes = std::move(bytes);
+        return image;
+    }
     if (stbi_write_png_to_func(AppendBytes, &image.bytes, width, height, channels, pixels.get(), width * channels) == 0)
         return fail("cannot encode the image as PNG");
     image.mimeType = "image/png";
