@@ -64,10 +64,11 @@ HelperNode HelperFromEntry(const Reference& entry, std::size_t index, Warnings* 
         warnings->Add(WarningKind::NotReproducible, EntryName(entry, index) + ": half extents of mixed sign");
     if (largest > 0.0 && positive + negative < 3)
         warnings->Add(WarningKind::NotReproducible, EntryName(entry, index) + ": a half extent of zero beside others");
-    // Twice a half extent near the float limit is no float: the longest axis then gets
-    // length 2 and the size is the half extent itself, which a float holds.
-    const double size = 2.0 * largest > std::numeric_limits<float>::max() ? largest : 2.0 * largest;
-    node.size = negative > positive ? -size : size;
+    // Twice a half extent near the float limit is no float: the size is then 2 and each axis
+    // as long as its half extent. Axes that long also survive the collector's measure at the
+    // origin, which lies half the Y extent away from the stored position.
+    const double size = 2.0 * largest > std::numeric_limits<float>::max() ? 2.0 : 2.0 * largest;
+    node.size = largest == 0.0 ? 0.0 : negative > positive ? -size : size;
 
     std::array<double, 3> lengths{1.0, 1.0, 1.0};
     if (node.size != 0.0) {

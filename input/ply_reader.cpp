@@ -289,7 +289,7 @@ std::optional<Failure> ReadBody(ByteSpan bytes, const PlyHeader& header, Geometr
             for (std::size_t p = 0; p < e.properties.size(); ++p) {
                 const PlyProperty& prop = e.properties[p];
                 const auto cut = [&] {
-                    const bool end = body.Left() == 0 || (header.format != Format::Ascii && body.Left() < SizeOf(prop.type));
+                    const bool end = header.format != Format::Ascii || body.Left() == 0;
                     return Failure{"byte " + std::to_string(body.Offset()),
                                    (end ? "the file ends in " : "not a number in ") + e.name + " " + std::to_string(n) +
                                        " of " + std::to_string(e.count) + " (property " + prop.name + ")"};
@@ -416,6 +416,7 @@ ToolResult<SceneDescription> ParsePly(ByteSpan bytes, const std::string& path, c
             warnings->Add(WarningKind::EmptyMeshes, QuotedName(name));
         return scene;
     }
+    g = Geometry();  // the mesh holds what is kept: the geometry is not held twice from here
     ImportCounts ownCounts;
     FinishImportedMesh(&mesh, name, options.smoothAngleDegrees, &(counts != nullptr ? counts : &ownCounts)->normals, warnings);
     node.object.type = SceneObject::Type::EditableMesh;
