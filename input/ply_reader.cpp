@@ -111,9 +111,9 @@ std::optional<Failure> ReadHeader(ByteSpan bytes, PlyHeader* header) {
             sawFormat = true;
         } else if (w[0] == "element") {
             PlyElement e;
-            if (w.size() != 3 || std::from_chars(w[2].data(), w[2].data() + w[2].size(), e.count).ec != std::errc() ||
-                std::from_chars(w[2].data(), w[2].data() + w[2].size(), e.count).ptr != w[2].data() + w[2].size())
-                return bad("not an element line with a count");
+            const char* end = w.size() == 3 ? w[2].data() + w[2].size() : nullptr;
+            const std::from_chars_result r = std::from_chars(w.size() == 3 ? w[2].data() : end, end, e.count);
+            if (end == nullptr || r.ec != std::errc() || r.ptr != end) return bad("not an element line with a count");
             e.name = std::string(w[1]);
             header->elements.push_back(std::move(e));
         } else if (w[0] == "property") {

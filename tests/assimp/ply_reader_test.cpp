@@ -256,6 +256,7 @@ TEST(PlyReader, BrokenFilesAreRefusedWithThePlaceNamed) {
         {head + "property float x\nend_header\n", "header line 3: a property before any element"},
         {head + "element vertex 3\nproperty half x\nend_header\n", "header line 4: not a property line of a known type"},
         {head + "element vertex -3\nend_header\n", "header line 3: not an element line with a count"},
+        {head + "element vertex 99999999999999999999\nend_header\n", "header line 3: not an element line with a count"},
         {grid.substr(0, grid.size() - 3), "the file ends in tristrips 0 of 1 (property vertex_indices)"},
         {grid.substr(0, grid.find("end_header") + 11 + 40), "the file ends in vertex 1 of 20 (property y)"},
         {head + "element vertex 4000000000\nproperty float x\nproperty float y\nproperty float z\nend_header\n",
