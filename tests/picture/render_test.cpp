@@ -181,6 +181,12 @@ TEST(RenderMaterials, DiffuseMapDrawnTheWayItsCoordinatesRun) {
     EXPECT_TRUE(picturetest::IsHue(image.Pixel(card.X(0.75), card.Y(0.25)), c[1], 12)) << "top right";
     EXPECT_TRUE(picturetest::IsHue(image.Pixel(card.X(0.25), card.Y(0.75)), c[2], 12)) << "bottom left";
     EXPECT_TRUE(picturetest::IsHue(image.Pixel(card.X(0.75), card.Y(0.75)), c[3], 12)) << "bottom right";
+
+    // Coordinates far out and at the float limit repeat the map without harm.
+    wuxtest::File far = picturetest::TexturedCardFile("card.png");
+    for (auto& uv : far.meshes[0].uvs) uv = {uv[0] * 1e30f - 3e38f, uv[1] * 3e38f};
+    const wux::Image farImage = Render(picturetest::SceneOf(far, {{folder.Path("")}}), wux::View::Front, "none", 160, 160);
+    EXPECT_FALSE(IsColour(farImage.Pixel(80, 80), kBackground, 0));
 }
 
 TEST(RenderMaterials, MapThatCannotBeDrawnLeavesTheDiffuseColourAndOneWarning) {
