@@ -6,11 +6,12 @@
 
 #include <cstddef>
 
+#include "format/world_normals.h"
 #include "input/scene_description.h"
 
 namespace wux {
 
-constexpr float kDefaultSmoothAngleDegrees = 45.0f;
+constexpr float kDefaultSmoothAngleDegrees = static_cast<float>(kDefaultSmoothAngle);
 
 struct NormalCounts {
     std::size_t rescaled = 0;    // source normals that were not unit length
