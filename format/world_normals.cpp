@@ -253,7 +253,7 @@ private:
 constexpr double kFacingShare = 0.99;
 // The fit's rounds: one where the map is a rotation and uniform scale, more the more the
 // map scales some directions over others.
-constexpr int kMaxFitRounds = 200;
+constexpr int kMaxFitRounds = 100;
 
 }  // namespace
 
@@ -310,7 +310,7 @@ std::optional<Matrix3> FitDirectionMap(const std::vector<std::array<float, 3>>& 
                 change = std::max(change, std::fabs(next[r][c] - map[r][c]));
             }
         map = next;
-        if (change < 1e-12) break;
+        if (change < 1e-10) break;
         for (std::size_t i = 0; i < u.size(); ++i) length[i] = Length({Dot(map[0], u[i]), Dot(map[1], u[i]), Dot(map[2], u[i])});
     }
     return map;
