@@ -40,11 +40,8 @@ const Json kTurnMatrix = Json::array({1, 0, 0, 0, 0, 0, -1, 0, 0, 1, 0, 0, 0, 0,
 // The same turn as a rotation: -90 degrees about X.
 const Json kTurnRotation = Json::array({-0.70710678118654752, 0, 0, 0.70710678118654752});
 
-float Finite(float v, bool* repaired) {
-    if (std::isfinite(v)) return v;
-    *repaired = true;
-    return 0.0f;
-}
+// What every conversion writes for a value not finite (WarnNotFinite says where).
+float Finite(float v) { return std::isfinite(v) ? v : 0.0f; }
 
 double Clamp01(float v) { return std::isfinite(v) ? std::clamp(static_cast<double>(v), 0.0, 1.0) : 0.0; }
 
@@ -76,7 +73,6 @@ public:
         for (const SphereNode& s : BoundSphereNodes(file_.bounds, warnings_)) SphereNodeJson(kBoundSphereNodeName, s);
         for (const SphereNode& s : EllipsoidNodes(file_.ellipsoids, warnings_)) SphereNodeJson(kEllipsoidNodeName, s);
         for (std::size_t i = 0; i < file_.references.entries.size(); ++i) HelperNodeJson(i);
-        if (repaired_) warnings_->Add(WarningKind::ValuesNotFinite);
 
         Json scene = Json::object();
         if (!nodes_.empty()) {
@@ -236,9 +232,8 @@ private:
         normals.reserve(corners.size());
         uvs.reserve(corners.size());
         for (const Corner& c : corners) {
-            positions.push_back({Finite(c.position[0], &repaired_), Finite(c.position[1], &repaired_),
-                                 Finite(c.position[2], &repaired_)});
-            uvs.push_back({Finite(c.uv[0], &repaired_), Finite(c.uv[1], &repaired_)});
+            positions.push_back({Finite(c.position[0]), Finite(c.position[1]), Finite(c.position[2])});
+            uvs.push_back({Finite(c.uv[0]), Finite(c.uv[1])});
             normals.push_back(c.normal);
         }
         Json attributes{{"POSITION", AddFloats(positions, true)},
@@ -338,7 +333,6 @@ private:
     std::set<std::string> copyNames_;
     std::vector<std::pair<std::string, std::vector<std::uint8_t>>> copies_;
     std::optional<std::size_t> sphereMesh_;
-    bool repaired_ = false;
 };
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <system_error>
 #include <utility>
@@ -25,6 +26,7 @@
 #include <assimp/scene.h>
 
 #include "collect/node_route.h"
+#include "format/input_file.h"
 #include "format/tool_text.h"
 
 namespace wux {
@@ -43,8 +45,6 @@ constexpr WarningKind kTexturesMissing = WarningKind::TexturesMissing;
 constexpr WarningKind kTexturesRenamed = WarningKind::TexturesRenamed;
 constexpr WarningKind kFacesDropped = WarningKind::FacesDropped;
 constexpr WarningKind kEmptyMeshes = WarningKind::EmptyMeshes;
-constexpr WarningKind kNormalsRebuilt = WarningKind::NormalsRebuilt;
-constexpr WarningKind kUvsRepaired = WarningKind::UvsRepaired;
 constexpr WarningKind kValuesRepaired = WarningKind::ValuesRepaired;
 constexpr WarningKind kNodesPassedOver = WarningKind::NodesPassedOver;
 constexpr WarningKind kMaterialsRenamed = WarningKind::MaterialsRenamed;
@@ -101,12 +101,13 @@ bool AxisSystemRotation(const aiMetadata* meta, aiMatrix4x4* out) {
     return true;
 }
 
-enum class SourceKind { Other, Fbx, Collada, NativeZUp };
+enum class SourceKind { Other, Fbx, Collada, NativeZUp, Stl };
 
 SourceKind KindOf(const std::string& path) {
     const std::string ext = ExtensionOf(path);
     if (ext == "fbx") return SourceKind::Fbx;
     if (ext == "dae" || ext == "zae") return SourceKind::Collada;
+    if (ext == "stl") return SourceKind::Stl;
     // Assimp turns these Z-up formats to Y-up itself, by a -90 degree turn about X at the root.
     if (ext == "3ds" || ext == "ase" || ext == "ask") return SourceKind::NativeZUp;
     return SourceKind::Other;
@@ -618,29 +619,13 @@ private:
             }
         }
         if (m.mTextureCoords[0] != nullptr) {
-            bool repaired = false;
             mesh.tverts.reserve(used.size());
             for (uint32_t idx : used) {
                 const aiVector3D& t = m.mTextureCoords[0][idx];
-                std::array<float, 3> uvw{t.x, t.y, m.mNumUVComponents[0] > 2 ? t.z : 0.0f};
-                for (float& c : uvw) {
-                    if (!Finite(c)) {
-                        c = 0.0f;
-                        repaired = true;
-                    }
-                }
-                mesh.tverts.push_back(uvw);
+                mesh.tverts.push_back({t.x, t.y, m.mNumUVComponents[0] > 2 ? t.z : 0.0f});
             }
-            if (repaired) warnings_->Add(kUvsRepaired, QuotedName(nodeName) + ": coordinates not finite, set to 0");
-            mesh.tvfaces = mesh.faces;
         }
-        // Texture faces are copied first: splitting vertices for their normals renumbers
-        // only the faces, the texture coordinates stay where they were.
-        const std::size_t brokenBefore = counts_->normals.recomputed;
-        FinishNormals(&mesh, options_.smoothAngleDegrees, &counts_->normals);
-        const std::size_t broken = counts_->normals.recomputed - brokenBefore;
-        if (broken != 0)
-            warnings_->Add(kNormalsRebuilt, QuotedName(nodeName) + ": " + std::to_string(broken) + " zero or not finite");
+        FinishImportedMesh(&mesh, nodeName, options_.smoothAngleDegrees, &counts_->normals, warnings_);
         // Geometry imported into the host becomes an editable mesh.
         object->type = SceneObject::Type::EditableMesh;
         return UseMaterial(m.mMaterialIndex, material, error);
@@ -817,6 +802,29 @@ unsigned DropMeshesWithoutFaces(aiScene* scene, Warnings* warnings) {
     return count - kept;
 }
 
+// The triangles a binary STL file declares in its head, when it is one: its size fits the
+// count, or the first record holds bytes no text file has. Assimp takes a binary file whose
+// size does not fit its count for text when it starts with "solid", and reads no triangles.
+std::optional<std::uint32_t> DeclaredStlTriangles(const std::string& path) {
+    if (KindOf(path) != SourceKind::Stl) return std::nullopt;
+    InputFile file;
+    std::array<unsigned char, 134> head{};
+    std::size_t got = 0;
+    if (!file.Open(path).Ok()) return std::nullopt;
+    while (got < head.size()) {
+        const ToolResult<std::size_t> n = file.Read(head.data() + got, head.size() - got);
+        if (!n.Ok() || *n == 0) break;
+        got += *n;
+    }
+    if (got < 84) return std::nullopt;
+    const std::uint32_t count = head[80] | head[81] << 8 | head[82] << 16 | std::uint32_t{head[83]} << 24;
+    const bool binaryBytes = std::any_of(head.begin() + 84, head.begin() + static_cast<std::ptrdiff_t>(got), [](unsigned char c) {
+        return c >= 0x7F || (c < 0x20 && !std::isspace(c));
+    });
+    if (file.Size() == 84 + 50 * std::uint64_t{count} || binaryBytes) return count;
+    return std::nullopt;
+}
+
 ToolResult<void> WritePending(const fs::path& dir, const std::vector<PendingTexture>& files, TextureFiles* sink) {
     for (const PendingTexture& f : files) {
         if (!f.write) continue;
@@ -849,6 +857,15 @@ ToolResult<SceneDescription> Import(const std::string& path, const AssimpImportO
     // post-process.
     const aiScene* source = importer.ReadFile(path, 0);
     if (source != nullptr) {
+        // Never a file read in part without a word: what the file declares against what was read.
+        if (const std::optional<std::uint32_t> declared = DeclaredStlTriangles(path)) {
+            std::uint64_t read = 0;
+            for (unsigned i = 0; i < source->mNumMeshes; ++i) read += source->mMeshes[i]->mNumFaces;
+            if (read != *declared)
+                warnings->Add(WarningKind::FacesMissing, "the file declares " + Plural(*declared, "triangle", "triangles") +
+                                                             ", " + std::to_string(read) + " read",
+                             *declared > read ? *declared - read : read - *declared);
+        }
         DropMeshesWithoutFaces(const_cast<aiScene*>(source), warnings);
         source = importer.ApplyPostProcessing(flags);
     }
@@ -869,7 +886,7 @@ ToolResult<SceneDescription> Import(const std::string& path, const AssimpImportO
     if (!converter.Run(FrameCorrection(*owned, kind, options.up), &message)) {
         return fail(ToolError::Kind::Import, message);
     }
-    ApplyGltfWuxExtras(path, &result);
+    ApplyGltfWuxExtras(path, &result, warnings);
     if (options.textureFiles != nullptr && !options.outputPath.empty()) {
         // Said of the scene file being imported, with the texture's own error as the cause.
         const ToolResult<void> written = WritePending(textures.OutputDir(), textures.Pending(), options.textureFiles);

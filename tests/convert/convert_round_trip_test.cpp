@@ -22,6 +22,7 @@
 
 #include "tests/assimp/scene_measure.h"
 #include "tests/support/shell_run.h"
+#include "tests/support/wux_bytes.h"
 #include "format/file_bytes.h"
 #include "format/wux_reader.h"
 
@@ -323,6 +324,79 @@ TEST(ConvertDiff, AMovedVertexIsNamedWithItsRecordAndCorner) {
     EXPECT_NE(json.output.find("\"corner 4\""), std::string::npos) << json.output;
 
     EXPECT_EQ(Wux("diff " + Quote(original.string()) + " " + Quote((dir / "missing.wux").string()), dir).code, 2);
+}
+
+// Hostile but valid records: each conversion keeps the value, or says what it changed.
+TEST(ConvertHostileRecords, KeepTheValueOrSaySo) {
+    const test::TestDir testDir("wux_convert_");
+    const fs::path& dir = testDir.path();
+    const auto convert = [&](const wuxtest::File& f, const std::string& out) {
+        const wuxtest::Built built = wuxtest::Build(f);
+        const fs::path in = dir / (out + ".in.wux");
+        std::ofstream(in, std::ios::binary)
+            .write(reinterpret_cast<const char*>(built.bytes.data.data()), static_cast<std::streamsize>(built.bytes.data.size()));
+        const Result run = Wux("convert " + Quote(in.string()) + " " + Quote((dir / out).string()), dir);
+        EXPECT_EQ(run.code, 0) << run.output;
+        return run.output;
+    };
+    // The converted file exported again, checked and read back.
+    const auto again = [&](const std::string& converted) {
+        const fs::path wux = dir / (converted + ".wux");
+        ExportChecked(dir / converted, wux, dir);
+        const auto bytes = LoadFileBytes(wux.string());
+        EXPECT_TRUE(bytes.Ok());
+        ToolResult<WuxFile> read = ReadWux(SpanOf(*bytes));
+        EXPECT_TRUE(read.Ok());
+        return std::move(*read);
+    };
+    wuxtest::Mesh triangle;
+    triangle.positions = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+
+    // Twice the half extent is beyond the float range.
+    wuxtest::File huge;
+    huge.meshes = {triangle};  // a glTF scene of one node would make it Assimp's root, never a helper
+    huge.references = {{"Huge", {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0}, {3.4e38f, 3.4e38f, 3.4e38f}}};
+    for (const char* out : {"huge.json", "huge.glb"}) {
+        SCOPED_TRACE(out);
+        convert(huge, out);
+        const WuxFile back = again(out);
+        EXPECT_EQ(back.references.entries.size(), 1u);
+        for (const Reference& entry : back.references.entries)
+            EXPECT_EQ(entry.halfExtents, (std::array<float, 3>{3.4e38f, 3.4e38f, 3.4e38f}));
+    }
+
+    // An empty OBJ object would come back as a helper of size 20.
+    wuxtest::File empty;
+    empty.meshes = {wuxtest::Mesh(0, 0), triangle};
+    EXPECT_NE(convert(empty, "empty.obj").find("mesh records without triangles left out"), std::string::npos);
+    const WuxFile back = again("empty.obj");
+    EXPECT_EQ(back.meshes.size(), 1u);
+    EXPECT_TRUE(back.references.entries.empty());
+
+    // Not finite: written as 0 by every conversion, and said.
+    wuxtest::File odd;
+    odd.materials.resize(1);
+    odd.materials[0].name = "Odd";
+    odd.materials[0].colour[6] = INFINITY;
+    odd.meshes = {triangle};
+    odd.meshes[0].positions[1][0] = NAN;
+    for (const char* out : {"odd.json", "odd.obj", "odd.glb"}) {
+        const std::string said = convert(odd, out);
+        EXPECT_NE(said.find("values not finite written as 0: 2 (GVTX #0, GMAT \"Odd\")"), std::string::npos) << out << said;
+    }
+
+    // A file that only starts like a PNG is no image to embed.
+    wuxtest::File mapped;
+    mapped.materials.resize(1);
+    mapped.materials[0].name = "Brick";
+    mapped.materials[0].maps = {{1, "fake.png", 1.0f}};
+    mapped.meshes = {triangle};
+    std::ofstream(dir / "fake.png", std::ios::binary) << "\x89PNG\r\n\x1a\nnot an image at all";
+    const std::string said = convert(mapped, "mapped.glb");
+    EXPECT_NE(said.find("map files not found or not readable"), std::string::npos) << said;
+    EXPECT_NE(said.find("fake.png: cannot decode the image"), std::string::npos) << said;
+    const Result valid = Command(Quote(NODE_EXE) + " " + Quote(GLTF_VALIDATOR) + " " + Quote((dir / "mapped.glb").string()), dir);
+    EXPECT_NE(valid.output.find(": 0 errors"), std::string::npos) << valid.output;
 }
 
 // Failures name the file and leave nothing behind: no output, no temporary, an earlier file
