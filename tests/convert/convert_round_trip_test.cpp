@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -19,6 +20,9 @@
 
 #include <assimp/Importer.hpp>
 #include <assimp/scene.h>
+#include <nlohmann/json.hpp>
+#include <stb_image.h>
+#include <stb_image_write.h>
 
 #include "tests/assimp/scene_measure.h"
 #include "tests/support/shell_run.h"
@@ -281,6 +285,76 @@ TEST(ConvertNormals, FaceTheirTrianglesInGlbAndComeBack) {
             ASSERT_NO_FATAL_FAILURE(ExportChecked(converted, again, dir));
             const Result diff = Wux("diff --tolerance 1e-4 " + Quote(original.string()) + " " + Quote(again.string()), dir);
             EXPECT_EQ(diff.code, 0) << format << "\n" << diff.output;
+        }
+    }
+}
+
+// The pixels of an image file's bytes, four channels each; empty when they are no image.
+std::vector<unsigned char> Pixels(const std::string& bytes) {
+    int width = 0, height = 0, channels = 0;
+    unsigned char* pixels = stbi_load_from_memory(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                                  static_cast<int>(bytes.size()), &width, &height, &channels, 4);
+    if (pixels == nullptr) return {};
+    std::vector<unsigned char> out(pixels, pixels + 4 * width * height);
+    stbi_image_free(pixels);
+    return out;
+}
+
+// Two maps of one stem, wood.png and wood.bmp, the second turned into a PNG for glTF: two
+// images, each with its own file's pixels, whether copied beside a .gltf or held in a .glb.
+TEST(ConvertTextures, MapsOfOneStemStayTwoImagesEachWithItsOwnPixels) {
+    const test::TestDir testDir("wux_convert_");
+    const fs::path& dir = testDir.path();
+    WriteBmp(dir / "wood.bmp");
+    const unsigned char png[2 * 2 * 3] = {10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120};
+    ASSERT_NE(stbi_write_png((dir / "wood.png").c_str(), 2, 2, 3, png, 6), 0);
+    std::ofstream(dir / "scene.json") << R"({
+      "materials": [{"name": "Wood", "maps": [{"slot": 1, "map": {"type": "bitmap", "path": "wood.png"}},
+                                              {"slot": 2, "map": {"type": "bitmap", "path": "wood.bmp"}}]}],
+      "nodes": [{"name": "Board", "material": 0, "object": {"type": "mesh", "verts": [[0,0,0],[1,0,0],[0,1,0]],
+                 "faces": [[0,1,2]], "tverts": [[0,0],[1,0],[0,1]], "tvfaces": [[0,1,2]]}}]})";
+    ASSERT_NO_FATAL_FAILURE(ExportChecked(dir / "scene.json", dir / "wood.wux", dir));
+    fs::create_directories(dir / "gltf");
+    for (const std::string name : {"gltf/model.gltf", "model.glb"}) {
+        SCOPED_TRACE(name);
+        const fs::path out = dir / name;
+        const Result run = Wux("convert " + Quote((dir / "wood.wux").string()) + " " + Quote(out.string()) +
+                                   " --texture-dir " + Quote(dir.string()),
+                               dir);
+        ASSERT_EQ(run.code, 0) << run.output;
+        nlohmann::json gltf;
+        std::string bin;
+        const std::string file = ReadText(out);
+        if (out.extension() == ".glb") {
+            // Header, then the JSON chunk and the binary chunk, each after its length and type.
+            auto word = [&](std::size_t at) {
+                std::uint32_t v = 0;
+                std::memcpy(&v, file.data() + at, 4);
+                return std::size_t{v};
+            };
+            ASSERT_GT(file.size(), 20u);
+            const std::size_t jsonLength = word(12);
+            gltf = nlohmann::json::parse(file.substr(20, jsonLength));
+            bin = file.substr(20 + jsonLength + 8, word(20 + jsonLength));
+        } else {
+            gltf = nlohmann::json::parse(file);
+        }
+        ASSERT_EQ(gltf["images"].size(), 2u) << gltf.dump(1);
+        for (const auto& map : gltf["materials"][0]["extras"]["wux"]["maps"]) {
+            const std::string source = map["file"];
+            SCOPED_TRACE(source);
+            ASSERT_TRUE(map.contains("texture")) << map.dump();
+            const auto& image = gltf["images"][gltf["textures"][map["texture"].get<int>()]["source"].get<int>()];
+            std::string bytes;
+            if (image.contains("uri")) {
+                bytes = ReadText(out.parent_path() / image["uri"].get<std::string>());
+            } else {
+                const auto& view = gltf["bufferViews"][image["bufferView"].get<int>()];
+                bytes = bin.substr(view.value("byteOffset", 0), view["byteLength"].get<std::size_t>());
+            }
+            const std::vector<unsigned char> pixels = Pixels(bytes);
+            EXPECT_FALSE(pixels.empty());
+            EXPECT_EQ(pixels, Pixels(ReadText(dir / source)));
         }
     }
 }
