@@ -120,9 +120,10 @@ std::optional<Failure> ReadHeader(ByteSpan bytes, PlyHeader* header) {
             if (header->elements.empty()) return bad("a property before any element");
             PlyProperty p;
             p.list = w.size() == 5 && w[1] == "list";
+            if (w.size() != 3 && !p.list) return bad("not a property line of a known type");
             const std::optional<Type> count = p.list ? TypeNamed(w[2]) : Type::UInt8;
             const std::optional<Type> type = TypeNamed(w[p.list ? 3 : 1]);
-            if ((w.size() != 3 && !p.list) || !count || !type) return bad("not a property line of a known type");
+            if (!count || !type) return bad("not a property line of a known type");
             if (p.list && (*count == Type::Float32 || *count == Type::Float64)) return bad("a list counted in floats");
             p.type = *type;
             p.countType = *count;

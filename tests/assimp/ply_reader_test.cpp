@@ -255,6 +255,7 @@ TEST(PlyReader, BrokenFilesAreRefusedWithThePlaceNamed) {
          "the vertex element has no x, y and z properties"},
         {head + "property float x\nend_header\n", "header line 3: a property before any element"},
         {head + "element vertex 3\nproperty half x\nend_header\n", "header line 4: not a property line of a known type"},
+        {head + "element vertex 3\nproperty\nend_header\n", "header line 4: not a property line of a known type"},
         {head + "element vertex -3\nend_header\n", "header line 3: not an element line with a count"},
         {head + "element vertex 99999999999999999999\nend_header\n", "header line 3: not an element line with a count"},
         {grid.substr(0, grid.size() - 3), "the file ends in tristrips 0 of 1 (property vertex_indices)"},
