@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "format/file_bytes.h"
+#include "format/tool_text.h"
 #include "format/wux_reader.h"
 #include "writer/file_sink.h"
 
@@ -34,6 +35,9 @@ int LoadPictureScene(const std::string& command, const std::string& path, const 
     };
     warn(scene->droppedTriangles, "triangle", "triangles",
          "a corner outside its mesh or not a finite number; `wux check` lists them");
+    if (scene->meshesSmoothed > 0)
+        std::cerr << "wux " << command << ": warning: " << path << ": " << Plural(scene->meshesSmoothed, "mesh", "meshes")
+                  << " lit by normals worked out from the triangles (the stored normals fit no one transform)\n";
     const std::string limit = "not finite numbers, or past the first " + std::to_string(kMaxOverlayItems);
     if (overlays.Has(OverlayKind::Spheres)) warn(scene->droppedSpheres, "sphere", "spheres", limit);
     if (overlays.Has(OverlayKind::Ellipsoid))

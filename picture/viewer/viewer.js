@@ -28,6 +28,7 @@
   function plural(n, one, many) { return count(n) + " " + (n === 1 ? one : many); }
 
   function bytesOf(text) {
+    if (Uint8Array.fromBase64) return Uint8Array.fromBase64(text);
     var binary = atob(text);
     var bytes = new Uint8Array(binary.length);
     for (var i = 0; i < binary.length; ++i) bytes[i] = binary.charCodeAt(i);
