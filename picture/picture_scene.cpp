@@ -109,7 +109,7 @@ int LoadMap(const std::string& file, const Material& material, const TextureSear
 
 }  // namespace
 
-PictureScene BuildPictureScene(const WuxFile& file, const TextureSearch& maps) {
+PictureScene BuildPictureScene(const WuxFile& file, const TextureSearch& maps, const TriangleProgress& progress) {
     PictureScene scene;
     std::unordered_map<std::string, int> known;
     for (const Material& material : file.materials) {
@@ -134,10 +134,14 @@ PictureScene BuildPictureScene(const WuxFile& file, const TextureSearch& maps) {
     noMaterial.name = "(no material)";
     noMaterial.colour = kNoMaterialColour;
 
+    std::uint64_t done = 0;
     for (const MeshChunk& mesh : file.meshes) {
         const bool known = mesh.materialIndex >= 0 && static_cast<std::size_t>(mesh.materialIndex) < unnamed;
         AddMesh(mesh, known ? &scene.groups[static_cast<std::size_t>(mesh.materialIndex)] : &noMaterial, &scene);
         ++scene.meshCount;
+        const std::uint64_t before = done;
+        done += mesh.triangles.size();
+        if (progress && done / kProgressStep != before / kProgressStep) progress(done);
     }
     if (noMaterial.meshCount > 0) scene.groups.push_back(std::move(noMaterial));
 

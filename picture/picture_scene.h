@@ -78,6 +78,6 @@ struct TextureSearch {
     bool decode = true;
 };
 
-PictureScene BuildPictureScene(const WuxFile& file, const TextureSearch& maps = {});
+PictureScene BuildPictureScene(const WuxFile& file, const TextureSearch& maps = {}, const TriangleProgress& progress = {});
 
 }  // namespace wux
