@@ -10,6 +10,7 @@
 #include "convert/gltf_writer.h"
 #include "convert/json_scene_writer.h"
 #include "convert/obj_writer.h"
+#include "convert/record_inverse.h"
 #include "convert/output_files.h"
 #include "cli/command.h"
 #include "cli/commands.h"
@@ -46,6 +47,7 @@ int RunConvert(const ConvertCommandOptions& options) {
     const ToolResult<WuxFile> read = ReadWuxFile(options.input);
     if (!read.Ok()) throw read.Error();
     Warnings warnings;
+    WarnNotFinite(*read, &warnings);
     OutputFiles outputs;
     if (toStdout) {
         std::cout << WuxToJsonScene(*read, &warnings) << std::flush;

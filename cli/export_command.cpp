@@ -39,6 +39,7 @@
 #include "format/wux_reader.h"
 #include "input/assimp_import.h"
 #include "input/json_scene.h"
+#include "input/ply_reader.h"
 #include "input/warnings.h"
 
 namespace wux {
@@ -183,8 +184,9 @@ SceneDescription ReadInput(const ExportOptions& options, TextureFiles* textureFi
     ShowProgress("reading " + options.input);
     Note("reading " + options.input);
     ToolResult<SceneDescription> scene =
-        IsJsonPath(options.input) ? ReadJsonSceneFile(options.input)
-                                  : ImportWithAssimp(options.input, ImportOptions(options, textureFiles), warnings, counts);
+        IsJsonPath(options.input)  ? ReadJsonSceneFile(options.input)
+        : IsPlyPath(options.input) ? ReadPlyFile(options.input, ImportOptions(options, textureFiles), warnings, counts)
+                                   : ImportWithAssimp(options.input, ImportOptions(options, textureFiles), warnings, counts);
     if (!scene.Ok()) throw scene.Error();
     return std::move(*scene);
 }

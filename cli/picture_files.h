@@ -6,14 +6,17 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "picture/overlay_lines.h"
 #include "picture/picture_scene.h"
 
 namespace wux {
 
-// Warns of the triangles, and of the overlays among `overlays`, that cannot be drawn.
-PictureScene LoadPictureScene(const std::string& path, const OverlaySet& overlays);
+// Warns of the triangles, the maps, and the overlays among `overlays`, that cannot be drawn.
+// Maps are looked for beside the file, then in textureDirs, as `wux convert` looks for them.
+PictureScene LoadPictureScene(const std::string& path, const OverlaySet& overlays,
+                              const std::vector<std::string>& textureDirs, bool decodeMaps);
 
 // Refuses to write over the input itself: the picture would replace the model it shows.
 void WritePictureFile(const std::string& input, const std::string& output, const std::uint8_t* data,

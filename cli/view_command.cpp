@@ -1,21 +1,24 @@
-// wux view IN.wux -o OUT.html [--overlays LIST]: one HTML page that shows the file's scene in
+// wux view IN.wux -o OUT.html [--overlays LIST] [--texture-dir DIR]: one HTML page that shows the file's scene in
 // any browser with WebGL 2, with nothing fetched when it opens.
 #include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "picture/html_page.h"
 #include "cli/command.h"
 #include "cli/commands.h"
 #include "cli/picture_files.h"
 #include "cli/picture_validators.h"
+#include "cli/progress_bar.h"
 
 namespace wux {
 namespace {
 
 struct ViewCommandOptions {
     std::string input, output;
+    std::vector<std::string> textureDirs;
     std::string overlays = "none";
 };
 
@@ -28,8 +31,10 @@ int RunView(const ViewCommandOptions& given) {
     // The page carries every overlay, shown or not.
     OverlaySet all;
     for (OverlayKind kind : kOverlayKinds) all.Set(kind);
-    const PictureScene scene = LoadPictureScene(given.input, all);
-    const std::string page = BuildViewerPage(scene, options);
+    const PictureScene scene = LoadPictureScene(given.input, all, given.textureDirs, false);
+    ProgressBar progress(scene.triangleCount, "triangles in the page");
+    const std::string page = BuildViewerPage(scene, options, [&](std::uint64_t done) { progress.Update(done, 0); });
+    progress.Clear();
     WritePictureFile(given.input, given.output, reinterpret_cast<const std::uint8_t*>(page.data()), page.size());
     if (ShowSummary())
         std::cout << given.output << ": " << scene.triangleCount << (scene.triangleCount == 1 ? " triangle" : " triangles")
@@ -51,6 +56,9 @@ void AddViewCommand(CLI::App& app) {
                         "none; each can be toggled in the page")
         ->capture_default_str()
         ->check(OverlayListValidator());
+    command->add_option("--texture-dir", options->textureDirs,
+                        "a folder to look for map files in, after the WUX file's own (repeatable)")
+        ->check(CLI::ExistingDirectory);
     SetBody(command, [options] { return RunView(*options); });
 }
 

@@ -14,8 +14,7 @@
 #include "convert/json_number.h"
 #include "convert/mesh_corners.h"
 #include "convert/record_inverse.h"
-#include "convert/sphere_mesh.h"
-#include "convert/texture_lookup.h"
+#include "format/texture_lookup.h"
 #include "format/tool_text.h"
 
 namespace wux {
@@ -27,11 +26,8 @@ namespace fs = std::filesystem;
 using Json = nlohmann::json;
 
 constexpr int kArrayBuffer = 34962;
-constexpr int kElementArrayBuffer = 34963;
 constexpr int kFloat = 5126;
-constexpr int kUnsignedShort = 5123;
 constexpr int kTriangles = 4;
-constexpr std::uint32_t kDiffuseSlot = 1;
 
 // glTF is Y-up, the file Z-up: (x, y, z) becomes (x, z, -y).
 std::array<double, 3> Turn(const std::array<double, 3>& p) { return {p[0], p[2], -p[1]}; }
@@ -41,11 +37,8 @@ const Json kTurnMatrix = Json::array({1, 0, 0, 0, 0, 0, -1, 0, 0, 1, 0, 0, 0, 0,
 // The same turn as a rotation: -90 degrees about X.
 const Json kTurnRotation = Json::array({-0.70710678118654752, 0, 0, 0.70710678118654752});
 
-float Finite(float v, bool* repaired) {
-    if (std::isfinite(v)) return v;
-    *repaired = true;
-    return 0.0f;
-}
+// What every conversion writes for a value not finite (WarnNotFinite says where).
+float Finite(float v) { return std::isfinite(v) ? v : 0.0f; }
 
 double Clamp01(float v) { return std::isfinite(v) ? std::clamp(static_cast<double>(v), 0.0, 1.0) : 0.0; }
 
@@ -77,7 +70,6 @@ public:
         for (const SphereNode& s : BoundSphereNodes(file_.bounds, warnings_)) SphereNodeJson(kBoundSphereNodeName, s);
         for (const SphereNode& s : EllipsoidNodes(file_.ellipsoids, warnings_)) SphereNodeJson(kEllipsoidNodeName, s);
         for (std::size_t i = 0; i < file_.references.entries.size(); ++i) HelperNodeJson(i);
-        if (repaired_) warnings_->Add(WarningKind::ValuesNotFinite);
 
         Json scene = Json::object();
         if (!nodes_.empty()) {
@@ -209,7 +201,7 @@ private:
             const std::optional<std::size_t> texture = TextureFor(map.fileName.text, where);
             if (texture) {
                 entry["texture"] = *texture;
-                if (map.channel == kDiffuseSlot && !diffuseTextured) {
+                if (map.channel == wux_file::kDiffuseMapChannel && !diffuseTextured) {
                     pbr["baseColorTexture"] = {{"index", *texture}};
                     diffuseTextured = true;
                 }
@@ -225,7 +217,8 @@ private:
 
     void MeshNode(std::size_t index) {
         const MeshChunk& mesh = file_.meshes[index];
-        const std::vector<Corner> corners = MeshCorners(mesh, index, warnings_);
+        // glTF wants normals in the space of the positions, which is the file's world space.
+        const std::vector<Corner> corners = MeshCorners(mesh, index, CornerNormals::World, warnings_);
         if (corners.empty()) {
             warnings_->Add(WarningKind::EmptyMeshesLeftOut, "GVTX #" + std::to_string(index));
             return;
@@ -235,14 +228,11 @@ private:
         positions.reserve(corners.size());
         normals.reserve(corners.size());
         uvs.reserve(corners.size());
-        bool madeUnit = false;
         for (const Corner& c : corners) {
-            positions.push_back({Finite(c.position[0], &repaired_), Finite(c.position[1], &repaired_),
-                                 Finite(c.position[2], &repaired_)});
-            uvs.push_back({Finite(c.uv[0], &repaired_), Finite(c.uv[1], &repaired_)});
-            normals.push_back(UnitNormal(c.normal, &madeUnit));
+            positions.push_back({Finite(c.position[0]), Finite(c.position[1]), Finite(c.position[2])});
+            uvs.push_back({Finite(c.uv[0]), Finite(c.uv[1])});
+            normals.push_back(c.normal);
         }
-        if (madeUnit) warnings_->Add(WarningKind::NormalsMadeUnit, "GVTX #" + std::to_string(index));
         Json attributes{{"POSITION", AddFloats(positions, true)},
                         {"NORMAL", AddFloats(normals, false)},
                         {"TEXCOORD_0", AddFloats(uvs, false)}};
@@ -254,50 +244,21 @@ private:
         nodes_.push_back({{"name", "mesh " + std::to_string(index)}, {"mesh", meshes_.size() - 1}, {"matrix", kTurnMatrix}});
     }
 
-    static std::array<float, 3> UnitNormal(const std::array<float, 3>& n, bool* changed) {
-        const double length = std::sqrt(double{n[0]} * n[0] + double{n[1]} * n[1] + double{n[2]} * n[2]);
-        if (std::isfinite(length) && std::fabs(length - 1.0) <= 1e-6) return n;
-        *changed = true;
-        if (!(std::isfinite(length) && length > 0.0)) return {0.0f, 0.0f, 1.0f};
-        return {static_cast<float>(n[0] / length), static_cast<float>(n[1] / length), static_cast<float>(n[2] / length)};
-    }
-
-    std::size_t SphereMeshIndex() {
-        if (sphereMesh_) return *sphereMesh_;
-        const SphereMesh sphere = UnitSphere(24, 12);
-        const std::size_t positions = AddFloats(sphere.positions, true);
-        const std::size_t normals = AddFloats(sphere.positions, false);
-        const std::size_t view = AddView(sphere.indices.data(), sphere.indices.size() * 2, kElementArrayBuffer);
-        accessors_.push_back({{"bufferView", view}, {"componentType", kUnsignedShort}, {"count", sphere.indices.size()},
-                              {"type", "SCALAR"}});
-        // See-through, so that a viewer still shows the model inside.
-        materials_.push_back({{"name", "WUX bounds"},
-                              {"pbrMetallicRoughness", {{"baseColorFactor", {0.2, 0.6, 1.0, 0.15}},
-                                                        {"metallicFactor", 0.0}, {"roughnessFactor", 1.0}}},
-                              {"alphaMode", "BLEND"},
-                              {"doubleSided", true}});
-        Json primitive{{"attributes", {{"POSITION", positions}, {"NORMAL", normals}}},
-                       {"indices", accessors_.size() - 1},
-                       {"material", materials_.size() - 1},
-                       {"mode", kTriangles}};
-        meshes_.push_back({{"name", "unit sphere"}, {"primitives", Json::array({primitive})}});
-        sphereMesh_ = meshes_.size() - 1;
-        return *sphereMesh_;
-    }
-
-    // A sphere node: the unit sphere scaled by the radius along each axis, at its centre.
+    // A sphere node: empty, its scale the radius along each axis, at its centre; a mesh would
+    // count as the model's triangles in every consumer.
     void SphereNodeJson(const char* name, const SphereNode& sphere) {
-        const std::size_t mesh = SphereMeshIndex();
         const auto& t = sphere.transform;
         // Scale first, then the turn: each local axis keeps its own scale.
         Json scale = Json::array();
         for (int k = 0; k < 3; ++k) scale.push_back(ShortFloat(sphere.radius * t[k][k]));
         const auto at = Turn(t[3]);
+        const bool bound = std::strcmp(name, kBoundSphereNodeName) == 0;
+        const Json mark = bound ? Json{{"boundSphere", ShortFloat(sphere.radius)}} : Json{{"ellipsoid", scale}};
         nodes_.push_back({{"name", name},
-                          {"mesh", mesh},
                           {"translation", {ShortFloat(at[0]), ShortFloat(at[1]), ShortFloat(at[2])}},
                           {"rotation", kTurnRotation},
-                          {"scale", scale}});
+                          {"scale", scale},
+                          {"extras", {{"wux", mark}}}});
     }
 
     void HelperNodeJson(std::size_t index) {
@@ -347,8 +308,6 @@ private:
     std::map<std::string, std::optional<std::size_t>> textureByName_;
     std::set<std::string> copyNames_;
     std::vector<std::pair<std::string, std::vector<std::uint8_t>>> copies_;
-    std::optional<std::size_t> sphereMesh_;
-    bool repaired_ = false;
 };
 
 }  // namespace

@@ -17,6 +17,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libassimp-dev assimp-testmodels assimp-utils
     nlohmann-json3-dev libcli11-dev libstb-dev
+    help2man
     chromium
     clang libclang-rt-dev
     g++-mingw-w64-i686 binutils-mingw-w64-i686
