@@ -175,4 +175,63 @@ TEST_F(HostContract, FacesNamingMissingVerticesAreLeftOutBeforeNormalsAreBuilt) 
     EXPECT_EQ(mesh.numFaces, 14);  // the host's mesh is left as it was
 }
 
+// A class that answers only GetParamBlockByID for its second-generation block.
+class SphereFoundOnlyById : public StandinSphere {
+public:
+    using StandinSphere::StandinSphere;
+    int NumParamBlocks() override { return 0; }
+    IParamBlock2* GetParamBlock(int) override { return nullptr; }
+};
+
+// A second-generation sphere's radius is read from its IParamBlock2; the old-style block it
+// would hand out is never asked for. Old-style spheres are read as before.
+TEST_F(HostContract, SecondGenerationSpheresGiveTheirRadius) {
+    StandinSphere* second = scene.Create<StandinSphere>(12.0f, 8, true);
+    SphereFoundOnlyById* byId = scene.Create<SphereFoundOnlyById>(7.0f, 8, true);
+    StandinSphere* ellipsoid = scene.Create<StandinSphere>(3.0f, 8, true);
+    Add("GBND", second, Scaled(1.0f, 1.0f, 1.0f, Point3(1.0f, 2.0f, 3.0f)));
+    Add("GBND", byId, Matrix3(TRUE));
+    Add("GBND", scene.Create<StandinSphere>(5.0f, 8), Matrix3(TRUE));
+    Add("GELP", ellipsoid, Scaled(2.0f, 1.0f, 1.0f, Point3(0.0f, 0.0f, 0.0f)));
+    Add("Ball", scene.Create<StandinSphere>(4.0f, 8, true), Matrix3(TRUE));
+    const wux::WuxFile file = Exported();
+    ASSERT_EQ(file.bounds.size(), 1u);
+    EXPECT_EQ(file.bounds[0].mainSphere.radius, 12.0f);
+    EXPECT_EQ(file.bounds[0].mainSphere.centre, (std::array<float, 3>{1.0f, 2.0f, 3.0f}));
+    ASSERT_EQ(file.bounds[0].spheres.size(), 2u);
+    EXPECT_EQ(file.bounds[0].spheres[0].radius, 7.0f);
+    EXPECT_EQ(file.bounds[0].spheres[1].radius, 5.0f);
+    ASSERT_EQ(file.ellipsoids.size(), 1u);
+    EXPECT_EQ(file.ellipsoids[0].semiAxes, (std::array<float, 3>{6.0f, 3.0f, 3.0f}));
+    ASSERT_EQ(file.meshes.size(), 1u);  // the sphere as a mesh, of its own radius
+    EXPECT_NEAR(wux::BoundingBox(file.meshes[0])->max[2], 4.0f, 1e-5f);
+    EXPECT_EQ(second->OldStyleBlockCalls() + byId->OldStyleBlockCalls() + ellipsoid->OldStyleBlockCalls(), 0);
+}
+
+// A material's map calls take its shader's channels: each slot's map is found through its
+// channel, a slot the shader has no channel for is left out, and the file records the slot.
+TEST_F(HostContract, MaterialMapsAreFoundThroughTheShadersChannels) {
+    StandinStdMat* material = scene.Create<StandinStdMat>("Shaded");
+    material->SetShaderChannels({0, 5, 1, 3, 4, 2, 6, 7, -1, 9, 10, 11});
+    material->SetMap(5, scene.Create<StandinBitmapTex>("C:\\maps\\diffuse.bmp"), 0.5f);
+    material->SetMap(1, scene.Create<StandinBitmapTex>("C:\\maps\\specular.bmp"), 0.25f);
+    material->SetMap(2, scene.Create<StandinBitmapTex>("C:\\maps\\glow.bmp"), 0.75f);
+    material->SetMap(8, scene.Create<StandinBitmapTex>("C:\\maps\\bump.bmp"), 1.0f);  // no slot's channel
+    Add("Box", MakeBox(scene, [](int) { return DWORD(1); }), Matrix3(TRUE))->SetMtl(material);
+    const wux::WuxFile file = Exported();
+    ASSERT_EQ(file.materials.size(), 1u);
+    const auto& maps = file.materials[0].maps;
+    ASSERT_EQ(maps.size(), 3u);
+    const struct {
+        std::uint32_t slot;
+        const char* file;
+        float amount;
+    } expected[] = {{ID_DI, "diffuse.bmp", 0.5f}, {ID_SP, "specular.bmp", 0.25f}, {ID_SI, "glow.bmp", 0.75f}};
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(maps[i].channel, expected[i].slot) << i;
+        EXPECT_EQ(maps[i].fileName.text, expected[i].file) << i;
+        EXPECT_EQ(maps[i].amount, expected[i].amount) << i;
+    }
+}
+
 }  // namespace
