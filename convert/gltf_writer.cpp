@@ -15,7 +15,7 @@
 #include "convert/mesh_corners.h"
 #include "convert/record_inverse.h"
 #include "convert/sphere_mesh.h"
-#include "convert/texture_lookup.h"
+#include "format/texture_lookup.h"
 #include "format/tool_text.h"
 
 namespace wux {
@@ -31,7 +31,6 @@ constexpr int kElementArrayBuffer = 34963;
 constexpr int kFloat = 5126;
 constexpr int kUnsignedShort = 5123;
 constexpr int kTriangles = 4;
-constexpr std::uint32_t kDiffuseSlot = 1;
 
 // glTF is Y-up, the file Z-up: (x, y, z) becomes (x, z, -y).
 std::array<double, 3> Turn(const std::array<double, 3>& p) { return {p[0], p[2], -p[1]}; }
@@ -41,11 +40,8 @@ const Json kTurnMatrix = Json::array({1, 0, 0, 0, 0, 0, -1, 0, 0, 1, 0, 0, 0, 0,
 // The same turn as a rotation: -90 degrees about X.
 const Json kTurnRotation = Json::array({-0.70710678118654752, 0, 0, 0.70710678118654752});
 
-float Finite(float v, bool* repaired) {
-    if (std::isfinite(v)) return v;
-    *repaired = true;
-    return 0.0f;
-}
+// What every conversion writes for a value not finite (WarnNotFinite says where).
+float Finite(float v) { return std::isfinite(v) ? v : 0.0f; }
 
 double Clamp01(float v) { return std::isfinite(v) ? std::clamp(static_cast<double>(v), 0.0, 1.0) : 0.0; }
 
@@ -77,7 +73,6 @@ public:
         for (const SphereNode& s : BoundSphereNodes(file_.bounds, warnings_)) SphereNodeJson(kBoundSphereNodeName, s);
         for (const SphereNode& s : EllipsoidNodes(file_.ellipsoids, warnings_)) SphereNodeJson(kEllipsoidNodeName, s);
         for (std::size_t i = 0; i < file_.references.entries.size(); ++i) HelperNodeJson(i);
-        if (repaired_) warnings_->Add(WarningKind::ValuesNotFinite);
 
         Json scene = Json::object();
         if (!nodes_.empty()) {
@@ -209,7 +204,7 @@ private:
             const std::optional<std::size_t> texture = TextureFor(map.fileName.text, where);
             if (texture) {
                 entry["texture"] = *texture;
-                if (map.channel == kDiffuseSlot && !diffuseTextured) {
+                if (map.channel == wux_file::kDiffuseMapChannel && !diffuseTextured) {
                     pbr["baseColorTexture"] = {{"index", *texture}};
                     diffuseTextured = true;
                 }
@@ -237,9 +232,8 @@ private:
         uvs.reserve(corners.size());
         bool madeUnit = false;
         for (const Corner& c : corners) {
-            positions.push_back({Finite(c.position[0], &repaired_), Finite(c.position[1], &repaired_),
-                                 Finite(c.position[2], &repaired_)});
-            uvs.push_back({Finite(c.uv[0], &repaired_), Finite(c.uv[1], &repaired_)});
+            positions.push_back({Finite(c.position[0]), Finite(c.position[1]), Finite(c.position[2])});
+            uvs.push_back({Finite(c.uv[0]), Finite(c.uv[1])});
             normals.push_back(UnitNormal(c.normal, &madeUnit));
         }
         if (madeUnit) warnings_->Add(WarningKind::NormalsMadeUnit, "GVTX #" + std::to_string(index));
@@ -348,7 +342,6 @@ private:
     std::set<std::string> copyNames_;
     std::vector<std::pair<std::string, std::vector<std::uint8_t>>> copies_;
     std::optional<std::size_t> sphereMesh_;
-    bool repaired_ = false;
 };
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -17,8 +18,13 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+#include <stb_image.h>
+#include <stb_image_write.h>
+
 #include "tests/assimp/scene_measure.h"
 #include "tests/support/shell_run.h"
+#include "tests/support/wux_bytes.h"
 #include "format/file_bytes.h"
 #include "format/wux_reader.h"
 
@@ -192,6 +198,76 @@ INSTANTIATE_TEST_SUITE_P(Scenes, ConvertRoundTrip,
                          ::testing::Values(SceneCase{"Rich", kRichScene}, SceneCase{"WithoutMaterials", kBareScene}),
                          [](const ::testing::TestParamInfo<SceneCase>& info) { return std::string(info.param.name); });
 
+// The pixels of an image file's bytes, four channels each; empty when they are no image.
+std::vector<unsigned char> Pixels(const std::string& bytes) {
+    int width = 0, height = 0, channels = 0;
+    unsigned char* pixels = stbi_load_from_memory(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                                  static_cast<int>(bytes.size()), &width, &height, &channels, 4);
+    if (pixels == nullptr) return {};
+    std::vector<unsigned char> out(pixels, pixels + 4 * width * height);
+    stbi_image_free(pixels);
+    return out;
+}
+
+// Two maps of one stem, wood.png and wood.bmp, the second turned into a PNG for glTF: two
+// images, each with its own file's pixels, whether copied beside a .gltf or held in a .glb.
+TEST(ConvertTextures, MapsOfOneStemStayTwoImagesEachWithItsOwnPixels) {
+    const test::TestDir testDir("wux_convert_");
+    const fs::path& dir = testDir.path();
+    WriteBmp(dir / "wood.bmp");
+    const unsigned char png[2 * 2 * 3] = {10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120};
+    ASSERT_NE(stbi_write_png((dir / "wood.png").c_str(), 2, 2, 3, png, 6), 0);
+    std::ofstream(dir / "scene.json") << R"({
+      "materials": [{"name": "Wood", "maps": [{"slot": 1, "map": {"type": "bitmap", "path": "wood.png"}},
+                                              {"slot": 2, "map": {"type": "bitmap", "path": "wood.bmp"}}]}],
+      "nodes": [{"name": "Board", "material": 0, "object": {"type": "mesh", "verts": [[0,0,0],[1,0,0],[0,1,0]],
+                 "faces": [[0,1,2]], "tverts": [[0,0],[1,0],[0,1]], "tvfaces": [[0,1,2]]}}]})";
+    ASSERT_NO_FATAL_FAILURE(ExportChecked(dir / "scene.json", dir / "wood.wux", dir));
+    fs::create_directories(dir / "gltf");
+    for (const std::string name : {"gltf/model.gltf", "model.glb"}) {
+        SCOPED_TRACE(name);
+        const fs::path out = dir / name;
+        const Result run = Wux("convert " + Quote((dir / "wood.wux").string()) + " " + Quote(out.string()) +
+                                   " --texture-dir " + Quote(dir.string()),
+                               dir);
+        ASSERT_EQ(run.code, 0) << run.output;
+        nlohmann::json gltf;
+        std::string bin;
+        const std::string file = ReadText(out);
+        if (out.extension() == ".glb") {
+            // Header, then the JSON chunk and the binary chunk, each after its length and type.
+            auto word = [&](std::size_t at) {
+                std::uint32_t v = 0;
+                std::memcpy(&v, file.data() + at, 4);
+                return std::size_t{v};
+            };
+            ASSERT_GT(file.size(), 20u);
+            const std::size_t jsonLength = word(12);
+            gltf = nlohmann::json::parse(file.substr(20, jsonLength));
+            bin = file.substr(20 + jsonLength + 8, word(20 + jsonLength));
+        } else {
+            gltf = nlohmann::json::parse(file);
+        }
+        ASSERT_EQ(gltf["images"].size(), 2u) << gltf.dump(1);
+        for (const auto& map : gltf["materials"][0]["extras"]["wux"]["maps"]) {
+            const std::string source = map["file"];
+            SCOPED_TRACE(source);
+            ASSERT_TRUE(map.contains("texture")) << map.dump();
+            const auto& image = gltf["images"][gltf["textures"][map["texture"].get<int>()]["source"].get<int>()];
+            std::string bytes;
+            if (image.contains("uri")) {
+                bytes = ReadText(out.parent_path() / image["uri"].get<std::string>());
+            } else {
+                const auto& view = gltf["bufferViews"][image["bufferView"].get<int>()];
+                bytes = bin.substr(view.value("byteOffset", 0), view["byteLength"].get<std::size_t>());
+            }
+            const std::vector<unsigned char> pixels = Pixels(bytes);
+            EXPECT_FALSE(pixels.empty());
+            EXPECT_EQ(pixels, Pixels(ReadText(dir / source)));
+        }
+    }
+}
+
 // One vertex moved: the diff names the mesh record and the corner, and says different.
 TEST(ConvertDiff, AMovedVertexIsNamedWithItsRecordAndCorner) {
     const test::TestDir testDir("wux_convert_");
@@ -231,6 +307,79 @@ TEST(ConvertDiff, AMovedVertexIsNamedWithItsRecordAndCorner) {
     EXPECT_NE(json.output.find("\"corner 4\""), std::string::npos) << json.output;
 
     EXPECT_EQ(Wux("diff " + Quote(original.string()) + " " + Quote((dir / "missing.wux").string()), dir).code, 2);
+}
+
+// Hostile but valid records: each conversion keeps the value, or says what it changed.
+TEST(ConvertHostileRecords, KeepTheValueOrSaySo) {
+    const test::TestDir testDir("wux_convert_");
+    const fs::path& dir = testDir.path();
+    const auto convert = [&](const wuxtest::File& f, const std::string& out) {
+        const wuxtest::Built built = wuxtest::Build(f);
+        const fs::path in = dir / (out + ".in.wux");
+        std::ofstream(in, std::ios::binary)
+            .write(reinterpret_cast<const char*>(built.bytes.data.data()), static_cast<std::streamsize>(built.bytes.data.size()));
+        const Result run = Wux("convert " + Quote(in.string()) + " " + Quote((dir / out).string()), dir);
+        EXPECT_EQ(run.code, 0) << run.output;
+        return run.output;
+    };
+    // The converted file exported again, checked and read back.
+    const auto again = [&](const std::string& converted) {
+        const fs::path wux = dir / (converted + ".wux");
+        ExportChecked(dir / converted, wux, dir);
+        const auto bytes = LoadFileBytes(wux.string());
+        EXPECT_TRUE(bytes.Ok());
+        ToolResult<WuxFile> read = ReadWux(SpanOf(*bytes));
+        EXPECT_TRUE(read.Ok());
+        return std::move(*read);
+    };
+    wuxtest::Mesh triangle;
+    triangle.positions = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+
+    // Twice the half extent is beyond the float range.
+    wuxtest::File huge;
+    huge.meshes = {triangle};  // a glTF scene of one node would make it Assimp's root, never a helper
+    huge.references = {{"Huge", {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0}, {3.4e38f, 3.4e38f, 3.4e38f}}};
+    for (const char* out : {"huge.json", "huge.glb"}) {
+        SCOPED_TRACE(out);
+        convert(huge, out);
+        const WuxFile back = again(out);
+        EXPECT_EQ(back.references.entries.size(), 1u);
+        for (const Reference& entry : back.references.entries)
+            EXPECT_EQ(entry.halfExtents, (std::array<float, 3>{3.4e38f, 3.4e38f, 3.4e38f}));
+    }
+
+    // An empty OBJ object would come back as a helper of size 20.
+    wuxtest::File empty;
+    empty.meshes = {wuxtest::Mesh(0, 0), triangle};
+    EXPECT_NE(convert(empty, "empty.obj").find("mesh records without triangles left out"), std::string::npos);
+    const WuxFile back = again("empty.obj");
+    EXPECT_EQ(back.meshes.size(), 1u);
+    EXPECT_TRUE(back.references.entries.empty());
+
+    // Not finite: written as 0 by every conversion, and said.
+    wuxtest::File odd;
+    odd.materials.resize(1);
+    odd.materials[0].name = "Odd";
+    odd.materials[0].colour[6] = INFINITY;
+    odd.meshes = {triangle};
+    odd.meshes[0].positions[1][0] = NAN;
+    for (const char* out : {"odd.json", "odd.obj", "odd.glb"}) {
+        const std::string said = convert(odd, out);
+        EXPECT_NE(said.find("values not finite written as 0: 2 (GVTX #0, GMAT \"Odd\")"), std::string::npos) << out << said;
+    }
+
+    // A file that only starts like a PNG is no image to embed.
+    wuxtest::File mapped;
+    mapped.materials.resize(1);
+    mapped.materials[0].name = "Brick";
+    mapped.materials[0].maps = {{1, "fake.png", 1.0f}};
+    mapped.meshes = {triangle};
+    std::ofstream(dir / "fake.png", std::ios::binary) << "\x89PNG\r\n\x1a\nnot an image at all";
+    const std::string said = convert(mapped, "mapped.glb");
+    EXPECT_NE(said.find("map files not found or not readable"), std::string::npos) << said;
+    EXPECT_NE(said.find("fake.png: cannot decode the image"), std::string::npos) << said;
+    const Result valid = Command(Quote(NODE_EXE) + " " + Quote(GLTF_VALIDATOR) + " " + Quote((dir / "mapped.glb").string()), dir);
+    EXPECT_NE(valid.output.find(": 0 errors"), std::string::npos) << valid.output;
 }
 
 // Failures name the file and leave nothing behind: no output, no temporary, an earlier file

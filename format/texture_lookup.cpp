@@ -1,0 +1,106 @@
+#include "format/texture_lookup.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+#include <stb_image.h>
+#include <stb_image_write.h>
+
+#include "format/file_bytes.h"
+#include "format/tool_text.h"
+
+namespace wux {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool StartsWith(const std::vector<std::uint8_t>& bytes, const char* magic, std::size_t n) {
+    return bytes.size() >= n && std::memcmp(bytes.data(), magic, n) == 0;
+}
+
+void AppendBytes(void* context, void* data, int size) {
+    auto* out = static_cast<std::vector<std::uint8_t>*>(context);
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    out->insert(out->end(), p, p + size);
+}
+
+}  // namespace
+
+std::optional<std::string> FindTexture(const std::string& fileName, const std::vector<std::string>& folders) {
+    // A bare file name only: the file keeps no folders, and nothing may climb out of one.
+    if (fileName.empty() || fileName == "." || fileName == ".." || fileName.find('/') != std::string::npos)
+        return std::nullopt;
+    const std::string wanted = Lower(fileName);
+    for (const std::string& folder : folders) {
+        const fs::path dir = folder.empty() ? fs::path(".") : fs::path(folder);
+        std::error_code ec;
+        if (fs::is_regular_file(dir / fileName, ec)) return (dir / fileName).string();
+        for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+            if (Lower(it->path().filename().string()) == wanted && it->is_regular_file(ec)) return it->path().string();
+        }
+    }
+    return std::nullopt;
+}
+
+ToolResult<TextureImage> LoadTextureImage(const std::string& path) {
+    auto fail = [&](std::string message) {
+        return ToolError::Of(ToolError::Kind::Io, path, std::move(message));
+    };
+    auto loaded = LoadFileBytes(path);
+    if (!loaded.Ok()) return loaded.Error();
+    std::vector<std::uint8_t>& bytes = *loaded;
+    TextureImage image;
+    image.sourcePath = path;
+    const fs::path name = fs::path(path).filename();
+    const bool png = StartsWith(bytes, "\x89PNG\r\n\x1a\n", 8), jpeg = StartsWith(bytes, "\xFF\xD8\xFF", 3);
+    if (png || jpeg) {
+        // Decoded all the same (within the pixel budget), so that a file that only starts
+        // like one is not embedded as if it were an image: it is unreadable like any other.
+        int width = 0, height = 0, channels = 0;
+        const bool head = bytes.size() <= static_cast<std::size_t>(INT32_MAX) &&
+                          stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels) != 0;
+        if (!head || std::uint64_t(width) * std::uint64_t(height) <= kMaxTexturePixels) {
+            if (const ToolResult<TexturePixels> decoded = DecodeTexture(bytes, path, 0); !decoded.Ok()) return decoded.Error();
+        }
+        image.mimeType = png ? "image/png" : "image/jpeg";
+        image.fileName = name.string();
+        image.bytes = std::move(bytes);
+        return image;
+    }
+    const ToolResult<TexturePixels> decoded = DecodeTexture(bytes, path, 0);
+    if (!decoded.Ok()) return decoded.Error();
+    const TexturePixels& p = *decoded;
+    if (stbi_write_png_to_func(AppendBytes, &image.bytes, p.width, p.height, p.channels, p.pixels.data(),
+                               p.width * p.channels) == 0)
+        return fail("cannot encode the image as PNG");
+    image.mimeType = "image/png";
+    image.fileName = fs::path(name).replace_extension(".png").string();
+    return image;
+}
+
+ToolResult<TexturePixels> DecodeTexture(const std::vector<std::uint8_t>& bytes, const std::string& path, int channels) {
+    auto fail = [&](std::string message) {
+        return ToolError::Of(ToolError::Kind::Io, path, std::move(message));
+    };
+    if (bytes.size() > static_cast<std::size_t>(INT32_MAX)) return fail("too large to decode");
+    const int size = static_cast<int>(bytes.size());
+    int width = 0, height = 0, given = 0;
+    if (stbi_info_from_memory(bytes.data(), size, &width, &height, &given) == 0)
+        return fail(std::string("cannot decode the image: ") + stbi_failure_reason());
+    if (std::uint64_t(width) * std::uint64_t(height) > kMaxTexturePixels)
+        return fail("the image claims " + std::to_string(width) + "x" + std::to_string(height) +
+                    " pixels; images over 8192x8192 pixels are not decoded");
+    TexturePixels out;
+    std::unique_ptr<stbi_uc, void (*)(void*)> pixels(
+        stbi_load_from_memory(bytes.data(), size, &out.width, &out.height, &given, channels), stbi_image_free);
+    if (!pixels) return fail(std::string("cannot decode the image: ") + stbi_failure_reason());
+    out.channels = channels == 0 ? given : channels;
+    out.pixels.assign(pixels.get(), pixels.get() + std::size_t(out.width) * out.height * out.channels);
+    return out;
+}
+
+}  // namespace wux
