@@ -14,7 +14,6 @@
 #include "convert/json_number.h"
 #include "convert/mesh_corners.h"
 #include "convert/record_inverse.h"
-#include "convert/sphere_mesh.h"
 #include "format/texture_lookup.h"
 #include "format/tool_text.h"
 
@@ -27,9 +26,7 @@ namespace fs = std::filesystem;
 using Json = nlohmann::json;
 
 constexpr int kArrayBuffer = 34962;
-constexpr int kElementArrayBuffer = 34963;
 constexpr int kFloat = 5126;
-constexpr int kUnsignedShort = 5123;
 constexpr int kTriangles = 4;
 
 // glTF is Y-up, the file Z-up: (x, y, z) becomes (x, z, -y).
@@ -220,7 +217,8 @@ private:
 
     void MeshNode(std::size_t index) {
         const MeshChunk& mesh = file_.meshes[index];
-        const std::vector<Corner> corners = MeshCorners(mesh, index, warnings_);
+        // glTF wants normals in the space of the positions, which is the file's world space.
+        const std::vector<Corner> corners = MeshCorners(mesh, index, CornerNormals::World, warnings_);
         if (corners.empty()) {
             warnings_->Add(WarningKind::EmptyMeshesLeftOut, "GVTX #" + std::to_string(index));
             return;
@@ -230,13 +228,11 @@ private:
         positions.reserve(corners.size());
         normals.reserve(corners.size());
         uvs.reserve(corners.size());
-        bool madeUnit = false;
         for (const Corner& c : corners) {
             positions.push_back({Finite(c.position[0]), Finite(c.position[1]), Finite(c.position[2])});
             uvs.push_back({Finite(c.uv[0]), Finite(c.uv[1])});
-            normals.push_back(UnitNormal(c.normal, &madeUnit));
+            normals.push_back(c.normal);
         }
-        if (madeUnit) warnings_->Add(WarningKind::NormalsMadeUnit, "GVTX #" + std::to_string(index));
         Json attributes{{"POSITION", AddFloats(positions, true)},
                         {"NORMAL", AddFloats(normals, false)},
                         {"TEXCOORD_0", AddFloats(uvs, false)}};
@@ -248,50 +244,21 @@ private:
         nodes_.push_back({{"name", "mesh " + std::to_string(index)}, {"mesh", meshes_.size() - 1}, {"matrix", kTurnMatrix}});
     }
 
-    static std::array<float, 3> UnitNormal(const std::array<float, 3>& n, bool* changed) {
-        const double length = std::sqrt(double{n[0]} * n[0] + double{n[1]} * n[1] + double{n[2]} * n[2]);
-        if (std::isfinite(length) && std::fabs(length - 1.0) <= 1e-6) return n;
-        *changed = true;
-        if (!(std::isfinite(length) && length > 0.0)) return {0.0f, 0.0f, 1.0f};
-        return {static_cast<float>(n[0] / length), static_cast<float>(n[1] / length), static_cast<float>(n[2] / length)};
-    }
-
-    std::size_t SphereMeshIndex() {
-        if (sphereMesh_) return *sphereMesh_;
-        const SphereMesh sphere = UnitSphere(24, 12);
-        const std::size_t positions = AddFloats(sphere.positions, true);
-        const std::size_t normals = AddFloats(sphere.positions, false);
-        const std::size_t view = AddView(sphere.indices.data(), sphere.indices.size() * 2, kElementArrayBuffer);
-        accessors_.push_back({{"bufferView", view}, {"componentType", kUnsignedShort}, {"count", sphere.indices.size()},
-                              {"type", "SCALAR"}});
-        // See-through, so that a viewer still shows the model inside.
-        materials_.push_back({{"name", "WUX bounds"},
-                              {"pbrMetallicRoughness", {{"baseColorFactor", {0.2, 0.6, 1.0, 0.15}},
-                                                        {"metallicFactor", 0.0}, {"roughnessFactor", 1.0}}},
-                              {"alphaMode", "BLEND"},
-                              {"doubleSided", true}});
-        Json primitive{{"attributes", {{"POSITION", positions}, {"NORMAL", normals}}},
-                       {"indices", accessors_.size() - 1},
-                       {"material", materials_.size() - 1},
-                       {"mode", kTriangles}};
-        meshes_.push_back({{"name", "unit sphere"}, {"primitives", Json::array({primitive})}});
-        sphereMesh_ = meshes_.size() - 1;
-        return *sphereMesh_;
-    }
-
-    // A sphere node: the unit sphere scaled by the radius along each axis, at its centre.
+    // A sphere node: empty, its scale the radius along each axis, at its centre; a mesh would
+    // count as the model's triangles in every consumer.
     void SphereNodeJson(const char* name, const SphereNode& sphere) {
-        const std::size_t mesh = SphereMeshIndex();
         const auto& t = sphere.transform;
         // Scale first, then the turn: each local axis keeps its own scale.
         Json scale = Json::array();
         for (int k = 0; k < 3; ++k) scale.push_back(ShortFloat(sphere.radius * t[k][k]));
         const auto at = Turn(t[3]);
+        const bool bound = std::strcmp(name, kBoundSphereNodeName) == 0;
+        const Json mark = bound ? Json{{"boundSphere", ShortFloat(sphere.radius)}} : Json{{"ellipsoid", scale}};
         nodes_.push_back({{"name", name},
-                          {"mesh", mesh},
                           {"translation", {ShortFloat(at[0]), ShortFloat(at[1]), ShortFloat(at[2])}},
                           {"rotation", kTurnRotation},
-                          {"scale", scale}});
+                          {"scale", scale},
+                          {"extras", {{"wux", mark}}}});
     }
 
     void HelperNodeJson(std::size_t index) {
@@ -341,7 +308,6 @@ private:
     std::map<std::string, std::optional<std::size_t>> textureByName_;
     std::set<std::string> copyNames_;
     std::vector<std::pair<std::string, std::vector<std::uint8_t>>> copies_;
-    std::optional<std::size_t> sphereMesh_;
 };
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "collect/node_route.h"
 #include "format/file_bytes.h"
 
 namespace wux {
@@ -94,25 +95,36 @@ void ApplyMaterial(const Json& extras, SceneMaterial* material, Warnings* warnin
     material->maps = std::move(read);
 }
 
-// WUX materials have no two-sided flag: the glTF materials that set one, among those the
-// file's meshes use, are counted.
+// WUX materials have no two-sided flag: the glTF materials that set one, among those of the
+// meshes that stay meshes (a "GBND" or "GELP" node's becomes a sphere), are counted.
 void WarnDoubleSided(const Json& doc, Warnings* warnings) {
-    const auto materials = doc.find("materials");
-    const auto meshes = doc.find("meshes");
-    if (materials == doc.end() || !materials->is_array() || meshes == doc.end() || !meshes->is_array()) return;
+    const auto field = [](const Json& j, const char* key) { return j.is_object() && j.contains(key) ? &j[key] : nullptr; };
+    const Json* nodes = field(doc, "nodes");
+    const Json* meshes = field(doc, "meshes");
+    const Json* materials = field(doc, "materials");
+    if (nodes == nullptr || meshes == nullptr || materials == nullptr || !nodes->is_array() || !meshes->is_array() ||
+        !materials->is_array())
+        return;
     std::set<std::size_t> used;
-    for (const Json& mesh : *meshes) {
-        if (!mesh.is_object() || !mesh.contains("primitives") || !mesh["primitives"].is_array()) continue;
-        for (const Json& p : mesh["primitives"])
-            if (p.is_object() && p.contains("material") && p["material"].is_number_unsigned())
-                used.insert(p["material"].get<std::size_t>());
+    for (const Json& node : *nodes) {
+        const Json* mesh = field(node, "mesh");
+        const Json* name = field(node, "name");
+        if (mesh == nullptr || !mesh->is_number_unsigned() || mesh->get<std::size_t>() >= meshes->size() ||
+            (name != nullptr && (*name == kBoundSphereNodeName || *name == kEllipsoidNodeName)))
+            continue;
+        const Json* primitives = field((*meshes)[mesh->get<std::size_t>()], "primitives");
+        if (primitives == nullptr || !primitives->is_array()) continue;
+        for (const Json& p : *primitives)
+            if (const Json* m = field(p, "material"); m != nullptr && m->is_number_unsigned()) used.insert(m->get<std::size_t>());
     }
     for (std::size_t i : used) {
-        if (i >= materials->size() || !(*materials)[i].is_object()) continue;
+        if (i >= materials->size()) continue;
         const Json& m = (*materials)[i];
-        if (!m.contains("doubleSided") || m["doubleSided"] != true) continue;
-        const bool named = m.contains("name") && m["name"].is_string();
-        warnings->Add(WarningKind::DoubleSidedDropped, named ? QuotedName(m["name"].get<std::string>()) : "material " + std::to_string(i));
+        const Json* sided = field(m, "doubleSided");
+        if (sided == nullptr || *sided != true) continue;
+        const Json* name = field(m, "name");
+        warnings->Add(WarningKind::DoubleSidedDropped,
+                      name != nullptr && name->is_string() ? QuotedName(name->get<std::string>()) : "material " + std::to_string(i));
     }
 }
 

@@ -7,12 +7,13 @@
 #include <cstddef>
 #include <string>
 
+#include "format/world_normals.h"
 #include "input/scene_description.h"
 #include "input/warnings.h"
 
 namespace wux {
 
-constexpr float kDefaultSmoothAngleDegrees = 45.0f;
+constexpr float kDefaultSmoothAngleDegrees = static_cast<float>(kDefaultSmoothAngle);
 
 struct NormalCounts {
     std::size_t rescaled = 0;    // source normals that were not unit length

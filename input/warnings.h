@@ -38,7 +38,7 @@ enum class WarningKind {
     TrianglesDropped,
     NamesNotUtf8,
     MapFilesMissing,
-    NormalsMadeUnit,
+    NormalsWorkedOut,
     EmptyMeshesLeftOut,
     ValuesNotFinite,
     LeftOutOfObj,
@@ -72,7 +72,7 @@ inline const char* WarningText(WarningKind kind) {
         case WarningKind::TrianglesDropped: return "triangles with an index out of range left out";
         case WarningKind::NamesNotUtf8: return "names not valid UTF-8 (bytes replaced by U+FFFD)";
         case WarningKind::MapFilesMissing: return "map files not found or not readable (kept by name in the material's extras)";
-        case WarningKind::NormalsMadeUnit: return "normals not of unit length made unit (glTF requires it)";
+        case WarningKind::NormalsWorkedOut: return "mesh records whose normals no one transform relates to their triangles (smooth normals worked out)";
         case WarningKind::EmptyMeshesLeftOut: return "mesh records without triangles left out (they would come back as empty nodes)";
         case WarningKind::ValuesNotFinite: return "values not finite written as 0";
         case WarningKind::LeftOutOfObj: return "records OBJ has no place for, left out";

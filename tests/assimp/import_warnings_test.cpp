@@ -22,7 +22,8 @@ const Warnings::Entry* Find(const Warnings& w, WarningKind kind) {
 }
 
 // One triangle whose material is double-sided and carries extras as `wux convert` writes
-// them, some of them unusable; a second double-sided material no mesh uses.
+// them, some of them unusable; a double-sided material no mesh uses, and one only a sphere
+// ("GBND") uses, neither of which the file keeps.
 const char* const kGltf = R"({
   "asset": {"version": "2.0", "extras": {"wux": {"version": 1}}},
   "buffers": [{"byteLength": 36, "uri": "data:application/octet-stream;base64,AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAA"}],
@@ -34,11 +35,13 @@ const char* const kGltf = R"({
        "maps": [{"slot": 1, "file": "brick.png", "amount": 0.5}, {"slot": "two", "file": "x.png"},
                 {"slot": 8, "file": "bump.png", "amount": "loud"}, {"slot": 1, "file": "again.png"},
                 {"slot": 12, "file": "far.png"}]}}},
-    {"name": "Unused", "doubleSided": true}
+    {"name": "Unused", "doubleSided": true},
+    {"name": "Bounds", "doubleSided": true}
   ],
-  "meshes": [{"primitives": [{"attributes": {"POSITION": 0}, "material": 0}]}],
-  "nodes": [{"name": "Wall", "mesh": 0}],
-  "scenes": [{"nodes": [0]}], "scene": 0
+  "meshes": [{"primitives": [{"attributes": {"POSITION": 0}, "material": 0}]},
+             {"primitives": [{"attributes": {"POSITION": 0}, "material": 2}]}],
+  "nodes": [{"name": "Wall", "mesh": 0}, {"name": "GBND", "mesh": 1}],
+  "scenes": [{"nodes": [0, 1]}], "scene": 0
 })";
 
 TEST(AssimpImportWarnings, GltfMaterialsKeepWhatIsUsableAndSayWhatIsNot) {

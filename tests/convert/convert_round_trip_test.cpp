@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include <assimp/Importer.hpp>
+#include <assimp/scene.h>
 #include <nlohmann/json.hpp>
 #include <stb_image.h>
 #include <stb_image_write.h>
@@ -161,14 +163,30 @@ protected:
         EXPECT_NE(run.output.find(": 0 errors"), std::string::npos) << run.output;
     }
 
+    // Assimp reads the same number of triangles and the same area from `path` as the
+    // original holds.
+    void ExpectTheOriginalsTriangles(const fs::path& path) {
+        const auto bytes = LoadFileBytes(Original().string());
+        ASSERT_TRUE(bytes.Ok()) << bytes.Error().Text();
+        const auto read = ReadWux(SpanOf(*bytes));
+        ASSERT_TRUE(read.Ok()) << read.Error().message;
+        const test::Measure written = test::MeasureWux(*read);
+        test::Measure measured;
+        ASSERT_TRUE(test::MeasureWithAssimp(path.string(), &measured));
+        EXPECT_EQ(measured.triangles, written.triangles);
+        EXPECT_NEAR(measured.area, written.area, 1e-5 * written.area);
+    }
+
     fs::path dir_;
 };
 
 TEST_P(ConvertRoundTrip, JsonSceneGivesTheSameFile) { RoundTrip("scene again.json", "1e-5"); }
 
+// Spheres and the ellipsoid are empty nodes: the GLB holds the model's triangles only.
 TEST_P(ConvertRoundTrip, GlbGivesTheSameFileAndIsValid) {
     RoundTrip("model.glb", "1e-4");
     Validate("model.glb");
+    ExpectTheOriginalsTriangles(dir_ / "model.glb");
 }
 
 TEST_P(ConvertRoundTrip, GltfGivesTheSameFileAndIsValid) {
@@ -182,21 +200,101 @@ TEST_P(ConvertRoundTrip, ObjReadByAssimpHasTheSameTrianglesAndArea) {
     const Result run = Wux("convert " + Quote(Original().string()) + " " + Quote(obj.string()), dir_);
     ASSERT_EQ(run.code, 0) << run.output;
     ASSERT_TRUE(fs::is_regular_file(dir_ / "model.mtl"));
-
-    const auto bytes = LoadFileBytes(Original().string());
-    ASSERT_TRUE(bytes.Ok()) << bytes.Error().Text();
-    const auto read = ReadWux(SpanOf(*bytes));
-    ASSERT_TRUE(read.Ok()) << read.Error().message;
-    const test::Measure written = test::MeasureWux(*read);
-    test::Measure measured;
-    ASSERT_TRUE(test::MeasureWithAssimp(obj.string(), &measured));
-    EXPECT_EQ(measured.triangles, written.triangles);
-    EXPECT_NEAR(measured.area, written.area, 1e-5 * written.area);
+    ExpectTheOriginalsTriangles(obj);
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenes, ConvertRoundTrip,
                          ::testing::Values(SceneCase{"Rich", kRichScene}, SceneCase{"WithoutMaterials", kBareScene}),
                          [](const ::testing::TestParamInfo<SceneCase>& info) { return std::string(info.param.name); });
+
+// The largest angle, in degrees, between a corner's normal and its triangle's, both in the
+// space of the mesh's own positions as Assimp reads them; -1 when it cannot read the file.
+double WorstNormalAngle(const fs::path& path) {
+    Assimp::Importer importer;
+    const aiScene* scene = importer.ReadFile(path.string(), 0);
+    if (scene == nullptr) return -1;
+    double worst = 0;
+    for (unsigned m = 0; m < scene->mNumMeshes; ++m) {
+        const aiMesh& mesh = *scene->mMeshes[m];
+        if (mesh.mNormals == nullptr) return -1;
+        for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
+            const aiFace& face = mesh.mFaces[f];
+            const aiVector3D* p = mesh.mVertices;
+            const aiVector3D n = ((p[face.mIndices[1]] - p[face.mIndices[0]]) ^ (p[face.mIndices[2]] - p[face.mIndices[0]])).Normalize();
+            for (unsigned k = 0; k < face.mNumIndices; ++k) {
+                const aiVector3D c = mesh.mNormals[face.mIndices[k]];
+                worst = std::max(worst, std::acos(std::clamp(double{n * c} / c.Length(), -1.0, 1.0)) * 180 / M_PI);
+            }
+        }
+    }
+    return worst;
+}
+
+// A Y-up box with flat normals.
+const char* const kYUpObj = R"(mtllib box.mtl
+usemtl Clay
+v -1 -1 -1
+v 1 -1 -1
+v 1 1 -1
+v -1 1 -1
+v -1 -1 1
+v 1 -1 1
+v 1 1 1
+v -1 1 1
+vn 0 0 -1
+vn 0 0 1
+vn 0 -1 0
+vn 0 1 0
+vn -1 0 0
+vn 1 0 0
+f 1//1 3//1 2//1
+f 1//1 4//1 3//1
+f 5//2 6//2 7//2
+f 5//2 7//2 8//2
+f 1//3 2//3 6//3
+f 1//3 6//3 5//3
+f 4//4 7//4 3//4
+f 4//4 8//4 7//4
+f 1//5 5//5 8//5
+f 1//5 8//5 4//5
+f 2//6 3//6 7//6
+f 2//6 7//6 6//6
+)";
+
+// Sources whose normals the export keeps in the object's space under a transform: a Y-up OBJ
+// and a glTF box under a rotated, unevenly scaled node. The converted GLB's normals must face
+// the way its triangles do (glTF puts normals in the space of the positions), and the ways
+// back through GLB and OBJ give the same file.
+TEST(ConvertNormals, FaceTheirTrianglesInGlbAndComeBack) {
+    const test::TestDir testDir("wux_convert_");
+    const fs::path& dir = testDir.path();
+    std::ofstream(dir / "box.obj") << kYUpObj;
+    std::ofstream(dir / "box.mtl") << "newmtl Clay\nKd 0.8 0.5 0.3\n";
+    std::string gltf = ReadText("/usr/share/assimp/models/glTF2/BoxTextured-glTF-Embedded/BoxTextured.gltf");
+    const std::size_t at = gltf.find("\"mesh\": 0");
+    ASSERT_NE(at, std::string::npos);
+    gltf.insert(at, R"("rotation": [0.2, 0.3, 0.4, 0.8426149], "scale": [2, 0.5, 1.5], "translation": [3, -4, 5], )");
+    std::ofstream(dir / "box.gltf") << gltf;
+
+    for (const char* source : {"box.obj", "box.gltf"}) {
+        SCOPED_TRACE(source);
+        const fs::path original = dir / (std::string(source) + ".wux");
+        ASSERT_NO_FATAL_FAILURE(ExportChecked(dir / source, original, dir));
+        for (const char* format : {".glb", ".obj"}) {
+            const fs::path converted = dir / (std::string(source) + format);
+            const Result run = Wux("convert " + Quote(original.string()) + " " + Quote(converted.string()), dir);
+            ASSERT_EQ(run.code, 0) << run.output;
+            EXPECT_EQ(run.output.find("warning"), std::string::npos) << run.output;
+            if (std::string(format) == ".glb") {
+                EXPECT_LT(WorstNormalAngle(converted), 1.0);
+            }
+            const fs::path again = dir / (converted.filename().string() + ".wux");
+            ASSERT_NO_FATAL_FAILURE(ExportChecked(converted, again, dir));
+            const Result diff = Wux("diff --tolerance 1e-4 " + Quote(original.string()) + " " + Quote(again.string()), dir);
+            EXPECT_EQ(diff.code, 0) << format << "\n" << diff.output;
+        }
+    }
+}
 
 // The pixels of an image file's bytes, four channels each; empty when they are no image.
 std::vector<unsigned char> Pixels(const std::string& bytes) {
