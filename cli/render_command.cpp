@@ -8,6 +8,7 @@
 #include "picture/picture_options.h"
 #include "picture/render.h"
 #include "cli/commands.h"
+#include "format/tool_text.h"
 #include "cli/picture_files.h"
 #include "cli/picture_validators.h"
 
@@ -34,7 +35,7 @@ int RunRender(const RenderCommandOptions& given) {
     const Image image = RenderPicture(scene, options);
     const std::vector<std::uint8_t> png = EncodePng(image);
     if (png.empty()) {
-        std::cerr << "wux render: " << given.output << ": the PNG encoder failed (out of memory)\n";
+        std::cerr << "wux render: " << QuotedPath(given.output) << ": the PNG encoder failed (out of memory)\n";
         return 2;
     }
     if (const int code = WritePictureFile("render", given.input, given.output, png.data(), png.size())) return code;

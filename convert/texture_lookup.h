@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,11 +20,31 @@ struct TextureImage {
     std::vector<std::uint8_t> bytes;
 };
 
-// The first folder holding the file, by its exact name and then ignoring letter case (maps
-// made on Windows often name BRICK.BMP for brick.bmp). None when no folder has it.
-std::optional<std::string> FindTexture(const std::string& fileName, const std::vector<std::string>& folders);
+// Images to convert may hold at most this many pixels (an 8192 x 8192 picture, 256 MiB
+// decoded): a header that claims more is not decoded, however small the file (a few bytes
+// can claim gigabytes).
+constexpr std::uint64_t kMaxTexturePixels = std::uint64_t{1} << 26;
 
-// The file as a glTF image; an Io error naming it when it cannot be read, decoded or encoded.
+// Folders to look for map files in, each listed once, when it is first needed.
+class TextureFolders {
+public:
+    explicit TextureFolders(std::vector<std::string> folders);
+
+    // The first folder holding the file, by its exact name and then ignoring letter case
+    // (maps made on Windows often name BRICK.BMP for brick.bmp). None when no folder has it.
+    std::optional<std::string> Find(const std::string& fileName);
+
+private:
+    struct Folder {
+        std::string path;
+        bool listed = false;
+        std::map<std::string, std::string> exact, lower;  // file name (and in lower case) to path
+    };
+    std::vector<Folder> folders_;
+};
+
+// The file as a glTF image; an Io error naming it when it cannot be read, decoded or encoded,
+// or when it claims more than kMaxTexturePixels.
 ToolResult<TextureImage> LoadTextureImage(const std::string& path);
 
 }  // namespace wux
