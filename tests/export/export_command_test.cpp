@@ -596,16 +596,19 @@ TEST_F(ExportCommand, SignalsRemoveTheExportsTemporaryFiles) {
 // A temporary file is stale when no one holds its lock, no process here has its id and no
 // one wrote to it for a minute. A writer in another PID namespace has an id that is dead
 // here: its lock keeps its file.
-// A plug-in held back until after the signal writes nothing: SIGINT stops the worker even
-// when the command was started with SIGINT ignored, and a worker dies with its command.
-TEST_F(ExportCommand, NoWorkerWritesOnceItsCommandWasInterruptedOrKilled) {
+// A plug-in held back until after the signal writes nothing: a worker of a command started
+// with SIGINT ignored (a script's background job) stops on SIGINT at once, and a worker dies
+// with its command. The plug-in may go on once the signal is pending (or, for the command's
+// death, delivered): only a worker that outlived it would write.
+TEST_F(ExportCommand, NoWorkerWritesOnceInterruptedOrOrphaned) {
     const std::string plugin = std::string(WUX_FAKE_PLUGIN_DIR) + "/fake_plugin_waits.so";
     ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);  // an orphaned worker becomes this test's child
     struct Case {
         int signal;
-        int exitCode;  // -1: killed
+        bool toWorker;  // else to the command
+        int exitCode;   // -1: killed
     };
-    for (const Case c : {Case{SIGINT, 130}, Case{SIGKILL, -1}}) {
+    for (const Case c : {Case{SIGINT, true, 130}, Case{SIGKILL, false, -1}}) {
         SCOPED_TRACE(strsignal(c.signal));
         const fs::path folder = Path("out");
         fs::create_directory(folder);
@@ -617,9 +620,10 @@ TEST_F(ExportCommand, NoWorkerWritesOnceItsCommandWasInterruptedOrKilled) {
         const std::set<std::string> names = Listing(folder);
         ASSERT_TRUE(HasTemporaryFiles(names)) << "the export never made its temporary file";
         const pid_t worker = static_cast<pid_t>(std::stol(names.begin()->substr(5)));  // ".wux-<pid>-..."
-        kill(child, c.signal);
-        EXPECT_EQ(WaitFor(child), c.exitCode);
-        WriteText(folder / "go", "");  // only a worker still alive would write now
+        kill(c.toWorker ? worker : child, c.signal);
+        const int exitCode = c.toWorker ? -2 : WaitFor(child);
+        WriteText(folder / "go", "");
+        EXPECT_EQ(c.toWorker ? WaitFor(child) : exitCode, c.exitCode);
         WaitFor(worker);
         fs::remove(folder / "go");
         EXPECT_EQ(Listing(folder), std::set<std::string>{});
