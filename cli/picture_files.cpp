@@ -13,7 +13,7 @@
 namespace wux {
 
 int LoadPictureScene(const std::string& command, const std::string& path, const OverlaySet& overlays,
-                     PictureScene* scene) {
+                     const std::vector<std::string>& textureDirs, bool decodeMaps, PictureScene* scene) {
     const auto file = LoadFileBytes(path);
     if (!file.Ok()) {
         std::cerr << "wux " << command << ": " << file.Error().Text() << "\n";
@@ -25,7 +25,10 @@ int LoadPictureScene(const std::string& command, const std::string& path, const 
                   << ": " << read.Error().message << "\n";
         return 1;
     }
-    *scene = BuildPictureScene(*read);
+    TextureSearch maps{{std::filesystem::path(path).parent_path().string()}, decodeMaps};
+    maps.folders.insert(maps.folders.end(), textureDirs.begin(), textureDirs.end());
+    *scene = BuildPictureScene(*read, maps);
+    for (const std::string& missing : scene->missingMaps) std::cerr << "wux " << command << ": warning: " << missing << "\n";
     auto warn = [&](std::uint64_t count, const char* one, const char* many, const std::string& why) {
         if (count > 0)
             std::cerr << "wux " << command << ": warning: " << QuotedPath(path) << ": " << count << " " << (count == 1 ? one : many)

@@ -7,15 +7,17 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "picture/overlay_lines.h"
 #include "picture/picture_scene.h"
 
 namespace wux {
 
-// Warns of the triangles, and of the overlays among `overlays`, that cannot be drawn.
+// Warns of the triangles, the maps, and the overlays among `overlays`, that cannot be drawn.
+// Maps are looked for beside the file, then in textureDirs, as `wux convert` looks for them.
 int LoadPictureScene(const std::string& command, const std::string& path, const OverlaySet& overlays,
-                     PictureScene* scene);
+                     const std::vector<std::string>& textureDirs, bool decodeMaps, PictureScene* scene);
 
 // Refuses to write over the input itself: the picture would replace the model it shows.
 int WritePictureFile(const std::string& command, const std::string& input, const std::string& output,

@@ -21,16 +21,16 @@ std::string Clock(double seconds) {
 
 }  // namespace
 
-ProgressBar::ProgressBar(std::size_t total)
-    : shown_(isatty(STDERR_FILENO) != 0), total_(total), start_(std::chrono::steady_clock::now()) {}
+ProgressBar::ProgressBar(std::size_t total, std::string unit)
+    : shown_(isatty(STDERR_FILENO) != 0), total_(total), unit_(std::move(unit)), start_(std::chrono::steady_clock::now()) {}
 
 ProgressBar::~ProgressBar() { Clear(); }
 
 std::string ProgressBar::Format(std::size_t done, std::size_t failed, std::size_t total, double elapsedSeconds,
-                                std::size_t width) {
+                                std::size_t width, const std::string& unit) {
     const std::size_t filled = total == 0 ? width : done * width / total;
     std::string line = "[" + std::string(filled, '#') + std::string(width - filled, '.') + "] " +
-                       std::to_string(done) + "/" + std::to_string(total) + " files";
+                       std::to_string(done) + "/" + std::to_string(total) + " " + unit;
     if (failed > 0) line += ", " + std::to_string(failed) + " failed";
     // The time left is only a guess once a file has taken its time.
     if (done > 0 && done < total) line += ", about " + Clock(elapsedSeconds / done * (total - done)) + " left";
@@ -46,7 +46,7 @@ void ProgressBar::Update(std::size_t done, std::size_t failed) {
 void ProgressBar::Redraw() {
     if (!shown_) return;
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-    std::cerr << "\r\033[K" << Format(done_, failed_, total_, elapsed, kBarWidth) << std::flush;
+    std::cerr << "\r\033[K" << Format(done_, failed_, total_, elapsed, kBarWidth, unit_) << std::flush;
 }
 
 void ProgressBar::Clear() {

@@ -1,4 +1,5 @@
-// A one-line progress bar for a batch on a terminal: files done, failures, time left.
+// A one-line progress bar for long work on a terminal: files (or other units) done, failures,
+// time left.
 #pragma once
 
 #include <chrono>
@@ -10,7 +11,7 @@ namespace wux {
 class ProgressBar {
 public:
     // Draws on standard error, and only when it is a terminal.
-    explicit ProgressBar(std::size_t total);
+    explicit ProgressBar(std::size_t total, std::string unit = "files");
     ~ProgressBar();
     ProgressBar(const ProgressBar&) = delete;
     ProgressBar& operator=(const ProgressBar&) = delete;
@@ -23,11 +24,12 @@ public:
 
     // "[#######.............]  12/48 files, 1 failed, about 0:23 left"
     static std::string Format(std::size_t done, std::size_t failed, std::size_t total, double elapsedSeconds,
-                              std::size_t width);
+                              std::size_t width, const std::string& unit = "files");
 
 private:
     bool shown_;
     std::size_t total_;
+    std::string unit_;
     std::size_t done_ = 0;
     std::size_t failed_ = 0;
     std::chrono::steady_clock::time_point start_;

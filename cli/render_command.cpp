@@ -1,8 +1,9 @@
-// wux render IN.wux -o OUT.png [--size WxH] [--view V] [--overlays LIST] [--background RRGGBB]:
+// wux render IN.wux -o OUT.png [--size WxH] [--view V] [--overlays LIST] [--background RRGGBB] [--texture-dir DIR]:
 // a picture of the file's scene, drawn in software so that it works without a display or GPU.
 #include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "picture/png_encode.h"
 #include "picture/picture_options.h"
@@ -11,12 +12,14 @@
 #include "format/tool_text.h"
 #include "cli/picture_files.h"
 #include "cli/picture_validators.h"
+#include "cli/progress_bar.h"
 
 namespace wux {
 namespace {
 
 struct RenderCommandOptions {
     std::string input, output;
+    std::vector<std::string> textureDirs;
     std::string size = "800x600", view = "three-quarter", overlays = "none", background;
 };
 
@@ -31,8 +34,10 @@ int RunRender(const RenderCommandOptions& given) {
     if (!given.background.empty()) options.background = *ParseHexColour(given.background);
 
     PictureScene scene;
-    if (const int code = LoadPictureScene("render", given.input, options.overlays, &scene)) return code;
-    const Image image = RenderPicture(scene, options);
+    if (const int code = LoadPictureScene("render", given.input, options.overlays, given.textureDirs, true, &scene)) return code;
+    ProgressBar progress(scene.triangleCount, "triangles drawn");
+    const Image image = RenderPicture(scene, options, [&](std::uint64_t done) { progress.Update(done, 0); });
+    progress.Clear();
     const std::vector<std::uint8_t> png = EncodePng(image);
     if (png.empty()) {
         std::cerr << "wux render: " << QuotedPath(given.output) << ": the PNG encoder failed (out of memory)\n";
@@ -63,6 +68,9 @@ void AddRenderCommand(CLI::App& app) {
         ->check(OverlayListValidator());
     command->add_option("--background", options->background, "background colour RRGGBB (default 2e333d)")
         ->check(ColourValidator());
+    command->add_option("--texture-dir", options->textureDirs,
+                        "a folder to look for map files in, after the WUX file's own (repeatable)")
+        ->check(CLI::ExistingDirectory);
     command->footer("Exit codes: 0 written, 1 not a readable WUX file, 2 a file cannot be read or written.");
     command->callback([options] {
         if (const int code = RunRender(*options)) throw CLI::RuntimeError(code);

@@ -1,20 +1,23 @@
-// wux view IN.wux -o OUT.html [--overlays LIST]: one HTML page that shows the file's scene in
+// wux view IN.wux -o OUT.html [--overlays LIST] [--texture-dir DIR]: one HTML page that shows the file's scene in
 // any browser with WebGL 2, with nothing fetched when it opens.
 #include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "picture/html_page.h"
 #include "cli/commands.h"
 #include "cli/picture_files.h"
 #include "cli/picture_validators.h"
+#include "cli/progress_bar.h"
 
 namespace wux {
 namespace {
 
 struct ViewCommandOptions {
     std::string input, output;
+    std::vector<std::string> textureDirs;
     std::string overlays = "none";
 };
 
@@ -27,8 +30,10 @@ int RunView(const ViewCommandOptions& given) {
     OverlaySet all;
     for (OverlayKind kind : kOverlayKinds) all.Set(kind);
     PictureScene scene;
-    if (const int code = LoadPictureScene("view", given.input, all, &scene)) return code;
-    const std::string page = BuildViewerPage(scene, options);
+    if (const int code = LoadPictureScene("view", given.input, all, given.textureDirs, false, &scene)) return code;
+    ProgressBar progress(scene.triangleCount, "triangles in the page");
+    const std::string page = BuildViewerPage(scene, options, [&](std::uint64_t done) { progress.Update(done, 0); });
+    progress.Clear();
     if (const int code = WritePictureFile("view", given.input, given.output,
                                           reinterpret_cast<const std::uint8_t*>(page.data()), page.size()))
         return code;
@@ -49,6 +54,9 @@ void AddViewCommand(CLI::App& app) {
                         "none; each can be toggled in the page")
         ->capture_default_str()
         ->check(OverlayListValidator());
+    command->add_option("--texture-dir", options->textureDirs,
+                        "a folder to look for map files in, after the WUX file's own (repeatable)")
+        ->check(CLI::ExistingDirectory);
     command->footer("Exit codes: 0 written, 1 not a readable WUX file, 2 a file cannot be read or written.");
     command->callback([options] {
         if (const int code = RunView(*options)) throw CLI::RuntimeError(code);

@@ -15,8 +15,8 @@
 #include "convert/mesh_corners.h"
 #include "convert/record_inverse.h"
 #include "convert/sphere_mesh.h"
-#include "convert/texture_lookup.h"
 #include "driver/export_files.h"
+#include "format/texture_lookup.h"
 #include "format/tool_text.h"
 
 namespace wux {
@@ -32,7 +32,6 @@ constexpr int kElementArrayBuffer = 34963;
 constexpr int kFloat = 5126;
 constexpr int kUnsignedShort = 5123;
 constexpr int kTriangles = 4;
-constexpr std::uint32_t kDiffuseSlot = 1;
 
 // glTF is Y-up, the file Z-up: (x, y, z) becomes (x, z, -y).
 std::array<double, 3> Turn(const std::array<double, 3>& p) { return {p[0], p[2], -p[1]}; }
@@ -217,7 +216,7 @@ private:
             const std::optional<std::size_t> texture = TextureFor(map.fileName.text, where);
             if (texture) {
                 entry["texture"] = *texture;
-                if (map.channel == kDiffuseSlot && !diffuseTextured) {
+                if (map.channel == wux_file::kDiffuseMapChannel && !diffuseTextured) {
                     pbr["baseColorTexture"] = {{"index", *texture}};
                     diffuseTextured = true;
                 }

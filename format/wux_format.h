@@ -23,6 +23,7 @@ constexpr uint32_t kMeshConstantBits = 0x44BAF1E3;      // f32 1495.558959960937
 constexpr uint32_t kReferenceEndWord = 0xFFDCAAF0;      // closes every GREF entry
 constexpr uint32_t kColourWordEndBits = 0x421C0000;     // f32 39.0, last word of a colour block
 constexpr uint32_t kMaxMaps = 12;                       // map slots of a standard material
+constexpr uint32_t kDiffuseMapChannel = 1;              // the diffuse map's slot in a map entry
 
 // Triangle corners are u16 indices into the mesh's own vertices, three per triangle,
 // so one GVTX chunk holds at most 21,845 triangles (highest index 65,534).

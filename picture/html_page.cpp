@@ -1,5 +1,7 @@
 #include "picture/html_page.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <unordered_map>
 #include <vector>
@@ -17,11 +19,12 @@ namespace {
 void PutU32(std::vector<std::uint8_t>* out, std::uint32_t v) {
     for (int shift : {0, 8, 16, 24}) out->push_back(static_cast<std::uint8_t>(v >> shift));
 }
-void PutF32(std::vector<std::uint8_t>* out, float f) {
+std::uint32_t Bits(float f) {
     std::uint32_t bits;
     std::memcpy(&bits, &f, 4);
-    PutU32(out, bits);
+    return bits;
 }
+void PutF32(std::vector<std::uint8_t>* out, float f) { PutU32(out, Bits(f)); }
 void PutPoint(std::vector<std::uint8_t>* out, Vec3 p, Vec3 origin) {
     const Vec3 q = p - origin;
     PutF32(out, static_cast<float>(q.x));
@@ -32,47 +35,68 @@ void PutPoint(std::vector<std::uint8_t>* out, Vec3 p, Vec3 origin) {
 nlohmann::json ColourJson(const Rgb& c) { return nlohmann::json::array({c[0], c[1], c[2]}); }
 nlohmann::json PointJson(Vec3 p) { return nlohmann::json::array({p.x, p.y, p.z}); }
 
-struct PositionKey {
-    std::uint32_t x, y, z;
-    bool operator==(const PositionKey& o) const { return x == o.x && y == o.y && z == o.z; }
+// A corner as the page stores it: position, normal in bytes, texture coordinates.
+struct CornerKey {
+    std::array<std::uint32_t, 6> words;
+    bool operator==(const CornerKey& o) const { return words == o.words; }
 };
-struct PositionHash {
-    std::size_t operator()(const PositionKey& k) const {
-        return (std::size_t{k.x} * 0x9E3779B1u) ^ (std::size_t{k.y} * 0x85EBCA77u) ^ (std::size_t{k.z} * 0xC2B2AE3Du);
+struct CornerHash {
+    std::size_t operator()(const CornerKey& k) const {
+        std::size_t h = 0;
+        for (std::uint32_t w : k.words) h = (h ^ w) * 0x9E3779B1u + (h >> 7);
+        return h;
     }
 };
-PositionKey KeyOf(const std::array<float, 3>& p) {
-    PositionKey k;
-    std::memcpy(&k.x, &p[0], 4);
-    std::memcpy(&k.y, &p[1], 4);
-    std::memcpy(&k.z, &p[2], 4);
-    return k;
+// A unit normal in signed bytes, as the page's normalised BYTE attribute reads them.
+std::uint32_t PackedNormal(const std::array<float, 3>& n) {
+    std::uint32_t out = 0;
+    for (int k = 0; k < 3; ++k)
+        out |= std::uint32_t(std::uint8_t(std::int8_t(std::lround(std::clamp(n[k], -1.0f, 1.0f) * 127)))) << (8 * k);
+    return out;
 }
 
 // The group's triangle soup as shared corners and indices: a soup repeats each corner of a
 // closed surface about six times, and the page is smaller for every one it does not repeat.
-nlohmann::json GroupJson(const MaterialGroup& group, Vec3 origin) {
-    std::unordered_map<PositionKey, std::uint32_t, PositionHash> index;
+nlohmann::json GroupJson(const MaterialGroup& group, Vec3 origin, const TriangleProgress& progress, std::uint64_t* done) {
+    std::unordered_map<CornerKey, std::uint32_t, CornerHash> index;
     index.reserve(group.positions.size() / 4);
-    std::vector<std::uint8_t> positions, indices;
+    std::vector<std::uint8_t> positions, normals, uvs, indices;
     indices.reserve(4 * group.positions.size());
+    const bool textured = !group.uvs.empty();
     Bounds3 bounds;
-    for (const auto& p : group.positions) {
-        const auto found = index.emplace(KeyOf(p), static_cast<std::uint32_t>(index.size()));
+    for (std::size_t i = 0; i < group.positions.size(); ++i) {
+        if (progress && i % 3 == 0 && ++*done % kProgressStep == 0) progress(*done);
+        const auto& p = group.positions[i];
+        const std::array<float, 2> uv = textured ? group.uvs[i] : std::array<float, 2>{};
+        const CornerKey key{{Bits(p[0]), Bits(p[1]), Bits(p[2]), PackedNormal(group.normals[i]), Bits(uv[0]), Bits(uv[1])}};
+        const auto found = index.emplace(key, static_cast<std::uint32_t>(index.size()));
         if (found.second) {
             const Vec3 v{p[0], p[1], p[2]};
             PutPoint(&positions, v, origin);
+            PutU32(&normals, key.words[3]);
+            if (textured) {
+                PutF32(&uvs, uv[0]);
+                PutF32(&uvs, uv[1]);
+            }
             bounds.Add(v);
         }
         PutU32(&indices, found.first->second);
     }
     nlohmann::json out = {{"name", group.name},
                           {"colour", ColourJson(group.colour)},
+                          {"opacity", group.opacity},
+                          {"filter", ColourJson(group.filter)},
                           {"fromFile", group.fromFile},
                           {"meshes", group.meshCount},
                           {"triangles", group.TriangleCount()},
                           {"positions", Base64(positions)},
+                          {"normals", Base64(normals)},
                           {"indices", Base64(indices)}};
+    if (textured) {
+        out["texture"] = group.texture;
+        out["amount"] = group.textureAmount;
+        out["uvs"] = Base64(uvs);
+    }
     if (!bounds.Empty()) out["bounds"] = {{"min", PointJson(bounds.min - origin)}, {"max", PointJson(bounds.max - origin)}};
     return out;
 }
@@ -123,7 +147,7 @@ std::string ScriptSafeJson(const nlohmann::json& data) {
 
 }  // namespace
 
-std::string BuildViewerPage(const PictureScene& scene, const PageOptions& options) {
+std::string BuildViewerPage(const PictureScene& scene, const PageOptions& options, const TriangleProgress& progress) {
     std::vector<OverlayLines> overlays;
     Bounds3 all = scene.meshBounds;
     for (OverlayKind kind : kOverlayKinds) {
@@ -141,7 +165,11 @@ std::string BuildViewerPage(const PictureScene& scene, const PageOptions& option
     data["triangles"] = scene.triangleCount;
     data["droppedTriangles"] = scene.droppedTriangles;
     data["groups"] = nlohmann::json::array();
-    for (const MaterialGroup& group : scene.groups) data["groups"].push_back(GroupJson(group, origin));
+    std::uint64_t done = 0;
+    for (const MaterialGroup& group : scene.groups) data["groups"].push_back(GroupJson(group, origin, progress, &done));
+    data["textures"] = nlohmann::json::array();
+    for (const PictureTexture& texture : scene.textures)
+        data["textures"].push_back({{"name", texture.name}, {"type", texture.mimeType}, {"bytes", Base64(texture.bytes)}});
     data["overlays"] = nlohmann::json::array();
     for (const OverlayLines& lines : overlays) data["overlays"].push_back(OverlayJson(lines, options.overlays.Has(lines.kind), origin));
 

@@ -1,6 +1,6 @@
 // One self-contained HTML page that shows a WUX file's scene with our own small WebGL
-// viewer: the model's arrays (base64, little-endian) and the viewer's script and style
-// are inside the page, and its content security policy forbids every fetch.
+// viewer: the model's arrays (base64, little-endian), its map images and the viewer's
+// script and style are inside the page, and its content security policy forbids every fetch.
 #pragma once
 
 #include <string>
@@ -15,6 +15,6 @@ struct PageOptions {
     OverlaySet overlays;   // shown when the page opens; each can be toggled in the panel
 };
 
-std::string BuildViewerPage(const PictureScene& scene, const PageOptions& options);
+std::string BuildViewerPage(const PictureScene& scene, const PageOptions& options, const TriangleProgress& progress = {});
 
 }  // namespace wux

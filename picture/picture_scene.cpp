@@ -1,8 +1,12 @@
 #include "picture/picture_scene.h"
-#include "format/tool_text.h"
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
+
+#include "format/file_bytes.h"
+#include "format/texture_lookup.h"
+#include "format/tool_text.h"
 
 namespace wux {
 namespace {
@@ -30,7 +34,10 @@ void Keep(const T& item, std::vector<T>* kept, std::uint64_t* dropped) {
 // Appends the mesh's triangles whose corners all lie inside the mesh and are finite.
 void AddMesh(const MeshChunk& mesh, MaterialGroup* group, PictureScene* scene) {
     ++group->meshCount;
+    const bool textured = group->texture >= 0;
     group->positions.reserve(group->positions.size() + 3 * mesh.triangles.size());
+    group->normals.reserve(group->positions.capacity());
+    if (textured) group->uvs.reserve(group->positions.capacity());
     for (const auto& triangle : mesh.triangles) {
         bool drawable = true;
         for (std::uint16_t corner : triangle) {
@@ -45,24 +52,80 @@ void AddMesh(const MeshChunk& mesh, MaterialGroup* group, PictureScene* scene) {
             ++scene->droppedTriangles;
             continue;
         }
-        for (std::uint16_t corner : triangle) {
-            const Vertex& v = mesh.vertices[corner];
+        Vec3 p[3];
+        for (int k = 0; k < 3; ++k) {
+            const Vertex& v = mesh.vertices[triangle[k]];
+            p[k] = Vec3{v.x, v.y, v.z};
             group->positions.push_back({v.x, v.y, v.z});
-            scene->meshBounds.Add(Vec3{v.x, v.y, v.z});
+            scene->meshBounds.Add(p[k]);
+            if (textured) group->uvs.push_back({std::isfinite(v.u) ? v.u : 0.0f, std::isfinite(v.v) ? v.v : 0.0f});
         }
+        const Vec3 n = Normalised(Cross(p[1] - p[0], p[2] - p[0]));
+        for (int k = 0; k < 3; ++k) group->normals.push_back({float(n.x), float(n.y), float(n.z)});
         ++scene->triangleCount;
     }
 }
 
+// A material's map file as an index into scene->textures, each file loaded once; -1 with one
+// line in scene->missingMaps when it cannot be found or read.
+int LoadMap(const std::string& file, const Material& material, const TextureSearch& search, TextureFolders* folders,
+            std::unordered_map<std::string, int>* known, PictureScene* scene) {
+    const auto [entry, fresh] = known->emplace(file, -1);
+    if (!fresh) return entry->second;
+    const std::string drawnAs = "; drawn in its material's diffuse colour";
+    const std::optional<std::string> path = folders->Find(file);
+    if (!path) {
+        scene->missingMaps.push_back("map file " + Quoted(file) + " of material " + Quoted(material.name.text) +
+                                     " not found" + drawnAs);
+        return -1;
+    }
+    PictureTexture texture;
+    texture.name = PrintableText(file);
+    ToolError error;
+    if (search.decode) {
+        const auto bytes = LoadFileBytes(*path);
+        auto pixels = bytes.Ok() ? DecodeTexture(*bytes, *path, 3) : ToolResult<TexturePixels>(bytes.Error());
+        if (pixels.Ok()) {
+            texture.width = pixels->width;
+            texture.height = pixels->height;
+            texture.rgb = std::move(pixels->pixels);
+        } else {
+            error = pixels.Error();
+        }
+    } else if (auto image = LoadTextureImage(*path); image.Ok()) {
+        texture.mimeType = image->mimeType;
+        texture.bytes = std::move(image->bytes);
+    } else {
+        error = image.Error();
+    }
+    if (!error.message.empty()) {
+        scene->missingMaps.push_back(error.Text() + drawnAs);
+        return -1;
+    }
+    scene->textures.push_back(std::move(texture));
+    return entry->second = static_cast<int>(scene->textures.size() - 1);
+}
+
 }  // namespace
 
-PictureScene BuildPictureScene(const WuxFile& file) {
+PictureScene BuildPictureScene(const WuxFile& file, const TextureSearch& maps) {
     PictureScene scene;
+    std::unordered_map<std::string, int> known;
+    TextureFolders folders(maps.folders);
     for (const Material& material : file.materials) {
         MaterialGroup group;
         group.name = PrintableText(material.name.text);
-        const auto diffuse = material.Diffuse();
+        const auto diffuse = material.Diffuse(), filter = material.Filter();
         group.colour = {Channel(diffuse[0]), Channel(diffuse[1]), Channel(diffuse[2])};
+        group.filter = {Channel(filter[0]), Channel(filter[1]), Channel(filter[2])};
+        // Not a finite number: drawn solid, as the file's viewers do.
+        group.opacity = std::isfinite(material.Opacity()) ? Channel(material.Opacity()) : 1.0f;
+        const auto map = std::find_if(material.maps.begin(), material.maps.end(),
+                                      [](const MapEntry& m) { return m.channel == wux_file::kDiffuseMapChannel; });
+        if (map != material.maps.end() && !maps.folders.empty()) {
+            group.texture = LoadMap(map->fileName.text, material, maps, &folders, &known, &scene);
+            group.textureAmount = Channel(map->amount);
+        }
         group.fromFile = true;
         scene.groups.push_back(std::move(group));
     }

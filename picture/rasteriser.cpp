@@ -44,17 +44,42 @@ std::array<std::uint8_t, 3> ToBytes(Rgb colour) {
     return out;
 }
 
+// Bilinear, the image repeated beyond 0..1 as maps are.
+Rgb Texel(const PictureTexture& t, double u, double v) {
+    const double x = u * t.width - 0.5, y = v * t.height - 0.5;
+    if (!std::isfinite(x) || !std::isfinite(y)) return {0, 0, 0};
+    const double fx = std::floor(x), fy = std::floor(y);
+    const auto wrap = [](double i, int n) { return static_cast<std::size_t>(i - n * std::floor(i / n)) % n; };
+    const std::size_t x0 = wrap(fx, t.width), x1 = (x0 + 1) % t.width, y0 = wrap(fy, t.height), y1 = (y0 + 1) % t.height;
+    const double ax = x - fx, ay = y - fy;
+    Rgb out{};
+    for (int k = 0; k < 3; ++k) {
+        auto at = [&](std::size_t px, std::size_t py) { return t.rgb[3 * (py * t.width + px) + k] / 255.0; };
+        out[k] = static_cast<float>((at(x0, y0) * (1 - ax) + at(x1, y0) * ax) * (1 - ay) +
+                                    (at(x0, y1) * (1 - ax) + at(x1, y1) * ax) * ay);
+    }
+    return out;
+}
+
+constexpr double kAmbient = 0.3;
+
 }  // namespace
 
-Rasteriser::Rasteriser(int width, int height, Rgb background)
+float Brightness(Vec3 n, Vec3 towardsLight) {
+    return static_cast<float>(kAmbient + (1 - kAmbient) * std::fabs(Dot(n, towardsLight)));
+}
+
+Rasteriser::Rasteriser(int width, int height, Rgb background, Vec3 towardsLight)
     : width_(width),
       height_(height),
+      towardsLight_(towardsLight),
       colour_(static_cast<std::size_t>(width) * height, ToBytes(background)),
       inverseDepth_(static_cast<std::size_t>(width) * height, 0.0f) {}
 
 void Rasteriser::Fill(int x, int y, Sample colour) { colour_[static_cast<std::size_t>(y) * width_ + x] = colour; }
 
-void Rasteriser::Triangle(const ScreenPoint& a, const ScreenPoint& b, const ScreenPoint& c, Rgb colour) {
+void Rasteriser::Triangle(const std::array<ShadedCorner, 3>& corners, const Surface& surface) {
+    const ScreenPoint &a = corners[0].at, &b = corners[1].at, &c = corners[2].at;
     if (!Usable(a) || !Usable(b) || !Usable(c)) return;
     // Edge functions in double: corners far outside the picture keep their precision.
     const double area = (double{b.x} - a.x) * (double{c.y} - a.y) - (double{b.y} - a.y) * (double{c.x} - a.x);
@@ -71,9 +96,10 @@ void Rasteriser::Triangle(const ScreenPoint& a, const ScreenPoint& b, const Scre
     const int y1 = ClampedIndex(std::floor(maxY - 0.5), -1, height_ - 1);
     if (x0 > x1 || y0 > y1) return;
 
-    const Sample fill = ToBytes(colour);
+    const bool opaque = surface.opacity >= 1;
+    const PictureTexture* texture = surface.texture && !surface.texture->rgb.empty() ? surface.texture : nullptr;
     const double invArea = 1.0 / area;
-    const double za = 1.0 / a.depth, zb = 1.0 / b.depth, zc = 1.0 / c.depth;
+    const double z[3] = {1.0 / a.depth, 1.0 / b.depth, 1.0 / c.depth};
     for (int y = y0; y <= y1; ++y) {
         const double py = y + 0.5;
         for (int x = x0; x <= x1; ++x) {
@@ -83,11 +109,32 @@ void Rasteriser::Triangle(const ScreenPoint& a, const ScreenPoint& b, const Scre
             const double wb = ((double{c.x} - px) * (double{a.y} - py) - (double{c.y} - py) * (double{a.x} - px)) * invArea;
             const double wc = 1.0 - wa - wb;
             if (wa < 0 || wb < 0 || wc < 0) continue;
-            const float inverseDepth = static_cast<float>(wa * za + wb * zb + wc * zc);
+            const double inverseDepth = wa * z[0] + wb * z[1] + wc * z[2];
             float& stored = inverseDepth_[static_cast<std::size_t>(y) * width_ + x];
-            if (inverseDepth <= stored) continue;
-            stored = inverseDepth;
-            Fill(x, y, fill);
+            if (static_cast<float>(inverseDepth) <= stored) continue;
+            if (opaque) stored = static_cast<float>(inverseDepth);
+            // Weights in the world, not on the screen: a texture must not swim with perspective.
+            const double w[3] = {wa * z[0] / inverseDepth, wb * z[1] / inverseDepth, wc * z[2] / inverseDepth};
+            Vec3 n;
+            double u = 0, v = 0;
+            for (int k = 0; k < 3; ++k) {
+                n = n + Vec3{corners[k].normal[0], corners[k].normal[1], corners[k].normal[2]} * w[k];
+                u += corners[k].uv[0] * w[k];
+                v += corners[k].uv[1] * w[k];
+            }
+            Rgb colour = surface.colour;
+            if (texture) {
+                const Rgb t = Texel(*texture, u, v);
+                for (int k = 0; k < 3; ++k) colour[k] += (t[k] - colour[k]) * surface.amount;
+            }
+            const float light = Brightness(Normalised(n), towardsLight_);
+            Sample& sample = colour_[static_cast<std::size_t>(y) * width_ + x];
+            for (int k = 0; k < 3; ++k) {
+                colour[k] *= light;
+                if (!opaque)
+                    colour[k] = colour[k] * surface.opacity + sample[k] / 255.0f * (1 - surface.opacity) * surface.filter[k];
+            }
+            sample = ToBytes(colour);
         }
     }
 }

@@ -1,5 +1,6 @@
 #include "picture/render.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace wux {
@@ -7,7 +8,6 @@ namespace {
 
 // Up to this many pixels each pixel is the mean of 2 x 2 samples, which smooths edges.
 constexpr long long kSmoothedPixels = 4LL * 1024 * 1024;
-constexpr double kAmbient = 0.3;
 
 int SamplesPerSide(const RenderOptions& options) {
     return static_cast<long long>(options.width) * options.height <= kSmoothedPixels ? 2 : 1;
@@ -15,12 +15,11 @@ int SamplesPerSide(const RenderOptions& options) {
 
 }  // namespace
 
-float FaceLight(const Camera& camera, Vec3 n) {
-    const Vec3 towardsLight = Normalised(camera.right * -0.45 + camera.up * 0.6 + camera.forward * -0.65);
-    return static_cast<float>(kAmbient + (1 - kAmbient) * std::fabs(Dot(n, towardsLight)));
+Vec3 TowardsLight(const Camera& camera) {
+    return Normalised(camera.right * -0.45 + camera.up * 0.6 + camera.forward * -0.65);
 }
 
-Image RenderPicture(const PictureScene& scene, const RenderOptions& options) {
+Image RenderPicture(const PictureScene& scene, const RenderOptions& options, const TriangleProgress& progress) {
     // Framed: the meshes' box and every point of the overlays drawn (their boxes would
     // leave the corners around each circle empty).
     std::vector<OverlayLines> overlays;
@@ -37,18 +36,41 @@ Image RenderPicture(const PictureScene& scene, const RenderOptions& options) {
     const int factor = SamplesPerSide(options);
     const int width = options.width * factor, height = options.height * factor;
     const Camera camera = FramePoints(framed, options.view, width, height);
-    Rasteriser raster(width, height, options.background);
+    Rasteriser raster(width, height, options.background, TowardsLight(camera));
 
+    auto corners = [&](const MaterialGroup& group, std::size_t first) {
+        std::array<ShadedCorner, 3> out;
+        for (std::size_t k = 0; k < 3; ++k) {
+            const auto& p = group.positions[first + k];
+            out[k] = {Project(camera, {p[0], p[1], p[2]}), group.normals[first + k],
+                      group.uvs.empty() ? std::array<float, 2>{} : group.uvs[first + k]};
+        }
+        return out;
+    };
+    auto surface = [&](const MaterialGroup& group) {
+        const PictureTexture* texture = group.texture >= 0 ? &scene.textures[static_cast<std::size_t>(group.texture)] : nullptr;
+        return Surface{group.colour, texture, group.textureAmount, group.opacity, group.filter};
+    };
+    // See-through triangles after every opaque one, farthest first.
+    struct SeeThrough {
+        float depth;
+        const MaterialGroup* group;
+        std::size_t first;
+    };
+    std::vector<SeeThrough> seeThrough;
+    std::uint64_t done = 0;
     for (const MaterialGroup& group : scene.groups) {
-        const auto& p = group.positions;
-        for (std::size_t i = 0; i + 2 < p.size(); i += 3) {
-            const Vec3 a{p[i][0], p[i][1], p[i][2]}, b{p[i + 1][0], p[i + 1][1], p[i + 1][2]},
-                c{p[i + 2][0], p[i + 2][1], p[i + 2][2]};
-            const float light = FaceLight(camera, Normalised(Cross(b - a, c - a)));
-            raster.Triangle(Project(camera, a), Project(camera, b), Project(camera, c),
-                            {group.colour[0] * light, group.colour[1] * light, group.colour[2] * light});
+        const Surface s = surface(group);
+        for (std::size_t i = 0; i + 2 < group.positions.size(); i += 3) {
+            if (progress && ++done % kProgressStep == 0) progress(done);
+            const std::array<ShadedCorner, 3> c = corners(group, i);
+            if (group.opacity >= 1) raster.Triangle(c, s);
+            else seeThrough.push_back({c[0].at.depth + c[1].at.depth + c[2].at.depth, &group, i});
         }
     }
+    std::stable_sort(seeThrough.begin(), seeThrough.end(),
+                     [](const SeeThrough& a, const SeeThrough& b) { return a.depth > b.depth; });
+    for (const SeeThrough& t : seeThrough) raster.Triangle(corners(*t.group, t.first), surface(*t.group));
     for (const OverlayLines& lines : overlays)
         for (const Segment& s : lines.segments)
             raster.Line(Project(camera, s.a), Project(camera, s.b), OverlayColour(lines.kind), factor * 3 / 2);

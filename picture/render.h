@@ -1,5 +1,6 @@
-// A picture of a WUX file's scene: the meshes in their materials' diffuse colours, shaded
-// by the direction of each triangle, and the chosen overlays as lines over them.
+// A picture of a WUX file's scene: the meshes in their materials' diffuse colours and maps,
+// lit along their normals, see-through where the material is, and the chosen overlays as
+// lines over them.
 #pragma once
 
 #include "picture/camera.h"
@@ -22,11 +23,9 @@ struct RenderOptions {
 };
 
 // width and height must be 1 to kMaxPictureSide.
-Image RenderPicture(const PictureScene& scene, const RenderOptions& options);
+Image RenderPicture(const PictureScene& scene, const RenderOptions& options, const TriangleProgress& progress = {});
 
-// The brightness of a face whose unit normal is n, seen by `camera`: the light comes from
-// over the viewer's left shoulder, and both sides of a face are lit alike because the
-// file's triangles carry no reliable winding.
-float FaceLight(const Camera& camera, Vec3 n);
+// The light comes from over the viewer's left shoulder.
+Vec3 TowardsLight(const Camera& camera);
 
 }  // namespace wux

@@ -1,5 +1,6 @@
-// The viewer of `wux view`: draws the model embedded in this page with WebGL 2, orbits and
-// zooms with the mouse, toggles the overlays, and lists the materials. It fetches nothing.
+// The viewer of `wux view`: draws the model embedded in this page with WebGL 2 (diffuse
+// maps, see-through materials, the file's normals), orbits and zooms with the mouse,
+// toggles the overlays, and lists the materials in a panel that folds away. It fetches nothing.
 // When the first picture is on the canvas it sets data-drawn="yes" on <body> (or "failed"
 // with data-error), and counts every picture in data-frames.
 (function () {
@@ -24,13 +25,18 @@
   }
 
   function count(n) { return Number(n).toLocaleString("en-US"); }
+  function plural(n, one, many) { return count(n) + " " + (n === 1 ? one : many); }
 
-  // The page's arrays are little-endian; a big-endian machine swaps them into place.
-  function decode(text, Type) {
+  function bytesOf(text) {
     var binary = atob(text);
     var bytes = new Uint8Array(binary.length);
     for (var i = 0; i < binary.length; ++i) bytes[i] = binary.charCodeAt(i);
-    if (!littleEndian) {
+    return bytes;
+  }
+  // The page's arrays are little-endian; a big-endian machine swaps them into place.
+  function decode(text, Type) {
+    var bytes = bytesOf(text);
+    if (!littleEndian && Type.BYTES_PER_ELEMENT === 4) {
       for (var j = 0; j + 3 < bytes.length; j += 4) {
         var a = bytes[j], b = bytes[j + 1];
         bytes[j] = bytes[j + 3]; bytes[j + 1] = bytes[j + 2]; bytes[j + 2] = b; bytes[j + 3] = a;
@@ -42,10 +48,17 @@
   // ---- the panel ----
   var overlayBoxes = [];
   function buildPanel() {
+    var fold = element("button", { id: "wux-fold", title: "fold the panel away" }, "\u2039");
+    fold.addEventListener("click", function () {
+      var folded = panel.classList.toggle("folded");
+      fold.textContent = folded ? "\u203a" : "\u2039";
+      requestDraw();
+    });
+    panel.appendChild(fold);
     panel.appendChild(element("h1", {}, data.title));
     var materials = data.groups.filter(function (g) { return g.fromFile; }).length;
-    panel.appendChild(element("div", {}, count(data.meshes) + " meshes \u00b7 " + count(data.triangles) +
-      " triangles \u00b7 " + count(materials) + " materials"));
+    panel.appendChild(element("div", {}, plural(data.meshes, "mesh", "meshes") + " \u00b7 " +
+      plural(data.triangles, "triangle", "triangles") + " \u00b7 " + plural(materials, "material", "materials")));
     if (data.droppedTriangles > 0) {
       panel.appendChild(element("div", { "class": "note" }, count(data.droppedTriangles) +
         " triangles not drawn: a corner outside its mesh or not a finite number"));
@@ -57,9 +70,11 @@
       var swatchCell = element("td");
       var swatch = element("span", { "class": "swatch" });
       swatch.style.background = cssColour(g.colour);
+      if (g.opacity < 1) swatch.style.opacity = Math.max(0.2, g.opacity);
       swatchCell.appendChild(swatch);
       row.appendChild(swatchCell);
-      row.appendChild(element("td", {}, g.name === "" ? "(unnamed)" : g.name));
+      row.appendChild(element("td", {}, (g.name === "" ? "(unnamed)" : g.name) +
+        (g.texture !== undefined ? " \u00b7 " + data.textures[g.texture].name : "")));
       row.appendChild(element("td", { "class": "count", title: "meshes" }, count(g.meshes) + (g.meshes === 1 ? " mesh" : " meshes")));
       row.appendChild(element("td", { "class": "count", title: "triangles" }, count(g.triangles) + " tri."));
       table.appendChild(row);
@@ -124,66 +139,107 @@
     var p = gl.createProgram();
     gl.attachShader(p, shader(gl.VERTEX_SHADER, vertexSource));
     gl.attachShader(p, shader(gl.FRAGMENT_SHADER, fragmentSource));
-    gl.bindAttribLocation(p, 0, "position");
+    ["position", "normal", "uv"].forEach(function (name, i) { gl.bindAttribLocation(p, i, name); });
     gl.linkProgram(p);
     if (!gl.getProgramParameter(p, gl.LINK_STATUS)) throw new Error(gl.getProgramInfoLog(p));
-    return {
-      program: p,
-      viewMatrix: gl.getUniformLocation(p, "viewMatrix"),
-      projection: gl.getUniformLocation(p, "projection"),
-      colour: gl.getUniformLocation(p, "colour")
-    };
+    var out = { program: p };
+    ["viewMatrix", "projection", "colour", "amount", "opacity"].forEach(function (name) {
+      out[name] = gl.getUniformLocation(p, name);
+    });
+    return out;
   }
 
   var VERTEX = "#version 300 es\n" +
-    "in vec3 position; uniform mat4 viewMatrix; uniform mat4 projection; out vec3 viewPosition;\n" +
-    "void main() { vec4 v = viewMatrix * vec4(position, 1.0); viewPosition = v.xyz; gl_Position = projection * v; }\n";
-  // Flat shading from the triangle's own plane, both sides lit alike, the light over the
-  // viewer's left shoulder: the same light as `wux render`.
+    "in vec3 position; in vec3 normal; in vec2 uv; uniform mat4 viewMatrix; uniform mat4 projection;\n" +
+    "out vec3 viewNormal; out vec2 texCoord;\n" +
+    "void main() { viewNormal = mat3(viewMatrix) * normal; texCoord = uv;\n" +
+    "  gl_Position = projection * viewMatrix * vec4(position, 1.0); }\n";
+  // The file's normals, both sides lit alike, the light over the viewer's left shoulder: the
+  // same light as `wux render`. A see-through colour comes premultiplied by its opacity; the
+  // blend adds what lies behind, tinted by the filter colour.
   var MESH_FRAGMENT = "#version 300 es\nprecision highp float;\n" +
-    "in vec3 viewPosition; uniform vec3 colour; out vec4 fragColour;\n" +
+    "in vec3 viewNormal; in vec2 texCoord; uniform vec3 colour; uniform float amount, opacity;\n" +
+    "uniform sampler2D map; out vec4 fragColour;\n" +
     "void main() {\n" +
-    "  vec3 n = normalize(cross(dFdx(viewPosition), dFdy(viewPosition)));\n" +
-    "  float light = 0.3 + 0.7 * abs(dot(n, normalize(vec3(-0.45, 0.6, 0.65))));\n" +
-    "  fragColour = vec4(colour * light, 1.0);\n" +
+    "  float l = length(viewNormal);\n" +
+    "  float light = 0.3 + 0.7 * (l > 0.0 ? abs(dot(viewNormal / l, normalize(vec3(-0.45, 0.6, 0.65)))) : 0.0);\n" +
+    "  vec3 base = amount > 0.0 ? mix(colour, texture(map, texCoord).rgb, amount) : colour;\n" +
+    "  fragColour = vec4(base * light * opacity, 1.0);\n" +
     "}\n";
   var LINE_FRAGMENT = "#version 300 es\nprecision highp float;\n" +
-    "in vec3 viewPosition; uniform vec3 colour; out vec4 fragColour;\n" +
+    "uniform vec3 colour; out vec4 fragColour;\n" +
     "void main() { fragColour = vec4(colour, 1.0); }\n";
 
-  function upload(positions, indices) {
+  // attributes: [array, components, type, normalised] for position, normal and uv, in order.
+  function upload(attributes, indices) {
     var vao = gl.createVertexArray();
     gl.bindVertexArray(vao);
-    var buffer = gl.createBuffer();
-    gl.bindBuffer(gl.ARRAY_BUFFER, buffer);
-    gl.bufferData(gl.ARRAY_BUFFER, positions, gl.STATIC_DRAW);
-    gl.enableVertexAttribArray(0);
-    gl.vertexAttribPointer(0, 3, gl.FLOAT, false, 0, 0);
+    attributes.forEach(function (a, i) {
+      if (!a) return;
+      gl.bindBuffer(gl.ARRAY_BUFFER, gl.createBuffer());
+      gl.bufferData(gl.ARRAY_BUFFER, a[0], gl.STATIC_DRAW);
+      gl.enableVertexAttribArray(i);
+      gl.vertexAttribPointer(i, a[1], a[2], a[3], a[2] === gl.BYTE ? 4 : 0, 0);
+    });
     if (indices) {
-      var indexBuffer = gl.createBuffer();
-      gl.bindBuffer(gl.ELEMENT_ARRAY_BUFFER, indexBuffer);
-      gl.bufferData(gl.ELEMENT_ARRAY_BUFFER, indices, gl.STATIC_DRAW);
+      gl.bindBuffer(gl.ELEMENT_ARRAY_BUFFER, gl.createBuffer());
+      gl.bufferData(gl.ELEMENT_ARRAY_BUFFER, indices, gl.DYNAMIC_DRAW);
     }
     gl.bindVertexArray(null);
     return vao;
   }
 
-  function setUp() {
+  // Each map decoded from the page's own bytes: nothing is fetched, not even a data: URL.
+  function loadTextures() {
+    return Promise.all(data.textures.map(function (t) {
+      return createImageBitmap(new Blob([bytesOf(t.bytes)], { type: t.type })).then(function (image) {
+        var texture = gl.createTexture();
+        gl.bindTexture(gl.TEXTURE_2D, texture);
+        gl.texImage2D(gl.TEXTURE_2D, 0, gl.RGBA, gl.RGBA, gl.UNSIGNED_BYTE, image);
+        gl.generateMipmap(gl.TEXTURE_2D);
+        gl.texParameteri(gl.TEXTURE_2D, gl.TEXTURE_MIN_FILTER, gl.LINEAR_MIPMAP_LINEAR);
+        return texture;
+      }, function () { return null; });
+    }));
+  }
+
+  function setUp(textures) {
     meshProgram = compile(VERTEX, MESH_FRAGMENT);
     lineProgram = compile(VERTEX, LINE_FRAGMENT);
     data.groups.forEach(function (g) {
       var indices = decode(g.indices, Uint32Array);
       if (indices.length === 0) return;
-      groups.push({ vao: upload(decode(g.positions, Float32Array), indices), count: indices.length, colour: g.colour, bounds: g.bounds });
+      var positions = decode(g.positions, Float32Array);
+      var texture = g.texture !== undefined ? textures[g.texture] : null;
+      var group = {
+        vao: upload([[positions, 3, gl.FLOAT, false], [decode(g.normals, Int8Array), 3, gl.BYTE, true],
+          texture ? [decode(g.uvs, Float32Array), 2, gl.FLOAT, false] : null], indices),
+        count: indices.length, colour: g.colour, opacity: g.opacity, filter: g.filter, bounds: g.bounds,
+        texture: texture, amount: texture ? g.amount : 0
+      };
+      if (g.opacity < 1) {
+        // See-through triangles are drawn farthest first: their middles, to sort them by.
+        group.indices = indices;
+        group.middles = new Float32Array(indices.length);
+        for (var i = 0; i < indices.length; ++i) {
+          for (var k = 0; k < 3; ++k) group.middles[i - i % 3 + k] += positions[3 * indices[i] + k] / 3;
+        }
+      }
+      groups.push(group);
     });
     data.overlays.forEach(function (o) {
       var points = decode(o.lines, Float32Array);
-      overlays.push({ vao: points.length ? upload(points, null) : null, count: points.length / 3, colour: o.colour, shown: o.shown, bounds: o.bounds });
+      overlays.push({ vao: points.length ? upload([[points, 3, gl.FLOAT, false]], null) : null, count: points.length / 3, colour: o.colour, shown: o.shown, bounds: o.bounds });
     });
   }
 
   // ---- the camera: orbits a target, Z up as in the host ----
   var camera = { target: [0, 0, 0], distance: 1, yaw: 0, pitch: 0, radius: 1 };
+
+  // The canvas's pixels left of this are under the panel: the model is framed right of it.
+  function panelEdge() {
+    return (panel.getBoundingClientRect().right + 10) * (canvas.width / Math.max(1, canvas.clientWidth));
+  }
 
   // Frames the meshes and the overlays shown, from the three-quarter view of `wux render`.
   function frame() {
@@ -197,7 +253,7 @@
     if (min[0] > max[0]) { min = [-0.5, -0.5, -0.5]; max = [0.5, 0.5, 0.5]; }
     camera.target = [(min[0] + max[0]) / 2, (min[1] + max[1]) / 2, (min[2] + max[2]) / 2];
     camera.radius = Math.max(1e-6, Math.sqrt(dot(sub(max, min), sub(max, min))) / 2);
-    var aspect = canvas.width / Math.max(1, canvas.height);
+    var aspect = Math.max(1, canvas.width - panelEdge()) / Math.max(1, canvas.height);
     var half = Math.min(FIELD_OF_VIEW / 2, Math.atan(Math.tan(FIELD_OF_VIEW / 2) * aspect));
     camera.distance = camera.radius / Math.sin(half) * 1.02;
     camera.yaw = Math.atan2(-1.3, 1);
@@ -230,17 +286,48 @@
     var near = Math.max(camera.radius * 1e-4, camera.distance - camera.radius * 1.01);
     var far = camera.distance + camera.radius * 1.01;
     var projection = perspective(FIELD_OF_VIEW, width / height, near, far);
+    projection[8] = -Math.min(panelEdge(), width - 1) / width;  // the middle of the canvas right of the panel
     var view = lookAt(eye(), camera.target, [0, 0, 1]);
+    function viewDepth(p) { return view[2] * p[0] + view[6] * p[1] + view[10] * p[2]; }
 
     gl.enable(gl.DEPTH_TEST);
     gl.useProgram(meshProgram.program);
     gl.uniformMatrix4fv(meshProgram.viewMatrix, false, view);
     gl.uniformMatrix4fv(meshProgram.projection, false, projection);
-    groups.forEach(function (g) {
+    function drawGroup(g) {
       gl.uniform3fv(meshProgram.colour, g.colour);
+      gl.uniform1f(meshProgram.amount, g.amount);
+      gl.uniform1f(meshProgram.opacity, g.opacity);
+      gl.bindTexture(gl.TEXTURE_2D, g.texture);
       gl.bindVertexArray(g.vao);
       gl.drawElements(gl.TRIANGLES, g.count, gl.UNSIGNED_INT, 0);
+    }
+    groups.forEach(function (g) { if (g.opacity >= 1) drawGroup(g); });
+    // See-through groups after the opaque ones, farthest first and each triangle farthest
+    // first, so that the picture does not depend on the file's order.
+    var seeThrough = groups.filter(function (g) { return g.opacity < 1; });
+    seeThrough.sort(function (a, b) {
+      return viewDepth(a.bounds.min) + viewDepth(a.bounds.max) - viewDepth(b.bounds.min) - viewDepth(b.bounds.max);
     });
+    gl.enable(gl.BLEND);
+    gl.blendFunc(gl.ONE, gl.CONSTANT_COLOR);
+    gl.depthMask(false);
+    seeThrough.forEach(function (g) {
+      var triangles = g.count / 3, depth = new Float32Array(triangles), order = new Uint32Array(triangles);
+      for (var t = 0; t < triangles; ++t) {
+        depth[t] = viewDepth(g.middles.subarray(3 * t, 3 * t + 3));
+        order[t] = t;
+      }
+      order.sort(function (a, b) { return depth[a] - depth[b]; });
+      var sorted = new Uint32Array(g.count);
+      for (var i = 0; i < triangles; ++i) sorted.set(g.indices.subarray(3 * order[i], 3 * order[i] + 3), 3 * i);
+      gl.bindVertexArray(g.vao);
+      gl.bufferSubData(gl.ELEMENT_ARRAY_BUFFER, 0, sorted);
+      gl.blendColor((1 - g.opacity) * g.filter[0], (1 - g.opacity) * g.filter[1], (1 - g.opacity) * g.filter[2], 0);
+      drawGroup(g);
+    });
+    gl.depthMask(true);
+    gl.disable(gl.BLEND);
     // Overlays over everything, as `wux render` draws them: helpers inside a mesh stay visible.
     gl.disable(gl.DEPTH_TEST);
     gl.useProgram(lineProgram.program);
@@ -301,15 +388,17 @@
     fail("This browser cannot draw the model: WebGL 2 is not available.");
     return;
   }
-  try {
-    setUp();
-  } catch (e) {
-    fail("The viewer could not start: " + e.message);
-    return;
-  }
-  canvas.width = Math.max(1, canvas.clientWidth);
-  canvas.height = Math.max(1, canvas.clientHeight);
-  frame();
-  bindInput();
-  requestDraw();
+  loadTextures().then(function (textures) {
+    try {
+      setUp(textures);
+    } catch (e) {
+      fail("The viewer could not start: " + e.message);
+      return;
+    }
+    canvas.width = Math.max(1, canvas.clientWidth);
+    canvas.height = Math.max(1, canvas.clientHeight);
+    frame();
+    bindInput();
+    requestDraw();
+  });
 })();

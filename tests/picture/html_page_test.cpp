@@ -71,12 +71,15 @@ TEST(ViewerPage, ArraysRebuildTheFileTriangles) {
     EXPECT_EQ(group["colour"], nlohmann::json::array({1.0, 0.0, 0.0}));
     const auto positions = FromBase64(group["positions"]);
     const auto indices = FromBase64(group["indices"]);
-    EXPECT_EQ(positions.size(), 8u * 12);  // the eight corners, each once
+    // Corners alike in position and normal are shared: each of the six faces has four.
+    const std::size_t corners = positions.size() / 12;
+    EXPECT_EQ(corners, 24u);
+    EXPECT_EQ(FromBase64(group["normals"]).size(), 4 * corners);
     ASSERT_EQ(indices.size(), 36u * 4);
     const auto& soup = scene.groups[0].positions;
     for (std::size_t i = 0; i < soup.size(); ++i) {
         const std::uint32_t index = U32At(indices, 4 * i);
-        ASSERT_LT(index, 8u);
+        ASSERT_LT(index, corners);
         for (int k = 0; k < 3; ++k)
             EXPECT_FLOAT_EQ(F32At(positions, 12 * index + 4 * k) + float(data["origin"][k]), soup[i][k]);
     }
@@ -89,6 +92,23 @@ TEST(ViewerPage, ArraysRebuildTheFileTriangles) {
         // Every line is two points of three floats.
         EXPECT_EQ(FromBase64(overlay["lines"]).size() % 24, 0u) << name;
     }
+}
+
+TEST(ViewerPage, CarriesTheMapAndTheCoordinatesItIsDrawnWith) {
+    picturetest::ScratchFolder folder;
+    const std::vector<std::uint8_t> png = picturetest::CardMapPng();
+    folder.Write("card.png", png);
+    const wux::PictureScene scene = picturetest::SceneOf(picturetest::TexturedCardFile("card.png"), {{folder.Path("")}, false});
+    const nlohmann::json data = PageData(wux::BuildViewerPage(scene, {}));
+    ASSERT_EQ(data["textures"].size(), 1u);
+    EXPECT_EQ(data["textures"][0]["type"], "image/png");
+    EXPECT_EQ(FromBase64(data["textures"][0]["bytes"]), png);
+    const nlohmann::json& group = data["groups"][0];
+    EXPECT_EQ(group["texture"], 0);
+    const auto uvs = FromBase64(group["uvs"]), indices = FromBase64(group["indices"]);
+    ASSERT_EQ(FromBase64(group["positions"]).size() / 12, uvs.size() / 8);
+    for (std::size_t i = 0; i < scene.groups[0].uvs.size(); ++i)
+        for (int k = 0; k < 2; ++k) EXPECT_EQ(F32At(uvs, 8 * U32At(indices, 4 * i) + 4 * k), scene.groups[0].uvs[i][k]);
 }
 
 TEST(ViewerPage, SelfContainedAndSafeForAnyName) {

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 #include <stb_image.h>
+#include <stb_image_write.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -49,6 +51,45 @@ wuxtest::File RedBoxFile() {
     return file;
 }
 
+wuxtest::File TexturedCardFile(const std::string& mapName) {
+    wuxtest::File file;
+    wuxtest::Material card;
+    card.name = "Card";
+    card.maps = {{1, mapName, 1.0f}};
+    file.materials = {card};
+    wuxtest::Mesh mesh;
+    // Corners top left, top right, bottom right, bottom left (seen from the front, -Y).
+    const std::array<float, 3> p[4] = {{-1, 0, 1}, {1, 0, 1}, {1, 0, -1}, {-1, 0, -1}};
+    const std::array<float, 2> uv[4] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    for (int k : {0, 1, 2, 0, 2, 3}) {
+        mesh.positions.push_back(p[k]);
+        mesh.uvs.push_back(uv[k]);
+        mesh.normals.push_back({0, -1, 0});
+    }
+    file.meshes = {mesh};
+    return file;
+}
+
+std::vector<std::uint8_t> CardMapPng() {
+    std::vector<std::uint8_t> pixels;
+    for (const auto& c : kCardColours) pixels.insert(pixels.end(), c.begin(), c.end());
+    std::vector<std::uint8_t> png;
+    stbi_write_png_to_func(
+        [](void* out, void* data, int size) {
+            auto* bytes = static_cast<std::vector<std::uint8_t>*>(out);
+            bytes->insert(bytes->end(), static_cast<std::uint8_t*>(data), static_cast<std::uint8_t*>(data) + size);
+        },
+        &png, 2, 2, 3, pixels.data(), 6);
+    return png;
+}
+
+bool IsHue(const std::uint8_t* rgb, std::array<std::uint8_t, 3> expected, int tolerance) {
+    const int brightest = std::max({rgb[0], rgb[1], rgb[2]});
+    for (int k = 0; k < 3; ++k)
+        if (std::abs(rgb[k] - expected[k] * brightest / 255) > tolerance) return false;
+    return brightest > 40;
+}
+
 std::vector<std::uint8_t> CheckedBytes(const wuxtest::File& file) {
     const wuxtest::Built built = wuxtest::Build(file);
     const wux::CheckReport report = wux::CheckWux(built.bytes.Span());
@@ -56,11 +97,11 @@ std::vector<std::uint8_t> CheckedBytes(const wuxtest::File& file) {
     return built.bytes.data;
 }
 
-wux::PictureScene SceneOf(const wuxtest::File& file) {
+wux::PictureScene SceneOf(const wuxtest::File& file, const wux::TextureSearch& maps) {
     const std::vector<std::uint8_t> bytes = CheckedBytes(file);
     const auto read = wux::ReadWux(wux::ByteSpan{bytes.data(), bytes.size()});
     EXPECT_TRUE(read.Ok()) << read.Error().message;
-    return read.Ok() ? wux::BuildPictureScene(*read) : wux::PictureScene{};
+    return read.Ok() ? wux::BuildPictureScene(*read, maps) : wux::PictureScene{};
 }
 
 bool IsRed(const std::uint8_t* rgb) { return rgb[0] > 60 && rgb[1] < 20 && rgb[2] < 20; }

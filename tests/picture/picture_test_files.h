@@ -19,11 +19,24 @@ namespace picturetest {
 // radius 2 around it and a helper whose cube (half extent 1.5) is centred on it too.
 wuxtest::File RedBoxFile();
 
+// A card two units square standing in the XZ plane, facing the front view, in a material
+// whose diffuse map is `mapName` (amount 1). Its texture coordinates run with the image:
+// u left to right, v (as stored) top to bottom.
+wuxtest::File TexturedCardFile(const std::string& mapName);
+// The card's map, a 2 x 2 PNG: red top left, green top right, blue bottom left, yellow
+// bottom right.
+constexpr std::array<std::array<std::uint8_t, 3>, 4> kCardColours{{{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 0}}};
+std::vector<std::uint8_t> CardMapPng();
+
+// The colour of rgb, whatever the light: each channel within tolerance of expected scaled
+// by the brightest channel.
+bool IsHue(const std::uint8_t* rgb, std::array<std::uint8_t, 3> expected, int tolerance);
+
 // The file's bytes; fails the calling test when the checker finds the file invalid.
 std::vector<std::uint8_t> CheckedBytes(const wuxtest::File& file);
 
-// The scene a picture draws of the file.
-wux::PictureScene SceneOf(const wuxtest::File& file);
+// The scene a picture draws of the file, its maps looked for as `maps` says.
+wux::PictureScene SceneOf(const wuxtest::File& file, const wux::TextureSearch& maps = {});
 
 // The default background, as the renderer writes it and the viewer clears to.
 constexpr std::array<std::uint8_t, 3> kBackground{0x2e, 0x33, 0x3d};

@@ -1,6 +1,7 @@
 // The software renderer, its camera and its option words.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -55,13 +56,14 @@ TEST(Render, SizeAndBackgroundAsAsked) {
 TEST(Render, FacesFacingDifferentWaysAreShadedApart) {
     // Three faces of the box are seen from three-quarter view; none may merge into another.
     const wux::Camera camera = wux::FramePoints({{-1, -1, -1}, {1, 1, 1}}, wux::View::ThreeQuarter, 100, 100);
-    const float top = wux::FaceLight(camera, {0, 0, 1}), front = wux::FaceLight(camera, {0, -1, 0}),
-                side = wux::FaceLight(camera, {1, 0, 0});
+    const wux::Vec3 light = wux::TowardsLight(camera);
+    const float top = wux::Brightness({0, 0, 1}, light), front = wux::Brightness({0, -1, 0}, light),
+                side = wux::Brightness({1, 0, 0}, light);
     EXPECT_GT(std::fabs(top - front), 0.05f);
     EXPECT_GT(std::fabs(top - side), 0.05f);
     EXPECT_GT(std::fabs(front - side), 0.05f);
     // Both sides of a face alike: the file's windings cannot be trusted.
-    EXPECT_FLOAT_EQ(wux::FaceLight(camera, {0, 0, 1}), wux::FaceLight(camera, {0, 0, -1}));
+    EXPECT_FLOAT_EQ(wux::Brightness({0, 0, 1}, light), wux::Brightness({0, 0, -1}, light));
 }
 
 TEST(Render, OverlaysOnlyWhenAskedInTheirOwnColours) {
@@ -143,6 +145,93 @@ TEST(Render, MeshesWithoutAKnownMaterialAreGrey) {
     const std::uint8_t* middle = image.Pixel(image.width / 2, image.height / 2);
     EXPECT_EQ(middle[0], middle[1]);
     EXPECT_GT(middle[0], 50);
+}
+
+// The box around the pixels that are not background.
+struct Extent {
+    int left, top, right, bottom;
+    int X(double f) const { return left + static_cast<int>(f * (right - left)); }
+    int Y(double f) const { return top + static_cast<int>(f * (bottom - top)); }
+};
+Extent ModelExtent(const wux::Image& image) {
+    Extent e{image.width, image.height, -1, -1};
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x)
+            if (!IsColour(image.Pixel(x, y), kBackground, 0))
+                e = {std::min(e.left, x), std::min(e.top, y), std::max(e.right, x), std::max(e.bottom, y)};
+    return e;
+}
+
+std::array<float, 3> Quad(float x0, float x1, float y, float z0, float z1, int k) {
+    const float x[] = {x0, x1, x1, x0, x0, x1}, z[] = {z0, z0, z1, z0, z1, z1};
+    return {x[k], y, z[k]};
+}
+
+TEST(RenderMaterials, DiffuseMapDrawnTheWayItsCoordinatesRun) {
+    picturetest::ScratchFolder folder;
+    folder.Write("card.png", picturetest::CardMapPng());
+    // Named in other letter case, as maps made on Windows are: found all the same.
+    const wux::PictureScene scene = picturetest::SceneOf(picturetest::TexturedCardFile("CARD.PNG"), {{folder.Path("")}});
+    EXPECT_TRUE(scene.missingMaps.empty()) << scene.missingMaps.front();
+    const wux::Image image = Render(scene, wux::View::Front, "none", 160, 160);
+    const Extent card = ModelExtent(image);
+    ASSERT_GT(card.right - card.left, 60);
+    const auto& c = picturetest::kCardColours;
+    EXPECT_TRUE(picturetest::IsHue(image.Pixel(card.X(0.25), card.Y(0.25)), c[0], 12)) << "top left";
+    EXPECT_TRUE(picturetest::IsHue(image.Pixel(card.X(0.75), card.Y(0.25)), c[1], 12)) << "top right";
+    EXPECT_TRUE(picturetest::IsHue(image.Pixel(card.X(0.25), card.Y(0.75)), c[2], 12)) << "bottom left";
+    EXPECT_TRUE(picturetest::IsHue(image.Pixel(card.X(0.75), card.Y(0.75)), c[3], 12)) << "bottom right";
+}
+
+TEST(RenderMaterials, MapThatCannotBeDrawnLeavesTheDiffuseColourAndOneWarning) {
+    picturetest::ScratchFolder folder;
+    // A bitmap header that claims 16384 x 16384 pixels in 54 bytes.
+    wuxtest::Bytes huge;
+    huge.Text("BM").U32(54).U32(0).U32(54).U32(40).U32(16384).U32(16384).U16(1).U16(24).Zeros(24);
+    folder.Write("huge.bmp", huge.data);
+    folder.Write("junk.png", {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'});
+    for (const auto& [map, why] : {std::pair<std::string, std::string>{"gone.png", "not found"},
+                                   {"huge.bmp", "8192x8192"}, {"junk.png", "cannot decode"}}) {
+        wuxtest::File file = picturetest::TexturedCardFile(map);
+        file.materials.push_back(file.materials[0]);  // a second material with the same map
+        file.meshes.push_back(file.meshes[0]);
+        file.meshes[1].material = 1;
+        const wux::PictureScene scene = picturetest::SceneOf(file, {{folder.Path("")}});
+        ASSERT_EQ(scene.missingMaps.size(), 1u) << map;
+        EXPECT_NE(scene.missingMaps[0].find(map), std::string::npos) << scene.missingMaps[0];
+        EXPECT_NE(scene.missingMaps[0].find(why), std::string::npos) << scene.missingMaps[0];
+        const wux::Image image = Render(scene, wux::View::Front);
+        const std::uint8_t* middle = image.Pixel(80, 60);
+        EXPECT_TRUE(middle[0] == middle[1] && middle[1] == middle[2] && middle[0] > 40) << map;  // the grey diffuse colour
+    }
+}
+
+TEST(RenderMaterials, SeeThroughPaneShowsWhatIsBehindWhateverTheTriangleOrder) {
+    // A red wall, and in front of its left half a blue pane of opacity 0.5.
+    wuxtest::File file;
+    wuxtest::Material red, glass;
+    red.colour = {0, 0, 1, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 1, 1, 1, 39};
+    glass.colour = red.colour;
+    glass.colour[2] = 0;
+    glass.colour[4] = 1;
+    glass.colour[9] = 0.5f;
+    file.materials = {red, glass};
+    wuxtest::Mesh wall(0), pane(1);
+    for (int k = 0; k < 6; ++k) {
+        wall.positions.push_back(Quad(-1, 1, 1, -1, 1, k));
+        pane.positions.push_back(Quad(-1, 0, 0, -1, 1, k));
+    }
+    file.meshes = {wall, pane};
+    const wux::Image wallFirst = Render(picturetest::SceneOf(file), wux::View::Front);
+    std::swap(file.meshes[0], file.meshes[1]);
+    const wux::Image paneFirst = Render(picturetest::SceneOf(file), wux::View::Front);
+    EXPECT_EQ(wallFirst.rgb, paneFirst.rgb);
+    const Extent wallExtent = ModelExtent(wallFirst);
+    const std::uint8_t* through = wallFirst.Pixel(wallExtent.X(0.25), wallExtent.Y(0.5));
+    EXPECT_GT(through[0], 40);
+    EXPECT_GT(through[2], 40);
+    EXPECT_LT(through[1], 10);
+    EXPECT_TRUE(IsRed(wallFirst.Pixel(wallExtent.X(0.75), wallExtent.Y(0.5))));
 }
 
 TEST(Camera, EveryPointOfTheSceneLandsInsideThePicture) {

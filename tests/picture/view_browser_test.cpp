@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <array>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "picture/overlay_lines.h"
 #include "tests/picture/picture_test_files.h"
@@ -26,31 +29,47 @@ std::size_t DifferentPixels(const wux::Image& a, const wux::Image& b) {
     return n;
 }
 
-TEST(ViewPageInBrowser, DrawsOrbitsAndTogglesTheModel) {
-    if (!std::filesystem::exists(Chromium())) GTEST_SKIP() << "Chromium not found at " << Chromium() << " (set WUX_CHROMIUM)";
-    if (picturetest::RunCommand("node --version").exitCode != 0) GTEST_SKIP() << "Node.js (node) not found";
+// Skips the calling test when the browser or its driver is missing.
+#define SKIP_WITHOUT_BROWSER()                                                                                          \
+    do {                                                                                                               \
+        if (const std::string why = MissingBrowser(); !why.empty()) GTEST_SKIP() << why;                               \
+    } while (false)
+
+std::string MissingBrowser() {
+    if (!std::filesystem::exists(Chromium())) return "Chromium not found at " + Chromium() + " (set WUX_CHROMIUM)";
+    if (picturetest::RunCommand("node --version").exitCode != 0) return "Node.js (node) not found";
     if (picturetest::RunCommand("node -e \"process.exit(parseInt(process.versions.node) >= 20 ? 0 : 1)\"").exitCode != 0)
-        GTEST_SKIP() << "the browser driver needs Node.js 20 or newer";
+        return "the browser driver needs Node.js 20 or newer";
     if (!std::filesystem::exists(std::string(WUX_BROWSER_DRIVER_DIR) + "/node_modules/playwright-core"))
-        GTEST_SKIP() << "playwright-core not installed: run npm ci in " << WUX_BROWSER_DRIVER_DIR
-                     << " (scripts/install-deps.sh does)";
+        return std::string("playwright-core not installed: run npm ci in ") + WUX_BROWSER_DRIVER_DIR +
+               " (scripts/install-deps.sh does)";
+    return "";
+}
 
-    picturetest::ScratchFolder folder;
-    const std::string box = folder.Write("box.wux", picturetest::CheckedBytes(picturetest::RedBoxFile()));
-    const std::string page = folder.Path("box.html");
-    const auto view = picturetest::RunWux("view " + Quoted(box) + " -o " + Quoted(page));
+// Writes the page of `wux view` for the file in the folder and has the browser screenshot it.
+void ViewInBrowser(const picturetest::ScratchFolder& folder, const std::vector<std::uint8_t>& wux) {
+    const std::string input = folder.Write("model.wux", wux);
+    const std::string page = folder.Path("model.html");
+    const auto view = picturetest::RunWux("view " + Quoted(input) + " -o " + Quoted(page));
     ASSERT_EQ(view.exitCode, 0) << view.output;
-
     const auto browser = picturetest::RunCommand("node " + Quoted(std::string(WUX_BROWSER_DRIVER_DIR) + "/view_page.mjs") +
                                                  " " + Quoted(page) + " " + Quoted(folder.Path("")) + " " +
                                                  Quoted(Chromium()));
     ASSERT_EQ(browser.exitCode, 0) << browser.output;
+}
+
+TEST(ViewPageInBrowser, DrawsOrbitsAndTogglesTheModel) {
+    SKIP_WITHOUT_BROWSER();
+    picturetest::ScratchFolder folder;
+    ViewInBrowser(folder, picturetest::CheckedBytes(picturetest::RedBoxFile()));
+    if (HasFatalFailure()) return;
 
     const wux::Image drawn = picturetest::LoadPng(folder.Path("drawn.png"));
     ASSERT_EQ(drawn.width, 800);
     ASSERT_EQ(drawn.height, 600);
-    EXPECT_TRUE(picturetest::IsRed(drawn.Pixel(400, 300)));
-    // The panel sits at the top left; the other corners show the canvas's plain background.
+    // The model is framed in the canvas right of the panel, which sits at the top left; the
+    // other corners show the canvas's plain background.
+    EXPECT_TRUE(picturetest::IsRed(drawn.Pixel(600, 300)));
     for (const auto& [x, y] : {std::pair{799, 0}, {0, 599}, {799, 599}})
         EXPECT_TRUE(picturetest::IsColour(drawn.Pixel(x, y), picturetest::kBackground, 2)) << x << "," << y;
     // Right of the panel, whose swatches show the overlay colours.
@@ -58,11 +77,33 @@ TEST(ViewPageInBrowser, DrawsOrbitsAndTogglesTheModel) {
     EXPECT_EQ(picturetest::CountColour(drawn, wux::OverlayColour(wux::OverlayKind::Helpers), 10, kRightOfPanel), 0u);
 
     const wux::Image orbited = picturetest::LoadPng(folder.Path("orbited.png"));
-    EXPECT_TRUE(picturetest::IsRed(orbited.Pixel(400, 300)));
+    EXPECT_TRUE(picturetest::IsRed(orbited.Pixel(600, 300)));
     EXPECT_GT(DifferentPixels(drawn, orbited), 500u);
 
     const wux::Image overlays = picturetest::LoadPng(folder.Path("overlays.png"));
     EXPECT_GT(picturetest::CountColour(overlays, wux::OverlayColour(wux::OverlayKind::Helpers), 10, kRightOfPanel), 100u);
+}
+
+TEST(ViewPageInBrowser, DrawsTheDiffuseMapEmbeddedInThePage) {
+    SKIP_WITHOUT_BROWSER();
+    picturetest::ScratchFolder folder;
+    folder.Write("card.png", picturetest::CardMapPng());
+    ViewInBrowser(folder, picturetest::CheckedBytes(picturetest::TexturedCardFile("card.png")));
+    if (HasFatalFailure()) return;
+    // Where each of the map's four colours lies, right of the panel.
+    const wux::Image drawn = picturetest::LoadPng(folder.Path("drawn.png"));
+    std::array<double, 4> sumX{}, sumY{}, count{};
+    for (int y = 0; y < drawn.height; ++y)
+        for (int x = 400; x < drawn.width; ++x)
+            for (std::size_t c = 0; c < 4; ++c)
+                if (picturetest::IsHue(drawn.Pixel(x, y), picturetest::kCardColours[c], 12)) {
+                    sumX[c] += x;
+                    sumY[c] += y;
+                    ++count[c];
+                }
+    for (std::size_t c = 0; c < 4; ++c) ASSERT_GT(count[c], 100) << "colour " << c;
+    EXPECT_LT(sumX[0] / count[0], sumX[1] / count[1]);  // red left of green
+    EXPECT_LT(sumY[0] / count[0], sumY[2] / count[2]);  // red above blue
 }
 
 }  // namespace

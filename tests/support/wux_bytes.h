@@ -91,12 +91,15 @@ struct Material {
 };
 
 // Vertex k sits at (k, 2k, -k), or at positions[k] when positions are given (then the
-// mesh has positions.size() / 3 triangles), with u 0.25 and v 0.75 and normal (0, 0, 1).
+// mesh has positions.size() / 3 triangles), with u 0.25 and v 0.75 and normal (0, 0, 1),
+// or uvs[k] and normals[k] when given.
 struct Mesh {
     Mesh(std::int32_t material_ = 0, std::uint32_t triangles_ = 1) : material(material_), triangles(triangles_) {}
     std::int32_t material;
     std::uint32_t triangles;
     std::vector<std::array<float, 3>> positions;
+    std::vector<std::array<float, 2>> uvs;
+    std::vector<std::array<float, 3>> normals;
 };
 
 struct Sphere {
@@ -185,14 +188,12 @@ inline Built Build(const File& f) {
             } else {
                 for (float c : m.positions[k]) b.F32(c);
             }
-            b.F32(0.25f);
-            b.F32(0.75f);
+            b.F32(k < m.uvs.size() ? m.uvs[k][0] : 0.25f);
+            b.F32(k < m.uvs.size() ? m.uvs[k][1] : 0.75f);
         }
         for (std::uint32_t k = 0; k < v; ++k) b.U16(static_cast<std::uint16_t>(k));
         for (std::uint32_t k = 0; k < v; ++k) {
-            b.F32(0);
-            b.F32(0);
-            b.F32(1);
+            for (float c : k < m.normals.size() ? m.normals[k] : std::array<float, 3>{0, 0, 1}) b.F32(c);
         }
         for (std::uint32_t i = 0; i < 3 * m.triangles; ++i) b.U32(0);
     }

@@ -1,4 +1,4 @@
-#include "convert/texture_lookup.h"
+#include "format/texture_lookup.h"
 
 #include <algorithm>
 #include <cctype>
@@ -80,22 +80,36 @@ ToolResult<TextureImage> LoadTextureImage(const std::string& path) {
         image.bytes = std::move(bytes);
         return image;
     }
-    if (bytes.size() > static_cast<std::size_t>(INT32_MAX)) return fail("too large to decode");
-    int width = 0, height = 0, channels = 0;
-    // The header first: the pixels are decoded only within the budget.
-    if (stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels) != 0 &&
-        std::uint64_t(width) * std::uint64_t(height) > kMaxTexturePixels)
-        return fail(std::to_string(width) + " x " + std::to_string(height) + " pixels, more than the " +
-                    std::to_string(kMaxTexturePixels) + " an image may have to be converted");
-    std::unique_ptr<stbi_uc, void (*)(void*)> pixels(
-        stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels, 0),
-        stbi_image_free);
-    if (!pixels) return fail(std::string("cannot decode the image: ") + stbi_failure_reason());
-    if (stbi_write_png_to_func(AppendBytes, &image.bytes, width, height, channels, pixels.get(), width * channels) == 0)
+    const ToolResult<TexturePixels> decoded = DecodeTexture(bytes, path, 0);
+    if (!decoded.Ok()) return decoded.Error();
+    const TexturePixels& p = *decoded;
+    if (stbi_write_png_to_func(AppendBytes, &image.bytes, p.width, p.height, p.channels, p.pixels.data(),
+                               p.width * p.channels) == 0)
         return fail("cannot encode the image as PNG");
     image.mimeType = "image/png";
     image.fileName = fs::path(name).replace_extension(".png").string();
     return image;
+}
+
+ToolResult<TexturePixels> DecodeTexture(const std::vector<std::uint8_t>& bytes, const std::string& path, int channels) {
+    auto fail = [&](std::string message) {
+        return ToolError::Of(ToolError::Kind::Io, path, std::move(message));
+    };
+    if (bytes.size() > static_cast<std::size_t>(INT32_MAX)) return fail("too large to decode");
+    const int size = static_cast<int>(bytes.size());
+    int width = 0, height = 0, given = 0;
+    if (stbi_info_from_memory(bytes.data(), size, &width, &height, &given) == 0)
+        return fail(std::string("cannot decode the image: ") + stbi_failure_reason());
+    if (std::uint64_t(width) * std::uint64_t(height) > kMaxTexturePixels)
+        return fail("the image claims " + std::to_string(width) + "x" + std::to_string(height) +
+                    " pixels; images over 8192x8192 pixels are not decoded");
+    TexturePixels out;
+    std::unique_ptr<stbi_uc, void (*)(void*)> pixels(
+        stbi_load_from_memory(bytes.data(), size, &out.width, &out.height, &given, channels), stbi_image_free);
+    if (!pixels) return fail(std::string("cannot decode the image: ") + stbi_failure_reason());
+    out.channels = channels == 0 ? given : channels;
+    out.pixels.assign(pixels.get(), pixels.get() + std::size_t(out.width) * out.height * out.channels);
+    return out;
 }
 
 }  // namespace wux

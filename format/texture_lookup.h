@@ -1,6 +1,8 @@
-// Map files for the glTF writer: a file named in a material is looked for in a list of
-// folders, and turned into an image glTF may hold. PNG and JPEG files are kept as they are;
-// BMP, TGA, PSD, GIF, HDR and PNM files are decoded and written again as PNG.
+// Map files named in materials, for `convert` and for the pictures alike: a file is looked
+// for in a list of folders, and turned into an image glTF or a web page may hold (PNG and
+// JPEG kept as they are; BMP, TGA, PSD, GIF, HDR and PNM decoded and written again as PNG),
+// or into pixels. Nothing is decoded past kMaxTexturePixels: a few bytes of header can
+// claim gigabytes of pixels.
 #pragma once
 
 #include <cstdint>
@@ -20,11 +22,6 @@ struct TextureImage {
     std::vector<std::uint8_t> bytes;
 };
 
-// Images to convert may hold at most this many pixels (an 8192 x 8192 picture, 256 MiB
-// decoded): a header that claims more is not decoded, however small the file (a few bytes
-// can claim gigabytes).
-constexpr std::uint64_t kMaxTexturePixels = std::uint64_t{1} << 26;
-
 // Folders to look for map files in, each listed once, when it is first needed.
 class TextureFolders {
 public:
@@ -43,8 +40,20 @@ private:
     std::vector<Folder> folders_;
 };
 
-// The file as a glTF image; an Io error naming it when it cannot be read, decoded or encoded,
-// or when it claims more than kMaxTexturePixels.
+// The most pixels an image may have to be decoded: 8192 x 8192.
+constexpr std::uint64_t kMaxTexturePixels = 8192ull * 8192ull;
+
+// The file as a glTF image; an Io error naming it when it cannot be read, decoded or encoded.
 ToolResult<TextureImage> LoadTextureImage(const std::string& path);
+
+// 8-bit pixels, row by row from the top of the image.
+struct TexturePixels {
+    int width = 0, height = 0, channels = 0;
+    std::vector<std::uint8_t> pixels;
+};
+
+// The image decoded into `channels` channels (0: as many as it has); an Io error naming
+// `path` when it cannot be decoded or its header claims more than kMaxTexturePixels.
+ToolResult<TexturePixels> DecodeTexture(const std::vector<std::uint8_t>& bytes, const std::string& path, int channels);
 
 }  // namespace wux
