@@ -38,6 +38,11 @@ int RunRender(const RenderCommandOptions& given) {
     ProgressBar progress(scene.triangleCount, "triangles drawn");
     const Image image = RenderPicture(scene, options, [&](std::uint64_t done) { progress.Update(done, 0); });
     progress.Clear();
+    if (image.width == 0) {
+        std::cerr << "wux render: " << QuotedPath(given.input) << ": drawing it would test more than "
+                  << options.maxSamples << " samples (large triangles over one another); a smaller --size takes fewer\n";
+        return 4;
+    }
     const std::vector<std::uint8_t> png = EncodePng(image);
     if (png.empty()) {
         std::cerr << "wux render: " << QuotedPath(given.output) << ": the PNG encoder failed (out of memory)\n";
