@@ -11,6 +11,7 @@
 #include "convert/gltf_writer.h"
 #include "convert/json_scene_writer.h"
 #include "convert/obj_writer.h"
+#include "convert/record_inverse.h"
 #include "convert/output_files.h"
 #include "cli/commands.h"
 #include "format/file_bytes.h"
@@ -61,6 +62,7 @@ int RunConvert(const ConvertCommandOptions& options) {
         return 1;
     }
     Warnings warnings;
+    WarnNotFinite(*read, &warnings);
     OutputFiles outputs;
     if (ext == ".json") {
         outputs.Add(options.output, WuxToJsonScene(*read, &warnings));

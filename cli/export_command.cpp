@@ -36,6 +36,7 @@
 #include "format/wux_reader.h"
 #include "input/assimp_import.h"
 #include "input/json_scene.h"
+#include "input/ply_reader.h"
 #include "input/warnings.h"
 
 namespace wux {
@@ -188,8 +189,9 @@ SceneDescription ReadInput(const ExportOptions& options, TextureFiles* textureFi
     if (const ToolResult<void> regular = CheckRegularInput(options.input); !regular.Ok()) throw regular.Error();
     Progress("reading " + options.input);
     ToolResult<SceneDescription> scene =
-        IsJsonPath(options.input) ? ReadJsonSceneFile(options.input)
-                                  : ImportWithAssimp(options.input, ImportOptions(options, textureFiles), warnings, counts);
+        IsJsonPath(options.input)  ? ReadJsonSceneFile(options.input)
+        : IsPlyPath(options.input) ? ReadPlyFile(options.input, ImportOptions(options, textureFiles), warnings, counts)
+                                   : ImportWithAssimp(options.input, ImportOptions(options, textureFiles), warnings, counts);
     if (!scene.Ok()) throw scene.Error();
     return std::move(*scene);
 }

@@ -41,11 +41,8 @@ const Json kTurnMatrix = Json::array({1, 0, 0, 0, 0, 0, -1, 0, 0, 1, 0, 0, 0, 0,
 // The same turn as a rotation: -90 degrees about X.
 const Json kTurnRotation = Json::array({-0.70710678118654752, 0, 0, 0.70710678118654752});
 
-float Finite(float v, bool* repaired) {
-    if (std::isfinite(v)) return v;
-    *repaired = true;
-    return 0.0f;
-}
+// What every conversion writes for a value not finite (WarnNotFinite says where).
+float Finite(float v) { return std::isfinite(v) ? v : 0.0f; }
 
 double Clamp01(float v) { return std::isfinite(v) ? std::clamp(static_cast<double>(v), 0.0, 1.0) : 0.0; }
 
@@ -77,7 +74,6 @@ public:
         for (const SphereNode& s : BoundSphereNodes(file_.bounds, warnings_)) SphereNodeJson(kBoundSphereNodeName, s);
         for (const SphereNode& s : EllipsoidNodes(file_.ellipsoids, warnings_)) SphereNodeJson(kEllipsoidNodeName, s);
         for (std::size_t i = 0; i < file_.references.entries.size(); ++i) HelperNodeJson(i);
-        if (repaired_) warnings_->Add(WarningKind::ValuesNotFinite);
 
         Json scene = Json::object();
         if (!nodes_.empty()) {
@@ -232,7 +228,8 @@ private:
 
     void MeshNode(std::size_t index) {
         const MeshChunk& mesh = file_.meshes[index];
-        const std::vector<Corner> corners = MeshCorners(mesh, index, warnings_);
+        // glTF wants normals in the space of the positions, which is the file's world space.
+        const std::vector<Corner> corners = MeshCorners(mesh, index, CornerNormals::World, warnings_);
         if (corners.empty()) {
             warnings_->Add(WarningKind::EmptyMeshesLeftOut, "GVTX #" + std::to_string(index));
             return;
@@ -242,14 +239,11 @@ private:
         positions.reserve(corners.size());
         normals.reserve(corners.size());
         uvs.reserve(corners.size());
-        bool madeUnit = false;
         for (const Corner& c : corners) {
-            positions.push_back({Finite(c.position[0], &repaired_), Finite(c.position[1], &repaired_),
-                                 Finite(c.position[2], &repaired_)});
-            uvs.push_back({Finite(c.uv[0], &repaired_), Finite(c.uv[1], &repaired_)});
-            normals.push_back(UnitNormal(c.normal, &madeUnit));
+            positions.push_back({Finite(c.position[0]), Finite(c.position[1]), Finite(c.position[2])});
+            uvs.push_back({Finite(c.uv[0]), Finite(c.uv[1])});
+            normals.push_back(c.normal);
         }
-        if (madeUnit) warnings_->Add(WarningKind::NormalsMadeUnit, "GVTX #" + std::to_string(index));
         Json attributes{{"POSITION", AddFloats(positions, true)},
                         {"NORMAL", AddFloats(normals, false)},
                         {"TEXCOORD_0", AddFloats(uvs, false)}};
@@ -259,14 +253,6 @@ private:
         meshes_.push_back({{"name", "mesh " + std::to_string(index)}, {"primitives", Json::array({primitive})}});
         // The corners are in the file's world space: the node only turns the frame.
         nodes_.push_back({{"name", "mesh " + std::to_string(index)}, {"mesh", meshes_.size() - 1}, {"matrix", kTurnMatrix}});
-    }
-
-    static std::array<float, 3> UnitNormal(const std::array<float, 3>& n, bool* changed) {
-        const double length = std::sqrt(double{n[0]} * n[0] + double{n[1]} * n[1] + double{n[2]} * n[2]);
-        if (std::isfinite(length) && std::fabs(length - 1.0) <= 1e-6) return n;
-        *changed = true;
-        if (!(std::isfinite(length) && length > 0.0)) return {0.0f, 0.0f, 1.0f};
-        return {static_cast<float>(n[0] / length), static_cast<float>(n[1] / length), static_cast<float>(n[2] / length)};
     }
 
     std::size_t SphereMeshIndex() {
@@ -355,7 +341,6 @@ private:
     std::set<std::string> copyNames_;
     TextureFolders textureFolders_{options_.textureDirs};
     std::optional<std::size_t> sphereMesh_;
-    bool repaired_ = false;
 };
 
 }  // namespace

@@ -57,7 +57,7 @@ void AppendTriple(std::string* out, float a, float b, float c) {
 // A mesh node written straight as text: large meshes would cost a JSON value per number.
 std::string MeshNode(const WuxFile& file, std::size_t index, Warnings* warnings) {
     const MeshChunk& mesh = file.meshes[index];
-    const std::vector<Corner> corners = MeshCorners(mesh, index, warnings);
+    const std::vector<Corner> corners = MeshCorners(mesh, index, CornerNormals::Stored, warnings);
     std::string out = "{\"name\":\"mesh " + std::to_string(index) + "\"";
     const std::int32_t m = mesh.materialIndex;
     if (m >= 0 && static_cast<std::size_t>(m) < file.materials.size()) out += ",\"material\":" + std::to_string(m);

@@ -2,10 +2,18 @@
 
 #include <string>
 
+#include "format/world_normals.h"
+
 namespace wux {
 
 
-std::vector<Corner> MeshCorners(const MeshChunk& mesh, std::size_t meshIndex, Warnings* warnings) {
+std::vector<Corner> MeshCorners(const MeshChunk& mesh, std::size_t meshIndex, CornerNormals normals,
+                                Warnings* warnings) {
+    WorldNormals world;
+    if (normals == CornerNormals::World) {
+        world = MeshWorldNormals(mesh);
+        if (!world.fitted) warnings->Add(WarningKind::NormalsWorkedOut, "GVTX #" + std::to_string(meshIndex));
+    }
     std::vector<Corner> corners;
     corners.reserve(3 * mesh.triangles.size());
     for (std::size_t t = 0; t < mesh.triangles.size(); ++t) {
@@ -15,12 +23,14 @@ std::vector<Corner> MeshCorners(const MeshChunk& mesh, std::size_t meshIndex, Wa
             warnings->Add(WarningKind::TrianglesDropped, "GVTX #" + std::to_string(meshIndex) + ", triangle " + std::to_string(t));
             continue;
         }
-        for (std::uint16_t index : triangle) {
+        for (int k = 0; k < 3; ++k) {
+            const std::uint16_t index = triangle[k];
             const Vertex& v = mesh.vertices[index];
             Corner c;
             c.position = {v.x, v.y, v.z};
             c.uv = {v.u, v.v};
-            if (index < mesh.normals.size()) c.normal = mesh.normals[index];
+            if (normals == CornerNormals::World) c.normal = world.corners[3 * t + k];
+            else if (index < mesh.normals.size()) c.normal = mesh.normals[index];
             corners.push_back(c);
         }
     }

@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "input/warnings.h"
 #include "format/wux_reader.h"
+#include "input/warnings.h"
 
 namespace wux {
 
@@ -18,9 +18,16 @@ struct Corner {
     std::array<float, 3> normal{};
 };
 
+enum class CornerNormals {
+    Stored,  // in the object's own space, as the file keeps them
+    World,   // in world space like the positions (format/world_normals.h); a record whose
+             // normals cannot be turned gets smooth ones, with a warning naming it
+};
+
 // Three corners per triangle. Triangles with an index past the record's vertices are left
 // out, with a warning naming the record.
-std::vector<Corner> MeshCorners(const MeshChunk& mesh, std::size_t meshIndex, Warnings* warnings);
+std::vector<Corner> MeshCorners(const MeshChunk& mesh, std::size_t meshIndex, CornerNormals normals,
+                                Warnings* warnings);
 
 
 }  // namespace wux

@@ -1,6 +1,7 @@
 #include "convert/model_diff.h"
 
 #include "format/tool_text.h"
+#include "format/world_normals.h"
 #include "format/wux_format.h"
 
 #include <algorithm>
@@ -203,7 +204,7 @@ private:
             Float("uv", at, "u", va.u, vb.u, 4 * 3);
             Float("uv", at, "v", va.v, vb.v, 4 * 4);
         }
-        const std::size_t normals = std::min(ma.normals.size(), mb.normals.size());
+        const std::size_t normals = SameUpToFrame(ma.normals, mb.normals) ? 0 : std::min(ma.normals.size(), mb.normals.size());
         for (std::size_t k = 0; k < normals; ++k) {
             const Place at{chunk, "", ma.NormalsOffset() + kNormalSize * k, mb.NormalsOffset() + kNormalSize * k, "corner", k};
             for (int c = 0; c < 3; ++c)
@@ -226,6 +227,31 @@ private:
                 Exact("face block", at, "word " + std::to_string(c), ma.faceBlocks[t][c], mb.faceBlocks[t][c],
                       4 * static_cast<std::size_t>(c));
         }
+    }
+
+    bool SameNormal(const std::array<float, 3>& a, const std::array<float, 3>& b) const {
+        for (int c = 0; c < 3; ++c)
+            if (!WithinTolerance(a[c], b[c], options_.tolerance)) return false;
+        return true;
+    }
+
+    // The file keeps normals in each object's own space and no object transform, so two
+    // records whose normals one linear map turns into each other's hold the same model's
+    // normals in two frames: a conversion writes them in world space, OBJ in a Y-up one.
+    bool SameUpToFrame(const std::vector<std::array<float, 3>>& a, const std::vector<std::array<float, 3>>& b) const {
+        if (a.size() != b.size()) return false;
+        std::size_t k = 0;
+        while (k < a.size() && SameNormal(a[k], b[k])) ++k;
+        if (k == a.size()) return true;
+        const std::optional<Matrix3> map = FitDirectionMap(a, b);
+        if (!map) return false;
+        const Matrix3 identity{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
+        for (; k < a.size(); ++k) {
+            if (SameNormal(a[k], b[k])) continue;
+            const auto turned = MapDirection(*map, a[k]), unit = MapDirection(identity, b[k]);
+            if (!turned || !unit || !SameNormal(*turned, *unit)) return false;
+        }
+        return true;
     }
 
     void SpherePair(const Place& at, const Sphere& sa, const Sphere& sb) {

@@ -77,7 +77,12 @@ void WriteObj(const WuxFile& file, const std::string& outputPath, OutputFiles* o
     std::size_t base = 1;  // OBJ indices count from 1 over the whole file
     for (std::size_t i = 0; i < file.meshes.size(); ++i) {
         const MeshChunk& mesh = file.meshes[i];
-        const std::vector<Corner> corners = MeshCorners(mesh, i, warnings);
+        const std::vector<Corner> corners = MeshCorners(mesh, i, CornerNormals::World, warnings);
+        // An object without faces would come back as an empty node, that is a helper.
+        if (corners.empty()) {
+            warnings->Add(WarningKind::EmptyMeshesLeftOut, "GVTX #" + std::to_string(i));
+            continue;
+        }
         obj += "\no mesh_" + std::to_string(i) + "\n";
         const std::int32_t m = mesh.materialIndex;
         if (m >= 0 && static_cast<std::size_t>(m) < names.size()) obj += "usemtl " + names[static_cast<std::size_t>(m)] + "\n";

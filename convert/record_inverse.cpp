@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <unordered_set>
 
@@ -65,7 +66,11 @@ HelperNode HelperFromEntry(const Reference& entry, std::size_t index, Warnings* 
         warnings->Add(WarningKind::NotReproducible, EntryName(entry, index) + ": half extents of mixed sign");
     if (largest > 0.0 && positive + negative < 3)
         warnings->Add(WarningKind::NotReproducible, EntryName(entry, index) + ": a half extent of zero beside others");
-    node.size = largest == 0.0 ? 0.0 : (negative > positive ? -2.0 * largest : 2.0 * largest);
+    // Twice a half extent near the float limit is no float: the size is then 2 and each axis
+    // as long as its half extent. Axes that long also survive the collector's measure at the
+    // origin, which lies half the Y extent away from the stored position.
+    const double size = 2.0 * largest > std::numeric_limits<float>::max() ? 2.0 : 2.0 * largest;
+    node.size = largest == 0.0 ? 0.0 : negative > positive ? -size : size;
 
     std::array<double, 3> lengths{1.0, 1.0, 1.0};
     if (node.size != 0.0) {
@@ -177,6 +182,46 @@ void WarnUnreproducible(const WuxFile& file, Warnings* warnings) {
             if (map.fileName.text.find('\\') != std::string::npos || map.fileName.text.empty())
                 warnings->Add(WarningKind::NotReproducible, where + ": map file name empty or holding a backslash");
         }
+    }
+}
+
+void WarnNotFinite(const WuxFile& file, Warnings* warnings) {
+    const auto check = [&](std::initializer_list<float> values, bool* ok) {
+        for (float v : values) *ok = *ok && std::isfinite(v);
+    };
+    const auto warn = [&](bool ok, const std::string& where) {
+        if (!ok) warnings->Add(WarningKind::ValuesNotFinite, where);
+    };
+    for (std::size_t i = 0; i < file.meshes.size(); ++i) {
+        bool ok = true;
+        for (const Vertex& v : file.meshes[i].vertices) check({v.x, v.y, v.z, v.u, v.v}, &ok);
+        for (const auto& n : file.meshes[i].normals) check({n[0], n[1], n[2]}, &ok);
+        warn(ok, "GVTX #" + std::to_string(i));
+    }
+    for (const Material& m : file.materials) {
+        bool ok = true;
+        for (float c : m.colourBlock) check({c}, &ok);
+        for (const MapEntry& map : m.maps) check({map.amount}, &ok);
+        warn(ok, "GMAT " + Quoted(m.name.text));
+    }
+    for (const Bounds& b : file.bounds) {
+        bool ok = true;
+        for (const Sphere& s : b.spheres) check({s.centre[0], s.centre[1], s.centre[2], s.radius}, &ok);
+        const Sphere& s = b.mainSphere;
+        check({s.centre[0], s.centre[1], s.centre[2], s.radius}, &ok);
+        warn(ok, "GBND");
+    }
+    for (const Ellipsoid& e : file.ellipsoids) {
+        bool ok = true;
+        for (std::size_t k = 0; k < 3; ++k) check({e.centre[k], e.semiAxes[k]}, &ok);
+        warn(ok, "GELP");
+    }
+    for (std::size_t i = 0; i < file.references.entries.size(); ++i) {
+        const Reference& entry = file.references.entries[i];
+        bool ok = true;
+        for (float v : entry.transform) check({v}, &ok);
+        for (float v : entry.halfExtents) check({v}, &ok);
+        warn(ok, EntryName(entry, i));
     }
 }
 

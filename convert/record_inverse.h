@@ -48,5 +48,9 @@ std::vector<SphereNode> EllipsoidNodes(const std::vector<Ellipsoid>& ellipsoids,
 // that differ from the writer's, and the like.
 void WarnUnreproducible(const WuxFile& file, Warnings* warnings);
 
+// A warning naming each record that holds a value not finite, which every conversion writes
+// as 0 (JSON and OBJ have no such numbers, glTF must not hold them).
+void WarnNotFinite(const WuxFile& file, Warnings* warnings);
+
 
 }  // namespace wux

@@ -10,7 +10,6 @@
 #include <cstring>
 #include <limits>
 
-#include "format/input_file.h"
 #include "format/wux_format.h"
 
 namespace wux {
@@ -95,11 +94,24 @@ ToolResult<void> MappedFile::Open(const std::string& path) {
         span_ = ByteSpan{head_.data(), got};
         return {};
     }
+    return Map(file, path);
+}
+
+ToolResult<void> MappedFile::OpenWhole(const std::string& path) {
+    InputFile file;
+    if (ToolResult<void> opened = file.Open(path); !opened.Ok()) return opened;
+    if (file.Size() > std::numeric_limits<std::size_t>::max())
+        return ToolError::Of(ToolError::Kind::Io, path, "too large to map (" + std::to_string(file.Size()) + " bytes)");
+    if (file.Size() == 0) return {};  // mmap refuses a length of 0
+    return Map(file, path);
+}
+
+ToolResult<void> MappedFile::Map(const InputFile& file, const std::string& path) {
     mapSize_ = static_cast<std::size_t>(file.Size());
     map_ = mmap(nullptr, mapSize_, PROT_READ, MAP_PRIVATE, file.Descriptor(), 0);
     if (map_ == MAP_FAILED) {
         map_ = nullptr;
-        return fail(std::string("cannot map the file to read it: ") + std::strerror(errno));
+        return ToolError::Of(ToolError::Kind::Io, path, std::string("cannot map the file to read it: ") + std::strerror(errno));
     }
     span_ = ByteSpan{static_cast<const std::uint8_t*>(map_), mapSize_};
     path_ = path;

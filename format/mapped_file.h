@@ -1,7 +1,7 @@
-// A WUX file opened for reading without copying it: the first bytes are read first, and a
-// file whose head is not a WUX head is judged on those alone; any other file is mapped, so
-// its bytes stay in the page cache instead of the heap and a file of any size costs the
-// tool the same memory. Only regular files are opened (see InputFile).
+// A file opened for reading without copying it: mapped, so its bytes stay in the page cache
+// instead of the heap and a file of any size costs the tool the same memory. For a WUX file
+// the first bytes are read first, and a file whose head is not a WUX head is judged on those
+// alone. Only regular files are opened (see InputFile).
 #pragma once
 
 #include <array>
@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "format/input_file.h"
 #include "format/wux_format.h"
 #include "format/wux_reader.h"
 
@@ -24,6 +25,9 @@ public:
     // An Io error naming the file: cannot open, not a regular file, too large for a WUX
     // file, cannot be mapped.
     ToolResult<void> Open(const std::string& path);
+    // Any regular file, mapped whole (an empty one gives an empty span): for readers of
+    // other formats. An Io error naming the file, as Open's.
+    ToolResult<void> OpenWhole(const std::string& path);
 
     // The whole file; or only its head when that already shows it is not a WUX file, since
     // the reader refuses such a file on its first bytes.
@@ -35,6 +39,8 @@ public:
     ToolResult<void> Intact() const;
 
 private:
+    ToolResult<void> Map(const InputFile& file, const std::string& path);
+
     std::array<std::uint8_t, wux_file::kFileHeadSize> head_{};
     void* map_ = nullptr;
     std::size_t mapSize_ = 0;

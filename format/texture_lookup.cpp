@@ -68,14 +68,17 @@ ToolResult<TextureImage> LoadTextureImage(const std::string& path) {
     TextureImage image;
     image.sourcePath = path;
     const fs::path name = fs::path(path).filename();
-    if (StartsWith(bytes, "\x89PNG\r\n\x1a\n", 8)) {
-        image.mimeType = "image/png";
-        image.fileName = name.string();
-        image.bytes = std::move(bytes);
-        return image;
-    }
-    if (StartsWith(bytes, "\xFF\xD8\xFF", 3)) {
-        image.mimeType = "image/jpeg";
+    const bool png = StartsWith(bytes, "\x89PNG\r\n\x1a\n", 8), jpeg = StartsWith(bytes, "\xFF\xD8\xFF", 3);
+    if (png || jpeg) {
+        // Decoded all the same (within the pixel budget), so that a file that only starts
+        // like one is not embedded as if it were an image: it is unreadable like any other.
+        int width = 0, height = 0, channels = 0;
+        const bool head = bytes.size() <= static_cast<std::size_t>(INT32_MAX) &&
+                          stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels) != 0;
+        if (!head || std::uint64_t(width) * std::uint64_t(height) <= kMaxTexturePixels) {
+            if (const ToolResult<TexturePixels> decoded = DecodeTexture(bytes, path, 0); !decoded.Ok()) return decoded.Error();
+        }
+        image.mimeType = png ? "image/png" : "image/jpeg";
         image.fileName = name.string();
         image.bytes = std::move(bytes);
         return image;

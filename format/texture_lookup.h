@@ -1,8 +1,8 @@
 // Map files named in materials, for `convert` and for the pictures alike: a file is looked
 // for in a list of folders, and turned into an image glTF or a web page may hold (PNG and
-// JPEG kept as they are; BMP, TGA, PSD, GIF, HDR and PNM decoded and written again as PNG),
-// or into pixels. Nothing is decoded past kMaxTexturePixels: a few bytes of header can
-// claim gigabytes of pixels.
+// JPEG kept as they are once they decode; BMP, TGA, PSD, GIF, HDR and PNM decoded and
+// written again as PNG), or into pixels. Nothing is decoded past kMaxTexturePixels: a few
+// bytes of header can claim gigabytes of pixels.
 #pragma once
 
 #include <cstdint>

@@ -11,14 +11,18 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <new>
+#include <optional>
 #include <set>
+#include <sstream>
 #include <system_error>
 #include <utility>
 #include <vector>
 
+#include <assimp/DefaultIOSystem.h>
 #include <assimp/Importer.hpp>
 #include <assimp/config.h>
 #include <assimp/material.h>
@@ -26,6 +30,7 @@
 #include <assimp/scene.h>
 
 #include "collect/node_route.h"
+#include "format/input_file.h"
 #include "format/tool_text.h"
 
 namespace wux {
@@ -44,8 +49,6 @@ constexpr WarningKind kTexturesMissing = WarningKind::TexturesMissing;
 constexpr WarningKind kTexturesRenamed = WarningKind::TexturesRenamed;
 constexpr WarningKind kFacesDropped = WarningKind::FacesDropped;
 constexpr WarningKind kEmptyMeshes = WarningKind::EmptyMeshes;
-constexpr WarningKind kNormalsRebuilt = WarningKind::NormalsRebuilt;
-constexpr WarningKind kUvsRepaired = WarningKind::UvsRepaired;
 constexpr WarningKind kValuesRepaired = WarningKind::ValuesRepaired;
 constexpr WarningKind kNodesPassedOver = WarningKind::NodesPassedOver;
 constexpr WarningKind kMaterialsRenamed = WarningKind::MaterialsRenamed;
@@ -102,12 +105,13 @@ bool AxisSystemRotation(const aiMetadata* meta, aiMatrix4x4* out) {
     return true;
 }
 
-enum class SourceKind { Other, Fbx, Collada, NativeZUp };
+enum class SourceKind { Other, Fbx, Collada, NativeZUp, Stl };
 
 SourceKind KindOf(const std::string& path) {
     const std::string ext = ExtensionOf(path);
     if (ext == "fbx") return SourceKind::Fbx;
     if (ext == "dae" || ext == "zae") return SourceKind::Collada;
+    if (ext == "stl") return SourceKind::Stl;
     // Assimp turns these Z-up formats to Y-up itself, by a -90 degree turn about X at the root.
     if (ext == "3ds" || ext == "ase" || ext == "ask") return SourceKind::NativeZUp;
     return SourceKind::Other;
@@ -619,29 +623,13 @@ private:
             }
         }
         if (m.mTextureCoords[0] != nullptr) {
-            bool repaired = false;
             mesh.tverts.reserve(used.size());
             for (uint32_t idx : used) {
                 const aiVector3D& t = m.mTextureCoords[0][idx];
-                std::array<float, 3> uvw{t.x, t.y, m.mNumUVComponents[0] > 2 ? t.z : 0.0f};
-                for (float& c : uvw) {
-                    if (!Finite(c)) {
-                        c = 0.0f;
-                        repaired = true;
-                    }
-                }
-                mesh.tverts.push_back(uvw);
+                mesh.tverts.push_back({t.x, t.y, m.mNumUVComponents[0] > 2 ? t.z : 0.0f});
             }
-            if (repaired) warnings_->Add(kUvsRepaired, QuotedName(nodeName) + ": coordinates not finite, set to 0");
-            mesh.tvfaces = mesh.faces;
         }
-        // Texture faces are copied first: splitting vertices for their normals renumbers
-        // only the faces, the texture coordinates stay where they were.
-        const std::size_t brokenBefore = counts_->normals.recomputed;
-        FinishNormals(&mesh, options_.smoothAngleDegrees, &counts_->normals);
-        const std::size_t broken = counts_->normals.recomputed - brokenBefore;
-        if (broken != 0)
-            warnings_->Add(kNormalsRebuilt, QuotedName(nodeName) + ": " + std::to_string(broken) + " zero or not finite");
+        FinishImportedMesh(&mesh, nodeName, options_.smoothAngleDegrees, &counts_->normals, warnings_);
         // Geometry imported into the host becomes an editable mesh.
         object->type = SceneObject::Type::EditableMesh;
         return UseMaterial(m.mMaterialIndex, material, error);
@@ -818,6 +806,29 @@ unsigned DropMeshesWithoutFaces(aiScene* scene, Warnings* warnings) {
     return count - kept;
 }
 
+// The triangles a binary STL file declares in its head, when it is one: its size fits the
+// count, or the first record holds bytes no text file has. Assimp takes a binary file whose
+// size does not fit its count for text when it starts with "solid", and reads no triangles.
+std::optional<std::uint32_t> DeclaredStlTriangles(const std::string& path) {
+    if (KindOf(path) != SourceKind::Stl) return std::nullopt;
+    InputFile file;
+    std::array<unsigned char, 134> head{};
+    std::size_t got = 0;
+    if (!file.Open(path).Ok()) return std::nullopt;
+    while (got < head.size()) {
+        const ToolResult<std::size_t> n = file.Read(head.data() + got, head.size() - got);
+        if (!n.Ok() || *n == 0) break;
+        got += *n;
+    }
+    if (got < 84) return std::nullopt;
+    const std::uint32_t count = head[80] | head[81] << 8 | head[82] << 16 | std::uint32_t{head[83]} << 24;
+    const bool binaryBytes = std::any_of(head.begin() + 84, head.begin() + static_cast<std::ptrdiff_t>(got), [](unsigned char c) {
+        return c >= 0x7F || (c < 0x20 && !std::isspace(c));
+    });
+    if (file.Size() == 84 + 50 * std::uint64_t{count} || binaryBytes) return count;
+    return std::nullopt;
+}
+
 ToolResult<void> WritePending(const fs::path& dir, const std::vector<PendingTexture>& files, TextureFiles* sink) {
     for (const PendingTexture& f : files) {
         if (!f.write) continue;
@@ -825,6 +836,53 @@ ToolResult<void> WritePending(const fs::path& dir, const std::vector<PendingText
         if (!written.Ok()) return written;
     }
     return {};
+}
+
+// The files an importer opens besides the one it was given (an OBJ file's MTL files).
+class RecordingIOSystem : public Assimp::DefaultIOSystem {
+public:
+    explicit RecordingIOSystem(std::vector<std::string>* opened) : opened_(opened) {}
+    Assimp::IOStream* Open(const char* file, const char* mode) override {
+        Assimp::IOStream* stream = DefaultIOSystem::Open(file, mode);
+        if (stream != nullptr) opened_->push_back(file);
+        return stream;
+    }
+
+private:
+    std::vector<std::string>* opened_;
+};
+
+// Assimp's OBJ reader leaves out the MTL statement "refl [options] FILE": each material that
+// has one gets it back as its reflection map, so that the reflection slot is filled.
+void AddMtlReflectionMaps(const std::vector<std::string>& opened, aiScene* scene) {
+    std::map<std::string, std::string> reflection;  // per material name, its first "refl"
+    for (const std::string& file : opened) {
+        if (Lower(fs::path(file).extension().string()) != ".mtl") continue;
+        std::ifstream in(file, std::ios::binary);
+        std::string line, material;
+        while (std::getline(in, line)) {
+            std::istringstream words(line);
+            std::string keyword, word, last;
+            words >> keyword;
+            if (keyword == "newmtl") {
+                std::getline(words >> std::ws, material);
+                const std::size_t end = material.find_last_not_of(" \t\r");
+                material.erase(end == std::string::npos ? 0 : end + 1);
+            } else if (keyword == "refl") {
+                while (words >> word) last = word;  // the options come before the file
+                if (!last.empty()) reflection.emplace(material, last);
+            }
+        }
+    }
+    for (unsigned i = 0; !reflection.empty() && i < scene->mNumMaterials; ++i) {
+        aiMaterial* m = scene->mMaterials[i];
+        aiString name;
+        if (m->Get(AI_MATKEY_NAME, name) != AI_SUCCESS || m->GetTextureCount(aiTextureType_REFLECTION) != 0) continue;
+        const auto found = reflection.find(name.C_Str());
+        if (found == reflection.end()) continue;
+        const aiString file(found->second);
+        m->AddProperty(&file, AI_MATKEY_TEXTURE(aiTextureType_REFLECTION, 0));
+    }
 }
 
 ToolResult<SceneDescription> Import(const std::string& path, const AssimpImportOptions& options, Warnings* warnings,
@@ -835,7 +893,9 @@ ToolResult<SceneDescription> Import(const std::string& path, const AssimpImportO
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) return fail(ToolError::Kind::Io, "no such file");
     const SourceKind kind = KindOf(path);
+    std::vector<std::string> opened;
     Assimp::Importer importer;
+    importer.SetIOHandler(new RecordingIOSystem(&opened));  // the importer owns it
     importer.SetPropertyBool(AI_CONFIG_IMPORT_FBX_PRESERVE_PIVOTS, false);
     // Without this, a file with no meshes gets a made-up mesh drawing its node hierarchy.
     importer.SetPropertyBool(AI_CONFIG_IMPORT_NO_SKELETON_MESHES, true);
@@ -850,6 +910,15 @@ ToolResult<SceneDescription> Import(const std::string& path, const AssimpImportO
     // post-process.
     const aiScene* source = importer.ReadFile(path, 0);
     if (source != nullptr) {
+        // Never a file read in part without a word: what the file declares against what was read.
+        if (const std::optional<std::uint32_t> declared = DeclaredStlTriangles(path)) {
+            std::uint64_t read = 0;
+            for (unsigned i = 0; i < source->mNumMeshes; ++i) read += source->mMeshes[i]->mNumFaces;
+            if (read != *declared)
+                warnings->Add(WarningKind::FacesMissing, "the file declares " + Plural(*declared, "triangle", "triangles") +
+                                                             ", " + std::to_string(read) + " read",
+                             *declared > read ? *declared - read : read - *declared);
+        }
         DropMeshesWithoutFaces(const_cast<aiScene*>(source), warnings);
         source = importer.ApplyPostProcessing(flags);
     }
@@ -863,6 +932,7 @@ ToolResult<SceneDescription> Import(const std::string& path, const AssimpImportO
     // Ours from here, so that meshes can go as soon as they are converted and the rest as
     // soon as the conversion is done.
     const std::unique_ptr<aiScene> owned(importer.GetOrphanedScene());
+    AddMtlReflectionMaps(opened, owned.get());
     SceneDescription result;
     TextureResolver textures(*owned, path, options.outputPath, options.textureFiles, warnings);
     ImportCounts ownCounts;
@@ -872,7 +942,7 @@ ToolResult<SceneDescription> Import(const std::string& path, const AssimpImportO
     if (!converter.Run(FrameCorrection(*owned, kind, options.up), &message)) {
         return fail(ToolError::Kind::Import, message);
     }
-    ApplyGltfWuxExtras(path, &result);
+    ApplyGltfWuxExtras(path, &result, warnings);
     if (options.textureFiles != nullptr && !options.outputPath.empty()) {
         // Said of the scene file being imported, with the texture's own error as the cause.
         const ToolResult<void> written = WritePending(textures.OutputDir(), textures.Pending(), options.textureFiles);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -9,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "collect/node_route.h"
 #include "format/file_bytes.h"
 
 namespace wux {
@@ -37,40 +39,93 @@ Json ReadGltfJson(const std::string& path) {
     return Json::parse(b.begin(), b.end(), nullptr, false);
 }
 
-bool ReadColour(const Json& extras, const char* key, std::array<float, 3>* out) {
+bool FiniteFloat(const Json& v) { return v.is_number() && std::isfinite(v.get<float>()); }
+
+// Each value that is there but not usable keeps what Assimp gave, with a warning naming the
+// material and the key.
+void ReadColour(const Json& extras, const char* key, const std::string& where, Warnings* warnings,
+                std::array<float, 3>* out) {
     const auto it = extras.find(key);
-    if (it == extras.end() || !it->is_array() || it->size() != 3) return false;
-    for (const Json& v : *it)
-        if (!v.is_number()) return false;
+    if (it == extras.end()) return;
+    if (!it->is_array() || it->size() != 3 || !std::all_of(it->begin(), it->end(), FiniteFloat)) {
+        warnings->Add(WarningKind::ValuesRepaired, where + ": extras.wux." + key + " not three numbers, left as read");
+        return;
+    }
     *out = {(*it)[0].get<float>(), (*it)[1].get<float>(), (*it)[2].get<float>()};
-    return true;
 }
 
-void ApplyMaterial(const Json& extras, SceneMaterial* material) {
-    ReadColour(extras, "ambient", &material->ambient);
-    ReadColour(extras, "specular", &material->specular);
-    ReadColour(extras, "filter", &material->filter);
-    ReadColour(extras, "diffuse", &material->diffuse);
+void ApplyMaterial(const Json& extras, SceneMaterial* material, Warnings* warnings) {
+    const std::string where = QuotedName(material->name);
+    for (const auto& [key, colour] : {std::pair<const char*, std::array<float, 3>*>{"ambient", &material->ambient},
+                                      {"specular", &material->specular}, {"filter", &material->filter},
+                                      {"diffuse", &material->diffuse}})
+        ReadColour(extras, key, where, warnings, colour);
     const auto opacity = extras.find("opacity");
-    if (opacity != extras.end() && opacity->is_number()) material->opacity = opacity->get<float>();
+    if (opacity != extras.end()) {
+        if (FiniteFloat(*opacity)) material->opacity = opacity->get<float>();
+        else warnings->Add(WarningKind::ValuesRepaired, where + ": extras.wux.opacity not a number, left as read");
+    }
     const auto maps = extras.find("maps");
-    if (maps == extras.end() || !maps->is_array()) return;
+    if (maps == extras.end()) return;
+    if (!maps->is_array()) {
+        warnings->Add(WarningKind::ValuesRepaired, where + ": extras.wux.maps not a list, maps left as read");
+        return;
+    }
     std::vector<SceneMap> read;
     std::set<int> slots;
-    for (const Json& m : *maps) {
-        if (!m.is_object() || !m.contains("slot") || !m["slot"].is_number_integer() || !m.contains("file") ||
-            !m["file"].is_string())
-            return;
+    for (std::size_t i = 0; i < maps->size(); ++i) {
+        const Json& m = (*maps)[i];
+        const std::string entry = where + ": extras.wux.maps[" + std::to_string(i) + "]";
+        const bool whole = m.is_object() && m.contains("slot") && m["slot"].is_number_integer() && m.contains("file") &&
+                           m["file"].is_string();
+        const long long slot = whole ? m["slot"].get<long long>() : -1;
+        if (slot < 0 || slot > 11 || !slots.insert(static_cast<int>(slot)).second) {
+            warnings->Add(WarningKind::ValuesRepaired, entry + " not a map file of a slot 0 to 11 of its own, left out");
+            continue;
+        }
         SceneMap map;
-        map.slot = m["slot"].get<int>();
-        if (map.slot < 0 || map.slot > 11 || !slots.insert(map.slot).second) return;
+        map.slot = static_cast<int>(slot);
         map.kind = SceneMap::Kind::Bitmap;
         map.path = m["file"].get<std::string>();
-        if (m.contains("amount") && m["amount"].is_number()) map.amount = m["amount"].get<float>();
+        if (m.contains("amount") && FiniteFloat(m["amount"])) map.amount = m["amount"].get<float>();
+        else if (m.contains("amount")) warnings->Add(WarningKind::ValuesRepaired, entry + ".amount not a number, 1 kept");
         read.push_back(std::move(map));
     }
     std::sort(read.begin(), read.end(), [](const SceneMap& a, const SceneMap& b) { return a.slot < b.slot; });
     material->maps = std::move(read);
+}
+
+// WUX materials have no two-sided flag: the glTF materials that set one, among those of the
+// meshes that stay meshes (a "GBND" or "GELP" node's becomes a sphere), are counted.
+void WarnDoubleSided(const Json& doc, Warnings* warnings) {
+    const auto field = [](const Json& j, const char* key) { return j.is_object() && j.contains(key) ? &j[key] : nullptr; };
+    const Json* nodes = field(doc, "nodes");
+    const Json* meshes = field(doc, "meshes");
+    const Json* materials = field(doc, "materials");
+    if (nodes == nullptr || meshes == nullptr || materials == nullptr || !nodes->is_array() || !meshes->is_array() ||
+        !materials->is_array())
+        return;
+    std::set<std::size_t> used;
+    for (const Json& node : *nodes) {
+        const Json* mesh = field(node, "mesh");
+        const Json* name = field(node, "name");
+        if (mesh == nullptr || !mesh->is_number_unsigned() || mesh->get<std::size_t>() >= meshes->size() ||
+            (name != nullptr && (*name == kBoundSphereNodeName || *name == kEllipsoidNodeName)))
+            continue;
+        const Json* primitives = field((*meshes)[mesh->get<std::size_t>()], "primitives");
+        if (primitives == nullptr || !primitives->is_array()) continue;
+        for (const Json& p : *primitives)
+            if (const Json* m = field(p, "material"); m != nullptr && m->is_number_unsigned()) used.insert(m->get<std::size_t>());
+    }
+    for (std::size_t i : used) {
+        if (i >= materials->size()) continue;
+        const Json& m = (*materials)[i];
+        const Json* sided = field(m, "doubleSided");
+        if (sided == nullptr || *sided != true) continue;
+        const Json* name = field(m, "name");
+        warnings->Add(WarningKind::DoubleSidedDropped,
+                      name != nullptr && name->is_string() ? QuotedName(name->get<std::string>()) : "material " + std::to_string(i));
+    }
 }
 
 void ClearMaterial(std::vector<SceneNode>* nodes, const std::vector<int>& newIndex) {
@@ -82,9 +137,10 @@ void ClearMaterial(std::vector<SceneNode>* nodes, const std::vector<int>& newInd
 
 }  // namespace
 
-void ApplyGltfWuxExtras(const std::string& path, SceneDescription* scene) {
+void ApplyGltfWuxExtras(const std::string& path, SceneDescription* scene, Warnings* warnings) {
     const Json doc = ReadGltfJson(path);
     if (!doc.is_object()) return;
+    WarnDoubleSided(doc, warnings);
     const Json* asset = doc.contains("asset") ? &doc["asset"] : nullptr;
     if (asset == nullptr || !asset->is_object() || !asset->contains("extras") || !(*asset)["extras"].is_object() ||
         !(*asset)["extras"].contains("wux"))
@@ -109,7 +165,7 @@ void ApplyGltfWuxExtras(const std::string& path, SceneDescription* scene) {
         SceneMaterial& material = scene->materials[i];
         if (gltfNames.count(material.name) == 0) continue;
         const auto extras = extrasByName.find(material.name);
-        if (extras != extrasByName.end()) ApplyMaterial(*extras->second, &material);
+        if (extras != extrasByName.end()) ApplyMaterial(*extras->second, &material, warnings);
         newIndex[i] = static_cast<int>(kept.size());
         kept.push_back(std::move(material));
     }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "input/scene_description.h"
+#include "input/warnings.h"
 
 namespace wux {
 
@@ -14,7 +15,9 @@ namespace wux {
 // scene's materials of the same names from those extras, and takes away the default
 // material Assimp gives meshes without one, so that they keep no material as in the WUX
 // file. Other files are left as they are. A file whose JSON cannot be read is left as
-// Assimp read it.
-void ApplyGltfWuxExtras(const std::string& path, SceneDescription* scene);
+// Assimp read it. Values of the extras that cannot be used are passed over, each with a
+// warning. For any glTF file, the double-sided materials its meshes use are counted in a
+// warning (WUX has no such flag).
+void ApplyGltfWuxExtras(const std::string& path, SceneDescription* scene, Warnings* warnings);
 
 }  // namespace wux

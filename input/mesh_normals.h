@@ -5,12 +5,15 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
+#include "format/world_normals.h"
 #include "input/scene_description.h"
+#include "input/warnings.h"
 
 namespace wux {
 
-constexpr float kDefaultSmoothAngleDegrees = 45.0f;
+constexpr float kDefaultSmoothAngleDegrees = static_cast<float>(kDefaultSmoothAngle);
 
 struct NormalCounts {
     std::size_t rescaled = 0;    // source normals that were not unit length
@@ -26,5 +29,13 @@ struct NormalCounts {
 // corners end up with different normals is split into one vertex per normal, so faces and
 // vertices may grow; texture faces are untouched. Counts are added to *counts.
 void FinishNormals(SceneMesh* mesh, float smoothAngleDegrees, NormalCounts* counts);
+
+// The last step of every importer's triangle mesh, once verts, faces and (where the source
+// has them) tverts and normals are filled, one per vertex: texture faces follow the faces,
+// texture coordinates not finite become 0 (warning "texture coordinates repaired"), then
+// FinishNormals (warning "normals rebuilt" for the zero or non-finite ones). Warnings name
+// the node.
+void FinishImportedMesh(SceneMesh* mesh, const std::string& nodeName, float smoothAngleDegrees, NormalCounts* counts,
+                        Warnings* warnings);
 
 }  // namespace wux

@@ -22,6 +22,9 @@ enum class WarningKind {
     ValuesRepaired,
     NodesPassedOver,
     MaterialsRenamed,
+    StripTrianglesDegenerate,
+    FacesMissing,
+    DoubleSidedDropped,
     // What the plug-in will make of the scene.
     MeshesSplit,
     MapsWithoutBitmap,
@@ -35,7 +38,7 @@ enum class WarningKind {
     TrianglesDropped,
     NamesNotUtf8,
     MapFilesMissing,
-    NormalsMadeUnit,
+    NormalsWorkedOut,
     EmptyMeshesLeftOut,
     ValuesNotFinite,
     LeftOutOfObj,
@@ -55,6 +58,9 @@ inline const char* WarningText(WarningKind kind) {
         case WarningKind::ValuesRepaired: return "values repaired";
         case WarningKind::NodesPassedOver: return "nodes passed over";
         case WarningKind::MaterialsRenamed: return "material names made unique";
+        case WarningKind::StripTrianglesDegenerate: return "degenerate triangles of triangle strips left out";
+        case WarningKind::FacesMissing: return "faces read not as many as the file declares";
+        case WarningKind::DoubleSidedDropped: return "double-sided materials made one-sided (WUX has no such flag)";
         case WarningKind::MeshesSplit: return "meshes split";
         case WarningKind::MapsWithoutBitmap: return "map slots without a bitmap left out";
         case WarningKind::NoStandardMaterial: return "meshes without a standard material (given material 0)";
@@ -66,8 +72,8 @@ inline const char* WarningText(WarningKind kind) {
         case WarningKind::TrianglesDropped: return "triangles with an index out of range left out";
         case WarningKind::NamesNotUtf8: return "names not valid UTF-8 (bytes replaced by U+FFFD)";
         case WarningKind::MapFilesMissing: return "map files not found or not readable (kept by name in the material's extras)";
-        case WarningKind::NormalsMadeUnit: return "normals not of unit length made unit (glTF requires it)";
-        case WarningKind::EmptyMeshesLeftOut: return "mesh records without triangles left out (glTF has no empty meshes)";
+        case WarningKind::NormalsWorkedOut: return "mesh records whose normals no one transform relates to their triangles (smooth normals worked out)";
+        case WarningKind::EmptyMeshesLeftOut: return "mesh records without triangles left out (they would come back as empty nodes)";
         case WarningKind::ValuesNotFinite: return "values not finite written as 0";
         case WarningKind::LeftOutOfObj: return "records OBJ has no place for, left out";
         case WarningKind::ObjNamesChanged: return "names with spaces or control characters changed for OBJ";

@@ -238,6 +238,7 @@
 
   // The canvas's pixels left of this are under the panel: the model is framed right of it.
   function panelEdge() {
+    if (panel.classList.contains("folded")) return 0;
     return (panel.getBoundingClientRect().right + 10) * (canvas.width / Math.max(1, canvas.clientWidth));
   }
 

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "input/mesh_normals.h"
@@ -145,6 +146,64 @@ TEST(MeshNormals, TheSmoothingAngleDecidesBetweenSharedAndOwnNormals) {
         if (!c.smooth) {
             EXPECT_NEAR(Dot(a, FaceNormal(m, 0)), 1.0, 1e-6);
         }
+    }
+}
+
+// Two faces meeting along an edge at 30 degrees, each on vertices of its own, the second
+// writing zeros of the shared corners as -0.0: +0.0 and -0.0 are one position, so the corners
+// there share one smooth normal.
+TEST(MeshNormals, PlusAndMinusZeroAreOnePosition) {
+    SceneMesh m;
+    const float s = float(std::sin(kPi / 6)), co = float(std::cos(kPi / 6));
+    m.verts = {{0, 0, 0}, {0, 1, 0}, {1, 0, 0}, {-0.0f, 0, -0.0f}, {0, 1, -0.0f}, {-co, -0.0f, s}};
+    m.faces = {{0, 2, 1}, {3, 4, 5}};
+    NormalCounts counts;
+    FinishNormals(&m, kDefaultSmoothAngleDegrees, &counts);
+    ExpectUnitCorners(m);
+    EXPECT_GT(Dot(CornerNormal(m, 0, 0), CornerNormal(m, 1, 0)), 1 - 1e-6) << "at the origin";
+    EXPECT_GT(Dot(CornerNormal(m, 0, 2), CornerNormal(m, 1, 1)), 1 - 1e-6) << "at (0, 1, 0)";
+    EXPECT_LT(Dot(CornerNormal(m, 0, 0), FaceNormal(m, 0)), 1 - 1e-6) << "smoothed, not the face's own";
+}
+
+// Up to 64 corners at a position are compared pair by pair, beyond that grouped by face
+// normal; both sides of that size must give the same normals. A shallow cone's apex gets
+// its axis; where two flat half-fans meet at 60 degrees each keeps its own.
+TEST(MeshNormals, BothSidesOfTheSizeWhereTheMethodChanges) {
+    for (const int corners : {63, 64, 65, 66}) {
+        SCOPED_TRACE(std::to_string(corners) + " corners at the position");
+        SceneMesh cone;
+        cone.verts.push_back({0, 0, 0.2f});
+        for (int i = 0; i < corners; ++i) {
+            const double a = 2 * kPi * i / corners;
+            cone.verts.push_back({float(std::cos(a)), float(std::sin(a)), 0});
+        }
+        for (uint32_t i = 0; i < uint32_t(corners); ++i) cone.faces.push_back({0, 1 + i, 1 + (i + 1) % corners});
+        NormalCounts counts;
+        FinishNormals(&cone, kDefaultSmoothAngleDegrees, &counts);
+        ExpectUnitCorners(cone);
+        for (std::size_t f = 0; f < cone.faces.size(); ++f) EXPECT_NEAR(CornerNormal(cone, f, 0)[2], 1.0f, 1e-6) << f;
+
+        // Half-fans sharing the origin, one in the plane z = 0 facing +z, the other turned
+        // 60 degrees about the x axis: too far apart to smooth, near enough that a corner
+        // given the other side's normal still faces its own way.
+        SceneMesh crease;
+        crease.verts.push_back({0, 0, 0});
+        const double c60 = std::cos(kPi / 3), s60 = std::sin(kPi / 3);
+        const V3 facing[2] = {{0, 0, 1}, {0, float(s60), float(c60)}};
+        const int half[2] = {corners / 2, corners - corners / 2};
+        for (int side = 0; side < 2; ++side) {
+            const uint32_t first = uint32_t(crease.verts.size());
+            for (int i = 0; i <= half[side]; ++i) {
+                const double a = kPi * i / half[side], x = std::cos(a), v = std::sin(a);
+                crease.verts.push_back(side == 0 ? V3{float(x), float(v), 0}
+                                                 : V3{float(x), float(v * c60), float(-v * s60)});
+            }
+            for (uint32_t i = 0; i < uint32_t(half[side]); ++i) crease.faces.push_back({0, first + i, first + i + 1});
+        }
+        FinishNormals(&crease, kDefaultSmoothAngleDegrees, &counts);
+        ExpectUnitCorners(crease);
+        for (std::size_t f = 0; f < crease.faces.size(); ++f)
+            EXPECT_GT(Dot(CornerNormal(crease, f, 0), facing[f < std::size_t(half[0]) ? 0 : 1]), 1 - 1e-6) << f;
     }
 }
 

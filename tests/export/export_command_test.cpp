@@ -1,6 +1,7 @@
 // The built wux binary's export command, as a user runs it: exit codes, messages, and that a
 // failed export leaves no file behind and an existing output unchanged.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/mount.h>
@@ -416,16 +417,45 @@ TEST_F(ExportCommand, EmbeddedTexturesNeverTakeAnotherFilesName) {
     EXPECT_EQ(mapName.substr(mapName.size() - 25), "box_Texture_diffuse_2.png") << mapName;
 }
 
+// What a FIFO opened for reading with fd (non-blocking) receives until its writer closes it,
+// waiting for the writer no longer than the seconds given: a writer that never comes costs
+// seconds, not the whole time-out of CTest. Closes fd.
+std::string ReadFifo(int fd, int seconds) {
+    std::string received;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        pollfd ready{fd, POLLIN, 0};
+        // Readable only once a writer has come: with data, or at its end.
+        if (left.count() <= 0 || poll(&ready, 1, static_cast<int>(left.count())) < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        char block[4096];
+        const ssize_t got = read(fd, block, sizeof block);
+        if (got > 0) received.append(block, static_cast<size_t>(got));
+        else if (got == 0 || (errno != EAGAIN && errno != EINTR)) break;
+    }
+    close(fd);
+    return received;
+}
+
 // A device that is always full, made here: the real /dev/full must never be at stake.
 bool MakeFullDevice(const fs::path& path) { return mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0; }
 
 TEST_F(ExportCommand, SpecialOutputsAreWrittenInPlace) {
+    Deadline(25);
     // A pipe is written through, and stays a pipe.
     const fs::path pipe = Path("pipe");
     ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+    // Opened before wux starts, so that it finds a reader.
+    const int readEnd = open(pipe.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(readEnd, 0) << std::strerror(errno);
     std::string received;
-    std::thread reader([&] { received = ReadText(pipe); });
+    std::thread reader([&] { received = ReadFifo(readEnd, SecondsLeft()); });
     RunResult run = Wux({"export", Example().string(), pipe.string()});
+    // Had wux never opened it, a writer of our own that comes and goes ends the wait at once.
+    if (const int writeEnd = open(pipe.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC); writeEnd >= 0) close(writeEnd);
     reader.join();
     EXPECT_EQ(run.exitCode, 0) << run.err;
     struct stat info;

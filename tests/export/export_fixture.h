@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -56,9 +57,21 @@ protected:
         dir_ = TestFolder();
     }
 
+    // From now on every run of wux must end within seconds of this call: a run still going
+    // then is killed and fails the test, so that a hang costs seconds instead of the whole
+    // time-out of CTest.
+    void Deadline(int seconds) { deadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(seconds); }
+    int SecondsLeft() const {
+        const auto left = std::chrono::ceil<std::chrono::seconds>(deadline_ - std::chrono::steady_clock::now());
+        return left.count() > 1 ? static_cast<int>(left.count()) : 1;
+    }
+
     // Runs wux with the arguments (none may hold a quote) and an optional environment prefix.
     RunResult Wux(const std::vector<std::string>& args, const std::string& env = "") {
+        const bool limited = deadline_ != std::chrono::steady_clock::time_point();
         std::string command = env.empty() ? "" : env + " ";
+        // timeout stops the whole process group: the export's worker process too.
+        if (limited) command += "timeout -k 2 " + std::to_string(SecondsLeft()) + " ";
         command += "'" + wux_.string() + "'";
         for (const std::string& a : args) command += " '" + a + "'";
         const fs::path out = dir_ / "stdout.txt", err = dir_ / "stderr.txt";
@@ -68,6 +81,9 @@ protected:
         run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         run.out = ReadText(out);
         run.err = ReadText(err);
+        if (limited && (run.exitCode == 124 || run.exitCode == 137)) {
+            ADD_FAILURE() << "wux ran past the test's deadline";
+        }
         return run;
     }
 
@@ -81,6 +97,7 @@ protected:
     fs::path Example() const { return fs::path(sourceDir_) / "examples" / "scene.json"; }
 
     std::string binaryDir_, sourceDir_;
+    std::chrono::steady_clock::time_point deadline_;
     fs::path wux_, dir_;
 };
 

@@ -1,30 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "model/export_model.h"
 #include "model/material_chunk.h"
 #include "model/vertex_chunk.h"
-#include "tracked_record.h"
 
 namespace {
-
-TEST(ExportModel, DestroysMembersInOrder) {
-    // Lists hold any record, so tracked records reveal the order in which the
-    // model releases its material list, mesh list, entries and spheres.
-    std::vector<std::string> log;
-    {
-        ExportModel model;
-        model.materials->append(std::make_unique<TrackedRecord>("material", &log));
-        model.meshes->append(std::make_unique<TrackedRecord>("mesh", &log));
-        model.references->entries->append(std::make_unique<TrackedRecord>("entry", &log));
-        model.bounds->spheres->append(std::make_unique<TrackedRecord>("sphere", &log));
-        model.ellipsoid = std::make_unique<EllipsoidChunk>(0.f, 0.f, 0.f, 1.f, 1.f, 1.f);
-    }
-    EXPECT_EQ(log, (std::vector<std::string>{"material", "mesh", "entry", "sphere"}));
-}
 
 TEST(ExportModel, ReleasesEveryRecordOfAFilledModel) {
     // LeakSanitizer checks that nothing reachable from the model survives it.

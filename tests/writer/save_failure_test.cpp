@@ -16,17 +16,21 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "model/export_model.h"
 #include "model/material_chunk.h"
 #include "model/vertex_chunk.h"
 #include "test_models.h"
+#include "tests/support/file_faults.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/wux_check.h"
 #include "writer/save_result.h"
 #include "writer/temporary_name.h"
 
 namespace fs = std::filesystem;
+using wuxtest::FileCall;
+using wuxtest::FileFaults;
 
 namespace {
 
@@ -94,8 +98,8 @@ protected:
 
     // Saves and checks the outcome every failure must have: result 1, the
     // folder's listing unchanged (no new file, no temporary file left) and the
-    // earlier file unchanged byte for byte.
-    void ExpectFailure(const ExportModel& model, const char* path, SaveError::Kind kind, const fs::path& folder) {
+    // earlier file unchanged byte for byte. Returns SaveModel's error.
+    SaveError ExpectFailure(const ExportModel& model, const char* path, SaveError::Kind kind, const fs::path& folder) {
         const std::set<std::string> before = Listing(folder);
         SaveError error;
         EXPECT_FALSE(SaveModel(model, path, &error)) << (path ? path : "(null)");
@@ -106,6 +110,7 @@ protected:
         }
         EXPECT_EQ(model.Save(path), 1);
         EXPECT_EQ(Listing(folder), before);
+        return error;
     }
 
     TempFolder temp_;
@@ -220,6 +225,23 @@ TEST_F(SaveFailure, FullDiskKeepsTheEarlierFile) {
     EXPECT_EQ(ReadText(target), kOldContents);
 }
 
+// Errors a disk reports only when the data goes out, at the sync or at the close: the save
+// fails with the cause, the earlier file stays and no temporary file is left.
+TEST_F(SaveFailure, LateWriteErrorsKeepTheEarlierFile) {
+    const ExportModel model;
+    const std::string fresh = (folder_ / "fresh.wux").string();
+    for (const FileCall call : {FileCall::Sync, FileCall::Close}) {
+        for (const std::string& target : {existing_.string(), fresh}) {
+            SCOPED_TRACE(std::string(call == FileCall::Sync ? "sync" : "close") + " of " + target);
+            FileFaults faults(folder_.string());
+            faults.Fail(call);
+            EXPECT_EQ(ExpectFailure(model, target.c_str(), SaveError::Kind::WriteFailed, folder_).cause,
+                      std::strerror(EIO));
+        }
+    }
+    EXPECT_EQ(ReadText(existing_), kOldContents);
+}
+
 TEST_F(SaveFailure, ModelThatBreaksItsRulesIsRefusedBeforeTheDisk) {
     const std::string target = existing_.string();
     {
@@ -242,6 +264,7 @@ TEST_F(SaveFailure, ModelThatBreaksItsRulesIsRefusedBeforeTheDisk) {
 TEST(SaveSuccess, ReplacesAnEarlierFileKeepingItsPermissions) {
     const TempFolder temp;
     const fs::path folder = temp.Root();
+    const FileFaults watch(folder.string());
     const fs::path target = folder / "model.wux";
     WriteText(target, kOldContents);
     ASSERT_EQ(chmod(target.c_str(), 0640), 0);
@@ -269,6 +292,9 @@ TEST(SaveSuccess, ReplacesAnEarlierFileKeepingItsPermissions) {
     EXPECT_TRUE(PassesChecker(target.string()));
 
     EXPECT_EQ(Listing(folder), (std::set<std::string>{"model.wux", "fresh.wux", "link.wux"}));
+    // Each file took its name synced and closed, never with its data still on the way.
+    EXPECT_EQ(watch.Renamed(), 3);
+    EXPECT_EQ(watch.UnsafeRenames(), std::vector<std::string>{});
 }
 
 TEST_F(SaveFailure, HardLinkedFileIsWrittenInPlace) {

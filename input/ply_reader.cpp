@@ -1,0 +1,438 @@
+#include "input/ply_reader.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "format/mapped_file.h"
+#include "format/tool_text.h"
+
+namespace wux {
+namespace {
+
+enum class Type : std::uint8_t { Int8, UInt8, Int16, UInt16, Int32, UInt32, Float32, Float64 };
+enum class Format { Ascii, LittleEndian, BigEndian };
+
+std::optional<Type> TypeNamed(std::string_view name) {
+    static const std::pair<std::string_view, Type> kNames[] = {
+        {"char", Type::Int8},     {"int8", Type::Int8},     {"uchar", Type::UInt8},    {"uint8", Type::UInt8},
+        {"short", Type::Int16},   {"int16", Type::Int16},   {"ushort", Type::UInt16},  {"uint16", Type::UInt16},
+        {"int", Type::Int32},     {"int32", Type::Int32},   {"uint", Type::UInt32},    {"uint32", Type::UInt32},
+        {"float", Type::Float32}, {"float32", Type::Float32}, {"double", Type::Float64}, {"float64", Type::Float64}};
+    for (const auto& [n, t] : kNames)
+        if (n == name) return t;
+    return std::nullopt;
+}
+
+std::size_t SizeOf(Type t) {
+    switch (t) {
+        case Type::Int8: case Type::UInt8: return 1;
+        case Type::Int16: case Type::UInt16: return 2;
+        case Type::Int32: case Type::UInt32: case Type::Float32: return 4;
+        case Type::Float64: return 8;
+    }
+    return 1;
+}
+
+struct PlyProperty {
+    std::string name;
+    Type type = Type::Float32;  // of the items, for a list
+    bool list = false;
+    Type countType = Type::UInt8;
+};
+
+struct PlyElement {
+    std::string name;
+    std::uint64_t count = 0;
+    std::vector<PlyProperty> properties;
+};
+
+struct PlyHeader {
+    Format format = Format::Ascii;
+    std::vector<PlyElement> elements;
+    std::size_t bodyStart = 0;
+};
+
+struct Failure {
+    std::string place, message;
+};
+
+std::vector<std::string_view> Words(std::string_view line) {
+    std::vector<std::string_view> words;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+        const std::size_t start = i;
+        while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
+        if (i > start) words.push_back(line.substr(start, i - start));
+    }
+    return words;
+}
+
+std::optional<Failure> ReadHeader(ByteSpan bytes, PlyHeader* header) {
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data), bytes.size);
+    if (text.substr(0, 3) != "ply") return Failure{"", "not a PLY file (it does not start with \"ply\")"};
+    std::size_t at = 0;
+    bool sawFormat = false;
+    for (std::size_t lineNumber = 1;; ++lineNumber) {
+        if (at >= text.size()) return Failure{"", "the header has no \"end_header\" line"};
+        const std::size_t end = std::min(text.find('\n', at), text.size());
+        std::string_view line = text.substr(at, end - at);
+        at = end + 1;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        const std::string place = "header line " + std::to_string(lineNumber);
+        const std::vector<std::string_view> w = Words(line);
+        if (lineNumber == 1) {
+            if (w.size() != 1 || w[0] != "ply") return Failure{"", "not a PLY file (it does not start with \"ply\")"};
+            continue;
+        }
+        if (w.empty() || w[0] == "comment" || w[0] == "obj_info") continue;
+        const auto bad = [&](const char* what) {
+            return Failure{place, std::string(what) + ": \"" + PrintableText(std::string(line)) + "\""};
+        };
+        if (w[0] == "end_header") {
+            if (!sawFormat) return Failure{place, "the header has no \"format\" line"};
+            header->bodyStart = std::min(at, text.size());
+            return std::nullopt;
+        } else if (w[0] == "format") {
+            if (w.size() != 3) return bad("not a format line");
+            if (w[1] == "ascii") header->format = Format::Ascii;
+            else if (w[1] == "binary_little_endian") header->format = Format::LittleEndian;
+            else if (w[1] == "binary_big_endian") header->format = Format::BigEndian;
+            else return bad("unknown format");
+            sawFormat = true;
+        } else if (w[0] == "element") {
+            PlyElement e;
+            const char* end = w.size() == 3 ? w[2].data() + w[2].size() : nullptr;
+            const std::from_chars_result r = std::from_chars(w.size() == 3 ? w[2].data() : end, end, e.count);
+            if (end == nullptr || r.ec != std::errc() || r.ptr != end) return bad("not an element line with a count");
+            e.name = std::string(w[1]);
+            header->elements.push_back(std::move(e));
+        } else if (w[0] == "property") {
+            if (header->elements.empty()) return bad("a property before any element");
+            PlyProperty p;
+            p.list = w.size() == 5 && w[1] == "list";
+            if (w.size() != 3 && !p.list) return bad("not a property line of a known type");
+            const std::optional<Type> count = p.list ? TypeNamed(w[2]) : Type::UInt8;
+            const std::optional<Type> type = TypeNamed(w[p.list ? 3 : 1]);
+            if (!count || !type) return bad("not a property line of a known type");
+            if (p.list && (*count == Type::Float32 || *count == Type::Float64)) return bad("a list counted in floats");
+            p.type = *type;
+            p.countType = *count;
+            p.name = std::string(w.back());
+            header->elements.back().properties.push_back(std::move(p));
+        }
+        // Any other line describes no data (exporters write comments without the keyword):
+        // passed over, as a comment is.
+    }
+}
+
+// The values of the file's body, one at a time; bounds checked on every read.
+class Body {
+public:
+    Body(ByteSpan bytes, std::size_t at, Format format) : bytes_(bytes), at_(at), format_(format) {}
+
+    std::size_t Offset() const { return at_; }
+    std::size_t Left() const { return bytes_.size - at_; }
+
+    // False at the end of the data, or (ASCII) where the next word is not a number.
+    bool Read(Type type, double* out) {
+        if (format_ == Format::Ascii) return ReadWord(out);
+        const std::size_t size = SizeOf(type);
+        if (size > Left()) return false;
+        std::uint64_t bits = 0;
+        for (std::size_t k = 0; k < size; ++k) {
+            const std::size_t byte = format_ == Format::LittleEndian ? size - 1 - k : k;
+            bits = bits << 8 | bytes_.data[at_ + byte];
+        }
+        at_ += size;
+        switch (type) {
+            case Type::Int8: *out = static_cast<std::int8_t>(bits); break;
+            case Type::UInt8: case Type::UInt16: case Type::UInt32: *out = static_cast<double>(bits); break;
+            case Type::Int16: *out = static_cast<std::int16_t>(bits); break;
+            case Type::Int32: *out = static_cast<std::int32_t>(bits); break;
+            case Type::Float32: {
+                const std::uint32_t b32 = static_cast<std::uint32_t>(bits);
+                float f;
+                std::memcpy(&f, &b32, sizeof f);
+                *out = f;
+                break;
+            }
+            case Type::Float64: std::memcpy(out, &bits, sizeof *out); break;
+        }
+        return true;
+    }
+
+private:
+    static bool Space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+    bool ReadWord(double* out) {
+        const char* p = reinterpret_cast<const char*>(bytes_.data);
+        while (at_ < bytes_.size && Space(p[at_])) ++at_;
+        std::size_t end = at_;
+        while (end < bytes_.size && !Space(p[end])) ++end;
+        if (end == at_) return false;
+        const char* first = p + at_;
+        if (*first == '+' && end - at_ > 1) ++first;  // from_chars takes no plus sign
+        const std::from_chars_result r = std::from_chars(first, p + end, *out);
+        if (r.ec == std::errc::result_out_of_range) *out = *first == '-' ? -HUGE_VAL : HUGE_VAL;
+        else if (r.ec != std::errc() || r.ptr != p + end) return false;
+        at_ = end;
+        return true;
+    }
+
+    ByteSpan bytes_;
+    std::size_t at_;
+    Format format_;
+};
+
+// Where each vertex property goes: x y z, normal, texture coordinates.
+enum Slot { kX, kY, kZ, kNx, kNy, kNz, kU, kV, kSlots, kNone = kSlots };
+
+std::vector<int> VertexSlots(const PlyElement& e, bool* normals, bool* uvs) {
+    std::vector<int> slots(e.properties.size(), kNone);
+    const auto find = [&](std::string_view name) -> int {
+        for (std::size_t i = 0; i < e.properties.size(); ++i)
+            if (!e.properties[i].list && e.properties[i].name == name) return static_cast<int>(i);
+        return -1;
+    };
+    const auto take = [&](std::initializer_list<std::string_view> names, int first) {
+        std::vector<int> found;
+        for (std::string_view n : names) found.push_back(find(n));
+        if (std::find(found.begin(), found.end(), -1) != found.end()) return false;
+        for (std::size_t k = 0; k < found.size(); ++k) slots[static_cast<std::size_t>(found[k])] = first + static_cast<int>(k);
+        return true;
+    };
+    take({"x", "y", "z"}, kX);
+    *normals = take({"nx", "ny", "nz"}, kNx);
+    *uvs = take({"u", "v"}, kU) || take({"s", "t"}, kU) || take({"texture_u", "texture_v"}, kU) ||
+           take({"texture_s", "texture_t"}, kU);
+    return slots;
+}
+
+constexpr std::uint32_t kBadIndex = std::numeric_limits<std::uint32_t>::max();
+
+// An index as read: kBadIndex for one that is negative, not whole or too large.
+std::uint32_t IndexOf(double v) {
+    return v >= 0.0 && v < double{kBadIndex} && v == std::floor(v) ? static_cast<std::uint32_t>(v) : kBadIndex;
+}
+
+struct Geometry {
+    std::vector<std::array<float, 3>> positions, normals, uvs;  // uvs: u, v, 0
+    std::vector<std::array<std::uint32_t, 3>> triangles;        // indices as read, kBadIndex for a bad one
+    bool hasNormals = false, hasUvs = false, hasVertices = false;
+    std::size_t points = 0, lines = 0, degenerate = 0;
+};
+
+// A strip's triangles: every three running corners, every second one turned so that all
+// face the same way; -1 (or its unsigned twin) starts a new strip.
+class Strip {
+public:
+    void Start() {
+        size_ = 0;
+        odd_ = false;
+    }
+    void Add(std::uint32_t c, Geometry* g) {
+        if (size_ < 2) {
+            last_[size_++] = c;
+            return;
+        }
+        const std::uint32_t a = last_[0], b = last_[1];
+        if (a == b || b == c || a == c) ++g->degenerate;
+        else g->triangles.push_back(odd_ ? std::array<std::uint32_t, 3>{b, a, c} : std::array<std::uint32_t, 3>{a, b, c});
+        odd_ = !odd_;
+        last_ = {b, c};
+    }
+
+private:
+    std::array<std::uint32_t, 2> last_{};
+    int size_ = 0;
+    bool odd_ = false;
+};
+
+std::optional<Failure> ReadBody(ByteSpan bytes, const PlyHeader& header, Geometry* g) {
+    Body body(bytes, header.bodyStart, header.format);
+    std::vector<std::uint32_t> polygon;
+    for (const PlyElement& e : header.elements) {
+        if (e.properties.empty()) continue;  // nothing to read, however many it declares
+        const bool vertex = e.name == "vertex", face = e.name == "face", strips = e.name == "tristrips";
+        std::vector<int> slots(e.properties.size(), kNone);
+        int indexList = -1;
+        if (vertex) {
+            if (g->hasVertices) return Failure{"", "more than one vertex element"};
+            slots = VertexSlots(e, &g->hasNormals, &g->hasUvs);
+            if (std::count_if(slots.begin(), slots.end(), [](int s) { return s <= kZ; }) != 3)
+                return Failure{"", "the vertex element has no x, y and z properties"};
+            if (e.count >= kBadIndex) return Failure{"", "more vertices than 32-bit indices reach"};
+            g->hasVertices = true;
+            // No more room than the bytes left could fill, whatever the header says.
+            const std::size_t room = std::min<std::uint64_t>(e.count, body.Left() / e.properties.size() + 1);
+            g->positions.reserve(room);
+            if (g->hasNormals) g->normals.reserve(room);
+            if (g->hasUvs) g->uvs.reserve(room);
+        } else if (face || strips) {
+            for (std::size_t i = 0; i < e.properties.size() && indexList < 0; ++i)
+                if (e.properties[i].list && (e.properties[i].name == "vertex_indices" || e.properties[i].name == "vertex_index"))
+                    indexList = static_cast<int>(i);
+            if (indexList < 0) return Failure{"", "the " + e.name + " element has no vertex_indices list"};
+        }
+        Strip strip;
+        for (std::uint64_t n = 0; n < e.count; ++n) {
+            std::array<double, kSlots + 1> row{};
+            for (std::size_t p = 0; p < e.properties.size(); ++p) {
+                const PlyProperty& prop = e.properties[p];
+                const auto cut = [&] {
+                    const bool end = header.format != Format::Ascii || body.Left() == 0;
+                    return Failure{"byte " + std::to_string(body.Offset()),
+                                   (end ? "the file ends in " : "not a number in ") + e.name + " " + std::to_string(n) +
+                                       " of " + std::to_string(e.count) + " (property " + prop.name + ")"};
+                };
+                double v = 0.0;
+                if (!prop.list) {
+                    if (!body.Read(prop.type, &v)) return cut();
+                    row[static_cast<std::size_t>(slots[p])] = v;
+                    continue;
+                }
+                if (!body.Read(prop.countType, &v)) return cut();
+                if (!(v >= 0.0) || v != std::floor(v))
+                    return Failure{"byte " + std::to_string(body.Offset()), "a list of " + std::to_string(v) + " items in " + e.name + " " + std::to_string(n)};
+                const bool keep = static_cast<int>(p) == indexList;
+                polygon.clear();
+                if (strips && keep) strip.Start();
+                // Every item takes at least a byte, so this ends with the file.
+                for (double k = 0; k < v; ++k) {
+                    double item = 0.0;
+                    if (!body.Read(prop.type, &item)) return cut();
+                    if (!keep) continue;
+                    if (!strips) {
+                        polygon.push_back(IndexOf(item));
+                    } else if (item == -1.0 || (prop.type == Type::UInt32 && item == double{kBadIndex})) {
+                        strip.Start();
+                    } else {
+                        strip.Add(IndexOf(item), g);
+                    }
+                }
+                if (!face || !keep) continue;
+                if (polygon.size() < 3) {
+                    ++(polygon.size() == 2 ? g->lines : g->points);
+                    continue;
+                }
+                // A fan, as Assimp makes of a convex polygon.
+                for (std::size_t k = 1; k + 1 < polygon.size(); ++k)
+                    g->triangles.push_back({polygon[0], polygon[k], polygon[k + 1]});
+            }
+            if (vertex) {
+                g->positions.push_back({static_cast<float>(row[kX]), static_cast<float>(row[kY]), static_cast<float>(row[kZ])});
+                if (g->hasNormals)
+                    g->normals.push_back({static_cast<float>(row[kNx]), static_cast<float>(row[kNy]), static_cast<float>(row[kNz])});
+                if (g->hasUvs) g->uvs.push_back({static_cast<float>(row[kU]), static_cast<float>(row[kV]), 0.0f});
+            }
+        }
+    }
+    if (!g->hasVertices) return Failure{"", "the file has no vertex element"};
+    return std::nullopt;
+}
+
+SceneMatrix FrameRows(AssimpImportOptions::Up up) {
+    SceneMatrix m;
+    if (up == AssimpImportOptions::Up::Z) return m;
+    // +90 degrees about X, (x, y, z) to (x, -z, y), as every Y-up source is turned.
+    m.rows[1][1] = 0.0f;
+    m.rows[1][2] = 1.0f;
+    m.rows[2][1] = -1.0f;
+    m.rows[2][2] = 0.0f;
+    return m;
+}
+
+}  // namespace
+
+bool IsPlyPath(const std::string& path) { return Lower(std::filesystem::path(path).extension().string()) == ".ply"; }
+
+ToolResult<SceneDescription> ParsePly(ByteSpan bytes, const std::string& path, const AssimpImportOptions& options,
+                                      Warnings* warnings, ImportCounts* counts) {
+    const auto fail = [&](const Failure& f) {
+        return ToolError{ToolError::Kind::Import, path, f.place, std::nullopt, f.message};
+    };
+    PlyHeader header;
+    if (const std::optional<Failure> f = ReadHeader(bytes, &header)) return fail(*f);
+    Geometry g;
+    if (const std::optional<Failure> f = ReadBody(bytes, header, &g)) return fail(*f);
+
+    const std::string name = std::filesystem::path(path).stem().string();
+    const std::string subject = QuotedName(name) + ": ";
+    SceneDescription scene;
+    if (g.points > 0) warnings->Add(WarningKind::PrimitivesSkipped, subject + Plural(g.points, "point", "points"), g.points);
+    if (g.lines > 0) warnings->Add(WarningKind::PrimitivesSkipped, subject + Plural(g.lines, "line", "lines"), g.lines);
+    if (g.degenerate > 0)
+        warnings->Add(WarningKind::StripTrianglesDegenerate, subject + Plural(g.degenerate, "triangle", "triangles"), g.degenerate);
+
+    // The triangles whose corners are in range and finite, on the vertices they use, in the
+    // order of first use.
+    SceneNode node;
+    SceneMesh& mesh = node.object.mesh;
+    std::vector<std::uint32_t> remap(g.positions.size(), kBadIndex);
+    std::size_t outOfRange = 0, notFinite = 0;
+    const auto finite = [](const std::array<float, 3>& p) {
+        return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]);
+    };
+    mesh.faces.reserve(g.triangles.size());
+    for (const auto& t : g.triangles) {
+        if (t[0] >= g.positions.size() || t[1] >= g.positions.size() || t[2] >= g.positions.size()) {
+            ++outOfRange;
+            continue;
+        }
+        if (!finite(g.positions[t[0]]) || !finite(g.positions[t[1]]) || !finite(g.positions[t[2]])) {
+            ++notFinite;
+            continue;
+        }
+        std::array<std::uint32_t, 3> face{};
+        for (int k = 0; k < 3; ++k) {
+            std::uint32_t& to = remap[t[k]];
+            if (to == kBadIndex) {
+                to = static_cast<std::uint32_t>(mesh.verts.size());
+                mesh.verts.push_back(g.positions[t[k]]);
+                if (g.hasNormals) mesh.normals.push_back(g.normals[t[k]]);
+                if (g.hasUvs) mesh.tverts.push_back(g.uvs[t[k]]);
+            }
+            face[k] = to;
+        }
+        mesh.faces.push_back(face);
+    }
+    if (outOfRange > 0)
+        warnings->Add(WarningKind::FacesDropped, subject + Plural(outOfRange, "face", "faces") + " with a vertex index out of range", outOfRange);
+    if (notFinite > 0)
+        warnings->Add(WarningKind::FacesDropped, subject + Plural(notFinite, "face", "faces") + " with coordinates not finite", notFinite);
+    if (mesh.faces.empty()) {
+        if (g.triangles.empty() && g.points + g.lines + g.degenerate == 0 && !g.positions.empty())
+            warnings->Add(WarningKind::PrimitivesSkipped, subject + Plural(g.positions.size(), "point", "points"), g.positions.size());
+        else if (g.points + g.lines == 0)
+            warnings->Add(WarningKind::EmptyMeshes, QuotedName(name));
+        return scene;
+    }
+    g = Geometry();  // the mesh holds what is kept: the geometry is not held twice from here
+    ImportCounts ownCounts;
+    FinishImportedMesh(&mesh, name, options.smoothAngleDegrees, &(counts != nullptr ? counts : &ownCounts)->normals, warnings);
+    node.object.type = SceneObject::Type::EditableMesh;
+    node.name = name;
+    node.origin = name;
+    node.local = FrameRows(options.up);
+    scene.nodes.push_back(std::move(node));
+    return scene;
+}
+
+ToolResult<SceneDescription> ReadPlyFile(const std::string& path, const AssimpImportOptions& options,
+                                         Warnings* warnings, ImportCounts* counts) {
+    MappedFile file;
+    if (ToolResult<void> opened = file.OpenWhole(path); !opened.Ok()) return opened.Error();
+    return ParsePly(file.Span(), path, options, warnings, counts);
+}
+
+}  // namespace wux
