@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,7 +37,7 @@ ToolError Failure(std::string message) {
     return ToolError::Of(ToolError::Kind::Io, "", std::move(message));
 }
 
-// 0, or the errno of the first failing write or sync. fd stays open: it holds the file's lock.
+// 0, or the errno of the first failing write or sync.
 int WriteAll(int fd, const void* data, std::size_t size) {
     const char* at = static_cast<const char*>(data);
     int code = 0;
@@ -185,14 +186,23 @@ ToolResult<int> ExportFiles::CreateTemporary(Entry& entry) {
 ToolResult<void> ExportFiles::Stage(Entry entry, const void* data, std::size_t size) {
     const ToolResult<int> fd = CreateTemporary(entry);
     if (!fd.Ok()) return fd.Error();
-    entry.lock = *fd;
     entries_.push_back(std::move(entry));  // from here on the destructor removes it
-    const int code = WriteAll(*fd, data, size);
-    if (code != 0) return Failure(DescribeFailure("cannot write", entries_.back().path, code));
+    Entry& staged = entries_.back();
+    int code = WriteAll(*fd, data, size);
+    // The descriptor that wrote is closed now, its failure the write's; a read-only one holds
+    // the file's lock until the file takes its name.
+    const int holder = open(staged.temporary.c_str(), O_RDONLY | O_CLOEXEC);
+    if (close(*fd) != 0 && code == 0 && errno != EINTR) code = errno;
+    if (holder >= 0 && flock(holder, LOCK_EX) == 0) staged.lock = holder;
+    else if (holder >= 0) close(holder);
+    if (code != 0) return Failure(DescribeFailure("cannot write", staged.path, code));
     return {};
 }
 
 ToolResult<void> ExportFiles::Place(Entry& entry) {
+    // No descriptor stays open on a file that takes its name.
+    if (entry.lock >= 0) close(entry.lock);
+    entry.lock = -1;
     const std::string& temporary = entry.temporary;
     switch (entry.kind) {
     case Entry::Kind::New: {

@@ -535,7 +535,10 @@ TEST(ConvertNames, TexturesTakeFreeNamesAndMtlNamesStayOneWord) {
     std::ofstream(model, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     WriteBmp(dir / "in" / "brick.bmp");
     // A PNG under the output's name, and a 54-byte BMP that claims 16384 x 16384 pixels.
-    std::ofstream(dir / "in" / "model.gltf", std::ios::binary) << std::string("\x89PNG\r\n\x1a\n", 8) << "rest";
+    const char png[] = "\x89\x50\x4E\x47\x0D\x0A\x1A\x0A\x00\x00\x00\x0D\x49\x48\x44\x52\x00\x00\x00\x01\x00\x00\x00\x01"
+                       "\x08\x02\x00\x00\x00\x90\x77\x53\xDE\x00\x00\x00\x0C\x49\x44\x41\x54\x78\x9C\x63\xF8\xCF"
+                       "\xC0\x00\x00\x03\x01\x01\x00\xC9\xFE\x92\xEF\x00\x00\x00\x00\x49\x45\x4E\x44\xAE\x42\x60\x82";
+    std::ofstream(dir / "in" / "model.gltf", std::ios::binary).write(png, sizeof png - 1);
     std::string huge = ReadText(dir / "in" / "brick.bmp").substr(0, 54);
     huge[18] = huge[22] = 0;
     huge[19] = huge[23] = 0x40;
