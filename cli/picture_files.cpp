@@ -7,7 +7,9 @@
 
 #include "driver/export_files.h"
 #include "format/file_bytes.h"
+#include "format/tool_text.h"
 #include "format/wux_reader.h"
+#include "cli/progress_bar.h"
 #include "writer/file_sink.h"
 
 namespace wux {
@@ -27,7 +29,11 @@ int LoadPictureScene(const std::string& command, const std::string& path, const 
     }
     TextureSearch maps{{std::filesystem::path(path).parent_path().string()}, decodeMaps};
     maps.folders.insert(maps.folders.end(), textureDirs.begin(), textureDirs.end());
-    *scene = BuildPictureScene(*read, maps);
+    std::uint64_t triangles = 0;
+    for (const MeshChunk& mesh : read->meshes) triangles += mesh.triangles.size();
+    ProgressBar progress(triangles, "triangles read");
+    *scene = BuildPictureScene(*read, maps, [&](std::uint64_t done) { progress.Update(done, 0); });
+    progress.Clear();
     for (const std::string& missing : scene->missingMaps) std::cerr << "wux " << command << ": warning: " << missing << "\n";
     auto warn = [&](std::uint64_t count, const char* one, const char* many, const std::string& why) {
         if (count > 0)
@@ -36,6 +42,9 @@ int LoadPictureScene(const std::string& command, const std::string& path, const 
     };
     warn(scene->droppedTriangles, "triangle", "triangles",
          "a corner outside its mesh or not a finite number; `wux check` lists them");
+    if (scene->meshesSmoothed > 0)
+        std::cerr << "wux " << command << ": warning: " << path << ": " << Plural(scene->meshesSmoothed, "mesh", "meshes")
+                  << " lit by normals worked out from the triangles (the stored normals fit no one transform)\n";
     const std::string limit = "not finite numbers, or past the first " + std::to_string(kMaxOverlayItems);
     if (overlays.Has(OverlayKind::Spheres)) warn(scene->droppedSpheres, "sphere", "spheres", limit);
     if (overlays.Has(OverlayKind::Ellipsoid))

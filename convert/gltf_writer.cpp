@@ -14,7 +14,6 @@
 #include "convert/json_number.h"
 #include "convert/mesh_corners.h"
 #include "convert/record_inverse.h"
-#include "convert/sphere_mesh.h"
 #include "driver/export_files.h"
 #include "format/texture_lookup.h"
 #include "format/tool_text.h"
@@ -28,9 +27,7 @@ namespace fs = std::filesystem;
 using Json = nlohmann::json;
 
 constexpr int kArrayBuffer = 34962;
-constexpr int kElementArrayBuffer = 34963;
 constexpr int kFloat = 5126;
-constexpr int kUnsignedShort = 5123;
 constexpr int kTriangles = 4;
 
 // glTF is Y-up, the file Z-up: (x, y, z) becomes (x, z, -y).
@@ -255,42 +252,21 @@ private:
         nodes_.push_back({{"name", "mesh " + std::to_string(index)}, {"mesh", meshes_.size() - 1}, {"matrix", kTurnMatrix}});
     }
 
-    std::size_t SphereMeshIndex() {
-        if (sphereMesh_) return *sphereMesh_;
-        const SphereMesh sphere = UnitSphere(24, 12);
-        const std::size_t positions = AddFloats(sphere.positions, true);
-        const std::size_t normals = AddFloats(sphere.positions, false);
-        const std::size_t view = AddView(sphere.indices.data(), sphere.indices.size() * 2, kElementArrayBuffer);
-        accessors_.push_back({{"bufferView", view}, {"componentType", kUnsignedShort}, {"count", sphere.indices.size()},
-                              {"type", "SCALAR"}});
-        // See-through, so that a viewer still shows the model inside.
-        materials_.push_back({{"name", "WUX bounds"},
-                              {"pbrMetallicRoughness", {{"baseColorFactor", {0.2, 0.6, 1.0, 0.15}},
-                                                        {"metallicFactor", 0.0}, {"roughnessFactor", 1.0}}},
-                              {"alphaMode", "BLEND"},
-                              {"doubleSided", true}});
-        Json primitive{{"attributes", {{"POSITION", positions}, {"NORMAL", normals}}},
-                       {"indices", accessors_.size() - 1},
-                       {"material", materials_.size() - 1},
-                       {"mode", kTriangles}};
-        meshes_.push_back({{"name", "unit sphere"}, {"primitives", Json::array({primitive})}});
-        sphereMesh_ = meshes_.size() - 1;
-        return *sphereMesh_;
-    }
-
-    // A sphere node: the unit sphere scaled by the radius along each axis, at its centre.
+    // A sphere node: empty, its scale the radius along each axis, at its centre; a mesh would
+    // count as the model's triangles in every consumer.
     void SphereNodeJson(const char* name, const SphereNode& sphere) {
-        const std::size_t mesh = SphereMeshIndex();
         const auto& t = sphere.transform;
         // Scale first, then the turn: each local axis keeps its own scale.
         Json scale = Json::array();
         for (int k = 0; k < 3; ++k) scale.push_back(ShortFloat(sphere.radius * t[k][k]));
         const auto at = Turn(t[3]);
+        const bool bound = std::strcmp(name, kBoundSphereNodeName) == 0;
+        const Json mark = bound ? Json{{"boundSphere", ShortFloat(sphere.radius)}} : Json{{"ellipsoid", scale}};
         nodes_.push_back({{"name", name},
-                          {"mesh", mesh},
                           {"translation", {ShortFloat(at[0]), ShortFloat(at[1]), ShortFloat(at[2])}},
                           {"rotation", kTurnRotation},
-                          {"scale", scale}});
+                          {"scale", scale},
+                          {"extras", {{"wux", mark}}}});
     }
 
     void HelperNodeJson(std::size_t index) {
@@ -340,7 +316,6 @@ private:
     std::map<std::string, std::optional<std::size_t>> textureByName_;
     std::set<std::string> copyNames_;
     TextureFolders textureFolders_{options_.textureDirs};
-    std::optional<std::size_t> sphereMesh_;
 };
 
 }  // namespace

@@ -1,8 +1,9 @@
-// A WUX file as glTF 2.0: one node per mesh record (its world-space corners, normals as
-// stored, v as stored, which is glTF's own orientation), metallic-roughness materials with
-// the diffuse colour and opacity, and the file's Z-up frame turned to glTF's Y-up by each
-// node's transform. Spheres and the ellipsoid become "GBND"/"GELP" nodes holding a unit
-// sphere under a scale, reference entries empty nodes whose transform carries the helper's
+// A WUX file as glTF 2.0: one node per mesh record (its world-space corners, normals turned
+// to world space, v as stored, which is glTF's own orientation), metallic-roughness materials
+// with the diffuse colour and opacity, and the file's Z-up frame turned to glTF's Y-up by each
+// node's transform. Spheres and the ellipsoid become empty "GBND"/"GELP" nodes whose scale is
+// the radius or the semi-axes (marked in their extras), so that the file holds exactly the
+// model's triangles; reference entries empty nodes whose transform carries the helper's
 // axes and whose extras its size, so that `wux export` of the glTF file gives them back.
 // Material values glTF has no place for go into the material's extras under "wux".
 #pragma once

@@ -436,9 +436,10 @@ private:
 
         std::vector<SceneNode> extraMeshNodes;
         const bool bone = n.mNumMeshes == 0 && (belowBone || bones_.count(name) != 0);
-        if (n.mNumMeshes > 0 && (name == kBoundSphereNodeName || name == kEllipsoidNodeName)) {
+        if (name == kBoundSphereNodeName || name == kEllipsoidNodeName) {
+            // An empty one (as wux convert writes them) is a unit sphere under the node's scale.
             node.object.type = SceneObject::Type::Sphere;
-            node.object.radius = SphereRadius(n);
+            node.object.radius = n.mNumMeshes > 0 ? SphereRadius(n) : 1.0f;
             node.object.segments = kSphereSegments;
         } else if (n.mNumMeshes > 0) {
             int made = 0;

@@ -6,6 +6,7 @@
 
 #include "format/file_bytes.h"
 #include "format/texture_lookup.h"
+#include "format/world_normals.h"
 #include "format/tool_text.h"
 
 namespace wux {
@@ -34,11 +35,14 @@ void Keep(const T& item, std::vector<T>* kept, std::uint64_t* dropped) {
 // Appends the mesh's triangles whose corners all lie inside the mesh and are finite.
 void AddMesh(const MeshChunk& mesh, MaterialGroup* group, PictureScene* scene) {
     ++group->meshCount;
+    const WorldNormals normals = MeshWorldNormals(mesh);
+    if (!normals.fitted) ++scene->meshesSmoothed;
     const bool textured = group->texture >= 0;
     group->positions.reserve(group->positions.size() + 3 * mesh.triangles.size());
     group->normals.reserve(group->positions.capacity());
     if (textured) group->uvs.reserve(group->positions.capacity());
-    for (const auto& triangle : mesh.triangles) {
+    for (std::size_t t = 0; t < mesh.triangles.size(); ++t) {
+        const auto& triangle = mesh.triangles[t];
         bool drawable = true;
         for (std::uint16_t corner : triangle) {
             if (corner >= mesh.vertices.size()) {
@@ -52,16 +56,13 @@ void AddMesh(const MeshChunk& mesh, MaterialGroup* group, PictureScene* scene) {
             ++scene->droppedTriangles;
             continue;
         }
-        Vec3 p[3];
         for (int k = 0; k < 3; ++k) {
             const Vertex& v = mesh.vertices[triangle[k]];
-            p[k] = Vec3{v.x, v.y, v.z};
             group->positions.push_back({v.x, v.y, v.z});
-            scene->meshBounds.Add(p[k]);
+            group->normals.push_back(normals.corners[3 * t + k]);
+            scene->meshBounds.Add(Vec3{v.x, v.y, v.z});
             if (textured) group->uvs.push_back({std::isfinite(v.u) ? v.u : 0.0f, std::isfinite(v.v) ? v.v : 0.0f});
         }
-        const Vec3 n = Normalised(Cross(p[1] - p[0], p[2] - p[0]));
-        for (int k = 0; k < 3; ++k) group->normals.push_back({float(n.x), float(n.y), float(n.z)});
         ++scene->triangleCount;
     }
 }
@@ -108,7 +109,7 @@ int LoadMap(const std::string& file, const Material& material, const TextureSear
 
 }  // namespace
 
-PictureScene BuildPictureScene(const WuxFile& file, const TextureSearch& maps) {
+PictureScene BuildPictureScene(const WuxFile& file, const TextureSearch& maps, const TriangleProgress& progress) {
     PictureScene scene;
     std::unordered_map<std::string, int> known;
     TextureFolders folders(maps.folders);
@@ -134,10 +135,14 @@ PictureScene BuildPictureScene(const WuxFile& file, const TextureSearch& maps) {
     noMaterial.name = "(no material)";
     noMaterial.colour = kNoMaterialColour;
 
+    std::uint64_t done = 0;
     for (const MeshChunk& mesh : file.meshes) {
         const bool known = mesh.materialIndex >= 0 && static_cast<std::size_t>(mesh.materialIndex) < unnamed;
         AddMesh(mesh, known ? &scene.groups[static_cast<std::size_t>(mesh.materialIndex)] : &noMaterial, &scene);
         ++scene.meshCount;
+        const std::uint64_t before = done;
+        done += mesh.triangles.size();
+        if (progress && done / kProgressStep != before / kProgressStep) progress(done);
     }
     if (noMaterial.meshCount > 0) scene.groups.push_back(std::move(noMaterial));
 

@@ -37,7 +37,7 @@ struct MaterialGroup {
     bool fromFile = false;     // false for the group of meshes whose material number names no material
     std::size_t meshCount = 0;
     std::vector<std::array<float, 3>> positions;  // world space
-    std::vector<std::array<float, 3>> normals;    // world space, unit, one per corner
+    std::vector<std::array<float, 3>> normals;    // world space, unit, one per corner (format/world_normals.h)
     std::vector<std::array<float, 2>> uvs;        // as stored (v from the top of the image); only when textured
 
     std::size_t TriangleCount() const { return positions.size() / 3; }
@@ -50,6 +50,7 @@ struct PictureScene {
     std::size_t meshCount = 0;
     std::uint64_t triangleCount = 0;    // drawn triangles
     std::uint64_t droppedTriangles = 0;  // left out: a corner outside its mesh or not a finite number
+    std::uint64_t meshesSmoothed = 0;    // whose stored normals fit no one transform: lit by their triangles' smooth normals
     Bounds3 meshBounds;                  // of the drawn triangles
     std::vector<Sphere> spheres;        // main sphere first; spheres of radius 0 left out
     std::vector<Ellipsoid> ellipsoids;
@@ -77,6 +78,6 @@ struct TextureSearch {
     bool decode = true;
 };
 
-PictureScene BuildPictureScene(const WuxFile& file, const TextureSearch& maps = {});
+PictureScene BuildPictureScene(const WuxFile& file, const TextureSearch& maps = {}, const TriangleProgress& progress = {});
 
 }  // namespace wux

@@ -49,7 +49,11 @@ Rgb Texel(const PictureTexture& t, double u, double v) {
     const double x = u * t.width - 0.5, y = v * t.height - 0.5;
     if (!std::isfinite(x) || !std::isfinite(y)) return {0, 0, 0};
     const double fx = std::floor(x), fy = std::floor(y);
-    const auto wrap = [](double i, int n) { return static_cast<std::size_t>(i - n * std::floor(i / n)) % n; };
+    // fmod is exact, so coordinates far out still land inside the image.
+    const auto wrap = [](double i, int n) {
+        const double m = std::fmod(i, n);
+        return static_cast<std::size_t>(m < 0 ? m + n : m) % n;
+    };
     const std::size_t x0 = wrap(fx, t.width), x1 = (x0 + 1) % t.width, y0 = wrap(fy, t.height), y1 = (y0 + 1) % t.height;
     const double ax = x - fx, ay = y - fy;
     Rgb out{};

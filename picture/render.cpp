@@ -69,8 +69,9 @@ Image RenderPicture(const PictureScene& scene, const RenderOptions& options, con
         for (std::size_t i = 0; i + 2 < group.positions.size(); i += 3) {
             if (progress && ++done % kProgressStep == 0) progress(done);
             const std::array<ShadedCorner, 3> c = corners(group, i);
+            const float depth = c[0].at.depth + c[1].at.depth + c[2].at.depth;
             if (group.opacity >= 1) raster.Triangle(c, s);
-            else seeThrough.push_back({c[0].at.depth + c[1].at.depth + c[2].at.depth, &group, i});
+            else if (std::isfinite(depth)) seeThrough.push_back({depth, &group, i});  // others are not drawn
         }
     }
     std::stable_sort(seeThrough.begin(), seeThrough.end(),

@@ -28,6 +28,7 @@
   function plural(n, one, many) { return count(n) + " " + (n === 1 ? one : many); }
 
   function bytesOf(text) {
+    if (Uint8Array.fromBase64) return Uint8Array.fromBase64(text);
     var binary = atob(text);
     var bytes = new Uint8Array(binary.length);
     for (var i = 0; i < binary.length; ++i) bytes[i] = binary.charCodeAt(i);
@@ -60,8 +61,8 @@
     panel.appendChild(element("div", {}, plural(data.meshes, "mesh", "meshes") + " \u00b7 " +
       plural(data.triangles, "triangle", "triangles") + " \u00b7 " + plural(materials, "material", "materials")));
     if (data.droppedTriangles > 0) {
-      panel.appendChild(element("div", { "class": "note" }, count(data.droppedTriangles) +
-        " triangles not drawn: a corner outside its mesh or not a finite number"));
+      panel.appendChild(element("div", { "class": "note" }, plural(data.droppedTriangles, "triangle", "triangles") +
+        " not drawn: a corner outside its mesh or not a finite number"));
     }
     panel.appendChild(element("h2", {}, "Materials"));
     var table = element("table", { id: "wux-materials" });
@@ -75,7 +76,7 @@
       row.appendChild(swatchCell);
       row.appendChild(element("td", {}, (g.name === "" ? "(unnamed)" : g.name) +
         (g.texture !== undefined ? " \u00b7 " + data.textures[g.texture].name : "")));
-      row.appendChild(element("td", { "class": "count", title: "meshes" }, count(g.meshes) + (g.meshes === 1 ? " mesh" : " meshes")));
+      row.appendChild(element("td", { "class": "count", title: "meshes" }, plural(g.meshes, "mesh", "meshes")));
       row.appendChild(element("td", { "class": "count", title: "triangles" }, count(g.triangles) + " tri."));
       table.appendChild(row);
     });

@@ -40,6 +40,14 @@ wuxtest::File RedBoxFile() {
     file.materials = {red};
     wuxtest::Mesh box;
     box.positions = BoxTriangles(-1, 1);
+    // Each corner's normal points out of its face: along the axis its triangle's corners share.
+    for (std::size_t i = 0; i < box.positions.size(); i += 3) {
+        std::array<float, 3> n{};
+        for (int k = 0; k < 3; ++k)
+            if (box.positions[i][k] == box.positions[i + 1][k] && box.positions[i][k] == box.positions[i + 2][k])
+                n[k] = box.positions[i][k];
+        box.normals.insert(box.normals.end(), 3, n);
+    }
     file.meshes = {box};
     file.mainSphere = {0, 0, 0, 2};
     wuxtest::Reference helper;

@@ -181,6 +181,12 @@ TEST(RenderMaterials, DiffuseMapDrawnTheWayItsCoordinatesRun) {
     EXPECT_TRUE(picturetest::IsHue(image.Pixel(card.X(0.75), card.Y(0.25)), c[1], 12)) << "top right";
     EXPECT_TRUE(picturetest::IsHue(image.Pixel(card.X(0.25), card.Y(0.75)), c[2], 12)) << "bottom left";
     EXPECT_TRUE(picturetest::IsHue(image.Pixel(card.X(0.75), card.Y(0.75)), c[3], 12)) << "bottom right";
+
+    // Coordinates far out and at the float limit repeat the map without harm.
+    wuxtest::File far = picturetest::TexturedCardFile("card.png");
+    for (auto& uv : far.meshes[0].uvs) uv = {uv[0] * 1e30f - 3e38f, uv[1] * 3e38f};
+    const wux::Image farImage = Render(picturetest::SceneOf(far, {{folder.Path("")}}), wux::View::Front, "none", 160, 160);
+    EXPECT_FALSE(IsColour(farImage.Pixel(80, 80), kBackground, 0));
 }
 
 TEST(RenderMaterials, MapThatCannotBeDrawnLeavesTheDiffuseColourAndOneWarning) {
@@ -232,6 +238,61 @@ TEST(RenderMaterials, SeeThroughPaneShowsWhatIsBehindWhateverTheTriangleOrder) {
     EXPECT_GT(through[2], 40);
     EXPECT_LT(through[1], 10);
     EXPECT_TRUE(IsRed(wallFirst.Pixel(wallExtent.X(0.75), wallExtent.Y(0.5))));
+}
+
+// A sphere of 24 segments and 12 rings, turned by `turn` (a rotation, row by row); its
+// normals stay in its own space, as the file keeps them.
+wuxtest::File SphereFile(const std::array<float, 9>& turn) {
+    wuxtest::File file;
+    wuxtest::Material white;
+    white.colour[2] = white.colour[3] = white.colour[4] = 1;
+    file.materials = {white};
+    wuxtest::Mesh mesh;
+    const double pi = std::acos(-1.0);
+    auto point = [&](int segment, int ring) {
+        const double a = 2 * pi * segment / 24, b = pi * ring / 12;
+        return std::array<float, 3>{float(std::sin(b) * std::cos(a)), float(std::sin(b) * std::sin(a)), float(std::cos(b))};
+    };
+    for (int s = 0; s < 24; ++s)
+        for (int r = 0; r < 12; ++r)
+            for (const auto& [ds, dr] : {std::pair{0, 0}, {1, 0}, {1, 1}, {0, 0}, {1, 1}, {0, 1}}) {
+                const auto n = point(s + ds, r + dr);
+                mesh.normals.push_back(n);
+                mesh.positions.push_back({turn[0] * n[0] + turn[1] * n[1] + turn[2] * n[2],
+                                          turn[3] * n[0] + turn[4] * n[1] + turn[5] * n[2],
+                                          turn[6] * n[0] + turn[7] * n[1] + turn[8] * n[2]});
+            }
+    file.meshes = {mesh};
+    return file;
+}
+
+TEST(RenderMaterials, CurvedSurfaceIsSmoothAndLitInTheWorld) {
+    const float c = std::cos(0.7f), s = std::sin(0.7f);
+    const wux::Image turned = Render(picturetest::SceneOf(SphereFile({c, -s, 0, s * c, c * c, -s, s * s, c * s, c})),
+                                      wux::View::ThreeQuarter, "none", 200, 200);
+    const wux::Image upright = Render(picturetest::SceneOf(SphereFile({1, 0, 0, 0, 1, 0, 0, 0, 1})),
+                                      wux::View::ThreeQuarter, "none", 200, 200);
+    // Inside the sphere: within 0.8 of its radius, away from the rim, where the light
+    // changes fast as a true sphere's does.
+    const Extent sphere = ModelExtent(turned);
+    const double cx = (sphere.left + sphere.right) / 2.0, cy = (sphere.top + sphere.bottom) / 2.0,
+                 r = (sphere.right - sphere.left) / 2.0;
+    auto inside = [&](int x, int y) { return std::hypot(x - cx, y - cy) < 0.8 * r; };
+    int largestStep = 0, pixels = 0;
+    double lightMoved = 0;
+    for (int y = 0; y + 1 < turned.height; ++y)
+        for (int x = 0; x + 1 < turned.width; ++x) {
+            if (!inside(x, y) || !inside(x + 1, y) || !inside(x, y + 1)) continue;
+            const int grey = turned.Pixel(x, y)[0];
+            largestStep = std::max({largestStep, std::abs(grey - turned.Pixel(x + 1, y)[0]),
+                                    std::abs(grey - turned.Pixel(x, y + 1)[0])});
+            lightMoved += std::abs(grey - upright.Pixel(x, y)[0]);
+            ++pixels;
+        }
+    ASSERT_GT(pixels, 3000);
+    EXPECT_LE(largestStep, 8);
+    // A sphere turned about its centre is lit the same: its normals turned with it.
+    EXPECT_LT(lightMoved / pixels, 2.0);
 }
 
 TEST(Camera, EveryPointOfTheSceneLandsInsideThePicture) {
