@@ -212,32 +212,37 @@ TEST(RenderMaterials, MapThatCannotBeDrawnLeavesTheDiffuseColourAndOneWarning) {
     }
 }
 
-TEST(RenderMaterials, SeeThroughPaneShowsWhatIsBehindWhateverTheTriangleOrder) {
-    // A red wall, and in front of its left half a blue pane of opacity 0.5.
+TEST(RenderMaterials, SeeThroughPanesShowWhatIsBehindWhateverTheTriangleOrder) {
+    // A red wall; in front of its left half a green pane and, nearer, a blue one, both of
+    // opacity 0.5 with a white filter.
     wuxtest::File file;
-    wuxtest::Material red, glass;
+    wuxtest::Material red;
     red.colour = {0, 0, 1, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 1, 1, 1, 39};
-    glass.colour = red.colour;
-    glass.colour[2] = 0;
-    glass.colour[4] = 1;
-    glass.colour[9] = 0.5f;
-    file.materials = {red, glass};
-    wuxtest::Mesh wall(0), pane(1);
+    wuxtest::Material green = red, blue = red;
+    green.colour[2] = blue.colour[2] = 0;
+    green.colour[3] = blue.colour[4] = 1;
+    green.colour[9] = blue.colour[9] = 0.5f;
+    file.materials = {red, green, blue};
+    wuxtest::Mesh wall(0), far(1), near(2);
     for (int k = 0; k < 6; ++k) {
         wall.positions.push_back(Quad(-1, 1, 1, -1, 1, k));
-        pane.positions.push_back(Quad(-1, 0, 0, -1, 1, k));
+        far.positions.push_back(Quad(-1, 0, 0.5f, -1, 1, k));
+        near.positions.push_back(Quad(-1, 0, 0, -1, 1, k));
     }
-    file.meshes = {wall, pane};
-    const wux::Image wallFirst = Render(picturetest::SceneOf(file), wux::View::Front);
-    std::swap(file.meshes[0], file.meshes[1]);
-    const wux::Image paneFirst = Render(picturetest::SceneOf(file), wux::View::Front);
-    EXPECT_EQ(wallFirst.rgb, paneFirst.rgb);
-    const Extent wallExtent = ModelExtent(wallFirst);
-    const std::uint8_t* through = wallFirst.Pixel(wallExtent.X(0.25), wallExtent.Y(0.5));
-    EXPECT_GT(through[0], 40);
-    EXPECT_GT(through[2], 40);
-    EXPECT_LT(through[1], 10);
-    EXPECT_TRUE(IsRed(wallFirst.Pixel(wallExtent.X(0.75), wallExtent.Y(0.5))));
+    file.meshes = {wall, far, near};
+    const wux::Image image = Render(picturetest::SceneOf(file), wux::View::Front);
+    // The materials and the meshes in the opposite order.
+    std::reverse(file.materials.begin(), file.materials.end());
+    std::reverse(file.meshes.begin(), file.meshes.end());
+    for (wuxtest::Mesh& mesh : file.meshes) mesh.material = 2 - mesh.material;
+    EXPECT_TRUE(Render(picturetest::SceneOf(file), wux::View::Front).rgb == image.rgb);
+    const Extent seen = ModelExtent(image);
+    // Through both panes: the nearer blue most, then what the green and the wall leave.
+    const std::uint8_t* through = image.Pixel(seen.X(0.25), seen.Y(0.5));
+    EXPECT_GT(through[2], through[1]);
+    EXPECT_GT(through[1], 20);
+    EXPECT_GT(through[0], 20);
+    EXPECT_TRUE(IsRed(image.Pixel(seen.X(0.75), seen.Y(0.5))));
 }
 
 // A sphere of 24 segments and 12 rings, turned by `turn` (a rotation, row by row); its
