@@ -56,6 +56,21 @@ TEST_F(PictureCommands, ViewWritesOnePageWithTheModel) {
     EXPECT_NE(page.find("\"name\":\"Red\""), std::string::npos);
 }
 
+TEST_F(PictureCommands, ProgressOnATerminalOnly) {
+    if (picturetest::RunCommand("script -qec true /dev/null").exitCode != 0) GTEST_SKIP() << "script(1) not found";
+    wuxtest::File file = picturetest::RedBoxFile();
+    file.meshes.assign(4, wuxtest::Mesh(0, wux_file::kMaxTrianglesPerMesh));  // past one step of the bar
+    const std::string big = folder_.Write("big.wux", picturetest::CheckedBytes(file));
+    for (const char* command : {"render", "view"}) {
+        const std::string arguments = std::string(command) + " " + Quoted(big) + " -o " + Quoted(folder_.Path("out"));
+        const auto piped = RunWux(arguments);
+        ASSERT_EQ(piped.exitCode, 0) << piped.output;
+        EXPECT_EQ(piped.output.find("/87380"), std::string::npos) << piped.output;
+        const auto terminal = picturetest::RunCommand("script -qec " + Quoted(picturetest::WuxCommand(arguments)) + " /dev/null");
+        EXPECT_NE(terminal.output.find("/87380 triangles read"), std::string::npos) << terminal.output;
+    }
+}
+
 TEST_F(PictureCommands, BadWordsAndBadFilesFailAndLeaveTheOutputAlone) {
     const std::string out = folder_.Write("out.png", {'o', 'l', 'd'});
     std::ofstream(folder_.Path("not.wux")) << "not a WUX file";
@@ -79,6 +94,7 @@ TEST_F(PictureCommands, BadWordsAndBadFilesFailAndLeaveTheOutputAlone) {
              {"render " + Quoted(box_) + to + " --overlays spheres,boxes", 0, "\"boxes\" is not an overlay"},
              {"render " + Quoted(box_) + to + " --background red", 0, "\"red\" is not a colour"},
              {"view " + Quoted(box_) + to + " --overlays x", 0, "\"x\" is not an overlay"},
+             {"render " + Quoted(box_) + to + " --texture-dir " + Quoted(folder_.Path("nowhere")), 0, "nowhere"},
              {"render " + Quoted(folder_.Path("not.wux")) + to, 1, "not.wux: not a readable WUX file: offset 0"},
              {"view " + Quoted(folder_.Path("missing.wux")) + to, 2, "missing.wux: cannot open"},
              {"render " + Quoted(box_) + " -o " + Quoted(folder_.Path("no/such/folder.png")), 2, "cannot create"},

@@ -161,6 +161,7 @@ std::string ScratchFolder::Write(const std::string& name, const std::vector<std:
     return path;
 }
 
-CommandRun RunWux(const std::string& arguments) { return RunCommand(Quoted(WUX_TOOL_PATH) + " " + arguments); }
+std::string WuxCommand(const std::string& arguments) { return Quoted(WUX_TOOL_PATH) + " " + arguments; }
+CommandRun RunWux(const std::string& arguments) { return RunCommand(WuxCommand(arguments)); }
 
 }  // namespace picturetest

@@ -66,7 +66,9 @@ private:
 
 using wuxtest::CommandRun;
 using wuxtest::RunCommand;
-// Runs the built wux command with the given arguments (already quoted as the shell needs).
+// The built wux command with the given arguments (already quoted as the shell needs), and
+// the same run.
+std::string WuxCommand(const std::string& arguments);
 CommandRun RunWux(const std::string& arguments);
 inline std::string Quoted(const std::string& text) { return wuxtest::ShellQuoted(text); }
 
