@@ -277,9 +277,11 @@ private:
             for (double v : column) matrix.push_back(ShortFloat(v));
             matrix.push_back(r == 3 ? 1 : 0);
         }
-        nodes_.push_back({{"name", Utf8Name(helper.name, "GREF entry " + std::to_string(index), warnings_)},
+        // The name again in the extras: Assimp names a node without one after its index.
+        const std::string name = Utf8Name(helper.name, "GREF entry " + std::to_string(index), warnings_);
+        nodes_.push_back({{"name", name},
                           {"matrix", matrix},
-                          {"extras", {{"size", ShortFloat(helper.size)}}}});
+                          {"extras", {{"size", ShortFloat(helper.size)}, {"wux", {{"name", name}}}}}});
     }
 
     std::vector<std::uint8_t> Glb() {

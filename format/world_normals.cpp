@@ -249,11 +249,50 @@ private:
 
 // Of the stored normals, at least this share must face the side of their own triangle
 // under the fitted transform for it to count as the record's transform. Smooth normals lean
-// away from their faces but stay on their side; a wrong transform turns many around.
-constexpr double kFacingShare = 0.99;
+// away from their faces but mostly stay on their side; a wrong transform turns many around.
+constexpr double kFacingShare = 0.9;
 // The fit's rounds: one where the map is a rotation and uniform scale, more the more the
 // map scales some directions over others.
 constexpr int kMaxFitRounds = 100;
+
+// The map that takes every u exactly along its f, where one does (flat faces under any
+// transform, the same normals in two frames): B W with B the null vector of the sum of
+// (y y^T) (x) (I - f f^T) over y = W u, which a fit by rounds reaches only slowly where the
+// map scales some directions far more than others.
+std::optional<Matrix3> ExactMap(const std::vector<Vec>& u, const std::vector<Vec>& f, const std::vector<Vec>& whiten) {
+    const std::size_t r = whiten.size(), m = 3 * r;
+    std::vector<double> normal(m * m, 0.0);
+    for (std::size_t i = 0; i < u.size(); ++i) {
+        double y[3];
+        for (std::size_t k = 0; k < r; ++k) y[k] = Dot(whiten[k], u[i]);
+        for (std::size_t k = 0; k < r; ++k)
+            for (std::size_t l = 0; l < r; ++l)
+                for (int a = 0; a < 3; ++a)
+                    for (int b = 0; b < 3; ++b)
+                        normal[(3 * k + a) * m + 3 * l + b] += y[k] * y[l] * ((a == b ? 1.0 : 0.0) - f[i][a] * f[i][b]);
+    }
+    std::vector<double> values, vectors;
+    SymmetricEigen(normal, m, &values, &vectors);
+    const std::size_t best = static_cast<std::size_t>(std::min_element(values.begin(), values.end()) - values.begin());
+    Matrix3 map{};
+    for (int a = 0; a < 3; ++a)
+        for (int c = 0; c < 3; ++c)
+            for (std::size_t k = 0; k < r; ++k) map[a][c] += vectors[(3 * k + a) * m + best] * whiten[k][c];
+    double along = 0.0;
+    for (std::size_t i = 0; i < u.size(); ++i) {
+        const std::optional<Vec> image = Unit({Dot(map[0], u[i]), Dot(map[1], u[i]), Dot(map[2], u[i])});
+        if (!image) return std::nullopt;
+        if (Length(Cross(*image, f[i])) > 1e-5) return std::nullopt;
+        along += Dot(*image, f[i]);
+    }
+    if (along < 0.0)
+        for (auto& row : map)
+            for (double& x : row) x = -x;
+    // Every image along its target, none against it.
+    for (std::size_t i = 0; i < u.size(); ++i)
+        if (Dot({Dot(map[0], u[i]), Dot(map[1], u[i]), Dot(map[2], u[i])}, f[i]) <= 0.0) return std::nullopt;
+    return map;
+}
 
 }  // namespace
 
@@ -271,11 +310,7 @@ std::optional<Matrix3> FitDirectionMap(const std::vector<std::array<float, 3>>& 
     }
     if (u.empty()) return std::nullopt;
 
-    // Least squares of M u = s f over M, the lengths s first 1, then each image's own
-    // length, so that only directions count: exact where one linear map relates the two
-    // (a flat-shaded mesh under any transform), the best compromise where normals are
-    // smoothed. Directions the `from` vectors hardly reach are left out of the inverse, or
-    // their noise would be fitted.
+    // Directions the `from` vectors hardly reach are left out, or their noise would be fitted.
     std::vector<double> spread(9, 0.0), lambda, axes;
     for (const Vec& x : u)
         for (int r = 0; r < 3; ++r)
@@ -283,11 +318,18 @@ std::optional<Matrix3> FitDirectionMap(const std::vector<std::array<float, 3>>& 
     SymmetricEigen(spread, 3, &lambda, &axes);
     const double largest = *std::max_element(lambda.begin(), lambda.end());
     Matrix3 inverse{};
+    std::vector<Vec> whiten;  // y = W u has the same spread along every direction kept
     for (int k = 0; k < 3; ++k) {
         if (!(lambda[k] > 1e-4 * largest)) continue;
         for (int r = 0; r < 3; ++r)
             for (int c = 0; c < 3; ++c) inverse[r][c] += axes[3 * r + k] * axes[3 * c + k] / lambda[k];
+        const double s = 1.0 / std::sqrt(lambda[k]);
+        whiten.push_back({axes[k] * s, axes[3 + k] * s, axes[6 + k] * s});
     }
+    if (const std::optional<Matrix3> exact = ExactMap(u, f, whiten)) return exact;
+
+    // Least squares of M u = s f over M, the lengths s first 1, then each image's own
+    // length, so that only directions count: the best compromise where normals are smoothed.
     std::vector<double> length(u.size(), 1.0);
     Matrix3 map{};
     for (int round = 0; round < kMaxFitRounds; ++round) {

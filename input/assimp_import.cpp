@@ -644,6 +644,7 @@ private:
         if (materialIndex_[index] < 0) {
             SceneMaterial material;
             if (!ConvertMaterial(*scene_.mMaterials[index], index, &material, error)) return false;
+            material.source = static_cast<int>(index);
             materialIndex_[index] = AddMaterial(std::move(material));
         }
         *sceneIndex = materialIndex_[index];

@@ -128,6 +128,14 @@ void WarnDoubleSided(const Json& doc, Warnings* warnings) {
     }
 }
 
+void RenameNodes(std::vector<SceneNode>* nodes, const std::map<std::string, std::string>& names) {
+    for (SceneNode& node : *nodes) {
+        const auto name = names.find(node.name);
+        if (name != names.end()) node.name = name->second;
+        RenameNodes(&node.children, names);
+    }
+}
+
 void ClearMaterial(std::vector<SceneNode>* nodes, const std::vector<int>& newIndex) {
     for (SceneNode& node : *nodes) {
         if (node.material >= 0) node.material = newIndex[static_cast<std::size_t>(node.material)];
@@ -146,31 +154,40 @@ void ApplyGltfWuxExtras(const std::string& path, SceneDescription* scene, Warnin
         !(*asset)["extras"].contains("wux"))
         return;
 
-    std::map<std::string, const Json*> extrasByName;
-    std::set<std::string> gltfNames;
-    if (doc.contains("materials") && doc["materials"].is_array()) {
-        for (const Json& m : doc["materials"]) {
-            if (!m.is_object() || !m.contains("name") || !m["name"].is_string()) continue;
-            const std::string name = m["name"].get<std::string>();
-            gltfNames.insert(name);
-            if (m.contains("extras") && m["extras"].is_object() && m["extras"].contains("wux") &&
-                m["extras"]["wux"].is_object())
-                extrasByName.emplace(name, &m["extras"]["wux"]);
-        }
-    }
-    // Assimp's own default material stands for "no material" in a file written by wux convert.
+    // Materials by their index in the file, which Assimp keeps: an empty name comes back empty
+    // (Assimp names such a material after its index), and Assimp's own default material,
+    // after the file's, stands for "no material".
+    const Json* materials = doc.contains("materials") && doc["materials"].is_array() ? &doc["materials"] : nullptr;
     std::vector<int> newIndex(scene->materials.size(), -1);
     std::vector<SceneMaterial> kept;
     for (std::size_t i = 0; i < scene->materials.size(); ++i) {
         SceneMaterial& material = scene->materials[i];
-        if (gltfNames.count(material.name) == 0) continue;
-        const auto extras = extrasByName.find(material.name);
-        if (extras != extrasByName.end()) ApplyMaterial(*extras->second, &material, warnings);
+        const int source = material.source;
+        if (materials == nullptr || source < 0 || static_cast<std::size_t>(source) >= materials->size()) continue;
+        const Json& m = (*materials)[static_cast<std::size_t>(source)];
+        if (m.is_object() && m.contains("name") && m["name"].is_string()) material.name = m["name"].get<std::string>();
+        if (m.is_object() && m.contains("extras") && m["extras"].is_object() && m["extras"].contains("wux") &&
+            m["extras"]["wux"].is_object())
+            ApplyMaterial(m["extras"]["wux"], &material, warnings);
         newIndex[i] = static_cast<int>(kept.size());
         kept.push_back(std::move(material));
     }
     scene->materials = std::move(kept);
     ClearMaterial(&scene->nodes, newIndex);
+
+    // Node names as the WUX file had them: Assimp names a node without one "nodes[N]".
+    std::map<std::string, std::string> names;
+    if (doc.contains("nodes") && doc["nodes"].is_array()) {
+        for (std::size_t i = 0; i < doc["nodes"].size(); ++i) {
+            const Json& node = doc["nodes"][i];
+            if (!node.is_object() || !node.contains("extras") || !node["extras"].is_object()) continue;
+            const Json& wux = node["extras"].value("wux", Json());
+            if (!wux.is_object() || !wux.contains("name") || !wux["name"].is_string()) continue;
+            const bool named = node.contains("name") && node["name"].is_string() && !node["name"].get<std::string>().empty();
+            names[named ? node["name"].get<std::string>() : "nodes[" + std::to_string(i) + "]"] = wux["name"].get<std::string>();
+        }
+    }
+    if (!names.empty()) RenameNodes(&scene->nodes, names);
 }
 
 }  // namespace wux

@@ -118,9 +118,39 @@ const char* const kBareScene = R"({
   ]
 })";
 
+// Names and transforms that must come back as they are: an empty helper name and an empty
+// material name, two helpers of one name, names beyond ASCII, a helper whose matrix is
+// slightly skewed (one axis 0.99998 long, the axes not quite at right angles) and a mirrored
+// one, and a mesh the export splits at 21,845 triangles into two records.
+std::string NamesScene() {
+    std::string grid = R"("verts": [)";
+    const int n = 105;  // 2 * 104 * 104 = 21,632 triangles and 2 * 105 more in the last row
+    for (int y = 0; y <= n; ++y)
+        for (int x = 0; x <= n; ++x) grid += (x || y ? "," : "") + ("[" + std::to_string(x) + "," + std::to_string(y) + ",0]");
+    grid += R"(], "faces": [)";
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) {
+            const int a = y * (n + 1) + x, b = a + 1, c = a + n + 2, d = a + n + 1;
+            grid += (x || y ? "," : "") + ("[" + std::to_string(a) + "," + std::to_string(b) + "," + std::to_string(c) +
+                                           "],[" + std::to_string(a) + "," + std::to_string(c) + "," + std::to_string(d) + "]");
+        }
+    return R"({"materials": [{"name": "", "diffuse": [0.5, 0.5, 0.5]}, {"name": "Stahl-Grün ✓", "diffuse": [0.2, 0.3, 0.4]}],
+ "nodes": [
+  {"name": "", "position": [1, 2, 3], "object": {"type": "helper", "size": 10}},
+  {"name": "Twin", "position": [4, 5, 6], "object": {"type": "helper", "size": 3}},
+  {"name": "Twin", "position": [-4, 5, 6], "object": {"type": "helper", "size": 3}},
+  {"name": "Ünïcødé ✓", "position": [0, 0, 1], "object": {"type": "helper", "size": 2}},
+  {"name": "Skew", "matrix": [[0.99998, 0.0001, 0.00003], [-0.0001, 1, 0.00002], [0.00001, -0.00002, 1.00001], [7, 8, 9]],
+   "object": {"type": "helper", "size": 20}},
+  {"name": "Mirror", "matrix": [[-1, 0, 0], [0, 0.8, 0.6], [0, -0.9, 1.2], [1, 1, 1]], "object": {"type": "helper", "size": 4}},
+  {"name": "", "material": 0, "object": {"type": "mesh", "verts": [[0,0,0],[1,0,0],[0,1,0]], "faces": [[0,1,2]]}},
+  {"name": "Grid", "material": 1, "position": [3, 0, 0], "object": {"type": "mesh", )" + grid + "]}}]}";
+}
+
 struct SceneCase {
     const char* name;
-    const char* json;
+    std::string json;
+    const char* gltfTolerance;  // JSON is held to 1e-5
 };
 
 void PrintTo(const SceneCase& c, std::ostream* os) { *os << c.name; }
@@ -184,14 +214,14 @@ TEST_P(ConvertRoundTrip, JsonSceneGivesTheSameFile) { RoundTrip("scene again.jso
 
 // Spheres and the ellipsoid are empty nodes: the GLB holds the model's triangles only.
 TEST_P(ConvertRoundTrip, GlbGivesTheSameFileAndIsValid) {
-    RoundTrip("model.glb", "1e-4");
+    RoundTrip("model.glb", GetParam().gltfTolerance);
     Validate("model.glb");
     ExpectTheOriginalsTriangles(dir_ / "model.glb");
 }
 
 TEST_P(ConvertRoundTrip, GltfGivesTheSameFileAndIsValid) {
     fs::create_directories(dir_ / "gltf");
-    RoundTrip("gltf/model.gltf", "1e-4");
+    RoundTrip("gltf/model.gltf", GetParam().gltfTolerance);
     Validate("gltf/model.gltf");
 }
 
@@ -204,7 +234,8 @@ TEST_P(ConvertRoundTrip, ObjReadByAssimpHasTheSameTrianglesAndArea) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenes, ConvertRoundTrip,
-                         ::testing::Values(SceneCase{"Rich", kRichScene}, SceneCase{"WithoutMaterials", kBareScene}),
+                         ::testing::Values(SceneCase{"Rich", kRichScene, "1e-4"}, SceneCase{"WithoutMaterials", kBareScene, "1e-4"},
+                                           SceneCase{"NamesAndTransforms", NamesScene(), "1e-5"}),
                          [](const ::testing::TestParamInfo<SceneCase>& info) { return std::string(info.param.name); });
 
 // The largest angle, in degrees, between a corner's normal and its triangle's, both in the
