@@ -5,7 +5,6 @@
 #include <unordered_map>
 
 #include "format/file_bytes.h"
-#include "format/texture_lookup.h"
 #include "format/world_normals.h"
 #include "format/tool_text.h"
 
@@ -80,19 +79,13 @@ int LoadMap(const std::string& file, const Material& material, const TextureSear
                                      " not found" + drawnAs);
         return -1;
     }
-    PictureTexture texture;
-    texture.name = PrintableText(file);
+    PictureTexture texture{PrintableText(file)};
     ToolError error;
     if (search.decode) {
         const auto bytes = LoadFileBytes(*path);
         auto pixels = bytes.Ok() ? DecodeTexture(*bytes, *path, 3) : ToolResult<TexturePixels>(bytes.Error());
-        if (pixels.Ok()) {
-            texture.width = pixels->width;
-            texture.height = pixels->height;
-            texture.rgb = std::move(pixels->pixels);
-        } else {
-            error = pixels.Error();
-        }
+        if (pixels.Ok()) texture.rgb = std::move(*pixels);
+        else error = pixels.Error();
     } else if (auto image = LoadTextureImage(*path); image.Ok()) {
         texture.mimeType = image->mimeType;
         texture.bytes = std::move(image->bytes);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "picture/vec3.h"
+#include "format/texture_lookup.h"
 #include "format/wux_reader.h"
 
 namespace wux {
@@ -21,8 +22,7 @@ struct PictureTexture {
     std::string name;                 // the file name as the material gives it, printable
     std::string mimeType;             // of `bytes`: "image/png" or "image/jpeg"
     std::vector<std::uint8_t> bytes;  // for the page; empty when decoded
-    int width = 0, height = 0;
-    std::vector<std::uint8_t> rgb;    // decoded, row by row from the top; empty when embedded
+    TexturePixels rgb;                // decoded in 3 channels for the renderer; empty when embedded
 };
 
 // The triangles of every mesh that uses one material, as a soup of corners (three per

@@ -45,7 +45,7 @@ std::array<std::uint8_t, 3> ToBytes(Rgb colour) {
 }
 
 // Bilinear, the image repeated beyond 0..1 as maps are.
-Rgb Texel(const PictureTexture& t, double u, double v) {
+Rgb Texel(const TexturePixels& t, double u, double v) {
     const double x = u * t.width - 0.5, y = v * t.height - 0.5;
     if (!std::isfinite(x) || !std::isfinite(y)) return {0, 0, 0};
     const double fx = std::floor(x), fy = std::floor(y);
@@ -58,7 +58,7 @@ Rgb Texel(const PictureTexture& t, double u, double v) {
     const double ax = x - fx, ay = y - fy;
     Rgb out{};
     for (int k = 0; k < 3; ++k) {
-        auto at = [&](std::size_t px, std::size_t py) { return t.rgb[3 * (py * t.width + px) + k] / 255.0; };
+        auto at = [&](std::size_t px, std::size_t py) { return t.pixels[3 * (py * t.width + px) + k] / 255.0; };
         out[k] = static_cast<float>((at(x0, y0) * (1 - ax) + at(x1, y0) * ax) * (1 - ay) +
                                     (at(x0, y1) * (1 - ax) + at(x1, y1) * ax) * ay);
     }
@@ -112,7 +112,7 @@ void Rasteriser::Triangle(const std::array<ShadedCorner, 3>& corners, const Surf
     if (x0 > x1 || y0 > y1) return;
 
     const bool opaque = surface.opacity >= 1;
-    const PictureTexture* texture = surface.texture && !surface.texture->rgb.empty() ? surface.texture : nullptr;
+    const TexturePixels* texture = surface.texture && !surface.texture->rgb.pixels.empty() ? &surface.texture->rgb : nullptr;
     const double invArea = 1.0 / area;
     const double z[3] = {1.0 / a.depth, 1.0 / b.depth, 1.0 / c.depth};
     for (int y = y0; y <= y1; ++y) {
