@@ -168,12 +168,11 @@ private:
     }
 
     bool Export(BenchScene& scene, const std::string& path) {
-        // The exporter always answers 1 (a failure shows a message box), so the
-        // file itself tells whether the export worked; a file kept from an
-        // earlier run must not pass for it.
+        // A file kept from an earlier run must not pass for this one.
         std::remove(path.c_str());
         const wux::ToolResult<int> exported = plugin_.Export(path, scene.exportInterface(), scene.hostInterface());
         if (!exported.Ok()) return Fail(exported.Error().Text());
+        if (*exported != IMPEXP_SUCCESS) return Fail("the export failed: " + path);
         if (FileSize(path) == 0) return Fail("the export wrote no file at " + path);
         return true;
     }

@@ -204,21 +204,22 @@ void RunPlugin(PluginLibrary* plugin, const SceneDescription& description, Stand
     ProgressScene progressScene(scene, CountNodes(description.nodes));
     StandinExpInterface expInterface(&progressScene);
 
-    // The plug-in's only report is a message box; we read it instead of echoing it.
     StandinSetMessageBoxEcho(false);
     StandinClearMessageBoxCalls();
     const ToolResult<int> exported = plugin->Export(tempPath, &expInterface, &hostInterface);
     EndProgress();
     if (!exported.Ok()) throw exported.Error();
 
+    // The plug-in prompts nobody under suppressPrompts and answers IMPEXP_FAIL; one built
+    // otherwise may still show its message box, which we read instead of showing it.
     const auto& boxes = StandinMessageBoxCalls();
-    if (!boxes.empty()) {
-        const std::string text = NameOutputInstead(StandinCp1251ToUtf8(boxes.front().text), tempPath, output);
+    if (*exported != IMPEXP_SUCCESS || !boxes.empty()) {
         // The plug-in's message names no cause; its library tells the tool.
         const std::string cause = plugin->LastSaveFailure();
-        ThrowToolError(ToolError::Kind::PluginFailed, output,
-             "the plug-in could not write the file" + (cause.empty() ? "" : " (" + cause + ")") + "; its message: \"" +
-                 text + "\"");
+        std::string what = "the plug-in could not write the file" + (cause.empty() ? "" : " (" + cause + ")");
+        if (!boxes.empty())
+            what += "; its message: \"" + NameOutputInstead(StandinCp1251ToUtf8(boxes.front().text), tempPath, output) + "\"";
+        ThrowToolError(ToolError::Kind::PluginFailed, output, what);
     }
     // The temporary file was made empty for the plug-in; a WUX file never is.
     if (!fs::is_regular_file(tempPath, ec) || fs::file_size(tempPath, ec) == 0)

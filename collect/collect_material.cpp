@@ -35,16 +35,22 @@ void SyncMaterialIndex(ExportModel& model) {
 // Fills the used map slots, packed from slot 0, each keeping its own slot
 // number as channel. Only bitmap textures give a slot: an enabled slot with no
 // map, or with a map of another kind, has no file to name and takes no place.
+// The material's map calls take its shader's channel for the slot; a slot the
+// shader has no channel for takes no place either.
 void CollectMaps(StdMat* material, MaterialChunk& chunk) {
     const Class_ID bitmapClass(BMTEX_CLASS_ID, 0);
+    const bool shaded = material->SupportsShaders() != FALSE;
     for (int slot = 0; slot < MaterialChunk::kMaxMaps; ++slot) {
-        if (!material->MapEnabled(slot)) continue;
-        Texmap* map = material->GetSubTexmap(slot);
+        const long channel = shaded ? static_cast<StdMat2*>(material)->StdIDToChannel(slot) : slot;
+        if (channel < 0) continue;
+        const int id = static_cast<int>(channel);
+        if (!material->MapEnabled(id)) continue;
+        Texmap* map = material->GetSubTexmap(id);
         if (map == nullptr || map->ClassID() != bitmapClass) continue;
         MaterialMap& used = chunk.maps[chunk.mapCount];
         used.channel = slot;
         used.fileName = FileNamePart(static_cast<BitmapTex*>(map)->GetMapName());
-        used.amount = FiniteOrZero(material->GetTexmapAmt(slot, 0));
+        used.amount = FiniteOrZero(material->GetTexmapAmt(id, 0));
         ++chunk.mapCount;
     }
 }

@@ -15,14 +15,41 @@ namespace {
 
 constexpr int32_t kMaxTrianglesPerRecord = static_cast<int32_t>(wux_file::kMaxTrianglesPerMesh);
 
+// How a vertex's corners get their normal: its one render normal (given, or shared by every
+// face around it), or the render normal of each corner's own smoothing group.
+enum class NormalRule : uint8_t { Given, Shared, PerCorner };
+
 // One mesh vertex as every corner that uses it gets it: world position and the
 // object-space normal. Worked out once per vertex, not once per corner.
 struct CornerSource {
     float x, y, z;
     float nx, ny, nz;
     bool placeable;  // the world position is finite
+    NormalRule rule;
 };
 
+MeshNormal FiniteNormal(const Point3& normal) {
+    const bool usable = std::isfinite(normal.x) && std::isfinite(normal.y) && std::isfinite(normal.z);
+    return usable ? MeshNormal{normal.x, normal.y, normal.z} : MeshNormal{0.0f, 0.0f, 0.0f};
+}
+
+// The normal the host renders a corner of the face with: the vertex's render normal whose
+// smoothing groups share a bit with the face's; the face's own normal for group 0.
+Point3 GroupNormal(Mesh& mesh, int32_t face, DWORD vertex) {
+    RVertex& rv = mesh.getRVert(static_cast<int>(vertex));
+    const DWORD group = mesh.faces[face].smGroup;
+    const int count = static_cast<int>(rv.rFlags & NORCT_MASK);
+    if (group != 0 && count == 1) return rv.rn.getNormal();
+    for (int k = 0; group != 0 && k < count && rv.ern != nullptr; ++k) {
+        if ((rv.ern[k].getSmGroup() & group) != 0) return rv.ern[k].getNormal();
+    }
+    return mesh.getFaceNormal(face);
+}
+
+MeshNormal CornerNormal(Mesh& mesh, const CornerSource& s, int32_t face, DWORD vertex) {
+    const bool shared = s.rule == NormalRule::Given || (s.rule == NormalRule::Shared && mesh.faces[face].smGroup != 0);
+    return shared ? MeshNormal{s.nx, s.ny, s.nz} : FiniteNormal(GroupNormal(mesh, face, vertex));
+}
 
 // Rows of the object-to-world matrix, read once for the whole mesh. A point
 // becomes x*row0 + y*row1 + z*row2 + row3, summed in that order in f32.
@@ -69,7 +96,7 @@ MeshView ViewOf(const Mesh& mesh) {
 }
 
 // Also tells through allPlaceable whether every vertex has a finite world position.
-std::vector<CornerSource> PrepareVertices(const Mesh& mesh, const MeshView& view, const AffineRows& toWorld,
+std::vector<CornerSource> PrepareVertices(Mesh& mesh, const MeshView& view, const AffineRows& toWorld,
                                           bool& allPlaceable) {
     std::vector<CornerSource> sources(static_cast<size_t>(view.vertexCount));
     allPlaceable = true;
@@ -79,11 +106,14 @@ std::vector<CornerSource> PrepareVertices(const Mesh& mesh, const MeshView& view
         s.placeable = std::isfinite(s.x) && std::isfinite(s.y) && std::isfinite(s.z);
         allPlaceable = allPlaceable && s.placeable;
         // Normals stay in the object's own space, as the host gives them.
-        const Point3& normal = mesh.getNormal(n);
-        const bool usable = std::isfinite(normal.x) && std::isfinite(normal.y) && std::isfinite(normal.z);
-        s.nx = usable ? normal.x : 0.0f;
-        s.ny = usable ? normal.y : 0.0f;
-        s.nz = usable ? normal.z : 0.0f;
+        const RVertex& rv = mesh.getRVert(n);
+        s.rule = (rv.rFlags & SPECIFIED_NORMAL) != 0 ? NormalRule::Given
+                 : (rv.rFlags & NORCT_MASK) == 1     ? NormalRule::Shared
+                                                     : NormalRule::PerCorner;
+        const MeshNormal normal = FiniteNormal(mesh.getRVert(n).rn.getNormal());
+        s.nx = normal.x;
+        s.ny = normal.y;
+        s.nz = normal.z;
     }
     return sources;
 }
@@ -97,6 +127,24 @@ bool FaceIndicesInRange(const MeshView& view) {
         highest = std::max(highest, std::max(v[0], std::max(v[1], v[2])));
     }
     return view.faceCount == 0 || highest < static_cast<DWORD>(view.vertexCount);
+}
+
+// A copy of the mesh with only the faces that name existing vertices (their texture faces
+// along), in their order.
+std::unique_ptr<Mesh> WithoutBrokenFaces(const Mesh& mesh) {
+    auto copy = std::make_unique<Mesh>(mesh);
+    const MeshView view = ViewOf(mesh);
+    const bool mapped = mesh.tvFace != nullptr && copy->tvFace != nullptr;
+    int kept = 0;
+    for (int32_t i = 0; i < view.faceCount; ++i) {
+        const DWORD* v = view.faces[i].v;
+        if (std::max(v[0], std::max(v[1], v[2])) >= static_cast<DWORD>(view.vertexCount)) continue;
+        copy->faces[kept] = mesh.faces[i];
+        if (mapped) copy->tvFace[kept] = mesh.tvFace[i];
+        ++kept;
+    }
+    copy->setNumFaces(kept, TRUE);
+    return copy;
 }
 
 // True when the texture coordinates need no repair: every texture face names
@@ -128,10 +176,25 @@ bool Exportable(const Face& face, const std::vector<CornerSource>& sources, int3
     return true;
 }
 
+// The order in which a face's corners are written: a transform that mirrors
+// (negative determinant) turns the face's winding, so its corners are written
+// 0, 2, 1 to keep the triangle facing outward in world space.
+using CornerOrder = int[3];
+constexpr CornerOrder kKeptOrder = {0, 1, 2};
+constexpr CornerOrder kMirroredOrder = {0, 2, 1};
+
+bool Mirrors(const Matrix3& m) {
+    const Point3 x = m.GetRow(0), y = m.GetRow(1), z = m.GetRow(2);
+    const double det = double(x.x) * (double(y.y) * z.z - double(y.z) * z.y) -
+                       double(x.y) * (double(y.x) * z.z - double(y.z) * z.x) +
+                       double(x.z) * (double(y.x) * z.y - double(y.y) * z.x);
+    return det < 0.0;
+}
+
 // Fills a record with the next exportable triangles from face `next` on, and
 // leaves `next` after the last face used.
-void FillRecord(VertexChunk& chunk, const MeshView& view, const std::vector<CornerSource>& sources,
-                int32_t& next) {
+void FillRecord(VertexChunk& chunk, Mesh& mesh, const MeshView& view, const std::vector<CornerSource>& sources,
+                const CornerOrder& order, int32_t& next) {
     MeshVertex* vertices = chunk.vertices.get();
     MeshNormal* normals = chunk.normals.get();
     uint16_t* triangles = chunk.triangles.get();
@@ -143,7 +206,8 @@ void FillRecord(VertexChunk& chunk, const MeshView& view, const std::vector<Corn
         const Face& face = view.faces[next];
         const int32_t k0 = 3 * i;
         for (int j = 0; j < 3; ++j) {
-            const CornerSource& s = sources[face.v[j]];
+            const int c = order[j];
+            const CornerSource& s = sources[face.v[c]];
             MeshVertex& vertex = vertices[k0 + j];
             vertex.x = s.x;
             vertex.y = s.y;
@@ -153,14 +217,14 @@ void FillRecord(VertexChunk& chunk, const MeshView& view, const std::vector<Corn
             // Without texture vertices u and v stay 0: v is flipped only when
             // there is a coordinate to flip.
             if (tvertCount != 0) {
-                const DWORD t = view.tvfaces[next].t[j];
+                const DWORD t = view.tvfaces[next].t[c];
                 if (t < tvertCount) {
                     const UVVert& uv = view.tverts[t];
                     vertex.u = FiniteOrZero(uv.x);
                     vertex.v = FiniteOrZero(1.0f - uv.y);
                 }
             }
-            normals[k0 + j] = MeshNormal{s.nx, s.ny, s.nz};
+            normals[k0 + j] = CornerNormal(mesh, s, next, face.v[c]);
             triangles[k0 + j] = static_cast<uint16_t>(k0 + j);
             faceBlocks[k0 + j] = 0;
         }
@@ -171,7 +235,8 @@ void FillRecord(VertexChunk& chunk, const MeshView& view, const std::vector<Corn
 // Fills a record with faces first to first + faceCount - 1 when nothing needs
 // repair: every corner is exported as it is, one array after the other.
 template <bool kTextured>
-void FillRecordDirect(VertexChunk& chunk, const MeshView& view, const CornerSource* sources, int32_t first) {
+void FillRecordDirect(VertexChunk& chunk, Mesh& mesh, const MeshView& view, const CornerSource* sources,
+                      const CornerOrder& order, int32_t first) {
     const size_t cornerCount = 3 * static_cast<size_t>(chunk.faceCount);
     const Face* faces = view.faces + first;
     const TVFace* tvfaces = kTextured ? view.tvfaces + first : nullptr;
@@ -179,12 +244,12 @@ void FillRecordDirect(VertexChunk& chunk, const MeshView& view, const CornerSour
     MeshVertex* vertex = chunk.vertices.get();
     for (int32_t i = 0; i < chunk.faceCount; ++i) {
         for (int j = 0; j < 3; ++j, ++vertex) {
-            const CornerSource& s = sources[faces[i].v[j]];
+            const CornerSource& s = sources[faces[i].v[order[j]]];
             vertex->x = s.x;
             vertex->y = s.y;
             vertex->z = s.z;
             if (kTextured) {
-                const UVVert& uv = view.tverts[tvfaces[i].t[j]];
+                const UVVert& uv = view.tverts[tvfaces[i].t[order[j]]];
                 vertex->u = uv.x;
                 vertex->v = 1.0f - uv.y;
             } else {
@@ -196,8 +261,8 @@ void FillRecordDirect(VertexChunk& chunk, const MeshView& view, const CornerSour
     MeshNormal* normal = chunk.normals.get();
     for (int32_t i = 0; i < chunk.faceCount; ++i) {
         for (int j = 0; j < 3; ++j, ++normal) {
-            const CornerSource& s = sources[faces[i].v[j]];
-            *normal = MeshNormal{s.nx, s.ny, s.nz};
+            const DWORD n = faces[i].v[order[j]];
+            *normal = CornerNormal(mesh, sources[n], first + i, n);
         }
     }
     uint16_t* triangles = chunk.triangles.get();
@@ -208,10 +273,15 @@ void FillRecordDirect(VertexChunk& chunk, const MeshView& view, const CornerSour
 }  // namespace
 
 void NodeCollector::CollectMesh(TriObject* tri, int32_t materialIndex, Matrix3 objectToWorld) {
-    Mesh& mesh = tri->mesh;
+    // The host's buildNormals reads every face's vertices: a face naming one the mesh does
+    // not have is taken out first (it could not be exported anyway), in a copy.
+    std::unique_ptr<Mesh> kept;
+    if (!FaceIndicesInRange(ViewOf(tri->mesh))) kept = WithoutBrokenFaces(tri->mesh);
+    Mesh& mesh = kept ? *kept : tri->mesh;
     mesh.buildNormals();
 
     const MeshView view = ViewOf(mesh);
+    const CornerOrder& order = Mirrors(objectToWorld) ? kMirroredOrder : kKeptOrder;
     bool allPlaceable = false;
     const std::vector<CornerSource> sources =
         PrepareVertices(mesh, view, AffineRows(objectToWorld), allPlaceable);
@@ -237,12 +307,12 @@ void NodeCollector::CollectMesh(TriObject* tri, int32_t materialIndex, Matrix3 o
         const int32_t faceCount = std::min(remaining, kMaxTrianglesPerRecord);
         auto chunk = std::make_unique<VertexChunk>(3 * faceCount, faceCount, materialIndex);
         if (!direct) {
-            FillRecord(*chunk, view, sources, next);
+            FillRecord(*chunk, mesh, view, sources, order, next);
         } else {
             if (view.tvertCount != 0) {
-                FillRecordDirect<true>(*chunk, view, sources.data(), next);
+                FillRecordDirect<true>(*chunk, mesh, view, sources.data(), order, next);
             } else {
-                FillRecordDirect<false>(*chunk, view, sources.data(), next);
+                FillRecordDirect<false>(*chunk, mesh, view, sources.data(), order, next);
             }
             next += faceCount;
         }

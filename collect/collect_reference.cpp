@@ -4,26 +4,18 @@
 #include "collect/distance.h"
 #include "collect/node_collector.h"
 #include "collect/node_name.h"
+#include "collect/radius_parameter.h"
 #include "model/export_model.h"
 #include "model/export_state.h"
 #include "model/reference_chunk.h"
 
 namespace {
 
-// The helper's size: the float parameter with ID 0 of its second-generation
-// block. The block is asked for through the calls that return that type, never
-// by reinterpreting the old-style block. A helper without a readable finite
-// size counts as size 0: it still marks a place and an orientation.
+// The helper's size: the float parameter with ID 0 of its second-generation block. A helper
+// without a readable finite size counts as size 0: it still marks a place and an orientation.
 float ReadHelperSize(Object* object) {
-    if (object == nullptr) return 0.0f;
-    Animatable* animatable = object;
-    IParamBlock2* block = animatable->GetParamBlockByID(0);
-    if (block == nullptr && animatable->NumParamBlocks() > 0) block = animatable->GetParamBlock(0);
-    if (block == nullptr) return 0.0f;
-    Interval ivalid = FOREVER;
     float size = 0.0f;
-    const TimeValue t = hostInterface->GetTime();
-    if (!block->GetValue(0, t, size, ivalid, 0)) return 0.0f;
+    if (ReadSecondGenerationParameter(object, size) != ParameterRead::Read) return 0.0f;
     return std::isfinite(size) ? size : 0.0f;
 }
 

@@ -1,9 +1,10 @@
 #include "collect/file_name_part.h"
 
-#include <cstring>
-
-std::string FileNamePart(const char* path) {
-    if (path == nullptr) return std::string();
-    const char* lastSeparator = std::strrchr(path, '\\');
-    return std::string(lastSeparator != nullptr ? lastSeparator + 1 : path);
+const char* FileNamePart(const char* path) {
+    if (path == nullptr) return "";
+    const char* name = path;
+    for (const char* p = path; *p != '\0'; ++p) {
+        if (*p == '\\' || *p == '/') name = p + 1;
+    }
+    return name;
 }

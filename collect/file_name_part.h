@@ -1,8 +1,6 @@
 #pragma once
 
-#include <string>
-
-// The characters after the last backslash of path; the whole path when it has
-// none. Only the backslash separates: "C:\maps\a/b.bmp" gives "a/b.bmp".
-// A null path gives an empty string.
-std::string FileNamePart(const char* path);
+// The characters after the last backslash or forward slash of path, in place: the whole path
+// when it has neither. "C:\maps\a/b.bmp" and "C:/maps/b.bmp" give "b.bmp"; a drive colon
+// stays ("C:b.bmp"). A null path gives an empty string.
+const char* FileNamePart(const char* path);

@@ -44,7 +44,7 @@ StandinMeshError FillMesh(const SceneMesh& m, const std::string& nodeName, Mesh*
         face.v[0] = v[0];
         face.v[1] = v[1];
         face.v[2] = v[2];
-        face.smGroup = 1;
+        face.smGroup = static_cast<std::size_t>(f) < m.smoothing.size() ? m.smoothing[static_cast<std::size_t>(f)] : 1;
     }
     for (int i = 0; i < numTVerts; ++i) {
         const auto& t = m.tverts[static_cast<std::size_t>(i)];
@@ -141,7 +141,7 @@ private:
                     *error = NodeLabel(node) + ": the sphere's radius is not finite";
                     return false;
                 }
-                *object = scene_->Create<StandinSphere>(o.radius, o.segments);
+                *object = scene_->Create<StandinSphere>(o.radius, o.segments, o.paramBlock == 2);
                 return true;
             case SceneObject::Type::Helper:
                 if (!std::isfinite(o.size)) {

@@ -134,6 +134,16 @@ std::array<float, N> ReadFloats(const Json& v, const std::string& path) {
     return ReadFloats<N>(Items::Of(v), [&] { return path; });
 }
 
+// A face's smoothing groups: a 32-bit mask, one bit a group.
+template <class PathFn>
+std::uint32_t ReadGroupMask(const Items& v, const PathFn& path) {
+    const Json& j = v.isArray ? Json::array() : *v.value;
+    if (v.isArray || !j.is_number_integer()) Fail(path(), Found("expected an integer group mask", j));
+    if ((!j.is_number_unsigned() && j.get<std::int64_t>() < 0) || j.get<std::uint64_t>() > UINT32_MAX)
+        Fail(path(), "group mask " + j.dump() + " out of range (0 to 4294967295)");
+    return static_cast<std::uint32_t>(j.get<std::uint64_t>());
+}
+
 // [u, v] or [u, v, w]
 template <class PathFn>
 std::array<float, 3> ReadTexVert(const Items& v, const PathFn& path) {
@@ -310,6 +320,7 @@ std::optional<MeshArrays::Part> MeshArrays::PartOf(std::string_view key) {
     if (key == "tverts") return Part::TVerts;
     if (key == "tvfaces") return Part::TVFaces;
     if (key == "normals") return Part::Normals;
+    if (key == "smoothing") return Part::Smoothing;
     return std::nullopt;
 }
 
@@ -330,6 +341,7 @@ void MeshArrays::Add(Part part, std::size_t index, const Items& element) {
             case Part::Verts: mesh_.verts.push_back(ReadFloats<3>(element, path)); break;
             case Part::Normals: mesh_.normals.push_back(ReadFloats<3>(element, path)); break;
             case Part::TVerts: mesh_.tverts.push_back(ReadTexVert(element, path)); break;
+            case Part::Smoothing: mesh_.smoothing.push_back(ReadGroupMask(element, path)); break;
             case Part::Faces:
             case Part::TVFaces:
             case Part::Count: break;
@@ -449,7 +461,7 @@ void MeshArrays::ThrowProblem(Part part) const {
 }
 
 SceneMesh MeshArrays::FinishMesh(const Json& v, const std::string& path) {
-    ExpectObject(v, path, {"type", "verts", "faces", "tverts", "tvfaces", "normals"});
+    ExpectObject(v, path, {"type", "verts", "faces", "tverts", "tvfaces", "normals", "smoothing"});
     // Arrays that were streamed stand in the object as empty arrays; anything else there is not an array.
     ExpectArray(Require(v, path, "verts"), Member(path, "verts"));
     ThrowProblem(Part::Verts);
@@ -482,6 +494,14 @@ SceneMesh MeshArrays::FinishMesh(const Json& v, const std::string& path) {
             Fail(np, "expected one normal per vertex (" + std::to_string(mesh_.verts.size()) + "), found " +
                          std::to_string(given));
         ThrowProblem(Part::Normals);
+    }
+    if (const Json* smoothing = Find(v, "smoothing")) {
+        const std::string sp = Member(path, "smoothing");
+        ExpectArray(*smoothing, sp);
+        ThrowProblem(Part::Smoothing);
+        if (mesh_.smoothing.size() != mesh_.faces.size())
+            Fail(sp, "expected one group mask per face (" + std::to_string(mesh_.faces.size()) + "), found " +
+                         std::to_string(mesh_.smoothing.size()));
     }
     return std::move(mesh_);
 }
@@ -520,13 +540,18 @@ SceneObject MeshArrays::Finish(const Json& v, const std::string& path) {
         object.type = SceneObject::Type::EditablePoly;
         object.poly = FinishPoly(v, path);
     } else if (type == "sphere") {
-        ExpectObject(v, path, {"type", "radius", "segments"});
+        ExpectObject(v, path, {"type", "radius", "segments", "param_block"});
         object.type = SceneObject::Type::Sphere;
         object.radius = ReadFloat(Require(v, path, "radius"), Member(path, "radius"));
         if (const Json* s = Find(v, "segments")) {
             object.segments = ReadInt(*s, Member(path, "segments"));
             if (object.segments < 4 || object.segments > 200)
                 Fail(Member(path, "segments"), "segments " + std::to_string(object.segments) + " out of range (4 to 200)");
+        }
+        if (const Json* b = Find(v, "param_block")) {
+            object.paramBlock = ReadInt(*b, Member(path, "param_block"));
+            if (object.paramBlock != 1 && object.paramBlock != 2)
+                Fail(Member(path, "param_block"), "param_block " + std::to_string(object.paramBlock) + " is neither 1 nor 2");
         }
     } else if (type == "helper") {
         ExpectObject(v, path, {"type", "size"});

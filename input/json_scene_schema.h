@@ -74,7 +74,7 @@ void CheckPendingMaterial(const PendingMaterial& pending, std::size_t materialCo
 // of indices, since "type" (triangles or polygons) may come last.
 class MeshArrays {
 public:
-    enum class Part { Verts, Faces, TVerts, TVFaces, Normals, Count };
+    enum class Part { Verts, Faces, TVerts, TVFaces, Normals, Smoothing, Count };
 
     // Which part a key of an object names, if any.
     static std::optional<Part> PartOf(std::string_view key);

@@ -55,6 +55,7 @@ struct SceneMesh {
     std::vector<std::array<float, 3>> tverts;          // u, v, w (w unused by the exporter)
     std::vector<std::array<uint32_t, 3>> tvfaces;      // one per face when tverts is not empty
     std::vector<std::array<float, 3>> normals;         // empty, or one per vertex
+    std::vector<uint32_t> smoothing;                   // empty (every face in group 1), or a group mask per face
 };
 
 // Polygons of three or more corners, as the host's editable poly holds them.
@@ -74,6 +75,7 @@ struct SceneObject {
     ScenePoly poly;       // EditablePoly
     float radius = 0.0f;  // Sphere
     int segments = 32;    // Sphere
+    int paramBlock = 1;   // Sphere: its parameters in an old-style (1) or second-generation (2) block
     float size = 20.0f;   // Helper
 
     bool IsTriangleMesh() const { return type == Type::Mesh || type == Type::EditableMesh; }

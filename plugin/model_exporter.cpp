@@ -1,9 +1,5 @@
 #include "plugin/model_exporter.h"
 
-#include <cstring>
-#include <new>
-#include <string>
-
 #include "collect/file_name_part.h"
 #include "model/export_model.h"
 #include "model/export_state.h"
@@ -13,24 +9,10 @@
 
 namespace {
 
-// The part of path after its last backslash, without allocating: the fallback
-// when FileNamePart itself runs out of memory.
-const char* FileNamePartInPlace(const char* path)
-{
-    const char* slash = std::strrchr(path, '\\');
-    return slash != nullptr ? slash + 1 : path;
-}
-
 void ReportCannotCreate(const TCHAR* name)
 {
-    const char* path = name != nullptr ? name : "";
     char message[kMessageBufferSize];
-    try {
-        const std::string fileName = FileNamePart(path);
-        FormatCannotCreateMessage(message, sizeof(message), fileName.c_str());
-    } catch (...) {
-        FormatCannotCreateMessage(message, sizeof(message), FileNamePartInPlace(path));
-    }
+    FormatCannotCreateMessage(message, sizeof(message), FileNamePart(name));
     ShowMessage(message, kCannotCreateCaption, MB_OK);
 }
 
@@ -90,10 +72,10 @@ void ModelExporter::ShowAbout(HWND hWnd) noexcept
     }
 }
 
-// suppressPrompts and options are not consulted: the export has no prompts, and the
-// failure message is shown even when the host asks for silence.
+// The failure message is the export's only prompt: under suppressPrompts (a script, an
+// unattended machine) it is not shown, and the result alone tells the host.
 int ModelExporter::DoExport(const TCHAR* name, ExpInterface* ei, Interface* i,
-                            BOOL /*suppressPrompts*/, DWORD /*options*/) noexcept
+                            BOOL suppressPrompts, DWORD /*options*/) noexcept
 {
     // Nothing may unwind into the host: running out of memory (or anything else
     // thrown while collecting or writing) ends the export like a file that cannot
@@ -116,7 +98,7 @@ int ModelExporter::DoExport(const TCHAR* name, ExpInterface* ei, Interface* i,
         saveResult = 1;
     }
 
-    if (saveResult != 0) {
+    if (saveResult != 0 && !suppressPrompts) {
         try {
             ReportCannotCreate(name);
         } catch (...) {
@@ -128,7 +110,7 @@ int ModelExporter::DoExport(const TCHAR* name, ExpInterface* ei, Interface* i,
     currentModel = nullptr;
     hostInterface = nullptr;
     collectionFailed = false;
-    return 1;
+    return saveResult == 0 ? IMPEXP_SUCCESS : IMPEXP_FAIL;
 }
 
 BOOL ModelExporter::SupportsOptions(int /*ext*/, DWORD /*options*/) noexcept

@@ -23,9 +23,10 @@ public:
     const TCHAR* OtherMessage2() noexcept override;
     unsigned int Version() noexcept override;
     void ShowAbout(HWND hWnd) noexcept override;
-    // Collects the scene into a new export model and writes it to name; tells the
-    // user when the file cannot be created or a node could not be collected (then
-    // nothing is written). Always returns 1, whatever happened.
+    // Collects the scene into a new export model and writes it to name. IMPEXP_SUCCESS
+    // when the file was written; IMPEXP_FAIL when it cannot be created or a node could
+    // not be collected (then nothing is written), after telling the user unless
+    // suppressPrompts.
     int DoExport(const TCHAR* name, ExpInterface* ei, Interface* i,
                  BOOL suppressPrompts = FALSE, DWORD options = 0) noexcept override;
     BOOL SupportsOptions(int ext, DWORD options) noexcept override;

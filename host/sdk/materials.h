@@ -45,6 +45,9 @@ public:
     virtual Color GetAmbient(int mtlNum = 0, BOOL backFace = FALSE) = 0;
     virtual Color GetDiffuse(int mtlNum = 0, BOOL backFace = FALSE) = 0;
     virtual Color GetSpecular(int mtlNum = 0, BOOL backFace = FALSE) = 0;
+    // TRUE for a material with a shader: then a StdMat's map calls take the shader's channel
+    // ids (StdMat2::StdIDToChannel), not the slot ids.
+    virtual BOOL SupportsShaders() { return FALSE; }
 };
 
 class Texmap : public MtlBase {
@@ -63,6 +66,15 @@ public:
     virtual Color GetSpecular(TimeValue t) = 0;
     virtual Color GetFilter(TimeValue t) = 0;
     virtual float GetOpacity(TimeValue t) = 0;
+};
+
+// The standard material with a shader. A shader has up to STD2_NMAX_TEXMAPS map channels;
+// StdIDToChannel gives the channel of a slot id (ID_AM ... ID_DP), or -1 when the shader has none.
+#define STD2_NMAX_TEXMAPS 24
+
+class StdMat2 : public StdMat {
+public:
+    virtual long StdIDToChannel(long id) = 0;
 };
 
 // A texture map is a bitmap texture when its ClassID() is (BMTEX_CLASS_ID, 0).

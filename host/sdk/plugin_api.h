@@ -24,6 +24,11 @@ public:
     virtual const TCHAR* Category() = 0;
 };
 
+// SceneExport::DoExport's results.
+#define IMPEXP_FAIL 0
+#define IMPEXP_SUCCESS 1
+#define IMPEXP_CANCEL 2
+
 class SceneExport {
 public:
     SceneExport();

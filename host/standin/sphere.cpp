@@ -2,22 +2,42 @@
 
 #include <cmath>
 
-StandinSphere::StandinSphere(float radius, int segments) : block(2) {
+StandinSphere::StandinSphere(float radius, int segments, bool secondGeneration)
+    : secondGeneration(secondGeneration), block(secondGeneration ? 0 : 2) {
     SetRadius(radius);
     SetSegments(segments);
 }
 
+IParamArray* StandinSphere::GetParamBlock() {
+    if (!secondGeneration) return &block;
+    ++oldStyleBlockCalls;
+    return &notAnArray;
+}
+
+void StandinSphere::SetRadius(float radius) {
+    if (secondGeneration) block2.SetValue(0, radius);
+    else block.SetValue(0, radius);
+}
+
+void StandinSphere::SetSegments(int segments) {
+    if (secondGeneration) block2.SetValue(1, float(segments));
+    else block.SetValue(1, float(segments));
+}
+
+BOOL StandinSphere::GetValue(int i, TimeValue t, float& v) {
+    Interval ivalid = FOREVER;
+    return secondGeneration ? block2.GetValue(ParamID(i), t, v, ivalid) : block.GetValue(i, t, v, ivalid);
+}
+
 float StandinSphere::Radius(TimeValue t) {
     float r = 0.0f;
-    Interval ivalid = FOREVER;
-    block.GetValue(0, t, r, ivalid);
+    GetValue(0, t, r);
     return r;
 }
 
 int StandinSphere::Segments(TimeValue t) {
     float s = 0.0f;
-    Interval ivalid = FOREVER;
-    block.GetValue(1, t, s, ivalid);
+    GetValue(1, t, s);
     if (!(s >= 4.0f)) return 4;  // NaN too
     if (s > 8192.0f) return 8192;
     return int(std::lround(s));

@@ -1,6 +1,8 @@
 // The standard material, class (DMTL_CLASS_ID, 0), with the defaults of a new one: ambient and
-// diffuse 0.588 grey, specular 0.9, filter 0.5, opacity 1; twelve disabled, empty map slots of
-// amount 1. Values do not change with time; tests derive and override the getters for that.
+// diffuse 0.588 grey, specular 0.9, filter 0.5, opacity 1; a shader whose map channels are the
+// twelve slots (StdIDToChannel(id) is id), each disabled, empty and of amount 1. The map calls
+// take channel ids, 0 to 23, as the host's do; SetShaderChannels gives another shader's
+// translation. Values do not change with time; tests derive and override the getters for that.
 #pragma once
 
 #include <array>
@@ -9,7 +11,7 @@
 
 // Implements Mtl's colour getters (which StdMat hides) by the standard material's at time 0,
 // in a class of their own so that StandinStdMat's scope sees only the time-taking ones.
-class StandinStdMatMtlColours : public StdMat {
+class StandinStdMatMtlColours : public StdMat2 {
 public:
     Color GetAmbient(int mtlNum = 0, BOOL backFace = FALSE) override;
     Color GetDiffuse(int mtlNum = 0, BOOL backFace = FALSE) override;
@@ -27,10 +29,12 @@ public:
     Color GetSpecular(TimeValue t) override;
     Color GetFilter(TimeValue t) override;
     float GetOpacity(TimeValue t) override;
-    // Out-of-range slots are disabled, empty and of amount 0.
+    BOOL SupportsShaders() override { return TRUE; }
+    long StdIDToChannel(long id) override { return id >= 0 && id < NTEXMAPS ? shaderChannels[size_t(id)] : -1; }
+    // Out-of-range channels are disabled, empty and of amount 0.
     BOOL MapEnabled(int id) override;
     float GetTexmapAmt(int id, TimeValue t) override;
-    int NumSubTexmaps() override { return NTEXMAPS; }
+    int NumSubTexmaps() override { return STD2_NMAX_TEXMAPS; }
     Texmap* GetSubTexmap(int i) override;
     void SetSubTexmap(int i, Texmap* m) override;
 
@@ -41,8 +45,10 @@ public:
     void SetOpacity(float v) { opacity = v; }
     void EnableMap(int id, BOOL onoff);
     void SetTexmapAmt(int id, float amount);
-    // Puts map into slot id, enabled, with the given amount.
+    // Puts map into channel id, enabled, with the given amount.
     void SetMap(int id, Texmap* map, float amount = 1.0f);
+    // The channel of each slot (-1 for none), as a shader other than the default ones has them.
+    void SetShaderChannels(const std::array<long, NTEXMAPS>& channels) { shaderChannels = channels; }
 
 private:
     struct Slot {
@@ -50,9 +56,10 @@ private:
         Texmap* map = nullptr;
         float amount = 1.0f;
     };
-    static bool InRange(int id) { return id >= 0 && id < NTEXMAPS; }
+    static bool InRange(int id) { return id >= 0 && id < STD2_NMAX_TEXMAPS; }
 
     Color ambient, diffuse, specular, filter;
     float opacity;
-    std::array<Slot, NTEXMAPS> slots;
+    std::array<Slot, STD2_NMAX_TEXMAPS> slots;
+    std::array<long, NTEXMAPS> shaderChannels{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
 };

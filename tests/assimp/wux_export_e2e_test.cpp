@@ -14,6 +14,7 @@
 #include "tests/support/shell_run.h"
 #include "format/file_bytes.h"
 #include "format/wux_reader.h"
+#include "tests/support/mesh_volume.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/wux_check.h"
 
@@ -101,6 +102,62 @@ INSTANTIATE_TEST_SUITE_P(
         for (char& c : name) if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
         return name;
     });
+
+// A cube of edge 2 with outward triangles, as glTF (scale filled in) and as a JSON mesh.
+std::string GltfCube(const std::string& scale) {
+    return R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0]}],
+  "nodes": [{"mesh": 0, "scale": )" + scale + R"(}],
+  "meshes": [{"primitives": [{"attributes": {"POSITION": 0}, "indices": 1}]}],
+  "buffers": [{"byteLength": 168, "uri": "data:application/octet-stream;base64,AACAvwAAgL8AAIC/AACAPwAAgL8AAIC/AACAvwAAgD8AAIC/AACAPwAAgD8AAIC/AACAvwAAgL8AAIA/AACAPwAAgL8AAIA/AACAvwAAgD8AAIA/AACAPwAAgD8AAIA/AAACAAMAAAADAAEABAAFAAcABAAHAAYAAAABAAUAAAAFAAQAAgAGAAcAAgAHAAMAAAAEAAYAAAAGAAIAAQADAAcAAQAHAAUA"}],
+  "bufferViews": [{"buffer": 0, "byteLength": 96}, {"buffer": 0, "byteOffset": 96, "byteLength": 72}],
+  "accessors": [{"bufferView": 0, "componentType": 5126, "count": 8, "type": "VEC3", "min": [-1, -1, -1], "max": [1, 1, 1]},
+                {"bufferView": 1, "componentType": 5123, "count": 36, "type": "SCALAR"}]})";
+}
+
+std::string JsonCubeNode(const std::string& name, const std::string& transform, const std::string& children = "") {
+    return R"({"name": ")" + name + "\", " + transform + R"(, "object": {"type": "mesh",
+      "verts": [[-1,-1,-1],[1,-1,-1],[-1,1,-1],[1,1,-1],[-1,-1,1],[1,-1,1],[-1,1,1],[1,1,1]],
+      "faces": [[0,2,3],[0,3,1],[4,5,7],[4,7,6],[0,1,5],[0,5,4],[2,6,7],[2,7,3],[0,4,6],[0,6,2],[1,3,7],[1,7,5]]})" +
+           (children.empty() ? "" : ", \"children\": [" + children + "]") + "}";
+}
+
+// A mirrored node keeps its triangles facing outward, like its unmirrored twin; two mirrors
+// cancel out. Every mesh of every file has the cube's volume, 8, with a positive sign.
+TEST(WuxExportMirrored, NodesWindOutwardLikeTheirTwins) {
+    const test::TestDir testDir("wux_e2e_");
+    const fs::path& dir = testDir.path();
+    struct Input {
+        const char* name;
+        std::string text;
+        std::size_t meshes;
+    };
+    const Input inputs[] = {
+        {"plain.gltf", GltfCube("[1, 1, 1]"), 1},
+        {"mirrored.gltf", GltfCube("[-1, 1, 1]"), 1},
+        {"twice.gltf", GltfCube("[-1, -1, 1]"), 1},
+        {"nodes.json",
+         "{\"nodes\": [" + JsonCubeNode("plain", "\"position\": [0, 0, 0]") + ", " +
+             JsonCubeNode("scaled", "\"scale\": [1, -1, 1]") + ", " +
+             JsonCubeNode("matrix", "\"matrix\": [[1,0,0],[0,0,1],[0,1,0],[5,0,0]]") + ", " +
+             JsonCubeNode("twice", "\"scale\": [-1, 1, -1]") + ", " +
+             JsonCubeNode("parent", "\"scale\": [-1, 1, 1]", JsonCubeNode("child", "\"scale\": [1, 1, -1]")) + "]}",
+         6},
+    };
+    for (const Input& input : inputs) {
+        SCOPED_TRACE(input.name);
+        const fs::path source = dir / input.name;
+        std::ofstream(source) << input.text;
+        const fs::path output = dir / (std::string(input.name) + ".wux");
+        std::string err;
+        ASSERT_EQ(RunWux("export " + Quote(source.string()) + " " + Quote(output.string()), dir, &err), 0) << err;
+        ASSERT_TRUE(PassesChecker(output.string()));
+        const std::vector<std::uint8_t> bytes = ReadFileBytes(output.string());
+        const auto file = ReadWux(SpanOf(bytes));
+        ASSERT_TRUE(file.Ok());
+        ASSERT_EQ(file->meshes.size(), input.meshes);
+        for (const MeshChunk& mesh : file->meshes) EXPECT_NEAR(SignedVolume(mesh), 8.0, 1e-4);
+    }
+}
 
 TEST(WuxExportBroken, FailsNamingTheFileAndWritesNothing) {
     const test::TestDir testDir("wux_e2e_");

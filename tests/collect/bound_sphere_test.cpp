@@ -98,7 +98,7 @@ TEST(CollectBoundSphere, RadiusFollowsTheLocalZAxisOnly) {
 TEST(CollectBoundSphere, LeavesOutNodesWithoutAUsableSphere) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
-    enum class Block { Readable, Unreadable, NotOldStyle, None, AlsoSecondGeneration };
+    enum class Block { Readable, Unreadable, NotOldStyle, None };
     struct SkipCase {
         const char* what;
         Block block;
@@ -111,8 +111,6 @@ TEST(CollectBoundSphere, LeavesOutNodesWithoutAUsableSphere) {
         {"no parameter block", Block::None, 10, true, Matrix3(TRUE)},
         {"parameter array that is no old-style block", Block::NotOldStyle, 10, true, Matrix3(TRUE)},
         {"radius cannot be read", Block::Unreadable, 10, true, Matrix3(TRUE)},
-        // Its old-style slot may be the second-generation block in disguise.
-        {"second-generation block", Block::AlsoSecondGeneration, 10, true, Matrix3(TRUE)},
         {"radius NaN", Block::Readable, nan, true, Matrix3(TRUE)},
         {"radius infinite", Block::Readable, inf, true, Matrix3(TRUE)},
         {"centre not finite", Block::Readable, 10, true, fake::Transform({1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {inf, 0, 0})},
@@ -126,14 +124,11 @@ TEST(CollectBoundSphere, LeavesOutNodesWithoutAUsableSphere) {
         fake::ParamBlock readable(nullptr, c.radius);
         fake::ParamBlock unreadable(nullptr, c.radius, FALSE);
         fake::PlainParamArray plain;
-        IParamArray* block = c.block == Block::Readable || c.block == Block::AlsoSecondGeneration
-                                 ? static_cast<IParamArray*>(&readable)
+        IParamArray* block = c.block == Block::Readable ? static_cast<IParamArray*>(&readable)
                              : c.block == Block::Unreadable ? static_cast<IParamArray*>(&unreadable)
                              : c.block == Block::NotOldStyle ? &plain
                                                              : nullptr;
         fake::Primitive sphere(block, &deletions);
-        fake::ParamBlock2 block2(nullptr, c.radius);
-        if (c.block == Block::AlsoSecondGeneration) sphere.block2 = &block2;
         fake::Node node(&log, "GBND", c.hasObject ? &sphere : nullptr);
         node.tm = c.tm;
         NodeCollector().CollectBoundSphere(&node);

@@ -9,22 +9,24 @@ struct FileNameCase {
     const char* expected;
 };
 
-TEST(FileNamePart, KeepsWhatFollowsTheLastBackslash) {
+TEST(FileNamePart, KeepsWhatFollowsTheLastBackslashOrSlash) {
     const FileNameCase cases[] = {
         {"C:\\maps\\brick.bmp", "brick.bmp"},
         {"brick.bmp", "brick.bmp"},
         {"C:\\maps\\", ""},
         {"", ""},
         {"\\\\server\\share\\textures\\wall.tga", "wall.tga"},
-        // Only the backslash separates: slashes and drive colons stay.
-        {"C:/maps/brick.bmp", "C:/maps/brick.bmp"},
-        {"C:\\maps/sub/brick.bmp", "maps/sub/brick.bmp"},
+        // Forward slashes separate too; drive colons stay.
+        {"C:/maps/brick.bmp", "brick.bmp"},
+        {"C:\\maps/sub/brick.bmp", "brick.bmp"},
+        {"maps/sub\\brick.bmp", "brick.bmp"},
+        {"C:/maps/", ""},
         {"C:brick.bmp", "C:brick.bmp"},
         {"\\", ""},
     };
-    for (const FileNameCase& c : cases) EXPECT_EQ(FileNamePart(c.path), c.expected) << c.path;
+    for (const FileNameCase& c : cases) EXPECT_STREQ(FileNamePart(c.path), c.expected) << c.path;
 }
 
-TEST(FileNamePart, NullPathGivesEmptyName) { EXPECT_EQ(FileNamePart(nullptr), ""); }
+TEST(FileNamePart, NullPathGivesEmptyName) { EXPECT_STREQ(FileNamePart(nullptr), ""); }
 
 }  // namespace

@@ -119,36 +119,6 @@ TEST_F(SceneWalk, LargeMeshIsSplitAndEveryTriangleWritten) {
 // An object whose parameters live in a second-generation block; its old-style slot answers
 // a block too (in the host it may be the second-generation one in disguise), which must not
 // be read.
-class SecondGenerationSphere : public GeomObject {
-public:
-    SecondGenerationSphere() : decoy(1) {
-        block2.SetValue(0, 10.0f);
-        decoy.SetValue(0, 99.0f);
-    }
-    int NumParamBlocks() override { return 1; }
-    IParamBlock2* GetParamBlock(int i) override { return i == 0 ? &block2 : nullptr; }
-    IParamArray* GetParamBlock() override { return &decoy; }
-
-private:
-    StandinParamBlock2 block2;
-    StandinParamBlock decoy;
-};
-
-TEST_F(SceneWalk, BoundNodeWithASecondGenerationBlockGivesNoSphere) {
-    scene.AddNode(nullptr, "GBND")->SetObject(scene.Create<SecondGenerationSphere>());
-    scene.AddNode(nullptr, "GELP")->SetObject(scene.Create<SecondGenerationSphere>());
-    StandinNode* sphere = scene.AddNode(nullptr, "GBND");
-    sphere->SetObject(scene.Create<StandinSphere>(4.0f, 8));
-    sphere->SetLocalTM(Translation(1, 0, 0));
-    EXPECT_EQ(scene.EnumTree(&collector), 0);
-    const wux::WuxFile file = SaveAndRead();
-    ASSERT_EQ(file.bounds.size(), 1u);
-    EXPECT_FLOAT_EQ(file.bounds[0].mainSphere.radius, 4.0f);
-    EXPECT_TRUE(file.bounds[0].spheres.empty());
-    EXPECT_TRUE(file.ellipsoids.empty());
-    EXPECT_TRUE(file.meshes.empty());
-}
-
 TEST_F(SceneWalk, EmptySceneLeavesTheModelAsCreated) {
     EXPECT_EQ(scene.EnumTree(&collector), 0);
     EXPECT_EQ(model.meshCount, 0);

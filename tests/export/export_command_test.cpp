@@ -97,6 +97,12 @@ TEST_F(ExportCommand, ExampleSceneExportsAndPassesTheChecker) {
     ASSERT_EQ(run.exitCode, 0) << run.err;
 
     EXPECT_TRUE(PassesChecker(output.string()));
+    // Golden bytes: the file as the plug-in has always written it (FNV-1a of its bytes).
+    const std::string bytes = ReadText(output);
+    std::uint64_t hash = 0xcbf29ce484222325u;
+    for (const char c : bytes) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
+    EXPECT_EQ(bytes.size(), 5652u);
+    EXPECT_EQ(hash, 0x78196d75c24a91e9u);
 
     // Ground, Crate, Lid, Pillar and the hidden blocker; materials in the order meshes first
     // use them; Marker01 and Dummy01; three GBND nodes and one GELP node.
@@ -331,16 +337,15 @@ TEST_F(ExportCommand, OutputFolderThatDoesNotExistIsNamed) {
     EXPECT_FALSE(fs::exists(Path("missing")));
 }
 
-TEST_F(ExportCommand, PluginFailureNamesItsCauseBesideThePluginsMessage) {
+TEST_F(ExportCommand, PluginFailureNamesItsCause) {
     // A file size limit makes the plug-in's writes fail (EFBIG) once the tool's own files are made.
+    // The tool suppresses prompts: the plug-in's result and its library tell, no message box.
     const std::string output = Path("limited.wux").string();
     const RunResult run = Wux({"export", Example().string(), output}, "trap '' XFSZ; ulimit -f 4;");
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find(output + ": the plug-in could not write the file (" + std::strerror(EFBIG) +
-                           "); its message: \"\xD0\x9D\xD0\xB5 \xD0\xBC\xD0\xBE\xD0\xB3\xD1\x83"),  // "Не могу" in UTF-8
+    EXPECT_NE(run.err.find(output + ": the plug-in could not write the file (" + std::strerror(EFBIG) + ")\n"),
               std::string::npos)
         << run.err;
-    EXPECT_NE(run.err.find("limited.wux. "), std::string::npos) << run.err;  // not the temporary name
     EXPECT_EQ(run.err.find(".wux-"), std::string::npos) << run.err;
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(Listing(), (std::set<std::string>{"stderr.txt", "stdout.txt"}));
@@ -700,7 +705,7 @@ TEST_F(ExportCommand, FullOrReadOnlyFileSystemIsNamedAsSuch) {
     const std::string output = (mount / "out.wux").string();
     RunResult run = Wux({"export", Example().string(), output});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find(std::string("(") + std::strerror(ENOSPC) + "); its message"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(std::string("(") + std::strerror(ENOSPC) + ")"), std::string::npos) << run.err;
     EXPECT_EQ(Listing(mount), (std::set<std::string>{"filler"}));
 
     ASSERT_EQ(::mount("wux-test", mount.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=16k"), 0);

@@ -48,9 +48,9 @@ TEST(JsonScene, ReadsEveryPartOfAScene) {
          "offset": {"position": [1, 0, 0]},
          "object": {"type": "mesh", "verts": [[0,0,0],[1,0,0],[0,1,0]], "faces": [[0,1,2]],
                     "tverts": [[0,0],[1,0,0.5],[0,1]], "tvfaces": [[2,1,0]],
-                    "normals": [[0,0,1],[0,0,1],[0,0,1]]},
+                    "normals": [[0,0,1],[0,0,1],[0,0,1]], "smoothing": [4294967295]},
          "children": [{"name": "", "object": {"type": "helper"}},
-                      {"name": "GBND", "object": {"type": "sphere", "radius": 10, "segments": 16}}]},
+                      {"name": "GBND", "object": {"type": "sphere", "radius": 10, "segments": 16, "param_block": 2}}]},
         {"name": "Cam", "object": {"type": "camera"}}
       ]})");
     EXPECT_EQ(scene.time, 160);
@@ -87,12 +87,14 @@ TEST(JsonScene, ReadsEveryPartOfAScene) {
     EXPECT_EQ(box.object.mesh.tvfaces[0][0], 2u);
     EXPECT_FLOAT_EQ(box.object.mesh.tverts[1][2], 0.5f);
     EXPECT_FLOAT_EQ(box.object.mesh.tverts[2][2], 0.0f);
+    EXPECT_EQ(box.object.mesh.smoothing, std::vector<uint32_t>{0xFFFFFFFFu});
     ASSERT_EQ(box.children.size(), 2u);
     EXPECT_EQ(box.children[0].object.type, SceneObject::Type::Helper);
     EXPECT_FLOAT_EQ(box.children[0].object.size, 20.0f);
     EXPECT_EQ(box.children[1].origin, "nodes[0].children[1]");
     EXPECT_FLOAT_EQ(box.children[1].object.radius, 10.0f);
     EXPECT_EQ(box.children[1].object.segments, 16);
+    EXPECT_EQ(box.children[1].object.paramBlock, 2);
     EXPECT_EQ(scene.nodes[1].object.type, SceneObject::Type::Camera);
     EXPECT_EQ(scene.nodes[1].material, -1);
 }
@@ -167,6 +169,16 @@ const BadCase kBadCases[] = {
      "nodes[0].object.faces[0]: expected 3 indices, found 4"},
     {"vertex of two", R"({"nodes": [{"name": "a", "object": {"type": "mesh", "verts": [[0,0]], "faces": []}}]})",
      "nodes[0].object.verts[0]: expected 3 numbers, found 2"},
+    {"smoothing short", R"({"nodes": [{"name": "a", "object": {"type": "mesh", )" MESH3 R"(, "faces": [[0,1,2]], "smoothing": []}}]})",
+     "nodes[0].object.smoothing: expected one group mask per face (1), found 0"},
+    {"smoothing beyond 32 bits", R"({"nodes": [{"name": "a", "object": {"type": "mesh", )" MESH3
+     R"(, "faces": [[0,1,2]], "smoothing": [4294967296]}}]})",
+     "nodes[0].object.smoothing[0]: group mask 4294967296 out of range (0 to 4294967295)"},
+    {"smoothing not an integer", R"({"nodes": [{"name": "a", "object": {"type": "mesh", )" MESH3
+     R"(, "faces": [[0,1,2]], "smoothing": [[1]]}}]})",
+     "nodes[0].object.smoothing[0]: expected an integer group mask, found an array"},
+    {"param_block 3", R"({"nodes": [{"name": "a", "object": {"type": "sphere", "radius": 1, "param_block": 3}}]})",
+     "nodes[0].object.param_block: param_block 3 is neither 1 nor 2"},
     {"faces missing", R"({"nodes": [{"name": "a", "object": {"type": "mesh", )" MESH3 R"(}}]})",
      "nodes[0].object: missing required key \"faces\""},
     {"tvfaces missing", R"({"nodes": [{"name": "a", "object": {"type": "mesh", )" MESH3

@@ -35,7 +35,8 @@ TEST(SceneBuilder, BuildsNodesObjectsAndSharedMaterials) {
     brick.maps.push_back(map);
     desc.materials.push_back(brick);
 
-    SceneNode a = MeshNode("A", 1);
+    SceneNode a = MeshNode("A", 2);
+    a.object.mesh.smoothing = {0, 6};
     a.material = 0;
     a.hidden = true;
     a.local.rows[3][0] = 5;
@@ -44,6 +45,7 @@ TEST(SceneBuilder, BuildsNodesObjectsAndSharedMaterials) {
     child.material = 0;
     child.object.type = SceneObject::Type::Sphere;
     child.object.radius = 3;
+    child.object.paramBlock = 2;
     a.children.push_back(child);
     desc.nodes.push_back(a);
 
@@ -66,6 +68,10 @@ TEST(SceneBuilder, BuildsNodesObjectsAndSharedMaterials) {
     auto* bitmap = static_cast<BitmapTex*>(mat->GetSubTexmap(1));
     EXPECT_STREQ(bitmap->GetMapName(), "C:\\maps\\brick.bmp");
     EXPECT_EQ(nodes[1]->GetObjectRef()->ClassID(), Class_ID(0x11, 0));
+    EXPECT_EQ(static_cast<Animatable*>(nodes[1]->GetObjectRef())->NumParamBlocks(), 1);  // second generation
+    const Mesh& mesh = static_cast<TriObject*>(nodes[0]->GetObjectRef())->mesh;
+    EXPECT_EQ(mesh.faces[0].smGroup, 0u);
+    EXPECT_EQ(mesh.faces[1].smGroup, 6u);
 }
 
 TEST(SceneBuilder, RefusesWhatTheHostCannotHoldAndNamesTheNode) {

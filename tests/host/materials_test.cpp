@@ -26,11 +26,15 @@ TEST(StandinStdMat, DefaultsOfANewStandardMaterial) {
     ExpectColor(std->GetFilter(0), 0.5f, 0.5f, 0.5f);
     EXPECT_FLOAT_EQ(std->GetOpacity(0), 1.0f);
     ExpectColor(mtl->GetDiffuse(), 0.588f, 0.588f, 0.588f);
-    EXPECT_EQ(std->NumSubTexmaps(), NTEXMAPS);
-    for (int slot = -1; slot <= NTEXMAPS; ++slot) {
-        SCOPED_TRACE(slot);
-        EXPECT_FALSE(std->MapEnabled(slot));
-        EXPECT_EQ(std->GetSubTexmap(slot), nullptr);
+    // A shader whose channels are the slots; the map calls take channels.
+    EXPECT_TRUE(mtl->SupportsShaders());
+    for (long slot = 0; slot < NTEXMAPS; ++slot) EXPECT_EQ(material.StdIDToChannel(slot), slot);
+    EXPECT_EQ(material.StdIDToChannel(NTEXMAPS), -1);
+    EXPECT_EQ(std->NumSubTexmaps(), STD2_NMAX_TEXMAPS);
+    for (int channel = -1; channel <= STD2_NMAX_TEXMAPS; ++channel) {
+        SCOPED_TRACE(channel);
+        EXPECT_FALSE(std->MapEnabled(channel));
+        EXPECT_EQ(std->GetSubTexmap(channel), nullptr);
     }
 }
 

@@ -109,30 +109,34 @@ TEST_F(PluginExporterTest, EmptySceneGivesThe108ByteFileAndNoMessage)
     EXPECT_EQ(hostInterface, nullptr);
 }
 
-TEST_F(PluginExporterTest, MissingFolderShowsOneMessageNamingTheFileOnly)
+// The export fails with the SDK's failure code; the one message, naming the file only, is
+// shown unless the host suppresses prompts.
+TEST_F(PluginExporterTest, MissingFolderFailsWithOneMessageNamingTheFileOnly)
 {
-    // Only a backslash separates folders in the name shown; the Unix folder is missing too.
     struct Case {
         std::string path;
-        std::string shownName;
         BOOL suppressPrompts;
     };
     const Case cases[] = {
-        {folder.Path("missing/D:\\missing\\scene.wux"), "scene.wux", FALSE},
-        {folder.Path("missing/D:\\missing\\scene.wux"), "scene.wux", TRUE},
-        {"/no/such/folder/scene.wux", "/no/such/folder/scene.wux", FALSE},
+        {folder.Path("missing/D:\\missing\\scene.wux"), FALSE},
+        {folder.Path("missing/D:\\missing\\scene.wux"), TRUE},
+        {"/no/such/folder/scene.wux", FALSE},
     };
     for (const Case& c : cases) {
         StandinClearMessageBoxCalls();
-        EXPECT_EQ(ExportEmpty(c.path, c.suppressPrompts), 1) << c.path;
+        EXPECT_EQ(ExportEmpty(c.path, c.suppressPrompts), IMPEXP_FAIL) << c.path;
         const auto& calls = StandinMessageBoxCalls();
+        EXPECT_FALSE(FileExists(c.path));
+        EXPECT_EQ(currentModel, nullptr);
+        if (c.suppressPrompts) {
+            EXPECT_TRUE(calls.empty()) << c.path;
+            continue;
+        }
         ASSERT_EQ(calls.size(), 1u) << c.path;
-        EXPECT_EQ(calls[0].text, ExpectedCannotCreateMessage(c.shownName)) << c.path;
+        EXPECT_EQ(calls[0].text, ExpectedCannotCreateMessage("scene.wux")) << c.path;
         EXPECT_EQ(calls[0].caption, ExpectedCannotCreateCaption());
         EXPECT_EQ(calls[0].type, UINT(MB_OK));
         EXPECT_EQ(calls[0].owner, GetActiveWindow());
-        EXPECT_FALSE(FileExists(c.path));
-        EXPECT_EQ(currentModel, nullptr);
     }
     EXPECT_TRUE(folder.Files().empty());
 }
@@ -140,7 +144,7 @@ TEST_F(PluginExporterTest, MissingFolderShowsOneMessageNamingTheFileOnly)
 TEST_F(PluginExporterTest, ThousandCharacterNameIsCutInsideTheBuffer)
 {
     const std::string name(1000, 'n');
-    EXPECT_EQ(ExportEmpty(folder.Path("missing/x\\" + name)), 1);
+    EXPECT_EQ(ExportEmpty(folder.Path("missing/x\\" + name)), IMPEXP_FAIL);
     const auto& calls = StandinMessageBoxCalls();
     ASSERT_EQ(calls.size(), 1u);
     // 45 bytes of text around 454 bytes of the name, and the NUL: 500 bytes.
@@ -155,7 +159,7 @@ TEST_F(PluginExporterTest, OutOfMemoryEndsTheExportLikeAFileThatCannotBeCreated)
     ei.theScene = &scene;
     StandinInterface host;
     const std::string path = folder.Path("C:\\out\\memory.wux");
-    EXPECT_EQ(exporter.DoExport(path.c_str(), &ei, &host), 1);
+    EXPECT_EQ(exporter.DoExport(path.c_str(), &ei, &host), IMPEXP_FAIL);
     const auto& calls = StandinMessageBoxCalls();
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].text, ExpectedCannotCreateMessage("memory.wux"));
@@ -257,7 +261,7 @@ TEST_F(PluginExporterTest, AnExceptionInAnyCollectorFailsTheExport)
             StandinExpInterface ei(&scene);
             StandinInterface host;
             const std::string path = folder.Path("C:\\out\\failed.wux");
-            EXPECT_EQ(exporter.DoExport(path.c_str(), &ei, &host), 1) << c.collector;
+            EXPECT_EQ(exporter.DoExport(path.c_str(), &ei, &host), IMPEXP_FAIL) << c.collector;
             EXPECT_EQ(after->visits, 0) << c.collector << ": the walk went on";
             const auto& calls = StandinMessageBoxCalls();
             ASSERT_EQ(calls.size(), 1u) << c.collector;

@@ -126,7 +126,7 @@ TEST_F(PluginLibraryTest, EmptySceneThenMissingFolder)
     EXPECT_TRUE(PassesChecker(empty));
 
     const std::string missing = folder.Path("gone/D:\\missing\\scene.wux");
-    EXPECT_EQ(exporter->DoExport(missing.c_str(), &ei, &host, TRUE), 1);
+    EXPECT_EQ(exporter->DoExport(missing.c_str(), &ei, &host, FALSE), IMPEXP_FAIL);
     const auto& calls = StandinMessageBoxCalls();
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].text, ExpectedCannotCreateMessage("scene.wux"));

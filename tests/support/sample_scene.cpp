@@ -11,8 +11,8 @@ Matrix3 Transform(const Point3& x, const Point3& y, const Point3& z, const Point
     return Matrix3(x, y, z, t);
 }
 
-// A unit box of 8 corners, 12 faces in two smoothing groups, with a UV per corner; an
-// editable mesh, as most meshes in the host's scenes are.
+// A unit box of 8 corners, 12 faces, each side in a smoothing group of its own, with a UV
+// per corner; an editable mesh, as most meshes in the host's scenes are.
 TriObject* MakeBox(StandinScene& scene, float half)
 {
     TriObject* box = scene.Create<StandinEditableMesh>();
@@ -30,7 +30,7 @@ TriObject* MakeBox(StandinScene& scene, float half)
     mesh.setNumTVFaces(12);
     for (int f = 0; f < 12; ++f) {
         mesh.faces[f].setVerts(faces[f][0], faces[f][1], faces[f][2]);
-        mesh.faces[f].smGroup = f < 6 ? 1 : 2;
+        mesh.faces[f].smGroup = 1u << (f / 2);
         mesh.tvFace[f].setTVerts(faces[f][0], faces[f][1], faces[f][2]);
     }
     for (int i = 0; i < 8; ++i) {
