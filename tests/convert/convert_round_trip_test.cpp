@@ -327,6 +327,24 @@ TEST(ConvertNormals, FaceTheirTrianglesInGlbAndComeBack) {
     }
 }
 
+// Bundled Assimp models whose smoothed parts have a few normals turned past their faces: the
+// transform is still recovered, so the way back through GLB gives the same file.
+TEST(ConvertNormals, BundledModelsComeBackThroughGlb) {
+    const test::TestDir testDir("wux_convert_");
+    const fs::path& dir = testDir.path();
+    for (const char* model : {"FBX/spider.fbx", "OBJ/spider.obj"}) {
+        SCOPED_TRACE(model);
+        const fs::path original = dir / "model.wux", glb = dir / "model.glb", again = dir / "again.wux";
+        ASSERT_NO_FATAL_FAILURE(ExportChecked(fs::path("/usr/share/assimp/models") / model, original, dir));
+        const Result run = Wux("convert " + Quote(original.string()) + " " + Quote(glb.string()), dir);
+        ASSERT_EQ(run.code, 0) << run.output;
+        EXPECT_EQ(run.output.find("normals no one transform"), std::string::npos) << run.output;
+        ASSERT_NO_FATAL_FAILURE(ExportChecked(glb, again, dir));
+        const Result diff = Wux("diff --tolerance 1e-4 " + Quote(original.string()) + " " + Quote(again.string()), dir);
+        EXPECT_EQ(diff.code, 0) << diff.output;
+    }
+}
+
 // The pixels of an image file's bytes, four channels each; empty when they are no image.
 std::vector<unsigned char> Pixels(const std::string& bytes) {
     int width = 0, height = 0, channels = 0;
