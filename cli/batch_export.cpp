@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/export_runner.h"
+#include "driver/export_files.h"
 #include "driver/export_report.h"
 #include "cli/input_discovery.h"
 #include "cli/progress_bar.h"
@@ -153,13 +154,15 @@ Plan MakePlan(const BatchOptions& options) {
     if (!reportPath.empty() && fs::is_directory(reportPath, ec))
         ThrowToolError(ToolError::Kind::Io, reportPath, "is a directory");
 
+    if (ToolResult<void> apart = CheckOutputsApart(options.inputs, {reportPath}); !apart.Ok()) throw apart.Error();
+
     Plan plan;
-    plan.discovery = DiscoverInputs(options.inputs, options.outDir);
+    plan.discovery = DiscoverInputs(options.inputs, options.outDir, reportPath);
     plan.created.Note(options.outDir);
     for (const BatchInput& input : plan.discovery.inputs) {
         Entry entry;
         entry.input = input;
-        entry.error = input.error.empty() ? std::string() : input.input + ": " + input.error;
+        entry.error = input.error.empty() ? std::string() : QuotedPath(input.input) + ": " + input.error;
         if (input.error.empty()) {
             plan.jobs.push_back(plan.entries.size());
             plan.created.Note(fs::path(input.output).parent_path());
@@ -211,7 +214,7 @@ Outcome RunExports(const BatchOptions& options, const std::string& reports, Plan
     ProgressBar progress(entries.size());
     auto printFailure = [&](const Entry& e) {
         progress.Clear();
-        const std::string& input = e.input.input;
+        const std::string input = QuotedPath(e.input.input);
         const bool named = e.error.compare(0, input.size() + 2, input + ": ") == 0;
         std::cerr << "wux export: " << (named ? "" : input + ": ") << e.error << "\n";
     };
@@ -231,7 +234,7 @@ Outcome RunExports(const BatchOptions& options, const std::string& reports, Plan
         const fs::path folder = fs::path(o.output).parent_path();
         fs::create_directories(folder, mkdirEc);
         if (mkdirEc) {
-            std::cerr << "wux export: " << folder.string() << ": cannot create the folder: " << mkdirEc.message()
+            std::cerr << "wux export: " << QuotedPath(folder.string()) << ": cannot create the folder: " << mkdirEc.message()
                       << "\n";
             return 1;
         }

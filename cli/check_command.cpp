@@ -33,6 +33,11 @@ int RunCheck(const CheckOptions& options) {
         return 2;
     }
     const CheckReport report = CheckWux(file.Span(), options.maxProblems);
+    if (const ToolResult<void> intact = file.Intact(); !intact.Ok()) {
+        std::cerr << "wux check: " << intact.Error().Text() << "\n";
+        if (options.json) PrintJson(UnreadableCheckJson(options.path, intact.Error().message));
+        return 2;
+    }
     if (options.json) {
         PrintJson(CheckJson(options.path, report));
         return report.Valid() ? 0 : 1;
@@ -61,7 +66,7 @@ void AddCheckCommand(CLI::App& app) {
         try {
             code = RunCheck(*options);
         } catch (const std::bad_alloc&) {
-            std::cerr << "wux check: " << options->path << ": out of memory\n";
+            std::cerr << "wux check: " << QuotedPath(options->path) << ": out of memory\n";
         }
         if (code != 0) throw CLI::RuntimeError(code);
     });

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "convert/gltf_writer.h"
@@ -38,9 +39,16 @@ void PrintWarnings(const Warnings& warnings) {
 int RunConvert(const ConvertCommandOptions& options) {
     const std::string ext = Lower(fs::path(options.output).extension().string());
     if (ext != ".json" && ext != ".glb" && ext != ".gltf" && ext != ".obj") {
-        std::cerr << "wux convert: " << options.output << ": unknown output format '" << ext
+        std::cerr << "wux convert: " << QuotedPath(options.output) << ": unknown output format '" << ext
                   << "' (expected .json, .glb, .gltf or .obj)\n";
         return 1;
+    }
+    for (const std::string& dir : options.textureDirs) {
+        std::error_code ec;
+        if (!fs::is_directory(dir, ec)) {
+            std::cerr << "wux convert: " << ToolError::Of(ToolError::Kind::Io, dir, fs::exists(dir, ec) ? "--texture-dir is not a folder" : "--texture-dir does not exist").Text() << "\n";
+            return 2;
+        }
     }
     const auto file = LoadFileBytes(options.input);
     if (!file.Ok()) {
@@ -49,7 +57,7 @@ int RunConvert(const ConvertCommandOptions& options) {
     }
     const ToolResult<WuxFile> read = ReadWux(SpanOf(*file));
     if (!read.Ok()) {
-        std::cerr << "wux convert: " << options.input << ": not a readable WUX file: offset " << *read.Error().offset
+        std::cerr << "wux convert: " << QuotedPath(options.input) << ": not a readable WUX file: offset " << *read.Error().offset
                   << ": " << read.Error().message << "\n";
         return 1;
     }
@@ -69,9 +77,9 @@ int RunConvert(const ConvertCommandOptions& options) {
         WriteGltf(*read, gltf, &outputs, &warnings);
     }
     PrintWarnings(warnings);
-    if (const ToolResult<void> committed = outputs.Commit(); !committed.Ok()) {
+    if (const ToolResult<void> committed = outputs.Commit(options.input); !committed.Ok()) {
         std::cerr << "wux convert: " << committed.Error().Text() << "\n";
-        return 1;
+        return committed.Error().kind == ToolError::Kind::Argument ? 64 : 1;
     }
     return 0;
 }

@@ -6,6 +6,7 @@
 
 #include "convert/model_diff.h"
 #include "cli/commands.h"
+#include "format/tool_text.h"
 #include "format/file_bytes.h"
 #include "format/wux_reader.h"
 
@@ -28,7 +29,7 @@ bool Load(const std::string& path, WuxFile* out) {
     }
     ToolResult<WuxFile> read = ReadWux(SpanOf(*file));
     if (!read.Ok()) {
-        std::cerr << "wux diff: " << path << ": not a readable WUX file: offset " << *read.Error().offset << ": "
+        std::cerr << "wux diff: " << QuotedPath(path) << ": not a readable WUX file: offset " << *read.Error().offset << ": "
                   << read.Error().message << "\n";
         return false;
     }
@@ -43,7 +44,9 @@ int RunDiff(const DiffCommandOptions& options) {
     diffOptions.tolerance = options.tolerance;
     const DiffReport report = DiffModels(a, b, diffOptions);
     if (options.json) {
-        std::cout << DiffJson(report, options.pathA, options.pathB).dump(2) << "\n";
+        // Names are the files' bytes; those that are not UTF-8 become U+FFFD, as in check and info.
+        std::cout << DiffJson(report, options.pathA, options.pathB).dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
+                  << "\n";
     } else {
         std::cout << FormatDiffText(report, options.pathA, options.pathB);
     }

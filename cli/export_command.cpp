@@ -324,10 +324,10 @@ int ExportInProcess(const ExportOptions& options) {
         std::cerr << "wux export: " << error.Text() << "\n";
     } catch (const std::bad_alloc&) {
         EndProgress();
-        std::cerr << "wux export: " << options.input << ": out of memory\n";
+        std::cerr << "wux export: " << QuotedPath(options.input) << ": out of memory\n";
     } catch (const std::exception& e) {
         EndProgress();
-        std::cerr << "wux export: " << options.input << ": " << e.what() << "\n";
+        std::cerr << "wux export: " << QuotedPath(options.input) << ": " << e.what() << "\n";
     }
     return 1;
 }

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "cli/batch_export.h"
+#include "driver/export_files.h"
 #include "format/tool_text.h"
 
 namespace wux {
@@ -83,6 +84,10 @@ int RunExportCommand(const ExportOptions& options, const ExportRunnerOptions& ru
     ExportOptions single = options;
     single.input = runner.paths[0];
     single.output = runner.paths[1];
+    if (ToolResult<void> apart = CheckOutputsApart({single.input}, {single.output, single.report}); !apart.Ok()) {
+        std::cerr << "wux export: " << apart.Error().Text() << "\n";
+        return 64;
+    }
     return RunSupervisedExport(single, limits);
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "format/tool_text.h"
 #include "format/mapped_file.h"
 #include "format/wux_info.h"
 #include "format/wux_reader.h"
@@ -25,8 +26,12 @@ int RunInfo(const InfoOptions& options) {
         return 2;
     }
     const ToolResult<WuxFile> read = ReadWux(file.Span());
+    if (const ToolResult<void> intact = file.Intact(); !intact.Ok()) {
+        std::cerr << "wux info: " << intact.Error().Text() << "\n";
+        return 2;
+    }
     if (!read.Ok()) {
-        std::cerr << "wux info: " << options.path << ": not a readable WUX file: offset " << *read.Error().offset << ": "
+        std::cerr << "wux info: " << QuotedPath(options.path) << ": not a readable WUX file: offset " << *read.Error().offset << ": "
                   << read.Error().message << "\n";
         return 1;
     }
@@ -52,7 +57,7 @@ void AddInfoCommand(CLI::App& app) {
         try {
             code = RunInfo(*options);
         } catch (const std::bad_alloc&) {
-            std::cerr << "wux info: " << options->path << ": out of memory\n";
+            std::cerr << "wux info: " << QuotedPath(options->path) << ": out of memory\n";
         }
         if (code != 0) throw CLI::RuntimeError(code);
     });

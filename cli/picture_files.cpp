@@ -1,9 +1,11 @@
 #include "cli/picture_files.h"
+#include "format/tool_text.h"
 
 #include <filesystem>
 #include <iostream>
 #include <system_error>
 
+#include "driver/export_files.h"
 #include "format/file_bytes.h"
 #include "format/tool_text.h"
 #include "format/wux_reader.h"
@@ -21,7 +23,7 @@ int LoadPictureScene(const std::string& command, const std::string& path, const 
     }
     const ToolResult<WuxFile> read = ReadWux(SpanOf(*file));
     if (!read.Ok()) {
-        std::cerr << "wux " << command << ": " << path << ": not a readable WUX file: offset " << *read.Error().offset
+        std::cerr << "wux " << command << ": " << QuotedPath(path) << ": not a readable WUX file: offset " << *read.Error().offset
                   << ": " << read.Error().message << "\n";
         return 1;
     }
@@ -35,7 +37,7 @@ int LoadPictureScene(const std::string& command, const std::string& path, const 
     for (const std::string& missing : scene->missingMaps) std::cerr << "wux " << command << ": warning: " << missing << "\n";
     auto warn = [&](std::uint64_t count, const char* one, const char* many, const std::string& why) {
         if (count > 0)
-            std::cerr << "wux " << command << ": warning: " << path << ": " << count << " " << (count == 1 ? one : many)
+            std::cerr << "wux " << command << ": warning: " << QuotedPath(path) << ": " << count << " " << (count == 1 ? one : many)
                       << " not drawn (" << why << ")\n";
     };
     warn(scene->droppedTriangles, "triangle", "triangles",
@@ -53,10 +55,9 @@ int LoadPictureScene(const std::string& command, const std::string& path, const 
 
 int WritePictureFile(const std::string& command, const std::string& input, const std::string& output,
                      const std::uint8_t* data, std::size_t size) {
-    std::error_code ec;
-    if (std::filesystem::equivalent(input, output, ec)) {
-        std::cerr << "wux " << command << ": " << output << ": is the input file; choose another output\n";
-        return 2;
+    if (ToolResult<void> apart = CheckOutputsApart({input}, {output}); !apart.Ok()) {
+        std::cerr << "wux " << command << ": " << apart.Error().Text() << "\n";
+        return 64;
     }
     FileSink sink;
     SaveError error;

@@ -9,6 +9,7 @@
 #include "picture/picture_options.h"
 #include "picture/render.h"
 #include "cli/commands.h"
+#include "format/tool_text.h"
 #include "cli/picture_files.h"
 #include "cli/picture_validators.h"
 #include "cli/progress_bar.h"
@@ -37,9 +38,14 @@ int RunRender(const RenderCommandOptions& given) {
     ProgressBar progress(scene.triangleCount, "triangles drawn");
     const Image image = RenderPicture(scene, options, [&](std::uint64_t done) { progress.Update(done, 0); });
     progress.Clear();
+    if (image.width == 0) {
+        std::cerr << "wux render: " << QuotedPath(given.input) << ": drawing it would test more than "
+                  << options.maxSamples << " samples (large triangles over one another); a smaller --size takes fewer\n";
+        return 4;
+    }
     const std::vector<std::uint8_t> png = EncodePng(image);
     if (png.empty()) {
-        std::cerr << "wux render: " << given.output << ": the PNG encoder failed (out of memory)\n";
+        std::cerr << "wux render: " << QuotedPath(given.output) << ": the PNG encoder failed (out of memory)\n";
         return 2;
     }
     if (const int code = WritePictureFile("render", given.input, given.output, png.data(), png.size())) return code;

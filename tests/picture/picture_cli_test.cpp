@@ -74,6 +74,13 @@ TEST_F(PictureCommands, ProgressOnATerminalOnly) {
 TEST_F(PictureCommands, BadWordsAndBadFilesFailAndLeaveTheOutputAlone) {
     const std::string out = folder_.Write("out.png", {'o', 'l', 'd'});
     std::ofstream(folder_.Path("not.wux")) << "not a WUX file";
+    // 400 triangles over one another, each about as large as the picture: a few kilobytes that
+    // would take minutes to draw at 8192 x 8192.
+    wuxtest::File stacked = picturetest::RedBoxFile();
+    stacked.meshes = {wuxtest::Mesh(0, 0)};
+    for (int i = 0; i < 400; ++i)
+        stacked.meshes[0].positions.insert(stacked.meshes[0].positions.end(), {{0, 0, 0}, {1, 0, 0}, {0, 0, 1}});
+    const std::string overlapping = folder_.Write("stacked.wux", picturetest::CheckedBytes(stacked));
     struct Case {
         std::string arguments;
         int exitCode;  // 0: any failure CLI11 reports
@@ -91,7 +98,8 @@ TEST_F(PictureCommands, BadWordsAndBadFilesFailAndLeaveTheOutputAlone) {
              {"render " + Quoted(folder_.Path("not.wux")) + to, 1, "not.wux: not a readable WUX file: offset 0"},
              {"view " + Quoted(folder_.Path("missing.wux")) + to, 2, "missing.wux: cannot open"},
              {"render " + Quoted(box_) + " -o " + Quoted(folder_.Path("no/such/folder.png")), 2, "cannot create"},
-             {"view " + Quoted(box_) + " -o " + Quoted(box_), 2, "is the input file"},
+             {"view " + Quoted(box_) + " -o " + Quoted(box_), 64, "is the input "},
+             {"render " + Quoted(overlapping) + to + " --size 8192x8192", 4, "stacked.wux: drawing it would test more than 4294967296 samples"},
          }) {
         const auto run = RunWux(c.arguments);
         if (c.exitCode == 0) {
@@ -109,7 +117,7 @@ TEST_F(PictureCommands, BadWordsAndBadFilesFailAndLeaveTheOutputAlone) {
         (void)entry;
         ++entries;
     }
-    EXPECT_EQ(entries, 3u);  // box.wux, out.png, not.wux
+    EXPECT_EQ(entries, 4u);  // box.wux, out.png, not.wux, stacked.wux
 }
 
 }  // namespace
