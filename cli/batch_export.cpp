@@ -17,6 +17,7 @@
 #include "cli/command.h"
 #include "cli/exit_codes.h"
 #include "cli/export_runner.h"
+#include "driver/export_files.h"
 #include "driver/export_report.h"
 #include "cli/input_discovery.h"
 #include "cli/progress_bar.h"
@@ -155,13 +156,15 @@ Plan MakePlan(const BatchOptions& options) {
     if (!reportPath.empty() && fs::is_directory(reportPath, ec))
         ThrowToolError(ToolError::Kind::Output, reportPath, "is a directory");
 
+    if (ToolResult<void> apart = CheckOutputsApart(options.inputs, {reportPath}); !apart.Ok()) throw apart.Error();
+
     Plan plan;
-    plan.discovery = DiscoverInputs(options.inputs, options.outDir);
+    plan.discovery = DiscoverInputs(options.inputs, options.outDir, reportPath);
     plan.created.Note(options.outDir);
     for (const BatchInput& input : plan.discovery.inputs) {
         Entry entry;
         entry.input = input;
-        entry.error = input.error.empty() ? std::string() : input.input + ": " + input.error;
+        entry.error = input.error.empty() ? std::string() : QuotedPath(input.input) + ": " + input.error;
         if (input.error.empty()) {
             plan.jobs.push_back(plan.entries.size());
             plan.created.Note(fs::path(input.output).parent_path());
@@ -212,7 +215,7 @@ Outcome RunExports(const BatchOptions& options, const std::string& reports, Plan
         if (!e.error.empty()) ++failed, ++outcome.done;
     ProgressBar progress(entries.size());
     auto printFailure = [&](const Entry& e) {
-        const std::string& input = e.input.input;
+        const std::string input = QuotedPath(e.input.input);
         const bool named = e.error.compare(0, input.size() + 2, input + ": ") == 0;
         PrintError((named ? "" : input + ": ") + e.error);
     };
@@ -232,7 +235,7 @@ Outcome RunExports(const BatchOptions& options, const std::string& reports, Plan
         const fs::path folder = fs::path(o.output).parent_path();
         fs::create_directories(folder, mkdirEc);
         if (mkdirEc) {
-            PrintError(folder.string() + ": cannot create the folder: " + mkdirEc.message());
+            PrintError(QuotedPath(folder.string()) + ": cannot create the folder: " + mkdirEc.message());
             return static_cast<int>(kExitOutput);
         }
         return ExportInProcess(o);

@@ -32,6 +32,10 @@ int RunCheck(const CheckOptions& options) {
         throw opened.Error();
     }
     const CheckReport report = CheckWux(file.Span(), options.maxProblems);
+    if (const ToolResult<void> intact = file.Intact(); !intact.Ok()) {
+        if (options.json) return FailWithJson(intact.Error(), UnreadableCheckJson(options.path, intact.Error().message));
+        throw intact.Error();
+    }
     const int code = report.Valid() ? kExitOk : kExitNo;
     if (options.json) {
         PrintJson(CheckJson(options.path, report));

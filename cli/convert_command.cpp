@@ -5,6 +5,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "convert/gltf_writer.h"
@@ -41,9 +42,12 @@ int RunConvert(const ConvertCommandOptions& options) {
     const bool toStdout = options.output == "-";
     const std::string ext = toStdout ? ".json" : Lower(fs::path(options.output).extension().string());
     if (!toStdout) CheckOutputName(options.output, {".json", ".glb", ".gltf", ".obj"}, "a JSON scene, glTF or OBJ file");
-    std::error_code ec;
-    if (!toStdout && fs::equivalent(options.input, options.output, ec))
-        ThrowToolError(ToolError::Kind::Argument, options.output, "is the input file; choose another output");
+    for (const std::string& dir : options.textureDirs) {
+        std::error_code ec;
+        if (!fs::is_directory(dir, ec))
+            ThrowToolError(ToolError::Kind::Input, dir,
+                           fs::exists(dir, ec) ? "--texture-dir is not a folder" : "--texture-dir does not exist");
+    }
     const ToolResult<WuxFile> read = ReadWuxFile(options.input);
     if (!read.Ok()) throw read.Error();
     Warnings warnings;
@@ -64,8 +68,8 @@ int RunConvert(const ConvertCommandOptions& options) {
         WriteGltf(*read, gltf, &outputs, &warnings);
     }
     PrintWarnings(warnings);
-    if (const ToolResult<void> committed = outputs.Commit(); !committed.Ok()) throw committed.Error();
-    for (const std::string& path : outputs.Paths()) Note("wrote " + path);
+    if (const ToolResult<void> committed = outputs.Commit(options.input); !committed.Ok()) throw committed.Error();
+    if (!toStdout) Note("wrote " + options.output);
     return 0;
 }
 

@@ -29,7 +29,9 @@ int RunDiff(const DiffCommandOptions& options) {
     diffOptions.tolerance = options.tolerance;
     const DiffReport report = DiffModels(*a, *b, diffOptions);
     if (options.json) {
-        std::cout << DiffJson(report, options.pathA, options.pathB).dump(2) << "\n";
+        // Names are the files' bytes; those that are not UTF-8 become U+FFFD, as in check and info.
+        std::cout << DiffJson(report, options.pathA, options.pathB).dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
+                  << "\n";
     } else {
         std::cout << FormatDiffText(report, options.pathA, options.pathB);
     }

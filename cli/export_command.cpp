@@ -333,9 +333,9 @@ int ExportInProcess(const ExportOptions& options) {
         PrintError(error.Text());
         return ExitCodeOf(error.kind);
     } catch (const std::bad_alloc&) {
-        PrintError(options.input + ": out of memory");
+        PrintError(QuotedPath(options.input) + ": out of memory");
     } catch (const std::exception& e) {
-        PrintError(options.input + ": " + e.what());
+        PrintError(QuotedPath(options.input) + ": " + e.what());
     }
     return kExitFailed;
 }

@@ -7,6 +7,7 @@
 #include "cli/batch_export.h"
 #include "cli/command.h"
 #include "cli/exit_codes.h"
+#include "driver/export_files.h"
 #include "format/tool_text.h"
 
 namespace wux {
@@ -93,6 +94,8 @@ int RunExportCommand(const ExportOptions& options, const ExportRunnerOptions& ru
     ExportOptions single = options;
     single.input = runner.paths[0];
     single.output = runner.paths[1];
+    if (ToolResult<void> apart = CheckOutputsApart({single.input}, {single.output, single.report}); !apart.Ok())
+        throw apart.Error();
     CheckOutputName(single.output, {".wux"}, "a WUX file");
     return RunSupervisedExport(single, limits);
 }

@@ -5,6 +5,7 @@
 
 #include "cli/command.h"
 #include "cli/commands.h"
+#include "format/tool_text.h"
 #include "format/mapped_file.h"
 #include "format/wux_info.h"
 

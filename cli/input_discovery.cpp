@@ -6,6 +6,9 @@
 #include <map>
 #include <set>
 #include <system_error>
+#include <utility>
+
+#include <sys/stat.h>
 
 #include <assimp/Importer.hpp>
 
@@ -29,7 +32,25 @@ std::string Identity(const fs::path& path) {
     return ec ? path.lexically_normal().string() : canonical.string();
 }
 
-void AddFolder(const fs::path& folder, std::vector<Found>* found, std::size_t* skipped) {
+// The files and folders a search passes over (the output folder, the report), by identity.
+class LeftOut {
+public:
+    explicit LeftOut(const std::vector<std::string>& paths) {
+        for (const std::string& path : paths) {
+            struct stat info;
+            if (!path.empty() && ::stat(path.c_str(), &info) == 0) ids_.insert({info.st_dev, info.st_ino});
+        }
+    }
+    bool Has(const fs::path& path) const {
+        struct stat info;
+        return !ids_.empty() && ::lstat(path.c_str(), &info) == 0 && ids_.count({info.st_dev, info.st_ino}) != 0;
+    }
+
+private:
+    std::set<std::pair<dev_t, ino_t>> ids_;
+};
+
+void AddFolder(const fs::path& folder, const LeftOut& leftOut, std::vector<Found>* found, std::size_t* skipped) {
     std::vector<fs::path> files;
     std::error_code ec;
     // Links to folders are not followed: a link back up the tree would never end.
@@ -41,6 +62,11 @@ void AddFolder(const fs::path& folder, std::vector<Found>* found, std::size_t* s
     for (; it != end; it.increment(ec)) {
         if (ec) break;
         std::error_code fileEc;
+        // A run's own outputs and report are not its inputs, nor counted as skipped.
+        if (leftOut.Has(it->path())) {
+            it.disable_recursion_pending();
+            continue;
+        }
         if (!it->is_regular_file(fileEc)) continue;
         if (IsConvertibleName(it->path().string())) files.push_back(it->path());
         else ++*skipped;
@@ -66,27 +92,32 @@ bool IsConvertibleName(const std::string& path) {
     return importer.IsExtensionSupported(ext);
 }
 
-Discovery DiscoverInputs(const std::vector<std::string>& paths, const std::string& outDir) {
+Discovery DiscoverInputs(const std::vector<std::string>& paths, const std::string& outDir, const std::string& report) {
     Discovery discovery;
     std::vector<Found> found;
+    const LeftOut leftOut({outDir, report});
     for (const std::string& path : paths) {
         std::error_code ec;
         const fs::file_status status = fs::status(path, ec);
-        if (fs::is_directory(status)) AddFolder(path, &found, &discovery.skipped);
+        if (fs::is_directory(status)) AddFolder(path, leftOut, &found, &discovery.skipped);
         else if (fs::exists(status)) found.push_back({path, fs::path(path).filename(), {}});
         else found.push_back({path, fs::path(path).filename(), "no such file or folder"});
     }
 
-    // Drop repeats of one file; count who wants each output name.
-    std::set<std::string> seen;
+    // Drop repeats of one file; count who wants each output name. The folders outputs go
+    // into (an input folder named x.wux) take their names as a file would.
+    std::set<std::string> seen, taken;
     std::vector<Found> unique;
     std::map<std::string, int> plainUsers;
     for (Found& f : found) {
         if (f.error.empty() && !seen.insert(Identity(f.input)).second) continue;
-        if (f.error.empty()) ++plainUsers[WithWux(f.relative, false, 1).string()];
+        if (f.error.empty()) {
+            ++plainUsers[WithWux(f.relative, false, 1).string()];
+            for (fs::path folder = f.relative.parent_path(); !folder.empty(); folder = folder.parent_path())
+                if (taken.insert(folder.string()).second) ++plainUsers[folder.string()];
+        }
         unique.push_back(std::move(f));
     }
-    std::set<std::string> taken;
     for (const Found& f : unique) {
         BatchInput input{f.input, {}, f.error};
         if (f.error.empty()) {

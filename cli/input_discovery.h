@@ -26,7 +26,10 @@ bool IsConvertibleName(const std::string& path);
 // Outputs mirror each file's path relative to its INPUT folder (a file given by itself lands
 // at the top of outDir), with the extension .wux. When two inputs would share an output, each
 // of them keeps its own extension in the name ("a.obj.wux", "a.fbx.wux"), and any name still
-// shared gets a number ("a.obj-2.wux"). A file given twice is converted once.
-Discovery DiscoverInputs(const std::vector<std::string>& paths, const std::string& outDir);
+// shared gets a number ("a.obj-2.wux"); so does a name that an output folder takes ("x.wux/"
+// from an input folder x.wux). A file given twice is converted once. The search of folders
+// leaves outDir and the report out (a second run does not read the first one's files).
+Discovery DiscoverInputs(const std::vector<std::string>& paths, const std::string& outDir,
+                         const std::string& report = std::string());
 
 }  // namespace wux

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "cli/command.h"
+#include "driver/export_files.h"
 #include "cli/progress_bar.h"
 #include "format/mapped_file.h"
 #include "format/tool_text.h"
@@ -25,12 +26,13 @@ PictureScene LoadPictureScene(const std::string& path, const OverlaySet& overlay
     for (const std::string& missing : scene.missingMaps) Warn(missing);
     auto warn = [&](std::uint64_t count, const char* one, const char* many, const std::string& why) {
         if (count > 0)
-            Warn(path + ": " + std::to_string(count) + " " + (count == 1 ? one : many) + " not drawn (" + why + ")");
+            Warn(QuotedPath(path) + ": " + std::to_string(count) + " " + (count == 1 ? one : many) + " not drawn (" + why +
+                 ")");
     };
     warn(scene.droppedTriangles, "triangle", "triangles",
          "a corner outside its mesh or not a finite number; `wux check` lists them");
     if (scene.meshesSmoothed > 0)
-        Warn(path + ": " + Plural(scene.meshesSmoothed, "mesh", "meshes") +
+        Warn(QuotedPath(path) + ": " + Plural(scene.meshesSmoothed, "mesh", "meshes") +
              " lit by normals worked out from the triangles (the stored normals fit no one transform)");
     const std::string limit = "not finite numbers, or past the first " + std::to_string(kMaxOverlayItems);
     if (overlays.Has(OverlayKind::Spheres)) warn(scene.droppedSpheres, "sphere", "spheres", limit);
@@ -42,9 +44,7 @@ PictureScene LoadPictureScene(const std::string& path, const OverlaySet& overlay
 
 void WritePictureFile(const std::string& input, const std::string& output, const std::uint8_t* data,
                       std::size_t size) {
-    std::error_code ec;
-    if (std::filesystem::equivalent(input, output, ec))
-        ThrowToolError(ToolError::Kind::Argument, output, "is the input file; choose another output");
+    if (ToolResult<void> apart = CheckOutputsApart({input}, {output}); !apart.Ok()) throw apart.Error();
     FileSink sink;
     SaveError error;
     if (!sink.open(output.c_str(), &error) || !sink.write(data, size) || !sink.finish(&error)) {

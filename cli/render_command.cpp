@@ -10,6 +10,7 @@
 #include "picture/render.h"
 #include "cli/command.h"
 #include "cli/commands.h"
+#include "format/tool_text.h"
 #include "cli/picture_files.h"
 #include "cli/picture_validators.h"
 #include "cli/progress_bar.h"
@@ -38,6 +39,10 @@ int RunRender(const RenderCommandOptions& given) {
     ProgressBar progress(scene.triangleCount, "triangles drawn");
     const Image image = RenderPicture(scene, options, [&](std::uint64_t done) { progress.Update(done, 0); });
     progress.Clear();
+    if (image.width == 0)
+        ThrowToolError(ToolError::Kind::Limit, given.input,
+                       "drawing it would test more than " + std::to_string(options.maxSamples) +
+                           " samples (large triangles over one another); a smaller --size takes fewer");
     const std::vector<std::uint8_t> png = EncodePng(image);
     if (png.empty()) ThrowToolError(ToolError::Kind::Limit, given.output, "the PNG encoder failed (out of memory)");
     WritePictureFile(given.input, given.output, png.data(), png.size());

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,6 +22,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "format/tool_text.h"
 #include "writer/temporary_name.h"
 
 namespace wux {
@@ -73,11 +75,16 @@ std::string FormatSeconds(double seconds) {
     return os.str();
 }
 
-[[noreturn]] void RunChild(const WorkerRun& run, std::size_t job, int writeFd, std::atomic<int>* phase,
-                           const struct sigaction* oldInt, const struct sigaction* oldTerm) {
-    // The child behaves as the tool does without workers.
-    sigaction(SIGINT, oldInt, nullptr);
-    sigaction(SIGTERM, oldTerm, nullptr);
+[[noreturn]] void RunChild(const WorkerRun& run, std::size_t job, int writeFd, std::atomic<int>* phase, pid_t parent) {
+    // The parent passes SIGINT and SIGTERM on; the worker acts on both, even when the command
+    // was started with SIGINT ignored (a background job of a script, a supervisor): the
+    // export's handlers then remove its temporary files (driver/export_interrupt.h).
+    signal(SIGINT, SIG_DFL);
+    signal(SIGTERM, SIG_DFL);
+    // A worker outlives no parent: killed outright, the command could no longer stop it
+    // (--timeout) nor answer for what it writes. The parent may have died before the request.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent) _exit(1);
     workerPhase = phase;
     if (run.captureOutput) {
         const int devNull = open("/dev/null", O_WRONLY);
@@ -120,8 +127,6 @@ public:
     }
     SignalCatcher(const SignalCatcher&) = delete;
     SignalCatcher& operator=(const SignalCatcher&) = delete;
-    const struct sigaction* OldInt() const { return &oldInt_; }
-    const struct sigaction* OldTerm() const { return &oldTerm_; }
 
 private:
     struct sigaction oldInt_;
@@ -146,11 +151,11 @@ public:
     WorkerSet& operator=(const WorkerSet&) = delete;
 
     int Run() {
-        SignalCatcher signals;
+        const SignalCatcher signals;
         std::size_t next = 0;
         while (next < run_.jobCount || !running_.empty()) {
             if (interruptSignal != 0) return StopAll(interruptSignal);
-            while (next < run_.jobCount && running_.size() < parallel_) Start(next++, signals);
+            while (next < run_.jobCount && running_.size() < parallel_) Start(next++);
             Wait();
             if (run_.tick) run_.tick();
         }
@@ -158,7 +163,7 @@ public:
     }
 
 private:
-    void Start(std::size_t job, const SignalCatcher& signals) {
+    void Start(std::size_t job) {
         std::size_t slot = 0;
         while (!slotFree_[slot]) ++slot;
         int fds[2];
@@ -172,10 +177,11 @@ private:
             // Output still buffered would be written twice, once by each process.
             std::cout.flush();
             std::cerr.flush();
+            const pid_t parent = getpid();
             const pid_t pid = fork();
             if (pid == 0) {
                 close(fds[0]);
-                RunChild(run_, job, fds[1], &phases_[slot], signals.OldInt(), signals.OldTerm());
+                RunChild(run_, job, fds[1], &phases_[slot], parent);
             }
             close(fds[1]);
             if (pid > 0) {
@@ -353,8 +359,9 @@ std::string SignalName(int signal) {
     }
 }
 
-std::string DescribeWorkerEnd(const WorkerOutcome& outcome, const WorkerLimits& limits, const std::string& input,
-                              const std::string& output) {
+std::string DescribeWorkerEnd(const WorkerOutcome& outcome, const WorkerLimits& limits, const std::string& inputPath,
+                              const std::string& outputPath) {
+    const std::string input = QuotedPath(inputPath), output = QuotedPath(outputPath);
     const bool reading = outcome.phase == WorkerPhase::Reading || outcome.phase == WorkerPhase::Starting;
     const bool writing = outcome.phase == WorkerPhase::Exporting;
     switch (outcome.end) {

@@ -14,6 +14,7 @@
 #include "convert/json_number.h"
 #include "convert/mesh_corners.h"
 #include "convert/record_inverse.h"
+#include "driver/export_files.h"
 #include "format/texture_lookup.h"
 #include "format/tool_text.h"
 
@@ -99,7 +100,6 @@ public:
         } else {
             outputs_->Add(options_.outputPath, doc_.dump(1) + "\n");
             if (!bin_.empty()) outputs_->Add(Beside(BinName()), std::move(bin_));
-            for (auto& [name, bytes] : copies_) outputs_->Add(Beside(name), std::move(bytes));
         }
     }
 
@@ -145,7 +145,7 @@ private:
         const auto known = textureByName_.find(fileName);
         if (known != textureByName_.end()) return known->second;
         std::optional<std::size_t> index;
-        const std::optional<std::string> path = FindTexture(fileName, options_.textureDirs);
+        const std::optional<std::string> path = textureFolders_.Find(fileName);
         if (!path) {
             warnings_->Add(WarningKind::MapFilesMissing, Quoted(fileName) + " of material " + material);
         } else if (ToolResult<TextureImage> image = LoadTextureImage(*path); !image.Ok()) {
@@ -156,9 +156,7 @@ private:
                 json["bufferView"] = AddView(image->bytes.data(), image->bytes.size(), 0);
                 json["mimeType"] = image->mimeType;
             } else {
-                const std::string copy = UniqueCopyName(image->fileName);
-                json["uri"] = PercentEncoded(copy);
-                copies_.emplace_back(copy, std::move(image->bytes));
+                json["uri"] = PercentEncoded(CopyOf(image->fileName, std::move(image->bytes)));
             }
             images_.push_back(json);
             textures_.push_back({{"source", images_.size() - 1}, {"sampler", 0}});
@@ -168,11 +166,21 @@ private:
         return index;
     }
 
-    std::string UniqueCopyName(const std::string& name) {
-        std::string candidate = name;
+    // A copy beside the output never replaces a file with other bytes (one with the same bytes
+    // is used as it is), nor takes a name of this conversion: it gets a free name then, with a
+    // warning. The name given.
+    std::string CopyOf(const std::string& name, std::vector<std::uint8_t> bytes) {
+        if (copyNames_.empty()) copyNames_ = {fs::path(options_.outputPath).filename().string(), BinName()};
         const fs::path p(name);
-        for (int n = 2; !copyNames_.insert(candidate).second; ++n)
-            candidate = p.stem().string() + "_" + std::to_string(n) + p.extension().string();
+        std::string candidate = name;
+        ExportFiles::NameUse use = ExportFiles::NameUse::Taken;
+        for (int n = 2;; candidate = p.stem().string() + "_" + std::to_string(n++) + p.extension().string()) {
+            if (!copyNames_.insert(candidate).second) continue;
+            use = ExportFiles::Use(Beside(candidate), bytes.data(), bytes.size());
+            if (use != ExportFiles::NameUse::Taken) break;
+        }
+        if (candidate != name) warnings_->Add(WarningKind::TexturesRenamed, Quoted(name) + " written as " + Quoted(candidate));
+        if (use == ExportFiles::NameUse::Free) outputs_->AddNew(Beside(candidate), std::move(bytes));
         return candidate;
     }
 
@@ -309,7 +317,7 @@ private:
     std::vector<std::uint8_t> bin_;
     std::map<std::string, std::optional<std::size_t>> textureByName_;
     std::set<std::string> copyNames_;
-    std::vector<std::pair<std::string, std::vector<std::uint8_t>>> copies_;
+    TextureFolders textureFolders_{options_.textureDirs};
 };
 
 }  // namespace

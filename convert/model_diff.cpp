@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <sstream>
+#include <unordered_map>
 
 namespace wux {
 namespace {
@@ -110,15 +111,18 @@ private:
               kInfoMaterialCountOffset - kInfoOffset);
     }
 
-    static const Material* ByName(const WuxFile& file, const std::string& name) {
-        for (const Material& m : file.materials)
-            if (m.name.text == name) return &m;
-        return nullptr;
+    // Each name's first material, looked up in a map: files of many materials stay linear.
+    static std::unordered_map<std::string, const Material*> ByName(const WuxFile& file) {
+        std::unordered_map<std::string, const Material*> byName;
+        for (const Material& m : file.materials) byName.emplace(m.name.text, &m);
+        return byName;
     }
 
     void Materials() {
+        const auto inA = ByName(a_), inB = ByName(b_);
         for (const Material& ma : a_.materials) {
-            const Material* mb = ByName(b_, ma.name.text);
+            const auto found = inB.find(ma.name.text);
+            const Material* mb = found == inB.end() ? nullptr : found->second;
             const std::string chunk = std::string(kMaterialTag) + " " + SingleQuoted(ma.name.text);
             if (mb == nullptr) {
                 Missing("material", Place{chunk, "", ma.chunk.offset, std::nullopt}, true);
@@ -127,7 +131,7 @@ private:
             MaterialPair(chunk, ma, *mb);
         }
         for (const Material& mb : b_.materials) {
-            if (ByName(a_, mb.name.text) == nullptr)
+            if (inA.count(mb.name.text) == 0)
                 Missing("material", Place{std::string(kMaterialTag) + " " + SingleQuoted(mb.name.text), "", std::nullopt,
                                           mb.chunk.offset},
                         false);

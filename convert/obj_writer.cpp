@@ -30,12 +30,14 @@ void Line(std::string* out, const char* key, std::initializer_list<float> values
     *out += '\n';
 }
 
-// OBJ and MTL statements end at white space: a name keeps one word.
+// OBJ and MTL statements end at white space and lines: a name (of a material or a map file)
+// keeps one word, so that none can add a statement, and is valid UTF-8.
 std::string OneWord(const std::string& name, const std::string& where, Warnings* warnings) {
-    std::string out = name.empty() ? std::string("unnamed") : name;
+    std::string out = name.empty() ? std::string("unnamed") : Utf8Name(name, where, warnings);
     bool changed = name.empty();
     for (char& c : out) {
-        if (std::isspace(static_cast<unsigned char>(c)) || static_cast<unsigned char>(c) < 0x20 || c == '#') {
+        const auto byte = static_cast<unsigned char>(c);
+        if (std::isspace(byte) || byte < 0x20 || byte == 0x7F || c == '#') {
             c = '_';
             changed = true;
         }
@@ -66,7 +68,8 @@ void WriteObj(const WuxFile& file, const std::string& outputPath, OutputFiles* o
                 warnings->Add(WarningKind::LeftOutOfObj, where + ": map slot " + std::to_string(map.channel));
                 continue;
             }
-            mtl += std::string(statement->second) + " " + map.fileName.text + "\n";
+            const std::string file = OneWord(map.fileName.text, where + ": map slot " + std::to_string(map.channel), warnings);
+            mtl += std::string(statement->second) + " " + file + "\n";
         }
     }
 

@@ -15,17 +15,23 @@ namespace wux {
 
 class OutputFiles {
 public:
+    // A file that replaces what is at path (the output, its .bin or .mtl).
     void Add(const std::string& path, std::vector<std::uint8_t> bytes);
     void Add(const std::string& path, const std::string& text);
+    // A file that never replaces another (a texture copy): its name was found free.
+    void AddNew(const std::string& path, std::vector<std::uint8_t> bytes);
 
-    // An Output error whose message names the file.
-    ToolResult<void> Commit();
-
-    const std::vector<std::string>& Paths() const { return paths_; }
+    // Refuses, before anything is written, a replaced file that is the input or another
+    // output (an Argument error); else an Output error whose message names the file.
+    ToolResult<void> Commit(const std::string& input);
 
 private:
-    std::vector<std::string> paths_;
-    std::vector<std::vector<std::uint8_t>> contents_;
+    struct File {
+        std::string path;
+        std::vector<std::uint8_t> bytes;
+        bool replaces = true;
+    };
+    std::vector<File> files_;
 };
 
 }  // namespace wux

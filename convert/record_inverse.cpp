@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string>
+#include <unordered_set>
 
 #include "format/wux_format.h"
 #include "format/tool_text.h"
@@ -163,16 +165,12 @@ void WarnUnreproducible(const WuxFile& file, Warnings* warnings) {
         if (wux_file::FloatBits(mesh.constant) != wux_file::kMeshConstantBits)
             warnings->Add(WarningKind::NotReproducible, where + ": constant differs from the writer's");
     }
+    std::unordered_set<std::string> names;
     for (std::size_t i = 0; i < file.materials.size(); ++i) {
         const Material& material = file.materials[i];
         const std::string where = "GMAT " + Quoted(material.name.text);
         if (!used[i]) warnings->Add(WarningKind::NotReproducible, where + ": used by no mesh");
-        for (std::size_t j = 0; j < i; ++j) {
-            if (file.materials[j].name.text == material.name.text) {
-                warnings->Add(WarningKind::NotReproducible, where + ": name used twice");
-                break;
-            }
-        }
+        if (!names.insert(material.name.text).second) warnings->Add(WarningKind::NotReproducible, where + ": name used twice");
         const auto& c = material.colourBlock;
         if (!SameBits(c[0], 0.0f) || !SameBits(c[1], 0.0f) || !SameBits(c[5], 1.0f) || !SameBits(c[13], 1.0f) ||
             !SameBits(c[17], 1.0f) || wux_file::FloatBits(c[18]) != wux_file::kColourWordEndBits)

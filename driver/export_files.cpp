@@ -2,15 +2,19 @@
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "driver/export_interrupt.h"
+#include "format/tool_text.h"
 #include "writer/file_sink.h"
 #include "writer/temporary_name.h"
 
@@ -33,8 +37,8 @@ ToolError Failure(std::string message) {
     return ToolError::Of(ToolError::Kind::Output, "", std::move(message));
 }
 
-// 0, or the errno of the first failing write, sync or close; fd is closed either way.
-int WriteAndClose(int fd, const void* data, std::size_t size) {
+// 0, or the errno of the first failing write or sync.
+int WriteAll(int fd, const void* data, std::size_t size) {
     const char* at = static_cast<const char*>(data);
     int code = 0;
     while (size != 0 && code == 0) {
@@ -48,7 +52,6 @@ int WriteAndClose(int fd, const void* data, std::size_t size) {
         size -= static_cast<std::size_t>(written);
     }
     if (code == 0 && fsync(fd) != 0) code = errno;
-    if (close(fd) != 0 && code == 0 && errno != EINTR) code = errno;
     return code;
 }
 
@@ -61,15 +64,41 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
     return 0;
 }
 
+// Two names of one file: the same file on the disk, or the same place for one not there yet.
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    if (std::filesystem::equivalent(a, b, ec)) return true;
+    const std::filesystem::path placeA = std::filesystem::weakly_canonical(std::filesystem::absolute(a), ec);
+    if (ec) return false;
+    const std::filesystem::path placeB = std::filesystem::weakly_canonical(std::filesystem::absolute(b), ec);
+    return !ec && placeA.lexically_normal() == placeB.lexically_normal();
+}
+
 }  // namespace
 
+ToolResult<void> CheckOutputsApart(const std::vector<std::string>& inputs, const std::vector<std::string>& outputs) {
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        if (outputs[i].empty()) continue;
+        for (const std::string& input : inputs)
+            if (SameFile(input, outputs[i]))
+                return ToolError::Of(ToolError::Kind::Argument, outputs[i],
+                                     "is the input " + QuotedPath(input) + "; choose another output");
+        for (std::size_t j = 0; j < i; ++j)
+            if (!outputs[j].empty() && SameFile(outputs[j], outputs[i]))
+                return ToolError::Of(ToolError::Kind::Argument, outputs[i],
+                                     "is also the output " + QuotedPath(outputs[j]) + "; choose another name");
+    }
+    return {};
+}
+
 ExportFiles::~ExportFiles() {
-    if (committed_) return;
-    for (const Entry& entry : entries_) RemoveTemporary(entry);
+    for (Entry& entry : entries_) RemoveTemporary(entry);
     if (haveOutput_) RemoveTemporary(output_);
 }
 
-void ExportFiles::RemoveTemporary(const Entry& entry) {
+void ExportFiles::RemoveTemporary(Entry& entry) {
+    if (entry.lock >= 0) close(entry.lock);
+    entry.lock = -1;
     if (entry.temporary.empty()) return;
     // The user may have renamed the folder during the export: the name inside it still holds.
     const std::string name = entry.temporary.substr(entry.temporary.find_last_of('/') + 1);
@@ -91,7 +120,7 @@ ToolResult<std::string> ExportFiles::AddOutput(const std::string& output) {
     if (!entry.Ok()) return entry.Error();
     const ToolResult<int> fd = CreateTemporary(*entry);
     if (!fd.Ok()) return fd.Error();
-    close(*fd);
+    entry->lock = *fd;
     output_ = std::move(*entry);
     haveOutput_ = true;
     return output_.temporary;
@@ -158,12 +187,22 @@ ToolResult<void> ExportFiles::Stage(Entry entry, const void* data, std::size_t s
     const ToolResult<int> fd = CreateTemporary(entry);
     if (!fd.Ok()) return fd.Error();
     entries_.push_back(std::move(entry));  // from here on the destructor removes it
-    const int code = WriteAndClose(*fd, data, size);
-    if (code != 0) return Failure(DescribeFailure("cannot write", entries_.back().path, code));
+    Entry& staged = entries_.back();
+    int code = WriteAll(*fd, data, size);
+    // The descriptor that wrote is closed now, its failure the write's; a read-only one holds
+    // the file's lock until the file takes its name.
+    const int holder = open(staged.temporary.c_str(), O_RDONLY | O_CLOEXEC);
+    if (close(*fd) != 0 && code == 0 && errno != EINTR) code = errno;
+    if (holder >= 0 && flock(holder, LOCK_EX) == 0) staged.lock = holder;
+    else if (holder >= 0) close(holder);
+    if (code != 0) return Failure(DescribeFailure("cannot write", staged.path, code));
     return {};
 }
 
 ToolResult<void> ExportFiles::Place(Entry& entry) {
+    // No descriptor stays open on a file that takes its name.
+    if (entry.lock >= 0) close(entry.lock);
+    entry.lock = -1;
     const std::string& temporary = entry.temporary;
     switch (entry.kind) {
     case Entry::Kind::New: {
@@ -254,7 +293,6 @@ ToolResult<void> ExportFiles::Commit() {
     }
     for (Entry* entry : order)
         if (!entry->backup.empty()) unlink(entry->backup.c_str());
-    committed_ = true;
     return {};
 }
 

@@ -17,10 +17,16 @@
 
 namespace wux {
 
+// Refuses an output that is one of the inputs or another output, however either is spelt
+// (./IN, an absolute path, a symbolic or hard link; names not yet on the disk by the place
+// they would take): an Argument error naming both. Empty outputs (an option not given) are
+// passed over. Every command that writes asks this before it writes.
+ToolResult<void> CheckOutputsApart(const std::vector<std::string>& inputs, const std::vector<std::string>& outputs);
+
 class ExportFiles {
 public:
     ExportFiles() = default;
-    // Removes the temporary files of an export that did not commit.
+    // Removes the temporary files of an export that did not commit, and lets their locks go.
     ~ExportFiles();
     ExportFiles(const ExportFiles&) = delete;
     ExportFiles& operator=(const ExportFiles&) = delete;
@@ -56,6 +62,7 @@ private:
         OutputTarget target;
         std::string temporary;
         int temporaryFolder = -1;  // the temporary's folder as the interrupt sweep holds it open
+        int lock = -1;             // the temporary's descriptor, holding its lock until the entry is done
         std::string backup;  // a second name of the replaced file while Commit() runs
         bool placed = false;
     };
@@ -66,8 +73,8 @@ private:
     // Beside the target when it is replaced, else (written in place) in the system's
     // temporary folder. The open descriptor.
     static ToolResult<int> CreateTemporary(Entry& entry);
-    // Removes entry's temporary file, wherever its folder has gone since.
-    static void RemoveTemporary(const Entry& entry);
+    // Removes entry's temporary file, wherever its folder has gone since, and lets its lock go.
+    static void RemoveTemporary(Entry& entry);
     ToolResult<void> Stage(Entry entry, const void* data, std::size_t size);
     static ToolResult<void> Place(Entry& entry);
     void Undo(Entry& entry);
@@ -75,7 +82,6 @@ private:
     std::vector<Entry> entries_;  // in the order they are placed
     Entry output_;
     bool haveOutput_ = false;
-    bool committed_ = false;
 };
 
 }  // namespace wux

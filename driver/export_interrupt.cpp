@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <ctime>
 
 #include "writer/temporary_name.h"
 
@@ -17,6 +19,7 @@ namespace wux {
 namespace {
 
 constexpr int kMaxFolders = 16;
+constexpr time_t kStaleSeconds = 60;
 int folderFds[kMaxFolders];
 volatile sig_atomic_t folderCount = 0;
 
@@ -89,18 +92,30 @@ void InstallHandlers() {
     }
 }
 
+// A file whose writer lives holds its lock (writer/output_target.h) while it is written; a
+// process id alone proves nothing, as the writer may live in another PID namespace or on
+// another machine sharing the folder. Stale: no one holds the lock, no process of this
+// namespace has the id, and no one wrote to it for a while (the lock is let go for a moment
+// when the plug-in's writer hands its file over).
+void RemoveIfStale(int folder, const char* name, unsigned long pid) {
+    if (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) return;  // EPERM: another user's
+    const int fd = openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return;
+    struct stat info;
+    const bool stale = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+                       time(nullptr) - info.st_mtime >= kStaleSeconds;
+    if (stale) unlinkat(folder, name, 0);  // while the lock is held: a new writer waits for it
+    close(fd);
+}
+
 void RemoveStaleTemporaryFiles(const std::string& folder) {
     DIR* listing = opendir(folder.empty() ? "." : folder.c_str());
     if (listing == nullptr) return;
     const unsigned long self = static_cast<unsigned long>(getpid());
     while (const dirent* entry = readdir(listing)) {
         unsigned long pid = 0;
-        if (!ParseTemporaryFileName(entry->d_name, &pid) || pid == self || pid == 0) continue;
-        // EPERM: the process lives but is another user's.
-        if (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
-        struct stat info;
-        if (fstatat(dirfd(listing), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode))
-            unlinkat(dirfd(listing), entry->d_name, 0);
+        if (ParseTemporaryFileName(entry->d_name, &pid) && pid != self && pid != 0)
+            RemoveIfStale(dirfd(listing), entry->d_name, pid);
     }
     closedir(listing);
 }

@@ -14,9 +14,10 @@ namespace wux {
 // Installs the handlers (once) and adds folder ("" for the current one) to those swept on a
 // signal. The folder is held open, so a sweep still finds it after it was renamed; that
 // descriptor is returned (-1 when the folder cannot be opened or too many are held), for the
-// export's own clean-up to find it the same way. When the folder is added, the temporary
-// files in it whose process is gone (an export killed outright, a machine that went down
-// mid-export) are removed; files of live processes and every other file stay.
+// export's own clean-up to find it the same way. When the folder is added, the stale
+// temporary files in it are removed (an export killed outright, a machine that went down
+// mid-export): no process holds their lock, none here has their process id, and none was
+// written to for a minute. Files of live writers and every other file stay.
 int SweepOnInterrupt(const std::string& folder);
 
 // While alive, SIGINT and SIGTERM wait: the final moves of an export are not cut in half.

@@ -32,7 +32,7 @@ ExportSummary SummarizeWux(const WuxFile& file) {
 
 std::string FormatSummaryLine(const std::string& outputPath, const ExportSummary& s) {
     std::ostringstream os;
-    os << "wrote " << outputPath << ": " << Plural(s.meshes, "mesh", "meshes") << " ("
+    os << "wrote " << QuotedPath(outputPath) << ": " << Plural(s.meshes, "mesh", "meshes") << " ("
        << Plural(s.triangles, "triangle", "triangles") << "), " << Plural(s.materials, "material", "materials") << ", "
        << Plural(s.references, "reference entry", "reference entries") << ", "
        << Plural(s.spheres, "sphere", "spheres") << ", " << (s.ellipsoid ? "ellipsoid" : "no ellipsoid");

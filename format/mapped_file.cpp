@@ -1,17 +1,77 @@
 #include "format/mapped_file.h"
 
+#include <signal.h>
 #include <sys/mman.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 
 #include "format/wux_format.h"
 
 namespace wux {
+namespace {
+
+// The mappings the bus error handler may mend: a file cut short under a mapping faults on
+// its pages past the new end.
+struct Watched {
+    std::atomic<std::uintptr_t> begin{0}, end{0};  // begin 0: a free slot
+    volatile sig_atomic_t cut = 0;
+};
+constexpr int kWatchedSlots = 8;
+Watched watched[kWatchedSlots];
+std::uintptr_t pageSize = 4096;
+
+extern "C" void OnBusError(int, siginfo_t* info, void*) {
+    const auto at = reinterpret_cast<std::uintptr_t>(info->si_addr);
+    for (Watched& w : watched) {
+        const std::uintptr_t begin = w.begin.load(), end = w.end.load();
+        if (begin == 0 || at < begin || at >= end) continue;
+        const std::uintptr_t page = at & ~(pageSize - 1);
+        if (mmap(reinterpret_cast<void*>(page), end - page, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) !=
+            MAP_FAILED) {
+            w.cut = 1;
+            return;  // the read goes on, in zeros
+        }
+    }
+    signal(SIGBUS, SIG_DFL);  // not a mapping of ours: the fault stands
+}
+
+int Watch(const void* map, std::size_t size) {
+    static const bool installed = [] {
+        const long page = sysconf(_SC_PAGESIZE);
+        if (page > 0) pageSize = static_cast<std::uintptr_t>(page);
+        struct sigaction action;
+        std::memset(&action, 0, sizeof action);
+        action.sa_sigaction = OnBusError;
+        action.sa_flags = SA_SIGINFO;
+        sigemptyset(&action.sa_mask);
+        return sigaction(SIGBUS, &action, nullptr) == 0;
+    }();
+    if (!installed) return -1;
+    for (int i = 0; i < kWatchedSlots; ++i) {
+        if (watched[i].begin.load() != 0) continue;
+        watched[i].cut = 0;
+        watched[i].end = reinterpret_cast<std::uintptr_t>(map) + size;
+        watched[i].begin = reinterpret_cast<std::uintptr_t>(map);
+        return i;
+    }
+    return -1;
+}
+
+}  // namespace
 
 MappedFile::~MappedFile() {
+    if (slot_ >= 0) watched[slot_].begin = 0;
     if (map_ != nullptr) munmap(map_, mapSize_);
+}
+
+ToolResult<void> MappedFile::Intact() const {
+    if (slot_ < 0 || watched[slot_].cut == 0) return {};
+    return ToolError::Of(ToolError::Kind::Input, path_, "the file was cut short while it was read");
 }
 
 ToolResult<void> MappedFile::Open(const std::string& path) {
@@ -54,6 +114,8 @@ ToolResult<void> MappedFile::Map(const InputFile& file, const std::string& path)
         return ToolError::Of(ToolError::Kind::Input, path, std::string("cannot map the file to read it: ") + std::strerror(errno));
     }
     span_ = ByteSpan{static_cast<const std::uint8_t*>(map_), mapSize_};
+    path_ = path;
+    slot_ = Watch(map_, mapSize_);
     return {};
 }
 
@@ -61,6 +123,7 @@ ToolResult<WuxFile> ReadWuxFile(const std::string& path) {
     MappedFile file;
     if (const ToolResult<void> opened = file.Open(path); !opened.Ok()) return opened.Error();
     ToolResult<WuxFile> read = ReadWux(file.Span());
+    if (ToolResult<void> intact = file.Intact(); !intact.Ok()) return intact.Error();
     if (read.Ok()) return read;
     ToolError error = read.Error();
     error.file = path;

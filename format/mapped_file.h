@@ -33,12 +33,19 @@ public:
     // the reader refuses such a file on its first bytes.
     ByteSpan Span() const { return span_; }
 
+    // Asked after the bytes were read: an Io error naming the file when it was cut short
+    // meanwhile. Reading such a file does not fault (SIGBUS): from the first page past its new
+    // end the span reads as zeros, so whatever read it finished, and its result is void.
+    ToolResult<void> Intact() const;
+
 private:
     ToolResult<void> Map(const InputFile& file, const std::string& path);
 
     std::array<std::uint8_t, wux_file::kFileHeadSize> head_{};
     void* map_ = nullptr;
     std::size_t mapSize_ = 0;
+    int slot_ = -1;  // where the bus error handler knows the mapping
+    std::string path_;
     ByteSpan span_;
 };
 

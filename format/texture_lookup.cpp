@@ -30,18 +30,30 @@ void AppendBytes(void* context, void* data, int size) {
 
 }  // namespace
 
-std::optional<std::string> FindTexture(const std::string& fileName, const std::vector<std::string>& folders) {
+TextureFolders::TextureFolders(std::vector<std::string> folders) {
+    for (std::string& folder : folders) folders_.push_back(Folder{std::move(folder), false, {}, {}});
+}
+
+std::optional<std::string> TextureFolders::Find(const std::string& fileName) {
     // A bare file name only: the file keeps no folders, and nothing may climb out of one.
     if (fileName.empty() || fileName == "." || fileName == ".." || fileName.find('/') != std::string::npos)
         return std::nullopt;
     const std::string wanted = Lower(fileName);
-    for (const std::string& folder : folders) {
-        const fs::path dir = folder.empty() ? fs::path(".") : fs::path(folder);
-        std::error_code ec;
-        if (fs::is_regular_file(dir / fileName, ec)) return (dir / fileName).string();
-        for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-            if (Lower(it->path().filename().string()) == wanted && it->is_regular_file(ec)) return it->path().string();
+    for (Folder& folder : folders_) {
+        if (!folder.listed) {
+            folder.listed = true;
+            std::error_code ec;
+            for (fs::directory_iterator it(folder.path.empty() ? fs::path(".") : fs::path(folder.path), ec), end;
+                 !ec && it != end; it.increment(ec)) {
+                std::error_code fileEc;
+                if (!it->is_regular_file(fileEc)) continue;
+                const std::string name = it->path().filename().string();
+                folder.exact.emplace(name, it->path().string());
+                folder.lower.emplace(Lower(name), it->path().string());
+            }
         }
+        if (const auto exact = folder.exact.find(fileName); exact != folder.exact.end()) return exact->second;
+        if (const auto lower = folder.lower.find(wanted); lower != folder.lower.end()) return lower->second;
     }
     return std::nullopt;
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,9 +22,23 @@ struct TextureImage {
     std::vector<std::uint8_t> bytes;
 };
 
-// The first folder holding the file, by its exact name and then ignoring letter case (maps
-// made on Windows often name BRICK.BMP for brick.bmp). None when no folder has it.
-std::optional<std::string> FindTexture(const std::string& fileName, const std::vector<std::string>& folders);
+// Folders to look for map files in, each listed once, when it is first needed.
+class TextureFolders {
+public:
+    explicit TextureFolders(std::vector<std::string> folders);
+
+    // The first folder holding the file, by its exact name and then ignoring letter case
+    // (maps made on Windows often name BRICK.BMP for brick.bmp). None when no folder has it.
+    std::optional<std::string> Find(const std::string& fileName);
+
+private:
+    struct Folder {
+        std::string path;
+        bool listed = false;
+        std::map<std::string, std::string> exact, lower;  // file name (and in lower case) to path
+    };
+    std::vector<Folder> folders_;
+};
 
 // The most pixels an image may have to be decoded: 8192 x 8192.
 constexpr std::uint64_t kMaxTexturePixels = 8192ull * 8192ull;

@@ -1,13 +1,15 @@
 // The tool side's one way to fail: an error with a kind, a place and a message, and a result
 // that holds either a value or that error. The reader, the scene readers, the plug-in loader
 // and the commands all speak it; it lives in the format library because that is the one
-// library every part of the tool links, and it depends on nothing.
+// library every part of the tool links, and it depends on nothing else.
 #pragma once
 
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <utility>
+
+#include "format/tool_text.h"
 
 namespace wux {
 
@@ -44,10 +46,12 @@ struct ToolError {
         return ToolError{kind, std::move(file), "", std::nullopt, std::move(message)};
     }
 
-    // "file: place: offset N: message", leaving out the parts that are empty.
+    // "file: place: offset N: message", leaving out the parts that are empty; the file as
+    // QuotedPath() gives it.
     std::string Text() const {
         std::string out;
-        for (const std::string& part : {file, place, offset ? "offset " + std::to_string(*offset) : std::string()}) {
+        for (const std::string& part :
+             {file.empty() ? file : QuotedPath(file), place, offset ? "offset " + std::to_string(*offset) : std::string()}) {
             if (!part.empty()) out += part + ": ";
         }
         return out + message;

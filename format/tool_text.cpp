@@ -29,6 +29,11 @@ std::string PrintableTag(const std::uint8_t* tag) {
 
 std::string Quoted(const std::string& text) { return "\"" + PrintableText(text) + "\""; }
 
+std::string QuotedPath(const std::string& path) {
+    const bool plain = !path.empty() && path.front() != ' ' && path.back() != ' ' && PrintableText(path) == path;
+    return plain ? path : Quoted(path);
+}
+
 std::string Plural(std::size_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }

@@ -15,6 +15,9 @@ std::string PrintableText(const std::string& text);
 std::string PrintableTag(const std::uint8_t* tag);
 // Text from a file in double quotes, made printable.
 std::string Quoted(const std::string& text);
+// A path for a message: as it is when it is plain printable text, else Quoted(), so that no
+// name (a newline, a control byte) can break a message's line or forge another one.
+std::string QuotedPath(const std::string& path);
 
 // "1 mesh", "3 meshes".
 std::string Plural(std::size_t n, const char* one, const char* many);

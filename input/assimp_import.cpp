@@ -14,6 +14,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <new>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -924,6 +925,8 @@ ToolResult<SceneDescription> Import(const std::string& path, const AssimpImportO
         source = importer.ApplyPostProcessing(flags);
     }
     if (source == nullptr) {
+        // Assimp catches a failed allocation and keeps only its text: it is still out of memory.
+        if (std::strstr(importer.GetErrorString(), "bad_alloc") != nullptr) throw std::bad_alloc();
         return fail(ToolError::Kind::Import, std::string("Assimp cannot read the file: ") + importer.GetErrorString());
     }
     if (source->mRootNode == nullptr) return fail(ToolError::Kind::Import, "the file holds no scene");
@@ -956,6 +959,8 @@ ToolResult<SceneDescription> ImportWithAssimp(const std::string& path, const Ass
                                               Warnings* warnings, ImportCounts* counts) {
     try {
         return Import(path, options, warnings, counts);
+    } catch (const std::bad_alloc&) {
+        throw;  // the command's own "out of memory"
     } catch (const std::exception& e) {
         return ToolError::Of(ToolError::Kind::Import, path, std::string("import failed: ") + e.what());
     } catch (...) {

@@ -68,12 +68,12 @@ void AddMesh(const MeshChunk& mesh, MaterialGroup* group, PictureScene* scene) {
 
 // A material's map file as an index into scene->textures, each file loaded once; -1 with one
 // line in scene->missingMaps when it cannot be found or read.
-int LoadMap(const std::string& file, const Material& material, const TextureSearch& search,
+int LoadMap(const std::string& file, const Material& material, const TextureSearch& search, TextureFolders* folders,
             std::unordered_map<std::string, int>* known, PictureScene* scene) {
     const auto [entry, fresh] = known->emplace(file, -1);
     if (!fresh) return entry->second;
     const std::string drawnAs = "; drawn in its material's diffuse colour";
-    const std::optional<std::string> path = FindTexture(file, search.folders);
+    const std::optional<std::string> path = folders->Find(file);
     if (!path) {
         scene->missingMaps.push_back("map file " + Quoted(file) + " of material " + Quoted(material.name.text) +
                                      " not found" + drawnAs);
@@ -105,6 +105,7 @@ int LoadMap(const std::string& file, const Material& material, const TextureSear
 PictureScene BuildPictureScene(const WuxFile& file, const TextureSearch& maps, const TriangleProgress& progress) {
     PictureScene scene;
     std::unordered_map<std::string, int> known;
+    TextureFolders folders(maps.folders);
     for (const Material& material : file.materials) {
         MaterialGroup group;
         group.name = PrintableText(material.name.text);
@@ -116,7 +117,7 @@ PictureScene BuildPictureScene(const WuxFile& file, const TextureSearch& maps, c
         const auto map = std::find_if(material.maps.begin(), material.maps.end(),
                                       [](const MapEntry& m) { return m.channel == wux_file::kDiffuseMapChannel; });
         if (map != material.maps.end() && !maps.folders.empty()) {
-            group.texture = LoadMap(map->fileName.text, material, maps, &known, &scene);
+            group.texture = LoadMap(map->fileName.text, material, maps, &folders, &known, &scene);
             group.textureAmount = Channel(map->amount);
         }
         group.fromFile = true;

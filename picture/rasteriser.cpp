@@ -80,6 +80,25 @@ Rasteriser::Rasteriser(int width, int height, Rgb background, Vec3 towardsLight)
       colour_(static_cast<std::size_t>(width) * height, ToBytes(background)),
       inverseDepth_(static_cast<std::size_t>(width) * height, 0.0f) {}
 
+Rasteriser::Box Rasteriser::BoxOf(const ScreenPoint& a, const ScreenPoint& b, const ScreenPoint& c, int width,
+                                  int height) {
+    const double minX = std::min({double{a.x}, double{b.x}, double{c.x}});
+    const double maxX = std::max({double{a.x}, double{b.x}, double{c.x}});
+    const double minY = std::min({double{a.y}, double{b.y}, double{c.y}});
+    const double maxY = std::max({double{a.y}, double{b.y}, double{c.y}});
+    // Sample centres at i + 0.5.
+    return Box{ClampedIndex(std::ceil(minX - 0.5), 0, width), ClampedIndex(std::floor(maxX - 0.5), -1, width - 1),
+               ClampedIndex(std::ceil(minY - 0.5), 0, height), ClampedIndex(std::floor(maxY - 0.5), -1, height - 1)};
+}
+
+std::uint64_t Rasteriser::BoxSamples(const std::array<ShadedCorner, 3>& corners, int width, int height) {
+    const ScreenPoint &a = corners[0].at, &b = corners[1].at, &c = corners[2].at;
+    if (!Usable(a) || !Usable(b) || !Usable(c)) return 0;
+    const Box box = BoxOf(a, b, c, width, height);
+    if (box.x0 > box.x1 || box.y0 > box.y1) return 0;
+    return std::uint64_t(box.x1 - box.x0 + 1) * std::uint64_t(box.y1 - box.y0 + 1);
+}
+
 void Rasteriser::Fill(int x, int y, Sample colour) { colour_[static_cast<std::size_t>(y) * width_ + x] = colour; }
 
 void Rasteriser::Triangle(const std::array<ShadedCorner, 3>& corners, const Surface& surface) {
@@ -89,15 +108,7 @@ void Rasteriser::Triangle(const std::array<ShadedCorner, 3>& corners, const Surf
     const double area = (double{b.x} - a.x) * (double{c.y} - a.y) - (double{b.y} - a.y) * (double{c.x} - a.x);
     if (area == 0 || !std::isfinite(area)) return;
 
-    const double minX = std::min({double{a.x}, double{b.x}, double{c.x}});
-    const double maxX = std::max({double{a.x}, double{b.x}, double{c.x}});
-    const double minY = std::min({double{a.y}, double{b.y}, double{c.y}});
-    const double maxY = std::max({double{a.y}, double{b.y}, double{c.y}});
-    // Sample centres at i + 0.5.
-    const int x0 = ClampedIndex(std::ceil(minX - 0.5), 0, width_);
-    const int x1 = ClampedIndex(std::floor(maxX - 0.5), -1, width_ - 1);
-    const int y0 = ClampedIndex(std::ceil(minY - 0.5), 0, height_);
-    const int y1 = ClampedIndex(std::floor(maxY - 0.5), -1, height_ - 1);
+    const auto [x0, x1, y0, y1] = BoxOf(a, b, c, width_, height_);
     if (x0 > x1 || y0 > y1) return;
 
     const bool opaque = surface.opacity >= 1;

@@ -52,6 +52,8 @@ public:
     // such triangles are drawn last, farthest first. A corner not in front of the camera
     // (depth <= 0) or not finite leaves the triangle out.
     void Triangle(const std::array<ShadedCorner, 3>& corners, const Surface& surface);
+    // The samples in the triangle's box, in a grid of width x height: what Triangle() tests.
+    static std::uint64_t BoxSamples(const std::array<ShadedCorner, 3>& corners, int width, int height);
     // A line `thickness` samples wide, drawn over everything.
     void Line(ScreenPoint a, ScreenPoint b, Rgb colour, int thickness);
 
@@ -63,6 +65,10 @@ public:
 
 private:
     using Sample = std::array<std::uint8_t, 3>;
+    struct Box {
+        int x0, x1, y0, y1;  // inclusive; empty when x0 > x1 or y0 > y1
+    };
+    static Box BoxOf(const ScreenPoint& a, const ScreenPoint& b, const ScreenPoint& c, int width, int height);
     void Fill(int x, int y, Sample colour);
 
     int width_, height_;

@@ -36,8 +36,6 @@ Image RenderPicture(const PictureScene& scene, const RenderOptions& options, con
     const int factor = SamplesPerSide(options);
     const int width = options.width * factor, height = options.height * factor;
     const Camera camera = FramePoints(framed, options.view, width, height);
-    Rasteriser raster(width, height, options.background, TowardsLight(camera));
-
     auto corners = [&](const MaterialGroup& group, std::size_t first) {
         std::array<ShadedCorner, 3> out;
         for (std::size_t k = 0; k < 3; ++k) {
@@ -47,6 +45,13 @@ Image RenderPicture(const PictureScene& scene, const RenderOptions& options, con
         }
         return out;
     };
+    std::uint64_t samples = 0;
+    for (const MaterialGroup& group : scene.groups)
+        for (std::size_t i = 0; i + 2 < group.positions.size() && samples <= options.maxSamples; i += 3)
+            samples += Rasteriser::BoxSamples(corners(group, i), width, height);
+    if (samples > options.maxSamples) return Image{};
+    Rasteriser raster(width, height, options.background, TowardsLight(camera));
+
     auto surface = [&](const MaterialGroup& group) {
         const PictureTexture* texture = group.texture >= 0 ? &scene.textures[static_cast<std::size_t>(group.texture)] : nullptr;
         return Surface{group.colour, texture, group.textureAmount, group.opacity, group.filter};

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #ifdef __linux__
 #include <linux/magic.h>
@@ -132,8 +133,17 @@ int CreateTemporaryFile(const std::string& folder, std::string* path, int* osErr
         const std::string name = folder + TemporaryFileName(attempt);
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
         if (fd >= 0) {
-            *path = name;
-            return fd;
+            // The lock tells every other process (another PID namespace, another machine on a
+            // shared folder) that the file is in use while this descriptor is open. A sweep that
+            // took the lock first may have removed the name: then another one.
+            struct stat held, named;
+            if (flock(fd, LOCK_EX) == 0 && fstat(fd, &held) == 0 && ::stat(name.c_str(), &named) == 0 &&
+                held.st_ino == named.st_ino && held.st_dev == named.st_dev) {
+                *path = name;
+                return fd;
+            }
+            ::close(fd);
+            continue;
         }
         if (errno != EEXIST) {
             *osError = errno;

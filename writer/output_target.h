@@ -39,6 +39,8 @@ std::string TargetFolderOf(const std::string& path);
 
 // Creates a new empty temporary file (0666 less the umask) in folder ("" for
 // the current one) and returns its descriptor, or -1 with the errno in *osError.
+// The descriptor holds an exclusive flock() on the file: while it is open, the
+// file is in use, whatever process ids say (writer/temporary_name.h).
 int CreateTemporaryFile(const std::string& folder, std::string* path, int* osError);
 
 // Gives a file that is to replace target the target's mode, owner and group.

@@ -159,6 +159,33 @@ TEST(WuxExportMirrored, NodesWindOutwardLikeTheirTwins) {
     }
 }
 
+// Golden bytes: imported models keep the bytes they have always exported to, given normals
+// and all (FNV-1a of the file).
+TEST(WuxExportGolden, ImportedModelsExportTheSameBytes) {
+    if (!fs::is_directory(kModels)) GTEST_SKIP() << kModels << " missing";
+    const test::TestDir testDir("wux_e2e_");
+    const struct {
+        const char* file;
+        std::size_t size;
+        std::uint64_t hash;
+    } cases[] = {
+        {"glTF2/BoxTextured-glTF/BoxTextured.gltf", 1640, 0x00f12a4d25e2634au},
+        {"OBJ/spider.obj", 157136, 0x97adc649dc7c1234u},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const fs::path output = testDir.path() / "golden.wux";
+        std::string err;
+        ASSERT_EQ(RunWux("export " + Quote(Model(c.file)) + " " + Quote(output.string()), testDir.path(), &err), 0) << err;
+        EXPECT_TRUE(PassesChecker(output.string()));
+        const std::vector<unsigned char> bytes = ReadFileBytes(output.string());
+        std::uint64_t hash = 0xcbf29ce484222325u;
+        for (const unsigned char b : bytes) hash = (hash ^ b) * 0x100000001b3u;
+        EXPECT_EQ(bytes.size(), c.size);
+        EXPECT_EQ(hash, c.hash);
+    }
+}
+
 TEST(WuxExportBroken, FailsNamingTheFileAndWritesNothing) {
     const test::TestDir testDir("wux_e2e_");
     const fs::path& dir = testDir.path();

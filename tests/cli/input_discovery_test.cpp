@@ -63,6 +63,31 @@ TEST_F(InputDiscovery, NamesStillSharedGetANumber) {
     EXPECT_EQ(d.inputs[1].output, "out/a.obj-2.wux");
 }
 
+// A run with its output folder and report inside the folder it searches does not read them
+// (a second run would take the first one's report for a scene); an input folder x.wux takes
+// the name the file x.obj would get.
+TEST_F(InputDiscovery, OwnOutputsAreLeftOutAndFolderNamesAreTaken) {
+    for (const char* name : {"models/out/sub/b.wux", "models/out/stray.obj", "models/report.json", "models/x.obj",
+                             "models/x.wux/y.obj"}) {
+        fs::create_directories((dir_ / name).parent_path());
+        std::ofstream(dir_ / name).put('x');
+    }
+    const Discovery d = DiscoverInputs({P("models")}, P("models/out"), P("models/report.json"));
+    std::vector<std::pair<std::string, std::string>> got;
+    for (const BatchInput& input : d.inputs) got.emplace_back(input.input, input.output);
+    const std::string out = P("models/out");
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {P("models/a.fbx"), out + "/a.fbx.wux"},
+        {P("models/a.obj"), out + "/a.obj.wux"},
+        {P("models/sub/b.GLTF"), out + "/sub/b.wux"},
+        {P("models/sub/deep/c.json"), out + "/sub/deep/c.wux"},
+        {P("models/x.obj"), out + "/x.obj.wux"},
+        {P("models/x.wux/y.obj"), out + "/x.wux/y.wux"},
+    };
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(d.skipped, 2u);  // readme.txt, picture.png; nothing of the output folder
+}
+
 TEST(InputNames, ReadersAreChosenByExtensionInAnyCase) {
     for (const char* name : {"a.json", "A.JSON", "b.obj", "c.FBX", "d.glb", "e.ply", "f.3ds"})
         EXPECT_TRUE(IsConvertibleName(name)) << name;

@@ -278,6 +278,63 @@ TEST_F(WuxCli, NonRegularInputsAreRefusedAtOnce) {
     EXPECT_FALSE(std::filesystem::exists(out));
 }
 
+// An output is never one of the inputs nor another output, however it is spelt: a usage
+// error naming both, before anything is read or written.
+TEST_F(WuxCli, ExportRefusesAnOutputThatIsAnInputOrAnotherOutput) {
+    const std::string scene = folder_.Path("t.json"), out = folder_.Path("out.wux"), link = folder_.Path("link.wux");
+    WriteFileBytes(scene, "{\"nodes\": []}");
+    std::filesystem::create_symlink(scene, link);
+    const std::string in = "cd '" + folder_.Root() + "' && ";
+    const struct {
+        std::string prefix, arguments, expected;
+    } cases[] = {
+        {"", "'" + scene + "' '" + scene + "'", scene + ": is the input " + scene},
+        {in, "t.json ./t.json", "./t.json: is the input t.json"},
+        {in, "t.json '" + scene + "'", scene + ": is the input t.json"},
+        {"", "'" + scene + "' '" + link + "'", link + ": is the input " + scene},
+        {"", "'" + scene + "' '" + out + "' --report '" + scene + "'", scene + ": is the input " + scene},
+        {in, "t.json out.wux --report ./out.wux", "./out.wux: is also the output out.wux"},
+    };
+    for (const auto& c : cases) {
+        const CommandRun run = RunWux("export " + c.arguments, c.prefix);
+        EXPECT_EQ(run.exitCode, 64) << c.arguments << "\n" << run.output;
+        EXPECT_NE(run.output.find(c.expected), std::string::npos) << run.output;
+    }
+    const std::vector<unsigned char> kept = ReadFileBytes(scene);
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), "{\"nodes\": []}");
+    EXPECT_EQ(folder_.Files(), (std::vector<std::string>{"link.wux", "t.json"}));
+}
+
+// Names stay in their place in messages: a newline in a name cannot forge a line, diff --json
+// replaces bytes that are not UTF-8, and a --texture-dir that is not a folder is an error.
+TEST_F(WuxCli, MessagesKeepNamesInTheirPlace) {
+    const std::string forged = folder_.Path("a\nwux export: forged.json");
+    WriteFileBytes(forged, "{");
+    CommandRun run = RunWux("export '" + forged + "' '" + folder_.Path("out.wux") + "'");
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_EQ(run.output.find("\nwux export: forged"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("/a\\x0Awux export: forged.json\": "), std::string::npos) << run.output;
+
+    const std::string latin = Write("caf\xE9.wux", wuxtest::Build(wuxtest::RichFile()).bytes.data);
+    run = RunWux("diff --json '" + latin + "' '" + latin + "'");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(nlohmann::json::parse(run.output)["a"], folder_.Path("caf\xEF\xBF\xBD.wux"));
+
+    for (const std::string& dir : {folder_.Path("missing"), latin}) {
+        run = RunWux("convert '" + latin + "' '" + folder_.Path("out.gltf") + "' --texture-dir '" + dir + "'");
+        EXPECT_EQ(run.exitCode, 2) << run.output;
+        EXPECT_NE(run.output.find(dir == latin ? ": --texture-dir is not a folder" : "missing: --texture-dir does not exist"),
+                  std::string::npos) << run.output;
+    }
+#ifndef WUX_UNDER_ASAN  // no address-space cap under AddressSanitizer
+    // Assimp keeps only the text of a failed allocation: still "out of memory".
+    const std::string off = folder_.Path("huge.off");
+    WriteFileBytes(off, "OFF\n400000000 1 0\n0 0 0\n");
+    run = RunWux("export '" + off + "' '" + folder_.Path("huge.wux") + "' --memory-limit 200");
+    EXPECT_NE(run.output.find("huge.off: out of memory\n"), std::string::npos) << run.output;
+#endif
+}
+
 // check and info look at a file's head before anything else and map the rest, so neither
 // the size of a file nor a memory limit makes them read it whole (sparse files: no disk used).
 TEST_F(WuxCli, LargeFilesAreJudgedWithoutReadingThemWhole) {

@@ -327,6 +327,24 @@ TEST(ConvertNormals, FaceTheirTrianglesInGlbAndComeBack) {
     }
 }
 
+// Bundled Assimp models whose smoothed parts have a few normals turned past their faces: the
+// transform is still recovered, so the way back through GLB gives the same file.
+TEST(ConvertNormals, BundledModelsComeBackThroughGlb) {
+    const test::TestDir testDir("wux_convert_");
+    const fs::path& dir = testDir.path();
+    for (const char* model : {"FBX/spider.fbx", "OBJ/spider.obj"}) {
+        SCOPED_TRACE(model);
+        const fs::path original = dir / "model.wux", glb = dir / "model.glb", again = dir / "again.wux";
+        ASSERT_NO_FATAL_FAILURE(ExportChecked(fs::path("/usr/share/assimp/models") / model, original, dir));
+        const Result run = Wux("convert " + Quote(original.string()) + " " + Quote(glb.string()), dir);
+        ASSERT_EQ(run.code, 0) << run.output;
+        EXPECT_EQ(run.output.find("normals no one transform"), std::string::npos) << run.output;
+        ASSERT_NO_FATAL_FAILURE(ExportChecked(glb, again, dir));
+        const Result diff = Wux("diff --tolerance 1e-4 " + Quote(original.string()) + " " + Quote(again.string()), dir);
+        EXPECT_EQ(diff.code, 0) << diff.output;
+    }
+}
+
 // The pixels of an image file's bytes, four channels each; empty when they are no image.
 std::vector<unsigned char> Pixels(const std::string& bytes) {
     int width = 0, height = 0, channels = 0;
@@ -528,6 +546,8 @@ TEST(ConvertFailures, NameTheFileAndWriteNothing) {
     ASSERT_NO_FATAL_FAILURE(ExportChecked(dir / "scene.json", original, dir));
     std::ofstream(dir / "not.wux") << "not a WUX file";
     std::ofstream(dir / "kept.json") << "earlier";
+    // WUX files under names a conversion writes: its .bin, its .mtl, its output.
+    for (const char* name : {"model.bin", "m.mtl", "t.json"}) fs::copy_file(original, dir / name);
     struct Case {
         std::string in, out;
         int code;
@@ -535,11 +555,13 @@ TEST(ConvertFailures, NameTheFileAndWriteNothing) {
     };
     const Case cases[] = {
         {original.string(), (dir / "model.fbx").string(), 64, "model.fbx: the output is a JSON scene, glTF or OBJ file, so its name must end in .json, .glb, .gltf or .obj"},
-        {(dir / "kept.json").string(), (dir / "kept.json").string(), 64, "is the input file"},
         {original.string(), "-", 0, "\"nodes\""},
         {original.string(), (dir / "no folder" / "model.gltf").string(), 3, "cannot create \"" + (dir / "no folder" / "model.gltf").string() + "\": No such file or directory"},
         {(dir / "not.wux").string(), (dir / "kept.json").string(), 2, "not a readable WUX file: offset 0"},
         {(dir / "missing.wux").string(), (dir / "kept.json").string(), 2, "missing.wux"},
+        {(dir / "model.bin").string(), (dir / "model.gltf").string(), 64, "model.bin: is the input " + (dir / "model.bin").string()},
+        {(dir / "m.mtl").string(), (dir / "m.obj").string(), 64, "m.mtl: is the input " + (dir / "m.mtl").string()},
+        {(dir / "t.json").string(), (dir / "." / "t.json").string(), 64, "t.json: is the input " + (dir / "t.json").string()},
     };
     for (const Case& c : cases) {
         const Result run = Wux("convert " + Quote(c.in) + " " + Quote(c.out), dir);
@@ -547,10 +569,63 @@ TEST(ConvertFailures, NameTheFileAndWriteNothing) {
         EXPECT_NE(run.output.find(c.message), std::string::npos) << c.message << "\nin\n" << run.output;
     }
     EXPECT_EQ(ReadText(dir / "kept.json"), "earlier");
+    for (const char* name : {"model.bin", "m.mtl", "t.json"}) EXPECT_EQ(ReadText(dir / name), ReadText(original)) << name;
     std::vector<std::string> left;
     for (const auto& entry : fs::directory_iterator(dir)) left.push_back(entry.path().filename().string());
     std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"kept.json", "not.wux", "original.wux", "output.txt", "scene.json"}));
+    EXPECT_EQ(left, (std::vector<std::string>{"kept.json", "m.mtl", "model.bin", "not.wux", "original.wux", "output.txt",
+                                              "scene.json", "t.json"}));
+}
+
+// What a file names goes out safely: a texture copy never takes the name of a user's file
+// or of the conversion's own files, an image that claims too many pixels is not decoded, and
+// names in the .mtl stay one word of UTF-8, so that none adds a statement.
+TEST(ConvertNames, TexturesTakeFreeNamesAndMtlNamesStayOneWord) {
+    const test::TestDir testDir("wux_convert_");
+    const fs::path& dir = testDir.path();
+    fs::create_directories(dir / "in");
+    fs::create_directories(dir / "out");
+    wuxtest::File file;
+    wuxtest::Material brick;
+    brick.name = "brick";
+    brick.maps = {{1, "brick.bmp", 1}, {2, "model.gltf", 1}, {6, "huge.bmp", 1}};
+    wuxtest::Material evil;
+    evil.name = "evil\nnewmtl x\xFF";
+    evil.maps = {{1, "a.png\nmap_Kd /etc/passwd", 1}};
+    file.materials = {brick, evil};
+    file.meshes = {{0, 1}, {1, 1}};
+    const fs::path model = dir / "in" / "model.wux";
+    const auto bytes = wuxtest::Build(file).bytes.data;
+    std::ofstream(model, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    WriteBmp(dir / "in" / "brick.bmp");
+    // A PNG under the output's name, and a 54-byte BMP that claims 16384 x 16384 pixels.
+    const char png[] = "\x89\x50\x4E\x47\x0D\x0A\x1A\x0A\x00\x00\x00\x0D\x49\x48\x44\x52\x00\x00\x00\x01\x00\x00\x00\x01"
+                       "\x08\x02\x00\x00\x00\x90\x77\x53\xDE\x00\x00\x00\x0C\x49\x44\x41\x54\x78\x9C\x63\xF8\xCF"
+                       "\xC0\x00\x00\x03\x01\x01\x00\xC9\xFE\x92\xEF\x00\x00\x00\x00\x49\x45\x4E\x44\xAE\x42\x60\x82";
+    std::ofstream(dir / "in" / "model.gltf", std::ios::binary).write(png, sizeof png - 1);
+    std::string huge = ReadText(dir / "in" / "brick.bmp").substr(0, 54);
+    huge[18] = huge[22] = 0;
+    huge[19] = huge[23] = 0x40;
+    std::ofstream(dir / "in" / "huge.bmp", std::ios::binary) << huge;
+    std::ofstream(dir / "out" / "brick.png") << "the user's own";
+
+    const Result gltf = Wux("convert " + Quote(model.string()) + " " + Quote((dir / "out" / "model.gltf").string()), dir);
+    ASSERT_EQ(gltf.code, 0) << gltf.output;
+    EXPECT_EQ(ReadText(dir / "out" / "brick.png"), "the user's own");
+    EXPECT_EQ(ReadText(dir / "out" / "model.gltf").substr(0, 1), "{");
+    EXPECT_EQ(ReadText(dir / "out" / "brick_2.png").substr(1, 3), "PNG");
+    EXPECT_EQ(ReadText(dir / "out" / "model_2.gltf"), ReadText(dir / "in" / "model.gltf"));
+    EXPECT_NE(gltf.output.find("\"brick.png\" written as \"brick_2.png\""), std::string::npos) << gltf.output;
+    EXPECT_NE(gltf.output.find("huge.bmp: the image claims 16384x16384 pixels"), std::string::npos) << gltf.output;
+
+    const Result obj = Wux("convert " + Quote(model.string()) + " " + Quote((dir / "out" / "model.obj").string()), dir);
+    ASSERT_EQ(obj.code, 0) << obj.output;
+    const std::string mtl = ReadText(dir / "out" / "model.mtl");
+    EXPECT_EQ(mtl.find("\nmap_Kd /etc/passwd"), std::string::npos) << mtl;
+    EXPECT_EQ(mtl.find("\nnewmtl x"), std::string::npos) << mtl;
+    EXPECT_EQ(mtl.find('\xFF'), std::string::npos) << mtl;
+    EXPECT_NE(mtl.find("\nmap_Kd a.png_map_Kd_/etc/passwd\n"), std::string::npos) << mtl;
+    EXPECT_NE(obj.output.find("names not valid UTF-8"), std::string::npos) << obj.output;
 }
 
 }  // namespace

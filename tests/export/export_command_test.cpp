@@ -3,7 +3,10 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
+#include <sys/time.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -555,10 +558,12 @@ void WriteLargeScene(const fs::path& path) {
     out << "]}";
 }
 
-// Starts wux in its own process; the caller waits for it.
-pid_t StartWux(const fs::path& wux, const std::vector<std::string>& args) {
+// Starts wux in its own process; the caller waits for it. ignoreInterrupt: as a script's
+// background job starts it, with SIGINT ignored.
+pid_t StartWux(const fs::path& wux, const std::vector<std::string>& args, bool ignoreInterrupt = false) {
     const pid_t child = fork();
     if (child == 0) {
+        if (ignoreInterrupt) signal(SIGINT, SIG_IGN);
         std::vector<char*> argv;
         std::string program = wux.string();
         argv.push_back(&program[0]);
@@ -623,17 +628,63 @@ TEST_F(ExportCommand, SignalsRemoveTheExportsTemporaryFiles) {
     }
 }
 
-TEST_F(ExportCommand, StaleTemporaryFilesOfEndedExportsAreRemoved) {
+// A temporary file is stale when no one holds its lock, no process here has its id and no
+// one wrote to it for a minute. A writer in another PID namespace has an id that is dead
+// here: its lock keeps its file.
+// A plug-in held back until after the signal writes nothing: a worker of a command started
+// with SIGINT ignored (a script's background job) stops on SIGINT at once, and a worker dies
+// with its command. The plug-in may go on once the signal is pending (or, for the command's
+// death, delivered): only a worker that outlived it would write.
+TEST_F(ExportCommand, NoWorkerWritesOnceInterruptedOrOrphaned) {
+    const std::string plugin = std::string(WUX_FAKE_PLUGIN_DIR) + "/fake_plugin_waits.so";
+    ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);  // an orphaned worker becomes this test's child
+    struct Case {
+        int signal;
+        bool toWorker;  // else to the command
+        int exitCode;   // -1: killed
+    };
+    for (const Case c : {Case{SIGINT, true, 130}, Case{SIGKILL, false, -1}}) {
+        SCOPED_TRACE(strsignal(c.signal));
+        const fs::path folder = Path("out");
+        fs::create_directory(folder);
+        const pid_t child = StartWux(wux_, {"export", Example().string(), (folder / "out.wux").string(), "--plugin", plugin},
+                                     c.signal == SIGINT);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!HasTemporaryFiles(Listing(folder)) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const std::set<std::string> names = Listing(folder);
+        ASSERT_TRUE(HasTemporaryFiles(names)) << "the export never made its temporary file";
+        const pid_t worker = static_cast<pid_t>(std::stol(names.begin()->substr(5)));  // ".wux-<pid>-..."
+        kill(c.toWorker ? worker : child, c.signal);
+        const int exitCode = c.toWorker ? -2 : WaitFor(child);
+        WriteText(folder / "go", "");
+        EXPECT_EQ(c.toWorker ? WaitFor(child) : exitCode, c.exitCode);
+        WaitFor(worker);
+        fs::remove(folder / "go");
+        EXPECT_EQ(Listing(folder), std::set<std::string>{});
+        fs::remove_all(folder);
+    }
+    prctl(PR_SET_CHILD_SUBREAPER, 0);
+}
+
+TEST_F(ExportCommand, StaleTemporaryFilesAreJudgedByTheirLockNotByTheirProcessId) {
     const pid_t ended = fork();
     if (ended == 0) _exit(0);
     ASSERT_GT(ended, 0);
     waitpid(ended, nullptr, 0);
-    const std::string stale = ".wux-" + std::to_string(ended) + "-0123456789ab.tmp";
+    const std::string deadId = ".wux-" + std::to_string(ended) + "-";
+    const std::string stale = deadId + "0123456789ab.tmp", locked = deadId + "0123456789ac.tmp",
+                      recent = deadId + "0123456789ad.tmp";
     const std::string live = ".wux-" + std::to_string(getpid()) + "-0123456789ab.tmp";  // this test is alive
-    for (const std::string& name : {stale, live, std::string("notes.tmp")}) WriteText(Path(name), "x");
+    for (const std::string& name : {stale, locked, recent, live, std::string("notes.tmp")}) WriteText(Path(name), "x");
+    const struct timeval old[2] = {{1, 0}, {1, 0}};
+    for (const std::string& name : {stale, locked, live}) ASSERT_EQ(utimes(Path(name).c_str(), old), 0);
+    const int held = open(Path(locked).c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
     const RunResult run = Wux({"export", Example().string(), Path("out.wux").string(), "--verify"});
+    close(held);
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(Listing(), (std::set<std::string>{live, "notes.tmp", "out.wux", "stderr.txt", "stdout.txt"}));
+    EXPECT_EQ(Listing(), (std::set<std::string>{locked, recent, live, "notes.tmp", "out.wux", "stderr.txt", "stdout.txt"}));
 }
 
 TEST_F(ExportCommand, FullOrReadOnlyFileSystemIsNamedAsSuch) {

@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#include <unistd.h>
+
 #include "host/max_sdk.h"
 
 #define KIND_GOOD_BUT_BROKEN_FILE 1  // everything right, but the file written is not WUX
@@ -16,6 +18,7 @@
 #define KIND_THROWS 7
 #define KIND_BAD_HEADER_COUNTS 8  // a file the reader reads but the checker faults
 #define KIND_REPORTS_FAILURE 9    // writes nothing and names the file as the real one does
+#define KIND_WAITS 10             // writes a readable file once a file "go" is beside it (a minute at most)
 
 namespace {
 
@@ -43,8 +46,12 @@ public:
         const std::string text = std::string("cannot create ") + (slash != nullptr ? slash + 1 : name);
         MessageBoxA(nullptr, text.c_str(), "fake", MB_OK);
 #else
+#if FAKE_PLUGIN_KIND == KIND_WAITS
+        const std::string path = name, go = path.substr(0, path.find_last_of('/') + 1) + "go";
+        for (int i = 0; i < 6000 && access(go.c_str(), F_OK) != 0; ++i) usleep(10 * 1000);
+#endif
         if (FILE* f = std::fopen(name, "wb")) {
-#if FAKE_PLUGIN_KIND == KIND_BAD_HEADER_COUNTS
+#if FAKE_PLUGIN_KIND == KIND_BAD_HEADER_COUNTS || FAKE_PLUGIN_KIND == KIND_WAITS
             // The empty scene's 108 bytes, but with a mesh count of 1 and no GVTX chunk.
             static const unsigned char bytes[108] = {
                 'L', 'I', 'B', 'F', 108, 0, 0, 0, 'I', 'D', 'F', 'M',

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
 #include <functional>
 #include <limits>
 
 #include "tests/support/wux_bytes.h"
+#include "format/mapped_file.h"
 #include "format/wux_checker.h"
 
 namespace {
@@ -241,6 +244,25 @@ TEST(WuxChecker, FormatsProblemsWithOffsetAndPlace) {
     EXPECT_EQ(wux::FormatProblem({Problem::Severity::Error, 1234, "GVTX #2, triangle 7", "index 70000 out of range"}),
               "error: offset 1234 (GVTX #2, triangle 7): index 70000 out of range");
     EXPECT_EQ(wux::FormatProblem({Problem::Severity::Warning, 4, "", "x"}), "warning: offset 4: x");
+}
+
+// A file cut short while it is mapped (another program rewrites it): reading its lost pages
+// gives zeros instead of SIGBUS, and the file is reported as cut short.
+TEST(MappedFile, AFileCutShortWhileReadIsReportedNotAFault) {
+    char path[] = "/tmp/wux_cut_XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    const auto bytes = Build(RichFile()).bytes.data;
+    ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    close(fd);
+    wux::MappedFile file;
+    ASSERT_TRUE(file.Open(path).Ok());
+    EXPECT_TRUE(file.Intact().Ok());
+    ASSERT_EQ(truncate(path, 0), 0);
+    EXPECT_FALSE(wux::CheckWux(file.Span()).Valid());
+    ASSERT_FALSE(file.Intact().Ok());
+    EXPECT_EQ(file.Intact().Error().Text(), std::string(path) + ": the file was cut short while it was read");
+    unlink(path);
 }
 
 }  // namespace

@@ -75,6 +75,13 @@ TEST_F(PictureCommands, ProgressOnATerminalOnly) {
 TEST_F(PictureCommands, BadWordsAndBadFilesFailAndLeaveTheOutputAlone) {
     const std::string out = folder_.Write("out.png", {'o', 'l', 'd'});
     std::ofstream(folder_.Path("not.wux")) << "not a WUX file";
+    // 400 triangles over one another, each about as large as the picture: a few kilobytes that
+    // would take minutes to draw at 8192 x 8192.
+    wuxtest::File stacked = picturetest::RedBoxFile();
+    stacked.meshes = {wuxtest::Mesh(0, 0)};
+    for (int i = 0; i < 400; ++i)
+        stacked.meshes[0].positions.insert(stacked.meshes[0].positions.end(), {{0, 0, 0}, {1, 0, 0}, {0, 0, 1}});
+    const std::string overlapping = folder_.Write("stacked.wux", picturetest::CheckedBytes(stacked));
     struct Case {
         std::string arguments;
         int exitCode;
@@ -94,6 +101,7 @@ TEST_F(PictureCommands, BadWordsAndBadFilesFailAndLeaveTheOutputAlone) {
               "missing.wux: cannot open"},
              {"render " + Quoted(box_) + " -o " + Quoted(folder_.Path("no/such/folder.png")), 3, "cannot create"},
              {"view " + Quoted(box_) + " -o " + Quoted(box_), 64, "must end in .html or .htm"},
+             {"render " + Quoted(overlapping) + to + " --size 8192x8192", 4, "stacked.wux: drawing it would test more than 4294967296 samples"},
          }) {
         const auto run = RunWux(c.arguments);
         EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments << "\n" << run.output;
@@ -107,7 +115,7 @@ TEST_F(PictureCommands, BadWordsAndBadFilesFailAndLeaveTheOutputAlone) {
         (void)entry;
         ++entries;
     }
-    EXPECT_EQ(entries, 3u);  // box.wux, out.png, not.wux
+    EXPECT_EQ(entries, 4u);  // box.wux, out.png, not.wux, stacked.wux
 }
 
 }  // namespace
