@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <iostream>
 #include <sstream>
@@ -189,6 +190,9 @@ Plan MakePlan(const BatchOptions& options) {
     return plan;
 }
 
+// A file running this long is named on the progress line.
+constexpr double kSlowSeconds = 10;
+
 struct Outcome {
     int signal = 0;  // the signal that interrupted the run, or 0
     std::size_t parallel = 0;
@@ -240,7 +244,10 @@ Outcome RunExports(const BatchOptions& options, const std::string& reports, Plan
         }
         return ExportInProcess(o);
     };
+    std::map<std::size_t, std::chrono::steady_clock::time_point> running;
+    run.started = [&](std::size_t job) { running[job] = std::chrono::steady_clock::now(); };
     run.done = [&](std::size_t job, const WorkerOutcome& worker) {
+        running.erase(job);
         Entry& e = entries[jobs[job]];
         const ExportOptions o = exportOptions(jobs[job]);
         e.seconds = worker.seconds;
@@ -261,7 +268,18 @@ Outcome RunExports(const BatchOptions& options, const std::string& reports, Plan
         }
         progress.Update(outcome.done, failed);
     };
-    run.tick = [&] { progress.Redraw(); };
+    // The file that has run longest, once it has run long enough to explain a still bar.
+    run.tick = [&] {
+        const auto oldest = std::min_element(running.begin(), running.end(),
+                                             [](const auto& a, const auto& b) { return a.second < b.second; });
+        const double seconds = oldest == running.end() ? 0 : std::chrono::duration<double>(
+                                                                 std::chrono::steady_clock::now() - oldest->second)
+                                                                 .count();
+        progress.SetNote(seconds < kSlowSeconds ? std::string()
+                                                : "still on " + entries[jobs[oldest->first]].input.input + " (" +
+                                                      std::to_string(static_cast<long>(seconds)) + " s)");
+        progress.Redraw();
+    };
     outcome.signal = RunWorkers(run);
     outcome.parallel = run.parallel;
     outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

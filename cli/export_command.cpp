@@ -68,7 +68,8 @@ private:
             ++visited_;
             if (visited_ == 1 || visited_ % 64 == 0 || visited_ == total_) {
                 try {
-                    ShowProgress("exporting: node " + std::to_string(visited_) + " of " + std::to_string(total_));
+                    ShowProgress("exporting: " + std::to_string(visited_ * 100 / total_) + "% (node " +
+                                 std::to_string(visited_) + " of " + std::to_string(total_) + ")");
                 } catch (...) {
                     // A progress line is not worth failing the export for.
                 }

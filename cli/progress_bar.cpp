@@ -45,7 +45,7 @@ void ProgressBar::Update(std::size_t done, std::size_t failed) {
 void ProgressBar::Redraw() {
     if (!shown_) return;
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-    ShowProgress(Format(done_, failed_, total_, elapsed, kBarWidth, unit_));
+    ShowProgress(Format(done_, failed_, total_, elapsed, kBarWidth, unit_) + (note_.empty() ? "" : "; " + note_));
 }
 
 void ProgressBar::Clear() {

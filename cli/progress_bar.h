@@ -19,6 +19,8 @@ public:
     void Update(std::size_t done, std::size_t failed);
     // Redraws with the last figures (the time left moves on).
     void Redraw();
+    // Text after the figures, e.g. the file that has been running long; empty for none.
+    void SetNote(std::string note) { note_ = std::move(note); }
     // Takes the bar off the line so that other text can be printed there.
     void Clear();
 
@@ -30,6 +32,7 @@ private:
     bool shown_;
     std::size_t total_;
     std::string unit_;
+    std::string note_;
     std::size_t done_ = 0;
     std::size_t failed_ = 0;
     std::chrono::steady_clock::time_point start_;

@@ -187,6 +187,7 @@ private:
             if (pid > 0) {
                 slotFree_[slot] = false;
                 running_.push_back(Running{job, slot, pid, fds[0], Clock::now(), {}});
+                if (run_.started) run_.started(job);
                 return;
             }
             failed.startError = std::strerror(errno);

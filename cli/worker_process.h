@@ -56,6 +56,8 @@ struct WorkerRun {
     bool captureOutput = false;
     // In the child: the job's work; its result is the child's exit code.
     std::function<int(std::size_t job)> body;
+    // In the parent, as each job's child starts (may be empty).
+    std::function<void(std::size_t job)> started;
     // In the parent, as each job ends (in the order they end).
     std::function<void(std::size_t job, const WorkerOutcome& outcome)> done;
     // In the parent, about five times a second while jobs run (may be empty).
