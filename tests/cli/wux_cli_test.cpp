@@ -237,6 +237,17 @@ TEST_F(WuxCli, QuietVerboseAndStreams) {
     EXPECT_NE(verbose.output.find("wux export: plug-in "), std::string::npos) << verbose.output;
     EXPECT_NE(verbose.output.find("wux export: reading "), std::string::npos) << verbose.output;
     ASSERT_TRUE(PassesChecker(folder_.Path("scene.wux")));
+    // On a terminal the export shows how far it is; -q shows nothing but the result.
+    if (wuxtest::RunCommand("script -qec true /dev/null").exitCode == 0) {
+        const auto onTerminal = [&](const std::string& extra) {
+            return wuxtest::RunCommand("script -qec " +
+                                       wuxtest::ShellQuoted(wuxtest::ShellQuoted(WUX_TOOL_PATH) + " " + exportLine + extra) +
+                                       " /dev/null")
+                .output;
+        };
+        EXPECT_NE(onTerminal("").find("exporting: 100% (node "), std::string::npos);
+        EXPECT_EQ(onTerminal(" -q").find("exporting"), std::string::npos);
+    }
 
     // The report on standard output is the result; the summary moves to standard error.
     const CommandRun report = StdoutOf(exportLine + " --report -");
