@@ -79,7 +79,8 @@ int LoadMap(const std::string& file, const Material& material, const TextureSear
                                      " not found" + drawnAs);
         return -1;
     }
-    PictureTexture texture{PrintableText(file)};
+    PictureTexture texture;
+    texture.name = PrintableText(file);
     ToolError error;
     if (search.decode) {
         const auto bytes = LoadFileBytes(*path);
