@@ -217,8 +217,10 @@ private:
             maps.push_back(entry);
         }
         extras["maps"] = maps;
-        Json out{{"name", Utf8Name(m.name.text, where, warnings_)}, {"pbrMetallicRoughness", pbr},
-                 {"extras", {{"wux", extras}}}};
+        const std::string name = Utf8Name(m.name.text, where, warnings_);
+        // glTF names are UTF-8: one that is not (the host's code page) keeps its bytes here.
+        if (name != m.name.text) extras["nameBytes"] = HexBytes(m.name.text);
+        Json out{{"name", name}, {"pbrMetallicRoughness", pbr}, {"extras", {{"wux", extras}}}};
         if (Clamp01(opacity) < 1.0) out["alphaMode"] = "BLEND";
         return out;
     }
@@ -277,11 +279,12 @@ private:
             for (double v : column) matrix.push_back(ShortFloat(v));
             matrix.push_back(r == 3 ? 1 : 0);
         }
-        // The name again in the extras: Assimp names a node without one after its index.
+        // The name again in the extras (with its bytes when not UTF-8): Assimp names a node
+        // without one after its index.
         const std::string name = Utf8Name(helper.name, "GREF entry " + std::to_string(index), warnings_);
-        nodes_.push_back({{"name", name},
-                          {"matrix", matrix},
-                          {"extras", {{"size", ShortFloat(helper.size)}, {"wux", {{"name", name}}}}}});
+        Json wux{{"name", name}};
+        if (name != helper.name) wux["nameBytes"] = HexBytes(helper.name);
+        nodes_.push_back({{"name", name}, {"matrix", matrix}, {"extras", {{"size", ShortFloat(helper.size)}, {"wux", wux}}}});
     }
 
     std::vector<std::uint8_t> Glb() {

@@ -41,6 +41,8 @@ Json MaterialJson(const Material& m, Warnings* warnings) {
              {"filter", Floats(m.Filter())},
              {"opacity", ShortFloat(m.Opacity())}};
     if (!maps.empty()) out["maps"] = std::move(maps);
+    // A name that is not UTF-8 (the host's code page) comes back from its bytes.
+    if (out["name"] != m.name.text) out["name_bytes"] = HexBytes(m.name.text);
     return out;
 }
 
@@ -120,9 +122,11 @@ std::string WuxToJsonScene(const WuxFile& file, Warnings* warnings) {
     for (std::size_t i = 0; i < file.references.entries.size(); ++i) {
         const Reference& entry = file.references.entries[i];
         const HelperNode helper = HelperFromEntry(entry, i, warnings);
-        nodes.push_back(Json{{"name", Utf8Name(helper.name, "GREF entry " + std::to_string(i), warnings)},
-                             {"matrix", Rows(helper.transform)},
-                             {"object", {{"type", "helper"}, {"size", ShortFloat(helper.size)}}}});
+        Json node{{"name", Utf8Name(helper.name, "GREF entry " + std::to_string(i), warnings)},
+                  {"matrix", Rows(helper.transform)},
+                  {"object", {{"type", "helper"}, {"size", ShortFloat(helper.size)}}}};
+        if (node["name"] != helper.name) node["name_bytes"] = HexBytes(helper.name);
+        nodes.push_back(std::move(node));
     }
     // One material or node a line: readable, and still small for large meshes.
     auto lines = [](std::vector<std::string> list) {

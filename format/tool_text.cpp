@@ -44,6 +44,27 @@ std::string Hex(std::uint32_t value) {
     return buf;
 }
 
+std::string HexBytes(const std::string& bytes) {
+    static const char* digits = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : bytes) out += {digits[c >> 4], digits[c & 15]};
+    return out;
+}
+
+bool BytesFromHex(const std::string& hex, std::string* bytes) {
+    const auto digit = [](char c) {
+        return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    };
+    if (hex.size() % 2 != 0) return false;
+    bytes->clear();
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+        const int high = digit(hex[i]), low = digit(hex[i + 1]);
+        if (high < 0 || low < 0) return false;
+        *bytes += static_cast<char>(high * 16 + low);
+    }
+    return true;
+}
+
 std::string ShortestNumber(float value) {
     if (std::isnan(value)) return "nan";
     if (std::isinf(value)) return value < 0 ? "-inf" : "inf";

@@ -24,6 +24,11 @@ std::string Plural(std::size_t n, const char* one, const char* many);
 
 // "0x0000002A".
 std::string Hex(std::uint32_t value);
+// A name's bytes as two lower-case hex digits each: how JSON and glTF carry a name that is
+// not UTF-8 ("c0e1" for the CP1251 bytes of "Аб").
+std::string HexBytes(const std::string& bytes);
+// The bytes back from HexBytes()'s text; false for anything but pairs of hex digits.
+bool BytesFromHex(const std::string& hex, std::string* bytes);
 // The shortest text that reads back as the same float ("nan", "inf", "-inf" otherwise):
 // how `wux info` prints numbers.
 std::string ShortestNumber(float value);

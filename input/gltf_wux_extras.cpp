@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -12,6 +13,7 @@
 
 #include "collect/node_route.h"
 #include "format/file_bytes.h"
+#include "format/tool_text.h"
 
 namespace wux {
 namespace {
@@ -128,10 +130,26 @@ void WarnDoubleSided(const Json& doc, Warnings* warnings) {
     }
 }
 
-void RenameNodes(std::vector<SceneNode>* nodes, const std::map<std::string, std::string>& names) {
+// The name the WUX file had: extras.wux.nameBytes where the writer kept one that is not UTF-8,
+// else `name`.
+std::string WuxName(const Json& wux, std::string name, const std::string& where, Warnings* warnings) {
+    const auto hex = wux.find("nameBytes");
+    if (hex == wux.end()) return name;
+    std::string bytes;
+    if (hex->is_string() && BytesFromHex(hex->get<std::string>(), &bytes) && bytes.find('\0') == std::string::npos)
+        return bytes;
+    warnings->Add(WarningKind::ValuesRepaired, where + ": extras.wux.nameBytes not pairs of hex digits, name left as read");
+    return name;
+}
+
+// Nodes of one glTF name (names not UTF-8 all read U+FFFD) take their WUX names in file order.
+void RenameNodes(std::vector<SceneNode>* nodes, std::map<std::string, std::deque<std::string>>* names) {
     for (SceneNode& node : *nodes) {
-        const auto name = names.find(node.name);
-        if (name != names.end()) node.name = name->second;
+        const auto name = names->find(node.name);
+        if (name != names->end() && !name->second.empty()) {
+            node.name = name->second.front();
+            name->second.pop_front();
+        }
         RenameNodes(&node.children, names);
     }
 }
@@ -167,8 +185,10 @@ void ApplyGltfWuxExtras(const std::string& path, SceneDescription* scene, Warnin
         const Json& m = (*materials)[static_cast<std::size_t>(source)];
         if (m.is_object() && m.contains("name") && m["name"].is_string()) material.name = m["name"].get<std::string>();
         if (m.is_object() && m.contains("extras") && m["extras"].is_object() && m["extras"].contains("wux") &&
-            m["extras"]["wux"].is_object())
+            m["extras"]["wux"].is_object()) {
+            material.name = WuxName(m["extras"]["wux"], material.name, QuotedName(material.name), warnings);
             ApplyMaterial(m["extras"]["wux"], &material, warnings);
+        }
         newIndex[i] = static_cast<int>(kept.size());
         kept.push_back(std::move(material));
     }
@@ -176,7 +196,7 @@ void ApplyGltfWuxExtras(const std::string& path, SceneDescription* scene, Warnin
     ClearMaterial(&scene->nodes, newIndex);
 
     // Node names as the WUX file had them: Assimp names a node without one "nodes[N]".
-    std::map<std::string, std::string> names;
+    std::map<std::string, std::deque<std::string>> names;
     if (doc.contains("nodes") && doc["nodes"].is_array()) {
         for (std::size_t i = 0; i < doc["nodes"].size(); ++i) {
             const Json& node = doc["nodes"][i];
@@ -184,10 +204,11 @@ void ApplyGltfWuxExtras(const std::string& path, SceneDescription* scene, Warnin
             const Json& wux = node["extras"].value("wux", Json());
             if (!wux.is_object() || !wux.contains("name") || !wux["name"].is_string()) continue;
             const bool named = node.contains("name") && node["name"].is_string() && !node["name"].get<std::string>().empty();
-            names[named ? node["name"].get<std::string>() : "nodes[" + std::to_string(i) + "]"] = wux["name"].get<std::string>();
+            const std::string read = named ? node["name"].get<std::string>() : "nodes[" + std::to_string(i) + "]";
+            names[read].push_back(WuxName(wux, wux["name"].get<std::string>(), "node " + std::to_string(i), warnings));
         }
     }
-    if (!names.empty()) RenameNodes(&scene->nodes, names);
+    if (!names.empty()) RenameNodes(&scene->nodes, &names);
 }
 
 }  // namespace wux

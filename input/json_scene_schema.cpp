@@ -10,6 +10,7 @@
 
 #include "input/json_scene.h"
 #include "input/scene_polygons.h"
+#include "format/tool_text.h"
 
 namespace wux::json_scene {
 namespace {
@@ -114,6 +115,18 @@ std::string ReadString(const Json& v, const std::string& path) {
     // The host's strings end at the first NUL; a name cut short there is not what was meant.
     if (text.find('\0') != std::string::npos) Fail(path, "the string contains a NUL character");
     return text;
+}
+
+// "name", or the bytes "name_bytes" spells in hex where the writer kept a name that is not
+// UTF-8 (the host's code page).
+std::string ReadName(const Json& v, const std::string& path) {
+    std::string name = ReadString(Require(v, path, "name"), Member(path, "name"));
+    if (const Json* hex = Find(v, "name_bytes")) {
+        const std::string at = Member(path, "name_bytes");
+        if (!BytesFromHex(ReadString(*hex, at), &name)) Fail(at, "expected pairs of hex digits");
+        if (name.find('\0') != std::string::npos) Fail(at, "the name contains a NUL byte");
+    }
+    return name;
 }
 
 // path() spells the array's path; called only for a message, since a mesh has millions of these.
@@ -233,9 +246,9 @@ SceneMap ReadMap(const Json& v, const std::string& path, std::set<int>* slotsSee
 }
 
 SceneMaterial ReadMaterial(const Json& v, const std::string& path) {
-    ExpectObject(v, path, {"name", "class", "ambient", "diffuse", "specular", "filter", "opacity", "maps"});
+    ExpectObject(v, path, {"name", "name_bytes", "class", "ambient", "diffuse", "specular", "filter", "opacity", "maps"});
     SceneMaterial mat;
-    mat.name = ReadString(Require(v, path, "name"), Member(path, "name"));
+    mat.name = ReadName(v, path);
     if (const Json* c = Find(v, "class")) mat.className = ReadString(*c, Member(path, "class"));
     if (const Json* c = Find(v, "ambient")) mat.ambient = ReadFloats<3>(*c, Member(path, "ambient"));
     if (const Json* c = Find(v, "diffuse")) mat.diffuse = ReadFloats<3>(*c, Member(path, "diffuse"));
@@ -281,10 +294,10 @@ void CheckNodesKey(const Json& top) { ExpectArray(Require(top, "", "nodes"), "no
 
 void ReadNodeOwnKeys(const Json& v, const std::string& path, const std::size_t* materialCount, SceneNode* node,
                      std::optional<PendingMaterial>* pending) {
-    ExpectObject(v, path, {"name", "matrix", "position", "rotation", "scale", "offset", "hidden", "material", "object",
-                           "children"});
+    ExpectObject(v, path, {"name", "name_bytes", "matrix", "position", "rotation", "scale", "offset", "hidden", "material",
+                           "object", "children"});
     node->origin = path;
-    node->name = ReadString(Require(v, path, "name"), Member(path, "name"));
+    node->name = ReadName(v, path);
     node->local = ReadTransform(v, path);
     if (const Json* offset = Find(v, "offset")) {
         const std::string op = Member(path, "offset");

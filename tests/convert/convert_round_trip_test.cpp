@@ -147,11 +147,33 @@ std::string NamesScene() {
   {"name": "Grid", "material": 1, "position": [3, 0, 0], "object": {"type": "mesh", )" + grid + "]}}]}";
 }
 
+// Names in the host's code page (CP1251 "Сталь" and "Ящик", not UTF-8), given as their bytes;
+// two helpers whose glTF names both read "\uFFFD\uFFFD\uFFFD\uFFFD"; a UTF-8 helper beside them.
+const char* const kCodePageScene = R"({"materials": [{"name": "?", "name_bytes": "d1f2e0ebfc", "diffuse": [0.5, 0.4, 0.3]}],
+ "nodes": [
+  {"name": "?", "name_bytes": "dff9e8ea", "position": [1, 2, 3], "object": {"type": "helper", "size": 10}},
+  {"name": "?", "name_bytes": "c4e2e5f0", "position": [4, 5, 6], "object": {"type": "helper", "size": 3}},
+  {"name": "Ящик", "position": [7, 8, 9], "object": {"type": "helper", "size": 2}},
+  {"name": "Box", "material": 0, "object": {"type": "mesh", "verts": [[0,0,0],[1,0,0],[0,1,0]], "faces": [[0,1,2]]}}]})";
+
 struct SceneCase {
     const char* name;
     std::string json;
     const char* gltfTolerance;  // JSON is held to 1e-5
+    std::vector<std::string> names = {};  // the original's material and reference names, when given
 };
+
+// The names of the file's materials and reference entries, in order, as bytes.
+std::vector<std::string> NamesIn(const fs::path& path) {
+    const auto bytes = LoadFileBytes(path.string());
+    if (!bytes.Ok()) return {"unreadable: " + bytes.Error().Text()};
+    const auto read = ReadWux(SpanOf(*bytes));
+    if (!read.Ok()) return {"unreadable: " + read.Error().message};
+    std::vector<std::string> names;
+    for (const Material& m : read->materials) names.push_back(m.name.text);
+    for (const Reference& r : read->references.entries) names.push_back(r.name.text);
+    return names;
+}
 
 void PrintTo(const SceneCase& c, std::ostream* os) { *os << c.name; }
 
@@ -165,6 +187,9 @@ protected:
         fs::create_directories(dir_ / "maps");
         WriteBmp(dir_ / "maps" / "METAL.BMP");
         ASSERT_NO_FATAL_FAILURE(ExportChecked(dir_ / "scene.json", Original(), dir_));
+        if (!GetParam().names.empty()) {
+            ASSERT_EQ(NamesIn(Original()), GetParam().names);
+        }
     }
     void TearDown() override {
         if (!HasFailure()) fs::remove_all(dir_);
@@ -185,6 +210,7 @@ protected:
                                  Quote(again.string()),
                              dir_);
         EXPECT_EQ(diff.code, 0) << diff.output;
+        EXPECT_EQ(NamesIn(again), NamesIn(Original()));  // byte for byte
     }
 
     void Validate(const std::string& name) {
@@ -235,7 +261,10 @@ TEST_P(ConvertRoundTrip, ObjReadByAssimpHasTheSameTrianglesAndArea) {
 
 INSTANTIATE_TEST_SUITE_P(Scenes, ConvertRoundTrip,
                          ::testing::Values(SceneCase{"Rich", kRichScene, "1e-4"}, SceneCase{"WithoutMaterials", kBareScene, "1e-4"},
-                                           SceneCase{"NamesAndTransforms", NamesScene(), "1e-5"}),
+                                           SceneCase{"NamesAndTransforms", NamesScene(), "1e-5"},
+                                           SceneCase{"CodePageNames", kCodePageScene, "1e-5",
+                                                     {"\xd1\xf2\xe0\xeb\xfc", "\xdf\xf9\xe8\xea", "\xc4\xe2\xe5\xf0",
+                                                      "\xd0\xaf\xd1\x89\xd0\xb8\xd0\xba"}}),
                          [](const ::testing::TestParamInfo<SceneCase>& info) { return std::string(info.param.name); });
 
 // The largest angle, in degrees, between a corner's normal and its triangle's, both in the
@@ -327,12 +356,13 @@ TEST(ConvertNormals, FaceTheirTrianglesInGlbAndComeBack) {
     }
 }
 
-// Bundled Assimp models whose smoothed parts have a few normals turned past their faces: the
-// transform is still recovered, so the way back through GLB gives the same file.
+// Bundled Assimp models whose smoothed parts have a few normals turned past their faces (the
+// transform is still recovered), and one whose material name is not UTF-8: the way back
+// through GLB gives the same file.
 TEST(ConvertNormals, BundledModelsComeBackThroughGlb) {
     const test::TestDir testDir("wux_convert_");
     const fs::path& dir = testDir.path();
-    for (const char* model : {"FBX/spider.fbx", "OBJ/spider.obj"}) {
+    for (const char* model : {"FBX/spider.fbx", "OBJ/spider.obj", "OBJ/regr01.obj"}) {
         SCOPED_TRACE(model);
         const fs::path original = dir / "model.wux", glb = dir / "model.glb", again = dir / "again.wux";
         ASSERT_NO_FATAL_FAILURE(ExportChecked(fs::path("/usr/share/assimp/models") / model, original, dir));
@@ -342,6 +372,7 @@ TEST(ConvertNormals, BundledModelsComeBackThroughGlb) {
         ASSERT_NO_FATAL_FAILURE(ExportChecked(glb, again, dir));
         const Result diff = Wux("diff --tolerance 1e-4 " + Quote(original.string()) + " " + Quote(again.string()), dir);
         EXPECT_EQ(diff.code, 0) << diff.output;
+        EXPECT_EQ(NamesIn(again), NamesIn(original));  // byte for byte
     }
 }
 
