@@ -184,10 +184,23 @@ SceneDescription ReadInput(const ExportOptions& options, TextureFiles* textureFi
     if (const ToolResult<void> regular = CheckRegularInput(options.input); !regular.Ok()) throw regular.Error();
     ShowProgress("reading " + options.input);
     Note("reading " + options.input);
+    int shownPercent = -1;
+    const ReadProgress progress = [&](double fraction) {
+        const int percent = static_cast<int>(std::clamp(fraction, 0.0, 1.0) * 100);
+        if (percent == shownPercent) return;
+        shownPercent = percent;
+        try {
+            ShowProgress("reading " + options.input + ": " + std::to_string(percent) + "%");
+        } catch (...) {
+            // Called inside the readers, Assimp's among them; a progress line is not worth failing for.
+        }
+    };
+    AssimpImportOptions importOptions = ImportOptions(options, textureFiles);
+    if (ProgressShown()) importOptions.progress = progress;
     ToolResult<SceneDescription> scene =
-        IsJsonPath(options.input)  ? ReadJsonSceneFile(options.input)
-        : IsPlyPath(options.input) ? ReadPlyFile(options.input, ImportOptions(options, textureFiles), warnings, counts)
-                                   : ImportWithAssimp(options.input, ImportOptions(options, textureFiles), warnings, counts);
+        IsJsonPath(options.input)  ? ReadJsonSceneFile(options.input, importOptions.progress)
+        : IsPlyPath(options.input) ? ReadPlyFile(options.input, importOptions, warnings, counts)
+                                   : ImportWithAssimp(options.input, importOptions, warnings, counts);
     if (!scene.Ok()) throw scene.Error();
     return std::move(*scene);
 }

@@ -24,6 +24,7 @@
 
 #include <assimp/DefaultIOSystem.h>
 #include <assimp/Importer.hpp>
+#include <assimp/ProgressHandler.hpp>
 #include <assimp/config.h>
 #include <assimp/material.h>
 #include <assimp/postprocess.h>
@@ -887,6 +888,19 @@ void AddMtlReflectionMaps(const std::vector<std::string>& opened, aiScene* scene
     }
 }
 
+// Assimp's share of the read (the file, then its post-processing) passed on; never stops it.
+class ProgressReport : public Assimp::ProgressHandler {
+public:
+    explicit ProgressReport(ReadProgress progress) : progress_(std::move(progress)) {}
+    bool Update(float percentage) override {
+        if (percentage >= 0.0f) progress_(percentage);
+        return true;
+    }
+
+private:
+    ReadProgress progress_;
+};
+
 ToolResult<SceneDescription> Import(const std::string& path, const AssimpImportOptions& options, Warnings* warnings,
                                     ImportCounts* counts) {
     auto fail = [&](ToolError::Kind kind, std::string message) {
@@ -898,6 +912,7 @@ ToolResult<SceneDescription> Import(const std::string& path, const AssimpImportO
     std::vector<std::string> opened;
     Assimp::Importer importer;
     importer.SetIOHandler(new RecordingIOSystem(&opened));  // the importer owns it
+    if (options.progress) importer.SetProgressHandler(new ProgressReport(options.progress));  // owned by the importer
     importer.SetPropertyBool(AI_CONFIG_IMPORT_FBX_PRESERVE_PIVOTS, false);
     // Without this, a file with no meshes gets a made-up mesh drawing its node hierarchy.
     importer.SetPropertyBool(AI_CONFIG_IMPORT_NO_SKELETON_MESHES, true);

@@ -43,6 +43,7 @@ struct AssimpImportOptions {
     // Faces of a mesh without normals that meet at more than this angle keep their own
     // normals at the shared edge; flatter ones share an averaged normal.
     float smoothAngleDegrees = kDefaultSmoothAngleDegrees;
+    ReadProgress progress;  // may be empty
 };
 
 // What the import changed without it being a fault, for the export's summary.

@@ -457,8 +457,9 @@ ToolResult<SceneDescription> ParseJsonScene(const std::string& text, const std::
     return Parse(&source, sourceName);
 }
 
-ToolResult<SceneDescription> ReadJsonSceneFile(const std::string& path) {
+ToolResult<SceneDescription> ReadJsonSceneFile(const std::string& path, const ReadProgress& progress) {
     JsonTextSource source;
+    source.SetProgress(progress);
     if (ToolResult<void> opened = source.Open(path); !opened.Ok()) return opened.Error();
     return Parse(&source, path);
 }

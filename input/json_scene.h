@@ -24,6 +24,6 @@ constexpr double kQuaternionTolerance = 1e-3;
 // offset: Text() reads "<file>: <JSON path or byte offset>: <what>".
 ToolResult<SceneDescription> ParseJsonScene(const std::string& text, const std::string& sourceName);
 
-ToolResult<SceneDescription> ReadJsonSceneFile(const std::string& path);
+ToolResult<SceneDescription> ReadJsonSceneFile(const std::string& path, const ReadProgress& progress = {});
 
 }  // namespace wux

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "format/input_file.h"
+#include "input/scene_description.h"
 
 namespace wux {
 
@@ -23,6 +24,8 @@ public:
     // An unopened source: Open reads a file.
     explicit JsonTextSource(std::size_t chunkSize = kChunkSize) : chunkSize_(chunkSize) {}
     ToolResult<void> Open(const std::string& path) { return file_.Open(path); }
+    // Told the share of the file parsed as each chunk is read.
+    void SetProgress(ReadProgress progress) { progress_ = std::move(progress); }
 
     // The input iterator the parser takes; all copies share the source's position.
     class Iterator {
@@ -82,6 +85,7 @@ private:
     const char* end_ = nullptr;
     std::size_t chunkSize_ = kChunkSize;
     InputFile file_;
+    ReadProgress progress_;
     std::vector<char> buffer_;
     std::optional<ToolError> readError_;
     std::size_t offset_ = 0;

@@ -219,6 +219,8 @@ std::vector<int> VertexSlots(const PlyElement& e, bool* normals, bool* uvs) {
 }
 
 constexpr std::uint32_t kBadIndex = std::numeric_limits<std::uint32_t>::max();
+// Rows of an element between two reports of the share read.
+constexpr std::uint64_t kProgressRows = 1 << 14;
 
 // An index as read: kBadIndex for one that is negative, not whole or too large.
 std::uint32_t IndexOf(double v) {
@@ -258,7 +260,7 @@ private:
     bool odd_ = false;
 };
 
-std::optional<Failure> ReadBody(ByteSpan bytes, const PlyHeader& header, Geometry* g) {
+std::optional<Failure> ReadBody(ByteSpan bytes, const PlyHeader& header, const ReadProgress& progress, Geometry* g) {
     Body body(bytes, header.bodyStart, header.format);
     std::vector<std::uint32_t> polygon;
     for (const PlyElement& e : header.elements) {
@@ -286,6 +288,8 @@ std::optional<Failure> ReadBody(ByteSpan bytes, const PlyHeader& header, Geometr
         }
         Strip strip;
         for (std::uint64_t n = 0; n < e.count; ++n) {
+            if (progress && n % kProgressRows == 0)
+                progress(static_cast<double>(body.Offset()) / static_cast<double>(bytes.size));
             std::array<double, kSlots + 1> row{};
             for (std::size_t p = 0; p < e.properties.size(); ++p) {
                 const PlyProperty& prop = e.properties[p];
@@ -364,7 +368,7 @@ ToolResult<SceneDescription> ParsePly(ByteSpan bytes, const std::string& path, c
     PlyHeader header;
     if (const std::optional<Failure> f = ReadHeader(bytes, &header)) return fail(*f);
     Geometry g;
-    if (const std::optional<Failure> f = ReadBody(bytes, header, &g)) return fail(*f);
+    if (const std::optional<Failure> f = ReadBody(bytes, header, options.progress, &g)) return fail(*f);
 
     const std::string name = std::filesystem::path(path).stem().string();
     const std::string subject = QuotedName(name) + ": ";

@@ -6,10 +6,14 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace wux {
+
+// How much of its input a reader has read, from 0 to 1; called now and then while it reads.
+using ReadProgress = std::function<void(double fraction)>;
 
 // The host's matrix layout: rows 0, 1, 2 are the X, Y, Z axes, row 3 the translation;
 // a point p becomes p.x*row0 + p.y*row1 + p.z*row2 + row3.

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
@@ -237,16 +238,31 @@ TEST_F(WuxCli, QuietVerboseAndStreams) {
     EXPECT_NE(verbose.output.find("wux export: plug-in "), std::string::npos) << verbose.output;
     EXPECT_NE(verbose.output.find("wux export: reading "), std::string::npos) << verbose.output;
     ASSERT_TRUE(PassesChecker(folder_.Path("scene.wux")));
-    // On a terminal the export shows how far it is; -q shows nothing but the result.
+    // On a terminal the export shows how far it is, in the reading (of a PLY file long enough
+    // to report a step) and in the plug-in's pass; -q shows nothing but the result.
     if (wuxtest::RunCommand("script -qec true /dev/null").exitCode == 0) {
-        const auto onTerminal = [&](const std::string& extra) {
+        std::string ply = "ply\nformat ascii 1.0\nelement vertex 40000\nproperty float x\nproperty float y\n"
+                          "property float z\nelement face 1\nproperty list uchar int vertex_indices\nend_header\n";
+        for (int i = 0; i < 40000; ++i) ply += std::to_string(i) + " 0 " + std::to_string(i % 7) + "\n";
+        WriteFileBytes(folder_.Path("big.ply"), ply + "3 0 1 2\n");
+        const std::string plyLine = "export " + wuxtest::ShellQuoted(folder_.Path("big.ply")) + " " +
+                                    wuxtest::ShellQuoted(folder_.Path("big.wux"));
+        const auto onTerminal = [&](const std::string& line) {
             return wuxtest::RunCommand("script -qec " +
-                                       wuxtest::ShellQuoted(wuxtest::ShellQuoted(WUX_TOOL_PATH) + " " + exportLine + extra) +
+                                       wuxtest::ShellQuoted(wuxtest::ShellQuoted(WUX_TOOL_PATH) + " " + line) +
                                        " /dev/null")
                 .output;
         };
-        EXPECT_NE(onTerminal("").find("exporting: 100% (node "), std::string::npos);
-        EXPECT_EQ(onTerminal(" -q").find("exporting"), std::string::npos);
+        EXPECT_NE(onTerminal(exportLine).find("exporting: 100% (node "), std::string::npos);
+        const std::string plyShown = onTerminal(plyLine);
+        // A step between the start and the end, not only 0% and 100%.
+        EXPECT_TRUE(std::regex_search(plyShown, std::regex("big\\.ply: [1-9][0-9]?%"))) << plyShown;
+        EXPECT_TRUE(PassesChecker(folder_.Path("big.wux")));
+        for (const std::string& line : {exportLine, plyLine}) {
+            const std::string quiet = onTerminal(line + " -q");
+            EXPECT_EQ(quiet.find("exporting"), std::string::npos) << quiet;
+            EXPECT_EQ(quiet.find("reading"), std::string::npos) << quiet;
+        }
     }
 
     // The report on standard output is the result; the summary moves to standard error.
