@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
+
+#include "format/wux_format.h"
 
 namespace wux {
 namespace {
@@ -73,12 +74,7 @@ void SymmetricEigen(std::vector<double> a, std::size_t n, std::vector<double>* v
 // --- Smooth normals from the triangles --------------------------------------------------
 
 // -0 and +0 are one position.
-std::uint32_t Bits(float f) {
-    if (f == 0.0f) f = 0.0f;
-    std::uint32_t u;
-    std::memcpy(&u, &f, sizeof u);
-    return u;
-}
+std::uint32_t Bits(float f) { return wux_file::FloatBits(f == 0.0f ? 0.0f : f); }
 // Three floats by their bits, ordered without a call per comparison: the sorts below are
 // the larger part of the work on big meshes.
 struct Key {

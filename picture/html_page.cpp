@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <unordered_map>
 #include <vector>
 
@@ -11,6 +10,7 @@
 #include "picture/base64.h"
 #include "picture/viewer_assets.h"
 #include "format/tool_text.h"
+#include "format/wux_format.h"
 
 namespace wux {
 namespace {
@@ -19,12 +19,7 @@ namespace {
 void PutU32(std::vector<std::uint8_t>* out, std::uint32_t v) {
     for (int shift : {0, 8, 16, 24}) out->push_back(static_cast<std::uint8_t>(v >> shift));
 }
-std::uint32_t Bits(float f) {
-    std::uint32_t bits;
-    std::memcpy(&bits, &f, 4);
-    return bits;
-}
-void PutF32(std::vector<std::uint8_t>* out, float f) { PutU32(out, Bits(f)); }
+void PutF32(std::vector<std::uint8_t>* out, float f) { PutU32(out, wux_file::FloatBits(f)); }
 void PutPoint(std::vector<std::uint8_t>* out, Vec3 p, Vec3 origin) {
     const Vec3 q = p - origin;
     PutF32(out, static_cast<float>(q.x));
@@ -68,7 +63,7 @@ nlohmann::json GroupJson(const MaterialGroup& group, Vec3 origin, const Triangle
         if (progress && i % 3 == 0 && ++*done % kProgressStep == 0) progress(*done);
         const auto& p = group.positions[i];
         const std::array<float, 2> uv = textured ? group.uvs[i] : std::array<float, 2>{};
-        const CornerKey key{{Bits(p[0]), Bits(p[1]), Bits(p[2]), PackedNormal(group.normals[i]), Bits(uv[0]), Bits(uv[1])}};
+        const CornerKey key{{wux_file::FloatBits(p[0]), wux_file::FloatBits(p[1]), wux_file::FloatBits(p[2]), PackedNormal(group.normals[i]), wux_file::FloatBits(uv[0]), wux_file::FloatBits(uv[1])}};
         const auto found = index.emplace(key, static_cast<std::uint32_t>(index.size()));
         if (found.second) {
             const Vec3 v{p[0], p[1], p[2]};
