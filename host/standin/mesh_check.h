@@ -2,9 +2,7 @@
 // of bounds, with an error naming the node.
 #pragma once
 
-#include <array>
 #include <string>
-#include <vector>
 
 #include "host/sdk/mesh.h"
 
@@ -24,19 +22,7 @@ struct StandinMeshError {
     bool ok() const { return kind == Kind::None; }
 };
 
-// A mesh as plain arrays, as importers read it.
-struct StandinMeshData {
-    std::vector<Point3> verts;
-    std::vector<std::array<DWORD, 3>> faces;
-    std::vector<UVVert> tverts;
-    std::vector<std::array<DWORD, 3>> tvFaces;  // one per face when tverts is not empty
-    std::vector<Point3> normals;                // empty, or one per vertex (kept by buildNormals)
-};
-
 StandinMeshError StandinCheckMesh(const Mesh& mesh, const std::string& nodeName);
-// Fills mesh from data when data is consistent (explicit normals are kept by buildNormals,
-// every face gets smoothing group 1); otherwise leaves mesh unchanged.
-StandinMeshError StandinBuildMesh(const StandinMeshData& data, const std::string& nodeName, Mesh* mesh);
 
 // Reads the mesh's stand-in storage.
 class StandinMeshAccess {
