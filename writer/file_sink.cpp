@@ -21,16 +21,8 @@ namespace {
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
 #ifdef _WIN32
-// The folder part of a path, with its trailing separator ("" for a bare name).
-std::string FolderOf(const std::string& path) {
-    const size_t cut = path.find_last_of("\\/:");
-    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
 constexpr unsigned kCreateAttempts = 64;
-#endif
 
-#ifdef _WIN32
 std::string SystemMessage(unsigned long code) {
     char text[512];
     DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
@@ -127,7 +119,7 @@ bool FileSink::open(const char* path, SaveError* error) {
         if (code != ERROR_FILE_NOT_FOUND)
             return fail(error, SaveError::Kind::CannotCreate, "cannot write " + Quoted(target_), code);
     }
-    const std::string folder = FolderOf(target_);
+    const std::string folder = TargetFolderOf(target_);
     for (unsigned attempt = 0; attempt < kCreateAttempts; ++attempt) {
         const std::string name = folder + TemporaryFileName(attempt);
         HANDLE created = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);

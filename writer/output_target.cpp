@@ -65,11 +65,6 @@ bool InProcFileSystem(const std::string& folder) {
 
 }  // namespace
 
-std::string TargetFolderOf(const std::string& path) {
-    const size_t cut = path.find_last_of('/');
-    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
 std::string DescribeFailure(const std::string& what, const std::string& path, int osError) {
     return what + " \"" + path + "\": " + std::strerror(osError);
 }

@@ -34,9 +34,6 @@ struct OutputTarget {
 // cannot be written.
 bool ExamineOutputTarget(const std::string& path, OutputTarget* target, SaveError* error);
 
-// path's folder as a target holds it: with its trailing slash, "" for a bare name.
-std::string TargetFolderOf(const std::string& path);
-
 // Creates a new empty temporary file (0666 less the umask) in folder ("" for
 // the current one) and returns its descriptor, or -1 with the errno in *osError.
 // The descriptor holds an exclusive flock() on the file: while it is open, the
