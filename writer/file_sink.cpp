@@ -237,19 +237,10 @@ bool FileSink::finish(SaveError* error) {
     const int fd = fd_;
     fd_ = -1;
     const bool direct = temporary_.empty();
-    // fsync reports write errors the kernel only meets when the data goes to
-    // disk (delayed allocation, network file systems), before the target is
-    // replaced. Devices and pipes have nothing to sync.
-    if (regular_ && !staged_ && fsync(fd) != 0) {
-        const int code = errno;
-        ::close(fd);
+    // Devices and pipes have nothing to sync; the tool syncs the files it staged.
+    if (const int code = SyncAndClose(fd, regular_ && !staged_); code != 0) {
         abandon();
         return fail(error, SaveError::Kind::WriteFailed, "writing " + Quoted(target_) + " failed", code);
-    }
-    if (::close(fd) != 0 && errno != EINTR) {
-        const int code = errno;
-        abandon();
-        return fail(error, SaveError::Kind::WriteFailed, "closing " + Quoted(target_) + " failed", code);
     }
     if (direct) return true;
     if (std::rename(temporary_.c_str(), written_.c_str()) != 0) {

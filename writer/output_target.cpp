@@ -168,6 +168,12 @@ int WriteAll(int fd, const void* data, size_t size) {
     return 0;
 }
 
+int SyncAndClose(int fd, bool sync) {
+    int code = sync && fsync(fd) != 0 ? errno : 0;
+    if (::close(fd) != 0 && code == 0 && errno != EINTR) code = errno;
+    return code;
+}
+
 int OpenInPlace(const OutputTarget& target, int* osError) {
     if (!target.special) {
         const int fd = ::open(target.path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);

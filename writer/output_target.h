@@ -47,6 +47,10 @@ void KeepAttributes(int fd, const OutputTarget& target);
 // Writes all size bytes to fd: 0, or the errno of the write that failed.
 int WriteAll(int fd, const void* data, size_t size);
 
+// Syncs fd when asked, which reports write errors the kernel meets only when the data goes to
+// the disk (delayed allocation, network file systems), and closes it: 0, or the first errno.
+int SyncAndClose(int fd, bool sync);
+
 // Opens target for writing in place, truncating a regular file. A pipe without
 // a reader fails at once instead of blocking. -1 with the errno in *osError.
 int OpenInPlace(const OutputTarget& target, int* osError);

@@ -168,14 +168,13 @@ ToolResult<void> StagedFiles::CreateTemporary(File& file) {
 }
 
 ToolResult<void> StagedFiles::Finish(File& file) {
-    int code = file.writeError_;
     // A file that replaces another takes its mode, owner and group first.
     if (file.kind_ == File::Kind::Replace) KeepAttributes(file.fd_, file.target_);
-    // The sync reports write errors the kernel meets only when the data goes to the disk;
-    // a file written in place is synced when it is copied there.
-    if (code == 0 && sync_ == Sync::EachFile && file.kind_ != File::Kind::InPlace && fsync(file.fd_) != 0) code = errno;
-    // No descriptor stays open on a file that takes its name.
-    if (close(file.fd_) != 0 && code == 0 && errno != EINTR) code = errno;
+    // No descriptor stays open on a file that takes its name. A file written in place is
+    // synced when it is copied there.
+    const int closed =
+        SyncAndClose(file.fd_, file.writeError_ == 0 && sync_ == Sync::EachFile && file.kind_ != File::Kind::InPlace);
+    const int code = file.writeError_ != 0 ? file.writeError_ : closed;
     file.fd_ = -1;
     if (code != 0) return Failure(DescribeFailure("cannot write", file.path_, code));
     return {};
