@@ -28,7 +28,6 @@ StandinMeshError StandinCheckMesh(const Mesh& mesh, const std::string& nodeName)
 class StandinMeshAccess {
 public:
     static int NumTVFaces(const Mesh& mesh) { return mesh.numTVFaces; }
-    static bool NormalsSpecified(const Mesh& mesh) { return mesh.normalsSpecified != FALSE; }
     // Whether every count is backed by its array.
     static bool CountsBacked(const Mesh& mesh) {
         return mesh.numVerts >= 0 && mesh.numFaces >= 0 && mesh.numTVerts >= 0 &&
