@@ -1,4 +1,4 @@
-// What the Assimp importer passes over is said, never dropped in silence: glTF double-sided
+// What the importers pass over is said, never dropped in silence: glTF double-sided
 // materials, unusable values in the extras `wux convert` writes (the usable ones kept), and
 // a binary STL whose triangles are not the ones its head declares.
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include <string>
 
 #include "input/assimp_import.h"
+#include "input/gltf_reader.h"
 #include "tests/support/temp_folder.h"
 
 namespace wux {
@@ -48,7 +49,7 @@ TEST(AssimpImportWarnings, GltfMaterialsKeepWhatIsUsableAndSayWhatIsNot) {
     const std::string path = (fs::path(TestFolder()) / "wall.gltf").string();
     WriteFileBytes(path, kGltf);
     Warnings warnings;
-    const ToolResult<SceneDescription> read = ImportWithAssimp(path, {}, &warnings);
+    const ToolResult<SceneDescription> read = ReadGltfFile(path, {}, &warnings);
     ASSERT_TRUE(read.Ok()) << read.Error().Text();
     ASSERT_EQ(read->materials.size(), 1u);
     const SceneMaterial& m = read->materials[0];

@@ -31,28 +31,6 @@ std::size_t WarningCount(const Warnings& w, WarningKind kind) {
     return 0;
 }
 
-// Every corner of every triangle in world space, in the order of the triangles.
-struct Corner {
-    std::array<double, 3> position;
-    std::array<float, 3> normal;
-    std::array<float, 2> uv;
-};
-
-void CollectCorners(const std::vector<SceneNode>& nodes, std::vector<Corner>* out) {
-    for (const SceneNode& node : nodes) {
-        const SceneMesh& m = node.object.mesh;
-        for (std::size_t f = 0; f < m.faces.size(); ++f) {
-            for (int k = 0; k < 3; ++k) {
-                const auto& p = m.verts[m.faces[f][k]];
-                Corner c{test::Apply(node.local, {p[0], p[1], p[2]}), m.normals[m.faces[f][k]], {0, 0}};
-                if (!m.tverts.empty()) c.uv = {m.tverts[m.tvfaces[f][k]][0], m.tverts[m.tvfaces[f][k]][1]};
-                out->push_back(c);
-            }
-        }
-        CollectCorners(node.children, out);
-    }
-}
-
 TEST(PlyReader, GivesAssimpsModelOfEveryBundledFile) {
     if (!fs::is_directory(kPlyModels)) GTEST_SKIP() << kPlyModels << " missing";
     for (const auto& entry : fs::directory_iterator(kPlyModels)) {
@@ -74,9 +52,7 @@ TEST(PlyReader, GivesAssimpsModelOfEveryBundledFile) {
             continue;
         }
         ASSERT_TRUE(got.Ok()) << got.Error().Text();
-        std::vector<Corner> a, b;
-        CollectCorners(got->nodes, &a);
-        CollectCorners(want->nodes, &b);
+        const std::vector<test::Corner> a = test::Corners(*got), b = test::Corners(*want);
         ASSERT_EQ(a.size(), b.size());
         for (std::size_t i = 0; i < a.size(); ++i) {
             for (int k = 0; k < 3; ++k) {
