@@ -272,7 +272,8 @@ private:
             if (bytes.size < 20) Fail("a GLB file of " + Str(bytes.size) + " bytes, shorter than its head");
             if (U32(bytes.data + 4) != 2) throw NeedsAssimp{};
             const std::size_t length = U32(bytes.data + 8);
-            if (length > bytes.size) Fail("the GLB head declares " + Str(length) + " bytes, the file holds " + Str(bytes.size));
+            if (length > bytes.size || length < 20)
+                Fail("the GLB head declares " + Str(length) + " bytes, the file holds " + Str(bytes.size));
             json.data = nullptr;
             for (std::size_t at = 12; length - at >= 8;) {
                 const std::size_t size = U32(bytes.data + at), type = U32(bytes.data + at + 4);
