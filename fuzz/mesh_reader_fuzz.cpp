@@ -1,11 +1,15 @@
-// libFuzzer entry: the glTF reader must take any bytes (a .gltf's JSON or a GLB), and a scene
-// it accepts must hold what the scene builder relies on: indices in range, one texture face
-// and one normal per face corner's vertex, nothing non-finite.
+// libFuzzer entry, built once per reader of ours (WUX_FUZZ_PARSE: ParsePly, ParseStl, ParseGltf, ...):
+// the reader must take any bytes, and a scene it accepts must hold what the scene builder
+// relies on: indices in range, one texture face and one normal per face corner's vertex,
+// nothing non-finite.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "input/gltf_reader.h"
+#include "input/ply_reader.h"
+#include "input/stl_reader.h"
 
 namespace {
 
@@ -13,10 +17,10 @@ void Require(bool condition) {
     if (!condition) __builtin_trap();
 }
 
-void Check(const std::vector<wux::SceneNode>& nodes, std::size_t materials) {
+void CheckNodes(const std::vector<wux::SceneNode>& nodes) {
     for (const wux::SceneNode& node : nodes) {
-        Require(node.local.AllFinite() && node.material < static_cast<int>(materials));
         const wux::SceneMesh& mesh = node.object.mesh;
+        Require(node.local.AllFinite());
         Require(!node.object.IsTriangleMesh() || (!mesh.faces.empty() && mesh.normals.size() == mesh.verts.size()));
         for (const auto& face : mesh.faces)
             for (std::uint32_t v : face) Require(v < mesh.verts.size());
@@ -25,7 +29,7 @@ void Check(const std::vector<wux::SceneNode>& nodes, std::size_t materials) {
             for (std::uint32_t v : face) Require(v < mesh.tverts.size());
         for (const auto& p : mesh.verts) Require(std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]));
         for (const auto& t : mesh.tverts) Require(std::isfinite(t[0]) && std::isfinite(t[1]));
-        Check(node.children, materials);
+        CheckNodes(node.children);
     }
 }
 
@@ -34,11 +38,11 @@ void Check(const std::vector<wux::SceneNode>& nodes, std::size_t materials) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     wux::Warnings warnings;
     const wux::ToolResult<wux::SceneDescription> scene =
-        wux::ParseGltf(wux::ByteSpan{data, size}, "fuzz.gltf", wux::AssimpImportOptions{}, &warnings);
+        wux::WUX_FUZZ_PARSE(wux::ByteSpan{data, size}, "fuzz.in", wux::AssimpImportOptions{}, &warnings);
     if (!scene.Ok()) {
         Require(!scene.Error().message.empty());
         return 0;
     }
-    Check(scene->nodes, scene->materials.size());
+    CheckNodes(scene->nodes);
     return 0;
 }
