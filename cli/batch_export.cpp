@@ -17,7 +17,7 @@
 
 #include "cli/command.h"
 #include "cli/exit_codes.h"
-#include "cli/export_runner.h"
+#include "cli/export_command.h"
 #include "driver/export_files.h"
 #include "driver/export_report.h"
 #include "cli/input_discovery.h"
@@ -202,7 +202,7 @@ struct Outcome {
 
 // Exports the plan's jobs in supervised workers, each writing its report into `reports`,
 // and fills in each entry; prints each failure as it comes, under a progress bar.
-Outcome RunExports(const BatchOptions& options, const std::string& reports, Plan* plan) {
+Outcome RunExports(const BatchOptions& options, const std::string& reports, Plan* plan, PluginLibrary* plugin) {
     std::vector<Entry>& entries = plan->entries;
     const std::vector<std::size_t>& jobs = plan->jobs;
     auto exportOptions = [&](std::size_t entry) {
@@ -242,7 +242,7 @@ Outcome RunExports(const BatchOptions& options, const std::string& reports, Plan
             PrintError(QuotedPath(folder.string()) + ": cannot create the folder: " + mkdirEc.message());
             return static_cast<int>(kExitOutput);
         }
-        return ExportInProcess(o);
+        return ExportScene(o, plugin);
     };
     std::map<std::size_t, std::chrono::steady_clock::time_point> running;
     run.started = [&](std::size_t job) { running[job] = std::chrono::steady_clock::now(); };
@@ -326,10 +326,13 @@ std::string SummaryLine(const BatchOptions& options, const Plan& plan, const Out
 }
 
 int Run(const BatchOptions& options) {
+    // Loaded once, before the workers are forked: each starts with it.
+    PluginLibrary plugin;
+    LoadPlugin(options.common.plugin, &plugin);
     Plan plan = MakePlan(options);
     const Outcome outcome = [&] {
         PrivateFolder reports;
-        return RunExports(options, reports.Path(), &plan);
+        return RunExports(options, reports.Path(), &plan, &plugin);
     }();
     if (outcome.signal != 0) {
         plan.created.RemoveEmpty();

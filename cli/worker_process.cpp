@@ -1,11 +1,13 @@
 #include "cli/worker_process.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -56,11 +58,13 @@ volatile sig_atomic_t interruptSignal = 0;
 
 extern "C" void OnWorkerInterrupt(int signal) { interruptSignal = signal; }
 
-struct Running {
+// One job slot: its worker, which takes the slot's jobs one after another, and the job it runs.
+struct Slot {
+    pid_t pid = 0;     // 0: no worker (none yet, or its last one ended)
+    int control = -1;  // job numbers go out, exit codes come back; EOF once the worker is gone
+    int errorFd = -1;  // the worker's standard error, when captured
+    bool busy = false;
     std::size_t job = 0;
-    std::size_t slot = 0;
-    pid_t pid = 0;
-    int fd = -1;  // read end of the child's pipe; EOF when the child is gone
     Clock::time_point start;
     std::string errorText;
 };
@@ -75,7 +79,33 @@ std::string FormatSeconds(double seconds) {
     return os.str();
 }
 
-[[noreturn]] void RunChild(const WorkerRun& run, std::size_t job, int writeFd, std::atomic<int>* phase, pid_t parent) {
+bool ReadFull(int fd, void* data, std::size_t size) {
+    for (char* at = static_cast<char*>(data); size != 0;) {
+        const ssize_t got = read(fd, at, size);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        at += got;
+        size -= static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+// No SIGPIPE when the other end is gone: the caller hears of it as a failure.
+bool SendFull(int fd, const void* data, std::size_t size) {
+    for (const char* at = static_cast<const char*>(data); size != 0;) {
+        const ssize_t sent = send(fd, at, size, MSG_NOSIGNAL);
+        if (sent < 0 && errno == EINTR) continue;
+        if (sent <= 0) return false;
+        at += sent;
+        size -= static_cast<std::size_t>(sent);
+    }
+    return true;
+}
+
+// The worker: runs the jobs its parent sends until the parent has no more. A failed job may
+// leave state behind (a half-built export, a heap full of holes), so its worker ends after
+// it and the slot's next job gets a fresh one.
+[[noreturn]] void ServeJobs(const WorkerRun& run, int control, int errorFd, std::atomic<int>* phase, pid_t parent) {
     // The parent passes SIGINT and SIGTERM on; the worker acts on both, even when the command
     // was started with SIGINT ignored (a background job of a script, a supervisor): the
     // export's handlers then remove its temporary files (driver/export_interrupt.h).
@@ -89,24 +119,27 @@ std::string FormatSeconds(double seconds) {
     if (run.captureOutput) {
         const int devNull = open("/dev/null", O_WRONLY);
         if (devNull >= 0) dup2(devNull, STDOUT_FILENO);
-        dup2(writeFd, STDERR_FILENO);
+        dup2(errorFd, STDERR_FILENO);
     }
-    if (run.limits.memoryBytes != 0 && kAddressSpaceCapWorks) {
-        struct rlimit limit;
-        limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(run.limits.memoryBytes);
-        setrlimit(RLIMIT_AS, &limit);
+    LimitAddressSpace(run.limits.memoryBytes);
+    for (std::uint64_t job = 0; ReadFull(control, &job, sizeof job);) {
+        SetWorkerPhase(WorkerPhase::Starting);
+        std::int32_t code = 1;
+        try {
+            code = run.body(static_cast<std::size_t>(job));
+        } catch (const std::bad_alloc&) {
+            std::cerr << "wux: out of memory\n";
+        } catch (const std::exception& e) {
+            std::cerr << "wux: " << e.what() << "\n";
+        }
+        std::cout.flush();
+        std::cerr.flush();  // before the result: the parent has the job's messages once it has its code
+        if (!SendFull(control, &code, sizeof code) || code != 0) _exit(code);
+#ifdef __GLIBC__
+        malloc_trim(0);  // what the job freed goes back: the memory cap holds the next job as a fresh worker
+#endif
     }
-    int code = 1;
-    try {
-        code = run.body(job);
-    } catch (const std::bad_alloc&) {
-        std::cerr << "wux: out of memory\n";
-    } catch (const std::exception& e) {
-        std::cerr << "wux: " << e.what() << "\n";
-    }
-    std::cout.flush();
-    std::cerr.flush();
-    std::exit(code);
+    _exit(0);
 }
 
 class SignalCatcher {
@@ -135,17 +168,17 @@ private:
 
 class WorkerSet {
 public:
-    explicit WorkerSet(const WorkerRun& run) : run_(run), parallel_(run.parallel == 0 ? 1 : run.parallel) {
-        void* shared = mmap(nullptr, sizeof(std::atomic<int>) * parallel_, PROT_READ | PROT_WRITE,
+    explicit WorkerSet(const WorkerRun& run) : run_(run), slots_(run.parallel == 0 ? 1 : run.parallel) {
+        void* shared = mmap(nullptr, sizeof(std::atomic<int>) * slots_.size(), PROT_READ | PROT_WRITE,
                             MAP_SHARED | MAP_ANONYMOUS, -1, 0);
         if (shared != MAP_FAILED) {
             phases_ = static_cast<std::atomic<int>*>(shared);
-            for (std::size_t i = 0; i < parallel_; ++i) new (&phases_[i]) std::atomic<int>(0);
+            for (std::size_t i = 0; i < slots_.size(); ++i) new (&phases_[i]) std::atomic<int>(0);
         }
-        slotFree_.assign(parallel_, true);
     }
     ~WorkerSet() {
-        if (phases_ != nullptr) munmap(phases_, sizeof(std::atomic<int>) * parallel_);
+        for (Slot& slot : slots_) Retire(slot);
+        if (phases_ != nullptr) munmap(phases_, sizeof(std::atomic<int>) * slots_.size());
     }
     WorkerSet(const WorkerSet&) = delete;
     WorkerSet& operator=(const WorkerSet&) = delete;
@@ -153,162 +186,222 @@ public:
     int Run() {
         const SignalCatcher signals;
         std::size_t next = 0;
-        while (next < run_.jobCount || !running_.empty()) {
+        for (;;) {
             if (interruptSignal != 0) return StopAll(interruptSignal);
-            while (next < run_.jobCount && running_.size() < parallel_) Start(next++);
+            for (std::size_t i = 0; i < slots_.size() && next < run_.jobCount; ++i)
+                if (!slots_[i].busy) Start(i, next++);
+            if (next == run_.jobCount && std::none_of(slots_.begin(), slots_.end(), [](const Slot& s) { return s.busy; }))
+                return interruptSignal;
             Wait();
             if (run_.tick) run_.tick();
         }
-        return interruptSignal;
     }
 
 private:
-    void Start(std::size_t job) {
-        std::size_t slot = 0;
-        while (!slotFree_[slot]) ++slot;
-        int fds[2];
-        WorkerOutcome failed;
-        if (phases_ == nullptr) {
-            failed.startError = "cannot map memory shared with it";
-        } else if (pipe2(fds, O_CLOEXEC) != 0) {
-            failed.startError = std::strerror(errno);
-        } else {
-            phases_[slot].store(static_cast<int>(WorkerPhase::Starting));
-            // Output still buffered would be written twice, once by each process.
-            std::cout.flush();
-            std::cerr.flush();
-            const pid_t parent = getpid();
-            const pid_t pid = fork();
-            if (pid == 0) {
-                close(fds[0]);
-                RunChild(run_, job, fds[1], &phases_[slot], parent);
+    // A new worker for slot i; the reason when none can be made.
+    std::string Fork(std::size_t i) {
+        Slot& slot = slots_[i];
+        if (phases_ == nullptr) return "cannot map memory shared with it";
+        int control[2], error[2] = {-1, -1};
+        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, control) != 0) return std::strerror(errno);
+        if (run_.captureOutput && pipe2(error, O_CLOEXEC) != 0) {
+            const std::string why = std::strerror(errno);
+            close(control[0]);
+            close(control[1]);
+            return why;
+        }
+        // Output still buffered would be written twice, once by each process.
+        std::cout.flush();
+        std::cerr.flush();
+        const pid_t parent = getpid();
+        const pid_t pid = fork();
+        if (pid == 0) {
+            // The other workers' ends stay with the parent: a worker must not keep another's open.
+            for (const Slot& other : slots_) {
+                if (other.control >= 0) close(other.control);
+                if (other.errorFd >= 0) close(other.errorFd);
             }
-            close(fds[1]);
-            if (pid > 0) {
-                slotFree_[slot] = false;
-                running_.push_back(Running{job, slot, pid, fds[0], Clock::now(), {}});
+            close(control[0]);
+            if (error[0] >= 0) close(error[0]);
+            ServeJobs(run_, control[1], error[1], &phases_[i], parent);
+        }
+        const std::string why = pid < 0 ? std::strerror(errno) : "";
+        close(control[1]);
+        if (error[1] >= 0) close(error[1]);
+        if (pid < 0) {
+            close(control[0]);
+            if (error[0] >= 0) close(error[0]);
+            return why;
+        }
+        if (error[0] >= 0) fcntl(error[0], F_SETFL, O_NONBLOCK);
+        slot.pid = pid;
+        slot.control = control[0];
+        slot.errorFd = error[0];
+        return "";
+    }
+
+    void Start(std::size_t i, std::size_t job) {
+        Slot& slot = slots_[i];
+        std::string why;
+        // A worker that died while idle (the system's OOM killer) takes no job: a fresh one does.
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            if (slot.pid == 0 && !(why = Fork(i)).empty()) break;
+            phases_[i].store(static_cast<int>(WorkerPhase::Starting));
+            const std::uint64_t number = job;
+            if (SendFull(slot.control, &number, sizeof number)) {
+                slot.busy = true;
+                slot.job = job;
+                slot.start = Clock::now();
+                slot.errorText.clear();
                 if (run_.started) run_.started(job);
                 return;
             }
-            failed.startError = std::strerror(errno);
-            close(fds[0]);
+            why = std::strerror(errno);
+            Retire(slot);
         }
+        WorkerOutcome failed;
         failed.end = WorkerOutcome::End::NotStarted;
+        failed.startError = why;
         if (run_.done) run_.done(job, failed);
     }
 
-    // Waits until some child ends, a deadline passes or the next tick is due.
+    // Waits until some worker answers or ends, a deadline passes or the next tick is due.
     void Wait() {
-        const Clock::time_point now = Clock::now();
         int timeout = kTickMilliseconds;
         std::vector<pollfd> fds;
-        for (const Running& r : running_) {
-            if (r.fd >= 0) {
-                fds.push_back(pollfd{r.fd, POLLIN, 0});
-            } else {
-                timeout = std::min(timeout, 10);  // closed its pipe but not yet reaped
-            }
-            if (run_.limits.timeoutSeconds > 0) {
+        for (const Slot& slot : slots_) {
+            if (slot.control >= 0) fds.push_back(pollfd{slot.control, POLLIN, 0});
+            if (slot.errorFd >= 0) fds.push_back(pollfd{slot.errorFd, POLLIN, 0});
+            if (slot.busy && run_.limits.timeoutSeconds > 0) {
                 // In doubles: a timeout of years must not overflow the clock's integer ticks.
-                const double left = run_.limits.timeoutSeconds - std::chrono::duration<double>(now - r.start).count();
+                const double left = run_.limits.timeoutSeconds - SecondsSince(slot.start);
                 timeout = static_cast<int>(std::min<double>(timeout, std::max(0.0, std::ceil(left * 1000.0))));
             }
         }
-        if (poll(fds.data(), fds.size(), timeout) > 0) {
-            for (const pollfd& p : fds) {
-                if (p.revents == 0) continue;
-                for (Running& r : running_)
-                    if (r.fd == p.fd) Drain(&r);
+        if (poll(fds.data(), fds.size(), timeout) <= 0) fds.clear();
+        for (const pollfd& p : fds) {
+            if (p.revents == 0) continue;
+            for (Slot& slot : slots_) {
+                if (p.fd == slot.errorFd) Drain(&slot);
+                if (p.fd == slot.control) Answer(slot);
             }
         }
-        for (std::size_t i = 0; i < running_.size();) {
-            if (Reap(running_[i])) {
-                running_.erase(running_.begin() + static_cast<std::ptrdiff_t>(i));
-            } else {
-                ++i;
+        for (Slot& slot : slots_) {
+            if (slot.busy && run_.limits.timeoutSeconds > 0 && SecondsSince(slot.start) >= run_.limits.timeoutSeconds) {
+                kill(slot.pid, SIGKILL);
+                Finish(slot, Reap(slot), WorkerOutcome::End::TimedOut);
             }
         }
     }
 
-    void Drain(Running* r) {
+    // What the worker wrote so far; with block, up to its end.
+    void Drain(Slot* slot, bool block = false) {
         char buffer[4096];
-        const ssize_t n = read(r->fd, buffer, sizeof buffer);
-        if (n > 0) {
-            const std::size_t room = kMaxErrorText - std::min(kMaxErrorText, r->errorText.size());
-            r->errorText.append(buffer, std::min(room, static_cast<std::size_t>(n)));
-        } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
-            close(r->fd);
-            r->fd = -1;
-        }
-    }
-
-    // True when the child has ended (and was reported).
-    bool Reap(Running& r) {
-        int status = 0;
-        const pid_t got = waitpid(r.pid, &status, WNOHANG);
-        if (got == r.pid) {
-            Finish(r, status, WorkerOutcome::End::Exited);
-            return true;
-        }
-        if (run_.limits.timeoutSeconds > 0 && SecondsSince(r.start) >= run_.limits.timeoutSeconds) {
-            kill(r.pid, SIGKILL);
-            while (waitpid(r.pid, &status, 0) < 0 && errno == EINTR) {
+        while (slot->errorFd >= 0) {
+            const ssize_t n = read(slot->errorFd, buffer, sizeof buffer);
+            if (n > 0) {
+                const std::size_t room = kMaxErrorText - std::min(kMaxErrorText, slot->errorText.size());
+                slot->errorText.append(buffer, std::min(room, static_cast<std::size_t>(n)));
+            } else if (n < 0 && errno == EINTR) {
+            } else if (n < 0 && errno == EAGAIN) {
+                if (!block) return;
+                pollfd p{slot->errorFd, POLLIN, 0};
+                poll(&p, 1, -1);
+            } else {
+                close(slot->errorFd);
+                slot->errorFd = -1;
             }
-            Finish(r, status, WorkerOutcome::End::TimedOut);
-            return true;
         }
-        return false;
     }
 
-    void Finish(Running& r, int status, WorkerOutcome::End end) {
-        while (r.fd >= 0) Drain(&r);  // what the child wrote last
+    // The worker's exit code for its job, or its end.
+    void Answer(Slot& slot) {
+        if (!slot.busy) return Retire(slot);  // an idle worker ended (killed): no job lost
+        std::int32_t code = 0;
+        if (ReadFull(slot.control, &code, sizeof code)) {
+            Drain(&slot);  // written before the code, so all there
+            WorkerOutcome outcome = Outcome(slot, WorkerOutcome::End::Exited);
+            outcome.exitCode = code;
+            slot.busy = false;
+            if (code != 0) Retire(slot);  // it ends after a failure
+            if (run_.done) run_.done(slot.job, outcome);
+            return;
+        }
+        Finish(slot, Reap(slot), WorkerOutcome::End::Exited);
+    }
+
+    WorkerOutcome Outcome(Slot& slot, WorkerOutcome::End end) {
         WorkerOutcome outcome;
-        outcome.pid = r.pid;
-        outcome.seconds = SecondsSince(r.start);
-        outcome.phase = static_cast<WorkerPhase>(phases_[r.slot].load());
-        outcome.errorText = std::move(r.errorText);
+        outcome.end = end;
+        outcome.pid = slot.pid;
+        outcome.seconds = SecondsSince(slot.start);
+        outcome.phase = static_cast<WorkerPhase>(phases_[&slot - slots_.data()].load());
+        outcome.errorText = std::move(slot.errorText);
+        slot.errorText.clear();
+        return outcome;
+    }
+
+    // Waits for the worker, which has ended or is being ended, and frees the slot; its status.
+    int Reap(Slot& slot) {
+        if (slot.control >= 0) close(slot.control);
+        slot.control = -1;
+        int status = 0;
+        while (slot.pid > 0 && waitpid(slot.pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        Drain(&slot, true);  // what it wrote last
+        return status;
+    }
+
+    // Ends an idle worker: without its control socket it runs no more jobs and exits.
+    void Retire(Slot& slot) {
+        Reap(slot);
+        if (slot.errorFd >= 0) close(slot.errorFd);
+        slot.errorFd = -1;
+        slot.pid = 0;
+    }
+
+    // A worker that ended during its job; the slot gets a new worker for its next one.
+    void Finish(Slot& slot, int status, WorkerOutcome::End end) {
+        const pid_t pid = slot.pid;
+        slot.pid = 0;
+        WorkerOutcome outcome = Outcome(slot, end);
+        outcome.pid = pid;
         if (end == WorkerOutcome::End::Exited && WIFSIGNALED(status)) {
             outcome.signal = WTERMSIG(status);
             // A Ctrl-C reaches the whole process group: the worker may die of it first.
             const bool interrupted = interruptSignal != 0 && outcome.signal == interruptSignal;
-            end = interrupted ? WorkerOutcome::End::Interrupted : WorkerOutcome::End::Crashed;
+            outcome.end = interrupted ? WorkerOutcome::End::Interrupted : WorkerOutcome::End::Crashed;
         } else if (end == WorkerOutcome::End::Exited) {
             outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 1;
         }
-        outcome.end = end;
-        slotFree_[r.slot] = true;
-        if (run_.done) run_.done(r.job, outcome);
+        slot.busy = false;
+        if (run_.done) run_.done(slot.job, outcome);
     }
 
     int StopAll(int signal) {
-        for (const Running& r : running_) kill(r.pid, signal);
+        for (const Slot& slot : slots_)
+            if (slot.pid > 0) kill(slot.pid, signal);
         const Clock::time_point until = Clock::now() + kInterruptGrace;
-        while (!running_.empty()) {
-            const bool late = Clock::now() >= until;
-            for (std::size_t i = 0; i < running_.size();) {
-                Running& r = running_[i];
-                if (late) kill(r.pid, SIGKILL);
-                int status = 0;
-                const pid_t got = waitpid(r.pid, &status, late ? 0 : WNOHANG);
-                if (got == r.pid) {
-                    Finish(r, status, WorkerOutcome::End::Interrupted);
-                    running_.erase(running_.begin() + static_cast<std::ptrdiff_t>(i));
-                } else {
-                    ++i;
-                }
+        for (Slot& slot : slots_) {
+            if (slot.pid <= 0) continue;
+            int status = 0;
+            while (waitpid(slot.pid, &status, WNOHANG) == 0) {
+                if (Clock::now() >= until) kill(slot.pid, SIGKILL);
+                usleep(10 * 1000);
             }
-            if (!running_.empty() && !late) usleep(10 * 1000);
+            if (slot.busy) {
+                Finish(slot, status, WorkerOutcome::End::Interrupted);
+            } else {
+                slot.pid = 0;
+            }
         }
         return signal;
     }
 
     const WorkerRun& run_;
-    std::size_t parallel_;
+    std::vector<Slot> slots_;
     std::atomic<int>* phases_ = nullptr;
-    std::vector<bool> slotFree_;
-    std::vector<Running> running_;
 };
-
 
 }  // namespace
 
@@ -320,6 +413,13 @@ std::uint64_t DefaultWorkerMemoryBytes() {
     const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
     if (pages <= 0 || pageSize <= 0) return 0;
     return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
+}
+
+void LimitAddressSpace(std::uint64_t bytes) {
+    if (bytes == 0 || !kAddressSpaceCapWorks) return;
+    struct rlimit limit;
+    limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(bytes);
+    setrlimit(RLIMIT_AS, &limit);
 }
 
 int RunWorkers(const WorkerRun& run) {
