@@ -18,7 +18,7 @@
 #include "cli/command.h"
 #include "cli/exit_codes.h"
 #include "cli/export_command.h"
-#include "driver/export_files.h"
+#include "writer/staged_files.h"
 #include "driver/export_report.h"
 #include "cli/input_discovery.h"
 #include "cli/progress_bar.h"
@@ -207,6 +207,7 @@ Outcome RunExports(const BatchOptions& options, const std::string& reports, Plan
     const std::vector<std::size_t>& jobs = plan->jobs;
     auto exportOptions = [&](std::size_t entry) {
         ExportOptions o = options.common;
+        o.syncEachFile = false;
         o.input = entries[entry].input.input;
         o.output = entries[entry].input.output;
         o.report = reports + "/" + std::to_string(entry) + ".json";
@@ -339,6 +340,14 @@ int Run(const BatchOptions& options) {
         PrintError("interrupted (" + SignalName(outcome.signal) + ") after " + std::to_string(outcome.done) + " of " +
                    std::to_string(plan.entries.size()) + " files; no report written");
         return ExitCodeOfSignal(outcome.signal);
+    }
+    // The outputs go to the disk together, not one sync per file.
+    std::set<std::string> folders;
+    for (const Entry& e : plan.entries)
+        if (e.converted) folders.insert(FolderOf(e.input.output));
+    if (const ToolResult<void> synced = SyncFolders({folders.begin(), folders.end()}); !synced.Ok()) {
+        plan.created.RemoveEmpty();
+        throw synced.Error();
     }
     const bool reportToStdout = options.common.report == "-";
     if (reportToStdout) std::cout << BatchReportJson(options, plan, outcome).dump(2) << "\n";

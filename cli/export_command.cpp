@@ -1,8 +1,9 @@
 // wux export: the export pipeline (cli/export_command.h) and the command that runs it, for one
 // INPUT OUTPUT or, with --out-dir, for many (cli/batch_export.h). The plug-in writes a
 // temporary file; only a file that was written without complaint (and, with --verify, passes
-// the checker) takes OUTPUT's place, together with the embedded textures and the report. So
-// on any failure OUTPUT is left as it was, or absent, and nothing the export created remains.
+// the checker) takes OUTPUT's place, together with the embedded textures and the report
+// (writer/staged_files.h). So on any failure OUTPUT is left as it was, or absent, and nothing
+// the export created remains.
 #include "cli/export_command.h"
 
 #include <malloc.h>
@@ -26,8 +27,8 @@
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/batch_export.h"
-#include "driver/export_files.h"
-#include "driver/export_interrupt.h"
+#include "writer/export_interrupt.h"
+#include "writer/staged_files.h"
 #include "cli/worker_process.h"
 #include "driver/export_report.h"
 #include "format/input_file.h"
@@ -122,21 +123,21 @@ std::string NameOutputInstead(const std::string& text, const std::string& tempPa
 // Embedded textures go through the export's files: staged now, in place only on success.
 class StagedTextures : public TextureFiles {
 public:
-    explicit StagedTextures(ExportFiles* files) : files_(files) {}
+    explicit StagedTextures(StagedFiles* files) : files_(files) {}
     NameUse Use(const std::string& path, const std::vector<unsigned char>& bytes) override {
-        switch (ExportFiles::Use(path, bytes.data(), bytes.size())) {
-        case ExportFiles::NameUse::Free: return NameUse::Free;
-        case ExportFiles::NameUse::Same: return NameUse::Same;
-        case ExportFiles::NameUse::Taken: break;
+        switch (UseOfName(path, bytes.data(), bytes.size())) {
+        case wux::NameUse::Free: return NameUse::Free;
+        case wux::NameUse::Same: return NameUse::Same;
+        case wux::NameUse::Taken: break;
         }
         return NameUse::Taken;
     }
     ToolResult<void> Write(const std::string& path, const std::vector<unsigned char>& bytes) override {
-        return files_->AddNewFile(path, bytes.data(), bytes.size());
+        return files_->Add(path, bytes.data(), bytes.size(), false);
     }
 
 private:
-    ExportFiles* files_;
+    StagedFiles* files_;
 };
 
 void CheckOutputPath(const std::string& output) {
@@ -248,10 +249,10 @@ int RunExport(const ExportOptions& options, PluginLibrary* plugin) {
         ThrowToolError(ToolError::Kind::Output, options.report, "is a directory");
 
     // Everything this export creates; on any way out but success it is removed again.
-    ExportFiles files;
-    const ToolResult<std::string> staged = files.AddOutput(options.output);
+    StagedFiles files(options.syncEachFile ? StagedFiles::Sync::EachFile : StagedFiles::Sync::Later);
+    const ToolResult<StagedFiles::File*> staged = files.Stage(options.output);
     if (!staged.Ok()) throw staged.Error();
-    const std::string& temporary = *staged;
+    const std::string& temporary = (*staged)->temporary();
     StagedTextures textures(&files);
     Warnings warnings;
     ImportCounts counts;
@@ -311,7 +312,7 @@ int RunExport(const ExportOptions& options, PluginLibrary* plugin) {
         reportText = report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
     }
     if (!reportText.empty() && options.report != "-") {
-        if (ToolResult<void> added = files.AddReplacement(options.report, reportText.data(), reportText.size());
+        if (ToolResult<void> added = files.Add(options.report, reportText.data(), reportText.size());
             !added.Ok())
             ThrowToolError(ToolError::Kind::Output, "", "cannot write the report: " + added.Error().Text());
     }

@@ -1,7 +1,7 @@
 // The export pipeline, the same for `wux export INPUT OUTPUT` and for each file of a batch:
 // read the scene, build it in the stand-in host, have the plug-in write it, read the file
 // back (and check it with --verify), then put OUTPUT, its embedded textures and the report
-// in place together (driver/export_files.h). The command runs it in this process for a JSON
+// in place together (writer/staged_files.h). The command runs it in this process for a JSON
 // scene and in a supervised worker (cli/worker_process.h) for anything a library imports.
 #pragma once
 
@@ -22,6 +22,7 @@ struct ExportOptions {
     float smoothAngle = kDefaultSmoothAngleDegrees;
     bool verify = false;
     std::string plugin;
+    bool syncEachFile = true;  // false in a batch, which syncs its folders once at its end
 };
 
 // Finds and loads the plug-in (--plugin, or where LocatePlugin looks); throws its ToolError.

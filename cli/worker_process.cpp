@@ -108,7 +108,7 @@ bool SendFull(int fd, const void* data, std::size_t size) {
 [[noreturn]] void ServeJobs(const WorkerRun& run, int control, int errorFd, std::atomic<int>* phase, pid_t parent) {
     // The parent passes SIGINT and SIGTERM on; the worker acts on both, even when the command
     // was started with SIGINT ignored (a background job of a script, a supervisor): the
-    // export's handlers then remove its temporary files (driver/export_interrupt.h).
+    // export's handlers then remove its temporary files (writer/export_interrupt.h).
     signal(SIGINT, SIG_DFL);
     signal(SIGTERM, SIG_DFL);
     // A worker outlives no parent: killed outright, the command could no longer stop it
