@@ -4,9 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
 #include <iostream>
@@ -68,29 +66,6 @@ private:
     std::set<std::string> folders_;  // sorted: a parent before its children
 };
 
-// A folder of our own for the workers' reports, gone with the object.
-class PrivateFolder {
-public:
-    PrivateFolder() {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/wux-batch-XXXXXX";
-        if (mkdtemp(pattern.data()) == nullptr)
-            ThrowToolError(ToolError::Kind::Output, "",
-                           "cannot create a temporary folder in " + fs::path(pattern).parent_path().string());
-        path_ = pattern;
-    }
-    ~PrivateFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    PrivateFolder(const PrivateFolder&) = delete;
-    PrivateFolder& operator=(const PrivateFolder&) = delete;
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
@@ -114,9 +89,8 @@ void TakeError(const std::string& errorText, Entry* entry) {
     entry->details = std::move(lines);
 }
 
-void TakeReport(const std::string& path, Entry* entry) {
-    std::ifstream in(path, std::ios::binary);
-    const nlohmann::json report = nlohmann::json::parse(in, nullptr, false);
+void TakeReport(const std::string& text, Entry* entry) {
+    const nlohmann::json report = nlohmann::json::parse(text, nullptr, false);
     if (report.is_discarded()) return;
     if (report.contains("summary")) entry->summary = report["summary"];
     if (report.contains("warnings")) entry->warnings = report["warnings"];
@@ -200,9 +174,9 @@ struct Outcome {
     double seconds = 0;
 };
 
-// Exports the plan's jobs in supervised workers, each writing its report into `reports`,
-// and fills in each entry; prints each failure as it comes, under a progress bar.
-Outcome RunExports(const BatchOptions& options, const std::string& reports, Plan* plan, PluginLibrary* plugin) {
+// Exports the plan's jobs in supervised workers, each handing its report back, and fills in
+// each entry; prints each failure as it comes, under a progress bar.
+Outcome RunExports(const BatchOptions& options, Plan* plan, PluginLibrary* plugin) {
     std::vector<Entry>& entries = plan->entries;
     const std::vector<std::size_t>& jobs = plan->jobs;
     auto exportOptions = [&](std::size_t entry) {
@@ -210,7 +184,7 @@ Outcome RunExports(const BatchOptions& options, const std::string& reports, Plan
         o.syncEachFile = false;
         o.input = entries[entry].input.input;
         o.output = entries[entry].input.output;
-        o.report = reports + "/" + std::to_string(entry) + ".json";
+        o.report = "-";
         return o;
     };
 
@@ -234,7 +208,7 @@ Outcome RunExports(const BatchOptions& options, const std::string& reports, Plan
     run.parallel = std::min(options.jobs == 0 ? DefaultJobs() : options.jobs, std::max<std::size_t>(1, jobs.size()));
     run.limits = options.limits;
     run.captureOutput = true;
-    run.body = [&](std::size_t job) {
+    run.body = [&](std::size_t job, std::string* report) {
         const ExportOptions o = exportOptions(jobs[job]);
         std::error_code mkdirEc;
         const fs::path folder = fs::path(o.output).parent_path();
@@ -243,7 +217,13 @@ Outcome RunExports(const BatchOptions& options, const std::string& reports, Plan
             PrintError(QuotedPath(folder.string()) + ": cannot create the folder: " + mkdirEc.message());
             return static_cast<int>(kExitOutput);
         }
-        return ExportScene(o, plugin);
+        // The report goes to standard output, which the worker hands back.
+        std::ostringstream out;
+        std::streambuf* const standardOutput = std::cout.rdbuf(out.rdbuf());
+        const int code = ExportScene(o, plugin);
+        std::cout.rdbuf(standardOutput);
+        *report = out.str();
+        return code;
     };
     std::map<std::size_t, std::chrono::steady_clock::time_point> running;
     run.started = [&](std::size_t job) { running[job] = std::chrono::steady_clock::now(); };
@@ -254,7 +234,7 @@ Outcome RunExports(const BatchOptions& options, const std::string& reports, Plan
         e.seconds = worker.seconds;
         if (worker.Succeeded()) {
             e.converted = true;
-            TakeReport(o.report, &e);
+            TakeReport(worker.result, &e);
             Note("wrote " + o.output);
         } else if (worker.end == WorkerOutcome::End::Exited) {
             TakeError(worker.errorText, &e);
@@ -331,10 +311,7 @@ int Run(const BatchOptions& options) {
     PluginLibrary plugin;
     LoadPlugin(options.common.plugin, &plugin);
     Plan plan = MakePlan(options);
-    const Outcome outcome = [&] {
-        PrivateFolder reports;
-        return RunExports(options, reports.Path(), &plan, &plugin);
-    }();
+    const Outcome outcome = RunExports(options, &plan, &plugin);
     if (outcome.signal != 0) {
         plan.created.RemoveEmpty();
         PrintError("interrupted (" + SignalName(outcome.signal) + ") after " + std::to_string(outcome.done) + " of " +

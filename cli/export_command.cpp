@@ -330,14 +330,6 @@ int RunExport(const ExportOptions& options, PluginLibrary* plugin) {
     return 0;
 }
 
-struct RunnerOptions {
-    std::vector<std::string> paths;  // INPUT OUTPUT, or with outDir the inputs
-    std::string outDir;
-    std::size_t jobs = 0;  // 0: one per core
-    double timeoutSeconds = kDefaultTimeoutSeconds;
-    std::uint64_t memoryMiB = DefaultWorkerMemoryBytes() >> 20;
-};
-
 // A JSON scene runs no third-party code (our reader, the stand-in, the plug-in): its export
 // needs no worker to contain a crash or a hang, and runs in this process, under the same
 // memory cap. Everything else goes to a supervised worker.
@@ -358,7 +350,7 @@ int ExportAlone(const ExportOptions& options, const WorkerLimits& limits, Plugin
     WorkerRun run;
     run.jobCount = 1;
     run.limits = limits;
-    run.body = [&](std::size_t) { return ExportScene(options, plugin); };
+    run.body = [&](std::size_t, std::string*) { return ExportScene(options, plugin); };
     run.done = [&](std::size_t, const WorkerOutcome& outcome) {
         if (outcome.end == WorkerOutcome::End::Exited) {
             code = outcome.exitCode;  // the worker has said what happened
@@ -376,33 +368,25 @@ int ExportAlone(const ExportOptions& options, const WorkerLimits& limits, Plugin
     return ExitCodeOfSignal(signal);
 }
 
-int RunExportCommand(const ExportOptions& options, const RunnerOptions& runner) {
-    WorkerLimits limits;
-    limits.timeoutSeconds = runner.timeoutSeconds;
+// The command line fills a batch's options; without --out-dir, inputs are INPUT and OUTPUT.
+int RunExportCommand(BatchOptions batch, std::uint64_t memoryMiB) {
     // A cap beyond what 64 bits of bytes can hold is no cap.
-    limits.memoryBytes = runner.memoryMiB > (UINT64_MAX >> 20) ? 0 : runner.memoryMiB << 20;
+    batch.limits.memoryBytes = memoryMiB > (UINT64_MAX >> 20) ? 0 : memoryMiB << 20;
+    const ExportOptions& options = batch.common;
     if (!options.report.empty() && options.report != "-" && Lower(fs::path(options.report).extension().string()) != ".json")
         Warn(options.report + ": the report is JSON, but the name does not end in .json");
-    if (!runner.outDir.empty()) {
-        BatchOptions batch;
-        batch.inputs = runner.paths;
-        batch.outDir = runner.outDir;
-        batch.jobs = runner.jobs;
-        batch.limits = limits;
-        batch.common = options;
-        return RunBatchExport(batch);
-    }
-    if (runner.paths.size() != 2)
+    if (!batch.outDir.empty()) return RunBatchExport(batch);
+    if (batch.inputs.size() != 2)
         ThrowToolError(ToolError::Kind::Argument, "", "give INPUT and OUTPUT, or INPUT... --out-dir DIR");
     ExportOptions single = options;
-    single.input = runner.paths[0];
-    single.output = runner.paths[1];
+    single.input = batch.inputs[0];
+    single.output = batch.inputs[1];
     if (ToolResult<void> apart = CheckOutputsApart({single.input}, {single.output, single.report}); !apart.Ok())
         throw apart.Error();
     CheckOutputName(single.output, {".wux"}, "a WUX file");
     PluginLibrary plugin;
     LoadPlugin(options.plugin, &plugin);
-    return ExportAlone(single, limits, &plugin);
+    return ExportAlone(single, batch.limits, &plugin);
 }
 
 }  // namespace
@@ -430,38 +414,39 @@ int ExportScene(const ExportOptions& options, PluginLibrary* plugin) {
 
 std::vector<std::string> ExportFolders(const ExportOptions& options) {
     std::vector<std::string> folders{FolderOf(options.output)};
-    if (!options.report.empty() && FolderOf(options.report) != folders.front())
+    if (!options.report.empty() && options.report != "-" && FolderOf(options.report) != folders.front())
         folders.push_back(FolderOf(options.report));
     return folders;
 }
 
 void AddExportCommand(CLI::App& app) {
-    auto options = std::make_shared<ExportOptions>();
-    auto runner = std::make_shared<RunnerOptions>();
+    auto batch = std::make_shared<BatchOptions>();
+    auto memoryMiB = std::make_shared<std::uint64_t>(DefaultWorkerMemoryBytes() >> 20);
+    ExportOptions* options = &batch->common;
     CLI::App* command =
         AddCommand(app, "export",
                    "Export a scene (a JSON scene, or any file Assimp reads) to a WUX file through the plug-in; or many "
                    "files and folders at once with --out-dir",
                    {"wux export scene.json scene.wux --verify", "wux export model.gltf model.wux --report -",
                     "wux export models/ more.fbx --out-dir out --jobs 4 --report out/report.json"});
-    command->add_option("paths", runner->paths, "INPUT OUTPUT; with --out-dir, any number of INPUTs (files or folders)")
+    command->add_option("paths", batch->inputs, "INPUT OUTPUT; with --out-dir, any number of INPUTs (files or folders)")
         ->required()
         ->type_name("INPUT... [OUTPUT]");
-    command->add_option("--out-dir", runner->outDir,
+    command->add_option("--out-dir", batch->outDir,
                         "convert every INPUT (a file, or a folder searched recursively) to DIR/<its relative path>.wux")
         ->type_name("DIR");
-    command->add_option("--jobs", runner->jobs, "with --out-dir: files converted at once (default: one per core)")
+    command->add_option("--jobs", batch->jobs, "with --out-dir: files converted at once (default: one per core)")
         ->check(AtLeast(1))
         ->type_name("N");
     command
-        ->add_option("--timeout", runner->timeoutSeconds,
+        ->add_option("--timeout", batch->limits.timeoutSeconds,
                      "stop an imported file's export that takes longer than this many seconds (0: no limit; a JSON "
                      "scene's export has none)")
         ->check(AtLeast(0))
         ->type_name("SECONDS")
         ->capture_default_str();
     command
-        ->add_option("--memory-limit", runner->memoryMiB,
+        ->add_option("--memory-limit", *memoryMiB,
                      "the most memory (MiB of address space) one export may take (default: the machine's memory; 0: "
                      "no limit)")
         ->check(AtLeast(0))
@@ -491,7 +476,7 @@ void AddExportCommand(CLI::App& app) {
     command->add_option("--plugin", options->plugin,
                         "the plug-in library (default: $WUX_PLUGIN, then the installed one relative to wux, then "
                         "wux_plugin.so beside wux, then the build tree's)");
-    SetBody(command, [options, runner] { return RunExportCommand(*options, *runner); });
+    SetBody(command, [batch, memoryMiB] { return RunExportCommand(*batch, *memoryMiB); });
 }
 
 }  // namespace wux

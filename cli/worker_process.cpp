@@ -45,8 +45,9 @@ constexpr bool kAddressSpaceCapWorks = true;
 constexpr bool kAddressSpaceCapWorks = true;
 #endif
 
-// The most of a worker's standard error kept for its report; the rest is read and dropped.
-constexpr std::size_t kMaxErrorText = 64 * 1024;
+// The most of a worker's standard error kept for its report (the rest is read and dropped),
+// and the most a job may hand back.
+constexpr std::size_t kMaxErrorText = 1 << 20;
 // How long interrupted workers get to remove their temporary files before they are killed.
 constexpr auto kInterruptGrace = std::chrono::seconds(5);
 constexpr int kTickMilliseconds = 200;
@@ -125,16 +126,20 @@ bool SendFull(int fd, const void* data, std::size_t size) {
     for (std::uint64_t job = 0; ReadFull(control, &job, sizeof job);) {
         SetWorkerPhase(WorkerPhase::Starting);
         std::int32_t code = 1;
+        std::string result;
         try {
-            code = run.body(static_cast<std::size_t>(job));
+            code = run.body(static_cast<std::size_t>(job), &result);
         } catch (const std::bad_alloc&) {
             std::cerr << "wux: out of memory\n";
         } catch (const std::exception& e) {
             std::cerr << "wux: " << e.what() << "\n";
         }
         std::cout.flush();
-        std::cerr.flush();  // before the result: the parent has the job's messages once it has its code
-        if (!SendFull(control, &code, sizeof code) || code != 0) _exit(code);
+        std::cerr.flush();  // before the answer: the parent has the job's messages once it has its code
+        const std::uint64_t size = result.size();
+        if (!SendFull(control, &code, sizeof code) || !SendFull(control, &size, sizeof size) ||
+            !SendFull(control, result.data(), result.size()) || code != 0)
+            _exit(code);
 #ifdef __GLIBC__
         malloc_trim(0);  // what the job freed goes back: the memory cap holds the next job as a fresh worker
 #endif
@@ -318,10 +323,14 @@ private:
     void Answer(Slot& slot) {
         if (!slot.busy) return Retire(slot);  // an idle worker ended (killed): no job lost
         std::int32_t code = 0;
-        if (ReadFull(slot.control, &code, sizeof code)) {
+        std::uint64_t size = 0;
+        std::string result;
+        if (ReadFull(slot.control, &code, sizeof code) && ReadFull(slot.control, &size, sizeof size) &&
+            size <= kMaxErrorText && (result.resize(size), ReadFull(slot.control, result.data(), size))) {
             Drain(&slot);  // written before the code, so all there
             WorkerOutcome outcome = Outcome(slot, WorkerOutcome::End::Exited);
             outcome.exitCode = code;
+            outcome.result = std::move(result);
             slot.busy = false;
             if (code != 0) Retire(slot);  // it ends after a failure
             if (run_.done) run_.done(slot.job, outcome);
@@ -442,22 +451,8 @@ void RemoveWorkerLeftovers(pid_t pid, const std::vector<std::string>& folders) {
 }
 
 std::string SignalName(int signal) {
-    switch (signal) {
-        case SIGSEGV: return "SIGSEGV";
-        case SIGABRT: return "SIGABRT";
-        case SIGBUS: return "SIGBUS";
-        case SIGFPE: return "SIGFPE";
-        case SIGILL: return "SIGILL";
-        case SIGKILL: return "SIGKILL";
-        case SIGTERM: return "SIGTERM";
-        case SIGINT: return "SIGINT";
-        case SIGTRAP: return "SIGTRAP";
-        case SIGSYS: return "SIGSYS";
-        case SIGPIPE: return "SIGPIPE";
-        case SIGXCPU: return "SIGXCPU";
-        case SIGXFSZ: return "SIGXFSZ";
-        default: return "signal " + std::to_string(signal);
-    }
+    const char* name = sigabbrev_np(signal);
+    return name != nullptr ? std::string("SIG") + name : "signal " + std::to_string(signal);
 }
 
 std::string DescribeWorkerEnd(const WorkerOutcome& outcome, const WorkerLimits& limits, const std::string& inputPath,

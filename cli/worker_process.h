@@ -46,6 +46,7 @@ struct WorkerOutcome {
     WorkerPhase phase = WorkerPhase::Starting;
     pid_t pid = 0;
     std::string errorText;  // the child's standard error, when captured
+    std::string result;     // Exited: what the job handed back
     double seconds = 0;
     std::string startError;  // NotStarted: why no child could be made
 
@@ -59,8 +60,9 @@ struct WorkerRun {
     // Batch workers keep quiet: their standard output goes to /dev/null and their standard
     // error to the parent, which reports it per input.
     bool captureOutput = false;
-    // In a worker: the job's work; its result is the job's exit code.
-    std::function<int(std::size_t job)> body;
+    // In a worker: the job's work; its result is the job's exit code, and what it puts in
+    // result goes to the parent with it.
+    std::function<int(std::size_t job, std::string* result)> body;
     // In the parent, as each job starts (may be empty).
     std::function<void(std::size_t job)> started;
     // In the parent, as each job ends (in the order they end).
