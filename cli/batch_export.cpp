@@ -184,7 +184,7 @@ Outcome RunExports(const BatchOptions& options, Plan* plan, PluginLibrary* plugi
         o.syncEachFile = false;
         o.input = entries[entry].input.input;
         o.output = entries[entry].input.output;
-        o.report = "-";
+        o.report = "-";  // on standard output, which the worker hands back
         return o;
     };
 
@@ -208,7 +208,7 @@ Outcome RunExports(const BatchOptions& options, Plan* plan, PluginLibrary* plugi
     run.parallel = std::min(options.jobs == 0 ? DefaultJobs() : options.jobs, std::max<std::size_t>(1, jobs.size()));
     run.limits = options.limits;
     run.captureOutput = true;
-    run.body = [&](std::size_t job, std::string* report) {
+    run.body = [&](std::size_t job) {
         const ExportOptions o = exportOptions(jobs[job]);
         std::error_code mkdirEc;
         const fs::path folder = fs::path(o.output).parent_path();
@@ -217,13 +217,7 @@ Outcome RunExports(const BatchOptions& options, Plan* plan, PluginLibrary* plugi
             PrintError(QuotedPath(folder.string()) + ": cannot create the folder: " + mkdirEc.message());
             return static_cast<int>(kExitOutput);
         }
-        // The report goes to standard output, which the worker hands back.
-        std::ostringstream out;
-        std::streambuf* const standardOutput = std::cout.rdbuf(out.rdbuf());
-        const int code = ExportScene(o, plugin);
-        std::cout.rdbuf(standardOutput);
-        *report = out.str();
-        return code;
+        return ExportScene(o, plugin);
     };
     std::map<std::size_t, std::chrono::steady_clock::time_point> running;
     run.started = [&](std::size_t job) { running[job] = std::chrono::steady_clock::now(); };
@@ -234,7 +228,7 @@ Outcome RunExports(const BatchOptions& options, Plan* plan, PluginLibrary* plugi
         e.seconds = worker.seconds;
         if (worker.Succeeded()) {
             e.converted = true;
-            TakeReport(worker.result, &e);
+            TakeReport(worker.outputText, &e);
             Note("wrote " + o.output);
         } else if (worker.end == WorkerOutcome::End::Exited) {
             TakeError(worker.errorText, &e);

@@ -350,7 +350,7 @@ int ExportAlone(const ExportOptions& options, const WorkerLimits& limits, Plugin
     WorkerRun run;
     run.jobCount = 1;
     run.limits = limits;
-    run.body = [&](std::size_t, std::string*) { return ExportScene(options, plugin); };
+    run.body = [&](std::size_t) { return ExportScene(options, plugin); };
     run.done = [&](std::size_t, const WorkerOutcome& outcome) {
         if (outcome.end == WorkerOutcome::End::Exited) {
             code = outcome.exitCode;  // the worker has said what happened

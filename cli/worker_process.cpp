@@ -45,9 +45,8 @@ constexpr bool kAddressSpaceCapWorks = true;
 constexpr bool kAddressSpaceCapWorks = true;
 #endif
 
-// The most of a worker's standard error kept for its report (the rest is read and dropped),
-// and the most a job may hand back.
-constexpr std::size_t kMaxErrorText = 1 << 20;
+// The most of a job's standard output and error handed to the parent; the rest is dropped.
+constexpr std::size_t kMaxText = 1 << 20;
 // How long interrupted workers get to remove their temporary files before they are killed.
 constexpr auto kInterruptGrace = std::chrono::seconds(5);
 constexpr int kTickMilliseconds = 200;
@@ -62,12 +61,10 @@ extern "C" void OnWorkerInterrupt(int signal) { interruptSignal = signal; }
 // One job slot: its worker, which takes the slot's jobs one after another, and the job it runs.
 struct Slot {
     pid_t pid = 0;     // 0: no worker (none yet, or its last one ended)
-    int control = -1;  // job numbers go out, exit codes come back; EOF once the worker is gone
-    int errorFd = -1;  // the worker's standard error, when captured
+    int control = -1;  // job numbers go out, answers come back; EOF once the worker is gone
     bool busy = false;
     std::size_t job = 0;
     Clock::time_point start;
-    std::string errorText;
 };
 
 double SecondsSince(Clock::time_point start) {
@@ -106,7 +103,7 @@ bool SendFull(int fd, const void* data, std::size_t size) {
 // The worker: runs the jobs its parent sends until the parent has no more. A failed job may
 // leave state behind (a half-built export, a heap full of holes), so its worker ends after
 // it and the slot's next job gets a fresh one.
-[[noreturn]] void ServeJobs(const WorkerRun& run, int control, int errorFd, std::atomic<int>* phase, pid_t parent) {
+[[noreturn]] void ServeJobs(const WorkerRun& run, int control, std::atomic<int>* phase, pid_t parent) {
     // The parent passes SIGINT and SIGTERM on; the worker acts on both, even when the command
     // was started with SIGINT ignored (a background job of a script, a supervisor): the
     // export's handlers then remove its temporary files (writer/export_interrupt.h).
@@ -119,27 +116,33 @@ bool SendFull(int fd, const void* data, std::size_t size) {
     workerPhase = phase;
     if (run.captureOutput) {
         const int devNull = open("/dev/null", O_WRONLY);
-        if (devNull >= 0) dup2(devNull, STDOUT_FILENO);
-        dup2(errorFd, STDERR_FILENO);
+        for (const int fd : {STDOUT_FILENO, STDERR_FILENO})
+            if (devNull >= 0) dup2(devNull, fd);
     }
     LimitAddressSpace(run.limits.memoryBytes);
     for (std::uint64_t job = 0; ReadFull(control, &job, sizeof job);) {
         SetWorkerPhase(WorkerPhase::Starting);
+        std::ostringstream texts[2];
+        std::ostream* const streams[2] = {&std::cout, &std::cerr};
+        std::streambuf* standard[2];
+        for (int i = 0; i < 2; ++i)
+            standard[i] = run.captureOutput ? streams[i]->rdbuf(texts[i].rdbuf()) : streams[i]->rdbuf();
         std::int32_t code = 1;
-        std::string result;
         try {
-            code = run.body(static_cast<std::size_t>(job), &result);
+            code = run.body(static_cast<std::size_t>(job));
         } catch (const std::bad_alloc&) {
             std::cerr << "wux: out of memory\n";
         } catch (const std::exception& e) {
             std::cerr << "wux: " << e.what() << "\n";
         }
-        std::cout.flush();
-        std::cerr.flush();  // before the answer: the parent has the job's messages once it has its code
-        const std::uint64_t size = result.size();
-        if (!SendFull(control, &code, sizeof code) || !SendFull(control, &size, sizeof size) ||
-            !SendFull(control, result.data(), result.size()) || code != 0)
-            _exit(code);
+        for (int i = 0; i < 2; ++i) streams[i]->rdbuf(standard[i]);
+        bool answered = SendFull(control, &code, sizeof code);
+        for (const std::ostringstream& text : texts) {
+            const std::string bytes = text.str().substr(0, kMaxText);
+            const std::uint64_t size = bytes.size();
+            answered = answered && SendFull(control, &size, sizeof size) && SendFull(control, bytes.data(), size);
+        }
+        if (!answered || code != 0) _exit(code);
 #ifdef __GLIBC__
         malloc_trim(0);  // what the job freed goes back: the memory cap holds the next job as a fresh worker
 #endif
@@ -207,14 +210,8 @@ private:
     std::string Fork(std::size_t i) {
         Slot& slot = slots_[i];
         if (phases_ == nullptr) return "cannot map memory shared with it";
-        int control[2], error[2] = {-1, -1};
+        int control[2];
         if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, control) != 0) return std::strerror(errno);
-        if (run_.captureOutput && pipe2(error, O_CLOEXEC) != 0) {
-            const std::string why = std::strerror(errno);
-            close(control[0]);
-            close(control[1]);
-            return why;
-        }
         // Output still buffered would be written twice, once by each process.
         std::cout.flush();
         std::cerr.flush();
@@ -222,26 +219,19 @@ private:
         const pid_t pid = fork();
         if (pid == 0) {
             // The other workers' ends stay with the parent: a worker must not keep another's open.
-            for (const Slot& other : slots_) {
+            for (const Slot& other : slots_)
                 if (other.control >= 0) close(other.control);
-                if (other.errorFd >= 0) close(other.errorFd);
-            }
             close(control[0]);
-            if (error[0] >= 0) close(error[0]);
-            ServeJobs(run_, control[1], error[1], &phases_[i], parent);
+            ServeJobs(run_, control[1], &phases_[i], parent);
         }
         const std::string why = pid < 0 ? std::strerror(errno) : "";
         close(control[1]);
-        if (error[1] >= 0) close(error[1]);
         if (pid < 0) {
             close(control[0]);
-            if (error[0] >= 0) close(error[0]);
             return why;
         }
-        if (error[0] >= 0) fcntl(error[0], F_SETFL, O_NONBLOCK);
         slot.pid = pid;
         slot.control = control[0];
-        slot.errorFd = error[0];
         return "";
     }
 
@@ -257,7 +247,6 @@ private:
                 slot.busy = true;
                 slot.job = job;
                 slot.start = Clock::now();
-                slot.errorText.clear();
                 if (run_.started) run_.started(job);
                 return;
             }
@@ -276,7 +265,6 @@ private:
         std::vector<pollfd> fds;
         for (const Slot& slot : slots_) {
             if (slot.control >= 0) fds.push_back(pollfd{slot.control, POLLIN, 0});
-            if (slot.errorFd >= 0) fds.push_back(pollfd{slot.errorFd, POLLIN, 0});
             if (slot.busy && run_.limits.timeoutSeconds > 0) {
                 // In doubles: a timeout of years must not overflow the clock's integer ticks.
                 const double left = run_.limits.timeoutSeconds - SecondsSince(slot.start);
@@ -286,10 +274,8 @@ private:
         if (poll(fds.data(), fds.size(), timeout) <= 0) fds.clear();
         for (const pollfd& p : fds) {
             if (p.revents == 0) continue;
-            for (Slot& slot : slots_) {
-                if (p.fd == slot.errorFd) Drain(&slot);
+            for (Slot& slot : slots_)
                 if (p.fd == slot.control) Answer(slot);
-            }
         }
         for (Slot& slot : slots_) {
             if (slot.busy && run_.limits.timeoutSeconds > 0 && SecondsSince(slot.start) >= run_.limits.timeoutSeconds) {
@@ -299,38 +285,22 @@ private:
         }
     }
 
-    // What the worker wrote so far; with block, up to its end.
-    void Drain(Slot* slot, bool block = false) {
-        char buffer[4096];
-        while (slot->errorFd >= 0) {
-            const ssize_t n = read(slot->errorFd, buffer, sizeof buffer);
-            if (n > 0) {
-                const std::size_t room = kMaxErrorText - std::min(kMaxErrorText, slot->errorText.size());
-                slot->errorText.append(buffer, std::min(room, static_cast<std::size_t>(n)));
-            } else if (n < 0 && errno == EINTR) {
-            } else if (n < 0 && errno == EAGAIN) {
-                if (!block) return;
-                pollfd p{slot->errorFd, POLLIN, 0};
-                poll(&p, 1, -1);
-            } else {
-                close(slot->errorFd);
-                slot->errorFd = -1;
-            }
-        }
-    }
-
     // The worker's exit code for its job, or its end.
     void Answer(Slot& slot) {
         if (!slot.busy) return Retire(slot);  // an idle worker ended (killed): no job lost
         std::int32_t code = 0;
-        std::uint64_t size = 0;
-        std::string result;
-        if (ReadFull(slot.control, &code, sizeof code) && ReadFull(slot.control, &size, sizeof size) &&
-            size <= kMaxErrorText && (result.resize(size), ReadFull(slot.control, result.data(), size))) {
-            Drain(&slot);  // written before the code, so all there
+        std::string texts[2];
+        bool answered = ReadFull(slot.control, &code, sizeof code);
+        for (std::string& text : texts) {
+            std::uint64_t size = 0;
+            answered = answered && ReadFull(slot.control, &size, sizeof size) && size <= kMaxText &&
+                       (text.resize(size), ReadFull(slot.control, text.data(), size));
+        }
+        if (answered) {
             WorkerOutcome outcome = Outcome(slot, WorkerOutcome::End::Exited);
             outcome.exitCode = code;
-            outcome.result = std::move(result);
+            outcome.outputText = std::move(texts[0]);
+            outcome.errorText = std::move(texts[1]);
             slot.busy = false;
             if (code != 0) Retire(slot);  // it ends after a failure
             if (run_.done) run_.done(slot.job, outcome);
@@ -345,8 +315,6 @@ private:
         outcome.pid = slot.pid;
         outcome.seconds = SecondsSince(slot.start);
         outcome.phase = static_cast<WorkerPhase>(phases_[&slot - slots_.data()].load());
-        outcome.errorText = std::move(slot.errorText);
-        slot.errorText.clear();
         return outcome;
     }
 
@@ -357,15 +325,12 @@ private:
         int status = 0;
         while (slot.pid > 0 && waitpid(slot.pid, &status, 0) < 0 && errno == EINTR) {
         }
-        Drain(&slot, true);  // what it wrote last
         return status;
     }
 
     // Ends an idle worker: without its control socket it runs no more jobs and exits.
     void Retire(Slot& slot) {
         Reap(slot);
-        if (slot.errorFd >= 0) close(slot.errorFd);
-        slot.errorFd = -1;
         slot.pid = 0;
     }
 

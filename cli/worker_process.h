@@ -45,8 +45,8 @@ struct WorkerOutcome {
     int signal = 0;    // Crashed: the signal that ended the child
     WorkerPhase phase = WorkerPhase::Starting;
     pid_t pid = 0;
-    std::string errorText;  // the child's standard error, when captured
-    std::string result;     // Exited: what the job handed back
+    std::string outputText;  // what the job printed, when captured and it answered
+    std::string errorText;
     double seconds = 0;
     std::string startError;  // NotStarted: why no child could be made
 
@@ -57,12 +57,11 @@ struct WorkerRun {
     std::size_t jobCount = 0;
     std::size_t parallel = 1;
     WorkerLimits limits;
-    // Batch workers keep quiet: their standard output goes to /dev/null and their standard
-    // error to the parent, which reports it per input.
+    // Batch workers keep quiet: what a job prints (std::cout, std::cerr) goes to the parent
+    // with its exit code, for its report; anything else a worker writes is dropped.
     bool captureOutput = false;
-    // In a worker: the job's work; its result is the job's exit code, and what it puts in
-    // result goes to the parent with it.
-    std::function<int(std::size_t job, std::string* result)> body;
+    // In a worker: the job's work; its result is the job's exit code.
+    std::function<int(std::size_t job)> body;
     // In the parent, as each job starts (may be empty).
     std::function<void(std::size_t job)> started;
     // In the parent, as each job ends (in the order they end).

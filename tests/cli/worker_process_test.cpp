@@ -31,7 +31,7 @@ WorkerOutcome RunOne(const std::function<int()>& body, double timeout = 10, bool
     run.limits.timeoutSeconds = timeout;
     run.limits.memoryBytes = memory;
     run.captureOutput = capture;
-    run.body = [&](std::size_t, std::string*) { return body(); };
+    run.body = [&](std::size_t) { return body(); };
     run.done = [&](std::size_t, const WorkerOutcome& outcome) { result = outcome; };
     EXPECT_EQ(RunWorkers(run), 0);
     return result;
@@ -99,7 +99,7 @@ TEST(WorkerProcess, EachEndIsToldApartAndDescribed) {
     }
 }
 
-TEST(WorkerProcess, CapturedOutputIsTheChildsStandardErrorOnly) {
+TEST(WorkerProcess, CapturedOutputsAreTheJobsOwnApart) {
     const WorkerOutcome outcome = RunOne([] {
         std::cout << "to standard output\n";
         std::cerr << "wux export: in.ply: broken\n";
@@ -107,6 +107,7 @@ TEST(WorkerProcess, CapturedOutputIsTheChildsStandardErrorOnly) {
     });
     EXPECT_EQ(outcome.end, WorkerOutcome::End::Exited);
     EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_EQ(outcome.outputText, "to standard output\n");
     EXPECT_EQ(outcome.errorText, "wux export: in.ply: broken\n");
 }
 
@@ -119,7 +120,7 @@ TEST(WorkerProcess, JobsRunAtMostParallelAtOnceAndEachIsReportedOnce) {
     WorkerRun run;
     run.jobCount = 7;
     run.parallel = 3;
-    run.body = [&](std::size_t job, std::string*) {
+    run.body = [&](std::size_t job) {
         const fs::path marker = dir / std::to_string(job);
         std::ofstream(marker).put('x');
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -141,7 +142,7 @@ TEST(WorkerProcess, JobsRunAtMostParallelAtOnceAndEachIsReportedOnce) {
 }
 
 // A slot's worker runs job after job; after a failure, a crash or a timeout the next job gets
-// a fresh worker. Each job's captured output and result are its own.
+// a fresh worker. Each job's captured output is its own.
 TEST(WorkerProcess, AWorkerRunsItsSlotsJobsUntilOneFails) {
     enum Does { Succeeds, Fails, Crashes, Hangs };
     const Does jobs[] = {Succeeds, Succeeds, Fails, Succeeds, Crashes, Succeeds, Hangs, Succeeds};
@@ -151,8 +152,8 @@ TEST(WorkerProcess, AWorkerRunsItsSlotsJobsUntilOneFails) {
     run.jobCount = std::size(jobs);
     run.limits.timeoutSeconds = 0.3;
     run.captureOutput = true;
-    run.body = [&](std::size_t job, std::string* result) -> int {
-        *result = "result " + std::to_string(job);
+    run.body = [&](std::size_t job) -> int {
+        std::cout << "result " << job;
         std::cerr << "job " << job << "\n";
         if (jobs[job] == Crashes) CrashWith(SIGSEGV);
         if (jobs[job] == Hangs) HangUntilStopped();
@@ -166,8 +167,9 @@ TEST(WorkerProcess, AWorkerRunsItsSlotsJobsUntilOneFails) {
         SCOPED_TRACE(job);
         EXPECT_EQ(outcomes[job].end, ends[jobs[job] == Crashes ? 1 : jobs[job] == Hangs ? 2 : 0]);
         EXPECT_EQ(outcomes[job].exitCode, jobs[job] == Fails ? 3 : 0);
-        EXPECT_EQ(outcomes[job].errorText, "job " + std::to_string(job) + "\n");
-        EXPECT_EQ(outcomes[job].result, jobs[job] == Succeeds || jobs[job] == Fails ? "result " + std::to_string(job) : "");
+        const bool answered = jobs[job] == Succeeds || jobs[job] == Fails;
+        EXPECT_EQ(outcomes[job].outputText, answered ? "result " + std::to_string(job) : "");
+        EXPECT_EQ(outcomes[job].errorText, answered ? "job " + std::to_string(job) + "\n" : "");
         if (job > 0) {
             EXPECT_EQ(outcomes[job].pid != outcomes[job - 1].pid, freshWorker[job]);
         }
@@ -194,7 +196,7 @@ TEST(WorkerProcess, InterruptionIsPassedToTheWorkersAndReported) {
     WorkerRun run;
     run.jobCount = 4;
     run.parallel = 2;
-    run.body = [](std::size_t, std::string*) -> int { HangUntilStopped(); };
+    run.body = [](std::size_t) -> int { HangUntilStopped(); };
     run.done = [&](std::size_t, const WorkerOutcome& outcome) { ends.push_back(outcome.end); };
     run.tick = [] { raise(SIGTERM); };
     EXPECT_EQ(RunWorkers(run), SIGTERM);
