@@ -1,6 +1,5 @@
 #include "cli/batch_export.h"
 
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -10,6 +9,7 @@
 #include <iostream>
 #include <sstream>
 #include <system_error>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
@@ -37,11 +37,6 @@ struct Entry {
     nlohmann::json warnings = nlohmann::json::array();
     double seconds = 0;
 };
-
-std::size_t DefaultJobs() {
-    const long cores = sysconf(_SC_NPROCESSORS_ONLN);
-    return cores > 0 ? static_cast<std::size_t>(cores) : 1;
-}
 
 // The folders a run creates, so that those left empty can go again.
 class CreatedFolders {
@@ -205,7 +200,7 @@ Outcome RunExports(const BatchOptions& options, Plan* plan, PluginLibrary* plugi
     const auto start = std::chrono::steady_clock::now();
     WorkerRun run;
     run.jobCount = jobs.size();
-    run.parallel = std::min(options.jobs == 0 ? DefaultJobs() : options.jobs, std::max<std::size_t>(1, jobs.size()));
+    run.parallel = std::min(options.jobs == 0 ? std::max(1u, std::thread::hardware_concurrency()) : options.jobs, std::max<std::size_t>(1, jobs.size()));
     run.limits = options.limits;
     run.captureOutput = true;
     run.body = [&](std::size_t job) {

@@ -60,8 +60,8 @@ extern "C" void OnWorkerInterrupt(int signal) { interruptSignal = signal; }
 
 // One job slot: its worker, which takes the slot's jobs one after another, and the job it runs.
 struct Slot {
-    pid_t pid = 0;     // 0: no worker (none yet, or its last one ended)
-    int control = -1;  // job numbers go out, answers come back; EOF once the worker is gone
+    pid_t pid = 0;
+    int control = -1;  // job numbers go out, answers come back; EOF once the worker is gone; -1: no worker
     bool busy = false;
     std::size_t job = 0;
     Clock::time_point start;
@@ -77,25 +77,15 @@ std::string FormatSeconds(double seconds) {
     return os.str();
 }
 
-bool ReadFull(int fd, void* data, std::size_t size) {
+// All of size bytes sent (send true) or received over a worker's socket; false when the other
+// end is gone (no SIGPIPE).
+bool Transfer(int fd, void* data, std::size_t size, bool send = false) {
     for (char* at = static_cast<char*>(data); size != 0;) {
-        const ssize_t got = read(fd, at, size);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        at += got;
-        size -= static_cast<std::size_t>(got);
-    }
-    return true;
-}
-
-// No SIGPIPE when the other end is gone: the caller hears of it as a failure.
-bool SendFull(int fd, const void* data, std::size_t size) {
-    for (const char* at = static_cast<const char*>(data); size != 0;) {
-        const ssize_t sent = send(fd, at, size, MSG_NOSIGNAL);
-        if (sent < 0 && errno == EINTR) continue;
-        if (sent <= 0) return false;
-        at += sent;
-        size -= static_cast<std::size_t>(sent);
+        const ssize_t done = send ? ::send(fd, at, size, MSG_NOSIGNAL) : recv(fd, at, size, 0);
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) return false;
+        at += done;
+        size -= static_cast<std::size_t>(done);
     }
     return true;
 }
@@ -120,7 +110,7 @@ bool SendFull(int fd, const void* data, std::size_t size) {
             if (devNull >= 0) dup2(devNull, fd);
     }
     LimitAddressSpace(run.limits.memoryBytes);
-    for (std::uint64_t job = 0; ReadFull(control, &job, sizeof job);) {
+    for (std::uint64_t job = 0; Transfer(control, &job, sizeof job);) {
         SetWorkerPhase(WorkerPhase::Starting);
         std::ostringstream texts[2];
         std::ostream* const streams[2] = {&std::cout, &std::cerr};
@@ -136,11 +126,11 @@ bool SendFull(int fd, const void* data, std::size_t size) {
             std::cerr << "wux: " << e.what() << "\n";
         }
         for (int i = 0; i < 2; ++i) streams[i]->rdbuf(standard[i]);
-        bool answered = SendFull(control, &code, sizeof code);
+        bool answered = Transfer(control, &code, sizeof code, true);
         for (const std::ostringstream& text : texts) {
-            const std::string bytes = text.str().substr(0, kMaxText);
-            const std::uint64_t size = bytes.size();
-            answered = answered && SendFull(control, &size, sizeof size) && SendFull(control, bytes.data(), size);
+            std::string bytes = text.str().substr(0, kMaxText);
+            std::uint64_t size = bytes.size();
+            answered = answered && Transfer(control, &size, sizeof size, true) && Transfer(control, bytes.data(), size, true);
         }
         if (!answered || code != 0) _exit(code);
 #ifdef __GLIBC__
@@ -185,7 +175,7 @@ public:
         }
     }
     ~WorkerSet() {
-        for (Slot& slot : slots_) Retire(slot);
+        for (Slot& slot : slots_) Reap(slot);
         if (phases_ != nullptr) munmap(phases_, sizeof(std::atomic<int>) * slots_.size());
     }
     WorkerSet(const WorkerSet&) = delete;
@@ -226,13 +216,10 @@ private:
         }
         const std::string why = pid < 0 ? std::strerror(errno) : "";
         close(control[1]);
-        if (pid < 0) {
-            close(control[0]);
-            return why;
-        }
+        if (pid < 0) close(control[0]);
         slot.pid = pid;
-        slot.control = control[0];
-        return "";
+        slot.control = pid < 0 ? -1 : control[0];
+        return why;
     }
 
     void Start(std::size_t i, std::size_t job) {
@@ -240,10 +227,10 @@ private:
         std::string why;
         // A worker that died while idle (the system's OOM killer) takes no job: a fresh one does.
         for (int attempt = 0; attempt < 2; ++attempt) {
-            if (slot.pid == 0 && !(why = Fork(i)).empty()) break;
+            if (slot.control < 0 && !(why = Fork(i)).empty()) break;
             phases_[i].store(static_cast<int>(WorkerPhase::Starting));
-            const std::uint64_t number = job;
-            if (SendFull(slot.control, &number, sizeof number)) {
+            std::uint64_t number = job;
+            if (Transfer(slot.control, &number, sizeof number, true)) {
                 slot.busy = true;
                 slot.job = job;
                 slot.start = Clock::now();
@@ -251,7 +238,7 @@ private:
                 return;
             }
             why = std::strerror(errno);
-            Retire(slot);
+            Reap(slot);
         }
         WorkerOutcome failed;
         failed.end = WorkerOutcome::End::NotStarted;
@@ -285,61 +272,44 @@ private:
         }
     }
 
-    // The worker's exit code for its job, or its end.
+    // The worker's answer for its job, or its end.
     void Answer(Slot& slot) {
-        if (!slot.busy) return Retire(slot);  // an idle worker ended (killed): no job lost
-        std::int32_t code = 0;
-        std::string texts[2];
-        bool answered = ReadFull(slot.control, &code, sizeof code);
-        for (std::string& text : texts) {
-            std::uint64_t size = 0;
-            answered = answered && ReadFull(slot.control, &size, sizeof size) && size <= kMaxText &&
-                       (text.resize(size), ReadFull(slot.control, text.data(), size));
-        }
-        if (answered) {
-            WorkerOutcome outcome = Outcome(slot, WorkerOutcome::End::Exited);
-            outcome.exitCode = code;
-            outcome.outputText = std::move(texts[0]);
-            outcome.errorText = std::move(texts[1]);
-            slot.busy = false;
-            if (code != 0) Retire(slot);  // it ends after a failure
-            if (run_.done) run_.done(slot.job, outcome);
+        if (!slot.busy) {
+            Reap(slot);  // an idle worker ended (killed): no job lost
             return;
         }
-        Finish(slot, Reap(slot), WorkerOutcome::End::Exited);
+        std::int32_t code = 0;
+        std::string texts[2];
+        bool answered = Transfer(slot.control, &code, sizeof code);
+        for (std::string& text : texts) {
+            std::uint64_t size = 0;
+            answered = answered && Transfer(slot.control, &size, sizeof size) && size <= kMaxText &&
+                       (text.resize(size), Transfer(slot.control, text.data(), size));
+        }
+        if (!answered) return Finish(slot, Reap(slot), WorkerOutcome::End::Exited);
+        if (code != 0) Reap(slot);  // it ends after a failure
+        Finish(slot, W_EXITCODE(code, 0), WorkerOutcome::End::Exited, std::move(texts[0]), std::move(texts[1]));
     }
 
-    WorkerOutcome Outcome(Slot& slot, WorkerOutcome::End end) {
+    // Closes the worker's socket (an idle worker then ends by itself) and waits for it; its status.
+    int Reap(Slot& slot) {
+        int status = 0;
+        if (slot.control < 0) return status;
+        close(slot.control);
+        slot.control = -1;
+        while (waitpid(slot.pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        return status;
+    }
+
+    void Finish(Slot& slot, int status, WorkerOutcome::End end, std::string output = "", std::string error = "") {
         WorkerOutcome outcome;
         outcome.end = end;
         outcome.pid = slot.pid;
         outcome.seconds = SecondsSince(slot.start);
         outcome.phase = static_cast<WorkerPhase>(phases_[&slot - slots_.data()].load());
-        return outcome;
-    }
-
-    // Waits for the worker, which has ended or is being ended, and frees the slot; its status.
-    int Reap(Slot& slot) {
-        if (slot.control >= 0) close(slot.control);
-        slot.control = -1;
-        int status = 0;
-        while (slot.pid > 0 && waitpid(slot.pid, &status, 0) < 0 && errno == EINTR) {
-        }
-        return status;
-    }
-
-    // Ends an idle worker: without its control socket it runs no more jobs and exits.
-    void Retire(Slot& slot) {
-        Reap(slot);
-        slot.pid = 0;
-    }
-
-    // A worker that ended during its job; the slot gets a new worker for its next one.
-    void Finish(Slot& slot, int status, WorkerOutcome::End end) {
-        const pid_t pid = slot.pid;
-        slot.pid = 0;
-        WorkerOutcome outcome = Outcome(slot, end);
-        outcome.pid = pid;
+        outcome.outputText = std::move(output);
+        outcome.errorText = std::move(error);
         if (end == WorkerOutcome::End::Exited && WIFSIGNALED(status)) {
             outcome.signal = WTERMSIG(status);
             // A Ctrl-C reaches the whole process group: the worker may die of it first.
@@ -354,20 +324,18 @@ private:
 
     int StopAll(int signal) {
         for (const Slot& slot : slots_)
-            if (slot.pid > 0) kill(slot.pid, signal);
+            if (slot.control >= 0) kill(slot.pid, signal);
         const Clock::time_point until = Clock::now() + kInterruptGrace;
         for (Slot& slot : slots_) {
-            if (slot.pid <= 0) continue;
+            if (slot.control < 0) continue;
+            close(slot.control);
+            slot.control = -1;
             int status = 0;
             while (waitpid(slot.pid, &status, WNOHANG) == 0) {
                 if (Clock::now() >= until) kill(slot.pid, SIGKILL);
                 usleep(10 * 1000);
             }
-            if (slot.busy) {
-                Finish(slot, status, WorkerOutcome::End::Interrupted);
-            } else {
-                slot.pid = 0;
-            }
+            if (slot.busy) Finish(slot, status, WorkerOutcome::End::Interrupted);
         }
         return signal;
     }
