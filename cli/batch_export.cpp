@@ -1,6 +1,5 @@
 #include "cli/batch_export.h"
 
-
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
@@ -228,8 +227,7 @@ Outcome RunExports(const BatchOptions& options, Plan* plan, PluginLibrary* plugi
         } else if (worker.end == WorkerOutcome::End::Exited) {
             TakeError(worker.errorText, &e);
         } else {
-            RemoveWorkerLeftovers(worker.pid, ExportFolders(o));
-            e.error = DescribeWorkerEnd(worker, options.limits, o.input, o.output);
+            e.error = EndOfWorker(worker, options.limits, o);
         }
         ++outcome.done;
         if (!e.converted) {

@@ -356,9 +356,8 @@ int ExportAlone(const ExportOptions& options, const WorkerLimits& limits, Plugin
             code = outcome.exitCode;  // the worker has said what happened
             return;
         }
-        RemoveWorkerLeftovers(outcome.pid, ExportFolders(options));
-        if (outcome.end != WorkerOutcome::End::Interrupted)
-            PrintError(DescribeWorkerEnd(outcome, limits, options.input, options.output));
+        const std::string why = EndOfWorker(outcome, limits, options);
+        if (outcome.end != WorkerOutcome::End::Interrupted) PrintError(why);
         code = kExitFailed;
     };
     const int signal = RunWorkers(run);
@@ -412,11 +411,11 @@ int ExportScene(const ExportOptions& options, PluginLibrary* plugin) {
     return kExitFailed;
 }
 
-std::vector<std::string> ExportFolders(const ExportOptions& options) {
+std::string EndOfWorker(const WorkerOutcome& outcome, const WorkerLimits& limits, const ExportOptions& options) {
     std::vector<std::string> folders{FolderOf(options.output)};
-    if (!options.report.empty() && options.report != "-" && FolderOf(options.report) != folders.front())
-        folders.push_back(FolderOf(options.report));
-    return folders;
+    if (!options.report.empty() && options.report != "-") folders.push_back(FolderOf(options.report));
+    RemoveWorkerLeftovers(outcome.pid, folders);
+    return DescribeWorkerEnd(outcome, limits, options.input, options.output);
 }
 
 void AddExportCommand(CLI::App& app) {

@@ -6,8 +6,8 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
+#include "cli/worker_process.h"
 #include "driver/plugin_loader.h"
 #include "input/mesh_normals.h"
 
@@ -32,7 +32,8 @@ void LoadPlugin(const std::string& explicitPath, PluginLibrary* plugin);
 // "wux export: " and its failure, and returns the exit code.
 int ExportScene(const ExportOptions& options, PluginLibrary* plugin);
 
-// The folders where an export creates files, for the leftovers of a worker that died.
-std::vector<std::string> ExportFolders(const ExportOptions& options);
+// Why the worker of an export ended without a word (a crash, a timeout), once its temporary
+// files are removed.
+std::string EndOfWorker(const WorkerOutcome& outcome, const WorkerLimits& limits, const ExportOptions& options);
 
 }  // namespace wux

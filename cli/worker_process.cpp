@@ -140,28 +140,21 @@ bool Transfer(int fd, void* data, std::size_t size, bool send = false) {
     _exit(0);
 }
 
+// While alive, SIGINT and SIGTERM are noted for the run instead of ending the command.
 class SignalCatcher {
 public:
-    SignalCatcher() {
-        interruptSignal = 0;
-        struct sigaction action;
-        std::memset(&action, 0, sizeof action);
-        action.sa_handler = OnWorkerInterrupt;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = 0;  // no SA_RESTART: poll() returns at once
-        sigaction(SIGINT, &action, &oldInt_);
-        sigaction(SIGTERM, &action, &oldTerm_);
-    }
+    SignalCatcher() { interruptSignal = 0; }
     ~SignalCatcher() {
-        sigaction(SIGINT, &oldInt_, nullptr);
-        sigaction(SIGTERM, &oldTerm_, nullptr);
+        signal(SIGINT, oldInt_);
+        signal(SIGTERM, oldTerm_);
     }
     SignalCatcher(const SignalCatcher&) = delete;
     SignalCatcher& operator=(const SignalCatcher&) = delete;
 
 private:
-    struct sigaction oldInt_;
-    struct sigaction oldTerm_;
+    // poll() returns on a signal whatever the handler's flags.
+    sighandler_t oldInt_ = signal(SIGINT, OnWorkerInterrupt);
+    sighandler_t oldTerm_ = signal(SIGTERM, OnWorkerInterrupt);
 };
 
 class WorkerSet {
