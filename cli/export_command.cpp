@@ -42,6 +42,7 @@
 #include "input/assimp_import.h"
 #include "input/json_scene.h"
 #include "input/ply_reader.h"
+#include "input/stl_reader.h"
 #include "input/warnings.h"
 
 namespace wux {
@@ -195,6 +196,7 @@ SceneDescription ReadInput(const ExportOptions& options, TextureFiles* textureFi
     ToolResult<SceneDescription> scene =
         IsJsonPath(options.input)  ? ReadJsonSceneFile(options.input, importOptions.progress)
         : IsPlyPath(options.input) ? ReadPlyFile(options.input, importOptions, warnings, counts)
+        : IsStlPath(options.input) ? ReadStlFile(options.input, importOptions, warnings, counts)
                                    : ImportWithAssimp(options.input, importOptions, warnings, counts);
     if (!scene.Ok()) throw scene.Error();
     return std::move(*scene);
