@@ -441,8 +441,8 @@ void AddExportCommand(CLI::App& app) {
         ->type_name("N");
     command
         ->add_option("--timeout", batch->limits.timeoutSeconds,
-                     "stop an imported file's export that takes longer than this many seconds (0: no limit; a JSON "
-                     "scene's export has none)")
+                     "stop an export that takes longer than this many seconds (0: no limit; a single JSON scene's "
+                     "export runs without a worker and has none)")
         ->check(AtLeast(0))
         ->type_name("SECONDS")
         ->capture_default_str();
