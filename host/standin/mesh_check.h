@@ -2,6 +2,7 @@
 // of bounds, with an error naming the node.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "host/sdk/mesh.h"
@@ -23,6 +24,20 @@ struct StandinMeshError {
 };
 
 StandinMeshError StandinCheckMesh(const Mesh& mesh, const std::string& nodeName);
+// The first of faceCount faces with a corner index (of corners(f)) not below count, as an
+// error naming the node, e.g. "polygon 2 uses vertex 9, but the mesh has 8 vertices".
+template <class Corners>
+StandinMeshError StandinCheckIndices(std::size_t faceCount, Corners corners, std::size_t count,
+                                     StandinMeshError::Kind kind, const char* faceName, const char* indexName,
+                                     const char* countName, const std::string& nodeName) {
+    for (std::size_t f = 0; f < faceCount; ++f)
+        for (DWORD index : corners(f))
+            if (index >= count)
+                return {kind, "node \"" + nodeName + "\": " + faceName + " " + std::to_string(f) + " uses " +
+                                  indexName + " " + std::to_string(index) + ", but the mesh has " +
+                                  std::to_string(count) + " " + countName};
+    return {};
+}
 
 // Reads the mesh's stand-in storage.
 class StandinMeshAccess {
