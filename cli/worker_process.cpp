@@ -279,7 +279,8 @@ private:
             answered = answered && Transfer(slot.control, &size, sizeof size) && size <= kMaxText &&
                        (text.resize(size), Transfer(slot.control, text.data(), size));
         }
-        if (!answered) return Finish(slot, Reap(slot), WorkerOutcome::End::Exited);
+        // Ended in the middle of its job, its files not cleaned up: a crash, whatever its status.
+        if (!answered) return Finish(slot, Reap(slot), WorkerOutcome::End::Crashed);
         if (code != 0) Reap(slot);  // it ends after a failure
         Finish(slot, W_EXITCODE(code, 0), WorkerOutcome::End::Exited, std::move(texts[0]), std::move(texts[1]));
     }
@@ -303,13 +304,15 @@ private:
         outcome.phase = static_cast<WorkerPhase>(phases_[&slot - slots_.data()].load());
         outcome.outputText = std::move(output);
         outcome.errorText = std::move(error);
-        if (end == WorkerOutcome::End::Exited && WIFSIGNALED(status)) {
+        if (end == WorkerOutcome::End::Crashed && WIFSIGNALED(status)) {
             outcome.signal = WTERMSIG(status);
             // A Ctrl-C reaches the whole process group: the worker may die of it first.
-            const bool interrupted = interruptSignal != 0 && outcome.signal == interruptSignal;
-            outcome.end = interrupted ? WorkerOutcome::End::Interrupted : WorkerOutcome::End::Crashed;
-        } else if (end == WorkerOutcome::End::Exited) {
+            if (interruptSignal != 0 && outcome.signal == interruptSignal) outcome.end = WorkerOutcome::End::Interrupted;
+        } else if (end == WorkerOutcome::End::Exited || end == WorkerOutcome::End::Crashed) {
             outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+            // The export's interrupt handler exits so once it has removed its files.
+            const bool cleanedUp = outcome.exitCode == 128 + SIGINT || outcome.exitCode == 128 + SIGTERM;
+            if (cleanedUp) outcome.end = WorkerOutcome::End::Exited;
         }
         slot.busy = false;
         if (run_.done) run_.done(slot.job, outcome);
@@ -390,7 +393,8 @@ std::string DescribeWorkerEnd(const WorkerOutcome& outcome, const WorkerLimits& 
         case WorkerOutcome::End::Crashed: {
             const int sig = outcome.signal;
             const std::string how =
-                sig == SIGKILL                   ? "was killed (SIGKILL; the system may have run out of memory)"
+                sig == 0 ? "quit (exit code " + std::to_string(outcome.exitCode) + ")"
+                : sig == SIGKILL                 ? "was killed (SIGKILL; the system may have run out of memory)"
                 : sig == SIGTERM || sig == SIGINT ? "was stopped (" + SignalName(sig) + ")"
                                                   : "crashed (" + SignalName(sig) + ")";
             if (reading) return "the importer " + how + " reading " + input;
