@@ -217,20 +217,17 @@ private:
 
     void Start(std::size_t i, std::size_t job) {
         Slot& slot = slots_[i];
-        std::string why;
-        // A worker that died while idle (the system's OOM killer) takes no job: a fresh one does.
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            if (slot.control < 0 && !(why = Fork(i)).empty()) break;
-            phases_[i].store(static_cast<int>(WorkerPhase::Starting));
-            std::uint64_t number = job;
-            if (Transfer(slot.control, &number, sizeof number, true)) {
-                slot.busy = true;
-                slot.job = job;
-                slot.start = Clock::now();
-                if (run_.started) run_.started(job);
-                return;
-            }
-            why = std::strerror(errno);
+        std::string why = slot.control < 0 ? Fork(i) : "";
+        std::uint64_t number = job;
+        if (why.empty() && Transfer(slot.control, &number, sizeof number, true)) {
+            slot.busy = true;
+            slot.job = job;
+            slot.start = Clock::now();
+            if (run_.started) run_.started(job);
+            return;
+        }
+        if (why.empty()) {
+            why = std::strerror(errno);  // the worker is gone
             Reap(slot);
         }
         WorkerOutcome failed;
