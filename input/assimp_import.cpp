@@ -11,17 +11,14 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <new>
 #include <set>
-#include <sstream>
 #include <system_error>
 #include <utility>
 #include <vector>
 
-#include <assimp/DefaultIOSystem.h>
 #include <assimp/Importer.hpp>
 #include <assimp/ProgressHandler.hpp>
 #include <assimp/config.h>
@@ -224,12 +221,17 @@ bool EncodeTga(const aiTexture& tex, std::vector<unsigned char>* out) {
     return true;
 }
 
+std::string AbsoluteHostPath(const fs::path& p) {
+    std::error_code ec;
+    const fs::path abs = fs::absolute(p, ec);
+    return ToBackslashes((ec ? p : abs).lexically_normal().string());
+}
+
 class TextureResolver {
 public:
     TextureResolver(const aiScene& scene, const std::string& sourcePath, const std::string& outputPath,
                     TextureFiles* files, Warnings* warnings)
-        : scene_(scene), files_(files), warnings_(warnings) {
-        sourceDir_ = fs::path(sourcePath).parent_path();
+        : scene_(scene), files_(files), warnings_(warnings), external_(sourcePath, warnings) {
         if (!outputPath.empty()) {
             outputDir_ = fs::path(outputPath).parent_path();
             outputStem_ = fs::path(outputPath).stem().string();
@@ -248,9 +250,7 @@ public:
             *hostPath = ToBackslashes(reference);
             return true;
         }
-        auto cached = external_.find(reference);
-        if (cached == external_.end()) cached = external_.emplace(reference, External(reference)).first;
-        *hostPath = cached->second;
+        *hostPath = external_.HostPath(reference);
         return true;
     }
 
@@ -258,49 +258,6 @@ public:
     const fs::path& OutputDir() const { return outputDir_; }
 
 private:
-    std::string External(const std::string& reference) {
-        std::string slashed = reference;
-        std::replace(slashed.begin(), slashed.end(), '\\', '/');
-        const fs::path asWritten = IsAbsoluteSourcePath(reference) ? fs::path(slashed) : sourceDir_ / slashed;
-        const std::string fileName = fs::path(slashed).filename().string();
-        std::error_code ec;
-        std::vector<fs::path> candidates = {asWritten, sourceDir_ / fileName};
-        for (const fs::path& c : candidates) {
-            if (!fileName.empty() && fs::is_regular_file(c, ec)) return HostPath(c);
-        }
-        // Written on a system where names ignore letter case.
-        for (const fs::path& dir : {asWritten.parent_path(), sourceDir_}) {
-            const std::string found = FindIgnoringCase(dir, fileName);
-            if (!found.empty()) return HostPath(dir / found);
-        }
-        warnings_->Add(kTexturesMissing, QuotedName(reference));
-        return ToBackslashes(reference);
-    }
-
-    static std::string HostPath(const fs::path& p) {
-        std::error_code ec;
-        fs::path abs = fs::absolute(p, ec);
-        if (ec) abs = p;
-        return ToBackslashes(abs.lexically_normal().string());
-    }
-
-    std::string FindIgnoringCase(const fs::path& dir, const std::string& fileName) {
-        if (fileName.empty()) return std::string();
-        auto it = listings_.find(dir.string());
-        if (it == listings_.end()) {
-            std::map<std::string, std::string> names;
-            std::error_code ec;
-            for (fs::directory_iterator d(dir.empty() ? fs::path(".") : dir, ec), end; !ec && d != end;
-                 d.increment(ec)) {
-                const std::string name = d->path().filename().string();
-                names.emplace(Lower(name), name);
-            }
-            it = listings_.emplace(dir.string(), std::move(names)).first;
-        }
-        auto hit = it->second.find(Lower(fileName));
-        return hit == it->second.end() ? std::string() : hit->second;
-    }
-
     bool Embedded(const aiTexture& tex, const std::string& reference, const std::string& materialName,
                   int slot, std::string* hostPath, std::string* error) {
         auto known = embedded_.find(&tex);
@@ -348,7 +305,7 @@ private:
         if (takenOnDisk) warnings_->Add(kTexturesRenamed, QuotedName(wanted) + " is another file; this one is " + QuotedName(name));
         file.fileName = name;
         file.write = use == TextureFiles::NameUse::Free;
-        *hostPath = outputDir_.empty() ? name : HostPath(outputDir_ / name);
+        *hostPath = outputDir_.empty() ? name : AbsoluteHostPath(outputDir_ / name);
         embedded_.emplace(&tex, *hostPath);
         pending_.push_back(std::move(file));
         return true;
@@ -357,11 +314,9 @@ private:
     const aiScene& scene_;
     TextureFiles* files_;
     Warnings* warnings_;
-    fs::path sourceDir_;
+    TextureLocator external_;
     fs::path outputDir_;
     std::string outputStem_;
-    std::map<std::string, std::string> external_;
-    std::map<std::string, std::map<std::string, std::string>> listings_;
     std::map<const aiTexture*, std::string> embedded_;
     std::set<std::string> usedNames_;
     std::map<std::string, int> nextSuffix_;
@@ -815,53 +770,6 @@ ToolResult<void> WritePending(const fs::path& dir, const std::vector<PendingText
     return {};
 }
 
-// The files an importer opens besides the one it was given (an OBJ file's MTL files).
-class RecordingIOSystem : public Assimp::DefaultIOSystem {
-public:
-    explicit RecordingIOSystem(std::vector<std::string>* opened) : opened_(opened) {}
-    Assimp::IOStream* Open(const char* file, const char* mode) override {
-        Assimp::IOStream* stream = DefaultIOSystem::Open(file, mode);
-        if (stream != nullptr) opened_->push_back(file);
-        return stream;
-    }
-
-private:
-    std::vector<std::string>* opened_;
-};
-
-// Assimp's OBJ reader leaves out the MTL statement "refl [options] FILE": each material that
-// has one gets it back as its reflection map, so that the reflection slot is filled.
-void AddMtlReflectionMaps(const std::vector<std::string>& opened, aiScene* scene) {
-    std::map<std::string, std::string> reflection;  // per material name, its first "refl"
-    for (const std::string& file : opened) {
-        if (Lower(fs::path(file).extension().string()) != ".mtl") continue;
-        std::ifstream in(file, std::ios::binary);
-        std::string line, material;
-        while (std::getline(in, line)) {
-            std::istringstream words(line);
-            std::string keyword, word, last;
-            words >> keyword;
-            if (keyword == "newmtl") {
-                std::getline(words >> std::ws, material);
-                const std::size_t end = material.find_last_not_of(" \t\r");
-                material.erase(end == std::string::npos ? 0 : end + 1);
-            } else if (keyword == "refl") {
-                while (words >> word) last = word;  // the options come before the file
-                if (!last.empty()) reflection.emplace(material, last);
-            }
-        }
-    }
-    for (unsigned i = 0; !reflection.empty() && i < scene->mNumMaterials; ++i) {
-        aiMaterial* m = scene->mMaterials[i];
-        aiString name;
-        if (m->Get(AI_MATKEY_NAME, name) != AI_SUCCESS || m->GetTextureCount(aiTextureType_REFLECTION) != 0) continue;
-        const auto found = reflection.find(name.C_Str());
-        if (found == reflection.end()) continue;
-        const aiString file(found->second);
-        m->AddProperty(&file, AI_MATKEY_TEXTURE(aiTextureType_REFLECTION, 0));
-    }
-}
-
 // Assimp's share of the read (the file, then its post-processing) passed on; never stops it.
 class ProgressReport : public Assimp::ProgressHandler {
 public:
@@ -883,9 +791,7 @@ ToolResult<SceneDescription> Import(const std::string& path, const AssimpImportO
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) return fail(ToolError::Kind::Input, "no such file");
     const SourceKind kind = KindOf(path);
-    std::vector<std::string> opened;
     Assimp::Importer importer;
-    importer.SetIOHandler(new RecordingIOSystem(&opened));  // the importer owns it
     if (options.progress) importer.SetProgressHandler(new ProgressReport(options.progress));  // owned by the importer
     importer.SetPropertyBool(AI_CONFIG_IMPORT_FBX_PRESERVE_PIVOTS, false);
     // Without this, a file with no meshes gets a made-up mesh drawing its node hierarchy.
@@ -914,7 +820,6 @@ ToolResult<SceneDescription> Import(const std::string& path, const AssimpImportO
     // Ours from here, so that meshes can go as soon as they are converted and the rest as
     // soon as the conversion is done.
     const std::unique_ptr<aiScene> owned(importer.GetOrphanedScene());
-    AddMtlReflectionMaps(opened, owned.get());
     SceneDescription result;
     TextureResolver textures(*owned, path, options.outputPath, options.textureFiles, warnings);
     ImportCounts ownCounts;
@@ -935,6 +840,49 @@ ToolResult<SceneDescription> Import(const std::string& path, const AssimpImportO
 
 }  // namespace
 
+TextureLocator::TextureLocator(const std::string& modelPath, Warnings* warnings)
+    : sourceDir_(fs::path(modelPath).parent_path().string()), warnings_(warnings) {}
+
+std::string TextureLocator::HostPath(const std::string& reference) {
+    auto found = found_.find(reference);
+    if (found == found_.end()) found = found_.emplace(reference, Find(reference)).first;
+    return found->second;
+}
+
+std::string TextureLocator::Find(const std::string& reference) {
+    const fs::path dir = sourceDir_;
+    std::string slashed = reference;
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    const fs::path asWritten = IsAbsoluteSourcePath(reference) ? fs::path(slashed) : dir / slashed;
+    const std::string fileName = fs::path(slashed).filename().string();
+    std::error_code ec;
+    for (const fs::path& c : {asWritten, dir / fileName}) {
+        if (!fileName.empty() && fs::is_regular_file(c, ec)) return AbsoluteHostPath(c);
+    }
+    // Written on a system where names ignore letter case.
+    for (const fs::path& folder : {asWritten.parent_path(), dir}) {
+        const std::string found = FindIgnoringCase(folder.string(), fileName);
+        if (!found.empty()) return AbsoluteHostPath(folder / found);
+    }
+    warnings_->Add(kTexturesMissing, QuotedName(reference));
+    return ToBackslashes(reference);
+}
+
+std::string TextureLocator::FindIgnoringCase(const std::string& dir, const std::string& fileName) {
+    if (fileName.empty()) return std::string();
+    auto it = listings_.find(dir);
+    if (it == listings_.end()) {
+        std::map<std::string, std::string> names;
+        std::error_code ec;
+        for (fs::directory_iterator d(dir.empty() ? fs::path(".") : fs::path(dir), ec), end; !ec && d != end; d.increment(ec)) {
+            const std::string name = d->path().filename().string();
+            names.emplace(Lower(name), name);
+        }
+        it = listings_.emplace(dir, std::move(names)).first;
+    }
+    auto hit = it->second.find(Lower(fileName));
+    return hit == it->second.end() ? std::string() : hit->second;
+}
 ToolResult<SceneDescription> ImportWithAssimp(const std::string& path, const AssimpImportOptions& options,
                                               Warnings* warnings, ImportCounts* counts) {
     try {
