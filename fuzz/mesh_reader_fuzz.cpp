@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "input/obj_reader.h"
 #include "input/ply_reader.h"
 #include "input/stl_reader.h"
 

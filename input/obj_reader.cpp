@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <set>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -165,10 +166,8 @@ public:
             } else if (word == "o" || (word == "g" && Trim(line) != activeGroup_)) {
                 const std::string name(Trim(line));
                 if (word == "g") activeGroup_ = name;
-                const auto same = [&](const ObjObject& o) { return o.name == name; };
-                const auto found = std::find_if(objects_.begin(), objects_.end(), same);
-                current_ = word == "o" && found != objects_.end() ? static_cast<std::size_t>(found - objects_.begin()) : objects_.size();
-                if (current_ == objects_.size()) objects_.push_back(ObjObject{name, {}});
+                const auto found = byName_.find(name);  // "o" goes on with an object of its name, "g" starts one
+                current_ = word == "o" && found != byName_.end() ? found->second : NewObject(name);
             } else if (word == "usemtl") {
                 material_ = MaterialName(line);
             } else if (word == "mtllib") {
@@ -227,8 +226,15 @@ public:
     }
 
 private:
+    std::size_t NewObject(const std::string& name) {
+        byName_.emplace(name, objects_.size());
+        objects_.push_back(ObjObject{name, {}});
+        return objects_.size() - 1;
+    }
+
     // The MTL file as named, else the one named after the OBJ file (as Assimp looks for it).
     void ReadLibrary(const std::string& name) {
+        if (!libraries_.insert(name).second) return;
         MappedFile mapped;
         const fs::path folder = fs::path(path_).parent_path();
         if (!mapped.OpenWhole((folder / name).string()).Ok() &&
@@ -269,10 +275,7 @@ private:
 
     // False for a corner that is not "v", "v/vt", "v//vn" or "v/vt/vn" of whole numbers.
     bool Face(char kind, std::string_view line) {
-        if (!current_) {
-            current_ = objects_.size();
-            objects_.push_back(ObjObject{"defaultobject", {}});
-        }
+        if (!current_) current_ = NewObject("defaultobject");
         ObjObject& object = objects_[*current_];
         corners_.clear();
         bool inRange = true, hasUv = true, hasNormal = true;
@@ -334,6 +337,8 @@ private:
     Warnings* warnings_;
     std::vector<Vec3> positions_, normals_, uvs_;
     std::vector<ObjObject> objects_;
+    std::map<std::string, std::size_t> byName_;  // the first object of each name
+    std::set<std::string> libraries_;
     std::optional<std::size_t> current_;
     std::string activeGroup_;
     std::string material_ = MaterialName("");
