@@ -19,8 +19,10 @@ void Require(bool condition) {
 
 void CheckNodes(const std::vector<wux::SceneNode>& nodes) {
     for (const wux::SceneNode& node : nodes) {
+        CheckNodes(node.children);
+        if (node.object.type == wux::SceneObject::Type::Sphere) continue;
         const wux::SceneMesh& mesh = node.object.mesh;
-        Require(!mesh.faces.empty() && mesh.normals.size() == mesh.verts.size());
+        Require(node.object.IsTriangleMesh() && !mesh.faces.empty() && mesh.normals.size() == mesh.verts.size());
         for (const auto& face : mesh.faces)
             for (std::uint32_t v : face) Require(v < mesh.verts.size());
         Require(mesh.tverts.empty() || mesh.tvfaces.size() == mesh.faces.size());
@@ -28,7 +30,6 @@ void CheckNodes(const std::vector<wux::SceneNode>& nodes) {
             for (std::uint32_t v : face) Require(v < mesh.tverts.size());
         for (const auto& p : mesh.verts) Require(std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]));
         for (const auto& t : mesh.tverts) Require(std::isfinite(t[0]) && std::isfinite(t[1]));
-        CheckNodes(node.children);
     }
 }
 
