@@ -4,7 +4,6 @@
 // hierarchy in the host's right-handed Z-up frame, point helpers and "GBND"/"GELP" spheres.
 #pragma once
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -25,24 +24,6 @@ public:
     virtual NameUse Use(const std::string& path, const std::vector<unsigned char>& bytes) = 0;
     // Writes a new file at path; or an Io error naming it.
     virtual ToolResult<void> Write(const std::string& path, const std::vector<unsigned char>& bytes) = 0;
-};
-
-// Texture files a model names, looked for as written (relative to the model's folder), then
-// by file name in that folder, then ignoring letter case; each name looked up once.
-class TextureLocator {
-public:
-    TextureLocator(const std::string& modelPath, Warnings* warnings);
-    // The file's absolute path, or (warning "textures missing") the name as written; with backslashes.
-    std::string HostPath(const std::string& reference);
-
-private:
-    std::string Find(const std::string& reference);
-    std::string FindIgnoringCase(const std::string& dir, const std::string& fileName);
-
-    std::string sourceDir_;
-    Warnings* warnings_;
-    std::map<std::string, std::string> found_;
-    std::map<std::string, std::map<std::string, std::string>> listings_;  // per folder, lower-case name: name
 };
 
 struct AssimpImportOptions {

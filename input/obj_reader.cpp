@@ -16,6 +16,7 @@
 #include "collect/node_route.h"
 #include "format/mapped_file.h"
 #include "format/tool_text.h"
+#include "input/imported_scene.h"
 #include "input/mesh_reader.h"
 
 namespace wux {
@@ -181,7 +182,7 @@ public:
     // The scene: a node per object with triangles, materials in the order of first use.
     SceneDescription Scene(const AssimpImportOptions& options, ImportCounts* counts) {
         SceneDescription scene;
-        TextureLocator textures(path_, warnings_);
+        TextureResolver textures(path_, options, warnings_);
         const bool anyFace = std::any_of(objects_.begin(), objects_.end(), [](const ObjObject& o) {
             return !o.meshes.empty() || o.points + o.lines + o.outOfRange + o.notFinite > 0;
         });
@@ -246,7 +247,7 @@ private:
         ReadMtl(std::string_view(reinterpret_cast<const char*>(bytes.data), bytes.size), &materials_);
     }
 
-    int UseMaterial(const std::string& name, TextureLocator* textures, SceneDescription* scene) {
+    int UseMaterial(const std::string& name, TextureResolver* textures, SceneDescription* scene) {
         MtlMaterial& m = materials_.try_emplace(name, DefaultMaterial(name)).first->second;
         if (m.index >= 0) return m.index;
         if (!m.height.empty()) m.maps.try_emplace(8, m.height);
@@ -254,7 +255,7 @@ private:
             SceneMap map;
             map.slot = slot;
             map.kind = SceneMap::Kind::Bitmap;
-            map.path = textures->HostPath(file);
+            map.path = textures->External(file);
             m.material.maps.push_back(std::move(map));
         }
         m.index = static_cast<int>(scene->materials.size());
