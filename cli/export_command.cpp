@@ -358,13 +358,10 @@ int ExportAlone(const ExportOptions& options, const WorkerLimits& limits, Plugin
     run.limits = limits;
     run.body = [&](std::size_t) { return ExportScene(options, plugin); };
     run.done = [&](std::size_t, const WorkerOutcome& outcome) {
-        if (outcome.end == WorkerOutcome::End::Exited) {
-            code = outcome.exitCode;  // the worker has said what happened
-            return;
-        }
+        code = outcome.end == WorkerOutcome::End::Exited ? outcome.exitCode : kExitFailed;
+        if (outcome.end == WorkerOutcome::End::Exited) return;  // the worker has said what happened
         const std::string why = EndOfWorker(outcome, limits, options);
         if (outcome.end != WorkerOutcome::End::Interrupted) PrintError(why);
-        code = kExitFailed;
     };
     const int signal = RunWorkers(run);
     if (signal == 0) return code;

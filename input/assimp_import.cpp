@@ -40,7 +40,6 @@ constexpr WarningKind kFacesDropped = WarningKind::FacesDropped;
 constexpr WarningKind kEmptyMeshes = WarningKind::EmptyMeshes;
 constexpr WarningKind kValuesRepaired = WarningKind::ValuesRepaired;
 constexpr WarningKind kNodesPassedOver = WarningKind::NodesPassedOver;
-constexpr WarningKind kMaterialsRenamed = WarningKind::MaterialsRenamed;
 
 std::string ExtensionOf(const std::string& path) {
     std::string ext = fs::path(path).extension().string();
