@@ -199,7 +199,8 @@ Outcome RunExports(const BatchOptions& options, Plan* plan, PluginLibrary* plugi
     const auto start = std::chrono::steady_clock::now();
     WorkerRun run;
     run.jobCount = jobs.size();
-    run.parallel = std::min(options.jobs == 0 ? std::max(1u, std::thread::hardware_concurrency()) : options.jobs, std::max<std::size_t>(1, jobs.size()));
+    const std::size_t slots = options.jobs == 0 ? std::max(1u, std::thread::hardware_concurrency()) : options.jobs;
+    run.parallel = std::min(slots, std::max<std::size_t>(1, jobs.size()));
     run.limits = options.limits;
     run.captureOutput = true;
     run.body = [&](std::size_t job) {

@@ -42,6 +42,7 @@
 #include "input/assimp_import.h"
 #include "input/json_scene.h"
 #include "input/gltf_reader.h"
+#include "input/obj_reader.h"
 #include "input/ply_reader.h"
 #include "input/stl_reader.h"
 #include "input/warnings.h"
@@ -198,6 +199,7 @@ SceneDescription ReadInput(const ExportOptions& options, TextureFiles* textureFi
         IsJsonPath(options.input)  ? ReadJsonSceneFile(options.input, importOptions.progress)
         : IsPlyPath(options.input) ? ReadPlyFile(options.input, importOptions, warnings, counts)
         : IsStlPath(options.input) ? ReadStlFile(options.input, importOptions, warnings, counts)
+        : IsObjPath(options.input) ? ReadObjFile(options.input, importOptions, warnings, counts)
         : IsGltfPath(options.input) ? ReadGltfFile(options.input, importOptions, warnings, counts)
                                    : ImportWithAssimp(options.input, importOptions, warnings, counts);
     if (!scene.Ok()) throw scene.Error();
@@ -356,13 +358,10 @@ int ExportAlone(const ExportOptions& options, const WorkerLimits& limits, Plugin
     run.limits = limits;
     run.body = [&](std::size_t) { return ExportScene(options, plugin); };
     run.done = [&](std::size_t, const WorkerOutcome& outcome) {
-        if (outcome.end == WorkerOutcome::End::Exited) {
-            code = outcome.exitCode;  // the worker has said what happened
-            return;
-        }
+        code = outcome.end == WorkerOutcome::End::Exited ? outcome.exitCode : kExitFailed;
+        if (outcome.end == WorkerOutcome::End::Exited) return;  // the worker has said what happened
         const std::string why = EndOfWorker(outcome, limits, options);
         if (outcome.end != WorkerOutcome::End::Interrupted) PrintError(why);
-        code = kExitFailed;
     };
     const int signal = RunWorkers(run);
     if (signal == 0) return code;

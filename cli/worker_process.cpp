@@ -217,20 +217,17 @@ private:
 
     void Start(std::size_t i, std::size_t job) {
         Slot& slot = slots_[i];
-        std::string why;
-        // A worker that died while idle (the system's OOM killer) takes no job: a fresh one does.
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            if (slot.control < 0 && !(why = Fork(i)).empty()) break;
-            phases_[i].store(static_cast<int>(WorkerPhase::Starting));
-            std::uint64_t number = job;
-            if (Transfer(slot.control, &number, sizeof number, true)) {
-                slot.busy = true;
-                slot.job = job;
-                slot.start = Clock::now();
-                if (run_.started) run_.started(job);
-                return;
-            }
-            why = std::strerror(errno);
+        std::string why = slot.control < 0 ? Fork(i) : "";
+        std::uint64_t number = job;
+        if (why.empty() && Transfer(slot.control, &number, sizeof number, true)) {
+            slot.busy = true;
+            slot.job = job;
+            slot.start = Clock::now();
+            if (run_.started) run_.started(job);
+            return;
+        }
+        if (why.empty()) {
+            why = std::strerror(errno);  // the worker is gone
             Reap(slot);
         }
         WorkerOutcome failed;
@@ -279,7 +276,8 @@ private:
             answered = answered && Transfer(slot.control, &size, sizeof size) && size <= kMaxText &&
                        (text.resize(size), Transfer(slot.control, text.data(), size));
         }
-        if (!answered) return Finish(slot, Reap(slot), WorkerOutcome::End::Exited);
+        // Ended in the middle of its job, its files not cleaned up: a crash, whatever its status.
+        if (!answered) return Finish(slot, Reap(slot), WorkerOutcome::End::Crashed);
         if (code != 0) Reap(slot);  // it ends after a failure
         Finish(slot, W_EXITCODE(code, 0), WorkerOutcome::End::Exited, std::move(texts[0]), std::move(texts[1]));
     }
@@ -303,13 +301,15 @@ private:
         outcome.phase = static_cast<WorkerPhase>(phases_[&slot - slots_.data()].load());
         outcome.outputText = std::move(output);
         outcome.errorText = std::move(error);
-        if (end == WorkerOutcome::End::Exited && WIFSIGNALED(status)) {
+        if (end == WorkerOutcome::End::Crashed && WIFSIGNALED(status)) {
             outcome.signal = WTERMSIG(status);
             // A Ctrl-C reaches the whole process group: the worker may die of it first.
-            const bool interrupted = interruptSignal != 0 && outcome.signal == interruptSignal;
-            outcome.end = interrupted ? WorkerOutcome::End::Interrupted : WorkerOutcome::End::Crashed;
-        } else if (end == WorkerOutcome::End::Exited) {
+            if (interruptSignal != 0 && outcome.signal == interruptSignal) outcome.end = WorkerOutcome::End::Interrupted;
+        } else if (end == WorkerOutcome::End::Exited || end == WorkerOutcome::End::Crashed) {
             outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+            // The export's interrupt handler exits so once it has removed its files.
+            const bool cleanedUp = outcome.exitCode == 128 + SIGINT || outcome.exitCode == 128 + SIGTERM;
+            if (cleanedUp) outcome.end = WorkerOutcome::End::Exited;
         }
         slot.busy = false;
         if (run_.done) run_.done(slot.job, outcome);
@@ -390,7 +390,8 @@ std::string DescribeWorkerEnd(const WorkerOutcome& outcome, const WorkerLimits& 
         case WorkerOutcome::End::Crashed: {
             const int sig = outcome.signal;
             const std::string how =
-                sig == SIGKILL                   ? "was killed (SIGKILL; the system may have run out of memory)"
+                sig == 0 ? "quit (exit code " + std::to_string(outcome.exitCode) + ")"
+                : sig == SIGKILL                 ? "was killed (SIGKILL; the system may have run out of memory)"
                 : sig == SIGTERM || sig == SIGINT ? "was stopped (" + SignalName(sig) + ")"
                                                   : "crashed (" + SignalName(sig) + ")";
             if (reading) return "the importer " + how + " reading " + input;

@@ -41,8 +41,8 @@ std::uint64_t DefaultWorkerMemoryBytes();
 struct WorkerOutcome {
     enum class End { Exited, Crashed, TimedOut, Interrupted, NotStarted };
     End end = End::NotStarted;
-    int exitCode = 0;  // Exited
-    int signal = 0;    // Crashed: the signal that ended the child
+    int exitCode = 0;  // Exited; Crashed without a signal: the worker quit in the middle of the job
+    int signal = 0;    // Crashed: the signal that ended the worker
     WorkerPhase phase = WorkerPhase::Starting;
     pid_t pid = 0;
     std::string outputText;  // what the job printed, when captured and it answered

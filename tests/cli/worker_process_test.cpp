@@ -62,6 +62,12 @@ TEST(WorkerProcess, EachEndIsToldApartAndDescribed) {
     const EndCase cases[] = {
         {"exit code", [] { return 3; }, 10, WorkerOutcome::End::Exited,
          "the export of in.ply failed (exit code 3)"},
+        {"quit without an answer while reading",
+         []() -> int {
+             SetWorkerPhase(WorkerPhase::Reading);
+             _exit(5);
+         },
+         10, WorkerOutcome::End::Crashed, "the importer quit (exit code 5) reading in.ply"},
         {"crash while reading",
          []() -> int {
              SetWorkerPhase(WorkerPhase::Reading);
