@@ -32,8 +32,6 @@
 #include "format/tool_text.h"
 #include "driver/plugin_loader.h"
 #include "driver/scene_builder.h"
-#include "driver/lost_geometry.h"
-#include "driver/scene_routes.h"
 #include "format/mapped_file.h"
 #include "format/wux_checker.h"
 #include "format/wux_reader.h"
@@ -267,15 +265,8 @@ int RunExport(const ExportOptions& options) {
     SetWorkerPhase(WorkerPhase::Reading);
     SceneDescription description = ReadInput(options, &textures, &warnings, &counts);
     SetWorkerPhase(WorkerPhase::Exporting);
-    RouteOptions routes;
-    routes.textureFolders = {FolderOf(options.input)};
-    if (!IsJsonPath(options.input)) {
-        // The importer resolves texture files and names the nodes it drops itself.
-        routes.checkTextures = false;
-        routes.reportNodesWithoutObject = false;
-    }
-    PredictRouteWarnings(description, routes, &warnings);
-    ReportLostGeometry(description, &warnings);
+    // The importer resolves texture files and names the nodes it drops itself.
+    if (IsJsonPath(options.input)) ReportMissingTextures(description, FolderOf(options.input), &warnings);
 
     ShowProgress("building the scene");
     Note("building the scene: " + Plural(CountNodes(description.nodes), "node", "nodes"));
@@ -288,6 +279,7 @@ int RunExport(const ExportOptions& options) {
     }
 
     RunPlugin(&plugin, description, &scene, options.output, temporary);
+    plugin.AddOutcome(description.nodes, IsJsonPath(options.input), &warnings);
     SetWorkerPhase(WorkerPhase::Finishing);
 
     // Read back through a mapping: the summary touches only the chunks' heads.
