@@ -12,7 +12,6 @@
 #include "convert/json_scene_writer.h"
 #include "convert/obj_writer.h"
 #include "convert/record_inverse.h"
-#include "convert/output_files.h"
 #include "cli/command.h"
 #include "cli/commands.h"
 #include "format/mapped_file.h"
@@ -52,23 +51,26 @@ int RunConvert(const ConvertCommandOptions& options) {
     if (!read.Ok()) throw read.Error();
     Warnings warnings;
     WarnNotFinite(*read, &warnings);
-    OutputFiles outputs;
+    StagedFiles outputs;
+    ToolResult<void> staged;
     if (toStdout) {
         std::cout << WuxToJsonScene(*read, &warnings) << std::flush;
     } else if (ext == ".json") {
-        outputs.Add(options.output, WuxToJsonScene(*read, &warnings));
+        const std::string text = WuxToJsonScene(*read, &warnings);
+        staged = outputs.Add(options.output, text.data(), text.size());
     } else if (ext == ".obj") {
-        WriteObj(*read, options.output, &outputs, &warnings);
+        staged = WriteObj(*read, options.output, &outputs, &warnings);
     } else {
         GltfOptions gltf;
         gltf.binary = ext == ".glb";
         gltf.outputPath = options.output;
         gltf.textureDirs = {fs::path(options.input).parent_path().string()};
         gltf.textureDirs.insert(gltf.textureDirs.end(), options.textureDirs.begin(), options.textureDirs.end());
-        WriteGltf(*read, gltf, &outputs, &warnings);
+        staged = WriteGltf(*read, gltf, &outputs, &warnings);
     }
     PrintWarnings(warnings);
-    if (const ToolResult<void> committed = outputs.Commit(options.input); !committed.Ok()) throw committed.Error();
+    if (staged.Ok()) staged = outputs.Commit({options.input});
+    if (!staged.Ok()) throw staged.Error();
     if (!toStdout) Note("wrote " + options.output);
     return 0;
 }

@@ -5,9 +5,7 @@
 #include "collect/node_collector.h"
 #include "collect/node_route.h"
 #include "collect/radius_parameter.h"
-#include "model/bound_chunk.h"
 #include "model/export_model.h"
-#include "model/export_state.h"
 
 void NodeCollector::CollectBoundSphere(INode* node) {
     const Matrix3 tm = node->GetObjTMAfterWSM(hostInterface->GetTime(), nullptr);

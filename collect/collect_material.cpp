@@ -8,8 +8,6 @@
 #include "collect/node_collector.h"
 #include "format/wux_format.h"
 #include "model/export_model.h"
-#include "model/export_state.h"
-#include "model/material_chunk.h"
 
 namespace {
 

@@ -8,8 +8,6 @@
 #include "collect/distance.h"
 #include "collect/node_collector.h"
 #include "model/export_model.h"
-#include "model/export_state.h"
-#include "model/vertex_chunk.h"
 #include "format/wux_format.h"
 
 namespace {

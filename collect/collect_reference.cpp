@@ -6,8 +6,6 @@
 #include "collect/node_name.h"
 #include "collect/radius_parameter.h"
 #include "model/export_model.h"
-#include "model/export_state.h"
-#include "model/reference_chunk.h"
 
 namespace {
 

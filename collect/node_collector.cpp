@@ -4,7 +4,7 @@
 
 #include "collect/node_name.h"
 #include "collect/node_route.h"
-#include "model/export_state.h"
+#include "model/export_model.h"
 
 namespace {
 

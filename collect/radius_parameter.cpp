@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "model/export_state.h"
+#include "model/export_model.h"
 
 ParameterRead ReadSecondGenerationParameter(Object* object, float& value) {
     if (object == nullptr) return ParameterRead::NoBlock;

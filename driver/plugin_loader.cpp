@@ -11,7 +11,7 @@
 #include <sstream>
 #include <system_error>
 
-#include "model/export_state.h"
+#include "model/export_model.h"
 
 namespace wux {
 namespace {
@@ -146,7 +146,7 @@ bool PluginLibrary::LastSaveFailureIsFile() const {
 void PluginLibrary::AddOutcome(const std::vector<SceneNode>& nodes, bool nodesWithoutObject, Warnings* warnings) const {
     using Outcome = const char* (*)(int, int, int*, unsigned long*);
     const auto outcome = handle_ != nullptr ? Resolve<Outcome>(handle_, "WuxExportOutcome") : nullptr;
-    // The plug-in's kinds (model/export_state.h) by number.
+    // The plug-in's kinds (model/export_model.h) by number.
     constexpr WarningKind kWarnings[] = {
         WarningKind::NodesPassedOver,    WarningKind::NodesPassedOver,    WarningKind::MeshesSplit,
         WarningKind::MapsWithoutBitmap,  WarningKind::NoStandardMaterial, WarningKind::MaterialNameShared,

@@ -4,7 +4,7 @@
 // notifications, so this first call is the only one.
 #include <dlfcn.h>
 
-#include "model/export_state.h"
+#include "model/export_model.h"
 #include "plugin/dll_main.h"
 #include "writer/save_result.h"
 
@@ -47,7 +47,7 @@ extern "C" __attribute__((visibility("default"))) int WuxLastSaveFailureIsFile()
            kind == SaveError::Kind::WriteFailed || kind == SaveError::Kind::RenameFailed;
 }
 
-// What the last export passed over or left out (model/export_state.h): example `example` of
+// What the last export passed over or left out (model/export_model.h): example `example` of
 // entry `entry`, a name and a detail each ended by '\0', with the entry's kind and count;
 // null past the last entry or example.
 extern "C" __attribute__((visibility("default"))) const char* WuxExportOutcome(int entry, int example, int* kind,

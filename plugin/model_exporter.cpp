@@ -4,7 +4,6 @@
 
 #include "collect/file_name_part.h"
 #include "model/export_model.h"
-#include "model/export_state.h"
 #include "plugin/failure_message.h"
 #include "plugin/library_objects.h"
 #include "plugin/show_message.h"

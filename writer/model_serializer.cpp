@@ -6,13 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "model/bound_chunk.h"
-#include "model/ellipsoid_chunk.h"
 #include "model/export_model.h"
-#include "model/material_chunk.h"
-#include "model/record_list.h"
-#include "model/reference_chunk.h"
-#include "model/vertex_chunk.h"
 #include "writer/byte_buffer.h"
 #include "writer/padded_string.h"
 #include "format/wux_format.h"

@@ -6,7 +6,7 @@
 
 #include "collect/node_collector.h"
 #include "fake_host.h"
-#include "model/bound_chunk.h"
+#include "model/export_model.h"
 
 namespace {
 

@@ -7,10 +7,7 @@
 #include "collect/node_collector.h"
 #include "fake_host.h"
 #include "host/standin/standin.h"
-#include "model/bound_chunk.h"
-#include "model/ellipsoid_chunk.h"
-#include "model/reference_chunk.h"
-#include "model/vertex_chunk.h"
+#include "model/export_model.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "collect/node_collector.h"
 #include "fake_host.h"
-#include "model/ellipsoid_chunk.h"
+#include "model/export_model.h"
 
 namespace {
 

@@ -13,7 +13,6 @@
 
 #include "host/max_sdk.h"
 #include "model/export_model.h"
-#include "model/export_state.h"
 
 namespace fake {
 

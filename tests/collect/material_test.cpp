@@ -11,7 +11,7 @@
 #include "host/standin/checker_tex.h"
 #include "host/standin/multi_mtl.h"
 #include "host/standin/std_mat.h"
-#include "model/material_chunk.h"
+#include "model/export_model.h"
 
 namespace {
 

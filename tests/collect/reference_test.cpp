@@ -7,7 +7,7 @@
 
 #include "collect/node_collector.h"
 #include "fake_host.h"
-#include "model/reference_chunk.h"
+#include "model/export_model.h"
 
 namespace {
 

@@ -9,7 +9,6 @@
 #include "format/wux_reader.h"
 #include "host/standin/standin.h"
 #include "model/export_model.h"
-#include "model/export_state.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/wux_check.h"
 

@@ -4,12 +4,7 @@
 
 #include <memory>
 
-#include "model/bound_chunk.h"
-#include "model/ellipsoid_chunk.h"
 #include "model/export_model.h"
-#include "model/material_chunk.h"
-#include "model/reference_chunk.h"
-#include "model/vertex_chunk.h"
 #include "format/file_bytes.h"
 #include "format/wux_checker.h"
 #include "format/wux_reader.h"

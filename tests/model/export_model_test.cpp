@@ -3,8 +3,6 @@
 #include <memory>
 
 #include "model/export_model.h"
-#include "model/material_chunk.h"
-#include "model/vertex_chunk.h"
 
 namespace {
 

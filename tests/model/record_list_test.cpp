@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "model/record_list.h"
+#include "model/export_model.h"
 #include "tracked_record.h"
 
 namespace {

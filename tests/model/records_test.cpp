@@ -4,10 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "model/bound_chunk.h"
-#include "model/ellipsoid_chunk.h"
-#include "model/material_chunk.h"
-#include "model/reference_chunk.h"
+#include "model/export_model.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "model/model_record.h"
+#include "model/export_model.h"
 
 // A record that notes its own destruction in a shared log, so tests can see
 // that a list destroys each record as its own type, and in which order.

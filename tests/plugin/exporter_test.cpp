@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "host/standin/standin.h"
-#include "model/export_state.h"
+#include "model/export_model.h"
 #include "plugin/dll_main.h"
 #include "plugin/failure_message.h"
 #include "plugin/library_objects.h"

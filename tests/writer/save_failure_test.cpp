@@ -19,8 +19,6 @@
 #include <vector>
 
 #include "model/export_model.h"
-#include "model/material_chunk.h"
-#include "model/vertex_chunk.h"
 #include "test_models.h"
 #include "tests/support/file_faults.h"
 #include "tests/support/temp_folder.h"

@@ -1,7 +1,6 @@
 #include "test_models.h"
 
-#include "model/material_chunk.h"
-#include "model/vertex_chunk.h"
+#include "model/export_model.h"
 
 float TestColourWord(int word, float base, float step) {
     switch (word) {

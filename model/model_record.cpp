@@ -1,3 +1,0 @@
-#include "model/model_record.h"
-
-ModelRecord::~ModelRecord() = default;
