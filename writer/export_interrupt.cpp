@@ -95,8 +95,8 @@ void InstallHandlers() {
 // A file whose writer lives holds its lock (writer/output_target.h) while it is written; a
 // process id alone proves nothing, as the writer may live in another PID namespace or on
 // another machine sharing the folder. Stale: no one holds the lock, no process of this
-// namespace has the id, and no one wrote to it for a while (the lock is let go for a moment
-// when the plug-in's writer hands its file over).
+// namespace has the id, and no one wrote to it for a while (the lock is let go just before the
+// file takes its name).
 void RemoveIfStale(int folder, const char* name, unsigned long pid) {
     if (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) return;  // EPERM: another user's
     const int fd = openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);

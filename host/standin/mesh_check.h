@@ -42,7 +42,6 @@ StandinMeshError StandinBuildMesh(const StandinMeshData& data, const std::string
 class StandinMeshAccess {
 public:
     static int NumTVFaces(const Mesh& mesh) { return mesh.numTVFaces; }
-    static bool NormalsSpecified(const Mesh& mesh) { return mesh.normalsSpecified != FALSE; }
     // Whether every count is backed by its array.
     static bool CountsBacked(const Mesh& mesh) {
         return mesh.numVerts >= 0 && mesh.numFaces >= 0 && mesh.numTVerts >= 0 &&
