@@ -14,14 +14,11 @@ ToolResult<std::vector<std::uint8_t>> LoadFileBytes(const std::string& path) {
         return ToolError::Of(ToolError::Kind::Input, path,
                              "too large to be a WUX file (" + std::to_string(file.Size()) + " bytes)");
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file.Size()));
-    for (std::size_t done = 0; done < bytes.size();) {
-        const ToolResult<std::size_t> n = file.Read(bytes.data() + done, bytes.size() - done);
-        if (!n.Ok()) return n.Error();
-        if (*n == 0)
-            return ToolError::Of(ToolError::Kind::Input, path,
-                                 "read " + std::to_string(done) + " of " + std::to_string(bytes.size()) + " bytes");
-        done += *n;
-    }
+    const ToolResult<std::size_t> read = file.Read(bytes.data(), bytes.size());
+    if (!read.Ok()) return read.Error();
+    if (*read != bytes.size())
+        return ToolError::Of(ToolError::Kind::Input, path,
+                             "read " + std::to_string(*read) + " of " + std::to_string(bytes.size()) + " bytes");
     return bytes;
 }
 

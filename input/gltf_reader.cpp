@@ -18,6 +18,7 @@
 #include "format/mapped_file.h"
 #include "format/tool_text.h"
 #include "input/imported_scene.h"
+#include "input/mesh_reader.h"
 
 namespace wux {
 namespace {
@@ -261,6 +262,8 @@ public:
             for (std::size_t i = 0; i < child.size(); ++i)
                 if (!child[i]) ReadNode(Json(i), "nodes", 1, false, &scene_.nodes);
         }
+        for (const auto& file : files_open_)
+            if (const ToolResult<void> intact = file->Intact(); !intact.Ok()) Fail(intact.Error().Text());
         if (const ToolResult<void> written = textures_.WritePending(); !written.Ok()) Fail(written.Error().Text());
         return std::move(scene_);
     }
@@ -546,7 +549,7 @@ private:
         const auto at = [&](std::size_t i) {
             return indexed ? static_cast<std::uint32_t>(indices.Value(i, 0)) : static_cast<std::uint32_t>(i);
         };
-        SceneMesh& mesh = node->object.mesh;
+        SceneMesh mesh;
         std::size_t points = 0, lines = 0;
         switch (Count(Field(p, "mode"), where + ".mode", 4)) {
             case 0: points = n; break;
@@ -631,9 +634,8 @@ private:
             for (std::uint32_t v : used)
                 mesh.tverts.push_back({static_cast<float>(uvs.Value(v, 0)), static_cast<float>(1.0 - uvs.Value(v, 1)), 0.0f});
         }
-        FinishImportedMesh(&mesh, nodeName, options_.smoothAngleDegrees, &counts_->normals, warnings_);
-        node->object.type = SceneObject::Type::EditableMesh;  // geometry imported into the host
-        node->material = MaterialOf(Field(p, "material"), where + ".material");
+        const int material = MaterialOf(Field(p, "material"), where + ".material");
+        *node = MeshNode(std::move(mesh), nodeName, SceneMatrix(), material, options_, warnings_, counts_);
     }
 
     // The scene's index of the material; a primitive without one gets the default material
@@ -761,17 +763,12 @@ ToolResult<SceneDescription> Parse(ByteSpan bytes, const std::string& path, cons
 
 }  // namespace
 
-bool IsGltfPath(const std::string& path) {
-    const std::string ext = Lower(fs::path(path).extension().string());
-    return ext == ".gltf" || ext == ".glb";
-}
+bool IsGltfPath(const std::string& path) { return HasExtension(path, ".gltf") || HasExtension(path, ".glb"); }
 
 ToolResult<SceneDescription> ReadGltfFile(const std::string& path, const AssimpImportOptions& options, Warnings* warnings,
                                           ImportCounts* counts) {
-    MappedFile file;
-    if (ToolResult<void> opened = file.OpenWhole(path); !opened.Ok()) return opened.Error();
     try {
-        return Parse(file.Span(), path, options, true, warnings, counts);
+        return ReadMapped(path, [&](ByteSpan bytes) { return Parse(bytes, path, options, true, warnings, counts); });
     } catch (const NeedsAssimp&) {
         return ImportWithAssimp(path, options, warnings, counts);
     }

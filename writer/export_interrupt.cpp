@@ -22,6 +22,7 @@ constexpr int kMaxFolders = 16;
 constexpr time_t kStaleSeconds = 60;
 int folderFds[kMaxFolders];
 volatile sig_atomic_t folderCount = 0;
+const char* volatile notes[2] = {nullptr, nullptr};  // SIGINT's, SIGTERM's
 
 // The start of this process's temporary names, ".wux-<pid>-", built without allocating.
 std::size_t OwnPrefix(char* out, std::size_t size) {
@@ -73,6 +74,10 @@ extern "C" void OnExportInterrupt(int signal) {
     const std::size_t prefixLength = OwnPrefix(prefix, sizeof prefix);
     const int count = folderCount;
     for (int i = 0; i < count; ++i) SweepFolder(folderFds[i], prefix, prefixLength);
+    if (const char* note = notes[signal == SIGINT ? 0 : 1]) {
+        const ssize_t ignored = write(STDERR_FILENO, note, std::strlen(note));
+        (void)ignored;
+    }
     _exit(128 + signal);
 }
 
@@ -146,6 +151,11 @@ int SweepOnInterrupt(const std::string& folder) {
     folderCount = folderCount + 1;
     RemoveStaleTemporaryFiles(folder);
     return fd;
+}
+
+void NoteOnInterrupt(const char* onInterrupt, const char* onTerminate) {
+    notes[0] = onInterrupt;
+    notes[1] = onTerminate;
 }
 
 InterruptHold::InterruptHold() {
