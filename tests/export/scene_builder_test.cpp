@@ -1,4 +1,4 @@
-// The stand-in scene built from a scene description, and the warnings foreseen from it.
+// The stand-in scene built from a scene description.
 #include <cmath>
 #include <limits>
 #include <string>
@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include "driver/scene_builder.h"
-#include "driver/scene_routes.h"
-#include "format/wux_format.h"
 
 namespace wux {
 namespace {
@@ -133,51 +131,6 @@ TEST(SceneBuilder, BuildsEditableMeshesAndPolys) {
     ASSERT_FALSE(refusal.Ok());
     const std::string& error = refusal.Error().message;
     EXPECT_NE(error.find("nodes[1]: node \"P\": polygon 1 has 2 corners"), std::string::npos) << error;
-}
-
-TEST(SceneRoutes, ForeseesSplitsAndNodesPassedOver) {
-    SceneDescription desc;
-    desc.nodes.push_back(MeshNode("Big", wux_file::kMaxTrianglesPerMesh * 2 + 1));
-    desc.nodes.push_back(MeshNode("Exact", wux_file::kMaxTrianglesPerMesh));
-    desc.nodes.push_back(PolyNode("Quads", wux_file::kMaxTrianglesPerMesh / 2 + 1));  // fanned, two records
-    SceneNode helper;
-    helper.name = "GELP";  // a helper goes to the references whatever its name
-    helper.object.type = SceneObject::Type::Helper;
-    desc.nodes.push_back(helper);
-    SceneNode flat = helper;
-    flat.name = "Flat";
-    flat.local.rows[2][2] = 0;
-    desc.nodes.push_back(flat);
-    SceneNode gbnd;
-    gbnd.name = "GBND";
-    gbnd.object.type = SceneObject::Type::Camera;
-    desc.nodes.push_back(gbnd);
-
-    Warnings warnings;
-    PredictRouteWarnings(desc, RouteOptions{}, &warnings);
-    // No material is written at all, so material 0 is no other mesh's: no warning for that.
-    ASSERT_EQ(warnings.Entries().size(), 2u);
-    EXPECT_EQ(warnings.Entries()[0].kind, WarningKind::MeshesSplit);
-    EXPECT_EQ(warnings.Entries()[0].count, 2u);
-    EXPECT_EQ(warnings.Entries()[0].examples[0], "\"Big\" at nodes[0]: 43691 triangles into 3 records");
-    EXPECT_EQ(warnings.Entries()[0].examples[1], "\"Quads\" at nodes[1]: 21846 triangles into 2 records");
-    EXPECT_EQ(warnings.Entries()[1].kind, WarningKind::NodesPassedOver);
-    ASSERT_EQ(warnings.Entries()[1].count, 2u);
-    EXPECT_EQ(warnings.Entries()[1].examples[0], "\"Flat\": helper scaled to zero");
-    EXPECT_EQ(warnings.Entries()[1].examples[1], "\"GBND\": GBND node without a radius parameter (a camera)");
-
-    // With one standard material used, the meshes without one share its number.
-    SceneMaterial material;
-    material.name = "M";
-    desc.materials.push_back(material);
-    desc.nodes[1].material = 0;
-    desc.nodes[2].material = 0;
-    Warnings withMaterial;
-    PredictRouteWarnings(desc, RouteOptions{}, &withMaterial);
-    ASSERT_EQ(withMaterial.Entries().size(), 3u);
-    EXPECT_EQ(withMaterial.Entries()[2].kind, WarningKind::NoStandardMaterial);
-    EXPECT_EQ(withMaterial.Entries()[2].count, 1u);
-    EXPECT_EQ(withMaterial.Entries()[2].examples[0], "\"Big\" at nodes[0]: no material");
 }
 
 }  // namespace
