@@ -34,13 +34,13 @@ std::size_t Triangles(const std::vector<wux::SceneNode>& nodes) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    const wux::ToolResult<wux::SceneDescription> parsed = wux::ParseJsonScene(text, "fuzz.json");
+    wux::ToolResult<wux::SceneDescription> parsed = wux::ParseJsonScene(text, "fuzz.json");
     if (!parsed.Ok()) return 0;
-    const wux::SceneDescription& description = *parsed;
+    wux::SceneDescription& description = *parsed;
     if (Triangles(description.nodes) > kMaxTriangles) return 0;
 
     StandinScene scene;
-    if (!wux::BuildStandinScene(description, &scene).Ok()) return 0;
+    if (!wux::BuildStandinScene(&description, &scene).Ok()) return 0;
 
     static const std::string path = "/tmp/wux_export_fuzz_" + std::to_string(getpid()) + ".wux";
     StandinSetMessageBoxEcho(false);
