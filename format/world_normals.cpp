@@ -73,18 +73,6 @@ void SymmetricEigen(std::vector<double> a, std::size_t n, std::vector<double>* v
 
 // --- Smooth normals from the triangles --------------------------------------------------
 
-// atan2(y, x) for y >= 0 through a polynomial for atan on [0, 1] (error below 1e-7 radians,
-// 1e-6 relative): the library's call per corner was the larger part of the work on big meshes.
-double Angle(double y, double x) {
-    const double ax = std::fabs(x);
-    const bool steep = y > ax;
-    const double t = steep ? ax / y : y / ax, t2 = t * t;
-    double r = t * (0.9999993329 + t2 * (-0.3332985605 + t2 * (0.1994653599 + t2 * (-0.1390853351 + t2 * (0.0964200441 +
-                    t2 * (-0.0559098861 + t2 * (0.0218612288 - 0.0040540580 * t2)))))));
-    if (steep) r = 1.57079632679489661923 - r;
-    return x < 0 ? 3.14159265358979323846 - r : r;
-}
-
 // Up to this many corners at one position every pair is compared; above it (a fan of
 // thousands of triangles) the corners are grouped by face normal instead, so the work
 // stays linear in the corners.
@@ -115,7 +103,7 @@ std::vector<FaceFrame> FaceFrames(const Positions& verts, const Faces& faces) {
         for (int k = 0; k < 3; ++k) {
             const Vec a = Sub(p[(k + 1) % 3], p[k]);
             const Vec b = Sub(p[(k + 2) % 3], p[k]);
-            frame.angle[k] = Angle(Length(Cross(a, b)), Dot(a, b));
+            frame.angle[k] = std::atan2(Length(Cross(a, b)), Dot(a, b));
         }
     }
     return frames;
