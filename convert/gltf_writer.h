@@ -24,7 +24,7 @@ struct GltfOptions {
 };
 
 // Adds the file(s) to write to *outputs.
-void WriteGltf(const WuxFile& file, const GltfOptions& options, OutputFiles* outputs, Warnings* warnings);
+void WriteGltf(const WuxDocument& file, const GltfOptions& options, OutputFiles* outputs, Warnings* warnings);
 
 
 }  // namespace wux

@@ -13,7 +13,7 @@
 namespace wux {
 
 // Adds OUT.obj and OUT.mtl (same stem) to *outputs.
-void WriteObj(const WuxFile& file, const std::string& outputPath, OutputFiles* outputs, Warnings* warnings);
+void WriteObj(const WuxDocument& doc, const std::string& outputPath, OutputFiles* outputs, Warnings* warnings);
 
 
 }  // namespace wux
