@@ -28,7 +28,7 @@ Measure MeasureScene(const SceneDescription& scene);
 bool MeasureWithAssimp(const std::string& path, Measure* out);
 
 // Triangles and area of a WUX file's meshes (bounds and finiteness not taken).
-Measure MeasureWux(const WuxFile& file);
+Measure MeasureWux(const WuxDocument& doc);
 
 // The world transform of the first node of that name, and whether there is one.
 bool FindWorld(const SceneDescription& scene, const std::string& name, SceneMatrix* world,
