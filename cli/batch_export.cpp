@@ -18,7 +18,7 @@
 #include "cli/command.h"
 #include "cli/exit_codes.h"
 #include "cli/export_runner.h"
-#include "driver/export_files.h"
+#include "writer/staged_files.h"
 #include "driver/export_report.h"
 #include "cli/input_discovery.h"
 #include "cli/progress_bar.h"

@@ -13,14 +13,13 @@
 #include "convert/json_scene_writer.h"
 #include "convert/obj_writer.h"
 #include "convert/record_inverse.h"
-#include "convert/output_files.h"
 #include "cli/command.h"
 #include "cli/commands.h"
-#include "driver/export_files.h"
 #include "format/mapped_file.h"
 #include "format/tool_text.h"
 #include "format/wux_reader.h"
-#include "writer/save_result.h"
+#include "writer/byte_buffer.h"
+#include "writer/model_serializer.h"
 
 namespace wux {
 namespace {
@@ -54,37 +53,44 @@ int RunConvert(const ConvertCommandOptions& options) {
     }
     const ToolResult<WuxDocument> read = OpenWux(options.input);
     if (!read.Ok()) throw read.Error();
+    Warnings warnings;
+    if (ext != ".wux") WarnNotFinite(*read->model, &warnings);
+    StagedFiles outputs;
+    ToolResult<void> staged;
     if (ext == ".wux") {
         // The counts follow the records, as the plug-in writes them; every fixed word, size
         // and padding is the writer's own.
         ExportModel& model = *read->model;
         model.meshCount = model.meshes->count();
         model.materialCount = model.materials->count();
-        if (ToolResult<void> apart = CheckOutputsApart({options.input}, {options.output}); !apart.Ok()) throw apart.Error();
-        SaveError error;
-        if (!SaveModel(model, options.output.c_str(), &error)) ThrowToolError(ToolError::Kind::Output, "", error.message);
-        Note("wrote " + options.output);
-        return 0;
-    }
-    Warnings warnings;
-    WarnNotFinite(*read->model, &warnings);
-    OutputFiles outputs;
-    if (toStdout) {
+        const ToolResult<StagedFiles::File*> file = outputs.Stage(options.output);
+        if (file.Ok()) {
+            ByteBuffer out(**file);
+            SaveError error;
+            if (!SerializeModel(model, out, &error) && error.kind != SaveError::Kind::WriteFailed)
+                staged = ToolError::Of(ToolError::Kind::Output, options.output, error.message);
+            (void)out.flush();  // a failed write shows at Commit()
+        } else {
+            staged = file.Error();
+        }
+    } else if (toStdout) {
         std::cout << WuxToJsonScene(*read, &warnings) << std::flush;
     } else if (ext == ".json") {
-        outputs.Add(options.output, WuxToJsonScene(*read, &warnings));
+        const std::string text = WuxToJsonScene(*read, &warnings);
+        staged = outputs.Add(options.output, text.data(), text.size());
     } else if (ext == ".obj") {
-        WriteObj(*read, options.output, &outputs, &warnings);
+        staged = WriteObj(*read, options.output, &outputs, &warnings);
     } else {
         GltfOptions gltf;
         gltf.binary = ext == ".glb";
         gltf.outputPath = options.output;
         gltf.textureDirs = {fs::path(options.input).parent_path().string()};
         gltf.textureDirs.insert(gltf.textureDirs.end(), options.textureDirs.begin(), options.textureDirs.end());
-        WriteGltf(*read, gltf, &outputs, &warnings);
+        staged = WriteGltf(*read, gltf, &outputs, &warnings);
     }
     PrintWarnings(warnings);
-    if (const ToolResult<void> committed = outputs.Commit(options.input); !committed.Ok()) throw committed.Error();
+    if (staged.Ok()) staged = outputs.Commit({options.input});
+    if (!staged.Ok()) throw staged.Error();
     if (!toStdout) Note("wrote " + options.output);
     return 0;
 }

@@ -2,7 +2,7 @@
 // stand-in host, loads the plug-in library and has it export the scene as the host would.
 // The plug-in writes a temporary file; only a file that was written without complaint (and,
 // with --verify, passes the checker) takes OUTPUT's place, together with the embedded
-// textures and the report (driver/export_files.h). So on any failure OUTPUT is left as it
+// textures and the report (writer/staged_files.h). So on any failure OUTPUT is left as it
 // was, or absent, and nothing the export created remains.
 #include <malloc.h>
 #include <unistd.h>
@@ -23,7 +23,7 @@
 #include "cli/command.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
-#include "driver/export_files.h"
+#include "writer/staged_files.h"
 #include "cli/export_options.h"
 #include "cli/export_runner.h"
 #include "cli/worker_process.h"
@@ -40,6 +40,7 @@
 #include "input/assimp_import.h"
 #include "input/json_scene.h"
 #include "input/ply_reader.h"
+#include "input/stl_reader.h"
 #include "input/warnings.h"
 
 namespace wux {
@@ -121,21 +122,21 @@ std::string NameOutputInstead(const std::string& text, const std::string& tempPa
 // Embedded textures go through the export's files: staged now, in place only on success.
 class StagedTextures : public TextureFiles {
 public:
-    explicit StagedTextures(ExportFiles* files) : files_(files) {}
+    explicit StagedTextures(StagedFiles* files) : files_(files) {}
     NameUse Use(const std::string& path, const std::vector<unsigned char>& bytes) override {
-        switch (ExportFiles::Use(path, bytes.data(), bytes.size())) {
-        case ExportFiles::NameUse::Free: return NameUse::Free;
-        case ExportFiles::NameUse::Same: return NameUse::Same;
-        case ExportFiles::NameUse::Taken: break;
+        switch (UseOfName(path, bytes.data(), bytes.size())) {
+        case wux::NameUse::Free: return NameUse::Free;
+        case wux::NameUse::Same: return NameUse::Same;
+        case wux::NameUse::Taken: break;
         }
         return NameUse::Taken;
     }
     ToolResult<void> Write(const std::string& path, const std::vector<unsigned char>& bytes) override {
-        return files_->AddNewFile(path, bytes.data(), bytes.size());
+        return files_->Add(path, bytes.data(), bytes.size(), false);
     }
 
 private:
-    ExportFiles* files_;
+    StagedFiles* files_;
 };
 
 void CheckOutputPath(const std::string& output) {
@@ -200,6 +201,7 @@ SceneDescription ReadInput(const ExportOptions& options, TextureFiles* textureFi
     ToolResult<SceneDescription> scene =
         IsJsonPath(options.input)  ? ReadJsonSceneFile(options.input, importOptions.progress)
         : IsPlyPath(options.input) ? ReadPlyFile(options.input, importOptions, warnings, counts)
+        : IsStlPath(options.input) ? ReadStlFile(options.input, importOptions, warnings, counts)
                                    : ImportWithAssimp(options.input, importOptions, warnings, counts);
     if (!scene.Ok()) throw scene.Error();
     return std::move(*scene);
@@ -257,10 +259,10 @@ int RunExport(const ExportOptions& options) {
     LoadPlugin(options.plugin, &plugin);
 
     // Everything this export creates; on any way out but success it is removed again.
-    ExportFiles files;
-    const ToolResult<std::string> staged = files.AddOutput(options.output);
+    StagedFiles files;
+    const ToolResult<StagedFiles::File*> staged = files.Stage(options.output);
     if (!staged.Ok()) throw staged.Error();
-    const std::string& temporary = *staged;
+    const std::string& temporary = (*staged)->temporary();
     StagedTextures textures(&files);
     Warnings warnings;
     ImportCounts counts;
@@ -320,7 +322,7 @@ int RunExport(const ExportOptions& options) {
         reportText = report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
     }
     if (!reportText.empty() && options.report != "-") {
-        if (ToolResult<void> added = files.AddReplacement(options.report, reportText.data(), reportText.size());
+        if (ToolResult<void> added = files.Add(options.report, reportText.data(), reportText.size());
             !added.Ok())
             ThrowToolError(ToolError::Kind::Output, "", "cannot write the report: " + added.Error().Text());
     }

@@ -7,7 +7,7 @@
 #include "cli/batch_export.h"
 #include "cli/command.h"
 #include "cli/exit_codes.h"
-#include "driver/export_files.h"
+#include "writer/staged_files.h"
 #include "format/tool_text.h"
 
 namespace wux {

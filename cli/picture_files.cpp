@@ -4,11 +4,10 @@
 #include <system_error>
 
 #include "cli/command.h"
-#include "driver/export_files.h"
 #include "cli/progress_bar.h"
 #include "format/mapped_file.h"
 #include "format/tool_text.h"
-#include "writer/file_sink.h"
+#include "writer/staged_files.h"
 
 namespace wux {
 
@@ -44,13 +43,10 @@ PictureScene LoadPictureScene(const std::string& path, const OverlaySet& overlay
 
 void WritePictureFile(const std::string& input, const std::string& output, const std::uint8_t* data,
                       std::size_t size) {
-    if (ToolResult<void> apart = CheckOutputsApart({input}, {output}); !apart.Ok()) throw apart.Error();
-    FileSink sink;
-    SaveError error;
-    if (!sink.open(output.c_str(), &error) || !sink.write(data, size) || !sink.finish(&error)) {
-        if (error.kind == SaveError::Kind::None) error = sink.writeError();
-        ThrowToolError(ToolError::Kind::Output, "", error.message);
-    }
+    StagedFiles files;
+    ToolResult<void> written = files.Add(output, data, size);
+    if (written.Ok()) written = files.Commit({input});
+    if (!written.Ok()) throw written.Error();
 }
 
 }  // namespace wux

@@ -78,7 +78,7 @@ std::string FormatSeconds(double seconds) {
 [[noreturn]] void RunChild(const WorkerRun& run, std::size_t job, int writeFd, std::atomic<int>* phase, pid_t parent) {
     // The parent passes SIGINT and SIGTERM on; the worker acts on both, even when the command
     // was started with SIGINT ignored (a background job of a script, a supervisor): the
-    // export's handlers then remove its temporary files (driver/export_interrupt.h).
+    // export's handlers then remove its temporary files (writer/export_interrupt.h).
     signal(SIGINT, SIG_DFL);
     signal(SIGTERM, SIG_DFL);
     // A worker outlives no parent: killed outright, the command could no longer stop it

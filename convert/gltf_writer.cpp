@@ -14,7 +14,6 @@
 #include "convert/json_number.h"
 #include "convert/mesh_corners.h"
 #include "convert/record_inverse.h"
-#include "driver/export_files.h"
 #include "format/texture_lookup.h"
 #include "format/tool_text.h"
 
@@ -60,10 +59,10 @@ std::string PercentEncoded(const std::string& name) {
 
 class GltfBuilder {
 public:
-    GltfBuilder(const WuxDocument& file, const GltfOptions& options, OutputFiles* outputs, Warnings* warnings)
+    GltfBuilder(const WuxDocument& file, const GltfOptions& options, StagedFiles* outputs, Warnings* warnings)
         : file_(file), options_(options), outputs_(outputs), warnings_(warnings) {}
 
-    void Build() {
+    ToolResult<void> Build() {
         WarnUnreproducible(file_, warnings_);
         doc_["asset"] = {{"version", "2.0"}, {"generator", "wux convert"}, {"extras", {{"wux", {{"version", 1}}}}}};
         for (const MaterialChunk* m : Records<MaterialChunk>(*model_.materials)) materials_.push_back(MaterialJson(*m));
@@ -98,14 +97,21 @@ public:
             doc_["buffers"] = Json::array({buffer});
         }
         if (options_.binary) {
-            outputs_->Add(options_.outputPath, Glb());
+            Put(options_.outputPath, Glb());
         } else {
-            outputs_->Add(options_.outputPath, doc_.dump(1) + "\n");
-            if (!bin_.empty()) outputs_->Add(Beside(BinName()), std::move(bin_));
+            Put(options_.outputPath, doc_.dump(1) + "\n");
+            if (!bin_.empty()) Put(Beside(BinName()), bin_);
         }
+        return failure_;
     }
 
 private:
+    // Stages a file; the first failure is the conversion's.
+    template <typename Bytes>
+    void Put(const std::string& path, const Bytes& bytes, bool replaces = true) {
+        if (failure_.Ok()) failure_ = outputs_->Add(path, bytes.data(), bytes.size(), replaces);
+    }
+
     std::string BinName() const { return fs::path(options_.outputPath).stem().string() + ".bin"; }
     std::string Beside(const std::string& name) const {
         return (fs::path(options_.outputPath).parent_path() / name).string();
@@ -175,14 +181,14 @@ private:
         if (copyNames_.empty()) copyNames_ = {fs::path(options_.outputPath).filename().string(), BinName()};
         const fs::path p(name);
         std::string candidate = name;
-        ExportFiles::NameUse use = ExportFiles::NameUse::Taken;
+        NameUse use = NameUse::Taken;
         for (int n = 2;; candidate = p.stem().string() + "_" + std::to_string(n++) + p.extension().string()) {
             if (!copyNames_.insert(candidate).second) continue;
-            use = ExportFiles::Use(Beside(candidate), bytes.data(), bytes.size());
-            if (use != ExportFiles::NameUse::Taken) break;
+            use = UseOfName(Beside(candidate), bytes.data(), bytes.size());
+            if (use != NameUse::Taken) break;
         }
         if (candidate != name) warnings_->Add(WarningKind::TexturesRenamed, Quoted(name) + " written as " + Quoted(candidate));
-        if (use == ExportFiles::NameUse::Free) outputs_->AddNew(Beside(candidate), std::move(bytes));
+        if (use == NameUse::Free) Put(Beside(candidate), bytes, false);
         return candidate;
     }
 
@@ -316,8 +322,9 @@ private:
     const WuxDocument& file_;
     const ExportModel& model_ = *file_.model;
     const GltfOptions& options_;
-    OutputFiles* outputs_;
+    StagedFiles* outputs_;
     Warnings* warnings_;
+    ToolResult<void> failure_;
     Json doc_ = Json::object();
     Json nodes_ = Json::array(), meshes_ = Json::array(), materials_ = Json::array();
     Json accessors_ = Json::array(), views_ = Json::array(), images_ = Json::array(), textures_ = Json::array();
@@ -329,8 +336,8 @@ private:
 
 }  // namespace
 
-void WriteGltf(const WuxDocument& file, const GltfOptions& options, OutputFiles* outputs, Warnings* warnings) {
-    GltfBuilder(file, options, outputs, warnings).Build();
+ToolResult<void> WriteGltf(const WuxDocument& file, const GltfOptions& options, StagedFiles* outputs, Warnings* warnings) {
+    return GltfBuilder(file, options, outputs, warnings).Build();
 }
 
 }  // namespace wux

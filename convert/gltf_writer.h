@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "convert/output_files.h"
 #include "input/warnings.h"
 #include "format/wux_reader.h"
+#include "writer/staged_files.h"
 
 namespace wux {
 
@@ -23,8 +23,8 @@ struct GltfOptions {
     std::vector<std::string> textureDirs;  // where map files are looked for, in order
 };
 
-// Adds the file(s) to write to *outputs.
-void WriteGltf(const WuxDocument& file, const GltfOptions& options, OutputFiles* outputs, Warnings* warnings);
+// Stages the file(s) to write in *outputs.
+ToolResult<void> WriteGltf(const WuxDocument& file, const GltfOptions& options, StagedFiles* outputs, Warnings* warnings);
 
 
 }  // namespace wux

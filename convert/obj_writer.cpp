@@ -16,6 +16,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
+constexpr std::size_t kBlock = std::size_t{1} << 20;
+
 // MTL statements of the map slots that have one.
 const std::map<std::uint32_t, const char*> kMapStatements = {
     {0, "map_Ka"}, {1, "map_Kd"}, {2, "map_Ks"}, {3, "map_Ns"}, {5, "map_Ke"}, {6, "map_d"}, {8, "bump"}, {9, "refl"}};
@@ -48,7 +50,7 @@ std::string OneWord(const std::string& name, const std::string& where, Warnings*
 
 }  // namespace
 
-void WriteObj(const WuxDocument& doc, const std::string& outputPath, OutputFiles* outputs, Warnings* warnings) {
+ToolResult<void> WriteObj(const WuxDocument& doc, const std::string& outputPath, StagedFiles* outputs, Warnings* warnings) {
     const fs::path mtlPath = fs::path(outputPath).replace_extension(".mtl");
     std::string mtl = "# materials of the WUX file, written by wux convert\n";
     std::vector<std::string> names;
@@ -77,7 +79,15 @@ void WriteObj(const WuxDocument& doc, const std::string& outputPath, OutputFiles
         }
     }
 
+    // The text goes to the file a block at a time: a large model's would take several times its memory.
+    const ToolResult<StagedFiles::File*> objFile = outputs->Stage(outputPath);
+    if (!objFile.Ok()) return objFile.Error();
     std::string obj = "# written by wux convert; Y-up\nmtllib " + mtlPath.filename().string() + "\n";
+    auto pass = [&](std::size_t atLeast) {
+        if (obj.size() < atLeast) return;
+        (*objFile)->write(reinterpret_cast<const std::uint8_t*>(obj.data()), obj.size());
+        obj.clear();
+    };
     std::size_t base = 1;  // OBJ indices count from 1 over the whole file
     const auto meshes = Records<VertexChunk>(*model.meshes);
     for (std::size_t i = 0; i < meshes.size(); ++i) {
@@ -92,10 +102,20 @@ void WriteObj(const WuxDocument& doc, const std::string& outputPath, OutputFiles
         const std::int32_t m = mesh.materialIndex;
         if (m >= 0 && static_cast<std::size_t>(m) < names.size()) obj += "usemtl " + names[static_cast<std::size_t>(m)] + "\n";
         // Y-up: (x, y, z) becomes (x, z, -y); OBJ puts v = 0 at the bottom of the image.
-        for (const Corner& c : corners) Line(&obj, "v", {c.position[0], c.position[2], -c.position[1]});
-        for (const Corner& c : corners) Line(&obj, "vt", {c.uv[0], 1.0f - c.uv[1]});
-        for (const Corner& c : corners) Line(&obj, "vn", {c.normal[0], c.normal[2], -c.normal[1]});
+        for (const Corner& c : corners) {
+            Line(&obj, "v", {c.position[0], c.position[2], -c.position[1]});
+            pass(kBlock);
+        }
+        for (const Corner& c : corners) {
+            Line(&obj, "vt", {c.uv[0], 1.0f - c.uv[1]});
+            pass(kBlock);
+        }
+        for (const Corner& c : corners) {
+            Line(&obj, "vn", {c.normal[0], c.normal[2], -c.normal[1]});
+            pass(kBlock);
+        }
         for (std::size_t k = 0; k + 2 < corners.size(); k += 3) {
+            pass(kBlock);
             obj += 'f';
             for (std::size_t corner = base + k; corner < base + k + 3; ++corner) {
                 const std::string n = std::to_string(corner);
@@ -109,8 +129,8 @@ void WriteObj(const WuxDocument& doc, const std::string& outputPath, OutputFiles
         warnings->Add(WarningKind::LeftOutOfObj, "GBND spheres");
     if (model.ellipsoid) warnings->Add(WarningKind::LeftOutOfObj, "GELP ellipsoid");
     if (model.references->entries->count() != 0) warnings->Add(WarningKind::LeftOutOfObj, "GREF entries");
-    outputs->Add(outputPath, obj);
-    outputs->Add(mtlPath.string(), mtl);
+    pass(0);
+    return outputs->Add(mtlPath.string(), mtl.data(), mtl.size());
 }
 
 }  // namespace wux

@@ -6,14 +6,14 @@
 
 #include <string>
 
-#include "convert/output_files.h"
 #include "input/warnings.h"
 #include "format/wux_reader.h"
+#include "writer/staged_files.h"
 
 namespace wux {
 
-// Adds OUT.obj and OUT.mtl (same stem) to *outputs.
-void WriteObj(const WuxDocument& doc, const std::string& outputPath, OutputFiles* outputs, Warnings* warnings);
+// Stages OUT.obj and OUT.mtl (same stem) in *outputs; OUT.obj's text is written as it is made.
+ToolResult<void> WriteObj(const WuxDocument& doc, const std::string& outputPath, StagedFiles* outputs, Warnings* warnings);
 
 
 }  // namespace wux

@@ -1,6 +1,6 @@
 #include "driver/export_report.h"
 
-#include "driver/export_files.h"
+#include "writer/staged_files.h"
 
 #include <unistd.h>
 
@@ -91,8 +91,8 @@ nlohmann::json ReportJson(const std::string& inputPath, const std::string& outpu
 ToolResult<void> WriteReportFile(const std::string& path, const nlohmann::json& report) {
     // Through the export's file layer, so the report follows the same target rules as OUTPUT.
     const std::string text = report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-    ExportFiles files;
-    ToolResult<void> written = files.AddReplacement(path, text.data(), text.size());
+    StagedFiles files;
+    ToolResult<void> written = files.Add(path, text.data(), text.size());
     if (written.Ok()) written = files.Commit();
     if (!written.Ok())
         return ToolError::Of(ToolError::Kind::Output, "", "cannot write the report: " + written.Error().Text());

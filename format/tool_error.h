@@ -65,7 +65,7 @@ struct ToolError {
 
 // A value, or the error that kept it from being made.
 template <typename T>
-class ToolResult {
+class [[nodiscard]] ToolResult {
 public:
     ToolResult(T value) : value_(std::move(value)) {}
     ToolResult(ToolError error) : error_(std::move(error)) {}
@@ -87,7 +87,7 @@ private:
 
 // Success without a value, or the error.
 template <>
-class ToolResult<void> {
+class [[nodiscard]] ToolResult<void> {
 public:
     ToolResult() = default;
     ToolResult(ToolError error) : error_(std::move(error)) {}

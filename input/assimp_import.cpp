@@ -15,7 +15,6 @@
 #include <map>
 #include <memory>
 #include <new>
-#include <optional>
 #include <set>
 #include <sstream>
 #include <system_error>
@@ -31,7 +30,6 @@
 #include <assimp/scene.h>
 
 #include "collect/node_route.h"
-#include "format/input_file.h"
 #include "format/tool_text.h"
 
 namespace wux {
@@ -106,13 +104,12 @@ bool AxisSystemRotation(const aiMetadata* meta, aiMatrix4x4* out) {
     return true;
 }
 
-enum class SourceKind { Other, Fbx, Collada, NativeZUp, Stl };
+enum class SourceKind { Other, Fbx, Collada, NativeZUp };
 
 SourceKind KindOf(const std::string& path) {
     const std::string ext = ExtensionOf(path);
     if (ext == "fbx") return SourceKind::Fbx;
     if (ext == "dae" || ext == "zae") return SourceKind::Collada;
-    if (ext == "stl") return SourceKind::Stl;
     // Assimp turns these Z-up formats to Y-up itself, by a -90 degree turn about X at the root.
     if (ext == "3ds" || ext == "ase" || ext == "ask") return SourceKind::NativeZUp;
     return SourceKind::Other;
@@ -809,29 +806,6 @@ unsigned DropMeshesWithoutFaces(aiScene* scene, Warnings* warnings) {
     return count - kept;
 }
 
-// The triangles a binary STL file declares in its head, when it is one: its size fits the
-// count, or the first record holds bytes no text file has. Assimp takes a binary file whose
-// size does not fit its count for text when it starts with "solid", and reads no triangles.
-std::optional<std::uint32_t> DeclaredStlTriangles(const std::string& path) {
-    if (KindOf(path) != SourceKind::Stl) return std::nullopt;
-    InputFile file;
-    std::array<unsigned char, 134> head{};
-    std::size_t got = 0;
-    if (!file.Open(path).Ok()) return std::nullopt;
-    while (got < head.size()) {
-        const ToolResult<std::size_t> n = file.Read(head.data() + got, head.size() - got);
-        if (!n.Ok() || *n == 0) break;
-        got += *n;
-    }
-    if (got < 84) return std::nullopt;
-    const std::uint32_t count = head[80] | head[81] << 8 | head[82] << 16 | std::uint32_t{head[83]} << 24;
-    const bool binaryBytes = std::any_of(head.begin() + 84, head.begin() + static_cast<std::ptrdiff_t>(got), [](unsigned char c) {
-        return c >= 0x7F || (c < 0x20 && !std::isspace(c));
-    });
-    if (file.Size() == 84 + 50 * std::uint64_t{count} || binaryBytes) return count;
-    return std::nullopt;
-}
-
 ToolResult<void> WritePending(const fs::path& dir, const std::vector<PendingTexture>& files, TextureFiles* sink) {
     for (const PendingTexture& f : files) {
         if (!f.write) continue;
@@ -927,15 +901,6 @@ ToolResult<SceneDescription> Import(const std::string& path, const AssimpImportO
     // post-process.
     const aiScene* source = importer.ReadFile(path, 0);
     if (source != nullptr) {
-        // Never a file read in part without a word: what the file declares against what was read.
-        if (const std::optional<std::uint32_t> declared = DeclaredStlTriangles(path)) {
-            std::uint64_t read = 0;
-            for (unsigned i = 0; i < source->mNumMeshes; ++i) read += source->mMeshes[i]->mNumFaces;
-            if (read != *declared)
-                warnings->Add(WarningKind::FacesMissing, "the file declares " + Plural(*declared, "triangle", "triangles") +
-                                                             ", " + std::to_string(read) + " read",
-                             *declared > read ? *declared - read : read - *declared);
-        }
         DropMeshesWithoutFaces(const_cast<aiScene*>(source), warnings);
         source = importer.ApplyPostProcessing(flags);
     }

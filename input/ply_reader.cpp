@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "format/mapped_file.h"
 #include "format/tool_text.h"
+#include "input/mesh_reader.h"
 
 namespace wux {
 namespace {
@@ -345,20 +345,9 @@ std::optional<Failure> ReadBody(ByteSpan bytes, const PlyHeader& header, const R
     return std::nullopt;
 }
 
-SceneMatrix FrameRows(AssimpImportOptions::Up up) {
-    SceneMatrix m;
-    if (up == AssimpImportOptions::Up::Z) return m;
-    // +90 degrees about X, (x, y, z) to (x, -z, y), as every Y-up source is turned.
-    m.rows[1][1] = 0.0f;
-    m.rows[1][2] = 1.0f;
-    m.rows[2][1] = -1.0f;
-    m.rows[2][2] = 0.0f;
-    return m;
-}
-
 }  // namespace
 
-bool IsPlyPath(const std::string& path) { return Lower(std::filesystem::path(path).extension().string()) == ".ply"; }
+bool IsPlyPath(const std::string& path) { return HasExtension(path, ".ply"); }
 
 ToolResult<SceneDescription> ParsePly(ByteSpan bytes, const std::string& path, const AssimpImportOptions& options,
                                       Warnings* warnings, ImportCounts* counts) {
@@ -380,8 +369,7 @@ ToolResult<SceneDescription> ParsePly(ByteSpan bytes, const std::string& path, c
 
     // The triangles whose corners are in range and finite, on the vertices they use, in the
     // order of first use.
-    SceneNode node;
-    SceneMesh& mesh = node.object.mesh;
+    SceneMesh mesh;
     std::vector<std::uint32_t> remap(g.positions.size(), kBadIndex);
     std::size_t outOfRange = 0, notFinite = 0;
     const auto finite = [](const std::array<float, 3>& p) {
@@ -422,21 +410,13 @@ ToolResult<SceneDescription> ParsePly(ByteSpan bytes, const std::string& path, c
         return scene;
     }
     g = Geometry();  // the mesh holds what is kept: the geometry is not held twice from here
-    ImportCounts ownCounts;
-    FinishImportedMesh(&mesh, name, options.smoothAngleDegrees, &(counts != nullptr ? counts : &ownCounts)->normals, warnings);
-    node.object.type = SceneObject::Type::EditableMesh;
-    node.name = name;
-    node.origin = name;
-    node.local = FrameRows(options.up);
-    scene.nodes.push_back(std::move(node));
+    scene.nodes.push_back(MeshNode(std::move(mesh), name, ReaderFrame(options.up), -1, options, warnings, counts));
     return scene;
 }
 
 ToolResult<SceneDescription> ReadPlyFile(const std::string& path, const AssimpImportOptions& options,
                                          Warnings* warnings, ImportCounts* counts) {
-    MappedFile file;
-    if (ToolResult<void> opened = file.OpenWhole(path); !opened.Ok()) return opened.Error();
-    return ParsePly(file.Span(), path, options, warnings, counts);
+    return ReadMapped(path, [&](ByteSpan bytes) { return ParsePly(bytes, path, options, warnings, counts); });
 }
 
 }  // namespace wux

@@ -210,8 +210,13 @@ bool FileSink::open(const char* path, SaveError* error) {
     if (!ExamineOutputTarget(target_, &target, error)) return false;
     written_ = target.path;
     regular_ = !target.special;
+    // A file the tool staged for this save (writer/staged_files.h) is written in place: the
+    // tool syncs it and puts it in place with the files that go with it.
+    unsigned long pid = 0;
+    staged_ = target.exists && regular_ && ParseTemporaryFileName(target.path.substr(target.folder.size()), &pid) &&
+              pid == static_cast<unsigned long>(getpid());
     int code = 0;
-    if (target.way == OutputTarget::Way::Replace) {
+    if (target.way == OutputTarget::Way::Replace && !staged_) {
         fd_ = CreateTemporaryFile(target.folder, &temporary_, &code);
         if (fd_ >= 0) {
             KeepAttributes(fd_, target);
@@ -230,17 +235,8 @@ bool FileSink::open(const char* path, SaveError* error) {
 bool FileSink::write(const uint8_t* data, size_t size) {
     if (fd_ < 0 || writeError_.kind != SaveError::Kind::None) return false;
     SigpipeGuard guard;
-    while (size != 0) {
-        const ssize_t written = ::write(fd_, data, size);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) {
-            return fail(&writeError_, SaveError::Kind::WriteFailed, "writing " + Quoted(target_) + " failed",
-                        written < 0 ? errno : ENOSPC);
-        }
-        data += written;
-        size -= static_cast<size_t>(written);
-    }
-    return true;
+    const int code = WriteAll(fd_, data, size);
+    return code == 0 || fail(&writeError_, SaveError::Kind::WriteFailed, "writing " + Quoted(target_) + " failed", code);
 }
 
 bool FileSink::finish(SaveError* error) {
@@ -252,7 +248,7 @@ bool FileSink::finish(SaveError* error) {
     // fsync reports write errors the kernel only meets when the data goes to
     // disk (delayed allocation, network file systems), before the target is
     // replaced. Devices and pipes have nothing to sync.
-    if (regular_ && fsync(fd) != 0) {
+    if (regular_ && !staged_ && fsync(fd) != 0) {
         const int code = errno;
         ::close(fd);
         abandon();

@@ -38,6 +38,7 @@ private:
     std::string written_;    // the file replaced: a symbolic link's target
     std::string temporary_;  // empty when writing the target directly
     bool regular_ = true;    // a file, not a device or a pipe
+    bool staged_ = false;    // a temporary file of the tool's, which syncs it itself
     SaveError writeError_;
 #ifdef _WIN32
     void* handle_ = nullptr;

@@ -161,6 +161,18 @@ void KeepAttributes(int fd, const OutputTarget& target) {
     (void)fchmod(fd, target.mode);
 }
 
+int WriteAll(int fd, const void* data, size_t size) {
+    const char* at = static_cast<const char*>(data);
+    while (size != 0) {
+        const ssize_t written = ::write(fd, at, size);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return written < 0 ? errno : ENOSPC;
+        at += written;
+        size -= static_cast<size_t>(written);
+    }
+    return 0;
+}
+
 int OpenInPlace(const OutputTarget& target, int* osError) {
     if (!target.special) {
         const int fd = ::open(target.path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);

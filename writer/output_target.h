@@ -47,6 +47,9 @@ int CreateTemporaryFile(const std::string& folder, std::string* path, int* osErr
 // Owner and group are best effort: only a privileged user may give a file away.
 void KeepAttributes(int fd, const OutputTarget& target);
 
+// Writes all size bytes to fd: 0, or the errno of the write that failed.
+int WriteAll(int fd, const void* data, size_t size);
+
 // Opens target for writing in place, truncating a regular file. A pipe without
 // a reader fails at once instead of blocking. -1 with the errno in *osError.
 int OpenInPlace(const OutputTarget& target, int* osError);

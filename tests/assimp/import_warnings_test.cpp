@@ -1,9 +1,7 @@
 // What the Assimp importer passes over is said, never dropped in silence: glTF double-sided
-// materials, unusable values in the extras `wux convert` writes (the usable ones kept), and
-// a binary STL whose triangles are not the ones its head declares.
+// materials and unusable values in the extras `wux convert` writes (the usable ones kept).
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -69,29 +67,6 @@ TEST(AssimpImportWarnings, GltfMaterialsKeepWhatIsUsableAndSayWhatIsNot) {
     ASSERT_NE(sided, nullptr);
     EXPECT_EQ(sided->count, 1u);
     EXPECT_EQ(sided->examples, std::vector<std::string>{"\"Brick\""});
-}
-
-std::string LittleEndian32(std::uint32_t v) {
-    std::string out;
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-    return out;
-}
-
-// A binary STL whose head says 3 triangles with 2 records after it, its head starting with
-// "solid" as many exporters write it.
-TEST(AssimpImportWarnings, BinaryStlCountsAreCheckedAgainstWhatWasRead) {
-    std::string record(50, '\0');
-    record[26] = '\x80', record[27] = '\x3F';  // float 6, the second corner's x: 1.0f
-    record[42] = '\x80', record[43] = '\x3F';  // float 10, the third corner's y
-    const std::string path = (fs::path(TestFolder()) / "short.stl").string();
-    WriteFileBytes(path, "solid exported" + std::string(66, ' ') + LittleEndian32(3) + record + record);
-    Warnings warnings;
-    const ToolResult<SceneDescription> read = ImportWithAssimp(path, {}, &warnings);
-    ASSERT_TRUE(read.Ok()) << read.Error().Text();
-    const Warnings::Entry* missing = Find(warnings, WarningKind::FacesMissing);
-    ASSERT_NE(missing, nullptr);
-    // Assimp takes the file for text and reads nothing of it.
-    EXPECT_EQ(missing->examples, std::vector<std::string>{"the file declares 3 triangles, 0 read"});
 }
 
 }  // namespace

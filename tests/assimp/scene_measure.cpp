@@ -9,19 +9,6 @@
 namespace wux::test {
 namespace {
 
-SceneMatrix Multiply(const SceneMatrix& a, const SceneMatrix& b) {  // a first, then b
-    SceneMatrix r;
-    for (int i = 0; i < 4; ++i) {
-        for (int j = 0; j < 3; ++j) {
-            double v = a.rows[i][0] * double(b.rows[0][j]) + a.rows[i][1] * double(b.rows[1][j]) +
-                       a.rows[i][2] * double(b.rows[2][j]);
-            if (i == 3) v += b.rows[3][j];
-            r.rows[i][j] = static_cast<float>(v);
-        }
-    }
-    return r;
-}
-
 void Extend(Measure* m, const std::array<double, 3>& p) {
     for (int k = 0; k < 3; ++k) {
         m->lo[k] = std::min(m->lo[k], p[k]);
@@ -110,6 +97,19 @@ void WalkAssimp(const aiScene& s, const aiNode& n, const aiMatrix4x4& parent, Me
 }
 
 }  // namespace
+
+SceneMatrix Multiply(const SceneMatrix& a, const SceneMatrix& b) {
+    SceneMatrix r;
+    for (int i = 0; i < 4; ++i) {
+        for (int j = 0; j < 3; ++j) {
+            double v = a.rows[i][0] * double(b.rows[0][j]) + a.rows[i][1] * double(b.rows[1][j]) +
+                       a.rows[i][2] * double(b.rows[2][j]);
+            if (i == 3) v += b.rows[3][j];
+            r.rows[i][j] = static_cast<float>(v);
+        }
+    }
+    return r;
+}
 
 std::array<double, 3> Apply(const SceneMatrix& m, const std::array<double, 3>& p) {
     std::array<double, 3> r;

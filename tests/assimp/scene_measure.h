@@ -35,5 +35,7 @@ bool FindWorld(const SceneDescription& scene, const std::string& name, SceneMatr
                const SceneNode** node = nullptr);
 
 std::array<double, 3> Apply(const SceneMatrix& m, const std::array<double, 3>& p);
+// a first, then b.
+SceneMatrix Multiply(const SceneMatrix& a, const SceneMatrix& b);
 
 }  // namespace wux::test

@@ -1,4 +1,4 @@
-#include "driver/export_interrupt.h"
+#include "writer/export_interrupt.h"
 
 #include <dirent.h>
 #include <fcntl.h>
