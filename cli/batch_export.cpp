@@ -1,23 +1,20 @@
 #include "cli/batch_export.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
 #include <iostream>
 #include <sstream>
 #include <system_error>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
 #include "cli/command.h"
 #include "cli/exit_codes.h"
-#include "cli/export_runner.h"
+#include "cli/export_command.h"
 #include "writer/staged_files.h"
 #include "driver/export_report.h"
 #include "cli/input_discovery.h"
@@ -40,11 +37,6 @@ struct Entry {
     double seconds = 0;
 };
 
-std::size_t DefaultJobs() {
-    const long cores = sysconf(_SC_NPROCESSORS_ONLN);
-    return cores > 0 ? static_cast<std::size_t>(cores) : 1;
-}
-
 // The folders a run creates, so that those left empty can go again.
 class CreatedFolders {
 public:
@@ -66,29 +58,6 @@ public:
 
 private:
     std::set<std::string> folders_;  // sorted: a parent before its children
-};
-
-// A folder of our own for the workers' reports, gone with the object.
-class PrivateFolder {
-public:
-    PrivateFolder() {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/wux-batch-XXXXXX";
-        if (mkdtemp(pattern.data()) == nullptr)
-            ThrowToolError(ToolError::Kind::Output, "",
-                           "cannot create a temporary folder in " + fs::path(pattern).parent_path().string());
-        path_ = pattern;
-    }
-    ~PrivateFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    PrivateFolder(const PrivateFolder&) = delete;
-    PrivateFolder& operator=(const PrivateFolder&) = delete;
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
 };
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -114,9 +83,8 @@ void TakeError(const std::string& errorText, Entry* entry) {
     entry->details = std::move(lines);
 }
 
-void TakeReport(const std::string& path, Entry* entry) {
-    std::ifstream in(path, std::ios::binary);
-    const nlohmann::json report = nlohmann::json::parse(in, nullptr, false);
+void TakeReport(const std::string& text, Entry* entry) {
+    const nlohmann::json report = nlohmann::json::parse(text, nullptr, false);
     if (report.is_discarded()) return;
     if (report.contains("summary")) entry->summary = report["summary"];
     if (report.contains("warnings")) entry->warnings = report["warnings"];
@@ -200,16 +168,17 @@ struct Outcome {
     double seconds = 0;
 };
 
-// Exports the plan's jobs in supervised workers, each writing its report into `reports`,
-// and fills in each entry; prints each failure as it comes, under a progress bar.
-Outcome RunExports(const BatchOptions& options, const std::string& reports, Plan* plan) {
+// Exports the plan's jobs in supervised workers, each handing its report back, and fills in
+// each entry; prints each failure as it comes, under a progress bar.
+Outcome RunExports(const BatchOptions& options, Plan* plan, PluginLibrary* plugin) {
     std::vector<Entry>& entries = plan->entries;
     const std::vector<std::size_t>& jobs = plan->jobs;
     auto exportOptions = [&](std::size_t entry) {
         ExportOptions o = options.common;
+        o.syncEachFile = false;
         o.input = entries[entry].input.input;
         o.output = entries[entry].input.output;
-        o.report = reports + "/" + std::to_string(entry) + ".json";
+        o.report = "-";  // on standard output, which the worker hands back
         return o;
     };
 
@@ -230,7 +199,8 @@ Outcome RunExports(const BatchOptions& options, const std::string& reports, Plan
     const auto start = std::chrono::steady_clock::now();
     WorkerRun run;
     run.jobCount = jobs.size();
-    run.parallel = std::min(options.jobs == 0 ? DefaultJobs() : options.jobs, std::max<std::size_t>(1, jobs.size()));
+    const std::size_t slots = options.jobs == 0 ? std::max(1u, std::thread::hardware_concurrency()) : options.jobs;
+    run.parallel = std::min(slots, std::max<std::size_t>(1, jobs.size()));
     run.limits = options.limits;
     run.captureOutput = true;
     run.body = [&](std::size_t job) {
@@ -242,7 +212,7 @@ Outcome RunExports(const BatchOptions& options, const std::string& reports, Plan
             PrintError(QuotedPath(folder.string()) + ": cannot create the folder: " + mkdirEc.message());
             return static_cast<int>(kExitOutput);
         }
-        return ExportInProcess(o);
+        return ExportScene(o, plugin);
     };
     std::map<std::size_t, std::chrono::steady_clock::time_point> running;
     run.started = [&](std::size_t job) { running[job] = std::chrono::steady_clock::now(); };
@@ -253,13 +223,12 @@ Outcome RunExports(const BatchOptions& options, const std::string& reports, Plan
         e.seconds = worker.seconds;
         if (worker.Succeeded()) {
             e.converted = true;
-            TakeReport(o.report, &e);
+            TakeReport(worker.outputText, &e);
             Note("wrote " + o.output);
         } else if (worker.end == WorkerOutcome::End::Exited) {
             TakeError(worker.errorText, &e);
         } else {
-            RemoveWorkerLeftovers(worker.pid, ExportFolders(o));
-            e.error = DescribeWorkerEnd(worker, options.limits, o.input, o.output);
+            e.error = EndOfWorker(worker, options.limits, o);
         }
         ++outcome.done;
         if (!e.converted) {
@@ -326,16 +295,24 @@ std::string SummaryLine(const BatchOptions& options, const Plan& plan, const Out
 }
 
 int Run(const BatchOptions& options) {
+    // Loaded once, before the workers are forked: each starts with it.
+    PluginLibrary plugin;
+    LoadPlugin(options.common.plugin, &plugin);
     Plan plan = MakePlan(options);
-    const Outcome outcome = [&] {
-        PrivateFolder reports;
-        return RunExports(options, reports.Path(), &plan);
-    }();
+    const Outcome outcome = RunExports(options, &plan, &plugin);
     if (outcome.signal != 0) {
         plan.created.RemoveEmpty();
         PrintError("interrupted (" + SignalName(outcome.signal) + ") after " + std::to_string(outcome.done) + " of " +
                    std::to_string(plan.entries.size()) + " files; no report written");
         return ExitCodeOfSignal(outcome.signal);
+    }
+    // The outputs go to the disk together, not one sync per file.
+    std::set<std::string> folders;
+    for (const Entry& e : plan.entries)
+        if (e.converted) folders.insert(FolderOf(e.input.output));
+    if (const ToolResult<void> synced = SyncFolders({folders.begin(), folders.end()}); !synced.Ok()) {
+        plan.created.RemoveEmpty();
+        throw synced.Error();
     }
     const bool reportToStdout = options.common.report == "-";
     if (reportToStdout) std::cout << BatchReportJson(options, plan, outcome).dump(2) << "\n";

@@ -1,13 +1,14 @@
-// wux export INPUT... --out-dir DIR: converts files and folders of files in parallel, each in
-// its own supervised worker under the same rules as a single export, goes on past failures,
-// prints one line per failure and a summary, and writes one report with an entry per input.
+// wux export INPUT... --out-dir DIR: converts files and folders of files in parallel, in
+// supervised workers (one per job slot) under the same rules as a single export, goes on
+// past failures, prints one line per failure and a summary, and writes one report with an
+// entry per input.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <vector>
 
-#include "cli/export_options.h"
+#include "cli/export_command.h"
 #include "cli/worker_process.h"
 
 namespace wux {
@@ -21,7 +22,7 @@ struct BatchOptions {
 };
 
 // 0 when every input was converted, 1 when any failed, 128 + the signal when interrupted;
-// throws a ToolError when the batch cannot start (its folder, its report, no inputs).
+// throws a ToolError when the batch cannot start (the plug-in, its folder, its report, no inputs).
 int RunBatchExport(const BatchOptions& options);
 
 }  // namespace wux

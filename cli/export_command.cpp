@@ -1,10 +1,13 @@
-// wux export INPUT OUTPUT: reads a scene (JSON, or any file Assimp reads), builds it in the
-// stand-in host, loads the plug-in library and has it export the scene as the host would.
-// The plug-in writes a temporary file; only a file that was written without complaint (and,
-// with --verify, passes the checker) takes OUTPUT's place, together with the embedded
-// textures and the report (writer/staged_files.h). So on any failure OUTPUT is left as it
-// was, or absent, and nothing the export created remains.
+// wux export: the export pipeline (cli/export_command.h) and the command that runs it, for one
+// INPUT OUTPUT or, with --out-dir, for many (cli/batch_export.h). The plug-in writes a
+// temporary file; only a file that was written without complaint (and, with --verify, passes
+// the checker) takes OUTPUT's place, together with the embedded textures and the report
+// (writer/staged_files.h). So on any failure OUTPUT is left as it was, or absent, and nothing
+// the export created remains.
+#include "cli/export_command.h"
+
 #include <malloc.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,14 +26,13 @@
 #include "cli/command.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/batch_export.h"
+#include "writer/export_interrupt.h"
 #include "writer/staged_files.h"
-#include "cli/export_options.h"
-#include "cli/export_runner.h"
 #include "cli/worker_process.h"
 #include "driver/export_report.h"
 #include "format/input_file.h"
 #include "format/tool_text.h"
-#include "driver/plugin_loader.h"
 #include "driver/scene_builder.h"
 #include "driver/lost_geometry.h"
 #include "driver/scene_routes.h"
@@ -39,6 +41,7 @@
 #include "format/wux_reader.h"
 #include "input/assimp_import.h"
 #include "input/json_scene.h"
+#include "input/gltf_reader.h"
 #include "input/ply_reader.h"
 #include "input/stl_reader.h"
 #include "input/warnings.h"
@@ -156,13 +159,6 @@ void CheckOutputPath(const std::string& output) {
     }
 }
 
-void LoadPlugin(const std::string& explicitPath, PluginLibrary* plugin) {
-    const ToolResult<std::string> path = LocatePlugin(explicitPath);
-    if (!path.Ok()) throw path.Error();
-    if (const ToolResult<void> loaded = plugin->Load(*path); !loaded.Ok()) throw loaded.Error();
-    Note("plug-in " + *path);
-}
-
 AssimpImportOptions ImportOptions(const ExportOptions& options, TextureFiles* textureFiles) {
     AssimpImportOptions assimpOptions;
     const std::string up = Lower(options.upText), helpers = Lower(options.helpersText);
@@ -202,6 +198,7 @@ SceneDescription ReadInput(const ExportOptions& options, TextureFiles* textureFi
         IsJsonPath(options.input)  ? ReadJsonSceneFile(options.input, importOptions.progress)
         : IsPlyPath(options.input) ? ReadPlyFile(options.input, importOptions, warnings, counts)
         : IsStlPath(options.input) ? ReadStlFile(options.input, importOptions, warnings, counts)
+        : IsGltfPath(options.input) ? ReadGltfFile(options.input, importOptions, warnings, counts)
                                    : ImportWithAssimp(options.input, importOptions, warnings, counts);
     if (!scene.Ok()) throw scene.Error();
     return std::move(*scene);
@@ -249,17 +246,14 @@ void KeepFreedMemoryForReuse() {
 #endif
 }
 
-int RunExport(const ExportOptions& options) {
+int RunExport(const ExportOptions& options, PluginLibrary* plugin) {
     KeepFreedMemoryForReuse();
     CheckOutputPath(options.output);
     if (!options.report.empty() && fs::is_directory(options.report))
         ThrowToolError(ToolError::Kind::Output, options.report, "is a directory");
 
-    PluginLibrary plugin;
-    LoadPlugin(options.plugin, &plugin);
-
     // Everything this export creates; on any way out but success it is removed again.
-    StagedFiles files;
+    StagedFiles files(options.syncEachFile ? StagedFiles::Sync::EachFile : StagedFiles::Sync::Later);
     const ToolResult<StagedFiles::File*> staged = files.Stage(options.output);
     if (!staged.Ok()) throw staged.Error();
     const std::string& temporary = (*staged)->temporary();
@@ -289,7 +283,7 @@ int RunExport(const ExportOptions& options) {
         throw error;
     }
 
-    RunPlugin(&plugin, description, &scene, options.output, temporary);
+    RunPlugin(plugin, description, &scene, options.output, temporary);
     SetWorkerPhase(WorkerPhase::Finishing);
 
     // Read back through a mapping: the summary touches only the chunks' heads.
@@ -340,11 +334,73 @@ int RunExport(const ExportOptions& options) {
     return 0;
 }
 
+// A JSON scene runs no third-party code (our reader, the stand-in, the plug-in): its export
+// needs no worker to contain a crash or a hang, and runs in this process, under the same
+// memory cap. Everything else goes to a supervised worker.
+int ExportAlone(const ExportOptions& options, const WorkerLimits& limits, PluginLibrary* plugin) {
+    const std::string interrupted = std::string(ProgressShown() ? "\r\033[K" : "") + "wux export: interrupted (";
+    if (IsJsonPath(options.input)) {
+        static std::string onInt, onTerm;  // read by the signal handler
+        onInt = interrupted + "SIGINT); nothing written\n";
+        onTerm = interrupted + "SIGTERM); nothing written\n";
+        NoteOnInterrupt(onInt.c_str(), onTerm.c_str());
+        // Acted on even when the command was started with SIGINT ignored, as a worker does.
+        signal(SIGINT, SIG_DFL);
+        signal(SIGTERM, SIG_DFL);
+        LimitAddressSpace(limits.memoryBytes);
+        return ExportScene(options, plugin);
+    }
+    int code = kExitFailed;
+    WorkerRun run;
+    run.jobCount = 1;
+    run.limits = limits;
+    run.body = [&](std::size_t) { return ExportScene(options, plugin); };
+    run.done = [&](std::size_t, const WorkerOutcome& outcome) {
+        code = outcome.end == WorkerOutcome::End::Exited ? outcome.exitCode : kExitFailed;
+        if (outcome.end == WorkerOutcome::End::Exited) return;  // the worker has said what happened
+        const std::string why = EndOfWorker(outcome, limits, options);
+        if (outcome.end != WorkerOutcome::End::Interrupted) PrintError(why);
+    };
+    const int signal = RunWorkers(run);
+    if (signal == 0) return code;
+    // The worker's progress line (and the terminal's ^C) go before the message.
+    std::cerr << interrupted << SignalName(signal) << "); nothing written\n";
+    return ExitCodeOfSignal(signal);
+}
+
+// The command line fills a batch's options; without --out-dir, inputs are INPUT and OUTPUT.
+int RunExportCommand(BatchOptions batch, std::uint64_t memoryMiB) {
+    // A cap beyond what 64 bits of bytes can hold is no cap.
+    batch.limits.memoryBytes = memoryMiB > (UINT64_MAX >> 20) ? 0 : memoryMiB << 20;
+    const ExportOptions& options = batch.common;
+    if (!options.report.empty() && options.report != "-" && Lower(fs::path(options.report).extension().string()) != ".json")
+        Warn(options.report + ": the report is JSON, but the name does not end in .json");
+    if (!batch.outDir.empty()) return RunBatchExport(batch);
+    if (batch.inputs.size() != 2)
+        ThrowToolError(ToolError::Kind::Argument, "", "give INPUT and OUTPUT, or INPUT... --out-dir DIR");
+    ExportOptions single = options;
+    single.input = batch.inputs[0];
+    single.output = batch.inputs[1];
+    if (ToolResult<void> apart = CheckOutputsApart({single.input}, {single.output, single.report}); !apart.Ok())
+        throw apart.Error();
+    CheckOutputName(single.output, {".wux"}, "a WUX file");
+    PluginLibrary plugin;
+    LoadPlugin(options.plugin, &plugin);
+    return ExportAlone(single, batch.limits, &plugin);
+}
+
 }  // namespace
 
-int ExportInProcess(const ExportOptions& options) {
+void LoadPlugin(const std::string& explicitPath, PluginLibrary* plugin) {
+    const ToolResult<std::string> path = LocatePlugin(explicitPath);
+    if (!path.Ok()) throw path.Error();
+    if (const ToolResult<void> loaded = plugin->Load(*path); !loaded.Ok()) throw loaded.Error();
+    Note("plug-in " + *path);
+}
+
+int ExportScene(const ExportOptions& options, PluginLibrary* plugin) {
     try {
-        return RunExport(options);
+        return RunExport(options, plugin);
     } catch (const ToolError& error) {
         PrintError(error.Text());
         return ExitCodeOf(error.kind);
@@ -356,16 +412,46 @@ int ExportInProcess(const ExportOptions& options) {
     return kExitFailed;
 }
 
+std::string EndOfWorker(const WorkerOutcome& outcome, const WorkerLimits& limits, const ExportOptions& options) {
+    std::vector<std::string> folders{FolderOf(options.output)};
+    if (!options.report.empty() && options.report != "-") folders.push_back(FolderOf(options.report));
+    RemoveWorkerLeftovers(outcome.pid, folders);
+    return DescribeWorkerEnd(outcome, limits, options.input, options.output);
+}
+
 void AddExportCommand(CLI::App& app) {
-    auto options = std::make_shared<ExportOptions>();
-    auto runner = std::make_shared<ExportRunnerOptions>();
+    auto batch = std::make_shared<BatchOptions>();
+    auto memoryMiB = std::make_shared<std::uint64_t>(DefaultWorkerMemoryBytes() >> 20);
+    ExportOptions* options = &batch->common;
     CLI::App* command =
         AddCommand(app, "export",
                    "Export a scene (a JSON scene, or any file Assimp reads) to a WUX file through the plug-in; or many "
                    "files and folders at once with --out-dir",
                    {"wux export scene.json scene.wux --verify", "wux export model.gltf model.wux --report -",
                     "wux export models/ more.fbx --out-dir out --jobs 4 --report out/report.json"});
-    AddExportRunnerOptions(command, runner.get());
+    command->add_option("paths", batch->inputs, "INPUT OUTPUT; with --out-dir, any number of INPUTs (files or folders)")
+        ->required()
+        ->type_name("INPUT... [OUTPUT]");
+    command->add_option("--out-dir", batch->outDir,
+                        "convert every INPUT (a file, or a folder searched recursively) to DIR/<its relative path>.wux")
+        ->type_name("DIR");
+    command->add_option("--jobs", batch->jobs, "with --out-dir: files converted at once (default: one per core)")
+        ->check(AtLeast(1))
+        ->type_name("N");
+    command
+        ->add_option("--timeout", batch->limits.timeoutSeconds,
+                     "stop an export that takes longer than this many seconds (0: no limit; a single JSON scene's "
+                     "export runs without a worker and has none)")
+        ->check(AtLeast(0))
+        ->type_name("SECONDS")
+        ->capture_default_str();
+    command
+        ->add_option("--memory-limit", *memoryMiB,
+                     "the most memory (MiB of address space) one export may take (default: the machine's memory; 0: "
+                     "no limit)")
+        ->check(AtLeast(0))
+        ->type_name("MIB")
+        ->capture_default_str();
     command->add_option("--up", options->upText, "the up axis of an imported file's data: auto (the format's or the "
                                                  "file's own), y or z")
         ->check(CLI::IsMember({"auto", "y", "z"}, CLI::ignore_case))
@@ -390,7 +476,7 @@ void AddExportCommand(CLI::App& app) {
     command->add_option("--plugin", options->plugin,
                         "the plug-in library (default: $WUX_PLUGIN, then the installed one relative to wux, then "
                         "wux_plugin.so beside wux, then the build tree's)");
-    SetBody(command, [options, runner] { return RunExportCommand(*options, *runner); });
+    SetBody(command, [batch, memoryMiB] { return RunExportCommand(*batch, *memoryMiB); });
 }
 
 }  // namespace wux

@@ -1,5 +1,8 @@
 // The wux command: inspects, checks and writes WUX model files.
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <new>
@@ -11,9 +14,29 @@
 #include "cli/command.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
-#include "cli/out_of_memory.h"
 
 namespace {
+
+std::terminate_handler previousHandler = nullptr;
+
+// An allocation that fails where no handler can catch it (while the stack unwinds, in a
+// destructor or a noexcept function) ends the tool with "out of memory", not an abort.
+[[noreturn]] void OnTerminate() {
+    if (const std::exception_ptr current = std::current_exception()) {
+        try {
+            std::rethrow_exception(current);
+        } catch (const std::bad_alloc&) {
+            // No allocation here: write(2) straight to the descriptor.
+            static const char message[] = "wux: out of memory\n";
+            const ssize_t ignored = write(STDERR_FILENO, message, sizeof message - 1);
+            (void)ignored;
+            _exit(wux::kExitFailed);
+        } catch (...) {
+        }
+    }
+    if (previousHandler != nullptr) previousHandler();
+    std::abort();
+}
 
 constexpr const char* kExitCodeTable =
     "Exit codes, the same for every command:\n"
@@ -119,7 +142,7 @@ int UsageFailure(const CLI::App& app, const CLI::ParseError& e, const std::vecto
 }  // namespace
 
 int main(int argc, char** argv) {
-    wux::ExitOnUncaughtOutOfMemory();
+    previousHandler = std::set_terminate(OnTerminate);
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     try {
         CLI::App app{"Reads, checks and writes WUX model files.", "wux"};

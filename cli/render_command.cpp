@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "picture/png_encode.h"
+#include "format/texture_lookup.h"
 #include "picture/picture_options.h"
 #include "picture/render.h"
 #include "cli/command.h"
@@ -43,7 +43,7 @@ int RunRender(const RenderCommandOptions& given) {
         ThrowToolError(ToolError::Kind::Limit, given.input,
                        "drawing it would test more than " + std::to_string(options.maxSamples) +
                            " samples (large triangles over one another); a smaller --size takes fewer");
-    const std::vector<std::uint8_t> png = EncodePng(image);
+    const std::vector<std::uint8_t> png = EncodePng(image.width, image.height, 3, image.rgb.data());
     if (png.empty()) ThrowToolError(ToolError::Kind::Limit, given.output, "the PNG encoder failed (out of memory)");
     WritePictureFile(given.input, given.output, png.data(), png.size());
     if (ShowSummary())

@@ -1,11 +1,13 @@
 #include "cli/worker_process.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,8 +45,8 @@ constexpr bool kAddressSpaceCapWorks = true;
 constexpr bool kAddressSpaceCapWorks = true;
 #endif
 
-// The most of a worker's standard error kept for its report; the rest is read and dropped.
-constexpr std::size_t kMaxErrorText = 64 * 1024;
+// The most of a job's standard output and error handed to the parent; the rest is dropped.
+constexpr std::size_t kMaxText = 1 << 20;
 // How long interrupted workers get to remove their temporary files before they are killed.
 constexpr auto kInterruptGrace = std::chrono::seconds(5);
 constexpr int kTickMilliseconds = 200;
@@ -56,13 +58,13 @@ volatile sig_atomic_t interruptSignal = 0;
 
 extern "C" void OnWorkerInterrupt(int signal) { interruptSignal = signal; }
 
-struct Running {
-    std::size_t job = 0;
-    std::size_t slot = 0;
+// One job slot: its worker, which takes the slot's jobs one after another, and the job it runs.
+struct Slot {
     pid_t pid = 0;
-    int fd = -1;  // read end of the child's pipe; EOF when the child is gone
+    int control = -1;  // job numbers go out, answers come back; EOF once the worker is gone; -1: no worker
+    bool busy = false;
+    std::size_t job = 0;
     Clock::time_point start;
-    std::string errorText;
 };
 
 double SecondsSince(Clock::time_point start) {
@@ -75,7 +77,23 @@ std::string FormatSeconds(double seconds) {
     return os.str();
 }
 
-[[noreturn]] void RunChild(const WorkerRun& run, std::size_t job, int writeFd, std::atomic<int>* phase, pid_t parent) {
+// All of size bytes sent (send true) or received over a worker's socket; false when the other
+// end is gone (no SIGPIPE).
+bool Transfer(int fd, void* data, std::size_t size, bool send = false) {
+    for (char* at = static_cast<char*>(data); size != 0;) {
+        const ssize_t done = send ? ::send(fd, at, size, MSG_NOSIGNAL) : recv(fd, at, size, 0);
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) return false;
+        at += done;
+        size -= static_cast<std::size_t>(done);
+    }
+    return true;
+}
+
+// The worker: runs the jobs its parent sends until the parent has no more. A failed job may
+// leave state behind (a half-built export, a heap full of holes), so its worker ends after
+// it and the slot's next job gets a fresh one.
+[[noreturn]] void ServeJobs(const WorkerRun& run, int control, std::atomic<int>* phase, pid_t parent) {
     // The parent passes SIGINT and SIGTERM on; the worker acts on both, even when the command
     // was started with SIGINT ignored (a background job of a script, a supervisor): the
     // export's handlers then remove its temporary files (writer/export_interrupt.h).
@@ -88,64 +106,70 @@ std::string FormatSeconds(double seconds) {
     workerPhase = phase;
     if (run.captureOutput) {
         const int devNull = open("/dev/null", O_WRONLY);
-        if (devNull >= 0) dup2(devNull, STDOUT_FILENO);
-        dup2(writeFd, STDERR_FILENO);
+        for (const int fd : {STDOUT_FILENO, STDERR_FILENO})
+            if (devNull >= 0) dup2(devNull, fd);
     }
-    if (run.limits.memoryBytes != 0 && kAddressSpaceCapWorks) {
-        struct rlimit limit;
-        limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(run.limits.memoryBytes);
-        setrlimit(RLIMIT_AS, &limit);
+    LimitAddressSpace(run.limits.memoryBytes);
+    for (std::uint64_t job = 0; Transfer(control, &job, sizeof job);) {
+        SetWorkerPhase(WorkerPhase::Starting);
+        std::ostringstream texts[2];
+        std::ostream* const streams[2] = {&std::cout, &std::cerr};
+        std::streambuf* standard[2];
+        for (int i = 0; i < 2; ++i)
+            standard[i] = run.captureOutput ? streams[i]->rdbuf(texts[i].rdbuf()) : streams[i]->rdbuf();
+        std::int32_t code = 1;
+        try {
+            code = run.body(static_cast<std::size_t>(job));
+        } catch (const std::bad_alloc&) {
+            std::cerr << "wux: out of memory\n";
+        } catch (const std::exception& e) {
+            std::cerr << "wux: " << e.what() << "\n";
+        }
+        for (int i = 0; i < 2; ++i) streams[i]->rdbuf(standard[i]);
+        bool answered = Transfer(control, &code, sizeof code, true);
+        for (const std::ostringstream& text : texts) {
+            std::string bytes = text.str().substr(0, kMaxText);
+            std::uint64_t size = bytes.size();
+            answered = answered && Transfer(control, &size, sizeof size, true) && Transfer(control, bytes.data(), size, true);
+        }
+        if (!answered || code != 0) _exit(code);
+#ifdef __GLIBC__
+        malloc_trim(0);  // what the job freed goes back: the memory cap holds the next job as a fresh worker
+#endif
     }
-    int code = 1;
-    try {
-        code = run.body(job);
-    } catch (const std::bad_alloc&) {
-        std::cerr << "wux: out of memory\n";
-    } catch (const std::exception& e) {
-        std::cerr << "wux: " << e.what() << "\n";
-    }
-    std::cout.flush();
-    std::cerr.flush();
-    std::exit(code);
+    _exit(0);
 }
 
+// While alive, SIGINT and SIGTERM are noted for the run instead of ending the command.
 class SignalCatcher {
 public:
-    SignalCatcher() {
-        interruptSignal = 0;
-        struct sigaction action;
-        std::memset(&action, 0, sizeof action);
-        action.sa_handler = OnWorkerInterrupt;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = 0;  // no SA_RESTART: poll() returns at once
-        sigaction(SIGINT, &action, &oldInt_);
-        sigaction(SIGTERM, &action, &oldTerm_);
-    }
+    SignalCatcher() { interruptSignal = 0; }
     ~SignalCatcher() {
-        sigaction(SIGINT, &oldInt_, nullptr);
-        sigaction(SIGTERM, &oldTerm_, nullptr);
+        signal(SIGINT, oldInt_);
+        signal(SIGTERM, oldTerm_);
     }
     SignalCatcher(const SignalCatcher&) = delete;
     SignalCatcher& operator=(const SignalCatcher&) = delete;
 
 private:
-    struct sigaction oldInt_;
-    struct sigaction oldTerm_;
+    // poll() returns on a signal whatever the handler's flags.
+    sighandler_t oldInt_ = signal(SIGINT, OnWorkerInterrupt);
+    sighandler_t oldTerm_ = signal(SIGTERM, OnWorkerInterrupt);
 };
 
 class WorkerSet {
 public:
-    explicit WorkerSet(const WorkerRun& run) : run_(run), parallel_(run.parallel == 0 ? 1 : run.parallel) {
-        void* shared = mmap(nullptr, sizeof(std::atomic<int>) * parallel_, PROT_READ | PROT_WRITE,
+    explicit WorkerSet(const WorkerRun& run) : run_(run), slots_(run.parallel == 0 ? 1 : run.parallel) {
+        void* shared = mmap(nullptr, sizeof(std::atomic<int>) * slots_.size(), PROT_READ | PROT_WRITE,
                             MAP_SHARED | MAP_ANONYMOUS, -1, 0);
         if (shared != MAP_FAILED) {
             phases_ = static_cast<std::atomic<int>*>(shared);
-            for (std::size_t i = 0; i < parallel_; ++i) new (&phases_[i]) std::atomic<int>(0);
+            for (std::size_t i = 0; i < slots_.size(); ++i) new (&phases_[i]) std::atomic<int>(0);
         }
-        slotFree_.assign(parallel_, true);
     }
     ~WorkerSet() {
-        if (phases_ != nullptr) munmap(phases_, sizeof(std::atomic<int>) * parallel_);
+        for (Slot& slot : slots_) Reap(slot);
+        if (phases_ != nullptr) munmap(phases_, sizeof(std::atomic<int>) * slots_.size());
     }
     WorkerSet(const WorkerSet&) = delete;
     WorkerSet& operator=(const WorkerSet&) = delete;
@@ -153,162 +177,166 @@ public:
     int Run() {
         const SignalCatcher signals;
         std::size_t next = 0;
-        while (next < run_.jobCount || !running_.empty()) {
+        for (;;) {
             if (interruptSignal != 0) return StopAll(interruptSignal);
-            while (next < run_.jobCount && running_.size() < parallel_) Start(next++);
+            for (std::size_t i = 0; i < slots_.size() && next < run_.jobCount; ++i)
+                if (!slots_[i].busy) Start(i, next++);
+            if (next == run_.jobCount && std::none_of(slots_.begin(), slots_.end(), [](const Slot& s) { return s.busy; }))
+                return interruptSignal;
             Wait();
             if (run_.tick) run_.tick();
         }
-        return interruptSignal;
     }
 
 private:
-    void Start(std::size_t job) {
-        std::size_t slot = 0;
-        while (!slotFree_[slot]) ++slot;
-        int fds[2];
-        WorkerOutcome failed;
-        if (phases_ == nullptr) {
-            failed.startError = "cannot map memory shared with it";
-        } else if (pipe2(fds, O_CLOEXEC) != 0) {
-            failed.startError = std::strerror(errno);
-        } else {
-            phases_[slot].store(static_cast<int>(WorkerPhase::Starting));
-            // Output still buffered would be written twice, once by each process.
-            std::cout.flush();
-            std::cerr.flush();
-            const pid_t parent = getpid();
-            const pid_t pid = fork();
-            if (pid == 0) {
-                close(fds[0]);
-                RunChild(run_, job, fds[1], &phases_[slot], parent);
-            }
-            close(fds[1]);
-            if (pid > 0) {
-                slotFree_[slot] = false;
-                running_.push_back(Running{job, slot, pid, fds[0], Clock::now(), {}});
-                if (run_.started) run_.started(job);
-                return;
-            }
-            failed.startError = std::strerror(errno);
-            close(fds[0]);
+    // A new worker for slot i; the reason when none can be made.
+    std::string Fork(std::size_t i) {
+        Slot& slot = slots_[i];
+        if (phases_ == nullptr) return "cannot map memory shared with it";
+        int control[2];
+        if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, control) != 0) return std::strerror(errno);
+        // Output still buffered would be written twice, once by each process.
+        std::cout.flush();
+        std::cerr.flush();
+        const pid_t parent = getpid();
+        const pid_t pid = fork();
+        if (pid == 0) {
+            // The other workers' ends stay with the parent: a worker must not keep another's open.
+            for (const Slot& other : slots_)
+                if (other.control >= 0) close(other.control);
+            close(control[0]);
+            ServeJobs(run_, control[1], &phases_[i], parent);
         }
+        const std::string why = pid < 0 ? std::strerror(errno) : "";
+        close(control[1]);
+        if (pid < 0) close(control[0]);
+        slot.pid = pid;
+        slot.control = pid < 0 ? -1 : control[0];
+        return why;
+    }
+
+    void Start(std::size_t i, std::size_t job) {
+        Slot& slot = slots_[i];
+        std::string why = slot.control < 0 ? Fork(i) : "";
+        std::uint64_t number = job;
+        if (why.empty() && Transfer(slot.control, &number, sizeof number, true)) {
+            slot.busy = true;
+            slot.job = job;
+            slot.start = Clock::now();
+            if (run_.started) run_.started(job);
+            return;
+        }
+        if (why.empty()) {
+            why = std::strerror(errno);  // the worker is gone
+            Reap(slot);
+        }
+        WorkerOutcome failed;
         failed.end = WorkerOutcome::End::NotStarted;
+        failed.startError = why;
         if (run_.done) run_.done(job, failed);
     }
 
-    // Waits until some child ends, a deadline passes or the next tick is due.
+    // Waits until some worker answers or ends, a deadline passes or the next tick is due.
     void Wait() {
-        const Clock::time_point now = Clock::now();
         int timeout = kTickMilliseconds;
         std::vector<pollfd> fds;
-        for (const Running& r : running_) {
-            if (r.fd >= 0) {
-                fds.push_back(pollfd{r.fd, POLLIN, 0});
-            } else {
-                timeout = std::min(timeout, 10);  // closed its pipe but not yet reaped
-            }
-            if (run_.limits.timeoutSeconds > 0) {
+        for (const Slot& slot : slots_) {
+            if (slot.control >= 0) fds.push_back(pollfd{slot.control, POLLIN, 0});
+            if (slot.busy && run_.limits.timeoutSeconds > 0) {
                 // In doubles: a timeout of years must not overflow the clock's integer ticks.
-                const double left = run_.limits.timeoutSeconds - std::chrono::duration<double>(now - r.start).count();
+                const double left = run_.limits.timeoutSeconds - SecondsSince(slot.start);
                 timeout = static_cast<int>(std::min<double>(timeout, std::max(0.0, std::ceil(left * 1000.0))));
             }
         }
-        if (poll(fds.data(), fds.size(), timeout) > 0) {
-            for (const pollfd& p : fds) {
-                if (p.revents == 0) continue;
-                for (Running& r : running_)
-                    if (r.fd == p.fd) Drain(&r);
-            }
+        if (poll(fds.data(), fds.size(), timeout) <= 0) fds.clear();
+        for (const pollfd& p : fds) {
+            if (p.revents == 0) continue;
+            for (Slot& slot : slots_)
+                if (p.fd == slot.control) Answer(slot);
         }
-        for (std::size_t i = 0; i < running_.size();) {
-            if (Reap(running_[i])) {
-                running_.erase(running_.begin() + static_cast<std::ptrdiff_t>(i));
-            } else {
-                ++i;
+        for (Slot& slot : slots_) {
+            if (slot.busy && run_.limits.timeoutSeconds > 0 && SecondsSince(slot.start) >= run_.limits.timeoutSeconds) {
+                kill(slot.pid, SIGKILL);
+                Finish(slot, Reap(slot), WorkerOutcome::End::TimedOut);
             }
         }
     }
 
-    void Drain(Running* r) {
-        char buffer[4096];
-        const ssize_t n = read(r->fd, buffer, sizeof buffer);
-        if (n > 0) {
-            const std::size_t room = kMaxErrorText - std::min(kMaxErrorText, r->errorText.size());
-            r->errorText.append(buffer, std::min(room, static_cast<std::size_t>(n)));
-        } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
-            close(r->fd);
-            r->fd = -1;
+    // The worker's answer for its job, or its end.
+    void Answer(Slot& slot) {
+        if (!slot.busy) {
+            Reap(slot);  // an idle worker ended (killed): no job lost
+            return;
         }
+        std::int32_t code = 0;
+        std::string texts[2];
+        bool answered = Transfer(slot.control, &code, sizeof code);
+        for (std::string& text : texts) {
+            std::uint64_t size = 0;
+            answered = answered && Transfer(slot.control, &size, sizeof size) && size <= kMaxText &&
+                       (text.resize(size), Transfer(slot.control, text.data(), size));
+        }
+        // Ended in the middle of its job, its files not cleaned up: a crash, whatever its status.
+        if (!answered) return Finish(slot, Reap(slot), WorkerOutcome::End::Crashed);
+        if (code != 0) Reap(slot);  // it ends after a failure
+        Finish(slot, W_EXITCODE(code, 0), WorkerOutcome::End::Exited, std::move(texts[0]), std::move(texts[1]));
     }
 
-    // True when the child has ended (and was reported).
-    bool Reap(Running& r) {
+    // Closes the worker's socket (an idle worker then ends by itself) and waits for it; its status.
+    int Reap(Slot& slot) {
         int status = 0;
-        const pid_t got = waitpid(r.pid, &status, WNOHANG);
-        if (got == r.pid) {
-            Finish(r, status, WorkerOutcome::End::Exited);
-            return true;
+        if (slot.control < 0) return status;
+        close(slot.control);
+        slot.control = -1;
+        while (waitpid(slot.pid, &status, 0) < 0 && errno == EINTR) {
         }
-        if (run_.limits.timeoutSeconds > 0 && SecondsSince(r.start) >= run_.limits.timeoutSeconds) {
-            kill(r.pid, SIGKILL);
-            while (waitpid(r.pid, &status, 0) < 0 && errno == EINTR) {
-            }
-            Finish(r, status, WorkerOutcome::End::TimedOut);
-            return true;
-        }
-        return false;
+        return status;
     }
 
-    void Finish(Running& r, int status, WorkerOutcome::End end) {
-        while (r.fd >= 0) Drain(&r);  // what the child wrote last
+    void Finish(Slot& slot, int status, WorkerOutcome::End end, std::string output = "", std::string error = "") {
         WorkerOutcome outcome;
-        outcome.pid = r.pid;
-        outcome.seconds = SecondsSince(r.start);
-        outcome.phase = static_cast<WorkerPhase>(phases_[r.slot].load());
-        outcome.errorText = std::move(r.errorText);
-        if (end == WorkerOutcome::End::Exited && WIFSIGNALED(status)) {
+        outcome.end = end;
+        outcome.pid = slot.pid;
+        outcome.seconds = SecondsSince(slot.start);
+        outcome.phase = static_cast<WorkerPhase>(phases_[&slot - slots_.data()].load());
+        outcome.outputText = std::move(output);
+        outcome.errorText = std::move(error);
+        if (end == WorkerOutcome::End::Crashed && WIFSIGNALED(status)) {
             outcome.signal = WTERMSIG(status);
             // A Ctrl-C reaches the whole process group: the worker may die of it first.
-            const bool interrupted = interruptSignal != 0 && outcome.signal == interruptSignal;
-            end = interrupted ? WorkerOutcome::End::Interrupted : WorkerOutcome::End::Crashed;
-        } else if (end == WorkerOutcome::End::Exited) {
+            if (interruptSignal != 0 && outcome.signal == interruptSignal) outcome.end = WorkerOutcome::End::Interrupted;
+        } else if (end == WorkerOutcome::End::Exited || end == WorkerOutcome::End::Crashed) {
             outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+            // The export's interrupt handler exits so once it has removed its files.
+            const bool cleanedUp = outcome.exitCode == 128 + SIGINT || outcome.exitCode == 128 + SIGTERM;
+            if (cleanedUp) outcome.end = WorkerOutcome::End::Exited;
         }
-        outcome.end = end;
-        slotFree_[r.slot] = true;
-        if (run_.done) run_.done(r.job, outcome);
+        slot.busy = false;
+        if (run_.done) run_.done(slot.job, outcome);
     }
 
     int StopAll(int signal) {
-        for (const Running& r : running_) kill(r.pid, signal);
+        for (const Slot& slot : slots_)
+            if (slot.control >= 0) kill(slot.pid, signal);
         const Clock::time_point until = Clock::now() + kInterruptGrace;
-        while (!running_.empty()) {
-            const bool late = Clock::now() >= until;
-            for (std::size_t i = 0; i < running_.size();) {
-                Running& r = running_[i];
-                if (late) kill(r.pid, SIGKILL);
-                int status = 0;
-                const pid_t got = waitpid(r.pid, &status, late ? 0 : WNOHANG);
-                if (got == r.pid) {
-                    Finish(r, status, WorkerOutcome::End::Interrupted);
-                    running_.erase(running_.begin() + static_cast<std::ptrdiff_t>(i));
-                } else {
-                    ++i;
-                }
+        for (Slot& slot : slots_) {
+            if (slot.control < 0) continue;
+            close(slot.control);
+            slot.control = -1;
+            int status = 0;
+            while (waitpid(slot.pid, &status, WNOHANG) == 0) {
+                if (Clock::now() >= until) kill(slot.pid, SIGKILL);
+                usleep(10 * 1000);
             }
-            if (!running_.empty() && !late) usleep(10 * 1000);
+            if (slot.busy) Finish(slot, status, WorkerOutcome::End::Interrupted);
         }
         return signal;
     }
 
     const WorkerRun& run_;
-    std::size_t parallel_;
+    std::vector<Slot> slots_;
     std::atomic<int>* phases_ = nullptr;
-    std::vector<bool> slotFree_;
-    std::vector<Running> running_;
 };
-
 
 }  // namespace
 
@@ -320,6 +348,13 @@ std::uint64_t DefaultWorkerMemoryBytes() {
     const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
     if (pages <= 0 || pageSize <= 0) return 0;
     return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
+}
+
+void LimitAddressSpace(std::uint64_t bytes) {
+    if (bytes == 0 || !kAddressSpaceCapWorks) return;
+    struct rlimit limit;
+    limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(bytes);
+    setrlimit(RLIMIT_AS, &limit);
 }
 
 int RunWorkers(const WorkerRun& run) {
@@ -342,22 +377,8 @@ void RemoveWorkerLeftovers(pid_t pid, const std::vector<std::string>& folders) {
 }
 
 std::string SignalName(int signal) {
-    switch (signal) {
-        case SIGSEGV: return "SIGSEGV";
-        case SIGABRT: return "SIGABRT";
-        case SIGBUS: return "SIGBUS";
-        case SIGFPE: return "SIGFPE";
-        case SIGILL: return "SIGILL";
-        case SIGKILL: return "SIGKILL";
-        case SIGTERM: return "SIGTERM";
-        case SIGINT: return "SIGINT";
-        case SIGTRAP: return "SIGTRAP";
-        case SIGSYS: return "SIGSYS";
-        case SIGPIPE: return "SIGPIPE";
-        case SIGXCPU: return "SIGXCPU";
-        case SIGXFSZ: return "SIGXFSZ";
-        default: return "signal " + std::to_string(signal);
-    }
+    const char* name = sigabbrev_np(signal);
+    return name != nullptr ? std::string("SIG") + name : "signal " + std::to_string(signal);
 }
 
 std::string DescribeWorkerEnd(const WorkerOutcome& outcome, const WorkerLimits& limits, const std::string& inputPath,
@@ -369,7 +390,8 @@ std::string DescribeWorkerEnd(const WorkerOutcome& outcome, const WorkerLimits& 
         case WorkerOutcome::End::Crashed: {
             const int sig = outcome.signal;
             const std::string how =
-                sig == SIGKILL                   ? "was killed (SIGKILL; the system may have run out of memory)"
+                sig == 0 ? "quit (exit code " + std::to_string(outcome.exitCode) + ")"
+                : sig == SIGKILL                 ? "was killed (SIGKILL; the system may have run out of memory)"
                 : sig == SIGTERM || sig == SIGINT ? "was stopped (" + SignalName(sig) + ")"
                                                   : "crashed (" + SignalName(sig) + ")";
             if (reading) return "the importer " + how + " reading " + input;

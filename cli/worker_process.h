@@ -1,9 +1,11 @@
-// Runs exports in child processes, so that a crash, an abort, a hang or a runaway allocation
+// Runs exports in worker processes, so that a crash, an abort, a hang or a runaway allocation
 // inside a third-party importer ends that one export with a message instead of the tool.
 //
-// The children are forked, not started anew: they begin with the parsed options and the
-// libraries already mapped, and nothing has to be passed to them or parsed again. The parent
-// never runs threads, so forking it is safe; it waits for its children with poll().
+// Each job slot has one worker, forked from the command (so it starts with the options read
+// and the libraries, the plug-in among them, already loaded), which runs the slot's jobs one
+// after another. A worker ends after a job that failed, crashed or timed out; the slot's next
+// job gets a fresh one. The parent never runs threads, so forking it is safe; it waits for
+// its workers with poll().
 #pragma once
 
 #include <sys/types.h>
@@ -29,6 +31,9 @@ struct WorkerLimits {
     std::uint64_t memoryBytes = 0;                   // the child's address space; 0: none
 };
 
+// Caps this process's address space (0: no cap; none under AddressSanitizer).
+void LimitAddressSpace(std::uint64_t bytes);
+
 // The address-space cap a worker gets by default: the machine's physical memory, so that a
 // runaway import fails with "out of memory" instead of driving the machine into swap.
 std::uint64_t DefaultWorkerMemoryBytes();
@@ -36,11 +41,12 @@ std::uint64_t DefaultWorkerMemoryBytes();
 struct WorkerOutcome {
     enum class End { Exited, Crashed, TimedOut, Interrupted, NotStarted };
     End end = End::NotStarted;
-    int exitCode = 0;  // Exited
-    int signal = 0;    // Crashed: the signal that ended the child
+    int exitCode = 0;  // Exited; Crashed without a signal: the worker quit in the middle of the job
+    int signal = 0;    // Crashed: the signal that ended the worker
     WorkerPhase phase = WorkerPhase::Starting;
     pid_t pid = 0;
-    std::string errorText;  // the child's standard error, when captured
+    std::string outputText;  // what the job printed, when captured and it answered
+    std::string errorText;
     double seconds = 0;
     std::string startError;  // NotStarted: why no child could be made
 
@@ -51,12 +57,12 @@ struct WorkerRun {
     std::size_t jobCount = 0;
     std::size_t parallel = 1;
     WorkerLimits limits;
-    // Batch workers keep quiet: their standard output goes to /dev/null and their standard
-    // error to the parent, which reports it per input.
+    // Batch workers keep quiet: what a job prints (std::cout, std::cerr) goes to the parent
+    // with its exit code, for its report; anything else a worker writes is dropped.
     bool captureOutput = false;
-    // In the child: the job's work; its result is the child's exit code.
+    // In a worker: the job's work; its result is the job's exit code.
     std::function<int(std::size_t job)> body;
-    // In the parent, as each job's child starts (may be empty).
+    // In the parent, as each job starts (may be empty).
     std::function<void(std::size_t job)> started;
     // In the parent, as each job ends (in the order they end).
     std::function<void(std::size_t job, const WorkerOutcome& outcome)> done;
@@ -65,7 +71,7 @@ struct WorkerRun {
 };
 
 // Runs every job and returns 0, or the signal (SIGINT, SIGTERM) that interrupted the run:
-// the running children were then passed the signal and waited for, their jobs reported as
+// the workers were then passed the signal and waited for, the running jobs reported as
 // Interrupted and the jobs not yet started not reported at all.
 int RunWorkers(const WorkerRun& run);
 

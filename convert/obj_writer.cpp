@@ -88,6 +88,10 @@ ToolResult<void> WriteObj(const WuxDocument& doc, const std::string& outputPath,
         (*objFile)->write(reinterpret_cast<const std::uint8_t*>(obj.data()), obj.size());
         obj.clear();
     };
+    auto line = [&](const char* key, std::initializer_list<float> values) {
+        Line(&obj, key, values);
+        pass(kBlock);
+    };
     std::size_t base = 1;  // OBJ indices count from 1 over the whole file
     const auto meshes = Records<VertexChunk>(*model.meshes);
     for (std::size_t i = 0; i < meshes.size(); ++i) {
@@ -102,18 +106,9 @@ ToolResult<void> WriteObj(const WuxDocument& doc, const std::string& outputPath,
         const std::int32_t m = mesh.materialIndex;
         if (m >= 0 && static_cast<std::size_t>(m) < names.size()) obj += "usemtl " + names[static_cast<std::size_t>(m)] + "\n";
         // Y-up: (x, y, z) becomes (x, z, -y); OBJ puts v = 0 at the bottom of the image.
-        for (const Corner& c : corners) {
-            Line(&obj, "v", {c.position[0], c.position[2], -c.position[1]});
-            pass(kBlock);
-        }
-        for (const Corner& c : corners) {
-            Line(&obj, "vt", {c.uv[0], 1.0f - c.uv[1]});
-            pass(kBlock);
-        }
-        for (const Corner& c : corners) {
-            Line(&obj, "vn", {c.normal[0], c.normal[2], -c.normal[1]});
-            pass(kBlock);
-        }
+        for (const Corner& c : corners) line("v", {c.position[0], c.position[2], -c.position[1]});
+        for (const Corner& c : corners) line("vt", {c.uv[0], 1.0f - c.uv[1]});
+        for (const Corner& c : corners) line("vn", {c.normal[0], c.normal[2], -c.normal[1]});
         for (std::size_t k = 0; k + 2 < corners.size(); k += 3) {
             pass(kBlock);
             obj += 'f';

@@ -1,4 +1,4 @@
-// Reads a whole file into memory for the reader. The file's own size, asked of the file
+// Reads a whole regular file into memory for the reader. The file's own size, asked of the file
 // system first, bounds the allocation.
 #pragma once
 

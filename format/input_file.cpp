@@ -43,12 +43,14 @@ ToolResult<void> InputFile::Open(const std::string& path) {
 }
 
 ToolResult<std::size_t> InputFile::Read(void* buffer, std::size_t size) {
-    for (;;) {
-        const ssize_t n = read(fd_, buffer, size);
-        if (n >= 0) return static_cast<std::size_t>(n);
-        if (errno == EINTR) continue;
-        return IoError(path_, std::string("cannot read the file: ") + std::strerror(errno));
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = read(fd_, static_cast<char*>(buffer) + done, size - done);
+        if (n == 0) break;
+        if (n > 0) done += static_cast<std::size_t>(n);
+        else if (errno != EINTR) return IoError(path_, std::string("cannot read the file: ") + std::strerror(errno));
     }
+    return done;
 }
 
 ToolResult<void> CheckRegularInput(const std::string& path) {

@@ -24,7 +24,7 @@ public:
     ToolResult<void> Open(const std::string& path);
     int Descriptor() const { return fd_; }
     std::uint64_t Size() const { return size_; }
-    // Reads up to size bytes: the count, 0 at the end of the file; or an Io error naming the file.
+    // Reads size bytes, fewer only at the end of the file: the count; or an Io error naming the file.
     ToolResult<std::size_t> Read(void* buffer, std::size_t size);
 
 private:

@@ -81,13 +81,9 @@ ToolResult<void> MappedFile::Open(const std::string& path) {
     // A WUX file states its size in 32 bits; anything larger cannot be one.
     if (file.Size() > std::numeric_limits<std::uint32_t>::max())
         return fail("too large to be a WUX file (" + std::to_string(file.Size()) + " bytes)");
-    std::size_t got = 0;
-    while (got < head_.size()) {
-        const ToolResult<std::size_t> n = file.Read(head_.data() + got, head_.size() - got);
-        if (!n.Ok()) return n.Error();
-        if (*n == 0) break;
-        got += *n;
-    }
+    const ToolResult<std::size_t> read = file.Read(head_.data(), head_.size());
+    if (!read.Ok()) return read.Error();
+    const std::size_t got = *read;
     const bool wuxHead = got == head_.size() && std::memcmp(head_.data(), wux_file::kFileTag, 4) == 0 &&
                          std::memcmp(head_.data() + wux_file::kFormTagOffset, wux_file::kFormTag, 4) == 0;
     if (!wuxHead || file.Size() <= head_.size()) {

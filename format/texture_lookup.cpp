@@ -85,13 +85,17 @@ ToolResult<TextureImage> LoadTextureImage(const std::string& path) {
     }
     const ToolResult<TexturePixels> decoded = DecodeTexture(bytes, path, 0);
     if (!decoded.Ok()) return decoded.Error();
-    const TexturePixels& p = *decoded;
-    if (stbi_write_png_to_func(AppendBytes, &image.bytes, p.width, p.height, p.channels, p.pixels.data(),
-                               p.width * p.channels) == 0)
-        return fail("cannot encode the image as PNG");
+    image.bytes = EncodePng(decoded->width, decoded->height, decoded->channels, decoded->pixels.data());
+    if (image.bytes.empty()) return fail("cannot encode the image as PNG");
     image.mimeType = "image/png";
     image.fileName = fs::path(name).replace_extension(".png").string();
     return image;
+}
+
+std::vector<std::uint8_t> EncodePng(int width, int height, int channels, const std::uint8_t* pixels) {
+    std::vector<std::uint8_t> out;
+    if (stbi_write_png_to_func(AppendBytes, &out, width, height, channels, pixels, width * channels) == 0) out.clear();
+    return out;
 }
 
 ToolResult<TexturePixels> DecodeTexture(const std::vector<std::uint8_t>& bytes, const std::string& path, int channels) {

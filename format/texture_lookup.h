@@ -46,6 +46,10 @@ constexpr std::uint64_t kMaxTexturePixels = 8192ull * 8192ull;
 // The file as a glTF image; an Io error naming it when it cannot be read, decoded or encoded.
 ToolResult<TextureImage> LoadTextureImage(const std::string& path);
 
+// PNG bytes of 8-bit pixels, row by row from the top; empty when the encoder fails (for want
+// of memory).
+std::vector<std::uint8_t> EncodePng(int width, int height, int channels, const std::uint8_t* pixels);
+
 // 8-bit pixels, row by row from the top of the image.
 struct TexturePixels {
     int width = 0, height = 0, channels = 0;

@@ -1,4 +1,4 @@
-// libFuzzer entry, built once per reader of ours (WUX_FUZZ_PARSE: ParsePly, ParseStl, ...):
+// libFuzzer entry, built once per reader of ours (WUX_FUZZ_PARSE: ParsePly, ParseStl, ParseGltf, ...):
 // the reader must take any bytes, and a scene it accepts must hold what the scene builder
 // relies on: indices in range, one texture face and one normal per face corner's vertex,
 // nothing non-finite.
@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "input/gltf_reader.h"
 #include "input/ply_reader.h"
 #include "input/stl_reader.h"
 
@@ -19,7 +20,8 @@ void Require(bool condition) {
 void CheckNodes(const std::vector<wux::SceneNode>& nodes) {
     for (const wux::SceneNode& node : nodes) {
         const wux::SceneMesh& mesh = node.object.mesh;
-        Require(!mesh.faces.empty() && mesh.normals.size() == mesh.verts.size());
+        Require(node.local.AllFinite());
+        Require(!node.object.IsTriangleMesh() || (!mesh.faces.empty() && mesh.normals.size() == mesh.verts.size()));
         for (const auto& face : mesh.faces)
             for (std::uint32_t v : face) Require(v < mesh.verts.size());
         Require(mesh.tverts.empty() || mesh.tvfaces.size() == mesh.faces.size());

@@ -1,5 +1,5 @@
 #include "input/assimp_import.h"
-#include "input/gltf_wux_extras.h"
+#include "input/imported_scene.h"
 
 #include "input/mesh_normals.h"
 
@@ -37,15 +37,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr float kDefaultHelperSize = 20.0f;
-constexpr int kSphereSegments = 32;
-// Deeper hierarchies than this are refused rather than walked recursively.
-constexpr int kMaxNodeDepth = 2000;
-
 // Short names for the kinds this importer reports.
 constexpr WarningKind kPrimitivesSkipped = WarningKind::PrimitivesSkipped;
-constexpr WarningKind kTexturesMissing = WarningKind::TexturesMissing;
-constexpr WarningKind kTexturesRenamed = WarningKind::TexturesRenamed;
 constexpr WarningKind kFacesDropped = WarningKind::FacesDropped;
 constexpr WarningKind kEmptyMeshes = WarningKind::EmptyMeshes;
 constexpr WarningKind kValuesRepaired = WarningKind::ValuesRepaired;
@@ -155,55 +148,6 @@ const std::vector<SlotKinds>& MapSlots() {
     return slots;
 }
 
-const char* SlotWord(int slot) {
-    switch (slot) {
-        case 0: return "ambient";
-        case 1: return "diffuse";
-        case 2: return "specular";
-        case 3: return "shininess";
-        case 5: return "emissive";
-        case 6: return "opacity";
-        case 8: return "bump";
-        case 9: return "reflection";
-        case 11: return "displacement";
-        default: return "map";
-    }
-}
-
-std::string ToBackslashes(std::string path) {
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-}
-
-// Keeps letters, digits, '-', '_' and '.', so the name is a plain file name everywhere.
-std::string SafeFileName(const std::string& s) {
-    std::string out;
-    for (char c : s) {
-        const unsigned char u = static_cast<unsigned char>(c);
-        out += (std::isalnum(u) || c == '-' || c == '_' || c == '.') ? c : '_';
-    }
-    while (!out.empty() && out.front() == '.') out.erase(0, 1);
-    return out.empty() ? std::string("texture") : out;
-}
-
-bool IsAbsoluteSourcePath(const std::string& p) {
-    if (!p.empty() && (p[0] == '/' || p[0] == '\\')) return true;
-    return p.size() > 1 && std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':';
-}
-
-struct PendingTexture {
-    std::string fileName;  // in the output's folder
-    std::vector<unsigned char> bytes;
-    bool write = true;  // false when the folder already holds these very bytes under that name
-};
-
-// Room for "_<number>" and the extension within the usual file name limit of 255 bytes.
-std::string CutForName(const std::string& base, const std::string& extension) {
-    constexpr std::size_t kNameMax = 255, kSuffixRoom = 12;
-    const std::size_t room = kNameMax - kSuffixRoom - 1 - std::min(extension.size(), std::size_t{16});
-    return base.size() > room ? base.substr(0, room) : base;
-}
-
 // 32-bit uncompressed TGA, top-left origin: Assimp's texels are already B, G, R, A.
 bool EncodeTga(const aiTexture& tex, std::vector<unsigned char>* out) {
     if (tex.mWidth == 0 || tex.mHeight == 0 || tex.mWidth > 0xFFFF || tex.mHeight > 0xFFFF) return false;
@@ -224,149 +168,35 @@ bool EncodeTga(const aiTexture& tex, std::vector<unsigned char>* out) {
     return true;
 }
 
-class TextureResolver {
-public:
-    TextureResolver(const aiScene& scene, const std::string& sourcePath, const std::string& outputPath,
-                    TextureFiles* files, Warnings* warnings)
-        : scene_(scene), files_(files), warnings_(warnings) {
-        sourceDir_ = fs::path(sourcePath).parent_path();
-        if (!outputPath.empty()) {
-            outputDir_ = fs::path(outputPath).parent_path();
-            outputStem_ = fs::path(outputPath).stem().string();
-        }
-        if (outputStem_.empty()) outputStem_ = "texture";
-    }
-
-    // The path handed to the host for a material's texture reference.
-    bool Resolve(const std::string& reference, const std::string& materialName, int slot,
-                 std::string* hostPath, std::string* error) {
-        if (const aiTexture* tex = scene_.GetEmbeddedTexture(reference.c_str())) {
-            return Embedded(*tex, reference, materialName, slot, hostPath, error);
-        }
-        if (!reference.empty() && reference[0] == '*') {
-            warnings_->Add(kTexturesMissing, QuotedName(reference) + " (no such embedded texture)");
-            *hostPath = ToBackslashes(reference);
-            return true;
-        }
-        auto cached = external_.find(reference);
-        if (cached == external_.end()) cached = external_.emplace(reference, External(reference)).first;
-        *hostPath = cached->second;
+// The host path of a material's texture reference: an embedded texture of the scene ("*0" or
+// its own name), else a file beside the source.
+bool ResolveTexture(const aiScene& scene, TextureResolver* textures, const std::string& reference,
+                    const std::string& materialName, int slot, std::string* hostPath, std::string* error) {
+    const auto [tex, index] = scene.GetEmbeddedTextureAndIndex(reference.c_str());
+    if (tex == nullptr) {
+        *hostPath = textures->External(reference);
         return true;
     }
-
-    std::vector<PendingTexture>& Pending() { return pending_; }
-    const fs::path& OutputDir() const { return outputDir_; }
-
-private:
-    std::string External(const std::string& reference) {
-        std::string slashed = reference;
-        std::replace(slashed.begin(), slashed.end(), '\\', '/');
-        const fs::path asWritten = IsAbsoluteSourcePath(reference) ? fs::path(slashed) : sourceDir_ / slashed;
-        const std::string fileName = fs::path(slashed).filename().string();
-        std::error_code ec;
-        std::vector<fs::path> candidates = {asWritten, sourceDir_ / fileName};
-        for (const fs::path& c : candidates) {
-            if (!fileName.empty() && fs::is_regular_file(c, ec)) return HostPath(c);
+    const std::string key = "*" + std::to_string(index);
+    if (textures->Known(key, hostPath)) return true;
+    std::vector<unsigned char> bytes;
+    std::string extension = "tga";
+    if (tex->mHeight == 0) {
+        if (tex->pcData == nullptr && tex->mWidth != 0) {
+            *error = "embedded texture " + reference + " has no data";
+            return false;
         }
-        // Written on a system where names ignore letter case.
-        for (const fs::path& dir : {asWritten.parent_path(), sourceDir_}) {
-            const std::string found = FindIgnoringCase(dir, fileName);
-            if (!found.empty()) return HostPath(dir / found);
-        }
-        warnings_->Add(kTexturesMissing, QuotedName(reference));
-        return ToBackslashes(reference);
+        const unsigned char* data = reinterpret_cast<const unsigned char*>(tex->pcData);
+        bytes.assign(data, data + tex->mWidth);
+        extension = std::string(tex->achFormatHint, strnlen(tex->achFormatHint, HINTMAXTEXTURELEN));
+    } else if (!EncodeTga(*tex, &bytes)) {
+        *error = "embedded texture " + reference + " is too large to write (" + std::to_string(tex->mWidth) + " x " +
+                 std::to_string(tex->mHeight) + ")";
+        return false;
     }
-
-    static std::string HostPath(const fs::path& p) {
-        std::error_code ec;
-        fs::path abs = fs::absolute(p, ec);
-        if (ec) abs = p;
-        return ToBackslashes(abs.lexically_normal().string());
-    }
-
-    std::string FindIgnoringCase(const fs::path& dir, const std::string& fileName) {
-        if (fileName.empty()) return std::string();
-        auto it = listings_.find(dir.string());
-        if (it == listings_.end()) {
-            std::map<std::string, std::string> names;
-            std::error_code ec;
-            for (fs::directory_iterator d(dir.empty() ? fs::path(".") : dir, ec), end; !ec && d != end;
-                 d.increment(ec)) {
-                const std::string name = d->path().filename().string();
-                names.emplace(Lower(name), name);
-            }
-            it = listings_.emplace(dir.string(), std::move(names)).first;
-        }
-        auto hit = it->second.find(Lower(fileName));
-        return hit == it->second.end() ? std::string() : hit->second;
-    }
-
-    bool Embedded(const aiTexture& tex, const std::string& reference, const std::string& materialName,
-                  int slot, std::string* hostPath, std::string* error) {
-        auto known = embedded_.find(&tex);
-        if (known != embedded_.end()) {
-            *hostPath = known->second;
-            return true;
-        }
-        PendingTexture file;
-        std::string extension;
-        if (tex.mHeight == 0) {
-            if (tex.pcData == nullptr && tex.mWidth != 0) {
-                *error = "embedded texture " + reference + " has no data";
-                return false;
-            }
-            const unsigned char* bytes = reinterpret_cast<const unsigned char*>(tex.pcData);
-            file.bytes.assign(bytes, bytes + tex.mWidth);
-            extension = SafeFileName(Lower(std::string(tex.achFormatHint, strnlen(tex.achFormatHint, HINTMAXTEXTURELEN))));
-            if (extension == "texture") extension = "bin";
-        } else {
-            if (!EncodeTga(tex, &file.bytes)) {
-                *error = "embedded texture " + reference + " is too large to write (" +
-                         std::to_string(tex.mWidth) + " x " + std::to_string(tex.mHeight) + ")";
-                return false;
-            }
-            extension = "tga";
-        }
-        std::string sourceName = tex.mFilename.C_Str();
-        std::replace(sourceName.begin(), sourceName.end(), '\\', '/');
-        std::string stem = fs::path(sourceName).stem().string();
-        if (stem.empty()) stem = materialName + "_" + SlotWord(slot);
-        const std::string base = CutForName(SafeFileName(outputStem_ + "_" + stem), extension);
-        const std::string wanted = base + "." + extension;
-        std::string name = wanted;
-        int& suffix = nextSuffix_[Lower(wanted)];
-        TextureFiles::NameUse use = TextureFiles::NameUse::Free;
-        bool takenOnDisk = false;
-        for (;;) {
-            while (usedNames_.count(Lower(name)) != 0) name = base + "_" + std::to_string(++suffix + 1) + "." + extension;
-            usedNames_.insert(Lower(name));
-            // A file of that name with other content is never overwritten.
-            use = files_ != nullptr ? files_->Use((outputDir_ / name).string(), file.bytes) : use;
-            if (use != TextureFiles::NameUse::Taken) break;
-            takenOnDisk = true;
-        }
-        if (takenOnDisk) warnings_->Add(kTexturesRenamed, QuotedName(wanted) + " is another file; this one is " + QuotedName(name));
-        file.fileName = name;
-        file.write = use == TextureFiles::NameUse::Free;
-        *hostPath = outputDir_.empty() ? name : HostPath(outputDir_ / name);
-        embedded_.emplace(&tex, *hostPath);
-        pending_.push_back(std::move(file));
-        return true;
-    }
-
-    const aiScene& scene_;
-    TextureFiles* files_;
-    Warnings* warnings_;
-    fs::path sourceDir_;
-    fs::path outputDir_;
-    std::string outputStem_;
-    std::map<std::string, std::string> external_;
-    std::map<std::string, std::map<std::string, std::string>> listings_;
-    std::map<const aiTexture*, std::string> embedded_;
-    std::set<std::string> usedNames_;
-    std::map<std::string, int> nextSuffix_;
-    std::vector<PendingTexture> pending_;
-};
+    *hostPath = textures->Embedded(key, std::move(bytes), tex->mFilename.C_Str(), extension, materialName, slot);
+    return true;
+}
 
 // --- The scene walk ------------------------------------------------------------------
 
@@ -375,7 +205,7 @@ public:
     SceneConverter(const aiScene& scene, const AssimpImportOptions& options, TextureResolver* textures,
                    SceneDescription* out, Warnings* warnings, ImportCounts* counts)
         : scene_(scene), options_(options), textures_(textures), out_(out), warnings_(warnings), counts_(counts),
-          materialIndex_(scene.mNumMaterials, -1) {
+          materialIndex_(scene.mNumMaterials, -1), materials_(&out->materials, &counts->materialsMerged, warnings) {
         for (unsigned i = 0; i < scene.mNumCameras; ++i) cameras_.insert(scene.mCameras[i]->mName.C_Str());
         for (unsigned i = 0; i < scene.mNumLights; ++i) lights_.insert(scene.mLights[i]->mName.C_Str());
         for (unsigned i = 0; i < scene.mNumMeshes; ++i) {
@@ -642,46 +472,10 @@ private:
         if (materialIndex_[index] < 0) {
             SceneMaterial material;
             if (!ConvertMaterial(*scene_.mMaterials[index], index, &material, error)) return false;
-            material.source = static_cast<int>(index);
-            materialIndex_[index] = AddMaterial(std::move(material));
+            materialIndex_[index] = materials_.Add(std::move(material));
         }
         *sceneIndex = materialIndex_[index];
         return true;
-    }
-
-    // A material identical to one already added under the same source name is that one;
-    // a different one whose name is taken gets a name of its own, as the exporter tells
-    // materials apart by name alone.
-    int AddMaterial(SceneMaterial material) {
-        std::vector<int>& sameName = bySourceName_[material.name];
-        for (int existing : sameName) {
-            if (SameContent(out_->materials[static_cast<std::size_t>(existing)], material)) {
-                ++counts_->materialsMerged;
-                return existing;
-            }
-        }
-        const std::string name = material.name;
-        std::string unique = name;
-        int& suffix = nextSuffix_[name];
-        while (materialNames_.count(unique) != 0) unique = name + " (" + std::to_string(++suffix + 1) + ")";
-        if (unique != name) warnings_->Add(kMaterialsRenamed, QuotedName(name) + " -> " + QuotedName(unique));
-        materialNames_.insert(unique);
-        material.name = unique;
-        const int index = static_cast<int>(out_->materials.size());
-        sameName.push_back(index);
-        out_->materials.push_back(std::move(material));
-        return index;
-    }
-
-    // Everything the file keeps of a material but its name.
-    static bool SameContent(const SceneMaterial& a, const SceneMaterial& b) {
-        const auto sameMap = [](const SceneMap& x, const SceneMap& y) {
-            return x.slot == y.slot && x.enabled == y.enabled && x.kind == y.kind && x.path == y.path &&
-                   x.otherType == y.otherType && x.amount == y.amount;
-        };
-        return a.className == b.className && a.ambient == b.ambient && a.diffuse == b.diffuse &&
-               a.specular == b.specular && a.filter == b.filter && a.opacity == b.opacity &&
-               std::equal(a.maps.begin(), a.maps.end(), b.maps.begin(), b.maps.end(), sameMap);
     }
 
     void ReadColour(const aiMaterial& m, const char* key, unsigned type, unsigned idx, const std::string& name,
@@ -725,7 +519,7 @@ private:
                 map.slot = slot.slot;
                 map.kind = SceneMap::Kind::Bitmap;
                 map.amount = 1.0f;
-                if (!textures_->Resolve(reference.C_Str(), name, slot.slot, &map.path, error)) {
+                if (!ResolveTexture(scene_, textures_, reference.C_Str(), name, slot.slot, &map.path, error)) {
                     *error = "material '" + name + "': " + *error;
                     return false;
                 }
@@ -745,9 +539,7 @@ private:
     aiScene* owned_ = nullptr;         // set when meshes are freed after their last use
     std::vector<unsigned> usesLeft_;   // per source mesh, the nodes still to convert it
     std::vector<int> materialIndex_;
-    std::map<std::string, std::vector<int>> bySourceName_;  // scene indices of the materials of each source name
-    std::set<std::string> materialNames_;
-    std::map<std::string, int> nextSuffix_;  // per name, so many equal names stay linear
+    MaterialList materials_;
     std::set<std::string> cameras_, lights_, bones_;
 };
 
@@ -804,15 +596,6 @@ unsigned DropMeshesWithoutFaces(aiScene* scene, Warnings* warnings) {
             for (unsigned k = 0; k < n->mNumChildren; ++k) stack.push_back(n->mChildren[k]);
     }
     return count - kept;
-}
-
-ToolResult<void> WritePending(const fs::path& dir, const std::vector<PendingTexture>& files, TextureFiles* sink) {
-    for (const PendingTexture& f : files) {
-        if (!f.write) continue;
-        ToolResult<void> written = sink->Write((dir / f.fileName).string(), f.bytes);
-        if (!written.Ok()) return written;
-    }
-    return {};
 }
 
 // The files an importer opens besides the one it was given (an OBJ file's MTL files).
@@ -916,7 +699,7 @@ ToolResult<SceneDescription> Import(const std::string& path, const AssimpImportO
     const std::unique_ptr<aiScene> owned(importer.GetOrphanedScene());
     AddMtlReflectionMaps(opened, owned.get());
     SceneDescription result;
-    TextureResolver textures(*owned, path, options.outputPath, options.textureFiles, warnings);
+    TextureResolver textures(path, options, warnings);
     ImportCounts ownCounts;
     SceneConverter converter(*owned, options, &textures, &result, warnings, counts != nullptr ? counts : &ownCounts);
     converter.FreeMeshesAfterUse(owned.get());
@@ -924,12 +707,9 @@ ToolResult<SceneDescription> Import(const std::string& path, const AssimpImportO
     if (!converter.Run(FrameCorrection(*owned, kind, options.up), &message)) {
         return fail(ToolError::Kind::Import, message);
     }
-    ApplyGltfWuxExtras(path, &result, warnings);
-    if (options.textureFiles != nullptr && !options.outputPath.empty()) {
-        // Said of the scene file being imported, with the texture's own error as the cause.
-        const ToolResult<void> written = WritePending(textures.OutputDir(), textures.Pending(), options.textureFiles);
-        if (!written.Ok()) return fail(written.Error().kind, written.Error().Text());
-    }
+    // Said of the scene file being imported, with the texture's own error as the cause.
+    if (const ToolResult<void> written = textures.WritePending(); !written.Ok())
+        return fail(written.Error().kind, written.Error().Text());
     return result;
 }
 

@@ -90,6 +90,8 @@ int ReadInt(const Json& v, const std::string& path) {
     return v.get<int>();
 }
 
+bool Negative(const Json& v) { return !v.is_number_unsigned() && v.get<std::int64_t>() < 0; }
+
 [[noreturn]] void FailIndexOutOfRange(const std::string& path, const std::string& valueText, std::size_t count,
                                       const char* what, const char* countWhat) {
     Fail(path, std::string(what) + " " + valueText + " out of range (" + std::to_string(count) + " " + countWhat + ")");
@@ -99,8 +101,7 @@ int ReadInt(const Json& v, const std::string& path) {
 std::uint32_t ReadIndex(const Json& v, const std::string& path, std::size_t count, const char* what,
                         const char* countWhat) {
     if (!v.is_number_integer()) Fail(path, Found("expected an integer index", v));
-    const bool negative = !v.is_number_unsigned() && v.get<std::int64_t>() < 0;
-    if (negative || v.get<std::uint64_t>() >= count) FailIndexOutOfRange(path, v.dump(), count, what, countWhat);
+    if (Negative(v) || v.get<std::uint64_t>() >= count) FailIndexOutOfRange(path, v.dump(), count, what, countWhat);
     return static_cast<std::uint32_t>(v.get<std::uint64_t>());
 }
 
@@ -130,12 +131,15 @@ std::string ReadName(const Json& v, const std::string& path) {
 }
 
 // path() spells the array's path; called only for a message, since a mesh has millions of these.
+// A texture vertex (uvw) may leave out its third number, which is then 0.
 template <std::size_t N, class PathFn>
-std::array<float, N> ReadFloats(const Items& v, const PathFn& path) {
+std::array<float, N> ReadFloats(const Items& v, const PathFn& path, bool uvw = false) {
     if (!v.isArray) Fail(path(), Found("expected an array", *v.value));
-    if (v.size != N) Fail(path(), "expected " + std::to_string(N) + " numbers, found " + std::to_string(v.size));
+    if (v.size != N && !(uvw && v.size == 2))
+        Fail(path(), (uvw ? std::string("expected 2 or 3") : "expected " + std::to_string(N)) + " numbers, found " +
+                         std::to_string(v.size));
     std::array<float, N> out{};
-    for (std::size_t i = 0; i < N; ++i) {
+    for (std::size_t i = 0; i < v.size; ++i) {
         const std::string problem = FloatProblem(v.items[i], &out[i]);
         if (!problem.empty()) Fail(Index(path(), i), problem);
     }
@@ -152,22 +156,9 @@ template <class PathFn>
 std::uint32_t ReadGroupMask(const Items& v, const PathFn& path) {
     const Json& j = v.isArray ? Json::array() : *v.value;
     if (v.isArray || !j.is_number_integer()) Fail(path(), Found("expected an integer group mask", j));
-    if ((!j.is_number_unsigned() && j.get<std::int64_t>() < 0) || j.get<std::uint64_t>() > UINT32_MAX)
+    if (Negative(j) || j.get<std::uint64_t>() > UINT32_MAX)
         Fail(path(), "group mask " + j.dump() + " out of range (0 to 4294967295)");
     return static_cast<std::uint32_t>(j.get<std::uint64_t>());
-}
-
-// [u, v] or [u, v, w]
-template <class PathFn>
-std::array<float, 3> ReadTexVert(const Items& v, const PathFn& path) {
-    if (!v.isArray) Fail(path(), Found("expected an array", *v.value));
-    if (v.size != 2 && v.size != 3) Fail(path(), "expected 2 or 3 numbers, found " + std::to_string(v.size));
-    std::array<float, 3> out{0, 0, 0};
-    for (std::size_t i = 0; i < v.size; ++i) {
-        const std::string problem = FloatProblem(v.items[i], &out[i]);
-        if (!problem.empty()) Fail(Index(path(), i), problem);
-    }
-    return out;
 }
 
 // "matrix", or any of "position", "rotation", "scale"; never both.
@@ -353,7 +344,7 @@ void MeshArrays::Add(Part part, std::size_t index, const Items& element) {
         switch (part) {
             case Part::Verts: mesh_.verts.push_back(ReadFloats<3>(element, path)); break;
             case Part::Normals: mesh_.normals.push_back(ReadFloats<3>(element, path)); break;
-            case Part::TVerts: mesh_.tverts.push_back(ReadTexVert(element, path)); break;
+            case Part::TVerts: mesh_.tverts.push_back(ReadFloats<3>(element, path, true)); break;
             case Part::Smoothing: mesh_.smoothing.push_back(ReadGroupMask(element, path)); break;
             case Part::Faces:
             case Part::TVFaces:
@@ -387,8 +378,7 @@ void MeshArrays::AddIndexList(PartState& state, std::size_t index, const Items& 
         const Json& v = element.items[i];
         std::uint32_t stored = kUnrepresentable;
         if (v.is_number_integer()) {
-            const bool negative = !v.is_number_unsigned() && v.get<std::int64_t>() < 0;
-            if (!negative && v.get<std::uint64_t>() < kUnrepresentable)
+            if (!Negative(v) && v.get<std::uint64_t>() < kUnrepresentable)
                 stored = static_cast<std::uint32_t>(v.get<std::uint64_t>());
             else if (!state.firstUnrepresentable)
                 state.firstUnrepresentable = v.dump();
@@ -408,8 +398,7 @@ void MeshArrays::CheckTriangleShape(PartState& state, std::size_t index, const I
     for (std::size_t i = 0; i < 3; ++i) {
         const Json& v = element.items[i];
         if (!v.is_number_integer()) Fail(Index(path(), i), Found("expected an integer index", v));
-        const bool negative = !v.is_number_unsigned() && v.get<std::int64_t>() < 0;
-        state.partialFace.push_back(negative || v.get<std::uint64_t>() >= kUnrepresentable
+        state.partialFace.push_back(Negative(v) || v.get<std::uint64_t>() >= kUnrepresentable
                                         ? kUnrepresentable
                                         : static_cast<std::uint32_t>(v.get<std::uint64_t>()));
     }
@@ -423,7 +412,7 @@ void MeshArrays::CheckPolygon(const PartState& state, std::size_t index, const I
     for (std::size_t i = 0; i < element.size; ++i) {
         const Json& v = element.items[i];
         if (!v.is_number_integer()) Fail(Index(path(), i), Found("expected an integer index", v));
-        if ((!v.is_number_unsigned() && v.get<std::int64_t>() < 0) || v.get<std::uint64_t>() > UINT32_MAX)
+        if (Negative(v) || v.get<std::uint64_t>() > UINT32_MAX)
             Fail(Index(path(), i), "index " + v.dump() + " out of range");
     }
 }
@@ -473,24 +462,30 @@ void MeshArrays::ThrowProblem(Part part) const {
     if (parts_[Slot(part)].problem) throw *parts_[Slot(part)].problem;
 }
 
+namespace {
+
+// Arrays that were streamed stand in the object as empty arrays; anything else there is not an array.
+const Json* ArrayAt(const Json& object, const std::string& path, const char* key, bool required = false) {
+    const Json* array = required ? &Require(object, path, key) : Find(object, key);
+    if (array) ExpectArray(*array, Member(path, key));
+    return array;
+}
+
+}  // namespace
+
 SceneMesh MeshArrays::FinishMesh(const Json& v, const std::string& path) {
     ExpectObject(v, path, {"type", "verts", "faces", "tverts", "tvfaces", "normals", "smoothing"});
-    // Arrays that were streamed stand in the object as empty arrays; anything else there is not an array.
-    ExpectArray(Require(v, path, "verts"), Member(path, "verts"));
+    ArrayAt(v, path, "verts", true);
     ThrowProblem(Part::Verts);
-    ExpectArray(Require(v, path, "faces"), Member(path, "faces"));
+    ArrayAt(v, path, "faces", true);
     mesh_.faces = Triangles(Part::Faces);
     CheckTriangles(Part::Faces, mesh_.faces, mesh_.verts.size(), "vertex index", "vertices");
 
-    if (const Json* tverts = Find(v, "tverts")) {
-        ExpectArray(*tverts, Member(path, "tverts"));
-        ThrowProblem(Part::TVerts);
-    }
+    if (ArrayAt(v, path, "tverts")) ThrowProblem(Part::TVerts);
     const Json* tvfaces = Find(v, "tvfaces");
     const std::string tfp = Member(path, "tvfaces");
     if (!mesh_.tverts.empty() && !tvfaces) Fail(path, "\"tvfaces\" is required when \"tverts\" is not empty");
-    if (tvfaces) {
-        ExpectArray(*tvfaces, tfp);
+    if (ArrayAt(v, path, "tvfaces")) {
         const std::size_t given = parts_[Slot(Part::TVFaces)].count;
         if (mesh_.tverts.empty() && given != 0) Fail(tfp, "texture faces given without \"tverts\"");
         if (!mesh_.tverts.empty() && given != mesh_.faces.size())
@@ -499,40 +494,32 @@ SceneMesh MeshArrays::FinishMesh(const Json& v, const std::string& path) {
         mesh_.tvfaces = Triangles(Part::TVFaces);
         CheckTriangles(Part::TVFaces, mesh_.tvfaces, mesh_.tverts.size(), "texture vertex index", "texture vertices");
     }
-    if (const Json* normals = Find(v, "normals")) {
-        const std::string np = Member(path, "normals");
-        ExpectArray(*normals, np);
+    if (ArrayAt(v, path, "normals")) {
         const std::size_t given = parts_[Slot(Part::Normals)].count;
         if (given != mesh_.verts.size())
-            Fail(np, "expected one normal per vertex (" + std::to_string(mesh_.verts.size()) + "), found " +
-                         std::to_string(given));
+            Fail(Member(path, "normals"), "expected one normal per vertex (" + std::to_string(mesh_.verts.size()) +
+                                              "), found " + std::to_string(given));
         ThrowProblem(Part::Normals);
     }
-    if (const Json* smoothing = Find(v, "smoothing")) {
-        const std::string sp = Member(path, "smoothing");
-        ExpectArray(*smoothing, sp);
+    if (ArrayAt(v, path, "smoothing")) {
         ThrowProblem(Part::Smoothing);
         if (mesh_.smoothing.size() != mesh_.faces.size())
-            Fail(sp, "expected one group mask per face (" + std::to_string(mesh_.faces.size()) + "), found " +
-                         std::to_string(mesh_.smoothing.size()));
+            Fail(Member(path, "smoothing"), "expected one group mask per face (" + std::to_string(mesh_.faces.size()) +
+                                                "), found " + std::to_string(mesh_.smoothing.size()));
     }
     return std::move(mesh_);
 }
 
 ScenePoly MeshArrays::FinishPoly(const Json& v, const std::string& path) {
     ExpectObject(v, path, {"type", "verts", "faces", "tverts", "tvfaces"});
-    ExpectArray(Require(v, path, "verts"), Member(path, "verts"));
+    ArrayAt(v, path, "verts", true);
     ThrowProblem(Part::Verts);
-    ExpectArray(Require(v, path, "faces"), Member(path, "faces"));
+    ArrayAt(v, path, "faces", true);
     if (parts_[Slot(Part::Faces)].polygonProblem) throw *parts_[Slot(Part::Faces)].polygonProblem;
     ScenePoly poly;
     poly.faces = Polygons(Part::Faces);
-    if (const Json* tverts = Find(v, "tverts")) {
-        ExpectArray(*tverts, Member(path, "tverts"));
-        ThrowProblem(Part::TVerts);
-    }
-    if (const Json* tvfaces = Find(v, "tvfaces")) {
-        ExpectArray(*tvfaces, Member(path, "tvfaces"));
+    if (ArrayAt(v, path, "tverts")) ThrowProblem(Part::TVerts);
+    if (ArrayAt(v, path, "tvfaces")) {
         if (parts_[Slot(Part::TVFaces)].polygonProblem) throw *parts_[Slot(Part::TVFaces)].polygonProblem;
         poly.tvfaces = Polygons(Part::TVFaces);
     }

@@ -40,7 +40,6 @@ struct SceneMap {
 
 struct SceneMaterial {
     std::string name;
-    int source = -1;  // the material's index in the source file, where the importer knows it
     std::string className = "standard";  // anything else is not a standard material
     // Defaults of a new standard material in the host.
     std::array<float, 3> ambient{0.588f, 0.588f, 0.588f};

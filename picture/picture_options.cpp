@@ -3,6 +3,8 @@
 #include <cctype>
 #include <optional>
 
+#include "format/tool_text.h"
+
 namespace wux {
 namespace {
 
@@ -15,13 +17,6 @@ std::optional<long> SmallNumber(const std::string& text, long limit) {
         if (value <= limit) value = value * 10 + (c - '0');
     }
     return value;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
 }
 
 }  // namespace
@@ -43,14 +38,11 @@ ToolResult<PictureSize> ParsePictureSize(const std::string& text, int maxSide) {
 
 ToolResult<Rgb> ParseHexColour(const std::string& text) {
     const std::string digits = !text.empty() && text[0] == '#' ? text.substr(1) : text;
+    std::string bytes;
+    if (digits.size() != 6 || !BytesFromHex(digits, &bytes))
+        return ArgumentError("\"" + text + "\" is not a colour: give six hexadecimal digits RRGGBB, e.g. 2e333d");
     Rgb colour{};
-    bool ok = digits.size() == 6;
-    for (std::size_t i = 0; ok && i < 3; ++i) {
-        const int high = HexDigit(digits[2 * i]), low = HexDigit(digits[2 * i + 1]);
-        ok = high >= 0 && low >= 0;
-        colour[i] = static_cast<float>(high * 16 + low) / 255.0f;
-    }
-    if (!ok) return ArgumentError("\"" + text + "\" is not a colour: give six hexadecimal digits RRGGBB, e.g. 2e333d");
+    for (std::size_t i = 0; i < 3; ++i) colour[i] = static_cast<float>(static_cast<unsigned char>(bytes[i])) / 255.0f;
     return colour;
 }
 

@@ -22,6 +22,7 @@ constexpr int kMaxFolders = 16;
 constexpr time_t kStaleSeconds = 60;
 int folderFds[kMaxFolders];
 volatile sig_atomic_t folderCount = 0;
+const char* volatile notes[2] = {nullptr, nullptr};  // SIGINT's, SIGTERM's
 
 // The start of this process's temporary names, ".wux-<pid>-", built without allocating.
 std::size_t OwnPrefix(char* out, std::size_t size) {
@@ -73,6 +74,10 @@ extern "C" void OnExportInterrupt(int signal) {
     const std::size_t prefixLength = OwnPrefix(prefix, sizeof prefix);
     const int count = folderCount;
     for (int i = 0; i < count; ++i) SweepFolder(folderFds[i], prefix, prefixLength);
+    if (const char* note = notes[signal == SIGINT ? 0 : 1]) {
+        const ssize_t ignored = write(STDERR_FILENO, note, std::strlen(note));
+        (void)ignored;
+    }
     _exit(128 + signal);
 }
 
@@ -95,8 +100,8 @@ void InstallHandlers() {
 // A file whose writer lives holds its lock (writer/output_target.h) while it is written; a
 // process id alone proves nothing, as the writer may live in another PID namespace or on
 // another machine sharing the folder. Stale: no one holds the lock, no process of this
-// namespace has the id, and no one wrote to it for a while (the lock is let go for a moment
-// when the plug-in's writer hands its file over).
+// namespace has the id, and no one wrote to it for a while (the lock is let go just before the
+// file takes its name).
 void RemoveIfStale(int folder, const char* name, unsigned long pid) {
     if (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) return;  // EPERM: another user's
     const int fd = openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
@@ -146,6 +151,11 @@ int SweepOnInterrupt(const std::string& folder) {
     folderCount = folderCount + 1;
     RemoveStaleTemporaryFiles(folder);
     return fd;
+}
+
+void NoteOnInterrupt(const char* onInterrupt, const char* onTerminate) {
+    notes[0] = onInterrupt;
+    notes[1] = onTerminate;
 }
 
 InterruptHold::InterruptHold() {

@@ -20,6 +20,10 @@ namespace wux {
 // written to for a minute. Files of live writers and every other file stay.
 int SweepOnInterrupt(const std::string& folder);
 
+// What the handler writes to standard error on SIGINT and on SIGTERM before it ends the
+// process (null: nothing). The texts must outlive the export.
+void NoteOnInterrupt(const char* onInterrupt, const char* onTerminate);
+
 // While alive, SIGINT and SIGTERM wait: the final moves of an export are not cut in half.
 class InterruptHold {
 public:

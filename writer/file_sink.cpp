@@ -21,16 +21,8 @@ namespace {
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
 #ifdef _WIN32
-// The folder part of a path, with its trailing separator ("" for a bare name).
-std::string FolderOf(const std::string& path) {
-    const size_t cut = path.find_last_of("\\/:");
-    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
 constexpr unsigned kCreateAttempts = 64;
-#endif
 
-#ifdef _WIN32
 std::string SystemMessage(unsigned long code) {
     char text[512];
     DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
@@ -127,7 +119,7 @@ bool FileSink::open(const char* path, SaveError* error) {
         if (code != ERROR_FILE_NOT_FOUND)
             return fail(error, SaveError::Kind::CannotCreate, "cannot write " + Quoted(target_), code);
     }
-    const std::string folder = FolderOf(target_);
+    const std::string folder = TargetFolderOf(target_);
     for (unsigned attempt = 0; attempt < kCreateAttempts; ++attempt) {
         const std::string name = folder + TemporaryFileName(attempt);
         HANDLE created = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -245,19 +237,10 @@ bool FileSink::finish(SaveError* error) {
     const int fd = fd_;
     fd_ = -1;
     const bool direct = temporary_.empty();
-    // fsync reports write errors the kernel only meets when the data goes to
-    // disk (delayed allocation, network file systems), before the target is
-    // replaced. Devices and pipes have nothing to sync.
-    if (regular_ && !staged_ && fsync(fd) != 0) {
-        const int code = errno;
-        ::close(fd);
+    // Devices and pipes have nothing to sync; the tool syncs the files it staged.
+    if (const int code = SyncAndClose(fd, regular_ && !staged_); code != 0) {
         abandon();
         return fail(error, SaveError::Kind::WriteFailed, "writing " + Quoted(target_) + " failed", code);
-    }
-    if (::close(fd) != 0 && errno != EINTR) {
-        const int code = errno;
-        abandon();
-        return fail(error, SaveError::Kind::WriteFailed, "closing " + Quoted(target_) + " failed", code);
     }
     if (direct) return true;
     if (std::rename(temporary_.c_str(), written_.c_str()) != 0) {

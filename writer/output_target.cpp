@@ -65,11 +65,6 @@ bool InProcFileSystem(const std::string& folder) {
 
 }  // namespace
 
-std::string TargetFolderOf(const std::string& path) {
-    const size_t cut = path.find_last_of('/');
-    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
 std::string DescribeFailure(const std::string& what, const std::string& path, int osError) {
     return what + " \"" + path + "\": " + std::strerror(osError);
 }
@@ -171,6 +166,12 @@ int WriteAll(int fd, const void* data, size_t size) {
         size -= static_cast<size_t>(written);
     }
     return 0;
+}
+
+int SyncAndClose(int fd, bool sync) {
+    int code = sync && fsync(fd) != 0 ? errno : 0;
+    if (::close(fd) != 0 && code == 0 && errno != EINTR) code = errno;
+    return code;
 }
 
 int OpenInPlace(const OutputTarget& target, int* osError) {

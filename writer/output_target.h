@@ -34,9 +34,6 @@ struct OutputTarget {
 // cannot be written.
 bool ExamineOutputTarget(const std::string& path, OutputTarget* target, SaveError* error);
 
-// path's folder as a target holds it: with its trailing slash, "" for a bare name.
-std::string TargetFolderOf(const std::string& path);
-
 // Creates a new empty temporary file (0666 less the umask) in folder ("" for
 // the current one) and returns its descriptor, or -1 with the errno in *osError.
 // The descriptor holds an exclusive flock() on the file: while it is open, the
@@ -49,6 +46,10 @@ void KeepAttributes(int fd, const OutputTarget& target);
 
 // Writes all size bytes to fd: 0, or the errno of the write that failed.
 int WriteAll(int fd, const void* data, size_t size);
+
+// Syncs fd when asked, which reports write errors the kernel meets only when the data goes to
+// the disk (delayed allocation, network file systems), and closes it: 0, or the first errno.
+int SyncAndClose(int fd, bool sync);
 
 // Opens target for writing in place, truncating a regular file. A pipe without
 // a reader fails at once instead of blocking. -1 with the errno in *osError.

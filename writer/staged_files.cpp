@@ -13,6 +13,7 @@
 #include <system_error>
 #include <utility>
 
+#include "format/mapped_file.h"
 #include "format/tool_text.h"
 #include "writer/export_interrupt.h"
 #include "writer/file_sink.h"
@@ -20,8 +21,6 @@
 
 namespace wux {
 namespace {
-
-constexpr std::size_t kCopyBlock = std::size_t{1} << 20;
 
 // Where a file that is written in place waits for the commit.
 std::string SystemTemporaryFolder() {
@@ -56,27 +55,15 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 // Copies the finished temporary file into a target written in place.
 ToolResult<void> CopyInPlace(const std::string& temporary, const std::string& path) {
-    const int fd = open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return Failure(DescribeFailure("cannot read back the file written for", path, errno));
+    MappedFile written;
+    if (ToolResult<void> opened = written.OpenWhole(temporary); !opened.Ok())
+        return Failure("cannot read back the file written for " + QuotedPath(path) + ": " + opened.Error().message);
     FileSink sink;
     SaveError failure;
-    bool ok = sink.open(path.c_str(), &failure);
-    std::vector<uint8_t> block(kCopyBlock);
-    while (ok) {
-        const ssize_t got = read(fd, block.data(), block.size());
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) {
-            if (got < 0) failure.message = DescribeFailure("cannot read back the file written for", path, errno);
-            ok = got == 0;
-            break;
-        }
-        if (!sink.write(block.data(), static_cast<std::size_t>(got))) {
-            failure = sink.writeError();
-            ok = false;
-        }
-    }
-    close(fd);
-    if (ok && sink.finish(&failure)) return {};
+    if (sink.open(path.c_str(), &failure) && sink.write(written.Span().data, written.Span().size) &&
+        sink.finish(&failure))
+        return {};
+    if (failure.kind == SaveError::Kind::None) failure = sink.writeError();
     return Failure(failure.message);
 }
 
@@ -100,20 +87,9 @@ ToolResult<void> CheckOutputsApart(const std::vector<std::string>& inputs, const
 NameUse UseOfName(const std::string& path, const void* data, std::size_t size) {
     struct stat info;
     if (lstat(path.c_str(), &info) != 0) return errno == ENOENT ? NameUse::Free : NameUse::Taken;
-    if (!S_ISREG(info.st_mode) || static_cast<std::size_t>(info.st_size) != size) return NameUse::Taken;
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) return NameUse::Taken;
-    std::vector<char> block(std::min(size, kCopyBlock));
-    const char* expected = static_cast<const char*>(data);
-    std::size_t compared = 0;
-    bool same = true;
-    while (same && compared < size) {
-        const ssize_t got = read(fd, block.data(), std::min(block.size(), size - compared));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0 || std::memcmp(block.data(), expected + compared, static_cast<std::size_t>(got)) != 0) same = false;
-        else compared += static_cast<std::size_t>(got);
-    }
-    close(fd);
+    MappedFile file;
+    const bool same = S_ISREG(info.st_mode) && file.OpenWhole(path).Ok() && file.Span().size == size &&
+                      (size == 0 || std::memcmp(file.Span().data, data, size) == 0);
     return same ? NameUse::Same : NameUse::Taken;
 }
 
@@ -192,14 +168,13 @@ ToolResult<void> StagedFiles::CreateTemporary(File& file) {
 }
 
 ToolResult<void> StagedFiles::Finish(File& file) {
-    int code = file.writeError_;
     // A file that replaces another takes its mode, owner and group first.
     if (file.kind_ == File::Kind::Replace) KeepAttributes(file.fd_, file.target_);
-    // The sync reports write errors the kernel meets only when the data goes to the disk;
-    // a file written in place is synced when it is copied there.
-    if (code == 0 && sync_ == Sync::EachFile && file.kind_ != File::Kind::InPlace && fsync(file.fd_) != 0) code = errno;
-    // No descriptor stays open on a file that takes its name.
-    if (close(file.fd_) != 0 && code == 0 && errno != EINTR) code = errno;
+    // No descriptor stays open on a file that takes its name. A file written in place is
+    // synced when it is copied there.
+    const int closed =
+        SyncAndClose(file.fd_, file.writeError_ == 0 && sync_ == Sync::EachFile && file.kind_ != File::Kind::InPlace);
+    const int code = file.writeError_ != 0 ? file.writeError_ : closed;
     file.fd_ = -1;
     if (code != 0) return Failure(DescribeFailure("cannot write", file.path_, code));
     return {};

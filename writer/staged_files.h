@@ -1,11 +1,8 @@
 // Every file one command adds to the disk (OUTPUT with its textures and report, a conversion's
-// files, a picture), from its temporary name to its place. Each file is written to one
-// temporary file beside its target; nothing is put in place before Commit(), which moves them
-// all or none. A command that does not commit removes exactly the files it created; on
-// SIGINT/SIGTERM the interrupt handler does the same (writer/export_interrupt.h).
-// Targets follow the writer's rules (writer/output_target.h): plain files are replaced
-// keeping their mode, owner and group; links are written through; devices, pipes and files
-// with several hard links are written in place, last; a file the user may not write is refused.
+// files, a picture): each written to one temporary file beside its target, by the writer's
+// target rules (writer/output_target.h), and put in place by Commit(), all or none. A command
+// that does not commit removes exactly the files it created, as SIGINT/SIGTERM do
+// (writer/export_interrupt.h).
 #pragma once
 
 #include <cstddef>
@@ -44,9 +41,8 @@ public:
     StagedFiles(const StagedFiles&) = delete;
     StagedFiles& operator=(const StagedFiles&) = delete;
 
-    // One file, staged: its bytes go to its temporary file, by write() or (the plug-in's save)
-    // by the temporary's name, which the writer then writes in place. A failed write shows
-    // at Commit().
+    // One file, staged: written by write(), or by the plug-in's save to temporary(), which it
+    // writes in place. A failed write shows at Commit().
     class File : public ByteSink {
     public:
         bool write(const uint8_t* data, size_t size) override;

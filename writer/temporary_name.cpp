@@ -51,3 +51,12 @@ bool ParseTemporaryFileName(const std::string& name, unsigned long* pid) {
     if (pid != nullptr) *pid = value;
     return true;
 }
+
+std::string TargetFolderOf(const std::string& path) {
+#ifdef _WIN32
+    const size_t cut = path.find_last_of("\\/:");
+#else
+    const size_t cut = path.find_last_of('/');
+#endif
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}

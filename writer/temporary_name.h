@@ -13,3 +13,6 @@ std::string TemporaryFileName(unsigned attempt);
 
 // True when name has the form above; *pid receives its process id.
 bool ParseTemporaryFileName(const std::string& name, unsigned long* pid);
+
+// path's folder, where its temporary file goes: with its trailing separator, "" for a bare name.
+std::string TargetFolderOf(const std::string& path);

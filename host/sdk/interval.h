@@ -3,7 +3,6 @@
 
 typedef int TimeValue;  // ticks, 4800 a second
 
-#define TIME_TICKSPERSEC 4800
 #define TIME_NegInfinity TimeValue(0x80000000)
 #define TIME_PosInfinity TimeValue(0x7fffffff)
 
@@ -13,12 +12,6 @@ class Interval {
 public:
     Interval(TimeValue s, TimeValue e) : start(s), end(e) {}
     Interval() : start(TIME_NegInfinity), end(TIME_NegInfinity) {}  // empty
-    TimeValue Start() const { return start; }
-    TimeValue End() const { return end; }
-    void SetInfinite() {
-        start = TIME_NegInfinity;
-        end = TIME_PosInfinity;
-    }
     int operator==(const Interval& i) const { return start == i.start && end == i.end; }
     int operator!=(const Interval& i) const { return !(*this == i); }
 };

@@ -16,16 +16,11 @@ void Matrix3::IdentityMatrix() {
     m[3] = Point3(0.0f, 0.0f, 0.0f);
 }
 
-void Matrix3::Zero() {
-    for (Point3& row : m) row = Point3(0.0f, 0.0f, 0.0f);
-}
-
 // Row indices outside 0..3 are clamped, so no call reads or writes outside the matrix.
 static int RowIndex(int i) { return i < 0 ? 0 : (i > 3 ? 3 : i); }
 
 Point3 Matrix3::GetRow(int i) const { return m[RowIndex(i)]; }
 void Matrix3::SetRow(int i, Point3 p) { m[RowIndex(i)] = p; }
-Point3 Matrix3::GetTrans() const { return m[3]; }
 void Matrix3::SetTrans(const Point3 p) { m[3] = p; }
 const Point3& Matrix3::operator[](int i) const { return m[RowIndex(i)]; }
 
@@ -60,19 +55,3 @@ Point3 operator*(const Matrix3& A, const Point3& V) {
 }
 
 Point3 operator*(const Point3& V, const Matrix3& A) { return A * V; }
-
-Point3 VectorTransform(const Matrix3& M, const Point3& V) {
-    return V.x * M[0] + V.y * M[1] + V.z * M[2];
-}
-
-Matrix3 TransMatrix(const Point3& p) {
-    Matrix3 tm(TRUE);
-    tm.SetTrans(p);
-    return tm;
-}
-
-Matrix3 ScaleMatrix(const Point3& s) {
-    Matrix3 tm(TRUE);
-    tm.Scale(s, TRUE);
-    return tm;
-}

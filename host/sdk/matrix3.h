@@ -15,10 +15,8 @@ public:
     Matrix3(const Point3& U, const Point3& V, const Point3& N, const Point3& T);
 
     void IdentityMatrix();
-    void Zero();
     Point3 GetRow(int i) const;
     void SetRow(int i, Point3 p);
-    Point3 GetTrans() const;
     void SetTrans(const Point3 p);
     // Multiplies on the right by a translation: the translation row becomes row3 + p.
     void Translate(const Point3& p);
@@ -33,8 +31,3 @@ public:
 // Point transforms, translation included.
 Point3 operator*(const Matrix3& A, const Point3& V);
 Point3 operator*(const Point3& V, const Matrix3& A);
-// Direction transform: the translation row is left out.
-Point3 VectorTransform(const Matrix3& M, const Point3& V);
-
-Matrix3 TransMatrix(const Point3& p);
-Matrix3 ScaleMatrix(const Point3& s);

@@ -16,8 +16,6 @@ public:
     virtual ~ClassDesc();
     virtual int IsPublic() = 0;
     virtual void* Create(BOOL loading = FALSE) = 0;
-    virtual int BeginCreate(Interface*) { return 0; }
-    virtual int EndCreate(Interface*) { return 0; }
     virtual const TCHAR* ClassName() = 0;
     virtual SClass_ID SuperClassID() = 0;
     virtual Class_ID ClassID() = 0;

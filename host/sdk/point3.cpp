@@ -15,8 +15,3 @@ Point3 Point3::Normalize() const {
     if (!(len > 0.0) || !std::isfinite(len)) return Point3(0.0f, 0.0f, 0.0f);
     return Point3(x / len, y / len, z / len);
 }
-
-float Length(const Point3& p) { return p.Length(); }
-Point3 Normalize(const Point3& p) { return p.Normalize(); }
-Point3 CrossProd(const Point3& a, const Point3& b) { return a ^ b; }
-float DotProd(const Point3& a, const Point3& b) { return a % b; }

@@ -32,16 +32,10 @@ public:
     float operator%(const Point3& p) const { return x * p.x + y * p.y + z * p.z; }  // dot product
 
     float Length() const;
-    float LengthSquared() const { return x * x + y * y + z * z; }
     Point3 Normalize() const;  // unit vector; a zero vector stays zero
 };
 
 inline Point3 operator*(float f, const Point3& p) { return p * f; }
-
-float Length(const Point3& p);
-Point3 Normalize(const Point3& p);
-Point3 CrossProd(const Point3& a, const Point3& b);
-float DotProd(const Point3& a, const Point3& b);
 
 typedef Point3 UVVert;
 

@@ -16,7 +16,6 @@ public:
     Class_ID ClassID() override;  // triObjectClassID
     int CanConvertToType(Class_ID obtype) override;
     Object* ConvertToType(TimeValue t, Class_ID obtype) override;  // itself for triObjectClassID
-    Mesh& GetMesh() { return mesh; }
 };
 
 TriObject* CreateNewTriObject();

@@ -13,22 +13,6 @@ StandinMeshError Problem(Kind kind, const std::string& nodeName, const std::stri
     return StandinMeshError{kind, "node \"" + nodeName + "\": " + what};
 }
 
-// The first polygon with a corner index not below count, as an error; ok when there is none.
-StandinMeshError CheckCorners(const std::vector<std::vector<DWORD>>& polygons, size_t count, Kind kind,
-                              const char* polygonName, const char* indexName, const char* countName,
-                              const std::string& nodeName) {
-    for (size_t p = 0; p < polygons.size(); ++p) {
-        for (DWORD index : polygons[p]) {
-            if (index >= count) {
-                std::ostringstream what;
-                what << polygonName << ' ' << p << " uses " << indexName << ' ' << index << ", but the mesh has "
-                     << count << ' ' << countName;
-                return Problem(kind, nodeName, what.str());
-            }
-        }
-    }
-    return StandinMeshError{};
-}
 
 StandinMeshError CheckPolygons(const StandinPolyData& data, const std::string& nodeName) {
     for (size_t p = 0; p < data.polygons.size(); ++p) {
@@ -38,8 +22,9 @@ StandinMeshError CheckPolygons(const StandinPolyData& data, const std::string& n
             return Problem(Kind::PolygonSize, nodeName, what.str());
         }
     }
-    StandinMeshError problem =
-        CheckCorners(data.polygons, data.verts.size(), Kind::FaceIndex, "polygon", "vertex", "vertices", nodeName);
+    const auto polygon = [&](size_t p) -> const std::vector<DWORD>& { return data.polygons[p]; };
+    StandinMeshError problem = StandinCheckIndices(data.polygons.size(), polygon, data.verts.size(), Kind::FaceIndex,
+                                                   "polygon", "vertex", "vertices", nodeName);
     if (!problem.ok() || data.tverts.empty()) return problem;
     if (data.tvPolygons.size() != data.polygons.size()) {
         std::ostringstream what;
@@ -55,8 +40,9 @@ StandinMeshError CheckPolygons(const StandinPolyData& data, const std::string& n
             return Problem(Kind::PolygonSize, nodeName, what.str());
         }
     }
-    return CheckCorners(data.tvPolygons, data.tverts.size(), Kind::TVFaceIndex, "texture polygon",
-                        "texture vertex", "texture vertices", nodeName);
+    return StandinCheckIndices(
+        data.tvPolygons.size(), [&](size_t p) -> const std::vector<DWORD>& { return data.tvPolygons[p]; },
+        data.tverts.size(), Kind::TVFaceIndex, "texture polygon", "texture vertex", "texture vertices", nodeName);
 }
 
 }  // namespace

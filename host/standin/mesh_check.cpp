@@ -12,24 +12,6 @@ StandinMeshError Problem(Kind kind, const std::string& nodeName, const std::stri
     return StandinMeshError{kind, "node \"" + nodeName + "\": " + what};
 }
 
-// The first face whose corner index is not below count, as an error; ok when there is none.
-template <class IndexOf>
-StandinMeshError CheckIndices(size_t faceCount, IndexOf indexOf, size_t count, Kind kind, const char* indexName,
-                              const char* countName, const std::string& nodeName) {
-    for (size_t f = 0; f < faceCount; ++f) {
-        for (int j = 0; j < 3; ++j) {
-            const size_t index = indexOf(f, j);
-            if (index >= count) {
-                std::ostringstream what;
-                what << (kind == Kind::FaceIndex ? "face " : "texture face ") << f << " uses " << indexName << ' '
-                     << index << ", but the mesh has " << count << ' ' << countName;
-                return Problem(kind, nodeName, what.str());
-            }
-        }
-    }
-    return StandinMeshError{};
-}
-
 StandinMeshError CheckCounts(size_t faces, size_t tverts, size_t tvFaces, const std::string& nodeName) {
     if (tverts > 0 && tvFaces < faces) {
         std::ostringstream what;
@@ -51,29 +33,29 @@ StandinMeshError StandinCheckMesh(const Mesh& mesh, const std::string& nodeName)
     if (!StandinMeshAccess::CountsBacked(mesh)) {
         return Problem(Kind::Counts, nodeName, "the mesh's counts do not match its arrays");
     }
-    StandinMeshError problem = CheckIndices(
-        numFaces, [&](size_t f, int j) { return size_t(mesh.faces[f].v[j]); }, numVerts, Kind::FaceIndex, "vertex",
-        "vertices", nodeName);
+    const auto faceOf = [&](size_t f) -> const DWORD(&)[3] { return mesh.faces[f].v; };
+    StandinMeshError problem =
+        StandinCheckIndices(numFaces, faceOf, numVerts, Kind::FaceIndex, "face", "vertex", "vertices", nodeName);
     if (!problem.ok()) return problem;
     if (numTVerts == 0) return problem;  // without texture vertices the texture faces are not read
     problem = CheckCounts(numFaces, numTVerts, numTVFaces, nodeName);
     if (!problem.ok()) return problem;
-    return CheckIndices(
-        numFaces, [&](size_t f, int j) { return size_t(mesh.tvFace[f].t[j]); }, numTVerts, Kind::TVFaceIndex,
-        "texture vertex", "texture vertices", nodeName);
+    const auto tvFaceOf = [&](size_t f) -> const DWORD(&)[3] { return mesh.tvFace[f].t; };
+    return StandinCheckIndices(numFaces, tvFaceOf, numTVerts, Kind::TVFaceIndex, "texture face", "texture vertex",
+                               "texture vertices", nodeName);
 }
 
 StandinMeshError StandinBuildMesh(const StandinMeshData& data, const std::string& nodeName, Mesh* mesh) {
-    StandinMeshError problem = CheckIndices(
-        data.faces.size(), [&](size_t f, int j) { return size_t(data.faces[f][size_t(j)]); }, data.verts.size(),
-        Kind::FaceIndex, "vertex", "vertices", nodeName);
+    StandinMeshError problem =
+        StandinCheckIndices(data.faces.size(), [&](size_t f) { return data.faces[f]; }, data.verts.size(),
+                            Kind::FaceIndex, "face", "vertex", "vertices", nodeName);
     if (!problem.ok()) return problem;
     if (!data.tverts.empty()) {
         problem = CheckCounts(data.faces.size(), data.tverts.size(), data.tvFaces.size(), nodeName);
         if (!problem.ok()) return problem;
-        problem = CheckIndices(
-            data.faces.size(), [&](size_t f, int j) { return size_t(data.tvFaces[f][size_t(j)]); },
-            data.tverts.size(), Kind::TVFaceIndex, "texture vertex", "texture vertices", nodeName);
+        problem = StandinCheckIndices(data.faces.size(), [&](size_t f) { return data.tvFaces[f]; }, data.tverts.size(),
+                                      Kind::TVFaceIndex, "texture face", "texture vertex", "texture vertices",
+                                      nodeName);
         if (!problem.ok()) return problem;
     }
     if (!data.normals.empty() && data.normals.size() != data.verts.size()) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,20 @@ struct StandinMeshData {
 };
 
 StandinMeshError StandinCheckMesh(const Mesh& mesh, const std::string& nodeName);
+// The first of faceCount faces with a corner index (of corners(f)) not below count, as an
+// error naming the node, e.g. "polygon 2 uses vertex 9, but the mesh has 8 vertices".
+template <class Corners>
+StandinMeshError StandinCheckIndices(std::size_t faceCount, Corners corners, std::size_t count,
+                                     StandinMeshError::Kind kind, const char* faceName, const char* indexName,
+                                     const char* countName, const std::string& nodeName) {
+    for (std::size_t f = 0; f < faceCount; ++f)
+        for (DWORD index : corners(f))
+            if (index >= count)
+                return {kind, "node \"" + nodeName + "\": " + faceName + " " + std::to_string(f) + " uses " +
+                                  indexName + " " + std::to_string(index) + ", but the mesh has " +
+                                  std::to_string(count) + " " + countName};
+    return {};
+}
 // Fills mesh from data when data is consistent (explicit normals are kept by buildNormals,
 // every face gets smoothing group 1); otherwise leaves mesh unchanged.
 StandinMeshError StandinBuildMesh(const StandinMeshData& data, const std::string& nodeName, Mesh* mesh);
@@ -42,7 +57,6 @@ StandinMeshError StandinBuildMesh(const StandinMeshData& data, const std::string
 class StandinMeshAccess {
 public:
     static int NumTVFaces(const Mesh& mesh) { return mesh.numTVFaces; }
-    static bool NormalsSpecified(const Mesh& mesh) { return mesh.normalsSpecified != FALSE; }
     // Whether every count is backed by its array.
     static bool CountsBacked(const Mesh& mesh) {
         return mesh.numVerts >= 0 && mesh.numFaces >= 0 && mesh.numTVerts >= 0 &&

@@ -1,8 +1,6 @@
 // A material of another class than the standard one: a multi/sub-object material.
 #pragma once
 
-#include <vector>
-
 #include "host/sdk/materials.h"
 
 class StandinMultiMtl : public Mtl {
@@ -13,10 +11,4 @@ public:
     Color GetAmbient(int mtlNum = 0, BOOL backFace = FALSE) override;
     Color GetDiffuse(int mtlNum = 0, BOOL backFace = FALSE) override;
     Color GetSpecular(int mtlNum = 0, BOOL backFace = FALSE) override;
-
-    void AddSubMaterial(Mtl* m) { subMaterials.push_back(m); }
-    const std::vector<Mtl*>& SubMaterials() const { return subMaterials; }
-
-private:
-    std::vector<Mtl*> subMaterials;  // not owned
 };

@@ -17,18 +17,16 @@ public:
     // The object's Eval at time; obj is null without an object, and also for a hidden node
     // evaluated with evalHidden FALSE. The state lives until the next call.
     const ObjectState& EvalWorldState(TimeValue time, BOOL evalHidden = TRUE) override;
-    // ObjectOffset() * WorldTM(); valid is left as it is (nothing is animated).
+    // The object offset * WorldTM(); valid is left as it is (nothing is animated).
     Matrix3 GetObjTMAfterWSM(TimeValue time, Interval* valid = nullptr) override;
 
     void SetName(const std::string& n) { name = n; }
     const std::string& Name() const { return name; }
     // Relative to the parent: world = local * parent's world.
     void SetLocalTM(const Matrix3& tm) { localTM = tm; }
-    const Matrix3& LocalTM() const { return localTM; }
     Matrix3 WorldTM() const;
     // Object transform = offset * world.
     void SetObjectOffset(const Matrix3& tm) { objectOffset = tm; }
-    const Matrix3& ObjectOffset() const { return objectOffset; }
     void SetHidden(bool h) { hidden = h; }
     bool IsHidden() const { return hidden; }
     void SetMtl(Mtl* m) { mtl = m; }

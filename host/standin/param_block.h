@@ -7,7 +7,6 @@
 
 class StandinParamBlock : public IParamBlock {
 public:
-    explicit StandinParamBlock(int count = 0) : values(count > 0 ? count : 0, 0.0f) {}
     // FALSE for an index out of range; ivalid is left as it is (the values are constant).
     BOOL GetValue(int i, TimeValue t, float& v, Interval& ivalid) override;
     void SetValue(int i, float v);  // grows the block as needed

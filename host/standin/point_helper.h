@@ -9,15 +9,13 @@
 
 class StandinPointHelper : public HelperObject {
 public:
-    explicit StandinPointHelper(float size = 20.0f);
+    explicit StandinPointHelper(float size = 20.0f) { block.SetValue(0, size); }
 
     Class_ID ClassID() override { return Class_ID(0x5011, 0); }
     int NumParamBlocks() override { return 1; }
     IParamBlock2* GetParamBlock(int i) override { return i == 0 ? &block : nullptr; }
     IParamBlock2* GetParamBlockByID(short id) override { return id == 0 ? &block : nullptr; }
     using BaseObject::GetParamBlock;
-
-    void SetSize(float size) { block.SetValue(0, size); }
 
 private:
     StandinParamBlock2 block;

@@ -3,9 +3,14 @@
 #include <cmath>
 
 StandinSphere::StandinSphere(float radius, int segments, bool secondGeneration)
-    : secondGeneration(secondGeneration), block(secondGeneration ? 0 : 2) {
-    SetRadius(radius);
-    SetSegments(segments);
+    : secondGeneration(secondGeneration) {
+    if (secondGeneration) {
+        block2.SetValue(0, radius);
+        block2.SetValue(1, float(segments));
+    } else {
+        block.SetValue(0, radius);
+        block.SetValue(1, float(segments));
+    }
 }
 
 IParamArray* StandinSphere::GetParamBlock() {
@@ -14,33 +19,12 @@ IParamArray* StandinSphere::GetParamBlock() {
     return &notAnArray;
 }
 
-void StandinSphere::SetRadius(float radius) {
-    if (secondGeneration) block2.SetValue(0, radius);
-    else block.SetValue(0, radius);
-}
-
-void StandinSphere::SetSegments(int segments) {
-    if (secondGeneration) block2.SetValue(1, float(segments));
-    else block.SetValue(1, float(segments));
-}
-
-BOOL StandinSphere::GetValue(int i, TimeValue t, float& v) {
+float StandinSphere::Value(int i, TimeValue t) {
+    float v = 0.0f;
     Interval ivalid = FOREVER;
-    return secondGeneration ? block2.GetValue(ParamID(i), t, v, ivalid) : block.GetValue(i, t, v, ivalid);
-}
-
-float StandinSphere::Radius(TimeValue t) {
-    float r = 0.0f;
-    GetValue(0, t, r);
-    return r;
-}
-
-int StandinSphere::Segments(TimeValue t) {
-    float s = 0.0f;
-    GetValue(1, t, s);
-    if (!(s >= 4.0f)) return 4;  // NaN too
-    if (s > 8192.0f) return 8192;
-    return int(std::lround(s));
+    if (secondGeneration) block2.GetValue(ParamID(i), t, v, ivalid);
+    else block.GetValue(i, t, v, ivalid);
+    return v;
 }
 
 int StandinSphere::CanConvertToType(Class_ID obtype) { return obtype == triObjectClassID ? 1 : 0; }
@@ -48,7 +32,8 @@ int StandinSphere::CanConvertToType(Class_ID obtype) { return obtype == triObjec
 Object* StandinSphere::ConvertToType(TimeValue t, Class_ID obtype) {
     if (obtype != triObjectClassID) return nullptr;
     TriObject* tri = CreateNewTriObject();
-    BuildMesh(tri->mesh, Radius(t), Segments(t));
+    const float segments = Value(1, t);  // clamped to 4..8192, NaN to 4
+    BuildMesh(tri->mesh, Value(0, t), !(segments >= 4.0f) ? 4 : segments > 8192.0f ? 8192 : int(std::lround(segments)));
     return tri;
 }
 

@@ -24,16 +24,11 @@ public:
     // pole, outward normals set explicitly, a UV grid with a seam.
     Object* ConvertToType(TimeValue t, Class_ID obtype) override;
 
-    void SetRadius(float radius);
-    void SetSegments(int segments);
-    float Radius(TimeValue t);
-    int Segments(TimeValue t);  // clamped to 4..8192
-
     // The tessellation, O(segments^2).
     static void BuildMesh(Mesh& mesh, float radius, int segments);
 
 private:
-    BOOL GetValue(int i, TimeValue t, float& v);
+    float Value(int i, TimeValue t);  // index 0 radius, 1 segments
     bool secondGeneration;
     StandinParamBlock block;
     StandinParamBlock2 block2;

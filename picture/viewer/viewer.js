@@ -47,7 +47,6 @@
   }
 
   // ---- the panel ----
-  var overlayBoxes = [];
   function buildPanel() {
     var fold = element("button", { id: "wux-fold", title: "fold the panel away" }, "\u2039");
     fold.addEventListener("click", function () {
@@ -90,7 +89,6 @@
       box.checked = o.shown;
       box.disabled = o.count === 0;
       box.addEventListener("change", function () { overlays[i].shown = box.checked; requestDraw(); });
-      overlayBoxes.push(box);
       var swatch = element("span", { "class": "swatch" });
       swatch.style.background = cssColour(o.colour);
       label.appendChild(box);

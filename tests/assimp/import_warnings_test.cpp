@@ -1,11 +1,12 @@
-// What the Assimp importer passes over is said, never dropped in silence: glTF double-sided
-// materials and unusable values in the extras `wux convert` writes (the usable ones kept).
+// What the glTF reader passes over is said, never dropped in silence: double-sided materials
+// and unusable values in the extras `wux convert` writes (the usable ones kept).
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 
 #include "input/assimp_import.h"
+#include "input/gltf_reader.h"
 #include "tests/support/temp_folder.h"
 
 namespace wux {
@@ -46,7 +47,7 @@ TEST(AssimpImportWarnings, GltfMaterialsKeepWhatIsUsableAndSayWhatIsNot) {
     const std::string path = (fs::path(TestFolder()) / "wall.gltf").string();
     WriteFileBytes(path, kGltf);
     Warnings warnings;
-    const ToolResult<SceneDescription> read = ImportWithAssimp(path, {}, &warnings);
+    const ToolResult<SceneDescription> read = ReadGltfFile(path, {}, &warnings);
     ASSERT_TRUE(read.Ok()) << read.Error().Text();
     ASSERT_EQ(read->materials.size(), 1u);
     const SceneMaterial& m = read->materials[0];

@@ -76,6 +76,21 @@ bool Find(const SceneNode& node, const SceneMatrix& parentWorld, const std::stri
     return false;
 }
 
+void AddCorners(const SceneDescription& scene, const SceneNode& node, const SceneMatrix& parentWorld, std::vector<Corner>* out) {
+    const SceneMatrix world = Multiply(node.local, parentWorld);
+    const SceneMesh& m = node.object.mesh;
+    const SceneMaterial* material = node.material >= 0 ? &scene.materials.at(static_cast<std::size_t>(node.material)) : nullptr;
+    for (std::size_t f = 0; f < m.faces.size(); ++f) {
+        for (int k = 0; k < 3; ++k) {
+            const auto& p = m.verts[m.faces[f][k]];
+            Corner c{Apply(world, {p[0], p[1], p[2]}), m.normals[m.faces[f][k]], {0, 0}, material};
+            if (!m.tverts.empty()) c.uv = {m.tverts[m.tvfaces[f][k]][0], m.tverts[m.tvfaces[f][k]][1]};
+            out->push_back(c);
+        }
+    }
+    for (const SceneNode& child : node.children) AddCorners(scene, child, world, out);
+}
+
 void WalkAssimp(const aiScene& s, const aiNode& n, const aiMatrix4x4& parent, Measure* m) {
     const aiMatrix4x4 world = parent * n.mTransformation;
     for (unsigned i = 0; i < n.mNumMeshes; ++i) {
@@ -153,6 +168,12 @@ bool MeasureWithAssimp(const std::string& path, Measure* out) {
     *out = Measure();
     WalkAssimp(*s, *s->mRootNode, aiMatrix4x4(), out);
     return true;
+}
+
+std::vector<Corner> Corners(const SceneDescription& scene) {
+    std::vector<Corner> out;
+    for (const SceneNode& node : scene.nodes) AddCorners(scene, node, SceneMatrix(), &out);
+    return out;
 }
 
 bool FindWorld(const SceneDescription& scene, const std::string& name, SceneMatrix* world, const SceneNode** node) {

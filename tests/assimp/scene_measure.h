@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "format/wux_reader.h"
 #include "input/scene_description.h"
@@ -29,6 +30,18 @@ bool MeasureWithAssimp(const std::string& path, Measure* out);
 
 // Triangles and area of a WUX file's meshes (bounds and finiteness not taken).
 Measure MeasureWux(const WuxDocument& doc);
+
+// A corner of a triangle: its world-space position, its normal as stored (the object's own)
+// and its texture coordinates (0 without), with its node's material (null for none).
+struct Corner {
+    std::array<double, 3> position;
+    std::array<float, 3> normal;
+    std::array<float, 2> uv;
+    const SceneMaterial* material;
+};
+
+// Every corner of every triangle, node by node in scene order.
+std::vector<Corner> Corners(const SceneDescription& scene);
 
 // The world transform of the first node of that name, and whether there is one.
 bool FindWorld(const SceneDescription& scene, const std::string& name, SceneMatrix* world,

@@ -1,5 +1,6 @@
-// Worker processes: how each way a child can end is told apart and described, that jobs run
-// at most `parallel` at a time and are each reported once, the memory cap, and interruption.
+// Worker processes: how each way a job can end is told apart and described, that jobs run
+// at most `parallel` at a time and are each reported once, when a worker is reused, the
+// memory cap, and interruption.
 #include "cli/worker_process.h"
 
 #include <signal.h>
@@ -61,6 +62,12 @@ TEST(WorkerProcess, EachEndIsToldApartAndDescribed) {
     const EndCase cases[] = {
         {"exit code", [] { return 3; }, 10, WorkerOutcome::End::Exited,
          "the export of in.ply failed (exit code 3)"},
+        {"quit without an answer while reading",
+         []() -> int {
+             SetWorkerPhase(WorkerPhase::Reading);
+             _exit(5);
+         },
+         10, WorkerOutcome::End::Crashed, "the importer quit (exit code 5) reading in.ply"},
         {"crash while reading",
          []() -> int {
              SetWorkerPhase(WorkerPhase::Reading);
@@ -98,7 +105,7 @@ TEST(WorkerProcess, EachEndIsToldApartAndDescribed) {
     }
 }
 
-TEST(WorkerProcess, CapturedOutputIsTheChildsStandardErrorOnly) {
+TEST(WorkerProcess, CapturedOutputsAreTheJobsOwnApart) {
     const WorkerOutcome outcome = RunOne([] {
         std::cout << "to standard output\n";
         std::cerr << "wux export: in.ply: broken\n";
@@ -106,6 +113,7 @@ TEST(WorkerProcess, CapturedOutputIsTheChildsStandardErrorOnly) {
     });
     EXPECT_EQ(outcome.end, WorkerOutcome::End::Exited);
     EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_EQ(outcome.outputText, "to standard output\n");
     EXPECT_EQ(outcome.errorText, "wux export: in.ply: broken\n");
 }
 
@@ -137,6 +145,41 @@ TEST(WorkerProcess, JobsRunAtMostParallelAtOnceAndEachIsReportedOnce) {
     for (const auto& [job, count] : reported) EXPECT_EQ(count, 1) << job;
     EXPECT_LE(most, 3u);
     fs::remove_all(dir);
+}
+
+// A slot's worker runs job after job; after a failure, a crash or a timeout the next job gets
+// a fresh worker. Each job's captured output is its own.
+TEST(WorkerProcess, AWorkerRunsItsSlotsJobsUntilOneFails) {
+    enum Does { Succeeds, Fails, Crashes, Hangs };
+    const Does jobs[] = {Succeeds, Succeeds, Fails, Succeeds, Crashes, Succeeds, Hangs, Succeeds};
+    const bool freshWorker[] = {true, false, false, true, false, true, false, true};
+    std::vector<WorkerOutcome> outcomes(std::size(jobs));
+    WorkerRun run;
+    run.jobCount = std::size(jobs);
+    run.limits.timeoutSeconds = 0.3;
+    run.captureOutput = true;
+    run.body = [&](std::size_t job) -> int {
+        std::cout << "result " << job;
+        std::cerr << "job " << job << "\n";
+        if (jobs[job] == Crashes) CrashWith(SIGSEGV);
+        if (jobs[job] == Hangs) HangUntilStopped();
+        return jobs[job] == Fails ? 3 : 0;
+    };
+    run.done = [&](std::size_t job, const WorkerOutcome& outcome) { outcomes[job] = outcome; };
+    EXPECT_EQ(RunWorkers(run), 0);
+    const WorkerOutcome::End ends[] = {WorkerOutcome::End::Exited, WorkerOutcome::End::Crashed,
+                                       WorkerOutcome::End::TimedOut};
+    for (std::size_t job = 0; job < std::size(jobs); ++job) {
+        SCOPED_TRACE(job);
+        EXPECT_EQ(outcomes[job].end, ends[jobs[job] == Crashes ? 1 : jobs[job] == Hangs ? 2 : 0]);
+        EXPECT_EQ(outcomes[job].exitCode, jobs[job] == Fails ? 3 : 0);
+        const bool answered = jobs[job] == Succeeds || jobs[job] == Fails;
+        EXPECT_EQ(outcomes[job].outputText, answered ? "result " + std::to_string(job) : "");
+        EXPECT_EQ(outcomes[job].errorText, answered ? "job " + std::to_string(job) + "\n" : "");
+        if (job > 0) {
+            EXPECT_EQ(outcomes[job].pid != outcomes[job - 1].pid, freshWorker[job]);
+        }
+    }
 }
 
 TEST(WorkerProcess, MemoryCapTurnsARunawayAllocationIntoOutOfMemory) {

@@ -634,23 +634,26 @@ TEST_F(ExportCommand, SignalsRemoveTheExportsTemporaryFiles) {
 // A temporary file is stale when no one holds its lock, no process here has its id and no
 // one wrote to it for a minute. A writer in another PID namespace has an id that is dead
 // here: its lock keeps its file.
-// A plug-in held back until after the signal writes nothing: a worker of a command started
-// with SIGINT ignored (a script's background job) stops on SIGINT at once, and a worker dies
-// with its command. The plug-in may go on once the signal is pending (or, for the command's
-// death, delivered): only a worker that outlived it would write.
+// A plug-in held back until after the signal writes nothing: an export of a command started
+// with SIGINT ignored (a script's background job) stops on SIGINT at once, and a worker (an
+// imported file's) dies with its command. The plug-in may go on once the signal is pending
+// (or, for the command's death, delivered): only an export that outlived it would write.
 TEST_F(ExportCommand, NoWorkerWritesOnceInterruptedOrOrphaned) {
     const std::string plugin = std::string(WUX_FAKE_PLUGIN_DIR) + "/fake_plugin_waits.so";
     ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);  // an orphaned worker becomes this test's child
+    WriteText(Path("in.obj"), "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
     struct Case {
         int signal;
         bool toWorker;  // else to the command
         int exitCode;   // -1: killed
+        fs::path input;
     };
-    for (const Case c : {Case{SIGINT, true, 130}, Case{SIGKILL, false, -1}}) {
-        SCOPED_TRACE(strsignal(c.signal));
+    for (const Case& c : {Case{SIGINT, true, 130, Example()}, Case{SIGINT, true, 130, Path("in.obj")},
+                          Case{SIGKILL, false, -1, Path("in.obj")}}) {
+        SCOPED_TRACE(strsignal(c.signal) + (" " + c.input.string()));
         const fs::path folder = Path("out");
         fs::create_directory(folder);
-        const pid_t child = StartWux(wux_, {"export", Example().string(), (folder / "out.wux").string(), "--plugin", plugin},
+        const pid_t child = StartWux(wux_, {"export", c.input.string(), (folder / "out.wux").string(), "--plugin", plugin},
                                      c.signal == SIGINT);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         while (!HasTemporaryFiles(Listing(folder)) && std::chrono::steady_clock::now() < deadline)

@@ -57,7 +57,7 @@ TEST(SceneBuilder, BuildsNodesObjectsAndSharedMaterials) {
     EXPECT_EQ(nodes[0]->Name(), "A");
     EXPECT_TRUE(nodes[0]->IsHidden());
     EXPECT_EQ(nodes[1]->Parent(), nodes[0]);
-    EXPECT_FLOAT_EQ(nodes[1]->WorldTM().GetTrans().x, 5.0f);
+    EXPECT_FLOAT_EQ(nodes[1]->WorldTM().GetRow(3).x, 5.0f);
     ASSERT_NE(nodes[0]->GetMtl(), nullptr);
     EXPECT_EQ(nodes[0]->GetMtl(), nodes[1]->GetMtl());  // one material, shared
     auto* mat = static_cast<StdMat*>(nodes[0]->GetMtl());

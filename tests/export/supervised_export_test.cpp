@@ -154,6 +154,32 @@ TEST_F(ExportCommand, BatchConvertsNestedFoldersInParallelAndReportsEveryInput) 
     EXPECT_TRUE(PassesChecker((Path("out2") / "a.wux").string()));
 }
 
+// One worker runs a batch's files one after another: each file must come out as a single
+// export makes it, with its own warnings only, whatever the files before it held.
+TEST_F(ExportCommand, BatchFilesInOneWorkerComeOutAsSingleExports) {
+    const fs::path in = Path("in");
+    fs::create_directories(in);
+    WriteText(in / "1.obj", kGoodObj);
+    fs::copy_file(Example(), in / "2.json");
+    WriteText(in / "3.obj", "mtllib none.mtl\nusemtl red\n" + std::string(kGoodObj));
+    fs::copy_file(Example(), in / "4.json");
+    const RunResult batch = Wux({"export", in.string(), "--out-dir", Path("out").string(), "--jobs", "1", "--report",
+                                 Path("batch.json").string()});
+    ASSERT_EQ(batch.exitCode, 0) << batch.err;
+    const nlohmann::json entries = nlohmann::json::parse(ReadText(Path("batch.json")))["inputs"];
+    ASSERT_EQ(entries.size(), 4u);
+    for (const nlohmann::json& entry : entries) {
+        const std::string input = entry["input"], output = entry["output"], name = fs::path(input).stem().string();
+        SCOPED_TRACE(input);
+        const RunResult single =
+            Wux({"export", input, Path(name + ".wux").string(), "--report", Path(name + ".json").string()});
+        ASSERT_EQ(single.exitCode, 0) << single.err;
+        EXPECT_TRUE(PassesChecker(output));
+        EXPECT_EQ(ReadText(output), ReadText(Path(name + ".wux")));
+        EXPECT_EQ(entry["warnings"], nlohmann::json::parse(ReadText(Path(name + ".json")))["warnings"]);
+    }
+}
+
 TEST_F(ExportCommand, ExportNeedsInputAndOutputOrAnOutputFolder) {
     const RunResult run = Wux({"export", Example().string()});
     EXPECT_NE(run.exitCode, 0);

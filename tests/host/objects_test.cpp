@@ -75,8 +75,6 @@ TEST(StandinObjects, SphereRadiusIsIndexZeroOfItsOldStyleBlock) {
     EXPECT_TRUE(block->GetValue(1, 0, segments, ivalid));
     EXPECT_FLOAT_EQ(segments, 16);
     EXPECT_FALSE(block->GetValue(2, 0, radius, ivalid));
-    sphere.SetRadius(3);
-    EXPECT_FLOAT_EQ(sphere.Radius(0), 3);
     EXPECT_EQ(static_cast<Animatable&>(sphere).NumParamBlocks(), 0);
 }
 
@@ -113,8 +111,8 @@ TEST(StandinObjects, SphereTessellation) {
             EXPECT_NEAR(std::cos((1.0f - uv.y) * 3.14159265f) * 2.0f, p.z, 1e-4f);
         }
     }
-    sphere.SetSegments(1);  // clamped
-    EXPECT_EQ(sphere.Segments(0), 4);
+    std::unique_ptr<TriObject> few(static_cast<TriObject*>(StandinSphere(1.0f, 1).ConvertToType(0, triObjectClassID)));
+    EXPECT_EQ(few->mesh.numVerts, 2 + 4);  // segments clamped to 4
 }
 
 TEST(StandinObjects, PointHelperSizeIsIdZeroOfItsSecondGenerationBlock) {

@@ -71,12 +71,16 @@ TEST(StandinScene, EnumTreeVisitsParentsFirstInChildOrder) {
 TEST(StandinScene, ObjectTransformIsOffsetThenLocalThenParents) {
     StandinScene scene;
     StandinNode* parent = scene.AddNode(nullptr, "parent");
-    parent->SetLocalTM(TransMatrix(Point3(10, 0, 0)));
+    Matrix3 move(TRUE);
+    move.SetTrans(Point3(10, 0, 0));
+    parent->SetLocalTM(move);
     StandinNode* child = scene.AddNode(parent, "child");
-    Matrix3 local = ScaleMatrix(Point3(2, 2, 2));
+    Matrix3 local(TRUE);
+    local.Scale(Point3(2, 2, 2));
     local.Translate(Point3(1, 0, 0));
     child->SetLocalTM(local);
-    child->SetObjectOffset(TransMatrix(Point3(0, 1, 0)));
+    move.SetTrans(Point3(0, 1, 0));
+    child->SetObjectOffset(move);
 
     const Point3 world = Point3(1, 0, 0) * child->WorldTM();
     EXPECT_FLOAT_EQ(world.x, 13);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 
 #include "model/export_model.h"
 #include "tests/support/file_faults.h"
@@ -138,6 +139,31 @@ TEST(StagedFiles, LateWriteErrorsFailTheCommitAndKeepTheEarlierFiles) {
     }
     if (previousTmp != nullptr) setenv("TMPDIR", keptTmp.c_str(), 1);
     else unsetenv("TMPDIR");
+}
+
+// A file streamed a block at a time (convert's OBJ text) onto a disk that fills up: the write
+// that fails is the commit's failure, and the earlier file stays.
+TEST(StagedFiles, AStreamThatFillsTheDiskFailsTheCommit) {
+    const TempFolder temp;
+    const fs::path small = fs::path(temp.Root()) / "small", target = small / "model.obj";
+    fs::create_directory(small);
+    if (mount("wux-test", small.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
+    WriteFileBytes(target.string(), "the earlier file");
+    {
+        StagedFiles files;
+        const ToolResult<StagedFiles::File*> file = files.Stage(target.string());
+        ASSERT_TRUE(file.Ok()) << file.Error().Text();
+        const std::vector<uint8_t> block(16 << 10, 'v');
+        for (int i = 0; i < 8; ++i) (*file)->write(block.data(), block.size());
+        const ToolResult<void> committed = files.Commit();
+        ASSERT_FALSE(committed.Ok());
+        EXPECT_NE(committed.Error().Text().find(target.string() + "\": " + std::strerror(ENOSPC)), std::string::npos)
+            << committed.Error().Text();
+    }
+    EXPECT_EQ(Text(target), "the earlier file");
+    EXPECT_EQ(Listing(small), std::set<std::string>{"model.obj"});
+    umount2(small.c_str(), MNT_DETACH);
 }
 
 }  // namespace

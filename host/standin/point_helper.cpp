@@ -1,3 +1,0 @@
-#include "host/standin/point_helper.h"
-
-StandinPointHelper::StandinPointHelper(float size) { SetSize(size); }

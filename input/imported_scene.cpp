@@ -1,0 +1,189 @@
+#include "input/imported_scene.h"
+
+#include <algorithm>
+#include <cctype>
+#include <system_error>
+
+#include "format/tool_text.h"
+
+namespace wux {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* SlotWord(int slot) {
+    switch (slot) {
+        case 0: return "ambient";
+        case 1: return "diffuse";
+        case 2: return "specular";
+        case 3: return "shininess";
+        case 5: return "emissive";
+        case 6: return "opacity";
+        case 8: return "bump";
+        case 9: return "reflection";
+        case 11: return "displacement";
+        default: return "map";
+    }
+}
+
+std::string ToBackslashes(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+// Keeps letters, digits, '-', '_' and '.', so the name is a plain file name everywhere.
+std::string SafeFileName(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        out += (std::isalnum(u) || c == '-' || c == '_' || c == '.') ? c : '_';
+    }
+    while (!out.empty() && out.front() == '.') out.erase(0, 1);
+    return out.empty() ? std::string("texture") : out;
+}
+
+bool IsAbsoluteSourcePath(const std::string& p) {
+    if (!p.empty() && (p[0] == '/' || p[0] == '\\')) return true;
+    return p.size() > 1 && std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':';
+}
+
+// Room for "_<number>" and the extension within the usual file name limit of 255 bytes.
+std::string CutForName(const std::string& base, const std::string& extension) {
+    constexpr std::size_t kNameMax = 255, kSuffixRoom = 12;
+    const std::size_t room = kNameMax - kSuffixRoom - 1 - std::min(extension.size(), std::size_t{16});
+    return base.size() > room ? base.substr(0, room) : base;
+}
+
+std::string HostPath(const fs::path& p) {
+    std::error_code ec;
+    fs::path abs = fs::absolute(p, ec);
+    if (ec) abs = p;
+    return ToBackslashes(abs.lexically_normal().string());
+}
+
+// Everything the file keeps of a material but its name.
+bool SameContent(const SceneMaterial& a, const SceneMaterial& b) {
+    const auto sameMap = [](const SceneMap& x, const SceneMap& y) {
+        return x.slot == y.slot && x.enabled == y.enabled && x.kind == y.kind && x.path == y.path &&
+               x.otherType == y.otherType && x.amount == y.amount;
+    };
+    return a.className == b.className && a.ambient == b.ambient && a.diffuse == b.diffuse && a.specular == b.specular &&
+           a.filter == b.filter && a.opacity == b.opacity &&
+           std::equal(a.maps.begin(), a.maps.end(), b.maps.begin(), b.maps.end(), sameMap);
+}
+
+}  // namespace
+
+TextureResolver::TextureResolver(const std::string& sourcePath, const AssimpImportOptions& options, Warnings* warnings)
+    : files_(options.outputPath.empty() ? nullptr : options.textureFiles), warnings_(warnings) {
+    sourceDir_ = fs::path(sourcePath).parent_path();
+    if (!options.outputPath.empty()) {
+        outputDir_ = fs::path(options.outputPath).parent_path();
+        outputStem_ = fs::path(options.outputPath).stem().string();
+    }
+    if (outputStem_.empty()) outputStem_ = "texture";
+}
+
+std::string TextureResolver::External(const std::string& reference) {
+    if (const auto cached = external_.find(reference); cached != external_.end()) return cached->second;
+    std::string& hostPath = external_[reference];
+    std::string slashed = reference;
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    const fs::path asWritten = IsAbsoluteSourcePath(reference) ? fs::path(slashed) : sourceDir_ / slashed;
+    const std::string fileName = fs::path(slashed).filename().string();
+    std::error_code ec;
+    for (const fs::path& c : {asWritten, sourceDir_ / fileName})
+        if (!fileName.empty() && fs::is_regular_file(c, ec)) return hostPath = HostPath(c);
+    // Written on a system where names ignore letter case.
+    for (const fs::path& dir : {asWritten.parent_path(), sourceDir_}) {
+        const std::string found = FindIgnoringCase(dir, fileName);
+        if (!found.empty()) return hostPath = HostPath(dir / found);
+    }
+    warnings_->Add(WarningKind::TexturesMissing, QuotedName(reference));
+    return hostPath = ToBackslashes(reference);
+}
+
+std::string TextureResolver::FindIgnoringCase(const fs::path& dir, const std::string& fileName) {
+    if (fileName.empty()) return std::string();
+    auto it = listings_.find(dir.string());
+    if (it == listings_.end()) {
+        std::map<std::string, std::string> names;
+        std::error_code ec;
+        for (fs::directory_iterator d(dir.empty() ? fs::path(".") : dir, ec), end; !ec && d != end; d.increment(ec)) {
+            const std::string name = d->path().filename().string();
+            names.emplace(Lower(name), name);
+        }
+        it = listings_.emplace(dir.string(), std::move(names)).first;
+    }
+    auto hit = it->second.find(Lower(fileName));
+    return hit == it->second.end() ? std::string() : hit->second;
+}
+
+bool TextureResolver::Known(const std::string& key, std::string* hostPath) const {
+    const auto known = embedded_.find(key);
+    if (known != embedded_.end()) *hostPath = known->second;
+    return known != embedded_.end();
+}
+
+std::string TextureResolver::Embedded(const std::string& key, std::vector<unsigned char> bytes, const std::string& ownName,
+                                      std::string extension, const std::string& materialName, int slot) {
+    extension = SafeFileName(Lower(extension));
+    if (extension == "texture") extension = "bin";
+    std::string sourceName = ownName;
+    std::replace(sourceName.begin(), sourceName.end(), '\\', '/');
+    std::string stem = fs::path(sourceName).stem().string();
+    if (stem.empty()) stem = materialName + "_" + SlotWord(slot);
+    const std::string base = CutForName(SafeFileName(outputStem_ + "_" + stem), extension);
+    const std::string wanted = base + "." + extension;
+    std::string name = wanted;
+    int& suffix = nextSuffix_[Lower(wanted)];
+    TextureFiles::NameUse use = TextureFiles::NameUse::Free;
+    bool takenOnDisk = false;
+    for (;;) {
+        while (usedNames_.count(Lower(name)) != 0) name = base + "_" + std::to_string(++suffix + 1) + "." + extension;
+        usedNames_.insert(Lower(name));
+        // A file of that name with other content is never overwritten.
+        use = files_ != nullptr ? files_->Use((outputDir_ / name).string(), bytes) : use;
+        if (use != TextureFiles::NameUse::Taken) break;
+        takenOnDisk = true;
+    }
+    if (takenOnDisk)
+        warnings_->Add(WarningKind::TexturesRenamed, QuotedName(wanted) + " is another file; this one is " + QuotedName(name));
+    const std::string hostPath = outputDir_.empty() ? name : HostPath(outputDir_ / name);
+    embedded_.emplace(key, hostPath);
+    pending_.push_back({name, std::move(bytes), use == TextureFiles::NameUse::Free});
+    return hostPath;
+}
+
+ToolResult<void> TextureResolver::WritePending() const {
+    if (files_ == nullptr) return {};
+    for (const PendingTexture& f : pending_) {
+        if (!f.write) continue;
+        ToolResult<void> written = files_->Write((outputDir_ / f.fileName).string(), f.bytes);
+        if (!written.Ok()) return written;
+    }
+    return {};
+}
+
+int MaterialList::Add(SceneMaterial material) {
+    std::vector<int>& sameName = bySourceName_[material.name];
+    for (int existing : sameName) {
+        if (SameContent((*out_)[static_cast<std::size_t>(existing)], material)) {
+            ++*merged_;
+            return existing;
+        }
+    }
+    const std::string name = material.name;
+    std::string unique = name;
+    int& suffix = nextSuffix_[name];
+    while (names_.count(unique) != 0) unique = name + " (" + std::to_string(++suffix + 1) + ")";
+    if (unique != name) warnings_->Add(WarningKind::MaterialsRenamed, QuotedName(name) + " -> " + QuotedName(unique));
+    names_.insert(unique);
+    material.name = unique;
+    const int index = static_cast<int>(out_->size());
+    sameName.push_back(index);
+    out_->push_back(std::move(material));
+    return index;
+}
+
+}  // namespace wux
