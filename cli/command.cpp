@@ -24,12 +24,11 @@ std::string Prefix() { return commandName.empty() ? "wux: " : "wux " + commandNa
 }  // namespace
 
 Verbosity CurrentVerbosity() { return verbosity; }
-void SetVerbosity(Verbosity v) { verbosity = v; }
 
 void AddVerbosityFlags(CLI::App* app) {
-    app->add_flag_callback("-q,--quiet", [] { SetVerbosity(Verbosity::Quiet); },
+    app->add_flag_callback("-q,--quiet", [] { verbosity = Verbosity::Quiet; },
                            "print only results and errors: no progress, warnings or summaries");
-    app->add_flag_callback("-v,--verbose", [] { SetVerbosity(Verbosity::Verbose); },
+    app->add_flag_callback("-v,--verbose", [] { verbosity = Verbosity::Verbose; },
                            "also say what is done, step by step, on standard error");
 }
 

@@ -17,7 +17,6 @@ namespace wux {
 
 enum class Verbosity { Quiet, Normal, Verbose };
 Verbosity CurrentVerbosity();
-void SetVerbosity(Verbosity verbosity);
 
 // Adds the command with -q and -v, and a footer of examples ("wux export a.json a.wux").
 CLI::App* AddCommand(CLI::App& app, const std::string& name, const std::string& description,

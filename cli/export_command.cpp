@@ -42,6 +42,7 @@
 #include "input/assimp_import.h"
 #include "input/json_scene.h"
 #include "input/gltf_reader.h"
+#include "input/obj_reader.h"
 #include "input/ply_reader.h"
 #include "input/stl_reader.h"
 #include "input/warnings.h"
@@ -198,6 +199,7 @@ SceneDescription ReadInput(const ExportOptions& options, TextureFiles* textureFi
         IsJsonPath(options.input)  ? ReadJsonSceneFile(options.input, importOptions.progress)
         : IsPlyPath(options.input) ? ReadPlyFile(options.input, importOptions, warnings, counts)
         : IsStlPath(options.input) ? ReadStlFile(options.input, importOptions, warnings, counts)
+        : IsObjPath(options.input) ? ReadObjFile(options.input, importOptions, warnings, counts)
         : IsGltfPath(options.input) ? ReadGltfFile(options.input, importOptions, warnings, counts)
                                    : ImportWithAssimp(options.input, importOptions, warnings, counts);
     if (!scene.Ok()) throw scene.Error();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "input/gltf_reader.h"
+#include "input/obj_reader.h"
 #include "input/ply_reader.h"
 #include "input/stl_reader.h"
 
@@ -19,6 +20,7 @@ void Require(bool condition) {
 
 void CheckNodes(const std::vector<wux::SceneNode>& nodes) {
     for (const wux::SceneNode& node : nodes) {
+        CheckNodes(node.children);
         const wux::SceneMesh& mesh = node.object.mesh;
         Require(node.local.AllFinite());
         Require(!node.object.IsTriangleMesh() || (!mesh.faces.empty() && mesh.normals.size() == mesh.verts.size()));
@@ -29,7 +31,6 @@ void CheckNodes(const std::vector<wux::SceneNode>& nodes) {
             for (std::uint32_t v : face) Require(v < mesh.tverts.size());
         for (const auto& p : mesh.verts) Require(std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]));
         for (const auto& t : mesh.tverts) Require(std::isfinite(t[0]) && std::isfinite(t[1]));
-        CheckNodes(node.children);
     }
 }
 

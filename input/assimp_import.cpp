@@ -11,17 +11,14 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <new>
 #include <set>
-#include <sstream>
 #include <system_error>
 #include <utility>
 #include <vector>
 
-#include <assimp/DefaultIOSystem.h>
 #include <assimp/Importer.hpp>
 #include <assimp/ProgressHandler.hpp>
 #include <assimp/config.h>
@@ -43,7 +40,6 @@ constexpr WarningKind kFacesDropped = WarningKind::FacesDropped;
 constexpr WarningKind kEmptyMeshes = WarningKind::EmptyMeshes;
 constexpr WarningKind kValuesRepaired = WarningKind::ValuesRepaired;
 constexpr WarningKind kNodesPassedOver = WarningKind::NodesPassedOver;
-constexpr WarningKind kMaterialsRenamed = WarningKind::MaterialsRenamed;
 
 std::string ExtensionOf(const std::string& path) {
     std::string ext = fs::path(path).extension().string();
@@ -598,53 +594,6 @@ unsigned DropMeshesWithoutFaces(aiScene* scene, Warnings* warnings) {
     return count - kept;
 }
 
-// The files an importer opens besides the one it was given (an OBJ file's MTL files).
-class RecordingIOSystem : public Assimp::DefaultIOSystem {
-public:
-    explicit RecordingIOSystem(std::vector<std::string>* opened) : opened_(opened) {}
-    Assimp::IOStream* Open(const char* file, const char* mode) override {
-        Assimp::IOStream* stream = DefaultIOSystem::Open(file, mode);
-        if (stream != nullptr) opened_->push_back(file);
-        return stream;
-    }
-
-private:
-    std::vector<std::string>* opened_;
-};
-
-// Assimp's OBJ reader leaves out the MTL statement "refl [options] FILE": each material that
-// has one gets it back as its reflection map, so that the reflection slot is filled.
-void AddMtlReflectionMaps(const std::vector<std::string>& opened, aiScene* scene) {
-    std::map<std::string, std::string> reflection;  // per material name, its first "refl"
-    for (const std::string& file : opened) {
-        if (Lower(fs::path(file).extension().string()) != ".mtl") continue;
-        std::ifstream in(file, std::ios::binary);
-        std::string line, material;
-        while (std::getline(in, line)) {
-            std::istringstream words(line);
-            std::string keyword, word, last;
-            words >> keyword;
-            if (keyword == "newmtl") {
-                std::getline(words >> std::ws, material);
-                const std::size_t end = material.find_last_not_of(" \t\r");
-                material.erase(end == std::string::npos ? 0 : end + 1);
-            } else if (keyword == "refl") {
-                while (words >> word) last = word;  // the options come before the file
-                if (!last.empty()) reflection.emplace(material, last);
-            }
-        }
-    }
-    for (unsigned i = 0; !reflection.empty() && i < scene->mNumMaterials; ++i) {
-        aiMaterial* m = scene->mMaterials[i];
-        aiString name;
-        if (m->Get(AI_MATKEY_NAME, name) != AI_SUCCESS || m->GetTextureCount(aiTextureType_REFLECTION) != 0) continue;
-        const auto found = reflection.find(name.C_Str());
-        if (found == reflection.end()) continue;
-        const aiString file(found->second);
-        m->AddProperty(&file, AI_MATKEY_TEXTURE(aiTextureType_REFLECTION, 0));
-    }
-}
-
 // Assimp's share of the read (the file, then its post-processing) passed on; never stops it.
 class ProgressReport : public Assimp::ProgressHandler {
 public:
@@ -666,9 +615,7 @@ ToolResult<SceneDescription> Import(const std::string& path, const AssimpImportO
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) return fail(ToolError::Kind::Input, "no such file");
     const SourceKind kind = KindOf(path);
-    std::vector<std::string> opened;
     Assimp::Importer importer;
-    importer.SetIOHandler(new RecordingIOSystem(&opened));  // the importer owns it
     if (options.progress) importer.SetProgressHandler(new ProgressReport(options.progress));  // owned by the importer
     importer.SetPropertyBool(AI_CONFIG_IMPORT_FBX_PRESERVE_PIVOTS, false);
     // Without this, a file with no meshes gets a made-up mesh drawing its node hierarchy.
@@ -697,7 +644,6 @@ ToolResult<SceneDescription> Import(const std::string& path, const AssimpImportO
     // Ours from here, so that meshes can go as soon as they are converted and the rest as
     // soon as the conversion is done.
     const std::unique_ptr<aiScene> owned(importer.GetOrphanedScene());
-    AddMtlReflectionMaps(opened, owned.get());
     SceneDescription result;
     TextureResolver textures(path, options, warnings);
     ImportCounts ownCounts;

@@ -25,6 +25,7 @@ enum class WarningKind {
     StripTrianglesDegenerate,
     FacesMissing,
     DoubleSidedDropped,
+    MaterialFilesMissing,
     // What the plug-in will make of the scene.
     MeshesSplit,
     MapsWithoutBitmap,
@@ -60,6 +61,7 @@ inline const char* WarningText(WarningKind kind) {
         case WarningKind::MaterialsRenamed: return "material names made unique";
         case WarningKind::StripTrianglesDegenerate: return "degenerate triangles of triangle strips left out";
         case WarningKind::FacesMissing: return "faces read not as many as the file declares";
+        case WarningKind::MaterialFilesMissing: return "material libraries missing (their materials keep the defaults)";
         case WarningKind::DoubleSidedDropped: return "double-sided materials made one-sided (WUX has no such flag)";
         case WarningKind::MeshesSplit: return "meshes split";
         case WarningKind::MapsWithoutBitmap: return "map slots without a bitmap left out";

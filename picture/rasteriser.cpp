@@ -99,8 +99,6 @@ std::uint64_t Rasteriser::BoxSamples(const std::array<ShadedCorner, 3>& corners,
     return std::uint64_t(box.x1 - box.x0 + 1) * std::uint64_t(box.y1 - box.y0 + 1);
 }
 
-void Rasteriser::Fill(int x, int y, Sample colour) { colour_[static_cast<std::size_t>(y) * width_ + x] = colour; }
-
 void Rasteriser::Triangle(const std::array<ShadedCorner, 3>& corners, const Surface& surface) {
     const ScreenPoint &a = corners[0].at, &b = corners[1].at, &c = corners[2].at;
     if (!Usable(a) || !Usable(b) || !Usable(c)) return;
@@ -166,7 +164,8 @@ void Rasteriser::Line(ScreenPoint a, ScreenPoint b, Rgb colour, int thickness) {
         const int cx = static_cast<int>(std::floor(ax + t * (bx - ax))) - before;
         const int cy = static_cast<int>(std::floor(ay + t * (by - ay))) - before;
         for (int y = std::max(0, cy); y < std::min(height_, cy + thickness); ++y)
-            for (int x = std::max(0, cx); x < std::min(width_, cx + thickness); ++x) Fill(x, y, fill);
+            for (int x = std::max(0, cx); x < std::min(width_, cx + thickness); ++x)
+                colour_[static_cast<std::size_t>(y) * width_ + x] = fill;
     }
 }
 

@@ -60,16 +60,12 @@ public:
     // Each factor x factor block of samples becomes one pixel, the mean of its samples.
     Image Resolve(int factor) const;
 
-    int Width() const { return width_; }
-    int Height() const { return height_; }
-
 private:
     using Sample = std::array<std::uint8_t, 3>;
     struct Box {
         int x0, x1, y0, y1;  // inclusive; empty when x0 > x1 or y0 > y1
     };
     static Box BoxOf(const ScreenPoint& a, const ScreenPoint& b, const ScreenPoint& c, int width, int height);
-    void Fill(int x, int y, Sample colour);
 
     int width_, height_;
     Vec3 towardsLight_;

@@ -13,11 +13,11 @@ jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DWUX_FUZZ=ON \
     -DWUX_BUILD_TESTS=OFF -DWUX_BUILD_BENCH=OFF -DWUX_BUILD_WINDOWS=OFF
-cmake --build build-fuzz -j "$jobs" --target wux_reader_fuzz json_scene_fuzz ply_fuzz stl_fuzz gltf_fuzz export_fuzz
+cmake --build build-fuzz -j "$jobs" --target wux_reader_fuzz json_scene_fuzz ply_fuzz stl_fuzz obj_fuzz gltf_fuzz export_fuzz
 
 mkdir -p build-fuzz/artifacts
 # target and its seed corpus
-for pair in wux_reader_fuzz:wux json_scene_fuzz:json_scene ply_fuzz:ply stl_fuzz:stl gltf_fuzz:gltf export_fuzz:json_scene; do
+for pair in wux_reader_fuzz:wux json_scene_fuzz:json_scene ply_fuzz:ply stl_fuzz:stl obj_fuzz:obj gltf_fuzz:gltf export_fuzz:json_scene; do
     target=${pair%%:*}
     seeds=fuzz/corpus/${pair#*:}
     mkdir -p "build-fuzz/corpus/$target"

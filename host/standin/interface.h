@@ -12,7 +12,6 @@ public:
         ++getTimeCalls;
         return time;
     }
-    void SetTime(TimeValue t) { time = t; }
     int GetTimeCalls() const { return getTimeCalls; }
 
 private:

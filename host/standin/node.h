@@ -34,7 +34,6 @@ public:
     Object* GetObjectRef() const { return object; }
 
     StandinNode* Parent() const { return parent; }  // null for a node right below the root
-    const std::vector<StandinNode*>& Children() const { return children; }
 
     // Checks the mesh of the node's object (and of its evaluation at time 0) when it is a
     // TriObject; the error names the node. True when consistent or not a mesh.

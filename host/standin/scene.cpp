@@ -49,12 +49,6 @@ std::vector<StandinNode*> StandinScene::AllNodes() const {
     return all;
 }
 
-StandinNode* StandinScene::FindNode(const std::string& name) const {
-    for (StandinNode* node : AllNodes())
-        if (node->Name() == name) return node;
-    return nullptr;
-}
-
 bool StandinScene::Validate(std::string* error) const {
     for (StandinNode* node : AllNodes())
         if (!node->Validate(error)) return false;

@@ -42,9 +42,7 @@ public:
         return raw;
     }
 
-    const std::vector<StandinNode*>& TopNodes() const { return top; }
     std::vector<StandinNode*> AllNodes() const;  // in EnumTree order
-    StandinNode* FindNode(const std::string& name) const;  // the first in EnumTree order, or null
     // Validate on every node; stops at the first error.
     bool Validate(std::string* error) const;
 
