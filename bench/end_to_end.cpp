@@ -1,21 +1,13 @@
 #include "bench/end_to_end.h"
 
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
+#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <system_error>
-
-#include <assimp/Importer.hpp>
-#include <assimp/postprocess.h>
-#include <assimp/scene.h>
+#include <string>
+#include <vector>
 
 #include "bench/e2e_inputs.h"
 #include "bench/grid_mesh.h"
@@ -23,11 +15,8 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-
 struct ChildRun {
     bool ok = false;       // exited with status 0
-    double seconds = 0;    // wall clock, fork to reaping
     double cpuSeconds = 0; // user and system
     uint64_t peakRss = 0;  // bytes
     std::string output;    // standard output and error together
@@ -40,7 +29,6 @@ ChildRun RunChild(const std::vector<std::string>& args) {
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    const Stopwatch clock;
     const pid_t pid = fork();
     if (pid < 0) {
         close(pipeFds[0]);
@@ -69,7 +57,6 @@ ChildRun RunChild(const std::vector<std::string>& args) {
     struct rusage usage {};
     while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
     }
-    run.seconds = clock.seconds();
     run.peakRss = uint64_t(usage.ru_maxrss) * 1024;
     run.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                      double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
@@ -77,194 +64,142 @@ ChildRun RunChild(const std::vector<std::string>& args) {
     return run;
 }
 
-struct Input {
-    std::string name;
-    std::string path;
-    int64_t triangles = 0;
-    bool generated = false;
-    bool isTargetPly = false;  // the input of the first target
-};
-
 // Medians of one command over the runs.
 struct Figures {
     bool ok = false;
-    double seconds = 0;
     double cpuSeconds = 0;
-    uint64_t peakRss = 0;
+    double peakMb = 0;
     std::string failure;
 };
 
-Figures Measure(const std::vector<std::string>& args, int runs) {
-    std::vector<double> seconds, cpu, rss;
-    Figures f;
-    for (int i = 0; i < runs; ++i) {
-        const ChildRun run = RunChild(args);
-        if (!run.ok) {
-            f.failure = run.output.substr(0, 300);
-            return f;
-        }
-        seconds.push_back(run.seconds);
-        cpu.push_back(run.cpuSeconds);
-        rss.push_back(double(run.peakRss));
+class Medians {
+public:
+    void Add(const ChildRun& run) {
+        if (!run.ok && failure_.empty()) failure_ = run.output.substr(0, 300);
+        cpu_.push_back(run.cpuSeconds);
+        rss_.push_back(double(run.peakRss) / 1e6);
     }
-    f.ok = true;
-    f.seconds = Median(seconds);
-    f.cpuSeconds = Median(cpu);
-    f.peakRss = uint64_t(Median(rss));
-    return f;
-}
+    Figures Get() const { return {failure_.empty() && !cpu_.empty(), Median(cpu_), Median(rss_), failure_}; }
 
-uint64_t FileSize(const std::string& path) {
-    std::error_code ec;
-    const auto size = fs::file_size(path, ec);
-    return ec ? 0 : uint64_t(size);
-}
+private:
+    std::vector<double> cpu_, rss_;
+    std::string failure_;
+};
 
-bool ReadableByExtension(const fs::path& p) {
-    static const char* const kinds[] = {"obj", "ply", "stl", "glb", "gltf", "fbx", "dae", "3ds", "ase",
-                                        "x",   "off", "3mf", "lwo", "ms3d", "md2", "md5mesh", "blend", "b3d",
-                                        "ac",  "irr", "irrmesh", "xml", "smd", "q3o", "cob", "nff", "raw", "ter", "hmp"};
-    std::string ext = p.extension().string();
-    if (!ext.empty()) ext.erase(0, 1);
-    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return std::find(std::begin(kinds), std::end(kinds), ext) != std::end(kinds);
-}
-
-// Real files with at least the minimum of triangles, as Assimp counts them.
-std::vector<Input> FindModels(const EndToEndOptions& options) {
-    std::vector<Input> found;
-    for (const std::string& folder : options.modelFolders) {
-        std::vector<fs::path> files;
-        std::error_code ec;
-        for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-            if (it->is_regular_file(ec) && ReadableByExtension(it->path())) files.push_back(it->path());
-        std::sort(files.begin(), files.end());
-        for (const fs::path& file : files) {
-            const ChildRun run = RunChild({options.self, "--import-only", file.string()});
-            long long triangles = 0;
-            const std::size_t at = run.output.rfind("triangles ");
-            if (!run.ok || at == std::string::npos) continue;
-            triangles = std::atoll(run.output.c_str() + at + 10);
-            if (triangles < options.minModelTriangles) continue;
-            Input input;
-            input.name = fs::relative(file, folder, ec).string();
-            input.path = file.string();
-            input.triangles = triangles;
-            found.push_back(input);
-        }
-    }
-    return found;
-}
-
-double Mb(uint64_t bytes) { return double(bytes) / 1e6; }
-
-// Below the noise of starting a process the added time has no meaningful ratio.
-std::string AddedRatio(double wuxAdded, double assimpAdded) {
-    if (assimpAdded <= 0.01) return "-";
+std::string Cell(const Figures& f, const char* format, double value) {
+    if (!f.ok) return "-";
     char text[32];
-    std::snprintf(text, sizeof text, "%.2f", wuxAdded / assimpAdded);
+    std::snprintf(text, sizeof text, format, value);
     return text;
 }
+
+struct Row {
+    std::string name;
+    int64_t triangles;
+    double cpuTarget;  // wux / assimp processor time, at most
+    Figures assimp, today, wux;
+};
+
 double Ratio(double a, double b) { return b > 0 ? a / b : 0.0; }
 
 }  // namespace
 
-int RunImportOnly(const std::string& path) {
-    Assimp::Importer importer;
-    const aiScene* scene = importer.ReadFile(path, aiProcess_Triangulate | aiProcess_SortByPType);
-    if (scene == nullptr) {
-        std::printf("cannot read: %s\n", importer.GetErrorString());
-        return 1;
-    }
-    long long triangles = 0;
-    for (unsigned i = 0; i < scene->mNumMeshes; ++i)
-        for (unsigned f = 0; f < scene->mMeshes[i]->mNumFaces; ++f)
-            triangles += scene->mMeshes[i]->mFaces[f].mNumIndices == 3 ? 1 : 0;
-    std::printf("triangles %lld\n", triangles);
-    return 0;
-}
-
 bool RunEndToEnd(const EndToEndOptions& options) {
-    std::vector<Input> inputs;
-    {
-        std::printf("generating the inputs (%lld triangles each)...\n", static_cast<long long>(options.triangles));
-        std::fflush(stdout);
-        const GridMesh mesh = MakeGridMesh(int(options.triangles));
-        for (InputFormat format : {InputFormat::PlyBinary, InputFormat::Obj, InputFormat::ObjWithoutNormals,
-                                   InputFormat::Glb, InputFormat::StlBinary}) {
-            Input input;
-            input.name = std::string("generated ") + NameOf(format);
-            input.path = options.folder + "/grid" + (format == InputFormat::ObjWithoutNormals ? "_nonormals" : "") +
-                         "." + ExtensionOf(format);
-            input.triangles = options.triangles;
-            input.generated = true;
-            input.isTargetPly = format == InputFormat::PlyBinary;
-            if (!WriteInput(mesh, format, input.path)) {
-                std::fprintf(stderr, "wux_bench: cannot write %s\n", input.path.c_str());
-                return false;
-            }
-            inputs.push_back(input);
+    struct Kind {
+        InputFormat format;
+        double cpuTarget;
+    };
+    const Kind kinds[] = {{InputFormat::PlyBinary, 0.6}, {InputFormat::StlBinary, 0.6}, {InputFormat::Glb, 0.6},
+                          {InputFormat::Obj, 0.8}, {InputFormat::ObjWithoutNormals, 0.8}};
+    constexpr double kRssTarget = 0.7;
+    const bool withToday = !options.baseline.empty();
+    const std::string wuxOut = options.folder + "/out.wux", plyOut = options.folder + "/out.ply";
+    // One run of each command in turn, so that a change in the machine's load hits all alike.
+    const auto measure = [&](const std::string& input, bool withAssimp, int runs, Row* row) {
+        Medians assimp, today, wux;
+        for (int i = 0; i < runs; ++i) {
+            if (withAssimp) assimp.Add(RunChild({options.assimp, "export", input, plyOut, "-fplyb"}));
+            if (withToday) today.Add(RunChild({options.baseline, "export", input, wuxOut}));
+            wux.Add(RunChild({options.wux, "export", input, wuxOut}));
         }
-    }
-    const std::vector<Input> models = FindModels(options);
-    inputs.insert(inputs.end(), models.begin(), models.end());
-
-    const std::string wuxOut = options.folder + "/out.wux";
-    const std::string plyOut = options.folder + "/out.ply";
-    std::printf("%-44s %9s %7s | %7s %7s %7s %6s %6s | %7s %7s %7s %6s %6s | %7s %7s %5s\n", "input", "triangles",
-                "file MB", "import", "assimp", "wux", "wux/as", "added", "import", "assimp", "wux", "wux/as", "added",
-                "as RSS", "wux RSS", "RSS r");
-    std::printf("%-44s %9s %7s | %-42s | %-42s | %s\n", "", "", "", "wall-clock seconds", "processor seconds",
-                "peak resident set, MB");
-    bool ok = true;
-    int slower = 0, slowerCpu = 0, measured = 0;
-    bool target1Time = false, target1Cpu = false, target1Memory = false, target1Seen = false;
-    for (const Input& input : inputs) {
-        const Figures import = Measure({options.self, "--import-only", input.path}, options.runs);
-        const Figures assimp = Measure({options.assimp, "export", input.path, plyOut, "-fplyb"}, options.runs);
-        const Figures wux = Measure({options.wux, "export", input.path, wuxOut}, options.runs);
         std::remove(wuxOut.c_str());
         std::remove(plyOut.c_str());
-        if (!wux.ok || !assimp.ok || !import.ok) {
-            const Figures& failed = !wux.ok ? wux : !assimp.ok ? assimp : import;
-            std::printf("%-44s failed (%s): %s\n", input.name.c_str(), !wux.ok ? "wux" : !assimp.ok ? "assimp" : "import",
-                        failed.failure.c_str());
-            if (input.generated) ok = false;
-            continue;
-        }
-        // What each converter adds after Assimp's import, the part the two do differently.
-        const double wuxAdded = wux.seconds - import.seconds, assimpAdded = assimp.seconds - import.seconds;
-        const double wuxAddedCpu = wux.cpuSeconds - import.cpuSeconds;
-        const double assimpAddedCpu = assimp.cpuSeconds - import.cpuSeconds;
-        std::printf("%-44s %9lld %7.1f | %7.2f %7.2f %7.2f %6.2f %6s | %7.2f %7.2f %7.2f %6.2f %6s | %7.0f %7.0f %5.2f\n",
-                    input.name.substr(0, 44).c_str(), static_cast<long long>(input.triangles), Mb(FileSize(input.path)),
-                    import.seconds, assimp.seconds, wux.seconds, Ratio(wux.seconds, assimp.seconds),
-                    AddedRatio(wuxAdded, assimpAdded).c_str(), import.cpuSeconds, assimp.cpuSeconds, wux.cpuSeconds,
-                    Ratio(wux.cpuSeconds, assimp.cpuSeconds), AddedRatio(wuxAddedCpu, assimpAddedCpu).c_str(),
-                    Mb(assimp.peakRss), Mb(wux.peakRss), Ratio(double(wux.peakRss), double(assimp.peakRss)));
+        row->assimp = assimp.Get();
+        row->today = today.Get();
+        row->wux = wux.Get();
+        for (const Figures* f : {&row->assimp, &row->today, &row->wux})
+            if (!f->failure.empty()) std::printf("%s: a command failed: %s\n", row->name.c_str(), f->failure.c_str());
+        return row->wux.ok && (!withAssimp || row->assimp.ok) && (!withToday || row->today.ok);
+    };
+    const auto generate = [&](InputFormat format, int64_t triangles, const std::string& path) {
+        std::printf("generating %s (%lld triangles)...\n", path.c_str(), static_cast<long long>(triangles));
         std::fflush(stdout);
-        ++measured;
-        if (wux.seconds > assimp.seconds) ++slower;
-        if (wux.cpuSeconds > assimp.cpuSeconds) ++slowerCpu;
-        if (input.isTargetPly) {
-            target1Seen = true;
-            target1Time = wuxAdded <= 0.5 * assimpAdded;
-            target1Cpu = wuxAddedCpu <= 0.5 * assimpAddedCpu;
-            target1Memory = wux.peakRss <= assimp.peakRss;
-        }
+        if (WriteInput(MakeGridMesh(int(triangles)), format, path)) return true;
+        std::fprintf(stderr, "wux_bench: cannot write %s\n", path.c_str());
+        return false;
+    };
+
+    bool ok = true;
+    std::vector<Row> rows;
+    for (const Kind& kind : kinds) {
+        const std::string path = options.folder + "/grid" + (kind.format == InputFormat::ObjWithoutNormals ? "_nonormals" : "") +
+                                 "." + ExtensionOf(kind.format);
+        if (!generate(kind.format, options.triangles, path)) return false;
+        Row row{NameOf(kind.format), options.triangles, kind.cpuTarget, {}, {}, {}};
+        ok = measure(path, true, options.runs, &row) && ok;
+        if (!options.keepFiles) std::remove(path.c_str());
+        rows.push_back(row);
     }
-    std::printf("import = Assimp's import alone (triangulate, sort by primitive type); assimp = `assimp export IN "
-                "OUT.ply -fplyb`; wux = `wux export IN OUT.wux`; added = (wux - import) / (assimp - import); "
-                "medians of %d runs\n",
-                options.runs);
-    if (target1Seen) {
-        std::printf("target 1 (binary PLY): time added %s (processor time %s), peak RSS %s\n",
-                    target1Time ? "met" : "MISSED", target1Cpu ? "met" : "MISSED", target1Memory ? "met" : "MISSED");
+
+    std::printf("\nprocessor time (user + system, children included) and peak resident set; medians of %d runs; "
+                "assimp = `assimp export IN OUT.ply -fplyb`, wux = `wux export IN OUT.wux`%s\n\n",
+                options.runs, withToday ? ", today = the same with the baseline wux" : "");
+    std::printf("| input | triangles | assimp s | %swux s | %swux / assimp | assimp MB | %swux MB | %sRSS ratio | "
+                "target |\n|---|---|---|%s---|%s---|---|%s---|%s---|---|\n",
+                withToday ? "today s | " : "", withToday ? "today / assimp | " : "", withToday ? "today MB | " : "",
+                withToday ? "today ratio | " : "", withToday ? "---|" : "", withToday ? "---|" : "",
+                withToday ? "---|" : "", withToday ? "---|" : "");
+    int missed = 0;
+    for (const Row& r : rows) {
+        const double cpu = Ratio(r.wux.cpuSeconds, r.assimp.cpuSeconds), rss = Ratio(r.wux.peakMb, r.assimp.peakMb);
+        const bool met = r.wux.ok && r.assimp.ok && cpu <= r.cpuTarget && rss <= kRssTarget;
+        missed += met ? 0 : 1;
+        std::printf("| %s | %lld | %s | ", r.name.c_str(), static_cast<long long>(r.triangles),
+                    Cell(r.assimp, "%.2f", r.assimp.cpuSeconds).c_str());
+        if (withToday) std::printf("%s | ", Cell(r.today, "%.2f", r.today.cpuSeconds).c_str());
+        std::printf("%s | ", Cell(r.wux, "%.2f", r.wux.cpuSeconds).c_str());
+        if (withToday) std::printf("%s | ", Cell(r.today, "%.2f", Ratio(r.today.cpuSeconds, r.assimp.cpuSeconds)).c_str());
+        std::printf("**%s** | %s | ", Cell(r.wux, "%.2f", cpu).c_str(), Cell(r.assimp, "%.0f", r.assimp.peakMb).c_str());
+        if (withToday) std::printf("%s | ", Cell(r.today, "%.0f", r.today.peakMb).c_str());
+        std::printf("%s | ", Cell(r.wux, "%.0f", r.wux.peakMb).c_str());
+        if (withToday) std::printf("%s | ", Cell(r.today, "%.2f", Ratio(r.today.peakMb, r.assimp.peakMb)).c_str());
+        std::printf("**%s** | %s cpu <= %.1f, RSS <= %.1f |\n", Cell(r.wux, "%.2f", rss).c_str(), met ? "met" : "MISSED",
+                    r.cpuTarget, kRssTarget);
     }
-    std::printf("target 2: wux slower than assimp on %d of %d inputs (processor time: %d): %s\n", slower, measured,
-                slowerCpu, slower == 0 ? "met" : "MISSED");
-    if (!options.keepFiles)
-        for (const Input& input : inputs)
-            if (input.generated) std::remove(input.path.c_str());
+
+    if (options.largeTriangles > 0 && !rows.empty()) {
+        const std::string path = options.folder + "/large.ply";
+        Row large{"large", options.largeTriangles, 0, {}, {}, {}};
+        if (!generate(InputFormat::PlyBinary, options.largeTriangles, path)) return false;
+        ok = measure(path, false, 1, &large) && ok;
+        if (!options.keepFiles) std::remove(path.c_str());
+        const auto perTriangle = [](const Figures& f, int64_t n) { return f.cpuSeconds * 1e9 / double(n); };
+        const Row& small = rows.front();
+        const auto growth = [&](const Figures& big, const Figures& one) {
+            return Ratio(perTriangle(big, large.triangles), perTriangle(one, small.triangles));
+        };
+        std::printf("\nbinary PLY of %lld triangles (one run): wux %.2f s, %.0f MB, %.0f ns a triangle against %.0f at "
+                    "%lld: growth %.2f (linear: 1)\n",
+                    static_cast<long long>(large.triangles), large.wux.cpuSeconds, large.wux.peakMb,
+                    perTriangle(large.wux, large.triangles), perTriangle(small.wux, small.triangles),
+                    static_cast<long long>(small.triangles), growth(large.wux, small.wux));
+        if (withToday)
+            std::printf("  today: %.2f s, %.0f MB, growth %.2f\n", large.today.cpuSeconds, large.today.peakMb,
+                        growth(large.today, small.today));
+        const bool linear = large.wux.ok && growth(large.wux, small.wux) <= 1.3;
+        missed += linear ? 0 : 1;
+        std::printf("  %s growth at most 1.3\n", linear ? "met" : "MISSED");
+    }
+    std::printf("%d end-to-end target(s) missed\n", missed);
     return ok;
 }

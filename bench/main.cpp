@@ -46,7 +46,6 @@ struct Options {
     bool peerOnAll = false;
     bool smoke = false;
     bool endToEnd = false;
-    std::string importOnly;
     EndToEndOptions e2e;
 };
 
@@ -233,35 +232,12 @@ int main(int argc, char** argv) {
     app.add_option("--triangles", options.e2e.triangles, "End to end: triangles of each generated input")
         ->check(CLI::Range(int64_t{2}, int64_t{50000000}))
         ->capture_default_str();
-    app.add_option("--models", options.e2e.modelFolders,
-                   "End to end: also every file in these folders with at least --min-triangles triangles");
-    app.add_option("--min-triangles", options.e2e.minModelTriangles, "End to end: the floor for --models")
+    app.add_option("--baseline", options.e2e.baseline, "End to end: an older wux, timed beside (\"today\")");
+    app.add_option("--large-triangles", options.e2e.largeTriangles,
+                   "End to end: triangles of the PLY that shows growth (0 skips it)")
+        ->check(CLI::Range(int64_t{0}, int64_t{100000000}))
         ->capture_default_str();
-    app.add_option("--import-only", options.importOnly, "Read one file with Assimp and exit (the end-to-end child)")
-        ->group("");
     CLI11_PARSE(app, argc, argv);
-
-    if (!options.importOnly.empty()) return RunImportOnly(options.importOnly);
-    if (options.endToEnd) {
-        options.e2e.runs = options.smoke ? 1 : options.runs == 5 ? 3 : options.runs;
-        if (options.smoke) options.e2e.triangles = 2000;
-        options.e2e.keepFiles = options.keepFiles;
-        const bool ownFolder = options.outFolder.empty();
-        options.e2e.folder = MakeOutFolder(options.outFolder);
-        char self[4096] = {};
-        const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-        options.e2e.self = length > 0 ? std::string(self, std::size_t(length)) : std::string(argv[0]);
-        if (options.e2e.folder.empty()) {
-            std::fprintf(stderr, "wux_bench: cannot create an output folder\n");
-            return 2;
-        }
-        std::printf("wux_bench end to end: files in %s; load average %s\n", options.e2e.folder.c_str(),
-                    LoadAverage().c_str());
-        const bool ok = RunEndToEnd(options.e2e);
-        std::printf("load average at the end: %s\n", LoadAverage().c_str());
-        if (ownFolder && !options.keepFiles) rmdir(options.e2e.folder.c_str());
-        return ok ? 0 : 1;
-    }
 
     if (options.smoke) {
         options.sizes = {1000, 2000};
@@ -270,7 +246,14 @@ int main(int argc, char** argv) {
         options.runs = 1;
         options.peerRuns = 1;
     }
-
+    if (options.endToEnd) {
+        // The plug-in stage alone against the write limit, then the commands.
+        options.sizes = {options.smoke ? 1000 : 1000000};
+        options.singleMesh = options.materialMeshes = options.peerRuns = 0;
+        options.e2e.runs = options.smoke ? 1 : options.runs == 5 ? 3 : options.runs;
+        if (options.smoke) options.e2e.triangles = 2000, options.e2e.largeTriangles = 4000;
+        options.e2e.keepFiles = options.keepFiles;
+    }
     if (!PeakMemory::Supported())
         std::fprintf(stderr, "wux_bench: /proc/self/clear_refs is not writable; memory figures are not reliable\n");
 
@@ -304,8 +287,18 @@ int main(int argc, char** argv) {
     std::vector<SceneFigures> figures(shapes.size());
     bool ok = true;
     for (size_t i = 0; i < shapes.size() && ok; ++i) ok = bench.Run(shapes[i], &figures[i]);
+    if (ok && options.endToEnd) {
+        const SceneFigures& s = figures.back();
+        std::printf("plug-in stage, %s in memory: export %.3f s (processor %.3f s), write limit %.3f s: %.2fx the "
+                    "limit; load average %s\n",
+                    s.shape.name.c_str(), s.exportSeconds, s.exportCpuSeconds, s.limitSeconds,
+                    s.exportSeconds / s.limitSeconds, LoadAverage().c_str());
+        options.e2e.folder = options.outFolder;
+        ok = RunEndToEnd(options.e2e);
+        std::printf("load average at the end: %s\n", LoadAverage().c_str());
+    }
     if (ownFolder && !options.keepFiles) rmdir(options.outFolder.c_str());
-    if (!ok) return 1;
+    if (!ok || options.endToEnd) return ok ? 0 : 1;
 
     std::vector<const SceneFigures*> spread;
     const SceneFigures* sharedMaterials = nullptr;

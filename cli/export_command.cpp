@@ -34,8 +34,6 @@
 #include "format/input_file.h"
 #include "format/tool_text.h"
 #include "driver/scene_builder.h"
-#include "driver/lost_geometry.h"
-#include "driver/scene_routes.h"
 #include "format/mapped_file.h"
 #include "format/wux_checker.h"
 #include "format/wux_reader.h"
@@ -265,15 +263,8 @@ int RunExport(const ExportOptions& options, PluginLibrary* plugin) {
     SetWorkerPhase(WorkerPhase::Reading);
     SceneDescription description = ReadInput(options, &textures, &warnings, &counts);
     SetWorkerPhase(WorkerPhase::Exporting);
-    RouteOptions routes;
-    routes.textureFolders = {FolderOf(options.input)};
-    if (!IsJsonPath(options.input)) {
-        // The importer resolves texture files and names the nodes it drops itself.
-        routes.checkTextures = false;
-        routes.reportNodesWithoutObject = false;
-    }
-    PredictRouteWarnings(description, routes, &warnings);
-    ReportLostGeometry(description, &warnings);
+    // The importer resolves texture files and names the nodes it drops itself.
+    if (IsJsonPath(options.input)) ReportMissingTextures(description, FolderOf(options.input), &warnings);
 
     ShowProgress("building the scene");
     Note("building the scene: " + Plural(CountNodes(description.nodes), "node", "nodes"));
@@ -286,6 +277,7 @@ int RunExport(const ExportOptions& options, PluginLibrary* plugin) {
     }
 
     RunPlugin(plugin, description, &scene, options.output, temporary);
+    plugin->AddOutcome(description.nodes, IsJsonPath(options.input), &warnings);
     SetWorkerPhase(WorkerPhase::Finishing);
 
     // Read back through a mapping: the summary touches only the chunks' heads.

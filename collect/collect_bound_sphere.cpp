@@ -3,6 +3,7 @@
 
 #include "collect/distance.h"
 #include "collect/node_collector.h"
+#include "collect/node_route.h"
 #include "collect/radius_parameter.h"
 #include "model/export_model.h"
 
@@ -11,13 +12,15 @@ void NodeCollector::CollectBoundSphere(INode* node) {
     Object* object = node->EvalWorldState(hostInterface->GetTime(), TRUE).obj;
     // Without a readable radius the node marks no sphere and is left out.
     float localRadius = 0.0f;
-    if (!ReadRadiusParameter(object, localRadius)) return;
+    if (!ReadRadiusParameter(object, localRadius))
+        return RecordOutcome(OutcomeKind::NodePassedOver, kBoundSphereNodeName, "GBND node without a radius parameter");
 
     // The radius runs along the local Z axis only: scale along X or Y leaves it.
     const Point3 centre = tm * Point3(0.0f, 0.0f, 0.0f);
     const Point3 rim = tm * Point3(0.0f, 0.0f, localRadius);
     const float radius = DistanceF32(centre, rim);
-    if (!IsFinitePoint(centre) || !std::isfinite(radius)) return;
+    if (!IsFinitePoint(centre) || !std::isfinite(radius))
+        return RecordOutcome(OutcomeKind::SphereLost, kBoundSphereNodeName, "bounding sphere");
 
     BoundChunk& bounds = *currentModel->bounds;
     BoundSphere& main = *bounds.mainSphere;

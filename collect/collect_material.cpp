@@ -44,7 +44,11 @@ void CollectMaps(StdMat* material, MaterialChunk& chunk) {
         const int id = static_cast<int>(channel);
         if (!material->MapEnabled(id)) continue;
         Texmap* map = material->GetSubTexmap(id);
-        if (map == nullptr || map->ClassID() != bitmapClass) continue;
+        if (map == nullptr || map->ClassID() != bitmapClass) {
+            RecordOutcome(OutcomeKind::MapWithoutBitmap, chunk.name.c_str(),
+                          "slot " + std::to_string(slot) + (map == nullptr ? ": no map" : ": not a bitmap"));
+            continue;
+        }
         MaterialMap& used = chunk.maps[chunk.mapCount];
         used.channel = slot;
         used.fileName = FileNamePart(static_cast<BitmapTex*>(map)->GetMapName());
@@ -66,10 +70,15 @@ void FillColourBlock(StdMat* material, float* words) {
 
 }  // namespace
 
-int32_t NodeCollector::CollectMaterial(INode* node) {
+int32_t NodeCollector::CollectMaterial(INode* node, const char* nodeName) {
     Mtl* mtl = node->GetMtl();
-    if (mtl == nullptr) return 0;
-    if (mtl->ClassID() != Class_ID(DMTL_CLASS_ID, 0)) return 0;
+    if (mtl == nullptr || mtl->ClassID() != Class_ID(DMTL_CLASS_ID, 0)) {
+        const char* other = mtl != nullptr ? mtl->GetName().data() : nullptr;
+        RecordOutcome(OutcomeKind::NoStandardMaterial, nodeName,
+                      mtl == nullptr ? "no material"
+                                     : "material \"" + std::string(other != nullptr ? other : "") + "\" is not a standard material");
+        return 0;
+    }
     StdMat* material = static_cast<StdMat*>(mtl);
 
     ExportModel& model = *currentModel;
@@ -79,7 +88,12 @@ int32_t NodeCollector::CollectMaterial(INode* node) {
     // Materials are told apart by name alone: a later material of a known name
     // is not read at all.
     const auto known = model.materialIndexByName.find(name);
-    if (known != model.materialIndexByName.end()) return known->second;
+    if (known != model.materialIndexByName.end()) {
+        const size_t at = static_cast<size_t>(known->second);
+        if (at < materialSources.size() && materialSources[at] != material)
+            RecordOutcome(OutcomeKind::MaterialNameShared, name.c_str());
+        return known->second;
+    }
 
     const int32_t index = model.materials->count();
     auto chunk = std::make_unique<MaterialChunk>(name.c_str());
@@ -97,5 +111,7 @@ int32_t NodeCollector::CollectMaterial(INode* node) {
         throw;
     }
     ++model.materialCount;
+    if (materialSources.size() <= static_cast<size_t>(index)) materialSources.resize(static_cast<size_t>(index) + 1);
+    materialSources[static_cast<size_t>(index)] = material;
     return index;
 }

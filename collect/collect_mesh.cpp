@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "collect/distance.h"
@@ -270,7 +271,7 @@ void FillRecordDirect(VertexChunk& chunk, Mesh& mesh, const MeshView& view, cons
 
 }  // namespace
 
-void NodeCollector::CollectMesh(TriObject* tri, int32_t materialIndex, Matrix3 objectToWorld) {
+void NodeCollector::CollectMesh(const char* name, TriObject* tri, int32_t materialIndex, Matrix3 objectToWorld) {
     // The host's buildNormals reads every face's vertices: a face naming one the mesh does
     // not have is taken out first (it could not be exported anyway), in a copy.
     std::unique_ptr<Mesh> kept;
@@ -295,6 +296,13 @@ void NodeCollector::CollectMesh(TriObject* tri, int32_t materialIndex, Matrix3 o
             if (Exportable(view.faces[i], sources, view.vertexCount)) ++exportable;
         }
     }
+    if (exportable < view.faceCount)
+        RecordOutcome(OutcomeKind::TrianglesLost, name,
+                      std::to_string(view.faceCount - exportable) + " of " + std::to_string(view.faceCount) + " triangles");
+    if (exportable > kMaxTrianglesPerRecord)
+        RecordOutcome(OutcomeKind::MeshSplit, name,
+                      std::to_string(exportable) + " triangles into " +
+                          std::to_string((exportable + kMaxTrianglesPerRecord - 1) / kMaxTrianglesPerRecord) + " records");
 
     // Consecutive records of at most kMaxTrianglesPerRecord triangles in face
     // order; a mesh with nothing to export still gives one empty record.

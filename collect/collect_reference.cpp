@@ -38,7 +38,10 @@ void NodeCollector::CollectReference(INode* node) {
     const float lengthZ = DistanceF32(a, b);
     // An axis squashed to nothing (or a transform that is not finite) leaves no
     // direction to make unit length: such a helper is left out.
-    if (!AxisLengthUsable(lengthX) || !AxisLengthUsable(lengthY) || !AxisLengthUsable(lengthZ)) return;
+    const auto lost = [node] { RecordOutcome(OutcomeKind::HelperLost, NodeName(node)); };
+    if (lengthX == 0.0f || lengthY == 0.0f || lengthZ == 0.0f)
+        return RecordOutcome(OutcomeKind::NodePassedOver, NodeName(node), "helper scaled to zero");
+    if (!AxisLengthUsable(lengthX) || !AxisLengthUsable(lengthY) || !AxisLengthUsable(lengthZ)) return lost();
 
     // Unit axes from tm, and the reference position a quarter of the size
     // along the helper's negative local Y axis from its origin.
@@ -61,11 +64,11 @@ void NodeCollector::CollectReference(INode* node) {
     };
     for (int r = 0; r < 4; ++r) {
         for (int k = 0; k < 3; ++k) {
-            if (!std::isfinite(transform[r][k])) return;
+            if (!std::isfinite(transform[r][k])) return lost();
         }
     }
     for (float extent : halfExtents) {
-        if (!std::isfinite(extent)) return;
+        if (!std::isfinite(extent)) return lost();
     }
 
     auto entry = std::make_unique<ReferenceEntry>(NodeName(node));

@@ -1,5 +1,7 @@
 #include "collect/node_collector.h"
 
+#include <cstring>
+
 #include "collect/node_name.h"
 #include "collect/node_route.h"
 #include "model/export_model.h"
@@ -44,24 +46,32 @@ void NodeCollector::ProcessNode(INode* node) {
     // The route is decided by the object at time 0, whatever the current time.
     const ObjectState os = node->EvalWorldState(0, TRUE);
     const bool isHelper = os.obj != nullptr && os.obj->SuperClassID() == HELPER_CLASS_ID;
-    switch (RouteOf(isHelper, [node] { return NodeName(node); })) {
-        case NodeRoute::Reference: CollectReference(node); return;
-        case NodeRoute::BoundSphere: CollectBoundSphere(node); return;
-        case NodeRoute::Ellipsoid: CollectEllipsoid(node); return;
-        case NodeRoute::Mesh: break;
-    }
+    // First match wins; a helper goes to the references whatever its name.
+    if (isHelper) return CollectReference(node);
+    if (std::strcmp(NodeName(node), kBoundSphereNodeName) == 0) return CollectBoundSphere(node);
+    // Kept for the outcome's notes: the host is asked once for each name test, no more.
+    const char* name = NodeName(node);
+    if (std::strcmp(name, kEllipsoidNodeName) == 0) return CollectEllipsoid(node);
 
     BOOL Del = FALSE;
     TriObject* tri = ConvertToTriObject(node, Del);
-    if (tri == nullptr) return;
+    if (tri == nullptr) {
+        if (os.obj == nullptr) return RecordOutcome(OutcomeKind::NodeWithoutObject, name, "no object");
+        const SClass_ID kind = os.obj->SuperClassID();
+        return RecordOutcome(OutcomeKind::NodePassedOver, name,
+                             kind == CAMERA_CLASS_ID  ? "camera"
+                             : kind == LIGHT_CLASS_ID ? "light"
+                             : kind == SHAPE_CLASS_ID ? "shape, which makes no mesh"
+                                                      : "no triangle mesh");
+    }
     const TemporaryTriObject guard(tri, Del != FALSE);
 
     // The material goes first, so a material that this mesh is the first to use
     // stands in the material list before the mesh stands in the mesh list.
-    const int32_t materialIndex = CollectMaterial(node);
+    const int32_t materialIndex = CollectMaterial(node, name);
     const TimeValue t = hostInterface->GetTime();
     const Matrix3 objectToWorld = node->GetObjTMAfterWSM(t, nullptr);
-    CollectMesh(tri, materialIndex, objectToWorld);
+    CollectMesh(name, tri, materialIndex, objectToWorld);
 }
 
 TriObject* ConvertToTriObject(INode* node, BOOL& Del) {

@@ -13,19 +13,19 @@ public:
     // node fails it sets collectionFailed and stops the walk (TREE_ABORT).
     int callback(INode* node) noexcept override;
 
-    // Takes the node to the collector RouteOf names (collect/node_route.h); the mesh
-    // route takes only a node whose object converts to a triangle mesh.
+    // Takes the node to its collector, first match wins: a helper object (judged at time 0),
+    // a node named "GBND", "GELP", else the mesh route if its object converts to a triangle mesh.
     void ProcessNode(INode* node);
 
     void CollectReference(INode* node);
     void CollectBoundSphere(INode* node);
     void CollectEllipsoid(INode* node);
     // Material index of the node's standard material, adding its record when the
-    // name is new; 0 when the node has no standard material.
-    int32_t CollectMaterial(INode* node);
+    // name is new; 0 when the node (called nodeName) has no standard material.
+    int32_t CollectMaterial(INode* node, const char* nodeName);
     // Appends the mesh as one or more GVTX records (a 16-bit index addresses at
     // most 21,845 triangles of three corners each).
-    void CollectMesh(TriObject* tri, int32_t materialIndex, Matrix3 objectToWorld);
+    void CollectMesh(const char* name, TriObject* tri, int32_t materialIndex, Matrix3 objectToWorld);
 };
 
 // The node's object at the current time as a triangle mesh, or null when it does

@@ -5,9 +5,13 @@
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <iterator>
+#include <map>
 #include <new>
 #include <sstream>
 #include <system_error>
+
+#include "model/export_model.h"
 
 namespace wux {
 namespace {
@@ -137,6 +141,40 @@ std::string PluginLibrary::LastSaveFailure() const {
 bool PluginLibrary::LastSaveFailureIsFile() const {
     const auto isFile = handle_ != nullptr ? Resolve<int (*)()>(handle_, "WuxLastSaveFailureIsFile") : nullptr;
     return isFile != nullptr && isFile() != 0;
+}
+
+void PluginLibrary::AddOutcome(const std::vector<SceneNode>& nodes, bool nodesWithoutObject, Warnings* warnings) const {
+    using Outcome = const char* (*)(int, int, int*, unsigned long*);
+    const auto outcome = handle_ != nullptr ? Resolve<Outcome>(handle_, "WuxExportOutcome") : nullptr;
+    // The plug-in's kinds (model/export_model.h) by number.
+    constexpr WarningKind kWarnings[] = {
+        WarningKind::NodesPassedOver,    WarningKind::NodesPassedOver,    WarningKind::MeshesSplit,
+        WarningKind::MapsWithoutBitmap,  WarningKind::NoStandardMaterial, WarningKind::MaterialNameShared,
+        WarningKind::TrianglesLost,      WarningKind::SpheresLost,        WarningKind::HelpersLost};
+    std::map<std::string, const SceneNode*> byName;  // null: the name of several nodes
+    ForEachNode(nodes, [&byName](const SceneNode& node) {
+        const auto [it, first] = byName.try_emplace(node.name, &node);
+        if (!first) it->second = nullptr;
+    });
+    int kind = 0;
+    unsigned long count = 0;
+    for (int entry = 0; outcome != nullptr && outcome(entry, 0, &kind, &count) != nullptr; ++entry) {
+        const auto which = static_cast<OutcomeKind>(kind);
+        if (kind < 0 || kind >= static_cast<int>(std::size(kWarnings)) ||
+            (which == OutcomeKind::NodeWithoutObject && !nodesWithoutObject))
+            continue;
+        const bool ofNode = which != OutcomeKind::MapWithoutBitmap && which != OutcomeKind::MaterialNameShared;
+        unsigned long shown = 0;
+        for (const char* example; (example = outcome(entry, static_cast<int>(shown), &kind, &count)) != nullptr; ++shown) {
+            const std::string name = example, detail = example + name.size() + 1;
+            const auto node = ofNode ? byName.find(name) : byName.end();
+            const std::string origin = node != byName.end() && node->second != nullptr ? node->second->origin : "";
+            std::string text = name.empty() ? "(unnamed)" : QuotedName(name);
+            if (!origin.empty() && origin != name) text += " at " + origin;
+            warnings->Add(kWarnings[kind], detail.empty() ? text : text + (ofNode ? ": " : " ") + detail);
+        }
+        warnings->Add(kWarnings[kind], "", count - shown);
+    }
 }
 
 const char* PluginLibrary::Description() const {

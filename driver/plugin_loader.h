@@ -7,6 +7,8 @@
 
 #include "format/tool_error.h"
 #include "host/max_sdk.h"
+#include "input/scene_description.h"
+#include "input/warnings.h"
 
 namespace wux {
 
@@ -36,6 +38,10 @@ public:
     std::string LastSaveFailure() const;
     // Whether that failure was the output file's rather than the scene's, when the library tells.
     bool LastSaveFailureIsFile() const;
+    // What the last export passed over or left out, when the library tells, added to *warnings;
+    // a node is named with where it came from (in `nodes`, the exported scene) when its name
+    // is no other node's. Nodes without an object are left to the importer unless asked for.
+    void AddOutcome(const std::vector<SceneNode>& nodes, bool nodesWithoutObject, Warnings* warnings) const;
 
     // One export as the host runs it: a new exporter from the descriptor, DoExport with
     // prompts suppressed and no options, then the exporter deleted. DoExport's result, or

@@ -13,9 +13,16 @@ std::string NodeLabel(const SceneNode& node) {
     return label;
 }
 
-// The host's mesh filled straight from the description's arrays; the same checks as the
-// stand-in's own mesh building, without a copy of the arrays in between.
-StandinMeshError FillMesh(const SceneMesh& m, const std::string& nodeName, Mesh* mesh) {
+// A description's array is freed as soon as the stand-in holds its copy, so that building a
+// mesh holds its geometry about once, not twice.
+template <class T>
+void Release(std::vector<T>* array) {
+    std::vector<T>().swap(*array);
+}
+
+// The host's mesh filled straight from the description's arrays, then checked as the host
+// would hold it.
+StandinMeshError FillMesh(SceneMesh& m, const std::string& nodeName, Mesh* mesh) {
     const auto problem = [&](StandinMeshError::Kind kind, const std::string& what) {
         return StandinMeshError{kind, "node \"" + nodeName + "\": " + what};
     };
@@ -29,35 +36,26 @@ StandinMeshError FillMesh(const SceneMesh& m, const std::string& nodeName, Mesh*
     const int numVerts = static_cast<int>(m.verts.size());
     const int numFaces = static_cast<int>(m.faces.size());
     const int numTVerts = static_cast<int>(m.tverts.size());
-    mesh->setNumVerts(numVerts);
-    mesh->setNumFaces(numFaces);
-    mesh->setNumTVerts(numTVerts);
     const std::size_t tvFaceCount = numTVerts > 0 ? std::min(m.tvfaces.size(), m.faces.size()) : 0;
+    const auto point = [](const std::array<float, 3>& p) { return Point3(p[0], p[1], p[2]); };
+    mesh->setNumVerts(numVerts);
+    std::transform(m.verts.begin(), m.verts.end(), mesh->verts, point);
+    Release(&m.verts);
+    for (int i = 0; i < static_cast<int>(m.normals.size()); ++i) mesh->setNormal(i, point(m.normals[std::size_t(i)]));
+    Release(&m.normals);
+    mesh->setNumFaces(numFaces);
+    for (std::size_t f = 0; f < m.faces.size(); ++f) {
+        std::copy(m.faces[f].begin(), m.faces[f].end(), mesh->faces[f].v);
+        mesh->faces[f].smGroup = f < m.smoothing.size() ? m.smoothing[f] : 1;
+    }
+    Release(&m.faces);
+    Release(&m.smoothing);
+    mesh->setNumTVerts(numTVerts);
+    std::transform(m.tverts.begin(), m.tverts.end(), mesh->tVerts, point);
+    Release(&m.tverts);
     if (numTVerts > 0) mesh->setNumTVFaces(static_cast<int>(tvFaceCount));
-    for (int i = 0; i < numVerts; ++i) {
-        const auto& v = m.verts[static_cast<std::size_t>(i)];
-        mesh->verts[i] = Point3(v[0], v[1], v[2]);
-    }
-    for (int f = 0; f < numFaces; ++f) {
-        const auto& v = m.faces[static_cast<std::size_t>(f)];
-        Face& face = mesh->faces[f];
-        face.v[0] = v[0];
-        face.v[1] = v[1];
-        face.v[2] = v[2];
-        face.smGroup = static_cast<std::size_t>(f) < m.smoothing.size() ? m.smoothing[static_cast<std::size_t>(f)] : 1;
-    }
-    for (int i = 0; i < numTVerts; ++i) {
-        const auto& t = m.tverts[static_cast<std::size_t>(i)];
-        mesh->tVerts[i] = UVVert(t[0], t[1], t[2]);
-    }
-    for (std::size_t f = 0; f < tvFaceCount; ++f) {
-        const auto& t = m.tvfaces[f];
-        mesh->tvFace[f].setTVerts(static_cast<int>(t[0]), static_cast<int>(t[1]), static_cast<int>(t[2]));
-    }
-    for (int i = 0; i < static_cast<int>(m.normals.size()); ++i) {
-        const auto& n = m.normals[static_cast<std::size_t>(i)];
-        mesh->setNormal(i, Point3(n[0], n[1], n[2]));
-    }
+    for (std::size_t f = 0; f < tvFaceCount; ++f) std::copy(m.tvfaces[f].begin(), m.tvfaces[f].end(), mesh->tvFace[f].t);
+    Release(&m.tvfaces);
     const StandinMeshError check = StandinCheckMesh(*mesh, nodeName);
     if (!check.ok()) *mesh = Mesh();
     return check;
@@ -65,10 +63,7 @@ StandinMeshError FillMesh(const SceneMesh& m, const std::string& nodeName, Mesh*
 
 class Builder {
 public:
-    // With release, each mesh's arrays in desc are freed once the stand-in holds them;
-    // without, desc is only read.
-    Builder(SceneDescription& desc, StandinScene* scene, bool release)
-        : desc_(desc), scene_(scene), release_(release) {}
+    Builder(SceneDescription& desc, StandinScene* scene) : desc_(desc), scene_(scene) {}
 
     bool Build(std::string* error) {
         materials_.reserve(desc_.materials.size());
@@ -81,7 +76,6 @@ public:
 private:
     SceneDescription& desc_;
     StandinScene* scene_;
-    bool release_;
     std::vector<Mtl*> materials_;
 
     Mtl* MakeMaterial(const SceneMaterial& m) {
@@ -117,7 +111,6 @@ private:
                     *error = (node.origin.empty() ? "" : node.origin + ": ") + meshError.message;
                     return false;
                 }
-                if (release_) o.mesh = SceneMesh();
                 *object = tri;
                 return true;
             }
@@ -189,25 +182,12 @@ Matrix3 ToMatrix3(const SceneMatrix& m) {
     return out;
 }
 
-namespace {
-
-ToolResult<void> Build(SceneDescription& desc, bool release, StandinScene* scene) {
+ToolResult<void> BuildStandinScene(SceneDescription* desc, StandinScene* scene) {
     std::string message;
-    if (!Builder(desc, scene, release).Build(&message) || !scene->Validate(&message)) {
+    if (!Builder(*desc, scene).Build(&message) || !scene->Validate(&message)) {
         return ToolError::Of(ToolError::Kind::Scene, "", std::move(message));
     }
     return {};
-}
-
-}  // namespace
-
-ToolResult<void> BuildStandinScene(const SceneDescription& desc, StandinScene* scene) {
-    // Not released, so never written to.
-    return Build(const_cast<SceneDescription&>(desc), false, scene);
-}
-
-ToolResult<void> BuildStandinScene(SceneDescription* desc, StandinScene* scene) {
-    return Build(*desc, true, scene);
 }
 
 }  // namespace wux

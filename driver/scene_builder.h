@@ -12,13 +12,12 @@
 
 namespace wux {
 
-// Fills *scene (which should be empty) from desc. An error of kind Scene, whose message
+// Fills *scene (which should be empty) from *desc. An error of kind Scene, whose message
 // names the node (its name and where it came from), when desc holds what the host cannot.
 // Materials other than "standard" become multi/sub-object materials: a class the plug-in
 // does not export. Each material and map is made once and shared by the nodes using it.
-ToolResult<void> BuildStandinScene(const SceneDescription& desc, StandinScene* scene);
-// The same, emptying each mesh of *desc as soon as the stand-in holds it, so that the
-// geometry is held once rather than twice while the scene is built.
+// Each mesh of *desc is emptied while the stand-in takes it, so that the geometry is held
+// about once rather than twice.
 ToolResult<void> BuildStandinScene(SceneDescription* desc, StandinScene* scene);
 
 Matrix3 ToMatrix3(const SceneMatrix& m);

@@ -29,6 +29,20 @@ std::optional<std::array<float, 3>> MapDirection(const Matrix3& m, const std::ar
 
 constexpr double kDefaultSmoothAngle = 45.0;  // degrees
 
+// A vector by its bits, -0 and +0 alike: equal keys, equal vectors (and one position).
+struct VectorKey {
+    std::uint64_t xy;
+    std::uint32_t z;
+
+    bool operator==(const VectorKey& o) const { return xy == o.xy && z == o.z; }
+    bool operator!=(const VectorKey& o) const { return !(*this == o); }
+    bool operator<(const VectorKey& o) const { return xy != o.xy ? xy < o.xy : z < o.z; }
+};
+inline VectorKey KeyOf(const std::array<float, 3>& v) {
+    const auto bits = [](float f) { return wux_file::FloatBits(f == 0.0f ? 0.0f : f); };
+    return {std::uint64_t{bits(v[0])} << 32 | bits(v[1]), bits(v[2])};
+}
+
 // Unit normals worked out from triangles alone, one per corner (3 * face + k): at each
 // corner the angle-weighted average of the unit normals of the faces around its position
 // (equal coordinates count as one position, shared vertex or not) that meet the corner's

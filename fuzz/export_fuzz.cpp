@@ -1,5 +1,5 @@
 // libFuzzer entry: a JSON scene exported in process the way `wux export` does it: read, the
-// routes foreseen, the stand-in scene built, the plug-in's exporter run, the file read back.
+// stand-in scene built, the plug-in's exporter run, the file read back.
 // A file the exporter writes without complaint must pass the checker.
 #include <unistd.h>
 
@@ -9,7 +9,6 @@
 #include <string>
 
 #include "driver/scene_builder.h"
-#include "driver/scene_routes.h"
 #include "format/file_bytes.h"
 #include "format/wux_checker.h"
 #include "host/standin/standin.h"
@@ -35,18 +34,13 @@ std::size_t Triangles(const std::vector<wux::SceneNode>& nodes) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    const wux::ToolResult<wux::SceneDescription> parsed = wux::ParseJsonScene(text, "fuzz.json");
+    wux::ToolResult<wux::SceneDescription> parsed = wux::ParseJsonScene(text, "fuzz.json");
     if (!parsed.Ok()) return 0;
-    const wux::SceneDescription& description = *parsed;
+    wux::SceneDescription& description = *parsed;
     if (Triangles(description.nodes) > kMaxTriangles) return 0;
 
-    wux::Warnings warnings;
-    wux::RouteOptions routes;
-    routes.checkTextures = false;
-    wux::PredictRouteWarnings(description, routes, &warnings);
-
     StandinScene scene;
-    if (!wux::BuildStandinScene(description, &scene).Ok()) return 0;
+    if (!wux::BuildStandinScene(&description, &scene).Ok()) return 0;
 
     static const std::string path = "/tmp/wux_export_fuzz_" + std::to_string(getpid()) + ".wux";
     StandinSetMessageBoxEcho(false);

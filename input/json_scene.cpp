@@ -1,6 +1,7 @@
 #include "input/json_scene.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <new>
 #include <optional>
@@ -462,6 +463,27 @@ ToolResult<SceneDescription> ReadJsonSceneFile(const std::string& path, const Re
     source.SetProgress(progress);
     if (ToolResult<void> opened = source.Open(path); !opened.Ok()) return opened.Error();
     return Parse(&source, path);
+}
+
+void ReportMissingTextures(const SceneDescription& scene, const std::string& folder, Warnings* warnings) {
+    std::vector<bool> used(scene.materials.size());
+    ForEachNode(scene.nodes, [&used](const SceneNode& node) {
+        if (node.material >= 0 && static_cast<std::size_t>(node.material) < used.size()) used[node.material] = true;
+    });
+    for (std::size_t i = 0; i < used.size(); ++i) {
+        const SceneMaterial& material = scene.materials[i];
+        if (!used[i] || !material.IsStandard()) continue;
+        for (const SceneMap& map : material.maps) {
+            if (!map.enabled || map.kind != SceneMap::Kind::Bitmap) continue;
+            std::string path = map.path;
+            std::replace(path.begin(), path.end(), '\\', '/');
+            std::error_code ec;
+            const std::filesystem::path file(path);
+            if (!path.empty() && std::filesystem::is_regular_file(file.is_absolute() ? file : folder / file, ec)) continue;
+            warnings->Add(WarningKind::TexturesMissing,
+                          QuotedName(material.name) + " slot " + std::to_string(map.slot) + ": " + map.path);
+        }
+    }
 }
 
 }  // namespace wux

@@ -8,6 +8,7 @@
 
 #include "format/tool_error.h"
 #include "input/scene_description.h"
+#include "input/warnings.h"
 
 namespace wux {
 
@@ -25,5 +26,9 @@ constexpr double kQuaternionTolerance = 1e-3;
 ToolResult<SceneDescription> ParseJsonScene(const std::string& text, const std::string& sourceName);
 
 ToolResult<SceneDescription> ReadJsonSceneFile(const std::string& path, const ReadProgress& progress = {});
+
+// Warns of each enabled bitmap of a standard material that a node uses whose file is not on
+// disk: a relative path is looked for from `folder`, '\' read as '/'.
+void ReportMissingTextures(const SceneDescription& scene, const std::string& folder, Warnings* warnings);
 
 }  // namespace wux

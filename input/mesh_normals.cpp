@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 #include "format/world_normals.h"
@@ -17,16 +16,6 @@ const std::array<float, 3> kFallbackNormal{0.0f, 0.0f, 1.0f};
 
 double Length(const std::array<float, 3>& a) {
     return std::sqrt(double{a[0]} * a[0] + double{a[1]} * a[1] + double{a[2]} * a[2]);
-}
-
-// A normal by its bits, -0 and +0 alike, so that equal normals sort together.
-std::array<uint32_t, 3> KeyOf(const std::array<float, 3>& n) {
-    std::array<uint32_t, 3> key{};
-    for (int k = 0; k < 3; ++k) {
-        const float f = n[k] == 0.0f ? 0.0f : n[k];
-        std::memcpy(&key[k], &f, sizeof f);
-    }
-    return key;
 }
 
 // Gives every corner of a needing vertex its own normal: the vertex keeps the first,
@@ -54,7 +43,9 @@ void SplitVertices(SceneMesh* mesh, const std::vector<uint8_t>& need,
             mesh->normals[v] = kFallbackNormal;  // no face uses it
             continue;
         }
-        if (last - first > 1) {
+        // Mostly every corner has the same normal, and only split vertices need their order.
+        const VectorKey firstKey = KeyOf(cornerNormals[*first]);
+        if (std::any_of(first + 1, last, [&](uint32_t c) { return KeyOf(cornerNormals[c]) != firstKey; })) {
             std::sort(first, last, [&](uint32_t a, uint32_t b) {
                 const auto ka = KeyOf(cornerNormals[a]), kb = KeyOf(cornerNormals[b]);
                 return ka != kb ? ka < kb : a < b;

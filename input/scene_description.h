@@ -95,6 +95,15 @@ struct SceneNode {
     std::string origin;   // where the node came from, for messages: a JSON path or a source node name
 };
 
+// Calls f on every node, parents before children.
+template <class F>
+void ForEachNode(const std::vector<SceneNode>& nodes, const F& f) {
+    for (const SceneNode& node : nodes) {
+        f(node);
+        ForEachNode(node.children, f);
+    }
+}
+
 struct SceneDescription {
     int time = 0;  // the host's current time in ticks
     std::vector<SceneMaterial> materials;

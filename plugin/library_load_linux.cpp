@@ -4,6 +4,7 @@
 // notifications, so this first call is the only one.
 #include <dlfcn.h>
 
+#include "model/export_model.h"
 #include "plugin/dll_main.h"
 #include "writer/save_result.h"
 
@@ -44,4 +45,18 @@ extern "C" __attribute__((visibility("default"))) int WuxLastSaveFailureIsFile()
     const SaveError::Kind kind = LastSaveFailure().kind;
     return kind == SaveError::Kind::InvalidPath || kind == SaveError::Kind::CannotCreate ||
            kind == SaveError::Kind::WriteFailed || kind == SaveError::Kind::RenameFailed;
+}
+
+// What the last export passed over or left out (model/export_model.h): example `example` of
+// entry `entry`, a name and a detail each ended by '\0', with the entry's kind and count;
+// null past the last entry or example.
+extern "C" __attribute__((visibility("default"))) const char* WuxExportOutcome(int entry, int example, int* kind,
+                                                                                 unsigned long* count)
+{
+    const size_t at = static_cast<size_t>(entry), k = static_cast<size_t>(example);
+    if (entry < 0 || example < 0 || at >= exportOutcome.size() || k >= exportOutcome[at].examples.size()) return nullptr;
+    const OutcomeEntry& e = exportOutcome[at];
+    *kind = static_cast<int>(e.kind);
+    *count = e.count;
+    return e.examples[k].c_str();
 }

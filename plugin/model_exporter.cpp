@@ -1,5 +1,7 @@
 #include "plugin/model_exporter.h"
 
+#include <algorithm>
+
 #include "collect/file_name_part.h"
 #include "model/export_model.h"
 #include "plugin/failure_message.h"
@@ -83,12 +85,18 @@ int ModelExporter::DoExport(const TCHAR* name, ExpInterface* ei, Interface* i,
     int saveResult = 1;
     currentModel = nullptr;
     collectionFailed = false;
+    exportOutcome.clear();
+    materialSources.clear();
     try {
         currentModel = new ExportModel();
         hostInterface = i;
         if (ei != nullptr && ei->theScene != nullptr) {
             ei->theScene->EnumTree(&nodeCollector);
         }
+        // Material 0 is another mesh's only when some material is written.
+        const auto noMaterial = [](const OutcomeEntry& e) { return e.kind == OutcomeKind::NoStandardMaterial; };
+        if (currentModel->materialCount == 0)
+            exportOutcome.erase(std::remove_if(exportOutcome.begin(), exportOutcome.end(), noMaterial), exportOutcome.end());
         // A model with a node missing is not the scene: nothing is written.
         if (!collectionFailed) {
             saveResult = currentModel->Save(name);

@@ -1,5 +1,6 @@
 #include "host/standin/editable_poly.h"
 
+#include <algorithm>
 #include <memory>
 #include <sstream>
 
@@ -57,22 +58,27 @@ int StandinEditablePoly::CanConvertToType(Class_ID obtype) { return obtype == tr
 
 Object* StandinEditablePoly::ConvertToType(TimeValue, Class_ID obtype) {
     if (obtype != triObjectClassID) return nullptr;
-    StandinMeshData fans;
-    fans.verts = data.verts;
-    fans.tverts = data.tverts;
+    // The polygons were checked when they were set, so the fans are consistent too.
+    std::unique_ptr<TriObject> tri(CreateNewTriObject());
+    Mesh& mesh = tri->mesh;
     const bool mapped = !data.tverts.empty();
+    int fans = 0;
+    for (const std::vector<DWORD>& v : data.polygons) fans += int(v.size()) - 2;
+    mesh.setNumVerts(int(data.verts.size()));
+    std::copy(data.verts.begin(), data.verts.end(), mesh.verts);
+    mesh.setNumFaces(fans);
+    mesh.setNumTVerts(int(data.tverts.size()));
+    std::copy(data.tverts.begin(), data.tverts.end(), mesh.tVerts);
+    if (mapped) mesh.setNumTVFaces(fans);
+    int f = 0;
     for (size_t p = 0; p < data.polygons.size(); ++p) {
         const std::vector<DWORD>& v = data.polygons[p];
-        for (size_t i = 1; i + 1 < v.size(); ++i) {
-            fans.faces.push_back({v[0], v[i], v[i + 1]});
-            if (mapped) {
-                const std::vector<DWORD>& t = data.tvPolygons[p];
-                fans.tvFaces.push_back({t[0], t[i], t[i + 1]});
-            }
+        const DWORD* t = mapped ? data.tvPolygons[p].data() : nullptr;
+        for (size_t i = 1; i + 1 < v.size(); ++i, ++f) {
+            mesh.faces[f].setVerts(int(v[0]), int(v[i]), int(v[i + 1]));
+            mesh.faces[f].smGroup = 1;
+            if (t) mesh.tvFace[f].setTVerts(int(t[0]), int(t[i]), int(t[i + 1]));
         }
     }
-    std::unique_ptr<TriObject> tri(CreateNewTriObject());
-    // The polygons were checked when they were set, so the fans are consistent too.
-    StandinBuildMesh(fans, "", &tri->mesh);
     return tri.release();
 }

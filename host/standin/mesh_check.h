@@ -2,10 +2,8 @@
 // of bounds, with an error naming the node.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <string>
-#include <vector>
 
 #include "host/sdk/mesh.h"
 
@@ -25,15 +23,6 @@ struct StandinMeshError {
     bool ok() const { return kind == Kind::None; }
 };
 
-// A mesh as plain arrays, as importers read it.
-struct StandinMeshData {
-    std::vector<Point3> verts;
-    std::vector<std::array<DWORD, 3>> faces;
-    std::vector<UVVert> tverts;
-    std::vector<std::array<DWORD, 3>> tvFaces;  // one per face when tverts is not empty
-    std::vector<Point3> normals;                // empty, or one per vertex (kept by buildNormals)
-};
-
 StandinMeshError StandinCheckMesh(const Mesh& mesh, const std::string& nodeName);
 // The first of faceCount faces with a corner index (of corners(f)) not below count, as an
 // error naming the node, e.g. "polygon 2 uses vertex 9, but the mesh has 8 vertices".
@@ -49,9 +38,6 @@ StandinMeshError StandinCheckIndices(std::size_t faceCount, Corners corners, std
                                   std::to_string(count) + " " + countName};
     return {};
 }
-// Fills mesh from data when data is consistent (explicit normals are kept by buildNormals,
-// every face gets smoothing group 1); otherwise leaves mesh unchanged.
-StandinMeshError StandinBuildMesh(const StandinMeshData& data, const std::string& nodeName, Mesh* mesh);
 
 // Reads the mesh's stand-in storage.
 class StandinMeshAccess {

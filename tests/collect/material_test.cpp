@@ -51,7 +51,7 @@ struct MaterialFixture : ::testing::Test {
     int32_t Collect(Mtl* material) {
         fake::Node node(&log, "Box", nullptr);
         node.material = material;
-        return collector.CollectMaterial(&node);
+        return collector.CollectMaterial(&node, "N");
     }
     std::vector<MaterialChunk*> Materials() { return fake::Records<MaterialChunk>(*scope.model.materials); }
 };

@@ -18,7 +18,7 @@ struct MeshFixture : ::testing::Test {
     TriObject tri;
 
     std::vector<VertexChunk*> Collect(int32_t materialIndex, const Matrix3& tm) {
-        NodeCollector().CollectMesh(&tri, materialIndex, tm);
+        NodeCollector().CollectMesh("M", &tri, materialIndex, tm);
         return fake::Records<VertexChunk>(*scope.model.meshes);
     }
 };
@@ -130,7 +130,7 @@ TEST_F(MeshFixture, LargeMeshesSplitIntoRecordsOf21845Triangles) {
         fake::ExportScope caseScope(&caseLog);
         TriObject strip;
         MakeStrip(strip.mesh, c.faces);
-        NodeCollector().CollectMesh(&strip, 5, Matrix3(TRUE));
+        NodeCollector().CollectMesh("M", &strip, 5, Matrix3(TRUE));
         auto meshes = fake::Records<VertexChunk>(*caseScope.model.meshes);
         ASSERT_EQ(meshes.size(), c.parts.size()) << c.faces;
         EXPECT_EQ(caseScope.model.meshCount, static_cast<int32_t>(c.parts.size()));
@@ -172,7 +172,7 @@ TEST_F(MeshFixture, StraightAndCheckedFillsGiveTheSameRecords) {
         for (int i = 0; i < faces; ++i) strip.mesh.tvFace[i].setTVerts(i, i + 1, i + 2);
         // The flaw: a texture index past the end in the first face, which becomes u = v = 0.
         if (flawed) strip.mesh.tvFace[0].t[0] = static_cast<DWORD>(faces + 2);
-        NodeCollector().CollectMesh(&strip, 1, fake::Transform({1, 0, 0}, {0, 2, 0}, {0, 0, 1}, {5, 0, 0}));
+        NodeCollector().CollectMesh("M", &strip, 1, fake::Transform({1, 0, 0}, {0, 2, 0}, {0, 0, 1}, {5, 0, 0}));
         std::vector<std::vector<float>> values;
         for (const VertexChunk* chunk : fake::Records<VertexChunk>(*caseScope.model.meshes)) {
             std::vector<float> v;

@@ -1,4 +1,4 @@
-// The stand-in scene built from a scene description, and the warnings foreseen from it.
+// The stand-in scene built from a scene description.
 #include <cmath>
 #include <limits>
 #include <string>
@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include "driver/scene_builder.h"
-#include "driver/scene_routes.h"
-#include "format/wux_format.h"
 
 namespace wux {
 namespace {
@@ -37,6 +35,7 @@ TEST(SceneBuilder, BuildsNodesObjectsAndSharedMaterials) {
 
     SceneNode a = MeshNode("A", 2);
     a.object.mesh.smoothing = {0, 6};
+    a.object.mesh.normals = {{1, 0, 0}, {0, 0, 1}, {0, 0, 1}};
     a.material = 0;
     a.hidden = true;
     a.local.rows[3][0] = 5;
@@ -50,7 +49,7 @@ TEST(SceneBuilder, BuildsNodesObjectsAndSharedMaterials) {
     desc.nodes.push_back(a);
 
     StandinScene scene;
-    const ToolResult<void> built = BuildStandinScene(desc, &scene);
+    const ToolResult<void> built = BuildStandinScene(&desc, &scene);
     ASSERT_TRUE(built.Ok()) << built.Error().Text();
     const std::vector<StandinNode*> nodes = scene.AllNodes();
     ASSERT_EQ(nodes.size(), 2u);
@@ -72,20 +71,34 @@ TEST(SceneBuilder, BuildsNodesObjectsAndSharedMaterials) {
     const Mesh& mesh = static_cast<TriObject*>(nodes[0]->GetObjectRef())->mesh;
     EXPECT_EQ(mesh.faces[0].smGroup, 0u);
     EXPECT_EQ(mesh.faces[1].smGroup, 6u);
+    EXPECT_FLOAT_EQ(mesh.getNormal(0).x, 1.0f);  // as given
 }
 
+// Descriptions no reader checks: the mesh the host would read out of bounds is refused.
 TEST(SceneBuilder, RefusesWhatTheHostCannotHoldAndNamesTheNode) {
-    {
+    struct Case {
+        void (*spoil)(SceneMesh&);
+        const char* message;
+    } cases[] = {
+        {[](SceneMesh& m) { m.faces[0][2] = 7; }, "face 0 uses vertex 7, but the mesh has 3 vertices"},
+        {[](SceneMesh& m) { m.tvfaces.clear(); }, "the mesh has 3 texture vertices but 0 texture faces for 1 faces"},
+        {[](SceneMesh& m) { m.tvfaces[0][0] = 5; },
+         "texture face 0 uses texture vertex 5, but the mesh has 3 texture vertices"},
+        {[](SceneMesh& m) { m.normals.pop_back(); }, "the mesh has 2 normals for 3 vertices"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
         SceneDescription desc;
-        SceneNode node = MeshNode("Broken", 1);
-        node.object.mesh.faces[0] = {0, 1, 7};  // a description not checked by the JSON reader
-        desc.nodes.push_back(node);
+        desc.nodes.push_back(MeshNode("Broken", 1));
+        SceneMesh& mesh = desc.nodes[0].object.mesh;
+        mesh.tverts = mesh.verts;
+        mesh.tvfaces = mesh.faces;
+        mesh.normals.assign(3, {0, 0, 1});
+        c.spoil(mesh);
         StandinScene scene;
-        const ToolResult<void> built = BuildStandinScene(desc, &scene);
+        const ToolResult<void> built = BuildStandinScene(&desc, &scene);
         ASSERT_FALSE(built.Ok());
-        const std::string& error = built.Error().message;
-        EXPECT_NE(error.find("nodes[0]: "), std::string::npos) << error;
-        EXPECT_NE(error.find("Broken"), std::string::npos) << error;
+        EXPECT_EQ(built.Error().message, std::string("nodes[0]: node \"Broken\": ") + c.message);
     }
     {
         SceneDescription desc;
@@ -93,7 +106,7 @@ TEST(SceneBuilder, RefusesWhatTheHostCannotHoldAndNamesTheNode) {
         node.local.rows[3][1] = std::numeric_limits<float>::infinity();
         desc.nodes.push_back(node);
         StandinScene scene;
-        const ToolResult<void> built = BuildStandinScene(desc, &scene);
+        const ToolResult<void> built = BuildStandinScene(&desc, &scene);
         ASSERT_FALSE(built.Ok());
         const std::string& error = built.Error().message;
         EXPECT_NE(error.find("nodes[0]: node \"Inf\": its transform is not finite"), std::string::npos) << error;
@@ -119,7 +132,7 @@ TEST(SceneBuilder, BuildsEditableMeshesAndPolys) {
     desc.nodes.push_back(mesh);
     desc.nodes.push_back(PolyNode("P", 2));
     StandinScene scene;
-    const ToolResult<void> built = BuildStandinScene(desc, &scene);
+    const ToolResult<void> built = BuildStandinScene(&desc, &scene);
     ASSERT_TRUE(built.Ok()) << built.Error().Text();
     const std::vector<StandinNode*> nodes = scene.AllNodes();
     ASSERT_EQ(nodes.size(), 2u);
@@ -129,55 +142,10 @@ TEST(SceneBuilder, BuildsEditableMeshesAndPolys) {
 
     desc.nodes[1].object.poly.faces[1] = {0, 1};  // a description not checked by the JSON reader
     StandinScene refused;
-    const ToolResult<void> refusal = BuildStandinScene(desc, &refused);
+    const ToolResult<void> refusal = BuildStandinScene(&desc, &refused);
     ASSERT_FALSE(refusal.Ok());
     const std::string& error = refusal.Error().message;
     EXPECT_NE(error.find("nodes[1]: node \"P\": polygon 1 has 2 corners"), std::string::npos) << error;
-}
-
-TEST(SceneRoutes, ForeseesSplitsAndNodesPassedOver) {
-    SceneDescription desc;
-    desc.nodes.push_back(MeshNode("Big", wux_file::kMaxTrianglesPerMesh * 2 + 1));
-    desc.nodes.push_back(MeshNode("Exact", wux_file::kMaxTrianglesPerMesh));
-    desc.nodes.push_back(PolyNode("Quads", wux_file::kMaxTrianglesPerMesh / 2 + 1));  // fanned, two records
-    SceneNode helper;
-    helper.name = "GELP";  // a helper goes to the references whatever its name
-    helper.object.type = SceneObject::Type::Helper;
-    desc.nodes.push_back(helper);
-    SceneNode flat = helper;
-    flat.name = "Flat";
-    flat.local.rows[2][2] = 0;
-    desc.nodes.push_back(flat);
-    SceneNode gbnd;
-    gbnd.name = "GBND";
-    gbnd.object.type = SceneObject::Type::Camera;
-    desc.nodes.push_back(gbnd);
-
-    Warnings warnings;
-    PredictRouteWarnings(desc, RouteOptions{}, &warnings);
-    // No material is written at all, so material 0 is no other mesh's: no warning for that.
-    ASSERT_EQ(warnings.Entries().size(), 2u);
-    EXPECT_EQ(warnings.Entries()[0].kind, WarningKind::MeshesSplit);
-    EXPECT_EQ(warnings.Entries()[0].count, 2u);
-    EXPECT_EQ(warnings.Entries()[0].examples[0], "\"Big\" at nodes[0]: 43691 triangles into 3 records");
-    EXPECT_EQ(warnings.Entries()[0].examples[1], "\"Quads\" at nodes[1]: 21846 triangles into 2 records");
-    EXPECT_EQ(warnings.Entries()[1].kind, WarningKind::NodesPassedOver);
-    ASSERT_EQ(warnings.Entries()[1].count, 2u);
-    EXPECT_EQ(warnings.Entries()[1].examples[0], "\"Flat\": helper scaled to zero");
-    EXPECT_EQ(warnings.Entries()[1].examples[1], "\"GBND\": GBND node without a radius parameter (a camera)");
-
-    // With one standard material used, the meshes without one share its number.
-    SceneMaterial material;
-    material.name = "M";
-    desc.materials.push_back(material);
-    desc.nodes[1].material = 0;
-    desc.nodes[2].material = 0;
-    Warnings withMaterial;
-    PredictRouteWarnings(desc, RouteOptions{}, &withMaterial);
-    ASSERT_EQ(withMaterial.Entries().size(), 3u);
-    EXPECT_EQ(withMaterial.Entries()[2].kind, WarningKind::NoStandardMaterial);
-    EXPECT_EQ(withMaterial.Entries()[2].count, 1u);
-    EXPECT_EQ(withMaterial.Entries()[2].examples[0], "\"Big\" at nodes[0]: no material");
 }
 
 }  // namespace

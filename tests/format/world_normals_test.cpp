@@ -2,6 +2,7 @@
 // space under one unknown transform, the positions in world space.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -25,6 +26,7 @@ M Product(const M& a, const M& b) {
             for (int k = 0; k < 3; ++k) r[i][j] += a[i][k] * b[k][j];
     return r;
 }
+V Sub(const V& a, const V& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
 V Cross(const V& a, const V& b) { return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]}; }
 double Dot(const V& a, const V& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
 V Unit(const V& v) {
@@ -194,6 +196,87 @@ TEST(WorldNormals, WithoutOneTransformAreWorkedOutFromTheTriangles) {
             EXPECT_LT(Degrees(ToV(world.corners[k]), face), c.fitted ? 1e-3 : 60.0) << "corner " << k;
         }
     }
+}
+
+// Smooth normals worked out the plain way, every corner against every face at its position
+// (equal coordinates, -0 and +0 alike) with the library's atan2 for the angles.
+std::vector<V> ReferenceCornerNormals(const std::vector<std::array<float, 3>>& p,
+                                      const std::vector<std::array<std::uint32_t, 3>>& faces, double degrees) {
+    const double cosAngle = std::cos(degrees * 3.14159265358979323846 / 180.0) - 1e-9;
+    const auto at = [&](std::size_t c) { return ToV(p[faces[c / 3][c % 3]]); };
+    std::vector<V> normal(faces.size()), out(3 * faces.size());
+    for (std::size_t f = 0; f < faces.size(); ++f) {
+        const V n = Cross(Sub(at(3 * f + 1), at(3 * f)), Sub(at(3 * f + 2), at(3 * f)));
+        normal[f] = Dot(n, n) > 0 ? Unit(n) : V{0, 0, 0};
+    }
+    const auto valid = [&](std::size_t f) { return Dot(normal[f], normal[f]) > 0; };
+    for (std::size_t c = 0; c < out.size(); ++c) {
+        std::vector<std::size_t> here;  // the corners at c's position, in face order
+        for (std::size_t o = 0; o < out.size(); ++o)
+            if (at(o) == at(c)) here.push_back(o);
+        V own = {0, 0, 1};
+        if (valid(c / 3)) own = normal[c / 3];
+        else
+            for (std::size_t o : here)
+                if (valid(o / 3)) {
+                    own = normal[o / 3];
+                    break;
+                }
+        V sum{0, 0, 0};
+        for (std::size_t o : here) {
+            if (!valid(o / 3) || Dot(normal[o / 3], own) < cosAngle) continue;
+            const V a = Sub(at(3 * (o / 3) + (o + 1) % 3), at(o)), b = Sub(at(3 * (o / 3) + (o + 2) % 3), at(o));
+            const double w = std::atan2(std::sqrt(Dot(Cross(a, b), Cross(a, b))), Dot(a, b));
+            for (int k = 0; k < 3; ++k) sum[k] += w * normal[o / 3][k];
+        }
+        out[c] = std::sqrt(Dot(sum, sum)) > 1e-12 && Dot(sum, own) > 0 ? Unit(sum) : own;
+    }
+    return out;
+}
+
+// Bumpy shapes, one on shared vertices and one a soup of separate corners (with -0 where the
+// other corners have +0), at angles that split some corners and smooth others.
+TEST(WorldNormals, SmoothCornerNormalsMatchAPlainReference) {
+    std::vector<std::array<float, 3>> grid;
+    std::vector<std::array<std::uint32_t, 3>> shared, soupFaces;
+    const int n = 9;
+    for (int y = 0; y <= n; ++y)
+        for (int x = 0; x <= n; ++x)
+            grid.push_back({float(x), float(y + 0.3 * std::sin(3.0 * x)), float((x * 7 + y * 13) % 5) * 0.4f});
+    grid[0] = {0.0f, 0.0f, 0.0f};
+    for (std::uint32_t y = 0; y < n; ++y)
+        for (std::uint32_t x = 0; x < n; ++x) {
+            const std::uint32_t a = y * (n + 1) + x, b = a + 1, c = a + n + 1, d = c + 1;
+            shared.push_back({a, b, d});
+            shared.push_back({a, d, c});
+        }
+    shared.push_back({0, 0, 1});  // no area
+    std::vector<std::array<float, 3>> soup;
+    for (const auto& f : shared) {
+        const auto first = static_cast<std::uint32_t>(soup.size());
+        soupFaces.push_back({first, first + 1, first + 2});
+        for (std::uint32_t v : f) {
+            soup.push_back(grid[v]);
+            if (soup.size() % 2 == 0)
+                for (float& k : soup.back()) k = k == 0.0f ? -0.0f : k;
+        }
+    }
+    struct Case {
+        const char* name;
+        const std::vector<std::array<float, 3>>& positions;
+        const std::vector<std::array<std::uint32_t, 3>>& faces;
+    };
+    for (const Case& c : {Case{"shared", grid, shared}, Case{"soup", soup, soupFaces}})
+        for (const double degrees : {0.0, 30.0, 45.0, 80.0, 180.0}) {
+            SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(degrees) + " degrees");
+            const auto got = SmoothCornerNormals(c.positions, c.faces, degrees);
+            const std::vector<V> want = ReferenceCornerNormals(c.positions, c.faces, degrees);
+            ASSERT_EQ(got.size(), want.size());
+            double worst = 0;
+            for (std::size_t k = 0; k < got.size(); ++k)
+                for (int i = 0; i < 3; ++i) worst = std::max(worst, std::fabs(got[k][i] - want[k][i]));
+            EXPECT_LT(worst, 1e-6);
+        }
 }
 
 }  // namespace

@@ -154,67 +154,6 @@ TEST(MeshStorage, ResizeKeepAndCopy) {
     ExpectPoint(mesh.verts[0], 9, 9, 9);
 }
 
-StandinMeshData Triangle() {
-    StandinMeshData data;
-    data.verts = {Point3(0, 0, 0), Point3(1, 0, 0), Point3(0, 1, 0)};
-    data.faces = {{0, 1, 2}};
-    data.tverts = {UVVert(0, 0, 0), UVVert(1, 0, 0), UVVert(0, 1, 0)};
-    data.tvFaces = {{0, 1, 2}};
-    data.normals = {Point3(0, 0, 1), Point3(0, 0, 1), Point3(0, 0, 1)};
-    return data;
-}
-
-TEST(MeshCheck, BuilderRefusesInconsistentMeshesNamingTheNode) {
-    using Kind = StandinMeshError::Kind;
-    struct Case {
-        const char* what;
-        void (*spoil)(StandinMeshData&);
-        Kind kind;
-        const char* message;
-    } cases[] = {
-        {"face index", [](StandinMeshData& d) { d.faces[0][2] = 3; }, Kind::FaceIndex,
-         "node \"Box01\": face 0 uses vertex 3, but the mesh has 3 vertices"},
-        {"texture faces missing", [](StandinMeshData& d) { d.tvFaces.clear(); }, Kind::MissingTVFaces,
-         "node \"Box01\": the mesh has 3 texture vertices but 0 texture faces for 1 faces"},
-        {"texture face index", [](StandinMeshData& d) { d.tvFaces[0][0] = 5; }, Kind::TVFaceIndex,
-         "node \"Box01\": texture face 0 uses texture vertex 5, but the mesh has 3 texture vertices"},
-        {"normal count", [](StandinMeshData& d) { d.normals.pop_back(); }, Kind::NormalCount,
-         "node \"Box01\": the mesh has 2 normals for 3 vertices"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        StandinMeshData data = Triangle();
-        c.spoil(data);
-        Mesh mesh;
-        const StandinMeshError error = StandinBuildMesh(data, "Box01", &mesh);
-        EXPECT_EQ(error.kind, c.kind);
-        EXPECT_EQ(error.message, c.message);
-        EXPECT_EQ(mesh.numVerts, 0);  // left unchanged
-    }
-}
-
-TEST(MeshCheck, BuilderFillsConsistentMeshes) {
-    StandinMeshData data = Triangle();
-    data.normals[0] = Point3(1, 0, 0);
-    Mesh mesh;
-    ASSERT_TRUE(StandinBuildMesh(data, "Box01", &mesh).ok());
-    EXPECT_EQ(mesh.numVerts, 3);
-    EXPECT_EQ(mesh.numFaces, 1);
-    EXPECT_EQ(mesh.numTVerts, 3);
-    EXPECT_EQ(mesh.tvFace[0].t[2], 2u);
-    mesh.buildNormals();
-    ExpectPoint(mesh.getNormal(0), 1, 0, 0);  // as given
-    EXPECT_TRUE(StandinCheckMesh(mesh, "Box01").ok());
-
-    // Without texture vertices texture faces are neither needed nor kept.
-    data.tverts.clear();
-    data.normals.clear();
-    ASSERT_TRUE(StandinBuildMesh(data, "Box01", &mesh).ok());
-    EXPECT_EQ(mesh.numTVerts, 0);
-    mesh.buildNormals();
-    ExpectPoint(mesh.getNormal(0), 0, 0, 1);  // computed
-}
-
 TEST(MeshCheck, CheckFindsHandMadeFaults) {
     Mesh mesh;
     SetMesh(mesh, {Point3(0, 0, 0), Point3(1, 0, 0), Point3(0, 1, 0)}, {{0, 1, 2}, {2, 1, 0}});
