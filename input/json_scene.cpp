@@ -319,20 +319,13 @@ private:
     }
 
     void NotAnObjectAtTop(const Json& value) {
-        try {
-            json_scene::FailWrongType("expected an object", value, "top level");
-        } catch (SchemaProblem& p) {
-            problem_ = std::move(p);
-        }
+        problem_ = json_scene::WrongType("expected an object", value, "top level");
     }
 
     void NodeNotAnObject(Frame& list, const Json& value) {
         const std::string path = json_scene::Index(list.path, list.count++);
-        try {
-            json_scene::FailWrongType("expected an object", value, path);
-        } catch (SchemaProblem& p) {
-            if (!*list.problemOut) *list.problemOut = NodeProblem{std::move(p), nodeCount_};
-        }
+        if (!*list.problemOut)
+            *list.problemOut = NodeProblem{json_scene::WrongType("expected an object", value, path), nodeCount_};
         ++nodeCount_;
     }
 
@@ -349,10 +342,11 @@ private:
                 if (done.node->objectProblem) throw *done.node->objectProblem;
                 node.object = std::move(done.node->object);
             } else if (const auto it = done.own.find("object"); it != done.own.end()) {
-                json_scene::FailWrongType("expected an object", *it, json_scene::Member(done.path, "object"));
+                throw json_scene::WrongType("expected an object", *it, json_scene::Member(done.path, "object"));
             }
             if (const auto it = done.own.find("children"); it != done.own.end()) {
-                if (!it->is_array()) json_scene::FailWrongType("expected an array", *it, json_scene::Member(done.path, "children"));
+                if (!it->is_array())
+                    throw json_scene::WrongType("expected an array", *it, json_scene::Member(done.path, "children"));
                 if (done.node->childrenProblem) {
                     origin = done.node->childrenProblem->order;
                     throw done.node->childrenProblem->problem;

@@ -314,8 +314,8 @@ void CheckPendingMaterial(const PendingMaterial& pending, std::size_t materialCo
     ReadIndex(pending.value, pending.path, materialCount, "material index", "materials");
 }
 
-void FailWrongType(const char* expected, const Json& value, const std::string& path) {
-    Fail(path, Found(expected, value));
+SchemaProblem WrongType(const char* expected, const Json& value, const std::string& path) {
+    return SchemaProblem{path, Found(expected, value)};
 }
 
 std::optional<MeshArrays::Part> MeshArrays::PartOf(std::string_view key) {

@@ -66,7 +66,7 @@ void ReadNodeOwnKeys(const Json& node, const std::string& path, const std::size_
 void CheckPendingMaterial(const PendingMaterial& pending, std::size_t materialCount);
 // A node, or a node's "object", that is not an object; "children" that is not an array.
 // expected is "expected an object" or "expected an array"; value the value or a stand-in of its type.
-[[noreturn]] void FailWrongType(const char* expected, const Json& value, const std::string& path);
+SchemaProblem WrongType(const char* expected, const Json& value, const std::string& path);
 
 // The large arrays of a mesh or polygon object, filled element by element as the text is
 // read; each keeps its first fault. Face indices are checked against the vertex count only
