@@ -20,8 +20,8 @@ struct DiffCommandOptions {
 };
 
 int RunDiff(const DiffCommandOptions& options) {
-    ToolResult<WuxFile> a = ReadWuxFile(options.pathA);
-    ToolResult<WuxFile> b = a.Ok() ? ReadWuxFile(options.pathB) : a;
+    ToolResult<WuxDocument> a = OpenWux(options.pathA);
+    ToolResult<WuxDocument> b = a.Ok() ? OpenWux(options.pathB) : ToolResult<WuxDocument>(a.Error());
     if (!b.Ok() && options.json)
         return FailWithJson(b.Error(), {{"a", options.pathA}, {"b", options.pathB}, {"error", ErrorJson(b.Error())}});
     if (!b.Ok()) throw b.Error();

@@ -295,12 +295,12 @@ int RunExport(const ExportOptions& options, PluginLibrary* plugin) {
                  "--verify found " + std::to_string(check.errorCount) + " fault(s) in the written file; it was not kept");
         }
     }
-    const ToolResult<WuxFile> read = ReadWuxWithoutMeshArrays(span);
+    const ToolResult<WuxDocument> read = OpenWux(span, false);
     if (!read.Ok())
         ThrowToolError(ToolError::Kind::PluginFailed, options.output,
              "the written file cannot be read back: offset " + std::to_string(*read.Error().offset) + ": " +
                  read.Error().message);
-    const ExportSummary summary = SummarizeWux(*read);
+    const ExportSummary summary = SummarizeWux(*read->model);
 
     std::string reportText;
     if (!options.report.empty()) {

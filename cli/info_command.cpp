@@ -18,7 +18,7 @@ struct InfoOptions {
 };
 
 int RunInfo(const InfoOptions& options) {
-    const ToolResult<WuxFile> read = ReadWuxFile(options.path);
+    const ToolResult<WuxDocument> read = OpenWux(options.path);
     if (!read.Ok() && options.json)
         return FailWithJson(read.Error(), {{"file", options.path}, {"error", ErrorJson(read.Error())}});
     if (!read.Ok()) throw read.Error();

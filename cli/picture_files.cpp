@@ -13,12 +13,12 @@ namespace wux {
 
 PictureScene LoadPictureScene(const std::string& path, const OverlaySet& overlays,
                               const std::vector<std::string>& textureDirs, bool decodeMaps) {
-    const ToolResult<WuxFile> read = ReadWuxFile(path);
+    const ToolResult<WuxDocument> read = OpenWux(path);
     if (!read.Ok()) throw read.Error();
     TextureSearch maps{{std::filesystem::path(path).parent_path().string()}, decodeMaps};
     maps.folders.insert(maps.folders.end(), textureDirs.begin(), textureDirs.end());
     std::uint64_t triangles = 0;
-    for (const MeshChunk& mesh : read->meshes) triangles += mesh.triangles.size();
+    for (const VertexChunk* mesh : Records<VertexChunk>(*read->model->meshes)) triangles += std::uint64_t(mesh->faceCount);
     ProgressBar progress(triangles, "triangles read");
     PictureScene scene = BuildPictureScene(*read, maps, [&](std::uint64_t done) { progress.Update(done, 0); });
     progress.Clear();

@@ -59,17 +59,19 @@ std::string PercentEncoded(const std::string& name) {
 
 class GltfBuilder {
 public:
-    GltfBuilder(const WuxFile& file, const GltfOptions& options, StagedFiles* outputs, Warnings* warnings)
+    GltfBuilder(const WuxDocument& file, const GltfOptions& options, StagedFiles* outputs, Warnings* warnings)
         : file_(file), options_(options), outputs_(outputs), warnings_(warnings) {}
 
     ToolResult<void> Build() {
         WarnUnreproducible(file_, warnings_);
         doc_["asset"] = {{"version", "2.0"}, {"generator", "wux convert"}, {"extras", {{"wux", {{"version", 1}}}}}};
-        for (std::size_t i = 0; i < file_.materials.size(); ++i) materials_.push_back(MaterialJson(file_.materials[i]));
-        for (std::size_t i = 0; i < file_.meshes.size(); ++i) MeshNode(i);
-        for (const SphereNode& s : BoundSphereNodes(file_.bounds, warnings_)) SphereNodeJson(kBoundSphereNodeName, s);
-        for (const SphereNode& s : EllipsoidNodes(file_.ellipsoids, warnings_)) SphereNodeJson(kEllipsoidNodeName, s);
-        for (std::size_t i = 0; i < file_.references.entries.size(); ++i) HelperNodeJson(i);
+        for (const MaterialChunk* m : Records<MaterialChunk>(*model_.materials)) materials_.push_back(MaterialJson(*m));
+        const auto meshes = Records<VertexChunk>(*model_.meshes);
+        for (std::size_t i = 0; i < meshes.size(); ++i) MeshNode(*meshes[i], i);
+        for (const SphereNode& s : BoundSphereNodes(*model_.bounds, warnings_)) SphereNodeJson(kBoundSphereNodeName, s);
+        for (const SphereNode& s : EllipsoidNodes(model_.ellipsoid.get(), warnings_)) SphereNodeJson(kEllipsoidNodeName, s);
+        const auto entries = Records<ReferenceEntry>(*model_.references->entries);
+        for (std::size_t i = 0; i < entries.size(); ++i) HelperNodeJson(*entries[i], i);
 
         Json scene = Json::object();
         if (!nodes_.empty()) {
@@ -190,17 +192,19 @@ private:
         return candidate;
     }
 
-    Json MaterialJson(const Material& m) {
-        const std::string where = "GMAT \"" + PrintableText(m.name.text) + "\"";
-        const auto diffuse = m.Diffuse();
-        const float opacity = m.Opacity();
+    Json MaterialJson(const MaterialChunk& m) {
+        const std::string where = "GMAT \"" + PrintableText(m.name) + "\"";
+        const auto diffuse = Colour(m, wux_file::kDiffuseWord);
+        const float opacity = m.colourBlock[wux_file::kOpacityWord];
         Json pbr{{"baseColorFactor", {Clamp01(diffuse[0]), Clamp01(diffuse[1]), Clamp01(diffuse[2]), Clamp01(opacity)}},
                  {"metallicFactor", 0.0},
                  {"roughnessFactor", 1.0}};
         auto floats = [](const std::array<float, 3>& c) {
             return Json::array({ShortFloat(c[0]), ShortFloat(c[1]), ShortFloat(c[2])});
         };
-        Json extras{{"ambient", floats(m.Ambient())}, {"specular", floats(m.Specular())}, {"filter", floats(m.Filter())}};
+        Json extras{{"ambient", floats(Colour(m, wux_file::kAmbientWord))},
+                    {"specular", floats(Colour(m, wux_file::kSpecularWord))},
+                    {"filter", floats(Colour(m, wux_file::kFilterWord))}};
         // The base colour holds values from 0 to 1 only: others are kept here exactly.
         bool clamped = false;
         for (float c : diffuse) clamped = clamped || Clamp01(c) != c;
@@ -208,14 +212,14 @@ private:
         if (Clamp01(opacity) != opacity) extras["opacity"] = ShortFloat(opacity);
         Json maps = Json::array();
         bool diffuseTextured = false;
-        for (const MapEntry& map : m.maps) {
-            Json entry{{"slot", map.channel},
-                       {"file", Utf8Name(map.fileName.text, where, warnings_)},
-                       {"amount", ShortFloat(map.amount)}};
-            const std::optional<std::size_t> texture = TextureFor(map.fileName.text, where);
+        for (std::int32_t k = 0; k < m.mapCount; ++k) {
+            const MaterialMap& map = m.maps[k];
+            const auto channel = static_cast<std::uint32_t>(map.channel);
+            Json entry{{"slot", channel}, {"file", Utf8Name(map.fileName, where, warnings_)}, {"amount", ShortFloat(map.amount)}};
+            const std::optional<std::size_t> texture = TextureFor(map.fileName, where);
             if (texture) {
                 entry["texture"] = *texture;
-                if (map.channel == wux_file::kDiffuseMapChannel && !diffuseTextured) {
+                if (channel == wux_file::kDiffuseMapChannel && !diffuseTextured) {
                     pbr["baseColorTexture"] = {{"index", *texture}};
                     diffuseTextured = true;
                 }
@@ -223,16 +227,15 @@ private:
             maps.push_back(entry);
         }
         extras["maps"] = maps;
-        const std::string name = Utf8Name(m.name.text, where, warnings_);
+        const std::string name = Utf8Name(m.name, where, warnings_);
         // glTF names are UTF-8: one that is not (the host's code page) keeps its bytes here.
-        if (name != m.name.text) extras["nameBytes"] = HexBytes(m.name.text);
+        if (name != m.name) extras["nameBytes"] = HexBytes(m.name);
         Json out{{"name", name}, {"pbrMetallicRoughness", pbr}, {"extras", {{"wux", extras}}}};
         if (Clamp01(opacity) < 1.0) out["alphaMode"] = "BLEND";
         return out;
     }
 
-    void MeshNode(std::size_t index) {
-        const MeshChunk& mesh = file_.meshes[index];
+    void MeshNode(const VertexChunk& mesh, std::size_t index) {
         // glTF wants normals in the space of the positions, which is the file's world space.
         const std::vector<Corner> corners = MeshCorners(mesh, index, CornerNormals::World, warnings_);
         if (corners.empty()) {
@@ -254,7 +257,7 @@ private:
                         {"TEXCOORD_0", AddFloats(uvs, false)}};
         Json primitive{{"attributes", attributes}, {"mode", kTriangles}};
         const std::int32_t m = mesh.materialIndex;
-        if (m >= 0 && static_cast<std::size_t>(m) < file_.materials.size()) primitive["material"] = m;
+        if (m >= 0 && m < model_.materials->count()) primitive["material"] = m;
         meshes_.push_back({{"name", "mesh " + std::to_string(index)}, {"primitives", Json::array({primitive})}});
         // The corners are in the file's world space: the node only turns the frame.
         nodes_.push_back({{"name", "mesh " + std::to_string(index)}, {"mesh", meshes_.size() - 1}, {"matrix", kTurnMatrix}});
@@ -277,8 +280,8 @@ private:
                           {"extras", {{"wux", mark}}}});
     }
 
-    void HelperNodeJson(std::size_t index) {
-        const HelperNode helper = HelperFromEntry(file_.references.entries[index], index, warnings_);
+    void HelperNodeJson(const ReferenceEntry& entry, std::size_t index) {
+        const HelperNode helper = HelperFromEntry(entry, index, warnings_);
         Json matrix = Json::array();
         for (int r = 0; r < 4; ++r) {
             const auto column = Turn(helper.transform[r]);
@@ -316,7 +319,8 @@ private:
         return out;
     }
 
-    const WuxFile& file_;
+    const WuxDocument& file_;
+    const ExportModel& model_ = *file_.model;
     const GltfOptions& options_;
     StagedFiles* outputs_;
     Warnings* warnings_;
@@ -332,7 +336,7 @@ private:
 
 }  // namespace
 
-ToolResult<void> WriteGltf(const WuxFile& file, const GltfOptions& options, StagedFiles* outputs, Warnings* warnings) {
+ToolResult<void> WriteGltf(const WuxDocument& file, const GltfOptions& options, StagedFiles* outputs, Warnings* warnings) {
     return GltfBuilder(file, options, outputs, warnings).Build();
 }
 

@@ -24,7 +24,7 @@ struct GltfOptions {
 };
 
 // Stages the file(s) to write in *outputs.
-ToolResult<void> WriteGltf(const WuxFile& file, const GltfOptions& options, StagedFiles* outputs, Warnings* warnings);
+ToolResult<void> WriteGltf(const WuxDocument& file, const GltfOptions& options, StagedFiles* outputs, Warnings* warnings);
 
 
 }  // namespace wux

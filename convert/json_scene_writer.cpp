@@ -26,23 +26,24 @@ Json Rows(const HostRows& rows) {
     return out;
 }
 
-Json MaterialJson(const Material& m, Warnings* warnings) {
-    const std::string where = "GMAT \"" + PrintableText(m.name.text) + "\"";
+Json MaterialJson(const MaterialChunk& m, Warnings* warnings) {
+    const std::string where = "GMAT \"" + PrintableText(m.name) + "\"";
     Json maps = Json::array();
-    for (const MapEntry& map : m.maps) {
-        maps.push_back({{"slot", map.channel},
-                        {"map", {{"type", "bitmap"}, {"path", Utf8Name(map.fileName.text, where, warnings)}}},
+    for (std::int32_t k = 0; k < m.mapCount; ++k) {
+        const MaterialMap& map = m.maps[k];
+        maps.push_back({{"slot", static_cast<std::uint32_t>(map.channel)},
+                        {"map", {{"type", "bitmap"}, {"path", Utf8Name(map.fileName, where, warnings)}}},
                         {"amount", ShortFloat(map.amount)}});
     }
-    Json out{{"name", Utf8Name(m.name.text, where, warnings)},
-             {"diffuse", Floats(m.Diffuse())},
-             {"ambient", Floats(m.Ambient())},
-             {"specular", Floats(m.Specular())},
-             {"filter", Floats(m.Filter())},
-             {"opacity", ShortFloat(m.Opacity())}};
+    Json out{{"name", Utf8Name(m.name, where, warnings)},
+             {"diffuse", Floats(Colour(m, wux_file::kDiffuseWord))},
+             {"ambient", Floats(Colour(m, wux_file::kAmbientWord))},
+             {"specular", Floats(Colour(m, wux_file::kSpecularWord))},
+             {"filter", Floats(Colour(m, wux_file::kFilterWord))},
+             {"opacity", ShortFloat(m.colourBlock[wux_file::kOpacityWord])}};
     if (!maps.empty()) out["maps"] = std::move(maps);
     // A name that is not UTF-8 (the host's code page) comes back from its bytes.
-    if (out["name"] != m.name.text) out["name_bytes"] = HexBytes(m.name.text);
+    if (out["name"] != m.name) out["name_bytes"] = HexBytes(m.name);
     return out;
 }
 
@@ -57,12 +58,11 @@ void AppendTriple(std::string* out, float a, float b, float c) {
 }
 
 // A mesh node written straight as text: large meshes would cost a JSON value per number.
-std::string MeshNode(const WuxFile& file, std::size_t index, Warnings* warnings) {
-    const MeshChunk& mesh = file.meshes[index];
+std::string MeshNode(const VertexChunk& mesh, std::size_t index, std::size_t materialCount, Warnings* warnings) {
     const std::vector<Corner> corners = MeshCorners(mesh, index, CornerNormals::Stored, warnings);
     std::string out = "{\"name\":\"mesh " + std::to_string(index) + "\"";
     const std::int32_t m = mesh.materialIndex;
-    if (m >= 0 && static_cast<std::size_t>(m) < file.materials.size()) out += ",\"material\":" + std::to_string(m);
+    if (m >= 0 && static_cast<std::size_t>(m) < materialCount) out += ",\"material\":" + std::to_string(m);
     out += ",\"object\":{\"type\":\"mesh\",\"verts\":[";
     for (std::size_t k = 0; k < corners.size(); ++k) {
         if (k) out += ',';
@@ -108,20 +108,23 @@ Json SphereNodeJson(const char* name, const SphereNode& sphere) {
 
 }  // namespace
 
-std::string WuxToJsonScene(const WuxFile& file, Warnings* warnings) {
-    WarnUnreproducible(file, warnings);
+std::string WuxToJsonScene(const WuxDocument& doc, Warnings* warnings) {
+    WarnUnreproducible(doc, warnings);
+    const ExportModel& model = *doc.model;
     Json materials = Json::array();
-    for (const Material& m : file.materials) materials.push_back(MaterialJson(m, warnings));
+    for (const MaterialChunk* m : Records<MaterialChunk>(*model.materials)) materials.push_back(MaterialJson(*m, warnings));
 
     // Records of each kind keep their order; kinds do not depend on one another.
     std::vector<std::string> meshNodes;
-    for (std::size_t i = 0; i < file.meshes.size(); ++i) meshNodes.push_back(MeshNode(file, i, warnings));
+    const auto meshes = Records<VertexChunk>(*model.meshes);
+    for (std::size_t i = 0; i < meshes.size(); ++i)
+        meshNodes.push_back(MeshNode(*meshes[i], i, static_cast<std::size_t>(model.materials->count()), warnings));
     Json nodes = Json::array();
-    for (const SphereNode& s : BoundSphereNodes(file.bounds, warnings)) nodes.push_back(SphereNodeJson(kBoundSphereNodeName, s));
-    for (const SphereNode& s : EllipsoidNodes(file.ellipsoids, warnings)) nodes.push_back(SphereNodeJson(kEllipsoidNodeName, s));
-    for (std::size_t i = 0; i < file.references.entries.size(); ++i) {
-        const Reference& entry = file.references.entries[i];
-        const HelperNode helper = HelperFromEntry(entry, i, warnings);
+    for (const SphereNode& s : BoundSphereNodes(*model.bounds, warnings)) nodes.push_back(SphereNodeJson(kBoundSphereNodeName, s));
+    for (const SphereNode& s : EllipsoidNodes(model.ellipsoid.get(), warnings)) nodes.push_back(SphereNodeJson(kEllipsoidNodeName, s));
+    const auto entries = Records<ReferenceEntry>(*model.references->entries);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const HelperNode helper = HelperFromEntry(*entries[i], i, warnings);
         Json node{{"name", Utf8Name(helper.name, "GREF entry " + std::to_string(i), warnings)},
                   {"matrix", Rows(helper.transform)},
                   {"object", {{"type", "helper"}, {"size", ShortFloat(helper.size)}}}};

@@ -11,6 +11,6 @@
 
 namespace wux {
 
-std::string WuxToJsonScene(const WuxFile& file, Warnings* warnings);
+std::string WuxToJsonScene(const WuxDocument& doc, Warnings* warnings);
 
 }  // namespace wux

@@ -26,7 +26,7 @@ enum class CornerNormals {
 
 // Three corners per triangle. Triangles with an index past the record's vertices are left
 // out, with a warning naming the record.
-std::vector<Corner> MeshCorners(const MeshChunk& mesh, std::size_t meshIndex, CornerNormals normals,
+std::vector<Corner> MeshCorners(const VertexChunk& mesh, std::size_t meshIndex, CornerNormals normals,
                                 Warnings* warnings);
 
 

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <map>
 #include <sstream>
 #include <unordered_map>
 
@@ -45,9 +47,43 @@ struct Place {
     }
 };
 
+// One file's records by number, and where they lie.
+struct Side {
+    explicit Side(const WuxDocument& d) : doc(d), model(*d.model) {
+        for (const ChunkInfo& c : d.chunks) chunkAt[c.tag].push_back(c.offset);
+        std::size_t next = 0;  // the GMAT chunks hold the file's first strings, each its name and then its maps'
+        for (const MaterialChunk* m : materials) {
+            nameField.push_back(next);
+            next += 1 + static_cast<std::size_t>(m->mapCount);
+        }
+        for (std::size_t i = 0; i < entries.size(); ++i) nameField.push_back(next + i);
+    }
+    const StringField& Field(std::size_t i) const { return doc.strings[nameField[i]]; }
+    static std::size_t After(const StringField& s) { return s.offset + 4 + s.paddedLength; }
+    std::size_t ChunkAt(const char* tag, std::size_t i) const {
+        const auto found = chunkAt.find(tag);
+        return found == chunkAt.end() ? 0 : found->second[std::min(i, found->second.size() - 1)];
+    }
+
+    const WuxDocument& doc;
+    const ExportModel& model;
+    std::vector<const MaterialChunk*> materials = Records<MaterialChunk>(*model.materials);
+    std::vector<const VertexChunk*> meshes = Records<VertexChunk>(*model.meshes);
+    std::vector<const BoundSphere*> spheres = Records<BoundSphere>(*model.bounds->spheres);
+    std::vector<const ReferenceEntry*> entries = Records<ReferenceEntry>(*model.references->entries);
+    std::map<std::string, std::vector<std::size_t>> chunkAt;
+    std::vector<std::size_t> nameField;  // the string index of each material's name, then of each entry's
+};
+
+std::vector<std::array<float, 3>> NormalsOf(const VertexChunk& m) {
+    std::vector<std::array<float, 3>> out(static_cast<std::size_t>(m.vertexCount));
+    for (std::size_t k = 0; k < out.size(); ++k) out[k] = {m.normals[k].x, m.normals[k].y, m.normals[k].z};
+    return out;
+}
+
 class Differ {
 public:
-    Differ(const WuxFile& a, const WuxFile& b, const DiffOptions& options) : a_(a), b_(b), options_(options) {}
+    Differ(const WuxDocument& a, const WuxDocument& b, const DiffOptions& options) : a_(a), b_(b), options_(options) {}
 
     DiffReport Run() {
         Header();
@@ -105,98 +141,117 @@ private:
     }
 
     void Header() {
-        const Place at{kInfoTag, "", a_.header.gnfo.offset, b_.header.gnfo.offset};
-        Exact("count", at, "mesh count", a_.header.meshCount, b_.header.meshCount, kInfoMeshCountOffset - kInfoOffset);
-        Exact("count", at, "material count", a_.header.materialCount, b_.header.materialCount,
+        const Place at{kInfoTag, "", a_.doc.gnfo.offset, b_.doc.gnfo.offset};
+        Exact("count", at, "mesh count", std::uint32_t(a_.model.meshCount), std::uint32_t(b_.model.meshCount),
+              kInfoMeshCountOffset - kInfoOffset);
+        Exact("count", at, "material count", std::uint32_t(a_.model.materialCount), std::uint32_t(b_.model.materialCount),
               kInfoMaterialCountOffset - kInfoOffset);
     }
 
     // Each name's first material, looked up in a map: files of many materials stay linear.
-    static std::unordered_map<std::string, const Material*> ByName(const WuxFile& file) {
-        std::unordered_map<std::string, const Material*> byName;
-        for (const Material& m : file.materials) byName.emplace(m.name.text, &m);
+    static std::unordered_map<std::string, std::size_t> ByName(const Side& side) {
+        std::unordered_map<std::string, std::size_t> byName;
+        for (std::size_t i = 0; i < side.materials.size(); ++i) byName.emplace(side.materials[i]->name, i);
         return byName;
     }
 
     void Materials() {
         const auto inA = ByName(a_), inB = ByName(b_);
-        for (const Material& ma : a_.materials) {
-            const auto found = inB.find(ma.name.text);
-            const Material* mb = found == inB.end() ? nullptr : found->second;
-            const std::string chunk = std::string(kMaterialTag) + " " + SingleQuoted(ma.name.text);
-            if (mb == nullptr) {
-                Missing("material", Place{chunk, "", ma.chunk.offset, std::nullopt}, true);
+        for (std::size_t i = 0; i < a_.materials.size(); ++i) {
+            const std::string& name = a_.materials[i]->name;
+            const auto found = inB.find(name);
+            const std::string chunk = std::string(kMaterialTag) + " " + SingleQuoted(name);
+            if (found == inB.end()) {
+                Missing("material", Place{chunk, "", a_.ChunkAt(kMaterialTag, i), std::nullopt}, true);
                 continue;
             }
-            MaterialPair(chunk, ma, *mb);
+            MaterialPair(chunk, i, found->second);
         }
-        for (const Material& mb : b_.materials) {
-            if (inA.count(mb.name.text) == 0)
-                Missing("material", Place{std::string(kMaterialTag) + " " + SingleQuoted(mb.name.text), "", std::nullopt,
-                                          mb.chunk.offset},
+        for (std::size_t i = 0; i < b_.materials.size(); ++i) {
+            if (inA.count(b_.materials[i]->name) == 0)
+                Missing("material", Place{std::string(kMaterialTag) + " " + SingleQuoted(b_.materials[i]->name), "",
+                                          std::nullopt, b_.ChunkAt(kMaterialTag, i)},
                         false);
         }
     }
 
-    void MaterialPair(const std::string& chunk, const Material& ma, const Material& mb) {
-        const Place colours{chunk, "colour block", ma.colourOffset, mb.colourOffset};
-        for (std::size_t w = 0; w < ma.colourBlock.size(); ++w) {
+    void MaterialPair(const std::string& chunk, std::size_t ia, std::size_t ib) {
+        const MaterialChunk& ma = *a_.materials[ia];
+        const MaterialChunk& mb = *b_.materials[ib];
+        const std::size_t colourA = Side::After(a_.Field(ia)), colourB = Side::After(b_.Field(ib));
+        const Place colours{chunk, "colour block", colourA, colourB};
+        for (std::size_t w = 0; w < kColourWords; ++w) {
             Float(w == static_cast<std::size_t>(kOpacityWord) ? "opacity" : "colour", colours, kColourWordNames[w],
                   ma.colourBlock[w], mb.colourBlock[w], 4 * w);
         }
-        const std::size_t countOffsetA = ma.colourOffset + kColourBlockSize, countOffsetB = mb.colourOffset + kColourBlockSize;
-        Exact("count", Place{chunk, "", countOffsetA, countOffsetB}, "map count", ma.mapCount, mb.mapCount);
-        const std::size_t maps = std::min(ma.maps.size(), mb.maps.size());
+        Exact("count", Place{chunk, "", colourA + kColourBlockSize, colourB + kColourBlockSize}, "map count", ma.mapCount,
+              mb.mapCount);
+        // A map's file name field follows its channel; its amount follows the name.
+        auto fileField = [](const Side& side, std::size_t m, std::size_t k) -> const StringField& {
+            return side.doc.strings[side.nameField[m] + 1 + k];
+        };
+        const std::size_t countA = static_cast<std::size_t>(ma.mapCount), countB = static_cast<std::size_t>(mb.mapCount);
+        const std::size_t maps = std::min(countA, countB);
         for (std::size_t i = 0; i < maps; ++i) {
-            const MapEntry& pa = ma.maps[i];
-            const MapEntry& pb = mb.maps[i];
-            const Place at{chunk, "map " + std::to_string(i), pa.offset, pb.offset};
-            Exact("map", at, "channel", pa.channel, pb.channel);
-            Exact("map", Place{chunk, at.record, pa.fileName.offset, pb.fileName.offset}, "file name",
-                  pa.fileName.text, pb.fileName.text);
-            const std::size_t amountA = pa.fileName.offset + 4 + pa.fileName.paddedLength;
-            const std::size_t amountB = pb.fileName.offset + 4 + pb.fileName.paddedLength;
-            Float("amount", Place{chunk, at.record, amountA, amountB}, "amount", pa.amount, pb.amount);
+            const MaterialMap& pa = ma.maps[i];
+            const MaterialMap& pb = mb.maps[i];
+            const StringField& fa = fileField(a_, ia, i);
+            const StringField& fb = fileField(b_, ib, i);
+            const Place at{chunk, "map " + std::to_string(i), fa.offset - 4, fb.offset - 4};
+            Exact("map", at, "channel", std::uint32_t(pa.channel), std::uint32_t(pb.channel));
+            Exact("map", Place{chunk, at.record, fa.offset, fb.offset}, "file name", pa.fileName, pb.fileName);
+            Float("amount", Place{chunk, at.record, Side::After(fa), Side::After(fb)}, "amount", pa.amount, pb.amount);
         }
-        for (std::size_t i = maps; i < ma.maps.size(); ++i)
-            Missing("map", Place{chunk, "map " + std::to_string(i), ma.maps[i].offset, std::nullopt}, true);
-        for (std::size_t i = maps; i < mb.maps.size(); ++i)
-            Missing("map", Place{chunk, "map " + std::to_string(i), std::nullopt, mb.maps[i].offset}, false);
+        for (std::size_t i = maps; i < countA; ++i)
+            Missing("map", Place{chunk, "map " + std::to_string(i), fileField(a_, ia, i).offset - 4, std::nullopt}, true);
+        for (std::size_t i = maps; i < countB; ++i)
+            Missing("map", Place{chunk, "map " + std::to_string(i), std::nullopt, fileField(b_, ib, i).offset - 4}, false);
     }
 
     // A mesh's material by the name it refers to, so that two files listing the same
     // materials in another order still agree.
-    static std::string MaterialRef(const WuxFile& file, std::int32_t index) {
-        if (index >= 0 && static_cast<std::size_t>(index) < file.materials.size())
-            return SingleQuoted(file.materials[static_cast<std::size_t>(index)].name.text);
+    static std::string MaterialRef(const Side& side, std::int32_t index) {
+        if (index >= 0 && static_cast<std::size_t>(index) < side.materials.size())
+            return SingleQuoted(side.materials[static_cast<std::size_t>(index)]->name);
         return "index " + std::to_string(index) + " (no such material)";
     }
 
     void Meshes() {
         const std::size_t n = std::min(a_.meshes.size(), b_.meshes.size());
-        for (std::size_t i = 0; i < n; ++i) MeshPair(a_.meshes[i], b_.meshes[i]);
+        for (std::size_t i = 0; i < n; ++i) MeshPair(i);
         for (std::size_t i = n; i < a_.meshes.size(); ++i)
-            Missing("mesh", Place{ChunkName(a_.meshes[i].chunk), "", a_.meshes[i].chunk.offset, std::nullopt}, true);
+            Missing("mesh", Place{"GVTX #" + std::to_string(i), "", a_.ChunkAt(kMeshTag, i), std::nullopt}, true);
         for (std::size_t i = n; i < b_.meshes.size(); ++i)
-            Missing("mesh", Place{ChunkName(b_.meshes[i].chunk), "", std::nullopt, b_.meshes[i].chunk.offset}, false);
+            Missing("mesh", Place{"GVTX #" + std::to_string(i), "", std::nullopt, b_.ChunkAt(kMeshTag, i)}, false);
     }
 
-    void MeshPair(const MeshChunk& ma, const MeshChunk& mb) {
-        const std::string chunk = ChunkName(ma.chunk);
-        const Place head{chunk, "", ma.chunk.offset, mb.chunk.offset};
+    void MeshPair(std::size_t i) {
+        const VertexChunk& ma = *a_.meshes[i];
+        const VertexChunk& mb = *b_.meshes[i];
+        const std::string chunk = "GVTX #" + std::to_string(i);
+        const std::size_t atA = a_.ChunkAt(kMeshTag, i), atB = b_.ChunkAt(kMeshTag, i);
+        const Place head{chunk, "", atA, atB};
         const std::string refA = MaterialRef(a_, ma.materialIndex), refB = MaterialRef(b_, mb.materialIndex);
         if (refA != refB)
-            Add(Difference{"material", chunk, "", "material", refA, refB, ma.chunk.offset + kMeshMaterialOffset,
-                           mb.chunk.offset + kMeshMaterialOffset, std::nullopt});
-        Float("constant", head, "constant", ma.constant, mb.constant, kMeshConstantOffset);
-        Exact("count", head, "vertex count", ma.vertexCount, mb.vertexCount, kMeshVertexCountOffset);
-        Exact("count", head, "face count", ma.faceCount, mb.faceCount, kMeshFaceCountOffset);
-        const std::size_t corners = std::min(ma.vertices.size(), mb.vertices.size());
+            Add(Difference{"material", chunk, "", "material", refA, refB, atA + kMeshMaterialOffset,
+                           atB + kMeshMaterialOffset, std::nullopt});
+        Float("constant", head, "constant", FloatFromBits(a_.doc.meshConstants[i]), FloatFromBits(b_.doc.meshConstants[i]),
+              kMeshConstantOffset);
+        Exact("count", head, "vertex count", std::uint32_t(ma.vertexCount), std::uint32_t(mb.vertexCount), kMeshVertexCountOffset);
+        Exact("count", head, "face count", std::uint32_t(ma.faceCount), std::uint32_t(mb.faceCount), kMeshFaceCountOffset);
+        // Where each array starts in either file.
+        const std::size_t verticesA = atA + kMeshHeadSize, verticesB = atB + kMeshHeadSize;
+        const std::size_t trianglesA = verticesA + kVertexSize * std::size_t(ma.vertexCount);
+        const std::size_t trianglesB = verticesB + kVertexSize * std::size_t(mb.vertexCount);
+        const std::size_t normalsA = trianglesA + kTriangleSize * std::size_t(ma.faceCount);
+        const std::size_t normalsB = trianglesB + kTriangleSize * std::size_t(mb.faceCount);
+        const std::size_t blocksA = normalsA + kNormalSize * std::size_t(ma.vertexCount);
+        const std::size_t blocksB = normalsB + kNormalSize * std::size_t(mb.vertexCount);
+        const std::size_t corners = std::size_t(std::min(ma.vertexCount, mb.vertexCount));
         for (std::size_t k = 0; k < corners; ++k) {
-            const Vertex& va = ma.vertices[k];
-            const Vertex& vb = mb.vertices[k];
-            const Place at{chunk, "", ma.VerticesOffset() + kVertexSize * k, mb.VerticesOffset() + kVertexSize * k,
-                           "corner", k};
+            const MeshVertex& va = ma.vertices[k];
+            const MeshVertex& vb = mb.vertices[k];
+            const Place at{chunk, "", verticesA + kVertexSize * k, verticesB + kVertexSize * k, "corner", k};
             // The vertex's five words in the file's order: x, y, z, u, v.
             Float("position", at, "x", va.x, vb.x, 4 * 0);
             Float("position", at, "y", va.y, vb.y, 4 * 1);
@@ -204,28 +259,24 @@ private:
             Float("uv", at, "u", va.u, vb.u, 4 * 3);
             Float("uv", at, "v", va.v, vb.v, 4 * 4);
         }
-        const std::size_t normals = SameUpToFrame(ma.normals, mb.normals) ? 0 : std::min(ma.normals.size(), mb.normals.size());
+        const auto normalsOfA = NormalsOf(ma), normalsOfB = NormalsOf(mb);
+        const std::size_t normals = SameUpToFrame(normalsOfA, normalsOfB) ? 0 : corners;
         for (std::size_t k = 0; k < normals; ++k) {
-            const Place at{chunk, "", ma.NormalsOffset() + kNormalSize * k, mb.NormalsOffset() + kNormalSize * k, "corner", k};
+            const Place at{chunk, "", normalsA + kNormalSize * k, normalsB + kNormalSize * k, "corner", k};
             for (int c = 0; c < 3; ++c)
-                Float("normal", at, std::string("normal ") + kAxis[c], ma.normals[k][c], mb.normals[k][c],
+                Float("normal", at, std::string("normal ") + kAxis[c], normalsOfA[k][c], normalsOfB[k][c],
                       4 * static_cast<std::size_t>(c));
         }
-        const std::size_t triangles = std::min(ma.triangles.size(), mb.triangles.size());
+        const std::size_t triangles = std::size_t(std::min(ma.faceCount, mb.faceCount));
         for (std::size_t t = 0; t < triangles; ++t) {
-            const Place at{chunk, "", ma.TrianglesOffset() + kTriangleSize * t, mb.TrianglesOffset() + kTriangleSize * t,
-                           "triangle", t};
-            for (int c = 0; c < 3; ++c)
-                Exact("index", at, "index " + std::to_string(c), ma.triangles[t][c], mb.triangles[t][c],
-                      2 * static_cast<std::size_t>(c));
+            const Place at{chunk, "", trianglesA + kTriangleSize * t, trianglesB + kTriangleSize * t, "triangle", t};
+            for (std::size_t c = 0; c < 3; ++c)
+                Exact("index", at, "index " + std::to_string(c), ma.triangles[3 * t + c], mb.triangles[3 * t + c], 2 * c);
         }
-        const std::size_t blocks = std::min(ma.faceBlocks.size(), mb.faceBlocks.size());
-        for (std::size_t t = 0; t < blocks; ++t) {
-            const Place at{chunk, "", ma.FaceBlocksOffset() + kFaceBlockSize * t, mb.FaceBlocksOffset() + kFaceBlockSize * t,
-                           "face block", t};
-            for (int c = 0; c < 3; ++c)
-                Exact("face block", at, "word " + std::to_string(c), ma.faceBlocks[t][c], mb.faceBlocks[t][c],
-                      4 * static_cast<std::size_t>(c));
+        for (std::size_t t = 0; t < triangles; ++t) {
+            const Place at{chunk, "", blocksA + kFaceBlockSize * t, blocksB + kFaceBlockSize * t, "face block", t};
+            for (std::size_t c = 0; c < 3; ++c)
+                Exact("face block", at, "word " + std::to_string(c), ma.faceBlocks[3 * t + c], mb.faceBlocks[3 * t + c], 4 * c);
         }
     }
 
@@ -254,33 +305,30 @@ private:
         return true;
     }
 
-    void SpherePair(const Place& at, const Sphere& sa, const Sphere& sb) {
+    void SpherePair(const Place& at, const BoundSphere& sa, const BoundSphere& sb) {
+        const float ca[3] = {sa.x, sa.y, sa.z}, cb[3] = {sb.x, sb.y, sb.z};
         for (int c = 0; c < 3; ++c)
-            Float("sphere centre", at, std::string("centre ") + kAxis[c], sa.centre[c], sb.centre[c],
-                  4 * static_cast<std::size_t>(c));
+            Float("sphere centre", at, std::string("centre ") + kAxis[c], ca[c], cb[c], 4 * static_cast<std::size_t>(c));
         Float("sphere radius", at, "radius", sa.radius, sb.radius, kSphereRadiusOffset);
     }
 
     void Spheres() {
-        static const Bounds kNone{};
-        const Bounds& ba = a_.bounds.empty() ? kNone : a_.bounds.front();
-        const Bounds& bb = b_.bounds.empty() ? kNone : b_.bounds.front();
-        if (a_.bounds.empty() != b_.bounds.empty()) {
-            Missing("sphere", Place{kBoundTag, "", Opt(a_.bounds.empty(), ba.chunk.offset),
-                                    Opt(b_.bounds.empty(), bb.chunk.offset)},
-                    !a_.bounds.empty());
+        const bool inA = a_.doc.ChunkCount(kBoundTag) > 0, inB = b_.doc.ChunkCount(kBoundTag) > 0;
+        const std::size_t atA = a_.ChunkAt(kBoundTag, 0), atB = b_.ChunkAt(kBoundTag, 0);
+        if (inA != inB) {
+            Missing("sphere", Place{kBoundTag, "", Opt(!inA, atA), Opt(!inB, atB)}, inA);
             return;
         }
-        if (a_.bounds.empty()) return;
-        SpherePair(Place{kBoundTag, "main sphere", ba.chunk.offset + kChunkHeadSize, bb.chunk.offset + kChunkHeadSize},
-                   ba.mainSphere, bb.mainSphere);
-        Exact("count", Place{kBoundTag, "", ba.chunk.offset, bb.chunk.offset}, "sphere count", ba.sphereCount,
-              bb.sphereCount, kChunkHeadSize + kSphereSize);
-        const std::size_t n = std::min(ba.spheres.size(), bb.spheres.size());
+        if (!inA) return;
+        SpherePair(Place{kBoundTag, "main sphere", atA + kChunkHeadSize, atB + kChunkHeadSize}, *a_.model.bounds->mainSphere,
+                   *b_.model.bounds->mainSphere);
+        Exact("count", Place{kBoundTag, "", atA, atB}, "sphere count", a_.spheres.size(), b_.spheres.size(),
+              kChunkHeadSize + kSphereSize);
+        const std::size_t n = std::min(a_.spheres.size(), b_.spheres.size());
         for (std::size_t i = 0; i < n; ++i)
-            SpherePair(Place{kBoundTag, "sphere " + std::to_string(i), ba.chunk.offset + kBoundHeadSize + kSphereSize * i,
-                             bb.chunk.offset + kBoundHeadSize + kSphereSize * i},
-                       ba.spheres[i], bb.spheres[i]);
+            SpherePair(Place{kBoundTag, "sphere " + std::to_string(i), atA + kBoundHeadSize + kSphereSize * i,
+                             atB + kBoundHeadSize + kSphereSize * i},
+                       *a_.spheres[i], *b_.spheres[i]);
     }
 
     static std::optional<std::size_t> Opt(bool missing, std::size_t offset) {
@@ -288,58 +336,57 @@ private:
         return offset;
     }
 
+    // The model keeps a file's last GELP chunk.
     void Ellipsoids() {
-        const std::size_t n = std::min(a_.ellipsoids.size(), b_.ellipsoids.size());
-        for (std::size_t i = 0; i < n; ++i) {
-            const Ellipsoid& ea = a_.ellipsoids[i];
-            const Ellipsoid& eb = b_.ellipsoids[i];
-            const Place at{kEllipsoidTag, n > 1 ? "ellipsoid " + std::to_string(i) : "", ea.chunk.offset + kChunkHeadSize,
-                           eb.chunk.offset + kChunkHeadSize};
+        const EllipsoidChunk* ea = a_.model.ellipsoid.get();
+        const EllipsoidChunk* eb = b_.model.ellipsoid.get();
+        const std::size_t atA = a_.ChunkAt(kEllipsoidTag, SIZE_MAX), atB = b_.ChunkAt(kEllipsoidTag, SIZE_MAX);
+        if (ea && eb) {
+            const Place at{kEllipsoidTag, "", atA + kChunkHeadSize, atB + kChunkHeadSize};
             for (int c = 0; c < 3; ++c)
-                Float("ellipsoid centre", at, std::string("centre ") + kAxis[c], ea.centre[c], eb.centre[c],
+                Float("ellipsoid centre", at, std::string("centre ") + kAxis[c], ea->centre[c], eb->centre[c],
                       4 * static_cast<std::size_t>(c));
             for (int c = 0; c < 3; ++c)
-                Float("ellipsoid semi-axes", at, std::string("semi-axis ") + kAxis[c], ea.semiAxes[c],
-                      eb.semiAxes[c], kEllipsoidSemiAxesOffset - kChunkHeadSize + 4 * static_cast<std::size_t>(c));
+                Float("ellipsoid semi-axes", at, std::string("semi-axis ") + kAxis[c], ea->semiAxes[c],
+                      eb->semiAxes[c], kEllipsoidSemiAxesOffset - kChunkHeadSize + 4 * static_cast<std::size_t>(c));
+        } else if (ea || eb) {
+            Missing("ellipsoid", Place{kEllipsoidTag, "", Opt(!ea, atA), Opt(!eb, atB)}, ea != nullptr);
         }
-        for (std::size_t i = n; i < a_.ellipsoids.size(); ++i)
-            Missing("ellipsoid", Place{kEllipsoidTag, "", a_.ellipsoids[i].chunk.offset, std::nullopt}, true);
-        for (std::size_t i = n; i < b_.ellipsoids.size(); ++i)
-            Missing("ellipsoid", Place{kEllipsoidTag, "", std::nullopt, b_.ellipsoids[i].chunk.offset}, false);
     }
 
     void ReferenceEntries() {
-        const References& ra = a_.references;
-        const References& rb = b_.references;
-        Exact("count", Place{kReferenceTag, "", ra.chunk.offset, rb.chunk.offset}, "entry count", ra.entryCount,
-              rb.entryCount, kChunkHeadSize);
-        const std::size_t n = std::min(ra.entries.size(), rb.entries.size());
+        const std::size_t countA = a_.entries.size(), countB = b_.entries.size();
+        Exact("count", Place{kReferenceTag, "", a_.doc.gref.offset, b_.doc.gref.offset}, "entry count", countA, countB,
+              kChunkHeadSize);
+        const std::size_t n = std::min(countA, countB), firstA = a_.materials.size(), firstB = b_.materials.size();
         for (std::size_t i = 0; i < n; ++i) {
-            const Reference& ea = ra.entries[i];
-            const Reference& eb = rb.entries[i];
-            const std::string record = "entry " + std::to_string(i) + " " + SingleQuoted(ea.name.text);
-            Exact("name", Place{kReferenceTag, record, ea.name.offset, eb.name.offset}, "name", ea.name.text, eb.name.text);
-            const Place matrix{kReferenceTag, record, ea.TransformOffset(), eb.TransformOffset()};
-            for (std::size_t w = 0; w < ea.transform.size(); ++w)
+            const ReferenceEntry& ea = *a_.entries[i];
+            const ReferenceEntry& eb = *b_.entries[i];
+            const StringField& na = a_.Field(firstA + i);
+            const StringField& nb = b_.Field(firstB + i);
+            const std::string record = "entry " + std::to_string(i) + " " + SingleQuoted(ea.name);
+            Exact("name", Place{kReferenceTag, record, na.offset, nb.offset}, "name", ea.name, eb.name);
+            const Place matrix{kReferenceTag, record, Side::After(na), Side::After(nb)};
+            for (std::size_t w = 0; w < 16; ++w)
                 Float("transform", matrix, "transform [" + std::to_string(w / 4) + "][" + std::to_string(w % 4) + "]",
-                      ea.transform[w], eb.transform[w], 4 * w);
+                      ea.transform[w / 4][w % 4], eb.transform[w / 4][w % 4], 4 * w);
             for (int c = 0; c < 3; ++c)
                 Float("half extents", matrix, std::string("half extent ") + kAxis[c], ea.halfExtents[c],
                       eb.halfExtents[c], kTransformSize + 4 * static_cast<std::size_t>(c));
-            Exact("end word", matrix, "end word", ea.endWord, eb.endWord, kTransformSize + kHalfExtentsSize);
+            Exact("end word", matrix, "end word", a_.doc.endWords[i], b_.doc.endWords[i], kTransformSize + kHalfExtentsSize);
         }
-        for (std::size_t i = n; i < ra.entries.size(); ++i)
-            Missing("reference", Place{kReferenceTag, "entry " + std::to_string(i) + " " + SingleQuoted(ra.entries[i].name.text),
-                                       ra.entries[i].offset, std::nullopt},
+        for (std::size_t i = n; i < countA; ++i)
+            Missing("reference", Place{kReferenceTag, "entry " + std::to_string(i) + " " + SingleQuoted(a_.entries[i]->name),
+                                       a_.Field(firstA + i).offset, std::nullopt},
                     true);
-        for (std::size_t i = n; i < rb.entries.size(); ++i)
-            Missing("reference", Place{kReferenceTag, "entry " + std::to_string(i) + " " + SingleQuoted(rb.entries[i].name.text),
-                                       std::nullopt, rb.entries[i].offset},
+        for (std::size_t i = n; i < countB; ++i)
+            Missing("reference", Place{kReferenceTag, "entry " + std::to_string(i) + " " + SingleQuoted(b_.entries[i]->name),
+                                       std::nullopt, b_.Field(firstB + i).offset},
                     false);
     }
 
-    const WuxFile& a_;
-    const WuxFile& b_;
+    const Side a_;
+    const Side b_;
     const DiffOptions& options_;
     DiffReport report_;
 };
@@ -357,7 +404,7 @@ bool WithinTolerance(double a, double b, double tolerance) {
     return std::fabs(a - b) <= tolerance * scale;
 }
 
-DiffReport DiffModels(const WuxFile& a, const WuxFile& b, const DiffOptions& options) {
+DiffReport DiffModels(const WuxDocument& a, const WuxDocument& b, const DiffOptions& options) {
     return Differ(a, b, options).Run();
 }
 

@@ -43,7 +43,7 @@ struct DiffOptions {
     std::size_t maxListed = 200;
 };
 
-DiffReport DiffModels(const WuxFile& a, const WuxFile& b, const DiffOptions& options);
+DiffReport DiffModels(const WuxDocument& a, const WuxDocument& b, const DiffOptions& options);
 
 // True when the two numbers are equal within the tolerance: |a - b| <= T * max(1, |a|, |b|).
 // Two NaNs are equal; infinities only to themselves.

@@ -50,27 +50,31 @@ std::string OneWord(const std::string& name, const std::string& where, Warnings*
 
 }  // namespace
 
-ToolResult<void> WriteObj(const WuxFile& file, const std::string& outputPath, StagedFiles* outputs, Warnings* warnings) {
+ToolResult<void> WriteObj(const WuxDocument& doc, const std::string& outputPath, StagedFiles* outputs, Warnings* warnings) {
     const fs::path mtlPath = fs::path(outputPath).replace_extension(".mtl");
     std::string mtl = "# materials of the WUX file, written by wux convert\n";
     std::vector<std::string> names;
-    for (const Material& m : file.materials) {
-        const std::string where = "GMAT \"" + PrintableText(m.name.text) + "\"";
-        names.push_back(OneWord(m.name.text, where, warnings));
+    const ExportModel& model = *doc.model;
+    for (const MaterialChunk* material : Records<MaterialChunk>(*model.materials)) {
+        const MaterialChunk& m = *material;
+        const std::string where = "GMAT \"" + PrintableText(m.name) + "\"";
+        names.push_back(OneWord(m.name, where, warnings));
         mtl += "\nnewmtl " + names.back() + "\n";
-        const auto d = m.Diffuse(), a = m.Ambient(), s = m.Specular(), f = m.Filter();
+        const auto d = Colour(m, wux_file::kDiffuseWord), a = Colour(m, wux_file::kAmbientWord),
+                   s = Colour(m, wux_file::kSpecularWord), f = Colour(m, wux_file::kFilterWord);
         Line(&mtl, "Kd", {d[0], d[1], d[2]});
         Line(&mtl, "Ka", {a[0], a[1], a[2]});
         Line(&mtl, "Ks", {s[0], s[1], s[2]});
         Line(&mtl, "Tf", {f[0], f[1], f[2]});
-        Line(&mtl, "d", {m.Opacity()});
-        for (const MapEntry& map : m.maps) {
-            const auto statement = kMapStatements.find(map.channel);
+        Line(&mtl, "d", {m.colourBlock[wux_file::kOpacityWord]});
+        for (std::int32_t k = 0; k < m.mapCount; ++k) {
+            const MaterialMap& map = m.maps[k];
+            const auto statement = kMapStatements.find(static_cast<std::uint32_t>(map.channel));
             if (statement == kMapStatements.end()) {
                 warnings->Add(WarningKind::LeftOutOfObj, where + ": map slot " + std::to_string(map.channel));
                 continue;
             }
-            const std::string file = OneWord(map.fileName.text, where + ": map slot " + std::to_string(map.channel), warnings);
+            const std::string file = OneWord(map.fileName, where + ": map slot " + std::to_string(map.channel), warnings);
             mtl += std::string(statement->second) + " " + file + "\n";
         }
     }
@@ -89,8 +93,9 @@ ToolResult<void> WriteObj(const WuxFile& file, const std::string& outputPath, St
         pass(kBlock);
     };
     std::size_t base = 1;  // OBJ indices count from 1 over the whole file
-    for (std::size_t i = 0; i < file.meshes.size(); ++i) {
-        const MeshChunk& mesh = file.meshes[i];
+    const auto meshes = Records<VertexChunk>(*model.meshes);
+    for (std::size_t i = 0; i < meshes.size(); ++i) {
+        const VertexChunk& mesh = *meshes[i];
         const std::vector<Corner> corners = MeshCorners(mesh, i, CornerNormals::World, warnings);
         // An object without faces would come back as an empty node, that is a helper.
         if (corners.empty()) {
@@ -115,10 +120,10 @@ ToolResult<void> WriteObj(const WuxFile& file, const std::string& outputPath, St
         }
         base += corners.size();
     }
-    if (!file.bounds.empty() && (file.bounds.front().mainSphere.radius != 0.0f || !file.bounds.front().spheres.empty()))
+    if (model.bounds->mainSphere->radius != 0.0f || model.bounds->spheres->count() != 0)
         warnings->Add(WarningKind::LeftOutOfObj, "GBND spheres");
-    if (!file.ellipsoids.empty()) warnings->Add(WarningKind::LeftOutOfObj, "GELP ellipsoid");
-    if (!file.references.entries.empty()) warnings->Add(WarningKind::LeftOutOfObj, "GREF entries");
+    if (model.ellipsoid) warnings->Add(WarningKind::LeftOutOfObj, "GELP ellipsoid");
+    if (model.references->entries->count() != 0) warnings->Add(WarningKind::LeftOutOfObj, "GREF entries");
     pass(0);
     return outputs->Add(mtlPath.string(), mtl.data(), mtl.size());
 }

@@ -13,7 +13,7 @@
 namespace wux {
 
 // Stages OUT.obj and OUT.mtl (same stem) in *outputs; OUT.obj's text is written as it is made.
-ToolResult<void> WriteObj(const WuxFile& file, const std::string& outputPath, StagedFiles* outputs, Warnings* warnings);
+ToolResult<void> WriteObj(const WuxDocument& doc, const std::string& outputPath, StagedFiles* outputs, Warnings* warnings);
 
 
 }  // namespace wux

@@ -15,8 +15,8 @@ namespace wux {
 
 namespace {
 
-std::string EntryName(const Reference& entry, std::size_t index) {
-    return "GREF entry " + std::to_string(index) + " \"" + PrintableText(entry.name.text) + "\"";
+std::string EntryName(const ReferenceEntry& entry, std::size_t index) {
+    return "GREF entry " + std::to_string(index) + " \"" + PrintableText(entry.name) + "\"";
 }
 
 double Length(const std::array<double, 3>& v) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
@@ -33,18 +33,16 @@ HostRows TranslationRows(const std::array<float, 3>& at) {
     return rows;
 }
 
-HelperNode HelperFromEntry(const Reference& entry, std::size_t index, Warnings* warnings) {
+HelperNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warnings* warnings) {
     HelperNode node;
-    node.name = entry.name.text;
+    node.name = entry.name;
     const auto& t = entry.transform;
     const auto& h = entry.halfExtents;
     std::array<std::array<double, 3>, 3> axes{};
-    for (int r = 0; r < 3; ++r) axes[r] = {t[4 * r], t[4 * r + 1], t[4 * r + 2]};
-    const std::array<double, 3> position{t[12], t[13], t[14]};
-    if (t[3] != 0.0f || t[7] != 0.0f || t[11] != 0.0f || t[15] != 0.0f)
+    for (int r = 0; r < 3; ++r) axes[r] = {t[r][0], t[r][1], t[r][2]};
+    const std::array<double, 3> position{t[3][0], t[3][1], t[3][2]};
+    if (t[0][3] != 0.0f || t[1][3] != 0.0f || t[2][3] != 0.0f || t[3][3] != 0.0f)
         warnings->Add(WarningKind::NotReproducible, EntryName(entry, index) + ": fourth matrix column not zero");
-    if (entry.endWord != wux_file::kReferenceEndWord)
-        warnings->Add(WarningKind::NotReproducible, EntryName(entry, index) + ": end word differs from the writer's");
     for (const auto& axis : axes) {
         if (!(Length(axis) > 0.0)) {
             warnings->Add(WarningKind::NotReproducible, EntryName(entry, index) + ": an axis of zero length");
@@ -87,62 +85,65 @@ HelperNode HelperFromEntry(const Reference& entry, std::size_t index, Warnings* 
     return node;
 }
 
-std::vector<SphereNode> BoundSphereNodes(const std::vector<Bounds>& bounds, Warnings* warnings) {
+std::vector<SphereNode> BoundSphereNodes(const BoundChunk& b, Warnings* warnings) {
     std::vector<SphereNode> nodes;
-    if (bounds.empty()) return nodes;
-    if (bounds.size() > 1) warnings->Add(WarningKind::NotReproducible, "GBND: more than one chunk, only the first is kept");
-    const Bounds& b = bounds.front();
-    const Sphere& main = b.mainSphere;
-    const bool mainEmpty = main.radius == 0.0f && main.centre == std::array<float, 3>{0, 0, 0};
-    if (mainEmpty && b.spheres.empty()) return nodes;
+    const BoundSphere& main = *b.mainSphere;
+    const auto spheres = Records<BoundSphere>(*b.spheres);
+    const bool mainEmpty = main.radius == 0.0f && main.x == 0.0f && main.y == 0.0f && main.z == 0.0f;
+    if (mainEmpty && spheres.empty()) return nodes;
     // The main sphere goes first; every later sphere not larger than it is put in the list
     // in visiting order.
-    auto add = [&](const Sphere& s, const std::string& what) {
+    auto add = [&](const BoundSphere& s, const std::string& what) {
         if (s.radius < 0.0f || std::isnan(s.radius))
             warnings->Add(WarningKind::NotReproducible, "GBND " + what + ": radius not a distance");
-        nodes.push_back(SphereNode{TranslationRows(s.centre), std::fabs(double{s.radius})});
+        nodes.push_back(SphereNode{TranslationRows({s.x, s.y, s.z}), std::fabs(double{s.radius})});
     };
     add(main, "main sphere");
-    if (main.radius == 0.0f && !b.spheres.empty())
+    if (main.radius == 0.0f && !spheres.empty())
         warnings->Add(WarningKind::NotReproducible, "GBND: further spheres beside a main sphere of radius 0");
-    for (std::size_t i = 0; i < b.spheres.size(); ++i) {
-        if (std::fabs(b.spheres[i].radius) > std::fabs(main.radius))
+    for (std::size_t i = 0; i < spheres.size(); ++i) {
+        if (std::fabs(spheres[i]->radius) > std::fabs(main.radius))
             warnings->Add(WarningKind::NotReproducible, "GBND sphere " + std::to_string(i) + ": larger than the main sphere");
-        add(b.spheres[i], "sphere " + std::to_string(i));
+        add(*spheres[i], "sphere " + std::to_string(i));
     }
     return nodes;
 }
 
-std::vector<SphereNode> EllipsoidNodes(const std::vector<Ellipsoid>& ellipsoids, Warnings* warnings) {
-    if (ellipsoids.empty()) return {};
-    if (ellipsoids.size() > 1) warnings->Add(WarningKind::NotReproducible, "GELP: more than one chunk, only the last is kept");
-    const Ellipsoid& e = ellipsoids.back();
+std::vector<SphereNode> EllipsoidNodes(const EllipsoidChunk* e, Warnings* warnings) {
+    if (e == nullptr) return {};
     // Semi-axes are the radius times the lengths of the transform's axes: the radius is the
     // longest semi-axis and the axes are scaled to the others.
     double radius = 0.0;
-    for (float s : e.semiAxes) {
+    for (float s : e->semiAxes) {
         if (s < 0.0f || std::isnan(s)) warnings->Add(WarningKind::NotReproducible, "GELP: semi-axis not a length");
         radius = std::max(radius, std::fabs(double{s}));
     }
-    SphereNode node{TranslationRows(e.centre), radius};
+    SphereNode node{TranslationRows({e->centre[0], e->centre[1], e->centre[2]}), radius};
     if (radius > 0.0)
-        for (int k = 0; k < 3; ++k) node.transform[k][k] = std::fabs(double{e.semiAxes[k]}) / radius;
+        for (int k = 0; k < 3; ++k) node.transform[k][k] = std::fabs(double{e->semiAxes[k]}) / radius;
     return {node};
 }
 
-void WarnUnreproducible(const WuxFile& file, Warnings* warnings) {
-    if (file.header.meshCount != file.meshes.size() || file.header.materialCount != file.materials.size())
+void WarnUnreproducible(const WuxDocument& doc, Warnings* warnings) {
+    const ExportModel& model = *doc.model;
+    const auto materials = Records<MaterialChunk>(*model.materials);
+    const auto meshes = Records<VertexChunk>(*model.meshes);
+    if (model.meshCount != model.meshes->count() || model.materialCount != model.materials->count())
         warnings->Add(WarningKind::NotReproducible, "GNFO: counts differ from the records");
+    if (doc.ChunkCount(wux_file::kBoundTag) > 1)
+        warnings->Add(WarningKind::NotReproducible, "GBND: more than one chunk, their spheres follow the first's");
+    if (doc.ChunkCount(wux_file::kEllipsoidTag) > 1)
+        warnings->Add(WarningKind::NotReproducible, "GELP: more than one chunk, only the last is kept");
 
     // Materials: the collection appends each one when a mesh first uses it.
-    std::vector<bool> used(file.materials.size(), false);
+    std::vector<bool> used(materials.size(), false);
     std::size_t nextNew = 0;
-    for (std::size_t i = 0; i < file.meshes.size(); ++i) {
-        const MeshChunk& mesh = file.meshes[i];
+    for (std::size_t i = 0; i < meshes.size(); ++i) {
+        const VertexChunk& mesh = *meshes[i];
         const std::string where = "GVTX #" + std::to_string(i);
         const std::int32_t m = mesh.materialIndex;
-        if (m < 0 || static_cast<std::size_t>(m) >= file.materials.size()) {
-            if (!(m == 0 && file.materials.empty()))
+        if (m < 0 || static_cast<std::size_t>(m) >= materials.size()) {
+            if (!(m == 0 && materials.empty()))
                 warnings->Add(WarningKind::NotReproducible, where + ": material index " + std::to_string(m) + " out of range");
         } else if (!used[static_cast<std::size_t>(m)]) {
             if (static_cast<std::size_t>(m) != nextNew)
@@ -150,78 +151,83 @@ void WarnUnreproducible(const WuxFile& file, Warnings* warnings) {
             used[static_cast<std::size_t>(m)] = true;
             ++nextNew;
         }
-        if (mesh.vertexCount != 3 * std::uint64_t{mesh.faceCount} || mesh.faceCount > wux_file::kMaxTrianglesPerMesh)
+        const auto faceCount = static_cast<std::size_t>(mesh.faceCount);
+        if (static_cast<std::size_t>(mesh.vertexCount) != 3 * faceCount || faceCount > wux_file::kMaxTrianglesPerMesh)
             warnings->Add(WarningKind::NotReproducible, where + ": not one vertex per triangle corner");
-        bool soup = true;
-        for (std::size_t t = 0; t < mesh.triangles.size() && soup; ++t)
-            for (int c = 0; c < 3; ++c) soup = soup && mesh.triangles[t][c] == 3 * t + static_cast<std::size_t>(c);
-        if (!soup) warnings->Add(WarningKind::NotReproducible, where + ": triangles share or reorder corners");
-        for (const auto& block : mesh.faceBlocks) {
-            if (block[0] != 0 || block[1] != 0 || block[2] != 0) {
-                warnings->Add(WarningKind::NotReproducible, where + ": face blocks not zero");
-                break;
-            }
+        bool soup = true, zeroBlocks = true;
+        for (std::size_t c = 0; c < 3 * faceCount; ++c) {
+            soup = soup && mesh.triangles[c] == c;
+            zeroBlocks = zeroBlocks && mesh.faceBlocks[c] == 0;
         }
-        if (wux_file::FloatBits(mesh.constant) != wux_file::kMeshConstantBits)
+        if (!soup) warnings->Add(WarningKind::NotReproducible, where + ": triangles share or reorder corners");
+        if (!zeroBlocks) warnings->Add(WarningKind::NotReproducible, where + ": face blocks not zero");
+        if (doc.meshConstants[i] != wux_file::kMeshConstantBits)
             warnings->Add(WarningKind::NotReproducible, where + ": constant differs from the writer's");
     }
     std::unordered_set<std::string> names;
-    for (std::size_t i = 0; i < file.materials.size(); ++i) {
-        const Material& material = file.materials[i];
-        const std::string where = "GMAT " + Quoted(material.name.text);
+    for (std::size_t i = 0; i < materials.size(); ++i) {
+        const MaterialChunk& material = *materials[i];
+        const std::string where = "GMAT " + Quoted(material.name);
         if (!used[i]) warnings->Add(WarningKind::NotReproducible, where + ": used by no mesh");
-        if (!names.insert(material.name.text).second) warnings->Add(WarningKind::NotReproducible, where + ": name used twice");
+        if (!names.insert(material.name).second) warnings->Add(WarningKind::NotReproducible, where + ": name used twice");
         const auto& c = material.colourBlock;
         if (!SameBits(c[0], 0.0f) || !SameBits(c[1], 0.0f) || !SameBits(c[5], 1.0f) || !SameBits(c[13], 1.0f) ||
             !SameBits(c[17], 1.0f) || wux_file::FloatBits(c[18]) != wux_file::kColourWordEndBits)
             warnings->Add(WarningKind::NotReproducible, where + ": fixed colour words differ from the writer's");
-        for (std::size_t k = 0; k < material.maps.size(); ++k) {
-            const MapEntry& map = material.maps[k];
-            if (map.channel >= wux_file::kMaxMaps || (k > 0 && map.channel <= material.maps[k - 1].channel))
+        for (std::int32_t k = 0; k < material.mapCount; ++k) {
+            const MaterialMap& map = material.maps[k];
+            if (static_cast<std::uint32_t>(map.channel) >= wux_file::kMaxMaps ||
+                (k > 0 && static_cast<std::uint32_t>(map.channel) <= static_cast<std::uint32_t>(material.maps[k - 1].channel)))
                 warnings->Add(WarningKind::NotReproducible, where + ": map slots out of order or out of range");
-            if (map.fileName.text.find('\\') != std::string::npos || map.fileName.text.empty())
+            if (map.fileName.find('\\') != std::string::npos || map.fileName.empty())
                 warnings->Add(WarningKind::NotReproducible, where + ": map file name empty or holding a backslash");
         }
     }
+    const auto entries = Records<ReferenceEntry>(*model.references->entries);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (doc.endWords[i] != wux_file::kReferenceEndWord)
+            warnings->Add(WarningKind::NotReproducible, EntryName(*entries[i], i) + ": end word differs from the writer's");
+    }
 }
 
-void WarnNotFinite(const WuxFile& file, Warnings* warnings) {
-    const auto check = [&](std::initializer_list<float> values, bool* ok) {
-        for (float v : values) *ok = *ok && std::isfinite(v);
+void WarnNotFinite(const ExportModel& model, Warnings* warnings) {
+    const auto finite = [](const float* values, std::size_t n) {
+        return std::all_of(values, values + n, [](float v) { return std::isfinite(v); });
     };
     const auto warn = [&](bool ok, const std::string& where) {
         if (!ok) warnings->Add(WarningKind::ValuesNotFinite, where);
     };
-    for (std::size_t i = 0; i < file.meshes.size(); ++i) {
+    const auto meshes = Records<VertexChunk>(*model.meshes);
+    for (std::size_t i = 0; i < meshes.size(); ++i) {
         bool ok = true;
-        for (const Vertex& v : file.meshes[i].vertices) check({v.x, v.y, v.z, v.u, v.v}, &ok);
-        for (const auto& n : file.meshes[i].normals) check({n[0], n[1], n[2]}, &ok);
+        for (std::int32_t k = 0; k < meshes[i]->vertexCount; ++k) {
+            const MeshVertex& v = meshes[i]->vertices[k];
+            const MeshNormal& n = meshes[i]->normals[k];
+            const float values[8] = {v.x, v.y, v.z, v.u, v.v, n.x, n.y, n.z};
+            ok = ok && finite(values, 8);
+        }
         warn(ok, "GVTX #" + std::to_string(i));
     }
-    for (const Material& m : file.materials) {
-        bool ok = true;
-        for (float c : m.colourBlock) check({c}, &ok);
-        for (const MapEntry& map : m.maps) check({map.amount}, &ok);
-        warn(ok, "GMAT " + Quoted(m.name.text));
+    for (const MaterialChunk* m : Records<MaterialChunk>(*model.materials)) {
+        bool ok = finite(m->colourBlock, MaterialChunk::kColourWords);
+        for (std::int32_t k = 0; k < m->mapCount; ++k) ok = ok && std::isfinite(m->maps[k].amount);
+        warn(ok, "GMAT " + Quoted(m->name));
     }
-    for (const Bounds& b : file.bounds) {
-        bool ok = true;
-        for (const Sphere& s : b.spheres) check({s.centre[0], s.centre[1], s.centre[2], s.radius}, &ok);
-        const Sphere& s = b.mainSphere;
-        check({s.centre[0], s.centre[1], s.centre[2], s.radius}, &ok);
-        warn(ok, "GBND");
+    bool ok = true;
+    for (const BoundSphere* s : Records<BoundSphere>(*model.bounds->spheres)) {
+        const float values[4] = {s->x, s->y, s->z, s->radius};
+        ok = ok && finite(values, 4);
     }
-    for (const Ellipsoid& e : file.ellipsoids) {
-        bool ok = true;
-        for (std::size_t k = 0; k < 3; ++k) check({e.centre[k], e.semiAxes[k]}, &ok);
-        warn(ok, "GELP");
-    }
-    for (std::size_t i = 0; i < file.references.entries.size(); ++i) {
-        const Reference& entry = file.references.entries[i];
-        bool ok = true;
-        for (float v : entry.transform) check({v}, &ok);
-        for (float v : entry.halfExtents) check({v}, &ok);
-        warn(ok, EntryName(entry, i));
+    const BoundSphere& s = *model.bounds->mainSphere;
+    const float main[4] = {s.x, s.y, s.z, s.radius};
+    warn(ok && finite(main, 4), "GBND");
+    if (model.ellipsoid) warn(finite(model.ellipsoid->centre, 3) && finite(model.ellipsoid->semiAxes, 3), "GELP");
+    const auto entries = Records<ReferenceEntry>(*model.references->entries);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const ReferenceEntry& entry = *entries[i];
+        bool entryOk = finite(entry.halfExtents, 3);
+        for (const auto& row : entry.transform) entryOk = entryOk && finite(row, 4);
+        warn(entryOk, EntryName(entry, i));
     }
 }
 

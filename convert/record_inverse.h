@@ -34,23 +34,24 @@ struct SphereNode {
 };
 
 // Warnings name the record, e.g. "GREF entry 2 'Spawn': ...".
-HelperNode HelperFromEntry(const Reference& entry, std::size_t index, Warnings* warnings);
+HelperNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warnings* warnings);
 
 // The "GBND" nodes in the order the scene must visit them: the main sphere first, then the
 // further spheres in their order, so that each of those is rejected into the list in turn.
-std::vector<SphereNode> BoundSphereNodes(const std::vector<Bounds>& bounds, Warnings* warnings);
+// None for a main sphere of radius 0 at the origin without further spheres.
+std::vector<SphereNode> BoundSphereNodes(const BoundChunk& bounds, Warnings* warnings);
 
-// The "GELP" node: the last ellipsoid of the file, the one a re-export keeps.
-std::vector<SphereNode> EllipsoidNodes(const std::vector<Ellipsoid>& ellipsoids, Warnings* warnings);
+// The "GELP" node, if the file has one.
+std::vector<SphereNode> EllipsoidNodes(const EllipsoidChunk* ellipsoid, Warnings* warnings);
 
 // Warnings for records that no re-export gives back as they are: materials out of the
 // order of first use or unused, shared vertices, map slots out of order, fixed words
 // that differ from the writer's, and the like.
-void WarnUnreproducible(const WuxFile& file, Warnings* warnings);
+void WarnUnreproducible(const WuxDocument& doc, Warnings* warnings);
 
 // A warning naming each record that holds a value not finite, which every conversion writes
 // as 0 (JSON and OBJ have no such numbers, glTF must not hold them).
-void WarnNotFinite(const WuxFile& file, Warnings* warnings);
+void WarnNotFinite(const ExportModel& model, Warnings* warnings);
 
 
 }  // namespace wux

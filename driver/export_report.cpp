@@ -13,20 +13,17 @@
 #include "format/tool_text.h"
 
 namespace wux {
-ExportSummary SummarizeWux(const WuxFile& file) {
+ExportSummary SummarizeWux(const ExportModel& model) {
     ExportSummary s;
-    s.meshes = file.meshes.size();
-    for (const MeshChunk& mesh : file.meshes) s.triangles += mesh.faceCount;
-    s.materials = file.materials.size();
-    s.references = file.references.entries.size();
-    for (const Bounds& bounds : file.bounds) {
-        // The main sphere is all zero until the first bounding sphere fills it.
-        const Sphere& main = bounds.mainSphere;
-        const bool mainSet = main.radius != 0.0f || main.centre[0] != 0.0f || main.centre[1] != 0.0f ||
-                             main.centre[2] != 0.0f;
-        s.spheres += (mainSet ? 1 : 0) + bounds.spheres.size();
-    }
-    s.ellipsoid = !file.ellipsoids.empty();
+    s.meshes = static_cast<std::size_t>(model.meshes->count());
+    for (const VertexChunk* mesh : Records<VertexChunk>(*model.meshes)) s.triangles += static_cast<std::size_t>(mesh->faceCount);
+    s.materials = static_cast<std::size_t>(model.materials->count());
+    s.references = static_cast<std::size_t>(model.references->entries->count());
+    // The main sphere is all zero until the first bounding sphere fills it.
+    const BoundSphere& main = *model.bounds->mainSphere;
+    const bool mainSet = main.radius != 0.0f || main.x != 0.0f || main.y != 0.0f || main.z != 0.0f;
+    s.spheres = (mainSet ? 1 : 0) + static_cast<std::size_t>(model.bounds->spheres->count());
+    s.ellipsoid = model.ellipsoid != nullptr;
     return s;
 }
 

@@ -24,7 +24,7 @@ struct ExportSummary {
 };
 
 // Counted from the file as written.
-ExportSummary SummarizeWux(const WuxFile& file);
+ExportSummary SummarizeWux(const ExportModel& model);
 
 // "wrote out.wux: 3 meshes (40 triangles), 2 materials, 1 reference entry, 2 spheres, ellipsoid"
 std::string FormatSummaryLine(const std::string& outputPath, const ExportSummary& summary);

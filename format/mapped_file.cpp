@@ -115,10 +115,10 @@ ToolResult<void> MappedFile::Map(const InputFile& file, const std::string& path)
     return {};
 }
 
-ToolResult<WuxFile> ReadWuxFile(const std::string& path) {
+ToolResult<WuxDocument> OpenWux(const std::string& path) {
     MappedFile file;
     if (const ToolResult<void> opened = file.Open(path); !opened.Ok()) return opened.Error();
-    ToolResult<WuxFile> read = ReadWux(file.Span());
+    ToolResult<WuxDocument> read = OpenWux(file.Span());
     if (ToolResult<void> intact = file.Intact(); !intact.Ok()) return intact.Error();
     if (read.Ok()) return read;
     ToolError error = read.Error();

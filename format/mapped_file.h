@@ -51,6 +51,6 @@ private:
 
 // A WUX file read whole through a mapping. A file that is not a readable WUX file fails with
 // the reader's kind and offset, named "PATH: not a readable WUX file: offset N: ...".
-ToolResult<WuxFile> ReadWuxFile(const std::string& path);
+ToolResult<WuxDocument> OpenWux(const std::string& path);
 
 }  // namespace wux

@@ -373,26 +373,28 @@ std::vector<std::array<float, 3>> SmoothCornerNormals(const Positions& positions
     return out;
 }
 
-WorldNormals MeshWorldNormals(const MeshChunk& mesh) {
+WorldNormals MeshWorldNormals(const VertexChunk& mesh) {
     WorldNormals result;
-    const std::size_t count = mesh.triangles.size();
+    const std::size_t count = static_cast<std::size_t>(mesh.faceCount);
+    const std::size_t vertexCount = static_cast<std::size_t>(mesh.vertexCount);
     result.corners.assign(3 * count, kFallbackNormal);
     if (count == 0) return result;
     // Each corner's stored normal beside its triangle's world-space normal; zero where
     // either is missing, so the fit passes the pair over.
     std::vector<std::array<float, 3>> stored(3 * count), facing(3 * count);
     for (std::size_t t = 0; t < count; ++t) {
-        const auto& tri = mesh.triangles[t];
-        if (tri[0] >= mesh.vertices.size() || tri[1] >= mesh.vertices.size() || tri[2] >= mesh.vertices.size()) continue;
+        const std::uint16_t* tri = &mesh.triangles[3 * t];
+        if (tri[0] >= vertexCount || tri[1] >= vertexCount || tri[2] >= vertexCount) continue;
         Vec p[3];
         for (int k = 0; k < 3; ++k) {
-            const Vertex& v = mesh.vertices[tri[k]];
+            const MeshVertex& v = mesh.vertices[tri[k]];
             p[k] = {v.x, v.y, v.z};
         }
         const std::optional<Vec> face = Unit(Cross(Sub(p[1], p[0]), Sub(p[2], p[0])));
         for (int k = 0; k < 3; ++k) {
             if (face) facing[3 * t + k] = ToFloats(*face);
-            if (tri[k] < mesh.normals.size()) stored[3 * t + k] = mesh.normals[tri[k]];
+            const MeshNormal& n = mesh.normals[tri[k]];
+            stored[3 * t + k] = {n.x, n.y, n.z};
         }
     }
 
@@ -415,12 +417,12 @@ WorldNormals MeshWorldNormals(const MeshChunk& mesh) {
     result.fitted = false;
     result.corners.assign(3 * count, kFallbackNormal);
     Positions positions;
-    positions.reserve(mesh.vertices.size());
-    for (const Vertex& v : mesh.vertices) positions.push_back({v.x, v.y, v.z});
+    positions.reserve(vertexCount);
+    for (std::size_t i = 0; i < vertexCount; ++i) positions.push_back({mesh.vertices[i].x, mesh.vertices[i].y, mesh.vertices[i].z});
     Faces faces;
     std::vector<std::size_t> from;
     for (std::size_t t = 0; t < count; ++t) {
-        const auto& tri = mesh.triangles[t];
+        const std::uint16_t* tri = &mesh.triangles[3 * t];
         if (tri[0] >= positions.size() || tri[1] >= positions.size() || tri[2] >= positions.size()) continue;
         faces.push_back({tri[0], tri[1], tri[2]});
         from.push_back(t);

@@ -67,6 +67,6 @@ struct WorldNormals {
 // The world-space normals of a mesh record's corners: each stored normal through the
 // record's recovered normal transform, made unit. A corner whose stored normal is zero or
 // not finite takes its triangle's normal.
-WorldNormals MeshWorldNormals(const MeshChunk& mesh);
+WorldNormals MeshWorldNormals(const VertexChunk& mesh);
 
 }  // namespace wux

@@ -31,7 +31,7 @@ public:
 
     CheckReport Take() { return std::move(report_); }
 
-    void Run(const WuxFile& file);
+    void Run(const WuxDocument& doc);
 
 private:
     void Add(Problem::Severity severity, std::size_t offset, std::string where, std::string message) {
@@ -46,52 +46,56 @@ private:
     void Finite(std::size_t offset, const std::string& where, const char* field, float value) {
         if (!std::isfinite(value)) Error(offset, where, std::string(field) + " is not finite (" + NineDigitNumber(value) + ")");
     }
-    template <std::size_t N>
-    void Finite(std::size_t offset, const std::string& where, const char* field, const std::array<float, N>& values) {
-        for (std::size_t i = 0; i < N; ++i) Finite(offset + 4 * i, where, field, values[i]);
+    void Finite(std::size_t offset, const std::string& where, const char* field, const float* values, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i) Finite(offset + 4 * i, where, field, values[i]);
     }
 
-    void Header(const WuxFile& file);
+    void Header(const WuxDocument& doc);
     void Head(const ChunkInfo& chunk, const std::string& formula);
-    void String(const PaddedString& s, const std::string& where, const char* field);
-    void CheckMaterial(const Material& m);
-    void CheckMesh(const MeshChunk& m, std::size_t materialChunks);
+    // The next padded string of the file, holding text; returns its field.
+    const StringField& String(const std::string& text, const std::string& where, const char* field);
+    void CheckMaterial(const ChunkInfo& chunk, const MaterialChunk& m);
+    void CheckMesh(const ChunkInfo& chunk, const VertexChunk& m, std::uint32_t constant, std::size_t materialChunks);
     // Triangles below patternLimit must hold the indices 3i, 3i + 1, 3i + 2.
-    void CheckMeshArrays(const MeshChunk& m, const std::string& where, std::size_t patternLimit);
-    void CheckBounds(const Bounds& b);
-    void CheckEllipsoid(const Ellipsoid& e);
-    void CheckReferences(const References& r);
+    void CheckMeshArrays(std::size_t offset, const VertexChunk& m, const std::string& where, std::size_t patternLimit);
+    void CheckSphere(std::size_t at, const std::string& where, const BoundSphere& s, const BoundSphere* main);
+    void CheckEllipsoid(const ChunkInfo& chunk, const EllipsoidChunk& e);
+    void CheckReferences(const WuxDocument& doc);
 
     ByteSpan bytes_;
     std::size_t max_;
     CheckReport report_;
+    const std::vector<StringField>* strings_ = nullptr;
+    std::size_t nextString_ = 0;
 };
 
-void Checker::Header(const WuxFile& file) {
-    const auto& h = file.header;
-    if (h.fileSizeField != h.fileLength) {
-        Error(kFileSizeOffset, kFileTag, "file_size " + std::to_string(h.fileSizeField) + " differs from the file length " +
-                             std::to_string(h.fileLength));
+void Checker::Header(const WuxDocument& doc) {
+    if (doc.fileSizeField != doc.fileLength) {
+        Error(kFileSizeOffset, kFileTag, "file_size " + std::to_string(doc.fileSizeField) + " differs from the file length " +
+                             std::to_string(doc.fileLength));
     }
-    if (h.gnfo.magic != kMagic) {
-        Error(kInfoOffset + kMagicOffset, kInfoTag, "magic " + std::to_string(h.gnfo.magic) + ", expected " + kMagicText);
+    if (doc.gnfo.magic != kMagic) {
+        Error(kInfoOffset + kMagicOffset, kInfoTag, "magic " + std::to_string(doc.gnfo.magic) + ", expected " + kMagicText);
     }
-    for (std::size_t i = 0; i < h.reserved.size(); ++i) {
-        if (h.reserved[i] != 0) {
-            Error(kInfoReservedOffset + 4 * i, kInfoTag, "reserved word " + std::to_string(i) + " is " + Hex(h.reserved[i]) + ", expected 0");
+    for (std::size_t i = 0; i < doc.reserved.size(); ++i) {
+        if (doc.reserved[i] != 0) {
+            Error(kInfoReservedOffset + 4 * i, kInfoTag, "reserved word " + std::to_string(i) + " is " + Hex(doc.reserved[i]) + ", expected 0");
         }
     }
-    if (FloatBits(h.one) != kInfoScaleBits) {
-        Error(kInfoScaleOffset, kInfoTag, "word at offset " + std::to_string(kInfoScaleOffset) + " is " + NineDigitNumber(h.one) + " (" +
-                                            Hex(FloatBits(h.one)) + "), expected " + ConstantText(kInfoScaleBits));
+    if (doc.scaleBits != kInfoScaleBits) {
+        Error(kInfoScaleOffset, kInfoTag, "word at offset " + std::to_string(kInfoScaleOffset) + " is " +
+                                            NineDigitNumber(FloatFromBits(doc.scaleBits)) + " (" + Hex(doc.scaleBits) +
+                                            "), expected " + ConstantText(kInfoScaleBits));
     }
-    if (h.meshCount != file.meshes.size()) {
-        Error(kInfoMeshCountOffset, kInfoTag, "mesh count " + std::to_string(h.meshCount) + " differs from the " +
-                              std::to_string(file.meshes.size()) + " GVTX chunk(s) in the file");
+    const auto meshCount = static_cast<std::uint32_t>(doc.model->meshCount);
+    const auto materialCount = static_cast<std::uint32_t>(doc.model->materialCount);
+    if (meshCount != std::uint32_t(doc.model->meshes->count())) {
+        Error(kInfoMeshCountOffset, kInfoTag, "mesh count " + std::to_string(meshCount) + " differs from the " +
+                              std::to_string(doc.model->meshes->count()) + " GVTX chunk(s) in the file");
     }
-    if (h.materialCount != file.materials.size()) {
-        Error(kInfoMaterialCountOffset, kInfoTag, "material count " + std::to_string(h.materialCount) + " differs from the " +
-                              std::to_string(file.materials.size()) + " GMAT chunk(s) in the file");
+    if (materialCount != std::uint32_t(doc.model->materials->count())) {
+        Error(kInfoMaterialCountOffset, kInfoTag, "material count " + std::to_string(materialCount) + " differs from the " +
+                              std::to_string(doc.model->materials->count()) + " GMAT chunk(s) in the file");
     }
 }
 
@@ -107,22 +111,23 @@ void Checker::Head(const ChunkInfo& chunk, const std::string& formula) {
     }
 }
 
-void Checker::String(const PaddedString& s, const std::string& where, const char* field) {
-    const std::size_t length = s.text.size();
-    const std::string name = std::string(field) + " " + Quoted(s.text);
+const StringField& Checker::String(const std::string& text, const std::string& where, const char* field) {
+    const StringField& s = (*strings_)[nextString_++];
+    const std::size_t length = text.size();
+    const std::string name = std::string(field) + " " + Quoted(text);
     if (s.paddedLength % 4 != 0) {
         Error(s.offset, where, name + ": padded length " + std::to_string(s.paddedLength) + " is not a multiple of 4");
     }
     if (length >= s.paddedLength) {
         Error(s.offset, where, name + ": no zero byte follows the characters within the padded length " +
                                    std::to_string(s.paddedLength));
-        return;
+        return s;
     }
-    const std::uint8_t* padding = bytes_.data + s.offset + 4 + length;
-    for (std::size_t i = 0; i < s.paddedLength - length; ++i) {
-        if (padding[i] != 0) {
-            Error(s.offset + 4 + length + i, where, name + ": padding byte is " + Hex(padding[i]) + ", expected 0");
-            return;
+    for (std::size_t i = 0; i < s.padding.size(); ++i) {
+        if (s.padding[i] != 0) {
+            Error(s.offset + 4 + length + i, where,
+                  name + ": padding byte is " + Hex(static_cast<std::uint8_t>(s.padding[i])) + ", expected 0");
+            return s;
         }
     }
     if (s.paddedLength - length > 4) {
@@ -130,48 +135,50 @@ void Checker::String(const PaddedString& s, const std::string& where, const char
                                      std::to_string(PaddedLength(length)) + " expected for " +
                                      std::to_string(length) + " characters");
     }
+    return s;
 }
 
-void Checker::CheckMaterial(const Material& m) {
-    const std::string where = ChunkName(m.chunk);
-    Head(m.chunk, std::to_string(kChunkHeadSize) + " + name " + std::to_string(4 + std::size_t{m.name.paddedLength}) +
-                      " + " + std::to_string(kColourBlockSize) + " + 4 + " + std::to_string(m.maps.size()) +
-                      " map entries");
+void Checker::CheckMaterial(const ChunkInfo& chunk, const MaterialChunk& m) {
+    const std::string where = ChunkName(chunk);
+    const StringField& name = (*strings_)[nextString_];
+    Head(chunk, std::to_string(kChunkHeadSize) + " + name " + std::to_string(4 + std::size_t{name.paddedLength}) +
+                    " + " + std::to_string(kColourBlockSize) + " + 4 + " + std::to_string(m.mapCount) +
+                    " map entries");
     String(m.name, where, "name");
+    const std::size_t colourOffset = name.offset + 4 + name.paddedLength;
     for (const ColourConstant& c : kColourConstants) {
         const float value = m.colourBlock[c.word];
         if (FloatBits(value) != c.bits) {
-            Error(m.colourOffset + 4 * c.word, where,
+            Error(colourOffset + 4 * c.word, where,
                   "colour word " + std::to_string(c.word) + " is " + NineDigitNumber(value) + " (" + Hex(FloatBits(value)) +
                       "), expected " + ConstantText(c.bits));
         }
     }
-    Finite(m.colourOffset, where, "colour word", m.colourBlock);
-    const std::size_t countOffset = m.colourOffset + kColourBlockSize;
-    if (m.mapCount > kMaxMaps) {
-        Error(countOffset, where, "map count " + std::to_string(m.mapCount) + " exceeds " + std::to_string(kMaxMaps));
-    }
-    for (std::size_t i = 0; i < m.maps.size(); ++i) {
-        const MapEntry& map = m.maps[i];
+    Finite(colourOffset, where, "colour word", m.colourBlock, kColourWords);
+    std::size_t at = colourOffset + kColourBlockSize + 4;
+    for (std::int32_t i = 0; i < m.mapCount; ++i) {
+        const MaterialMap& map = m.maps[i];
+        const auto channel = static_cast<std::uint32_t>(map.channel);
         const std::string mapWhere = where + ", map " + std::to_string(i);
-        if (map.channel > kMaxMapChannel) {
-            Error(map.offset, mapWhere, "channel " + std::to_string(static_cast<std::int32_t>(map.channel)) +
-                                            " outside 0.." + std::to_string(kMaxMapChannel));
-        } else if (i > 0 && map.channel <= m.maps[i - 1].channel) {
-            Error(map.offset, mapWhere, "channel " + std::to_string(map.channel) + " does not follow channel " +
-                                            std::to_string(m.maps[i - 1].channel) + " in ascending order");
+        if (channel > kMaxMapChannel) {
+            Error(at, mapWhere, "channel " + std::to_string(map.channel) + " outside 0.." + std::to_string(kMaxMapChannel));
+        } else if (i > 0 && channel <= static_cast<std::uint32_t>(m.maps[i - 1].channel)) {
+            Error(at, mapWhere, "channel " + std::to_string(channel) + " does not follow channel " +
+                                    std::to_string(static_cast<std::uint32_t>(m.maps[i - 1].channel)) + " in ascending order");
         }
-        String(map.fileName, mapWhere, "file name");
-        Finite(map.fileName.offset + 4 + map.fileName.paddedLength, mapWhere, "amount", map.amount);
+        const StringField& file = String(map.fileName, mapWhere, "file name");
+        at = file.offset + 4 + file.paddedLength;
+        Finite(at, mapWhere, "amount", map.amount);
+        at += 4;
     }
 }
 
-void Checker::CheckMesh(const MeshChunk& m, std::size_t materialChunks) {
-    const std::string where = ChunkName(m.chunk);
-    const std::size_t o = m.chunk.offset;
-    Head(m.chunk, std::to_string(kMeshHeadSize) + " + " + std::to_string(kBytesPerVertex) + " x " +
-                      std::to_string(m.vertexCount) + " + " + std::to_string(kBytesPerTriangle) + " x " +
-                      std::to_string(m.faceCount));
+void Checker::CheckMesh(const ChunkInfo& chunk, const VertexChunk& m, std::uint32_t constant, std::size_t materialChunks) {
+    const std::string where = ChunkName(chunk);
+    const std::size_t o = chunk.offset;
+    const auto vertexCount = static_cast<std::uint32_t>(m.vertexCount), faceCount = static_cast<std::uint32_t>(m.faceCount);
+    Head(chunk, std::to_string(kMeshHeadSize) + " + " + std::to_string(kBytesPerVertex) + " x " +
+                    std::to_string(vertexCount) + " + " + std::to_string(kBytesPerTriangle) + " x " + std::to_string(faceCount));
     const bool indexOk = materialChunks == 0 ? m.materialIndex == 0
                                              : m.materialIndex >= 0 && std::size_t(m.materialIndex) < materialChunks;
     if (!indexOk) {
@@ -179,46 +186,48 @@ void Checker::CheckMesh(const MeshChunk& m, std::size_t materialChunks) {
                                  (materialChunks == 0 ? " with no materials in the file (0 expected)"
                                                       : " outside 0.." + std::to_string(materialChunks - 1)));
     }
-    if (FloatBits(m.constant) != kMeshConstantBits) {
+    if (constant != kMeshConstantBits) {
         Error(o + kMeshConstantOffset, where,
-              "constant is " + NineDigitNumber(m.constant) + " (" + Hex(FloatBits(m.constant)) + "), expected " +
+              "constant is " + NineDigitNumber(FloatFromBits(constant)) + " (" + Hex(constant) + "), expected " +
                   Hex(kMeshConstantBits));
     }
-    if (std::uint64_t{m.vertexCount} != 3 * std::uint64_t{m.faceCount}) {
+    if (std::uint64_t{vertexCount} != 3 * std::uint64_t{faceCount}) {
         Error(o + kMeshVertexCountOffset, where,
-              "vertex count " + std::to_string(m.vertexCount) + " is not 3 x face count " + std::to_string(m.faceCount));
+              "vertex count " + std::to_string(vertexCount) + " is not 3 x face count " + std::to_string(faceCount));
     }
-    const bool tooLarge = m.faceCount > kMaxTrianglesPerMesh;
+    const bool tooLarge = faceCount > kMaxTrianglesPerMesh;
     if (tooLarge) {
         Error(o + kMeshFaceCountOffset, where,
-              std::to_string(m.faceCount) + " triangles: u16 indices address at most " +
+              std::to_string(faceCount) + " triangles: u16 indices address at most " +
                   std::to_string(kMaxTrianglesPerMesh) + " triangles of a mesh");
-    } else if (m.faceCount == 0) {
+    } else if (faceCount == 0) {
         Warning(o + kMeshFaceCountOffset, where, "mesh has no triangles");
     }
     // Beyond the u16 limit no triangle can hold its expected indices: one error above says so.
-    CheckMeshArrays(m, where, tooLarge ? kMaxTrianglesPerMesh : m.triangles.size());
+    CheckMeshArrays(o + kMeshHeadSize, m, where, tooLarge ? kMaxTrianglesPerMesh : faceCount);
 }
 
-void Checker::CheckMeshArrays(const MeshChunk& m, const std::string& where, std::size_t patternLimit) {
-    for (std::size_t k = 0; k < m.vertices.size(); ++k) {
-        const Vertex& v = m.vertices[k];
-        const std::array<float, 5> values{v.x, v.y, v.z, v.u, v.v};
-        for (std::size_t j = 0; j < values.size(); ++j) {
+void Checker::CheckMeshArrays(std::size_t offset, const VertexChunk& m, const std::string& where, std::size_t patternLimit) {
+    const auto vertexCount = static_cast<std::size_t>(m.vertexCount), faceCount = static_cast<std::size_t>(m.faceCount);
+    for (std::size_t k = 0; k < vertexCount; ++k) {
+        const MeshVertex& v = m.vertices[k];
+        const float values[5] = {v.x, v.y, v.z, v.u, v.v};
+        for (std::size_t j = 0; j < 5; ++j) {
             if (!std::isfinite(values[j])) {
-                Error(m.VerticesOffset() + kVertexSize * k + 4 * j, where + ", vertex " + std::to_string(k),
+                Error(offset + kVertexSize * k + 4 * j, where + ", vertex " + std::to_string(k),
                       std::string("xyzuv").substr(j, 1) + " is not finite (" + NineDigitNumber(values[j]) + ")");
             }
         }
     }
-    for (std::size_t i = 0; i < m.triangles.size(); ++i) {
-        const auto& t = m.triangles[i];
-        const std::size_t at = m.TrianglesOffset() + kTriangleSize * i;
+    offset += kVertexSize * vertexCount;
+    for (std::size_t i = 0; i < faceCount; ++i) {
+        const std::uint16_t* t = &m.triangles[3 * i];
+        const std::size_t at = offset + kTriangleSize * i;
         bool inRange = true;
         for (int j = 0; j < 3; ++j) {
-            if (t[j] >= m.vertexCount) {
+            if (t[j] >= vertexCount) {
                 Error(at + 2 * j, where + ", triangle " + std::to_string(i),
-                      "index " + std::to_string(t[j]) + " out of range (" + std::to_string(m.vertexCount) + " vertices)");
+                      "index " + std::to_string(t[j]) + " out of range (" + std::to_string(vertexCount) + " vertices)");
                 inRange = false;
             }
         }
@@ -229,88 +238,88 @@ void Checker::CheckMeshArrays(const MeshChunk& m, const std::string& where, std:
                       std::to_string(3 * i + 2) + ")");
         }
     }
-    for (std::size_t k = 0; k < m.normals.size(); ++k) {
-        Finite(m.NormalsOffset() + kNormalSize * k, where + ", normal " + std::to_string(k), "component", m.normals[k]);
+    offset += kTriangleSize * faceCount;
+    for (std::size_t k = 0; k < vertexCount; ++k) {
+        const MeshNormal& n = m.normals[k];
+        const float values[3] = {n.x, n.y, n.z};
+        Finite(offset + kNormalSize * k, where + ", normal " + std::to_string(k), "component", values, 3);
     }
-    for (std::size_t i = 0; i < m.faceBlocks.size(); ++i) {
-        for (int j = 0; j < 3; ++j) {
-            if (m.faceBlocks[i][j] != 0) {
-                Error(m.FaceBlocksOffset() + kFaceBlockSize * i + 4 * j, where + ", face block " + std::to_string(i),
-                      "word " + std::to_string(j) + " is " + Hex(m.faceBlocks[i][j]) + ", expected 0");
-            }
+    offset += kNormalSize * vertexCount;
+    for (std::size_t i = 0; i < 3 * faceCount; ++i) {
+        if (m.faceBlocks[i] != 0) {
+            Error(offset + 4 * i, where + ", face block " + std::to_string(i / 3),
+                  "word " + std::to_string(i % 3) + " is " + Hex(m.faceBlocks[i]) + ", expected 0");
         }
     }
 }
 
-void Checker::CheckBounds(const Bounds& b) {
-    const std::string where = ChunkName(b.chunk);
-    Head(b.chunk, std::to_string(kBoundHeadSize) + " + " + std::to_string(kSphereSize) + " x " +
-                      std::to_string(b.sphereCount));
-    const std::size_t mainOffset = b.chunk.offset + kChunkHeadSize;
-    Finite(mainOffset, where + ", main sphere", "value", b.mainSphere.centre);
-    Finite(mainOffset + kSphereRadiusOffset, where + ", main sphere", "radius", b.mainSphere.radius);
-    if (b.mainSphere.radius < 0) {
-        Warning(mainOffset + kSphereRadiusOffset, where + ", main sphere", "negative radius " + NineDigitNumber(b.mainSphere.radius));
-    }
-    for (std::size_t i = 0; i < b.spheres.size(); ++i) {
-        const Sphere& s = b.spheres[i];
-        const std::size_t at = b.chunk.offset + kBoundHeadSize + kSphereSize * i;
-        const std::string sphereWhere = where + ", sphere " + std::to_string(i);
-        Finite(at, sphereWhere, "centre", s.centre);
-        Finite(at + kSphereRadiusOffset, sphereWhere, "radius", s.radius);
-        if (s.radius > b.mainSphere.radius) {
-            Warning(at + kSphereRadiusOffset, sphereWhere, "radius " + NineDigitNumber(s.radius) + " exceeds the main sphere's " +
-                                              NineDigitNumber(b.mainSphere.radius));
-        }
+// main is null for the main sphere itself.
+void Checker::CheckSphere(std::size_t at, const std::string& where, const BoundSphere& s, const BoundSphere* main) {
+    const float centre[3] = {s.x, s.y, s.z};
+    Finite(at, where, main ? "centre" : "value", centre, 3);
+    Finite(at + kSphereRadiusOffset, where, "radius", s.radius);
+    if (main == nullptr && s.radius < 0) {
+        Warning(at + kSphereRadiusOffset, where, "negative radius " + NineDigitNumber(s.radius));
+    } else if (main != nullptr && s.radius > main->radius) {
+        Warning(at + kSphereRadiusOffset, where, "radius " + NineDigitNumber(s.radius) + " exceeds the main sphere's " +
+                                                     NineDigitNumber(main->radius));
     }
 }
 
-void Checker::CheckEllipsoid(const Ellipsoid& e) {
-    const std::string where = ChunkName(e.chunk);
-    Head(e.chunk, "");
-    const std::size_t semiAxes = e.chunk.offset + kEllipsoidSemiAxesOffset;
-    Finite(e.chunk.offset + kChunkHeadSize, where, "centre", e.centre);
-    Finite(semiAxes, where, "semi-axis", e.semiAxes);
+void Checker::CheckEllipsoid(const ChunkInfo& chunk, const EllipsoidChunk& e) {
+    const std::string where = ChunkName(chunk);
+    const std::size_t semiAxes = chunk.offset + kEllipsoidSemiAxesOffset;
+    Finite(chunk.offset + kChunkHeadSize, where, "centre", e.centre, 3);
+    Finite(semiAxes, where, "semi-axis", e.semiAxes, 3);
     for (std::size_t i = 0; i < 3; ++i) {
         if (e.semiAxes[i] < 0) Warning(semiAxes + 4 * i, where, "negative semi-axis " + NineDigitNumber(e.semiAxes[i]));
     }
 }
 
-void Checker::CheckReferences(const References& r) {
-    const std::string where = ChunkName(r.chunk);
-    Head(r.chunk, std::to_string(kReferenceHeadSize) + " + " + std::to_string(r.entries.size()) + " entries");
-    for (std::size_t i = 0; i < r.entries.size(); ++i) {
-        const Reference& e = r.entries[i];
-        const std::string entryWhere = where + ", entry " + std::to_string(i) + " " + Quoted(e.name.text);
-        String(e.name, entryWhere, "name");
-        const std::size_t t = e.TransformOffset();
-        Finite(t, entryWhere, "transform value", e.transform);
+void Checker::CheckReferences(const WuxDocument& doc) {
+    const std::string where = ChunkName(doc.gref);
+    const std::vector<const ReferenceEntry*> entries = Records<ReferenceEntry>(*doc.model->references->entries);
+    Head(doc.gref, std::to_string(kReferenceHeadSize) + " + " + std::to_string(entries.size()) + " entries");
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const ReferenceEntry& e = *entries[i];
+        const std::string entryWhere = where + ", entry " + std::to_string(i) + " " + Quoted(e.name);
+        const StringField& name = String(e.name, entryWhere, "name");
+        const std::size_t t = name.offset + 4 + name.paddedLength;
+        Finite(t, entryWhere, "transform value", &e.transform[0][0], 4);
+        for (int row = 1; row < 4; ++row) Finite(t + kTransformRowSize * row, entryWhere, "transform value", e.transform[row], 4);
         for (int row = 0; row < 4; ++row) {
-            const float w = e.transform[4 * row + 3];
+            const float w = e.transform[row][3];
             if (w != 0.0f) {
                 Error(t + kTransformRowSize * row + 12, entryWhere, "transform row " + std::to_string(row) + " ends in " + NineDigitNumber(w) +
                                                          ", expected 0.0");
             }
         }
-        Finite(t + kTransformSize, entryWhere, "half extent", e.halfExtents);
+        Finite(t + kTransformSize, entryWhere, "half extent", e.halfExtents, 3);
         if (e.halfExtents[0] == 0 && e.halfExtents[1] == 0 && e.halfExtents[2] == 0) {
             Warning(t + kTransformSize, entryWhere, "helper has zero size");
         }
-        if (e.endWord != kReferenceEndWord) {
+        if (doc.endWords[i] != kReferenceEndWord) {
             Error(t + kTransformSize + kHalfExtentsSize, entryWhere,
-                  "end word " + Hex(e.endWord) + ", expected " + Hex(kReferenceEndWord));
+                  "end word " + Hex(doc.endWords[i]) + ", expected " + Hex(kReferenceEndWord));
         }
     }
 }
 
-void Checker::Run(const WuxFile& file) {
-    Header(file);
-    const std::size_t materialChunks = file.materials.size();
+void Checker::Run(const WuxDocument& doc) {
+    strings_ = &doc.strings;
+    Header(doc);
+    const ExportModel& model = *doc.model;
+    const std::size_t materialChunks = static_cast<std::size_t>(model.materials->count());
+    const auto materials = Records<MaterialChunk>(*model.materials);
+    const auto meshes = Records<VertexChunk>(*model.meshes);
+    const auto spheres = Records<BoundSphere>(*model.bounds->spheres);
+    std::size_t nextSphere = 0;
+    std::vector<const ChunkInfo*> materialAt;
     // Rank of each tag in the required order; GBND once, GELP at most once.
     const std::map<std::string, int> rank{{kMaterialTag, 0}, {kMeshTag, 1}, {kBoundTag, 2}, {kEllipsoidTag, 3}};
     int lastRank = -1;
     std::string lastTag;
-    for (const ChunkInfo& chunk : file.chunks) {
+    for (const ChunkInfo& chunk : doc.chunks) {
         const int r = rank.at(chunk.tag);
         if (r < lastRank) {
             Error(chunk.offset, ChunkName(chunk), chunk.tag + " chunk after a " + lastTag +
@@ -324,31 +333,45 @@ void Checker::Run(const WuxFile& file) {
         }
         const std::size_t n = static_cast<std::size_t>(chunk.ordinal);
         if (chunk.tag == kMaterialTag) {
-            CheckMaterial(file.materials[n]);
+            materialAt.push_back(&chunk);
+            CheckMaterial(chunk, *materials[n]);
         } else if (chunk.tag == kMeshTag) {
             // One mesh's arrays at a time: a larger file needs no more memory.
-            MeshChunk mesh = file.meshes[n];
-            ReadMeshArrays(bytes_, &mesh);
-            CheckMesh(mesh, materialChunks);
+            VertexChunk mesh(0, 0, meshes[n]->materialIndex);
+            mesh.vertexCount = meshes[n]->vertexCount;
+            mesh.faceCount = meshes[n]->faceCount;
+            ReadMeshArrays(bytes_, chunk, &mesh);
+            CheckMesh(chunk, mesh, doc.meshConstants[n], materialChunks);
         } else if (chunk.tag == kBoundTag) {
-            CheckBounds(file.bounds[n]);
+            // A second GBND's main sphere and spheres follow the first's in the list.
+            const std::string where = ChunkName(chunk);
+            const std::size_t count = (chunk.contentSize - kBoundHeadSize) / kSphereSize;
+            Head(chunk, std::to_string(kBoundHeadSize) + " + " + std::to_string(kSphereSize) + " x " + std::to_string(count));
+            const BoundSphere* main = n == 0 ? model.bounds->mainSphere.get() : spheres[nextSphere++];
+            CheckSphere(chunk.offset + kChunkHeadSize, where + ", main sphere", *main, nullptr);
+            for (std::size_t i = 0; i < count; ++i) {
+                CheckSphere(chunk.offset + kBoundHeadSize + kSphereSize * i, where + ", sphere " + std::to_string(i),
+                            *spheres[nextSphere++], main);
+            }
         } else {
-            CheckEllipsoid(file.ellipsoids[n]);
+            Head(chunk, "");
+            // The model keeps the last GELP chunk's values.
+            if (chunk.ordinal + 1 == static_cast<int>(doc.ChunkCount(kEllipsoidTag))) CheckEllipsoid(chunk, *model.ellipsoid);
         }
     }
-    if (file.bounds.empty()) {
-        Error(file.references.chunk.offset, kInfoTag, "no GBND chunk (exactly one required)");
+    if (doc.ChunkCount(kBoundTag) == 0) {
+        Error(doc.gref.offset, kInfoTag, "no GBND chunk (exactly one required)");
     }
-    CheckReferences(file.references);
-    if (file.header.trailingBytes != 0) {
-        const std::size_t end = file.references.chunk.offset + file.references.chunk.blockSize;
-        Error(end, kReferenceTag, std::to_string(file.header.trailingBytes) + " bytes follow the GREF chunk, which must end the file");
+    CheckReferences(doc);
+    if (doc.trailingBytes != 0) {
+        Error(doc.gref.offset + doc.gref.blockSize, kReferenceTag,
+              std::to_string(doc.trailingBytes) + " bytes follow the GREF chunk, which must end the file");
     }
 
     std::map<std::string, int> seen;
-    for (const Material& m : file.materials) {
-        if (seen[m.name.text]++ == 1) {
-            Warning(m.chunk.offset, ChunkName(m.chunk), "material name " + Quoted(m.name.text) + " appears more than once");
+    for (std::size_t i = 0; i < materials.size(); ++i) {
+        if (seen[materials[i]->name]++ == 1) {
+            Warning(materialAt[i]->offset, ChunkName(*materialAt[i]), "material name " + Quoted(materials[i]->name) + " appears more than once");
         }
     }
 }
@@ -357,7 +380,7 @@ void Checker::Run(const WuxFile& file) {
 
 CheckReport CheckWux(ByteSpan bytes, std::size_t maxProblems) {
     Checker checker(bytes, maxProblems);
-    ToolResult<WuxFile> read = ReadWuxWithoutMeshArrays(bytes);
+    ToolResult<WuxDocument> read = OpenWux(bytes, false);
     if (!read.Ok()) {
         // The reader's message starts with its place ("GVTX #1: ..."), which is the problem's where.
         const std::string& message = read.Error().message;

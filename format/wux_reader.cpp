@@ -16,7 +16,7 @@ constexpr std::size_t kHeadSize = kChunkHeadSize;
 constexpr std::size_t kGnfoOffset = kInfoOffset;
 constexpr std::size_t kGnfoSize = kInfoChunkSize;
 
-// Thrown inside the reader only, and returned as the result's error by ReadWux.
+// Thrown inside the reader only, and returned as the result's error by OpenWux.
 [[noreturn]] void Fail(ToolError::Kind kind, std::size_t offset, std::string message) {
     ToolError error;
     error.kind = kind;
@@ -48,24 +48,21 @@ public:
         }
     }
 
-    // A u32 count into *count, then that many entries read by readEntry. The entries, of at
-    // least minEntrySize bytes each, must fit in what is left before any is read.
-    template <typename ReadEntry>
-    auto Counted(std::uint32_t* count, std::uint64_t minEntrySize, const char* what, ReadEntry readEntry)
-        -> std::vector<decltype(readEntry(*this))> {
+    // A u32 count of entries of at least minEntrySize bytes each, which must fit in what is left.
+    std::uint32_t Count(std::uint64_t minEntrySize, const char* what) {
         const std::size_t countOffset = pos_;
-        *count = U32(what);
-        const std::uint64_t needed = *count * minEntrySize;  // both below 2^32: no overflow
+        const std::uint32_t count = U32(what);
+        const std::uint64_t needed = count * minEntrySize;  // both below 2^32: no overflow
         if (needed > end_ - pos_) {
             Fail(ToolError::Kind::BadCount, countOffset,
-                 where_ + ": " + what + " " + std::to_string(*count) + " needs at least " +
+                 where_ + ": " + what + " " + std::to_string(count) + " needs at least " +
                      std::to_string(needed) + " bytes, but " + limit_ + " holds only " +
                      std::to_string(end_ - pos_) + " more");
         }
-        std::vector<decltype(readEntry(*this))> entries;
-        for (std::uint32_t i = 0; i < *count; ++i) entries.push_back(readEntry(*this));
-        return entries;
+        return count;
     }
+
+    const std::string& Where() const { return where_; }
 
     void Skip(std::size_t n, const char* field) {
         Need(n, field);
@@ -86,12 +83,9 @@ public:
     }
     float F32(const char* field) { return FloatFromBits(U32(field)); }
 
-    template <std::size_t N>
-    std::array<float, N> Floats(const char* field) {
-        Need(4 * N, field);
-        std::array<float, N> out{};
-        for (float& f : out) f = F32(field);
-        return out;
+    void Floats(float* out, std::size_t n, const char* field) {
+        Need(4 * n, field);
+        for (std::size_t i = 0; i < n; ++i) out[i] = F32(field);
     }
 
     std::string Tag(const char* field) {
@@ -101,8 +95,9 @@ public:
         return tag;
     }
 
-    PaddedString Padded(const char* field) {
-        PaddedString s;
+    // A padded string's text; its field goes to *fields.
+    std::string Padded(const char* field, std::vector<StringField>* fields) {
+        StringField s;
         s.offset = pos_;
         s.paddedLength = U32(field);
         if (s.paddedLength > end_ - pos_) {
@@ -112,9 +107,11 @@ public:
         }
         const auto* begin = bytes_.data + pos_;
         const auto* end = begin + s.paddedLength;
-        s.text.assign(begin, std::find(begin, end, std::uint8_t{0}));
+        const auto* zero = std::find(begin, end, std::uint8_t{0});
+        s.padding.assign(zero, end);
         pos_ += s.paddedLength;
-        return s;
+        fields->push_back(std::move(s));
+        return std::string(begin, zero);
     }
 
 private:
@@ -148,13 +145,6 @@ ChunkInfo ReadChunkHead(ByteSpan bytes, std::size_t pos, std::size_t end, const 
     return chunk;
 }
 
-// The framing of a file: where every chunk is, nothing of their content.
-struct Framing {
-    Header header;                  // the GNFO body words are left at zero here
-    std::vector<ChunkInfo> inner;   // the chunks inside GNFO, in file order
-    ChunkInfo gref;
-};
-
 // The chunks inside GNFO, which follow each other directly up to its end.
 std::vector<ChunkInfo> ReadInnerChunks(ByteSpan bytes, const ChunkInfo& gnfo) {
     std::vector<ChunkInfo> inner;
@@ -183,15 +173,15 @@ std::vector<ChunkInfo> ReadInnerChunks(ByteSpan bytes, const ChunkInfo& gnfo) {
     return inner;
 }
 
-Framing ReadFraming(ByteSpan bytes) {
-    Framing f;
-    f.header.fileLength = bytes.size;
+// Where every chunk is, and the file head's words; nothing of the chunks' content.
+void ReadFraming(ByteSpan bytes, WuxDocument& doc) {
+    doc.fileLength = bytes.size;
     Cursor head(bytes, 0, bytes.size, "file head", "the file");
     head.Need(kFileHeadSize, "LIBF head and IDFM form word");
     if (head.Tag("LIBF tag") != kFileTag) {
         Fail(ToolError::Kind::BadTag, 0, "file head: expected \"LIBF\", found \"" + PrintableTag(bytes.data) + "\"");
     }
-    f.header.fileSizeField = head.U32("file_size");
+    doc.fileSizeField = head.U32("file_size");
     if (head.Tag("form word") != kFormTag) {
         Fail(ToolError::Kind::BadTag, kFormTagOffset,
              "file head: expected the form word \"IDFM\", found \"" + PrintableTag(bytes.data + kFormTagOffset) + "\"");
@@ -205,16 +195,16 @@ Framing ReadFraming(ByteSpan bytes) {
              "expected the GNFO chunk at offset " + std::to_string(kGnfoOffset) + ", found \"" +
                  PrintableTag(bytes.data + kGnfoOffset) + "\"");
     }
-    f.header.gnfo = ReadChunkHead(bytes, kGnfoOffset, bytes.size, "the file");
-    if (f.header.gnfo.blockSize < kGnfoSize) {
+    doc.gnfo = ReadChunkHead(bytes, kGnfoOffset, bytes.size, "the file");
+    if (doc.gnfo.blockSize < kGnfoSize) {
         Fail(ToolError::Kind::BadSize, kGnfoOffset + kBlockSizeOffset,
-             "GNFO chunk: block_size " + std::to_string(f.header.gnfo.blockSize) + " is smaller than its " +
+             "GNFO chunk: block_size " + std::to_string(doc.gnfo.blockSize) + " is smaller than its " +
                  std::to_string(kGnfoSize) + "-byte body");
     }
-    f.header.gnfo.contentSize = kGnfoSize;
+    doc.gnfo.contentSize = kGnfoSize;
 
-    const std::size_t gnfoEnd = kGnfoOffset + f.header.gnfo.blockSize;
-    f.inner = ReadInnerChunks(bytes, f.header.gnfo);
+    const std::size_t gnfoEnd = kGnfoOffset + doc.gnfo.blockSize;
+    doc.chunks = ReadInnerChunks(bytes, doc.gnfo);
 
     // GREF follows GNFO and ends the file.
     if (kHeadSize > bytes.size - gnfoEnd) {
@@ -227,169 +217,173 @@ Framing ReadFraming(ByteSpan bytes) {
              "expected the GREF chunk at offset " + std::to_string(gnfoEnd) + " (after GNFO), found \"" +
                  PrintableTag(bytes.data + gnfoEnd) + "\"");
     }
-    f.gref = ReadChunkHead(bytes, gnfoEnd, bytes.size, "the file");
-    f.header.trailingBytes = bytes.size - gnfoEnd - f.gref.blockSize;
-    return f;
+    doc.gref = ReadChunkHead(bytes, gnfoEnd, bytes.size, "the file");
+    doc.trailingBytes = bytes.size - gnfoEnd - doc.gref.blockSize;
 }
 
-void ReadGnfoBody(ByteSpan bytes, Header& header) {
+void ReadGnfoBody(ByteSpan bytes, WuxDocument& doc) {
     Cursor c(bytes, kGnfoOffset + kHeadSize, kGnfoOffset + kGnfoSize, kInfoTag, "the GNFO chunk");
-    for (auto& word : header.reserved) word = c.U32("reserved word");
-    header.one = c.F32("1.0 word");
-    header.meshCount = c.U32("mesh count");
-    header.materialCount = c.U32("material count");
+    for (auto& word : doc.reserved) word = c.U32("reserved word");
+    doc.scaleBits = c.U32("1.0 word");
+    doc.model->meshCount = static_cast<std::int32_t>(c.U32("mesh count"));
+    doc.model->materialCount = static_cast<std::int32_t>(c.U32("material count"));
 }
 
-// A chunk's content read by readBody(cursor, value), with the bytes it took.
-template <typename T, typename ReadBody>
-T ReadChunk(ByteSpan bytes, const ChunkInfo& chunk, ReadBody readBody) {
-    T value;
-    value.chunk = chunk;
-    Cursor c(bytes, chunk.offset + kHeadSize, chunk.offset + chunk.blockSize, ChunkName(chunk), "the chunk");
-    readBody(c, value);
-    value.chunk.contentSize = c.Pos() - chunk.offset;
-    return value;
-}
-
-void ReadMaterial(Cursor& c, Material& m) {
-    m.name = c.Padded("name");
-    m.colourOffset = c.Pos();
-    m.colourBlock = c.Floats<kColourWords>("colour block");
-    m.maps = c.Counted(&m.mapCount, kMinMapEntrySize, "map count", [](Cursor& entry) {
-        MapEntry map;
-        map.offset = entry.Pos();
-        map.channel = entry.U32("map channel");
-        map.fileName = entry.Padded("map file name");
-        map.amount = entry.F32("map amount");
-        return map;
-    });
+void ReadMaterial(Cursor& c, WuxDocument& doc) {
+    auto m = std::make_unique<MaterialChunk>(c.Padded("name", &doc.strings).c_str());
+    c.Floats(m->colourBlock, kColourWords, "colour block");
+    const std::size_t countOffset = c.Pos();
+    const std::uint32_t count = c.Count(kMinMapEntrySize, "map count");
+    if (count > kMaxMaps) {
+        Fail(ToolError::Kind::BadCount, countOffset,
+             c.Where() + ": map count " + std::to_string(count) + " exceeds " + std::to_string(kMaxMaps));
+    }
+    m->mapCount = static_cast<std::int32_t>(count);
+    for (std::int32_t i = 0; i < m->mapCount; ++i) {
+        MaterialMap& map = m->maps[i];
+        map.channel = static_cast<std::int32_t>(c.U32("map channel"));
+        map.fileName = c.Padded("map file name", &doc.strings);
+        map.amount = c.F32("map amount");
+    }
+    doc.model->materials->append(std::move(m));
 }
 
 // Reads the four arrays that follow a mesh's counts, which the size check of ReadMesh has
 // found to fit the chunk.
-void ReadMeshArrays(Cursor& c, MeshChunk& m) {
-    m.vertices.resize(m.vertexCount);
-    for (Vertex& v : m.vertices) {
-        const auto f = c.Floats<5>("vertex");
-        v = Vertex{f[0], f[1], f[2], f[3], f[4]};
+void FillMeshArrays(Cursor& c, VertexChunk& m) {
+    for (std::int32_t i = 0; i < m.vertexCount; ++i) {
+        float f[5];
+        c.Floats(f, 5, "vertex");
+        m.vertices[i] = MeshVertex{f[0], f[1], f[2], f[3], f[4]};
     }
-    m.triangles.resize(m.faceCount);
-    for (auto& t : m.triangles) {
-        for (auto& index : t) index = c.U16("triangle");
+    for (std::size_t i = 0; i < 3 * std::size_t(m.faceCount); ++i) m.triangles[i] = c.U16("triangle");
+    for (std::int32_t i = 0; i < m.vertexCount; ++i) {
+        float f[3];
+        c.Floats(f, 3, "normal");
+        m.normals[i] = MeshNormal{f[0], f[1], f[2]};
     }
-    m.normals.resize(m.vertexCount);
-    for (auto& n : m.normals) n = c.Floats<3>("normal");
-    m.faceBlocks.resize(m.faceCount);
-    for (auto& block : m.faceBlocks) {
-        for (auto& word : block) word = c.U32("face block");
-    }
+    for (std::size_t i = 0; i < 3 * std::size_t(m.faceCount); ++i) m.faceBlocks[i] = c.U32("face block");
 }
 
 // The arrays are read only withArrays; their bytes are taken either way.
-void ReadMesh(Cursor& c, MeshChunk& m, bool withArrays) {
-    m.materialIndex = static_cast<std::int32_t>(c.U32("material index"));
-    m.constant = c.F32("constant");
+void ReadMesh(Cursor& c, WuxDocument& doc, bool withArrays) {
+    const auto materialIndex = static_cast<std::int32_t>(c.U32("material index"));
+    doc.meshConstants.push_back(c.U32("constant"));
     const std::size_t countOffset = c.Pos();
-    m.vertexCount = c.U32("vertex count");
-    m.faceCount = c.U32("face count");
-    // Check the whole body against the chunk before anything is allocated.
-    const std::uint64_t needed = kBytesPerVertex * m.vertexCount + kBytesPerTriangle * m.faceCount;
+    const std::uint32_t vertexCount = c.U32("vertex count");
+    const std::uint32_t faceCount = c.U32("face count");
+    // Check the whole body against the chunk before anything is allocated; what fits is
+    // below 2^27 vertices and 2^28 faces, so the counts fit the record's.
+    const std::uint64_t needed = kBytesPerVertex * vertexCount + kBytesPerTriangle * faceCount;
     if (needed > c.Left()) {
         Fail(ToolError::Kind::BadCount, countOffset,
-             ChunkName(m.chunk) + ": vertex count " + std::to_string(m.vertexCount) + " and face count " +
-                 std::to_string(m.faceCount) + " need " + std::to_string(needed) +
+             c.Where() + ": vertex count " + std::to_string(vertexCount) + " and face count " +
+                 std::to_string(faceCount) + " need " + std::to_string(needed) +
                  " bytes, but the chunk holds only " + std::to_string(c.Left()) + " more");
     }
-    if (withArrays) ReadMeshArrays(c, m);
-    else c.Skip(static_cast<std::size_t>(needed), "mesh arrays");
-}
-
-Sphere ReadSphere(Cursor& c, const char* field) {
-    const auto f = c.Floats<4>(field);
-    return Sphere{{f[0], f[1], f[2]}, f[3]};
-}
-
-void ReadBounds(Cursor& c, Bounds& b) {
-    b.mainSphere = ReadSphere(c, "main sphere");
-    b.spheres = c.Counted(&b.sphereCount, kSphereSize, "sphere count",
-                          [](Cursor& entry) { return ReadSphere(entry, "sphere"); });
-}
-
-void ReadEllipsoid(Cursor& c, Ellipsoid& e) {
-    e.centre = c.Floats<3>("centre");
-    e.semiAxes = c.Floats<3>("semi-axes");
-}
-
-void ReadReferences(Cursor& c, References& r) {
-    r.entries = c.Counted(&r.entryCount, kMinReferenceEntrySize, "entry count", [](Cursor& entry) {
-        Reference e;
-        e.offset = entry.Pos();
-        e.name = entry.Padded("entry name");
-        e.transform = entry.Floats<kTransformSize / 4>("entry transform");
-        e.halfExtents = entry.Floats<kHalfExtentsSize / 4>("entry half extents");
-        e.endWord = entry.U32("entry end word");
-        return e;
-    });
-}
-
-WuxFile ReadContent(ByteSpan bytes, bool meshArrays) {
-    Framing framing = ReadFraming(bytes);
-    WuxFile file;
-    file.header = framing.header;
-    ReadGnfoBody(bytes, file.header);
-    for (const ChunkInfo& chunk : framing.inner) {
-        if (chunk.tag == kMaterialTag) {
-            file.materials.push_back(ReadChunk<Material>(bytes, chunk, ReadMaterial));
-            file.chunks.push_back(file.materials.back().chunk);
-        } else if (chunk.tag == kMeshTag) {
-            file.meshes.push_back(
-                ReadChunk<MeshChunk>(bytes, chunk, [&](Cursor& c, MeshChunk& m) { ReadMesh(c, m, meshArrays); }));
-            file.chunks.push_back(file.meshes.back().chunk);
-        } else if (chunk.tag == kBoundTag) {
-            file.bounds.push_back(ReadChunk<Bounds>(bytes, chunk, ReadBounds));
-            file.chunks.push_back(file.bounds.back().chunk);
-        } else {
-            file.ellipsoids.push_back(ReadChunk<Ellipsoid>(bytes, chunk, ReadEllipsoid));
-            file.chunks.push_back(file.ellipsoids.back().chunk);
-        }
+    const auto vertices = static_cast<std::int32_t>(vertexCount), faces = static_cast<std::int32_t>(faceCount);
+    auto m = std::make_unique<VertexChunk>(withArrays ? vertices : 0, withArrays ? faces : 0, materialIndex);
+    if (withArrays) {
+        FillMeshArrays(c, *m);
+    } else {
+        m->vertexCount = vertices;
+        m->faceCount = faces;
+        m->vertices.reset();  // null until ReadMeshArrays: a read past them cannot go unnoticed
+        m->triangles.reset();
+        m->normals.reset();
+        m->faceBlocks.reset();
+        c.Skip(static_cast<std::size_t>(needed), "mesh arrays");
     }
-    file.references = ReadChunk<References>(bytes, framing.gref, ReadReferences);
-    return file;
+    doc.model->meshes->append(std::move(m));
+}
+
+std::unique_ptr<BoundSphere> ReadSphere(Cursor& c, const char* field) {
+    float f[4];
+    c.Floats(f, 4, field);
+    return std::make_unique<BoundSphere>(f[0], f[1], f[2], f[3]);
+}
+
+void ReadBounds(Cursor& c, WuxDocument& doc, bool first) {
+    BoundChunk& b = *doc.model->bounds;
+    if (first) b.mainSphere = ReadSphere(c, "main sphere");
+    else b.spheres->append(ReadSphere(c, "main sphere"));
+    for (std::uint32_t i = c.Count(kSphereSize, "sphere count"); i > 0; --i) b.spheres->append(ReadSphere(c, "sphere"));
+}
+
+void ReadEllipsoid(Cursor& c, WuxDocument& doc) {
+    float f[6];
+    c.Floats(f, 6, "centre and semi-axes");
+    doc.model->ellipsoid = std::make_unique<EllipsoidChunk>(f[0], f[1], f[2], f[3], f[4], f[5]);
+}
+
+void ReadReferences(Cursor& c, WuxDocument& doc) {
+    for (std::uint32_t i = c.Count(kMinReferenceEntrySize, "entry count"); i > 0; --i) {
+        auto e = std::make_unique<ReferenceEntry>(c.Padded("entry name", &doc.strings).c_str());
+        for (auto& row : e->transform) c.Floats(row, 4, "entry transform");
+        c.Floats(e->halfExtents, kHalfExtentsSize / 4, "entry half extents");
+        doc.endWords.push_back(c.U32("entry end word"));
+        doc.model->references->entries->append(std::move(e));
+    }
+}
+
+// A chunk's content read by readBody(cursor), with the bytes it took.
+template <typename ReadBody>
+void ReadChunk(ByteSpan bytes, ChunkInfo& chunk, ReadBody readBody) {
+    Cursor c(bytes, chunk.offset + kHeadSize, chunk.offset + chunk.blockSize, ChunkName(chunk), "the chunk");
+    readBody(c);
+    chunk.contentSize = c.Pos() - chunk.offset;
+}
+
+WuxDocument ReadDocument(ByteSpan bytes, bool meshArrays) {
+    WuxDocument doc;
+    doc.model = std::make_unique<ExportModel>();
+    ReadFraming(bytes, doc);
+    ReadGnfoBody(bytes, doc);
+    for (ChunkInfo& chunk : doc.chunks) {
+        ReadChunk(bytes, chunk, [&](Cursor& c) {
+            if (chunk.tag == kMaterialTag) ReadMaterial(c, doc);
+            else if (chunk.tag == kMeshTag) ReadMesh(c, doc, meshArrays);
+            else if (chunk.tag == kBoundTag) ReadBounds(c, doc, chunk.ordinal == 0);
+            else ReadEllipsoid(c, doc);
+        });
+    }
+    ReadChunk(bytes, doc.gref, [&](Cursor& c) { ReadReferences(c, doc); });
+    return doc;
 }
 
 }  // namespace
 
-ToolResult<WuxFile> ReadWux(ByteSpan bytes) {
+std::size_t WuxDocument::ChunkCount(const char* tag) const {
+    return static_cast<std::size_t>(
+        std::count_if(chunks.begin(), chunks.end(), [&](const ChunkInfo& c) { return c.tag == tag; }));
+}
+
+ToolResult<WuxDocument> OpenWux(ByteSpan bytes, bool meshArrays) {
     try {
-        return ReadContent(bytes, true);
+        return ReadDocument(bytes, meshArrays);
     } catch (ToolError& error) {
         return std::move(error);
     }
 }
 
-ToolResult<WuxFile> ReadWuxWithoutMeshArrays(ByteSpan bytes) {
-    try {
-        return ReadContent(bytes, false);
-    } catch (ToolError& error) {
-        return std::move(error);
-    }
-}
-
-void ReadMeshArrays(ByteSpan bytes, MeshChunk* mesh) {
-    Cursor c(bytes, mesh->chunk.offset + kMeshHeadSize, mesh->chunk.offset + mesh->chunk.blockSize,
-             ChunkName(mesh->chunk), "the chunk");
-    ReadMeshArrays(c, *mesh);
+void ReadMeshArrays(ByteSpan bytes, const ChunkInfo& chunk, VertexChunk* mesh) {
+    VertexChunk full(mesh->vertexCount, mesh->faceCount, mesh->materialIndex);
+    Cursor c(bytes, chunk.offset + kMeshHeadSize, chunk.offset + chunk.blockSize, ChunkName(chunk), "the chunk");
+    FillMeshArrays(c, full);
+    mesh->vertices = std::move(full.vertices);
+    mesh->triangles = std::move(full.triangles);
+    mesh->normals = std::move(full.normals);
+    mesh->faceBlocks = std::move(full.faceBlocks);
 }
 
 std::string ChunkName(const ChunkInfo& chunk) { return chunk.tag + " #" + std::to_string(chunk.ordinal); }
 
-std::optional<Box> BoundingBox(const MeshChunk& mesh) {
-    if (mesh.vertices.empty()) return std::nullopt;
+std::optional<Box> BoundingBox(const VertexChunk& mesh) {
+    if (mesh.vertexCount == 0) return std::nullopt;
     Box box;
-    const Vertex& first = mesh.vertices.front();
-    box.min = box.max = {first.x, first.y, first.z};
-    for (const Vertex& v : mesh.vertices) {
-        const float p[3] = {v.x, v.y, v.z};
+    box.min = box.max = {mesh.vertices[0].x, mesh.vertices[0].y, mesh.vertices[0].z};
+    for (std::int32_t i = 0; i < mesh.vertexCount; ++i) {
+        const float p[3] = {mesh.vertices[i].x, mesh.vertices[i].y, mesh.vertices[i].z};
         for (int k = 0; k < 3; ++k) {
             box.min[k] = std::min(box.min[k], p[k]);
             box.max[k] = std::max(box.max[k], p[k]);

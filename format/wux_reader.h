@@ -1,20 +1,22 @@
-// Reads a WUX file from memory in two layers. The framing layer finds the LIBF head, the
-// IDFM form word, the GNFO chunk with the chunks it encloses and the GREF chunk after it;
-// the content layer turns each chunk's bytes into plain values. The reader rejects only
-// what it cannot interpret (a wrong tag, a size or count that runs past its chunk or the
-// file); every other deviation is kept in the values, with the byte offsets the checker
-// needs to report it.
+// Reads a WUX file from memory into the export model the plug-in writes, in two layers. The
+// framing layer finds the LIBF head, the IDFM form word, the GNFO chunk with the chunks it
+// encloses and the GREF chunk after it; the content layer turns each chunk's bytes into
+// records. The reader rejects only what it cannot interpret (a wrong tag, a size or count that
+// runs past its chunk or the file, more maps than a material holds); every other deviation is
+// kept in the document, with the byte offsets the checker needs to report it.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "format/tool_error.h"
 #include "format/wux_format.h"
+#include "model/export_model.h"
 
 namespace wux {
 
@@ -36,72 +38,57 @@ struct ChunkInfo {
     int ordinal = 0;               // position among the chunks of the same tag, from 0
 };
 
-// A padded string field: u32 P, then P bytes holding the characters and zero padding.
-struct PaddedString {
-    std::string text;              // the bytes before the first zero within the P bytes
-    std::size_t offset = 0;        // of the P field
+// A padded string field as written: u32 P, then P bytes, the record's text and the padding.
+struct StringField {
+    std::size_t offset = 0;          // of the P field
     std::uint32_t paddedLength = 0;  // P as written
+    std::string padding;             // the P bytes from the first zero on; empty when none is zero
 };
 
-struct Header {
-    std::uint32_t fileSizeField = 0;   // the LIBF size as written
-    std::size_t fileLength = 0;        // the real length of the bytes read
+// A file as the export model its plug-in wrote, with what the model does not hold: the words
+// a valid file fixes, as written, and where everything lies. A second GBND chunk's spheres
+// follow the first's in the sphere list; of several GELP chunks the model keeps the last.
+struct WuxDocument {
+    std::unique_ptr<ExportModel> model;  // meshCount and materialCount as GNFO gives them
+    std::size_t fileLength = 0;
+    std::uint32_t fileSizeField = 0;
     ChunkInfo gnfo;
-    std::array<std::uint32_t, 6> reserved{};
-    float one = 0.0f;                  // written as 1.0
-    std::uint32_t meshCount = 0;
-    std::uint32_t materialCount = 0;
-    std::size_t trailingBytes = 0;     // bytes after the end of the GREF chunk
+    std::array<std::uint32_t, wux_file::kInfoReservedWords> reserved{};
+    std::uint32_t scaleBits = 0;
+    std::vector<ChunkInfo> chunks;              // inside GNFO, in file order
+    ChunkInfo gref;
+    std::vector<std::uint32_t> meshConstants;  // one per GVTX chunk
+    std::vector<std::uint32_t> endWords;       // one per GREF entry
+    std::vector<StringField> strings;          // every padded string, in file order
+    std::size_t trailingBytes = 0;             // after the end of the GREF chunk
+
+    std::size_t ChunkCount(const char* tag) const;
 };
 
-struct MapEntry {
-    std::size_t offset = 0;            // of the channel field
-    std::uint32_t channel = 0;
-    PaddedString fileName;
-    float amount = 0.0f;
-};
+// A file that cannot be interpreted gives an error of kind Truncated, BadTag, BadSize or
+// BadCount, with the offset of the offending field and a message naming the chunk and field,
+// e.g. "GVTX #2: vertex count ...". Without meshArrays every mesh keeps its counts but
+// empty arrays (their size is checked all the same), so that a file of any size can be
+// read; ReadMeshArrays then fills one mesh's arrays at a time.
+ToolResult<WuxDocument> OpenWux(ByteSpan bytes, bool meshArrays = true);
+// For a mesh chunk of a document read from the same bytes; cannot fail.
+void ReadMeshArrays(ByteSpan bytes, const ChunkInfo& chunk, VertexChunk* mesh);
 
-struct Material {
-    ChunkInfo chunk;
-    PaddedString name;
-    std::size_t colourOffset = 0;      // of word 0 of the colour block
-    std::array<float, wux_file::kColourWords> colourBlock{};
-    std::uint32_t mapCount = 0;
-    std::vector<MapEntry> maps;     // all mapCount entries as read
-
-    std::array<float, 3> Diffuse() const { return Colour(wux_file::kDiffuseWord); }
-    std::array<float, 3> Ambient() const { return Colour(wux_file::kAmbientWord); }
-    float Opacity() const { return colourBlock[wux_file::kOpacityWord]; }
-    std::array<float, 3> Specular() const { return Colour(wux_file::kSpecularWord); }
-    std::array<float, 3> Filter() const { return Colour(wux_file::kFilterWord); }
-
-private:
-    std::array<float, 3> Colour(int word) const {
-        return {colourBlock[word], colourBlock[word + 1], colourBlock[word + 2]};
+// The records of a list in order, for lookup by number.
+template <typename Record>
+std::vector<const Record*> Records(const RecordList& list) {
+    std::vector<const Record*> out;
+    out.reserve(static_cast<std::size_t>(list.count()));
+    for (const RecordListNode* node = list.head->next; node != nullptr; node = node->next) {
+        out.push_back(static_cast<const Record*>(node->record.get()));
     }
-};
+    return out;
+}
 
-struct Vertex {
-    float x = 0, y = 0, z = 0, u = 0, v = 0;
-};
-
-struct MeshChunk {
-    ChunkInfo chunk;
-    std::int32_t materialIndex = 0;
-    float constant = 0.0f;             // written as 1495.5589599609375
-    std::uint32_t vertexCount = 0;
-    std::uint32_t faceCount = 0;
-    std::vector<Vertex> vertices;
-    std::vector<std::array<std::uint16_t, 3>> triangles;
-    std::vector<std::array<float, 3>> normals;
-    std::vector<std::array<std::uint32_t, 3>> faceBlocks;
-
-    // Where each array starts in the file.
-    std::size_t VerticesOffset() const { return chunk.offset + wux_file::kMeshHeadSize; }
-    std::size_t TrianglesOffset() const { return VerticesOffset() + wux_file::kVertexSize * vertexCount; }
-    std::size_t NormalsOffset() const { return TrianglesOffset() + wux_file::kTriangleSize * faceCount; }
-    std::size_t FaceBlocksOffset() const { return NormalsOffset() + wux_file::kNormalSize * vertexCount; }
-};
+// Three words of a colour block from the given word on (wux_file::kDiffuseWord, ...).
+inline std::array<float, 3> Colour(const MaterialChunk& m, int word) {
+    return {m.colourBlock[word], m.colourBlock[word + 1], m.colourBlock[word + 2]};
+}
 
 struct Box {
     std::array<float, 3> min{};
@@ -109,63 +96,7 @@ struct Box {
 };
 
 // The box around a mesh's vertex positions; none for a mesh without vertices.
-std::optional<Box> BoundingBox(const MeshChunk& mesh);
-
-struct Sphere {
-    std::array<float, 3> centre{};
-    float radius = 0.0f;
-};
-
-struct Bounds {
-    ChunkInfo chunk;
-    Sphere mainSphere;
-    std::uint32_t sphereCount = 0;
-    std::vector<Sphere> spheres;
-};
-
-struct Ellipsoid {
-    ChunkInfo chunk;
-    std::array<float, 3> centre{};
-    std::array<float, 3> semiAxes{};
-};
-
-struct Reference {
-    std::size_t offset = 0;            // of the entry's name field
-    PaddedString name;
-    std::array<float, 16> transform{};  // 4 rows of 4, row by row
-    std::array<float, 3> halfExtents{};
-    std::uint32_t endWord = 0;         // written as 0xFFDCAAF0
-
-    // Where the transform starts in the file.
-    std::size_t TransformOffset() const { return name.offset + 4 + name.paddedLength; }
-};
-
-struct References {
-    ChunkInfo chunk;
-    std::uint32_t entryCount = 0;
-    std::vector<Reference> entries;
-};
-
-struct WuxFile {
-    Header header;
-    std::vector<ChunkInfo> chunks;  // the chunks inside GNFO, in file order
-    std::vector<Material> materials;
-    std::vector<MeshChunk> meshes;
-    std::vector<Bounds> bounds;        // one in a valid file
-    std::vector<Ellipsoid> ellipsoids;  // none or one in a valid file
-    References references;
-};
-
-// A file that cannot be interpreted gives an error of kind Truncated, BadTag, BadSize or
-// BadCount, with the offset of the offending field and a message naming the chunk and field,
-// e.g. "GVTX #2: vertex count ...".
-ToolResult<WuxFile> ReadWux(ByteSpan bytes);
-
-// The same, with every mesh's four arrays left empty (their size is checked all the same), so
-// that a file of any size can be read; ReadMeshArrays then fills one mesh's arrays at a time.
-ToolResult<WuxFile> ReadWuxWithoutMeshArrays(ByteSpan bytes);
-// For a mesh read by ReadWuxWithoutMeshArrays from the same bytes; cannot fail.
-void ReadMeshArrays(ByteSpan bytes, MeshChunk* mesh);
+std::optional<Box> BoundingBox(const VertexChunk& mesh);
 
 // "GVTX #2": the chunk's tag and its place among the chunks of that tag.
 std::string ChunkName(const ChunkInfo& chunk);

@@ -8,7 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const wux::ByteSpan bytes{data, size};
-    const auto read = wux::ReadWux(bytes);
+    const auto read = wux::OpenWux(bytes);
     if (read.Ok()) {
         (void)wux::InfoText(*read);
         (void)wux::DumpInfoJson(wux::InfoJson(*read));

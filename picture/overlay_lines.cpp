@@ -54,12 +54,11 @@ std::vector<Segment> AxisEllipses(Vec3 centre, Vec3 semiAxes, std::size_t count)
     return out;
 }
 
-Vec3 ToVec3(const std::array<float, 3>& a) { return {a[0], a[1], a[2]}; }
+Vec3 ToVec3(const float* a) { return {a[0], a[1], a[2]}; }
 
-std::vector<Segment> HelperLines(const Reference& entry) {
+std::vector<Segment> HelperLines(const ReferenceEntry& entry) {
     const auto& m = entry.transform;
-    const Vec3 axisX{m[0], m[1], m[2]}, axisY{m[4], m[5], m[6]}, axisZ{m[8], m[9], m[10]};
-    const Vec3 position{m[12], m[13], m[14]};
+    const Vec3 axisX = ToVec3(m[0]), axisY = ToVec3(m[1]), axisZ = ToVec3(m[2]), position = ToVec3(m[3]);
     const Vec3 half = ToVec3(entry.halfExtents);
     // The exporter moved the reference position a quarter of the size, that is half the Y
     // half extent, against the Y axis; the cube sits on the origin.
@@ -131,20 +130,20 @@ OverlayLines BuildOverlayLines(const PictureScene& scene, OverlayKind kind) {
     LineSink sink(&lines);
     switch (kind) {
         case OverlayKind::Spheres:
-            for (const Sphere& s : scene.spheres) {
+            for (const BoundSphere& s : scene.spheres) {
                 const double r = std::fabs(double{s.radius});
-                sink.Shape(AxisEllipses(ToVec3(s.centre), Vec3{r, r, r}, scene.spheres.size()));
+                sink.Shape(AxisEllipses(Vec3{s.x, s.y, s.z}, Vec3{r, r, r}, scene.spheres.size()));
             }
             break;
         case OverlayKind::Ellipsoid:
-            for (const Ellipsoid& e : scene.ellipsoids) {
+            for (const EllipsoidChunk& e : scene.ellipsoids) {
                 const Vec3 axes{std::fabs(double{e.semiAxes[0]}), std::fabs(double{e.semiAxes[1]}),
                                 std::fabs(double{e.semiAxes[2]})};
                 sink.Shape(AxisEllipses(ToVec3(e.centre), axes, scene.ellipsoids.size()));
             }
             break;
         case OverlayKind::Helpers:
-            for (const Reference& entry : scene.helpers) sink.Shape(HelperLines(entry));
+            for (const ReferenceEntry& entry : scene.helpers) sink.Shape(HelperLines(entry));
             break;
     }
     return lines;

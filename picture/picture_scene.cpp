@@ -13,16 +13,16 @@ namespace {
 
 float Channel(float value) { return std::isfinite(value) ? std::clamp(value, 0.0f, 1.0f) : 0.0f; }
 
-template <std::size_t N>
-bool AllFinite(const std::array<float, N>& values) {
-    for (float v : values)
-        if (!std::isfinite(v)) return false;
-    return true;
+bool AllFinite(const float* values, std::size_t n) {
+    return std::all_of(values, values + n, [](float v) { return std::isfinite(v); });
 }
 
-bool Finite(const Sphere& s) { return AllFinite(s.centre) && std::isfinite(s.radius); }
-bool Finite(const Ellipsoid& e) { return AllFinite(e.centre) && AllFinite(e.semiAxes); }
-bool Finite(const Reference& r) { return AllFinite(r.transform) && AllFinite(r.halfExtents); }
+bool Finite(const BoundSphere& s) {
+    const float values[4] = {s.x, s.y, s.z, s.radius};
+    return AllFinite(values, 4);
+}
+bool Finite(const EllipsoidChunk& e) { return AllFinite(e.centre, 3) && AllFinite(e.semiAxes, 3); }
+bool Finite(const ReferenceEntry& r) { return AllFinite(&r.transform[0][0], 16) && AllFinite(r.halfExtents, 3); }
 
 // Keeps what can be drawn, up to the limit, and counts the rest.
 template <typename T>
@@ -32,23 +32,24 @@ void Keep(const T& item, std::vector<T>* kept, std::uint64_t* dropped) {
 }
 
 // Appends the mesh's triangles whose corners all lie inside the mesh and are finite.
-void AddMesh(const MeshChunk& mesh, MaterialGroup* group, PictureScene* scene) {
+void AddMesh(const VertexChunk& mesh, MaterialGroup* group, PictureScene* scene) {
     ++group->meshCount;
     const WorldNormals normals = MeshWorldNormals(mesh);
     if (!normals.fitted) ++scene->meshesSmoothed;
     const bool textured = group->texture >= 0;
-    group->positions.reserve(group->positions.size() + 3 * mesh.triangles.size());
+    const auto faceCount = static_cast<std::size_t>(mesh.faceCount);
+    group->positions.reserve(group->positions.size() + 3 * faceCount);
     group->normals.reserve(group->positions.capacity());
     if (textured) group->uvs.reserve(group->positions.capacity());
-    for (std::size_t t = 0; t < mesh.triangles.size(); ++t) {
-        const auto& triangle = mesh.triangles[t];
+    for (std::size_t t = 0; t < faceCount; ++t) {
+        const std::uint16_t* triangle = &mesh.triangles[3 * t];
         bool drawable = true;
-        for (std::uint16_t corner : triangle) {
-            if (corner >= mesh.vertices.size()) {
+        for (int k = 0; k < 3; ++k) {
+            if (triangle[k] >= mesh.vertexCount) {
                 drawable = false;
                 break;
             }
-            const Vertex& v = mesh.vertices[corner];
+            const MeshVertex& v = mesh.vertices[triangle[k]];
             drawable = drawable && std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
         }
         if (!drawable) {
@@ -56,7 +57,7 @@ void AddMesh(const MeshChunk& mesh, MaterialGroup* group, PictureScene* scene) {
             continue;
         }
         for (int k = 0; k < 3; ++k) {
-            const Vertex& v = mesh.vertices[triangle[k]];
+            const MeshVertex& v = mesh.vertices[triangle[k]];
             group->positions.push_back({v.x, v.y, v.z});
             group->normals.push_back(normals.corners[3 * t + k]);
             scene->meshBounds.Add(Vec3{v.x, v.y, v.z});
@@ -68,14 +69,14 @@ void AddMesh(const MeshChunk& mesh, MaterialGroup* group, PictureScene* scene) {
 
 // A material's map file as an index into scene->textures, each file loaded once; -1 with one
 // line in scene->missingMaps when it cannot be found or read.
-int LoadMap(const std::string& file, const Material& material, const TextureSearch& search, TextureFolders* folders,
+int LoadMap(const std::string& file, const MaterialChunk& material, const TextureSearch& search, TextureFolders* folders,
             std::unordered_map<std::string, int>* known, PictureScene* scene) {
     const auto [entry, fresh] = known->emplace(file, -1);
     if (!fresh) return entry->second;
     const std::string drawnAs = "; drawn in its material's diffuse colour";
     const std::optional<std::string> path = folders->Find(file);
     if (!path) {
-        scene->missingMaps.push_back("map file " + Quoted(file) + " of material " + Quoted(material.name.text) +
+        scene->missingMaps.push_back("map file " + Quoted(file) + " of material " + Quoted(material.name) +
                                      " not found" + drawnAs);
         return -1;
     }
@@ -103,22 +104,27 @@ int LoadMap(const std::string& file, const Material& material, const TextureSear
 
 }  // namespace
 
-PictureScene BuildPictureScene(const WuxFile& file, const TextureSearch& maps, const TriangleProgress& progress) {
+PictureScene BuildPictureScene(const WuxDocument& doc, const TextureSearch& maps, const TriangleProgress& progress) {
     PictureScene scene;
     std::unordered_map<std::string, int> known;
     TextureFolders folders(maps.folders);
-    for (const Material& material : file.materials) {
+    const ExportModel& model = *doc.model;
+    for (const MaterialChunk* m : Records<MaterialChunk>(*model.materials)) {
+        const MaterialChunk& material = *m;
         MaterialGroup group;
-        group.name = PrintableText(material.name.text);
-        const auto diffuse = material.Diffuse(), filter = material.Filter();
+        group.name = PrintableText(material.name);
+        const auto diffuse = Colour(material, wux_file::kDiffuseWord), filter = Colour(material, wux_file::kFilterWord);
         group.colour = {Channel(diffuse[0]), Channel(diffuse[1]), Channel(diffuse[2])};
         group.filter = {Channel(filter[0]), Channel(filter[1]), Channel(filter[2])};
         // Not a finite number: drawn solid, as the file's viewers do.
-        group.opacity = std::isfinite(material.Opacity()) ? Channel(material.Opacity()) : 1.0f;
-        const auto map = std::find_if(material.maps.begin(), material.maps.end(),
-                                      [](const MapEntry& m) { return m.channel == wux_file::kDiffuseMapChannel; });
-        if (map != material.maps.end() && !maps.folders.empty()) {
-            group.texture = LoadMap(map->fileName.text, material, maps, &folders, &known, &scene);
+        const float opacity = material.colourBlock[wux_file::kOpacityWord];
+        group.opacity = std::isfinite(opacity) ? Channel(opacity) : 1.0f;
+        const MaterialMap* end = material.maps + material.mapCount;
+        const MaterialMap* map = std::find_if(material.maps, end, [](const MaterialMap& entry) {
+            return static_cast<std::uint32_t>(entry.channel) == wux_file::kDiffuseMapChannel;
+        });
+        if (map != end && !maps.folders.empty()) {
+            group.texture = LoadMap(map->fileName, material, maps, &folders, &known, &scene);
             group.textureAmount = Channel(map->amount);
         }
         group.fromFile = true;
@@ -130,24 +136,23 @@ PictureScene BuildPictureScene(const WuxFile& file, const TextureSearch& maps, c
     noMaterial.colour = kNoMaterialColour;
 
     std::uint64_t done = 0;
-    for (const MeshChunk& mesh : file.meshes) {
-        const bool known = mesh.materialIndex >= 0 && static_cast<std::size_t>(mesh.materialIndex) < unnamed;
-        AddMesh(mesh, known ? &scene.groups[static_cast<std::size_t>(mesh.materialIndex)] : &noMaterial, &scene);
+    for (const VertexChunk* mesh : Records<VertexChunk>(*model.meshes)) {
+        const bool known = mesh->materialIndex >= 0 && static_cast<std::size_t>(mesh->materialIndex) < unnamed;
+        AddMesh(*mesh, known ? &scene.groups[static_cast<std::size_t>(mesh->materialIndex)] : &noMaterial, &scene);
         ++scene.meshCount;
         const std::uint64_t before = done;
-        done += mesh.triangles.size();
+        done += static_cast<std::uint64_t>(mesh->faceCount);
         if (progress && done / kProgressStep != before / kProgressStep) progress(done);
     }
     if (noMaterial.meshCount > 0) scene.groups.push_back(std::move(noMaterial));
 
     // A sphere of radius 0 is the empty main sphere of a scene without spheres, not a sphere.
-    for (const Bounds& bounds : file.bounds) {
-        if (bounds.mainSphere.radius != 0.0f) Keep(bounds.mainSphere, &scene.spheres, &scene.droppedSpheres);
-        for (const Sphere& sphere : bounds.spheres)
-            if (sphere.radius != 0.0f) Keep(sphere, &scene.spheres, &scene.droppedSpheres);
-    }
-    for (const Ellipsoid& ellipsoid : file.ellipsoids) Keep(ellipsoid, &scene.ellipsoids, &scene.droppedEllipsoids);
-    for (const Reference& helper : file.references.entries) Keep(helper, &scene.helpers, &scene.droppedHelpers);
+    if (model.bounds->mainSphere->radius != 0.0f) Keep(*model.bounds->mainSphere, &scene.spheres, &scene.droppedSpheres);
+    for (const BoundSphere* sphere : Records<BoundSphere>(*model.bounds->spheres))
+        if (sphere->radius != 0.0f) Keep(*sphere, &scene.spheres, &scene.droppedSpheres);
+    if (model.ellipsoid) Keep(*model.ellipsoid, &scene.ellipsoids, &scene.droppedEllipsoids);
+    for (const ReferenceEntry* helper : Records<ReferenceEntry>(*model.references->entries))
+        Keep(*helper, &scene.helpers, &scene.droppedHelpers);
     return scene;
 }
 

@@ -52,9 +52,9 @@ struct PictureScene {
     std::uint64_t droppedTriangles = 0;  // left out: a corner outside its mesh or not a finite number
     std::uint64_t meshesSmoothed = 0;    // whose stored normals fit no one transform: lit by their triangles' smooth normals
     Bounds3 meshBounds;                  // of the drawn triangles
-    std::vector<Sphere> spheres;        // main sphere first; spheres of radius 0 left out
-    std::vector<Ellipsoid> ellipsoids;
-    std::vector<Reference> helpers;
+    std::vector<BoundSphere> spheres;   // main sphere first; spheres of radius 0 left out
+    std::vector<EllipsoidChunk> ellipsoids;
+    std::vector<ReferenceEntry> helpers;
     // Left out: numbers that are not finite, or past kMaxOverlayItems of their kind.
     std::uint64_t droppedSpheres = 0, droppedEllipsoids = 0, droppedHelpers = 0;
 };
@@ -78,6 +78,6 @@ struct TextureSearch {
     bool decode = true;
 };
 
-PictureScene BuildPictureScene(const WuxFile& file, const TextureSearch& maps = {}, const TriangleProgress& progress = {});
+PictureScene BuildPictureScene(const WuxDocument& doc, const TextureSearch& maps = {}, const TriangleProgress& progress = {});
 
 }  // namespace wux

@@ -144,14 +144,14 @@ Measure MeasureScene(const SceneDescription& scene) {
     return m;
 }
 
-Measure MeasureWux(const WuxFile& file) {
+Measure MeasureWux(const WuxDocument& doc) {
     Measure m;
-    for (const MeshChunk& mesh : file.meshes) {
-        m.triangles += mesh.faceCount;
-        for (const auto& t : mesh.triangles) {
-            const Vertex& a = mesh.vertices.at(t[0]);
-            const Vertex& b = mesh.vertices.at(t[1]);
-            const Vertex& c = mesh.vertices.at(t[2]);
+    for (const VertexChunk* mesh : Records<VertexChunk>(*doc.model->meshes)) {
+        m.triangles += static_cast<std::size_t>(mesh->faceCount);
+        for (std::int32_t t = 0; t < mesh->faceCount; ++t) {
+            const MeshVertex& a = mesh->vertices[mesh->triangles[3 * t]];
+            const MeshVertex& b = mesh->vertices[mesh->triangles[3 * t + 1]];
+            const MeshVertex& c = mesh->vertices[mesh->triangles[3 * t + 2]];
             const double u[3] = {b.x - double(a.x), b.y - double(a.y), b.z - double(a.z)};
             const double v[3] = {c.x - double(a.x), c.y - double(a.y), c.z - double(a.z)};
             const double x = u[1] * v[2] - u[2] * v[1], y = u[2] * v[0] - u[0] * v[2], z = u[0] * v[1] - u[1] * v[0];

@@ -29,7 +29,7 @@ Measure MeasureScene(const SceneDescription& scene);
 bool MeasureWithAssimp(const std::string& path, Measure* out);
 
 // Triangles and area of a WUX file's meshes (bounds and finiteness not taken).
-Measure MeasureWux(const WuxFile& file);
+Measure MeasureWux(const WuxDocument& doc);
 
 // A corner of a triangle: its world-space position, its normal as stored (the object's own)
 // and its texture coordinates (0 without), with its node's material (null for none).

@@ -62,9 +62,9 @@ TEST_P(WuxExportTest, WrittenFileIsValidAndMatchesTheSource) {
 
     const auto bytes = LoadFileBytes(out.string());
     ASSERT_TRUE(bytes.Ok()) << bytes.Error().Text();
-    const auto read = ReadWux(SpanOf(*bytes));
+    const auto read = OpenWux(SpanOf(*bytes));
     ASSERT_TRUE(read.Ok()) << read.Error().message;
-    const WuxFile& wux = *read;
+    const WuxDocument& wux = *read;
 
     test::Measure expected;
     ASSERT_TRUE(test::MeasureWithAssimp(Model(c.file), &expected));
@@ -74,10 +74,10 @@ TEST_P(WuxExportTest, WrittenFileIsValidAndMatchesTheSource) {
 
     if (*c.material != '\0') {
         bool materialFound = false, textureFound = *c.textureFile == '\0';
-        for (const Material& m : wux.materials) {
-            if (m.name.text != c.material) continue;
+        for (const MaterialChunk* m : Records<MaterialChunk>(*wux.model->materials)) {
+            if (m->name != c.material) continue;
             materialFound = true;
-            for (const MapEntry& map : m.maps) textureFound = textureFound || map.fileName.text == c.textureFile;
+            for (std::int32_t k = 0; k < m->mapCount; ++k) textureFound = textureFound || m->maps[k].fileName == c.textureFile;
         }
         EXPECT_TRUE(materialFound) << c.material;
         EXPECT_TRUE(textureFound) << c.textureFile;
@@ -152,10 +152,10 @@ TEST(WuxExportMirrored, NodesWindOutwardLikeTheirTwins) {
         ASSERT_EQ(RunWux("export " + Quote(source.string()) + " " + Quote(output.string()), dir, &err), 0) << err;
         ASSERT_TRUE(PassesChecker(output.string()));
         const std::vector<std::uint8_t> bytes = ReadFileBytes(output.string());
-        const auto file = ReadWux(SpanOf(bytes));
+        const auto file = OpenWux(SpanOf(bytes));
         ASSERT_TRUE(file.Ok());
-        ASSERT_EQ(file->meshes.size(), input.meshes);
-        for (const MeshChunk& mesh : file->meshes) EXPECT_NEAR(SignedVolume(mesh), 8.0, 1e-4);
+        ASSERT_EQ(std::size_t(file->model->meshes->count()), input.meshes);
+        for (const VertexChunk* mesh : Records<VertexChunk>(*file->model->meshes)) EXPECT_NEAR(SignedVolume(*mesh), 8.0, 1e-4);
     }
 }
 

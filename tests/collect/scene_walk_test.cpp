@@ -37,14 +37,9 @@ struct SceneWalk : ::testing::Test {
         hostInterface = nullptr;
     }
 
-    wux::WuxFile SaveAndRead() {
+    WrittenFile SaveAndRead() {
         EXPECT_EQ(model.Save(path.c_str()), 0);
-        EXPECT_TRUE(PassesChecker(path));
-        const auto file = wux::LoadFileBytes(path);
-        if (!file.Ok()) return {};
-        auto read = wux::ReadWux(wux::SpanOf(*file));
-        EXPECT_TRUE(read.Ok()) << read.Error().message;
-        return read.Ok() ? *read : wux::WuxFile{};
+        return ReadWritten(path);
     }
 };
 
@@ -78,25 +73,25 @@ TEST_F(SceneWalk, EveryKindOfNodeReachesTheFile) {
     EXPECT_EQ(scene.EnumTree(&collector), 0);
     EXPECT_EQ(StandinTriObjectsAlive(), aliveBefore);  // every temporary mesh deleted
 
-    const wux::WuxFile file = SaveAndRead();
-    EXPECT_EQ(file.header.meshCount, 3u);
-    EXPECT_EQ(file.header.materialCount, 1u);
+    const WrittenFile file = SaveAndRead();
+    EXPECT_EQ(file.doc.model->meshCount, 3);
+    EXPECT_EQ(file.doc.model->materialCount, 1);
     ASSERT_EQ(file.materials.size(), 1u);
-    EXPECT_EQ(file.materials[0].name.text, "Paint");
-    ASSERT_EQ(file.materials[0].maps.size(), 1u);
-    EXPECT_EQ(file.materials[0].maps[0].channel, 1u);
-    EXPECT_EQ(file.materials[0].maps[0].fileName.text, "ball.bmp");
+    EXPECT_EQ(file.materials[0]->name, "Paint");
+    ASSERT_EQ(file.materials[0]->mapCount, 1);
+    EXPECT_EQ(file.materials[0]->maps[0].channel, 1);
+    EXPECT_EQ(file.materials[0]->maps[0].fileName, "ball.bmp");
     ASSERT_EQ(file.meshes.size(), 3u);
-    for (const wux::MeshChunk& mesh : file.meshes) EXPECT_EQ(mesh.materialIndex, 0);
-    ASSERT_EQ(file.bounds.size(), 1u);
-    EXPECT_EQ(file.bounds[0].mainSphere.centre, (std::array<float, 3>{1, 2, 3}));
-    EXPECT_FLOAT_EQ(file.bounds[0].mainSphere.radius, 10.0f);
-    ASSERT_EQ(file.ellipsoids.size(), 1u);
-    EXPECT_FLOAT_EQ(file.ellipsoids[0].semiAxes[0], 5.0f);
-    ASSERT_EQ(file.references.entries.size(), 1u);
-    EXPECT_EQ(file.references.entries[0].name.text, "Point01");
-    EXPECT_EQ(file.references.entries[0].halfExtents, (std::array<float, 3>{10, 10, 10}));
-    EXPECT_EQ(file.references.entries[0].transform[13], -3.0f);  // y 2, moved 5 down its Y axis
+    for (const VertexChunk* mesh : file.meshes) EXPECT_EQ(mesh->materialIndex, 0);
+    const BoundSphere& main = *file.doc.model->bounds->mainSphere;
+    EXPECT_EQ(std::vector<float>({main.x, main.y, main.z}), (std::vector<float>{1, 2, 3}));
+    EXPECT_FLOAT_EQ(main.radius, 10.0f);
+    ASSERT_NE(file.doc.model->ellipsoid, nullptr);
+    EXPECT_FLOAT_EQ(file.doc.model->ellipsoid->semiAxes[0], 5.0f);
+    ASSERT_EQ(file.entries.size(), 1u);
+    EXPECT_EQ(file.entries[0]->name, "Point01");
+    EXPECT_EQ(std::vector<float>(file.entries[0]->halfExtents, file.entries[0]->halfExtents + 3), (std::vector<float>{10, 10, 10}));
+    EXPECT_EQ(file.entries[0]->transform[3][1], -3.0f);  // y 2, moved 5 down its Y axis
 }
 
 TEST_F(SceneWalk, LargeMeshIsSplitAndEveryTriangleWritten) {
@@ -107,12 +102,12 @@ TEST_F(SceneWalk, LargeMeshIsSplitAndEveryTriangleWritten) {
     ASSERT_GT(reference.numFaces, 21845);
 
     scene.EnumTree(&collector);
-    const wux::WuxFile file = SaveAndRead();
+    const WrittenFile file = SaveAndRead();
     ASSERT_EQ(file.meshes.size(), static_cast<size_t>((reference.numFaces + 21844) / 21845));
-    uint32_t triangles = 0;
-    for (const wux::MeshChunk& mesh : file.meshes) triangles += mesh.faceCount;
-    EXPECT_EQ(triangles, static_cast<uint32_t>(reference.numFaces));
-    EXPECT_EQ(file.header.meshCount, file.meshes.size());
+    int32_t triangles = 0;
+    for (const VertexChunk* mesh : file.meshes) triangles += mesh->faceCount;
+    EXPECT_EQ(triangles, reference.numFaces);
+    EXPECT_EQ(file.doc.model->meshCount, int32_t(file.meshes.size()));
 }
 
 // An object whose parameters live in a second-generation block; its old-style slot answers
@@ -126,8 +121,7 @@ TEST_F(SceneWalk, EmptySceneLeavesTheModelAsCreated) {
     EXPECT_EQ(model.bounds->mainSphere->radius, 0.0f);
     EXPECT_EQ(model.ellipsoid, nullptr);
     EXPECT_EQ(host.GetTimeCalls(), 0);
-    const wux::WuxFile file = SaveAndRead();
-    EXPECT_EQ(file.header.fileLength, 108u);
+    EXPECT_EQ(SaveAndRead().doc.fileLength, 108u);
 }
 
 }  // namespace

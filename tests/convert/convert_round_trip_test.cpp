@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -167,11 +168,11 @@ struct SceneCase {
 std::vector<std::string> NamesIn(const fs::path& path) {
     const auto bytes = LoadFileBytes(path.string());
     if (!bytes.Ok()) return {"unreadable: " + bytes.Error().Text()};
-    const auto read = ReadWux(SpanOf(*bytes));
+    const auto read = OpenWux(SpanOf(*bytes));
     if (!read.Ok()) return {"unreadable: " + read.Error().message};
     std::vector<std::string> names;
-    for (const Material& m : read->materials) names.push_back(m.name.text);
-    for (const Reference& r : read->references.entries) names.push_back(r.name.text);
+    for (const MaterialChunk* m : Records<MaterialChunk>(*read->model->materials)) names.push_back(m->name);
+    for (const ReferenceEntry* r : Records<ReferenceEntry>(*read->model->references->entries)) names.push_back(r->name);
     return names;
 }
 
@@ -224,7 +225,7 @@ protected:
     void ExpectTheOriginalsTriangles(const fs::path& path) {
         const auto bytes = LoadFileBytes(Original().string());
         ASSERT_TRUE(bytes.Ok()) << bytes.Error().Text();
-        const auto read = ReadWux(SpanOf(*bytes));
+        const auto read = OpenWux(SpanOf(*bytes));
         ASSERT_TRUE(read.Ok()) << read.Error().message;
         const test::Measure written = test::MeasureWux(*read);
         test::Measure measured;
@@ -249,6 +250,18 @@ TEST_P(ConvertRoundTrip, GltfGivesTheSameFileAndIsValid) {
     fs::create_directories(dir_ / "gltf");
     RoundTrip("gltf/model.gltf", GetParam().gltfTolerance);
     Validate("gltf/model.gltf");
+}
+
+// The plug-in's file read and written again by its own writer: the same bytes.
+TEST_P(ConvertRoundTrip, WuxGivesTheSameBytes) {
+    const fs::path again = dir_ / "again.wux";
+    const Result run = Wux("convert " + Quote(Original().string()) + " " + Quote(again.string()), dir_);
+    ASSERT_EQ(run.code, 0) << run.output;
+    const Result checked = Wux("check " + Quote(again.string()), dir_);
+    EXPECT_EQ(checked.code, 0) << checked.output;
+    const auto a = LoadFileBytes(Original().string()), b = LoadFileBytes(again.string());
+    ASSERT_TRUE(a.Ok() && b.Ok());
+    EXPECT_EQ(*b, *a);
 }
 
 TEST_P(ConvertRoundTrip, ObjReadByAssimpHasTheSameTrianglesAndArea) {
@@ -457,10 +470,11 @@ TEST(ConvertDiff, AMovedVertexIsNamedWithItsRecordAndCorner) {
     auto loaded = LoadFileBytes(original.string());
     ASSERT_TRUE(loaded.Ok()) << loaded.Error().Text();
     std::vector<std::uint8_t>& bytes = *loaded;
-    const auto read = ReadWux(SpanOf(bytes));
+    const auto read = OpenWux(SpanOf(bytes));
     ASSERT_TRUE(read.Ok());
-    const MeshChunk& mesh = read->meshes.at(2);
-    const std::size_t at = mesh.VerticesOffset() + 20 * 4 + 4;  // corner 4, y
+    std::size_t mesh = 0;
+    while (read->chunks.at(mesh).tag != "GVTX") ++mesh;
+    const std::size_t at = read->chunks.at(mesh + 2).offset + 28 + 20 * 4 + 4;  // mesh 2, corner 4, y
     float y;
     std::memcpy(&y, &bytes[at], 4);
     y += 0.5f;
@@ -513,7 +527,7 @@ TEST(ConvertHostileRecords, KeepTheValueOrSaySo) {
         ExportChecked(dir / converted, wux, dir);
         const auto bytes = LoadFileBytes(wux.string());
         EXPECT_TRUE(bytes.Ok());
-        ToolResult<WuxFile> read = ReadWux(SpanOf(*bytes));
+        ToolResult<WuxDocument> read = OpenWux(SpanOf(*bytes));
         EXPECT_TRUE(read.Ok());
         return std::move(*read);
     };
@@ -527,19 +541,20 @@ TEST(ConvertHostileRecords, KeepTheValueOrSaySo) {
     for (const char* out : {"huge.json", "huge.glb"}) {
         SCOPED_TRACE(out);
         convert(huge, out);
-        const WuxFile back = again(out);
-        EXPECT_EQ(back.references.entries.size(), 1u);
-        for (const Reference& entry : back.references.entries)
-            EXPECT_EQ(entry.halfExtents, (std::array<float, 3>{3.4e38f, 3.4e38f, 3.4e38f}));
+        const WuxDocument back = again(out);
+        const auto entries = Records<ReferenceEntry>(*back.model->references->entries);
+        ASSERT_EQ(entries.size(), 1u);
+        EXPECT_EQ(std::vector<float>(entries[0]->halfExtents, entries[0]->halfExtents + 3),
+                  (std::vector<float>{3.4e38f, 3.4e38f, 3.4e38f}));
     }
 
     // An empty OBJ object would come back as a helper of size 20.
     wuxtest::File empty;
     empty.meshes = {wuxtest::Mesh(0, 0), triangle};
     EXPECT_NE(convert(empty, "empty.obj").find("mesh records without triangles left out"), std::string::npos);
-    const WuxFile back = again("empty.obj");
-    EXPECT_EQ(back.meshes.size(), 1u);
-    EXPECT_TRUE(back.references.entries.empty());
+    const WuxDocument back = again("empty.obj");
+    EXPECT_EQ(back.model->meshes->count(), 1);
+    EXPECT_EQ(back.model->references->entries->count(), 0);
 
     // Not finite: written as 0 by every conversion, and said.
     wuxtest::File odd;
@@ -567,6 +582,38 @@ TEST(ConvertHostileRecords, KeepTheValueOrSaySo) {
     EXPECT_NE(valid.output.find(": 0 errors"), std::string::npos) << valid.output;
 }
 
+// Layout faults the reader can interpret come out in the writer's normal layout: the same
+// bytes as the file without them.
+TEST(ConvertWux, FaultsOfTheLayoutAreWrittenInTheNormalLayout) {
+    const test::TestDir testDir("wux_convert_");
+    const fs::path& dir = testDir.path();
+    const wuxtest::Built built = wuxtest::Build(wuxtest::RichFile());
+    const struct {
+        const char* fault;
+        std::function<void(wuxtest::Bytes&)> plant;
+    } cases[] = {
+        {"file_size", [](wuxtest::Bytes& b) { b.PatchU32(4, 7); }},
+        {"magic and reserved word", [&](wuxtest::Bytes& b) { b.PatchU32(built.bounds + 8, 0); b.PatchU32(36, 1); }},
+        {"GNFO counts and 1.0 word", [](wuxtest::Bytes& b) { b.PatchU32(52, 9); b.PatchU32(56, 0); b.PatchF32(48, 2); }},
+        {"mesh constant and end word", [&](wuxtest::Bytes& b) { b.PatchU32(built.meshes[0] + 16, 0); b.PatchU32(built.references + 16 + 12 + 76, 0); }},
+        {"padding and bytes after GREF", [&](wuxtest::Bytes& b) { b.data[built.materials[0] + 16 + 6] = 'x'; b.data.insert(b.data.end(), 3, 7); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        wuxtest::Bytes bytes = built.bytes;
+        c.plant(bytes);
+        const fs::path in = dir / "faulty.wux", out = dir / "normal.wux";
+        std::ofstream(in, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data.data()), std::streamsize(bytes.Size()));
+        const Result run = Wux("convert " + Quote(in.string()) + " " + Quote(out.string()), dir);
+        ASSERT_EQ(run.code, 0) << run.output;
+        const Result checked = Wux("check " + Quote(out.string()), dir);
+        EXPECT_EQ(checked.code, 0) << checked.output;
+        const auto written = LoadFileBytes(out.string());
+        ASSERT_TRUE(written.Ok());
+        EXPECT_EQ(*written, built.bytes.data);
+    }
+}
+
 // Failures name the file and leave nothing behind: no output, no temporary, an earlier file
 // at OUT untouched.
 TEST(ConvertFailures, NameTheFileAndWriteNothing) {
@@ -585,7 +632,9 @@ TEST(ConvertFailures, NameTheFileAndWriteNothing) {
         std::string message;
     };
     const Case cases[] = {
-        {original.string(), (dir / "model.fbx").string(), 64, "model.fbx: the output is a JSON scene, glTF or OBJ file, so its name must end in .json, .glb, .gltf or .obj"},
+        {original.string(), (dir / "model.fbx").string(), 64, "model.fbx: the output is a JSON scene, glTF, OBJ or WUX file, so its name must end in .json, .glb, .gltf, .obj or .wux"},
+        {original.string(), (dir / "." / "original.wux").string(), 64, "original.wux: is the input " + original.string()},
+        {original.string(), (dir / "no folder" / "again.wux").string(), 3, (dir / "no folder" / "again.wux").string()},
         {original.string(), "-", 0, "\"nodes\""},
         {original.string(), (dir / "no folder" / "model.gltf").string(), 3, "cannot create \"" + (dir / "no folder" / "model.gltf").string() + "\": No such file or directory"},
         {(dir / "not.wux").string(), (dir / "kept.json").string(), 2, "not a readable WUX file: offset 0"},

@@ -10,11 +10,13 @@
 namespace wux {
 namespace {
 
-WuxFile Read(const wuxtest::Built& built) {
-    auto read = ReadWux(built.bytes.Span());
+WuxDocument Read(const wuxtest::Built& built) {
+    auto read = OpenWux(built.bytes.Span());
     EXPECT_TRUE(read.Ok()) << read.Error().message;
-    return *read;
+    return std::move(*read);
 }
+
+VertexChunk& FirstMesh(WuxDocument& doc) { return static_cast<VertexChunk&>(*doc.model->meshes->first()); }
 
 wuxtest::File TwoMaterials() {
     wuxtest::File f;
@@ -85,8 +87,9 @@ TEST(ModelDiff, ListsAtMostTheCapButCountsEverything) {
     a.meshes = {{0, 40}};
     wuxtest::File b = a;
     auto builtB = wuxtest::Build(b);
-    WuxFile fileB = Read(builtB);
-    for (Vertex& v : fileB.meshes[0].vertices) v.x += 1.0f;
+    WuxDocument fileB = Read(builtB);
+    VertexChunk& mesh = FirstMesh(fileB);
+    for (std::int32_t k = 0; k < mesh.vertexCount; ++k) mesh.vertices[k].x += 1.0f;
     DiffOptions options;
     options.maxListed = 5;
     const DiffReport report = DiffModels(Read(wuxtest::Build(a)), fileB, options);
@@ -101,22 +104,19 @@ TEST(ModelDiff, NormalsInAnotherFrameAreEqualOneTurnedNormalIsNot) {
     wuxtest::File a = TwoMaterials();
     a.meshes = {{0, 40}};
     const auto built = wuxtest::Build(a);
-    WuxFile fileA = Read(built);
-    auto& normals = fileA.meshes[0].normals;
-    for (std::size_t k = 0; k < normals.size(); ++k) {
+    WuxDocument fileA = Read(built), turned = Read(built), one = Read(built);
+    const MeshNormal* normals = FirstMesh(fileA).normals.get();
+    for (std::int32_t k = 0; k < FirstMesh(fileA).vertexCount; ++k) {
         const float x = std::sin(0.7f * k), y = std::cos(1.3f * k), z = 0.3f + 0.2f * (k % 4);
         const float l = std::sqrt(x * x + y * y + z * z);
-        normals[k] = {x / l, y / l, z / l};
-    }
-    WuxFile turned = fileA;  // through (x, y, z) -> (20x, -z, y / 4), made unit: far from a rotation
-    for (auto& n : turned.meshes[0].normals) {
-        const float x = 20 * n[0], y = -n[2], z = n[1] / 4, l = std::sqrt(x * x + y * y + z * z);
-        n = {x / l, y / l, z / l};
+        FirstMesh(fileA).normals[k] = FirstMesh(one).normals[k] = {x / l, y / l, z / l};
+        // Through (x, y, z) -> (20x, -z, y / 4), made unit: far from a rotation.
+        const float tx = 20 * x / l, ty = -z / l, tz = y / l / 4, tl = std::sqrt(tx * tx + ty * ty + tz * tz);
+        FirstMesh(turned).normals[k] = {tx / tl, ty / tl, tz / tl};
     }
     EXPECT_TRUE(DiffModels(fileA, turned, DiffOptions{}).Equal());
 
-    WuxFile one = fileA;
-    one.meshes[0].normals[7] = {-normals[7][1], normals[7][0], normals[7][2]};
+    FirstMesh(one).normals[7] = {-normals[7].y, normals[7].x, normals[7].z};
     const DiffReport report = DiffModels(fileA, one, DiffOptions{});
     EXPECT_FALSE(report.Equal());
     EXPECT_NE(FormatDiffText(report, "a", "b").find("GVTX #0, corner 7: normal x"), std::string::npos)

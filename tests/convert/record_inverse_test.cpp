@@ -2,6 +2,8 @@
 // plug-in writes give none.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <functional>
 
 #include "convert/json_scene_writer.h"
@@ -29,7 +31,7 @@ wuxtest::File AsWritten() {
 }
 
 std::string WarningsOf(const wuxtest::File& f) {
-    auto read = ReadWux(wuxtest::Build(f).bytes.Span());
+    auto read = OpenWux(wuxtest::Build(f).bytes.Span());
     EXPECT_TRUE(read.Ok()) << read.Error().message;
     Warnings warnings;
     WuxToJsonScene(*read, &warnings);
@@ -75,11 +77,12 @@ TEST(RecordInverse, RecordsNoSceneGivesAreNamed) {
 // The helper's size shift: the origin lies a quarter of the size along local Y from the
 // stored position, and the axes carry half extent / (size / 2).
 TEST(RecordInverse, HelperNodeUndoesTheSizeShift) {
-    Reference entry;
-    entry.name.text = "Turned";
-    entry.transform = {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 10, 20, 30, 0};  // 90 degrees about Z
-    entry.halfExtents = {10, 15, 20};
-    entry.endWord = 0xFFDCAAF0;
+    ReferenceEntry entry("Turned");
+    const float transform[4][4] = {{0, 1, 0, 0}, {-1, 0, 0, 0}, {0, 0, 1, 0}, {10, 20, 30, 0}};  // 90 degrees about Z
+    std::copy(&transform[0][0], &transform[0][0] + 16, &entry.transform[0][0]);
+    entry.halfExtents[0] = 10;
+    entry.halfExtents[1] = 15;
+    entry.halfExtents[2] = 20;
     Warnings warnings;
     const HelperNode node = HelperFromEntry(entry, 0, &warnings);
     EXPECT_TRUE(warnings.Entries().empty());

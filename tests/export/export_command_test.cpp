@@ -177,19 +177,21 @@ TEST_F(ExportCommand, SmallSceneRoundTripsThroughTheReader) {
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(PassesChecker(output.string()));
     const auto bytes = LoadFileBytes(output.string());
-    const ToolResult<WuxFile> read = ReadWux(SpanOf(*bytes));
+    const ToolResult<WuxDocument> read = OpenWux(SpanOf(*bytes));
     ASSERT_TRUE(read.Ok()) << read.Error().message;
-    const WuxFile& file = *read;
+    const auto materials = Records<MaterialChunk>(*read->model->materials);
+    const auto meshes = Records<VertexChunk>(*read->model->meshes);
+    const auto entries = Records<ReferenceEntry>(*read->model->references->entries);
 
-    ASSERT_EQ(file.materials.size(), 2u);
-    EXPECT_EQ(file.materials[0].name.text, "Second");  // first used by the first mesh
-    EXPECT_EQ(file.materials[1].name.text, "First");
-    EXPECT_FLOAT_EQ(file.materials[0].Diffuse()[2], 0.75f);
+    ASSERT_EQ(materials.size(), 2u);
+    EXPECT_EQ(materials[0]->name, "Second");  // first used by the first mesh
+    EXPECT_EQ(materials[1]->name, "First");
+    EXPECT_FLOAT_EQ(Colour(*materials[0], wux_file::kDiffuseWord)[2], 0.75f);
 
-    ASSERT_EQ(file.meshes.size(), 2u);
-    const MeshChunk& parent = file.meshes[0];
+    ASSERT_EQ(meshes.size(), 2u);
+    const VertexChunk& parent = *meshes[0];
     EXPECT_EQ(parent.materialIndex, 0);
-    ASSERT_EQ(parent.vertexCount, 3u);
+    ASSERT_EQ(parent.vertexCount, 3);
     EXPECT_FLOAT_EQ(parent.vertices[1].x, 11.0f);
     EXPECT_FLOAT_EQ(parent.vertices[2].y, 2.0f);
     EXPECT_FLOAT_EQ(parent.vertices[0].u, 0.5f);
@@ -197,7 +199,7 @@ TEST_F(ExportCommand, SmallSceneRoundTripsThroughTheReader) {
     EXPECT_FLOAT_EQ(parent.vertices[2].v, 0.0f);
 
     // Child: (1,0,0) turned to (0,1,0), offset along its own Z, then the parent's translation.
-    const MeshChunk& child = file.meshes[1];
+    const VertexChunk& child = *meshes[1];
     EXPECT_EQ(child.materialIndex, 1);
     EXPECT_NEAR(child.vertices[0].x, 10.0f, 1e-5f);
     EXPECT_NEAR(child.vertices[0].y, 1.0f, 1e-5f);
@@ -207,11 +209,11 @@ TEST_F(ExportCommand, SmallSceneRoundTripsThroughTheReader) {
     EXPECT_FLOAT_EQ(child.vertices[0].v, 0.0f);
 
     // The helper at (10, 5, 0) scaled by (2, 3, 4), size 10.
-    ASSERT_EQ(file.references.entries.size(), 1u);
-    const Reference& point = file.references.entries[0];
-    EXPECT_EQ(point.name.text, "Point");
+    ASSERT_EQ(entries.size(), 1u);
+    const ReferenceEntry& point = *entries[0];
+    EXPECT_EQ(point.name, "Point");
     const float expected[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 10, 5 - 7.5f, 0, 0};
-    for (int i = 0; i < 16; ++i) EXPECT_NEAR(point.transform[i], expected[i], 1e-5f) << "element " << i;
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(point.transform[i / 4][i % 4], expected[i], 1e-5f) << "element " << i;
     EXPECT_FLOAT_EQ(point.halfExtents[0], 10.0f);
     EXPECT_FLOAT_EQ(point.halfExtents[1], 15.0f);
     EXPECT_FLOAT_EQ(point.halfExtents[2], 20.0f);
@@ -414,11 +416,12 @@ TEST_F(ExportCommand, EmbeddedTexturesNeverTakeAnotherFilesName) {
     EXPECT_EQ(fs::file_size(Path("box_Texture_diffuse_2.png")), 2433u);
     const auto bytes = LoadFileBytes(output);
     ASSERT_TRUE(bytes.Ok()) << bytes.Error().Text();
-    const ToolResult<WuxFile> read = ReadWux(SpanOf(*bytes));
+    const ToolResult<WuxDocument> read = OpenWux(SpanOf(*bytes));
     ASSERT_TRUE(read.Ok());
-    ASSERT_EQ(read->materials.size(), 1u);
-    ASSERT_EQ(read->materials[0].maps.size(), 1u);
-    const std::string mapName = read->materials[0].maps[0].fileName.text;
+    ASSERT_EQ(read->model->materials->count(), 1);
+    const auto& material = static_cast<const MaterialChunk&>(*read->model->materials->first());
+    ASSERT_EQ(material.mapCount, 1);
+    const std::string mapName = material.maps[0].fileName;
     EXPECT_EQ(mapName.substr(mapName.size() - 25), "box_Texture_diffuse_2.png") << mapName;
 }
 

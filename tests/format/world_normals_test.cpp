@@ -80,29 +80,29 @@ Soup SmoothSphere() {
 
 // The record a node with the transform m (and a translation) gives: world positions,
 // object normals; a mirroring transform has its corners written in the order 0, 2, 1.
-MeshChunk Record(const Soup& s, const M& m) {
+VertexChunk Record(const Soup& s, const M& m) {
     const double det = Dot(m[0], Cross(m[1], m[2]));
-    MeshChunk mesh;
+    const auto faces = static_cast<std::int32_t>(s.corners.size() / 3);
+    VertexChunk mesh(3 * faces, faces, 0);
+    std::size_t c = 0;
     for (std::size_t t = 0; t < s.corners.size() / 3; ++t) {
         for (int k : det < 0 ? std::array<int, 3>{0, 2, 1} : std::array<int, 3>{0, 1, 2}) {
             const V p = Mul(m, s.corners[3 * t + k]);
             const V& n = s.normals[3 * t + k];
-            mesh.vertices.push_back(Vertex{static_cast<float>(p[0] + 7), static_cast<float>(p[1] - 3),
-                                           static_cast<float>(p[2] + 2), 0, 0});
-            mesh.normals.push_back({static_cast<float>(n[0]), static_cast<float>(n[1]), static_cast<float>(n[2])});
+            mesh.vertices[c] = MeshVertex{static_cast<float>(p[0] + 7), static_cast<float>(p[1] - 3),
+                                          static_cast<float>(p[2] + 2), 0, 0};
+            mesh.normals[c] = MeshNormal{static_cast<float>(n[0]), static_cast<float>(n[1]), static_cast<float>(n[2])};
+            mesh.triangles[c] = static_cast<std::uint16_t>(c);
+            mesh.faceBlocks[c++] = 0;
         }
-        const auto i = static_cast<std::uint16_t>(3 * t);
-        mesh.triangles.push_back({i, static_cast<std::uint16_t>(i + 1), static_cast<std::uint16_t>(i + 2)});
     }
-    mesh.vertexCount = static_cast<std::uint32_t>(mesh.vertices.size());
-    mesh.faceCount = static_cast<std::uint32_t>(mesh.triangles.size());
     return mesh;
 }
 
-V FaceNormal(const MeshChunk& mesh, std::size_t t) {
+V FaceNormal(const VertexChunk& mesh, std::size_t t) {
     V p[3];
     for (int k = 0; k < 3; ++k) {
-        const Vertex& v = mesh.vertices[mesh.triangles[t][k]];
+        const MeshVertex& v = mesh.vertices[mesh.triangles[3 * t + k]];
         p[k] = {v.x, v.y, v.z};
     }
     return Cross({p[1][0] - p[0][0], p[1][1] - p[0][1], p[1][2] - p[0][2]},
@@ -150,7 +150,7 @@ const TransformCase kTransforms[] = {
 TEST(WorldNormals, FollowTheNodeTransform) {
     for (const TransformCase& c : kTransforms) {
         SCOPED_TRACE(c.name);
-        const MeshChunk box = Record(FlatBox(), c.transform);
+        const VertexChunk box = Record(FlatBox(), c.transform);
         const WorldNormals flat = MeshWorldNormals(box);
         EXPECT_TRUE(flat.fitted);
         double worst = 0;
@@ -159,12 +159,12 @@ TEST(WorldNormals, FollowTheNodeTransform) {
         EXPECT_LT(worst, 1e-3);
 
         const M normalTransform = InverseTranspose(c.transform);
-        const MeshChunk sphere = Record(SmoothSphere(), c.transform);
+        const VertexChunk sphere = Record(SmoothSphere(), c.transform);
         const WorldNormals smooth = MeshWorldNormals(sphere);
         EXPECT_TRUE(smooth.fitted);
         worst = 0;
         for (std::size_t k = 0; k < smooth.corners.size(); ++k) {
-            worst = std::max(worst, Degrees(ToV(smooth.corners[k]), Mul(normalTransform, ToV(sphere.normals[k]))));
+            worst = std::max(worst, Degrees(ToV(smooth.corners[k]), Mul(normalTransform, V{sphere.normals[k].x, sphere.normals[k].y, sphere.normals[k].z})));
             EXPECT_NEAR(std::sqrt(Dot(ToV(smooth.corners[k]), ToV(smooth.corners[k]))), 1.0, 1e-6);
         }
         EXPECT_LT(worst, 1.0);
@@ -187,7 +187,7 @@ TEST(WorldNormals, WithoutOneTransformAreWorkedOutFromTheTriangles) {
     flat.normals.assign(6, V{0, 0, 1});
     for (const Case& c : {Case{"half inwards", inwards, false}, Case{"zero", zero, false}, Case{"flat", flat, true}}) {
         SCOPED_TRACE(c.name);
-        const MeshChunk mesh = Record(c.soup, RotatedAndScaled(2));
+        const VertexChunk mesh = Record(c.soup, RotatedAndScaled(2));
         const WorldNormals world = MeshWorldNormals(mesh);
         EXPECT_EQ(world.fitted, c.fitted);
         for (std::size_t k = 0; k < world.corners.size(); ++k) {

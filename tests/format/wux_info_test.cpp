@@ -5,11 +5,11 @@
 
 namespace {
 
-wux::WuxFile ReadRich() {
+wux::WuxDocument ReadRich() {
     const wuxtest::Built built = wuxtest::Build(wuxtest::RichFile());
-    auto read = wux::ReadWux(built.bytes.Span());
+    auto read = wux::OpenWux(built.bytes.Span());
     EXPECT_TRUE(read.Ok()) << read.Error().message;
-    return *read;
+    return std::move(*read);
 }
 
 TEST(WuxInfo, JsonHoldsEveryPartOfTheFile) {
@@ -46,7 +46,7 @@ TEST(WuxInfo, JsonHoldsEveryPartOfTheFile) {
 TEST(WuxInfo, EmptyFileHasNullEllipsoidAndNoBox) {
     wuxtest::File file;
     file.meshes = {{0, 0}};
-    const auto read = wux::ReadWux(wuxtest::Build(file).bytes.Span());
+    const auto read = wux::OpenWux(wuxtest::Build(file).bytes.Span());
     ASSERT_TRUE(read.Ok());
     const auto info = wux::InfoJson(*read);
     EXPECT_TRUE(info["ellipsoid"].is_null());
@@ -58,7 +58,7 @@ TEST(WuxInfo, NonFiniteValuesAndNonUtf8NamesStillDump) {
     wuxtest::File file = wuxtest::RichFile();
     file.references[0].name = "\xCF\xF0\xE8\xE2\xE5\xF2";  // CP1251 text, not UTF-8
     file.references[0].halfExtents[0] = std::numeric_limits<float>::quiet_NaN();
-    const auto read = wux::ReadWux(wuxtest::Build(file).bytes.Span());
+    const auto read = wux::OpenWux(wuxtest::Build(file).bytes.Span());
     ASSERT_TRUE(read.Ok());
     const std::string json = wux::DumpInfoJson(wux::InfoJson(*read));
     EXPECT_NE(json.find("null"), std::string::npos);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "tests/support/wux_bytes.h"
 #include "format/wux_checker.h"
 #include "format/wux_reader.h"
@@ -15,19 +17,19 @@ TEST(WuxReader, EmptySceneFileIsTheGolden108BytesAndValid) {
     const Built built = Build(wuxtest::File{});
     ASSERT_EQ(built.bytes.data, wuxtest::EmptySceneFile());
 
-    const auto read = wux::ReadWux(built.bytes.Span());
+    const auto read = wux::OpenWux(built.bytes.Span());
     ASSERT_TRUE(read.Ok()) << read.Error().message;
-    const wux::WuxFile& f = *read;
-    EXPECT_EQ(f.header.fileSizeField, 108u);
-    EXPECT_EQ(f.header.gnfo.blockSize, 80u);
-    EXPECT_EQ(f.header.meshCount, 0u);
-    EXPECT_EQ(f.header.materialCount, 0u);
-    ASSERT_EQ(f.bounds.size(), 1u);
-    EXPECT_EQ(f.bounds[0].chunk.offset, 60u);
-    EXPECT_EQ(f.bounds[0].mainSphere.radius, 0.0f);
-    EXPECT_TRUE(f.ellipsoids.empty());
-    EXPECT_EQ(f.references.chunk.offset, 92u);
-    EXPECT_TRUE(f.references.entries.empty());
+    const wux::WuxDocument& f = *read;
+    EXPECT_EQ(f.fileSizeField, 108u);
+    EXPECT_EQ(f.gnfo.blockSize, 80u);
+    EXPECT_EQ(f.model->meshCount, 0);
+    EXPECT_EQ(f.model->materialCount, 0);
+    ASSERT_EQ(f.chunks.size(), 1u);
+    EXPECT_EQ(f.chunks[0].offset, 60u);
+    EXPECT_EQ(f.model->bounds->mainSphere->radius, 0.0f);
+    EXPECT_EQ(f.model->ellipsoid, nullptr);
+    EXPECT_EQ(f.gref.offset, 92u);
+    EXPECT_EQ(f.model->references->entries->count(), 0);
 
     const wux::CheckReport report = wux::CheckWux(built.bytes.Span());
     EXPECT_TRUE(report.Valid());
@@ -36,60 +38,63 @@ TEST(WuxReader, EmptySceneFileIsTheGolden108BytesAndValid) {
 
 TEST(WuxReader, ReadsEveryKindOfChunkBack) {
     const Built built = Build(RichFile());
-    const auto read = wux::ReadWux(built.bytes.Span());
+    const auto read = wux::OpenWux(built.bytes.Span());
     ASSERT_TRUE(read.Ok()) << read.Error().message;
-    const wux::WuxFile& f = *read;
+    const wux::WuxDocument& f = *read;
 
-    EXPECT_EQ(f.header.meshCount, 2u);
-    EXPECT_EQ(f.header.materialCount, 2u);
+    EXPECT_EQ(f.model->meshCount, 2);
+    EXPECT_EQ(f.model->materialCount, 2);
     ASSERT_EQ(f.chunks.size(), 6u);  // 2 GMAT, 2 GVTX, GBND, GELP
     EXPECT_EQ(f.chunks[0].offset, 60u);
+    EXPECT_EQ(f.chunks[1].offset, built.materials[1]);
 
-    ASSERT_EQ(f.materials.size(), 2u);
-    const wux::Material& brick = f.materials[0];
-    EXPECT_EQ(brick.name.text, "brick");
-    EXPECT_EQ(brick.name.paddedLength, 8u);
-    EXPECT_EQ(brick.Diffuse(), (std::array<float, 3>{0.5f, 0.5f, 0.5f}));
-    EXPECT_EQ(brick.Specular(), (std::array<float, 3>{0.9f, 0.9f, 0.9f}));
-    ASSERT_EQ(brick.maps.size(), 2u);
-    EXPECT_EQ(brick.maps[1].channel, 8u);
-    EXPECT_EQ(brick.maps[1].fileName.text, "bump.bmp");
+    const auto materials = wux::Records<MaterialChunk>(*f.model->materials);
+    ASSERT_EQ(materials.size(), 2u);
+    const MaterialChunk& brick = *materials[0];
+    EXPECT_EQ(brick.name, "brick");
+    EXPECT_EQ(f.strings[0].paddedLength, 8u);
+    EXPECT_EQ(wux::Colour(brick, wux_file::kDiffuseWord), (std::array<float, 3>{0.5f, 0.5f, 0.5f}));
+    EXPECT_EQ(wux::Colour(brick, wux_file::kSpecularWord), (std::array<float, 3>{0.9f, 0.9f, 0.9f}));
+    ASSERT_EQ(brick.mapCount, 2);
+    EXPECT_EQ(brick.maps[1].channel, 8);
+    EXPECT_EQ(brick.maps[1].fileName, "bump.bmp");
     EXPECT_EQ(brick.maps[1].amount, 0.5f);
-    EXPECT_EQ(brick.chunk.blockSize, brick.chunk.contentSize);
-    EXPECT_EQ(f.materials[1].name.paddedLength, 12u);
-    EXPECT_EQ(f.materials[1].Opacity(), 0.25f);
-    EXPECT_EQ(f.materials[1].chunk.offset, built.materials[1]);
+    EXPECT_EQ(f.chunks[0].blockSize, f.chunks[0].contentSize);
+    EXPECT_EQ(f.strings[3].paddedLength, 12u);  // after brick's name and its two maps' names
+    EXPECT_EQ(materials[1]->colourBlock[wux_file::kOpacityWord], 0.25f);
 
-    ASSERT_EQ(f.meshes.size(), 2u);
-    const wux::MeshChunk& one = f.meshes[0];
-    EXPECT_EQ(one.chunk.blockSize, 142u);  // one triangle
-    EXPECT_EQ(one.vertexCount, 3u);
-    const wux::MeshChunk& four = f.meshes[1];
+    const auto meshes = wux::Records<VertexChunk>(*f.model->meshes);
+    ASSERT_EQ(meshes.size(), 2u);
+    EXPECT_EQ(f.chunks[2].blockSize, 142u);  // one triangle
+    EXPECT_EQ(meshes[0]->vertexCount, 3);
+    const VertexChunk& four = *meshes[1];
     EXPECT_EQ(four.materialIndex, 1);
-    EXPECT_EQ(four.faceCount, 4u);
-    EXPECT_EQ(four.triangles[3], (std::array<std::uint16_t, 3>{9, 10, 11}));
-    EXPECT_EQ(four.normals[11], (std::array<float, 3>{0, 0, 1}));
+    EXPECT_EQ(four.faceCount, 4);
+    EXPECT_EQ(four.triangles[3 * 3 + 2], 11);
+    EXPECT_EQ(four.normals[11].z, 1.0f);
     EXPECT_EQ(four.vertices[5].v, 0.75f);
+    EXPECT_EQ(f.meshConstants[1], wux_file::kMeshConstantBits);
     const auto box = wux::BoundingBox(four);
     ASSERT_TRUE(box.has_value());
     EXPECT_EQ(box->min, (std::array<float, 3>{0, 0, -11}));
     EXPECT_EQ(box->max, (std::array<float, 3>{11, 22, 0}));
 
     // After the odd-sized meshes the GBND chunk starts at an offset that is 2 modulo 4.
-    EXPECT_EQ(f.bounds[0].chunk.offset % 4, 2u);
-    EXPECT_EQ(f.bounds[0].mainSphere.radius, 10.0f);
-    ASSERT_EQ(f.bounds[0].spheres.size(), 2u);
-    EXPECT_EQ(f.bounds[0].spheres[1].centre, (std::array<float, 3>{4, 5, 6}));
-    ASSERT_EQ(f.ellipsoids.size(), 1u);
-    EXPECT_EQ(f.ellipsoids[0].semiAxes, (std::array<float, 3>{8, 4, 2}));
+    EXPECT_EQ(f.chunks[4].offset % 4, 2u);
+    EXPECT_EQ(f.model->bounds->mainSphere->radius, 10.0f);
+    const auto spheres = wux::Records<BoundSphere>(*f.model->bounds->spheres);
+    ASSERT_EQ(spheres.size(), 2u);
+    EXPECT_EQ(spheres[1]->y, 5.0f);
+    ASSERT_NE(f.model->ellipsoid, nullptr);
+    EXPECT_EQ(f.model->ellipsoid->semiAxes[0], 8.0f);
 
-    ASSERT_EQ(f.references.entries.size(), 2u);
-    const wux::Reference& dummy = f.references.entries[1];
-    EXPECT_EQ(dummy.name.text, "Dummy");
-    EXPECT_EQ(dummy.transform[12], 7.0f);
-    EXPECT_EQ(dummy.halfExtents, (std::array<float, 3>{1, 2, 3}));
-    EXPECT_EQ(dummy.endWord, 0xFFDCAAF0u);
-    EXPECT_EQ(f.header.trailingBytes, 0u);
+    const auto entries = wux::Records<ReferenceEntry>(*f.model->references->entries);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[1]->name, "Dummy");
+    EXPECT_EQ(entries[1]->transform[3][0], 7.0f);
+    EXPECT_EQ(entries[1]->halfExtents[2], 3.0f);
+    EXPECT_EQ(f.endWords[1], 0xFFDCAAF0u);
+    EXPECT_EQ(f.trailingBytes, 0u);
 
     const wux::CheckReport report = wux::CheckWux(built.bytes.Span());
     EXPECT_TRUE(report.problems.empty()) << wux::FormatReport(report);
@@ -99,36 +104,41 @@ TEST(WuxReader, EveryPrefixIsRejectedWithAnOffsetInsideIt) {
     const Built built = Build(RichFile());
     const auto& full = built.bytes.data;
     for (std::size_t n = 0; n < full.size(); ++n) {
-        const auto read = wux::ReadWux(wux::ByteSpan{full.data(), n});
+        const auto read = wux::OpenWux(wux::ByteSpan{full.data(), n});
         ASSERT_FALSE(read.Ok()) << "prefix of " << n << " bytes";
         EXPECT_LE(*read.Error().offset, n) << read.Error().message;
         EXPECT_FALSE(read.Error().message.empty());
         EXPECT_FALSE(wux::CheckWux(wux::ByteSpan{full.data(), n}).Valid());
-        const auto counts = wux::ReadWuxWithoutMeshArrays(wux::ByteSpan{full.data(), n});
+        const auto counts = wux::OpenWux(wux::ByteSpan{full.data(), n}, false);
         ASSERT_FALSE(counts.Ok()) << "prefix of " << n << " bytes, mesh arrays skipped";
         EXPECT_EQ(counts.Error().offset, read.Error().offset) << counts.Error().message;
     }
 }
 
-// Skipping the mesh arrays reads the same file but for the arrays themselves.
+// Skipping the mesh arrays reads the same file but for the arrays themselves, which
+// ReadMeshArrays then reads one mesh at a time.
 TEST(WuxReader, SkippingMeshArraysKeepsEverythingElse) {
     const Built built = Build(RichFile());
-    const auto full = wux::ReadWux(built.bytes.Span());
-    const auto counts = wux::ReadWuxWithoutMeshArrays(built.bytes.Span());
+    const auto full = wux::OpenWux(built.bytes.Span());
+    const auto counts = wux::OpenWux(built.bytes.Span(), false);
     ASSERT_TRUE(full.Ok() && counts.Ok()) << counts.Error().message;
-    ASSERT_EQ(counts->meshes.size(), full->meshes.size());
-    for (std::size_t i = 0; i < full->meshes.size(); ++i) {
-        const wux::MeshChunk& a = full->meshes[i];
-        const wux::MeshChunk& b = counts->meshes[i];
-        EXPECT_EQ(b.vertexCount, a.vertexCount);
-        EXPECT_EQ(b.faceCount, a.faceCount);
-        EXPECT_EQ(b.materialIndex, a.materialIndex);
-        EXPECT_EQ(b.chunk.contentSize, a.chunk.contentSize);
-        EXPECT_TRUE(b.vertices.empty() && b.normals.empty() && b.triangles.empty() && b.faceBlocks.empty());
+    const auto a = wux::Records<VertexChunk>(*full->model->meshes), b = wux::Records<VertexChunk>(*counts->model->meshes);
+    ASSERT_EQ(b.size(), a.size());
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        EXPECT_EQ(b[i]->vertexCount, a[i]->vertexCount);
+        EXPECT_EQ(b[i]->faceCount, a[i]->faceCount);
+        EXPECT_EQ(b[i]->materialIndex, a[i]->materialIndex);
+        EXPECT_TRUE(!b[i]->vertices && !b[i]->normals && !b[i]->triangles && !b[i]->faceBlocks);
+        VertexChunk mesh(0, 0, 0);
+        mesh.vertexCount = b[i]->vertexCount;
+        mesh.faceCount = b[i]->faceCount;
+        wux::ReadMeshArrays(built.bytes.Span(), counts->chunks[2 + i], &mesh);
+        EXPECT_EQ(std::memcmp(mesh.vertices.get(), a[i]->vertices.get(), sizeof(MeshVertex) * std::size_t(mesh.vertexCount)), 0);
+        EXPECT_EQ(mesh.triangles[3 * std::size_t(mesh.faceCount) - 1], a[i]->triangles[3 * std::size_t(mesh.faceCount) - 1]);
     }
     EXPECT_EQ(counts->chunks.size(), full->chunks.size());
-    EXPECT_EQ(counts->references.entries.size(), full->references.entries.size());
-    EXPECT_EQ(counts->bounds.size(), full->bounds.size());
+    EXPECT_EQ(counts->chunks[2].contentSize, full->chunks[2].contentSize);
+    EXPECT_EQ(counts->model->references->entries->count(), full->model->references->entries->count());
 }
 
 // Flipping any byte must never crash; a report is invalid exactly when it holds an error.
@@ -191,7 +201,7 @@ TEST(WuxReader, HostileCountsAndSizesAreErrorsAtTheirField) {
         wuxtest::Bytes copy = built.bytes;
         const std::size_t at = c.field(built);
         copy.PatchU32(at, c.value);
-        const auto read = wux::ReadWux(copy.Span());
+        const auto read = wux::OpenWux(copy.Span());
         ASSERT_FALSE(read.Ok()) << c.name;
         EXPECT_EQ(read.Error().kind, c.kind) << c.name << ": " << read.Error().message;
         EXPECT_EQ(*read.Error().offset, at - c.before) << c.name << ": " << read.Error().message;
@@ -208,7 +218,7 @@ TEST(WuxReader, WrongTagsAreNamedWithTheirOffset) {
     for (const auto& c : cases) {
         wuxtest::Bytes copy = built.bytes;
         copy.data[c.at + 3] = 0;
-        const auto read = wux::ReadWux(copy.Span());
+        const auto read = wux::OpenWux(copy.Span());
         ASSERT_FALSE(read.Ok());
         EXPECT_EQ(read.Error().kind, ToolError::Kind::BadTag);
         EXPECT_EQ(*read.Error().offset, c.at);

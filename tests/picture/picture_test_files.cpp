@@ -107,7 +107,7 @@ std::vector<std::uint8_t> CheckedBytes(const wuxtest::File& file) {
 
 wux::PictureScene SceneOf(const wuxtest::File& file, const wux::TextureSearch& maps) {
     const std::vector<std::uint8_t> bytes = CheckedBytes(file);
-    const auto read = wux::ReadWux(wux::ByteSpan{bytes.data(), bytes.size()});
+    const auto read = wux::OpenWux(wux::ByteSpan{bytes.data(), bytes.size()});
     EXPECT_TRUE(read.Ok()) << read.Error().message;
     return read.Ok() ? wux::BuildPictureScene(*read, maps) : wux::PictureScene{};
 }

@@ -108,7 +108,7 @@ TEST(Render, TrianglesThatCannotBeDrawnAreCountedAndLeftOut) {
     file.meshes[0].positions[4][2] = std::numeric_limits<float>::infinity();
     wuxtest::Built built = wuxtest::Build(file);
     built.bytes.PatchU16(built.meshes[0] + 28 + 20 * 36 + 6 * 11, 500);  // a corner of the last triangle
-    const auto read = wux::ReadWux(built.bytes.Span());
+    const auto read = wux::OpenWux(built.bytes.Span());
     ASSERT_TRUE(read.Ok()) << read.Error().message;
     const wux::PictureScene scene = wux::BuildPictureScene(*read);
     EXPECT_EQ(scene.droppedTriangles, 3u);
@@ -124,7 +124,7 @@ TEST(Render, OverlaysThatCannotBeDrawnAreCountedAndLeftOut) {
     file.references.push_back(file.references[0]);
     file.references[1].halfExtents[2] = nan;
     const wuxtest::Built built = wuxtest::Build(file);
-    const auto read = wux::ReadWux(built.bytes.Span());
+    const auto read = wux::OpenWux(built.bytes.Span());
     ASSERT_TRUE(read.Ok()) << read.Error().message;
     const wux::PictureScene scene = wux::BuildPictureScene(*read);
     EXPECT_EQ(scene.spheres.size(), 2u);  // the main sphere and the first further one
@@ -139,7 +139,7 @@ TEST(Render, MeshesWithoutAKnownMaterialAreGrey) {
     wuxtest::File file = picturetest::RedBoxFile();
     file.meshes[0].material = 5;  // no such material
     const wuxtest::Built built = wuxtest::Build(file);
-    const auto read = wux::ReadWux(built.bytes.Span());
+    const auto read = wux::OpenWux(built.bytes.Span());
     ASSERT_TRUE(read.Ok()) << read.Error().message;
     const wux::Image image = Render(wux::BuildPictureScene(*read));
     const std::uint8_t* middle = image.Pixel(image.width / 2, image.height / 2);

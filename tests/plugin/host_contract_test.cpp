@@ -36,17 +36,13 @@ protected:
     }
 
     // The scene exported to a fresh file, which must pass the checker, read back.
-    wux::WuxFile Exported() {
+    WrittenFile Exported() {
         const std::string path = folder.Path("scene.wux");
         StandinExpInterface ei(&scene);
         StandinInterface host;
         ModelExporter exporter;
         EXPECT_EQ(exporter.DoExport(path.c_str(), &ei, &host, TRUE), 1);
-        EXPECT_TRUE(PassesChecker(path));
-        const std::vector<unsigned char> bytes = ReadFileBytes(path);
-        auto file = wux::ReadWux(wux::ByteSpan{bytes.data(), bytes.size()});
-        EXPECT_TRUE(file.Ok());
-        return file.Ok() ? *file : wux::WuxFile{};
+        return ReadWritten(path);
     }
 
     StandinScene scene;
@@ -67,30 +63,31 @@ TEST_F(HostContract, MirroredNodesWindOutwardLikeTheirTwins) {
         {"mirrored twice", Scaled(-1.0f, -1.0f, 1.0f, Point3(0.0f, 0.0f, 50.0f))},
     };
     for (const Case& c : cases) Add(c.name, scene.Create<StandinSphere>(10.0f, 8), c.tm);
-    const wux::WuxFile file = Exported();
+    const WrittenFile file = Exported();
     ASSERT_EQ(file.meshes.size(), 4u);
-    const double plain = SignedVolume(file.meshes[0]);
+    const double plain = SignedVolume(*file.meshes[0]);
     EXPECT_GT(plain, 0.0);
     for (size_t m = 0; m < 4; ++m) {
         SCOPED_TRACE(cases[m].name);
-        const wux::MeshChunk& mesh = file.meshes[m];
+        const VertexChunk& mesh = *file.meshes[m];
         EXPECT_NEAR(SignedVolume(mesh), m == 2 ? 2 * plain : plain, 1e-3 * plain);
         // Corner j of a mirrored triangle is corner order[j] of the plain one: its position
         // through the node's transform, its texture coordinates and (object-space) normal.
         const bool mirrored = m == 1 || m == 2;
         const int order[3] = {0, mirrored ? 2 : 1, mirrored ? 1 : 2};
         const Matrix3& tm = cases[m].tm;
-        for (size_t k = 0; k < mesh.vertices.size(); ++k) {
+        for (size_t k = 0; k < size_t(mesh.vertexCount); ++k) {
             const size_t p = k - k % 3 + size_t(order[k % 3]);
-            const wux::Vertex& v = mesh.vertices[k];
-            const wux::Vertex& twin = file.meshes[0].vertices[p];
+            const MeshVertex& v = mesh.vertices[k];
+            const MeshVertex& twin = file.meshes[0]->vertices[p];
             const Point3 world = Point3(twin.x, twin.y, twin.z) * tm;
             ASSERT_EQ(v.x, world.x) << k;
             ASSERT_EQ(v.y, world.y) << k;
             ASSERT_EQ(v.z, world.z) << k;
             ASSERT_EQ(v.u, twin.u) << k;
             ASSERT_EQ(v.v, twin.v) << k;
-            ASSERT_EQ(mesh.normals[k], file.meshes[0].normals[p]) << k;
+            const MeshNormal &n = mesh.normals[k], &twinNormal = file.meshes[0]->normals[p];
+            ASSERT_TRUE(n.x == twinNormal.x && n.y == twinNormal.y && n.z == twinNormal.z) << k;
         }
     }
 }
@@ -130,15 +127,15 @@ TEST_F(HostContract, EachCornerTakesTheNormalOfItsFacesSmoothingGroup) {
         {"a bit shared", [](int f) { return f < 2 ? DWORD(0x80000001) : DWORD(0x80000000); }, true},
     };
     for (const Case& c : cases) Add(c.name, MakeBox(scene, c.group), Matrix3(TRUE));
-    const wux::WuxFile file = Exported();
+    const WrittenFile file = Exported();
     ASSERT_EQ(file.meshes.size(), 4u);
     for (size_t m = 0; m < 4; ++m) {
         SCOPED_TRACE(cases[m].name);
-        const wux::MeshChunk& mesh = file.meshes[m];
-        ASSERT_EQ(mesh.vertices.size(), 36u);
+        const VertexChunk& mesh = *file.meshes[m];
+        ASSERT_EQ(mesh.vertexCount, 36);
         for (size_t k = 0; k < 36; ++k) {
-            const wux::Vertex& v = mesh.vertices[k];
-            const std::array<float, 3>& n = mesh.normals[k];
+            const MeshVertex& v = mesh.vertices[k];
+            const std::array<float, 3> n{mesh.normals[k].x, mesh.normals[k].y, mesh.normals[k].z};
             if (cases[m].smooth) {
                 // Leaning out over the corner: every component has the corner's sign.
                 EXPECT_GT(n[0] * v.x, 0.1f) << k;
@@ -167,11 +164,11 @@ TEST_F(HostContract, FacesNamingMissingVerticesAreLeftOutBeforeNormalsAreBuilt) 
     mesh.faces[13].setVerts(0xFFFFFFFFu, 1, 2);
     mesh.faces[12].smGroup = mesh.faces[13].smGroup = 1;
     Add("broken", box, Matrix3(TRUE));
-    const wux::WuxFile file = Exported();
+    const WrittenFile file = Exported();
     ASSERT_EQ(file.meshes.size(), 1u);
-    EXPECT_EQ(file.meshes[0].faceCount, 12u);
-    EXPECT_NEAR(SignedVolume(file.meshes[0]), 8.0, 1e-5);
-    EXPECT_EQ(file.meshes[0].normals[0], (std::array<float, 3>{0.0f, 0.0f, -1.0f}));
+    EXPECT_EQ(file.meshes[0]->faceCount, 12);
+    EXPECT_NEAR(SignedVolume(*file.meshes[0]), 8.0, 1e-5);
+    EXPECT_EQ(file.meshes[0]->normals[0].z, -1.0f);
     EXPECT_EQ(mesh.numFaces, 14);  // the host's mesh is left as it was
 }
 
@@ -194,17 +191,18 @@ TEST_F(HostContract, SecondGenerationSpheresGiveTheirRadius) {
     Add("GBND", scene.Create<StandinSphere>(5.0f, 8), Matrix3(TRUE));
     Add("GELP", ellipsoid, Scaled(2.0f, 1.0f, 1.0f, Point3(0.0f, 0.0f, 0.0f)));
     Add("Ball", scene.Create<StandinSphere>(4.0f, 8, true), Matrix3(TRUE));
-    const wux::WuxFile file = Exported();
-    ASSERT_EQ(file.bounds.size(), 1u);
-    EXPECT_EQ(file.bounds[0].mainSphere.radius, 12.0f);
-    EXPECT_EQ(file.bounds[0].mainSphere.centre, (std::array<float, 3>{1.0f, 2.0f, 3.0f}));
-    ASSERT_EQ(file.bounds[0].spheres.size(), 2u);
-    EXPECT_EQ(file.bounds[0].spheres[0].radius, 7.0f);
-    EXPECT_EQ(file.bounds[0].spheres[1].radius, 5.0f);
-    ASSERT_EQ(file.ellipsoids.size(), 1u);
-    EXPECT_EQ(file.ellipsoids[0].semiAxes, (std::array<float, 3>{6.0f, 3.0f, 3.0f}));
+    const WrittenFile file = Exported();
+    const BoundSphere& main = *file.doc.model->bounds->mainSphere;
+    EXPECT_EQ(main.radius, 12.0f);
+    EXPECT_EQ(std::vector<float>({main.x, main.y, main.z}), (std::vector<float>{1.0f, 2.0f, 3.0f}));
+    ASSERT_EQ(file.spheres.size(), 2u);
+    EXPECT_EQ(file.spheres[0]->radius, 7.0f);
+    EXPECT_EQ(file.spheres[1]->radius, 5.0f);
+    ASSERT_NE(file.doc.model->ellipsoid, nullptr);
+    const float* semiAxes = file.doc.model->ellipsoid->semiAxes;
+    EXPECT_EQ(std::vector<float>(semiAxes, semiAxes + 3), (std::vector<float>{6.0f, 3.0f, 3.0f}));
     ASSERT_EQ(file.meshes.size(), 1u);  // the sphere as a mesh, of its own radius
-    EXPECT_NEAR(wux::BoundingBox(file.meshes[0])->max[2], 4.0f, 1e-5f);
+    EXPECT_NEAR(wux::BoundingBox(*file.meshes[0])->max[2], 4.0f, 1e-5f);
     EXPECT_EQ(second->OldStyleBlockCalls() + byId->OldStyleBlockCalls() + ellipsoid->OldStyleBlockCalls(), 0);
 }
 
@@ -218,18 +216,18 @@ TEST_F(HostContract, MaterialMapsAreFoundThroughTheShadersChannels) {
     material->SetMap(2, scene.Create<StandinBitmapTex>("C:\\maps\\glow.bmp"), 0.75f);
     material->SetMap(8, scene.Create<StandinBitmapTex>("C:\\maps\\bump.bmp"), 1.0f);  // no slot's channel
     Add("Box", MakeBox(scene, [](int) { return DWORD(1); }), Matrix3(TRUE))->SetMtl(material);
-    const wux::WuxFile file = Exported();
+    const WrittenFile file = Exported();
     ASSERT_EQ(file.materials.size(), 1u);
-    const auto& maps = file.materials[0].maps;
-    ASSERT_EQ(maps.size(), 3u);
+    const auto& maps = file.materials[0]->maps;
+    ASSERT_EQ(file.materials[0]->mapCount, 3);
     const struct {
         std::uint32_t slot;
         const char* file;
         float amount;
     } expected[] = {{ID_DI, "diffuse.bmp", 0.5f}, {ID_SP, "specular.bmp", 0.25f}, {ID_SI, "glow.bmp", 0.75f}};
     for (size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(maps[i].channel, expected[i].slot) << i;
-        EXPECT_EQ(maps[i].fileName.text, expected[i].file) << i;
+        EXPECT_EQ(std::uint32_t(maps[i].channel), expected[i].slot) << i;
+        EXPECT_EQ(maps[i].fileName, expected[i].file) << i;
         EXPECT_EQ(maps[i].amount, expected[i].amount) << i;
     }
 }

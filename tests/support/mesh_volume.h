@@ -4,12 +4,12 @@
 
 #include "format/wux_reader.h"
 
-inline double SignedVolume(const wux::MeshChunk& mesh) {
+inline double SignedVolume(const VertexChunk& mesh) {
     double volume = 0.0;
-    for (const auto& t : mesh.triangles) {
-        const wux::Vertex& a = mesh.vertices[t[0]];
-        const wux::Vertex& b = mesh.vertices[t[1]];
-        const wux::Vertex& c = mesh.vertices[t[2]];
+    for (std::int32_t t = 0; t < mesh.faceCount; ++t) {
+        const MeshVertex& a = mesh.vertices[mesh.triangles[3 * t]];
+        const MeshVertex& b = mesh.vertices[mesh.triangles[3 * t + 1]];
+        const MeshVertex& c = mesh.vertices[mesh.triangles[3 * t + 2]];
         const double cx = double(b.y) * c.z - double(b.z) * c.y;
         const double cy = double(b.z) * c.x - double(b.x) * c.z;
         const double cz = double(b.x) * c.y - double(b.y) * c.x;

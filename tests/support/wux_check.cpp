@@ -1,13 +1,28 @@
 #include "tests/support/wux_check.h"
 
+#include <algorithm>
+
 #include "format/file_bytes.h"
 #include "format/wux_checker.h"
+#include "writer/byte_buffer.h"
+#include "writer/model_serializer.h"
 
 ::testing::AssertionResult PassesChecker(const std::vector<std::uint8_t>& bytes) {
     const wux::CheckReport report = wux::CheckWux(wux::SpanOf(bytes));
-    if (report.Valid()) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "the checker finds " << report.errorCount << " error(s):\n"
-                                         << wux::FormatReport(report);
+    if (!report.Valid())
+        return ::testing::AssertionFailure() << "the checker finds " << report.errorCount << " error(s):\n"
+                                             << wux::FormatReport(report);
+    // What `wux convert IN.wux OUT.wux` does: read into the model and written by the plug-in's
+    // writer, a valid file comes back byte for byte.
+    const auto read = wux::OpenWux(wux::SpanOf(bytes));
+    ByteBuffer again;
+    if (!read.Ok() || !SerializeModel(*read->model, again, nullptr))
+        return ::testing::AssertionFailure() << "a valid file does not read back into a model that can be written";
+    const std::size_t same = static_cast<std::size_t>(
+        std::mismatch(bytes.begin(), bytes.end(), again.data(), again.data() + again.size()).first - bytes.begin());
+    if (same != bytes.size() || again.size() != bytes.size())
+        return ::testing::AssertionFailure() << "written again by the writer, the file differs from offset " << same;
+    return ::testing::AssertionSuccess();
 }
 
 ::testing::AssertionResult PassesChecker(const std::string& path) {
@@ -16,4 +31,20 @@
     ::testing::AssertionResult result = PassesChecker(*bytes);
     if (!result) return ::testing::AssertionFailure() << path << ": " << result.message();
     return result;
+}
+
+WrittenFile ReadWritten(const std::string& path) {
+    EXPECT_TRUE(PassesChecker(path));
+    const auto bytes = wux::LoadFileBytes(path);
+    auto read = bytes.Ok() ? wux::OpenWux(wux::SpanOf(*bytes)) : wux::ToolResult<wux::WuxDocument>(bytes.Error());
+    EXPECT_TRUE(read.Ok()) << read.Error().Text();
+    WrittenFile file;
+    if (read.Ok()) file.doc = std::move(*read);
+    else file.doc.model = std::make_unique<ExportModel>();
+    const ExportModel& model = *file.doc.model;
+    file.materials = wux::Records<MaterialChunk>(*model.materials);
+    file.meshes = wux::Records<VertexChunk>(*model.meshes);
+    file.spheres = wux::Records<BoundSphere>(*model.bounds->spheres);
+    file.entries = wux::Records<ReferenceEntry>(*model.references->entries);
+    return file;
 }

@@ -7,7 +7,20 @@
 
 #include <gtest/gtest.h>
 
-// Success when the file reads and the checker finds no error; otherwise the checker's
-// report. Use as EXPECT_TRUE(PassesChecker(path)).
+#include "format/wux_reader.h"
+
+// Success when the file reads, the checker finds no error and the plug-in's writer gives the
+// same bytes again from what was read; otherwise what differs. Use as
+// EXPECT_TRUE(PassesChecker(path)).
 ::testing::AssertionResult PassesChecker(const std::string& path);
 ::testing::AssertionResult PassesChecker(const std::vector<std::uint8_t>& bytes);
+
+// A written file, which must pass the checker, read back, with its records by number.
+struct WrittenFile {
+    wux::WuxDocument doc;
+    std::vector<const MaterialChunk*> materials;
+    std::vector<const VertexChunk*> meshes;
+    std::vector<const BoundSphere*> spheres;  // after the main sphere
+    std::vector<const ReferenceEntry*> entries;
+};
+WrittenFile ReadWritten(const std::string& path);
