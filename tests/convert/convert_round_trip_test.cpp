@@ -25,7 +25,7 @@
 #include <stb_image.h>
 #include <stb_image_write.h>
 
-#include "tests/assimp/scene_measure.h"
+#include "tests/input/scene_measure.h"
 #include "tests/support/shell_run.h"
 #include "tests/support/wux_bytes.h"
 #include "format/file_bytes.h"

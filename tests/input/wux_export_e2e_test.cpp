@@ -10,7 +10,7 @@
 #include <iterator>
 #include <string>
 
-#include "tests/assimp/scene_measure.h"
+#include "tests/input/scene_measure.h"
 #include "tests/support/shell_run.h"
 #include "format/file_bytes.h"
 #include "format/wux_reader.h"

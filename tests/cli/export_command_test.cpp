@@ -29,7 +29,7 @@
 
 #include "format/file_bytes.h"
 #include "format/wux_reader.h"
-#include "tests/export/export_fixture.h"
+#include "tests/cli/export_fixture.h"
 
 namespace wux {
 namespace {

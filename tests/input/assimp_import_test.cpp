@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/assimp/scene_measure.h"
+#include "tests/input/scene_measure.h"
 #include "input/assimp_import.h"
 #include "input/gltf_reader.h"
 #include "input/obj_reader.h"

@@ -19,7 +19,7 @@
 #include "input/stl_reader.h"
 #include "input/mesh_reader.h"
 #include "format/tool_text.h"
-#include "tests/assimp/scene_measure.h"
+#include "tests/input/scene_measure.h"
 #include "tests/support/temp_folder.h"
 
 namespace wux {

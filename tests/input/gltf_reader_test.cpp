@@ -15,7 +15,7 @@
 
 #include "input/assimp_import.h"
 #include "input/gltf_reader.h"
-#include "tests/assimp/scene_measure.h"
+#include "tests/input/scene_measure.h"
 #include "tests/support/temp_folder.h"
 
 namespace wux {

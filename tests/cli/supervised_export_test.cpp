@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "tests/export/export_fixture.h"
+#include "tests/cli/export_fixture.h"
 
 namespace wux {
 namespace {

@@ -1,4 +1,4 @@
-#include "tests/assimp/scene_measure.h"
+#include "tests/input/scene_measure.h"
 
 #include <cmath>
 
