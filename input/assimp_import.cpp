@@ -505,6 +505,9 @@ private:
             if (Finite(opacity)) out->opacity = opacity;
             else warnings_->Add(kValuesRepaired, QuotedName(name) + ": opacity not finite, default kept");
         }
+        int twoSided = 0;
+        if (m.Get(AI_MATKEY_TWOSIDED, twoSided) == AI_SUCCESS && twoSided != 0)
+            warnings_->Add(WarningKind::DoubleSidedDropped, QuotedName(name));
 
         for (const SlotKinds& slot : MapSlots()) {
             for (aiTextureType kind : slot.kinds) {

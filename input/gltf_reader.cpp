@@ -162,6 +162,8 @@ std::string UriPath(const std::string& uri) {
     return out;
 }
 
+bool FiniteFloat(const Json& v) { return v.is_number() && std::isfinite(ToFloat(v.get<double>())); }
+
 // Each value that is there but not usable keeps what the material had, with a warning
 // naming the material and the key.
 void ReadColour(const Json& extras, const char* key, const std::string& where, Warnings* warnings,
@@ -170,15 +172,13 @@ void ReadColour(const Json& extras, const char* key, const std::string& where, W
     if (v.is_null()) return;
     std::array<double, 3> c{};
     if (!v.is_array() || v.size() != 3 ||
-        !std::all_of(v.begin(), v.end(), [](const Json& x) { return x.is_number() && std::isfinite(x.get<float>()); })) {
+        !std::all_of(v.begin(), v.end(), FiniteFloat)) {
         warnings->Add(WarningKind::ValuesRepaired, where + ": extras.wux." + key + " not three numbers, left as read");
         return;
     }
     Numbers(v, where, &c);
     *out = {static_cast<float>(c[0]), static_cast<float>(c[1]), static_cast<float>(c[2])};
 }
-
-bool FiniteFloat(const Json& v) { return v.is_number() && std::isfinite(v.get<float>()); }
 
 // What `wux convert` keeps of a material in its extras.wux beyond glTF's own model.
 void ApplyWuxMaterial(const Json& extras, SceneMaterial* material, Warnings* warnings) {
@@ -476,7 +476,7 @@ private:
             std::array<double, 16> c{};
             Numbers(Field(n, "matrix"), at + ".matrix", &c);
             for (int i = 0; i < 4; ++i)
-                for (int j = 0; j < 3; ++j) m.rows[i][j] = static_cast<float>(c[static_cast<std::size_t>(i * 4 + j)]);
+                for (int j = 0; j < 3; ++j) m.rows[i][j] = ToFloat(c[static_cast<std::size_t>(i * 4 + j)]);
             return m;
         }
         std::array<double, 3> t{0, 0, 0}, s{1, 1, 1};
@@ -489,8 +489,8 @@ private:
                                    {2 * (x * y - z * w), 1 - 2 * (x * x + z * z), 2 * (y * z + x * w)},
                                    {2 * (x * z + y * w), 2 * (y * z - x * w), 1 - 2 * (x * x + y * y)}};
         for (int i = 0; i < 3; ++i) {
-            for (int j = 0; j < 3; ++j) m.rows[i][j] = static_cast<float>(s[static_cast<std::size_t>(i)] * axes[i][j]);
-            m.rows[3][i] = static_cast<float>(t[static_cast<std::size_t>(i)]);
+            for (int j = 0; j < 3; ++j) m.rows[i][j] = ToFloat(s[static_cast<std::size_t>(i)] * axes[i][j]);
+            m.rows[3][i] = ToFloat(t[static_cast<std::size_t>(i)]);
         }
         return m;
     }
@@ -506,7 +506,7 @@ private:
                 v = std::strtod(s.c_str(), &end);
                 if (end == s.c_str()) v = kDefaultHelperSize;
             }
-            if (std::isfinite(static_cast<float>(v))) return static_cast<float>(v);
+            if (std::isfinite(ToFloat(v))) return ToFloat(v);
             warnings_->Add(WarningKind::ValuesRepaired, QuotedName(name) + ": helper size");
             break;
         }
@@ -526,7 +526,7 @@ private:
                 if (std::isfinite(d)) best = std::max(best, d);
             }
         }
-        const float r = static_cast<float>(best);
+        const float r = ToFloat(best);
         return std::isfinite(r) ? r : 0.0f;
     }
 
@@ -664,8 +664,8 @@ private:
         std::array<double, 3> specular{out.specular[0], out.specular[1], out.specular[2]};
         Numbers(sg.is_null() ? Field(pbr, "baseColorFactor") : Field(sg, "diffuseFactor"), where + " base colour", &base);
         Numbers(Field(sg, "specularFactor"), where + " specular colour", &specular);
-        if (!std::all_of(base.begin(), base.end(), [](double v) { return std::isfinite(static_cast<float>(v)); }) ||
-            !std::all_of(specular.begin(), specular.end(), [](double v) { return std::isfinite(static_cast<float>(v)); })) {
+        if (!std::all_of(base.begin(), base.end(), [](double v) { return std::isfinite(ToFloat(v)); }) ||
+            !std::all_of(specular.begin(), specular.end(), [](double v) { return std::isfinite(ToFloat(v)); })) {
             warnings_->Add(WarningKind::ValuesRepaired, QuotedName(out.name) + ": colour not finite, default kept");
             base = {1, 1, 1, 1};
             specular = {out.specular[0], out.specular[1], out.specular[2]};

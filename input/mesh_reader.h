@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <limits>
 #include <string>
 
 #include "format/wux_reader.h"
@@ -12,6 +13,13 @@ namespace wux {
 
 // Whether the path ends in ext (".stl"), in any letter case.
 bool HasExtension(const std::string& path, const char* ext);
+
+// v as a float: +-infinity beyond float's range, where a cast is undefined, so that the
+// readers' checks for values not finite catch it.
+inline float ToFloat(double v) {
+    constexpr float kInf = std::numeric_limits<float>::infinity();
+    return v > std::numeric_limits<float>::max() ? kInf : v < -std::numeric_limits<float>::max() ? -kInf : static_cast<float>(v);
+}
 
 // The top nodes' transform: Y-up data (the default, as Assimp takes these formats) turned by
 // +90 degrees about X, (x, y, z) to (x, -z, y); none for --up z.

@@ -183,7 +183,7 @@ private:
         const char* first = p + at_;
         if (*first == '+' && end - at_ > 1) ++first;  // from_chars takes no plus sign
         const std::from_chars_result r = std::from_chars(first, p + end, *out);
-        if (r.ec == std::errc::result_out_of_range) *out = *first == '-' ? -HUGE_VAL : HUGE_VAL;
+        if (r.ec == std::errc::result_out_of_range) *out = std::strtod(std::string(first, p + end).c_str(), nullptr);  // inf or 0
         else if (r.ec != std::errc() || r.ptr != p + end) return false;
         at_ = end;
         return true;
@@ -334,10 +334,9 @@ std::optional<Failure> ReadBody(ByteSpan bytes, const PlyHeader& header, const R
                     g->triangles.push_back({polygon[0], polygon[k], polygon[k + 1]});
             }
             if (vertex) {
-                g->positions.push_back({static_cast<float>(row[kX]), static_cast<float>(row[kY]), static_cast<float>(row[kZ])});
-                if (g->hasNormals)
-                    g->normals.push_back({static_cast<float>(row[kNx]), static_cast<float>(row[kNy]), static_cast<float>(row[kNz])});
-                if (g->hasUvs) g->uvs.push_back({static_cast<float>(row[kU]), static_cast<float>(row[kV]), 0.0f});
+                g->positions.push_back({ToFloat(row[kX]), ToFloat(row[kY]), ToFloat(row[kZ])});
+                if (g->hasNormals) g->normals.push_back({ToFloat(row[kNx]), ToFloat(row[kNy]), ToFloat(row[kNz])});
+                if (g->hasUvs) g->uvs.push_back({ToFloat(row[kU]), ToFloat(row[kV]), 0.0f});
             }
         }
     }

@@ -70,5 +70,19 @@ TEST(AssimpImportWarnings, GltfMaterialsKeepWhatIsUsableAndSayWhatIsNot) {
     EXPECT_EQ(sided->examples, std::vector<std::string>{"\"Brick\""});
 }
 
+// A file needing an extension goes to Assimp, which must still say its materials were double-sided.
+TEST(AssimpImportWarnings, DoubleSidedIsSaidOnTheAssimpPathToo) {
+    std::string text = kGltf;
+    text.insert(1, R"("extensionsRequired": ["KHR_materials_unlit"], "extensionsUsed": ["KHR_materials_unlit"],)");
+    const std::string path = (fs::path(TestFolder()) / "unlit.gltf").string();
+    WriteFileBytes(path, text);
+    Warnings warnings;
+    const ToolResult<SceneDescription> read = ReadGltfFile(path, {}, &warnings);
+    ASSERT_TRUE(read.Ok()) << read.Error().Text();
+    const Warnings::Entry* sided = Find(warnings, WarningKind::DoubleSidedDropped);
+    ASSERT_NE(sided, nullptr);
+    EXPECT_EQ(sided->examples.at(0), "\"Brick\"");
+}
+
 }  // namespace
 }  // namespace wux

@@ -159,8 +159,8 @@ TEST(PlyReader, TriangleStripsGiveEveryTriangleFacingOneWay) {
 // Polygons are fanned; points and lines are counted, faces with an index out of range or a
 // corner not finite dropped and counted, as the Assimp importer does.
 TEST(PlyReader, FacesArePolygonsAndBadOnesAreCounted) {
-    ElementData vertex{"vertex", {{"float", "x", ""}, {"float", "y", ""}, {"float", "z", ""}}, {}};
-    for (const auto& p : std::vector<std::array<double, 3>>{{0, 0, 0}, {2, 0, 0}, {2, 2, 0}, {0, 2, 0}, {INFINITY, 0, 0}})
+    ElementData vertex{"vertex", {{"double", "x", ""}, {"float", "y", ""}, {"float", "z", ""}}, {}};
+    for (const auto& p : std::vector<std::array<double, 3>>{{0, 0, 0}, {2, 0, 0}, {2, 2, 0}, {0, 2, 0}, {1e300, 0, 0}})
         vertex.rows.push_back({{p[0]}, {p[1]}, {p[2]}});
     ElementData face{"face", {{"int", "vertex_indices", "uchar"}},
                      {{{0, 1, 2, 3}}, {{0, 1}}, {{2}}, {{0, 1, 9}}, {{0, 1, 4}}, {{3, 2, 1}}}};
