@@ -173,6 +173,13 @@ TEST(PlyReader, FacesArePolygonsAndBadOnesAreCounted) {
         EXPECT_EQ(WarningCount(warnings, WarningKind::PrimitivesSkipped), 2u);
         EXPECT_EQ(WarningCount(warnings, WarningKind::FacesDropped), 2u);
     }
+    // Too small for a double is 0, not infinity: the face stays.
+    Warnings warnings;
+    const ToolResult<SceneDescription> tiny = Parse(
+        "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\nproperty float z\n"
+        "element face 1\nproperty list uchar int vertex_indices\nend_header\n0 0 0\n1 0 1e-400\n0 1 0\n3 0 1 2\n", &warnings);
+    ASSERT_TRUE(tiny.Ok()) << tiny.Error().Text();
+    EXPECT_EQ(test::MeasureScene(*tiny).triangles, 1u);
 }
 
 // A file cut short of what its header declares, or whose header is not PLY, is refused with
