@@ -97,7 +97,7 @@ bool IsJsonPath(const std::string& path) { return Lower(fs::path(path).extension
 
 std::size_t CountNodes(const std::vector<SceneNode>& nodes) {
     std::size_t n = 0;
-    for (const SceneNode& node : nodes) n += 1 + CountNodes(node.children);
+    ForEachNode(nodes, [&n](const SceneNode&) { ++n; });
     return n;
 }
 
@@ -140,23 +140,6 @@ public:
 private:
     StagedFiles* files_;
 };
-
-void CheckOutputPath(const std::string& output) {
-    std::error_code ec;
-    if (output.empty()) ThrowToolError(ToolError::Kind::Argument, "", "the output path is empty");
-    if (fs::is_directory(output, ec)) ThrowToolError(ToolError::Kind::Output, output, "is a directory");
-    const fs::path parent = fs::path(output).parent_path();
-    if (!parent.empty()) {
-        const fs::file_status status = fs::status(parent, ec);
-        // A name too long, a folder we may not search: said as what it is.
-        if (ec && ec != std::errc::no_such_file_or_directory)
-            ThrowToolError(ToolError::Kind::Output, output, ec.message());
-        if (!fs::exists(status))
-            ThrowToolError(ToolError::Kind::Output, output, "the folder " + parent.string() + " does not exist");
-        if (!fs::is_directory(status))
-            ThrowToolError(ToolError::Kind::Output, output, parent.string() + " is not a folder");
-    }
-}
 
 AssimpImportOptions ImportOptions(const ExportOptions& options, TextureFiles* textureFiles) {
     AssimpImportOptions assimpOptions;
@@ -248,7 +231,6 @@ void KeepFreedMemoryForReuse() {
 
 int RunExport(const ExportOptions& options, PluginLibrary* plugin) {
     KeepFreedMemoryForReuse();
-    CheckOutputPath(options.output);
     if (!options.report.empty() && fs::is_directory(options.report))
         ThrowToolError(ToolError::Kind::Output, options.report, "is a directory");
 

@@ -7,6 +7,7 @@
 #include "plugin/failure_message.h"
 #include "plugin/library_objects.h"
 #include "plugin/show_message.h"
+#include "writer/save_result.h"
 
 namespace {
 
@@ -85,6 +86,7 @@ int ModelExporter::DoExport(const TCHAR* name, ExpInterface* ei, Interface* i,
     int saveResult = 1;
     currentModel = nullptr;
     collectionFailed = false;
+    LastSaveFailure() = SaveError{};
     exportOutcome.clear();
     materialSources.clear();
     try {

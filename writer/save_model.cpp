@@ -42,7 +42,7 @@ SaveError lastFailure;
 
 }  // namespace
 
-const SaveError& LastSaveFailure() { return lastFailure; }
+SaveError& LastSaveFailure() { return lastFailure; }
 
 int ExportModel::Save(const char* path) const {
     lastFailure = SaveError{};

@@ -36,5 +36,5 @@ bool SaveModel(const ExportModel& model, const char* path, SaveError* error);
 
 // The failure of this process's last ExportModel::Save, or kind None when it
 // succeeded: the plug-in's only report is a fixed message, so a caller that can
-// reach the library (the wux tool) asks here for the cause.
-const SaveError& LastSaveFailure();
+// reach the library (the wux tool) asks here for the cause. Each export clears it.
+SaveError& LastSaveFailure();

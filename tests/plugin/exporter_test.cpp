@@ -20,6 +20,7 @@
 #include "tests/support/temp_folder.h"
 #include "tests/support/wux_bytes.h"
 #include "tests/support/wux_check.h"
+#include "writer/save_result.h"
 
 namespace {
 
@@ -154,6 +155,9 @@ TEST_F(PluginExporterTest, ThousandCharacterNameIsCutInsideTheBuffer)
 
 TEST_F(PluginExporterTest, OutOfMemoryEndsTheExportLikeAFileThatCannotBeCreated)
 {
+    // An earlier failed save's cause must not be reported for this export.
+    EXPECT_EQ(ExportEmpty(folder.Path("missing/x.wux"), TRUE), IMPEXP_FAIL);
+    ASSERT_NE(LastSaveFailure().kind, SaveError::Kind::None);
     OutOfMemoryScene scene;
     ExpInterface ei;
     ei.theScene = &scene;
@@ -166,6 +170,7 @@ TEST_F(PluginExporterTest, OutOfMemoryEndsTheExportLikeAFileThatCannotBeCreated)
     EXPECT_TRUE(folder.Files().empty());
     EXPECT_EQ(currentModel, nullptr);
     EXPECT_EQ(hostInterface, nullptr);
+    EXPECT_EQ(LastSaveFailure().kind, SaveError::Kind::None);
 }
 
 // Collectors meet host calls that throw; the stand-in's walk calls back through a noexcept
