@@ -117,13 +117,26 @@ bool RunEndToEnd(const EndToEndOptions& options) {
     // One run of each command in turn, so that a change in the machine's load hits all alike.
     const auto measure = [&](const std::string& input, bool withAssimp, int runs, Row* row) {
         Medians assimp, today, wux;
+        // Every command writes a new file on a synced disk: replacing the previous command's output
+        // would charge one command for freeing and writing back the other's pages.
+        const auto fresh = [&] {
+            std::remove(wuxOut.c_str());
+            std::remove(plyOut.c_str());
+            sync();
+        };
         for (int i = 0; i < runs; ++i) {
-            if (withAssimp) assimp.Add(RunChild({options.assimp, "export", input, plyOut, "-fplyb"}));
-            if (withToday) today.Add(RunChild({options.baseline, "export", input, wuxOut}));
+            if (withAssimp) {
+                fresh();
+                assimp.Add(RunChild({options.assimp, "export", input, plyOut, "-fplyb"}));
+            }
+            if (withToday) {
+                fresh();
+                today.Add(RunChild({options.baseline, "export", input, wuxOut}));
+            }
+            fresh();
             wux.Add(RunChild({options.wux, "export", input, wuxOut}));
         }
-        std::remove(wuxOut.c_str());
-        std::remove(plyOut.c_str());
+        fresh();
         row->assimp = assimp.Get();
         row->today = today.Get();
         row->wux = wux.Get();
