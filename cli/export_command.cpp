@@ -5,6 +5,7 @@
 // (writer/staged_files.h). So on any failure OUTPUT is left as it was, or absent, and nothing
 // the export created remains.
 #include "cli/export_command.h"
+#include "collect/file_name_part.h"
 
 #include <malloc.h>
 #include <signal.h>
@@ -108,17 +109,10 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
     return text;
 }
 
-// The part of a path the plug-in's message names: after the last backslash, as the host's
-// paths go, or the whole path when it has none.
-std::string FileNamePart(const std::string& path) {
-    const std::size_t slash = path.rfind('\\');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // The plug-in's message names the file it was given, the temporary one; the user must read
 // what the plug-in would have said of OUTPUT as they wrote it.
 std::string NameOutputInstead(const std::string& text, const std::string& tempPath, const std::string& output) {
-    return ReplaceAll(text, FileNamePart(tempPath), FileNamePart(output));
+    return ReplaceAll(text, ::FileNamePart(tempPath.c_str()), ::FileNamePart(output.c_str()));
 }
 
 // Embedded textures go through the export's files: staged now, in place only on success.

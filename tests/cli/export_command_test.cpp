@@ -27,6 +27,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "collect/file_name_part.h"
 #include "format/file_bytes.h"
 #include "format/wux_reader.h"
 #include "tests/cli/export_fixture.h"
@@ -323,8 +324,7 @@ TEST_F(ExportCommand, PluginMessageNamesTheOutputNotTheTemporaryFile) {
         const fs::path output = Path(name);
         const RunResult run = Wux({"export", Example().string(), output.string(), "--plugin", plugin});
         EXPECT_EQ(run.exitCode, 4);
-        const std::size_t slash = name.rfind('\\');
-        const std::string shown = slash == std::string::npos ? output.string() : name.substr(slash + 1);
+        const std::string shown = FileNamePart(output.string().c_str());
         EXPECT_NE(run.err.find("its message: \"cannot create " + shown + "\""), std::string::npos) << run.err;
         EXPECT_EQ(run.err.find(".wux-"), std::string::npos) << run.err;
         EXPECT_FALSE(fs::exists(output));

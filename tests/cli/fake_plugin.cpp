@@ -7,6 +7,7 @@
 
 #include <unistd.h>
 
+#include "collect/file_name_part.h"
 #include "host/max_sdk.h"
 
 #define KIND_GOOD_BUT_BROKEN_FILE 1  // everything right, but the file written is not WUX
@@ -41,9 +42,8 @@ public:
 #elif FAKE_PLUGIN_KIND == KIND_WRITES_NOTHING
         (void)name;
 #elif FAKE_PLUGIN_KIND == KIND_REPORTS_FAILURE
-        // Only the part after the last backslash, as the real failure message shows it.
-        const char* slash = std::strrchr(name, '\\');
-        const std::string text = std::string("cannot create ") + (slash != nullptr ? slash + 1 : name);
+        // Only the file's own name, as the real failure message shows it.
+        const std::string text = std::string("cannot create ") + FileNamePart(name);
         MessageBoxA(nullptr, text.c_str(), "fake", MB_OK);
 #else
 #if FAKE_PLUGIN_KIND == KIND_WAITS
