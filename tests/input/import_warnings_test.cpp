@@ -7,18 +7,13 @@
 
 #include "input/assimp_import.h"
 #include "input/gltf_reader.h"
+#include "tests/input/scene_measure.h"
 #include "tests/support/temp_folder.h"
 
 namespace wux {
 namespace {
 
 namespace fs = std::filesystem;
-
-const Warnings::Entry* Find(const Warnings& w, WarningKind kind) {
-    for (const auto& e : w.Entries())
-        if (e.kind == kind) return &e;
-    return nullptr;
-}
 
 // One triangle whose material is double-sided and carries extras as `wux convert` writes
 // them, some of them unusable; a double-sided material no mesh uses, and one only a sphere
@@ -60,11 +55,11 @@ TEST(AssimpImportWarnings, GltfMaterialsKeepWhatIsUsableAndSayWhatIsNot) {
     EXPECT_EQ(m.maps[1].slot, 8);
     EXPECT_EQ(m.maps[1].amount, 1.0f);
 
-    const Warnings::Entry* repaired = Find(warnings, WarningKind::ValuesRepaired);
+    const Warnings::Entry* repaired = test::FindWarning(warnings, WarningKind::ValuesRepaired);
     ASSERT_NE(repaired, nullptr);
     EXPECT_EQ(repaired->count, 5u);  // ambient, maps[1], maps[2].amount, maps[3], maps[4]
     EXPECT_EQ(repaired->examples.at(0), "\"Brick\": extras.wux.ambient not three numbers, left as read");
-    const Warnings::Entry* sided = Find(warnings, WarningKind::DoubleSidedDropped);
+    const Warnings::Entry* sided = test::FindWarning(warnings, WarningKind::DoubleSidedDropped);
     ASSERT_NE(sided, nullptr);
     EXPECT_EQ(sided->count, 1u);
     EXPECT_EQ(sided->examples, std::vector<std::string>{"\"Brick\""});
@@ -79,7 +74,7 @@ TEST(AssimpImportWarnings, DoubleSidedIsSaidOnTheAssimpPathToo) {
     Warnings warnings;
     const ToolResult<SceneDescription> read = ReadGltfFile(path, {}, &warnings);
     ASSERT_TRUE(read.Ok()) << read.Error().Text();
-    const Warnings::Entry* sided = Find(warnings, WarningKind::DoubleSidedDropped);
+    const Warnings::Entry* sided = test::FindWarning(warnings, WarningKind::DoubleSidedDropped);
     ASSERT_NE(sided, nullptr);
     EXPECT_EQ(sided->examples.at(0), "\"Brick\"");
 }

@@ -27,38 +27,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const Warnings::Entry* Find(const Warnings& w, WarningKind kind) {
-    for (const auto& e : w.Entries())
-        if (e.kind == kind) return &e;
-    return nullptr;
-}
-
 std::size_t WarningCount(const Warnings& w, WarningKind kind) {
-    const Warnings::Entry* e = Find(w, kind);
+    const Warnings::Entry* e = test::FindWarning(w, kind);
     return e == nullptr ? 0 : e->count;
-}
-
-// Every corner of every triangle in world space, in the order of the nodes and triangles.
-struct Corner {
-    std::array<double, 3> position;
-    std::array<float, 3> normal;
-    std::array<float, 2> uv;
-};
-
-void CollectCorners(const std::vector<SceneNode>& nodes, const SceneMatrix& parent, std::vector<Corner>* out) {
-    for (const SceneNode& node : nodes) {
-        const SceneMatrix world = test::Multiply(node.local, parent);
-        const SceneMesh& m = node.object.mesh;
-        for (std::size_t f = 0; f < m.faces.size(); ++f) {
-            for (int k = 0; k < 3; ++k) {
-                const auto& p = m.verts[m.faces[f][k]];
-                Corner c{test::Apply(world, {p[0], p[1], p[2]}), m.normals[m.faces[f][k]], {0, 0}};
-                if (!m.tverts.empty()) c.uv = {m.tverts[m.tvfaces[f][k]][0], m.tverts[m.tvfaces[f][k]][1]};
-                out->push_back(c);
-            }
-        }
-        CollectCorners(node.children, world, out);
-    }
 }
 
 // Each node with triangles, its material (name, colours, maps) and its children: what the
@@ -115,13 +86,11 @@ TEST(MeshReaders, GiveAssimpsModelOfEveryBundledFile) {
             if (folder == "OBJ") {
                 EXPECT_EQ(Layout(*got, got->nodes), Layout(*want, want->nodes));
             }
-            std::vector<Corner> a, b;
-            CollectCorners(got->nodes, SceneMatrix(), &a);
-            CollectCorners(want->nodes, SceneMatrix(), &b);
+            std::vector<test::Corner> a = test::Corners(*got), b = test::Corners(*want);
             ASSERT_EQ(a.size(), b.size());
             if (fanned.count(entry.path().filename().string()) != 0) continue;
             // In any order: Assimp cuts polygons of more than four corners otherwise than a fan.
-            const auto less = [](const Corner& x, const Corner& y) {
+            const auto less = [](const test::Corner& x, const test::Corner& y) {
                 return std::tie(x.position, x.uv, x.normal) < std::tie(y.position, y.uv, y.normal);
             };
             std::sort(a.begin(), a.end(), less);

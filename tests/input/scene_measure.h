@@ -9,8 +9,16 @@
 
 #include "format/wux_reader.h"
 #include "input/scene_description.h"
+#include "input/warnings.h"
 
 namespace wux::test {
+
+// The entry of that kind, or null.
+inline const Warnings::Entry* FindWarning(const Warnings& w, WarningKind kind) {
+    for (const auto& e : w.Entries())
+        if (e.kind == kind) return &e;
+    return nullptr;
+}
 
 struct Measure {
     std::size_t triangles = 0;
