@@ -112,14 +112,9 @@ const std::vector<SlotKinds>& MapSlots() {
 bool EncodeTga(const aiTexture& tex, std::vector<unsigned char>* out) {
     if (tex.mWidth == 0 || tex.mHeight == 0 || tex.mWidth > 0xFFFF || tex.mHeight > 0xFFFF) return false;
     const std::size_t count = static_cast<std::size_t>(tex.mWidth) * tex.mHeight;
-    out->assign(18, 0);
-    (*out)[2] = 2;  // uncompressed true colour
-    (*out)[12] = static_cast<unsigned char>(tex.mWidth & 0xFF);
-    (*out)[13] = static_cast<unsigned char>(tex.mWidth >> 8);
-    (*out)[14] = static_cast<unsigned char>(tex.mHeight & 0xFF);
-    (*out)[15] = static_cast<unsigned char>(tex.mHeight >> 8);
-    (*out)[16] = 32;
-    (*out)[17] = 0x28;  // 8 alpha bits, rows from the top
+    const auto byte = [](unsigned v) { return static_cast<unsigned char>(v & 0xFF); };
+    // Uncompressed true colour (2), width and height, 32 bits a pixel, 8 of them alpha, rows from the top (0x28).
+    *out = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, byte(tex.mWidth), byte(tex.mWidth >> 8), byte(tex.mHeight), byte(tex.mHeight >> 8), 32, 0x28};
     out->reserve(18 + count * 4);
     for (std::size_t i = 0; i < count; ++i) {
         const aiTexel& t = tex.pcData[i];
@@ -153,6 +148,19 @@ std::string TexturePath(const aiScene& scene, TextureResolver* textures, const s
 
 // --- The scene walk ------------------------------------------------------------------
 
+// f on every node of the hierarchy, without recursion: it may not be validated yet.
+template <class F>
+void ForEachSourceNode(aiNode* root, const F& f) {
+    std::vector<aiNode*> stack{root};
+    while (!stack.empty()) {
+        aiNode* n = stack.back();
+        stack.pop_back();
+        if (n == nullptr) continue;
+        f(*n);
+        if (n->mChildren != nullptr) stack.insert(stack.end(), n->mChildren, n->mChildren + n->mNumChildren);
+    }
+}
+
 class SceneConverter {
 public:
     // Each source mesh is freed once the last node using it has its copy, so that the
@@ -167,14 +175,10 @@ public:
             const aiMesh* m = scene->mMeshes[i];
             for (unsigned b = 0; b < m->mNumBones; ++b) bones_.insert(m->mBones[b]->mName.C_Str());
         }
-        std::vector<const aiNode*> stack{scene->mRootNode};
-        while (!stack.empty()) {
-            const aiNode* n = stack.back();
-            stack.pop_back();
-            for (unsigned i = 0; i < n->mNumMeshes; ++i)
-                if (n->mMeshes[i] < scene->mNumMeshes) ++usesLeft_[n->mMeshes[i]];
-            for (unsigned i = 0; i < n->mNumChildren; ++i) stack.push_back(n->mChildren[i]);
-        }
+        ForEachSourceNode(scene->mRootNode, [this](const aiNode& n) {
+            for (unsigned i = 0; i < n.mNumMeshes; ++i)
+                if (n.mMeshes[i] < usesLeft_.size()) ++usesLeft_[n.mMeshes[i]];
+        });
     }
 
     void Run(const aiMatrix4x4& correction) {
@@ -350,9 +354,9 @@ private:
 
 // Assimp's validation refuses a mesh without faces (a point cloud) or without vertices,
 // which would refuse the whole file; neither holds anything the host imports as a mesh, so
-// they are taken out before the validation runs. Returns the number taken out.
-unsigned DropMeshesWithoutFaces(aiScene* scene, Warnings* warnings) {
-    if (scene->mMeshes == nullptr || scene->mNumMeshes == 0) return 0;
+// they are taken out before the validation runs.
+void DropMeshesWithoutFaces(aiScene* scene, Warnings* warnings) {
+    if (scene->mMeshes == nullptr || scene->mNumMeshes == 0) return;
     const unsigned count = scene->mNumMeshes;
     std::vector<int> newIndex(count, -1);
     unsigned kept = 0;
@@ -360,7 +364,7 @@ unsigned DropMeshesWithoutFaces(aiScene* scene, Warnings* warnings) {
         const aiMesh* m = scene->mMeshes[i];
         if (m == nullptr || (m->mNumFaces > 0 && m->mNumVertices > 0)) newIndex[i] = static_cast<int>(kept++);
     }
-    if (kept == count) return 0;
+    if (kept == count) return;
     for (unsigned i = 0; i < count; ++i) {
         aiMesh* m = scene->mMeshes[i];
         if (newIndex[i] >= 0) {
@@ -382,25 +386,16 @@ unsigned DropMeshesWithoutFaces(aiScene* scene, Warnings* warnings) {
         scene->mMeshes = nullptr;
         scene->mFlags |= AI_SCENE_FLAGS_INCOMPLETE;  // a scene without meshes, which validation allows
     }
-    // Renumber the nodes' mesh lists, without recursion: the hierarchy is not validated yet.
-    std::vector<aiNode*> stack{scene->mRootNode};
-    while (!stack.empty()) {
-        aiNode* n = stack.back();
-        stack.pop_back();
-        if (n == nullptr) continue;
-        if (n->mMeshes != nullptr) {
-            unsigned out = 0;
-            for (unsigned k = 0; k < n->mNumMeshes; ++k) {
-                const unsigned old = n->mMeshes[k];
-                if (old >= count) n->mMeshes[out++] = old;  // left for the validation to refuse
-                else if (newIndex[old] >= 0) n->mMeshes[out++] = static_cast<unsigned>(newIndex[old]);
-            }
-            n->mNumMeshes = out;
+    ForEachSourceNode(scene->mRootNode, [&](aiNode& n) {
+        if (n.mMeshes == nullptr) return;
+        unsigned out = 0;
+        for (unsigned k = 0; k < n.mNumMeshes; ++k) {
+            const unsigned old = n.mMeshes[k];
+            if (old >= count) n.mMeshes[out++] = old;  // left for the validation to refuse
+            else if (newIndex[old] >= 0) n.mMeshes[out++] = static_cast<unsigned>(newIndex[old]);
         }
-        if (n->mChildren != nullptr)
-            for (unsigned k = 0; k < n->mNumChildren; ++k) stack.push_back(n->mChildren[k]);
-    }
-    return count - kept;
+        n.mNumMeshes = out;
+    });
 }
 
 // Assimp's share of the read (the file, then its post-processing) passed on; never stops it.

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <system_error>
 
 #include "collect/node_route.h"
@@ -18,19 +19,11 @@ namespace fs = std::filesystem;
 // Deeper hierarchies than this are refused rather than walked recursively.
 constexpr int kMaxNodeDepth = 2000;
 
+// What an embedded texture without a name of its own is named after, besides its material.
 const char* SlotWord(int slot) {
-    switch (slot) {
-        case 0: return "ambient";
-        case 1: return "diffuse";
-        case 2: return "specular";
-        case 3: return "shininess";
-        case 5: return "emissive";
-        case 6: return "opacity";
-        case 8: return "bump";
-        case 9: return "reflection";
-        case 11: return "displacement";
-        default: return "map";
-    }
+    static const char* const kWords[] = {"ambient", "diffuse", "specular", "shininess", "map",  "emissive",
+                                         "opacity", "map",     "bump",     "reflection", "map", "displacement"};
+    return slot >= 0 && slot < 12 ? kWords[slot] : "map";
 }
 
 std::string ToBackslashes(std::string path) {
@@ -216,27 +209,11 @@ std::string TextureResolver::External(const std::string& reference) {
         if (!fileName.empty() && fs::is_regular_file(c, ec)) return hostPath = HostPath(c);
     // Written on a system where names ignore letter case.
     for (const fs::path& dir : {asWritten.parent_path(), sourceDir_}) {
-        const std::string found = FindIgnoringCase(dir, fileName);
-        if (!found.empty()) return hostPath = HostPath(dir / found);
+        TextureFolders& folder = folders_.try_emplace(dir.string(), std::vector<std::string>{dir.string()}).first->second;
+        if (const std::optional<std::string> found = folder.Find(fileName)) return hostPath = HostPath(*found);
     }
     warnings_->Add(WarningKind::TexturesMissing, QuotedName(reference));
     return hostPath = ToBackslashes(reference);
-}
-
-std::string TextureResolver::FindIgnoringCase(const fs::path& dir, const std::string& fileName) {
-    if (fileName.empty()) return std::string();
-    auto it = listings_.find(dir.string());
-    if (it == listings_.end()) {
-        std::map<std::string, std::string> names;
-        std::error_code ec;
-        for (fs::directory_iterator d(dir.empty() ? fs::path(".") : dir, ec), end; !ec && d != end; d.increment(ec)) {
-            const std::string name = d->path().filename().string();
-            names.emplace(Lower(name), name);
-        }
-        it = listings_.emplace(dir.string(), std::move(names)).first;
-    }
-    auto hit = it->second.find(Lower(fileName));
-    return hit == it->second.end() ? std::string() : hit->second;
 }
 
 const std::string* TextureResolver::Known(const std::string& key) const {

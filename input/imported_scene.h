@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "format/texture_lookup.h"
 #include "input/assimp_import.h"
 
 namespace wux {
@@ -99,14 +100,12 @@ private:
         std::vector<unsigned char> bytes;
         bool write = true;  // false when the folder already holds these very bytes under that name
     };
-    std::string FindIgnoringCase(const std::filesystem::path& dir, const std::string& fileName);
-
     TextureFiles* files_;
     Warnings* warnings_;
     std::filesystem::path sourceDir_, outputDir_;
     std::string outputStem_;
     std::map<std::string, std::string> external_, embedded_;
-    std::map<std::string, std::map<std::string, std::string>> listings_;
+    std::map<std::string, TextureFolders> folders_;  // each folder listed once, when first needed
     std::set<std::string> usedNames_;
     std::map<std::string, int> nextSuffix_;
     std::vector<PendingTexture> pending_;
