@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "input/assimp_import.h"
-#include "input/ply_reader.h"
+#include "input/mesh_reader.h"
 #include "tests/input/scene_measure.h"
 #include "tests/support/temp_folder.h"
 
