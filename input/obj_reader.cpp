@@ -2,7 +2,6 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <map>
 #include <optional>

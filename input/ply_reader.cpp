@@ -85,25 +85,20 @@ std::optional<ToolError> ReadHeader(ByteSpan bytes, const std::string& path, Ply
             else return bad("unknown format");
             sawFormat = true;
         } else if (w[0] == "element") {
-            PlyElement e;
+            std::uint64_t count = 0;
             const char* end = w.size() == 3 ? w[2].data() + w[2].size() : nullptr;
-            const std::from_chars_result r = std::from_chars(w.size() == 3 ? w[2].data() : end, end, e.count);
+            const std::from_chars_result r = std::from_chars(w.size() == 3 ? w[2].data() : end, end, count);
             if (end == nullptr || r.ec != std::errc() || r.ptr != end) return bad("not an element line with a count");
-            e.name = std::string(w[1]);
-            header->elements.push_back(std::move(e));
+            header->elements.push_back({std::string(w[1]), count, {}});
         } else if (w[0] == "property") {
             if (header->elements.empty()) return bad("a property before any element");
-            PlyProperty p;
-            p.list = w.size() == 5 && w[1] == "list";
-            if (w.size() != 3 && !p.list) return bad("not a property line of a known type");
-            const std::optional<Type> count = p.list ? TypeNamed(w[2]) : Type::UInt8;
-            const std::optional<Type> type = TypeNamed(w[p.list ? 3 : 1]);
+            const bool list = w.size() == 5 && w[1] == "list";
+            if (w.size() != 3 && !list) return bad("not a property line of a known type");
+            const std::optional<Type> count = list ? TypeNamed(w[2]) : Type::UInt8;
+            const std::optional<Type> type = TypeNamed(w[list ? 3 : 1]);
             if (!count || !type) return bad("not a property line of a known type");
-            if (p.list && (*count == Type::Float32 || *count == Type::Float64)) return bad("a list counted in floats");
-            p.type = *type;
-            p.countType = *count;
-            p.name = std::string(w.back());
-            header->elements.back().properties.push_back(std::move(p));
+            if (list && (*count == Type::Float32 || *count == Type::Float64)) return bad("a list counted in floats");
+            header->elements.back().properties.push_back({std::string(w.back()), *type, list, *count});
         }
         // Any other line describes no data (exporters write comments without the keyword):
         // passed over, as a comment is.
@@ -202,32 +197,6 @@ struct Geometry {
     PassedOver passed;
 };
 
-// A strip's triangles: every three running corners, every second one turned so that all
-// face the same way; -1 (or its unsigned twin) starts a new strip.
-class Strip {
-public:
-    void Start() {
-        size_ = 0;
-        odd_ = false;
-    }
-    void Add(std::uint32_t c, Geometry* g) {
-        if (size_ < 2) {
-            last_[size_++] = c;
-            return;
-        }
-        const std::uint32_t a = last_[0], b = last_[1];
-        if (a == b || b == c || a == c) ++g->passed.degenerate;
-        else g->triangles.push_back(odd_ ? std::array<std::uint32_t, 3>{b, a, c} : std::array<std::uint32_t, 3>{a, b, c});
-        odd_ = !odd_;
-        last_ = {b, c};
-    }
-
-private:
-    std::array<std::uint32_t, 2> last_{};
-    int size_ = 0;
-    bool odd_ = false;
-};
-
 std::optional<ToolError> ReadBody(ByteSpan bytes, const std::string& path, const PlyHeader& header, const ReadProgress& progress,
                                   Geometry* g) {
     Body body(bytes, header.bodyStart, header.format);
@@ -255,7 +224,8 @@ std::optional<ToolError> ReadBody(ByteSpan bytes, const std::string& path, const
                     indexList = static_cast<int>(i);
             if (indexList < 0) return ImportError(path, "", "the " + e.name + " element has no vertex_indices list");
         }
-        Strip strip;
+        std::array<std::uint32_t, 2> last{};  // a strip's last two corners
+        std::uint64_t run = 0;                 // and how many it has so far
         for (std::uint64_t n = 0; n < e.count; ++n) {
             if (progress && n % kProgressStep == 0)
                 progress(static_cast<double>(body.Offset()) / static_cast<double>(bytes.size));
@@ -280,7 +250,7 @@ std::optional<ToolError> ReadBody(ByteSpan bytes, const std::string& path, const
                                        "a list of " + std::to_string(v) + " items in " + e.name + " " + std::to_string(n));
                 const bool keep = static_cast<int>(p) == indexList;
                 polygon.clear();
-                if (strips && keep) strip.Start();
+                run = 0;
                 // Every item takes at least a byte, so this ends with the file.
                 for (double k = 0; k < v; ++k) {
                     double item = 0.0;
@@ -289,9 +259,13 @@ std::optional<ToolError> ReadBody(ByteSpan bytes, const std::string& path, const
                     if (!strips) {
                         polygon.push_back(IndexOf(item));
                     } else if (item == -1.0 || (prop.type == Type::UInt32 && item == double{kBadIndex})) {
-                        strip.Start();
+                        run = 0;  // -1 (or its unsigned twin) starts a new strip
                     } else {
-                        strip.Add(IndexOf(item), g);
+                        // Every three running corners a triangle, every second one turned so that all face one way.
+                        const std::uint32_t a = last[0], b = last[1], c = IndexOf(item);
+                        if (++run >= 3 && (a == b || b == c || a == c)) ++g->passed.degenerate;
+                        else if (run >= 3) g->triangles.push_back(run % 2 == 0 ? std::array<std::uint32_t, 3>{b, a, c} : std::array<std::uint32_t, 3>{a, b, c});
+                        last = {b, c};
                     }
                 }
                 if (!face || !keep) continue;
