@@ -4,7 +4,6 @@
 #include <string>
 
 #include "cli/command.h"
-#include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "format/check_json.h"
 #include "format/mapped_file.h"
@@ -19,11 +18,6 @@ struct CheckOptions {
     std::size_t maxProblems = kDefaultMaxProblems;
     bool json = false;
 };
-
-// Names are the file's bytes; those that are not UTF-8 become U+FFFD.
-void PrintJson(const nlohmann::ordered_json& json) {
-    std::cout << json.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
-}
 
 int RunCheck(const CheckOptions& options) {
     MappedFile file;

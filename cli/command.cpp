@@ -154,8 +154,15 @@ nlohmann::ordered_json ErrorJson(const ToolError& error) {
 
 int FailWithJson(const ToolError& error, const nlohmann::ordered_json& json) {
     PrintError(error.Text());
-    std::cout << json.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+    PrintJson(json);
     return ExitCodeOf(error.kind);
+}
+
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+    if (from.empty()) return text;
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
 }
 
 }  // namespace wux

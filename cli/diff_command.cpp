@@ -6,7 +6,6 @@
 
 #include "convert/model_diff.h"
 #include "cli/command.h"
-#include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "format/mapped_file.h"
 
@@ -29,9 +28,7 @@ int RunDiff(const DiffCommandOptions& options) {
     diffOptions.tolerance = options.tolerance;
     const DiffReport report = DiffModels(*a, *b, diffOptions);
     if (options.json) {
-        // Names are the files' bytes; those that are not UTF-8 become U+FFFD, as in check and info.
-        std::cout << DiffJson(report, options.pathA, options.pathB).dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
-                  << "\n";
+        PrintJson(DiffJson(report, options.pathA, options.pathB));
     } else {
         std::cout << FormatDiffText(report, options.pathA, options.pathB);
     }

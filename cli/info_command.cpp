@@ -4,7 +4,6 @@
 #include <string>
 
 #include "cli/command.h"
-#include "cli/commands.h"
 #include "format/tool_text.h"
 #include "format/mapped_file.h"
 #include "format/wux_info.h"

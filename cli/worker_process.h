@@ -62,12 +62,11 @@ struct WorkerRun {
     bool captureOutput = false;
     // In a worker: the job's work; its result is the job's exit code.
     std::function<int(std::size_t job)> body;
-    // In the parent, as each job starts (may be empty).
-    std::function<void(std::size_t job)> started;
     // In the parent, as each job ends (in the order they end).
     std::function<void(std::size_t job, const WorkerOutcome& outcome)> done;
-    // In the parent, about five times a second while jobs run (may be empty).
-    std::function<void()> tick;
+    // In the parent, about five times a second while jobs run (may be empty): the job that has
+    // run longest and its seconds so far (0 when none runs).
+    std::function<void(std::size_t job, double seconds)> tick;
 };
 
 // Runs every job and returns 0, or the signal (SIGINT, SIGTERM) that interrupted the run:
