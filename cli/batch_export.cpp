@@ -111,9 +111,6 @@ void MakePlan(const BatchOptions& options, Plan* plan) {
     if (fs::exists(options.outDir, ec) && !fs::is_directory(options.outDir, ec))
         ThrowToolError(ToolError::Kind::Output, options.outDir, "is not a folder");
     const std::string& reportPath = options.common.report;
-    if (!reportPath.empty() && fs::is_directory(reportPath, ec))
-        ThrowToolError(ToolError::Kind::Output, reportPath, "is a directory");
-
     if (ToolResult<void> apart = CheckOutputsApart(options.inputs, {reportPath}); !apart.Ok()) throw apart.Error();
 
     plan->discovery = DiscoverInputs(options.inputs, options.outDir, reportPath);

@@ -152,9 +152,10 @@ nlohmann::ordered_json ErrorJson(const ToolError& error) {
             {"message", error.place.empty() ? error.message : error.place + ": " + error.message}};
 }
 
-int FailWithJson(const ToolError& error, const nlohmann::ordered_json& json) {
+int FailWithJson(const ToolError& error, bool json, const nlohmann::ordered_json& shape) {
+    if (!json) throw error;
     PrintError(error.Text());
-    PrintJson(json);
+    PrintJson(shape);
     return ExitCodeOf(error.kind);
 }
 

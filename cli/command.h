@@ -54,8 +54,9 @@ void ClearProgress();
 // A failure as JSON, for the commands whose --json promises JSON either way:
 // {"code": 2, "file": ..., "offset": N or null, "message": ...}.
 nlohmann::ordered_json ErrorJson(const ToolError& error);
-// The error on standard error, then `json` on standard output; returns the error's exit code.
-int FailWithJson(const ToolError& error, const nlohmann::ordered_json& json);
+// With --json: the error on standard error, then `json` on standard output, and the error's
+// exit code back; without, throws the error.
+int FailWithJson(const ToolError& error, bool json, const nlohmann::ordered_json& shape);
 
 // JSON on standard output. Names are the files' bytes; those that are not UTF-8 become U+FFFD.
 template <typename Json>

@@ -21,9 +21,9 @@ struct DiffCommandOptions {
 int RunDiff(const DiffCommandOptions& options) {
     ToolResult<WuxDocument> a = OpenWux(options.pathA);
     ToolResult<WuxDocument> b = a.Ok() ? OpenWux(options.pathB) : ToolResult<WuxDocument>(a.Error());
-    if (!b.Ok() && options.json)
-        return FailWithJson(b.Error(), {{"a", options.pathA}, {"b", options.pathB}, {"error", ErrorJson(b.Error())}});
-    if (!b.Ok()) throw b.Error();
+    if (!b.Ok())
+        return FailWithJson(b.Error(), options.json,
+                            {{"a", options.pathA}, {"b", options.pathB}, {"error", ErrorJson(b.Error())}});
     DiffOptions diffOptions;
     diffOptions.tolerance = options.tolerance;
     const DiffReport report = DiffModels(*a, *b, diffOptions);

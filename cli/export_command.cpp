@@ -90,12 +90,6 @@ std::size_t CountNodes(const std::vector<SceneNode>& nodes) {
     return n;
 }
 
-// The plug-in's message names the file it was given, the temporary one; the user must read
-// what the plug-in would have said of OUTPUT as they wrote it.
-std::string NameOutputInstead(const std::string& text, const std::string& tempPath, const std::string& output) {
-    return ReplaceAll(text, ::FileNamePart(tempPath.c_str()), ::FileNamePart(output.c_str()));
-}
-
 // Embedded textures go through the export's files: staged now, in place only on success.
 class StagedTextures : public TextureFiles {
 public:
@@ -178,8 +172,13 @@ void RunPlugin(PluginLibrary* plugin, const SceneDescription& description, Stand
         // The plug-in's message names no cause; its library tells the tool.
         const std::string cause = plugin->LastSaveFailure();
         std::string what = "the plug-in could not write the file" + (cause.empty() ? "" : " (" + cause + ")");
+        // The message names the file the plug-in was given, the temporary one; the user must
+        // read what the plug-in would have said of OUTPUT as they wrote it.
         if (!boxes.empty())
-            what += "; its message: \"" + NameOutputInstead(StandinCp1251ToUtf8(boxes.front().text), tempPath, output) + "\"";
+            what += "; its message: \"" +
+                    ReplaceAll(StandinCp1251ToUtf8(boxes.front().text), ::FileNamePart(tempPath.c_str()),
+                               ::FileNamePart(output.c_str())) +
+                    "\"";
         ThrowToolError(plugin->LastSaveFailureIsFile() ? ToolError::Kind::Output : ToolError::Kind::PluginFailed, output,
                        what);
     }
@@ -201,8 +200,6 @@ void KeepFreedMemoryForReuse() {
 
 int RunExport(const ExportOptions& options, PluginLibrary* plugin) {
     KeepFreedMemoryForReuse();
-    if (!options.report.empty() && fs::is_directory(options.report))
-        ThrowToolError(ToolError::Kind::Output, options.report, "is a directory");
 
     // Everything this export creates; on any way out but success it is removed again.
     StagedFiles files(options.syncEachFile ? StagedFiles::Sync::EachFile : StagedFiles::Sync::Later);
@@ -319,6 +316,8 @@ int RunExportCommand(BatchOptions batch, std::uint64_t memoryMiB) {
     // A cap beyond what 64 bits of bytes can hold is no cap.
     batch.limits.memoryBytes = memoryMiB > (UINT64_MAX >> 20) ? 0 : memoryMiB << 20;
     const ExportOptions& options = batch.common;
+    if (!options.report.empty() && fs::is_directory(options.report))
+        ThrowToolError(ToolError::Kind::Output, options.report, "is a directory");
     if (!options.report.empty() && options.report != "-" && Lower(fs::path(options.report).extension().string()) != ".json")
         Warn(options.report + ": the report is JSON, but the name does not end in .json");
     if (!batch.outDir.empty()) return RunBatchExport(batch);

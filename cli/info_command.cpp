@@ -18,9 +18,8 @@ struct InfoOptions {
 
 int RunInfo(const InfoOptions& options) {
     const ToolResult<WuxDocument> read = OpenWux(options.path);
-    if (!read.Ok() && options.json)
-        return FailWithJson(read.Error(), {{"file", options.path}, {"error", ErrorJson(read.Error())}});
-    if (!read.Ok()) throw read.Error();
+    if (!read.Ok())
+        return FailWithJson(read.Error(), options.json, {{"file", options.path}, {"error", ErrorJson(read.Error())}});
     if (options.json) {
         std::cout << DumpInfoJson(InfoJson(*read)) << "\n";
     } else {

@@ -16,7 +16,6 @@
 #include <cerrno>
 #include <cmath>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
@@ -69,12 +68,6 @@ struct Slot {
 
 double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-std::string FormatSeconds(double seconds) {
-    std::ostringstream os;
-    os << seconds << " s";
-    return os.str();
 }
 
 // All of size bytes sent (send true) or received over a worker's socket; false when the other
@@ -390,9 +383,10 @@ std::string DescribeWorkerEnd(const WorkerOutcome& outcome, const WorkerLimits& 
             return "the export of " + input + " to " + output + " " + how;
         }
         case WorkerOutcome::End::TimedOut: {
-            const std::string limit = FormatSeconds(limits.timeoutSeconds);
-            if (reading) return "the importer took longer than " + limit + " reading " + input + "; it was stopped";
-            return "the export of " + input + " to " + output + " took longer than " + limit + "; it was stopped";
+            std::ostringstream limit;
+            limit << limits.timeoutSeconds << " s";
+            if (reading) return "the importer took longer than " + limit.str() + " reading " + input + "; it was stopped";
+            return "the export of " + input + " to " + output + " took longer than " + limit.str() + "; it was stopped";
         }
         case WorkerOutcome::End::Interrupted: return "the export of " + input + " was interrupted";
         case WorkerOutcome::End::NotStarted:

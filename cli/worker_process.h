@@ -24,10 +24,8 @@ enum class WorkerPhase : int { Starting = 0, Reading, Exporting, Finishing };
 // Called by code that may run in a worker; does nothing outside one.
 void SetWorkerPhase(WorkerPhase phase);
 
-constexpr double kDefaultTimeoutSeconds = 600;
-
 struct WorkerLimits {
-    double timeoutSeconds = kDefaultTimeoutSeconds;  // 0: none
+    double timeoutSeconds = 600;  // 0: none
     std::uint64_t memoryBytes = 0;                   // the child's address space; 0: none
 };
 
