@@ -206,7 +206,8 @@ bool FileSink::open(const char* path, SaveError* error) {
 bool FileSink::write(const uint8_t* data, size_t size) {
     if (fd_ < 0 || writeError_.kind != SaveError::Kind::None) return false;
     const int code = WriteWithoutSigpipe(fd_, data, size);
-    return code == 0 || fail(&writeError_, SaveError::Kind::WriteFailed, "writing " + Quoted(target_) + " failed", code);
+    return code == 0 ||
+           fail(&writeError_, SaveError::Kind::WriteFailed, "writing " + Quoted(target_) + " failed", code);
 }
 
 bool FileSink::finish(SaveError* error) {
