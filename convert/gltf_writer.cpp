@@ -11,8 +11,6 @@
 #include <nlohmann/json.hpp>
 
 #include "collect/node_route.h"
-#include "convert/json_number.h"
-#include "convert/mesh_corners.h"
 #include "convert/record_inverse.h"
 #include "format/texture_lookup.h"
 #include "format/tool_text.h"
