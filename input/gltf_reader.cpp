@@ -614,23 +614,23 @@ private:
         if (source.is_null()) return std::string();
         const std::size_t index = Count(source, where + " texture source");
         const Json& image = Item(doc_, "images", index, where);
-        const std::string key = "image " + Str(index);
-        if (const std::string* known = textures_.Known(key)) return *known;
         const Json& uri = Field(image, "uri");
-        const std::string at = "images[" + Str(index) + "]";
         if (uri.is_string() && uri.get<std::string>().rfind("data:", 0) != 0) return textures_.External(UriPath(uri.get<std::string>()));
-        std::string mime = Field(image, "mimeType").is_string() ? Field(image, "mimeType").get<std::string>() : "";
-        std::vector<std::uint8_t> bytes;
-        if (uri.is_string()) {
-            bytes = DataUri(uri.get<std::string>(), at, &mime);
-        } else {
-            const ByteSpan view = View(Field(image, "bufferView"), at);
-            bytes.assign(view.data, view.data + view.size);
-        }
-        std::string extension = mime.substr(mime.find('/') + 1);
-        if (extension == "jpeg") extension = "jpg";
-        const Json& name = Field(image, "name");
-        return textures_.Embedded(key, std::move(bytes), name.is_string() ? name.get<std::string>() : "", extension, material, slot);
+        return textures_.Embedded("image " + Str(index), [&] {
+            const Json& name = Field(image, "name");
+            TextureResolver::Image read{{}, name.is_string() ? name.get<std::string>() : "", ""};
+            std::string mime = Field(image, "mimeType").is_string() ? Field(image, "mimeType").get<std::string>() : "";
+            const std::string at = "images[" + Str(index) + "]";
+            if (uri.is_string()) {
+                read.bytes = DataUri(uri.get<std::string>(), at, &mime);
+            } else {
+                const ByteSpan view = View(Field(image, "bufferView"), at);
+                read.bytes.assign(view.data, view.data + view.size);
+            }
+            read.extension = mime.substr(mime.find('/') + 1);
+            if (read.extension == "jpeg") read.extension = "jpg";
+            return read;
+        }, material, slot);
     }
 
     static constexpr std::uint32_t kNoVertex = 0xFFFFFFFFu;
