@@ -28,9 +28,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool Finite(const aiVector3D& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 // The 16 values of a matrix lie one after another (as its operator[] takes them).
-bool Finite(const aiMatrix4x4& m) { return std::all_of(m[0], m[0] + 16, [](float v) { return std::isfinite(v); }); }
+bool AllFinite(const aiMatrix4x4& m) { return std::all_of(m[0], m[0] + 16, [](float v) { return std::isfinite(v); }); }
 std::array<float, 3> Vec3(const aiVector3D& v) { return {v.x, v.y, v.z}; }
 
 // Assimp's matrices act on column vectors and are stored row by row, so the host's axis
@@ -199,7 +198,7 @@ private:
         SourceNode source;
         source.name = n.mName.C_Str();
         CheckNodeDepth(source.name, depth);
-        CheckNodeTransform(source.name, Finite(local));
+        CheckNodeTransform(source.name, AllFinite(local));
         source.local = ToHostRows(local);
         source.hasMesh = n.mNumMeshes > 0;
         source.meshes = n.mNumMeshes;
@@ -247,7 +246,7 @@ private:
             const aiMesh& m = *scene_.mMeshes[n.mMeshes[i]];
             for (unsigned v = 0; v < m.mNumVertices; ++v) {
                 const aiVector3D& p = m.mVertices[v];
-                if (Finite(p)) best = std::max(best, std::sqrt(double(p.x) * p.x + double(p.y) * p.y + double(p.z) * p.z));
+                if (Finite(Vec3(p))) best = std::max(best, std::sqrt(double(p.x) * p.x + double(p.y) * p.y + double(p.z) * p.z));
             }
         }
         const float r = ToFloat(best);

@@ -146,12 +146,9 @@ std::vector<std::uint8_t> DataUri(const std::string& uri, const std::string& whe
 std::string UriPath(const std::string& uri) {
     std::string out, byte;
     for (std::size_t i = 0; i < uri.size(); ++i) {
-        if (uri[i] == '%' && i + 2 < uri.size() + 0 && BytesFromHex(uri.substr(i + 1, 2), &byte)) {
-            out += byte;
-            i += 2;
-        } else {
-            out += uri[i];
-        }
+        const bool escaped = uri[i] == '%' && i + 2 < uri.size() && BytesFromHex(uri.substr(i + 1, 2), &byte);
+        out += escaped ? byte : uri.substr(i, 1);
+        i += escaped ? 2 : 0;
     }
     return out;
 }
@@ -164,14 +161,11 @@ void ReadColour(const Json& extras, const char* key, const std::string& where, W
                 std::array<float, 3>* out) {
     const Json& v = Field(extras, key);
     if (v.is_null()) return;
-    std::array<double, 3> c{};
-    if (!v.is_array() || v.size() != 3 ||
-        !std::all_of(v.begin(), v.end(), FiniteFloat)) {
+    if (v.is_array() && v.size() == 3 && std::all_of(v.begin(), v.end(), FiniteFloat)) {
+        for (std::size_t k = 0; k < 3; ++k) (*out)[k] = static_cast<float>(v[k].get<double>());
+    } else {
         warnings->Add(WarningKind::ValuesRepaired, where + ": extras.wux." + key + " not three numbers, left as read");
-        return;
     }
-    Numbers(v, where, &c);
-    *out = {static_cast<float>(c[0]), static_cast<float>(c[1]), static_cast<float>(c[2])};
 }
 
 // What `wux convert` keeps of a material in its extras.wux beyond glTF's own model.
