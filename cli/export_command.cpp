@@ -36,9 +36,7 @@
 #include "input/assimp_import.h"
 #include "input/json_scene.h"
 #include "input/gltf_reader.h"
-#include "input/obj_reader.h"
-#include "input/ply_reader.h"
-#include "input/stl_reader.h"
+#include "input/mesh_reader.h"
 
 namespace wux {
 namespace {
@@ -141,12 +139,10 @@ SceneDescription ReadInput(const ExportOptions& options, TextureFiles* textureFi
     importOptions.smoothAngleDegrees = options.smoothAngle;
     if (ProgressShown()) importOptions.progress = progress;
     ToolResult<SceneDescription> scene =
-        IsJsonPath(options.input)  ? ReadJsonSceneFile(options.input, importOptions.progress)
-        : IsPlyPath(options.input) ? ReadPlyFile(options.input, importOptions, warnings, counts)
-        : IsStlPath(options.input) ? ReadStlFile(options.input, importOptions, warnings, counts)
-        : IsObjPath(options.input) ? ReadObjFile(options.input, importOptions, warnings, counts)
+        IsJsonPath(options.input)   ? ReadJsonSceneFile(options.input, importOptions.progress)
+        : IsMeshPath(options.input) ? ReadMeshFile(options.input, importOptions, warnings, counts)
         : IsGltfPath(options.input) ? ReadGltfFile(options.input, importOptions, warnings, counts)
-                                   : ImportWithAssimp(options.input, importOptions, warnings, counts);
+                                    : ImportWithAssimp(options.input, importOptions, warnings, counts);
     if (!scene.Ok()) throw scene.Error();
     return std::move(*scene);
 }
