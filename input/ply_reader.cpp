@@ -105,25 +105,34 @@ std::optional<ToolError> ReadHeader(ByteSpan bytes, const std::string& path, Ply
     }
 }
 
-// The values of the file's body, one at a time; bounds checked on every read.
-class Body {
-public:
-    Body(ByteSpan bytes, std::size_t at, Format format) : bytes_(bytes), at_(at), format_(format) {}
+// The values of the file's body, one at a time from at; bounds checked on every read.
+struct Body {
+    ByteSpan bytes;
+    std::size_t at;
+    Format format;
 
-    std::size_t Offset() const { return at_; }
-    std::size_t Left() const { return bytes_.size - at_; }
+    std::size_t Left() const { return bytes.size - at; }
 
     // False at the end of the data, or (ASCII) where the next word is not a number.
     bool Read(Type type, double* out) {
-        if (format_ == Format::Ascii) return ReadWord(out);
+        if (format == Format::Ascii) {
+            const char* p = reinterpret_cast<const char*>(bytes.data);
+            const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+            while (at < bytes.size && space(p[at])) ++at;
+            std::size_t end = at;
+            while (end < bytes.size && !space(p[end])) ++end;
+            if (!ParseNumber(std::string_view(p + at, end - at), out)) return false;
+            at = end;
+            return true;
+        }
         const std::size_t size = kSizes[static_cast<std::size_t>(type)];
         if (size > Left()) return false;
         std::uint64_t bits = 0;
         for (std::size_t k = 0; k < size; ++k) {
-            const std::size_t byte = format_ == Format::LittleEndian ? size - 1 - k : k;
-            bits = bits << 8 | bytes_.data[at_ + byte];
+            const std::size_t byte = format == Format::LittleEndian ? size - 1 - k : k;
+            bits = bits << 8 | bytes.data[at + byte];
         }
-        at_ += size;
+        at += size;
         switch (type) {
             case Type::Int8: *out = static_cast<std::int8_t>(bits); break;
             case Type::UInt8: case Type::UInt16: case Type::UInt32: *out = static_cast<double>(bits); break;
@@ -140,23 +149,6 @@ public:
         }
         return true;
     }
-
-private:
-    static bool Space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-    bool ReadWord(double* out) {
-        const char* p = reinterpret_cast<const char*>(bytes_.data);
-        while (at_ < bytes_.size && Space(p[at_])) ++at_;
-        std::size_t end = at_;
-        while (end < bytes_.size && !Space(p[end])) ++end;
-        if (!ParseNumber(std::string_view(p + at_, end - at_), out)) return false;
-        at_ = end;
-        return true;
-    }
-
-    ByteSpan bytes_;
-    std::size_t at_;
-    Format format_;
 };
 
 // Where each vertex property goes: x y z, normal, texture coordinates.
@@ -199,7 +191,7 @@ struct Geometry {
 
 std::optional<ToolError> ReadBody(ByteSpan bytes, const std::string& path, const PlyHeader& header, const ReadProgress& progress,
                                   Geometry* g) {
-    Body body(bytes, header.bodyStart, header.format);
+    Body body{bytes, header.bodyStart, header.format};
     std::vector<std::uint32_t> polygon;
     for (const PlyElement& e : header.elements) {
         if (e.properties.empty()) continue;  // nothing to read, however many it declares
@@ -228,13 +220,13 @@ std::optional<ToolError> ReadBody(ByteSpan bytes, const std::string& path, const
         std::uint64_t run = 0;                 // and how many it has so far
         for (std::uint64_t n = 0; n < e.count; ++n) {
             if (progress && n % kProgressStep == 0)
-                progress(static_cast<double>(body.Offset()) / static_cast<double>(bytes.size));
+                progress(static_cast<double>(body.at) / static_cast<double>(bytes.size));
             std::array<double, kSlots + 1> row{};
             for (std::size_t p = 0; p < e.properties.size(); ++p) {
                 const PlyProperty& prop = e.properties[p];
                 const auto cut = [&] {
                     const bool end = header.format != Format::Ascii || body.Left() == 0;
-                    return ImportError(path, "byte " + std::to_string(body.Offset()),
+                    return ImportError(path, "byte " + std::to_string(body.at),
                                        (end ? "the file ends in " : "not a number in ") + e.name + " " + std::to_string(n) + " of " +
                                            std::to_string(e.count) + " (property " + prop.name + ")");
                 };
@@ -246,7 +238,7 @@ std::optional<ToolError> ReadBody(ByteSpan bytes, const std::string& path, const
                 }
                 if (!body.Read(prop.countType, &v)) return cut();
                 if (!(v >= 0.0) || v != std::floor(v))
-                    return ImportError(path, "byte " + std::to_string(body.Offset()),
+                    return ImportError(path, "byte " + std::to_string(body.at),
                                        "a list of " + std::to_string(v) + " items in " + e.name + " " + std::to_string(n));
                 const bool keep = static_cast<int>(p) == indexList;
                 polygon.clear();
