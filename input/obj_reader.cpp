@@ -122,18 +122,13 @@ public:
             const auto fail = [&](const std::string& what) {
                 return ImportError(path_, "line " + std::to_string(lineNumber), what);
             };
-            const auto numbers = [&](int required, Vec3* out) {
-                *out = {0, 0, 0};
+            if (word == "v" || word == "vn" || word == "vt") {
+                Vec3 v{0, 0, 0};
                 for (int k = 0; k < 3; ++k) {
                     const std::string_view w = NextWord(&line);
-                    if (w.empty() && k >= required) break;
-                    if (!ParseNumber(w, &(*out)[k])) return false;
+                    if (w.empty() && k >= (word == "vt" ? 1 : 3)) break;  // a UV may leave out v and w
+                    if (!ParseNumber(w, &v[k])) return fail("not a " + std::string(word) + " statement of numbers");
                 }
-                return true;
-            };
-            Vec3 v;
-            if (word == "v" || word == "vn" || word == "vt") {
-                if (!numbers(word == "vt" ? 1 : 3, &v)) return fail("not a " + std::string(word) + " statement of numbers");
                 (word == "v" ? positions_ : word == "vn" ? normals_ : uvs_).push_back(v);
             } else if (word == "f" || word == "l" || word == "p") {
                 if (!Face(word[0], line)) return fail("not a face of vertex indices");

@@ -71,7 +71,7 @@ std::optional<ToolError> ReadHeader(ByteSpan bytes, const std::string& path, Ply
         }
         if (w.empty() || w[0] == "comment" || w[0] == "obj_info") continue;
         const auto bad = [&](const char* what) {
-            return ImportError(path, place, std::string(what) + ": \"" + PrintableText(std::string(line)) + "\"");
+            return ImportError(path, place, std::string(what) + ": " + Quoted(std::string(line)));
         };
         if (w[0] == "end_header") {
             if (!sawFormat) return ImportError(path, place, "the header has no \"format\" line");

@@ -116,7 +116,7 @@ std::optional<ToolError> ReadAscii(ByteSpan bytes, const std::string& path, cons
         const auto fail = [&](const std::string& message) {
             return ImportError(path, "line " + std::to_string(1 + std::count(text.begin(), text.begin() + at, '\n')), message);
         };
-        const std::string quoted = "\"" + PrintableText(std::string(w)) + "\"";
+        const std::string quoted = Quoted(std::string(w));
         if (w == "solid") {
             endFacet();
             solids->emplace_back();
