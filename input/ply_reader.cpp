@@ -156,16 +156,15 @@ enum Slot { kX, kY, kZ, kNx, kNy, kNz, kU, kV, kSlots, kNone = kSlots };
 
 std::vector<int> VertexSlots(const PlyElement& e, bool* normals, bool* uvs) {
     std::vector<int> slots(e.properties.size(), kNone);
-    const auto find = [&](std::string_view name) -> int {
-        for (std::size_t i = 0; i < e.properties.size(); ++i)
-            if (!e.properties[i].list && e.properties[i].name == name) return static_cast<int>(i);
-        return -1;
-    };
+    // The names' slots from first on, when each is a property of one value.
     const auto take = [&](std::initializer_list<std::string_view> names, int first) {
-        std::vector<int> found;
-        for (std::string_view n : names) found.push_back(find(n));
-        if (std::find(found.begin(), found.end(), -1) != found.end()) return false;
-        for (std::size_t k = 0; k < found.size(); ++k) slots[static_cast<std::size_t>(found[k])] = first + static_cast<int>(k);
+        std::vector<std::size_t> found;
+        for (std::string_view n : names) {
+            const auto it = std::find_if(e.properties.begin(), e.properties.end(), [&](const PlyProperty& p) { return !p.list && p.name == n; });
+            if (it == e.properties.end()) return false;
+            found.push_back(static_cast<std::size_t>(it - e.properties.begin()));
+        }
+        for (std::size_t k = 0; k < found.size(); ++k) slots[found[k]] = first + static_cast<int>(k);
         return true;
     };
     take({"x", "y", "z"}, kX);
