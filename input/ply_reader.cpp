@@ -58,9 +58,7 @@ std::optional<ToolError> ReadHeader(ByteSpan bytes, const std::string& path, Ply
     bool sawFormat = false;
     for (std::size_t lineNumber = 1;; ++lineNumber) {
         if (at >= text.size()) return ImportError(path, "", "the header has no \"end_header\" line");
-        const std::size_t end = std::min(text.find('\n', at), text.size());
-        std::string_view line = text.substr(at, end - at);
-        at = end + 1;
+        std::string_view line = NextLine(text, &at);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         const std::string place = "header line " + std::to_string(lineNumber);
         std::vector<std::string_view> w;
@@ -75,7 +73,7 @@ std::optional<ToolError> ReadHeader(ByteSpan bytes, const std::string& path, Ply
         };
         if (w[0] == "end_header") {
             if (!sawFormat) return ImportError(path, place, "the header has no \"format\" line");
-            header->bodyStart = std::min(at, text.size());
+            header->bodyStart = at;
             return std::nullopt;
         } else if (w[0] == "format") {
             if (w.size() != 3) return bad("not a format line");
