@@ -26,9 +26,8 @@ std::optional<Type> TypeNamed(std::string_view name) {
         {"short", Type::Int16},   {"int16", Type::Int16},   {"ushort", Type::UInt16},  {"uint16", Type::UInt16},
         {"int", Type::Int32},     {"int32", Type::Int32},   {"uint", Type::UInt32},    {"uint32", Type::UInt32},
         {"float", Type::Float32}, {"float32", Type::Float32}, {"double", Type::Float64}, {"float64", Type::Float64}};
-    for (const auto& [n, t] : kNames)
-        if (n == name) return t;
-    return std::nullopt;
+    const auto it = std::find_if(std::begin(kNames), std::end(kNames), [&](const auto& n) { return n.first == name; });
+    return it == std::end(kNames) ? std::nullopt : std::optional<Type>(it->second);
 }
 
 struct PlyProperty {
