@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <filesystem>
@@ -14,7 +13,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "collect/node_route.h"
 #include "format/mapped_file.h"
 #include "format/tool_text.h"
 #include "input/imported_scene.h"
