@@ -1,4 +1,4 @@
-#include "convert/gltf_writer.h"
+#include "convert/convert.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,7 +11,6 @@
 #include <nlohmann/json.hpp>
 
 #include "collect/node_route.h"
-#include "convert/record_inverse.h"
 #include "format/texture_lookup.h"
 #include "format/tool_text.h"
 

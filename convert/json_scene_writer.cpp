@@ -1,9 +1,8 @@
-#include "convert/json_scene_writer.h"
+#include "convert/convert.h"
 
 #include <nlohmann/json.hpp>
 
 #include "collect/node_route.h"
-#include "convert/record_inverse.h"
 #include "format/tool_text.h"
 
 namespace wux {

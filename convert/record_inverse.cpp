@@ -1,4 +1,4 @@
-#include "convert/record_inverse.h"
+#include "convert/convert.h"
 
 #include <algorithm>
 #include <cmath>
