@@ -180,10 +180,9 @@ private:
         const MaterialChunk& mb = *b_.materials[ib];
         const std::size_t colourA = Side::After(a_.Field(ia)), colourB = Side::After(b_.Field(ib));
         const Place colours{chunk, "colour block", colourA, colourB};
-        for (std::size_t w = 0; w < kColourWords; ++w) {
+        for (std::size_t w = 0; w < kColourWords; ++w)
             Float(w == static_cast<std::size_t>(kOpacityWord) ? "opacity" : "colour", colours, kColourWordNames[w],
                   ma.colourBlock[w], mb.colourBlock[w], 4 * w);
-        }
         Exact("count", Place{chunk, "", colourA + kColourBlockSize, colourB + kColourBlockSize}, "map count", ma.mapCount,
               mb.mapCount);
         // A map's file name field follows its channel; its amount follows the name.
@@ -313,11 +312,8 @@ private:
     void Spheres() {
         const bool inA = a_.doc.ChunkCount(kBoundTag) > 0, inB = b_.doc.ChunkCount(kBoundTag) > 0;
         const std::size_t atA = a_.ChunkAt(kBoundTag, 0), atB = b_.ChunkAt(kBoundTag, 0);
-        if (inA != inB) {
-            Missing("sphere", kBoundTag, "", inA, inA ? atA : atB);
-            return;
-        }
-        if (!inA) return;
+        if (inA != inB) Missing("sphere", kBoundTag, "", inA, inA ? atA : atB);
+        if (!inA || !inB) return;
         SpherePair(Place{kBoundTag, "main sphere", atA + kChunkHeadSize, atB + kChunkHeadSize}, *a_.model.bounds->mainSphere,
                    *b_.model.bounds->mainSphere);
         Exact("count", Place{kBoundTag, "", atA, atB}, "sphere count", a_.spheres.size(), b_.spheres.size(),
