@@ -9,7 +9,6 @@
 
 #include "collect/node_route.h"
 #include "format/tool_text.h"
-#include "input/mesh_reader.h"
 
 namespace wux {
 namespace {
@@ -138,35 +137,23 @@ float HelperSize(const std::string& nodeName, double size, const char* text, War
 
 std::vector<std::uint32_t> KeepTriangles(SceneMesh* mesh, std::size_t vertexCount,
                                          const std::function<std::array<float, 3>(std::uint32_t)>& position,
-                                         const std::string& nodeName, const SkippedPrimitives& skipped,
-                                         Warnings* warnings) {
-    const std::string subject = QuotedName(nodeName) + ": ";
-    // Counted per mesh, so that each example says how many of its kind it stands for.
-    const auto say = [&](WarningKind kind, std::size_t count, const char* one, const char* many, const char* why) {
-        if (count > 0) warnings->Add(kind, subject + Plural(count, one, many) + why, count);
-    };
-    say(WarningKind::PrimitivesSkipped, skipped.points, "point", "points", "");
-    say(WarningKind::PrimitivesSkipped, skipped.lines, "line", "lines", "");
-    say(WarningKind::PrimitivesSkipped, skipped.polygons, "polygon", "polygons", "");
+                                         const std::string& nodeName, PassedOver passed, Warnings* warnings) {
     // Each vertex looked at once: unseen, at a position not finite, or usable (until numbered).
     constexpr std::uint32_t kUnseen = 0xFFFFFFFFu, kBad = kUnseen - 1, kGood = kUnseen - 2;
     std::vector<std::uint32_t> remap(vertexCount, kUnseen);
-    std::size_t kept = 0, outOfRange = 0, notFinite = 0;
+    std::size_t kept = 0;
     for (const std::array<std::uint32_t, 3>& f : mesh->faces) {
         if (f[0] >= vertexCount || f[1] >= vertexCount || f[2] >= vertexCount) {
-            ++outOfRange;
+            ++passed.outOfRange;
             continue;
         }
         bool finite = true;
         for (std::uint32_t c : f) {
-            if (remap[c] == kUnseen) {
-                const std::array<float, 3> v = position(c);
-                remap[c] = std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]) ? kGood : kBad;
-            }
+            if (remap[c] == kUnseen) remap[c] = Finite(position(c)) ? kGood : kBad;
             finite = finite && remap[c] != kBad;
         }
         if (finite) mesh->faces[kept++] = f;
-        else ++notFinite;
+        else ++passed.notFinite;
     }
     mesh->faces.resize(kept);
     std::vector<std::uint32_t> used;
@@ -179,9 +166,9 @@ std::vector<std::uint32_t> KeepTriangles(SceneMesh* mesh, std::size_t vertexCoun
             c = remap[c];
         }
     }
-    say(WarningKind::FacesDropped, outOfRange, "face", "faces", " with a vertex index out of range");
-    say(WarningKind::FacesDropped, notFinite, "face", "faces", " with coordinates not finite");
-    if (mesh->faces.empty() && skipped.points + skipped.lines + skipped.polygons == 0)
+    // Counted per mesh, so that each example says how many of its kind it stands for.
+    passed.Report(nodeName, warnings);
+    if (mesh->faces.empty() && passed.points + passed.lines + passed.polygons == 0)
         warnings->Add(WarningKind::EmptyMeshes, QuotedName(nodeName));
     mesh->verts = Gather(used, position);
     return used;
@@ -216,18 +203,14 @@ std::string TextureResolver::External(const std::string& reference) {
     return hostPath = ToBackslashes(reference);
 }
 
-const std::string* TextureResolver::Known(const std::string& key) const {
-    const auto known = embedded_.find(key);
-    return known == embedded_.end() ? nullptr : &known->second;
-}
-
-std::string TextureResolver::Embedded(const std::string& key, std::vector<unsigned char> bytes, const std::string& ownName,
-                                      std::string extension, const std::string& materialName, int slot) {
-    extension = SafeFileName(Lower(extension));
+std::string TextureResolver::Embedded(const std::string& key, const std::function<Image()>& read,
+                                      const std::string& materialName, int slot) {
+    if (const auto known = embedded_.find(key); known != embedded_.end()) return known->second;
+    Image image = read();
+    std::string extension = SafeFileName(Lower(image.extension));
     if (extension == "texture") extension = "bin";
-    std::string sourceName = ownName;
-    std::replace(sourceName.begin(), sourceName.end(), '\\', '/');
-    std::string stem = fs::path(sourceName).stem().string();
+    std::replace(image.ownName.begin(), image.ownName.end(), '\\', '/');
+    std::string stem = fs::path(image.ownName).stem().string();
     if (stem.empty()) stem = materialName + "_" + SlotWord(slot);
     const std::string base = CutForName(SafeFileName(outputStem_ + "_" + stem), extension);
     const std::string wanted = base + "." + extension;
@@ -239,7 +222,7 @@ std::string TextureResolver::Embedded(const std::string& key, std::vector<unsign
         while (usedNames_.count(Lower(name)) != 0) name = base + "_" + std::to_string(++suffix + 1) + "." + extension;
         usedNames_.insert(Lower(name));
         // A file of that name with other content is never overwritten.
-        use = files_ != nullptr ? files_->Use((outputDir_ / name).string(), bytes) : use;
+        use = files_ != nullptr ? files_->Use((outputDir_ / name).string(), image.bytes) : use;
         if (use != TextureFiles::NameUse::Taken) break;
         takenOnDisk = true;
     }
@@ -247,7 +230,7 @@ std::string TextureResolver::Embedded(const std::string& key, std::vector<unsign
         warnings_->Add(WarningKind::TexturesRenamed, QuotedName(wanted) + " is another file; this one is " + QuotedName(name));
     const std::string hostPath = outputDir_.empty() ? name : HostPath(outputDir_ / name);
     embedded_.emplace(key, hostPath);
-    pending_.push_back({name, std::move(bytes), use == TextureFiles::NameUse::Free});
+    pending_.push_back({name, std::move(image.bytes), use == TextureFiles::NameUse::Free});
     return hostPath;
 }
 

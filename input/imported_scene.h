@@ -15,6 +15,7 @@
 
 #include "format/texture_lookup.h"
 #include "input/assimp_import.h"
+#include "input/mesh_reader.h"
 
 namespace wux {
 
@@ -56,19 +57,14 @@ constexpr float kDefaultHelperSize = 20.0f;
 // is read when not null); the default for other text, and one not finite is said.
 float HelperSize(const std::string& nodeName, double size, const char* text, Warnings* warnings);
 
-// What a source mesh holds besides triangles.
-struct SkippedPrimitives {
-    std::size_t points = 0, lines = 0, polygons = 0;
-};
-
 // Keeps of mesh->faces the triangles whose corners are below vertexCount at finite positions,
 // renumbered onto the vertices they use in the order of first use, whose positions fill
-// mesh->verts; returns their source indices, for the other attributes. Says what was skipped
-// and dropped, and that the mesh is empty when nothing is left and nothing was skipped.
+// mesh->verts; returns their source indices, for the other attributes. Says what was passed
+// over (what the source skipped, in passed, and the faces dropped here), and that the mesh is
+// empty when nothing is left and nothing was skipped.
 std::vector<std::uint32_t> KeepTriangles(SceneMesh* mesh, std::size_t vertexCount,
                                          const std::function<std::array<float, 3>(std::uint32_t)>& position,
-                                         const std::string& nodeName, const SkippedPrimitives& skipped,
-                                         Warnings* warnings);
+                                         const std::string& nodeName, PassedOver passed, Warnings* warnings);
 
 // f(i) of each source index i in used, in order.
 template <class F>
@@ -85,12 +81,17 @@ public:
 
     // The path handed to the host for a texture file the source names (relative to its folder).
     std::string External(const std::string& reference);
-    // The host path of the embedded texture known by key, or null.
-    const std::string* Known(const std::string& key) const;
-    // Names an embedded texture beside the output (after ownName, else MATERIAL_KIND) and
-    // keeps it until WritePending; extension is a format hint such as "png".
-    std::string Embedded(const std::string& key, std::vector<unsigned char> bytes, const std::string& ownName,
-                         std::string extension, const std::string& materialName, int slot);
+    // An embedded texture: its bytes, its own name in the source (perhaps none) and a format
+    // hint such as "png".
+    struct Image {
+        std::vector<unsigned char> bytes;
+        std::string ownName, extension;
+    };
+    // The host path of the embedded texture known by key; the first time, read() gives it and
+    // it is named beside the output (after its own name, else MATERIAL_KIND) and kept until
+    // WritePending.
+    std::string Embedded(const std::string& key, const std::function<Image()>& read, const std::string& materialName,
+                         int slot);
     // Writes the embedded textures, once the whole import has succeeded.
     ToolResult<void> WritePending() const;
 
