@@ -337,7 +337,7 @@ private:
         a->stride = stride == 0 ? size : stride;
         if (a->count > 0 && (offset > bytes.size || size > bytes.size - offset || a->count - 1 > (bytes.size - offset - size) / a->stride))
             FailImport(where + ": " + Str(a->count) + " items of " + Str(size) + " bytes every " + Str(a->stride) + " from byte " +
-                 Str(offset) + " do not fit in its buffer view of " + Str(bytes.size) + " bytes");
+                       Str(offset) + " do not fit in its buffer view of " + Str(bytes.size) + " bytes");
         a->data = bytes.data + offset;
     }
 
