@@ -47,11 +47,4 @@ std::optional<PolygonProblem> FindPolygonProblem(const ScenePoly& poly) {
                                "texture vertices");
 }
 
-std::size_t FanTriangleCount(const ScenePoly& poly) {
-    std::size_t triangles = 0;
-    for (const std::vector<uint32_t>& face : poly.faces)
-        if (face.size() >= 3) triangles += face.size() - 2;
-    return triangles;
-}
-
 }  // namespace wux
