@@ -6,6 +6,7 @@
 #include <exception>
 #include <iostream>
 #include <new>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -50,7 +51,7 @@ constexpr const char* kExitCodeTable =
 
 std::size_t EditDistance(const std::string& a, const std::string& b) {
     std::vector<std::size_t> row(b.size() + 1);
-    for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    std::iota(row.begin(), row.end(), std::size_t{0});
     for (std::size_t i = 1; i <= a.size(); ++i) {
         std::size_t diagonal = row[0];
         row[0] = i;

@@ -59,9 +59,7 @@ PictureScene LoadPictureScene(const PictureCommandOptions& given, const OverlayS
     progress.Clear();
     for (const std::string& missing : scene.missingMaps) Warn(missing);
     auto warn = [&](std::uint64_t count, const char* one, const char* many, const std::string& why) {
-        if (count > 0)
-            Warn(QuotedPath(path) + ": " + std::to_string(count) + " " + (count == 1 ? one : many) + " not drawn (" + why +
-                 ")");
+        if (count > 0) Warn(QuotedPath(path) + ": " + Plural(count, one, many) + " not drawn (" + why + ")");
     };
     warn(scene.droppedTriangles, "triangle", "triangles",
          "a corner outside its mesh or not a finite number; `wux check` lists them");

@@ -341,10 +341,7 @@ void LimitAddressSpace(std::uint64_t bytes) {
     setrlimit(RLIMIT_AS, &limit);
 }
 
-int RunWorkers(const WorkerRun& run) {
-    WorkerSet set(run);
-    return set.Run();
-}
+int RunWorkers(const WorkerRun& run) { return WorkerSet(run).Run(); }
 
 void RemoveWorkerLeftovers(pid_t pid, const std::vector<std::string>& folders) {
     // The export's temporary files carry its process id in their names (writer/temporary_name.h).

@@ -262,7 +262,7 @@ private:
         const aiMesh& m = *scene_.mMeshes[index];
         SceneMesh mesh;
         mesh.faces.reserve(m.mNumFaces);
-        SkippedPrimitives skipped;
+        PassedOver skipped;
         for (unsigned f = 0; f < m.mNumFaces; ++f) {
             const aiFace& face = m.mFaces[f];
             if (face.mNumIndices == 3) mesh.faces.push_back({face.mIndices[0], face.mIndices[1], face.mIndices[2]});

@@ -506,7 +506,7 @@ private:
             return indexed ? static_cast<std::uint32_t>(indices.Value(i, 0)) : static_cast<std::uint32_t>(i);
         };
         SceneMesh mesh;
-        SkippedPrimitives skipped;
+        PassedOver skipped;
         switch (Count(Field(p, "mode"), where + ".mode", 4)) {
             case 0: skipped.points = n; break;
             case 1: skipped.lines = n / 2; break;

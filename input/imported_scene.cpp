@@ -9,7 +9,6 @@
 
 #include "collect/node_route.h"
 #include "format/tool_text.h"
-#include "input/mesh_reader.h"
 
 namespace wux {
 namespace {
@@ -138,35 +137,23 @@ float HelperSize(const std::string& nodeName, double size, const char* text, War
 
 std::vector<std::uint32_t> KeepTriangles(SceneMesh* mesh, std::size_t vertexCount,
                                          const std::function<std::array<float, 3>(std::uint32_t)>& position,
-                                         const std::string& nodeName, const SkippedPrimitives& skipped,
-                                         Warnings* warnings) {
-    const std::string subject = QuotedName(nodeName) + ": ";
-    // Counted per mesh, so that each example says how many of its kind it stands for.
-    const auto say = [&](WarningKind kind, std::size_t count, const char* one, const char* many, const char* why) {
-        if (count > 0) warnings->Add(kind, subject + Plural(count, one, many) + why, count);
-    };
-    say(WarningKind::PrimitivesSkipped, skipped.points, "point", "points", "");
-    say(WarningKind::PrimitivesSkipped, skipped.lines, "line", "lines", "");
-    say(WarningKind::PrimitivesSkipped, skipped.polygons, "polygon", "polygons", "");
+                                         const std::string& nodeName, PassedOver passed, Warnings* warnings) {
     // Each vertex looked at once: unseen, at a position not finite, or usable (until numbered).
     constexpr std::uint32_t kUnseen = 0xFFFFFFFFu, kBad = kUnseen - 1, kGood = kUnseen - 2;
     std::vector<std::uint32_t> remap(vertexCount, kUnseen);
-    std::size_t kept = 0, outOfRange = 0, notFinite = 0;
+    std::size_t kept = 0;
     for (const std::array<std::uint32_t, 3>& f : mesh->faces) {
         if (f[0] >= vertexCount || f[1] >= vertexCount || f[2] >= vertexCount) {
-            ++outOfRange;
+            ++passed.outOfRange;
             continue;
         }
         bool finite = true;
         for (std::uint32_t c : f) {
-            if (remap[c] == kUnseen) {
-                const std::array<float, 3> v = position(c);
-                remap[c] = std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]) ? kGood : kBad;
-            }
+            if (remap[c] == kUnseen) remap[c] = Finite(position(c)) ? kGood : kBad;
             finite = finite && remap[c] != kBad;
         }
         if (finite) mesh->faces[kept++] = f;
-        else ++notFinite;
+        else ++passed.notFinite;
     }
     mesh->faces.resize(kept);
     std::vector<std::uint32_t> used;
@@ -179,9 +166,9 @@ std::vector<std::uint32_t> KeepTriangles(SceneMesh* mesh, std::size_t vertexCoun
             c = remap[c];
         }
     }
-    say(WarningKind::FacesDropped, outOfRange, "face", "faces", " with a vertex index out of range");
-    say(WarningKind::FacesDropped, notFinite, "face", "faces", " with coordinates not finite");
-    if (mesh->faces.empty() && skipped.points + skipped.lines + skipped.polygons == 0)
+    // Counted per mesh, so that each example says how many of its kind it stands for.
+    passed.Report(nodeName, warnings);
+    if (mesh->faces.empty() && passed.points + passed.lines + passed.polygons == 0)
         warnings->Add(WarningKind::EmptyMeshes, QuotedName(nodeName));
     mesh->verts = Gather(used, position);
     return used;

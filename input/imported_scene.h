@@ -15,6 +15,7 @@
 
 #include "format/texture_lookup.h"
 #include "input/assimp_import.h"
+#include "input/mesh_reader.h"
 
 namespace wux {
 
@@ -56,19 +57,14 @@ constexpr float kDefaultHelperSize = 20.0f;
 // is read when not null); the default for other text, and one not finite is said.
 float HelperSize(const std::string& nodeName, double size, const char* text, Warnings* warnings);
 
-// What a source mesh holds besides triangles.
-struct SkippedPrimitives {
-    std::size_t points = 0, lines = 0, polygons = 0;
-};
-
 // Keeps of mesh->faces the triangles whose corners are below vertexCount at finite positions,
 // renumbered onto the vertices they use in the order of first use, whose positions fill
-// mesh->verts; returns their source indices, for the other attributes. Says what was skipped
-// and dropped, and that the mesh is empty when nothing is left and nothing was skipped.
+// mesh->verts; returns their source indices, for the other attributes. Says what was passed
+// over (what the source skipped, in passed, and the faces dropped here), and that the mesh is
+// empty when nothing is left and nothing was skipped.
 std::vector<std::uint32_t> KeepTriangles(SceneMesh* mesh, std::size_t vertexCount,
                                          const std::function<std::array<float, 3>(std::uint32_t)>& position,
-                                         const std::string& nodeName, const SkippedPrimitives& skipped,
-                                         Warnings* warnings);
+                                         const std::string& nodeName, PassedOver passed, Warnings* warnings);
 
 // f(i) of each source index i in used, in order.
 template <class F>

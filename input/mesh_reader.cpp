@@ -26,6 +26,7 @@ void PassedOver::Report(const std::string& name, Warnings* warnings) const {
     const std::string subject = QuotedName(name) + ": ";
     if (points > 0) warnings->Add(WarningKind::PrimitivesSkipped, subject + Plural(points, "point", "points"), points);
     if (lines > 0) warnings->Add(WarningKind::PrimitivesSkipped, subject + Plural(lines, "line", "lines"), lines);
+    if (polygons > 0) warnings->Add(WarningKind::PrimitivesSkipped, subject + Plural(polygons, "polygon", "polygons"), polygons);
     if (degenerate > 0)
         warnings->Add(WarningKind::StripTrianglesDegenerate, subject + Plural(degenerate, "triangle", "triangles"), degenerate);
     if (outOfRange > 0)

@@ -102,7 +102,7 @@ inline std::string_view NextWord(std::string_view* s) {
 
 // What a reader passed over in one mesh, each said under the mesh's name ("\"Rail\": 2 lines").
 struct PassedOver {
-    std::size_t points = 0, lines = 0, degenerate = 0, outOfRange = 0, notFinite = 0;
+    std::size_t points = 0, lines = 0, polygons = 0, degenerate = 0, outOfRange = 0, notFinite = 0;
 
     void Report(const std::string& name, Warnings* warnings) const;
 };
