@@ -960,7 +960,7 @@ private:
     }
 
     TextSource* source_;
-    // Reserved to the depth limit once: frames hold pointers into the frames below them.
+    // Reserved to the depth limit once: frames hold pointers into themselves and the frames below.
     std::vector<Frame> frames_;
     Json elementItems_ = Json::array();  // the open Element's items
     SceneDescription scene_;
