@@ -92,21 +92,16 @@ void FinishNormals(SceneMesh* mesh, float smoothAngleDegrees, NormalCounts* coun
 
 void FinishImportedMesh(SceneMesh* mesh, const std::string& nodeName, float smoothAngleDegrees, NormalCounts* counts,
                         Warnings* warnings) {
-    if (!mesh->tverts.empty()) {
-        bool repaired = false;
-        for (auto& uvw : mesh->tverts) {
-            for (float& c : uvw) {
-                if (!std::isfinite(c)) {
-                    c = 0.0f;
-                    repaired = true;
-                }
-            }
-        }
-        if (repaired) warnings->Add(WarningKind::UvsRepaired, QuotedName(nodeName) + ": coordinates not finite, set to 0");
-        // Copied first: splitting vertices for their normals renumbers only the faces, the
-        // texture coordinates stay where they were.
-        mesh->tvfaces = mesh->faces;
+    const auto notFinite = [](float c) { return !std::isfinite(c); };
+    bool repaired = false;
+    for (auto& uvw : mesh->tverts) {
+        repaired = std::any_of(uvw.begin(), uvw.end(), notFinite) || repaired;
+        std::replace_if(uvw.begin(), uvw.end(), notFinite, 0.0f);
     }
+    if (repaired) warnings->Add(WarningKind::UvsRepaired, QuotedName(nodeName) + ": coordinates not finite, set to 0");
+    // Copied first: splitting vertices for their normals renumbers only the faces, the
+    // texture coordinates stay where they were.
+    if (!mesh->tverts.empty()) mesh->tvfaces = mesh->faces;
     const std::size_t brokenBefore = counts->recomputed;
     FinishNormals(mesh, smoothAngleDegrees, counts);
     const std::size_t broken = counts->recomputed - brokenBefore;

@@ -36,13 +36,8 @@ void PassedOver::Report(const std::string& name, Warnings* warnings) const {
 }
 
 SceneMatrix ReaderFrame(AssimpImportOptions::Up up) {
-    SceneMatrix m;
-    if (up == AssimpImportOptions::Up::Z) return m;
-    m.rows[1][1] = 0.0f;
-    m.rows[1][2] = 1.0f;
-    m.rows[2][1] = -1.0f;
-    m.rows[2][2] = 0.0f;
-    return m;
+    if (up == AssimpImportOptions::Up::Z) return SceneMatrix();
+    return SceneMatrix{{{1, 0, 0}, {0, 0, 1}, {0, -1, 0}, {0, 0, 0}}};
 }
 
 SceneNode MeshNode(SceneMesh&& mesh, const std::string& name, const SceneMatrix& local, int material,

@@ -32,13 +32,10 @@ ToolResult<SceneDescription> ReadMeshFile(const std::string& path, const AssimpI
                                           Warnings* warnings, ImportCounts* counts = nullptr);
 
 // The same from bytes in memory, one format each; path names the file in errors and the node.
-// PLY (not Assimp's, whose 5.2.5 reader makes one triangle of a "tristrips" element): ASCII and
-// binary of either byte order, elements and properties in any order and of any type, "face"
-// polygons and "tristrips" strips, positions, normals and the first pair of texture
-// coordinates, into one node. Refused: a header that is not PLY, data cut short of what the
-// header declares, a value that is not a number. Passed over with a warning: faces of fewer
-// than three corners, faces with an index out of range or a position not finite, degenerate
-// strip triangles.
+// PLY (not Assimp's, whose 5.2.5 reader makes one triangle of a "tristrips" element): ASCII or
+// binary of either byte order, "face" polygons and "tristrips" strips, positions, normals and
+// the first pair of texture coordinates, into one node; never read in part (data cut short of
+// what the header declares, or a value that is not a number, is refused).
 ToolResult<SceneDescription> ParsePly(ByteSpan bytes, const std::string& path, const AssimpImportOptions& options,
                                       Warnings* warnings, ImportCounts* counts = nullptr);
 
@@ -89,6 +86,14 @@ inline std::string_view Trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) s.remove_prefix(1);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
     return s;
+}
+
+// The line of text at *at, without its '\n'; *at moves past it.
+inline std::string_view NextLine(std::string_view text, std::size_t* at) {
+    const std::size_t end = std::min(text.find('\n', *at), text.size());
+    const std::string_view line = text.substr(*at, end - *at);
+    *at = std::min(end + 1, text.size());
+    return line;
 }
 
 // The first word of a line *s (words part at spaces and tabs), taken off it.

@@ -66,10 +66,8 @@ void ReadMtl(std::string_view text, std::map<std::string, MtlMaterial>* material
         {"map_Ka", 0}, {"map_Kd", 1}, {"map_Ks", 2}, {"map_Ns", 3}, {"map_Ke", 5}, {"map_d", 6},
         {"norm", 8},   {"refl", 9},   {"disp", 11}, {"map_bump", -1}, {"map_Bump", -1}, {"bump", -1}};
     MtlMaterial* m = nullptr;
-    while (!text.empty()) {
-        const std::size_t end = std::min(text.find('\n'), text.size());
-        std::string_view line = text.substr(0, end);
-        text.remove_prefix(std::min(end + 1, text.size()));
+    for (std::size_t at = 0; at < text.size();) {
+        std::string_view line = NextLine(text, &at);
         const std::string_view word = NextWord(&line);
         if (word == "newmtl") {
             const std::string name = MaterialName(line);
@@ -113,27 +111,20 @@ public:
         std::size_t lineNumber = 0;
         for (std::size_t at = 0; at < text.size();) {
             if (progress && lineNumber % kProgressStep == 0) progress(static_cast<double>(at) / static_cast<double>(text.size()));
-            const std::size_t end = std::min(text.find('\n', at), text.size());
-            std::string_view line = text.substr(at, end - at);
-            at = end + 1;
+            std::string_view line = NextLine(text, &at);
             ++lineNumber;
             const std::string_view word = NextWord(&line);
             if (word.empty() || word[0] == '#') continue;
             const auto fail = [&](const std::string& what) {
                 return ImportError(path_, "line " + std::to_string(lineNumber), what);
             };
-            const auto numbers = [&](int required, Vec3* out) {
-                *out = {0, 0, 0};
+            if (word == "v" || word == "vn" || word == "vt") {
+                Vec3 v{0, 0, 0};
                 for (int k = 0; k < 3; ++k) {
                     const std::string_view w = NextWord(&line);
-                    if (w.empty() && k >= required) break;
-                    if (!ParseNumber(w, &(*out)[k])) return false;
+                    if (w.empty() && k >= (word == "vt" ? 1 : 3)) break;  // a UV may leave out v and w
+                    if (!ParseNumber(w, &v[k])) return fail("not a " + std::string(word) + " statement of numbers");
                 }
-                return true;
-            };
-            Vec3 v;
-            if (word == "v" || word == "vn" || word == "vt") {
-                if (!numbers(word == "vt" ? 1 : 3, &v)) return fail("not a " + std::string(word) + " statement of numbers");
                 (word == "v" ? positions_ : word == "vn" ? normals_ : uvs_).push_back(v);
             } else if (word == "f" || word == "l" || word == "p") {
                 if (!Face(word[0], line)) return fail("not a face of vertex indices");
@@ -159,7 +150,7 @@ public:
         const bool anyFace = std::any_of(objects_.begin(), objects_.end(), [](const ObjObject& o) {
             return !o.meshes.empty() || o.passed.points + o.passed.lines + o.passed.outOfRange + o.passed.notFinite > 0;
         });
-        if (!anyFace && !positions_.empty())  // a point cloud
+        if (!anyFace)  // a point cloud
             warnings_->Add(WarningKind::PrimitivesSkipped, Plural(positions_.size(), "point", "points"), positions_.size());
         for (ObjObject& object : objects_) {
             object.passed.Report(object.name, warnings_);

@@ -26,9 +26,8 @@ std::optional<Type> TypeNamed(std::string_view name) {
         {"short", Type::Int16},   {"int16", Type::Int16},   {"ushort", Type::UInt16},  {"uint16", Type::UInt16},
         {"int", Type::Int32},     {"int32", Type::Int32},   {"uint", Type::UInt32},    {"uint32", Type::UInt32},
         {"float", Type::Float32}, {"float32", Type::Float32}, {"double", Type::Float64}, {"float64", Type::Float64}};
-    for (const auto& [n, t] : kNames)
-        if (n == name) return t;
-    return std::nullopt;
+    const auto it = std::find_if(std::begin(kNames), std::end(kNames), [&](const auto& n) { return n.first == name; });
+    return it == std::end(kNames) ? std::nullopt : std::optional<Type>(it->second);
 }
 
 struct PlyProperty {
@@ -58,9 +57,7 @@ std::optional<ToolError> ReadHeader(ByteSpan bytes, const std::string& path, Ply
     bool sawFormat = false;
     for (std::size_t lineNumber = 1;; ++lineNumber) {
         if (at >= text.size()) return ImportError(path, "", "the header has no \"end_header\" line");
-        const std::size_t end = std::min(text.find('\n', at), text.size());
-        std::string_view line = text.substr(at, end - at);
-        at = end + 1;
+        std::string_view line = NextLine(text, &at);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         const std::string place = "header line " + std::to_string(lineNumber);
         std::vector<std::string_view> w;
@@ -71,11 +68,11 @@ std::optional<ToolError> ReadHeader(ByteSpan bytes, const std::string& path, Ply
         }
         if (w.empty() || w[0] == "comment" || w[0] == "obj_info") continue;
         const auto bad = [&](const char* what) {
-            return ImportError(path, place, std::string(what) + ": \"" + PrintableText(std::string(line)) + "\"");
+            return ImportError(path, place, std::string(what) + ": " + Quoted(std::string(line)));
         };
         if (w[0] == "end_header") {
             if (!sawFormat) return ImportError(path, place, "the header has no \"format\" line");
-            header->bodyStart = std::min(at, text.size());
+            header->bodyStart = at;
             return std::nullopt;
         } else if (w[0] == "format") {
             if (w.size() != 3) return bad("not a format line");
@@ -105,25 +102,34 @@ std::optional<ToolError> ReadHeader(ByteSpan bytes, const std::string& path, Ply
     }
 }
 
-// The values of the file's body, one at a time; bounds checked on every read.
-class Body {
-public:
-    Body(ByteSpan bytes, std::size_t at, Format format) : bytes_(bytes), at_(at), format_(format) {}
+// The values of the file's body, one at a time from at; bounds checked on every read.
+struct Body {
+    ByteSpan bytes;
+    std::size_t at;
+    Format format;
 
-    std::size_t Offset() const { return at_; }
-    std::size_t Left() const { return bytes_.size - at_; }
+    std::size_t Left() const { return bytes.size - at; }
 
     // False at the end of the data, or (ASCII) where the next word is not a number.
     bool Read(Type type, double* out) {
-        if (format_ == Format::Ascii) return ReadWord(out);
+        if (format == Format::Ascii) {
+            const char* p = reinterpret_cast<const char*>(bytes.data);
+            const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+            while (at < bytes.size && space(p[at])) ++at;
+            std::size_t end = at;
+            while (end < bytes.size && !space(p[end])) ++end;
+            if (!ParseNumber(std::string_view(p + at, end - at), out)) return false;
+            at = end;
+            return true;
+        }
         const std::size_t size = kSizes[static_cast<std::size_t>(type)];
         if (size > Left()) return false;
         std::uint64_t bits = 0;
         for (std::size_t k = 0; k < size; ++k) {
-            const std::size_t byte = format_ == Format::LittleEndian ? size - 1 - k : k;
-            bits = bits << 8 | bytes_.data[at_ + byte];
+            const std::size_t byte = format == Format::LittleEndian ? size - 1 - k : k;
+            bits = bits << 8 | bytes.data[at + byte];
         }
-        at_ += size;
+        at += size;
         switch (type) {
             case Type::Int8: *out = static_cast<std::int8_t>(bits); break;
             case Type::UInt8: case Type::UInt16: case Type::UInt32: *out = static_cast<double>(bits); break;
@@ -140,23 +146,6 @@ public:
         }
         return true;
     }
-
-private:
-    static bool Space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-    bool ReadWord(double* out) {
-        const char* p = reinterpret_cast<const char*>(bytes_.data);
-        while (at_ < bytes_.size && Space(p[at_])) ++at_;
-        std::size_t end = at_;
-        while (end < bytes_.size && !Space(p[end])) ++end;
-        if (!ParseNumber(std::string_view(p + at_, end - at_), out)) return false;
-        at_ = end;
-        return true;
-    }
-
-    ByteSpan bytes_;
-    std::size_t at_;
-    Format format_;
 };
 
 // Where each vertex property goes: x y z, normal, texture coordinates.
@@ -164,16 +153,15 @@ enum Slot { kX, kY, kZ, kNx, kNy, kNz, kU, kV, kSlots, kNone = kSlots };
 
 std::vector<int> VertexSlots(const PlyElement& e, bool* normals, bool* uvs) {
     std::vector<int> slots(e.properties.size(), kNone);
-    const auto find = [&](std::string_view name) -> int {
-        for (std::size_t i = 0; i < e.properties.size(); ++i)
-            if (!e.properties[i].list && e.properties[i].name == name) return static_cast<int>(i);
-        return -1;
-    };
+    // The names' slots from first on, when each is a property of one value.
     const auto take = [&](std::initializer_list<std::string_view> names, int first) {
-        std::vector<int> found;
-        for (std::string_view n : names) found.push_back(find(n));
-        if (std::find(found.begin(), found.end(), -1) != found.end()) return false;
-        for (std::size_t k = 0; k < found.size(); ++k) slots[static_cast<std::size_t>(found[k])] = first + static_cast<int>(k);
+        std::vector<std::size_t> found;
+        for (std::string_view n : names) {
+            const auto it = std::find_if(e.properties.begin(), e.properties.end(), [&](const PlyProperty& p) { return !p.list && p.name == n; });
+            if (it == e.properties.end()) return false;
+            found.push_back(static_cast<std::size_t>(it - e.properties.begin()));
+        }
+        for (std::size_t k = 0; k < found.size(); ++k) slots[found[k]] = first + static_cast<int>(k);
         return true;
     };
     take({"x", "y", "z"}, kX);
@@ -199,7 +187,7 @@ struct Geometry {
 
 std::optional<ToolError> ReadBody(ByteSpan bytes, const std::string& path, const PlyHeader& header, const ReadProgress& progress,
                                   Geometry* g) {
-    Body body(bytes, header.bodyStart, header.format);
+    Body body{bytes, header.bodyStart, header.format};
     std::vector<std::uint32_t> polygon;
     for (const PlyElement& e : header.elements) {
         if (e.properties.empty()) continue;  // nothing to read, however many it declares
@@ -228,13 +216,13 @@ std::optional<ToolError> ReadBody(ByteSpan bytes, const std::string& path, const
         std::uint64_t run = 0;                 // and how many it has so far
         for (std::uint64_t n = 0; n < e.count; ++n) {
             if (progress && n % kProgressStep == 0)
-                progress(static_cast<double>(body.Offset()) / static_cast<double>(bytes.size));
+                progress(static_cast<double>(body.at) / static_cast<double>(bytes.size));
             std::array<double, kSlots + 1> row{};
             for (std::size_t p = 0; p < e.properties.size(); ++p) {
                 const PlyProperty& prop = e.properties[p];
                 const auto cut = [&] {
                     const bool end = header.format != Format::Ascii || body.Left() == 0;
-                    return ImportError(path, "byte " + std::to_string(body.Offset()),
+                    return ImportError(path, "byte " + std::to_string(body.at),
                                        (end ? "the file ends in " : "not a number in ") + e.name + " " + std::to_string(n) + " of " +
                                            std::to_string(e.count) + " (property " + prop.name + ")");
                 };
@@ -246,7 +234,7 @@ std::optional<ToolError> ReadBody(ByteSpan bytes, const std::string& path, const
                 }
                 if (!body.Read(prop.countType, &v)) return cut();
                 if (!(v >= 0.0) || v != std::floor(v))
-                    return ImportError(path, "byte " + std::to_string(body.Offset()),
+                    return ImportError(path, "byte " + std::to_string(body.at),
                                        "a list of " + std::to_string(v) + " items in " + e.name + " " + std::to_string(n));
                 const bool keep = static_cast<int>(p) == indexList;
                 polygon.clear();

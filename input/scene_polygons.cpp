@@ -30,10 +30,8 @@ std::optional<PolygonProblem> FindPolygonProblem(const ScenePoly& poly) {
                                                       std::to_string(poly.faces[p].size())};
     if (auto problem = FindIndexOutOfRange(poly.faces, poly.verts.size(), "faces", "vertex index", "vertices"))
         return problem;
-    if (poly.tverts.empty()) {
-        if (!poly.tvfaces.empty()) return PolygonProblem{"tvfaces", "texture polygons given without \"tverts\""};
-        return std::nullopt;
-    }
+    if (poly.tverts.empty() && !poly.tvfaces.empty()) return PolygonProblem{"tvfaces", "texture polygons given without \"tverts\""};
+    if (poly.tverts.empty()) return std::nullopt;
     if (poly.tvfaces.size() != poly.faces.size())
         return PolygonProblem{"tvfaces", "expected one texture polygon per polygon (" +
                                              std::to_string(poly.faces.size()) + "), found " +

@@ -94,9 +94,7 @@ std::optional<ToolError> ReadAscii(ByteSpan bytes, const std::string& path, cons
         return text.substr(start, at - start);
     };
     const auto restOfLine = [&] {
-        const std::size_t end = std::min(text.find('\n', at), text.size());
-        std::string_view rest = text.substr(at, end - at);
-        at = end;
+        std::string_view rest = NextLine(text, &at);
         while (!rest.empty() && space(rest.front())) rest.remove_prefix(1);
         while (!rest.empty() && space(rest.back())) rest.remove_suffix(1);
         return std::string(rest);
@@ -116,7 +114,7 @@ std::optional<ToolError> ReadAscii(ByteSpan bytes, const std::string& path, cons
         const auto fail = [&](const std::string& message) {
             return ImportError(path, "line " + std::to_string(1 + std::count(text.begin(), text.begin() + at, '\n')), message);
         };
-        const std::string quoted = "\"" + PrintableText(std::string(w)) + "\"";
+        const std::string quoted = Quoted(std::string(w));
         if (w == "solid") {
             endFacet();
             solids->emplace_back();
