@@ -24,9 +24,9 @@ void NodeCollector::CollectBoundSphere(INode* node) {
 
     BoundChunk& bounds = *currentModel->bounds;
     BoundSphere& main = *bounds.mainSphere;
+    const BoundSphere found(centre.x, centre.y, centre.z, radius);
     // Until a sphere with a radius arrives the main sphere is a placeholder,
     // filled in place.
-    const BoundSphere found(centre.x, centre.y, centre.z, radius);
     if (main.radius == 0.0f) {
         main = found;
         return;
