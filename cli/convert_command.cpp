@@ -14,7 +14,6 @@
 #include "convert/obj_writer.h"
 #include "convert/record_inverse.h"
 #include "cli/command.h"
-#include "cli/commands.h"
 #include "format/mapped_file.h"
 #include "format/tool_text.h"
 #include "format/wux_reader.h"

@@ -11,8 +11,6 @@
 #include <nlohmann/json.hpp>
 
 #include "collect/node_route.h"
-#include "convert/json_number.h"
-#include "convert/mesh_corners.h"
 #include "convert/record_inverse.h"
 #include "format/texture_lookup.h"
 #include "format/tool_text.h"
@@ -46,13 +44,8 @@ std::string PercentEncoded(const std::string& name) {
     static const char* hex = "0123456789ABCDEF";
     std::string out;
     for (unsigned char c : name) {
-        if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
+        if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') out += static_cast<char>(c);
+        else out += {'%', hex[c >> 4], hex[c & 15]};
     }
     return out;
 }
@@ -82,15 +75,12 @@ public:
         }
         doc_["scenes"] = Json::array({scene});
         doc_["scene"] = 0;
-        if (!meshes_.empty()) doc_["meshes"] = meshes_;
-        if (!materials_.empty()) doc_["materials"] = materials_;
-        if (!images_.empty()) {
-            doc_["images"] = images_;
-            doc_["textures"] = textures_;
-            doc_["samplers"] = Json::array({Json::object()});
-        }
-        if (!accessors_.empty()) doc_["accessors"] = accessors_;
-        if (!views_.empty()) doc_["bufferViews"] = views_;
+        // glTF wants no empty lists.
+        for (const auto& [key, list] : {std::pair<const char*, const Json&>{"meshes", meshes_}, {"materials", materials_},
+                                        {"images", images_}, {"textures", textures_}, {"accessors", accessors_},
+                                        {"bufferViews", views_}})
+            if (!list.empty()) doc_[key] = list;
+        if (!images_.empty()) doc_["samplers"] = Json::array({Json::object()});
         if (!bin_.empty()) {
             Json buffer{{"byteLength", bin_.size()}};
             if (!options_.binary) buffer["uri"] = PercentEncoded(BinName());

@@ -3,8 +3,6 @@
 #include <nlohmann/json.hpp>
 
 #include "collect/node_route.h"
-#include "convert/json_number.h"
-#include "convert/mesh_corners.h"
 #include "convert/record_inverse.h"
 #include "format/tool_text.h"
 

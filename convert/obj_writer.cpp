@@ -5,8 +5,7 @@
 #include <filesystem>
 #include <map>
 
-#include "convert/json_number.h"
-#include "convert/mesh_corners.h"
+#include "convert/record_inverse.h"
 #include "format/tool_text.h"
 
 namespace wux {

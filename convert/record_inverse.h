@@ -1,11 +1,12 @@
-// The way back from records to scene nodes: for each kind of record the node that the
-// plug-in's own collection turns into that record again. The collectors measure lengths
+// The way back from records to what the converters write. For each kind of record the scene
+// node that the plug-in's own collection turns into that record again. The collectors measure lengths
 // from the node's transform, so these choose transforms and sizes that measure back to the
 // stored values. Records no scene could give (mixed-sign half extents, spheres in an order
 // the collection never writes, ...) are still turned into the nearest node, with a warning.
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -16,9 +17,6 @@ namespace wux {
 
 // The host's matrix layout: rows 0, 1, 2 the X, Y, Z axes, row 3 the translation.
 using HostRows = std::array<std::array<double, 3>, 4>;
-
-HostRows IdentityRows();
-HostRows TranslationRows(const std::array<float, 3>& at);
 
 // A helper node: its object transform and the helper's size.
 struct HelperNode {
@@ -53,5 +51,37 @@ void WarnUnreproducible(const WuxDocument& doc, Warnings* warnings);
 // as 0 (JSON and OBJ have no such numbers, glTF must not hold them).
 void WarnNotFinite(const ExportModel& model, Warnings* warnings);
 
+// A mesh record as the triangle corners it draws: each triangle's three vertices with their
+// texture coordinates and normals, looked up through its indices. For a record as the
+// exporter writes it (one vertex per corner) this is its vertex list as it stands.
+struct Corner {
+    std::array<float, 3> position{};
+    std::array<float, 2> uv{};  // as stored: v is 1 - the host's v, 0 at the top of the image
+    std::array<float, 3> normal{};
+};
+
+enum class CornerNormals {
+    Stored,  // in the object's own space, as the file keeps them
+    World,   // in world space like the positions (format/world_normals.h); a record whose
+             // normals cannot be turned gets smooth ones, with a warning naming it
+};
+
+// Three corners per triangle. Triangles with an index past the record's vertices are left
+// out, with a warning naming the record.
+std::vector<Corner> MeshCorners(const VertexChunk& mesh, std::size_t meshIndex, CornerNormals normals,
+                                Warnings* warnings);
+
+// Numbers and names for the JSON the converters write.
+// The shortest decimal that reads back as the same f32, as a double: 0.1f is written as
+// 0.1, not as 0.10000000149011612. Values not finite become 0.
+double ShortFloat(double value);
+
+// Appends the shortest decimal that reads back as the same f32 (a number JSON and OBJ both
+// read); a value not finite is written as 0.
+void AppendFloat(std::string* out, float value);
+
+// The text as JSON may hold it: valid UTF-8 as it is, other bytes replaced by U+FFFD with a
+// warning naming `where`.
+std::string Utf8Name(const std::string& text, const std::string& where, Warnings* warnings);
 
 }  // namespace wux

@@ -20,8 +20,7 @@
 #include "tests/input/scene_measure.h"
 #include "input/assimp_import.h"
 #include "input/gltf_reader.h"
-#include "input/obj_reader.h"
-#include "input/ply_reader.h"
+#include "input/mesh_reader.h"
 #include "tests/support/temp_folder.h"
 
 namespace wux {
@@ -55,9 +54,9 @@ struct Result {
 
 Result Import(const std::string& path, AssimpImportOptions options = {}) {
     Result r;
-    ToolResult<SceneDescription> read = IsGltfPath(path)  ? ReadGltfFile(path, options, &r.warnings, &r.counts)
-                                        : IsObjPath(path) ? ReadObjFile(path, options, &r.warnings, &r.counts)
-                                                          : ImportWithAssimp(path, options, &r.warnings, &r.counts);
+    ToolResult<SceneDescription> read = IsGltfPath(path)               ? ReadGltfFile(path, options, &r.warnings, &r.counts)
+                                        : HasExtension(path, ".obj") ? ReadMeshFile(path, options, &r.warnings, &r.counts)
+                                                                     : ImportWithAssimp(path, options, &r.warnings, &r.counts);
     r.ok = read.Ok();
     if (r.ok) {
         r.scene = std::move(*read);
@@ -637,7 +636,7 @@ TEST(AssimpNormals, SourceNormalsAreMadeUnitLength) {
         "property list uchar int vertex_indices\nend_header\n"
         "0 0 0 0 0 0.05\n1 0 0 0.3 0 0.4\n0 1 0 0 6 8\n3 0 1 2\n");
     Result r;
-    ToolResult<SceneDescription> read = ReadPlyFile(ply, {}, &r.warnings, &r.counts);
+    ToolResult<SceneDescription> read = ReadMeshFile(ply, {}, &r.warnings, &r.counts);
     ASSERT_TRUE(read.Ok()) << read.Error().Text();
     r.scene = std::move(*read);
     EXPECT_EQ(r.counts.normals.rescaled, 3u);
