@@ -2,10 +2,7 @@
 
 #include "plugin/model_exporter.h"
 
-int ModelExporterClassDesc::IsPublic() noexcept
-{
-    return TRUE;
-}
+ModelExporterClassDesc exporterClassDesc;
 
 void* ModelExporterClassDesc::Create(BOOL /*loading*/) noexcept
 {
@@ -14,24 +11,4 @@ void* ModelExporterClassDesc::Create(BOOL /*loading*/) noexcept
     } catch (...) {
         return nullptr;
     }
-}
-
-const TCHAR* ModelExporterClassDesc::ClassName() noexcept
-{
-    return "Tolvar";
-}
-
-SClass_ID ModelExporterClassDesc::SuperClassID() noexcept
-{
-    return SCENE_EXPORT_CLASS_ID;
-}
-
-Class_ID ModelExporterClassDesc::ClassID() noexcept
-{
-    return Class_ID(kModelExporterClassIdA, kModelExporterClassIdB);
-}
-
-const TCHAR* ModelExporterClassDesc::Category() noexcept
-{
-    return "";
 }
