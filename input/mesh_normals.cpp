@@ -67,8 +67,19 @@ void SplitVertices(SceneMesh* mesh, const std::vector<uint8_t>& need,
 
 }  // namespace
 
-void FinishNormals(SceneMesh* mesh, float smoothAngleDegrees, NormalCounts* counts) {
-    const std::size_t nv = mesh->verts.size();
+void FinishImportedMesh(SceneMesh* mesh, const std::string& nodeName, float smoothAngleDegrees, NormalCounts* counts,
+                        Warnings* warnings) {
+    const auto notFinite = [](float c) { return !std::isfinite(c); };
+    bool repaired = false;
+    for (auto& uvw : mesh->tverts) {
+        repaired = std::any_of(uvw.begin(), uvw.end(), notFinite) || repaired;
+        std::replace_if(uvw.begin(), uvw.end(), notFinite, 0.0f);
+    }
+    if (repaired) warnings->Add(WarningKind::UvsRepaired, QuotedName(nodeName) + ": coordinates not finite, set to 0");
+    // Copied first: splitting vertices for their normals renumbers only the faces, the
+    // texture coordinates stay where they were.
+    if (!mesh->tverts.empty()) mesh->tvfaces = mesh->faces;
+    const std::size_t nv = mesh->verts.size(), brokenBefore = counts->recomputed;
     const bool given = mesh->normals.size() == nv;
     std::vector<uint8_t> need(nv, given ? 0 : 1);
     if (!given) {
@@ -86,27 +97,10 @@ void FinishNormals(SceneMesh* mesh, float smoothAngleDegrees, NormalCounts* coun
             ++counts->rescaled;
         }
     }
+    if (const std::size_t broken = counts->recomputed - brokenBefore; broken != 0)
+        warnings->Add(WarningKind::NormalsRebuilt, QuotedName(nodeName) + ": " + std::to_string(broken) + " zero or not finite");
     if (std::find(need.begin(), need.end(), 1) == need.end()) return;
     SplitVertices(mesh, need, SmoothCornerNormals(mesh->verts, mesh->faces, smoothAngleDegrees, need));
-}
-
-void FinishImportedMesh(SceneMesh* mesh, const std::string& nodeName, float smoothAngleDegrees, NormalCounts* counts,
-                        Warnings* warnings) {
-    const auto notFinite = [](float c) { return !std::isfinite(c); };
-    bool repaired = false;
-    for (auto& uvw : mesh->tverts) {
-        repaired = std::any_of(uvw.begin(), uvw.end(), notFinite) || repaired;
-        std::replace_if(uvw.begin(), uvw.end(), notFinite, 0.0f);
-    }
-    if (repaired) warnings->Add(WarningKind::UvsRepaired, QuotedName(nodeName) + ": coordinates not finite, set to 0");
-    // Copied first: splitting vertices for their normals renumbers only the faces, the
-    // texture coordinates stay where they were.
-    if (!mesh->tverts.empty()) mesh->tvfaces = mesh->faces;
-    const std::size_t brokenBefore = counts->recomputed;
-    FinishNormals(mesh, smoothAngleDegrees, counts);
-    const std::size_t broken = counts->recomputed - brokenBefore;
-    if (broken != 0)
-        warnings->Add(WarningKind::NormalsRebuilt, QuotedName(nodeName) + ": " + std::to_string(broken) + " zero or not finite");
 }
 
 }  // namespace wux

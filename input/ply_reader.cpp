@@ -256,11 +256,7 @@ std::optional<ToolError> ReadBody(ByteSpan bytes, const std::string& path, const
                         last = {b, c};
                     }
                 }
-                if (!face || !keep) continue;
-                if (polygon.size() < 3) {
-                    ++(polygon.size() == 2 ? g->passed.lines : g->passed.points);
-                    continue;
-                }
+                if (!face || !keep || !g->passed.Fans(polygon.size())) continue;
                 // A fan, as Assimp makes of a convex polygon.
                 for (std::size_t k = 1; k + 1 < polygon.size(); ++k)
                     g->triangles.push_back({polygon[0], polygon[k], polygon[k + 1]});

@@ -27,10 +27,7 @@ struct Solid {
 
     // A facet of three or more corners, fanned from its first; fewer are counted.
     void AddFacet(const Point& normal, const std::vector<Point>& corners) {
-        if (corners.size() < 3) {
-            ++(corners.size() == 2 ? passed.lines : passed.points);
-            return;
-        }
+        if (!passed.Fans(corners.size())) return;
         if (!std::all_of(corners.begin(), corners.end(), Finite)) {
             passed.notFinite += corners.size() - 2;
             return;
