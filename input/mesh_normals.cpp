@@ -14,10 +14,6 @@ namespace {
 constexpr double kUnitTolerance = 1e-5;
 const std::array<float, 3> kFallbackNormal{0.0f, 0.0f, 1.0f};
 
-double Length(const std::array<float, 3>& a) {
-    return std::sqrt(double{a[0]} * a[0] + double{a[1]} * a[1] + double{a[2]} * a[2]);
-}
-
 // Gives every corner of a needing vertex its own normal: the vertex keeps the first,
 // each further distinct normal gets a copy of the vertex.
 void SplitVertices(SceneMesh* mesh, const std::vector<uint8_t>& need,
@@ -88,7 +84,7 @@ void FinishImportedMesh(SceneMesh* mesh, const std::string& nodeName, float smoo
     }
     for (std::size_t v = 0; given && v < nv; ++v) {
         std::array<float, 3>& n = mesh->normals[v];
-        const double len = Length(n);
+        const double len = std::sqrt(double{n[0]} * n[0] + double{n[1]} * n[1] + double{n[2]} * n[2]);
         if (!(len > 0.0) || !std::isfinite(len)) {
             need[v] = 1;
             ++counts->recomputed;
