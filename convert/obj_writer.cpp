@@ -1,11 +1,10 @@
-#include "convert/obj_writer.h"
+#include "convert/convert.h"
 
 #include <cctype>
 #include <initializer_list>
 #include <filesystem>
 #include <map>
 
-#include "convert/record_inverse.h"
 #include "format/tool_text.h"
 
 namespace wux {

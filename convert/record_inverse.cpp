@@ -1,4 +1,4 @@
-#include "convert/record_inverse.h"
+#include "convert/convert.h"
 
 #include <algorithm>
 #include <cmath>
@@ -29,7 +29,6 @@ bool AllFinite(const float* values, std::size_t n) {
 }
 bool AllFinite(std::initializer_list<float> values) { return AllFinite(values.begin(), values.size()); }
 
-bool SameBits(float a, float b) { return wux_file::FloatBits(a) == wux_file::FloatBits(b); }
 
 // Length of the valid UTF-8 sequence at s[i], or 0.
 std::size_t Utf8Length(const std::string& s, std::size_t i) {
@@ -61,10 +60,12 @@ HelperNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warni
     const auto& h = entry.halfExtents;
     std::array<std::array<double, 3>, 3> axes{};
     for (int r = 0; r < 3; ++r) axes[r] = {t[r][0], t[r][1], t[r][2]};
+    const std::string where = EntryName(entry, index);
+    const auto warn = [&](const char* what) { warnings->Add(WarningKind::NotReproducible, where + what); };
     if (t[0][3] != 0.0f || t[1][3] != 0.0f || t[2][3] != 0.0f || t[3][3] != 0.0f)
-        warnings->Add(WarningKind::NotReproducible, EntryName(entry, index) + ": fourth matrix column not zero");
+        warn(": fourth matrix column not zero");
     if (std::any_of(axes.begin(), axes.end(), [](const std::array<double, 3>& axis) { return !(Length(axis) > 0.0); }))
-        warnings->Add(WarningKind::NotReproducible, EntryName(entry, index) + ": an axis of zero length");
+        warn(": an axis of zero length");
 
     // The collector stores half extent = axis length / 2 * size, with the axis length
     // measured from the transform. Any size works; the largest half extent picks the one
@@ -76,10 +77,8 @@ HelperNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warni
         positive += e > 0.0f;
         negative += e < 0.0f;
     }
-    if (positive > 0 && negative > 0)
-        warnings->Add(WarningKind::NotReproducible, EntryName(entry, index) + ": half extents of mixed sign");
-    if (largest > 0.0 && positive + negative < 3)
-        warnings->Add(WarningKind::NotReproducible, EntryName(entry, index) + ": a half extent of zero beside others");
+    if (positive > 0 && negative > 0) warn(": half extents of mixed sign");
+    if (largest > 0.0 && positive + negative < 3) warn(": a half extent of zero beside others");
     // Twice a half extent near the float limit is no float: the size is then 2 and each axis
     // as long as its half extent. Axes that long also survive the collector's measure at the
     // origin, which lies half the Y extent away from the stored position.
@@ -141,15 +140,14 @@ std::vector<SphereNode> EllipsoidNodes(const EllipsoidChunk* e, Warnings* warnin
 }
 
 void WarnUnreproducible(const WuxDocument& doc, Warnings* warnings) {
+    const auto warn = [&](const std::string& what) { warnings->Add(WarningKind::NotReproducible, what); };
     const ExportModel& model = *doc.model;
     const auto materials = Records<MaterialChunk>(*model.materials);
     const auto meshes = Records<VertexChunk>(*model.meshes);
     if (model.meshCount != model.meshes->count() || model.materialCount != model.materials->count())
-        warnings->Add(WarningKind::NotReproducible, "GNFO: counts differ from the records");
-    if (doc.ChunkCount(wux_file::kBoundTag) > 1)
-        warnings->Add(WarningKind::NotReproducible, "GBND: more than one chunk, their spheres follow the first's");
-    if (doc.ChunkCount(wux_file::kEllipsoidTag) > 1)
-        warnings->Add(WarningKind::NotReproducible, "GELP: more than one chunk, only the last is kept");
+        warn("GNFO: counts differ from the records");
+    if (doc.ChunkCount(wux_file::kBoundTag) > 1) warn("GBND: more than one chunk, their spheres follow the first's");
+    if (doc.ChunkCount(wux_file::kEllipsoidTag) > 1) warn("GELP: more than one chunk, only the last is kept");
 
     // Materials: the collection appends each one when a mesh first uses it.
     std::vector<bool> used(materials.size(), false);
@@ -159,51 +157,49 @@ void WarnUnreproducible(const WuxDocument& doc, Warnings* warnings) {
         const std::string where = "GVTX #" + std::to_string(i);
         const std::int32_t m = mesh.materialIndex;
         if (m < 0 || static_cast<std::size_t>(m) >= materials.size()) {
-            if (!(m == 0 && materials.empty()))
-                warnings->Add(WarningKind::NotReproducible, where + ": material index " + std::to_string(m) + " out of range");
+            if (!(m == 0 && materials.empty())) warn(where + ": material index " + std::to_string(m) + " out of range");
         } else if (!used[static_cast<std::size_t>(m)]) {
             if (static_cast<std::size_t>(m) != nextNew)
-                warnings->Add(WarningKind::NotReproducible, where + ": material " + std::to_string(m) + " before the ones it follows");
+                warn(where + ": material " + std::to_string(m) + " before the ones it follows");
             used[static_cast<std::size_t>(m)] = true;
             ++nextNew;
         }
         const auto faceCount = static_cast<std::size_t>(mesh.faceCount);
         if (static_cast<std::size_t>(mesh.vertexCount) != 3 * faceCount || faceCount > wux_file::kMaxTrianglesPerMesh)
-            warnings->Add(WarningKind::NotReproducible, where + ": not one vertex per triangle corner");
+            warn(where + ": not one vertex per triangle corner");
         bool soup = true, zeroBlocks = true;
         for (std::size_t c = 0; c < 3 * faceCount; ++c) {
             soup = soup && mesh.triangles[c] == c;
             zeroBlocks = zeroBlocks && mesh.faceBlocks[c] == 0;
         }
-        if (!soup) warnings->Add(WarningKind::NotReproducible, where + ": triangles share or reorder corners");
-        if (!zeroBlocks) warnings->Add(WarningKind::NotReproducible, where + ": face blocks not zero");
-        if (doc.meshConstants[i] != wux_file::kMeshConstantBits)
-            warnings->Add(WarningKind::NotReproducible, where + ": constant differs from the writer's");
+        if (!soup) warn(where + ": triangles share or reorder corners");
+        if (!zeroBlocks) warn(where + ": face blocks not zero");
+        if (doc.meshConstants[i] != wux_file::kMeshConstantBits) warn(where + ": constant differs from the writer's");
     }
     std::unordered_set<std::string> names;
     for (std::size_t i = 0; i < materials.size(); ++i) {
         const MaterialChunk& material = *materials[i];
         const std::string where = "GMAT " + Quoted(material.name);
-        if (!used[i]) warnings->Add(WarningKind::NotReproducible, where + ": used by no mesh");
-        if (!names.insert(material.name).second) warnings->Add(WarningKind::NotReproducible, where + ": name used twice");
-        const auto& c = material.colourBlock;
-        if (!SameBits(c[0], 0.0f) || !SameBits(c[1], 0.0f) || !SameBits(c[5], 1.0f) || !SameBits(c[13], 1.0f) ||
-            !SameBits(c[17], 1.0f) || wux_file::FloatBits(c[18]) != wux_file::kColourWordEndBits)
-            warnings->Add(WarningKind::NotReproducible, where + ": fixed colour words differ from the writer's");
+        if (!used[i]) warn(where + ": used by no mesh");
+        if (!names.insert(material.name).second) warn(where + ": name used twice");
+        if (std::any_of(std::begin(wux_file::kColourConstants), std::end(wux_file::kColourConstants),
+                        [&](const wux_file::ColourConstant& fixed) {
+                            return wux_file::FloatBits(material.colourBlock[fixed.word]) != fixed.bits;
+                        }))
+            warn(where + ": fixed colour words differ from the writer's");
         for (std::int32_t k = 0; k < material.mapCount; ++k) {
             const MaterialMap& map = material.maps[k];
             if (static_cast<std::uint32_t>(map.channel) >= wux_file::kMaxMaps ||
                 (k > 0 && static_cast<std::uint32_t>(map.channel) <= static_cast<std::uint32_t>(material.maps[k - 1].channel)))
-                warnings->Add(WarningKind::NotReproducible, where + ": map slots out of order or out of range");
+                warn(where + ": map slots out of order or out of range");
             if (map.fileName.find('\\') != std::string::npos || map.fileName.empty())
-                warnings->Add(WarningKind::NotReproducible, where + ": map file name empty or holding a backslash");
+                warn(where + ": map file name empty or holding a backslash");
         }
     }
     const auto entries = Records<ReferenceEntry>(*model.references->entries);
-    for (std::size_t i = 0; i < entries.size(); ++i) {
+    for (std::size_t i = 0; i < entries.size(); ++i)
         if (doc.endWords[i] != wux_file::kReferenceEndWord)
-            warnings->Add(WarningKind::NotReproducible, EntryName(*entries[i], i) + ": end word differs from the writer's");
-    }
+            warn(EntryName(*entries[i], i) + ": end word differs from the writer's");
 }
 
 void WarnNotFinite(const ExportModel& model, Warnings* warnings) {

@@ -28,9 +28,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool Finite(const aiVector3D& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 // The 16 values of a matrix lie one after another (as its operator[] takes them).
-bool Finite(const aiMatrix4x4& m) { return std::all_of(m[0], m[0] + 16, [](float v) { return std::isfinite(v); }); }
+bool AllFinite(const aiMatrix4x4& m) { return std::all_of(m[0], m[0] + 16, [](float v) { return std::isfinite(v); }); }
 std::array<float, 3> Vec3(const aiVector3D& v) { return {v.x, v.y, v.z}; }
 
 // Assimp's matrices act on column vectors and are stored row by row, so the host's axis
@@ -93,20 +92,17 @@ struct SlotKinds {
     std::vector<aiTextureType> kinds;  // the first kind that has a texture fills the slot
 };
 
-const std::vector<SlotKinds>& MapSlots() {
-    static const std::vector<SlotKinds> slots = {
-        {0, {aiTextureType_AMBIENT}},
-        {1, {aiTextureType_DIFFUSE, aiTextureType_BASE_COLOR}},
-        {2, {aiTextureType_SPECULAR}},
-        {3, {aiTextureType_SHININESS}},
-        {5, {aiTextureType_EMISSIVE, aiTextureType_EMISSION_COLOR}},
-        {6, {aiTextureType_OPACITY}},
-        {8, {aiTextureType_NORMALS, aiTextureType_NORMAL_CAMERA, aiTextureType_HEIGHT}},
-        {9, {aiTextureType_REFLECTION}},
-        {11, {aiTextureType_DISPLACEMENT}},
-    };
-    return slots;
-}
+const SlotKinds kMapSlots[] = {
+    {0, {aiTextureType_AMBIENT}},
+    {1, {aiTextureType_DIFFUSE, aiTextureType_BASE_COLOR}},
+    {2, {aiTextureType_SPECULAR}},
+    {3, {aiTextureType_SHININESS}},
+    {5, {aiTextureType_EMISSIVE, aiTextureType_EMISSION_COLOR}},
+    {6, {aiTextureType_OPACITY}},
+    {8, {aiTextureType_NORMALS, aiTextureType_NORMAL_CAMERA, aiTextureType_HEIGHT}},
+    {9, {aiTextureType_REFLECTION}},
+    {11, {aiTextureType_DISPLACEMENT}},
+};
 
 // 32-bit uncompressed TGA, top-left origin: Assimp's texels are already B, G, R, A.
 bool EncodeTga(const aiTexture& tex, std::vector<unsigned char>* out) {
@@ -129,21 +125,20 @@ std::string TexturePath(const aiScene& scene, TextureResolver* textures, const s
                         const std::string& materialName, int slot) {
     const auto [tex, index] = scene.GetEmbeddedTextureAndIndex(reference.c_str());
     if (tex == nullptr) return textures->External(reference);
-    const std::string key = "*" + std::to_string(index);
-    if (const std::string* known = textures->Known(key)) return *known;
-    const std::string where = "material '" + materialName + "': embedded texture " + reference;
-    std::vector<unsigned char> bytes;
-    std::string extension = "tga";
-    if (tex->mHeight == 0) {
-        if (tex->pcData == nullptr && tex->mWidth != 0) FailImport(where + " has no data");
-        const unsigned char* data = reinterpret_cast<const unsigned char*>(tex->pcData);
-        bytes.assign(data, data + tex->mWidth);
-        extension = std::string(tex->achFormatHint, strnlen(tex->achFormatHint, HINTMAXTEXTURELEN));
-    } else if (!EncodeTga(*tex, &bytes)) {
-        FailImport(where + " is too large to write (" + std::to_string(tex->mWidth) + " x " +
-                   std::to_string(tex->mHeight) + ")");
-    }
-    return textures->Embedded(key, std::move(bytes), tex->mFilename.C_Str(), extension, materialName, slot);
+    return textures->Embedded("*" + std::to_string(index), [&] {
+        const std::string where = "material '" + materialName + "': embedded texture " + reference;
+        TextureResolver::Image image{{}, tex->mFilename.C_Str(), "tga"};
+        if (tex->mHeight == 0) {
+            if (tex->pcData == nullptr && tex->mWidth != 0) FailImport(where + " has no data");
+            const unsigned char* data = reinterpret_cast<const unsigned char*>(tex->pcData);
+            image.bytes.assign(data, data + tex->mWidth);
+            image.extension = std::string(tex->achFormatHint, strnlen(tex->achFormatHint, HINTMAXTEXTURELEN));
+        } else if (!EncodeTga(*tex, &image.bytes)) {
+            FailImport(where + " is too large to write (" + std::to_string(tex->mWidth) + " x " +
+                       std::to_string(tex->mHeight) + ")");
+        }
+        return image;
+    }, materialName, slot);
 }
 
 // --- The scene walk ------------------------------------------------------------------
@@ -200,7 +195,7 @@ private:
         SourceNode source;
         source.name = n.mName.C_Str();
         CheckNodeDepth(source.name, depth);
-        CheckNodeTransform(source.name, Finite(local));
+        CheckNodeTransform(source.name, AllFinite(local));
         source.local = ToHostRows(local);
         source.hasMesh = n.mNumMeshes > 0;
         source.meshes = n.mNumMeshes;
@@ -248,7 +243,7 @@ private:
             const aiMesh& m = *scene_.mMeshes[n.mMeshes[i]];
             for (unsigned v = 0; v < m.mNumVertices; ++v) {
                 const aiVector3D& p = m.mVertices[v];
-                if (Finite(p)) best = std::max(best, std::sqrt(double(p.x) * p.x + double(p.y) * p.y + double(p.z) * p.z));
+                if (Finite(Vec3(p))) best = std::max(best, std::sqrt(double(p.x) * p.x + double(p.y) * p.y + double(p.z) * p.z));
             }
         }
         const float r = ToFloat(best);
@@ -295,15 +290,14 @@ private:
         return materials_.Of(index, [&] { return ConvertMaterial(*scene_.mMaterials[index], index); });
     }
 
-    void ReadColour(const aiMaterial& m, const char* key, unsigned type, unsigned idx, const std::string& name,
+    // Whether the material has the colour; one not finite keeps the default, with a warning.
+    bool ReadColour(const aiMaterial& m, const char* key, unsigned type, unsigned idx, const std::string& name,
                     std::array<float, 3>* out) {
         aiColor4D c;
-        if (m.Get(key, type, idx, c) != AI_SUCCESS) return;
-        if (!std::isfinite(c.r) || !std::isfinite(c.g) || !std::isfinite(c.b)) {
-            warnings_->Add(WarningKind::ValuesRepaired, QuotedName(name) + ": colour " + key + " not finite, default kept");
-            return;
-        }
-        *out = {c.r, c.g, c.b};
+        if (m.Get(key, type, idx, c) != AI_SUCCESS) return false;
+        if (std::isfinite(c.r) && std::isfinite(c.g) && std::isfinite(c.b)) *out = {c.r, c.g, c.b};
+        else warnings_->Add(WarningKind::ValuesRepaired, QuotedName(name) + ": colour " + key + " not finite, default kept");
+        return true;
     }
 
     SceneMaterial ConvertMaterial(const aiMaterial& m, unsigned index) {
@@ -312,12 +306,7 @@ private:
         if (m.Get(AI_MATKEY_NAME, aiName) == AI_SUCCESS) out.name = aiName.C_Str();
         if (out.name.empty()) out.name = "Material #" + std::to_string(index);
         const std::string& name = out.name;
-        aiColor4D probe;
-        if (m.Get(AI_MATKEY_COLOR_DIFFUSE, probe) == AI_SUCCESS) {
-            ReadColour(m, AI_MATKEY_COLOR_DIFFUSE, name, &out.diffuse);
-        } else {
-            ReadColour(m, AI_MATKEY_BASE_COLOR, name, &out.diffuse);
-        }
+        if (!ReadColour(m, AI_MATKEY_COLOR_DIFFUSE, name, &out.diffuse)) ReadColour(m, AI_MATKEY_BASE_COLOR, name, &out.diffuse);
         ReadColour(m, AI_MATKEY_COLOR_AMBIENT, name, &out.ambient);
         ReadColour(m, AI_MATKEY_COLOR_SPECULAR, name, &out.specular);
         float opacity = 1.0f;
@@ -328,7 +317,7 @@ private:
         int twoSided = 0;
         if (m.Get(AI_MATKEY_TWOSIDED, twoSided) == AI_SUCCESS && twoSided != 0)
             warnings_->Add(WarningKind::DoubleSidedDropped, QuotedName(name));
-        for (const SlotKinds& slot : MapSlots()) {
+        for (const SlotKinds& slot : kMapSlots) {
             for (aiTextureType kind : slot.kinds) {
                 aiString reference;
                 if (m.GetTextureCount(kind) == 0 || m.GetTexture(kind, 0, &reference) != AI_SUCCESS || reference.length == 0)

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <filesystem>
@@ -14,7 +13,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "collect/node_route.h"
 #include "format/mapped_file.h"
 #include "format/tool_text.h"
 #include "input/imported_scene.h"
@@ -146,12 +144,9 @@ std::vector<std::uint8_t> DataUri(const std::string& uri, const std::string& whe
 std::string UriPath(const std::string& uri) {
     std::string out, byte;
     for (std::size_t i = 0; i < uri.size(); ++i) {
-        if (uri[i] == '%' && i + 2 < uri.size() + 0 && BytesFromHex(uri.substr(i + 1, 2), &byte)) {
-            out += byte;
-            i += 2;
-        } else {
-            out += uri[i];
-        }
+        const bool escaped = uri[i] == '%' && i + 2 < uri.size() && BytesFromHex(uri.substr(i + 1, 2), &byte);
+        out += escaped ? byte : uri.substr(i, 1);
+        i += escaped ? 2 : 0;
     }
     return out;
 }
@@ -164,14 +159,11 @@ void ReadColour(const Json& extras, const char* key, const std::string& where, W
                 std::array<float, 3>* out) {
     const Json& v = Field(extras, key);
     if (v.is_null()) return;
-    std::array<double, 3> c{};
-    if (!v.is_array() || v.size() != 3 ||
-        !std::all_of(v.begin(), v.end(), FiniteFloat)) {
+    if (v.is_array() && v.size() == 3 && std::all_of(v.begin(), v.end(), FiniteFloat)) {
+        for (std::size_t k = 0; k < 3; ++k) (*out)[k] = static_cast<float>(v[k].get<double>());
+    } else {
         warnings->Add(WarningKind::ValuesRepaired, where + ": extras.wux." + key + " not three numbers, left as read");
-        return;
     }
-    Numbers(v, where, &c);
-    *out = {static_cast<float>(c[0]), static_cast<float>(c[1]), static_cast<float>(c[2])};
 }
 
 // What `wux convert` keeps of a material in its extras.wux beyond glTF's own model.
@@ -614,23 +606,23 @@ private:
         if (source.is_null()) return std::string();
         const std::size_t index = Count(source, where + " texture source");
         const Json& image = Item(doc_, "images", index, where);
-        const std::string key = "image " + Str(index);
-        if (const std::string* known = textures_.Known(key)) return *known;
         const Json& uri = Field(image, "uri");
-        const std::string at = "images[" + Str(index) + "]";
         if (uri.is_string() && uri.get<std::string>().rfind("data:", 0) != 0) return textures_.External(UriPath(uri.get<std::string>()));
-        std::string mime = Field(image, "mimeType").is_string() ? Field(image, "mimeType").get<std::string>() : "";
-        std::vector<std::uint8_t> bytes;
-        if (uri.is_string()) {
-            bytes = DataUri(uri.get<std::string>(), at, &mime);
-        } else {
-            const ByteSpan view = View(Field(image, "bufferView"), at);
-            bytes.assign(view.data, view.data + view.size);
-        }
-        std::string extension = mime.substr(mime.find('/') + 1);
-        if (extension == "jpeg") extension = "jpg";
-        const Json& name = Field(image, "name");
-        return textures_.Embedded(key, std::move(bytes), name.is_string() ? name.get<std::string>() : "", extension, material, slot);
+        return textures_.Embedded("image " + Str(index), [&] {
+            const Json& name = Field(image, "name");
+            TextureResolver::Image read{{}, name.is_string() ? name.get<std::string>() : "", ""};
+            std::string mime = Field(image, "mimeType").is_string() ? Field(image, "mimeType").get<std::string>() : "";
+            const std::string at = "images[" + Str(index) + "]";
+            if (uri.is_string()) {
+                read.bytes = DataUri(uri.get<std::string>(), at, &mime);
+            } else {
+                const ByteSpan view = View(Field(image, "bufferView"), at);
+                read.bytes.assign(view.data, view.data + view.size);
+            }
+            read.extension = mime.substr(mime.find('/') + 1);
+            if (read.extension == "jpeg") read.extension = "jpg";
+            return read;
+        }, material, slot);
     }
 
     static constexpr std::uint32_t kNoVertex = 0xFFFFFFFFu;

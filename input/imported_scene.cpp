@@ -203,18 +203,14 @@ std::string TextureResolver::External(const std::string& reference) {
     return hostPath = ToBackslashes(reference);
 }
 
-const std::string* TextureResolver::Known(const std::string& key) const {
-    const auto known = embedded_.find(key);
-    return known == embedded_.end() ? nullptr : &known->second;
-}
-
-std::string TextureResolver::Embedded(const std::string& key, std::vector<unsigned char> bytes, const std::string& ownName,
-                                      std::string extension, const std::string& materialName, int slot) {
-    extension = SafeFileName(Lower(extension));
+std::string TextureResolver::Embedded(const std::string& key, const std::function<Image()>& read,
+                                      const std::string& materialName, int slot) {
+    if (const auto known = embedded_.find(key); known != embedded_.end()) return known->second;
+    Image image = read();
+    std::string extension = SafeFileName(Lower(image.extension));
     if (extension == "texture") extension = "bin";
-    std::string sourceName = ownName;
-    std::replace(sourceName.begin(), sourceName.end(), '\\', '/');
-    std::string stem = fs::path(sourceName).stem().string();
+    std::replace(image.ownName.begin(), image.ownName.end(), '\\', '/');
+    std::string stem = fs::path(image.ownName).stem().string();
     if (stem.empty()) stem = materialName + "_" + SlotWord(slot);
     const std::string base = CutForName(SafeFileName(outputStem_ + "_" + stem), extension);
     const std::string wanted = base + "." + extension;
@@ -226,7 +222,7 @@ std::string TextureResolver::Embedded(const std::string& key, std::vector<unsign
         while (usedNames_.count(Lower(name)) != 0) name = base + "_" + std::to_string(++suffix + 1) + "." + extension;
         usedNames_.insert(Lower(name));
         // A file of that name with other content is never overwritten.
-        use = files_ != nullptr ? files_->Use((outputDir_ / name).string(), bytes) : use;
+        use = files_ != nullptr ? files_->Use((outputDir_ / name).string(), image.bytes) : use;
         if (use != TextureFiles::NameUse::Taken) break;
         takenOnDisk = true;
     }
@@ -234,7 +230,7 @@ std::string TextureResolver::Embedded(const std::string& key, std::vector<unsign
         warnings_->Add(WarningKind::TexturesRenamed, QuotedName(wanted) + " is another file; this one is " + QuotedName(name));
     const std::string hostPath = outputDir_.empty() ? name : HostPath(outputDir_ / name);
     embedded_.emplace(key, hostPath);
-    pending_.push_back({name, std::move(bytes), use == TextureFiles::NameUse::Free});
+    pending_.push_back({name, std::move(image.bytes), use == TextureFiles::NameUse::Free});
     return hostPath;
 }
 

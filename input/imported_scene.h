@@ -81,12 +81,17 @@ public:
 
     // The path handed to the host for a texture file the source names (relative to its folder).
     std::string External(const std::string& reference);
-    // The host path of the embedded texture known by key, or null.
-    const std::string* Known(const std::string& key) const;
-    // Names an embedded texture beside the output (after ownName, else MATERIAL_KIND) and
-    // keeps it until WritePending; extension is a format hint such as "png".
-    std::string Embedded(const std::string& key, std::vector<unsigned char> bytes, const std::string& ownName,
-                         std::string extension, const std::string& materialName, int slot);
+    // An embedded texture: its bytes, its own name in the source (perhaps none) and a format
+    // hint such as "png".
+    struct Image {
+        std::vector<unsigned char> bytes;
+        std::string ownName, extension;
+    };
+    // The host path of the embedded texture known by key; the first time, read() gives it and
+    // it is named beside the output (after its own name, else MATERIAL_KIND) and kept until
+    // WritePending.
+    std::string Embedded(const std::string& key, const std::function<Image()>& read, const std::string& materialName,
+                         int slot);
     // Writes the embedded textures, once the whole import has succeeded.
     ToolResult<void> WritePending() const;
 

@@ -24,17 +24,8 @@ int folderFds[kMaxFolders];
 volatile sig_atomic_t folderCount = 0;
 const char* volatile notes[2] = {nullptr, nullptr};  // SIGINT's, SIGTERM's
 
-// True for a temporary name of process pid (".wux-<pid>-<hex>.tmp"), read without allocating.
-bool IsOwnTemporary(const char* name, unsigned long pid) {
-    const std::size_t length = std::strlen(name);
-    if (length < 9 || std::memcmp(name, ".wux-", 5) != 0 || std::memcmp(name + length - 4, ".tmp", 4) != 0) return false;
-    unsigned long value = 0;
-    const char* at = name + 5;
-    for (; *at >= '0' && *at <= '9' && value <= pid; ++at) value = value * 10 + static_cast<unsigned long>(*at - '0');
-    return at != name + 5 && *at == '-' && value == pid && length > static_cast<std::size_t>(at - name) + 5;
-}
-
-// Safe in a signal handler: getdents64 and unlinkat are plain system calls.
+// Safe in a signal handler: getdents64 and unlinkat are plain system calls, and the names are
+// read without allocating.
 void SweepFolder(int fd, unsigned long pid) {
     alignas(8) char buffer[4096];
     // Removing entries while reading may make the listing skip some: read again
@@ -50,7 +41,8 @@ void SweepFolder(int fd, unsigned long pid) {
                 std::uint16_t recordLength;
                 std::memcpy(&recordLength, buffer + at + 16, sizeof recordLength);
                 const char* name = buffer + at + 19;
-                if (IsOwnTemporary(name, pid) && unlinkat(fd, name, 0) == 0) removed = true;
+                unsigned long owner = 0;
+                if (ParseTemporaryFileName(name, &owner) && owner == pid && unlinkat(fd, name, 0) == 0) removed = true;
                 if (recordLength == 0) break;
                 at += recordLength;
             }

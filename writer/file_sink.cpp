@@ -162,14 +162,10 @@ bool FileSink::finish(SaveError* error) {
 }
 
 void FileSink::abandon() {
-    if (handle_ != nullptr) {
-        CloseHandle(static_cast<HANDLE>(handle_));
-        handle_ = nullptr;
-    }
-    if (!temporary_.empty()) {
-        DeleteFileA(temporary_.c_str());
-        temporary_.clear();
-    }
+    if (handle_ != nullptr) CloseHandle(static_cast<HANDLE>(handle_));
+    handle_ = nullptr;
+    if (!temporary_.empty()) DeleteFileA(temporary_.c_str());
+    temporary_.clear();
 }
 
 #else  // POSIX
@@ -226,14 +222,10 @@ bool FileSink::finish(SaveError* error) {
 }
 
 void FileSink::abandon() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-    if (!temporary_.empty()) {
-        ::unlink(temporary_.c_str());
-        temporary_.clear();
-    }
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!temporary_.empty()) ::unlink(temporary_.c_str());
+    temporary_.clear();
 }
 
 #endif

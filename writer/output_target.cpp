@@ -88,9 +88,7 @@ bool ExamineOutputTarget(const std::string& path, OutputTarget* target, SaveErro
     if (S_ISDIR(info.st_mode)) return Fail(error, SaveError::Kind::InvalidPath, "\"" + path + "\" is a folder");
     // Replacing a file we may not write would be a way round its permissions.
     if (faccessat(AT_FDCWD, resolved.c_str(), W_OK, AT_EACCESS) != 0) return Fail(error, "cannot write", path, errno);
-    target->mode = info.st_mode & 07777;
-    target->owner = info.st_uid;
-    target->group = info.st_gid;
+    target->existing = info;
     target->special = !S_ISREG(info.st_mode);
     if (target->special || info.st_nlink > 1) target->way = OutputTarget::Way::InPlace;
     return true;
@@ -122,8 +120,8 @@ int CreateTemporaryFile(const std::string& folder, std::string* path, int* osErr
 void KeepAttributes(int fd, const OutputTarget& target) {
     if (!target.exists) return;
     // Owner first: a change of owner clears the set-id bits the mode then restores.
-    (void)fchown(fd, target.owner, target.group);
-    (void)fchmod(fd, target.mode);
+    (void)fchown(fd, target.existing.st_uid, target.existing.st_gid);
+    (void)fchmod(fd, target.existing.st_mode & 07777);
 }
 
 int WriteAll(int fd, const void* data, size_t size) {

@@ -1,7 +1,7 @@
 #include "writer/temporary_name.h"
 
 #include <chrono>
-#include <cstdlib>
+#include <charconv>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -35,16 +35,18 @@ std::string TemporaryFileName(unsigned attempt) {
     return kPrefix + std::to_string(ProcessId()) + "-" + hex + kSuffix;
 }
 
-bool ParseTemporaryFileName(const std::string& name, unsigned long* pid) {
+bool ParseTemporaryFileName(std::string_view name, unsigned long* pid) {
     const size_t prefix = sizeof kPrefix - 1, suffix = sizeof kSuffix - 1;
     if (name.size() < prefix + 1 + 1 + kHexDigits + suffix) return false;
-    if (name.compare(0, prefix, kPrefix) != 0 || name.compare(name.size() - suffix, suffix, kSuffix) != 0) return false;
+    if (name.substr(0, prefix) != kPrefix || name.substr(name.size() - suffix) != kSuffix) return false;
     const size_t dash = name.size() - suffix - kHexDigits - 1;
-    const std::string digits = name.substr(prefix, dash - prefix), hex = name.substr(dash + 1, kHexDigits);
+    const std::string_view digits = name.substr(prefix, dash - prefix), hex = name.substr(dash + 1, kHexDigits);
     if (name[dash] != '-' || digits.empty() || digits.size() > 10 ||
-        digits.find_first_not_of("0123456789") != std::string::npos || hex.find_first_not_of(kHex) != std::string::npos)
+        digits.find_first_not_of("0123456789") != digits.npos || hex.find_first_not_of(kHex) != hex.npos)
         return false;
-    if (pid != nullptr) *pid = std::strtoul(digits.c_str(), nullptr, 10);
+    unsigned long value = 0;
+    std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (pid != nullptr) *pid = value;
     return true;
 }
 

@@ -324,20 +324,24 @@ TEST(AssimpRealModels, EmbeddedTexturesAreWrittenBesideTheOutput) {
 
 TEST(AssimpRealModels, MissingTexturesAreReported) {
     const fs::path dir = fs::path(TestFolder());
-    WriteFile(dir / "m.mtl", "newmtl Brick\nKd 0.5 0.25 0.125\nmap_Kd maps\\nowhere\\brick.bmp\nmap_bump bump.png\n");
+    WriteFile(dir / "m.mtl", "newmtl Brick\nKd 0.5 0.25 0.125\nmap_Kd maps\\nowhere\\brick.bmp\nmap_bump bump.png\n"
+                             "map_Ks shine.png\n");
     const std::string obj = WriteFile(dir / "m.obj", "mtllib m.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nusemtl Brick\nf 1 2 3\n");
     WriteFile(dir / "BUMP.PNG", "not really a png");
+    fs::create_directory(dir / "SHINE.PNG");  // a folder is no texture, whatever its name
     const Result r = Import(obj);
     ASSERT_TRUE(r.ok) << r.error;
-    EXPECT_EQ(WarningCount(r.warnings, "textures missing"), 1u);
+    EXPECT_EQ(WarningCount(r.warnings, "textures missing"), 2u);
     const SceneMaterial* m = FindMaterial(r.scene, "Brick");
     ASSERT_NE(m, nullptr);
     EXPECT_FLOAT_EQ(m->diffuse[1], 0.25f);
-    ASSERT_EQ(m->maps.size(), 2u);
+    ASSERT_EQ(m->maps.size(), 3u);
     EXPECT_EQ(m->maps[0].slot, 1);
     EXPECT_EQ(m->maps[0].path, "maps\\nowhere\\brick.bmp");  // handed on as written
-    EXPECT_EQ(m->maps[1].slot, 8);
-    EXPECT_EQ(FileNamePart(m->maps[1].path), "BUMP.PNG");
+    EXPECT_EQ(m->maps[1].slot, 2);
+    EXPECT_EQ(m->maps[1].path, "shine.png");
+    EXPECT_EQ(m->maps[2].slot, 8);
+    EXPECT_EQ(FileNamePart(m->maps[2].path), "BUMP.PNG");
 }
 
 // --- Up axis -------------------------------------------------------------------------

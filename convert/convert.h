@@ -1,8 +1,6 @@
-// The way back from records to what the converters write. For each kind of record the scene
-// node that the plug-in's own collection turns into that record again. The collectors measure lengths
-// from the node's transform, so these choose transforms and sizes that measure back to the
-// stored values. Records no scene could give (mixed-sign half extents, spheres in an order
-// the collection never writes, ...) are still turned into the nearest node, with a warning.
+// WUX files into other formats: a JSON scene `wux export` reads back, glTF 2.0 and Wavefront
+// OBJ, and what the three share: the way back from records to scene nodes, a mesh record's
+// triangle corners, the numbers and names they write.
 #pragma once
 
 #include <array>
@@ -10,10 +8,47 @@
 #include <string>
 #include <vector>
 
-#include "input/warnings.h"
 #include "format/wux_reader.h"
+#include "input/warnings.h"
+#include "writer/staged_files.h"
 
 namespace wux {
+
+// A WUX file as a JSON scene (docs/json-scene.md) that `wux export` turns back into the same
+// file: materials with every colour and map, one "mesh" node per mesh record holding its
+// world-space corners under the identity, and "GBND", "GELP" and helper nodes whose
+// transforms the collection measures back to the stored spheres, ellipsoid and entries.
+std::string WuxToJsonScene(const WuxDocument& doc, Warnings* warnings);
+
+// A WUX file as glTF 2.0: one node per mesh record (its world-space corners, normals turned
+// to world space, v as stored, which is glTF's own orientation), metallic-roughness materials
+// with the diffuse colour and opacity, and the file's Z-up frame turned to glTF's Y-up by each
+// node's transform. Spheres and the ellipsoid become empty "GBND"/"GELP" nodes whose scale is
+// the radius or the semi-axes (marked in their extras), so that the file holds exactly the
+// model's triangles; reference entries empty nodes whose transform carries the helper's
+// axes and whose extras its size, so that `wux export` of the glTF file gives them back.
+// Material values glTF has no place for go into the material's extras under "wux".
+struct GltfOptions {
+    bool binary = true;                    // .glb; otherwise .gltf with a .bin and the images beside it
+    std::string outputPath;                // names the .bin and the image copies of a .gltf
+    std::vector<std::string> textureDirs;  // where map files are looked for, in order
+};
+
+// Stages the file(s) to write in *outputs.
+ToolResult<void> WriteGltf(const WuxDocument& file, const GltfOptions& options, StagedFiles* outputs, Warnings* warnings);
+
+// A WUX file as Wavefront OBJ with its MTL library beside it: one object per mesh record with
+// positions, texture coordinates and normals turned to Y-up, and materials by name with the
+// diffuse, ambient, specular and filter colours, the opacity and the map files. Spheres, the
+// ellipsoid and the reference entries have no place in OBJ and are left out (with a warning).
+// Stages OUT.obj and OUT.mtl (same stem) in *outputs; OUT.obj's text is written as it is made.
+ToolResult<void> WriteObj(const WuxDocument& doc, const std::string& outputPath, StagedFiles* outputs, Warnings* warnings);
+
+// The way back from records to scene nodes: for each kind of record the node that the
+// plug-in's own collection turns into that record again. The collectors measure lengths
+// from the node's transform, so these choose transforms and sizes that measure back to the
+// stored values. Records no scene could give (mixed-sign half extents, spheres in an order
+// the collection never writes, ...) are still turned into the nearest node, with a warning.
 
 // The host's matrix layout: rows 0, 1, 2 the X, Y, Z axes, row 3 the translation.
 using HostRows = std::array<std::array<double, 3>, 4>;
