@@ -219,7 +219,8 @@ void WarnNotFinite(const ExportModel& model, Warnings* warnings) {
     }
     const BoundSphere& main = *model.bounds->mainSphere;
     bool ok = AllFinite({main.x, main.y, main.z, main.radius});
-    for (const BoundSphere* s : Records<BoundSphere>(*model.bounds->spheres)) ok = ok && AllFinite({s->x, s->y, s->z, s->radius});
+    for (const BoundSphere* s : Records<BoundSphere>(*model.bounds->spheres))
+        ok = ok && AllFinite({s->x, s->y, s->z, s->radius});
     warn(ok, "GBND");
     if (model.ellipsoid) warn(AllFinite(model.ellipsoid->centre, 3) && AllFinite(model.ellipsoid->semiAxes, 3), "GELP");
     const auto entries = Records<ReferenceEntry>(*model.references->entries);
