@@ -92,20 +92,17 @@ struct SlotKinds {
     std::vector<aiTextureType> kinds;  // the first kind that has a texture fills the slot
 };
 
-const std::vector<SlotKinds>& MapSlots() {
-    static const std::vector<SlotKinds> slots = {
-        {0, {aiTextureType_AMBIENT}},
-        {1, {aiTextureType_DIFFUSE, aiTextureType_BASE_COLOR}},
-        {2, {aiTextureType_SPECULAR}},
-        {3, {aiTextureType_SHININESS}},
-        {5, {aiTextureType_EMISSIVE, aiTextureType_EMISSION_COLOR}},
-        {6, {aiTextureType_OPACITY}},
-        {8, {aiTextureType_NORMALS, aiTextureType_NORMAL_CAMERA, aiTextureType_HEIGHT}},
-        {9, {aiTextureType_REFLECTION}},
-        {11, {aiTextureType_DISPLACEMENT}},
-    };
-    return slots;
-}
+const SlotKinds kMapSlots[] = {
+    {0, {aiTextureType_AMBIENT}},
+    {1, {aiTextureType_DIFFUSE, aiTextureType_BASE_COLOR}},
+    {2, {aiTextureType_SPECULAR}},
+    {3, {aiTextureType_SHININESS}},
+    {5, {aiTextureType_EMISSIVE, aiTextureType_EMISSION_COLOR}},
+    {6, {aiTextureType_OPACITY}},
+    {8, {aiTextureType_NORMALS, aiTextureType_NORMAL_CAMERA, aiTextureType_HEIGHT}},
+    {9, {aiTextureType_REFLECTION}},
+    {11, {aiTextureType_DISPLACEMENT}},
+};
 
 // 32-bit uncompressed TGA, top-left origin: Assimp's texels are already B, G, R, A.
 bool EncodeTga(const aiTexture& tex, std::vector<unsigned char>* out) {
@@ -320,7 +317,7 @@ private:
         int twoSided = 0;
         if (m.Get(AI_MATKEY_TWOSIDED, twoSided) == AI_SUCCESS && twoSided != 0)
             warnings_->Add(WarningKind::DoubleSidedDropped, QuotedName(name));
-        for (const SlotKinds& slot : MapSlots()) {
+        for (const SlotKinds& slot : kMapSlots) {
             for (aiTextureType kind : slot.kinds) {
                 aiString reference;
                 if (m.GetTextureCount(kind) == 0 || m.GetTexture(kind, 0, &reference) != AI_SUCCESS || reference.length == 0)

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <filesystem>
@@ -14,7 +13,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "collect/node_route.h"
 #include "format/mapped_file.h"
 #include "format/tool_text.h"
 #include "input/imported_scene.h"
@@ -196,10 +194,7 @@ void ApplyWuxMaterial(const Json& extras, SceneMaterial* material, Warnings* war
             warnings->Add(WarningKind::ValuesRepaired, entry + " not a map file of a slot 0 to 11 of its own, left out");
             continue;
         }
-        SceneMap map;
-        map.slot = static_cast<int>(s);
-        map.kind = SceneMap::Kind::Bitmap;
-        map.path = file.get<std::string>();
+        SceneMap map{static_cast<int>(s), true, SceneMap::Kind::Bitmap, file.get<std::string>(), "", 1.0f};
         const Json& amount = Field(m, "amount");
         if (FiniteFloat(amount)) map.amount = amount.get<float>();
         else if (!amount.is_null()) warnings->Add(WarningKind::ValuesRepaired, entry + ".amount not a number, 1 kept");
@@ -342,7 +337,7 @@ private:
         a->stride = stride == 0 ? size : stride;
         if (a->count > 0 && (offset > bytes.size || size > bytes.size - offset || a->count - 1 > (bytes.size - offset - size) / a->stride))
             FailImport(where + ": " + Str(a->count) + " items of " + Str(size) + " bytes every " + Str(a->stride) + " from byte " +
-                 Str(offset) + " do not fit in its buffer view of " + Str(bytes.size) + " bytes");
+                       Str(offset) + " do not fit in its buffer view of " + Str(bytes.size) + " bytes");
         a->data = bytes.data + offset;
     }
 
