@@ -4,7 +4,7 @@
 
 namespace {
 
-// Code points of bytes 0x80..0xBF; 0xC0..0xFF are U+0410..U+044F in order.
+// Code points of bytes 0x80..0xBF; 0xC0..0xFF are U+0410..U+044F in order. None is below U+0080.
 const uint16_t kHighHalf[64] = {
     0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,  // 80
     0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,  // 88
@@ -17,9 +17,7 @@ const uint16_t kHighHalf[64] = {
 };
 
 void AppendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += char(cp);
-    } else if (cp < 0x800) {
+    if (cp < 0x800) {
         out += char(0xC0 | (cp >> 6));
         out += char(0x80 | (cp & 0x3F));
     } else {

@@ -10,10 +10,6 @@
 #include "host/sdk/object.h"
 #include "host/standin/mesh_check.h"
 
-// The editable poly's class id.
-constexpr ULONG kEditablePolyClassIdA = 0x1bf8338d;
-constexpr ULONG kEditablePolyClassIdB = 0x192f6098;
-
 // Polygons as plain arrays, as importers read them.
 struct StandinPolyData {
     std::vector<Point3> verts;
@@ -24,7 +20,7 @@ struct StandinPolyData {
 
 class StandinEditablePoly : public GeomObject {
 public:
-    Class_ID ClassID() override { return Class_ID(kEditablePolyClassIdA, kEditablePolyClassIdB); }
+    Class_ID ClassID() override { return Class_ID(0x1bf8338d, 0x192f6098); }  // the editable poly's class
     int CanConvertToType(Class_ID obtype) override;
     Object* ConvertToType(TimeValue t, Class_ID obtype) override;
 
