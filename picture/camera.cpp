@@ -95,17 +95,14 @@ Camera FramePoints(const std::vector<Vec3>& givenPoints, View view, int width, i
     camera.depthUnit = distance > 0 ? distance : 1;
 
     // Perspective makes the near side look larger: centre what the picture shows.
-    double left = HUGE_VAL, rightmost = -HUGE_VAL, top = HUGE_VAL, bottom = -HUGE_VAL;
+    Bounds3 seen;  // in pixels, z unused
     for (const Vec3& point : points) {
         const ScreenPoint p = Project(camera, point);
-        left = std::fmin(left, p.x);
-        rightmost = std::fmax(rightmost, p.x);
-        top = std::fmin(top, p.y);
-        bottom = std::fmax(bottom, p.y);
+        seen.Add(Vec3{p.x, p.y, 0});
     }
-    if (std::isfinite(left + rightmost + top + bottom)) {
-        camera.centreX += width / 2.0 - (left + rightmost) / 2;
-        camera.centreY += height / 2.0 - (top + bottom) / 2;
+    if (std::isfinite(seen.min.x + seen.max.x + seen.min.y + seen.max.y)) {
+        camera.centreX += width / 2.0 - (seen.min.x + seen.max.x) / 2;
+        camera.centreY += height / 2.0 - (seen.min.y + seen.max.y) / 2;
     }
     return camera;
 }
