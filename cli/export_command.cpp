@@ -32,7 +32,6 @@
 #include "writer/staged_files.h"
 #include "cli/worker_process.h"
 #include "driver/export_report.h"
-#include "format/input_file.h"
 #include "format/tool_text.h"
 #include "driver/scene_builder.h"
 #include "format/mapped_file.h"

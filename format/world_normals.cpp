@@ -122,7 +122,7 @@ Groups CornersByPosition(const Positions& verts, const Faces& faces) {
     constexpr std::uint32_t kEmpty = 0xffffffffu;
     std::vector<std::uint32_t> table(mask + 1, kEmpty), position(nv);
     const auto slotOf = [&](const VectorKey& key) {
-        const std::uint64_t h = (key.xy ^ (key.z * 0x9E3779B97F4A7C15u)) * 0xBF58476D1CE4E5B9u;
+        const std::uint64_t h = (key.first ^ (key.second * 0x9E3779B97F4A7C15u)) * 0xBF58476D1CE4E5B9u;
         return static_cast<std::size_t>(h ^ h >> 31) & mask;
     };
     // The table is far larger than the caches: its slots are fetched some vertices ahead.

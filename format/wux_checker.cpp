@@ -1,5 +1,6 @@
 #include "format/wux_checker.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -55,18 +56,16 @@ public:
         const auto meshes = Records<VertexChunk>(*model.meshes);
         const auto spheres = Records<BoundSphere>(*model.bounds->spheres);
         std::size_t nextSphere = 0;
-        // Rank of each tag in the required order; GBND once, GELP at most once.
-        const std::map<std::string, int> rank{{kMaterialTag, 0}, {kMeshTag, 1}, {kBoundTag, 2}, {kEllipsoidTag, 3}};
-        int lastRank = -1;
-        std::string lastTag;
+        // The tags in the required order; GBND once, GELP at most once.
+        const std::string order[] = {kMaterialTag, kMeshTag, kBoundTag, kEllipsoidTag};
+        const std::string* last = order;
         for (const ChunkInfo& chunk : doc.chunks) {
-            const int r = rank.at(chunk.tag);
-            if (r < lastRank) {
-                Error(chunk.offset, ChunkName(chunk), chunk.tag + " chunk after a " + lastTag +
+            const std::string* rank = std::find(std::begin(order), std::end(order), chunk.tag);
+            if (rank < last) {
+                Error(chunk.offset, ChunkName(chunk), chunk.tag + " chunk after a " + *last +
                                                           " chunk (order: GMAT, GVTX, GBND, GELP)");
             } else {
-                lastRank = r;
-                lastTag = chunk.tag;
+                last = rank;
             }
             if ((chunk.tag == kBoundTag || chunk.tag == kEllipsoidTag) && chunk.ordinal > 0) {
                 Error(chunk.offset, ChunkName(chunk), "a second " + chunk.tag + " chunk (at most one allowed)");

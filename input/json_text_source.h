@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "format/input_file.h"
+#include "format/mapped_file.h"
 #include "input/scene_description.h"
 
 namespace wux {
