@@ -1,11 +1,9 @@
-#include "cli/batch_export.h"
-
+// wux export INPUT... --out-dir DIR (cli/export_command.h).
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <map>
-#include <set>
 #include <iostream>
+#include <set>
 #include <sstream>
 #include <system_error>
 #include <thread>
@@ -15,12 +13,11 @@
 #include "cli/command.h"
 #include "cli/exit_codes.h"
 #include "cli/export_command.h"
-#include "writer/staged_files.h"
-#include "driver/export_report.h"
 #include "cli/input_discovery.h"
 #include "cli/progress_bar.h"
-#include "format/tool_error.h"
+#include "driver/export_report.h"
 #include "format/tool_text.h"
+#include "writer/staged_files.h"
 
 namespace wux {
 namespace {
@@ -37,50 +34,43 @@ struct Entry {
     double seconds = 0;
 };
 
-// The folders a run creates, so that those left empty can go again.
+// The folders a run creates, so that those left empty go again when it ends, however it ends.
 class CreatedFolders {
 public:
-    // Records the missing folders from `folder` up to the first one that exists.
-    void Note(const fs::path& folder) {
-        std::error_code ec;
-        for (fs::path p = folder.lexically_normal(); !p.empty() && !fs::exists(p, ec); p = p.parent_path()) {
-            if (!folders_.insert(p.string()).second) break;
-            if (p == p.parent_path()) break;
-        }
-    }
+    CreatedFolders() = default;
+    CreatedFolders(const CreatedFolders&) = delete;
+    CreatedFolders& operator=(const CreatedFolders&) = delete;
     // Deepest first, so that a parent is empty by the time it is tried.
-    void RemoveEmpty() const {
+    ~CreatedFolders() {
         for (auto it = folders_.rbegin(); it != folders_.rend(); ++it) {
             std::error_code ec;
             if (fs::is_directory(*it, ec) && fs::is_empty(*it, ec)) fs::remove(*it, ec);
         }
+    }
+    // Records the missing folders from `folder` up to the first one that exists.
+    void Note(const fs::path& folder) {
+        std::error_code ec;
+        for (fs::path p = folder.lexically_normal(); !p.empty() && !fs::exists(p, ec); p = p.parent_path())
+            if (!folders_.insert(p.string()).second || p == p.parent_path()) break;
     }
 
 private:
     std::set<std::string> folders_;  // sorted: a parent before its children
 };
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        if (!line.empty()) lines.push_back(line);
-    return lines;
-}
-
 // The worker's last line is its failure; the lines before it are details (--verify's list).
 void TakeError(const std::string& errorText, Entry* entry) {
-    std::vector<std::string> lines = Lines(errorText);
-    if (lines.empty()) {
+    std::istringstream in(errorText);
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty()) entry->details.push_back(line);
+    if (entry->details.empty()) {
         entry->error = "the export failed without a message";
         return;
     }
-    std::string last = lines.back();
-    lines.pop_back();
+    entry->error = entry->details.back();
+    entry->details.pop_back();
     const std::string prefix = "wux export: ";
-    if (last.compare(0, prefix.size(), prefix) == 0) last.erase(0, prefix.size());
-    entry->error = last;
-    entry->details = std::move(lines);
+    if (entry->error.compare(0, prefix.size(), prefix) == 0) entry->error.erase(0, prefix.size());
 }
 
 void TakeReport(const std::string& text, Entry* entry) {
@@ -106,10 +96,9 @@ nlohmann::json EntryJson(const Entry& e) {
     return j;
 }
 
-
 // Every input found, in the order given: those that cannot be exported carry their error,
-// the others are the jobs. The output folder and the report's folder are there when this
-// returns; the folders it made are noted to go again if they stay empty.
+// the others are the jobs. The output folder and the report's folder are there once MakePlan
+// returns; the folders it made go again if they stay empty.
 struct Plan {
     Discovery discovery;
     std::vector<Entry> entries;
@@ -117,45 +106,35 @@ struct Plan {
     CreatedFolders created;
 };
 
-Plan MakePlan(const BatchOptions& options) {
+void MakePlan(const BatchOptions& options, Plan* plan) {
     std::error_code ec;
     if (fs::exists(options.outDir, ec) && !fs::is_directory(options.outDir, ec))
         ThrowToolError(ToolError::Kind::Output, options.outDir, "is not a folder");
     const std::string& reportPath = options.common.report;
-    if (!reportPath.empty() && fs::is_directory(reportPath, ec))
-        ThrowToolError(ToolError::Kind::Output, reportPath, "is a directory");
-
     if (ToolResult<void> apart = CheckOutputsApart(options.inputs, {reportPath}); !apart.Ok()) throw apart.Error();
 
-    Plan plan;
-    plan.discovery = DiscoverInputs(options.inputs, options.outDir, reportPath);
-    plan.created.Note(options.outDir);
-    for (const BatchInput& input : plan.discovery.inputs) {
-        Entry entry;
-        entry.input = input;
-        entry.error = input.error.empty() ? std::string() : QuotedPath(input.input) + ": " + input.error;
+    plan->discovery = DiscoverInputs(options.inputs, options.outDir, reportPath);
+    plan->created.Note(options.outDir);
+    for (const BatchInput& input : plan->discovery.inputs) {
         if (input.error.empty()) {
-            plan.jobs.push_back(plan.entries.size());
-            plan.created.Note(fs::path(input.output).parent_path());
+            plan->jobs.push_back(plan->entries.size());
+            plan->created.Note(fs::path(input.output).parent_path());
         }
-        plan.entries.push_back(std::move(entry));
+        plan->entries.emplace_back();
+        plan->entries.back().input = input;
+        if (!input.error.empty()) plan->entries.back().error = QuotedPath(input.input) + ": " + input.error;
     }
-    if (plan.entries.empty()) {
-        const std::size_t skipped = plan.discovery.skipped;
+    if (plan->entries.empty()) {
+        const std::size_t skipped = plan->discovery.skipped;
         ThrowToolError(ToolError::Kind::Input, "",
                        "no files to convert" +
                            (skipped > 0 ? " (" + Plural(skipped, "file", "files") + " of other kinds skipped)" : std::string()));
     }
     fs::create_directories(options.outDir, ec);
     if (ec) ThrowToolError(ToolError::Kind::Output, options.outDir, "cannot create the folder: " + ec.message());
-    if (!reportPath.empty() && reportPath != "-") {
-        const fs::path reportFolder = fs::path(reportPath).parent_path();
-        if (!reportFolder.empty() && !fs::is_directory(reportFolder, ec)) {
-            plan.created.RemoveEmpty();
-            ThrowToolError(ToolError::Kind::Output, reportPath, "the folder " + reportFolder.string() + " does not exist");
-        }
-    }
-    return plan;
+    const fs::path reportFolder = fs::path(reportPath).parent_path();
+    if (reportPath != "-" && !reportFolder.empty() && !fs::is_directory(reportFolder, ec))
+        ThrowToolError(ToolError::Kind::Output, reportPath, "the folder " + reportFolder.string() + " does not exist");
 }
 
 // A file running this long is named on the progress line.
@@ -214,10 +193,7 @@ Outcome RunExports(const BatchOptions& options, Plan* plan, PluginLibrary* plugi
         }
         return ExportScene(o, plugin);
     };
-    std::map<std::size_t, std::chrono::steady_clock::time_point> running;
-    run.started = [&](std::size_t job) { running[job] = std::chrono::steady_clock::now(); };
     run.done = [&](std::size_t job, const WorkerOutcome& worker) {
-        running.erase(job);
         Entry& e = entries[jobs[job]];
         const ExportOptions o = exportOptions(jobs[job]);
         e.seconds = worker.seconds;
@@ -238,14 +214,9 @@ Outcome RunExports(const BatchOptions& options, Plan* plan, PluginLibrary* plugi
         progress.Update(outcome.done, failed);
     };
     // The file that has run longest, once it has run long enough to explain a still bar.
-    run.tick = [&] {
-        const auto oldest = std::min_element(running.begin(), running.end(),
-                                             [](const auto& a, const auto& b) { return a.second < b.second; });
-        const double seconds = oldest == running.end() ? 0 : std::chrono::duration<double>(
-                                                                 std::chrono::steady_clock::now() - oldest->second)
-                                                                 .count();
+    run.tick = [&](std::size_t job, double seconds) {
         progress.SetNote(seconds < kSlowSeconds ? std::string()
-                                                : "still on " + entries[jobs[oldest->first]].input.input + " (" +
+                                                : "still on " + entries[jobs[job]].input.input + " (" +
                                                       std::to_string(static_cast<long>(seconds)) + " s)");
         progress.Redraw();
     };
@@ -294,14 +265,16 @@ std::string SummaryLine(const BatchOptions& options, const Plan& plan, const Out
     return line.str();
 }
 
-int Run(const BatchOptions& options) {
+}  // namespace
+
+int RunBatchExport(const BatchOptions& options) {
     // Loaded once, before the workers are forked: each starts with it.
     PluginLibrary plugin;
     LoadPlugin(options.common.plugin, &plugin);
-    Plan plan = MakePlan(options);
+    Plan plan;
+    MakePlan(options, &plan);
     const Outcome outcome = RunExports(options, &plan, &plugin);
     if (outcome.signal != 0) {
-        plan.created.RemoveEmpty();
         PrintError("interrupted (" + SignalName(outcome.signal) + ") after " + std::to_string(outcome.done) + " of " +
                    std::to_string(plan.entries.size()) + " files; no report written");
         return ExitCodeOfSignal(outcome.signal);
@@ -310,26 +283,15 @@ int Run(const BatchOptions& options) {
     std::set<std::string> folders;
     for (const Entry& e : plan.entries)
         if (e.converted) folders.insert(FolderOf(e.input.output));
-    if (const ToolResult<void> synced = SyncFolders({folders.begin(), folders.end()}); !synced.Ok()) {
-        plan.created.RemoveEmpty();
-        throw synced.Error();
-    }
+    if (const ToolResult<void> synced = SyncFolders({folders.begin(), folders.end()}); !synced.Ok()) throw synced.Error();
     const bool reportToStdout = options.common.report == "-";
-    if (reportToStdout) std::cout << BatchReportJson(options, plan, outcome).dump(2) << "\n";
+    if (reportToStdout) PrintJson(BatchReportJson(options, plan, outcome));
     if (!options.common.report.empty() && !reportToStdout) {
         const ToolResult<void> written = WriteReportFile(options.common.report, BatchReportJson(options, plan, outcome));
-        if (!written.Ok()) {
-            plan.created.RemoveEmpty();
-            throw written.Error();
-        }
+        if (!written.Ok()) throw written.Error();
     }
-    plan.created.RemoveEmpty();
     if (ShowSummary()) (reportToStdout ? std::cerr : std::cout) << SummaryLine(options, plan, outcome) << "\n" << std::flush;
     return ConvertedCount(plan.entries) == plan.entries.size() ? kExitOk : kExitNo;
 }
-
-}  // namespace
-
-int RunBatchExport(const BatchOptions& options) { return Run(options); }
 
 }  // namespace wux

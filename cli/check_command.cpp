@@ -1,10 +1,10 @@
 // wux check FILE: every rule of the WUX layout. Valid (warnings allowed) is 0, invalid 1.
+#include <algorithm>
 #include <iostream>
 #include <memory>
 #include <string>
 
 #include "cli/command.h"
-#include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "format/mapped_file.h"
 #include "format/tool_text.h"
@@ -19,22 +19,16 @@ struct CheckOptions {
     bool json = false;
 };
 
-// Names are the file's bytes; those that are not UTF-8 become U+FFFD.
-void PrintJson(const nlohmann::ordered_json& json) {
-    std::cout << json.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
-}
-
 int RunCheck(const CheckOptions& options) {
     MappedFile file;
-    if (const ToolResult<void> opened = file.Open(options.path); !opened.Ok()) {
-        if (options.json) return FailWithJson(opened.Error(), UnreadableCheckJson(options.path, opened.Error().message));
-        throw opened.Error();
+    CheckReport report;
+    ToolResult<void> read = file.Open(options.path);
+    if (read.Ok()) {
+        report = CheckWux(file.Span(), options.maxProblems);
+        read = file.Intact();  // cut short while it was read
     }
-    const CheckReport report = CheckWux(file.Span(), options.maxProblems);
-    if (const ToolResult<void> intact = file.Intact(); !intact.Ok()) {
-        if (options.json) return FailWithJson(intact.Error(), UnreadableCheckJson(options.path, intact.Error().message));
-        throw intact.Error();
-    }
+    if (!read.Ok())
+        return FailWithJson(read.Error(), options.json, UnreadableCheckJson(options.path, read.Error().message));
     const int code = report.Valid() ? kExitOk : kExitNo;
     if (options.json) {
         PrintJson(CheckJson(options.path, report));
@@ -42,11 +36,10 @@ int RunCheck(const CheckOptions& options) {
     }
     // Quiet keeps the errors and the verdict; the warnings are left out.
     CheckReport shown = report;
-    if (CurrentVerbosity() == Verbosity::Quiet) {
-        shown.problems.clear();
-        for (const Problem& p : report.problems)
-            if (p.severity == Problem::Severity::Error) shown.problems.push_back(p);
-    }
+    if (CurrentVerbosity() == Verbosity::Quiet)
+        shown.problems.erase(std::remove_if(shown.problems.begin(), shown.problems.end(),
+                                            [](const Problem& p) { return p.severity != Problem::Severity::Error; }),
+                             shown.problems.end());
     std::cout << FormatReport(shown);
     std::cout << options.path << ": " << (report.Valid() ? "valid" : "invalid") << " ("
               << Plural(report.errorCount, "error", "errors") << ", "

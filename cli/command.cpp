@@ -152,10 +152,18 @@ nlohmann::ordered_json ErrorJson(const ToolError& error) {
             {"message", error.place.empty() ? error.message : error.place + ": " + error.message}};
 }
 
-int FailWithJson(const ToolError& error, const nlohmann::ordered_json& json) {
+int FailWithJson(const ToolError& error, bool json, const nlohmann::ordered_json& shape) {
+    if (!json) throw error;
     PrintError(error.Text());
-    std::cout << json.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+    PrintJson(shape);
     return ExitCodeOf(error.kind);
+}
+
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+    if (from.empty()) return text;
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
 }
 
 }  // namespace wux

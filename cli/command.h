@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -53,7 +54,26 @@ void ClearProgress();
 // A failure as JSON, for the commands whose --json promises JSON either way:
 // {"code": 2, "file": ..., "offset": N or null, "message": ...}.
 nlohmann::ordered_json ErrorJson(const ToolError& error);
-// The error on standard error, then `json` on standard output; returns the error's exit code.
-int FailWithJson(const ToolError& error, const nlohmann::ordered_json& json);
+// With --json: the error on standard error, then `json` on standard output, and the error's
+// exit code back; without, throws the error.
+int FailWithJson(const ToolError& error, bool json, const nlohmann::ordered_json& shape);
+
+// JSON on standard output. Names are the files' bytes; those that are not UTF-8 become U+FFFD.
+template <typename Json>
+void PrintJson(const Json& json) {
+    std::cout << json.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
+}
+
+// text with every `from` replaced by `to`.
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to);
+
+// The commands, each registered on the application with its own callback.
+void AddInfoCommand(CLI::App& app);
+void AddCheckCommand(CLI::App& app);
+void AddExportCommand(CLI::App& app);
+void AddConvertCommand(CLI::App& app);
+void AddDiffCommand(CLI::App& app);
+void AddRenderCommand(CLI::App& app);
+void AddViewCommand(CLI::App& app);
 
 }  // namespace wux

@@ -9,12 +9,8 @@
 #include <system_error>
 #include <vector>
 
-#include "convert/gltf_writer.h"
-#include "convert/json_scene_writer.h"
-#include "convert/obj_writer.h"
-#include "convert/record_inverse.h"
+#include "convert/convert.h"
 #include "cli/command.h"
-#include "cli/commands.h"
 #include "format/mapped_file.h"
 #include "format/tool_text.h"
 #include "format/wux_reader.h"

@@ -6,7 +6,6 @@
 
 #include "convert/model_diff.h"
 #include "cli/command.h"
-#include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "format/mapped_file.h"
 
@@ -22,16 +21,14 @@ struct DiffCommandOptions {
 int RunDiff(const DiffCommandOptions& options) {
     ToolResult<WuxDocument> a = OpenWux(options.pathA);
     ToolResult<WuxDocument> b = a.Ok() ? OpenWux(options.pathB) : ToolResult<WuxDocument>(a.Error());
-    if (!b.Ok() && options.json)
-        return FailWithJson(b.Error(), {{"a", options.pathA}, {"b", options.pathB}, {"error", ErrorJson(b.Error())}});
-    if (!b.Ok()) throw b.Error();
+    if (!b.Ok())
+        return FailWithJson(b.Error(), options.json,
+                            {{"a", options.pathA}, {"b", options.pathB}, {"error", ErrorJson(b.Error())}});
     DiffOptions diffOptions;
     diffOptions.tolerance = options.tolerance;
     const DiffReport report = DiffModels(*a, *b, diffOptions);
     if (options.json) {
-        // Names are the files' bytes; those that are not UTF-8 become U+FFFD, as in check and info.
-        std::cout << DiffJson(report, options.pathA, options.pathB).dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
-                  << "\n";
+        PrintJson(DiffJson(report, options.pathA, options.pathB));
     } else {
         std::cout << FormatDiffText(report, options.pathA, options.pathB);
     }

@@ -1,5 +1,5 @@
 // wux export: the export pipeline (cli/export_command.h) and the command that runs it, for one
-// INPUT OUTPUT or, with --out-dir, for many (cli/batch_export.h). The plug-in writes a
+// INPUT OUTPUT or, with --out-dir, for many (cli/batch_export.cpp). The plug-in writes a
 // temporary file; only a file that was written without complaint (and, with --verify, passes
 // the checker) takes OUTPUT's place, together with the embedded textures and the report
 // (writer/staged_files.h). So on any failure OUTPUT is left as it was, or absent, and nothing
@@ -9,10 +9,8 @@
 
 #include <malloc.h>
 #include <signal.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <exception>
 #include <filesystem>
 #include <iostream>
@@ -25,12 +23,9 @@
 
 #include "host/standin/standin.h"
 #include "cli/command.h"
-#include "cli/commands.h"
 #include "cli/exit_codes.h"
-#include "cli/batch_export.h"
 #include "writer/export_interrupt.h"
 #include "writer/staged_files.h"
-#include "cli/worker_process.h"
 #include "driver/export_report.h"
 #include "format/tool_text.h"
 #include "driver/scene_builder.h"
@@ -40,10 +35,7 @@
 #include "input/assimp_import.h"
 #include "input/json_scene.h"
 #include "input/gltf_reader.h"
-#include "input/obj_reader.h"
-#include "input/ply_reader.h"
-#include "input/stl_reader.h"
-#include "input/warnings.h"
+#include "input/mesh_reader.h"
 
 namespace wux {
 namespace {
@@ -53,44 +45,38 @@ namespace fs = std::filesystem;
 // The scene as the plug-in sees it, with a progress line while the plug-in walks it. The
 // plug-in collects a node's mesh while it visits the node and never reads it again, so
 // each mesh is freed once its node has been visited: the geometry is not held twice.
-class ProgressScene : public IScene {
+class ProgressScene : public IScene, ITreeEnumProc {
 public:
-    ProgressScene(IScene* inner, std::size_t nodeCount) : inner_(inner), nodeCount_(nodeCount) {}
+    ProgressScene(IScene* inner, std::size_t nodeCount) : inner_(inner), total_(nodeCount) {}
 
     int EnumTree(ITreeEnumProc* proc) override {
-        CountingProc counting(proc, nodeCount_);
-        return inner_->EnumTree(&counting);
+        proc_ = proc;
+        visited_ = 0;
+        return inner_->EnumTree(this);
     }
 
 private:
-    class CountingProc : public ITreeEnumProc {
-    public:
-        CountingProc(ITreeEnumProc* inner, std::size_t total) : inner_(inner), total_(total) {}
-        // Called by the host's walk, which no exception may leave.
-        int callback(INode* node) noexcept override {
-            ++visited_;
-            if (visited_ == 1 || visited_ % 64 == 0 || visited_ == total_) {
-                try {
-                    ShowProgress("exporting: " + std::to_string(visited_ * 100 / total_) + "% (node " +
-                                 std::to_string(visited_) + " of " + std::to_string(total_) + ")");
-                } catch (...) {
-                    // A progress line is not worth failing the export for.
-                }
+    // Called by the host's walk, which no exception may leave.
+    int callback(INode* node) noexcept override {
+        ++visited_;
+        if (visited_ == 1 || visited_ % 64 == 0 || visited_ == total_) {
+            try {
+                ShowProgress("exporting: " + std::to_string(visited_ * 100 / total_) + "% (node " +
+                             std::to_string(visited_) + " of " + std::to_string(total_) + ")");
+            } catch (...) {
+                // A progress line is not worth failing the export for.
             }
-            const int result = inner_->callback(node);
-            if (auto* tri = dynamic_cast<TriObject*>(static_cast<StandinNode*>(node)->GetObjectRef()))
-                tri->mesh = ::Mesh();
-            return result;
         }
-
-    private:
-        ITreeEnumProc* inner_;
-        std::size_t total_;
-        std::size_t visited_ = 0;
-    };
+        const int result = proc_->callback(node);
+        if (auto* tri = dynamic_cast<TriObject*>(static_cast<StandinNode*>(node)->GetObjectRef()))
+            tri->mesh = ::Mesh();
+        return result;
+    }
 
     IScene* inner_;
-    std::size_t nodeCount_;
+    ITreeEnumProc* proc_ = nullptr;
+    std::size_t total_;
+    std::size_t visited_ = 0;
 };
 
 bool IsJsonPath(const std::string& path) { return Lower(fs::path(path).extension().string()) == ".json"; }
@@ -99,19 +85,6 @@ std::size_t CountNodes(const std::vector<SceneNode>& nodes) {
     std::size_t n = 0;
     ForEachNode(nodes, [&n](const SceneNode&) { ++n; });
     return n;
-}
-
-std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
-    if (from.empty()) return text;
-    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-    return text;
-}
-
-// The plug-in's message names the file it was given, the temporary one; the user must read
-// what the plug-in would have said of OUTPUT as they wrote it.
-std::string NameOutputInstead(const std::string& text, const std::string& tempPath, const std::string& output) {
-    return ReplaceAll(text, ::FileNamePart(tempPath.c_str()), ::FileNamePart(output.c_str()));
 }
 
 // Embedded textures go through the export's files: staged now, in place only on success.
@@ -134,21 +107,6 @@ private:
     StagedFiles* files_;
 };
 
-AssimpImportOptions ImportOptions(const ExportOptions& options, TextureFiles* textureFiles) {
-    AssimpImportOptions assimpOptions;
-    const std::string up = Lower(options.upText), helpers = Lower(options.helpersText);
-    assimpOptions.up = up == "y"   ? AssimpImportOptions::Up::Y
-                       : up == "z" ? AssimpImportOptions::Up::Z
-                                   : AssimpImportOptions::Up::Auto;
-    assimpOptions.helpers = helpers == "all"    ? AssimpImportOptions::Helpers::All
-                            : helpers == "none" ? AssimpImportOptions::Helpers::None
-                                                : AssimpImportOptions::Helpers::Markers;
-    assimpOptions.outputPath = options.output;
-    assimpOptions.textureFiles = textureFiles;
-    assimpOptions.smoothAngleDegrees = options.smoothAngle;
-    return assimpOptions;
-}
-
 SceneDescription ReadInput(const ExportOptions& options, TextureFiles* textureFiles, Warnings* warnings,
                            ImportCounts* counts) {
     std::error_code ec;
@@ -167,15 +125,23 @@ SceneDescription ReadInput(const ExportOptions& options, TextureFiles* textureFi
             // Called inside the readers, Assimp's among them; a progress line is not worth failing for.
         }
     };
-    AssimpImportOptions importOptions = ImportOptions(options, textureFiles);
+    AssimpImportOptions importOptions;
+    const std::string up = Lower(options.upText), helpers = Lower(options.helpersText);
+    importOptions.up = up == "y"   ? AssimpImportOptions::Up::Y
+                       : up == "z" ? AssimpImportOptions::Up::Z
+                                   : AssimpImportOptions::Up::Auto;
+    importOptions.helpers = helpers == "all"    ? AssimpImportOptions::Helpers::All
+                            : helpers == "none" ? AssimpImportOptions::Helpers::None
+                                                : AssimpImportOptions::Helpers::Markers;
+    importOptions.outputPath = options.output;
+    importOptions.textureFiles = textureFiles;
+    importOptions.smoothAngleDegrees = options.smoothAngle;
     if (ProgressShown()) importOptions.progress = progress;
     ToolResult<SceneDescription> scene =
-        IsJsonPath(options.input)  ? ReadJsonSceneFile(options.input, importOptions.progress)
-        : IsPlyPath(options.input) ? ReadPlyFile(options.input, importOptions, warnings, counts)
-        : IsStlPath(options.input) ? ReadStlFile(options.input, importOptions, warnings, counts)
-        : IsObjPath(options.input) ? ReadObjFile(options.input, importOptions, warnings, counts)
+        IsJsonPath(options.input)   ? ReadJsonSceneFile(options.input, importOptions.progress)
+        : IsMeshPath(options.input) ? ReadMeshFile(options.input, importOptions, warnings, counts)
         : IsGltfPath(options.input) ? ReadGltfFile(options.input, importOptions, warnings, counts)
-                                   : ImportWithAssimp(options.input, importOptions, warnings, counts);
+                                    : ImportWithAssimp(options.input, importOptions, warnings, counts);
     if (!scene.Ok()) throw scene.Error();
     return std::move(*scene);
 }
@@ -201,8 +167,13 @@ void RunPlugin(PluginLibrary* plugin, const SceneDescription& description, Stand
         // The plug-in's message names no cause; its library tells the tool.
         const std::string cause = plugin->LastSaveFailure();
         std::string what = "the plug-in could not write the file" + (cause.empty() ? "" : " (" + cause + ")");
+        // The message names the file the plug-in was given, the temporary one; the user must
+        // read what the plug-in would have said of OUTPUT as they wrote it.
         if (!boxes.empty())
-            what += "; its message: \"" + NameOutputInstead(StandinCp1251ToUtf8(boxes.front().text), tempPath, output) + "\"";
+            what += "; its message: \"" +
+                    ReplaceAll(StandinCp1251ToUtf8(boxes.front().text), ::FileNamePart(tempPath.c_str()),
+                               ::FileNamePart(output.c_str())) +
+                    "\"";
         ThrowToolError(plugin->LastSaveFailureIsFile() ? ToolError::Kind::Output : ToolError::Kind::PluginFailed, output,
                        what);
     }
@@ -224,8 +195,6 @@ void KeepFreedMemoryForReuse() {
 
 int RunExport(const ExportOptions& options, PluginLibrary* plugin) {
     KeepFreedMemoryForReuse();
-    if (!options.report.empty() && fs::is_directory(options.report))
-        ThrowToolError(ToolError::Kind::Output, options.report, "is a directory");
 
     // Everything this export creates; on any way out but success it is removed again.
     StagedFiles files(options.syncEachFile ? StagedFiles::Sync::EachFile : StagedFiles::Sync::Later);
@@ -342,6 +311,8 @@ int RunExportCommand(BatchOptions batch, std::uint64_t memoryMiB) {
     // A cap beyond what 64 bits of bytes can hold is no cap.
     batch.limits.memoryBytes = memoryMiB > (UINT64_MAX >> 20) ? 0 : memoryMiB << 20;
     const ExportOptions& options = batch.common;
+    if (!options.report.empty() && fs::is_directory(options.report))
+        ThrowToolError(ToolError::Kind::Output, options.report, "is a directory");
     if (!options.report.empty() && options.report != "-" && Lower(fs::path(options.report).extension().string()) != ".json")
         Warn(options.report + ": the report is JSON, but the name does not end in .json");
     if (!batch.outDir.empty()) return RunBatchExport(batch);

@@ -5,7 +5,9 @@
 // scene and in a supervised worker (cli/worker_process.h) for anything a library imports.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 #include "cli/worker_process.h"
 #include "driver/plugin_loader.h"
@@ -35,5 +37,21 @@ int ExportScene(const ExportOptions& options, PluginLibrary* plugin);
 // Why the worker of an export ended without a word (a crash, a timeout), once its temporary
 // files are removed.
 std::string EndOfWorker(const WorkerOutcome& outcome, const WorkerLimits& limits, const ExportOptions& options);
+
+// wux export INPUT... --out-dir DIR (cli/batch_export.cpp): converts files and folders of files
+// in parallel, in supervised workers (one per job slot) under the same rules as a single
+// export, goes on past failures, prints one line per failure and a summary, and writes one
+// report with an entry per input.
+struct BatchOptions {
+    std::vector<std::string> inputs;  // files and folders
+    std::string outDir;
+    std::size_t jobs = 0;  // 0: one per core
+    WorkerLimits limits;
+    ExportOptions common;  // the options every export shares; its report is the batch's report
+};
+
+// 0 when every input was converted, 1 when any failed, 128 + the signal when interrupted;
+// throws a ToolError when the batch cannot start (the plug-in, its folder, its report, no inputs).
+int RunBatchExport(const BatchOptions& options);
 
 }  // namespace wux

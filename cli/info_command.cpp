@@ -4,7 +4,6 @@
 #include <string>
 
 #include "cli/command.h"
-#include "cli/commands.h"
 #include "format/tool_text.h"
 #include "format/mapped_file.h"
 #include "format/wux_info.h"
@@ -19,9 +18,8 @@ struct InfoOptions {
 
 int RunInfo(const InfoOptions& options) {
     const ToolResult<WuxDocument> read = OpenWux(options.path);
-    if (!read.Ok() && options.json)
-        return FailWithJson(read.Error(), {{"file", options.path}, {"error", ErrorJson(read.Error())}});
-    if (!read.Ok()) throw read.Error();
+    if (!read.Ok())
+        return FailWithJson(read.Error(), options.json, {{"file", options.path}, {"error", ErrorJson(read.Error())}});
     if (options.json) {
         std::cout << DumpInfoJson(InfoJson(*read)) << "\n";
     } else {

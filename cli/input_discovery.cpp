@@ -1,7 +1,6 @@
 #include "cli/input_discovery.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <map>
 #include <set>

@@ -6,13 +6,13 @@
 #include <exception>
 #include <iostream>
 #include <new>
+#include <numeric>
 #include <string>
 #include <vector>
 
 #include <CLI/CLI.hpp>
 
 #include "cli/command.h"
-#include "cli/commands.h"
 #include "cli/exit_codes.h"
 
 namespace {
@@ -51,7 +51,7 @@ constexpr const char* kExitCodeTable =
 
 std::size_t EditDistance(const std::string& a, const std::string& b) {
     std::vector<std::size_t> row(b.size() + 1);
-    for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    std::iota(row.begin(), row.end(), std::size_t{0});
     for (std::size_t i = 1; i <= a.size(); ++i) {
         std::size_t diagonal = row[0];
         row[0] = i;
@@ -90,11 +90,6 @@ std::vector<std::string> OptionNames(const CLI::App& command) {
     return names;
 }
 
-std::string Replace(std::string text, const std::string& from, const std::string& to) {
-    const std::size_t at = text.find(from);
-    return at == std::string::npos ? text : text.replace(at, from.size(), to);
-}
-
 // CLI11's message in the words of this tool: the option as the user typed it, range errors
 // as words, a suggestion for a mistyped option.
 std::string UsageText(const CLI::ParseError& e, const CLI::App* command, const std::vector<std::string>& args) {
@@ -106,13 +101,13 @@ std::string UsageText(const CLI::ParseError& e, const CLI::App* command, const s
         if (eq != std::string::npos)
             text = text.substr(19, eq - 19) + ": \"" + text.substr(eq + 3) + "\" is not a number";
     }
-    text = Replace(text, ": must be ", " must be ");
+    text = wux::ReplaceAll(text, ": must be ", " must be ");
     if (command == nullptr) return text;
     for (const CLI::Option* option : command->get_options()) {
         const std::string longName = option->get_lnames().empty() ? "" : "--" + option->get_lnames().front();
         if (longName.empty() || typed(longName)) continue;
         for (const std::string& s : option->get_snames())
-            if (typed("-" + s)) text = Replace(text, longName, "-" + s);
+            if (typed("-" + s)) text = wux::ReplaceAll(text, longName, "-" + s);
     }
     if (dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr) {
         const std::vector<std::string> known = OptionNames(*command);

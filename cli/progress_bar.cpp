@@ -21,9 +21,7 @@ std::string Clock(double seconds) {
 }  // namespace
 
 ProgressBar::ProgressBar(std::size_t total, std::string unit)
-    : shown_(ProgressShown()), total_(total), unit_(std::move(unit)), start_(std::chrono::steady_clock::now()) {}
-
-ProgressBar::~ProgressBar() { Clear(); }
+    : total_(total), unit_(std::move(unit)), start_(std::chrono::steady_clock::now()) {}
 
 std::string ProgressBar::Format(std::size_t done, std::size_t failed, std::size_t total, double elapsedSeconds,
                                 std::size_t width, const std::string& unit) {
@@ -43,13 +41,9 @@ void ProgressBar::Update(std::size_t done, std::size_t failed) {
 }
 
 void ProgressBar::Redraw() {
-    if (!shown_) return;
+    if (!ProgressShown()) return;
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     ShowProgress(Format(done_, failed_, total_, elapsed, kBarWidth, unit_) + (note_.empty() ? "" : "; " + note_));
-}
-
-void ProgressBar::Clear() {
-    if (shown_) ClearProgress();
 }
 
 }  // namespace wux

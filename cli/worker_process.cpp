@@ -16,7 +16,6 @@
 #include <cerrno>
 #include <cmath>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
@@ -69,12 +68,6 @@ struct Slot {
 
 double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-std::string FormatSeconds(double seconds) {
-    std::ostringstream os;
-    os << seconds << " s";
-    return os.str();
 }
 
 // All of size bytes sent (send true) or received over a worker's socket; false when the other
@@ -140,26 +133,11 @@ bool Transfer(int fd, void* data, std::size_t size, bool send = false) {
     _exit(0);
 }
 
-// While alive, SIGINT and SIGTERM are noted for the run instead of ending the command.
-class SignalCatcher {
-public:
-    SignalCatcher() { interruptSignal = 0; }
-    ~SignalCatcher() {
-        signal(SIGINT, oldInt_);
-        signal(SIGTERM, oldTerm_);
-    }
-    SignalCatcher(const SignalCatcher&) = delete;
-    SignalCatcher& operator=(const SignalCatcher&) = delete;
-
-private:
-    // poll() returns on a signal whatever the handler's flags.
-    sighandler_t oldInt_ = signal(SIGINT, OnWorkerInterrupt);
-    sighandler_t oldTerm_ = signal(SIGTERM, OnWorkerInterrupt);
-};
-
+// While it lives, SIGINT and SIGTERM are noted for the run instead of ending the command.
 class WorkerSet {
 public:
     explicit WorkerSet(const WorkerRun& run) : run_(run), slots_(run.parallel == 0 ? 1 : run.parallel) {
+        interruptSignal = 0;
         void* shared = mmap(nullptr, sizeof(std::atomic<int>) * slots_.size(), PROT_READ | PROT_WRITE,
                             MAP_SHARED | MAP_ANONYMOUS, -1, 0);
         if (shared != MAP_FAILED) {
@@ -168,6 +146,8 @@ public:
         }
     }
     ~WorkerSet() {
+        signal(SIGINT, oldInt_);
+        signal(SIGTERM, oldTerm_);
         for (Slot& slot : slots_) Reap(slot);
         if (phases_ != nullptr) munmap(phases_, sizeof(std::atomic<int>) * slots_.size());
     }
@@ -175,7 +155,6 @@ public:
     WorkerSet& operator=(const WorkerSet&) = delete;
 
     int Run() {
-        const SignalCatcher signals;
         std::size_t next = 0;
         for (;;) {
             if (interruptSignal != 0) return StopAll(interruptSignal);
@@ -184,7 +163,10 @@ public:
             if (next == run_.jobCount && std::none_of(slots_.begin(), slots_.end(), [](const Slot& s) { return s.busy; }))
                 return interruptSignal;
             Wait();
-            if (run_.tick) run_.tick();
+            const Slot* oldest = nullptr;
+            for (const Slot& slot : slots_)
+                if (slot.busy && (oldest == nullptr || slot.start < oldest->start)) oldest = &slot;
+            if (run_.tick) run_.tick(oldest ? oldest->job : 0, oldest ? SecondsSince(oldest->start) : 0);
         }
     }
 
@@ -223,7 +205,6 @@ private:
             slot.busy = true;
             slot.job = job;
             slot.start = Clock::now();
-            if (run_.started) run_.started(job);
             return;
         }
         if (why.empty()) {
@@ -336,6 +317,9 @@ private:
     const WorkerRun& run_;
     std::vector<Slot> slots_;
     std::atomic<int>* phases_ = nullptr;
+    // poll() returns on a signal whatever the handler's flags.
+    sighandler_t oldInt_ = signal(SIGINT, OnWorkerInterrupt);
+    sighandler_t oldTerm_ = signal(SIGTERM, OnWorkerInterrupt);
 };
 
 }  // namespace
@@ -357,10 +341,7 @@ void LimitAddressSpace(std::uint64_t bytes) {
     setrlimit(RLIMIT_AS, &limit);
 }
 
-int RunWorkers(const WorkerRun& run) {
-    WorkerSet set(run);
-    return set.Run();
-}
+int RunWorkers(const WorkerRun& run) { return WorkerSet(run).Run(); }
 
 void RemoveWorkerLeftovers(pid_t pid, const std::vector<std::string>& folders) {
     // The export's temporary files carry its process id in their names (writer/temporary_name.h).
@@ -399,9 +380,10 @@ std::string DescribeWorkerEnd(const WorkerOutcome& outcome, const WorkerLimits& 
             return "the export of " + input + " to " + output + " " + how;
         }
         case WorkerOutcome::End::TimedOut: {
-            const std::string limit = FormatSeconds(limits.timeoutSeconds);
-            if (reading) return "the importer took longer than " + limit + " reading " + input + "; it was stopped";
-            return "the export of " + input + " to " + output + " took longer than " + limit + "; it was stopped";
+            std::ostringstream limit;
+            limit << limits.timeoutSeconds << " s";
+            if (reading) return "the importer took longer than " + limit.str() + " reading " + input + "; it was stopped";
+            return "the export of " + input + " to " + output + " took longer than " + limit.str() + "; it was stopped";
         }
         case WorkerOutcome::End::Interrupted: return "the export of " + input + " was interrupted";
         case WorkerOutcome::End::NotStarted:

@@ -24,10 +24,8 @@ enum class WorkerPhase : int { Starting = 0, Reading, Exporting, Finishing };
 // Called by code that may run in a worker; does nothing outside one.
 void SetWorkerPhase(WorkerPhase phase);
 
-constexpr double kDefaultTimeoutSeconds = 600;
-
 struct WorkerLimits {
-    double timeoutSeconds = kDefaultTimeoutSeconds;  // 0: none
+    double timeoutSeconds = 600;  // 0: none
     std::uint64_t memoryBytes = 0;                   // the child's address space; 0: none
 };
 
@@ -62,12 +60,11 @@ struct WorkerRun {
     bool captureOutput = false;
     // In a worker: the job's work; its result is the job's exit code.
     std::function<int(std::size_t job)> body;
-    // In the parent, as each job starts (may be empty).
-    std::function<void(std::size_t job)> started;
     // In the parent, as each job ends (in the order they end).
     std::function<void(std::size_t job, const WorkerOutcome& outcome)> done;
-    // In the parent, about five times a second while jobs run (may be empty).
-    std::function<void()> tick;
+    // In the parent, about five times a second while jobs run (may be empty): the job that has
+    // run longest and its seconds so far (0 when none runs).
+    std::function<void(std::size_t job, double seconds)> tick;
 };
 
 // Runs every job and returns 0, or the signal (SIGINT, SIGTERM) that interrupted the run:

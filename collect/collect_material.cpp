@@ -17,19 +17,6 @@ void StoreColour(float* words, const Color& colour) {
     words[2] = FiniteOrZero(colour.b);
 }
 
-// The name index sits beside the list; should anything have filled the list
-// without it, rebuild it from the list so lookups keep the first-met-wins rule.
-void SyncMaterialIndex(ExportModel& model) {
-    if (model.materialIndexByName.size() == static_cast<size_t>(model.materials->count())) return;
-    model.materialIndexByName.clear();
-    const int32_t count = model.materials->count();
-    ModelRecord* record = model.materials->first();
-    for (int32_t i = 0; i < count; ++i) {
-        model.materialIndexByName.emplace(static_cast<MaterialChunk*>(record)->name, i);
-        record = model.materials->next();
-    }
-}
-
 // Fills the used map slots, packed from slot 0, each keeping its own slot
 // number as channel. Only bitmap textures give a slot: an enabled slot with no
 // map, or with a map of another kind, has no file to name and takes no place.
@@ -82,7 +69,6 @@ int32_t NodeCollector::CollectMaterial(INode* node, const char* nodeName) {
     StdMat* material = static_cast<StdMat*>(mtl);
 
     ExportModel& model = *currentModel;
-    SyncMaterialIndex(model);
     const char* rawName = material->GetName().data();
     std::string name(rawName != nullptr ? rawName : "");
     // Materials are told apart by name alone: a later material of a known name
@@ -97,7 +83,6 @@ int32_t NodeCollector::CollectMaterial(INode* node, const char* nodeName) {
 
     const int32_t index = model.materials->count();
     auto chunk = std::make_unique<MaterialChunk>(name.c_str());
-    chunk->mapCount = 0;
     CollectMaps(material, *chunk);
     FillColourBlock(material, chunk->colourBlock);
 

@@ -1,30 +1,11 @@
 #include "collect/node_collector.h"
 
 #include <cstring>
+#include <memory>
 
 #include "collect/node_name.h"
 #include "collect/node_route.h"
 #include "model/export_model.h"
-
-namespace {
-
-// Deletes a triangle-mesh object that a conversion made, on every way out of
-// the mesh route, a thrown out-of-memory included.
-class TemporaryTriObject {
-public:
-    TemporaryTriObject(TriObject* object, bool owned) : object_(object), owned_(owned) {}
-    ~TemporaryTriObject() {
-        if (owned_) delete object_;
-    }
-    TemporaryTriObject(const TemporaryTriObject&) = delete;
-    TemporaryTriObject& operator=(const TemporaryTriObject&) = delete;
-
-private:
-    TriObject* object_;
-    bool owned_;
-};
-
-}  // namespace
 
 int NodeCollector::callback(INode* node) noexcept {
     // The host is built by another compiler: an exception must never unwind
@@ -64,7 +45,8 @@ void NodeCollector::ProcessNode(INode* node) {
                              : kind == SHAPE_CLASS_ID ? "shape, which makes no mesh"
                                                       : "no triangle mesh");
     }
-    const TemporaryTriObject guard(tri, Del != FALSE);
+    // An object the conversion made goes on every way out, a thrown out-of-memory included.
+    const std::unique_ptr<TriObject> made(Del != FALSE ? tri : nullptr);
 
     // The material goes first, so a material that this mesh is the first to use
     // stands in the material list before the mesh stands in the mesh list.
@@ -77,8 +59,7 @@ void NodeCollector::ProcessNode(INode* node) {
 TriObject* ConvertToTriObject(INode* node, BOOL& Del) {
     Del = FALSE;
     Object* object = node->EvalWorldState(hostInterface->GetTime(), TRUE).obj;
-    if (object == nullptr) return nullptr;
-    if (!object->CanConvertToType(triObjectClassID)) return nullptr;
+    if (object == nullptr || !object->CanConvertToType(triObjectClassID)) return nullptr;
     Object* converted = object->ConvertToType(hostInterface->GetTime(), triObjectClassID);
     if (converted == nullptr) return nullptr;
     // The host's contract: a conversion to the triangle-mesh class gives a TriObject,

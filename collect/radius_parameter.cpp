@@ -29,14 +29,11 @@ bool ReadRadiusParameter(Object* object, float& radius) {
         Animatable* animatable = object;
         if (animatable->NumParamBlocks() != 0) return false;
         IParamArray* parameters = object->GetParamBlock();
-        if (parameters == nullptr) return false;
         // The array hands out the old-style block it belongs to, if it is one; a blind cast
         // would misread any other kind of parameter array.
-        IParamBlock* block = parameters->GetParamBlock();
-        if (block == nullptr) return false;
+        IParamBlock* block = parameters != nullptr ? parameters->GetParamBlock() : nullptr;
         Interval ivalid = FOREVER;
-        const TimeValue t = hostInterface->GetTime();
-        if (!block->GetValue(0, t, value, ivalid)) return false;
+        if (block == nullptr || !block->GetValue(0, hostInterface->GetTime(), value, ivalid)) return false;
     }
     if (!std::isfinite(value)) return false;
     radius = value;

@@ -1,4 +1,4 @@
-#include "convert/gltf_writer.h"
+#include "convert/convert.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,9 +11,6 @@
 #include <nlohmann/json.hpp>
 
 #include "collect/node_route.h"
-#include "convert/json_number.h"
-#include "convert/mesh_corners.h"
-#include "convert/record_inverse.h"
 #include "format/texture_lookup.h"
 #include "format/tool_text.h"
 
@@ -46,13 +43,8 @@ std::string PercentEncoded(const std::string& name) {
     static const char* hex = "0123456789ABCDEF";
     std::string out;
     for (unsigned char c : name) {
-        if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
+        if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') out += static_cast<char>(c);
+        else out += {'%', hex[c >> 4], hex[c & 15]};
     }
     return out;
 }
@@ -82,15 +74,12 @@ public:
         }
         doc_["scenes"] = Json::array({scene});
         doc_["scene"] = 0;
-        if (!meshes_.empty()) doc_["meshes"] = meshes_;
-        if (!materials_.empty()) doc_["materials"] = materials_;
-        if (!images_.empty()) {
-            doc_["images"] = images_;
-            doc_["textures"] = textures_;
-            doc_["samplers"] = Json::array({Json::object()});
-        }
-        if (!accessors_.empty()) doc_["accessors"] = accessors_;
-        if (!views_.empty()) doc_["bufferViews"] = views_;
+        // glTF wants no empty lists.
+        for (const auto& [key, list] : {std::pair<const char*, const Json&>{"meshes", meshes_}, {"materials", materials_},
+                                        {"images", images_}, {"textures", textures_}, {"accessors", accessors_},
+                                        {"bufferViews", views_}})
+            if (!list.empty()) doc_[key] = list;
+        if (!images_.empty()) doc_["samplers"] = Json::array({Json::object()});
         if (!bin_.empty()) {
             Json buffer{{"byteLength", bin_.size()}};
             if (!options_.binary) buffer["uri"] = PercentEncoded(BinName());
@@ -128,19 +117,22 @@ private:
         return views_.size() - 1;
     }
 
-    template <std::size_t N>
-    std::size_t AddFloats(const std::vector<std::array<float, N>>& values, bool withBounds) {
+    // The values each corner gives (an array of 2 or 3 floats), as one accessor.
+    template <typename Values>
+    std::size_t AddFloats(const std::vector<Corner>& corners, Values values, bool withBounds) {
+        auto lo = values(corners.front()), hi = lo;
         std::vector<float> flat;
-        flat.reserve(N * values.size());
-        for (const auto& v : values) flat.insert(flat.end(), v.begin(), v.end());
+        flat.reserve(lo.size() * corners.size());
+        for (const Corner& c : corners) {
+            const auto v = values(c);
+            flat.insert(flat.end(), v.begin(), v.end());
+            for (std::size_t k = 0; k < v.size(); ++k) lo[k] = std::min(lo[k], v[k]), hi[k] = std::max(hi[k], v[k]);
+        }
         // The file is little-endian; so is every machine this tool builds for.
         const std::size_t view = AddView(flat.data(), flat.size() * sizeof(float), kArrayBuffer);
-        Json accessor{{"bufferView", view}, {"componentType", kFloat}, {"count", values.size()},
-                      {"type", N == 2 ? "VEC2" : "VEC3"}};
+        Json accessor{{"bufferView", view}, {"componentType", kFloat}, {"count", corners.size()},
+                      {"type", lo.size() == 2 ? "VEC2" : "VEC3"}};
         if (withBounds) {
-            std::array<float, N> lo = values.front(), hi = values.front();
-            for (const auto& v : values)
-                for (std::size_t k = 0; k < N; ++k) lo[k] = std::min(lo[k], v[k]), hi[k] = std::max(hi[k], v[k]);
             accessor["min"] = lo;
             accessor["max"] = hi;
         }
@@ -206,9 +198,8 @@ private:
                     {"specular", floats(Colour(m, wux_file::kSpecularWord))},
                     {"filter", floats(Colour(m, wux_file::kFilterWord))}};
         // The base colour holds values from 0 to 1 only: others are kept here exactly.
-        bool clamped = false;
-        for (float c : diffuse) clamped = clamped || Clamp01(c) != c;
-        if (clamped) extras["diffuse"] = floats(diffuse);
+        if (std::any_of(diffuse.begin(), diffuse.end(), [](float c) { return Clamp01(c) != c; }))
+            extras["diffuse"] = floats(diffuse);
         if (Clamp01(opacity) != opacity) extras["opacity"] = ShortFloat(opacity);
         Json maps = Json::array();
         bool diffuseTextured = false;
@@ -242,19 +233,13 @@ private:
             warnings_->Add(WarningKind::EmptyMeshesLeftOut, "GVTX #" + std::to_string(index));
             return;
         }
-        std::vector<std::array<float, 3>> positions, normals;
-        std::vector<std::array<float, 2>> uvs;
-        positions.reserve(corners.size());
-        normals.reserve(corners.size());
-        uvs.reserve(corners.size());
-        for (const Corner& c : corners) {
-            positions.push_back({Finite(c.position[0]), Finite(c.position[1]), Finite(c.position[2])});
-            uvs.push_back({Finite(c.uv[0]), Finite(c.uv[1])});
-            normals.push_back(c.normal);
-        }
-        Json attributes{{"POSITION", AddFloats(positions, true)},
-                        {"NORMAL", AddFloats(normals, false)},
-                        {"TEXCOORD_0", AddFloats(uvs, false)}};
+        const auto position = [](const Corner& c) {
+            return std::array<float, 3>{Finite(c.position[0]), Finite(c.position[1]), Finite(c.position[2])};
+        };
+        const auto uv = [](const Corner& c) { return std::array<float, 2>{Finite(c.uv[0]), Finite(c.uv[1])}; };
+        Json attributes{{"POSITION", AddFloats(corners, position, true)},
+                        {"NORMAL", AddFloats(corners, [](const Corner& c) { return c.normal; }, false)},
+                        {"TEXCOORD_0", AddFloats(corners, uv, false)}};
         Json primitive{{"attributes", attributes}, {"mode", kTriangles}};
         const std::int32_t m = mesh.materialIndex;
         if (m >= 0 && m < model_.materials->count()) primitive["material"] = m;

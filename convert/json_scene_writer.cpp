@@ -1,11 +1,10 @@
-#include "convert/json_scene_writer.h"
+#include "convert/convert.h"
+
+#include <algorithm>
 
 #include <nlohmann/json.hpp>
 
 #include "collect/node_route.h"
-#include "convert/json_number.h"
-#include "convert/mesh_corners.h"
-#include "convert/record_inverse.h"
 #include "format/tool_text.h"
 
 namespace wux {
@@ -47,13 +46,19 @@ Json MaterialJson(const MaterialChunk& m, Warnings* warnings) {
     return out;
 }
 
-void AppendTriple(std::string* out, float a, float b, float c) {
+// [[a,b,c],...]: the values each corner gives.
+template <typename Values>
+void AppendList(std::string* out, const std::vector<Corner>& corners, Values values) {
     *out += '[';
-    AppendFloat(out, a);
-    *out += ',';
-    AppendFloat(out, b);
-    *out += ',';
-    AppendFloat(out, c);
+    for (std::size_t k = 0; k < corners.size(); ++k) {
+        *out += k ? ",[" : "[";
+        const auto v = values(corners[k]);
+        for (std::size_t i = 0; i < v.size(); ++i) {
+            if (i) *out += ',';
+            AppendFloat(out, v[i]);
+        }
+        *out += ']';
+    }
     *out += ']';
 }
 
@@ -63,47 +68,33 @@ std::string MeshNode(const VertexChunk& mesh, std::size_t index, std::size_t mat
     std::string out = "{\"name\":\"mesh " + std::to_string(index) + "\"";
     const std::int32_t m = mesh.materialIndex;
     if (m >= 0 && static_cast<std::size_t>(m) < materialCount) out += ",\"material\":" + std::to_string(m);
-    out += ",\"object\":{\"type\":\"mesh\",\"verts\":[";
-    for (std::size_t k = 0; k < corners.size(); ++k) {
-        if (k) out += ',';
-        AppendTriple(&out, corners[k].position[0], corners[k].position[1], corners[k].position[2]);
-    }
+    out += ",\"object\":{\"type\":\"mesh\",\"verts\":";
+    AppendList(&out, corners, [](const Corner& c) { return c.position; });
     std::string faces = "[";
     for (std::size_t k = 0; k + 2 < corners.size(); k += 3) {
         if (k) faces += ',';
         faces += "[" + std::to_string(k) + "," + std::to_string(k + 1) + "," + std::to_string(k + 2) + "]";
     }
     faces += "]";
-    out += "],\"faces\":" + faces;
+    out += ",\"faces\":" + faces;
     // Without texture vertices the plug-in writes u = v = 0, which is what the record holds.
-    bool anyUv = false;
-    for (const Corner& c : corners) anyUv = anyUv || c.uv[0] != 0.0f || c.uv[1] != 0.0f;
-    if (anyUv) {
+    if (std::any_of(corners.begin(), corners.end(), [](const Corner& c) { return c.uv[0] != 0.0f || c.uv[1] != 0.0f; })) {
         // The host holds v with 0 at the bottom; the file stores 1 - v.
-        out += ",\"tverts\":[";
-        for (std::size_t k = 0; k < corners.size(); ++k) {
-            out += k ? ",[" : "[";
-            AppendFloat(&out, corners[k].uv[0]);
-            out += ',';
-            AppendFloat(&out, 1.0f - corners[k].uv[1]);
-            out += ']';
-        }
-        out += "],\"tvfaces\":" + faces;
+        out += ",\"tverts\":";
+        AppendList(&out, corners, [](const Corner& c) { return std::array<float, 2>{c.uv[0], 1.0f - c.uv[1]}; });
+        out += ",\"tvfaces\":" + faces;
     }
     if (!corners.empty()) {
-        out += ",\"normals\":[";
-        for (std::size_t k = 0; k < corners.size(); ++k) {
-            if (k) out += ',';
-            AppendTriple(&out, corners[k].normal[0], corners[k].normal[1], corners[k].normal[2]);
-        }
-        out += "]";
+        out += ",\"normals\":";
+        AppendList(&out, corners, [](const Corner& c) { return c.normal; });
     }
     return out + "}}";
 }
 
-Json SphereNodeJson(const char* name, const SphereNode& sphere) {
+std::string SphereNodeJson(const char* name, const SphereNode& sphere) {
     return Json{{"name", name}, {"matrix", Rows(sphere.transform)},
-                {"object", {{"type", "sphere"}, {"radius", ShortFloat(sphere.radius)}}}};
+                {"object", {{"type", "sphere"}, {"radius", ShortFloat(sphere.radius)}}}}
+        .dump();
 }
 
 }  // namespace
@@ -111,15 +102,14 @@ Json SphereNodeJson(const char* name, const SphereNode& sphere) {
 std::string WuxToJsonScene(const WuxDocument& doc, Warnings* warnings) {
     WarnUnreproducible(doc, warnings);
     const ExportModel& model = *doc.model;
-    Json materials = Json::array();
-    for (const MaterialChunk* m : Records<MaterialChunk>(*model.materials)) materials.push_back(MaterialJson(*m, warnings));
+    std::vector<std::string> materials, nodes;
+    for (const MaterialChunk* m : Records<MaterialChunk>(*model.materials))
+        materials.push_back(MaterialJson(*m, warnings).dump());
 
     // Records of each kind keep their order; kinds do not depend on one another.
-    std::vector<std::string> meshNodes;
     const auto meshes = Records<VertexChunk>(*model.meshes);
     for (std::size_t i = 0; i < meshes.size(); ++i)
-        meshNodes.push_back(MeshNode(*meshes[i], i, static_cast<std::size_t>(model.materials->count()), warnings));
-    Json nodes = Json::array();
+        nodes.push_back(MeshNode(*meshes[i], i, static_cast<std::size_t>(model.materials->count()), warnings));
     for (const SphereNode& s : BoundSphereNodes(*model.bounds, warnings)) nodes.push_back(SphereNodeJson(kBoundSphereNodeName, s));
     for (const SphereNode& s : EllipsoidNodes(model.ellipsoid.get(), warnings)) nodes.push_back(SphereNodeJson(kEllipsoidNodeName, s));
     const auto entries = Records<ReferenceEntry>(*model.references->entries);
@@ -129,18 +119,15 @@ std::string WuxToJsonScene(const WuxDocument& doc, Warnings* warnings) {
                   {"matrix", Rows(helper.transform)},
                   {"object", {{"type", "helper"}, {"size", ShortFloat(helper.size)}}}};
         if (node["name"] != helper.name) node["name_bytes"] = HexBytes(helper.name);
-        nodes.push_back(std::move(node));
+        nodes.push_back(node.dump());
     }
     // One material or node a line: readable, and still small for large meshes.
-    auto lines = [](std::vector<std::string> list) {
+    auto lines = [](const std::vector<std::string>& list) {
         std::string out = "[";
         for (std::size_t i = 0; i < list.size(); ++i) out += (i ? ",\n  " : "\n  ") + list[i];
         return out + (list.empty() ? "]" : "\n ]");
     };
-    std::vector<std::string> materialLines, nodeLines = std::move(meshNodes);
-    for (const Json& m : materials) materialLines.push_back(m.dump());
-    for (const Json& n : nodes) nodeLines.push_back(n.dump());
-    return "{\"materials\": " + lines(std::move(materialLines)) + ",\n \"nodes\": " + lines(std::move(nodeLines)) + "}\n";
+    return "{\"materials\": " + lines(materials) + ",\n \"nodes\": " + lines(nodes) + "}\n";
 }
 
 }  // namespace wux

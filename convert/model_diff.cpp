@@ -32,6 +32,7 @@ const char* const kColourWordNames[kColourWords] = {
     "word 14 (filter red)", "word 15 (filter green)", "word 16 (filter blue)", "word 17", "word 18"};
 
 const char* const kAxis[3] = {"x", "y", "z"};
+const char* const kVertexWordNames[5] = {"x", "y", "z", "u", "v"};
 
 // Where a record sits in each file; either may be missing. The record's text is made only
 // when a difference is found: meshes have millions of corners that are equal.
@@ -126,9 +127,11 @@ private:
                        Shift(at.offsetB, fieldOffset), std::nullopt});
     }
 
-    void Missing(const std::string& kind, const Place& at, bool inA) {
-        Add(Difference{kind, at.chunk, at.Record(), "record", inA ? "present" : "(none)", inA ? "(none)" : "present",
-                       at.offsetA, at.offsetB, std::nullopt});
+    // A record only one file holds, at offset `at` in that file.
+    void Missing(const std::string& kind, const std::string& chunk, const std::string& record, bool inA, std::size_t at) {
+        const std::optional<std::size_t> there = at, none;
+        Add(Difference{kind, chunk, record, "record", inA ? "present" : "(none)", inA ? "(none)" : "present",
+                       inA ? there : none, inA ? none : there, std::nullopt});
     }
 
     static std::string Text(const std::string& s) { return SingleQuoted(s); }
@@ -136,8 +139,7 @@ private:
     static std::string Text(const T& v) { return std::to_string(v); }
 
     static std::optional<std::size_t> Shift(std::optional<std::size_t> base, std::size_t by) {
-        if (!base) return base;
-        return *base + by;
+        return base ? std::optional<std::size_t>(*base + by) : std::nullopt;
     }
 
     void Header() {
@@ -162,17 +164,15 @@ private:
             const auto found = inB.find(name);
             const std::string chunk = std::string(kMaterialTag) + " " + SingleQuoted(name);
             if (found == inB.end()) {
-                Missing("material", Place{chunk, "", a_.ChunkAt(kMaterialTag, i), std::nullopt}, true);
+                Missing("material", chunk, "", true, a_.ChunkAt(kMaterialTag, i));
                 continue;
             }
             MaterialPair(chunk, i, found->second);
         }
-        for (std::size_t i = 0; i < b_.materials.size(); ++i) {
+        for (std::size_t i = 0; i < b_.materials.size(); ++i)
             if (inA.count(b_.materials[i]->name) == 0)
-                Missing("material", Place{std::string(kMaterialTag) + " " + SingleQuoted(b_.materials[i]->name), "",
-                                          std::nullopt, b_.ChunkAt(kMaterialTag, i)},
-                        false);
-        }
+                Missing("material", std::string(kMaterialTag) + " " + SingleQuoted(b_.materials[i]->name), "", false,
+                        b_.ChunkAt(kMaterialTag, i));
     }
 
     void MaterialPair(const std::string& chunk, std::size_t ia, std::size_t ib) {
@@ -180,10 +180,9 @@ private:
         const MaterialChunk& mb = *b_.materials[ib];
         const std::size_t colourA = Side::After(a_.Field(ia)), colourB = Side::After(b_.Field(ib));
         const Place colours{chunk, "colour block", colourA, colourB};
-        for (std::size_t w = 0; w < kColourWords; ++w) {
+        for (std::size_t w = 0; w < kColourWords; ++w)
             Float(w == static_cast<std::size_t>(kOpacityWord) ? "opacity" : "colour", colours, kColourWordNames[w],
                   ma.colourBlock[w], mb.colourBlock[w], 4 * w);
-        }
         Exact("count", Place{chunk, "", colourA + kColourBlockSize, colourB + kColourBlockSize}, "map count", ma.mapCount,
               mb.mapCount);
         // A map's file name field follows its channel; its amount follows the name.
@@ -203,9 +202,9 @@ private:
             Float("amount", Place{chunk, at.record, Side::After(fa), Side::After(fb)}, "amount", pa.amount, pb.amount);
         }
         for (std::size_t i = maps; i < countA; ++i)
-            Missing("map", Place{chunk, "map " + std::to_string(i), fileField(a_, ia, i).offset - 4, std::nullopt}, true);
+            Missing("map", chunk, "map " + std::to_string(i), true, fileField(a_, ia, i).offset - 4);
         for (std::size_t i = maps; i < countB; ++i)
-            Missing("map", Place{chunk, "map " + std::to_string(i), std::nullopt, fileField(b_, ib, i).offset - 4}, false);
+            Missing("map", chunk, "map " + std::to_string(i), false, fileField(b_, ib, i).offset - 4);
     }
 
     // A mesh's material by the name it refers to, so that two files listing the same
@@ -220,9 +219,9 @@ private:
         const std::size_t n = std::min(a_.meshes.size(), b_.meshes.size());
         for (std::size_t i = 0; i < n; ++i) MeshPair(i);
         for (std::size_t i = n; i < a_.meshes.size(); ++i)
-            Missing("mesh", Place{"GVTX #" + std::to_string(i), "", a_.ChunkAt(kMeshTag, i), std::nullopt}, true);
+            Missing("mesh", "GVTX #" + std::to_string(i), "", true, a_.ChunkAt(kMeshTag, i));
         for (std::size_t i = n; i < b_.meshes.size(); ++i)
-            Missing("mesh", Place{"GVTX #" + std::to_string(i), "", std::nullopt, b_.ChunkAt(kMeshTag, i)}, false);
+            Missing("mesh", "GVTX #" + std::to_string(i), "", false, b_.ChunkAt(kMeshTag, i));
     }
 
     void MeshPair(std::size_t i) {
@@ -253,11 +252,9 @@ private:
             const MeshVertex& vb = mb.vertices[k];
             const Place at{chunk, "", verticesA + kVertexSize * k, verticesB + kVertexSize * k, "corner", k};
             // The vertex's five words in the file's order: x, y, z, u, v.
-            Float("position", at, "x", va.x, vb.x, 4 * 0);
-            Float("position", at, "y", va.y, vb.y, 4 * 1);
-            Float("position", at, "z", va.z, vb.z, 4 * 2);
-            Float("uv", at, "u", va.u, vb.u, 4 * 3);
-            Float("uv", at, "v", va.v, vb.v, 4 * 4);
+            const float wordsA[5] = {va.x, va.y, va.z, va.u, va.v}, wordsB[5] = {vb.x, vb.y, vb.z, vb.u, vb.v};
+            for (std::size_t w = 0; w < 5; ++w)
+                Float(w < 3 ? "position" : "uv", at, kVertexWordNames[w], wordsA[w], wordsB[w], 4 * w);
         }
         const auto normalsOfA = NormalsOf(ma), normalsOfB = NormalsOf(mb);
         const std::size_t normals = SameUpToFrame(normalsOfA, normalsOfB) ? 0 : corners;
@@ -315,11 +312,8 @@ private:
     void Spheres() {
         const bool inA = a_.doc.ChunkCount(kBoundTag) > 0, inB = b_.doc.ChunkCount(kBoundTag) > 0;
         const std::size_t atA = a_.ChunkAt(kBoundTag, 0), atB = b_.ChunkAt(kBoundTag, 0);
-        if (inA != inB) {
-            Missing("sphere", Place{kBoundTag, "", Opt(!inA, atA), Opt(!inB, atB)}, inA);
-            return;
-        }
-        if (!inA) return;
+        if (inA != inB) Missing("sphere", kBoundTag, "", inA, inA ? atA : atB);
+        if (!inA || !inB) return;
         SpherePair(Place{kBoundTag, "main sphere", atA + kChunkHeadSize, atB + kChunkHeadSize}, *a_.model.bounds->mainSphere,
                    *b_.model.bounds->mainSphere);
         Exact("count", Place{kBoundTag, "", atA, atB}, "sphere count", a_.spheres.size(), b_.spheres.size(),
@@ -329,11 +323,6 @@ private:
             SpherePair(Place{kBoundTag, "sphere " + std::to_string(i), atA + kBoundHeadSize + kSphereSize * i,
                              atB + kBoundHeadSize + kSphereSize * i},
                        *a_.spheres[i], *b_.spheres[i]);
-    }
-
-    static std::optional<std::size_t> Opt(bool missing, std::size_t offset) {
-        if (missing) return std::nullopt;
-        return offset;
     }
 
     // The model keeps a file's last GELP chunk.
@@ -350,7 +339,7 @@ private:
                 Float("ellipsoid semi-axes", at, std::string("semi-axis ") + kAxis[c], ea->semiAxes[c],
                       eb->semiAxes[c], kEllipsoidSemiAxesOffset - kChunkHeadSize + 4 * static_cast<std::size_t>(c));
         } else if (ea || eb) {
-            Missing("ellipsoid", Place{kEllipsoidTag, "", Opt(!ea, atA), Opt(!eb, atB)}, ea != nullptr);
+            Missing("ellipsoid", kEllipsoidTag, "", ea != nullptr, ea ? atA : atB);
         }
     }
 
@@ -375,14 +364,12 @@ private:
                       eb.halfExtents[c], kTransformSize + 4 * static_cast<std::size_t>(c));
             Exact("end word", matrix, "end word", a_.doc.endWords[i], b_.doc.endWords[i], kTransformSize + kHalfExtentsSize);
         }
-        for (std::size_t i = n; i < countA; ++i)
-            Missing("reference", Place{kReferenceTag, "entry " + std::to_string(i) + " " + SingleQuoted(a_.entries[i]->name),
-                                       a_.Field(firstA + i).offset, std::nullopt},
-                    true);
-        for (std::size_t i = n; i < countB; ++i)
-            Missing("reference", Place{kReferenceTag, "entry " + std::to_string(i) + " " + SingleQuoted(b_.entries[i]->name),
-                                       std::nullopt, b_.Field(firstB + i).offset},
-                    false);
+        const auto missing = [&](const Side& side, std::size_t i, bool inA) {
+            Missing("reference", kReferenceTag, "entry " + std::to_string(i) + " " + SingleQuoted(side.entries[i]->name),
+                    inA, side.Field(side.materials.size() + i).offset);
+        };
+        for (std::size_t i = n; i < countA; ++i) missing(a_, i, true);
+        for (std::size_t i = n; i < countB; ++i) missing(b_, i, false);
     }
 
     const Side a_;

@@ -1,12 +1,10 @@
-#include "convert/obj_writer.h"
+#include "convert/convert.h"
 
 #include <cctype>
 #include <initializer_list>
 #include <filesystem>
 #include <map>
 
-#include "convert/json_number.h"
-#include "convert/mesh_corners.h"
 #include "format/tool_text.h"
 
 namespace wux {

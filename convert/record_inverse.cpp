@@ -1,18 +1,19 @@
-#include "convert/record_inverse.h"
+#include "convert/convert.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 #include <string>
 #include <unordered_set>
 
-#include "format/wux_format.h"
 #include "format/tool_text.h"
+#include "format/world_normals.h"
+#include "format/wux_format.h"
 
 namespace wux {
-
-
 namespace {
 
 std::string EntryName(const ReferenceEntry& entry, std::size_t index) {
@@ -21,17 +22,36 @@ std::string EntryName(const ReferenceEntry& entry, std::size_t index) {
 
 double Length(const std::array<double, 3>& v) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
 
-bool SameBits(float a, float b) { return wux_file::FloatBits(a) == wux_file::FloatBits(b); }
+HostRows TranslationRows(double x, double y, double z) { return HostRows{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {x, y, z}}}; }
+
+bool AllFinite(const float* values, std::size_t n) {
+    return std::all_of(values, values + n, [](float v) { return std::isfinite(v); });
+}
+bool AllFinite(std::initializer_list<float> values) { return AllFinite(values.begin(), values.size()); }
+
+
+// Length of the valid UTF-8 sequence at s[i], or 0.
+std::size_t Utf8Length(const std::string& s, std::size_t i) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char c = byte(i);
+    std::size_t n = 0;
+    unsigned int min = 0;
+    if (c < 0x80) return 1;
+    if ((c & 0xE0) == 0xC0) { n = 2; min = 0x80; }
+    else if ((c & 0xF0) == 0xE0) { n = 3; min = 0x800; }
+    else if ((c & 0xF8) == 0xF0) { n = 4; min = 0x10000; }
+    else return 0;
+    if (n > s.size() - i) return 0;
+    unsigned int code = c & (0x7F >> n);
+    for (std::size_t k = 1; k < n; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) return 0;
+        code = (code << 6) | (byte(i + k) & 0x3F);
+    }
+    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+    return n;
+}
 
 }  // namespace
-
-HostRows IdentityRows() { return HostRows{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 0, 0}}}; }
-
-HostRows TranslationRows(const std::array<float, 3>& at) {
-    HostRows rows = IdentityRows();
-    rows[3] = {at[0], at[1], at[2]};
-    return rows;
-}
 
 HelperNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warnings* warnings) {
     HelperNode node;
@@ -40,15 +60,12 @@ HelperNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warni
     const auto& h = entry.halfExtents;
     std::array<std::array<double, 3>, 3> axes{};
     for (int r = 0; r < 3; ++r) axes[r] = {t[r][0], t[r][1], t[r][2]};
-    const std::array<double, 3> position{t[3][0], t[3][1], t[3][2]};
+    const std::string where = EntryName(entry, index);
+    const auto warn = [&](const char* what) { warnings->Add(WarningKind::NotReproducible, where + what); };
     if (t[0][3] != 0.0f || t[1][3] != 0.0f || t[2][3] != 0.0f || t[3][3] != 0.0f)
-        warnings->Add(WarningKind::NotReproducible, EntryName(entry, index) + ": fourth matrix column not zero");
-    for (const auto& axis : axes) {
-        if (!(Length(axis) > 0.0)) {
-            warnings->Add(WarningKind::NotReproducible, EntryName(entry, index) + ": an axis of zero length");
-            break;
-        }
-    }
+        warn(": fourth matrix column not zero");
+    if (std::any_of(axes.begin(), axes.end(), [](const std::array<double, 3>& axis) { return !(Length(axis) > 0.0); }))
+        warn(": an axis of zero length");
 
     // The collector stores half extent = axis length / 2 * size, with the axis length
     // measured from the transform. Any size works; the largest half extent picks the one
@@ -60,10 +77,8 @@ HelperNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warni
         positive += e > 0.0f;
         negative += e < 0.0f;
     }
-    if (positive > 0 && negative > 0)
-        warnings->Add(WarningKind::NotReproducible, EntryName(entry, index) + ": half extents of mixed sign");
-    if (largest > 0.0 && positive + negative < 3)
-        warnings->Add(WarningKind::NotReproducible, EntryName(entry, index) + ": a half extent of zero beside others");
+    if (positive > 0 && negative > 0) warn(": half extents of mixed sign");
+    if (largest > 0.0 && positive + negative < 3) warn(": a half extent of zero beside others");
     // Twice a half extent near the float limit is no float: the size is then 2 and each axis
     // as long as its half extent. Axes that long also survive the collector's measure at the
     // origin, which lies half the Y extent away from the stored position.
@@ -81,7 +96,7 @@ HelperNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warni
         for (int k = 0; k < 3; ++k) node.transform[r][k] = axes[r][k] * lengths[r];
     // The stored position lies a quarter of the size along the negative local Y axis from
     // the helper's origin.
-    for (int k = 0; k < 3; ++k) node.transform[3][k] = position[k] + 0.25 * node.size * node.transform[1][k];
+    for (int k = 0; k < 3; ++k) node.transform[3][k] = t[3][k] + 0.25 * node.size * node.transform[1][k];
     return node;
 }
 
@@ -96,7 +111,7 @@ std::vector<SphereNode> BoundSphereNodes(const BoundChunk& b, Warnings* warnings
     auto add = [&](const BoundSphere& s, const std::string& what) {
         if (s.radius < 0.0f || std::isnan(s.radius))
             warnings->Add(WarningKind::NotReproducible, "GBND " + what + ": radius not a distance");
-        nodes.push_back(SphereNode{TranslationRows({s.x, s.y, s.z}), std::fabs(double{s.radius})});
+        nodes.push_back(SphereNode{TranslationRows(s.x, s.y, s.z), std::fabs(double{s.radius})});
     };
     add(main, "main sphere");
     if (main.radius == 0.0f && !spheres.empty())
@@ -118,22 +133,21 @@ std::vector<SphereNode> EllipsoidNodes(const EllipsoidChunk* e, Warnings* warnin
         if (s < 0.0f || std::isnan(s)) warnings->Add(WarningKind::NotReproducible, "GELP: semi-axis not a length");
         radius = std::max(radius, std::fabs(double{s}));
     }
-    SphereNode node{TranslationRows({e->centre[0], e->centre[1], e->centre[2]}), radius};
+    SphereNode node{TranslationRows(e->centre[0], e->centre[1], e->centre[2]), radius};
     if (radius > 0.0)
         for (int k = 0; k < 3; ++k) node.transform[k][k] = std::fabs(double{e->semiAxes[k]}) / radius;
     return {node};
 }
 
 void WarnUnreproducible(const WuxDocument& doc, Warnings* warnings) {
+    const auto warn = [&](const std::string& what) { warnings->Add(WarningKind::NotReproducible, what); };
     const ExportModel& model = *doc.model;
     const auto materials = Records<MaterialChunk>(*model.materials);
     const auto meshes = Records<VertexChunk>(*model.meshes);
     if (model.meshCount != model.meshes->count() || model.materialCount != model.materials->count())
-        warnings->Add(WarningKind::NotReproducible, "GNFO: counts differ from the records");
-    if (doc.ChunkCount(wux_file::kBoundTag) > 1)
-        warnings->Add(WarningKind::NotReproducible, "GBND: more than one chunk, their spheres follow the first's");
-    if (doc.ChunkCount(wux_file::kEllipsoidTag) > 1)
-        warnings->Add(WarningKind::NotReproducible, "GELP: more than one chunk, only the last is kept");
+        warn("GNFO: counts differ from the records");
+    if (doc.ChunkCount(wux_file::kBoundTag) > 1) warn("GBND: more than one chunk, their spheres follow the first's");
+    if (doc.ChunkCount(wux_file::kEllipsoidTag) > 1) warn("GELP: more than one chunk, only the last is kept");
 
     // Materials: the collection appends each one when a mesh first uses it.
     std::vector<bool> used(materials.size(), false);
@@ -143,57 +157,52 @@ void WarnUnreproducible(const WuxDocument& doc, Warnings* warnings) {
         const std::string where = "GVTX #" + std::to_string(i);
         const std::int32_t m = mesh.materialIndex;
         if (m < 0 || static_cast<std::size_t>(m) >= materials.size()) {
-            if (!(m == 0 && materials.empty()))
-                warnings->Add(WarningKind::NotReproducible, where + ": material index " + std::to_string(m) + " out of range");
+            if (!(m == 0 && materials.empty())) warn(where + ": material index " + std::to_string(m) + " out of range");
         } else if (!used[static_cast<std::size_t>(m)]) {
             if (static_cast<std::size_t>(m) != nextNew)
-                warnings->Add(WarningKind::NotReproducible, where + ": material " + std::to_string(m) + " before the ones it follows");
+                warn(where + ": material " + std::to_string(m) + " before the ones it follows");
             used[static_cast<std::size_t>(m)] = true;
             ++nextNew;
         }
         const auto faceCount = static_cast<std::size_t>(mesh.faceCount);
         if (static_cast<std::size_t>(mesh.vertexCount) != 3 * faceCount || faceCount > wux_file::kMaxTrianglesPerMesh)
-            warnings->Add(WarningKind::NotReproducible, where + ": not one vertex per triangle corner");
+            warn(where + ": not one vertex per triangle corner");
         bool soup = true, zeroBlocks = true;
         for (std::size_t c = 0; c < 3 * faceCount; ++c) {
             soup = soup && mesh.triangles[c] == c;
             zeroBlocks = zeroBlocks && mesh.faceBlocks[c] == 0;
         }
-        if (!soup) warnings->Add(WarningKind::NotReproducible, where + ": triangles share or reorder corners");
-        if (!zeroBlocks) warnings->Add(WarningKind::NotReproducible, where + ": face blocks not zero");
-        if (doc.meshConstants[i] != wux_file::kMeshConstantBits)
-            warnings->Add(WarningKind::NotReproducible, where + ": constant differs from the writer's");
+        if (!soup) warn(where + ": triangles share or reorder corners");
+        if (!zeroBlocks) warn(where + ": face blocks not zero");
+        if (doc.meshConstants[i] != wux_file::kMeshConstantBits) warn(where + ": constant differs from the writer's");
     }
     std::unordered_set<std::string> names;
     for (std::size_t i = 0; i < materials.size(); ++i) {
         const MaterialChunk& material = *materials[i];
         const std::string where = "GMAT " + Quoted(material.name);
-        if (!used[i]) warnings->Add(WarningKind::NotReproducible, where + ": used by no mesh");
-        if (!names.insert(material.name).second) warnings->Add(WarningKind::NotReproducible, where + ": name used twice");
-        const auto& c = material.colourBlock;
-        if (!SameBits(c[0], 0.0f) || !SameBits(c[1], 0.0f) || !SameBits(c[5], 1.0f) || !SameBits(c[13], 1.0f) ||
-            !SameBits(c[17], 1.0f) || wux_file::FloatBits(c[18]) != wux_file::kColourWordEndBits)
-            warnings->Add(WarningKind::NotReproducible, where + ": fixed colour words differ from the writer's");
+        if (!used[i]) warn(where + ": used by no mesh");
+        if (!names.insert(material.name).second) warn(where + ": name used twice");
+        if (std::any_of(std::begin(wux_file::kColourConstants), std::end(wux_file::kColourConstants),
+                        [&](const wux_file::ColourConstant& fixed) {
+                            return wux_file::FloatBits(material.colourBlock[fixed.word]) != fixed.bits;
+                        }))
+            warn(where + ": fixed colour words differ from the writer's");
         for (std::int32_t k = 0; k < material.mapCount; ++k) {
             const MaterialMap& map = material.maps[k];
             if (static_cast<std::uint32_t>(map.channel) >= wux_file::kMaxMaps ||
                 (k > 0 && static_cast<std::uint32_t>(map.channel) <= static_cast<std::uint32_t>(material.maps[k - 1].channel)))
-                warnings->Add(WarningKind::NotReproducible, where + ": map slots out of order or out of range");
+                warn(where + ": map slots out of order or out of range");
             if (map.fileName.find('\\') != std::string::npos || map.fileName.empty())
-                warnings->Add(WarningKind::NotReproducible, where + ": map file name empty or holding a backslash");
+                warn(where + ": map file name empty or holding a backslash");
         }
     }
     const auto entries = Records<ReferenceEntry>(*model.references->entries);
-    for (std::size_t i = 0; i < entries.size(); ++i) {
+    for (std::size_t i = 0; i < entries.size(); ++i)
         if (doc.endWords[i] != wux_file::kReferenceEndWord)
-            warnings->Add(WarningKind::NotReproducible, EntryName(*entries[i], i) + ": end word differs from the writer's");
-    }
+            warn(EntryName(*entries[i], i) + ": end word differs from the writer's");
 }
 
 void WarnNotFinite(const ExportModel& model, Warnings* warnings) {
-    const auto finite = [](const float* values, std::size_t n) {
-        return std::all_of(values, values + n, [](float v) { return std::isfinite(v); });
-    };
     const auto warn = [&](bool ok, const std::string& where) {
         if (!ok) warnings->Add(WarningKind::ValuesNotFinite, where);
     };
@@ -203,32 +212,74 @@ void WarnNotFinite(const ExportModel& model, Warnings* warnings) {
         for (std::int32_t k = 0; k < meshes[i]->vertexCount; ++k) {
             const MeshVertex& v = meshes[i]->vertices[k];
             const MeshNormal& n = meshes[i]->normals[k];
-            const float values[8] = {v.x, v.y, v.z, v.u, v.v, n.x, n.y, n.z};
-            ok = ok && finite(values, 8);
+            ok = ok && AllFinite({v.x, v.y, v.z, v.u, v.v, n.x, n.y, n.z});
         }
         warn(ok, "GVTX #" + std::to_string(i));
     }
     for (const MaterialChunk* m : Records<MaterialChunk>(*model.materials)) {
-        bool ok = finite(m->colourBlock, MaterialChunk::kColourWords);
+        bool ok = AllFinite(m->colourBlock, MaterialChunk::kColourWords);
         for (std::int32_t k = 0; k < m->mapCount; ++k) ok = ok && std::isfinite(m->maps[k].amount);
         warn(ok, "GMAT " + Quoted(m->name));
     }
-    bool ok = true;
-    for (const BoundSphere* s : Records<BoundSphere>(*model.bounds->spheres)) {
-        const float values[4] = {s->x, s->y, s->z, s->radius};
-        ok = ok && finite(values, 4);
-    }
-    const BoundSphere& s = *model.bounds->mainSphere;
-    const float main[4] = {s.x, s.y, s.z, s.radius};
-    warn(ok && finite(main, 4), "GBND");
-    if (model.ellipsoid) warn(finite(model.ellipsoid->centre, 3) && finite(model.ellipsoid->semiAxes, 3), "GELP");
+    const BoundSphere& main = *model.bounds->mainSphere;
+    bool ok = AllFinite({main.x, main.y, main.z, main.radius});
+    for (const BoundSphere* s : Records<BoundSphere>(*model.bounds->spheres)) ok = ok && AllFinite({s->x, s->y, s->z, s->radius});
+    warn(ok, "GBND");
+    if (model.ellipsoid) warn(AllFinite(model.ellipsoid->centre, 3) && AllFinite(model.ellipsoid->semiAxes, 3), "GELP");
     const auto entries = Records<ReferenceEntry>(*model.references->entries);
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        const ReferenceEntry& entry = *entries[i];
-        bool entryOk = finite(entry.halfExtents, 3);
-        for (const auto& row : entry.transform) entryOk = entryOk && finite(row, 4);
-        warn(entryOk, EntryName(entry, i));
+        bool entryOk = AllFinite(entries[i]->halfExtents, 3);
+        for (const auto& row : entries[i]->transform) entryOk = entryOk && AllFinite(row, 4);
+        warn(entryOk, EntryName(*entries[i], i));
     }
+}
+
+std::vector<Corner> MeshCorners(const VertexChunk& mesh, std::size_t meshIndex, CornerNormals normals,
+                                Warnings* warnings) {
+    WorldNormals world;
+    if (normals == CornerNormals::World) {
+        world = MeshWorldNormals(mesh);
+        if (!world.fitted) warnings->Add(WarningKind::NormalsWorkedOut, "GVTX #" + std::to_string(meshIndex));
+    }
+    std::vector<Corner> corners;
+    const auto faceCount = static_cast<std::size_t>(mesh.faceCount), vertexCount = static_cast<std::size_t>(mesh.vertexCount);
+    corners.reserve(3 * faceCount);
+    for (std::size_t t = 0; t < faceCount; ++t) {
+        const std::uint16_t* triangle = &mesh.triangles[3 * t];
+        if (triangle[0] >= vertexCount || triangle[1] >= vertexCount || triangle[2] >= vertexCount) {
+            warnings->Add(WarningKind::TrianglesDropped, "GVTX #" + std::to_string(meshIndex) + ", triangle " + std::to_string(t));
+            continue;
+        }
+        for (int k = 0; k < 3; ++k) {
+            const MeshVertex& v = mesh.vertices[triangle[k]];
+            const MeshNormal& n = mesh.normals[triangle[k]];
+            const std::array<float, 3> normal = normals == CornerNormals::World ? world.corners[3 * t + k]
+                                                                               : std::array<float, 3>{n.x, n.y, n.z};
+            corners.push_back(Corner{{v.x, v.y, v.z}, {v.u, v.v}, normal});
+        }
+    }
+    return corners;
+}
+
+double ShortFloat(double value) {
+    const float f = static_cast<float>(value);
+    return std::isfinite(f) ? std::strtod(ShortestNumber(f).c_str(), nullptr) : 0.0;
+}
+
+void AppendFloat(std::string* out, float value) { *out += ShortestNumber(std::isfinite(value) ? value : 0.0f); }
+
+
+std::string Utf8Name(const std::string& text, const std::string& where, Warnings* warnings) {
+    std::string out;
+    bool replaced = false;
+    for (std::size_t i = 0, n = 0; i < text.size(); i += n == 0 ? 1 : n) {
+        n = Utf8Length(text, i);
+        replaced = replaced || n == 0;
+        if (n == 0) out += "\xEF\xBF\xBD";
+        else out.append(text, i, n);
+    }
+    if (replaced) warnings->Add(WarningKind::NamesNotUtf8, where);
+    return out;
 }
 
 }  // namespace wux

@@ -1,16 +1,10 @@
 #include "driver/export_report.h"
 
-#include "writer/staged_files.h"
-
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <vector>
-#include <system_error>
 
 #include "format/tool_text.h"
+#include "writer/staged_files.h"
 
 namespace wux {
 ExportSummary SummarizeWux(const ExportModel& model) {

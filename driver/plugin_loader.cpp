@@ -7,9 +7,11 @@
 #include <filesystem>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <new>
 #include <sstream>
 #include <system_error>
+#include <vector>
 
 #include "model/export_model.h"
 
@@ -19,22 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kLibraryFileName = "wux_plugin.so";
-
-bool IsFile(const std::string& path) {
-    std::error_code ec;
-    return fs::is_regular_file(path, ec);
-}
-
-std::string ExecutableDirectory() {
-    std::error_code ec;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string() : exe.parent_path().string();
-}
-
-bool SameFolder(const std::string& a, const std::string& b) {
-    std::error_code ec;
-    return fs::equivalent(a, b, ec);
-}
 
 std::string DlError() {
     const char* text = dlerror();
@@ -53,23 +39,25 @@ ToolResult<std::string> LocatePlugin(const std::string& explicitPath) {
     // Taken as given: a wrong path must be reported, not replaced.
     if (!explicitPath.empty()) return explicitPath;
     if (const char* env = std::getenv("WUX_PLUGIN"); env != nullptr && *env != '\0') return std::string(env);
-    std::string candidates[3];
-    const std::string exeDir = ExecutableDirectory();
+    std::vector<fs::path> candidates;
+    std::error_code ec;
+    const fs::path exeDir = fs::read_symlink("/proc/self/exe", ec).parent_path();
+    if (!ec) {
 #ifdef WUX_PLUGIN_RELATIVE_PATH
-    // The installed layout: the plug-in's folder as seen from the executable's.
-    if (!exeDir.empty()) candidates[0] = exeDir + "/" + WUX_PLUGIN_RELATIVE_PATH;
+        // The installed layout: the plug-in's folder as seen from the executable's.
+        candidates.push_back(exeDir / WUX_PLUGIN_RELATIVE_PATH);
 #endif
-    if (!exeDir.empty()) candidates[1] = exeDir + "/" + kLibraryFileName;
+        candidates.push_back(exeDir / kLibraryFileName);
 #if defined(WUX_PLUGIN_BUILD_PATH) && defined(WUX_BUILD_TOOL_DIR)
-    // Only the tool still in its build tree may use the build tree's plug-in: a copy that
-    // was installed must never depend on a folder that may be gone or rebuilt.
-    if (!exeDir.empty() && SameFolder(exeDir, WUX_BUILD_TOOL_DIR)) candidates[2] = WUX_PLUGIN_BUILD_PATH;
+        // Only the tool still in its build tree may use the build tree's plug-in: a copy that
+        // was installed must never depend on a folder that may be gone or rebuilt.
+        if (fs::equivalent(exeDir, WUX_BUILD_TOOL_DIR, ec)) candidates.push_back(WUX_PLUGIN_BUILD_PATH);
 #endif
+    }
     std::string list;
-    for (const std::string& c : candidates) {
-        if (c.empty()) continue;
-        if (IsFile(c)) return fs::path(c).lexically_normal().string();
-        list += (list.empty() ? "" : ", ") + fs::path(c).lexically_normal().string();
+    for (const fs::path& c : candidates) {
+        if (fs::is_regular_file(c, ec)) return c.lexically_normal().string();
+        list += (list.empty() ? "" : ", ") + c.lexically_normal().string();
     }
     return ToolError::Of(ToolError::Kind::PluginNotFound, "",
                      std::string("cannot find the plug-in library ") + kLibraryFileName + " (looked at " + list +
@@ -186,25 +174,18 @@ ToolResult<int> PluginLibrary::Export(const std::string& outputPath, ExpInterfac
         return ToolError::Of(ToolError::Kind::PluginFailed, path_, std::move(what));
     };
     if (classDesc_ == nullptr) return fail("the plug-in library is not loaded");
-    SceneExport* exporter = nullptr;
-    int result = 0;
     try {
-        exporter = static_cast<SceneExport*>(classDesc_->Create(FALSE));
+        const std::unique_ptr<SceneExport> exporter(static_cast<SceneExport*>(classDesc_->Create(FALSE)));
         if (exporter == nullptr) return fail("the class descriptor made no exporter");
-        result = exporter->DoExport(outputPath.c_str(), ei, ip, TRUE, 0);
+        return exporter->DoExport(outputPath.c_str(), ei, ip, TRUE, 0);
     } catch (const std::bad_alloc&) {
         // The plug-in lets allocation failures through by design; the caller says "out of memory".
-        delete exporter;
         throw;
     } catch (const std::exception& e) {
-        delete exporter;
         return fail(std::string("an exception escaped the plug-in: ") + e.what());
     } catch (...) {
-        delete exporter;
         return fail("an exception escaped the plug-in");
     }
-    delete exporter;
-    return result;
 }
 
 }  // namespace wux

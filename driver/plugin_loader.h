@@ -31,7 +31,6 @@ public:
     // error's kind is one of the Plugin kinds, and it names the library's path.
     ToolResult<void> Load(const std::string& path);
 
-    const std::string& Path() const { return path_; }
     const char* Description() const;
     // Why the last export's file could not be written (the system's error or the format's
     // size limit), when the library tells; empty otherwise.

@@ -8,9 +8,7 @@
 #include <vector>
 
 #include "input/gltf_reader.h"
-#include "input/obj_reader.h"
-#include "input/ply_reader.h"
-#include "input/stl_reader.h"
+#include "input/mesh_reader.h"
 
 namespace {
 

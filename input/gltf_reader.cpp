@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <filesystem>
@@ -14,7 +13,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "collect/node_route.h"
 #include "format/mapped_file.h"
 #include "format/tool_text.h"
 #include "input/imported_scene.h"
@@ -25,12 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
-
-// A fault of the file, said where it lies; turned into the reader's error at the top.
-struct Fault {
-    std::string message;
-};
-[[noreturn]] void Fail(std::string message) { throw Fault{std::move(message)}; }
 
 // The file needs what only Assimp reads (glTF 1.0, a required extension).
 struct NeedsAssimp {};
@@ -48,7 +40,7 @@ std::string Str(std::size_t n) { return std::to_string(n); }
 // A count or an index: fallback when absent, a fault when not a non-negative integer.
 std::size_t Count(const Json& v, const std::string& where, std::size_t fallback = 0) {
     if (v.is_null()) return fallback;
-    if (!v.is_number_unsigned()) Fail(where + " is not a count or an index");
+    if (!v.is_number_unsigned()) FailImport(where + " is not a count or an index");
     return v.get<std::size_t>();
 }
 
@@ -57,20 +49,20 @@ template <std::size_t N>
 void Numbers(const Json& v, const std::string& where, std::array<double, N>* out) {
     if (v.is_null()) return;
     if (!v.is_array() || v.size() != N || !std::all_of(v.begin(), v.end(), [](const Json& x) { return x.is_number(); }))
-        Fail(where + " is not " + Str(N) + " numbers");
+        FailImport(where + " is not " + Str(N) + " numbers");
     for (std::size_t i = 0; i < N; ++i) (*out)[i] = v[i].get<double>();
 }
 
 // The list at v (empty when absent), or a fault.
 const Json& List(const Json& v, const std::string& where) {
     static const Json kEmpty = Json::array();
-    if (!v.is_null() && !v.is_array()) Fail(where + " is not a list");
+    if (!v.is_null() && !v.is_array()) FailImport(where + " is not a list");
     return v.is_null() ? kEmpty : v;
 }
 
 const Json& Item(const Json& doc, const char* list, std::size_t index, const std::string& where) {
     const Json& items = Field(doc, list);
-    if (!items.is_array() || index >= items.size()) Fail(where + " names " + list + "[" + Str(index) + "], which the file lacks");
+    if (!items.is_array() || index >= items.size()) FailImport(where + " names " + list + "[" + Str(index) + "], which the file lacks");
     return items[index];
 }
 
@@ -131,7 +123,7 @@ std::vector<std::uint8_t> DataUri(const std::string& uri, const std::string& whe
     const std::size_t comma = uri.find(',');
     const std::string head = uri.substr(5, comma == std::string::npos ? 0 : comma - 5);
     if (comma == std::string::npos || head.size() < 7 || head.compare(head.size() - 7, 7, ";base64") != 0)
-        Fail(where + ": a data URI that is not base64");
+        FailImport(where + ": a data URI that is not base64");
     *mime = head.substr(0, head.find(';'));
     std::vector<std::uint8_t> out;
     out.reserve((uri.size() - comma) / 4 * 3);
@@ -141,7 +133,7 @@ std::vector<std::uint8_t> DataUri(const std::string& uri, const std::string& whe
         const char c = uri[i];
         const int v = c >= 'A' && c <= 'Z' ? c - 'A' : c >= 'a' && c <= 'z' ? c - 'a' + 26 : c >= '0' && c <= '9' ? c - '0' + 52
                     : c == '+' || c == '-' ? 62 : c == '/' || c == '_' ? 63 : -1;
-        if (v < 0) Fail(where + ": a data URI with a character base64 has not at " + Str(i));
+        if (v < 0) FailImport(where + ": a data URI with a character base64 has not at " + Str(i));
         bits = bits << 6 | static_cast<std::uint32_t>(v);
         if ((have += 6) >= 8) out.push_back(static_cast<std::uint8_t>(bits >> (have -= 8)));
     }
@@ -152,12 +144,9 @@ std::vector<std::uint8_t> DataUri(const std::string& uri, const std::string& whe
 std::string UriPath(const std::string& uri) {
     std::string out, byte;
     for (std::size_t i = 0; i < uri.size(); ++i) {
-        if (uri[i] == '%' && i + 2 < uri.size() + 0 && BytesFromHex(uri.substr(i + 1, 2), &byte)) {
-            out += byte;
-            i += 2;
-        } else {
-            out += uri[i];
-        }
+        const bool escaped = uri[i] == '%' && i + 2 < uri.size() && BytesFromHex(uri.substr(i + 1, 2), &byte);
+        out += escaped ? byte : uri.substr(i, 1);
+        i += escaped ? 2 : 0;
     }
     return out;
 }
@@ -170,14 +159,11 @@ void ReadColour(const Json& extras, const char* key, const std::string& where, W
                 std::array<float, 3>* out) {
     const Json& v = Field(extras, key);
     if (v.is_null()) return;
-    std::array<double, 3> c{};
-    if (!v.is_array() || v.size() != 3 ||
-        !std::all_of(v.begin(), v.end(), FiniteFloat)) {
+    if (v.is_array() && v.size() == 3 && std::all_of(v.begin(), v.end(), FiniteFloat)) {
+        for (std::size_t k = 0; k < 3; ++k) (*out)[k] = static_cast<float>(v[k].get<double>());
+    } else {
         warnings->Add(WarningKind::ValuesRepaired, where + ": extras.wux." + key + " not three numbers, left as read");
-        return;
     }
-    Numbers(v, where, &c);
-    *out = {static_cast<float>(c[0]), static_cast<float>(c[1]), static_cast<float>(c[2])};
 }
 
 // What `wux convert` keeps of a material in its extras.wux beyond glTF's own model.
@@ -208,10 +194,7 @@ void ApplyWuxMaterial(const Json& extras, SceneMaterial* material, Warnings* war
             warnings->Add(WarningKind::ValuesRepaired, entry + " not a map file of a slot 0 to 11 of its own, left out");
             continue;
         }
-        SceneMap map;
-        map.slot = static_cast<int>(s);
-        map.kind = SceneMap::Kind::Bitmap;
-        map.path = file.get<std::string>();
+        SceneMap map{static_cast<int>(s), true, SceneMap::Kind::Bitmap, file.get<std::string>(), "", 1.0f};
         const Json& amount = Field(m, "amount");
         if (FiniteFloat(amount)) map.amount = amount.get<float>();
         else if (!amount.is_null()) warnings->Add(WarningKind::ValuesRepaired, entry + ".amount not a number, 1 kept");
@@ -246,7 +229,7 @@ public:
         reached_.assign(List(nodes, "nodes").size(), false);
         for (const Json& skin : List(Field(doc_, "skins"), "skins"))
             for (const Json& joint : List(Field(skin, "joints"), "skins[].joints")) bones_.insert(Count(joint, "skins[].joints[]"));
-        materialIndex_.assign(List(Field(doc_, "materials"), "materials").size() + 1, -1);
+        materialCount_ = List(Field(doc_, "materials"), "materials").size();
 
         const std::size_t chosen = Count(Field(doc_, "scene"), "scene");
         if (!List(Field(doc_, "scenes"), "scenes").empty()) {
@@ -263,8 +246,8 @@ public:
                 if (!child[i]) ReadNode(Json(i), "nodes", 1, false, &scene_.nodes);
         }
         for (const auto& file : files_open_)
-            if (const ToolResult<void> intact = file->Intact(); !intact.Ok()) Fail(intact.Error().Text());
-        if (const ToolResult<void> written = textures_.WritePending(); !written.Ok()) Fail(written.Error().Text());
+            if (const ToolResult<void> intact = file->Intact(); !intact.Ok()) FailImport(intact.Error().Text());
+        if (const ToolResult<void> written = textures_.WritePending(); !written.Ok()) FailImport(written.Error().Text());
         return std::move(scene_);
     }
 
@@ -272,31 +255,31 @@ private:
     void Load(ByteSpan bytes) {
         ByteSpan json = bytes;
         if (bytes.size >= 4 && std::memcmp(bytes.data, "glTF", 4) == 0) {
-            if (bytes.size < 20) Fail("a GLB file of " + Str(bytes.size) + " bytes, shorter than its head");
+            if (bytes.size < 20) FailImport("a GLB file of " + Str(bytes.size) + " bytes, shorter than its head");
             if (U32(bytes.data + 4) != 2) throw NeedsAssimp{};
             const std::size_t length = U32(bytes.data + 8);
             if (length > bytes.size || length < 20)
-                Fail("the GLB head declares " + Str(length) + " bytes, the file holds " + Str(bytes.size));
+                FailImport("the GLB head declares " + Str(length) + " bytes, the file holds " + Str(bytes.size));
             json.data = nullptr;
             for (std::size_t at = 12; length - at >= 8;) {
                 const std::size_t size = U32(bytes.data + at), type = U32(bytes.data + at + 4);
-                if (size > length - at - 8) Fail("byte " + Str(at) + ": a chunk of " + Str(size) + " bytes, past the end of the file");
+                if (size > length - at - 8) FailImport("byte " + Str(at) + ": a chunk of " + Str(size) + " bytes, past the end of the file");
                 const ByteSpan chunk{bytes.data + at + 8, size};
-                if (json.data == nullptr && type != 0x4E4F534A) Fail("byte " + Str(at) + ": the first chunk is not JSON");
+                if (json.data == nullptr && type != 0x4E4F534A) FailImport("byte " + Str(at) + ": the first chunk is not JSON");
                 if (json.data == nullptr) json = chunk;
                 else if (type == 0x004E4942 && bin_.data == nullptr) bin_ = chunk;
                 at += 8 + size;
             }
-            if (json.data == nullptr) Fail("the GLB file has no JSON chunk");
+            if (json.data == nullptr) FailImport("the GLB file has no JSON chunk");
             glb_ = true;
         }
         try {
             doc_ = Json::parse(json.data, json.data + json.size);
         } catch (const Json::parse_error& e) {
             const std::string what = e.what();
-            Fail("the JSON cannot be read: " + what.substr(std::min(what.find("] ") + 2, what.size())));
+            FailImport("the JSON cannot be read: " + what.substr(std::min(what.find("] ") + 2, what.size())));
         }
-        if (!doc_.is_object()) Fail("the JSON is not an object");
+        if (!doc_.is_object()) FailImport("the JSON is not an object");
         const Json& version = Field(Field(doc_, "asset"), "version");
         if (!version.is_string() || version.get<std::string>().rfind("2.", 0) != 0 || !Field(doc_, "extensionsRequired").empty())
             throw NeedsAssimp{};
@@ -310,20 +293,20 @@ private:
             if (uri.is_null() && glb_ && i == 0) {
                 data = bin_;
             } else if (!uri.is_string()) {
-                Fail(where + " has no uri" + (glb_ ? "" : " (only a GLB file's first buffer may lack one)"));
+                FailImport(where + " has no uri" + (glb_ ? "" : " (only a GLB file's first buffer may lack one)"));
             } else if (uri.get<std::string>().rfind("data:", 0) == 0) {
                 std::string mime;
                 decoded_.push_back(DataUri(uri.get<std::string>(), where, &mime));
                 data = SpanOf(decoded_.back());
             } else {
-                if (!files_) Fail(where + ": a file beside the file, which is not read here");
+                if (!files_) FailImport(where + ": a file beside the file, which is not read here");
                 files_open_.push_back(std::make_unique<MappedFile>());
                 const fs::path file = fs::path(path_).parent_path() / UriPath(uri.get<std::string>());
                 if (const ToolResult<void> opened = files_open_.back()->OpenWhole(file.string()); !opened.Ok())
-                    Fail(where + ": " + opened.Error().Text());
+                    FailImport(where + ": " + opened.Error().Text());
                 data = files_open_.back()->Span();
             }
-            if (length > data.size) Fail(where + ": byteLength " + Str(length) + ", but it holds " + Str(data.size) + " bytes");
+            if (length > data.size) FailImport(where + ": byteLength " + Str(length) + ", but it holds " + Str(data.size) + " bytes");
             buffers_.push_back({data.data, length});
             limit_ += length;
         }
@@ -335,13 +318,13 @@ private:
         const Json& view = Item(doc_, "bufferViews", v, where);
         const std::string at = "bufferViews[" + Str(v) + "]";
         const std::size_t buffer = Count(Field(view, "buffer"), at + ".buffer");
-        if (buffer >= buffers_.size()) Fail(at + " names buffers[" + Str(buffer) + "], which the file lacks");
+        if (buffer >= buffers_.size()) FailImport(at + " names buffers[" + Str(buffer) + "], which the file lacks");
         const ByteSpan b = buffers_[buffer];
         const std::size_t offset = Count(Field(view, "byteOffset"), at + ".byteOffset");
         const std::size_t length = Count(Field(view, "byteLength"), at + ".byteLength");
         if (stride != nullptr) *stride = Count(Field(view, "byteStride"), at + ".byteStride");
         if (length > b.size || offset > b.size - length)
-            Fail(at + ": " + Str(length) + " bytes from byte " + Str(offset) + ", past the end of buffers[" + Str(buffer) + "] of " + Str(b.size));
+            FailImport(at + ": " + Str(length) + " bytes from byte " + Str(offset) + ", past the end of buffers[" + Str(buffer) + "] of " + Str(b.size));
         return {b.data + offset, length};
     }
 
@@ -353,8 +336,8 @@ private:
         const std::size_t size = a->comps * ComponentSize(a->type);
         a->stride = stride == 0 ? size : stride;
         if (a->count > 0 && (offset > bytes.size || size > bytes.size - offset || a->count - 1 > (bytes.size - offset - size) / a->stride))
-            Fail(where + ": " + Str(a->count) + " items of " + Str(size) + " bytes every " + Str(a->stride) + " from byte " +
-                 Str(offset) + " do not fit in its buffer view of " + Str(bytes.size) + " bytes");
+            FailImport(where + ": " + Str(a->count) + " items of " + Str(size) + " bytes every " + Str(a->stride) + " from byte " +
+                       Str(offset) + " do not fit in its buffer view of " + Str(bytes.size) + " bytes");
         a->data = bytes.data + offset;
     }
 
@@ -364,17 +347,17 @@ private:
         const std::string where = "accessors[" + Str(index) + "]";
         Accessor a;
         a.type = Count(Field(j, "componentType"), where + ".componentType");
-        if (ComponentSize(a.type) == 0) Fail(where + ": componentType " + Str(a.type) + " is not one of glTF's");
+        if (ComponentSize(a.type) == 0) FailImport(where + ": componentType " + Str(a.type) + " is not one of glTF's");
         const Json& type = Field(j, "type");
         for (const auto& [name, comps] : {std::pair<const char*, std::size_t>{"SCALAR", 1}, {"VEC2", 2}, {"VEC3", 3}, {"VEC4", 4},
                                           {"MAT2", 4}, {"MAT3", 9}, {"MAT4", 16}})
             if (type == name) a.comps = comps;
-        if (a.comps == 0) Fail(where + ".type is not one of glTF's");
+        if (a.comps == 0) FailImport(where + ".type is not one of glTF's");
         a.normalized = Field(j, "normalized") == true;
         a.count = Count(Field(j, "count"), where + ".count");
-        if (a.count >= kNoVertex) Fail(where + ": " + Str(a.count) + " items, more than 32-bit indices reach");
+        if (a.count >= kNoVertex) FailImport(where + ": " + Str(a.count) + " items, more than 32-bit indices reach");
         if (!Field(j, "bufferView").is_null()) Bind(&a, Field(j, "bufferView"), Field(j, "byteOffset"), where);
-        else if (a.count > limit_) Fail(where + ": " + Str(a.count) + " items without a buffer view, more than the file has bytes");
+        else if (a.count > limit_) FailImport(where + ": " + Str(a.count) + " items without a buffer view, more than the file has bytes");
         const Json& sparse = Field(j, "sparse");
         if (sparse.is_null()) return a;
         Accessor indices, values;
@@ -382,7 +365,7 @@ private:
         indices.comps = 1;
         indices.type = Count(Field(Field(sparse, "indices"), "componentType"), where + ".sparse.indices.componentType");
         if (indices.type != 5121 && indices.type != 5123 && indices.type != 5125)
-            Fail(where + ".sparse.indices.componentType is not an unsigned integer type");
+            FailImport(where + ".sparse.indices.componentType is not an unsigned integer type");
         Bind(&indices, Field(Field(sparse, "indices"), "bufferView"), Field(Field(sparse, "indices"), "byteOffset"), where + ".sparse.indices");
         values.comps = a.comps;
         values.type = a.type;
@@ -391,7 +374,7 @@ private:
         for (std::size_t i = 0; i < indices.count; ++i) {
             const std::size_t at = static_cast<std::size_t>(indices.Value(i, 0));
             if (at >= a.count || (i > 0 && at <= a.sparseIndex.back()))
-                Fail(where + ".sparse: index " + Str(at) + " out of range or not above the one before");
+                FailImport(where + ".sparse: index " + Str(at) + " out of range or not above the one before");
             a.sparseIndex.push_back(at);
             for (std::size_t k = 0; k < a.comps; ++k) a.sparseValues.push_back(values.Value(i, k));
         }
@@ -402,69 +385,41 @@ private:
         const std::size_t index = Count(ref, from);
         const Json& n = Item(doc_, "nodes", index, from);
         const std::string at = "nodes[" + Str(index) + "]";
-        if (reached_[index]) Fail(at + " is reached twice in the node hierarchy (a node has one parent)");
+        if (reached_[index]) FailImport(at + " is reached twice in the node hierarchy (a node has one parent)");
         reached_[index] = true;
         if (options_.progress) options_.progress(static_cast<double>(++nodesRead_) / static_cast<double>(reached_.size()));
-        SceneNode node;
+        SourceNode source;
         const Json& name = Field(n, "name");
-        node.name = name.is_string() && !name.get<std::string>().empty() ? name.get<std::string>() : at;
-        if (wux_ && Field(Field(n, "extras"), "wux").is_object()) node.name = WuxName(Field(Field(n, "extras"), "wux"), node.name, at, warnings_);
-        node.origin = node.name;
-        const std::string named = "node '" + node.name + "': ";
-        if (depth > kMaxNodeDepth) Fail(named + "the hierarchy is nested deeper than " + Str(kMaxNodeDepth) + " levels");
-        node.local = Local(n, at);
+        source.name = name.is_string() && !name.get<std::string>().empty() ? name.get<std::string>() : at;
+        if (wux_ && Field(Field(n, "extras"), "wux").is_object())
+            source.name = WuxName(Field(Field(n, "extras"), "wux"), source.name, at, warnings_);
+        CheckNodeDepth(source.name, depth);
+        source.local = Local(n, at);
         if (depth == 1 && options_.up != AssimpImportOptions::Up::Z)
-            for (auto& row : node.local.rows) {  // Y-up to Z-up: (x, y, z) -> (x, -z, y)
+            for (auto& row : source.local.rows) {  // Y-up to Z-up: (x, y, z) -> (x, -z, y)
                 const float y = row[1];
                 row[1] = -row[2];
                 row[2] = y;
             }
-        if (!node.local.AllFinite()) Fail(named + "its transform holds a value that is not finite");
+        CheckNodeTransform(source.name, source.local.AllFinite());
 
         const Json& meshRef = Field(n, "mesh");
         const std::string meshAt = "meshes[" + Str(Count(meshRef, at + ".mesh")) + "]";
         const Json& primitives =
             meshRef.is_null() ? kNull : List(Field(Item(doc_, "meshes", Count(meshRef, at + ".mesh"), at), "primitives"), meshAt + ".primitives");
-        const bool bone = meshRef.is_null() && (belowBone || bones_.count(index) != 0);
-        std::vector<SceneNode> extraMeshNodes;
-        if (node.name == kBoundSphereNodeName || node.name == kEllipsoidNodeName) {
-            // An empty one (as wux convert writes them) is a unit sphere under the node's scale.
-            node.object.type = SceneObject::Type::Sphere;
-            node.object.radius = meshRef.is_null() ? 1.0f : SphereRadius(primitives, meshAt);
-            node.object.segments = kSphereSegments;
-        } else if (!meshRef.is_null()) {
-            std::size_t made = 0;
-            for (std::size_t i = 0; i < primitives.size(); ++i) {
-                SceneNode mesh;
-                ReadPrimitive(primitives[i], meshAt + ".primitives[" + Str(i) + "]", node.name, &mesh);
-                if (!mesh.object.IsTriangleMesh()) continue;
-                if (made++ == 0) {
-                    node.object = std::move(mesh.object);
-                    node.material = mesh.material;
-                    continue;
-                }
-                // One stand-in node per further primitive, sitting on the node's origin.
-                mesh.name = node.name + "_" + Str(made - 1);
-                mesh.origin = node.name + " (mesh " + Str(i) + ")";
-                extraMeshNodes.push_back(std::move(mesh));
-            }
-            if (made == 0) warnings_->Add(WarningKind::NodesPassedOver, QuotedName(node.name) + ": no triangles");
-        } else if (!Field(n, "camera").is_null()) {
-            node.object.type = SceneObject::Type::Camera;
-        } else if (!Field(Field(Field(n, "extensions"), "KHR_lights_punctual"), "light").is_null()) {
-            node.object.type = SceneObject::Type::Light;
-        } else if (bone) {
-            if (Field(n, "children").empty() && options_.helpers != AssimpImportOptions::Helpers::None)
-                warnings_->Add(WarningKind::NodesPassedOver, QuotedName(node.name) + ": bone");
-        } else if (options_.helpers == AssimpImportOptions::Helpers::All ||
-                   (options_.helpers == AssimpImportOptions::Helpers::Markers && Field(n, "children").empty())) {
-            node.object.type = SceneObject::Type::Helper;
-            node.object.size = HelperSize(Field(n, "extras"), node.name);
-        }
-        node.children = std::move(extraMeshNodes);
+        source.hasMesh = !meshRef.is_null();
+        source.meshes = primitives.size();
+        source.camera = !Field(n, "camera").is_null();
+        source.light = !Field(Field(Field(n, "extensions"), "KHR_lights_punctual"), "light").is_null();
+        source.bone = meshRef.is_null() && (belowBone || bones_.count(index) != 0);
+        source.leaf = Field(n, "children").empty();
+        source.mesh = [&](std::size_t i) { return ReadPrimitive(primitives[i], meshAt + ".primitives[" + Str(i) + "]", source.name); };
+        source.radius = [&] { return SphereRadius(primitives, meshAt); };
+        source.helperSize = [&] { return HelperSizeOf(Field(n, "extras"), source.name); };
+        SceneNode node = ImportNode(source, options_, warnings_);
         const Json& children = List(Field(n, "children"), at + ".children");
         for (std::size_t i = 0; i < children.size(); ++i)
-            ReadNode(children[i], at + ".children[" + Str(i) + "]", depth + 1, bone, &node.children);
+            ReadNode(children[i], at + ".children[" + Str(i) + "]", depth + 1, source.bone, &node.children);
         siblings->push_back(std::move(node));
     }
 
@@ -495,20 +450,11 @@ private:
         return m;
     }
 
-    float HelperSize(const Json& extras, const std::string& name) {
+    float HelperSizeOf(const Json& extras, const std::string& name) {
         for (auto it = extras.begin(); extras.is_object() && it != extras.end(); ++it) {
-            if (Lower(it.key()) != "size") continue;
-            double v = kDefaultHelperSize;
-            if (it->is_number()) v = it->get<double>();
-            else if (it->is_string()) {
-                const std::string s = it->get<std::string>();
-                char* end = nullptr;
-                v = std::strtod(s.c_str(), &end);
-                if (end == s.c_str()) v = kDefaultHelperSize;
-            }
-            if (std::isfinite(ToFloat(v))) return ToFloat(v);
-            warnings_->Add(WarningKind::ValuesRepaired, QuotedName(name) + ": helper size");
-            break;
+            if (Lower(it.key()) == "size")
+                return HelperSize(name, it->is_number() ? it->get<double>() : kDefaultHelperSize,
+                                  it->is_string() ? it->get_ref<const std::string&>().c_str() : nullptr, warnings_);
         }
         return kDefaultHelperSize;
     }
@@ -530,32 +476,31 @@ private:
         return std::isfinite(r) ? r : 0.0f;
     }
 
-    // The primitive's triangles into node->object as an editable mesh, and its material;
-    // the object is left None when no triangle is left.
-    void ReadPrimitive(const Json& p, const std::string& where, const std::string& nodeName, SceneNode* node) {
-        const std::string subject = QuotedName(nodeName) + ": ";
+    // The primitive's triangles on a node of their own as an editable mesh, with its material;
+    // a node without an object when no triangle is left.
+    SceneNode ReadPrimitive(const Json& p, const std::string& where, const std::string& nodeName) {
         const Json& attributes = Field(p, "attributes");
         if (Field(attributes, "POSITION").is_null()) {
             warnings_->Add(WarningKind::EmptyMeshes, QuotedName(nodeName));
-            return;
+            return SceneNode();
         }
         const Accessor pos = ReadAccessor(Field(attributes, "POSITION"), where + ".attributes.POSITION");
-        if (pos.comps != 3) Fail(where + ".attributes.POSITION is not VEC3");
+        if (pos.comps != 3) FailImport(where + ".attributes.POSITION is not VEC3");
         const bool indexed = !Field(p, "indices").is_null();
         const Accessor indices = indexed ? ReadAccessor(Field(p, "indices"), where + ".indices") : Accessor();
         if (indexed && (indices.comps != 1 || (indices.type != 5121 && indices.type != 5123 && indices.type != 5125)))
-            Fail(where + ".indices is not a SCALAR of an unsigned integer type");
+            FailImport(where + ".indices is not a SCALAR of an unsigned integer type");
         const std::size_t n = indexed ? indices.count : pos.count;
         const auto at = [&](std::size_t i) {
             return indexed ? static_cast<std::uint32_t>(indices.Value(i, 0)) : static_cast<std::uint32_t>(i);
         };
         SceneMesh mesh;
-        std::size_t points = 0, lines = 0;
+        PassedOver skipped;
         switch (Count(Field(p, "mode"), where + ".mode", 4)) {
-            case 0: points = n; break;
-            case 1: lines = n / 2; break;
-            case 2: lines = n >= 2 ? n : 0; break;
-            case 3: lines = n >= 2 ? n - 1 : 0; break;
+            case 0: skipped.points = n; break;
+            case 1: skipped.lines = n / 2; break;
+            case 2: skipped.lines = n >= 2 ? n : 0; break;
+            case 3: skipped.lines = n >= 2 ? n - 1 : 0; break;
             case 4:
                 mesh.faces.reserve(n / 3);
                 for (std::size_t i = 0; i + 2 < n; i += 3) mesh.faces.push_back({at(i), at(i + 1), at(i + 2)});
@@ -568,92 +513,48 @@ private:
             case 6:
                 for (std::size_t i = 1; i + 1 < n; ++i) mesh.faces.push_back({at(0), at(i), at(i + 1)});
                 break;
-            default: Fail(where + ".mode is not one of glTF's");
+            default: FailImport(where + ".mode is not one of glTF's");
         }
-        if (points > 0) warnings_->Add(WarningKind::PrimitivesSkipped, subject + Plural(points, "point", "points"), points);
-        if (lines > 0) warnings_->Add(WarningKind::PrimitivesSkipped, subject + Plural(lines, "line", "lines"), lines);
-
-        // The triangles whose corners are in range and finite, on the vertices they use, in
-        // the order of first use.
-        constexpr std::uint32_t kUnseen = kNoVertex, kBad = kNoVertex - 1, kGood = kNoVertex - 2;
-        std::vector<std::uint32_t> remap(pos.count, kUnseen);
-        std::size_t kept = 0, outOfRange = 0, notFinite = 0;
-        for (const std::array<std::uint32_t, 3>& f : mesh.faces) {
-            if (f[0] >= pos.count || f[1] >= pos.count || f[2] >= pos.count) {
-                ++outOfRange;
-                continue;
-            }
-            bool finite = true;
-            for (std::uint32_t c : f) {
-                if (remap[c] == kUnseen) {
-                    const std::array<float, 3> v = pos.Vec3(c);
-                    remap[c] = std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]) ? kGood : kBad;
-                }
-                finite = finite && remap[c] != kBad;
-            }
-            if (finite) mesh.faces[kept++] = f;
-            else ++notFinite;
-        }
-        mesh.faces.resize(kept);
-        std::vector<std::uint32_t> used;
-        for (std::array<std::uint32_t, 3>& f : mesh.faces) {
-            for (std::uint32_t& c : f) {
-                if (remap[c] == kGood) {
-                    remap[c] = static_cast<std::uint32_t>(used.size());
-                    used.push_back(c);
-                }
-                c = remap[c];
-            }
-        }
-        if (outOfRange > 0)
-            warnings_->Add(WarningKind::FacesDropped, subject + Plural(outOfRange, "face", "faces") + " with a vertex index out of range", outOfRange);
-        if (notFinite > 0)
-            warnings_->Add(WarningKind::FacesDropped, subject + Plural(notFinite, "face", "faces") + " with coordinates not finite", notFinite);
-        if (mesh.faces.empty()) {
-            if (points + lines == 0) warnings_->Add(WarningKind::EmptyMeshes, QuotedName(nodeName));
-            return;
-        }
-        mesh.verts.reserve(used.size());
-        for (std::uint32_t v : used) mesh.verts.push_back(pos.Vec3(v));
+        const std::vector<std::uint32_t> used =
+            KeepTriangles(&mesh, pos.count, [&pos](std::uint32_t v) { return pos.Vec3(v); }, nodeName, skipped, warnings_);
+        if (mesh.faces.empty()) return SceneNode();
         // Attributes of another vertex count than the positions are left out, as Assimp does.
         const auto attribute = [&](const char* name, std::size_t comps) {
             const Json& ref = Field(attributes, name);
             if (ref.is_null()) return Accessor();
             Accessor a = ReadAccessor(ref, where + ".attributes." + name);
             if (a.comps == comps && a.count == pos.count) return a;
-            warnings_->Add(WarningKind::ValuesRepaired, subject + name + " not one " + (comps == 3 ? "VEC3" : "VEC2") + " per vertex, left out");
+            warnings_->Add(WarningKind::ValuesRepaired,
+                           QuotedName(nodeName) + ": " + name + " not one " + (comps == 3 ? "VEC3" : "VEC2") + " per vertex, left out");
             return Accessor();
         };
-        if (const Accessor normals = attribute("NORMAL", 3); normals.comps == 3) {
-            mesh.normals.reserve(used.size());
-            for (std::uint32_t v : used) mesh.normals.push_back(normals.Vec3(v));
-        }
+        if (const Accessor normals = attribute("NORMAL", 3); normals.comps == 3)
+            mesh.normals = Gather(used, [&normals](std::uint32_t v) { return normals.Vec3(v); });
+        // glTF's v runs down the image, the host's up.
         if (const Accessor uvs = attribute("TEXCOORD_0", 2); uvs.comps == 2) {
-            mesh.tverts.reserve(used.size());
-            // glTF's v runs down the image, the host's up.
-            for (std::uint32_t v : used)
-                mesh.tverts.push_back({static_cast<float>(uvs.Value(v, 0)), static_cast<float>(1.0 - uvs.Value(v, 1)), 0.0f});
+            mesh.tverts = Gather(used, [&uvs](std::uint32_t v) {
+                return std::array<float, 3>{static_cast<float>(uvs.Value(v, 0)), static_cast<float>(1.0 - uvs.Value(v, 1)), 0.0f};
+            });
         }
         const int material = MaterialOf(Field(p, "material"), where + ".material");
-        *node = MeshNode(std::move(mesh), nodeName, SceneMatrix(), material, options_, warnings_, counts_);
+        return MeshNode(std::move(mesh), nodeName, SceneMatrix(), material, options_, warnings_, counts_);
     }
 
     // The scene's index of the material; a primitive without one gets the default material
     // (white, named after the index past the file's), or none in a file wux convert wrote.
     int MaterialOf(const Json& ref, const std::string& where) {
-        const std::size_t count = materialIndex_.size() - 1;
-        const std::size_t index = Count(ref, where, count);
-        if (!ref.is_null() && index >= count) Fail(where + " names materials[" + Str(index) + "], which the file lacks");
-        if (index == count && wux_) return -1;
-        if (materialIndex_[index] < 0) materialIndex_[index] = materials_.Add(ReadMaterial(index));
-        return materialIndex_[index];
+        const std::size_t index = Count(ref, where, materialCount_);
+        if (!ref.is_null() && index >= materialCount_)
+            FailImport(where + " names materials[" + Str(index) + "], which the file lacks");
+        if (index == materialCount_ && wux_) return -1;
+        return materials_.Of(index, [&] { return ReadMaterial(index); });
     }
 
     SceneMaterial ReadMaterial(std::size_t index) {
         SceneMaterial out;
         out.diffuse = {1, 1, 1};
         out.name = "Material #" + Str(index);
-        if (index + 1 == materialIndex_.size()) return out;
+        if (index == materialCount_) return out;
         const Json& m = Field(doc_, "materials")[index];
         const std::string where = "materials[" + Str(index) + "]";
         const Json& name = Field(m, "name");
@@ -683,12 +584,8 @@ private:
             {5, &Field(m, "emissiveTexture")},
             {8, &Field(m, "normalTexture")}};
         for (const auto& [slot, ref] : maps) {
-            if (ref->is_null()) continue;
-            SceneMap map;
-            map.slot = slot;
-            map.kind = SceneMap::Kind::Bitmap;
-            map.path = TexturePath(Field(*ref, "index"), out.name, slot, where);
-            if (!map.path.empty()) out.maps.push_back(std::move(map));
+            std::string path = ref->is_null() ? "" : TexturePath(Field(*ref, "index"), out.name, slot, where);
+            if (!path.empty()) out.maps.push_back({slot, true, SceneMap::Kind::Bitmap, std::move(path), "", 1.0f});
         }
         const Json& wux = Field(Field(m, "extras"), "wux");
         if (wux_ && wux.is_object()) {
@@ -706,24 +603,23 @@ private:
         if (source.is_null()) return std::string();
         const std::size_t index = Count(source, where + " texture source");
         const Json& image = Item(doc_, "images", index, where);
-        const std::string key = "image " + Str(index);
-        std::string host;
-        if (textures_.Known(key, &host)) return host;
         const Json& uri = Field(image, "uri");
-        const std::string at = "images[" + Str(index) + "]";
         if (uri.is_string() && uri.get<std::string>().rfind("data:", 0) != 0) return textures_.External(UriPath(uri.get<std::string>()));
-        std::string mime = Field(image, "mimeType").is_string() ? Field(image, "mimeType").get<std::string>() : "";
-        std::vector<std::uint8_t> bytes;
-        if (uri.is_string()) {
-            bytes = DataUri(uri.get<std::string>(), at, &mime);
-        } else {
-            const ByteSpan view = View(Field(image, "bufferView"), at);
-            bytes.assign(view.data, view.data + view.size);
-        }
-        std::string extension = mime.substr(mime.find('/') + 1);
-        if (extension == "jpeg") extension = "jpg";
-        const Json& name = Field(image, "name");
-        return textures_.Embedded(key, std::move(bytes), name.is_string() ? name.get<std::string>() : "", extension, material, slot);
+        return textures_.Embedded("image " + Str(index), [&] {
+            const Json& name = Field(image, "name");
+            TextureResolver::Image read{{}, name.is_string() ? name.get<std::string>() : "", ""};
+            std::string mime = Field(image, "mimeType").is_string() ? Field(image, "mimeType").get<std::string>() : "";
+            const std::string at = "images[" + Str(index) + "]";
+            if (uri.is_string()) {
+                read.bytes = DataUri(uri.get<std::string>(), at, &mime);
+            } else {
+                const ByteSpan view = View(Field(image, "bufferView"), at);
+                read.bytes.assign(view.data, view.data + view.size);
+            }
+            read.extension = mime.substr(mime.find('/') + 1);
+            if (read.extension == "jpeg") read.extension = "jpg";
+            return read;
+        }, material, slot);
     }
 
     static constexpr std::uint32_t kNoVertex = 0xFFFFFFFFu;
@@ -746,7 +642,7 @@ private:
     std::vector<bool> reached_;
     std::size_t nodesRead_ = 0;
     std::set<std::size_t> bones_;
-    std::vector<int> materialIndex_;  // per file material, and the default one last
+    std::size_t materialCount_ = 0;  // the file's; the default material is numbered after them
 };
 
 ToolResult<SceneDescription> Parse(ByteSpan bytes, const std::string& path, const AssimpImportOptions& options, bool files,
@@ -754,7 +650,7 @@ ToolResult<SceneDescription> Parse(ByteSpan bytes, const std::string& path, cons
     ImportCounts ownCounts;
     try {
         return Reader(path, options, files, warnings, counts != nullptr ? counts : &ownCounts).Read(bytes);
-    } catch (const Fault& f) {
+    } catch (const ImportFault& f) {
         return ToolError::Of(ToolError::Kind::Import, path, f.message);
     } catch (const Json::exception& e) {
         return ToolError::Of(ToolError::Kind::Import, path, std::string("the JSON does not hold what glTF needs: ") + e.what());

@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <optional>
 #include <system_error>
 
+#include "collect/node_route.h"
 #include "format/tool_text.h"
 
 namespace wux {
@@ -11,19 +15,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Deeper hierarchies than this are refused rather than walked recursively.
+constexpr int kMaxNodeDepth = 2000;
+
+// What an embedded texture without a name of its own is named after, besides its material.
 const char* SlotWord(int slot) {
-    switch (slot) {
-        case 0: return "ambient";
-        case 1: return "diffuse";
-        case 2: return "specular";
-        case 3: return "shininess";
-        case 5: return "emissive";
-        case 6: return "opacity";
-        case 8: return "bump";
-        case 9: return "reflection";
-        case 11: return "displacement";
-        default: return "map";
-    }
+    static const char* const kWords[] = {"ambient", "diffuse", "specular", "shininess", "map",  "emissive",
+                                         "opacity", "map",     "bump",     "reflection", "map", "displacement"};
+    return slot >= 0 && slot < 12 ? kWords[slot] : "map";
 }
 
 std::string ToBackslashes(std::string path) {
@@ -74,6 +73,107 @@ bool SameContent(const SceneMaterial& a, const SceneMaterial& b) {
 
 }  // namespace
 
+void FailImport(std::string message) { throw ImportFault{std::move(message)}; }
+
+void CheckNodeDepth(const std::string& name, int depth) {
+    if (depth > kMaxNodeDepth)
+        FailImport("node '" + name + "': the hierarchy is nested deeper than " + std::to_string(kMaxNodeDepth) + " levels");
+}
+
+void CheckNodeTransform(const std::string& name, bool finite) {
+    if (!finite) FailImport("node '" + name + "': its transform holds a value that is not finite");
+}
+
+SceneNode ImportNode(const SourceNode& source, const AssimpImportOptions& options, Warnings* warnings) {
+    using Helpers = AssimpImportOptions::Helpers;
+    const std::string& name = source.name;
+    SceneNode node;
+    node.name = node.origin = name;
+    node.local = source.local;
+    if (name == kBoundSphereNodeName || name == kEllipsoidNodeName) {
+        // An empty one (as wux convert writes them) is a unit sphere under the node's scale.
+        node.object.type = SceneObject::Type::Sphere;
+        node.object.radius = source.hasMesh ? source.radius() : 1.0f;
+    } else if (source.hasMesh) {
+        std::size_t made = 0;
+        for (std::size_t i = 0; i < source.meshes; ++i) {
+            SceneNode mesh = source.mesh(i);
+            if (!mesh.object.IsTriangleMesh()) continue;
+            if (made++ == 0) {
+                node.object = std::move(mesh.object);
+                node.material = mesh.material;
+                continue;
+            }
+            // One stand-in node per further mesh, sitting on the source node's origin.
+            mesh.name = name + "_" + std::to_string(made - 1);
+            mesh.origin = name + " (mesh " + std::to_string(i) + ")";
+            node.children.push_back(std::move(mesh));
+        }
+        if (made == 0) warnings->Add(WarningKind::NodesPassedOver, QuotedName(name) + ": no triangles");
+    } else if (source.camera) {
+        node.object.type = SceneObject::Type::Camera;
+    } else if (source.light) {
+        node.object.type = SceneObject::Type::Light;
+    } else if (source.bone) {
+        if (source.leaf && options.helpers != Helpers::None)
+            warnings->Add(WarningKind::NodesPassedOver, QuotedName(name) + ": bone");
+    } else if (!source.root && (options.helpers == Helpers::All || (options.helpers == Helpers::Markers && source.leaf))) {
+        node.object.type = SceneObject::Type::Helper;
+        node.object.size = source.helperSize();
+    }
+    return node;
+}
+
+float HelperSize(const std::string& nodeName, double size, const char* text, Warnings* warnings) {
+    if (text != nullptr) {
+        char* end = nullptr;
+        size = std::strtod(text, &end);
+        if (end == text) size = kDefaultHelperSize;
+    }
+    if (std::isfinite(ToFloat(size))) return ToFloat(size);
+    warnings->Add(WarningKind::ValuesRepaired, QuotedName(nodeName) + ": helper size");
+    return kDefaultHelperSize;
+}
+
+std::vector<std::uint32_t> KeepTriangles(SceneMesh* mesh, std::size_t vertexCount,
+                                         const std::function<std::array<float, 3>(std::uint32_t)>& position,
+                                         const std::string& nodeName, PassedOver passed, Warnings* warnings) {
+    // Each vertex looked at once: unseen, at a position not finite, or usable (until numbered).
+    constexpr std::uint32_t kUnseen = 0xFFFFFFFFu, kBad = kUnseen - 1, kGood = kUnseen - 2;
+    std::vector<std::uint32_t> remap(vertexCount, kUnseen);
+    std::size_t kept = 0;
+    for (const std::array<std::uint32_t, 3>& f : mesh->faces) {
+        if (f[0] >= vertexCount || f[1] >= vertexCount || f[2] >= vertexCount) {
+            ++passed.outOfRange;
+            continue;
+        }
+        bool finite = true;
+        for (std::uint32_t c : f) {
+            if (remap[c] == kUnseen) remap[c] = Finite(position(c)) ? kGood : kBad;
+            finite = finite && remap[c] != kBad;
+        }
+        if (finite) mesh->faces[kept++] = f;
+        else ++passed.notFinite;
+    }
+    mesh->faces.resize(kept);
+    std::vector<std::uint32_t> used;
+    for (std::array<std::uint32_t, 3>& f : mesh->faces) {
+        for (std::uint32_t& c : f) {
+            if (remap[c] == kGood) {
+                remap[c] = static_cast<std::uint32_t>(used.size());
+                used.push_back(c);
+            }
+            c = remap[c];
+        }
+    }
+    // Counted per mesh, so that each example says how many of its kind it stands for.
+    passed.Report(nodeName, warnings);
+    if (mesh->faces.empty() && passed.points + passed.lines + passed.polygons == 0)
+        warnings->Add(WarningKind::EmptyMeshes, QuotedName(nodeName));
+    mesh->verts = Gather(used, position);
+    return used;
+}
+
 TextureResolver::TextureResolver(const std::string& sourcePath, const AssimpImportOptions& options, Warnings* warnings)
     : files_(options.outputPath.empty() ? nullptr : options.textureFiles), warnings_(warnings) {
     sourceDir_ = fs::path(sourcePath).parent_path();
@@ -96,42 +196,21 @@ std::string TextureResolver::External(const std::string& reference) {
         if (!fileName.empty() && fs::is_regular_file(c, ec)) return hostPath = HostPath(c);
     // Written on a system where names ignore letter case.
     for (const fs::path& dir : {asWritten.parent_path(), sourceDir_}) {
-        const std::string found = FindIgnoringCase(dir, fileName);
-        if (!found.empty()) return hostPath = HostPath(dir / found);
+        TextureFolders& folder = folders_.try_emplace(dir.string(), std::vector<std::string>{dir.string()}).first->second;
+        if (const std::optional<std::string> found = folder.Find(fileName)) return hostPath = HostPath(*found);
     }
     warnings_->Add(WarningKind::TexturesMissing, QuotedName(reference));
     return hostPath = ToBackslashes(reference);
 }
 
-std::string TextureResolver::FindIgnoringCase(const fs::path& dir, const std::string& fileName) {
-    if (fileName.empty()) return std::string();
-    auto it = listings_.find(dir.string());
-    if (it == listings_.end()) {
-        std::map<std::string, std::string> names;
-        std::error_code ec;
-        for (fs::directory_iterator d(dir.empty() ? fs::path(".") : dir, ec), end; !ec && d != end; d.increment(ec)) {
-            const std::string name = d->path().filename().string();
-            names.emplace(Lower(name), name);
-        }
-        it = listings_.emplace(dir.string(), std::move(names)).first;
-    }
-    auto hit = it->second.find(Lower(fileName));
-    return hit == it->second.end() ? std::string() : hit->second;
-}
-
-bool TextureResolver::Known(const std::string& key, std::string* hostPath) const {
-    const auto known = embedded_.find(key);
-    if (known != embedded_.end()) *hostPath = known->second;
-    return known != embedded_.end();
-}
-
-std::string TextureResolver::Embedded(const std::string& key, std::vector<unsigned char> bytes, const std::string& ownName,
-                                      std::string extension, const std::string& materialName, int slot) {
-    extension = SafeFileName(Lower(extension));
+std::string TextureResolver::Embedded(const std::string& key, const std::function<Image()>& read,
+                                      const std::string& materialName, int slot) {
+    if (const auto known = embedded_.find(key); known != embedded_.end()) return known->second;
+    Image image = read();
+    std::string extension = SafeFileName(Lower(image.extension));
     if (extension == "texture") extension = "bin";
-    std::string sourceName = ownName;
-    std::replace(sourceName.begin(), sourceName.end(), '\\', '/');
-    std::string stem = fs::path(sourceName).stem().string();
+    std::replace(image.ownName.begin(), image.ownName.end(), '\\', '/');
+    std::string stem = fs::path(image.ownName).stem().string();
     if (stem.empty()) stem = materialName + "_" + SlotWord(slot);
     const std::string base = CutForName(SafeFileName(outputStem_ + "_" + stem), extension);
     const std::string wanted = base + "." + extension;
@@ -143,7 +222,7 @@ std::string TextureResolver::Embedded(const std::string& key, std::vector<unsign
         while (usedNames_.count(Lower(name)) != 0) name = base + "_" + std::to_string(++suffix + 1) + "." + extension;
         usedNames_.insert(Lower(name));
         // A file of that name with other content is never overwritten.
-        use = files_ != nullptr ? files_->Use((outputDir_ / name).string(), bytes) : use;
+        use = files_ != nullptr ? files_->Use((outputDir_ / name).string(), image.bytes) : use;
         if (use != TextureFiles::NameUse::Taken) break;
         takenOnDisk = true;
     }
@@ -151,7 +230,7 @@ std::string TextureResolver::Embedded(const std::string& key, std::vector<unsign
         warnings_->Add(WarningKind::TexturesRenamed, QuotedName(wanted) + " is another file; this one is " + QuotedName(name));
     const std::string hostPath = outputDir_.empty() ? name : HostPath(outputDir_ / name);
     embedded_.emplace(key, hostPath);
-    pending_.push_back({name, std::move(bytes), use == TextureFiles::NameUse::Free});
+    pending_.push_back({name, std::move(image.bytes), use == TextureFiles::NameUse::Free});
     return hostPath;
 }
 
@@ -163,6 +242,12 @@ ToolResult<void> TextureResolver::WritePending() const {
         if (!written.Ok()) return written;
     }
     return {};
+}
+
+int MaterialList::Of(std::size_t index, const std::function<SceneMaterial()>& read) {
+    if (index >= bySource_.size()) bySource_.resize(index + 1, -1);
+    if (bySource_[index] < 0) bySource_[index] = Add(read());
+    return bySource_[index];
 }
 
 int MaterialList::Add(SceneMaterial material) {

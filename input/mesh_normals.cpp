@@ -69,51 +69,39 @@ void SplitVertices(SceneMesh* mesh, const std::vector<uint8_t>& need,
 
 void FinishNormals(SceneMesh* mesh, float smoothAngleDegrees, NormalCounts* counts) {
     const std::size_t nv = mesh->verts.size();
-    std::vector<uint8_t> need(nv, 0);
-    bool anyNeeded = false;
-    if (mesh->normals.size() == nv) {
-        for (std::size_t v = 0; v < nv; ++v) {
-            std::array<float, 3>& n = mesh->normals[v];
-            const double len = Length(n);
-            if (!(len > 0.0) || !std::isfinite(len)) {
-                need[v] = 1;
-                anyNeeded = true;
-                ++counts->recomputed;
-            } else if (std::fabs(len - 1.0) > kUnitTolerance) {
-                for (float& c : n) c = static_cast<float>(c / len);
-                ++counts->rescaled;
-            }
-        }
-    } else {
+    const bool given = mesh->normals.size() == nv;
+    std::vector<uint8_t> need(nv, given ? 0 : 1);
+    if (!given) {
         mesh->normals.assign(nv, kFallbackNormal);
-        std::fill(need.begin(), need.end(), uint8_t{1});
-        anyNeeded = nv > 0;
         counts->computed += nv;
     }
-    if (!anyNeeded) return;
-
-    const std::vector<std::array<float, 3>> cornerNormals =
-        SmoothCornerNormals(mesh->verts, mesh->faces, smoothAngleDegrees, need);
-    SplitVertices(mesh, need, cornerNormals);
+    for (std::size_t v = 0; given && v < nv; ++v) {
+        std::array<float, 3>& n = mesh->normals[v];
+        const double len = Length(n);
+        if (!(len > 0.0) || !std::isfinite(len)) {
+            need[v] = 1;
+            ++counts->recomputed;
+        } else if (std::fabs(len - 1.0) > kUnitTolerance) {
+            for (float& c : n) c = static_cast<float>(c / len);
+            ++counts->rescaled;
+        }
+    }
+    if (std::find(need.begin(), need.end(), 1) == need.end()) return;
+    SplitVertices(mesh, need, SmoothCornerNormals(mesh->verts, mesh->faces, smoothAngleDegrees, need));
 }
 
 void FinishImportedMesh(SceneMesh* mesh, const std::string& nodeName, float smoothAngleDegrees, NormalCounts* counts,
                         Warnings* warnings) {
-    if (!mesh->tverts.empty()) {
-        bool repaired = false;
-        for (auto& uvw : mesh->tverts) {
-            for (float& c : uvw) {
-                if (!std::isfinite(c)) {
-                    c = 0.0f;
-                    repaired = true;
-                }
-            }
-        }
-        if (repaired) warnings->Add(WarningKind::UvsRepaired, QuotedName(nodeName) + ": coordinates not finite, set to 0");
-        // Copied first: splitting vertices for their normals renumbers only the faces, the
-        // texture coordinates stay where they were.
-        mesh->tvfaces = mesh->faces;
+    const auto notFinite = [](float c) { return !std::isfinite(c); };
+    bool repaired = false;
+    for (auto& uvw : mesh->tverts) {
+        repaired = std::any_of(uvw.begin(), uvw.end(), notFinite) || repaired;
+        std::replace_if(uvw.begin(), uvw.end(), notFinite, 0.0f);
     }
+    if (repaired) warnings->Add(WarningKind::UvsRepaired, QuotedName(nodeName) + ": coordinates not finite, set to 0");
+    // Copied first: splitting vertices for their normals renumbers only the faces, the
+    // texture coordinates stay where they were.
+    if (!mesh->tverts.empty()) mesh->tvfaces = mesh->faces;
     const std::size_t brokenBefore = counts->recomputed;
     FinishNormals(mesh, smoothAngleDegrees, counts);
     const std::size_t broken = counts->recomputed - brokenBefore;

@@ -12,14 +12,32 @@ bool HasExtension(const std::string& path, const char* ext) {
     return Lower(std::filesystem::path(path).extension().string()) == ext;
 }
 
+bool IsMeshPath(const std::string& path) {
+    return HasExtension(path, ".ply") || HasExtension(path, ".stl") || HasExtension(path, ".obj");
+}
+
+ToolResult<SceneDescription> ReadMeshFile(const std::string& path, const AssimpImportOptions& options,
+                                          Warnings* warnings, ImportCounts* counts) {
+    const auto parse = HasExtension(path, ".ply") ? ParsePly : HasExtension(path, ".stl") ? ParseStl : ParseObj;
+    return ReadMapped(path, [&](ByteSpan bytes) { return parse(bytes, path, options, warnings, counts); });
+}
+
+void PassedOver::Report(const std::string& name, Warnings* warnings) const {
+    const std::string subject = QuotedName(name) + ": ";
+    if (points > 0) warnings->Add(WarningKind::PrimitivesSkipped, subject + Plural(points, "point", "points"), points);
+    if (lines > 0) warnings->Add(WarningKind::PrimitivesSkipped, subject + Plural(lines, "line", "lines"), lines);
+    if (polygons > 0) warnings->Add(WarningKind::PrimitivesSkipped, subject + Plural(polygons, "polygon", "polygons"), polygons);
+    if (degenerate > 0)
+        warnings->Add(WarningKind::StripTrianglesDegenerate, subject + Plural(degenerate, "triangle", "triangles"), degenerate);
+    if (outOfRange > 0)
+        warnings->Add(WarningKind::FacesDropped, subject + Plural(outOfRange, "face", "faces") + " with a vertex index out of range", outOfRange);
+    if (notFinite > 0)
+        warnings->Add(WarningKind::FacesDropped, subject + Plural(notFinite, "face", "faces") + " with coordinates not finite", notFinite);
+}
+
 SceneMatrix ReaderFrame(AssimpImportOptions::Up up) {
-    SceneMatrix m;
-    if (up == AssimpImportOptions::Up::Z) return m;
-    m.rows[1][1] = 0.0f;
-    m.rows[1][2] = 1.0f;
-    m.rows[2][1] = -1.0f;
-    m.rows[2][2] = 0.0f;
-    return m;
+    if (up == AssimpImportOptions::Up::Z) return SceneMatrix();
+    return SceneMatrix{{{1, 0, 0}, {0, 0, 1}, {0, -1, 0}, {0, 0, 0}}};
 }
 
 SceneNode MeshNode(SceneMesh&& mesh, const std::string& name, const SceneMatrix& local, int material,
@@ -34,6 +52,15 @@ SceneNode MeshNode(SceneMesh&& mesh, const std::string& name, const SceneMatrix&
     FinishImportedMesh(&node.object.mesh, name, options.smoothAngleDegrees,
                        &(counts != nullptr ? counts : &ownCounts)->normals, warnings);
     return node;
+}
+
+void AddMeshNode(SceneMesh&& mesh, const std::string& name, const PassedOver& passed, const AssimpImportOptions& options,
+                 Warnings* warnings, ImportCounts* counts, SceneDescription* scene) {
+    passed.Report(name, warnings);
+    if (!mesh.faces.empty())
+        scene->nodes.push_back(MeshNode(std::move(mesh), name, ReaderFrame(options.up), -1, options, warnings, counts));
+    else if (passed.points + passed.lines == 0)
+        warnings->Add(WarningKind::EmptyMeshes, QuotedName(name));
 }
 
 ToolResult<SceneDescription> ReadMapped(const std::string& path,

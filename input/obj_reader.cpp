@@ -1,10 +1,7 @@
-#include "input/obj_reader.h"
-
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -25,31 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 using Vec3 = std::array<float, 3>;
 
-constexpr std::size_t kProgressLines = 1 << 16;
 constexpr std::uint32_t kBad = UINT32_MAX;
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
-    return s;
-}
-
-// The first word of *s, taken off it.
-std::string_view NextWord(std::string_view* s) {
-    *s = Trim(*s);
-    const std::size_t end = std::min(s->find_first_of(" \t"), s->size());
-    const std::string_view word = s->substr(0, end);
-    s->remove_prefix(end);
-    return word;
-}
-
-bool Number(std::string_view w, float* out) {
-    const char *first = w.data() + (w.size() > 1 && w[0] == '+'), *end = w.data() + w.size();  // from_chars takes no '+'
-    const std::from_chars_result r = std::from_chars(first, end, *out);
-    if (r.ptr != end || (r.ec != std::errc() && r.ec != std::errc::result_out_of_range)) return false;
-    if (r.ec != std::errc()) *out = std::strtof(std::string(first, end).c_str(), nullptr);  // to infinity or 0
-    return true;
-}
 
 // An MTL material: Assimp's defaults for what the file leaves out, the texture file of each slot.
 struct MtlMaterial {
@@ -81,7 +54,7 @@ std::string MapFile(std::string_view rest) {
         float v;
         for (int k = 0, args = vector ? 3 : option == "-mm" ? 2 : 1; k < args; ++k) {
             std::string_view after = rest;
-            if (vector && k > 0 && !Number(NextWord(&after), &v)) break;
+            if (vector && k > 0 && !ParseNumber(NextWord(&after), &v)) break;
             NextWord(&rest);
         }
     }
@@ -93,10 +66,8 @@ void ReadMtl(std::string_view text, std::map<std::string, MtlMaterial>* material
         {"map_Ka", 0}, {"map_Kd", 1}, {"map_Ks", 2}, {"map_Ns", 3}, {"map_Ke", 5}, {"map_d", 6},
         {"norm", 8},   {"refl", 9},   {"disp", 11}, {"map_bump", -1}, {"map_Bump", -1}, {"bump", -1}};
     MtlMaterial* m = nullptr;
-    while (!text.empty()) {
-        const std::size_t end = std::min(text.find('\n'), text.size());
-        std::string_view line = text.substr(0, end);
-        text.remove_prefix(std::min(end + 1, text.size()));
+    for (std::size_t at = 0; at < text.size();) {
+        std::string_view line = NextLine(text, &at);
         const std::string_view word = NextWord(&line);
         if (word == "newmtl") {
             const std::string name = MaterialName(line);
@@ -105,11 +76,11 @@ void ReadMtl(std::string_view text, std::map<std::string, MtlMaterial>* material
         if (m == nullptr) continue;
         float v[3];
         const bool colour = word == "Kd" || word == "Ka" || word == "Ks";
-        if (colour && Number(NextWord(&line), &v[0])) {
+        if (colour && ParseNumber(NextWord(&line), &v[0])) {
             for (int k = 1; k < 3; ++k)
-                if (!Number(NextWord(&line), &v[k])) v[k] = v[0];  // one number: a grey
+                if (!ParseNumber(NextWord(&line), &v[k])) v[k] = v[0];  // one number: a grey
             *(word == "Kd" ? &m->material.diffuse : word == "Ka" ? &m->material.ambient : &m->material.specular) = {v[0], v[1], v[2]};
-        } else if ((word == "d" || word == "Tr") && Number(NextWord(&line), &v[0])) {
+        } else if ((word == "d" || word == "Tr") && ParseNumber(NextWord(&line), &v[0])) {
             m->material.opacity = word == "d" ? v[0] : 1.0f - v[0];
         }
         for (const auto& [keyword, slot] : kMaps) {
@@ -129,7 +100,7 @@ struct ObjMesh {
 struct ObjObject {
     std::string name;
     std::vector<ObjMesh> meshes;
-    std::size_t points = 0, lines = 0, outOfRange = 0, notFinite = 0;
+    PassedOver passed;
 };
 
 class ObjParser {
@@ -139,28 +110,21 @@ public:
     std::optional<ToolError> Parse(std::string_view text, const ReadProgress& progress) {
         std::size_t lineNumber = 0;
         for (std::size_t at = 0; at < text.size();) {
-            if (progress && lineNumber % kProgressLines == 0) progress(static_cast<double>(at) / static_cast<double>(text.size()));
-            const std::size_t end = std::min(text.find('\n', at), text.size());
-            std::string_view line = text.substr(at, end - at);
-            at = end + 1;
+            if (progress && lineNumber % kProgressStep == 0) progress(static_cast<double>(at) / static_cast<double>(text.size()));
+            std::string_view line = NextLine(text, &at);
             ++lineNumber;
             const std::string_view word = NextWord(&line);
             if (word.empty() || word[0] == '#') continue;
             const auto fail = [&](const std::string& what) {
-                return ToolError{ToolError::Kind::Import, path_, "line " + std::to_string(lineNumber), std::nullopt, what};
+                return ImportError(path_, "line " + std::to_string(lineNumber), what);
             };
-            const auto numbers = [&](int required, Vec3* out) {
-                *out = {0, 0, 0};
+            if (word == "v" || word == "vn" || word == "vt") {
+                Vec3 v{0, 0, 0};
                 for (int k = 0; k < 3; ++k) {
                     const std::string_view w = NextWord(&line);
-                    if (w.empty() && k >= required) break;
-                    if (!Number(w, &(*out)[k])) return false;
+                    if (w.empty() && k >= (word == "vt" ? 1 : 3)) break;  // a UV may leave out v and w
+                    if (!ParseNumber(w, &v[k])) return fail("not a " + std::string(word) + " statement of numbers");
                 }
-                return true;
-            };
-            Vec3 v;
-            if (word == "v" || word == "vn" || word == "vt") {
-                if (!numbers(word == "vt" ? 1 : 3, &v)) return fail("not a " + std::string(word) + " statement of numbers");
                 (word == "v" ? positions_ : word == "vn" ? normals_ : uvs_).push_back(v);
             } else if (word == "f" || word == "l" || word == "p") {
                 if (!Face(word[0], line)) return fail("not a face of vertex indices");
@@ -175,7 +139,7 @@ public:
                 ReadLibrary(std::string(Trim(line)));
             }
         }
-        if (positions_.empty()) return ToolError::Of(ToolError::Kind::Import, path_, "no vertices: not an OBJ file, or an empty one");
+        if (positions_.empty()) return ImportError(path_, "", "no vertices: not an OBJ file, or an empty one");
         return std::nullopt;
     }
 
@@ -184,18 +148,12 @@ public:
         SceneDescription scene;
         TextureResolver textures(path_, options, warnings_);
         const bool anyFace = std::any_of(objects_.begin(), objects_.end(), [](const ObjObject& o) {
-            return !o.meshes.empty() || o.points + o.lines + o.outOfRange + o.notFinite > 0;
+            return !o.meshes.empty() || o.passed.points + o.passed.lines + o.passed.outOfRange + o.passed.notFinite > 0;
         });
-        if (!anyFace && !positions_.empty())  // a point cloud
+        if (!anyFace)  // a point cloud
             warnings_->Add(WarningKind::PrimitivesSkipped, Plural(positions_.size(), "point", "points"), positions_.size());
         for (ObjObject& object : objects_) {
-            const std::string subject = QuotedName(object.name) + ": ";
-            if (object.points > 0) warnings_->Add(WarningKind::PrimitivesSkipped, subject + Plural(object.points, "point", "points"), object.points);
-            if (object.lines > 0) warnings_->Add(WarningKind::PrimitivesSkipped, subject + Plural(object.lines, "line", "lines"), object.lines);
-            if (object.outOfRange > 0)
-                warnings_->Add(WarningKind::FacesDropped, subject + Plural(object.outOfRange, "face", "faces") + " with a vertex index out of range", object.outOfRange);
-            if (object.notFinite > 0)
-                warnings_->Add(WarningKind::FacesDropped, subject + Plural(object.notFinite, "face", "faces") + " with coordinates not finite", object.notFinite);
+            object.passed.Report(object.name, warnings_);
             if (object.name == kBoundSphereNodeName || object.name == kEllipsoidNodeName) {
                 // Around its vertices, or a unit sphere (under a scale OBJ cannot hold) without any, as before.
                 SceneNode sphere;
@@ -217,7 +175,7 @@ public:
                 made.push_back(MeshNode(std::move(m.mesh), name, local, UseMaterial(m.material, &textures, &scene), options, warnings_, counts));
             }
             if (made.empty()) {
-                if (object.points + object.lines > 0) warnings_->Add(WarningKind::NodesPassedOver, QuotedName(object.name) + ": no triangles");
+                if (object.passed.points + object.passed.lines > 0) warnings_->Add(WarningKind::NodesPassedOver, QuotedName(object.name) + ": no triangles");
                 continue;
             }
             std::move(made.begin() + 1, made.end(), std::back_inserter(made[0].children));
@@ -229,7 +187,7 @@ public:
 private:
     std::size_t NewObject(const std::string& name) {
         byName_.emplace(name, objects_.size());
-        objects_.push_back(ObjObject{name, {}});
+        objects_.push_back(ObjObject{name, {}, {}});
         return objects_.size() - 1;
     }
 
@@ -297,20 +255,17 @@ private:
         }
         const std::size_t n = corners_.size();
         if (n == 0) return false;
-        if (kind == 'p') object.points += n;
-        else if (kind == 'l') object.lines += n - 1;
-        else if (n < 3) ++(n == 2 ? object.lines : object.points);
+        PassedOver& passed = object.passed;
+        if (kind == 'p') passed.points += n;
+        else if (kind == 'l') passed.lines += n - 1;
+        else if (n < 3) ++(n == 2 ? passed.lines : passed.points);
         if (kind != 'f' || n < 3) return true;
         if (!inRange) {
-            ++object.outOfRange;
+            ++passed.outOfRange;
             return true;
         }
-        const auto finite = [&](const std::array<std::uint32_t, 3>& c) {
-            const Vec3& p = positions_[c[0]];
-            return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]);
-        };
-        if (!std::all_of(corners_.begin(), corners_.end(), finite)) {
-            ++object.notFinite;
+        if (!std::all_of(corners_.begin(), corners_.end(), [&](const std::array<std::uint32_t, 3>& c) { return Finite(positions_[c[0]]); })) {
+            ++passed.notFinite;
             return true;
         }
         if (object.meshes.empty() || (object.meshes.back().material != material_ && !object.meshes.back().mesh.faces.empty()))
@@ -349,21 +304,14 @@ private:
 
 }  // namespace
 
-bool IsObjPath(const std::string& path) { return HasExtension(path, ".obj"); }
-
 ToolResult<SceneDescription> ParseObj(ByteSpan bytes, const std::string& path, const AssimpImportOptions& options,
                                       Warnings* warnings, ImportCounts* counts) {
     if (bytes.size >= 2 && (bytes.data[0] == 0xFE || bytes.data[0] == 0xFF) && bytes.data[1] == (bytes.data[0] ^ 1))
-        return ToolError::Of(ToolError::Kind::Import, path, "UTF-16 text, which OBJ files are not: save it as UTF-8");
+        return ImportError(path, "", "UTF-16 text, which OBJ files are not: save it as UTF-8");
     ObjParser parser(path, warnings);
     if (std::optional<ToolError> failed = parser.Parse(std::string_view(reinterpret_cast<const char*>(bytes.data), bytes.size), options.progress))
         return *failed;
     return parser.Scene(options, counts);
-}
-
-ToolResult<SceneDescription> ReadObjFile(const std::string& path, const AssimpImportOptions& options,
-                                         Warnings* warnings, ImportCounts* counts) {
-    return ReadMapped(path, [&](ByteSpan bytes) { return ParseObj(bytes, path, options, warnings, counts); });
 }
 
 }  // namespace wux

@@ -1,5 +1,3 @@
-#include "input/ply_reader.h"
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -19,6 +17,7 @@ namespace wux {
 namespace {
 
 enum class Type : std::uint8_t { Int8, UInt8, Int16, UInt16, Int32, UInt32, Float32, Float64 };
+constexpr std::size_t kSizes[] = {1, 1, 2, 2, 4, 4, 4, 8};  // of each type, in bytes
 enum class Format { Ascii, LittleEndian, BigEndian };
 
 std::optional<Type> TypeNamed(std::string_view name) {
@@ -27,19 +26,8 @@ std::optional<Type> TypeNamed(std::string_view name) {
         {"short", Type::Int16},   {"int16", Type::Int16},   {"ushort", Type::UInt16},  {"uint16", Type::UInt16},
         {"int", Type::Int32},     {"int32", Type::Int32},   {"uint", Type::UInt32},    {"uint32", Type::UInt32},
         {"float", Type::Float32}, {"float32", Type::Float32}, {"double", Type::Float64}, {"float64", Type::Float64}};
-    for (const auto& [n, t] : kNames)
-        if (n == name) return t;
-    return std::nullopt;
-}
-
-std::size_t SizeOf(Type t) {
-    switch (t) {
-        case Type::Int8: case Type::UInt8: return 1;
-        case Type::Int16: case Type::UInt16: return 2;
-        case Type::Int32: case Type::UInt32: case Type::Float32: return 4;
-        case Type::Float64: return 8;
-    }
-    return 1;
+    const auto it = std::find_if(std::begin(kNames), std::end(kNames), [&](const auto& n) { return n.first == name; });
+    return it == std::end(kNames) ? std::nullopt : std::optional<Type>(it->second);
 }
 
 struct PlyProperty {
@@ -61,46 +49,30 @@ struct PlyHeader {
     std::size_t bodyStart = 0;
 };
 
-struct Failure {
-    std::string place, message;
-};
-
-std::vector<std::string_view> Words(std::string_view line) {
-    std::vector<std::string_view> words;
-    std::size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
-        const std::size_t start = i;
-        while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
-        if (i > start) words.push_back(line.substr(start, i - start));
-    }
-    return words;
-}
-
-std::optional<Failure> ReadHeader(ByteSpan bytes, PlyHeader* header) {
+std::optional<ToolError> ReadHeader(ByteSpan bytes, const std::string& path, PlyHeader* header) {
     const std::string_view text(reinterpret_cast<const char*>(bytes.data), bytes.size);
-    if (text.substr(0, 3) != "ply") return Failure{"", "not a PLY file (it does not start with \"ply\")"};
+    const ToolError notPly = ImportError(path, "", "not a PLY file (it does not start with \"ply\")");
+    if (text.substr(0, 3) != "ply") return notPly;
     std::size_t at = 0;
     bool sawFormat = false;
     for (std::size_t lineNumber = 1;; ++lineNumber) {
-        if (at >= text.size()) return Failure{"", "the header has no \"end_header\" line"};
-        const std::size_t end = std::min(text.find('\n', at), text.size());
-        std::string_view line = text.substr(at, end - at);
-        at = end + 1;
+        if (at >= text.size()) return ImportError(path, "", "the header has no \"end_header\" line");
+        std::string_view line = NextLine(text, &at);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         const std::string place = "header line " + std::to_string(lineNumber);
-        const std::vector<std::string_view> w = Words(line);
+        std::vector<std::string_view> w;
+        for (std::string_view rest = line, word = NextWord(&rest); !word.empty(); word = NextWord(&rest)) w.push_back(word);
         if (lineNumber == 1) {
-            if (w.size() != 1 || w[0] != "ply") return Failure{"", "not a PLY file (it does not start with \"ply\")"};
+            if (w.size() != 1 || w[0] != "ply") return notPly;
             continue;
         }
         if (w.empty() || w[0] == "comment" || w[0] == "obj_info") continue;
         const auto bad = [&](const char* what) {
-            return Failure{place, std::string(what) + ": \"" + PrintableText(std::string(line)) + "\""};
+            return ImportError(path, place, std::string(what) + ": " + Quoted(std::string(line)));
         };
         if (w[0] == "end_header") {
-            if (!sawFormat) return Failure{place, "the header has no \"format\" line"};
-            header->bodyStart = std::min(at, text.size());
+            if (!sawFormat) return ImportError(path, place, "the header has no \"format\" line");
+            header->bodyStart = at;
             return std::nullopt;
         } else if (w[0] == "format") {
             if (w.size() != 3) return bad("not a format line");
@@ -110,50 +82,54 @@ std::optional<Failure> ReadHeader(ByteSpan bytes, PlyHeader* header) {
             else return bad("unknown format");
             sawFormat = true;
         } else if (w[0] == "element") {
-            PlyElement e;
+            std::uint64_t count = 0;
             const char* end = w.size() == 3 ? w[2].data() + w[2].size() : nullptr;
-            const std::from_chars_result r = std::from_chars(w.size() == 3 ? w[2].data() : end, end, e.count);
+            const std::from_chars_result r = std::from_chars(w.size() == 3 ? w[2].data() : end, end, count);
             if (end == nullptr || r.ec != std::errc() || r.ptr != end) return bad("not an element line with a count");
-            e.name = std::string(w[1]);
-            header->elements.push_back(std::move(e));
+            header->elements.push_back({std::string(w[1]), count, {}});
         } else if (w[0] == "property") {
             if (header->elements.empty()) return bad("a property before any element");
-            PlyProperty p;
-            p.list = w.size() == 5 && w[1] == "list";
-            if (w.size() != 3 && !p.list) return bad("not a property line of a known type");
-            const std::optional<Type> count = p.list ? TypeNamed(w[2]) : Type::UInt8;
-            const std::optional<Type> type = TypeNamed(w[p.list ? 3 : 1]);
+            const bool list = w.size() == 5 && w[1] == "list";
+            if (w.size() != 3 && !list) return bad("not a property line of a known type");
+            const std::optional<Type> count = list ? TypeNamed(w[2]) : Type::UInt8;
+            const std::optional<Type> type = TypeNamed(w[list ? 3 : 1]);
             if (!count || !type) return bad("not a property line of a known type");
-            if (p.list && (*count == Type::Float32 || *count == Type::Float64)) return bad("a list counted in floats");
-            p.type = *type;
-            p.countType = *count;
-            p.name = std::string(w.back());
-            header->elements.back().properties.push_back(std::move(p));
+            if (list && (*count == Type::Float32 || *count == Type::Float64)) return bad("a list counted in floats");
+            header->elements.back().properties.push_back({std::string(w.back()), *type, list, *count});
         }
         // Any other line describes no data (exporters write comments without the keyword):
         // passed over, as a comment is.
     }
 }
 
-// The values of the file's body, one at a time; bounds checked on every read.
-class Body {
-public:
-    Body(ByteSpan bytes, std::size_t at, Format format) : bytes_(bytes), at_(at), format_(format) {}
+// The values of the file's body, one at a time from at; bounds checked on every read.
+struct Body {
+    ByteSpan bytes;
+    std::size_t at;
+    Format format;
 
-    std::size_t Offset() const { return at_; }
-    std::size_t Left() const { return bytes_.size - at_; }
+    std::size_t Left() const { return bytes.size - at; }
 
     // False at the end of the data, or (ASCII) where the next word is not a number.
     bool Read(Type type, double* out) {
-        if (format_ == Format::Ascii) return ReadWord(out);
-        const std::size_t size = SizeOf(type);
+        if (format == Format::Ascii) {
+            const char* p = reinterpret_cast<const char*>(bytes.data);
+            const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+            while (at < bytes.size && space(p[at])) ++at;
+            std::size_t end = at;
+            while (end < bytes.size && !space(p[end])) ++end;
+            if (!ParseNumber(std::string_view(p + at, end - at), out)) return false;
+            at = end;
+            return true;
+        }
+        const std::size_t size = kSizes[static_cast<std::size_t>(type)];
         if (size > Left()) return false;
         std::uint64_t bits = 0;
         for (std::size_t k = 0; k < size; ++k) {
-            const std::size_t byte = format_ == Format::LittleEndian ? size - 1 - k : k;
-            bits = bits << 8 | bytes_.data[at_ + byte];
+            const std::size_t byte = format == Format::LittleEndian ? size - 1 - k : k;
+            bits = bits << 8 | bytes.data[at + byte];
         }
-        at_ += size;
+        at += size;
         switch (type) {
             case Type::Int8: *out = static_cast<std::int8_t>(bits); break;
             case Type::UInt8: case Type::UInt16: case Type::UInt32: *out = static_cast<double>(bits); break;
@@ -170,28 +146,6 @@ public:
         }
         return true;
     }
-
-private:
-    static bool Space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-    bool ReadWord(double* out) {
-        const char* p = reinterpret_cast<const char*>(bytes_.data);
-        while (at_ < bytes_.size && Space(p[at_])) ++at_;
-        std::size_t end = at_;
-        while (end < bytes_.size && !Space(p[end])) ++end;
-        if (end == at_) return false;
-        const char* first = p + at_;
-        if (*first == '+' && end - at_ > 1) ++first;  // from_chars takes no plus sign
-        const std::from_chars_result r = std::from_chars(first, p + end, *out);
-        if (r.ec == std::errc::result_out_of_range) *out = std::strtod(std::string(first, p + end).c_str(), nullptr);  // inf or 0
-        else if (r.ec != std::errc() || r.ptr != p + end) return false;
-        at_ = end;
-        return true;
-    }
-
-    ByteSpan bytes_;
-    std::size_t at_;
-    Format format_;
 };
 
 // Where each vertex property goes: x y z, normal, texture coordinates.
@@ -199,16 +153,15 @@ enum Slot { kX, kY, kZ, kNx, kNy, kNz, kU, kV, kSlots, kNone = kSlots };
 
 std::vector<int> VertexSlots(const PlyElement& e, bool* normals, bool* uvs) {
     std::vector<int> slots(e.properties.size(), kNone);
-    const auto find = [&](std::string_view name) -> int {
-        for (std::size_t i = 0; i < e.properties.size(); ++i)
-            if (!e.properties[i].list && e.properties[i].name == name) return static_cast<int>(i);
-        return -1;
-    };
+    // The names' slots from first on, when each is a property of one value.
     const auto take = [&](std::initializer_list<std::string_view> names, int first) {
-        std::vector<int> found;
-        for (std::string_view n : names) found.push_back(find(n));
-        if (std::find(found.begin(), found.end(), -1) != found.end()) return false;
-        for (std::size_t k = 0; k < found.size(); ++k) slots[static_cast<std::size_t>(found[k])] = first + static_cast<int>(k);
+        std::vector<std::size_t> found;
+        for (std::string_view n : names) {
+            const auto it = std::find_if(e.properties.begin(), e.properties.end(), [&](const PlyProperty& p) { return !p.list && p.name == n; });
+            if (it == e.properties.end()) return false;
+            found.push_back(static_cast<std::size_t>(it - e.properties.begin()));
+        }
+        for (std::size_t k = 0; k < found.size(); ++k) slots[found[k]] = first + static_cast<int>(k);
         return true;
     };
     take({"x", "y", "z"}, kX);
@@ -219,8 +172,6 @@ std::vector<int> VertexSlots(const PlyElement& e, bool* normals, bool* uvs) {
 }
 
 constexpr std::uint32_t kBadIndex = std::numeric_limits<std::uint32_t>::max();
-// Rows of an element between two reports of the share read.
-constexpr std::uint64_t kProgressRows = 1 << 14;
 
 // An index as read: kBadIndex for one that is negative, not whole or too large.
 std::uint32_t IndexOf(double v) {
@@ -231,37 +182,12 @@ struct Geometry {
     std::vector<std::array<float, 3>> positions, normals, uvs;  // uvs: u, v, 0
     std::vector<std::array<std::uint32_t, 3>> triangles;        // indices as read, kBadIndex for a bad one
     bool hasNormals = false, hasUvs = false, hasVertices = false;
-    std::size_t points = 0, lines = 0, degenerate = 0;
+    PassedOver passed;
 };
 
-// A strip's triangles: every three running corners, every second one turned so that all
-// face the same way; -1 (or its unsigned twin) starts a new strip.
-class Strip {
-public:
-    void Start() {
-        size_ = 0;
-        odd_ = false;
-    }
-    void Add(std::uint32_t c, Geometry* g) {
-        if (size_ < 2) {
-            last_[size_++] = c;
-            return;
-        }
-        const std::uint32_t a = last_[0], b = last_[1];
-        if (a == b || b == c || a == c) ++g->degenerate;
-        else g->triangles.push_back(odd_ ? std::array<std::uint32_t, 3>{b, a, c} : std::array<std::uint32_t, 3>{a, b, c});
-        odd_ = !odd_;
-        last_ = {b, c};
-    }
-
-private:
-    std::array<std::uint32_t, 2> last_{};
-    int size_ = 0;
-    bool odd_ = false;
-};
-
-std::optional<Failure> ReadBody(ByteSpan bytes, const PlyHeader& header, const ReadProgress& progress, Geometry* g) {
-    Body body(bytes, header.bodyStart, header.format);
+std::optional<ToolError> ReadBody(ByteSpan bytes, const std::string& path, const PlyHeader& header, const ReadProgress& progress,
+                                  Geometry* g) {
+    Body body{bytes, header.bodyStart, header.format};
     std::vector<std::uint32_t> polygon;
     for (const PlyElement& e : header.elements) {
         if (e.properties.empty()) continue;  // nothing to read, however many it declares
@@ -269,11 +195,11 @@ std::optional<Failure> ReadBody(ByteSpan bytes, const PlyHeader& header, const R
         std::vector<int> slots(e.properties.size(), kNone);
         int indexList = -1;
         if (vertex) {
-            if (g->hasVertices) return Failure{"", "more than one vertex element"};
+            if (g->hasVertices) return ImportError(path, "", "more than one vertex element");
             slots = VertexSlots(e, &g->hasNormals, &g->hasUvs);
             if (std::count_if(slots.begin(), slots.end(), [](int s) { return s <= kZ; }) != 3)
-                return Failure{"", "the vertex element has no x, y and z properties"};
-            if (e.count >= kBadIndex) return Failure{"", "more vertices than 32-bit indices reach"};
+                return ImportError(path, "", "the vertex element has no x, y and z properties");
+            if (e.count >= kBadIndex) return ImportError(path, "", "more vertices than 32-bit indices reach");
             g->hasVertices = true;
             // No more room than the bytes left could fill, whatever the header says.
             const std::size_t room = std::min<std::uint64_t>(e.count, body.Left() / e.properties.size() + 1);
@@ -284,20 +210,21 @@ std::optional<Failure> ReadBody(ByteSpan bytes, const PlyHeader& header, const R
             for (std::size_t i = 0; i < e.properties.size() && indexList < 0; ++i)
                 if (e.properties[i].list && (e.properties[i].name == "vertex_indices" || e.properties[i].name == "vertex_index"))
                     indexList = static_cast<int>(i);
-            if (indexList < 0) return Failure{"", "the " + e.name + " element has no vertex_indices list"};
+            if (indexList < 0) return ImportError(path, "", "the " + e.name + " element has no vertex_indices list");
         }
-        Strip strip;
+        std::array<std::uint32_t, 2> last{};  // a strip's last two corners
+        std::uint64_t run = 0;                 // and how many it has so far
         for (std::uint64_t n = 0; n < e.count; ++n) {
-            if (progress && n % kProgressRows == 0)
-                progress(static_cast<double>(body.Offset()) / static_cast<double>(bytes.size));
+            if (progress && n % kProgressStep == 0)
+                progress(static_cast<double>(body.at) / static_cast<double>(bytes.size));
             std::array<double, kSlots + 1> row{};
             for (std::size_t p = 0; p < e.properties.size(); ++p) {
                 const PlyProperty& prop = e.properties[p];
                 const auto cut = [&] {
                     const bool end = header.format != Format::Ascii || body.Left() == 0;
-                    return Failure{"byte " + std::to_string(body.Offset()),
-                                   (end ? "the file ends in " : "not a number in ") + e.name + " " + std::to_string(n) +
-                                       " of " + std::to_string(e.count) + " (property " + prop.name + ")"};
+                    return ImportError(path, "byte " + std::to_string(body.at),
+                                       (end ? "the file ends in " : "not a number in ") + e.name + " " + std::to_string(n) + " of " +
+                                           std::to_string(e.count) + " (property " + prop.name + ")");
                 };
                 double v = 0.0;
                 if (!prop.list) {
@@ -307,10 +234,11 @@ std::optional<Failure> ReadBody(ByteSpan bytes, const PlyHeader& header, const R
                 }
                 if (!body.Read(prop.countType, &v)) return cut();
                 if (!(v >= 0.0) || v != std::floor(v))
-                    return Failure{"byte " + std::to_string(body.Offset()), "a list of " + std::to_string(v) + " items in " + e.name + " " + std::to_string(n)};
+                    return ImportError(path, "byte " + std::to_string(body.at),
+                                       "a list of " + std::to_string(v) + " items in " + e.name + " " + std::to_string(n));
                 const bool keep = static_cast<int>(p) == indexList;
                 polygon.clear();
-                if (strips && keep) strip.Start();
+                run = 0;
                 // Every item takes at least a byte, so this ends with the file.
                 for (double k = 0; k < v; ++k) {
                     double item = 0.0;
@@ -319,14 +247,18 @@ std::optional<Failure> ReadBody(ByteSpan bytes, const PlyHeader& header, const R
                     if (!strips) {
                         polygon.push_back(IndexOf(item));
                     } else if (item == -1.0 || (prop.type == Type::UInt32 && item == double{kBadIndex})) {
-                        strip.Start();
+                        run = 0;  // -1 (or its unsigned twin) starts a new strip
                     } else {
-                        strip.Add(IndexOf(item), g);
+                        // Every three running corners a triangle, every second one turned so that all face one way.
+                        const std::uint32_t a = last[0], b = last[1], c = IndexOf(item);
+                        if (++run >= 3 && (a == b || b == c || a == c)) ++g->passed.degenerate;
+                        else if (run >= 3) g->triangles.push_back(run % 2 == 0 ? std::array<std::uint32_t, 3>{b, a, c} : std::array<std::uint32_t, 3>{a, b, c});
+                        last = {b, c};
                     }
                 }
                 if (!face || !keep) continue;
                 if (polygon.size() < 3) {
-                    ++(polygon.size() == 2 ? g->lines : g->points);
+                    ++(polygon.size() == 2 ? g->passed.lines : g->passed.points);
                     continue;
                 }
                 // A fan, as Assimp makes of a convex polygon.
@@ -340,48 +272,31 @@ std::optional<Failure> ReadBody(ByteSpan bytes, const PlyHeader& header, const R
             }
         }
     }
-    if (!g->hasVertices) return Failure{"", "the file has no vertex element"};
+    if (!g->hasVertices) return ImportError(path, "", "the file has no vertex element");
     return std::nullopt;
 }
 
 }  // namespace
 
-bool IsPlyPath(const std::string& path) { return HasExtension(path, ".ply"); }
-
 ToolResult<SceneDescription> ParsePly(ByteSpan bytes, const std::string& path, const AssimpImportOptions& options,
                                       Warnings* warnings, ImportCounts* counts) {
-    const auto fail = [&](const Failure& f) {
-        return ToolError{ToolError::Kind::Import, path, f.place, std::nullopt, f.message};
-    };
     PlyHeader header;
-    if (const std::optional<Failure> f = ReadHeader(bytes, &header)) return fail(*f);
+    if (std::optional<ToolError> failed = ReadHeader(bytes, path, &header)) return *failed;
     Geometry g;
-    if (const std::optional<Failure> f = ReadBody(bytes, header, options.progress, &g)) return fail(*f);
-
-    const std::string name = std::filesystem::path(path).stem().string();
-    const std::string subject = QuotedName(name) + ": ";
-    SceneDescription scene;
-    if (g.points > 0) warnings->Add(WarningKind::PrimitivesSkipped, subject + Plural(g.points, "point", "points"), g.points);
-    if (g.lines > 0) warnings->Add(WarningKind::PrimitivesSkipped, subject + Plural(g.lines, "line", "lines"), g.lines);
-    if (g.degenerate > 0)
-        warnings->Add(WarningKind::StripTrianglesDegenerate, subject + Plural(g.degenerate, "triangle", "triangles"), g.degenerate);
+    if (std::optional<ToolError> failed = ReadBody(bytes, path, header, options.progress, &g)) return *failed;
 
     // The triangles whose corners are in range and finite, on the vertices they use, in the
     // order of first use.
     SceneMesh mesh;
     std::vector<std::uint32_t> remap(g.positions.size(), kBadIndex);
-    std::size_t outOfRange = 0, notFinite = 0;
-    const auto finite = [](const std::array<float, 3>& p) {
-        return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]);
-    };
     mesh.faces.reserve(g.triangles.size());
     for (const auto& t : g.triangles) {
-        if (t[0] >= g.positions.size() || t[1] >= g.positions.size() || t[2] >= g.positions.size()) {
-            ++outOfRange;
+        if (std::any_of(t.begin(), t.end(), [&](std::uint32_t v) { return v >= g.positions.size(); })) {
+            ++g.passed.outOfRange;
             continue;
         }
-        if (!finite(g.positions[t[0]]) || !finite(g.positions[t[1]]) || !finite(g.positions[t[2]])) {
-            ++notFinite;
+        if (!std::all_of(t.begin(), t.end(), [&](std::uint32_t v) { return Finite(g.positions[v]); })) {
+            ++g.passed.notFinite;
             continue;
         }
         std::array<std::uint32_t, 3> face{};
@@ -397,25 +312,12 @@ ToolResult<SceneDescription> ParsePly(ByteSpan bytes, const std::string& path, c
         }
         mesh.faces.push_back(face);
     }
-    if (outOfRange > 0)
-        warnings->Add(WarningKind::FacesDropped, subject + Plural(outOfRange, "face", "faces") + " with a vertex index out of range", outOfRange);
-    if (notFinite > 0)
-        warnings->Add(WarningKind::FacesDropped, subject + Plural(notFinite, "face", "faces") + " with coordinates not finite", notFinite);
-    if (mesh.faces.empty()) {
-        if (g.triangles.empty() && g.points + g.lines + g.degenerate == 0 && !g.positions.empty())
-            warnings->Add(WarningKind::PrimitivesSkipped, subject + Plural(g.positions.size(), "point", "points"), g.positions.size());
-        else if (g.points + g.lines == 0)
-            warnings->Add(WarningKind::EmptyMeshes, QuotedName(name));
-        return scene;
-    }
+    PassedOver passed = g.passed;
+    if (g.triangles.empty() && passed.points + passed.lines + passed.degenerate == 0) passed.points = g.positions.size();  // a point cloud
     g = Geometry();  // the mesh holds what is kept: the geometry is not held twice from here
-    scene.nodes.push_back(MeshNode(std::move(mesh), name, ReaderFrame(options.up), -1, options, warnings, counts));
+    SceneDescription scene;
+    AddMeshNode(std::move(mesh), std::filesystem::path(path).stem().string(), passed, options, warnings, counts, &scene);
     return scene;
-}
-
-ToolResult<SceneDescription> ReadPlyFile(const std::string& path, const AssimpImportOptions& options,
-                                         Warnings* warnings, ImportCounts* counts) {
-    return ReadMapped(path, [&](ByteSpan bytes) { return ParsePly(bytes, path, options, warnings, counts); });
 }
 
 }  // namespace wux

@@ -30,10 +30,8 @@ std::optional<PolygonProblem> FindPolygonProblem(const ScenePoly& poly) {
                                                       std::to_string(poly.faces[p].size())};
     if (auto problem = FindIndexOutOfRange(poly.faces, poly.verts.size(), "faces", "vertex index", "vertices"))
         return problem;
-    if (poly.tverts.empty()) {
-        if (!poly.tvfaces.empty()) return PolygonProblem{"tvfaces", "texture polygons given without \"tverts\""};
-        return std::nullopt;
-    }
+    if (poly.tverts.empty() && !poly.tvfaces.empty()) return PolygonProblem{"tvfaces", "texture polygons given without \"tverts\""};
+    if (poly.tverts.empty()) return std::nullopt;
     if (poly.tvfaces.size() != poly.faces.size())
         return PolygonProblem{"tvfaces", "expected one texture polygon per polygon (" +
                                              std::to_string(poly.faces.size()) + "), found " +
@@ -45,13 +43,6 @@ std::optional<PolygonProblem> FindPolygonProblem(const ScenePoly& poly) {
                                                         std::to_string(poly.tvfaces[p].size())};
     return FindIndexOutOfRange(poly.tvfaces, poly.tverts.size(), "tvfaces", "texture vertex index",
                                "texture vertices");
-}
-
-std::size_t FanTriangleCount(const ScenePoly& poly) {
-    std::size_t triangles = 0;
-    for (const std::vector<uint32_t>& face : poly.faces)
-        if (face.size() >= 3) triangles += face.size() - 2;
-    return triangles;
 }
 
 }  // namespace wux

@@ -3,7 +3,6 @@
 // their polygons would make the host's editable poly inconsistent.
 #pragma once
 
-#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -19,8 +18,5 @@ struct PolygonProblem {
 
 // The first problem, in the order faces, then texture polygons; none for a sound mesh.
 std::optional<PolygonProblem> FindPolygonProblem(const ScenePoly& poly);
-
-// The triangles the host makes of the polygons: n - 2 for a polygon of n corners.
-std::size_t FanTriangleCount(const ScenePoly& poly);
 
 }  // namespace wux

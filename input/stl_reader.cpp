@@ -1,11 +1,6 @@
-#include "input/stl_reader.h"
-
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cctype>
-#include <cmath>
-#include <cstdlib>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -23,23 +18,21 @@ namespace {
 using Point = std::array<float, 3>;
 
 constexpr std::size_t kHead = 84, kRecord = 50;  // binary: 80 bytes of text and the count; per triangle
-constexpr std::size_t kProgressFacets = 1 << 14;
 
 // One solid's triangles as Assimp lays them out: three corners of its own per facet.
 struct Solid {
     std::string name;
     SceneMesh mesh;
-    std::size_t notFinite = 0, points = 0, lines = 0;
+    PassedOver passed;
 
     // A facet of three or more corners, fanned from its first; fewer are counted.
     void AddFacet(const Point& normal, const std::vector<Point>& corners) {
         if (corners.size() < 3) {
-            ++(corners.size() == 2 ? lines : points);
+            ++(corners.size() == 2 ? passed.lines : passed.points);
             return;
         }
-        const auto finite = [](const Point& p) { return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]); };
-        if (!std::all_of(corners.begin(), corners.end(), finite)) {
-            notFinite += corners.size() - 2;
+        if (!std::all_of(corners.begin(), corners.end(), Finite)) {
+            passed.notFinite += corners.size() - 2;
             return;
         }
         for (std::size_t k = 1; k + 1 < corners.size(); ++k) {
@@ -81,7 +74,7 @@ void ReadBinary(ByteSpan bytes, const ReadProgress& progress, Warnings* warnings
     solid->mesh.faces.reserve(records);
     std::vector<Point> corners(3);
     for (std::size_t i = 0; i < records; ++i) {
-        if (progress && i % kProgressFacets == 0) progress(static_cast<double>(i) / static_cast<double>(records));
+        if (progress && i % kProgressStep == 0) progress(static_cast<double>(i) / static_cast<double>(records));
         const std::uint8_t* r = bytes.data + kHead + i * kRecord;
         for (std::size_t k = 0; k < 3; ++k) corners[k] = {FloatAt(r + 12 + 12 * k), FloatAt(r + 16 + 12 * k), FloatAt(r + 20 + 12 * k)};
         solid->AddFacet({FloatAt(r), FloatAt(r + 4), FloatAt(r + 8)}, corners);
@@ -101,22 +94,13 @@ std::optional<ToolError> ReadAscii(ByteSpan bytes, const std::string& path, cons
         return text.substr(start, at - start);
     };
     const auto restOfLine = [&] {
-        const std::size_t end = std::min(text.find('\n', at), text.size());
-        std::string_view rest = text.substr(at, end - at);
-        at = end;
+        std::string_view rest = NextLine(text, &at);
         while (!rest.empty() && space(rest.front())) rest.remove_prefix(1);
         while (!rest.empty() && space(rest.back())) rest.remove_suffix(1);
         return std::string(rest);
     };
     const auto point = [&](Point* p) {
-        for (float& v : *p) {
-            const std::string_view w = next();
-            const char *first = w.data() + (w.size() > 1 && w[0] == '+'), *end = w.data() + w.size();  // from_chars takes no '+'
-            const std::from_chars_result r = std::from_chars(first, end, v);
-            if (r.ptr != end || (r.ec != std::errc() && r.ec != std::errc::result_out_of_range)) return false;
-            if (r.ec != std::errc()) v = std::strtof(std::string(first, end).c_str(), nullptr);  // to infinity or 0
-        }
-        return true;
+        return std::all_of(p->begin(), p->end(), [&](float& v) { return ParseNumber(next(), &v); });
     };
     Point normal{};
     std::vector<Point> corners;
@@ -128,10 +112,9 @@ std::optional<ToolError> ReadAscii(ByteSpan bytes, const std::string& path, cons
     };
     for (std::string_view w = next(); !w.empty(); w = next()) {
         const auto fail = [&](const std::string& message) {
-            const std::string line = "line " + std::to_string(1 + std::count(text.begin(), text.begin() + at, '\n'));
-            return ToolError{ToolError::Kind::Import, path, line, std::nullopt, message};
+            return ImportError(path, "line " + std::to_string(1 + std::count(text.begin(), text.begin() + at, '\n')), message);
         };
-        const std::string quoted = "\"" + PrintableText(std::string(w)) + "\"";
+        const std::string quoted = Quoted(std::string(w));
         if (w == "solid") {
             endFacet();
             solids->emplace_back();
@@ -143,7 +126,7 @@ std::optional<ToolError> ReadAscii(ByteSpan bytes, const std::string& path, cons
             endFacet();
             if (next() != "normal" || !point(&normal)) return fail("not a facet normal of three numbers");
             inFacet = true;
-            if (progress && ++facets % kProgressFacets == 0) progress(static_cast<double>(at) / static_cast<double>(text.size()));
+            if (progress && ++facets % kProgressStep == 0) progress(static_cast<double>(at) / static_cast<double>(text.size()));
         } else if (w == "vertex") {
             corners.emplace_back();
             if (!point(&corners.back())) return fail("not a vertex of three numbers");
@@ -164,8 +147,6 @@ std::optional<ToolError> ReadAscii(ByteSpan bytes, const std::string& path, cons
 
 }  // namespace
 
-bool IsStlPath(const std::string& path) { return HasExtension(path, ".stl"); }
-
 ToolResult<SceneDescription> ParseStl(ByteSpan bytes, const std::string& path, const AssimpImportOptions& options,
                                       Warnings* warnings, ImportCounts* counts) {
     const std::string stem = std::filesystem::path(path).stem().string();
@@ -175,31 +156,14 @@ ToolResult<SceneDescription> ParseStl(ByteSpan bytes, const std::string& path, c
         solids.emplace_back();
         ReadBinary(bytes, options.progress, warnings, &solids.back());
     } else if (!solid) {
-        return ToolError::Of(ToolError::Kind::Import, path,
-                             "not an STL file: shorter than a binary file's 84-byte head, and not text starting with \"solid\"");
+        return ImportError(path, "", "not an STL file: shorter than a binary file's 84-byte head, and not text starting with \"solid\"");
     } else if (std::optional<ToolError> failed = ReadAscii(bytes, path, options.progress, &solids)) {
         return *failed;
     }
     SceneDescription scene;
-    for (Solid& solid : solids) {
-        const std::string name = solid.name.empty() ? stem : solid.name;
-        const std::string subject = QuotedName(name) + ": ";
-        if (solid.points > 0) warnings->Add(WarningKind::PrimitivesSkipped, subject + Plural(solid.points, "point", "points"), solid.points);
-        if (solid.lines > 0) warnings->Add(WarningKind::PrimitivesSkipped, subject + Plural(solid.lines, "line", "lines"), solid.lines);
-        if (solid.notFinite > 0)
-            warnings->Add(WarningKind::FacesDropped, subject + Plural(solid.notFinite, "face", "faces") + " with coordinates not finite",
-                          solid.notFinite);
-        if (!solid.mesh.faces.empty())
-            scene.nodes.push_back(MeshNode(std::move(solid.mesh), name, ReaderFrame(options.up), -1, options, warnings, counts));
-        else if (solid.points + solid.lines == 0)
-            warnings->Add(WarningKind::EmptyMeshes, QuotedName(name));
-    }
+    for (Solid& solid : solids)
+        AddMeshNode(std::move(solid.mesh), solid.name.empty() ? stem : solid.name, solid.passed, options, warnings, counts, &scene);
     return scene;
-}
-
-ToolResult<SceneDescription> ReadStlFile(const std::string& path, const AssimpImportOptions& options,
-                                         Warnings* warnings, ImportCounts* counts) {
-    return ReadMapped(path, [&](ByteSpan bytes) { return ParseStl(bytes, path, options, warnings, counts); });
 }
 
 }  // namespace wux

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -101,9 +100,9 @@ public:
     // `count` cases of one kind that `detail` describes together, e.g. 12 line segments of one
     // mesh: "\"Rail\": 12 lines".
     void Add(WarningKind kind, const std::string& detail = std::string(), std::size_t count = 1) {
-        auto [it, inserted] = index_.try_emplace(kind, entries_.size());
-        if (inserted) entries_.push_back(Entry{kind, 0, {}, false});
-        Entry& e = entries_[it->second];
+        auto it = std::find_if(entries_.begin(), entries_.end(), [kind](const Entry& e) { return e.kind == kind; });
+        if (it == entries_.end()) it = entries_.insert(it, Entry{kind, 0, {}, false});
+        Entry& e = *it;
         e.count += count;
         if (detail.empty() || std::find(e.examples.begin(), e.examples.end(), detail) != e.examples.end()) return;
         if (e.examples.size() < kMaxExamples) e.examples.push_back(detail);
@@ -115,7 +114,6 @@ public:
 
 private:
     std::vector<Entry> entries_;
-    std::map<WarningKind, std::size_t> index_;
 };
 
 }  // namespace wux

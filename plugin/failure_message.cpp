@@ -1,5 +1,7 @@
 #include "plugin/failure_message.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -17,18 +19,14 @@ void FormatCannotCreateMessage(char* buffer, std::size_t bufferSize, const char*
     if (buffer == nullptr || bufferSize == 0) {
         return;
     }
-    if (fileName == nullptr) {
-        fileName = "";
-    }
     // The format's own bytes without "%s" and the terminating NUL.
     const std::size_t fixedLength = sizeof(kCannotCreateFormat) - 1 - 2;
     const std::size_t room = bufferSize > fixedLength + 1 ? bufferSize - fixedLength - 1 : 0;
-    const std::size_t nameLength = std::strlen(fileName);
-    const int shown = static_cast<int>(nameLength < room ? nameLength : room);
-    // Precision instead of %s so that the cut name needs no copy; the texts are
-    // single-byte, so a cut never splits a character.
+    const int shown = static_cast<int>(std::min<std::size_t>(room, INT_MAX));
+    // Precision instead of %s so that the cut name needs no copy (it stops at the name's
+    // NUL too); the texts are single-byte, so a cut never splits a character.
     const char* percent = std::strstr(kCannotCreateFormat, "%s");
     std::snprintf(buffer, bufferSize, "%.*s%.*s%s",
         static_cast<int>(percent - kCannotCreateFormat), kCannotCreateFormat,
-        shown, fileName, percent + 2);
+        shown, fileName != nullptr ? fileName : "", percent + 2);
 }

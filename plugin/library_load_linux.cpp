@@ -8,11 +8,6 @@
 #include "plugin/dll_main.h"
 #include "writer/save_result.h"
 
-// The Win32 value of the process-attach notification.
-#ifndef DLL_PROCESS_ATTACH
-#define DLL_PROCESS_ATTACH 1
-#endif
-
 namespace {
 
 // Any object of this library tells dladdr which library to look up.
@@ -21,10 +16,7 @@ const char loadAnchor = 0;
 __attribute__((constructor)) void NotifyProcessAttach()
 {
     Dl_info info{};
-    void* base = nullptr;
-    if (dladdr(&loadAnchor, &info) != 0) {
-        base = info.dli_fbase;
-    }
+    void* base = dladdr(&loadAnchor, &info) != 0 ? info.dli_fbase : nullptr;
     DllMain(reinterpret_cast<HINSTANCE>(base), DLL_PROCESS_ATTACH, nullptr);
 }
 

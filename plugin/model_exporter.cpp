@@ -3,67 +3,10 @@
 #include <algorithm>
 
 #include "collect/file_name_part.h"
+#include "collect/node_collector.h"
 #include "model/export_model.h"
 #include "plugin/failure_message.h"
-#include "plugin/library_objects.h"
-#include "plugin/show_message.h"
 #include "writer/save_result.h"
-
-namespace {
-
-void ReportCannotCreate(const TCHAR* name)
-{
-    char message[kMessageBufferSize];
-    FormatCannotCreateMessage(message, sizeof(message), FileNamePart(name));
-    ShowMessage(message, kCannotCreateCaption, MB_OK);
-}
-
-}  // namespace
-
-int ModelExporter::ExtCount() noexcept
-{
-    return 1;
-}
-
-const TCHAR* ModelExporter::Ext(int n) noexcept
-{
-    return n == 0 ? "WUX" : "";
-}
-
-const TCHAR* ModelExporter::LongDesc() noexcept
-{
-    return "My export first plugin";
-}
-
-const TCHAR* ModelExporter::ShortDesc() noexcept
-{
-    return "My exporter";
-}
-
-const TCHAR* ModelExporter::AuthorName() noexcept
-{
-    return "Tolvar";
-}
-
-const TCHAR* ModelExporter::CopyrightMessage() noexcept
-{
-    return "Copyright Tolvar";
-}
-
-const TCHAR* ModelExporter::OtherMessage1() noexcept
-{
-    return "";
-}
-
-const TCHAR* ModelExporter::OtherMessage2() noexcept
-{
-    return "";
-}
-
-unsigned int ModelExporter::Version() noexcept
-{
-    return 100;
-}
 
 void ModelExporter::ShowAbout(HWND hWnd) noexcept
 {
@@ -93,7 +36,8 @@ int ModelExporter::DoExport(const TCHAR* name, ExpInterface* ei, Interface* i,
         currentModel = new ExportModel();
         hostInterface = i;
         if (ei != nullptr && ei->theScene != nullptr) {
-            ei->theScene->EnumTree(&nodeCollector);
+            NodeCollector collector;
+            ei->theScene->EnumTree(&collector);
         }
         // Material 0 is another mesh's only when some material is written.
         const auto noMaterial = [](const OutcomeEntry& e) { return e.kind == OutcomeKind::NoStandardMaterial; };
@@ -109,7 +53,9 @@ int ModelExporter::DoExport(const TCHAR* name, ExpInterface* ei, Interface* i,
 
     if (saveResult != 0 && !suppressPrompts) {
         try {
-            ReportCannotCreate(name);
+            char message[kMessageBufferSize];
+            FormatCannotCreateMessage(message, sizeof(message), FileNamePart(name));
+            MessageBoxA(GetActiveWindow(), message, kCannotCreateCaption, MB_OK);
         } catch (...) {
             // The message could not be shown; the export still ends normally.
         }
@@ -120,9 +66,4 @@ int ModelExporter::DoExport(const TCHAR* name, ExpInterface* ei, Interface* i,
     hostInterface = nullptr;
     collectionFailed = false;
     return saveResult == 0 ? IMPEXP_SUCCESS : IMPEXP_FAIL;
-}
-
-BOOL ModelExporter::SupportsOptions(int /*ext*/, DWORD /*options*/) noexcept
-{
-    return FALSE;
 }

@@ -11,12 +11,12 @@ constexpr ULONG kModelExporterClassIdB = 0x4ABE3694;
 // lets an exception out into the host's frames.
 class ModelExporterClassDesc : public ClassDesc {
 public:
-    int IsPublic() noexcept override;
+    int IsPublic() noexcept override { return TRUE; }
     // A new ModelExporter on every call; the caller owns it. Null when there is
     // no memory for one.
     void* Create(BOOL loading = FALSE) noexcept override;
-    const TCHAR* ClassName() noexcept override;
-    SClass_ID SuperClassID() noexcept override;
-    Class_ID ClassID() noexcept override;
-    const TCHAR* Category() noexcept override;
+    const TCHAR* ClassName() noexcept override { return "Tolvar"; }
+    SClass_ID SuperClassID() noexcept override { return SCENE_EXPORT_CLASS_ID; }
+    Class_ID ClassID() noexcept override { return Class_ID(kModelExporterClassIdA, kModelExporterClassIdB); }
+    const TCHAR* Category() noexcept override { return ""; }
 };

@@ -24,28 +24,9 @@ int folderFds[kMaxFolders];
 volatile sig_atomic_t folderCount = 0;
 const char* volatile notes[2] = {nullptr, nullptr};  // SIGINT's, SIGTERM's
 
-// The start of this process's temporary names, ".wux-<pid>-", built without allocating.
-std::size_t OwnPrefix(char* out, std::size_t size) {
-    char digits[24];
-    std::size_t n = 0;
-    for (unsigned long pid = static_cast<unsigned long>(getpid()); n == 0 || pid != 0; pid /= 10)
-        digits[n++] = static_cast<char>('0' + pid % 10);
-    const char head[] = ".wux-";
-    std::size_t length = 0;
-    for (std::size_t i = 0; head[i] != '\0' && length < size; ++i) out[length++] = head[i];
-    while (n > 0 && length < size) out[length++] = digits[--n];
-    if (length < size) out[length++] = '-';
-    return length;
-}
-
-bool IsOwnTemporary(const char* name, const char* prefix, std::size_t prefixLength) {
-    const std::size_t length = std::strlen(name);
-    return length > prefixLength + 4 && std::memcmp(name, prefix, prefixLength) == 0 &&
-           std::memcmp(name + length - 4, ".tmp", 4) == 0;
-}
-
-// Safe in a signal handler: getdents64 and unlinkat are plain system calls.
-void SweepFolder(int fd, const char* prefix, std::size_t prefixLength) {
+// Safe in a signal handler: getdents64 and unlinkat are plain system calls, and the names are
+// read without allocating.
+void SweepFolder(int fd, unsigned long pid) {
     alignas(8) char buffer[4096];
     // Removing entries while reading may make the listing skip some: read again
     // until a pass removes nothing.
@@ -60,7 +41,8 @@ void SweepFolder(int fd, const char* prefix, std::size_t prefixLength) {
                 std::uint16_t recordLength;
                 std::memcpy(&recordLength, buffer + at + 16, sizeof recordLength);
                 const char* name = buffer + at + 19;
-                if (IsOwnTemporary(name, prefix, prefixLength) && unlinkat(fd, name, 0) == 0) removed = true;
+                unsigned long owner = 0;
+                if (ParseTemporaryFileName(name, &owner) && owner == pid && unlinkat(fd, name, 0) == 0) removed = true;
                 if (recordLength == 0) break;
                 at += recordLength;
             }
@@ -70,10 +52,8 @@ void SweepFolder(int fd, const char* prefix, std::size_t prefixLength) {
 }
 
 extern "C" void OnExportInterrupt(int signal) {
-    char prefix[48];
-    const std::size_t prefixLength = OwnPrefix(prefix, sizeof prefix);
     const int count = folderCount;
-    for (int i = 0; i < count; ++i) SweepFolder(folderFds[i], prefix, prefixLength);
+    for (int i = 0; i < count; ++i) SweepFolder(folderFds[i], static_cast<unsigned long>(getpid()));
     if (const char* note = notes[signal == SIGINT ? 0 : 1]) {
         const ssize_t ignored = write(STDERR_FILENO, note, std::strlen(note));
         (void)ignored;
@@ -130,22 +110,16 @@ void RemoveStaleTemporaryFiles(const std::string& folder) {
 int SweepOnInterrupt(const std::string& folder) {
     InstallHandlers();
     const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return -1;
-    struct stat added;
-    if (fstat(fd, &added) != 0) {
-        close(fd);
-        return -1;
-    }
-    for (int i = 0; i < folderCount; ++i) {
-        struct stat other;
-        if (fstat(folderFds[i], &other) == 0 && other.st_dev == added.st_dev && other.st_ino == added.st_ino) {
-            close(fd);
-            return folderFds[i];
-        }
-    }
-    if (folderCount == kMaxFolders) {
-        close(fd);
-        return -1;
+    // A folder already held (under this name or another) is held once.
+    struct stat added, other;
+    const bool known = fd >= 0 && fstat(fd, &added) == 0;
+    int held = -1;
+    for (int i = 0; known && i < folderCount && held < 0; ++i)
+        if (fstat(folderFds[i], &other) == 0 && other.st_dev == added.st_dev && other.st_ino == added.st_ino)
+            held = folderFds[i];
+    if (!known || held >= 0 || folderCount == kMaxFolders) {
+        if (fd >= 0) close(fd);
+        return held;
     }
     folderFds[folderCount] = fd;  // stored before it is counted: the handler reads only counted ones
     folderCount = folderCount + 1;

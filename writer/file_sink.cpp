@@ -23,6 +23,11 @@ std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 #ifdef _WIN32
 constexpr unsigned kCreateAttempts = 64;
 
+bool RefusePath(SaveError* error, std::string message) {
+    if (error != nullptr) *error = SaveError{SaveError::Kind::InvalidPath, std::move(message), {}};
+    return false;
+}
+
 std::string SystemMessage(unsigned long code) {
     char text[512];
     DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
@@ -34,46 +39,34 @@ std::string SystemMessage(unsigned long code) {
 #else
 std::string SystemMessage(unsigned long code) { return std::strerror(static_cast<int>(code)); }
 
-// Writing to a pipe whose reader has gone raises SIGPIPE, which would end the
-// whole process; while this guard lives the signal is held back and any
-// pending one is discarded, so the write reports EPIPE instead.
-class SigpipeGuard {
-public:
-    SigpipeGuard() {
-        sigset_t pipeOnly;
-        sigemptyset(&pipeOnly);
-        sigaddset(&pipeOnly, SIGPIPE);
-        sigset_t pending;
-        sigpending(&pending);
-        alreadyPending_ = sigismember(&pending, SIGPIPE) == 1;
-        sigprocmask(SIG_BLOCK, &pipeOnly, &previous_);
+// Writing to a pipe whose reader has gone raises SIGPIPE, which would end the whole process:
+// while writing, the signal is held back and one the write raised is discarded, so the write
+// reports EPIPE instead.
+int WriteWithoutSigpipe(int fd, const uint8_t* data, size_t size) {
+    sigset_t pipeOnly, previous, pending;
+    sigemptyset(&pipeOnly);
+    sigaddset(&pipeOnly, SIGPIPE);
+    sigpending(&pending);
+    const bool alreadyPending = sigismember(&pending, SIGPIPE) == 1;
+    sigprocmask(SIG_BLOCK, &pipeOnly, &previous);
+    const int code = WriteAll(fd, data, size);
+    sigpending(&pending);
+    if (!alreadyPending && sigismember(&pending, SIGPIPE) == 1) {
+        const struct timespec now = {0, 0};
+        sigtimedwait(&pipeOnly, nullptr, &now);
     }
-    ~SigpipeGuard() {
-        sigset_t pending;
-        sigpending(&pending);
-        if (!alreadyPending_ && sigismember(&pending, SIGPIPE) == 1) {
-            sigset_t pipeOnly;
-            sigemptyset(&pipeOnly);
-            sigaddset(&pipeOnly, SIGPIPE);
-            const struct timespec now = {0, 0};
-            sigtimedwait(&pipeOnly, nullptr, &now);
-        }
-        sigprocmask(SIG_SETMASK, &previous_, nullptr);
-    }
-    SigpipeGuard(const SigpipeGuard&) = delete;
-    SigpipeGuard& operator=(const SigpipeGuard&) = delete;
-
-private:
-    sigset_t previous_;
-    bool alreadyPending_ = false;
-};
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    return code;
+}
 #endif
 
 }  // namespace
 
 FileSink::~FileSink() { abandon(); }
 
+// Every failure abandons the file: an existing target stays as it was and no temporary remains.
 bool FileSink::fail(SaveError* error, SaveError::Kind kind, const std::string& what, unsigned long osError) {
+    abandon();
     if (error != nullptr) {
         error->kind = kind;
         error->cause = SystemMessage(osError);
@@ -82,26 +75,20 @@ bool FileSink::fail(SaveError* error, SaveError::Kind kind, const std::string& w
     return false;
 }
 
-bool FileSink::reportWriteFailure(SaveError* error) {
-    if (writeError_.kind == SaveError::Kind::None) return false;
-    if (error != nullptr) *error = writeError_;
-    abandon();
-    return true;
+bool FileSink::writeFailed(SaveError* error) const {
+    const bool failed = writeError_.kind != SaveError::Kind::None;
+    if (failed && error != nullptr) *error = writeError_;
+    return failed;
 }
 
 #ifdef _WIN32
 
 bool FileSink::open(const char* path, SaveError* error) {
-    if (path == nullptr || *path == '\0') {
-        if (error != nullptr) *error = SaveError{SaveError::Kind::InvalidPath, "no file path was given", {}};
-        return false;
-    }
+    if (path == nullptr || *path == '\0') return RefusePath(error, "no file path was given");
     target_ = path;
     const DWORD attributes = GetFileAttributesA(path);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        if (error != nullptr) *error = SaveError{SaveError::Kind::InvalidPath, Quoted(target_) + " is a folder", {}};
-        return false;
-    }
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return RefusePath(error, Quoted(target_) + " is a folder");
     // An existing target must be writable now (not read-only, not locked by
     // another program); a device such as NUL is written to directly.
     HANDLE existing = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
@@ -152,27 +139,22 @@ bool FileSink::write(const uint8_t* data, size_t size) {
 }
 
 bool FileSink::finish(SaveError* error) {
-    if (reportWriteFailure(error)) return false;
-    if (handle_ == nullptr) return false;
+    if (writeFailed(error) || handle_ == nullptr) return false;
     HANDLE handle = static_cast<HANDLE>(handle_);
     handle_ = nullptr;
-    const bool direct = temporary_.empty();
     // Devices need no flush; for a disk file the flush reports late write errors.
-    if (!direct && !FlushFileBuffers(handle)) {
+    if (!temporary_.empty() && !FlushFileBuffers(handle)) {
         const DWORD code = GetLastError();
         CloseHandle(handle);
-        abandon();
         return fail(error, SaveError::Kind::WriteFailed, "writing " + Quoted(target_) + " failed", code);
     }
     if (!CloseHandle(handle)) {
         const DWORD code = GetLastError();
-        abandon();
         return fail(error, SaveError::Kind::WriteFailed, "closing " + Quoted(target_) + " failed", code);
     }
-    if (direct) return true;
+    if (temporary_.empty()) return true;
     if (!MoveFileExA(temporary_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         const DWORD code = GetLastError();
-        abandon();
         return fail(error, SaveError::Kind::RenameFailed, "cannot replace " + Quoted(target_), code);
     }
     temporary_.clear();
@@ -180,35 +162,29 @@ bool FileSink::finish(SaveError* error) {
 }
 
 void FileSink::abandon() {
-    if (handle_ != nullptr) {
-        CloseHandle(static_cast<HANDLE>(handle_));
-        handle_ = nullptr;
-    }
-    if (!temporary_.empty()) {
-        DeleteFileA(temporary_.c_str());
-        temporary_.clear();
-    }
+    if (handle_ != nullptr) CloseHandle(static_cast<HANDLE>(handle_));
+    handle_ = nullptr;
+    if (!temporary_.empty()) DeleteFileA(temporary_.c_str());
+    temporary_.clear();
 }
 
 #else  // POSIX
 
 bool FileSink::open(const char* path, SaveError* error) {
-    if (path == nullptr || *path == '\0') {
-        if (error != nullptr) *error = SaveError{SaveError::Kind::InvalidPath, "no file path was given", {}};
-        return false;
-    }
-    target_ = path;
+    target_ = path != nullptr ? path : "";
     OutputTarget target;
     if (!ExamineOutputTarget(target_, &target, error)) return false;
     written_ = target.path;
-    regular_ = !target.special;
     // A file the tool staged for this save (writer/staged_files.h) is written in place: the
-    // tool syncs it and puts it in place with the files that go with it.
+    // tool syncs it and puts it in place with the files that go with it. Devices and pipes
+    // have nothing to sync.
     unsigned long pid = 0;
-    staged_ = target.exists && regular_ && ParseTemporaryFileName(target.path.substr(target.folder.size()), &pid) &&
-              pid == static_cast<unsigned long>(getpid());
+    const bool staged = target.exists && !target.special &&
+                        ParseTemporaryFileName(target.path.substr(target.folder.size()), &pid) &&
+                        pid == static_cast<unsigned long>(getpid());
+    sync_ = !target.special && !staged;
     int code = 0;
-    if (target.way == OutputTarget::Way::Replace && !staged_) {
+    if (target.way == OutputTarget::Way::Replace && !staged) {
         fd_ = CreateTemporaryFile(target.folder, &temporary_, &code);
         if (fd_ >= 0) {
             KeepAttributes(fd_, target);
@@ -220,32 +196,25 @@ bool FileSink::open(const char* path, SaveError* error) {
             return fail(error, SaveError::Kind::CannotCreate, "cannot create " + Quoted(target_), code);
     }
     fd_ = OpenInPlace(target, &code);
-    if (fd_ < 0) return fail(error, SaveError::Kind::CannotCreate, "cannot open " + Quoted(target_), code);
-    return true;
+    return fd_ >= 0 || fail(error, SaveError::Kind::CannotCreate, "cannot open " + Quoted(target_), code);
 }
 
 bool FileSink::write(const uint8_t* data, size_t size) {
     if (fd_ < 0 || writeError_.kind != SaveError::Kind::None) return false;
-    SigpipeGuard guard;
-    const int code = WriteAll(fd_, data, size);
-    return code == 0 || fail(&writeError_, SaveError::Kind::WriteFailed, "writing " + Quoted(target_) + " failed", code);
+    const int code = WriteWithoutSigpipe(fd_, data, size);
+    return code == 0 ||
+           fail(&writeError_, SaveError::Kind::WriteFailed, "writing " + Quoted(target_) + " failed", code);
 }
 
 bool FileSink::finish(SaveError* error) {
-    if (reportWriteFailure(error)) return false;
-    if (fd_ < 0) return false;
+    if (writeFailed(error) || fd_ < 0) return false;
     const int fd = fd_;
     fd_ = -1;
-    const bool direct = temporary_.empty();
-    // Devices and pipes have nothing to sync; the tool syncs the files it staged.
-    if (const int code = SyncAndClose(fd, regular_ && !staged_); code != 0) {
-        abandon();
+    if (const int code = SyncAndClose(fd, sync_); code != 0)
         return fail(error, SaveError::Kind::WriteFailed, "writing " + Quoted(target_) + " failed", code);
-    }
-    if (direct) return true;
+    if (temporary_.empty()) return true;
     if (std::rename(temporary_.c_str(), written_.c_str()) != 0) {
         const int code = errno;
-        abandon();
         return fail(error, SaveError::Kind::RenameFailed, "cannot replace " + Quoted(target_), code);
     }
     temporary_.clear();
@@ -253,14 +222,10 @@ bool FileSink::finish(SaveError* error) {
 }
 
 void FileSink::abandon() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-    if (!temporary_.empty()) {
-        ::unlink(temporary_.c_str());
-        temporary_.clear();
-    }
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!temporary_.empty()) ::unlink(temporary_.c_str());
+    temporary_.clear();
 }
 
 #endif

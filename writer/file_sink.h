@@ -30,15 +30,14 @@ public:
 
 private:
     void abandon();
-    // A write that failed earlier is the finish's failure: reported, and the file abandoned.
-    bool reportWriteFailure(SaveError* error);
+    // A write that failed earlier is the finish's failure.
+    bool writeFailed(SaveError* error) const;
     bool fail(SaveError* error, SaveError::Kind kind, const std::string& what, unsigned long osError);
 
     std::string target_;     // as given, for messages
     std::string written_;    // the file replaced: a symbolic link's target
     std::string temporary_;  // empty when writing the target directly
-    bool regular_ = true;    // a file, not a device or a pipe
-    bool staged_ = false;    // a temporary file of the tool's, which syncs it itself
+    bool sync_ = true;       // false for devices, pipes and a temporary file of the tool's, which syncs it itself
     SaveError writeError_;
 #ifdef _WIN32
     void* handle_ = nullptr;

@@ -3,7 +3,6 @@
 #ifndef _WIN32
 
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -13,7 +12,8 @@
 #include <sys/vfs.h>
 #endif
 #include <unistd.h>
-#include <vector>
+#include <filesystem>
+#include <system_error>
 
 #include "writer/temporary_name.h"
 
@@ -32,24 +32,6 @@ bool Fail(SaveError* error, const char* what, const std::string& path, int osErr
     if (error != nullptr)
         *error = SaveError{SaveError::Kind::CannotCreate, DescribeFailure(what, path, osError), std::strerror(osError)};
     return false;
-}
-
-// The contents of the symbolic link at path, or false with errno set.
-bool ReadLink(const std::string& path, std::string* contents) {
-    std::vector<char> buffer(256);
-    for (;;) {
-        const ssize_t length = readlink(path.c_str(), buffer.data(), buffer.size());
-        if (length < 0) return false;
-        if (static_cast<size_t>(length) < buffer.size()) {
-            contents->assign(buffer.data(), static_cast<size_t>(length));
-            return true;
-        }
-        if (buffer.size() > PATH_MAX) {
-            errno = ENAMETOOLONG;
-            return false;
-        }
-        buffer.resize(buffer.size() * 2);
-    }
 }
 
 // True for a folder of /proc, whose links only the kernel can follow.
@@ -74,31 +56,25 @@ bool ExamineOutputTarget(const std::string& path, OutputTarget* target, SaveErro
     *target = OutputTarget{};
     std::string resolved = path;
     struct stat info;
-    int hops = 0;
-    for (;; ++hops) {
+    for (int hops = 0;; ++hops) {
         if (lstat(resolved.c_str(), &info) != 0) {
-            if (errno != ENOENT)
-                return Fail(error, "cannot write", path, errno);
-            break;
-        }
-        if (!S_ISLNK(info.st_mode)) {
-            target->exists = true;
+            if (errno != ENOENT) return Fail(error, "cannot write", path, errno);
             break;
         }
         // /proc's links (/dev/stdout -> /proc/self/fd/1, /dev/fd/3) name open files, pipes and
         // sockets rather than paths: only the kernel can follow them, so the file
         // behind one is written in place through the link.
-        if (InProcFileSystem(TargetFolderOf(resolved))) {
-            if (stat(resolved.c_str(), &info) != 0) return Fail(error, "cannot write", path, errno);
+        const bool viaProc = S_ISLNK(info.st_mode) && InProcFileSystem(TargetFolderOf(resolved));
+        if (viaProc && stat(resolved.c_str(), &info) != 0) return Fail(error, "cannot write", path, errno);
+        if (!S_ISLNK(info.st_mode)) {
             target->exists = true;
-            target->way = OutputTarget::Way::InPlace;
+            if (viaProc) target->way = OutputTarget::Way::InPlace;
             break;
         }
-        if (hops == kMaxLinkHops)
-            return Fail(error, "cannot write", path, ELOOP);
-        std::string next;
-        if (!ReadLink(resolved, &next))
-            return Fail(error, "cannot write", path, errno);
+        if (hops == kMaxLinkHops) return Fail(error, "cannot write", path, ELOOP);
+        std::error_code failure;
+        const std::string next = std::filesystem::read_symlink(resolved, failure).string();
+        if (failure) return Fail(error, "cannot write", path, failure.value());
         resolved = !next.empty() && next[0] == '/' ? next : TargetFolderOf(resolved) + next;
     }
     target->path = resolved;
@@ -107,17 +83,12 @@ bool ExamineOutputTarget(const std::string& path, OutputTarget* target, SaveErro
         // A missing folder, or one we may not search, shows here rather than as
         // a puzzling failure to create the temporary file.
         const std::string folder = target->folder.empty() ? std::string(".") : target->folder;
-        if (access(folder.c_str(), F_OK) != 0)
-            return Fail(error, "cannot create", path, errno);
-        return true;
+        return access(folder.c_str(), F_OK) == 0 || Fail(error, "cannot create", path, errno);
     }
     if (S_ISDIR(info.st_mode)) return Fail(error, SaveError::Kind::InvalidPath, "\"" + path + "\" is a folder");
     // Replacing a file we may not write would be a way round its permissions.
-    if (faccessat(AT_FDCWD, resolved.c_str(), W_OK, AT_EACCESS) != 0)
-        return Fail(error, "cannot write", path, errno);
-    target->mode = info.st_mode & 07777;
-    target->owner = info.st_uid;
-    target->group = info.st_gid;
+    if (faccessat(AT_FDCWD, resolved.c_str(), W_OK, AT_EACCESS) != 0) return Fail(error, "cannot write", path, errno);
+    target->existing = info;
     target->special = !S_ISREG(info.st_mode);
     if (target->special || info.st_nlink > 1) target->way = OutputTarget::Way::InPlace;
     return true;
@@ -127,23 +98,20 @@ int CreateTemporaryFile(const std::string& folder, std::string* path, int* osErr
     for (unsigned attempt = 0; attempt < kCreateAttempts; ++attempt) {
         const std::string name = folder + TemporaryFileName(attempt);
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
-        if (fd >= 0) {
-            // The lock tells every other process (another PID namespace, another machine on a
-            // shared folder) that the file is in use while this descriptor is open. A sweep that
-            // took the lock first may have removed the name: then another one.
-            struct stat held, named;
-            if (flock(fd, LOCK_EX) == 0 && fstat(fd, &held) == 0 && ::stat(name.c_str(), &named) == 0 &&
-                held.st_ino == named.st_ino && held.st_dev == named.st_dev) {
-                *path = name;
-                return fd;
-            }
-            ::close(fd);
-            continue;
-        }
-        if (errno != EEXIST) {
+        if (fd < 0 && errno != EEXIST) {
             *osError = errno;
             return -1;
         }
+        // The lock tells every other process (another PID namespace, another machine on a
+        // shared folder) that the file is in use while this descriptor is open. A sweep that
+        // took the lock first may have removed the name: then another one.
+        struct stat held, named;
+        if (fd >= 0 && flock(fd, LOCK_EX) == 0 && fstat(fd, &held) == 0 && ::stat(name.c_str(), &named) == 0 &&
+            held.st_ino == named.st_ino && held.st_dev == named.st_dev) {
+            *path = name;
+            return fd;
+        }
+        if (fd >= 0) ::close(fd);
     }
     *osError = EEXIST;
     return -1;
@@ -152,8 +120,8 @@ int CreateTemporaryFile(const std::string& folder, std::string* path, int* osErr
 void KeepAttributes(int fd, const OutputTarget& target) {
     if (!target.exists) return;
     // Owner first: a change of owner clears the set-id bits the mode then restores.
-    (void)fchown(fd, target.owner, target.group);
-    (void)fchmod(fd, target.mode);
+    (void)fchown(fd, target.existing.st_uid, target.existing.st_gid);
+    (void)fchmod(fd, target.existing.st_mode & 07777);
 }
 
 int WriteAll(int fd, const void* data, size_t size) {
@@ -175,18 +143,12 @@ int SyncAndClose(int fd, bool sync) {
 }
 
 int OpenInPlace(const OutputTarget& target, int* osError) {
-    if (!target.special) {
-        const int fd = ::open(target.path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
-        if (fd < 0) *osError = errno;
-        return fd;
-    }
-    const int fd = ::open(target.path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        *osError = errno;
-        return -1;
-    }
-    const int flags = fcntl(fd, F_GETFL);
-    if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    // A device or pipe is opened without blocking, so that a pipe without a reader fails at
+    // once; its writes block again.
+    const int flags = target.special ? O_WRONLY | O_NONBLOCK : O_WRONLY | O_CREAT | O_TRUNC;
+    const int fd = ::open(target.path.c_str(), flags | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0) *osError = errno;
+    else if (target.special) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
 }
 

@@ -11,7 +11,7 @@
 #ifndef _WIN32
 
 #include <string>
-#include <sys/types.h>
+#include <sys/stat.h>
 
 #include "writer/save_result.h"
 
@@ -22,10 +22,7 @@ struct OutputTarget {
     std::string folder;  // path's folder with its trailing slash, "" for the current folder
     bool exists = false;
     bool special = false;  // a device, pipe or socket
-    // The existing file's, for the file that replaces it.
-    mode_t mode = 0;
-    uid_t owner = 0;
-    gid_t group = 0;
+    struct stat existing {};  // the existing file's mode, owner and group, for the file that replaces it
 };
 
 // Decides how path is written. Fails with InvalidPath for an empty path or a

@@ -123,19 +123,34 @@ void StagedFiles::RemoveTemporary(File& file) {
 }
 
 ToolResult<StagedFiles::File*> StagedFiles::Stage(const std::string& path, bool replaces) {
-    auto file = std::make_unique<File>();
-    file->path_ = path;
+    auto staged = std::make_unique<File>();
+    staged->path_ = path;
     if (replaces) {
-        file->kind_ = File::Kind::Replace;
+        staged->kind_ = File::Kind::Replace;
         SaveError failure;
-        if (!ExamineOutputTarget(path, &file->target_, &failure)) return Failure(failure.message);
+        if (!ExamineOutputTarget(path, &staged->target_, &failure)) return Failure(failure.message);
     } else {
-        file->target_.path = path;
-        file->target_.folder = TargetFolderOf(path);
+        staged->target_.path = path;
+        staged->target_.folder = TargetFolderOf(path);
     }
-    files_.push_back(std::move(file));  // from here on the destructor removes its temporary
-    if (ToolResult<void> created = CreateTemporary(*files_.back()); !created.Ok()) return created.Error();
-    return files_.back().get();
+    File& file = *files_.emplace_back(std::move(staged));  // from here on the destructor removes its temporary
+    int code = 0;
+    if (file.target_.way == OutputTarget::Way::Replace) {
+        // Registered before the first temporary file goes there, so that a signal never misses one.
+        file.folder_ = SweepOnInterrupt(file.target_.folder);
+        file.fd_ = CreateTemporaryFile(file.target_.folder, &file.temporary_, &code);
+        if (file.fd_ >= 0) return &file;
+        // A folder that takes no new file may hold a file we may write: written in place then.
+        if (!replaces || !file.target_.exists || (code != EACCES && code != EPERM))
+            return Failure(DescribeFailure("cannot create", path, code));
+    }
+    file.kind_ = File::Kind::InPlace;
+    const std::string folder = SystemTemporaryFolder();
+    file.folder_ = SweepOnInterrupt(folder);
+    file.fd_ = CreateTemporaryFile(folder, &file.temporary_, &code);
+    if (file.fd_ < 0)
+        return Failure(DescribeFailure("cannot create a temporary file for", path, code) + " (in " + folder + ")");
+    return &file;
 }
 
 ToolResult<void> StagedFiles::Add(const std::string& path, const void* data, std::size_t size, bool replaces) {
@@ -143,27 +158,6 @@ ToolResult<void> StagedFiles::Add(const std::string& path, const void* data, std
     if (!file.Ok()) return file.Error();
     if (!(*file)->write(static_cast<const uint8_t*>(data), size))
         return Failure(DescribeFailure("cannot write", path, (*file)->writeError_));
-    return {};
-}
-
-ToolResult<void> StagedFiles::CreateTemporary(File& file) {
-    int code = 0;
-    if (file.target_.way == OutputTarget::Way::Replace) {
-        // Registered before the first temporary file goes there, so that a signal never misses one.
-        file.folder_ = SweepOnInterrupt(file.target_.folder);
-        file.fd_ = CreateTemporaryFile(file.target_.folder, &file.temporary_, &code);
-        if (file.fd_ >= 0) return {};
-        // A folder that takes no new file may hold a file we may write: written in place then.
-        const bool inPlaceInstead =
-            file.kind_ == File::Kind::Replace && file.target_.exists && (code == EACCES || code == EPERM);
-        if (!inPlaceInstead) return Failure(DescribeFailure("cannot create", file.path_, code));
-    }
-    file.kind_ = File::Kind::InPlace;
-    const std::string folder = SystemTemporaryFolder();
-    file.folder_ = SweepOnInterrupt(folder);
-    file.fd_ = CreateTemporaryFile(folder, &file.temporary_, &code);
-    if (file.fd_ < 0)
-        return Failure(DescribeFailure("cannot create a temporary file for", file.path_, code) + " (in " + folder + ")");
     return {};
 }
 
@@ -203,12 +197,10 @@ ToolResult<void> StagedFiles::Place(File& file) {
         unlink(temporary.c_str());
     }
     file.temporary_.clear();
-    file.placed_ = true;
     return {};
 }
 
 void StagedFiles::Undo(File& file) {
-    if (!file.placed_) return;
     if (file.kind_ == File::Kind::New) {
         unlink(file.path_.c_str());
     } else if (file.kind_ == File::Kind::Replace) {
@@ -216,7 +208,6 @@ void StagedFiles::Undo(File& file) {
         else if (!file.target_.exists) unlink(file.target_.path.c_str());
         file.backup_.clear();
     }
-    file.placed_ = false;
 }
 
 ToolResult<void> StagedFiles::Commit(const std::vector<std::string>& inputs) {

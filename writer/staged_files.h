@@ -59,7 +59,6 @@ public:
         int fd_ = -1;      // the temporary's descriptor, holding its lock until it is placed
         int writeError_ = 0;
         std::string backup_;  // a second name of the replaced file while Commit() runs
-        bool placed_ = false;
     };
 
     // A file that replaces what path names; with replaces false, a new file (an embedded
@@ -75,9 +74,9 @@ public:
     ToolResult<void> Commit(const std::vector<std::string>& inputs = {});
 
 private:
-    ToolResult<void> CreateTemporary(File& file);
     ToolResult<void> Finish(File& file);
     static ToolResult<void> Place(File& file);
+    // Takes back a file Place() put in place.
     static void Undo(File& file);
     static void RemoveTemporary(File& file);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // Names of the temporary files an export writes before moving them into place:
 // ".wux-<process id>-<12 hex digits>.tmp". They are short whatever the target's
@@ -11,8 +12,9 @@
 // A fresh name; attempt varies it after a clash.
 std::string TemporaryFileName(unsigned attempt);
 
-// True when name has the form above; *pid receives its process id.
-bool ParseTemporaryFileName(const std::string& name, unsigned long* pid);
+// True when name has the form above; *pid receives its process id. Allocates nothing, so that
+// a signal handler may call it.
+bool ParseTemporaryFileName(std::string_view name, unsigned long* pid);
 
 // path's folder, where its temporary file goes: with its trailing separator, "" for a bare name.
 std::string TargetFolderOf(const std::string& path);

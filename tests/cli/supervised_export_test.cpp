@@ -180,6 +180,19 @@ TEST_F(ExportCommand, BatchFilesInOneWorkerComeOutAsSingleExports) {
     }
 }
 
+// A file name is bytes: one that is not UTF-8 reaches the report on standard output as U+FFFD,
+// as it does in a report file, instead of failing the batch after its files were written.
+TEST_F(ExportCommand, BatchReportOnStandardOutputTakesNamesThatAreNotUtf8) {
+    const fs::path in = Path("in");
+    fs::create_directories(in);
+    fs::copy_file(Example(), in / "\xff.json");
+    const RunResult batch = Wux({"export", in.string(), "--out-dir", Path("out").string(), "--report", "-"});
+    ASSERT_EQ(batch.exitCode, 0) << batch.err;
+    EXPECT_TRUE(PassesChecker((Path("out") / "\xff.wux").string()));
+    const nlohmann::json report = nlohmann::json::parse(batch.out);
+    EXPECT_EQ(report["inputs"][0]["output"], (Path("out") / "\xef\xbf\xbd.wux").string());
+}
+
 TEST_F(ExportCommand, ExportNeedsInputAndOutputOrAnOutputFolder) {
     const RunResult run = Wux({"export", Example().string()});
     EXPECT_NE(run.exitCode, 0);

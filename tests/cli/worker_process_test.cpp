@@ -204,7 +204,7 @@ TEST(WorkerProcess, InterruptionIsPassedToTheWorkersAndReported) {
     run.parallel = 2;
     run.body = [](std::size_t) -> int { HangUntilStopped(); };
     run.done = [&](std::size_t, const WorkerOutcome& outcome) { ends.push_back(outcome.end); };
-    run.tick = [] { raise(SIGTERM); };
+    run.tick = [](std::size_t, double) { raise(SIGTERM); };
     EXPECT_EQ(RunWorkers(run), SIGTERM);
     // The two running jobs were stopped; the two never started are not reported.
     EXPECT_EQ(ends, (std::vector<WorkerOutcome::End>{WorkerOutcome::End::Interrupted, WorkerOutcome::End::Interrupted}));

@@ -189,16 +189,4 @@ TEST_F(MaterialFixture, AllTwelveSlots) {
     }
 }
 
-// A list filled without the name index (by hand, say) is indexed from the list,
-// still first-met-wins.
-TEST_F(MaterialFixture, IndexRebuiltFromAListFilledByHand) {
-    scope.model.materials->append(std::make_unique<MaterialChunk>("Hand"));
-    scope.model.materials->append(std::make_unique<MaterialChunk>("Made"));
-    scope.model.materialCount = 2;
-    StandinStdMat made("Made"), fresh("Fresh");
-    EXPECT_EQ(Collect(&made), 1);
-    EXPECT_EQ(Collect(&fresh), 2);
-    EXPECT_EQ(scope.model.materials->count(), 3);
-}
-
 }  // namespace

@@ -6,8 +6,7 @@
 
 #include <functional>
 
-#include "convert/json_scene_writer.h"
-#include "convert/record_inverse.h"
+#include "convert/convert.h"
 #include "tests/support/wux_bytes.h"
 
 namespace wux {

@@ -20,8 +20,7 @@
 #include "tests/input/scene_measure.h"
 #include "input/assimp_import.h"
 #include "input/gltf_reader.h"
-#include "input/obj_reader.h"
-#include "input/ply_reader.h"
+#include "input/mesh_reader.h"
 #include "tests/support/temp_folder.h"
 
 namespace wux {
@@ -55,9 +54,9 @@ struct Result {
 
 Result Import(const std::string& path, AssimpImportOptions options = {}) {
     Result r;
-    ToolResult<SceneDescription> read = IsGltfPath(path)  ? ReadGltfFile(path, options, &r.warnings, &r.counts)
-                                        : IsObjPath(path) ? ReadObjFile(path, options, &r.warnings, &r.counts)
-                                                          : ImportWithAssimp(path, options, &r.warnings, &r.counts);
+    ToolResult<SceneDescription> read = IsGltfPath(path)               ? ReadGltfFile(path, options, &r.warnings, &r.counts)
+                                        : HasExtension(path, ".obj") ? ReadMeshFile(path, options, &r.warnings, &r.counts)
+                                                                     : ImportWithAssimp(path, options, &r.warnings, &r.counts);
     r.ok = read.Ok();
     if (r.ok) {
         r.scene = std::move(*read);
@@ -325,20 +324,24 @@ TEST(AssimpRealModels, EmbeddedTexturesAreWrittenBesideTheOutput) {
 
 TEST(AssimpRealModels, MissingTexturesAreReported) {
     const fs::path dir = fs::path(TestFolder());
-    WriteFile(dir / "m.mtl", "newmtl Brick\nKd 0.5 0.25 0.125\nmap_Kd maps\\nowhere\\brick.bmp\nmap_bump bump.png\n");
+    WriteFile(dir / "m.mtl", "newmtl Brick\nKd 0.5 0.25 0.125\nmap_Kd maps\\nowhere\\brick.bmp\nmap_bump bump.png\n"
+                             "map_Ks shine.png\n");
     const std::string obj = WriteFile(dir / "m.obj", "mtllib m.mtl\nv 0 0 0\nv 1 0 0\nv 0 1 0\nusemtl Brick\nf 1 2 3\n");
     WriteFile(dir / "BUMP.PNG", "not really a png");
+    fs::create_directory(dir / "SHINE.PNG");  // a folder is no texture, whatever its name
     const Result r = Import(obj);
     ASSERT_TRUE(r.ok) << r.error;
-    EXPECT_EQ(WarningCount(r.warnings, "textures missing"), 1u);
+    EXPECT_EQ(WarningCount(r.warnings, "textures missing"), 2u);
     const SceneMaterial* m = FindMaterial(r.scene, "Brick");
     ASSERT_NE(m, nullptr);
     EXPECT_FLOAT_EQ(m->diffuse[1], 0.25f);
-    ASSERT_EQ(m->maps.size(), 2u);
+    ASSERT_EQ(m->maps.size(), 3u);
     EXPECT_EQ(m->maps[0].slot, 1);
     EXPECT_EQ(m->maps[0].path, "maps\\nowhere\\brick.bmp");  // handed on as written
-    EXPECT_EQ(m->maps[1].slot, 8);
-    EXPECT_EQ(FileNamePart(m->maps[1].path), "BUMP.PNG");
+    EXPECT_EQ(m->maps[1].slot, 2);
+    EXPECT_EQ(m->maps[1].path, "shine.png");
+    EXPECT_EQ(m->maps[2].slot, 8);
+    EXPECT_EQ(FileNamePart(m->maps[2].path), "BUMP.PNG");
 }
 
 // --- Up axis -------------------------------------------------------------------------
@@ -637,7 +640,7 @@ TEST(AssimpNormals, SourceNormalsAreMadeUnitLength) {
         "property list uchar int vertex_indices\nend_header\n"
         "0 0 0 0 0 0.05\n1 0 0 0.3 0 0.4\n0 1 0 0 6 8\n3 0 1 2\n");
     Result r;
-    ToolResult<SceneDescription> read = ReadPlyFile(ply, {}, &r.warnings, &r.counts);
+    ToolResult<SceneDescription> read = ReadMeshFile(ply, {}, &r.warnings, &r.counts);
     ASSERT_TRUE(read.Ok()) << read.Error().Text();
     r.scene = std::move(*read);
     EXPECT_EQ(r.counts.normals.rescaled, 3u);

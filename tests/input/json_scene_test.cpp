@@ -425,6 +425,13 @@ TEST(JsonScene, KeyOrderDoesNotMatter) {
     }
 }
 
+// A material index spelt -0 is 0, whether the materials come before the node or after it.
+TEST(JsonScene, MaterialIndexMinusZeroIsZeroInEitherOrder) {
+    for (const char* text : {R"({"materials": [{"name": "m"}], "nodes": [{"name": "a", "material": -0}]})",
+                             R"({"nodes": [{"name": "a", "material": -0}], "materials": [{"name": "m"}]})"})
+        EXPECT_EQ(ParseOk(text).nodes.at(0).material, 0) << text;
+}
+
 class JsonSceneFile : public ::testing::Test {
 protected:
     void SetUp() override { dir_ = TestFolder(); }

@@ -14,9 +14,6 @@
 #include <vector>
 
 #include "input/assimp_import.h"
-#include "input/obj_reader.h"
-#include "input/ply_reader.h"
-#include "input/stl_reader.h"
 #include "input/mesh_reader.h"
 #include "format/tool_text.h"
 #include "tests/input/scene_measure.h"
@@ -52,12 +49,9 @@ std::string Layout(const SceneDescription& scene, const std::vector<SceneNode>& 
     return out;
 }
 
-using Reader = ToolResult<SceneDescription> (*)(const std::string&, const AssimpImportOptions&, Warnings*, ImportCounts*);
-
 TEST(MeshReaders, GiveAssimpsModelOfEveryBundledFile) {
     const fs::path models = "/usr/share/assimp/models";
     if (!fs::is_directory(models)) GTEST_SKIP() << models << " missing";
-    const std::map<std::string, Reader> readers = {{"OBJ", ReadObjFile}, {"PLY", ReadPlyFile}, {"STL", ReadStlFile}};
     // Where Assimp is wrong, what we give instead: two PLY point clouds it reads in part
     // without a word, one cut 3 vertices short of what it declares, one whose vertices lack
     // the list the header gives them; an OBJ number that is not one.
@@ -68,13 +62,13 @@ TEST(MeshReaders, GiveAssimpsModelOfEveryBundledFile) {
         {"box_UTF16BE.obj", "UTF-16 text"}};  // which Assimp reads as no meshes
     // Polygons that are not convex, or that pass a corner twice, which a fan covers otherwise.
     const std::set<std::string> fanned = {"concave_polygon.obj", "space_in_material_name.obj", "box_longline.obj"};
-    for (const auto& [folder, read] : readers) {
+    for (const std::string folder : {"OBJ", "PLY", "STL"}) {
         for (const auto& entry : fs::directory_iterator(models / folder)) {
             if (!entry.is_regular_file() || !HasExtension(entry.path().string(), ("." + Lower(folder)).c_str())) continue;
             const std::string path = entry.path().string();
             SCOPED_TRACE(path);
             Warnings ours, theirs;
-            const ToolResult<SceneDescription> got = read(path, {}, &ours, nullptr);
+            const ToolResult<SceneDescription> got = ReadMeshFile(path, {}, &ours, nullptr);
             if (const auto it = refused.find(entry.path().filename().string()); it != refused.end()) {
                 ASSERT_FALSE(got.Ok());
                 EXPECT_NE(got.Error().Text().find(it->second), std::string::npos) << got.Error().Text();
@@ -221,7 +215,7 @@ TEST(ObjReader, LaysOutGroupsAndMaterialsAndSaysWhatItPassesOver) {
         const std::string path = (dir / "case.obj").string();
         WriteFileBytes(path, c.obj);
         Warnings warnings;
-        const ToolResult<SceneDescription> read = ReadObjFile(path, {}, &warnings, nullptr);
+        const ToolResult<SceneDescription> read = ReadMeshFile(path, {}, &warnings, nullptr);
         if (!read.Ok()) {
             EXPECT_NE(read.Error().Text().find(c.layout), std::string::npos) << read.Error().Text();
             continue;

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "input/assimp_import.h"
-#include "input/ply_reader.h"
+#include "input/mesh_reader.h"
 #include "tests/input/scene_measure.h"
 #include "tests/support/temp_folder.h"
 
@@ -212,6 +212,10 @@ TEST(PlyReader, BrokenFilesAreRefusedWithThePlaceNamed) {
          "the file ends in face 0 of 1"},
         {"ply\nformat ascii 1.0\nelement vertex 1\nproperty float x\nproperty float y\nproperty float z\n"
          "end_header\n0 1 zero\n",
+         "byte 104: not a number in vertex 0 of 1 (property z)"},
+        // Beyond a double's range, but with more after the number: not a number either.
+        {"ply\nformat ascii 1.0\nelement vertex 1\nproperty float x\nproperty float y\nproperty float z\n"
+         "end_header\n0 1 1e999x\n",
          "byte 104: not a number in vertex 0 of 1 (property z)"},
         {ascii.substr(0, ascii.rfind('\n', ascii.size() - 2)), "the file ends in tristrips 0 of 1"},
     };

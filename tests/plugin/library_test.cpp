@@ -65,7 +65,7 @@ TEST_F(PluginLibraryTest, ExportsGiveTheLibrarysValues)
 
 TEST_F(PluginLibraryTest, ShowsTheHostOnlyItsFourEntryPoints)
 {
-    for (const char* hidden : {"DllMain", "exporterClassDesc", "nodeCollector", "hInstance",
+    for (const char* hidden : {"DllMain", "exporterClassDesc", "hInstance",
                                "controlsInitialized", "currentModel", "hostInterface"}) {
         EXPECT_EQ(plugin->Symbol(hidden), nullptr) << hidden;
     }

@@ -1,0 +1,122 @@
+// WUX files into other formats: a JSON scene `wux export` reads back, glTF 2.0 and Wavefront
+// OBJ, and what the three share: the way back from records to scene nodes, a mesh record's
+// triangle corners, the numbers and names they write.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "format/wux_reader.h"
+#include "input/warnings.h"
+#include "writer/staged_files.h"
+
+namespace wux {
+
+// A WUX file as a JSON scene (docs/json-scene.md) that `wux export` turns back into the same
+// file: materials with every colour and map, one "mesh" node per mesh record holding its
+// world-space corners under the identity, and "GBND", "GELP" and helper nodes whose
+// transforms the collection measures back to the stored spheres, ellipsoid and entries.
+std::string WuxToJsonScene(const WuxDocument& doc, Warnings* warnings);
+
+// A WUX file as glTF 2.0: one node per mesh record (its world-space corners, normals turned
+// to world space, v as stored, which is glTF's own orientation), metallic-roughness materials
+// with the diffuse colour and opacity, and the file's Z-up frame turned to glTF's Y-up by each
+// node's transform. Spheres and the ellipsoid become empty "GBND"/"GELP" nodes whose scale is
+// the radius or the semi-axes (marked in their extras), so that the file holds exactly the
+// model's triangles; reference entries empty nodes whose transform carries the helper's
+// axes and whose extras its size, so that `wux export` of the glTF file gives them back.
+// Material values glTF has no place for go into the material's extras under "wux".
+struct GltfOptions {
+    bool binary = true;                    // .glb; otherwise .gltf with a .bin and the images beside it
+    std::string outputPath;                // names the .bin and the image copies of a .gltf
+    std::vector<std::string> textureDirs;  // where map files are looked for, in order
+};
+
+// Stages the file(s) to write in *outputs.
+ToolResult<void> WriteGltf(const WuxDocument& file, const GltfOptions& options, StagedFiles* outputs, Warnings* warnings);
+
+// A WUX file as Wavefront OBJ with its MTL library beside it: one object per mesh record with
+// positions, texture coordinates and normals turned to Y-up, and materials by name with the
+// diffuse, ambient, specular and filter colours, the opacity and the map files. Spheres, the
+// ellipsoid and the reference entries have no place in OBJ and are left out (with a warning).
+// Stages OUT.obj and OUT.mtl (same stem) in *outputs; OUT.obj's text is written as it is made.
+ToolResult<void> WriteObj(const WuxDocument& doc, const std::string& outputPath, StagedFiles* outputs, Warnings* warnings);
+
+// The way back from records to scene nodes: for each kind of record the node that the
+// plug-in's own collection turns into that record again. The collectors measure lengths
+// from the node's transform, so these choose transforms and sizes that measure back to the
+// stored values. Records no scene could give (mixed-sign half extents, spheres in an order
+// the collection never writes, ...) are still turned into the nearest node, with a warning.
+
+// The host's matrix layout: rows 0, 1, 2 the X, Y, Z axes, row 3 the translation.
+using HostRows = std::array<std::array<double, 3>, 4>;
+
+// A helper node: its object transform and the helper's size.
+struct HelperNode {
+    std::string name;
+    HostRows transform{};
+    double size = 0.0;
+};
+
+// A sphere node ("GBND" or "GELP"): a sphere primitive of the radius under the transform.
+struct SphereNode {
+    HostRows transform{};
+    double radius = 0.0;
+};
+
+// Warnings name the record, e.g. "GREF entry 2 'Spawn': ...".
+HelperNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warnings* warnings);
+
+// The "GBND" nodes in the order the scene must visit them: the main sphere first, then the
+// further spheres in their order, so that each of those is rejected into the list in turn.
+// None for a main sphere of radius 0 at the origin without further spheres.
+std::vector<SphereNode> BoundSphereNodes(const BoundChunk& bounds, Warnings* warnings);
+
+// The "GELP" node, if the file has one.
+std::vector<SphereNode> EllipsoidNodes(const EllipsoidChunk* ellipsoid, Warnings* warnings);
+
+// Warnings for records that no re-export gives back as they are: materials out of the
+// order of first use or unused, shared vertices, map slots out of order, fixed words
+// that differ from the writer's, and the like.
+void WarnUnreproducible(const WuxDocument& doc, Warnings* warnings);
+
+// A warning naming each record that holds a value not finite, which every conversion writes
+// as 0 (JSON and OBJ have no such numbers, glTF must not hold them).
+void WarnNotFinite(const ExportModel& model, Warnings* warnings);
+
+// A mesh record as the triangle corners it draws: each triangle's three vertices with their
+// texture coordinates and normals, looked up through its indices. For a record as the
+// exporter writes it (one vertex per corner) this is its vertex list as it stands.
+struct Corner {
+    std::array<float, 3> position{};
+    std::array<float, 2> uv{};  // as stored: v is 1 - the host's v, 0 at the top of the image
+    std::array<float, 3> normal{};
+};
+
+enum class CornerNormals {
+    Stored,  // in the object's own space, as the file keeps them
+    World,   // in world space like the positions (format/world_normals.h); a record whose
+             // normals cannot be turned gets smooth ones, with a warning naming it
+};
+
+// Three corners per triangle. Triangles with an index past the record's vertices are left
+// out, with a warning naming the record.
+std::vector<Corner> MeshCorners(const VertexChunk& mesh, std::size_t meshIndex, CornerNormals normals,
+                                Warnings* warnings);
+
+// Numbers and names for the JSON the converters write.
+// The shortest decimal that reads back as the same f32, as a double: 0.1f is written as
+// 0.1, not as 0.10000000149011612. Values not finite become 0.
+double ShortFloat(double value);
+
+// Appends the shortest decimal that reads back as the same f32 (a number JSON and OBJ both
+// read); a value not finite is written as 0.
+void AppendFloat(std::string* out, float value);
+
+// The text as JSON may hold it: valid UTF-8 as it is, other bytes replaced by U+FFFD with a
+// warning naming `where`.
+std::string Utf8Name(const std::string& text, const std::string& where, Warnings* warnings);
+
+}  // namespace wux
