@@ -24,20 +24,18 @@ void NodeCollector::CollectBoundSphere(INode* node) {
 
     BoundChunk& bounds = *currentModel->bounds;
     BoundSphere& main = *bounds.mainSphere;
+    const BoundSphere found(centre.x, centre.y, centre.z, radius);
     // Until a sphere with a radius arrives the main sphere is a placeholder,
     // filled in place.
     if (main.radius == 0.0f) {
-        main.x = centre.x;
-        main.y = centre.y;
-        main.z = centre.z;
-        main.radius = radius;
+        main = found;
         return;
     }
-    auto sphere = std::make_unique<BoundSphere>(centre.x, centre.y, centre.z, radius);
+    auto sphere = std::make_unique<BoundSphere>(found);
     if (main.radius < radius) {
         // The displaced main sphere joins the list as a copy, so that a failed
         // append leaves the old main sphere in place rather than none.
-        bounds.spheres->append(std::make_unique<BoundSphere>(main.x, main.y, main.z, main.radius));
+        bounds.spheres->append(std::make_unique<BoundSphere>(main));
         bounds.mainSphere = std::move(sphere);
     } else {
         // Ties keep the earlier sphere as main.

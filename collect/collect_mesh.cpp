@@ -14,40 +14,24 @@ namespace {
 
 constexpr int32_t kMaxTrianglesPerRecord = static_cast<int32_t>(wux_file::kMaxTrianglesPerMesh);
 
-// How a vertex's corners get their normal: its one render normal (given, or shared by every
-// face around it), or the render normal of each corner's own smoothing group.
-enum class NormalRule : uint8_t { Given, Shared, PerCorner };
-
-// One mesh vertex as every corner that uses it gets it: world position and the
-// object-space normal. Worked out once per vertex, not once per corner.
-struct CornerSource {
-    float x, y, z;
-    float nx, ny, nz;
-    bool placeable;  // the world position is finite
-    NormalRule rule;
-};
-
 MeshNormal FiniteNormal(const Point3& normal) {
     const bool usable = std::isfinite(normal.x) && std::isfinite(normal.y) && std::isfinite(normal.z);
     return usable ? MeshNormal{normal.x, normal.y, normal.z} : MeshNormal{0.0f, 0.0f, 0.0f};
 }
 
-// The normal the host renders a corner of the face with: the vertex's render normal whose
-// smoothing groups share a bit with the face's; the face's own normal for group 0.
-Point3 GroupNormal(Mesh& mesh, int32_t face, DWORD vertex) {
+// The normal the host renders a corner of the face with, in the object's own space: the
+// vertex's one render normal when it was given or when every face around it shares it; else
+// the render normal whose smoothing groups share a bit with the face's; the face's own normal
+// for group 0.
+MeshNormal CornerNormal(Mesh& mesh, int32_t face, DWORD vertex) {
     RVertex& rv = mesh.getRVert(static_cast<int>(vertex));
     const DWORD group = mesh.faces[face].smGroup;
     const int count = static_cast<int>(rv.rFlags & NORCT_MASK);
-    if (group != 0 && count == 1) return rv.rn.getNormal();
+    if ((rv.rFlags & SPECIFIED_NORMAL) != 0 || (group != 0 && count == 1)) return FiniteNormal(rv.rn.getNormal());
     for (int k = 0; group != 0 && k < count && rv.ern != nullptr; ++k) {
-        if ((rv.ern[k].getSmGroup() & group) != 0) return rv.ern[k].getNormal();
+        if ((rv.ern[k].getSmGroup() & group) != 0) return FiniteNormal(rv.ern[k].getNormal());
     }
-    return mesh.getFaceNormal(face);
-}
-
-MeshNormal CornerNormal(Mesh& mesh, const CornerSource& s, int32_t face, DWORD vertex) {
-    const bool shared = s.rule == NormalRule::Given || (s.rule == NormalRule::Shared && mesh.faces[face].smGroup != 0);
-    return shared ? MeshNormal{s.nx, s.ny, s.nz} : FiniteNormal(GroupNormal(mesh, face, vertex));
+    return FiniteNormal(mesh.getFaceNormal(face));
 }
 
 // Rows of the object-to-world matrix, read once for the whole mesh. A point
@@ -94,27 +78,15 @@ MeshView ViewOf(const Mesh& mesh) {
     return view;
 }
 
-// Also tells through allPlaceable whether every vertex has a finite world position.
-std::vector<CornerSource> PrepareVertices(Mesh& mesh, const MeshView& view, const AffineRows& toWorld,
-                                          bool& allPlaceable) {
-    std::vector<CornerSource> sources(static_cast<size_t>(view.vertexCount));
-    allPlaceable = true;
+// True when every vertex has a finite world position.
+bool AllPlaceable(const MeshView& view, const Point3* verts, const AffineRows& toWorld) {
+    bool finite = true;
     for (int32_t n = 0; n < view.vertexCount; ++n) {
-        CornerSource& s = sources[static_cast<size_t>(n)];
-        toWorld.Apply(mesh.verts[n], s.x, s.y, s.z);
-        s.placeable = std::isfinite(s.x) && std::isfinite(s.y) && std::isfinite(s.z);
-        allPlaceable = allPlaceable && s.placeable;
-        // Normals stay in the object's own space, as the host gives them.
-        const RVertex& rv = mesh.getRVert(n);
-        s.rule = (rv.rFlags & SPECIFIED_NORMAL) != 0 ? NormalRule::Given
-                 : (rv.rFlags & NORCT_MASK) == 1     ? NormalRule::Shared
-                                                     : NormalRule::PerCorner;
-        const MeshNormal normal = FiniteNormal(mesh.getRVert(n).rn.getNormal());
-        s.nx = normal.x;
-        s.ny = normal.y;
-        s.nz = normal.z;
+        float x, y, z;
+        toWorld.Apply(verts[n], x, y, z);
+        finite = finite && std::isfinite(x) && std::isfinite(y) && std::isfinite(z);
     }
-    return sources;
+    return finite;
 }
 
 // True when every face names existing vertices, so that (with every vertex
@@ -166,11 +138,13 @@ bool TextureClean(const MeshView& view) {
 
 // A triangle is exported when its three corners name existing vertices with a
 // finite world position; anything else cannot be placed in the file.
-bool Exportable(const Face& face, const std::vector<CornerSource>& sources, int32_t vertexCount) {
+bool Exportable(const Face& face, const Point3* verts, const AffineRows& toWorld, int32_t vertexCount) {
     for (int j = 0; j < 3; ++j) {
         const DWORD n = face.v[j];
         if (n >= static_cast<DWORD>(vertexCount)) return false;
-        if (!sources[n].placeable) return false;
+        float x, y, z;
+        toWorld.Apply(verts[n], x, y, z);
+        if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) return false;
     }
     return true;
 }
@@ -192,25 +166,21 @@ bool Mirrors(const Matrix3& m) {
 
 // Fills a record with the next exportable triangles from face `next` on, and
 // leaves `next` after the last face used.
-void FillRecord(VertexChunk& chunk, Mesh& mesh, const MeshView& view, const std::vector<CornerSource>& sources,
+void FillRecord(VertexChunk& chunk, Mesh& mesh, const MeshView& view, const AffineRows& toWorld,
                 const CornerOrder& order, int32_t& next) {
     MeshVertex* vertices = chunk.vertices.get();
     MeshNormal* normals = chunk.normals.get();
     uint16_t* triangles = chunk.triangles.get();
-    uint32_t* faceBlocks = chunk.faceBlocks.get();
     const DWORD tvertCount = static_cast<DWORD>(view.tvertCount);
 
     for (int32_t i = 0; i < chunk.faceCount; ++i) {
-        while (!Exportable(view.faces[next], sources, view.vertexCount)) ++next;
+        while (!Exportable(view.faces[next], mesh.verts, toWorld, view.vertexCount)) ++next;
         const Face& face = view.faces[next];
         const int32_t k0 = 3 * i;
         for (int j = 0; j < 3; ++j) {
             const int c = order[j];
-            const CornerSource& s = sources[face.v[c]];
             MeshVertex& vertex = vertices[k0 + j];
-            vertex.x = s.x;
-            vertex.y = s.y;
-            vertex.z = s.z;
+            toWorld.Apply(mesh.verts[face.v[c]], vertex.x, vertex.y, vertex.z);
             vertex.u = 0.0f;
             vertex.v = 0.0f;
             // Without texture vertices u and v stay 0: v is flipped only when
@@ -223,18 +193,19 @@ void FillRecord(VertexChunk& chunk, Mesh& mesh, const MeshView& view, const std:
                     vertex.v = FiniteOrZero(1.0f - uv.y);
                 }
             }
-            normals[k0 + j] = CornerNormal(mesh, s, next, face.v[c]);
+            normals[k0 + j] = CornerNormal(mesh, next, face.v[c]);
             triangles[k0 + j] = static_cast<uint16_t>(k0 + j);
-            faceBlocks[k0 + j] = 0;
         }
         ++next;
     }
 }
 
 // Fills a record with faces first to first + faceCount - 1 when nothing needs
-// repair: every corner is exported as it is, one array after the other.
+// repair: every corner is exported as it is, one array after the other. Each
+// corner's world position is worked out anew: for a mesh of a few million vertices
+// a table of them would cost more in memory and page faults than it saves.
 template <bool kTextured>
-void FillRecordDirect(VertexChunk& chunk, Mesh& mesh, const MeshView& view, const CornerSource* sources,
+void FillRecordDirect(VertexChunk& chunk, Mesh& mesh, const MeshView& view, const AffineRows& toWorld,
                       const CornerOrder& order, int32_t first) {
     const size_t cornerCount = 3 * static_cast<size_t>(chunk.faceCount);
     const Face* faces = view.faces + first;
@@ -243,10 +214,7 @@ void FillRecordDirect(VertexChunk& chunk, Mesh& mesh, const MeshView& view, cons
     MeshVertex* vertex = chunk.vertices.get();
     for (int32_t i = 0; i < chunk.faceCount; ++i) {
         for (int j = 0; j < 3; ++j, ++vertex) {
-            const CornerSource& s = sources[faces[i].v[order[j]]];
-            vertex->x = s.x;
-            vertex->y = s.y;
-            vertex->z = s.z;
+            toWorld.Apply(mesh.verts[faces[i].v[order[j]]], vertex->x, vertex->y, vertex->z);
             if (kTextured) {
                 const UVVert& uv = view.tverts[tvfaces[i].t[order[j]]];
                 vertex->u = uv.x;
@@ -259,14 +227,10 @@ void FillRecordDirect(VertexChunk& chunk, Mesh& mesh, const MeshView& view, cons
     }
     MeshNormal* normal = chunk.normals.get();
     for (int32_t i = 0; i < chunk.faceCount; ++i) {
-        for (int j = 0; j < 3; ++j, ++normal) {
-            const DWORD n = faces[i].v[order[j]];
-            *normal = CornerNormal(mesh, sources[n], first + i, n);
-        }
+        for (int j = 0; j < 3; ++j, ++normal) *normal = CornerNormal(mesh, first + i, faces[i].v[order[j]]);
     }
     uint16_t* triangles = chunk.triangles.get();
     for (size_t k = 0; k < cornerCount; ++k) triangles[k] = static_cast<uint16_t>(k);
-    std::fill_n(chunk.faceBlocks.get(), cornerCount, uint32_t{0});
 }
 
 }  // namespace
@@ -281,19 +245,17 @@ void NodeCollector::CollectMesh(const char* name, TriObject* tri, int32_t materi
 
     const MeshView view = ViewOf(mesh);
     const CornerOrder& order = Mirrors(objectToWorld) ? kMirroredOrder : kKeptOrder;
-    bool allPlaceable = false;
-    const std::vector<CornerSource> sources =
-        PrepareVertices(mesh, view, AffineRows(objectToWorld), allPlaceable);
+    const AffineRows toWorld(objectToWorld);
 
     // Usually every face is exported as it is and the records are filled
     // straight; otherwise each face is checked and repaired on the way.
-    const bool direct = allPlaceable && FaceIndicesInRange(view) && TextureClean(view);
+    const bool direct = AllPlaceable(view, mesh.verts, toWorld) && FaceIndicesInRange(view) && TextureClean(view);
     int32_t exportable = 0;
     if (direct) {
         exportable = view.faceCount;
     } else {
         for (int32_t i = 0; i < view.faceCount; ++i) {
-            if (Exportable(view.faces[i], sources, view.vertexCount)) ++exportable;
+            if (Exportable(view.faces[i], mesh.verts, toWorld, view.vertexCount)) ++exportable;
         }
     }
     if (exportable < view.faceCount)
@@ -313,12 +275,12 @@ void NodeCollector::CollectMesh(const char* name, TriObject* tri, int32_t materi
         const int32_t faceCount = std::min(remaining, kMaxTrianglesPerRecord);
         auto chunk = std::make_unique<VertexChunk>(3 * faceCount, faceCount, materialIndex);
         if (!direct) {
-            FillRecord(*chunk, mesh, view, sources, order, next);
+            FillRecord(*chunk, mesh, view, toWorld, order, next);
         } else {
             if (view.tvertCount != 0) {
-                FillRecordDirect<true>(*chunk, mesh, view, sources.data(), order, next);
+                FillRecordDirect<true>(*chunk, mesh, view, toWorld, order, next);
             } else {
-                FillRecordDirect<false>(*chunk, mesh, view, sources.data(), order, next);
+                FillRecordDirect<false>(*chunk, mesh, view, toWorld, order, next);
             }
             next += faceCount;
         }

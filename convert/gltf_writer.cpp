@@ -142,9 +142,8 @@ private:
 
     // The image of a map file, looked up once per name; none when it is not found.
     std::optional<std::size_t> TextureFor(const std::string& fileName, const std::string& material) {
-        const auto known = textureByName_.find(fileName);
-        if (known != textureByName_.end()) return known->second;
-        std::optional<std::size_t> index;
+        const auto [known, fresh] = textureByName_.try_emplace(fileName);
+        if (!fresh) return known->second;
         const std::optional<std::string> path = textureFolders_.Find(fileName);
         if (!path) {
             warnings_->Add(WarningKind::MapFilesMissing, Quoted(fileName) + " of material " + material);
@@ -160,10 +159,9 @@ private:
             }
             images_.push_back(json);
             textures_.push_back({{"source", images_.size() - 1}, {"sampler", 0}});
-            index = textures_.size() - 1;
+            known->second = textures_.size() - 1;
         }
-        textureByName_[fileName] = index;
-        return index;
+        return known->second;
     }
 
     // A copy beside the output never replaces a file with other bytes (one with the same bytes

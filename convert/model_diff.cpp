@@ -278,9 +278,8 @@ private:
     }
 
     bool SameNormal(const std::array<float, 3>& a, const std::array<float, 3>& b) const {
-        for (int c = 0; c < 3; ++c)
-            if (!WithinTolerance(a[c], b[c], options_.tolerance)) return false;
-        return true;
+        const double t = options_.tolerance;
+        return WithinTolerance(a[0], b[0], t) && WithinTolerance(a[1], b[1], t) && WithinTolerance(a[2], b[2], t);
     }
 
     // The file keeps normals in each object's own space and no object transform, so two

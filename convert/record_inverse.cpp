@@ -85,15 +85,11 @@ HelperNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warni
     const double size = 2.0 * largest > std::numeric_limits<float>::max() ? 2.0 : 2.0 * largest;
     node.size = largest == 0.0 ? 0.0 : negative > positive ? -size : size;
 
-    std::array<double, 3> lengths{1.0, 1.0, 1.0};
-    if (node.size != 0.0) {
-        for (int k = 0; k < 3; ++k) {
-            const double l = 2.0 * std::fabs(double{h[k]}) / std::fabs(node.size);
-            lengths[k] = l > 0.0 ? l : 1.0;  // a zero axis would make the collector drop the helper
-        }
+    for (int r = 0; r < 3; ++r) {
+        const double length = node.size != 0.0 ? 2.0 * std::fabs(double{h[r]}) / std::fabs(node.size) : 1.0;
+        // A zero axis would make the collector drop the helper.
+        for (int k = 0; k < 3; ++k) node.transform[r][k] = axes[r][k] * (length > 0.0 ? length : 1.0);
     }
-    for (int r = 0; r < 3; ++r)
-        for (int k = 0; k < 3; ++k) node.transform[r][k] = axes[r][k] * lengths[r];
     // The stored position lies a quarter of the size along the negative local Y axis from
     // the helper's origin.
     for (int k = 0; k < 3; ++k) node.transform[3][k] = t[3][k] + 0.25 * node.size * node.transform[1][k];
@@ -223,7 +219,8 @@ void WarnNotFinite(const ExportModel& model, Warnings* warnings) {
     }
     const BoundSphere& main = *model.bounds->mainSphere;
     bool ok = AllFinite({main.x, main.y, main.z, main.radius});
-    for (const BoundSphere* s : Records<BoundSphere>(*model.bounds->spheres)) ok = ok && AllFinite({s->x, s->y, s->z, s->radius});
+    for (const BoundSphere* s : Records<BoundSphere>(*model.bounds->spheres))
+        ok = ok && AllFinite({s->x, s->y, s->z, s->radius});
     warn(ok, "GBND");
     if (model.ellipsoid) warn(AllFinite(model.ellipsoid->centre, 3) && AllFinite(model.ellipsoid->semiAxes, 3), "GELP");
     const auto entries = Records<ReferenceEntry>(*model.references->entries);

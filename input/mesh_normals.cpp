@@ -14,10 +14,6 @@ namespace {
 constexpr double kUnitTolerance = 1e-5;
 const std::array<float, 3> kFallbackNormal{0.0f, 0.0f, 1.0f};
 
-double Length(const std::array<float, 3>& a) {
-    return std::sqrt(double{a[0]} * a[0] + double{a[1]} * a[1] + double{a[2]} * a[2]);
-}
-
 // Gives every corner of a needing vertex its own normal: the vertex keeps the first,
 // each further distinct normal gets a copy of the vertex.
 void SplitVertices(SceneMesh* mesh, const std::vector<uint8_t>& need,
@@ -67,29 +63,6 @@ void SplitVertices(SceneMesh* mesh, const std::vector<uint8_t>& need,
 
 }  // namespace
 
-void FinishNormals(SceneMesh* mesh, float smoothAngleDegrees, NormalCounts* counts) {
-    const std::size_t nv = mesh->verts.size();
-    const bool given = mesh->normals.size() == nv;
-    std::vector<uint8_t> need(nv, given ? 0 : 1);
-    if (!given) {
-        mesh->normals.assign(nv, kFallbackNormal);
-        counts->computed += nv;
-    }
-    for (std::size_t v = 0; given && v < nv; ++v) {
-        std::array<float, 3>& n = mesh->normals[v];
-        const double len = Length(n);
-        if (!(len > 0.0) || !std::isfinite(len)) {
-            need[v] = 1;
-            ++counts->recomputed;
-        } else if (std::fabs(len - 1.0) > kUnitTolerance) {
-            for (float& c : n) c = static_cast<float>(c / len);
-            ++counts->rescaled;
-        }
-    }
-    if (std::find(need.begin(), need.end(), 1) == need.end()) return;
-    SplitVertices(mesh, need, SmoothCornerNormals(mesh->verts, mesh->faces, smoothAngleDegrees, need));
-}
-
 void FinishImportedMesh(SceneMesh* mesh, const std::string& nodeName, float smoothAngleDegrees, NormalCounts* counts,
                         Warnings* warnings) {
     const auto notFinite = [](float c) { return !std::isfinite(c); };
@@ -102,11 +75,28 @@ void FinishImportedMesh(SceneMesh* mesh, const std::string& nodeName, float smoo
     // Copied first: splitting vertices for their normals renumbers only the faces, the
     // texture coordinates stay where they were.
     if (!mesh->tverts.empty()) mesh->tvfaces = mesh->faces;
-    const std::size_t brokenBefore = counts->recomputed;
-    FinishNormals(mesh, smoothAngleDegrees, counts);
-    const std::size_t broken = counts->recomputed - brokenBefore;
-    if (broken != 0)
+    const std::size_t nv = mesh->verts.size(), brokenBefore = counts->recomputed;
+    const bool given = mesh->normals.size() == nv;
+    std::vector<uint8_t> need(nv, given ? 0 : 1);
+    if (!given) {
+        mesh->normals.assign(nv, kFallbackNormal);
+        counts->computed += nv;
+    }
+    for (std::size_t v = 0; given && v < nv; ++v) {
+        std::array<float, 3>& n = mesh->normals[v];
+        const double len = std::sqrt(double{n[0]} * n[0] + double{n[1]} * n[1] + double{n[2]} * n[2]);
+        if (!(len > 0.0) || !std::isfinite(len)) {
+            need[v] = 1;
+            ++counts->recomputed;
+        } else if (std::fabs(len - 1.0) > kUnitTolerance) {
+            for (float& c : n) c = static_cast<float>(c / len);
+            ++counts->rescaled;
+        }
+    }
+    if (const std::size_t broken = counts->recomputed - brokenBefore; broken != 0)
         warnings->Add(WarningKind::NormalsRebuilt, QuotedName(nodeName) + ": " + std::to_string(broken) + " zero or not finite");
+    if (std::find(need.begin(), need.end(), 1) == need.end()) return;
+    SplitVertices(mesh, need, SmoothCornerNormals(mesh->verts, mesh->faces, smoothAngleDegrees, need));
 }
 
 }  // namespace wux

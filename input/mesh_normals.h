@@ -21,20 +21,17 @@ struct NormalCounts {
     std::size_t computed = 0;    // vertices of meshes without normals that got computed ones
 };
 
-// Fills mesh->normals with one unit normal per vertex. Source normals (one per vertex) are
-// normalised; a zero or non-finite one, and every one of a mesh without normals, is
+// The last step of every importer's triangle mesh, once verts, faces and (where the source
+// has them) tverts and normals are filled, one per vertex: texture faces follow the faces,
+// texture coordinates not finite become 0 (warning "texture coordinates repaired"), and
+// mesh->normals gets one unit normal per vertex. Source normals are normalised; a zero or
+// non-finite one (warning "normals rebuilt"), and every one of a mesh without normals, is
 // computed: at each corner, the angle-weighted average of the unit normals of the faces
 // around its position that meet the corner's face at no more than smoothAngleDegrees (the
 // corner's own face always counts; faces facing away never cancel it). A vertex whose
 // corners end up with different normals is split into one vertex per normal, so faces and
-// vertices may grow; texture faces are untouched. Counts are added to *counts.
-void FinishNormals(SceneMesh* mesh, float smoothAngleDegrees, NormalCounts* counts);
-
-// The last step of every importer's triangle mesh, once verts, faces and (where the source
-// has them) tverts and normals are filled, one per vertex: texture faces follow the faces,
-// texture coordinates not finite become 0 (warning "texture coordinates repaired"), then
-// FinishNormals (warning "normals rebuilt" for the zero or non-finite ones). Warnings name
-// the node.
+// vertices may grow; texture faces are untouched. Counts are added to *counts; warnings
+// name the node.
 void FinishImportedMesh(SceneMesh* mesh, const std::string& nodeName, float smoothAngleDegrees, NormalCounts* counts,
                         Warnings* warnings);
 

@@ -109,6 +109,12 @@ inline std::string_view NextWord(std::string_view* s) {
 struct PassedOver {
     std::size_t points = 0, lines = 0, polygons = 0, degenerate = 0, outOfRange = 0, notFinite = 0;
 
+    // Whether a polygon of n corners makes triangles; one of fewer is counted as a point or a line.
+    bool Fans(std::size_t n) {
+        if (n < 3) ++(n == 2 ? lines : points);
+        return n >= 3;
+    }
+
     void Report(const std::string& name, Warnings* warnings) const;
 };
 

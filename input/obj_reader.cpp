@@ -258,8 +258,7 @@ private:
         PassedOver& passed = object.passed;
         if (kind == 'p') passed.points += n;
         else if (kind == 'l') passed.lines += n - 1;
-        else if (n < 3) ++(n == 2 ? passed.lines : passed.points);
-        if (kind != 'f' || n < 3) return true;
+        if (kind != 'f' || !passed.Fans(n)) return true;
         if (!inRange) {
             ++passed.outOfRange;
             return true;

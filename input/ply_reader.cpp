@@ -44,7 +44,7 @@ struct PlyElement {
 };
 
 struct PlyHeader {
-    Format format = Format::Ascii;
+    std::optional<Format> format;  // none before the format line
     std::vector<PlyElement> elements;
     std::size_t bodyStart = 0;
 };
@@ -54,7 +54,6 @@ std::optional<ToolError> ReadHeader(ByteSpan bytes, const std::string& path, Ply
     const ToolError notPly = ImportError(path, "", "not a PLY file (it does not start with \"ply\")");
     if (text.substr(0, 3) != "ply") return notPly;
     std::size_t at = 0;
-    bool sawFormat = false;
     for (std::size_t lineNumber = 1;; ++lineNumber) {
         if (at >= text.size()) return ImportError(path, "", "the header has no \"end_header\" line");
         std::string_view line = NextLine(text, &at);
@@ -71,7 +70,7 @@ std::optional<ToolError> ReadHeader(ByteSpan bytes, const std::string& path, Ply
             return ImportError(path, place, std::string(what) + ": " + Quoted(std::string(line)));
         };
         if (w[0] == "end_header") {
-            if (!sawFormat) return ImportError(path, place, "the header has no \"format\" line");
+            if (!header->format) return ImportError(path, place, "the header has no \"format\" line");
             header->bodyStart = at;
             return std::nullopt;
         } else if (w[0] == "format") {
@@ -80,7 +79,6 @@ std::optional<ToolError> ReadHeader(ByteSpan bytes, const std::string& path, Ply
             else if (w[1] == "binary_little_endian") header->format = Format::LittleEndian;
             else if (w[1] == "binary_big_endian") header->format = Format::BigEndian;
             else return bad("unknown format");
-            sawFormat = true;
         } else if (w[0] == "element") {
             std::uint64_t count = 0;
             const char* end = w.size() == 3 ? w[2].data() + w[2].size() : nullptr;
@@ -187,7 +185,7 @@ struct Geometry {
 
 std::optional<ToolError> ReadBody(ByteSpan bytes, const std::string& path, const PlyHeader& header, const ReadProgress& progress,
                                   Geometry* g) {
-    Body body{bytes, header.bodyStart, header.format};
+    Body body{bytes, header.bodyStart, *header.format};
     std::vector<std::uint32_t> polygon;
     for (const PlyElement& e : header.elements) {
         if (e.properties.empty()) continue;  // nothing to read, however many it declares
@@ -256,11 +254,7 @@ std::optional<ToolError> ReadBody(ByteSpan bytes, const std::string& path, const
                         last = {b, c};
                     }
                 }
-                if (!face || !keep) continue;
-                if (polygon.size() < 3) {
-                    ++(polygon.size() == 2 ? g->passed.lines : g->passed.points);
-                    continue;
-                }
+                if (!face || !keep || !g->passed.Fans(polygon.size())) continue;
                 // A fan, as Assimp makes of a convex polygon.
                 for (std::size_t k = 1; k + 1 < polygon.size(); ++k)
                     g->triangles.push_back({polygon[0], polygon[k], polygon[k + 1]});

@@ -27,10 +27,7 @@ struct Solid {
 
     // A facet of three or more corners, fanned from its first; fewer are counted.
     void AddFacet(const Point& normal, const std::vector<Point>& corners) {
-        if (corners.size() < 3) {
-            ++(corners.size() == 2 ? passed.lines : passed.points);
-            return;
-        }
+        if (!passed.Fans(corners.size())) return;
         if (!std::all_of(corners.begin(), corners.end(), Finite)) {
             passed.notFinite += corners.size() - 2;
             return;
@@ -114,14 +111,13 @@ std::optional<ToolError> ReadAscii(ByteSpan bytes, const std::string& path, cons
         const auto fail = [&](const std::string& message) {
             return ImportError(path, "line " + std::to_string(1 + std::count(text.begin(), text.begin() + at, '\n')), message);
         };
-        const std::string quoted = Quoted(std::string(w));
         if (w == "solid") {
             endFacet();
             solids->emplace_back();
             solids->back().name = restOfLine();
             inSolid = true;
         } else if (!inSolid) {
-            return fail(quoted + " outside a solid");
+            return fail(Quoted(std::string(w)) + " outside a solid");
         } else if (w == "facet") {
             endFacet();
             if (next() != "normal" || !point(&normal)) return fail("not a facet normal of three numbers");
@@ -138,7 +134,7 @@ std::optional<ToolError> ReadAscii(ByteSpan bytes, const std::string& path, cons
             restOfLine();
             inSolid = false;
         } else if (w != "outer" && w != "loop" && w != "endloop") {
-            return fail(quoted + " is not a word of an STL file");
+            return fail(Quoted(std::string(w)) + " is not a word of an STL file");
         }
     }
     endFacet();

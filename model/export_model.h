@@ -98,8 +98,9 @@ struct VertexChunk : ChunkHeader {
     std::unique_ptr<MeshNormal[]> normals;   // vertexCount entries
     std::unique_ptr<uint32_t[]> faceBlocks;  // 3 * faceCount words, all 0 in a written file
 
-    // Allocates the four arrays at full size but leaves them unfilled: the mesh
-    // collector writes every entry, and large meshes should not pay for zeroing.
+    // Allocates the four arrays at full size and leaves them unfilled but for faceBlocks, which
+    // starts all 0: the mesh collector writes every other entry, and large meshes should not pay
+    // for zeroing.
     VertexChunk(int32_t vertexCount, int32_t faceCount, int32_t materialIndex);
 };
 

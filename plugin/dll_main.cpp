@@ -1,6 +1,7 @@
 #include "plugin/dll_main.h"
 
-#include "plugin/library_objects.h"
+HINSTANCE hInstance = nullptr;
+bool controlsInitialized = false;
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE hinstDLL, DWORD /*fdwReason*/, LPVOID /*lpvReserved*/)
 {

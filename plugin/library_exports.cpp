@@ -1,7 +1,7 @@
 // The four functions the host looks up after loading the library (by name, or by
 // the ordinals 1 to 4 in this order on Windows). They throw nothing.
 #include "host/max_sdk.h"
-#include "plugin/library_objects.h"
+#include "plugin/model_exporter_class_desc.h"
 
 // LibVersion's word: SDK release 8000, interface 17, revision 0.
 constexpr ULONG kLibraryVersion = (8000UL << 16) + (17UL << 8) + 0UL;

@@ -2,6 +2,8 @@
 
 #include "plugin/model_exporter.h"
 
+ModelExporterClassDesc exporterClassDesc;
+
 void* ModelExporterClassDesc::Create(BOOL /*loading*/) noexcept
 {
     try {

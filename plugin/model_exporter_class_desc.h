@@ -20,3 +20,6 @@ public:
     Class_ID ClassID() noexcept override { return Class_ID(kModelExporterClassIdA, kModelExporterClassIdB); }
     const TCHAR* Category() noexcept override { return ""; }
 };
+
+// The one class descriptor, alive as long as the library is loaded; LibClassDesc(0) returns it.
+extern ModelExporterClassDesc exporterClassDesc;

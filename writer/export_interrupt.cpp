@@ -30,12 +30,11 @@ void SweepFolder(int fd, unsigned long pid) {
     alignas(8) char buffer[4096];
     // Removing entries while reading may make the listing skip some: read again
     // until a pass removes nothing.
-    for (int pass = 0; pass < 8; ++pass) {
-        bool removed = false;
-        if (lseek(fd, 0, SEEK_SET) != 0) return;
-        for (;;) {
-            const long got = syscall(SYS_getdents64, fd, buffer, sizeof buffer);
-            if (got <= 0) break;
+    bool removed = true;
+    for (int pass = 0; pass < 8 && removed && lseek(fd, 0, SEEK_SET) == 0; ++pass) {
+        removed = false;
+        long got = 0;
+        while ((got = syscall(SYS_getdents64, fd, buffer, sizeof buffer)) > 0) {
             for (long at = 0; at < got;) {
                 // struct linux_dirent64: inode u64, offset s64, record length u16, type u8, name.
                 std::uint16_t recordLength;
@@ -47,7 +46,6 @@ void SweepFolder(int fd, unsigned long pid) {
                 at += recordLength;
             }
         }
-        if (!removed) return;
     }
 }
 

@@ -21,8 +21,6 @@ namespace {
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
 #ifdef _WIN32
-constexpr unsigned kCreateAttempts = 64;
-
 bool RefusePath(SaveError* error, std::string message) {
     if (error != nullptr) *error = SaveError{SaveError::Kind::InvalidPath, std::move(message), {}};
     return false;

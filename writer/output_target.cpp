@@ -21,7 +21,6 @@ namespace {
 
 // As many links as the kernel follows before it gives ELOOP.
 constexpr int kMaxLinkHops = 40;
-constexpr unsigned kCreateAttempts = 64;
 
 bool Fail(SaveError* error, SaveError::Kind kind, const std::string& message) {
     if (error != nullptr) *error = SaveError{kind, message, std::string()};

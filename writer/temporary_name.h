@@ -9,8 +9,9 @@
 // the process id so that a later run can tell a stale one (its process gone)
 // from one still being written.
 
-// A fresh name; attempt varies it after a clash.
+// A fresh name; attempt varies it after a clash, up to kCreateAttempts names in all.
 std::string TemporaryFileName(unsigned attempt);
+constexpr unsigned kCreateAttempts = 64;
 
 // True when name has the form above; *pid receives its process id. Allocates nothing, so that
 // a signal handler may call it.

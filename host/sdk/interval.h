@@ -13,7 +13,6 @@ public:
     Interval(TimeValue s, TimeValue e) : start(s), end(e) {}
     Interval() : start(TIME_NegInfinity), end(TIME_NegInfinity) {}  // empty
     int operator==(const Interval& i) const { return start == i.start && end == i.end; }
-    int operator!=(const Interval& i) const { return !(*this == i); }
 };
 
 #define FOREVER Interval(TIME_NegInfinity, TIME_PosInfinity)

@@ -27,7 +27,6 @@ class ISubMap {
 public:
     virtual int NumSubTexmaps() { return 0; }
     virtual Texmap* GetSubTexmap(int) { return nullptr; }
-    virtual void SetSubTexmap(int, Texmap*) {}
 };
 
 class MtlBase : public ReferenceTarget, public ISubMap {

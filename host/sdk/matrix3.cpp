@@ -28,14 +28,14 @@ void Matrix3::Translate(const Point3& p) { m[3] += p; }
 
 void Matrix3::Scale(const Point3& s, BOOL trans) {
     const int rows = trans ? 4 : 3;
-    for (int i = 0; i < rows; ++i) m[i] = m[i] * s;
+    for (int i = 0; i < rows; ++i) m[i] = Point3(m[i].x * s.x, m[i].y * s.y, m[i].z * s.z);
 }
 
 Matrix3 Matrix3::operator*(const Matrix3& B) const {
     Matrix3 C;
     for (int i = 0; i < 4; ++i) {
         // Row i of A * B is row i of A taken through B's axes; the translation row adds B's.
-        C.m[i] = m[i].x * B.m[0] + m[i].y * B.m[1] + m[i].z * B.m[2];
+        C.m[i] = B.m[0] * m[i].x + B.m[1] * m[i].y + B.m[2] * m[i].z;
         if (i == 3) C.m[i] += B.m[3];
     }
     return C;
@@ -46,12 +46,8 @@ Matrix3& Matrix3::operator*=(const Matrix3& B) {
     return *this;
 }
 
-int Matrix3::operator==(const Matrix3& B) const {
-    return m[0] == B.m[0] && m[1] == B.m[1] && m[2] == B.m[2] && m[3] == B.m[3];
-}
-
 Point3 operator*(const Matrix3& A, const Point3& V) {
-    return V.x * A[0] + V.y * A[1] + V.z * A[2] + A[3];
+    return A[0] * V.x + A[1] * V.y + A[2] * V.z + A[3];
 }
 
 Point3 operator*(const Point3& V, const Matrix3& A) { return A * V; }

@@ -25,7 +25,6 @@ public:
     Matrix3& operator*=(const Matrix3& M);
     Matrix3 operator*(const Matrix3& M) const;
     const Point3& operator[](int i) const;
-    int operator==(const Matrix3& M) const;
 };
 
 // Point transforms, translation included.

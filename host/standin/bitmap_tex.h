@@ -8,16 +8,12 @@
 class StandinBitmapTex : public BitmapTex {
 public:
     // A null path gives a map whose GetMapName() is null.
-    explicit StandinBitmapTex(const char* path = nullptr) { SetMapName(path); }
+    explicit StandinBitmapTex(const char* path = nullptr) : hasPath(path != nullptr), path(path ? path : "") {}
 
     Class_ID ClassID() override { return Class_ID(BMTEX_CLASS_ID, 0); }
     TCHAR* GetMapName() override { return hasPath ? &path[0] : nullptr; }
-    void SetMapName(const char* p) {
-        hasPath = p != nullptr;
-        path = p ? p : "";
-    }
 
 private:
-    bool hasPath = false;
+    bool hasPath;
     std::string path;
 };

@@ -24,6 +24,8 @@ struct StandinMeshError {
 };
 
 StandinMeshError StandinCheckMesh(const Mesh& mesh, const std::string& nodeName);
+// An error of the kind whose message is what, after the node's name.
+StandinMeshError StandinMeshProblem(StandinMeshError::Kind kind, const std::string& nodeName, const std::string& what);
 // The first of faceCount faces with a corner index (of corners(f)) not below count, as an
 // error naming the node, e.g. "polygon 2 uses vertex 9, but the mesh has 8 vertices".
 template <class Corners>
@@ -33,9 +35,10 @@ StandinMeshError StandinCheckIndices(std::size_t faceCount, Corners corners, std
     for (std::size_t f = 0; f < faceCount; ++f)
         for (DWORD index : corners(f))
             if (index >= count)
-                return {kind, "node \"" + nodeName + "\": " + faceName + " " + std::to_string(f) + " uses " +
-                                  indexName + " " + std::to_string(index) + ", but the mesh has " +
-                                  std::to_string(count) + " " + countName};
+                return StandinMeshProblem(kind, nodeName,
+                                          faceName + (" " + std::to_string(f)) + " uses " + indexName + " " +
+                                              std::to_string(index) + ", but the mesh has " + std::to_string(count) +
+                                              " " + countName);
     return {};
 }
 

@@ -5,11 +5,11 @@
 #pragma once
 
 #include "host/sdk/object.h"
-#include "host/standin/param_block2.h"
+#include "host/standin/param_blocks.h"
 
 class StandinPointHelper : public HelperObject {
 public:
-    explicit StandinPointHelper(float size = 20.0f) { block.SetValue(0, size); }
+    explicit StandinPointHelper(float size = 20.0f) { block.values = {size}; }
 
     Class_ID ClassID() override { return Class_ID(0x5011, 0); }
     int NumParamBlocks() override { return 1; }

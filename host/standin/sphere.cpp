@@ -4,13 +4,7 @@
 
 StandinSphere::StandinSphere(float radius, int segments, bool secondGeneration)
     : secondGeneration(secondGeneration) {
-    if (secondGeneration) {
-        block2.SetValue(0, radius);
-        block2.SetValue(1, float(segments));
-    } else {
-        block.SetValue(0, radius);
-        block.SetValue(1, float(segments));
-    }
+    (secondGeneration ? block2.values : block.values) = {radius, float(segments)};
 }
 
 IParamArray* StandinSphere::GetParamBlock() {
@@ -19,21 +13,15 @@ IParamArray* StandinSphere::GetParamBlock() {
     return &notAnArray;
 }
 
-float StandinSphere::Value(int i, TimeValue t) {
-    float v = 0.0f;
-    Interval ivalid = FOREVER;
-    if (secondGeneration) block2.GetValue(ParamID(i), t, v, ivalid);
-    else block.GetValue(i, t, v, ivalid);
-    return v;
-}
+float StandinSphere::Value(int i) { return (secondGeneration ? block2.values : block.values)[std::size_t(i)]; }
 
 int StandinSphere::CanConvertToType(Class_ID obtype) { return obtype == triObjectClassID ? 1 : 0; }
 
-Object* StandinSphere::ConvertToType(TimeValue t, Class_ID obtype) {
+Object* StandinSphere::ConvertToType(TimeValue, Class_ID obtype) {
     if (obtype != triObjectClassID) return nullptr;
     TriObject* tri = CreateNewTriObject();
-    const float segments = Value(1, t);  // clamped to 4..8192, NaN to 4
-    BuildMesh(tri->mesh, Value(0, t), !(segments >= 4.0f) ? 4 : segments > 8192.0f ? 8192 : int(std::lround(segments)));
+    const float segments = Value(1);  // clamped to 4..8192, NaN to 4
+    BuildMesh(tri->mesh, Value(0), !(segments >= 4.0f) ? 4 : segments > 8192.0f ? 8192 : int(std::lround(segments)));
     return tri;
 }
 

@@ -6,8 +6,7 @@
 #pragma once
 
 #include "host/sdk/tri_object.h"
-#include "host/standin/param_block.h"
-#include "host/standin/param_block2.h"
+#include "host/standin/param_blocks.h"
 
 class StandinSphere : public GeomObject {
 public:
@@ -28,7 +27,7 @@ public:
     static void BuildMesh(Mesh& mesh, float radius, int segments);
 
 private:
-    float Value(int i, TimeValue t);  // index 0 radius, 1 segments
+    float Value(int i);  // index 0 radius, 1 segments
     bool secondGeneration;
     StandinParamBlock block;
     StandinParamBlock2 block2;

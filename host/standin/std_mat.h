@@ -20,29 +20,29 @@ public:
 
 class StandinStdMat : public StandinStdMatMtlColours {
 public:
-    explicit StandinStdMat(const char* name = "");
+    explicit StandinStdMat(const char* name = "") { SetName(name); }
 
     Class_ID ClassID() override { return Class_ID(DMTL_CLASS_ID, 0); }
 
-    Color GetAmbient(TimeValue t) override;
-    Color GetDiffuse(TimeValue t) override;
-    Color GetSpecular(TimeValue t) override;
-    Color GetFilter(TimeValue t) override;
-    float GetOpacity(TimeValue t) override;
+    Color GetAmbient(TimeValue) override { return ambient; }
+    Color GetDiffuse(TimeValue) override { return diffuse; }
+    Color GetSpecular(TimeValue) override { return specular; }
+    Color GetFilter(TimeValue) override { return filter; }
+    float GetOpacity(TimeValue) override { return opacity; }
     BOOL SupportsShaders() override { return TRUE; }
     long StdIDToChannel(long id) override { return id >= 0 && id < NTEXMAPS ? shaderChannels[size_t(id)] : -1; }
     // Out-of-range channels are disabled, empty and of amount 0.
-    BOOL MapEnabled(int id) override;
-    float GetTexmapAmt(int id, TimeValue t) override;
+    BOOL MapEnabled(int id) override { return At(id) ? At(id)->enabled : FALSE; }
+    float GetTexmapAmt(int id, TimeValue) override { return At(id) ? At(id)->amount : 0.0f; }
     int NumSubTexmaps() override { return STD2_NMAX_TEXMAPS; }
-    Texmap* GetSubTexmap(int i) override;
-    void SetSubTexmap(int i, Texmap* m) override;
+    Texmap* GetSubTexmap(int i) override { return At(i) ? At(i)->map : nullptr; }
 
     void SetAmbient(const Color& c) { ambient = c; }
     void SetDiffuse(const Color& c) { diffuse = c; }
     void SetSpecular(const Color& c) { specular = c; }
     void SetFilter(const Color& c) { filter = c; }
     void SetOpacity(float v) { opacity = v; }
+    // The setters of a map channel change nothing for a channel out of range.
     void EnableMap(int id, BOOL onoff);
     void SetTexmapAmt(int id, float amount);
     // Puts map into channel id, enabled, with the given amount.
@@ -56,10 +56,11 @@ private:
         Texmap* map = nullptr;
         float amount = 1.0f;
     };
-    static bool InRange(int id) { return id >= 0 && id < STD2_NMAX_TEXMAPS; }
+    Slot* At(int id) { return id >= 0 && id < STD2_NMAX_TEXMAPS ? &slots[size_t(id)] : nullptr; }
 
-    Color ambient, diffuse, specular, filter;
-    float opacity;
+    Color ambient{0.588f, 0.588f, 0.588f}, diffuse{0.588f, 0.588f, 0.588f}, specular{0.9f, 0.9f, 0.9f};
+    Color filter{0.5f, 0.5f, 0.5f};
+    float opacity = 1.0f;
     std::array<Slot, STD2_NMAX_TEXMAPS> slots;
     std::array<long, NTEXMAPS> shaderChannels{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
 };

@@ -91,7 +91,7 @@ TEST(StandinObjects, SphereTessellation) {
     for (int i = 0; i < mesh.numVerts; ++i) {
         SCOPED_TRACE(i);
         EXPECT_NEAR(mesh.verts[i].Length(), 2.0f, 1e-5f);
-        const Point3 expected = mesh.verts[i] / 2.0f;
+        const Point3 expected = mesh.verts[i] * 0.5f;
         const Point3 n = mesh.getNormal(i);
         EXPECT_NEAR(n.x, expected.x, 1e-5f);
         EXPECT_NEAR(n.y, expected.y, 1e-5f);

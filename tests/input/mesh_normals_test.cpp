@@ -74,6 +74,12 @@ SceneMesh Cylinder(int segments) {
     return m;
 }
 
+// The normals of m as every importer finishes them.
+void FinishNormals(SceneMesh* m, float smoothAngleDegrees, NormalCounts* counts) {
+    Warnings warnings;
+    FinishImportedMesh(m, "mesh", smoothAngleDegrees, counts, &warnings);
+}
+
 TEST(MeshNormals, CubeWithoutNormalsGetsFlatFaceNormals) {
     SceneMesh m = Cube();
     NormalCounts counts;

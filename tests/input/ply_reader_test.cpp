@@ -23,9 +23,8 @@ namespace {
 namespace fs = std::filesystem;
 
 std::size_t WarningCount(const Warnings& w, WarningKind kind) {
-    for (const auto& e : w.Entries())
-        if (e.kind == kind) return e.count;
-    return 0;
+    const Warnings::Entry* e = test::FindWarning(w, kind);
+    return e == nullptr ? 0 : e->count;
 }
 
 // --- Files written here, in every encoding --------------------------------------------

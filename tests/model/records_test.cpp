@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -24,6 +25,20 @@ TEST(ChunkRecords, OwnedRecordsAreReleasedWithTheirOwner) {
     for (MaterialMap& map : material->maps) map.fileName = "a long bitmap file name that is heap allocated.tga";
     EXPECT_EQ(references->entries->count(), 3);
     EXPECT_EQ(bounds->spheres->count(), 3);
+}
+
+// The face blocks start all 0 even in memory a freed record wrote to, at every size around the
+// page boundaries (whole pages are handed back to the system rather than written).
+TEST(ChunkRecords, FaceBlocksStartAllZeroInReusedMemory) {
+    for (int32_t faces : {1, 341, 342, 683, 5000, 5001}) {
+        const size_t words = 3 * size_t(faces);
+        for (int round = 0; round < 3; ++round) {
+            VertexChunk chunk(3 * faces, faces, 0);
+            ASSERT_TRUE(std::all_of(chunk.faceBlocks.get(), chunk.faceBlocks.get() + words, [](uint32_t w) { return w == 0; }))
+                << faces << " faces, round " << round;
+            std::fill_n(chunk.faceBlocks.get(), words, 0xdeadbeefu);
+        }
+    }
 }
 
 }  // namespace

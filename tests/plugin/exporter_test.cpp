@@ -12,7 +12,6 @@
 #include "model/export_model.h"
 #include "plugin/dll_main.h"
 #include "plugin/failure_message.h"
-#include "plugin/library_objects.h"
 #include "plugin/model_exporter.h"
 #include "plugin/model_exporter_class_desc.h"
 #include "tests/plugin/plugin_test_support.h"

@@ -1,5 +1,0 @@
-#include "plugin/library_objects.h"
-
-ModelExporterClassDesc exporterClassDesc;
-HINSTANCE hInstance = nullptr;
-bool controlsInitialized = false;
