@@ -185,9 +185,12 @@ void RunPlugin(PluginLibrary* plugin, const SceneDescription& description, Stand
 // Each stage of an export frees large arrays just before the next allocates as large ones.
 // Kept in the process instead of handed back to the system, those pages are reused rather
 // than faulted in afresh (a quarter of a large import's time otherwise); the peak resident
-// set does not change, as the freed pages would be needed again anyway.
+// set does not change, as the freed pages would be needed again anyway. Large arrays too come
+// from the heap: setting the trim threshold stops malloc from raising its mapping threshold,
+// so each array of 128 KiB or more would otherwise be a mapping of its own, unmapped on free.
 void KeepFreedMemoryForReuse() {
 #ifdef __GLIBC__
+    mallopt(M_MMAP_MAX, 0);
     mallopt(M_TRIM_THRESHOLD, std::numeric_limits<int>::max());
     mallopt(M_TOP_PAD, 64 << 20);
 #endif

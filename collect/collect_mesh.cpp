@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "collect/distance.h"
 #include "collect/node_collector.h"

@@ -123,9 +123,11 @@ bool EncodeTga(const aiTexture& tex, std::vector<unsigned char>* out) {
 // its own name), else a file beside the source.
 std::string TexturePath(const aiScene& scene, TextureResolver* textures, const std::string& reference,
                         const std::string& materialName, int slot) {
-    const auto [tex, index] = scene.GetEmbeddedTextureAndIndex(reference.c_str());
+    // A named pair, not a structured binding: a lambda may not capture a binding in C++17.
+    const auto found = scene.GetEmbeddedTextureAndIndex(reference.c_str());
+    const aiTexture* tex = found.first;
     if (tex == nullptr) return textures->External(reference);
-    return textures->Embedded("*" + std::to_string(index), [&] {
+    return textures->Embedded("*" + std::to_string(found.second), [&] {
         const std::string where = "material '" + materialName + "': embedded texture " + reference;
         TextureResolver::Image image{{}, tex->mFilename.C_Str(), "tga"};
         if (tex->mHeight == 0) {

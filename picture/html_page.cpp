@@ -29,16 +29,16 @@ void PutPoint(std::vector<std::uint8_t>* out, Vec3 p, Vec3 origin) {
 
 nlohmann::json ColourJson(const Rgb& c) { return nlohmann::json::array({c[0], c[1], c[2]}); }
 nlohmann::json PointJson(Vec3 p) { return nlohmann::json::array({p.x, p.y, p.z}); }
+nlohmann::json BoundsJson(const Bounds3& b, Vec3 origin) {
+    return {{"min", PointJson(b.min - origin)}, {"max", PointJson(b.max - origin)}};
+}
 
 // A corner as the page stores it: position, normal in bytes, texture coordinates.
-struct CornerKey {
-    std::array<std::uint32_t, 6> words;
-    bool operator==(const CornerKey& o) const { return words == o.words; }
-};
+using CornerKey = std::array<std::uint32_t, 6>;
 struct CornerHash {
     std::size_t operator()(const CornerKey& k) const {
         std::size_t h = 0;
-        for (std::uint32_t w : k.words) h = (h ^ w) * 0x9E3779B1u + (h >> 7);
+        for (std::uint32_t w : k) h = (h ^ w) * 0x9E3779B1u + (h >> 7);
         return h;
     }
 };
@@ -63,12 +63,12 @@ nlohmann::json GroupJson(const MaterialGroup& group, Vec3 origin, const Triangle
         if (progress && i % 3 == 0 && ++*done % kProgressStep == 0) progress(*done);
         const auto& p = group.positions[i];
         const std::array<float, 2> uv = textured ? group.uvs[i] : std::array<float, 2>{};
-        const CornerKey key{{wux_file::FloatBits(p[0]), wux_file::FloatBits(p[1]), wux_file::FloatBits(p[2]), PackedNormal(group.normals[i]), wux_file::FloatBits(uv[0]), wux_file::FloatBits(uv[1])}};
+        const CornerKey key{wux_file::FloatBits(p[0]), wux_file::FloatBits(p[1]), wux_file::FloatBits(p[2]), PackedNormal(group.normals[i]), wux_file::FloatBits(uv[0]), wux_file::FloatBits(uv[1])};
         const auto found = index.emplace(key, static_cast<std::uint32_t>(index.size()));
         if (found.second) {
             const Vec3 v{p[0], p[1], p[2]};
             PutPoint(&positions, v, origin);
-            PutU32(&normals, key.words[3]);
+            PutU32(&normals, key[3]);
             if (textured) {
                 PutF32(&uvs, uv[0]);
                 PutF32(&uvs, uv[1]);
@@ -92,7 +92,7 @@ nlohmann::json GroupJson(const MaterialGroup& group, Vec3 origin, const Triangle
         out["amount"] = group.textureAmount;
         out["uvs"] = Base64(uvs);
     }
-    if (!bounds.Empty()) out["bounds"] = {{"min", PointJson(bounds.min - origin)}, {"max", PointJson(bounds.max - origin)}};
+    if (!bounds.Empty()) out["bounds"] = BoundsJson(bounds, origin);
     return out;
 }
 
@@ -108,8 +108,7 @@ nlohmann::json OverlayJson(const OverlayLines& lines, bool shown, Vec3 origin) {
                           {"colour", ColourJson(OverlayColour(lines.kind))},
                           {"shown", shown},
                           {"lines", Base64(points)}};
-    if (!lines.bounds.Empty())
-        out["bounds"] = {{"min", PointJson(lines.bounds.min - origin)}, {"max", PointJson(lines.bounds.max - origin)}};
+    if (!lines.bounds.Empty()) out["bounds"] = BoundsJson(lines.bounds, origin);
     return out;
 }
 

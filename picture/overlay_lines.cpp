@@ -1,5 +1,6 @@
 #include "picture/overlay_lines.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "picture/picture_options.h"
@@ -13,25 +14,29 @@ constexpr int kCoarseCircleSegments = 16;
 constexpr std::size_t kSmoothCircleLimit = 1000;
 constexpr double kPi = 3.14159265358979323846;
 
-class LineSink {
-public:
-    explicit LineSink(OverlayLines* lines) : lines_(lines) {}
-    // A shape whose points are not all finite is left out whole, so that no part of it
-    // pretends to be the whole.
-    void Shape(const std::vector<Segment>& segments) {
-        for (const Segment& s : segments)
-            if (!IsFinite(s.a) || !IsFinite(s.b)) return;
-        for (const Segment& s : segments) {
-            lines_->segments.push_back(s);
-            lines_->bounds.Add(s.a);
-            lines_->bounds.Add(s.b);
-        }
-        ++lines_->itemCount;
-    }
-
-private:
-    OverlayLines* lines_;
+struct OverlayLook {
+    const char* name;
+    Rgb colour;
 };
+// In the order of OverlayKind.
+constexpr OverlayLook kLooks[] = {
+    {"spheres", {0.15f, 0.85f, 1.0f}},
+    {"ellipsoid", {1.0f, 0.35f, 0.9f}},
+    {"helpers", {1.0f, 0.85f, 0.1f}},
+};
+
+// A shape whose points are not all finite is left out whole, so that no part of it
+// pretends to be the whole.
+void AddShape(const std::vector<Segment>& segments, OverlayLines* lines) {
+    for (const Segment& s : segments)
+        if (!IsFinite(s.a) || !IsFinite(s.b)) return;
+    for (const Segment& s : segments) {
+        lines->segments.push_back(s);
+        lines->bounds.Add(s.a);
+        lines->bounds.Add(s.b);
+    }
+    ++lines->itemCount;
+}
 
 // An ellipse around centre spanned by the vectors u and v.
 void AddEllipse(Vec3 centre, Vec3 u, Vec3 v, int segments, std::vector<Segment>* out) {
@@ -81,23 +86,8 @@ std::vector<Segment> HelperLines(const ReferenceEntry& entry) {
 
 }  // namespace
 
-const char* OverlayName(OverlayKind kind) {
-    switch (kind) {
-        case OverlayKind::Spheres: return "spheres";
-        case OverlayKind::Ellipsoid: return "ellipsoid";
-        case OverlayKind::Helpers: return "helpers";
-    }
-    return "";
-}
-
-Rgb OverlayColour(OverlayKind kind) {
-    switch (kind) {
-        case OverlayKind::Spheres: return {0.15f, 0.85f, 1.0f};
-        case OverlayKind::Ellipsoid: return {1.0f, 0.35f, 0.9f};
-        case OverlayKind::Helpers: return {1.0f, 0.85f, 0.1f};
-    }
-    return {1, 1, 1};
-}
+const char* OverlayName(OverlayKind kind) { return kLooks[static_cast<std::size_t>(kind)].name; }
+Rgb OverlayColour(OverlayKind kind) { return kLooks[static_cast<std::size_t>(kind)].colour; }
 
 ToolResult<OverlaySet> ParseOverlaySet(const std::string& text) {
     OverlaySet set;
@@ -106,20 +96,13 @@ ToolResult<OverlaySet> ParseOverlaySet(const std::string& text) {
     std::size_t start = 0;
     for (std::size_t end = 0; end != std::string::npos; start = end + 1) {
         end = text.find(',', start);
-        const std::string word = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (word == "all") {
-            for (OverlayKind kind : kOverlayKinds) set.Set(kind);
-            continue;
-        }
-        if (word == "none") continue;
-        bool known = false;
-        for (OverlayKind kind : kOverlayKinds) {
-            if (word == OverlayName(kind)) {
-                set.Set(kind);
-                known = true;
-            }
-        }
-        if (!known) return ArgumentError("\"" + word + "\" is not an overlay: spheres, ellipsoid, helpers, all or none");
+        const std::string word = text.substr(start, end - start);  // the rest when end is npos
+        const auto named = std::find_if(kOverlayKinds.begin(), kOverlayKinds.end(),
+                                        [&](OverlayKind kind) { return word == OverlayName(kind); });
+        if (named != kOverlayKinds.end()) set.Set(*named);
+        else if (word == "all") set.shown.fill(true);
+        else if (word != "none")
+            return ArgumentError("\"" + word + "\" is not an overlay: spheres, ellipsoid, helpers, all or none");
     }
     return set;
 }
@@ -127,23 +110,22 @@ ToolResult<OverlaySet> ParseOverlaySet(const std::string& text) {
 OverlayLines BuildOverlayLines(const PictureScene& scene, OverlayKind kind) {
     OverlayLines lines;
     lines.kind = kind;
-    LineSink sink(&lines);
     switch (kind) {
         case OverlayKind::Spheres:
             for (const BoundSphere& s : scene.spheres) {
                 const double r = std::fabs(double{s.radius});
-                sink.Shape(AxisEllipses(Vec3{s.x, s.y, s.z}, Vec3{r, r, r}, scene.spheres.size()));
+                AddShape(AxisEllipses(Vec3{s.x, s.y, s.z}, Vec3{r, r, r}, scene.spheres.size()), &lines);
             }
             break;
         case OverlayKind::Ellipsoid:
             for (const EllipsoidChunk& e : scene.ellipsoids) {
                 const Vec3 axes{std::fabs(double{e.semiAxes[0]}), std::fabs(double{e.semiAxes[1]}),
                                 std::fabs(double{e.semiAxes[2]})};
-                sink.Shape(AxisEllipses(ToVec3(e.centre), axes, scene.ellipsoids.size()));
+                AddShape(AxisEllipses(ToVec3(e.centre), axes, scene.ellipsoids.size()), &lines);
             }
             break;
         case OverlayKind::Helpers:
-            for (const ReferenceEntry& entry : scene.helpers) sink.Shape(HelperLines(entry));
+            for (const ReferenceEntry& entry : scene.helpers) AddShape(HelperLines(entry), &lines);
             break;
     }
     return lines;

@@ -43,15 +43,11 @@ void AddMesh(const VertexChunk& mesh, MaterialGroup* group, PictureScene* scene)
     if (textured) group->uvs.reserve(group->positions.capacity());
     for (std::size_t t = 0; t < faceCount; ++t) {
         const std::uint16_t* triangle = &mesh.triangles[3 * t];
-        bool drawable = true;
-        for (int k = 0; k < 3; ++k) {
-            if (triangle[k] >= mesh.vertexCount) {
-                drawable = false;
-                break;
-            }
-            const MeshVertex& v = mesh.vertices[triangle[k]];
-            drawable = drawable && std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
-        }
+        const bool drawable = std::all_of(triangle, triangle + 3, [&](std::uint16_t index) {
+            if (index >= mesh.vertexCount) return false;
+            const MeshVertex& v = mesh.vertices[index];
+            return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+        });
         if (!drawable) {
             ++scene->droppedTriangles;
             continue;

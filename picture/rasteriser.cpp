@@ -80,8 +80,9 @@ Rasteriser::Rasteriser(int width, int height, Rgb background, Vec3 towardsLight)
       colour_(static_cast<std::size_t>(width) * height, ToBytes(background)),
       inverseDepth_(static_cast<std::size_t>(width) * height, 0.0f) {}
 
-Rasteriser::Box Rasteriser::BoxOf(const ScreenPoint& a, const ScreenPoint& b, const ScreenPoint& c, int width,
-                                  int height) {
+Rasteriser::Box Rasteriser::BoxOf(const std::array<ShadedCorner, 3>& corners, int width, int height) {
+    const ScreenPoint &a = corners[0].at, &b = corners[1].at, &c = corners[2].at;
+    if (!Usable(a) || !Usable(b) || !Usable(c)) return Box{0, -1, 0, -1};
     const double minX = std::min({double{a.x}, double{b.x}, double{c.x}});
     const double maxX = std::max({double{a.x}, double{b.x}, double{c.x}});
     const double minY = std::min({double{a.y}, double{b.y}, double{c.y}});
@@ -92,22 +93,18 @@ Rasteriser::Box Rasteriser::BoxOf(const ScreenPoint& a, const ScreenPoint& b, co
 }
 
 std::uint64_t Rasteriser::BoxSamples(const std::array<ShadedCorner, 3>& corners, int width, int height) {
-    const ScreenPoint &a = corners[0].at, &b = corners[1].at, &c = corners[2].at;
-    if (!Usable(a) || !Usable(b) || !Usable(c)) return 0;
-    const Box box = BoxOf(a, b, c, width, height);
+    const Box box = BoxOf(corners, width, height);
     if (box.x0 > box.x1 || box.y0 > box.y1) return 0;
     return std::uint64_t(box.x1 - box.x0 + 1) * std::uint64_t(box.y1 - box.y0 + 1);
 }
 
 void Rasteriser::Triangle(const std::array<ShadedCorner, 3>& corners, const Surface& surface) {
+    const auto [x0, x1, y0, y1] = BoxOf(corners, width_, height_);
+    if (x0 > x1 || y0 > y1) return;
     const ScreenPoint &a = corners[0].at, &b = corners[1].at, &c = corners[2].at;
-    if (!Usable(a) || !Usable(b) || !Usable(c)) return;
     // Edge functions in double: corners far outside the picture keep their precision.
     const double area = (double{b.x} - a.x) * (double{c.y} - a.y) - (double{b.y} - a.y) * (double{c.x} - a.x);
     if (area == 0 || !std::isfinite(area)) return;
-
-    const auto [x0, x1, y0, y1] = BoxOf(a, b, c, width_, height_);
-    if (x0 > x1 || y0 > y1) return;
 
     const bool opaque = surface.opacity >= 1;
     const TexturePixels* texture = surface.texture && !surface.texture->rgb.pixels.empty() ? &surface.texture->rgb : nullptr;

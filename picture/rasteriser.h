@@ -65,7 +65,8 @@ private:
     struct Box {
         int x0, x1, y0, y1;  // inclusive; empty when x0 > x1 or y0 > y1
     };
-    static Box BoxOf(const ScreenPoint& a, const ScreenPoint& b, const ScreenPoint& c, int width, int height);
+    // Empty when a corner is not usable.
+    static Box BoxOf(const std::array<ShadedCorner, 3>& corners, int width, int height);
 
     int width_, height_;
     Vec3 towardsLight_;

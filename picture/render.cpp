@@ -9,10 +9,6 @@ namespace {
 // Up to this many pixels each pixel is the mean of 2 x 2 samples, which smooths edges.
 constexpr long long kSmoothedPixels = 4LL * 1024 * 1024;
 
-int SamplesPerSide(const RenderOptions& options) {
-    return static_cast<long long>(options.width) * options.height <= kSmoothedPixels ? 2 : 1;
-}
-
 }  // namespace
 
 Vec3 TowardsLight(const Camera& camera) {
@@ -33,7 +29,7 @@ Image RenderPicture(const PictureScene& scene, const RenderOptions& options, con
         }
     }
 
-    const int factor = SamplesPerSide(options);
+    const int factor = static_cast<long long>(options.width) * options.height <= kSmoothedPixels ? 2 : 1;
     const int width = options.width * factor, height = options.height * factor;
     const Camera camera = FramePoints(framed, options.view, width, height);
     auto corners = [&](const MaterialGroup& group, std::size_t first) {

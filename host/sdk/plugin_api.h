@@ -25,7 +25,6 @@ public:
 // SceneExport::DoExport's results.
 #define IMPEXP_FAIL 0
 #define IMPEXP_SUCCESS 1
-#define IMPEXP_CANCEL 2
 
 class SceneExport {
 public:

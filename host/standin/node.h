@@ -20,7 +20,6 @@ public:
     // The object offset * WorldTM(); valid is left as it is (nothing is animated).
     Matrix3 GetObjTMAfterWSM(TimeValue time, Interval* valid = nullptr) override;
 
-    void SetName(const std::string& n) { name = n; }
     const std::string& Name() const { return name; }
     // Relative to the parent: world = local * parent's world.
     void SetLocalTM(const Matrix3& tm) { localTM = tm; }

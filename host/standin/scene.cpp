@@ -14,10 +14,6 @@ StandinScene::~StandinScene() {
     while (!owned.empty()) owned.pop_back();
 }
 
-StandinNode* StandinScene::AddNode(StandinNode* parent, const std::string& name) {
-    return AddNodeOf<StandinNode>(parent, name);
-}
-
 void StandinScene::Link(StandinNode* parent, StandinNode* node) {
     node->parent = parent;
     (parent ? parent->children : top).push_back(node);

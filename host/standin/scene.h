@@ -22,7 +22,7 @@ public:
     int EnumTree(ITreeEnumProc* proc) override;
 
     // A new node, last child of parent (null: below the root).
-    StandinNode* AddNode(StandinNode* parent, const std::string& name);
+    StandinNode* AddNode(StandinNode* parent, const std::string& name) { return AddNodeOf<StandinNode>(parent, name); }
     // The same for a node of a class derived from StandinNode, built from args.
     template <class T, class... Args>
     T* AddNodeOf(StandinNode* parent, Args&&... args) {
@@ -33,13 +33,8 @@ public:
     // Makes an object of any class (objects, materials, maps, ...) that the scene owns.
     template <class T, class... Args>
     T* Create(Args&&... args) {
-        std::unique_ptr<T> made(new T(std::forward<Args>(args)...));
-        // Room first, so that emplace_back cannot throw once the object is released;
-        // grown geometrically, as reserve(size() + 1) would copy the list every time.
-        if (owned.size() == owned.capacity()) owned.reserve(owned.empty() ? 16 : 2 * owned.size());
-        T* raw = made.release();
-        owned.emplace_back(raw, [](void* p) { delete static_cast<T*>(p); });
-        return raw;
+        owned.push_back(std::make_unique<T>(std::forward<Args>(args)...));
+        return static_cast<T*>(owned.back().get());
     }
 
     std::vector<StandinNode*> AllNodes() const;  // in EnumTree order
@@ -49,6 +44,6 @@ public:
 private:
     void Link(StandinNode* parent, StandinNode* node);
 
-    std::vector<std::unique_ptr<void, void (*)(void*)>> owned;
+    std::vector<std::unique_ptr<Animatable>> owned;
     std::vector<StandinNode*> top;
 };
