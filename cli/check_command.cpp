@@ -6,7 +6,6 @@
 
 #include "cli/command.h"
 #include "cli/exit_codes.h"
-#include "format/check_json.h"
 #include "format/mapped_file.h"
 #include "format/tool_text.h"
 #include "format/wux_checker.h"

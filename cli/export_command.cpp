@@ -27,7 +27,6 @@
 #include "writer/export_interrupt.h"
 #include "writer/staged_files.h"
 #include "driver/export_report.h"
-#include "format/input_file.h"
 #include "format/tool_text.h"
 #include "driver/scene_builder.h"
 #include "format/mapped_file.h"

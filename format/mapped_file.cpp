@@ -1,7 +1,9 @@
 #include "format/mapped_file.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -14,6 +16,20 @@
 
 namespace wux {
 namespace {
+
+std::string KindReason(mode_t mode) {
+    if (S_ISDIR(mode)) return "is a directory, not a file";
+    const char* kind = S_ISFIFO(mode)  ? "a FIFO"
+                       : S_ISCHR(mode) ? "a character device"
+                       : S_ISBLK(mode) ? "a block device"
+                       : S_ISSOCK(mode) ? "a socket"
+                                        : "not a plain file";
+    return std::string("not a regular file (") + kind + "); only regular files are read";
+}
+
+ToolError IoError(const std::string& path, std::string message) {
+    return ToolError::Of(ToolError::Kind::Input, path, std::move(message));
+}
 
 // The mappings the bus error handler may mend: a file cut short under a mapping faults on
 // its pages past the new end.
@@ -64,6 +80,39 @@ int Watch(const void* map, std::size_t size) {
 
 }  // namespace
 
+InputFile::~InputFile() {
+    if (fd_ >= 0) close(fd_);
+}
+
+ToolResult<void> InputFile::Open(const std::string& path) {
+    path_ = path;
+    // O_NONBLOCK: opening a FIFO without a writer would otherwise wait for one.
+    fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    struct stat st {};
+    if (fd_ < 0 || fstat(fd_, &st) != 0) return IoError(path, std::string("cannot open the file: ") + std::strerror(errno));
+    if (!S_ISREG(st.st_mode)) return IoError(path, KindReason(st.st_mode));
+    size_ = static_cast<std::uint64_t>(st.st_size);
+    return {};
+}
+
+ToolResult<std::size_t> InputFile::Read(void* buffer, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = read(fd_, static_cast<char*>(buffer) + done, size - done);
+        if (n == 0) break;
+        if (n > 0) done += static_cast<std::size_t>(n);
+        else if (errno != EINTR) return IoError(path_, std::string("cannot read the file: ") + std::strerror(errno));
+    }
+    return done;
+}
+
+ToolResult<void> CheckRegularInput(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) return IoError(path, std::string("cannot open the file: ") + std::strerror(errno));
+    if (!S_ISREG(st.st_mode)) return IoError(path, KindReason(st.st_mode));
+    return {};
+}
+
 MappedFile::~MappedFile() {
     if (slot_ >= 0) watched[slot_].begin = 0;
     if (map_ != nullptr) munmap(map_, mapSize_);
@@ -71,16 +120,15 @@ MappedFile::~MappedFile() {
 
 ToolResult<void> MappedFile::Intact() const {
     if (slot_ < 0 || watched[slot_].cut == 0) return {};
-    return ToolError::Of(ToolError::Kind::Input, path_, "the file was cut short while it was read");
+    return IoError(path_, "the file was cut short while it was read");
 }
 
 ToolResult<void> MappedFile::Open(const std::string& path) {
-    auto fail = [&](std::string message) { return ToolError::Of(ToolError::Kind::Input, path, std::move(message)); };
     InputFile file;
     if (ToolResult<void> opened = file.Open(path); !opened.Ok()) return opened;
     // A WUX file states its size in 32 bits; anything larger cannot be one.
     if (file.Size() > std::numeric_limits<std::uint32_t>::max())
-        return fail("too large to be a WUX file (" + std::to_string(file.Size()) + " bytes)");
+        return IoError(path, "too large to be a WUX file (" + std::to_string(file.Size()) + " bytes)");
     const ToolResult<std::size_t> read = file.Read(head_.data(), head_.size());
     if (!read.Ok()) return read.Error();
     const std::size_t got = *read;
@@ -97,7 +145,7 @@ ToolResult<void> MappedFile::OpenWhole(const std::string& path) {
     InputFile file;
     if (ToolResult<void> opened = file.Open(path); !opened.Ok()) return opened;
     if (file.Size() > std::numeric_limits<std::size_t>::max())
-        return ToolError::Of(ToolError::Kind::Input, path, "too large to map (" + std::to_string(file.Size()) + " bytes)");
+        return IoError(path, "too large to map (" + std::to_string(file.Size()) + " bytes)");
     if (file.Size() == 0) return {};  // mmap refuses a length of 0
     return Map(file, path);
 }
@@ -107,7 +155,7 @@ ToolResult<void> MappedFile::Map(const InputFile& file, const std::string& path)
     map_ = mmap(nullptr, mapSize_, PROT_READ, MAP_PRIVATE, file.Descriptor(), 0);
     if (map_ == MAP_FAILED) {
         map_ = nullptr;
-        return ToolError::Of(ToolError::Kind::Input, path, std::string("cannot map the file to read it: ") + std::strerror(errno));
+        return IoError(path, std::string("cannot map the file to read it: ") + std::strerror(errno));
     }
     span_ = ByteSpan{static_cast<const std::uint8_t*>(map_), mapSize_};
     path_ = path;
@@ -125,6 +173,15 @@ ToolResult<WuxDocument> OpenWux(const std::string& path) {
     error.file = path;
     error.place = "not a readable WUX file";
     return error;
+}
+
+ToolResult<std::vector<std::uint8_t>> LoadFileBytes(const std::string& path) {
+    MappedFile file;
+    if (const ToolResult<void> opened = file.OpenWhole(path); !opened.Ok()) return opened.Error();
+    const ByteSpan span = file.Span();
+    std::vector<std::uint8_t> bytes(span.data, span.data + span.size);
+    if (const ToolResult<void> intact = file.Intact(); !intact.Ok()) return intact.Error();
+    return bytes;
 }
 
 }  // namespace wux

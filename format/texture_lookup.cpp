@@ -10,7 +10,7 @@
 #include <stb_image.h>
 #include <stb_image_write.h>
 
-#include "format/file_bytes.h"
+#include "format/mapped_file.h"
 #include "format/tool_text.h"
 
 namespace wux {
@@ -59,14 +59,10 @@ std::optional<std::string> TextureFolders::Find(const std::string& fileName) {
 }
 
 ToolResult<TextureImage> LoadTextureImage(const std::string& path) {
-    auto fail = [&](std::string message) {
-        return ToolError::Of(ToolError::Kind::Input, path, std::move(message));
-    };
     auto loaded = LoadFileBytes(path);
     if (!loaded.Ok()) return loaded.Error();
     std::vector<std::uint8_t>& bytes = *loaded;
     TextureImage image;
-    image.sourcePath = path;
     const fs::path name = fs::path(path).filename();
     const bool png = StartsWith(bytes, "\x89PNG\r\n\x1a\n", 8), jpeg = StartsWith(bytes, "\xFF\xD8\xFF", 3);
     if (png || jpeg) {
@@ -86,7 +82,7 @@ ToolResult<TextureImage> LoadTextureImage(const std::string& path) {
     const ToolResult<TexturePixels> decoded = DecodeTexture(bytes, path, 0);
     if (!decoded.Ok()) return decoded.Error();
     image.bytes = EncodePng(decoded->width, decoded->height, decoded->channels, decoded->pixels.data());
-    if (image.bytes.empty()) return fail("cannot encode the image as PNG");
+    if (image.bytes.empty()) return ToolError::Of(ToolError::Kind::Input, path, "cannot encode the image as PNG");
     image.mimeType = "image/png";
     image.fileName = fs::path(name).replace_extension(".png").string();
     return image;
@@ -99,9 +95,7 @@ std::vector<std::uint8_t> EncodePng(int width, int height, int channels, const s
 }
 
 ToolResult<TexturePixels> DecodeTexture(const std::vector<std::uint8_t>& bytes, const std::string& path, int channels) {
-    auto fail = [&](std::string message) {
-        return ToolError::Of(ToolError::Kind::Input, path, std::move(message));
-    };
+    auto fail = [&](std::string message) { return ToolError::Of(ToolError::Kind::Input, path, std::move(message)); };
     if (bytes.size() > static_cast<std::size_t>(INT32_MAX)) return fail("too large to decode");
     const int size = static_cast<int>(bytes.size());
     int width = 0, height = 0, given = 0;

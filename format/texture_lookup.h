@@ -16,7 +16,6 @@
 namespace wux {
 
 struct TextureImage {
-    std::string sourcePath;          // the file found
     std::string mimeType;            // "image/png" or "image/jpeg"
     std::string fileName;            // the name to give a copy: the source's, with .png when converted
     std::vector<std::uint8_t> bytes;

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <variant>
 
 #include "format/tool_text.h"
 
@@ -87,16 +88,10 @@ private:
 
 // Success without a value, or the error.
 template <>
-class [[nodiscard]] ToolResult<void> {
+class [[nodiscard]] ToolResult<void> : public ToolResult<std::monostate> {
 public:
-    ToolResult() = default;
-    ToolResult(ToolError error) : error_(std::move(error)) {}
-
-    bool Ok() const { return !error_.has_value(); }
-    const ToolError& Error() const { return *error_; }
-
-private:
-    std::optional<ToolError> error_;
+    using ToolResult<std::monostate>::ToolResult;
+    ToolResult() : ToolResult<std::monostate>(std::monostate{}) {}
 };
 
 }  // namespace wux

@@ -23,10 +23,6 @@ std::string PrintableText(const std::string& text) {
     return out;
 }
 
-std::string PrintableTag(const std::uint8_t* tag) {
-    return PrintableText(std::string(reinterpret_cast<const char*>(tag), 4));
-}
-
 std::string Quoted(const std::string& text) { return "\"" + PrintableText(text) + "\""; }
 
 std::string QuotedPath(const std::string& path) {
@@ -36,12 +32,6 @@ std::string QuotedPath(const std::string& path) {
 
 std::string Plural(std::size_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
-std::string Hex(std::uint32_t value) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%08X", value);
-    return buf;
 }
 
 std::string HexBytes(const std::string& bytes) {
@@ -71,12 +61,6 @@ std::string ShortestNumber(float value) {
     char buf[32];
     const auto result = std::to_chars(buf, buf + sizeof buf, value);
     return std::string(buf, result.ptr);
-}
-
-std::string NineDigitNumber(float value) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.9g", static_cast<double>(value));
-    return buf;
 }
 
 std::string Lower(std::string text) {

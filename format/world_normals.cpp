@@ -17,6 +17,7 @@ Vec Cross(const Vec& a, const Vec& b) {
 double Dot(const Vec& a, const Vec& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
 double Length(const Vec& a) { return std::sqrt(Dot(a, a)); }
 Vec ToVec(const std::array<float, 3>& a) { return {a[0], a[1], a[2]}; }
+Vec Apply(const Matrix3& m, const Vec& x) { return {Dot(m[0], x), Dot(m[1], x), Dot(m[2], x)}; }
 
 // The unit vector along v; none for a zero or non-finite one.
 std::optional<Vec> Unit(const Vec& v) {
@@ -49,21 +50,17 @@ void SymmetricEigen(std::vector<double> a, std::size_t n, std::vector<double>* v
                 const double theta = (a[q * n + q] - a[p * n + p]) / (2.0 * apq);
                 const double t = (theta >= 0 ? 1.0 : -1.0) / (std::fabs(theta) + std::sqrt(theta * theta + 1.0));
                 const double c = 1.0 / std::sqrt(t * t + 1.0), s = t * c;
-                for (std::size_t k = 0; k < n; ++k) {
-                    const double kp = a[k * n + p], kq = a[k * n + q];
-                    a[k * n + p] = c * kp - s * kq;
-                    a[k * n + q] = s * kp + c * kq;
-                }
-                for (std::size_t k = 0; k < n; ++k) {
-                    const double pk = a[p * n + k], qk = a[q * n + k];
-                    a[p * n + k] = c * pk - s * qk;
-                    a[q * n + k] = s * pk + c * qk;
-                }
-                for (std::size_t k = 0; k < n; ++k) {
-                    const double kp = v[k * n + p], kq = v[k * n + q];
-                    v[k * n + p] = c * kp - s * kq;
-                    v[k * n + q] = s * kp + c * kq;
-                }
+                // Turns each pair x[i + k step], x[j + k step] by the rotation.
+                const auto turn = [&](std::vector<double>& x, std::size_t i, std::size_t j, std::size_t step) {
+                    for (std::size_t k = 0; k < n; ++k) {
+                        const double xi = x[i + k * step], xj = x[j + k * step];
+                        x[i + k * step] = c * xi - s * xj;
+                        x[j + k * step] = s * xi + c * xj;
+                    }
+                };
+                turn(a, p, q, n);          // columns p and q
+                turn(a, p * n, q * n, 1);  // rows p and q
+                turn(v, p, q, n);
             }
         }
     }
@@ -125,7 +122,7 @@ Groups CornersByPosition(const Positions& verts, const Faces& faces) {
     constexpr std::uint32_t kEmpty = 0xffffffffu;
     std::vector<std::uint32_t> table(mask + 1, kEmpty), position(nv);
     const auto slotOf = [&](const VectorKey& key) {
-        const std::uint64_t h = (key.xy ^ (key.z * 0x9E3779B97F4A7C15u)) * 0xBF58476D1CE4E5B9u;
+        const std::uint64_t h = (key.first ^ (key.second * 0x9E3779B97F4A7C15u)) * 0xBF58476D1CE4E5B9u;
         return static_cast<std::size_t>(h ^ h >> 31) & mask;
     };
     // The table is far larger than the caches: its slots are fetched some vertices ahead.
@@ -159,83 +156,11 @@ Groups CornersByPosition(const Positions& verts, const Faces& faces) {
     return g;
 }
 
-class CornerNormals {
-public:
-    CornerNormals(const std::vector<FaceFrame>& frames, double cosAngle, std::vector<std::array<float, 3>>* out)
-        : frames_(frames), cosAngle_(cosAngle), out_(out) {}
-
-    // Normals for the corners in [first, last) that `wanted` selects.
-    template <typename Wanted>
-    void Position(const std::uint32_t* first, const std::uint32_t* last, Wanted wanted) {
-        const std::uint32_t* reference = std::find_if(first, last, [&](std::uint32_t c) { return Frame(c).valid; });
-        if (reference == last) {
-            for (const std::uint32_t* c = first; c != last; ++c)
-                if (wanted(*c)) (*out_)[*c] = kFallbackNormal;
-            return;
-        }
-        if (static_cast<std::size_t>(last - first) <= kMaxPairwiseCorners) {
-            for (const std::uint32_t* c = first; c != last; ++c) {
-                if (!wanted(*c)) continue;
-                const Vec& own = Frame(Frame(*c).valid ? *c : *reference).normal;
-                Vec sum{0, 0, 0};
-                for (const std::uint32_t* o = first; o != last; ++o) Add(*o, own, &sum);
-                (*out_)[*c] = Resolve(sum, own);
-            }
-        } else {
-            Grouped(first, last, reference, wanted);
-        }
-    }
-
-private:
-    const FaceFrame& Frame(std::uint32_t corner) const { return frames_[corner / 3]; }
-
-    void Add(std::uint32_t corner, const Vec& own, Vec* sum) const {
-        const FaceFrame& f = Frame(corner);
-        if (!f.valid || Dot(f.normal, own) < cosAngle_) return;
-        const double w = f.angle[corner % 3];
-        for (int k = 0; k < 3; ++k) (*sum)[k] += w * f.normal[k];
-    }
-
-    // The sum as a unit normal; the own face's normal when the faces cancelled out.
-    static std::array<float, 3> Resolve(const Vec& sum, const Vec& own) {
-        const double len = Length(sum);
-        return ToFloats((len > 1e-12 && Dot(sum, own) > 0.0) ? Vec{sum[0] / len, sum[1] / len, sum[2] / len} : own);
-    }
-
-    template <typename Wanted>
-    void Grouped(const std::uint32_t* first, const std::uint32_t* last, const std::uint32_t* reference, Wanted wanted) {
-        struct Group {
-            Vec seed;
-            Vec sum;
-        };
-        std::vector<Group> groups;
-        std::vector<int> groupOf(static_cast<std::size_t>(last - first), -1);
-        for (const std::uint32_t* c = first; c != last; ++c) {
-            const FaceFrame& f = Frame(*c);
-            if (!f.valid) continue;
-            int g = 0;
-            while (g < static_cast<int>(groups.size()) && Dot(groups[g].seed, f.normal) < cosAngle_) ++g;
-            if (g == static_cast<int>(groups.size())) {
-                if (groups.size() == kMaxGroups) continue;  // keeps its own face normal
-                groups.push_back({f.normal, {0, 0, 0}});
-            }
-            Add(*c, groups[g].seed, &groups[g].sum);
-            groupOf[c - first] = g;
-        }
-        for (const std::uint32_t* c = first; c != last; ++c) {
-            if (!wanted(*c)) continue;
-            const FaceFrame& f = Frame(*c);
-            // A corner of a face without area takes the group of the first face with one.
-            const Vec& own = (f.valid ? f : Frame(*reference)).normal;
-            const int g = f.valid ? groupOf[c - first] : groupOf[reference - first];
-            (*out_)[*c] = g >= 0 ? Resolve(groups[g].sum, own) : Resolve(own, own);
-        }
-    }
-
-    const std::vector<FaceFrame>& frames_;
-    double cosAngle_;
-    std::vector<std::array<float, 3>>* out_;
-};
+// The sum as a unit normal; the own face's normal when the faces cancelled out.
+std::array<float, 3> Resolve(const Vec& sum, const Vec& own) {
+    const double len = Length(sum);
+    return ToFloats((len > 1e-12 && Dot(sum, own) > 0.0) ? Vec{sum[0] / len, sum[1] / len, sum[2] / len} : own);
+}
 
 // Of the stored normals, at least this share must face the side of their own triangle
 // under the fitted transform for it to count as the record's transform. Smooth normals lean
@@ -270,7 +195,7 @@ std::optional<Matrix3> ExactMap(const std::vector<Vec>& u, const std::vector<Vec
             for (std::size_t k = 0; k < r; ++k) map[a][c] += vectors[(3 * k + a) * m + best] * whiten[k][c];
     double along = 0.0;
     for (std::size_t i = 0; i < u.size(); ++i) {
-        const std::optional<Vec> image = Unit({Dot(map[0], u[i]), Dot(map[1], u[i]), Dot(map[2], u[i])});
+        const std::optional<Vec> image = Unit(Apply(map, u[i]));
         if (!image) return std::nullopt;
         if (Length(Cross(*image, f[i])) > 1e-5) return std::nullopt;
         along += Dot(*image, f[i]);
@@ -280,7 +205,7 @@ std::optional<Matrix3> ExactMap(const std::vector<Vec>& u, const std::vector<Vec
             for (double& x : row) x = -x;
     // Every image along its target, none against it.
     for (std::size_t i = 0; i < u.size(); ++i)
-        if (Dot({Dot(map[0], u[i]), Dot(map[1], u[i]), Dot(map[2], u[i])}, f[i]) <= 0.0) return std::nullopt;
+        if (Dot(Apply(map, u[i]), f[i]) <= 0.0) return std::nullopt;
     return map;
 }
 
@@ -343,14 +268,13 @@ std::optional<Matrix3> FitDirectionMap(const std::vector<std::array<float, 3>>& 
             }
         map = next;
         if (change < 1e-10) break;
-        for (std::size_t i = 0; i < u.size(); ++i) length[i] = Length({Dot(map[0], u[i]), Dot(map[1], u[i]), Dot(map[2], u[i])});
+        for (std::size_t i = 0; i < u.size(); ++i) length[i] = Length(Apply(map, u[i]));
     }
     return map;
 }
 
 std::optional<std::array<float, 3>> MapDirection(const Matrix3& m, const std::array<float, 3>& v) {
-    const Vec x = ToVec(v);
-    const std::optional<Vec> unit = Unit({Dot(m[0], x), Dot(m[1], x), Dot(m[2], x)});
+    const std::optional<Vec> unit = Unit(Apply(m, ToVec(v)));
     if (!unit) return std::nullopt;
     return ToFloats(*unit);
 }
@@ -363,12 +287,59 @@ std::vector<std::array<float, 3>> SmoothCornerNormals(const Positions& positions
     std::vector<std::array<float, 3>> out(3 * faces.size(), std::array<float, 3>{0.0f, 0.0f, 0.0f});
     const std::vector<FaceFrame> frames = FaceFrames(positions, faces);
     const Groups byPosition = CornersByPosition(positions, faces);
-    CornerNormals normals(frames, cosAngle, &out);
+    const auto frame = [&](std::uint32_t corner) -> const FaceFrame& { return frames[corner / 3]; };
     const auto want = [&](std::uint32_t c) { return wanted.empty() || wanted[faces[c / 3][c % 3]] != 0; };
+    // Adds the corner's face normal, weighed by its angle there, when the face meets own within the angle.
+    const auto add = [&](std::uint32_t corner, const Vec& own, Vec* sum) {
+        const FaceFrame& f = frame(corner);
+        if (!f.valid || Dot(f.normal, own) < cosAngle) return;
+        const double w = f.angle[corner % 3];
+        for (int k = 0; k < 3; ++k) (*sum)[k] += w * f.normal[k];
+    };
+    struct Group {
+        Vec seed;
+        Vec sum;
+    };
     for (std::size_t p = 0; p + 1 < byPosition.start.size(); ++p) {
         const std::uint32_t* first = byPosition.items.data() + byPosition.start[p];
         const std::uint32_t* last = byPosition.items.data() + byPosition.start[p + 1];
-        if (std::any_of(first, last, want)) normals.Position(first, last, want);
+        if (std::none_of(first, last, want)) continue;
+        const std::uint32_t* reference = std::find_if(first, last, [&](std::uint32_t c) { return frame(c).valid; });
+        if (reference == last) {
+            for (const std::uint32_t* c = first; c != last; ++c)
+                if (want(*c)) out[*c] = kFallbackNormal;
+        } else if (static_cast<std::size_t>(last - first) <= kMaxPairwiseCorners) {
+            for (const std::uint32_t* c = first; c != last; ++c) {
+                if (!want(*c)) continue;
+                const Vec& own = frame(frame(*c).valid ? *c : *reference).normal;
+                Vec sum{0, 0, 0};
+                for (const std::uint32_t* o = first; o != last; ++o) add(*o, own, &sum);
+                out[*c] = Resolve(sum, own);
+            }
+        } else {
+            std::vector<Group> groups;
+            std::vector<int> groupOf(static_cast<std::size_t>(last - first), -1);
+            for (const std::uint32_t* c = first; c != last; ++c) {
+                const FaceFrame& f = frame(*c);
+                if (!f.valid) continue;
+                int g = 0;
+                while (g < static_cast<int>(groups.size()) && Dot(groups[g].seed, f.normal) < cosAngle) ++g;
+                if (g == static_cast<int>(groups.size())) {
+                    if (groups.size() == kMaxGroups) continue;  // keeps its own face normal
+                    groups.push_back({f.normal, {0, 0, 0}});
+                }
+                add(*c, groups[g].seed, &groups[g].sum);
+                groupOf[c - first] = g;
+            }
+            for (const std::uint32_t* c = first; c != last; ++c) {
+                if (!want(*c)) continue;
+                const FaceFrame& f = frame(*c);
+                // A corner of a face without area takes the group of the first face with one.
+                const Vec& own = (f.valid ? f : frame(*reference)).normal;
+                const int g = f.valid ? groupOf[c - first] : groupOf[reference - first];
+                out[*c] = g >= 0 ? Resolve(groups[g].sum, own) : Resolve(own, own);
+            }
+        }
     }
     return out;
 }
@@ -376,25 +347,30 @@ std::vector<std::array<float, 3>> SmoothCornerNormals(const Positions& positions
 WorldNormals MeshWorldNormals(const VertexChunk& mesh) {
     WorldNormals result;
     const std::size_t count = static_cast<std::size_t>(mesh.faceCount);
-    const std::size_t vertexCount = static_cast<std::size_t>(mesh.vertexCount);
     result.corners.assign(3 * count, kFallbackNormal);
     if (count == 0) return result;
+    Positions positions;
+    positions.reserve(static_cast<std::size_t>(mesh.vertexCount));
+    for (std::int32_t i = 0; i < mesh.vertexCount; ++i) positions.push_back({mesh.vertices[i].x, mesh.vertices[i].y, mesh.vertices[i].z});
+    // The triangles that index vertices, each with its place among all the triangles.
+    Faces faces;
+    std::vector<std::size_t> from;
+    for (std::size_t t = 0; t < count; ++t) {
+        const std::uint16_t* tri = &mesh.triangles[3 * t];
+        if (tri[0] >= positions.size() || tri[1] >= positions.size() || tri[2] >= positions.size()) continue;
+        faces.push_back({tri[0], tri[1], tri[2]});
+        from.push_back(t);
+    }
     // Each corner's stored normal beside its triangle's world-space normal; zero where
     // either is missing, so the fit passes the pair over.
     std::vector<std::array<float, 3>> stored(3 * count), facing(3 * count);
-    for (std::size_t t = 0; t < count; ++t) {
-        const std::uint16_t* tri = &mesh.triangles[3 * t];
-        if (tri[0] >= vertexCount || tri[1] >= vertexCount || tri[2] >= vertexCount) continue;
-        Vec p[3];
-        for (int k = 0; k < 3; ++k) {
-            const MeshVertex& v = mesh.vertices[tri[k]];
-            p[k] = {v.x, v.y, v.z};
-        }
+    for (std::size_t f = 0; f < faces.size(); ++f) {
+        const Vec p[3] = {ToVec(positions[faces[f][0]]), ToVec(positions[faces[f][1]]), ToVec(positions[faces[f][2]])};
         const std::optional<Vec> face = Unit(Cross(Sub(p[1], p[0]), Sub(p[2], p[0])));
         for (int k = 0; k < 3; ++k) {
-            if (face) facing[3 * t + k] = ToFloats(*face);
-            const MeshNormal& n = mesh.normals[tri[k]];
-            stored[3 * t + k] = {n.x, n.y, n.z};
+            if (face) facing[3 * from[f] + k] = ToFloats(*face);
+            const MeshNormal& n = mesh.normals[faces[f][k]];
+            stored[3 * from[f] + k] = {n.x, n.y, n.z};
         }
     }
 
@@ -416,17 +392,6 @@ WorldNormals MeshWorldNormals(const VertexChunk& mesh) {
     // No one transform: smooth normals of the triangles that index vertices.
     result.fitted = false;
     result.corners.assign(3 * count, kFallbackNormal);
-    Positions positions;
-    positions.reserve(vertexCount);
-    for (std::size_t i = 0; i < vertexCount; ++i) positions.push_back({mesh.vertices[i].x, mesh.vertices[i].y, mesh.vertices[i].z});
-    Faces faces;
-    std::vector<std::size_t> from;
-    for (std::size_t t = 0; t < count; ++t) {
-        const std::uint16_t* tri = &mesh.triangles[3 * t];
-        if (tri[0] >= positions.size() || tri[1] >= positions.size() || tri[2] >= positions.size()) continue;
-        faces.push_back({tri[0], tri[1], tri[2]});
-        from.push_back(t);
-    }
     const std::vector<std::array<float, 3>> smooth = SmoothCornerNormals(positions, faces, kDefaultSmoothAngle);
     for (std::size_t f = 0; f < faces.size(); ++f)
         for (int k = 0; k < 3; ++k) result.corners[3 * from[f] + k] = smooth[3 * f + k];

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "format/wux_reader.h"
@@ -29,15 +30,9 @@ std::optional<std::array<float, 3>> MapDirection(const Matrix3& m, const std::ar
 
 constexpr double kDefaultSmoothAngle = 45.0;  // degrees
 
-// A vector by its bits, -0 and +0 alike: equal keys, equal vectors (and one position).
-struct VectorKey {
-    std::uint64_t xy;
-    std::uint32_t z;
-
-    bool operator==(const VectorKey& o) const { return xy == o.xy && z == o.z; }
-    bool operator!=(const VectorKey& o) const { return !(*this == o); }
-    bool operator<(const VectorKey& o) const { return xy != o.xy ? xy < o.xy : z < o.z; }
-};
+// A vector by its bits (x and y, then z), -0 and +0 alike: equal keys, equal vectors (and one
+// position).
+using VectorKey = std::pair<std::uint64_t, std::uint32_t>;
 inline VectorKey KeyOf(const std::array<float, 3>& v) {
     const auto bits = [](float f) { return wux_file::FloatBits(f == 0.0f ? 0.0f : f); };
     return {std::uint64_t{bits(v[0])} << 32 | bits(v[1]), bits(v[2])};

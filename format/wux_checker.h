@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "format/wux_reader.h"
 
 namespace wux {
@@ -38,5 +40,13 @@ std::string FormatProblem(const Problem& problem);
 
 // Every kept problem on its own line, then "... and N more" when the cap was reached.
 std::string FormatReport(const CheckReport& report);
+
+// The report as JSON, for `wux check --json`:
+// {"file", "valid", "errors": [{"offset", "where", "message"}...], "warnings": [...],
+//  "error_count", "warning_count", "omitted"}.
+nlohmann::ordered_json CheckJson(const std::string& file, const CheckReport& report);
+
+// A file that could not be read at all: one error without an offset.
+nlohmann::ordered_json UnreadableCheckJson(const std::string& file, const std::string& error);
 
 }  // namespace wux

@@ -1,8 +1,6 @@
 #include "format/wux_reader.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
 #include <utility>
 
 #include "format/tool_text.h"
@@ -12,9 +10,6 @@ namespace wux {
 namespace {
 
 using namespace wux_file;
-constexpr std::size_t kHeadSize = kChunkHeadSize;
-constexpr std::size_t kGnfoOffset = kInfoOffset;
-constexpr std::size_t kGnfoSize = kInfoChunkSize;
 
 // Thrown inside the reader only, and returned as the result's error by OpenWux.
 [[noreturn]] void Fail(ToolError::Kind kind, std::size_t offset, std::string message) {
@@ -30,6 +25,9 @@ std::uint32_t LoadU32(const std::uint8_t* p) {
            std::uint32_t{p[3]} << 24;
 }
 
+// The four tag bytes at pos, as they are.
+std::string TagAt(ByteSpan bytes, std::size_t pos) { return std::string(reinterpret_cast<const char*>(bytes.data + pos), 4); }
+
 // Reads little-endian fields from [pos, end) of the file; a read past end fails with the
 // place named. Every comparison is of the form n > end - pos, which cannot overflow.
 class Cursor {
@@ -38,7 +36,7 @@ public:
         : bytes_(bytes), pos_(begin), end_(end), where_(std::move(where)), limit_(limit) {}
 
     std::size_t Pos() const { return pos_; }
-    std::size_t Left() const { return end_ - pos_; }
+    const std::string& Where() const { return where_; }
 
     void Need(std::size_t n, const char* field) {
         if (n > end_ - pos_) {
@@ -48,21 +46,23 @@ public:
         }
     }
 
+    // What a count or length at offset `at` claims must fit in what is left: claim names it
+    // and the bytes it needs ("map count 3 needs at least 36").
+    void Holds(std::uint64_t needed, std::size_t at, const std::string& claim) {
+        if (needed > end_ - pos_) {
+            Fail(ToolError::Kind::BadCount, at,
+                 where_ + ": " + claim + " bytes, but " + limit_ + " holds only " + std::to_string(end_ - pos_) + " more");
+        }
+    }
+
     // A u32 count of entries of at least minEntrySize bytes each, which must fit in what is left.
     std::uint32_t Count(std::uint64_t minEntrySize, const char* what) {
         const std::size_t countOffset = pos_;
         const std::uint32_t count = U32(what);
         const std::uint64_t needed = count * minEntrySize;  // both below 2^32: no overflow
-        if (needed > end_ - pos_) {
-            Fail(ToolError::Kind::BadCount, countOffset,
-                 where_ + ": " + what + " " + std::to_string(count) + " needs at least " +
-                     std::to_string(needed) + " bytes, but " + limit_ + " holds only " +
-                     std::to_string(end_ - pos_) + " more");
-        }
+        Holds(needed, countOffset, std::string(what) + " " + std::to_string(count) + " needs at least " + std::to_string(needed));
         return count;
     }
-
-    const std::string& Where() const { return where_; }
 
     void Skip(std::size_t n, const char* field) {
         Need(n, field);
@@ -71,15 +71,13 @@ public:
 
     std::uint32_t U32(const char* field) {
         Need(4, field);
-        const std::uint32_t v = LoadU32(bytes_.data + pos_);
         pos_ += 4;
-        return v;
+        return LoadU32(bytes_.data + pos_ - 4);
     }
     std::uint16_t U16(const char* field) {
         Need(2, field);
-        const std::uint16_t v = static_cast<std::uint16_t>(bytes_.data[pos_] | bytes_.data[pos_ + 1] << 8);
         pos_ += 2;
-        return v;
+        return static_cast<std::uint16_t>(bytes_.data[pos_ - 2] | bytes_.data[pos_ - 1] << 8);
     }
     float F32(const char* field) { return FloatFromBits(U32(field)); }
 
@@ -88,23 +86,12 @@ public:
         for (std::size_t i = 0; i < n; ++i) out[i] = F32(field);
     }
 
-    std::string Tag(const char* field) {
-        Need(4, field);
-        std::string tag(reinterpret_cast<const char*>(bytes_.data + pos_), 4);
-        pos_ += 4;
-        return tag;
-    }
-
     // A padded string's text; its field goes to *fields.
     std::string Padded(const char* field, std::vector<StringField>* fields) {
         StringField s;
         s.offset = pos_;
         s.paddedLength = U32(field);
-        if (s.paddedLength > end_ - pos_) {
-            Fail(ToolError::Kind::BadCount, s.offset,
-                 where_ + ": " + field + " claims " + std::to_string(s.paddedLength) +
-                     " bytes, but " + limit_ + " holds only " + std::to_string(end_ - pos_) + " more");
-        }
+        Holds(s.paddedLength, s.offset, std::string(field) + " claims " + std::to_string(s.paddedLength));
         const auto* begin = bytes_.data + pos_;
         const auto* end = begin + s.paddedLength;
         const auto* zero = std::find(begin, end, std::uint8_t{0});
@@ -122,20 +109,15 @@ private:
     const char* limit_;
 };
 
-// Reads a chunk head at pos, bounded by end; the chunk must fit in [pos, end).
+// The chunk head at pos, which the caller has found within end; the chunk must fit in [pos, end).
 ChunkInfo ReadChunkHead(ByteSpan bytes, std::size_t pos, std::size_t end, const char* limit) {
-    Cursor c(bytes, pos, end, "chunk at offset " + std::to_string(pos), limit);
-    ChunkInfo chunk;
-    chunk.offset = pos;
-    c.Need(kHeadSize, "chunk head");
-    chunk.tag = c.Tag("block_sign");
-    chunk.blockSize = c.U32("block_size");
-    chunk.magic = c.U32("magic");
-    const std::string tag = PrintableTag(bytes.data + pos);
-    if (chunk.blockSize < kHeadSize) {
+    const ChunkInfo chunk{TagAt(bytes, pos), pos, LoadU32(bytes.data + pos + kBlockSizeOffset),
+                          LoadU32(bytes.data + pos + kMagicOffset)};
+    const std::string tag = PrintableText(chunk.tag);
+    if (chunk.blockSize < kChunkHeadSize) {
         Fail(ToolError::Kind::BadSize, pos + kBlockSizeOffset,
              tag + " chunk: block_size " + std::to_string(chunk.blockSize) +
-                 " is smaller than its " + std::to_string(kHeadSize) + "-byte head");
+                 " is smaller than its " + std::to_string(kChunkHeadSize) + "-byte head");
     }
     if (chunk.blockSize > end - pos) {
         Fail(ToolError::Kind::Truncated, pos + kBlockSizeOffset,
@@ -145,25 +127,36 @@ ChunkInfo ReadChunkHead(ByteSpan bytes, std::size_t pos, std::size_t end, const 
     return chunk;
 }
 
+// The GNFO or GREF chunk, which must stand at pos; place follows the offset in the message
+// of a wrong tag, missing is the message when the file ends first.
+ChunkInfo ExpectChunk(ByteSpan bytes, std::size_t pos, const char* tag, const char* place, const std::string& missing) {
+    if (kChunkHeadSize > bytes.size - pos) Fail(ToolError::Kind::Truncated, pos, missing);
+    if (TagAt(bytes, pos) != tag) {
+        Fail(ToolError::Kind::BadTag, pos,
+             "expected the " + std::string(tag) + " chunk at offset " + std::to_string(pos) + place + ", found \"" +
+                 PrintableText(TagAt(bytes, pos)) + "\"");
+    }
+    return ReadChunkHead(bytes, pos, bytes.size, "the file");
+}
+
 // The chunks inside GNFO, which follow each other directly up to its end.
 std::vector<ChunkInfo> ReadInnerChunks(ByteSpan bytes, const ChunkInfo& gnfo) {
     std::vector<ChunkInfo> inner;
     const std::size_t gnfoEnd = gnfo.offset + gnfo.blockSize;
     int ordinals[4] = {0, 0, 0, 0};
     static const std::string kInnerTags[4] = {kMaterialTag, kMeshTag, kBoundTag, kEllipsoidTag};
-    std::size_t pos = gnfo.offset + kGnfoSize;
+    std::size_t pos = gnfo.offset + kInfoChunkSize;
     while (pos < gnfoEnd) {  // every step advances by at least 12 bytes
-        if (kHeadSize > gnfoEnd - pos) {
+        if (kChunkHeadSize > gnfoEnd - pos) {
             Fail(ToolError::Kind::Truncated, pos,
                  "chunk at offset " + std::to_string(pos) + ": its head runs past the end of GNFO at offset " +
                      std::to_string(gnfoEnd) + " (GNFO block_size " + std::to_string(gnfo.blockSize) + ")");
         }
-        const std::string tag(reinterpret_cast<const char*>(bytes.data + pos), 4);
-        const auto known = std::find(std::begin(kInnerTags), std::end(kInnerTags), tag);
+        const auto known = std::find(std::begin(kInnerTags), std::end(kInnerTags), TagAt(bytes, pos));
         if (known == std::end(kInnerTags)) {
             Fail(ToolError::Kind::BadTag, pos,
                  "chunk at offset " + std::to_string(pos) + " inside GNFO: unknown tag \"" +
-                     PrintableTag(bytes.data + pos) + "\" (GMAT, GVTX, GBND or GELP expected)");
+                     PrintableText(TagAt(bytes, pos)) + "\" (GMAT, GVTX, GBND or GELP expected)");
         }
         ChunkInfo chunk = ReadChunkHead(bytes, pos, gnfoEnd, "the GNFO chunk");
         chunk.ordinal = ordinals[known - std::begin(kInnerTags)]++;
@@ -176,53 +169,34 @@ std::vector<ChunkInfo> ReadInnerChunks(ByteSpan bytes, const ChunkInfo& gnfo) {
 // Where every chunk is, and the file head's words; nothing of the chunks' content.
 void ReadFraming(ByteSpan bytes, WuxDocument& doc) {
     doc.fileLength = bytes.size;
-    Cursor head(bytes, 0, bytes.size, "file head", "the file");
-    head.Need(kFileHeadSize, "LIBF head and IDFM form word");
-    if (head.Tag("LIBF tag") != kFileTag) {
-        Fail(ToolError::Kind::BadTag, 0, "file head: expected \"LIBF\", found \"" + PrintableTag(bytes.data) + "\"");
+    Cursor(bytes, 0, bytes.size, "file head", "the file").Need(kFileHeadSize, "LIBF head and IDFM form word");
+    if (TagAt(bytes, 0) != kFileTag) {
+        Fail(ToolError::Kind::BadTag, 0, "file head: expected \"LIBF\", found \"" + PrintableText(TagAt(bytes, 0)) + "\"");
     }
-    doc.fileSizeField = head.U32("file_size");
-    if (head.Tag("form word") != kFormTag) {
+    doc.fileSizeField = LoadU32(bytes.data + kFileSizeOffset);
+    if (TagAt(bytes, kFormTagOffset) != kFormTag) {
         Fail(ToolError::Kind::BadTag, kFormTagOffset,
-             "file head: expected the form word \"IDFM\", found \"" + PrintableTag(bytes.data + kFormTagOffset) + "\"");
+             "file head: expected the form word \"IDFM\", found \"" + PrintableText(TagAt(bytes, kFormTagOffset)) + "\"");
     }
-
-    if (kHeadSize > bytes.size - kGnfoOffset) {
-        Fail(ToolError::Kind::Truncated, kGnfoOffset, "GNFO chunk: missing, the file ends after the form word");
-    }
-    if (std::memcmp(bytes.data + kGnfoOffset, kInfoTag, 4) != 0) {
-        Fail(ToolError::Kind::BadTag, kGnfoOffset,
-             "expected the GNFO chunk at offset " + std::to_string(kGnfoOffset) + ", found \"" +
-                 PrintableTag(bytes.data + kGnfoOffset) + "\"");
-    }
-    doc.gnfo = ReadChunkHead(bytes, kGnfoOffset, bytes.size, "the file");
-    if (doc.gnfo.blockSize < kGnfoSize) {
-        Fail(ToolError::Kind::BadSize, kGnfoOffset + kBlockSizeOffset,
+    doc.gnfo = ExpectChunk(bytes, kInfoOffset, kInfoTag, "", "GNFO chunk: missing, the file ends after the form word");
+    if (doc.gnfo.blockSize < kInfoChunkSize) {
+        Fail(ToolError::Kind::BadSize, kInfoOffset + kBlockSizeOffset,
              "GNFO chunk: block_size " + std::to_string(doc.gnfo.blockSize) + " is smaller than its " +
-                 std::to_string(kGnfoSize) + "-byte body");
+                 std::to_string(kInfoChunkSize) + "-byte body");
     }
-    doc.gnfo.contentSize = kGnfoSize;
-
-    const std::size_t gnfoEnd = kGnfoOffset + doc.gnfo.blockSize;
+    doc.gnfo.contentSize = kInfoChunkSize;
     doc.chunks = ReadInnerChunks(bytes, doc.gnfo);
 
     // GREF follows GNFO and ends the file.
-    if (kHeadSize > bytes.size - gnfoEnd) {
-        Fail(ToolError::Kind::Truncated, gnfoEnd,
-             "GREF chunk: expected at offset " + std::to_string(gnfoEnd) +
-                 " (after GNFO), but the file ends there or its head is cut short");
-    }
-    if (std::memcmp(bytes.data + gnfoEnd, kReferenceTag, 4) != 0) {
-        Fail(ToolError::Kind::BadTag, gnfoEnd,
-             "expected the GREF chunk at offset " + std::to_string(gnfoEnd) + " (after GNFO), found \"" +
-                 PrintableTag(bytes.data + gnfoEnd) + "\"");
-    }
-    doc.gref = ReadChunkHead(bytes, gnfoEnd, bytes.size, "the file");
+    const std::size_t gnfoEnd = kInfoOffset + doc.gnfo.blockSize;
+    doc.gref = ExpectChunk(bytes, gnfoEnd, kReferenceTag, " (after GNFO)",
+                           "GREF chunk: expected at offset " + std::to_string(gnfoEnd) +
+                               " (after GNFO), but the file ends there or its head is cut short");
     doc.trailingBytes = bytes.size - gnfoEnd - doc.gref.blockSize;
 }
 
 void ReadGnfoBody(ByteSpan bytes, WuxDocument& doc) {
-    Cursor c(bytes, kGnfoOffset + kHeadSize, kGnfoOffset + kGnfoSize, kInfoTag, "the GNFO chunk");
+    Cursor c(bytes, kInfoOffset + kChunkHeadSize, kInfoOffset + kInfoChunkSize, kInfoTag, "the GNFO chunk");
     for (auto& word : doc.reserved) word = c.U32("reserved word");
     doc.scaleBits = c.U32("1.0 word");
     doc.model->meshCount = static_cast<std::int32_t>(c.U32("mesh count"));
@@ -275,12 +249,9 @@ void ReadMesh(Cursor& c, WuxDocument& doc, bool withArrays) {
     // Check the whole body against the chunk before anything is allocated; what fits is
     // below 2^27 vertices and 2^28 faces, so the counts fit the record's.
     const std::uint64_t needed = kBytesPerVertex * vertexCount + kBytesPerTriangle * faceCount;
-    if (needed > c.Left()) {
-        Fail(ToolError::Kind::BadCount, countOffset,
-             c.Where() + ": vertex count " + std::to_string(vertexCount) + " and face count " +
-                 std::to_string(faceCount) + " need " + std::to_string(needed) +
-                 " bytes, but the chunk holds only " + std::to_string(c.Left()) + " more");
-    }
+    c.Holds(needed, countOffset,
+            "vertex count " + std::to_string(vertexCount) + " and face count " + std::to_string(faceCount) + " need " +
+                std::to_string(needed));
     const auto vertices = static_cast<std::int32_t>(vertexCount), faces = static_cast<std::int32_t>(faceCount);
     auto m = std::make_unique<VertexChunk>(withArrays ? vertices : 0, withArrays ? faces : 0, materialIndex);
     if (withArrays) {
@@ -329,7 +300,7 @@ void ReadReferences(Cursor& c, WuxDocument& doc) {
 // A chunk's content read by readBody(cursor), with the bytes it took.
 template <typename ReadBody>
 void ReadChunk(ByteSpan bytes, ChunkInfo& chunk, ReadBody readBody) {
-    Cursor c(bytes, chunk.offset + kHeadSize, chunk.offset + chunk.blockSize, ChunkName(chunk), "the chunk");
+    Cursor c(bytes, chunk.offset + kChunkHeadSize, chunk.offset + chunk.blockSize, ChunkName(chunk), "the chunk");
     readBody(c);
     chunk.contentSize = c.Pos() - chunk.offset;
 }
@@ -366,14 +337,11 @@ ToolResult<WuxDocument> OpenWux(ByteSpan bytes, bool meshArrays) {
     }
 }
 
-void ReadMeshArrays(ByteSpan bytes, const ChunkInfo& chunk, VertexChunk* mesh) {
-    VertexChunk full(mesh->vertexCount, mesh->faceCount, mesh->materialIndex);
+std::unique_ptr<VertexChunk> ReadMeshArrays(ByteSpan bytes, const ChunkInfo& chunk, const VertexChunk& counts) {
+    auto mesh = std::make_unique<VertexChunk>(counts.vertexCount, counts.faceCount, counts.materialIndex);
     Cursor c(bytes, chunk.offset + kMeshHeadSize, chunk.offset + chunk.blockSize, ChunkName(chunk), "the chunk");
-    FillMeshArrays(c, full);
-    mesh->vertices = std::move(full.vertices);
-    mesh->triangles = std::move(full.triangles);
-    mesh->normals = std::move(full.normals);
-    mesh->faceBlocks = std::move(full.faceBlocks);
+    FillMeshArrays(c, *mesh);
+    return mesh;
 }
 
 std::string ChunkName(const ChunkInfo& chunk) { return chunk.tag + " #" + std::to_string(chunk.ordinal); }

@@ -71,8 +71,9 @@ struct WuxDocument {
 // empty arrays (their size is checked all the same), so that a file of any size can be
 // read; ReadMeshArrays then fills one mesh's arrays at a time.
 ToolResult<WuxDocument> OpenWux(ByteSpan bytes, bool meshArrays = true);
-// For a mesh chunk of a document read from the same bytes; cannot fail.
-void ReadMeshArrays(ByteSpan bytes, const ChunkInfo& chunk, VertexChunk* mesh);
+// The mesh of counts (as a document read without meshArrays holds it) with its arrays, read
+// from its chunk in the same bytes; cannot fail.
+std::unique_ptr<VertexChunk> ReadMeshArrays(ByteSpan bytes, const ChunkInfo& chunk, const VertexChunk& counts);
 
 // The records of a list in order, for lookup by number.
 template <typename Record>

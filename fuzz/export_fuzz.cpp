@@ -9,7 +9,7 @@
 #include <string>
 
 #include "driver/scene_builder.h"
-#include "format/file_bytes.h"
+#include "format/mapped_file.h"
 #include "format/wux_checker.h"
 #include "host/standin/standin.h"
 #include "input/json_scene.h"

@@ -24,7 +24,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "format/input_file.h"
+#include "format/mapped_file.h"
 #include "format/tool_text.h"
 #include "input/scene_polygons.h"
 

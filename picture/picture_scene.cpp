@@ -4,7 +4,7 @@
 #include <cmath>
 #include <unordered_map>
 
-#include "format/file_bytes.h"
+#include "format/mapped_file.h"
 #include "format/world_normals.h"
 #include "format/tool_text.h"
 

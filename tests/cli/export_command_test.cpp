@@ -28,7 +28,7 @@
 #include <nlohmann/json.hpp>
 
 #include "collect/file_name_part.h"
-#include "format/file_bytes.h"
+#include "format/mapped_file.h"
 #include "format/wux_reader.h"
 #include "tests/cli/export_fixture.h"
 

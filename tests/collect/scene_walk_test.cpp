@@ -5,7 +5,7 @@
 #include <string>
 
 #include "collect/node_collector.h"
-#include "format/file_bytes.h"
+#include "format/mapped_file.h"
 #include "format/wux_reader.h"
 #include "host/standin/standin.h"
 #include "model/export_model.h"

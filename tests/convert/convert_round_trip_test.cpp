@@ -28,7 +28,7 @@
 #include "tests/input/scene_measure.h"
 #include "tests/support/shell_run.h"
 #include "tests/support/wux_bytes.h"
-#include "format/file_bytes.h"
+#include "format/mapped_file.h"
 #include "format/wux_reader.h"
 
 namespace wux {

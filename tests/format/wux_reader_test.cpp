@@ -129,12 +129,9 @@ TEST(WuxReader, SkippingMeshArraysKeepsEverythingElse) {
         EXPECT_EQ(b[i]->faceCount, a[i]->faceCount);
         EXPECT_EQ(b[i]->materialIndex, a[i]->materialIndex);
         EXPECT_TRUE(!b[i]->vertices && !b[i]->normals && !b[i]->triangles && !b[i]->faceBlocks);
-        VertexChunk mesh(0, 0, 0);
-        mesh.vertexCount = b[i]->vertexCount;
-        mesh.faceCount = b[i]->faceCount;
-        wux::ReadMeshArrays(built.bytes.Span(), counts->chunks[2 + i], &mesh);
-        EXPECT_EQ(std::memcmp(mesh.vertices.get(), a[i]->vertices.get(), sizeof(MeshVertex) * std::size_t(mesh.vertexCount)), 0);
-        EXPECT_EQ(mesh.triangles[3 * std::size_t(mesh.faceCount) - 1], a[i]->triangles[3 * std::size_t(mesh.faceCount) - 1]);
+        const auto mesh = wux::ReadMeshArrays(built.bytes.Span(), counts->chunks[2 + i], *b[i]);
+        EXPECT_EQ(std::memcmp(mesh->vertices.get(), a[i]->vertices.get(), sizeof(MeshVertex) * std::size_t(mesh->vertexCount)), 0);
+        EXPECT_EQ(mesh->triangles[3 * std::size_t(mesh->faceCount) - 1], a[i]->triangles[3 * std::size_t(mesh->faceCount) - 1]);
     }
     EXPECT_EQ(counts->chunks.size(), full->chunks.size());
     EXPECT_EQ(counts->chunks[2].contentSize, full->chunks[2].contentSize);

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "model/export_model.h"
-#include "format/file_bytes.h"
+#include "format/mapped_file.h"
 #include "format/wux_checker.h"
 #include "format/wux_reader.h"
 #include "tests/support/temp_folder.h"

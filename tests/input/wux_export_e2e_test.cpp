@@ -12,7 +12,7 @@
 
 #include "tests/input/scene_measure.h"
 #include "tests/support/shell_run.h"
-#include "format/file_bytes.h"
+#include "format/mapped_file.h"
 #include "format/wux_reader.h"
 #include "tests/support/mesh_volume.h"
 #include "tests/support/temp_folder.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "format/file_bytes.h"
+#include "format/mapped_file.h"
 #include "format/wux_checker.h"
 #include "writer/byte_buffer.h"
 #include "writer/model_serializer.h"
