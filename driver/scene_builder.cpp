@@ -23,16 +23,12 @@ void Release(std::vector<T>* array) {
 // The host's mesh filled straight from the description's arrays, then checked as the host
 // would hold it.
 StandinMeshError FillMesh(SceneMesh& m, const std::string& nodeName, Mesh* mesh) {
-    const auto problem = [&](StandinMeshError::Kind kind, const std::string& what) {
-        return StandinMeshError{kind, "node \"" + nodeName + "\": " + what};
-    };
     if (!m.normals.empty() && m.normals.size() != m.verts.size())
-        return problem(StandinMeshError::Kind::NormalCount, "the mesh has " + std::to_string(m.normals.size()) +
-                                                                " normals for " + std::to_string(m.verts.size()) +
-                                                                " vertices");
+        return StandinMeshProblem(nodeName, "the mesh has " + std::to_string(m.normals.size()) + " normals for " +
+                                                std::to_string(m.verts.size()) + " vertices");
     const std::size_t limit = 0x7fffffff;  // the mesh counts are int
     if (m.verts.size() > limit || m.faces.size() > limit || m.tverts.size() > limit)
-        return problem(StandinMeshError::Kind::Counts, "the mesh is too large");
+        return StandinMeshProblem(nodeName, "the mesh is too large");
     const int numVerts = static_cast<int>(m.verts.size());
     const int numFaces = static_cast<int>(m.faces.size());
     const int numTVerts = static_cast<int>(m.tverts.size());

@@ -7,32 +7,28 @@
 
 namespace {
 
-using Kind = StandinMeshError::Kind;
-
 StandinMeshError CheckPolygons(const StandinPolyData& data, const std::string& nodeName) {
     for (size_t p = 0; p < data.polygons.size(); ++p)
         if (data.polygons[p].size() < 3)
-            return StandinMeshProblem(Kind::PolygonSize, nodeName,
-                                      "polygon " + std::to_string(p) + " has " +
-                                          std::to_string(data.polygons[p].size()) + " corners, fewer than 3");
+            return StandinMeshProblem(nodeName, "polygon " + std::to_string(p) + " has " +
+                                                    std::to_string(data.polygons[p].size()) + " corners, fewer than 3");
     const auto polygon = [&](size_t p) -> const std::vector<DWORD>& { return data.polygons[p]; };
-    StandinMeshError problem = StandinCheckIndices(data.polygons.size(), polygon, data.verts.size(), Kind::FaceIndex,
-                                                   "polygon", "vertex", "vertices", nodeName);
+    StandinMeshError problem =
+        StandinCheckIndices(data.polygons.size(), polygon, data.verts.size(), "polygon", "vertex", "vertices", nodeName);
     if (!problem.ok() || data.tverts.empty()) return problem;
     if (data.tvPolygons.size() != data.polygons.size())
-        return StandinMeshProblem(Kind::MissingTVFaces, nodeName,
-                                  "the mesh has " + std::to_string(data.tverts.size()) + " texture vertices but " +
-                                      std::to_string(data.tvPolygons.size()) + " texture polygons for " +
-                                      std::to_string(data.polygons.size()) + " polygons");
+        return StandinMeshProblem(nodeName, "the mesh has " + std::to_string(data.tverts.size()) +
+                                                " texture vertices but " + std::to_string(data.tvPolygons.size()) +
+                                                " texture polygons for " + std::to_string(data.polygons.size()) +
+                                                " polygons");
     for (size_t p = 0; p < data.polygons.size(); ++p)
         if (data.tvPolygons[p].size() != data.polygons[p].size())
-            return StandinMeshProblem(Kind::PolygonSize, nodeName,
-                                      "texture polygon " + std::to_string(p) + " has " +
-                                          std::to_string(data.tvPolygons[p].size()) + " corners, its polygon " +
-                                          std::to_string(data.polygons[p].size()));
+            return StandinMeshProblem(nodeName, "texture polygon " + std::to_string(p) + " has " +
+                                                    std::to_string(data.tvPolygons[p].size()) + " corners, its polygon " +
+                                                    std::to_string(data.polygons[p].size()));
     return StandinCheckIndices(
         data.tvPolygons.size(), [&](size_t p) -> const std::vector<DWORD>& { return data.tvPolygons[p]; },
-        data.tverts.size(), Kind::TVFaceIndex, "texture polygon", "texture vertex", "texture vertices", nodeName);
+        data.tverts.size(), "texture polygon", "texture vertex", "texture vertices", nodeName);
 }
 
 }  // namespace

@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <cstddef>
 
-using Kind = StandinMeshError::Kind;
-
-StandinMeshError StandinMeshProblem(Kind kind, const std::string& nodeName, const std::string& what) {
-    return StandinMeshError{kind, "node \"" + nodeName + "\": " + what};
+StandinMeshError StandinMeshProblem(const std::string& nodeName, const std::string& what) {
+    return StandinMeshError{"node \"" + nodeName + "\": " + what};
 }
 
 StandinMeshError StandinCheckMesh(const Mesh& mesh, const std::string& nodeName) {
@@ -16,18 +14,16 @@ StandinMeshError StandinCheckMesh(const Mesh& mesh, const std::string& nodeName)
     const size_t numTVFaces = mesh.tvFace ? size_t(StandinMeshAccess::NumTVFaces(mesh)) : 0;
     // Counts that the arrays do not back (public fields changed by hand) are out of range too.
     if (!StandinMeshAccess::CountsBacked(mesh))
-        return StandinMeshProblem(Kind::Counts, nodeName, "the mesh's counts do not match its arrays");
+        return StandinMeshProblem(nodeName, "the mesh's counts do not match its arrays");
     const auto faceOf = [&](size_t f) -> const DWORD(&)[3] { return mesh.faces[f].v; };
-    StandinMeshError problem =
-        StandinCheckIndices(numFaces, faceOf, numVerts, Kind::FaceIndex, "face", "vertex", "vertices", nodeName);
+    StandinMeshError problem = StandinCheckIndices(numFaces, faceOf, numVerts, "face", "vertex", "vertices", nodeName);
     // Without texture vertices the texture faces are not read.
     if (!problem.ok() || numTVerts == 0) return problem;
     if (numTVFaces < numFaces)
-        return StandinMeshProblem(Kind::MissingTVFaces, nodeName,
-                                  "the mesh has " + std::to_string(numTVerts) + " texture vertices but " +
-                                      std::to_string(numTVFaces) + " texture faces for " + std::to_string(numFaces) +
-                                      " faces");
+        return StandinMeshProblem(nodeName, "the mesh has " + std::to_string(numTVerts) + " texture vertices but " +
+                                                std::to_string(numTVFaces) + " texture faces for " +
+                                                std::to_string(numFaces) + " faces");
     const auto tvFaceOf = [&](size_t f) -> const DWORD(&)[3] { return mesh.tvFace[f].t; };
-    return StandinCheckIndices(numFaces, tvFaceOf, numTVerts, Kind::TVFaceIndex, "texture face", "texture vertex",
+    return StandinCheckIndices(numFaces, tvFaceOf, numTVerts, "texture face", "texture vertex",
                                "texture vertices", nodeName);
 }

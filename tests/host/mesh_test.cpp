@@ -159,21 +159,23 @@ TEST(MeshCheck, CheckFindsHandMadeFaults) {
     SetMesh(mesh, {Point3(0, 0, 0), Point3(1, 0, 0), Point3(0, 1, 0)}, {{0, 1, 2}, {2, 1, 0}});
     EXPECT_TRUE(StandinCheckMesh(mesh, "M").ok());
     mesh.setNumTVerts(3);
-    EXPECT_EQ(StandinCheckMesh(mesh, "M").kind, StandinMeshError::Kind::MissingTVFaces);
+    EXPECT_EQ(StandinCheckMesh(mesh, "M").message,
+              "node \"M\": the mesh has 3 texture vertices but 0 texture faces for 2 faces");
     mesh.setNumTVFaces(1);  // one short
-    EXPECT_EQ(StandinCheckMesh(mesh, "M").kind, StandinMeshError::Kind::MissingTVFaces);
+    EXPECT_EQ(StandinCheckMesh(mesh, "M").message,
+              "node \"M\": the mesh has 3 texture vertices but 1 texture faces for 2 faces");
     mesh.setNumTVFaces(2);
     EXPECT_TRUE(StandinCheckMesh(mesh, "M").ok());
     mesh.tvFace[1].t[1] = 3;
-    EXPECT_EQ(StandinCheckMesh(mesh, "M").kind, StandinMeshError::Kind::TVFaceIndex);
+    EXPECT_EQ(StandinCheckMesh(mesh, "M").message,
+              "node \"M\": texture face 1 uses texture vertex 3, but the mesh has 3 texture vertices");
     mesh.tvFace[1].t[1] = 0;
     mesh.faces[1].v[0] = 0xffffffffu;
     const StandinMeshError error = StandinCheckMesh(mesh, "M");
-    EXPECT_EQ(error.kind, StandinMeshError::Kind::FaceIndex);
     EXPECT_EQ(error.message, "node \"M\": face 1 uses vertex 4294967295, but the mesh has 3 vertices");
     mesh.faces[1].v[0] = 0;
     mesh.numVerts = 5;  // a count the array does not back
-    EXPECT_EQ(StandinCheckMesh(mesh, "M").kind, StandinMeshError::Kind::Counts);
+    EXPECT_EQ(StandinCheckMesh(mesh, "M").message, "node \"M\": the mesh's counts do not match its arrays");
     mesh.buildNormals();  // reads only what the arrays hold
     mesh.numVerts = 3;
 }
