@@ -12,10 +12,7 @@
 
 class StandinScene : public IScene {
 public:
-    StandinScene() = default;
     ~StandinScene();
-    StandinScene(const StandinScene&) = delete;
-    StandinScene& operator=(const StandinScene&) = delete;
 
     // Visits every node, parents before children, in child order, without recursion. An
     // exception escaping the callback ends the process, as in the host.

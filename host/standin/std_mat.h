@@ -13,9 +13,9 @@
 // in a class of their own so that StandinStdMat's scope sees only the time-taking ones.
 class StandinStdMatMtlColours : public StdMat2 {
 public:
-    Color GetAmbient(int mtlNum = 0, BOOL backFace = FALSE) override;
-    Color GetDiffuse(int mtlNum = 0, BOOL backFace = FALSE) override;
-    Color GetSpecular(int mtlNum = 0, BOOL backFace = FALSE) override;
+    Color GetAmbient(int = 0, BOOL = FALSE) override { return static_cast<StdMat*>(this)->GetAmbient(TimeValue(0)); }
+    Color GetDiffuse(int = 0, BOOL = FALSE) override { return static_cast<StdMat*>(this)->GetDiffuse(TimeValue(0)); }
+    Color GetSpecular(int = 0, BOOL = FALSE) override { return static_cast<StdMat*>(this)->GetSpecular(TimeValue(0)); }
 };
 
 class StandinStdMat : public StandinStdMatMtlColours {
@@ -43,10 +43,16 @@ public:
     void SetFilter(const Color& c) { filter = c; }
     void SetOpacity(float v) { opacity = v; }
     // The setters of a map channel change nothing for a channel out of range.
-    void EnableMap(int id, BOOL onoff);
-    void SetTexmapAmt(int id, float amount);
+    void EnableMap(int id, BOOL onoff) {
+        if (At(id)) At(id)->enabled = onoff;
+    }
+    void SetTexmapAmt(int id, float amount) {
+        if (At(id)) At(id)->amount = amount;
+    }
     // Puts map into channel id, enabled, with the given amount.
-    void SetMap(int id, Texmap* map, float amount = 1.0f);
+    void SetMap(int id, Texmap* map, float amount = 1.0f) {
+        if (At(id)) *At(id) = Slot{TRUE, map, amount};
+    }
     // The channel of each slot (-1 for none), as a shader other than the default ones has them.
     void SetShaderChannels(const std::array<long, NTEXMAPS>& channels) { shaderChannels = channels; }
 
