@@ -15,7 +15,8 @@ struct Direction {
     Vec3 toEye;  // from the box's centre towards the eye
 };
 
-// The host's conventions: Z up, the front view looks along +Y, the right view along -X.
+// In the order of View. The host's conventions: Z up, the front view looks along +Y, the right
+// view along -X.
 constexpr Direction kDirections[] = {
     {View::Front, "front", {0, -1, 0}},
     {View::Back, "back", {0, 1, 0}},
@@ -25,11 +26,7 @@ constexpr Direction kDirections[] = {
     {View::ThreeQuarter, "three-quarter", {1, -1.3, 0.9}},
 };
 
-const Direction& DirectionOf(View view) {
-    for (const Direction& d : kDirections)
-        if (d.view == view) return d;
-    return kDirections[5];
-}
+const Direction& DirectionOf(View view) { return kDirections[static_cast<std::size_t>(view)]; }
 
 }  // namespace
 
