@@ -48,9 +48,11 @@ ToolResult<SceneDescription> ParseStl(ByteSpan bytes, const std::string& path, c
 
 // OBJ with its MTL material libraries (found beside path), laid out as Assimp lays them out:
 // one node per object or group, holding its first material's triangles, each further
-// material's as a child node NAME_1, NAME_2, ...; every face corner its own vertex.
+// material's as a child node NAME_1, NAME_2, ...; every face corner its own vertex. textRead
+// is called once the bytes are read, before the meshes are made.
 ToolResult<SceneDescription> ParseObj(ByteSpan bytes, const std::string& path, const AssimpImportOptions& options,
-                                      Warnings* warnings, ImportCounts* counts = nullptr);
+                                      Warnings* warnings, ImportCounts* counts = nullptr,
+                                      const std::function<void()>& textRead = nullptr);
 
 // Rows, lines or facets read between two reports of the share read.
 constexpr std::size_t kProgressStep = 1 << 14;

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -108,6 +109,20 @@ public:
     ObjParser(const std::string& path, Warnings* warnings) : path_(path), warnings_(warnings) {}
 
     std::optional<ToolError> Parse(std::string_view text, const ReadProgress& progress) {
+        // Counted first, the arrays are filled at their size: grown by doubling, they would
+        // hold up to twice that at the peak of a large import.
+        std::size_t pools[3] = {0, 0, 0};
+        for (std::size_t at = 0; at < text.size();) {
+            std::string_view line = NextLine(text, &at);
+            const std::string_view word = NextWord(&line);
+            if (word == "f")
+                for (std::size_t n = 0; !NextWord(&line).empty(); ++n) triangles_ += n >= 2;
+            else if (word == "v" || word == "vn" || word == "vt")
+                ++pools[word == "v" ? 0 : word == "vn" ? 1 : 2];
+        }
+        positions_.reserve(pools[0]);
+        normals_.reserve(pools[1]);
+        uvs_.reserve(pools[2]);
         std::size_t lineNumber = 0;
         for (std::size_t at = 0; at < text.size();) {
             if (progress && lineNumber % kProgressStep == 0) progress(static_cast<double>(at) / static_cast<double>(text.size()));
@@ -152,6 +167,8 @@ public:
         });
         if (!anyFace)  // a point cloud
             warnings_->Add(WarningKind::PrimitivesSkipped, Plural(positions_.size(), "point", "points"), positions_.size());
+        // Every face has its own copy of its corners: the pools are done with.
+        for (std::vector<Vec3>* pool : {&positions_, &normals_, &uvs_}) std::vector<Vec3>().swap(*pool);
         for (ObjObject& object : objects_) {
             object.passed.Report(object.name, warnings_);
             if (object.name == kBoundSphereNodeName || object.name == kEllipsoidNodeName) {
@@ -271,6 +288,12 @@ private:
             object.meshes.push_back(ObjMesh{material_, {}});
         object.meshes.back().material = material_;
         SceneMesh& mesh = object.meshes.back().mesh;
+        // The file's first mesh, mostly its only one, is sized once for all the file's triangles.
+        mesh.faces.reserve(triangles_);
+        mesh.verts.reserve(3 * triangles_);
+        mesh.tverts.reserve(uvs_.capacity() > 0 ? 3 * triangles_ : 0);
+        mesh.normals.reserve(normals_.capacity() > 0 ? 3 * triangles_ : 0);
+        triangles_ = 0;
         // Corners without a normal or UV in a mesh with them get zeros (the normal is then worked out).
         const bool normals = hasNormal || !mesh.normals.empty(), uvs = hasUv || !mesh.tverts.empty();
         if (normals) mesh.normals.resize(mesh.verts.size());
@@ -291,6 +314,7 @@ private:
     std::string path_;
     Warnings* warnings_;
     std::vector<Vec3> positions_, normals_, uvs_;
+    std::size_t triangles_ = 0;  // in the file, until its first mesh is sized for them
     std::vector<ObjObject> objects_;
     std::map<std::string, std::size_t> byName_;  // the first object of each name
     std::set<std::string> libraries_;
@@ -304,12 +328,13 @@ private:
 }  // namespace
 
 ToolResult<SceneDescription> ParseObj(ByteSpan bytes, const std::string& path, const AssimpImportOptions& options,
-                                      Warnings* warnings, ImportCounts* counts) {
+                                      Warnings* warnings, ImportCounts* counts, const std::function<void()>& textRead) {
     if (bytes.size >= 2 && (bytes.data[0] == 0xFE || bytes.data[0] == 0xFF) && bytes.data[1] == (bytes.data[0] ^ 1))
         return ImportError(path, "", "UTF-16 text, which OBJ files are not: save it as UTF-8");
     ObjParser parser(path, warnings);
     if (std::optional<ToolError> failed = parser.Parse(std::string_view(reinterpret_cast<const char*>(bytes.data), bytes.size), options.progress))
         return *failed;
+    if (textRead) textRead();
     return parser.Scene(options, counts);
 }
 
