@@ -110,15 +110,17 @@ public:
 
     std::optional<ToolError> Parse(std::string_view text, const ReadProgress& progress) {
         // Counted first, the arrays are filled at their size: grown by doubling, they would
-        // hold up to twice that at the peak of a large import.
-        std::size_t pools[3] = {0, 0, 0};
+        // hold up to twice that at the peak of a large import. A quick count of the usual
+        // spelling: a line it misses only means an array grows as before.
+        std::size_t pools[4] = {0, 0, 0, 0};  // v, vn, vt, other
         for (std::size_t at = 0; at < text.size();) {
-            std::string_view line = NextLine(text, &at);
-            const std::string_view word = NextWord(&line);
-            if (word == "f")
-                for (std::size_t n = 0; !NextWord(&line).empty(); ++n) triangles_ += n >= 2;
-            else if (word == "v" || word == "vn" || word == "vt")
-                ++pools[word == "v" ? 0 : word == "vn" ? 1 : 2];
+            const std::string_view line = NextLine(text, &at);
+            const bool spaced = line.size() > 2 && (line[1] == ' ' || line[2] == ' ');
+            if (spaced && line[0] == 'v') ++pools[line[1] == ' ' ? 0 : line[1] == 'n' ? 1 : line[1] == 't' ? 2 : 3];
+            if (!spaced || line[0] != 'f' || line[1] != ' ') continue;
+            std::size_t corners = 0;
+            for (std::size_t k = 2; k < line.size(); ++k) corners += line[k] > ' ' && line[k - 1] == ' ';
+            triangles_ += corners > 2 ? corners - 2 : 0;
         }
         positions_.reserve(pools[0]);
         normals_.reserve(pools[1]);
