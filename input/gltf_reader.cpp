@@ -66,10 +66,6 @@ const Json& Item(const Json& doc, const char* list, std::size_t index, const std
     return items[index];
 }
 
-std::uint32_t U32(const std::uint8_t* p) {
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
-}
-
 std::size_t ComponentSize(std::size_t type) {
     switch (type) {
         case 5120: case 5121: return 1;
@@ -89,13 +85,8 @@ double Component(const std::uint8_t* p, std::size_t type, bool normalized) {
             return normalized ? std::max(v / 32767.0, -1.0) : v;
         }
         case 5123: return normalized ? (p[0] | p[1] << 8) / 65535.0 : (p[0] | p[1] << 8);
-        case 5125: return U32(p);
-        default: {
-            const std::uint32_t bits = U32(p);
-            float f;
-            std::memcpy(&f, &bits, sizeof f);
-            return f;
-        }
+        case 5125: return U32At(p);
+        default: return FloatAt(p);
     }
 }
 
@@ -256,13 +247,13 @@ private:
         ByteSpan json = bytes;
         if (bytes.size >= 4 && std::memcmp(bytes.data, "glTF", 4) == 0) {
             if (bytes.size < 20) FailImport("a GLB file of " + Str(bytes.size) + " bytes, shorter than its head");
-            if (U32(bytes.data + 4) != 2) throw NeedsAssimp{};
-            const std::size_t length = U32(bytes.data + 8);
+            if (U32At(bytes.data + 4) != 2) throw NeedsAssimp{};
+            const std::size_t length = U32At(bytes.data + 8);
             if (length > bytes.size || length < 20)
                 FailImport("the GLB head declares " + Str(length) + " bytes, the file holds " + Str(bytes.size));
             json.data = nullptr;
             for (std::size_t at = 12; length - at >= 8;) {
-                const std::size_t size = U32(bytes.data + at), type = U32(bytes.data + at + 4);
+                const std::size_t size = U32At(bytes.data + at), type = U32At(bytes.data + at + 4);
                 if (size > length - at - 8) FailImport("byte " + Str(at) + ": a chunk of " + Str(size) + " bytes, past the end of the file");
                 const ByteSpan chunk{bytes.data + at + 8, size};
                 if (json.data == nullptr && type != 0x4E4F534A) FailImport("byte " + Str(at) + ": the first chunk is not JSON");

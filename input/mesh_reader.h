@@ -7,7 +7,9 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <string>
@@ -67,6 +69,16 @@ inline ToolError ImportError(const std::string& path, const std::string& place, 
 inline float ToFloat(double v) {
     constexpr float kInf = std::numeric_limits<float>::infinity();
     return v > std::numeric_limits<float>::max() ? kInf : v < -std::numeric_limits<float>::max() ? -kInf : static_cast<float>(v);
+}
+
+// Little-endian values of binary files, their bytes put together explicitly (one load once compiled).
+inline std::uint32_t U32At(const std::uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t{p[3]} << 24; }
+
+inline float FloatAt(const std::uint8_t* p) {
+    const std::uint32_t bits = U32At(p);
+    float f;
+    std::memcpy(&f, &bits, sizeof f);
+    return f;
 }
 
 inline bool Finite(const std::array<float, 3>& p) { return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]); }

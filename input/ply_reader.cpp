@@ -210,13 +210,42 @@ std::optional<ToolError> ReadBody(ByteSpan bytes, const std::string& path, const
                     indexList = static_cast<int>(i);
             if (indexList < 0) return ImportError(path, "", "the " + e.name + " element has no vertex_indices list");
         }
+        // A fan, as Assimp makes of a convex polygon.
+        const auto fan = [&] {
+            if (!g->passed.Fans(polygon.size())) return;
+            for (std::size_t k = 1; k + 1 < polygon.size(); ++k)
+                g->triangles.push_back({polygon[0], polygon[k], polygon[k + 1]});
+        };
+        // The common layouts are read without a dispatch per value: rows of little-endian floats, and
+        // faces of one uchar-counted list of 32-bit indices. Others, and rows the file cuts short, go
+        // value by value.
+        const bool little = header.format == Format::LittleEndian;
+        const auto float32 = [](const PlyProperty& p) { return !p.list && p.type == Type::Float32; };
+        const std::size_t floatRow = little && std::all_of(e.properties.begin(), e.properties.end(), float32) ? 4 * e.properties.size() : 0;
+        const PlyProperty& first = e.properties[0];
+        const bool indexRow = little && face && e.properties.size() == 1 && first.countType == Type::UInt8 &&
+                              (first.type == Type::Int32 || first.type == Type::UInt32);
         std::array<std::uint32_t, 2> last{};  // a strip's last two corners
         std::uint64_t run = 0;                 // and how many it has so far
         for (std::uint64_t n = 0; n < e.count; ++n) {
             if (progress && n % kProgressStep == 0)
                 progress(static_cast<double>(body.at) / static_cast<double>(bytes.size));
             std::array<double, kSlots + 1> row{};
-            for (std::size_t p = 0; p < e.properties.size(); ++p) {
+            const std::uint8_t* at = bytes.data + body.at;
+            if (floatRow > 0 && floatRow <= body.Left()) {
+                for (std::size_t p = 0; p < slots.size(); ++p) row[static_cast<std::size_t>(slots[p])] = FloatAt(at + 4 * p);
+                body.at += floatRow;
+            } else if (indexRow && body.Left() > 0 && 4 * std::size_t{at[0]} < body.Left()) {
+                polygon.resize(at[0]);
+                for (std::size_t k = 0; k < polygon.size(); ++k) {
+                    const std::uint32_t index = U32At(at + 1 + 4 * k);
+                    polygon[k] = first.type == Type::Int32 && index >> 31 ? kBadIndex : index;  // negative
+                }
+                body.at += 1 + 4 * polygon.size();
+                fan();
+            }
+            const bool read = at != bytes.data + body.at;  // by a fast path above
+            for (std::size_t p = 0; !read && p < e.properties.size(); ++p) {
                 const PlyProperty& prop = e.properties[p];
                 const auto cut = [&] {
                     const bool end = header.format != Format::Ascii || body.Left() == 0;
@@ -254,10 +283,7 @@ std::optional<ToolError> ReadBody(ByteSpan bytes, const std::string& path, const
                         last = {b, c};
                     }
                 }
-                if (!face || !keep || !g->passed.Fans(polygon.size())) continue;
-                // A fan, as Assimp makes of a convex polygon.
-                for (std::size_t k = 1; k + 1 < polygon.size(); ++k)
-                    g->triangles.push_back({polygon[0], polygon[k], polygon[k + 1]});
+                if (face && keep) fan();
             }
             if (vertex) {
                 g->positions.push_back({ToFloat(row[kX]), ToFloat(row[kY]), ToFloat(row[kZ])});

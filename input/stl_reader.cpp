@@ -41,15 +41,6 @@ struct Solid {
     }
 };
 
-std::uint32_t U32At(const std::uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t{p[3]} << 24; }
-
-float FloatAt(const std::uint8_t* p) {
-    const std::uint32_t bits = U32At(p);
-    float f;
-    std::memcpy(&f, &bits, sizeof f);
-    return f;
-}
-
 // Binary when the size fits the head's count, or when the file does not start with "solid",
 // or when its first record holds bytes no text file has (binary heads often start "solid").
 bool IsBinary(ByteSpan bytes, bool solid) {

@@ -163,7 +163,7 @@ TEST(PlyReader, FacesArePolygonsAndBadOnesAreCounted) {
         vertex.rows.push_back({{p[0]}, {p[1]}, {p[2]}});
     ElementData face{"face", {{"int", "vertex_indices", "uchar"}},
                      {{{0, 1, 2, 3}}, {{0, 1}}, {{2}}, {{0, 1, 9}}, {{0, 1, 4}}, {{3, 2, 1}}}};
-    for (Encoding enc : {Encoding::Ascii, Encoding::Big}) {
+    for (Encoding enc : {Encoding::Ascii, Encoding::Little, Encoding::Big}) {
         Warnings warnings;
         const ToolResult<SceneDescription> read = Parse(Ply(enc, {face, vertex}), &warnings);
         ASSERT_TRUE(read.Ok()) << read.Error().Text();
@@ -204,6 +204,9 @@ TEST(PlyReader, BrokenFilesAreRefusedWithThePlaceNamed) {
         {head + "element vertex 99999999999999999999\nend_header\n", "header line 3: not an element line with a count"},
         {grid.substr(0, grid.size() - 3), "the file ends in tristrips 0 of 1 (property vertex_indices)"},
         {grid.substr(0, grid.find("end_header") + 11 + 40), "the file ends in vertex 1 of 20 (property y)"},
+        // A row of floats cut short: the place is the value's, not the row's.
+        {head + "element vertex 2\nproperty float x\nproperty float y\nproperty float z\nend_header\n" + std::string(16, '\0'),
+         "byte 131: the file ends in vertex 1 of 2 (property y)"},
         {head + "element vertex 4000000000\nproperty float x\nproperty float y\nproperty float z\nend_header\n",
          "byte 124: the file ends in vertex 0 of 4000000000"},
         {head + "element vertex 0\nproperty float x\nproperty float y\nproperty float z\nelement face 1\n"
