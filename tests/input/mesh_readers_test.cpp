@@ -24,10 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::size_t WarningCount(const Warnings& w, WarningKind kind) {
-    const Warnings::Entry* e = test::FindWarning(w, kind);
-    return e == nullptr ? 0 : e->count;
-}
+using test::WarningCount;
 
 // Each node with triangles, its material (name, colours, maps) and its children: what the
 // OBJ reader must lay out as Assimp did. Helpers (Assimp's empty groups) and nodes without an

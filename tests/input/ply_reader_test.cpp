@@ -22,10 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::size_t WarningCount(const Warnings& w, WarningKind kind) {
-    const Warnings::Entry* e = test::FindWarning(w, kind);
-    return e == nullptr ? 0 : e->count;
-}
+using test::WarningCount;
 
 // --- Files written here, in every encoding --------------------------------------------
 

@@ -20,6 +20,11 @@ inline const Warnings::Entry* FindWarning(const Warnings& w, WarningKind kind) {
     return nullptr;
 }
 
+inline std::size_t WarningCount(const Warnings& w, WarningKind kind) {
+    const Warnings::Entry* e = FindWarning(w, kind);
+    return e == nullptr ? 0 : e->count;
+}
+
 struct Measure {
     std::size_t triangles = 0;
     double area = 0.0;  // world space
