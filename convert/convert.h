@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "format/wux_reader.h"
 #include "input/warnings.h"
 #include "writer/staged_files.h"
@@ -96,9 +98,11 @@ struct Corner {
 };
 
 enum class CornerNormals {
-    Stored,  // in the object's own space, as the file keeps them
+    Stored,  // in the object's own space, as the file keeps them (for the JSON scene)
     World,   // in world space like the positions (format/world_normals.h); a record whose
-             // normals cannot be turned gets smooth ones, with a warning naming it
+             // normals cannot be turned gets smooth ones, with a warning naming it. For glTF
+             // and OBJ, where a mesh without faces would come back as an empty node, that is
+             // a helper: such a record gives no corners, with a warning that it is left out.
 };
 
 // Three corners per triangle. Triangles with an index past the record's vertices are left
@@ -110,6 +114,14 @@ std::vector<Corner> MeshCorners(const VertexChunk& mesh, std::size_t meshIndex, 
 // The shortest decimal that reads back as the same f32, as a double: 0.1f is written as
 // 0.1, not as 0.10000000149011612. Values not finite become 0.
 double ShortFloat(double value);
+
+// The values as a JSON array, each ShortFloat().
+template <typename T, std::size_t N>
+nlohmann::json ShortFloats(const std::array<T, N>& values) {
+    nlohmann::json out = nlohmann::json::array();
+    for (T v : values) out.push_back(ShortFloat(v));
+    return out;
+}
 
 // Appends the shortest decimal that reads back as the same f32 (a number JSON and OBJ both
 // read); a value not finite is written as 0.

@@ -189,15 +189,12 @@ private:
         Json pbr{{"baseColorFactor", {Clamp01(diffuse[0]), Clamp01(diffuse[1]), Clamp01(diffuse[2]), Clamp01(opacity)}},
                  {"metallicFactor", 0.0},
                  {"roughnessFactor", 1.0}};
-        auto floats = [](const std::array<float, 3>& c) {
-            return Json::array({ShortFloat(c[0]), ShortFloat(c[1]), ShortFloat(c[2])});
-        };
-        Json extras{{"ambient", floats(Colour(m, wux_file::kAmbientWord))},
-                    {"specular", floats(Colour(m, wux_file::kSpecularWord))},
-                    {"filter", floats(Colour(m, wux_file::kFilterWord))}};
+        Json extras{{"ambient", ShortFloats(Colour(m, wux_file::kAmbientWord))},
+                    {"specular", ShortFloats(Colour(m, wux_file::kSpecularWord))},
+                    {"filter", ShortFloats(Colour(m, wux_file::kFilterWord))}};
         // The base colour holds values from 0 to 1 only: others are kept here exactly.
         if (std::any_of(diffuse.begin(), diffuse.end(), [](float c) { return Clamp01(c) != c; }))
-            extras["diffuse"] = floats(diffuse);
+            extras["diffuse"] = ShortFloats(diffuse);
         if (Clamp01(opacity) != opacity) extras["opacity"] = ShortFloat(opacity);
         Json maps = Json::array();
         bool diffuseTextured = false;
@@ -227,10 +224,7 @@ private:
     void MeshNode(const VertexChunk& mesh, std::size_t index) {
         // glTF wants normals in the space of the positions, which is the file's world space.
         const std::vector<Corner> corners = MeshCorners(mesh, index, CornerNormals::World, warnings_);
-        if (corners.empty()) {
-            warnings_->Add(WarningKind::EmptyMeshesLeftOut, "GVTX #" + std::to_string(index));
-            return;
-        }
+        if (corners.empty()) return;
         const auto position = [](const Corner& c) {
             return std::array<float, 3>{Finite(c.position[0]), Finite(c.position[1]), Finite(c.position[2])};
         };
@@ -251,13 +245,12 @@ private:
     void SphereNodeJson(const char* name, const SphereNode& sphere) {
         const auto& t = sphere.transform;
         // Scale first, then the turn: each local axis keeps its own scale.
-        Json scale = Json::array();
-        for (int k = 0; k < 3; ++k) scale.push_back(ShortFloat(sphere.radius * t[k][k]));
-        const auto at = Turn(t[3]);
+        const double radius = sphere.radius;
+        const Json scale = ShortFloats(std::array<double, 3>{radius * t[0][0], radius * t[1][1], radius * t[2][2]});
         const bool bound = std::strcmp(name, kBoundSphereNodeName) == 0;
         const Json mark = bound ? Json{{"boundSphere", ShortFloat(sphere.radius)}} : Json{{"ellipsoid", scale}};
         nodes_.push_back({{"name", name},
-                          {"translation", {ShortFloat(at[0]), ShortFloat(at[1]), ShortFloat(at[2])}},
+                          {"translation", ShortFloats(Turn(t[3]))},
                           {"rotation", kTurnRotation},
                           {"scale", scale},
                           {"extras", {{"wux", mark}}}});
@@ -279,25 +272,21 @@ private:
         nodes_.push_back({{"name", name}, {"matrix", matrix}, {"extras", {{"size", ShortFloat(helper.size)}, {"wux", wux}}}});
     }
 
-    std::vector<std::uint8_t> Glb() {
+    std::string Glb() {
         std::string json = doc_.dump();
         json.resize((json.size() + 3) / 4 * 4, ' ');
-        std::vector<std::uint8_t> out;
-        auto u32 = [&out](std::uint64_t v) {
-            for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+        std::string out = "glTF";
+        const auto u32 = [&out](std::uint64_t v) {
+            for (int i = 0; i < 4; ++i) out += static_cast<char>(v >> (8 * i));
         };
-        const std::uint64_t total = 12 + 8 + json.size() + (bin_.empty() ? 0 : 8 + bin_.size());
-        out.reserve(total);
-        out.insert(out.end(), {'g', 'l', 'T', 'F'});
         u32(2);
-        u32(total);
+        u32(12 + 8 + json.size() + (bin_.empty() ? 0 : 8 + bin_.size()));
         u32(json.size());
-        out.insert(out.end(), {'J', 'S', 'O', 'N'});
-        out.insert(out.end(), json.begin(), json.end());
+        out += "JSON" + json;
         if (!bin_.empty()) {
             u32(bin_.size());
-            out.insert(out.end(), {'B', 'I', 'N', '\0'});
-            out.insert(out.end(), bin_.begin(), bin_.end());
+            out.append("BIN", 4);  // the tag's fourth byte is a zero
+            out.append(bin_.begin(), bin_.end());
         }
         return out;
     }

@@ -12,16 +12,9 @@ namespace {
 
 using Json = nlohmann::json;
 
-template <std::size_t N, typename T>
-Json Floats(const std::array<T, N>& values) {
-    Json out = Json::array();
-    for (T v : values) out.push_back(ShortFloat(v));
-    return out;
-}
-
 Json Rows(const HostRows& rows) {
     Json out = Json::array();
-    for (const auto& row : rows) out.push_back(Floats(row));
+    for (const auto& row : rows) out.push_back(ShortFloats(row));
     return out;
 }
 
@@ -35,10 +28,10 @@ Json MaterialJson(const MaterialChunk& m, Warnings* warnings) {
                         {"amount", ShortFloat(map.amount)}});
     }
     Json out{{"name", Utf8Name(m.name, where, warnings)},
-             {"diffuse", Floats(Colour(m, wux_file::kDiffuseWord))},
-             {"ambient", Floats(Colour(m, wux_file::kAmbientWord))},
-             {"specular", Floats(Colour(m, wux_file::kSpecularWord))},
-             {"filter", Floats(Colour(m, wux_file::kFilterWord))},
+             {"diffuse", ShortFloats(Colour(m, wux_file::kDiffuseWord))},
+             {"ambient", ShortFloats(Colour(m, wux_file::kAmbientWord))},
+             {"specular", ShortFloats(Colour(m, wux_file::kSpecularWord))},
+             {"filter", ShortFloats(Colour(m, wux_file::kFilterWord))},
              {"opacity", ShortFloat(m.colourBlock[wux_file::kOpacityWord])}};
     if (!maps.empty()) out["maps"] = std::move(maps);
     // A name that is not UTF-8 (the host's code page) comes back from its bytes.

@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <map>
 #include <sstream>
 #include <unordered_map>
 
@@ -97,49 +96,59 @@ public:
     }
 
 private:
-    void Add(Difference d) {
+    // A difference in the field `fieldOffset` bytes into the record at `at`.
+    void Add(const std::string& kind, const Place& at, const std::string& field, std::string valueA, std::string valueB,
+             std::size_t fieldOffset, std::optional<double> magnitude = std::nullopt) {
         ++report_.total;
-        if (d.magnitude) {
-            LargestDifference& largest = report_.largest[d.kind];
-            if (*d.magnitude > largest.magnitude || largest.where.empty()) {
-                largest.magnitude = *d.magnitude;
-                largest.where = d.chunk + (d.record.empty() ? "" : ", " + d.record) + ": " + d.field;
+        if (magnitude) {
+            LargestDifference& largest = report_.largest[kind];
+            if (*magnitude > largest.magnitude || largest.where.empty()) {
+                largest.magnitude = *magnitude;
+                largest.where = at.chunk + (at.Record().empty() ? "" : ", " + at.Record()) + ": " + field;
             }
         }
-        if (report_.listed.size() < options_.maxListed) report_.listed.push_back(std::move(d));
+        if (report_.listed.size() >= options_.maxListed) return;
+        const auto shift = [&](std::optional<std::size_t> base) { return base ? std::optional(*base + fieldOffset) : base; };
+        report_.listed.push_back(Difference{kind, at.chunk, at.Record(), field, std::move(valueA), std::move(valueB),
+                                            shift(at.offsetA), shift(at.offsetB), magnitude});
     }
 
     void Float(const std::string& kind, const Place& at, const std::string& field, float va, float vb,
                std::size_t fieldOffset = 0) {
         if (WithinTolerance(va, vb, options_.tolerance)) return;
-        Difference d{kind, at.chunk, at.Record(), field, Number(va), Number(vb), Shift(at.offsetA, fieldOffset),
-                     Shift(at.offsetB, fieldOffset), std::nullopt};
         const double delta = std::fabs(double{va} - double{vb});
-        d.magnitude = std::isnan(delta) ? INFINITY : delta;
-        Add(std::move(d));
+        Add(kind, at, field, Number(va), Number(vb), fieldOffset, std::isnan(delta) ? INFINITY : delta);
     }
 
     template <typename T>
     void Exact(const std::string& kind, const Place& at, const std::string& field, const T& va, const T& vb,
                std::size_t fieldOffset = 0) {
-        if (va == vb) return;
-        Add(Difference{kind, at.chunk, at.Record(), field, Text(va), Text(vb), Shift(at.offsetA, fieldOffset),
-                       Shift(at.offsetB, fieldOffset), std::nullopt});
+        if constexpr (std::is_same_v<T, std::string>) {
+            if (va != vb) Add(kind, at, field, SingleQuoted(va), SingleQuoted(vb), fieldOffset);
+        } else if (va != vb) {
+            Add(kind, at, field, std::to_string(va), std::to_string(vb), fieldOffset);
+        }
+    }
+
+    // Three words in a row: the fields "<prefix>x", "<prefix>y" and "<prefix>z".
+    void Xyz(const char* kind, const Place& at, const char* prefix, const float* va, const float* vb, std::size_t offset) {
+        for (std::size_t c = 0; c < 3; ++c) Float(kind, at, prefix + std::string(kAxis[c]), va[c], vb[c], offset + 4 * c);
+    }
+
+    // Pairs the records both files hold by number; those of either beyond are missing in the other.
+    template <typename Pair, typename Miss>
+    static void Paired(std::size_t countA, std::size_t countB, Pair pair, Miss miss) {
+        const std::size_t n = std::min(countA, countB);
+        for (std::size_t i = 0; i < n; ++i) pair(i);
+        for (std::size_t i = n; i < countA; ++i) miss(i, true);
+        for (std::size_t i = n; i < countB; ++i) miss(i, false);
     }
 
     // A record only one file holds, at offset `at` in that file.
     void Missing(const std::string& kind, const std::string& chunk, const std::string& record, bool inA, std::size_t at) {
         const std::optional<std::size_t> there = at, none;
-        Add(Difference{kind, chunk, record, "record", inA ? "present" : "(none)", inA ? "(none)" : "present",
-                       inA ? there : none, inA ? none : there, std::nullopt});
-    }
-
-    static std::string Text(const std::string& s) { return SingleQuoted(s); }
-    template <typename T>
-    static std::string Text(const T& v) { return std::to_string(v); }
-
-    static std::optional<std::size_t> Shift(std::optional<std::size_t> base, std::size_t by) {
-        return base ? std::optional<std::size_t>(*base + by) : std::nullopt;
+        Add(kind, Place{chunk, record, inA ? there : none, inA ? none : there}, "record", inA ? "present" : "(none)",
+            inA ? "(none)" : "present", 0);
     }
 
     void Header() {
@@ -189,9 +198,7 @@ private:
         auto fileField = [](const Side& side, std::size_t m, std::size_t k) -> const StringField& {
             return side.doc.strings[side.nameField[m] + 1 + k];
         };
-        const std::size_t countA = static_cast<std::size_t>(ma.mapCount), countB = static_cast<std::size_t>(mb.mapCount);
-        const std::size_t maps = std::min(countA, countB);
-        for (std::size_t i = 0; i < maps; ++i) {
+        const auto pair = [&](std::size_t i) {
             const MaterialMap& pa = ma.maps[i];
             const MaterialMap& pb = mb.maps[i];
             const StringField& fa = fileField(a_, ia, i);
@@ -200,11 +207,10 @@ private:
             Exact("map", at, "channel", std::uint32_t(pa.channel), std::uint32_t(pb.channel));
             Exact("map", Place{chunk, at.record, fa.offset, fb.offset}, "file name", pa.fileName, pb.fileName);
             Float("amount", Place{chunk, at.record, Side::After(fa), Side::After(fb)}, "amount", pa.amount, pb.amount);
-        }
-        for (std::size_t i = maps; i < countA; ++i)
-            Missing("map", chunk, "map " + std::to_string(i), true, fileField(a_, ia, i).offset - 4);
-        for (std::size_t i = maps; i < countB; ++i)
-            Missing("map", chunk, "map " + std::to_string(i), false, fileField(b_, ib, i).offset - 4);
+        };
+        Paired(std::size_t(ma.mapCount), std::size_t(mb.mapCount), pair, [&](std::size_t i, bool inA) {
+            Missing("map", chunk, "map " + std::to_string(i), inA, fileField(inA ? a_ : b_, inA ? ia : ib, i).offset - 4);
+        });
     }
 
     // A mesh's material by the name it refers to, so that two files listing the same
@@ -216,12 +222,9 @@ private:
     }
 
     void Meshes() {
-        const std::size_t n = std::min(a_.meshes.size(), b_.meshes.size());
-        for (std::size_t i = 0; i < n; ++i) MeshPair(i);
-        for (std::size_t i = n; i < a_.meshes.size(); ++i)
-            Missing("mesh", "GVTX #" + std::to_string(i), "", true, a_.ChunkAt(kMeshTag, i));
-        for (std::size_t i = n; i < b_.meshes.size(); ++i)
-            Missing("mesh", "GVTX #" + std::to_string(i), "", false, b_.ChunkAt(kMeshTag, i));
+        Paired(a_.meshes.size(), b_.meshes.size(), [&](std::size_t i) { MeshPair(i); }, [&](std::size_t i, bool inA) {
+            Missing("mesh", "GVTX #" + std::to_string(i), "", inA, (inA ? a_ : b_).ChunkAt(kMeshTag, i));
+        });
     }
 
     void MeshPair(std::size_t i) {
@@ -231,9 +234,7 @@ private:
         const std::size_t atA = a_.ChunkAt(kMeshTag, i), atB = b_.ChunkAt(kMeshTag, i);
         const Place head{chunk, "", atA, atB};
         const std::string refA = MaterialRef(a_, ma.materialIndex), refB = MaterialRef(b_, mb.materialIndex);
-        if (refA != refB)
-            Add(Difference{"material", chunk, "", "material", refA, refB, atA + kMeshMaterialOffset,
-                           atB + kMeshMaterialOffset, std::nullopt});
+        if (refA != refB) Add("material", head, "material", refA, refB, kMeshMaterialOffset);
         Float("constant", head, "constant", FloatFromBits(a_.doc.meshConstants[i]), FloatFromBits(b_.doc.meshConstants[i]),
               kMeshConstantOffset);
         Exact("count", head, "vertex count", std::uint32_t(ma.vertexCount), std::uint32_t(mb.vertexCount), kMeshVertexCountOffset);
@@ -260,9 +261,7 @@ private:
         const std::size_t normals = SameUpToFrame(normalsOfA, normalsOfB) ? 0 : corners;
         for (std::size_t k = 0; k < normals; ++k) {
             const Place at{chunk, "", normalsA + kNormalSize * k, normalsB + kNormalSize * k, "corner", k};
-            for (int c = 0; c < 3; ++c)
-                Float("normal", at, std::string("normal ") + kAxis[c], normalsOfA[k][c], normalsOfB[k][c],
-                      4 * static_cast<std::size_t>(c));
+            Xyz("normal", at, "normal ", normalsOfA[k].data(), normalsOfB[k].data(), 0);
         }
         const std::size_t triangles = std::size_t(std::min(ma.faceCount, mb.faceCount));
         for (std::size_t t = 0; t < triangles; ++t) {
@@ -303,8 +302,7 @@ private:
 
     void SpherePair(const Place& at, const BoundSphere& sa, const BoundSphere& sb) {
         const float ca[3] = {sa.x, sa.y, sa.z}, cb[3] = {sb.x, sb.y, sb.z};
-        for (int c = 0; c < 3; ++c)
-            Float("sphere centre", at, std::string("centre ") + kAxis[c], ca[c], cb[c], 4 * static_cast<std::size_t>(c));
+        Xyz("sphere centre", at, "centre ", ca, cb, 0);
         Float("sphere radius", at, "radius", sa.radius, sb.radius, kSphereRadiusOffset);
     }
 
@@ -331,12 +329,8 @@ private:
         const std::size_t atA = a_.ChunkAt(kEllipsoidTag, SIZE_MAX), atB = b_.ChunkAt(kEllipsoidTag, SIZE_MAX);
         if (ea && eb) {
             const Place at{kEllipsoidTag, "", atA + kChunkHeadSize, atB + kChunkHeadSize};
-            for (int c = 0; c < 3; ++c)
-                Float("ellipsoid centre", at, std::string("centre ") + kAxis[c], ea->centre[c], eb->centre[c],
-                      4 * static_cast<std::size_t>(c));
-            for (int c = 0; c < 3; ++c)
-                Float("ellipsoid semi-axes", at, std::string("semi-axis ") + kAxis[c], ea->semiAxes[c],
-                      eb->semiAxes[c], kEllipsoidSemiAxesOffset - kChunkHeadSize + 4 * static_cast<std::size_t>(c));
+            Xyz("ellipsoid centre", at, "centre ", ea->centre, eb->centre, 0);
+            Xyz("ellipsoid semi-axes", at, "semi-axis ", ea->semiAxes, eb->semiAxes, kEllipsoidSemiAxesOffset - kChunkHeadSize);
         } else if (ea || eb) {
             Missing("ellipsoid", kEllipsoidTag, "", ea != nullptr, ea ? atA : atB);
         }
@@ -346,29 +340,25 @@ private:
         const std::size_t countA = a_.entries.size(), countB = b_.entries.size();
         Exact("count", Place{kReferenceTag, "", a_.doc.gref.offset, b_.doc.gref.offset}, "entry count", countA, countB,
               kChunkHeadSize);
-        const std::size_t n = std::min(countA, countB), firstA = a_.materials.size(), firstB = b_.materials.size();
-        for (std::size_t i = 0; i < n; ++i) {
+        const auto pair = [&](std::size_t i) {
             const ReferenceEntry& ea = *a_.entries[i];
             const ReferenceEntry& eb = *b_.entries[i];
-            const StringField& na = a_.Field(firstA + i);
-            const StringField& nb = b_.Field(firstB + i);
+            const StringField& na = a_.Field(a_.materials.size() + i);
+            const StringField& nb = b_.Field(b_.materials.size() + i);
             const std::string record = "entry " + std::to_string(i) + " " + SingleQuoted(ea.name);
             Exact("name", Place{kReferenceTag, record, na.offset, nb.offset}, "name", ea.name, eb.name);
             const Place matrix{kReferenceTag, record, Side::After(na), Side::After(nb)};
             for (std::size_t w = 0; w < 16; ++w)
                 Float("transform", matrix, "transform [" + std::to_string(w / 4) + "][" + std::to_string(w % 4) + "]",
                       ea.transform[w / 4][w % 4], eb.transform[w / 4][w % 4], 4 * w);
-            for (int c = 0; c < 3; ++c)
-                Float("half extents", matrix, std::string("half extent ") + kAxis[c], ea.halfExtents[c],
-                      eb.halfExtents[c], kTransformSize + 4 * static_cast<std::size_t>(c));
+            Xyz("half extents", matrix, "half extent ", ea.halfExtents, eb.halfExtents, kTransformSize);
             Exact("end word", matrix, "end word", a_.doc.endWords[i], b_.doc.endWords[i], kTransformSize + kHalfExtentsSize);
-        }
-        const auto missing = [&](const Side& side, std::size_t i, bool inA) {
+        };
+        Paired(countA, countB, pair, [&](std::size_t i, bool inA) {
+            const Side& side = inA ? a_ : b_;
             Missing("reference", kReferenceTag, "entry " + std::to_string(i) + " " + SingleQuoted(side.entries[i]->name),
                     inA, side.Field(side.materials.size() + i).offset);
-        };
-        for (std::size_t i = n; i < countA; ++i) missing(a_, i, true);
-        for (std::size_t i = n; i < countB; ++i) missing(b_, i, false);
+        });
     }
 
     const Side a_;

@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <initializer_list>
 #include <limits>
-#include <string>
 #include <unordered_set>
 
 #include "format/tool_text.h"
@@ -34,21 +32,17 @@ bool AllFinite(std::initializer_list<float> values) { return AllFinite(values.be
 std::size_t Utf8Length(const std::string& s, std::size_t i) {
     const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
     const unsigned char c = byte(i);
-    std::size_t n = 0;
-    unsigned int min = 0;
     if (c < 0x80) return 1;
-    if ((c & 0xE0) == 0xC0) { n = 2; min = 0x80; }
-    else if ((c & 0xF0) == 0xE0) { n = 3; min = 0x800; }
-    else if ((c & 0xF8) == 0xF0) { n = 4; min = 0x10000; }
-    else return 0;
-    if (n > s.size() - i) return 0;
+    const std::size_t n = c < 0xC0 ? 0 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : c < 0xF8 ? 4 : 0;
+    if (n == 0 || n > s.size() - i) return 0;
     unsigned int code = c & (0x7F >> n);
     for (std::size_t k = 1; k < n; ++k) {
         if ((byte(i + k) & 0xC0) != 0x80) return 0;
         code = (code << 6) | (byte(i + k) & 0x3F);
     }
-    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-    return n;
+    // The shortest form only: the least code each length holds.
+    const unsigned int least[] = {0, 0, 0x80, 0x800, 0x10000};
+    return code < least[n] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF) ? 0 : n;
 }
 
 }  // namespace
@@ -255,6 +249,8 @@ std::vector<Corner> MeshCorners(const VertexChunk& mesh, std::size_t meshIndex, 
             corners.push_back(Corner{{v.x, v.y, v.z}, {v.u, v.v}, normal});
         }
     }
+    if (corners.empty() && normals == CornerNormals::World)
+        warnings->Add(WarningKind::EmptyMeshesLeftOut, "GVTX #" + std::to_string(meshIndex));
     return corners;
 }
 
