@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <numeric>
 #include <optional>
 #include <set>
 
@@ -60,24 +61,20 @@ public:
         for (const MaterialChunk* m : Records<MaterialChunk>(*model_.materials)) materials_.push_back(MaterialJson(*m));
         const auto meshes = Records<VertexChunk>(*model_.meshes);
         for (std::size_t i = 0; i < meshes.size(); ++i) MeshNode(*meshes[i], i);
-        for (const SphereNode& s : BoundSphereNodes(*model_.bounds, warnings_)) SphereNodeJson(kBoundSphereNodeName, s);
-        for (const SphereNode& s : EllipsoidNodes(model_.ellipsoid.get(), warnings_)) SphereNodeJson(kEllipsoidNodeName, s);
+        for (const SphereNode& s : SphereNodes(model_, warnings_)) SphereNodeJson(s);
         const auto entries = Records<ReferenceEntry>(*model_.references->entries);
         for (std::size_t i = 0; i < entries.size(); ++i) HelperNodeJson(*entries[i], i);
 
         Json scene = Json::object();
-        if (!nodes_.empty()) {
-            Json roots = Json::array();
-            for (std::size_t i = 0; i < nodes_.size(); ++i) roots.push_back(i);
-            scene["nodes"] = roots;
-            doc_["nodes"] = nodes_;
-        }
+        std::vector<std::size_t> roots(nodes_.size());
+        std::iota(roots.begin(), roots.end(), 0);
+        if (!roots.empty()) scene["nodes"] = roots;
         doc_["scenes"] = Json::array({scene});
         doc_["scene"] = 0;
         // glTF wants no empty lists.
-        for (const auto& [key, list] : {std::pair<const char*, const Json&>{"meshes", meshes_}, {"materials", materials_},
-                                        {"images", images_}, {"textures", textures_}, {"accessors", accessors_},
-                                        {"bufferViews", views_}})
+        for (const auto& [key, list] : {std::pair<const char*, const Json&>{"nodes", nodes_}, {"meshes", meshes_},
+                                        {"materials", materials_}, {"images", images_}, {"textures", textures_},
+                                        {"accessors", accessors_}, {"bufferViews", views_}})
             if (!list.empty()) doc_[key] = list;
         if (!images_.empty()) doc_["samplers"] = Json::array({Json::object()});
         if (!bin_.empty()) {
@@ -242,14 +239,14 @@ private:
 
     // A sphere node: empty, its scale the radius along each axis, at its centre; a mesh would
     // count as the model's triangles in every consumer.
-    void SphereNodeJson(const char* name, const SphereNode& sphere) {
+    void SphereNodeJson(const SphereNode& sphere) {
         const auto& t = sphere.transform;
         // Scale first, then the turn: each local axis keeps its own scale.
         const double radius = sphere.radius;
         const Json scale = ShortFloats(std::array<double, 3>{radius * t[0][0], radius * t[1][1], radius * t[2][2]});
-        const bool bound = std::strcmp(name, kBoundSphereNodeName) == 0;
+        const bool bound = std::strcmp(sphere.name, kBoundSphereNodeName) == 0;
         const Json mark = bound ? Json{{"boundSphere", ShortFloat(sphere.radius)}} : Json{{"ellipsoid", scale}};
-        nodes_.push_back({{"name", name},
+        nodes_.push_back({{"name", sphere.name},
                           {"translation", ShortFloats(Turn(t[3]))},
                           {"rotation", kTurnRotation},
                           {"scale", scale},
@@ -266,10 +263,9 @@ private:
         }
         // The name again in the extras (with its bytes when not UTF-8): Assimp names a node
         // without one after its index.
-        const std::string name = Utf8Name(helper.name, "GREF entry " + std::to_string(index), warnings_);
-        Json wux{{"name", name}};
-        if (name != helper.name) wux["nameBytes"] = HexBytes(helper.name);
-        nodes_.push_back({{"name", name}, {"matrix", matrix}, {"extras", {{"size", ShortFloat(helper.size)}, {"wux", wux}}}});
+        Json wux{{"name", helper.name}};
+        if (!helper.nameBytes.empty()) wux["nameBytes"] = helper.nameBytes;
+        nodes_.push_back({{"name", helper.name}, {"matrix", matrix}, {"extras", {{"size", ShortFloat(helper.size)}, {"wux", wux}}}});
     }
 
     std::string Glb() {

@@ -4,7 +4,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "collect/node_route.h"
 #include "format/tool_text.h"
 
 namespace wux {
@@ -84,8 +83,8 @@ std::string MeshNode(const VertexChunk& mesh, std::size_t index, std::size_t mat
     return out + "}}";
 }
 
-std::string SphereNodeJson(const char* name, const SphereNode& sphere) {
-    return Json{{"name", name}, {"matrix", Rows(sphere.transform)},
+std::string SphereNodeJson(const SphereNode& sphere) {
+    return Json{{"name", sphere.name}, {"matrix", Rows(sphere.transform)},
                 {"object", {{"type", "sphere"}, {"radius", ShortFloat(sphere.radius)}}}}
         .dump();
 }
@@ -103,15 +102,14 @@ std::string WuxToJsonScene(const WuxDocument& doc, Warnings* warnings) {
     const auto meshes = Records<VertexChunk>(*model.meshes);
     for (std::size_t i = 0; i < meshes.size(); ++i)
         nodes.push_back(MeshNode(*meshes[i], i, static_cast<std::size_t>(model.materials->count()), warnings));
-    for (const SphereNode& s : BoundSphereNodes(*model.bounds, warnings)) nodes.push_back(SphereNodeJson(kBoundSphereNodeName, s));
-    for (const SphereNode& s : EllipsoidNodes(model.ellipsoid.get(), warnings)) nodes.push_back(SphereNodeJson(kEllipsoidNodeName, s));
+    for (const SphereNode& s : SphereNodes(model, warnings)) nodes.push_back(SphereNodeJson(s));
     const auto entries = Records<ReferenceEntry>(*model.references->entries);
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const HelperNode helper = HelperFromEntry(*entries[i], i, warnings);
-        Json node{{"name", Utf8Name(helper.name, "GREF entry " + std::to_string(i), warnings)},
+        Json node{{"name", helper.name},
                   {"matrix", Rows(helper.transform)},
                   {"object", {{"type", "helper"}, {"size", ShortFloat(helper.size)}}}};
-        if (node["name"] != helper.name) node["name_bytes"] = HexBytes(helper.name);
+        if (!helper.nameBytes.empty()) node["name_bytes"] = helper.nameBytes;
         nodes.push_back(node.dump());
     }
     // One material or node a line: readable, and still small for large meshes.

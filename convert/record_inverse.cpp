@@ -7,6 +7,7 @@
 #include <limits>
 #include <unordered_set>
 
+#include "collect/node_route.h"
 #include "format/tool_text.h"
 #include "format/world_normals.h"
 #include "format/wux_format.h"
@@ -87,23 +88,24 @@ HelperNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warni
     // The stored position lies a quarter of the size along the negative local Y axis from
     // the helper's origin.
     for (int k = 0; k < 3; ++k) node.transform[3][k] = t[3][k] + 0.25 * node.size * node.transform[1][k];
+    node.name = Utf8Name(entry.name, "GREF entry " + std::to_string(index), warnings);
+    if (node.name != entry.name) node.nameBytes = HexBytes(entry.name);
     return node;
 }
 
-std::vector<SphereNode> BoundSphereNodes(const BoundChunk& b, Warnings* warnings) {
+std::vector<SphereNode> SphereNodes(const ExportModel& model, Warnings* warnings) {
     std::vector<SphereNode> nodes;
-    const BoundSphere& main = *b.mainSphere;
-    const auto spheres = Records<BoundSphere>(*b.spheres);
+    const BoundSphere& main = *model.bounds->mainSphere;
+    const auto spheres = Records<BoundSphere>(*model.bounds->spheres);
     const bool mainEmpty = main.radius == 0.0f && main.x == 0.0f && main.y == 0.0f && main.z == 0.0f;
-    if (mainEmpty && spheres.empty()) return nodes;
     // The main sphere goes first; every later sphere not larger than it is put in the list
     // in visiting order.
     auto add = [&](const BoundSphere& s, const std::string& what) {
         if (s.radius < 0.0f || std::isnan(s.radius))
             warnings->Add(WarningKind::NotReproducible, "GBND " + what + ": radius not a distance");
-        nodes.push_back(SphereNode{TranslationRows(s.x, s.y, s.z), std::fabs(double{s.radius})});
+        nodes.push_back(SphereNode{kBoundSphereNodeName, TranslationRows(s.x, s.y, s.z), std::fabs(double{s.radius})});
     };
-    add(main, "main sphere");
+    if (!mainEmpty || !spheres.empty()) add(main, "main sphere");
     if (main.radius == 0.0f && !spheres.empty())
         warnings->Add(WarningKind::NotReproducible, "GBND: further spheres beside a main sphere of radius 0");
     for (std::size_t i = 0; i < spheres.size(); ++i) {
@@ -111,11 +113,8 @@ std::vector<SphereNode> BoundSphereNodes(const BoundChunk& b, Warnings* warnings
             warnings->Add(WarningKind::NotReproducible, "GBND sphere " + std::to_string(i) + ": larger than the main sphere");
         add(*spheres[i], "sphere " + std::to_string(i));
     }
-    return nodes;
-}
-
-std::vector<SphereNode> EllipsoidNodes(const EllipsoidChunk* e, Warnings* warnings) {
-    if (e == nullptr) return {};
+    const EllipsoidChunk* e = model.ellipsoid.get();
+    if (e == nullptr) return nodes;
     // Semi-axes are the radius times the lengths of the transform's axes: the radius is the
     // longest semi-axis and the axes are scaled to the others.
     double radius = 0.0;
@@ -123,10 +122,11 @@ std::vector<SphereNode> EllipsoidNodes(const EllipsoidChunk* e, Warnings* warnin
         if (s < 0.0f || std::isnan(s)) warnings->Add(WarningKind::NotReproducible, "GELP: semi-axis not a length");
         radius = std::max(radius, std::fabs(double{s}));
     }
-    SphereNode node{TranslationRows(e->centre[0], e->centre[1], e->centre[2]), radius};
+    const HostRows centre = TranslationRows(e->centre[0], e->centre[1], e->centre[2]);
+    SphereNode& node = nodes.emplace_back(SphereNode{kEllipsoidNodeName, centre, radius});
     if (radius > 0.0)
         for (int k = 0; k < 3; ++k) node.transform[k][k] = std::fabs(double{e->semiAxes[k]}) / radius;
-    return {node};
+    return nodes;
 }
 
 void WarnUnreproducible(const WuxDocument& doc, Warnings* warnings) {
