@@ -265,7 +265,8 @@ private:
         // without one after its index.
         Json wux{{"name", helper.name}};
         if (!helper.nameBytes.empty()) wux["nameBytes"] = helper.nameBytes;
-        nodes_.push_back({{"name", helper.name}, {"matrix", matrix}, {"extras", {{"size", ShortFloat(helper.size)}, {"wux", wux}}}});
+        nodes_.push_back(
+            {{"name", helper.name}, {"matrix", matrix}, {"extras", {{"size", ShortFloat(helper.size)}, {"wux", wux}}}});
     }
 
     std::string Glb() {

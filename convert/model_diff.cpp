@@ -123,12 +123,12 @@ private:
     template <typename T>
     void Exact(const std::string& kind, const Place& at, const std::string& field, const T& va, const T& vb,
                std::size_t fieldOffset = 0) {
-        if constexpr (std::is_same_v<T, std::string>) {
-            if (va != vb) Add(kind, at, field, SingleQuoted(va), SingleQuoted(vb), fieldOffset);
-        } else if (va != vb) {
-            Add(kind, at, field, std::to_string(va), std::to_string(vb), fieldOffset);
-        }
+        if (va != vb) Add(kind, at, field, Text(va), Text(vb), fieldOffset);
     }
+
+    static std::string Text(const std::string& s) { return SingleQuoted(s); }
+    template <typename T>
+    static std::string Text(const T& v) { return std::to_string(v); }
 
     // Three words in a row: the fields "<prefix>x", "<prefix>y" and "<prefix>z".
     void Xyz(const char* kind, const Place& at, const char* prefix, const float* va, const float* vb, std::size_t offset) {
@@ -239,14 +239,14 @@ private:
               kMeshConstantOffset);
         Exact("count", head, "vertex count", std::uint32_t(ma.vertexCount), std::uint32_t(mb.vertexCount), kMeshVertexCountOffset);
         Exact("count", head, "face count", std::uint32_t(ma.faceCount), std::uint32_t(mb.faceCount), kMeshFaceCountOffset);
-        // Where each array starts in either file.
-        const std::size_t verticesA = atA + kMeshHeadSize, verticesB = atB + kMeshHeadSize;
-        const std::size_t trianglesA = verticesA + kVertexSize * std::size_t(ma.vertexCount);
-        const std::size_t trianglesB = verticesB + kVertexSize * std::size_t(mb.vertexCount);
-        const std::size_t normalsA = trianglesA + kTriangleSize * std::size_t(ma.faceCount);
-        const std::size_t normalsB = trianglesB + kTriangleSize * std::size_t(mb.faceCount);
-        const std::size_t blocksA = normalsA + kNormalSize * std::size_t(ma.vertexCount);
-        const std::size_t blocksB = normalsB + kNormalSize * std::size_t(mb.vertexCount);
+        // Where each array starts in a file: vertices, triangles, normals, face blocks.
+        const auto starts = [](std::size_t at, const VertexChunk& m) {
+            const std::size_t vertices = at + kMeshHeadSize, triangles = vertices + kVertexSize * std::size_t(m.vertexCount);
+            const std::size_t normals = triangles + kTriangleSize * std::size_t(m.faceCount);
+            return std::array<std::size_t, 4>{vertices, triangles, normals, normals + kNormalSize * std::size_t(m.vertexCount)};
+        };
+        const auto [verticesA, trianglesA, normalsA, blocksA] = starts(atA, ma);
+        const auto [verticesB, trianglesB, normalsB, blocksB] = starts(atB, mb);
         const std::size_t corners = std::size_t(std::min(ma.vertexCount, mb.vertexCount));
         for (std::size_t k = 0; k < corners; ++k) {
             const MeshVertex& va = ma.vertices[k];
@@ -277,8 +277,8 @@ private:
     }
 
     bool SameNormal(const std::array<float, 3>& a, const std::array<float, 3>& b) const {
-        const double t = options_.tolerance;
-        return WithinTolerance(a[0], b[0], t) && WithinTolerance(a[1], b[1], t) && WithinTolerance(a[2], b[2], t);
+        const auto same = [this](float x, float y) { return WithinTolerance(x, y, options_.tolerance); };
+        return std::equal(a.begin(), a.end(), b.begin(), same);
     }
 
     // The file keeps normals in each object's own space and no object transform, so two
@@ -407,19 +407,18 @@ std::string FormatDiffText(const DiffReport& report, const std::string& nameA, c
 }
 
 nlohmann::json DiffJson(const DiffReport& report, const std::string& nameA, const std::string& nameB) {
+    const auto offset = [](std::optional<std::size_t> at) { return at ? nlohmann::json(*at) : nlohmann::json(nullptr); };
+    const auto magnitude = [](double m) { return std::isfinite(m) ? nlohmann::json(m) : nlohmann::json("inf"); };
     nlohmann::json list = nlohmann::json::array();
     for (const Difference& d : report.listed) {
         nlohmann::json item{{"kind", d.kind}, {"chunk", d.chunk}, {"record", d.record}, {"field", d.field},
-                            {"a", d.valueA}, {"b", d.valueB}};
-        item["offsetA"] = d.offsetA ? nlohmann::json(*d.offsetA) : nlohmann::json(nullptr);
-        item["offsetB"] = d.offsetB ? nlohmann::json(*d.offsetB) : nlohmann::json(nullptr);
-        if (d.magnitude) item["difference"] = std::isfinite(*d.magnitude) ? nlohmann::json(*d.magnitude) : nlohmann::json("inf");
+                            {"a", d.valueA}, {"b", d.valueB}, {"offsetA", offset(d.offsetA)},
+                            {"offsetB", offset(d.offsetB)}};
+        if (d.magnitude) item["difference"] = magnitude(*d.magnitude);
         list.push_back(std::move(item));
     }
     nlohmann::json largest = nlohmann::json::object();
-    for (const auto& [kind, l] : report.largest)
-        largest[kind] = {{"difference", std::isfinite(l.magnitude) ? nlohmann::json(l.magnitude) : nlohmann::json("inf")},
-                         {"where", l.where}};
+    for (const auto& [kind, l] : report.largest) largest[kind] = {{"difference", magnitude(l.magnitude)}, {"where", l.where}};
     return nlohmann::json{{"a", nameA},
                           {"b", nameB},
                           {"equal", report.Equal()},

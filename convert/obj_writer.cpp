@@ -102,14 +102,11 @@ ToolResult<void> WriteObj(const WuxDocument& doc, const std::string& outputPath,
         for (const Corner& c : corners) line("v", {c.position[0], c.position[2], -c.position[1]});
         for (const Corner& c : corners) line("vt", {c.uv[0], 1.0f - c.uv[1]});
         for (const Corner& c : corners) line("vn", {c.normal[0], c.normal[2], -c.normal[1]});
-        for (std::size_t k = 0; k + 2 < corners.size(); k += 3) {
+        // Three corners a face, each its own position, texture vertex and normal.
+        for (std::size_t k = 0; k < corners.size(); ++k) {
+            const std::string n = std::to_string(base + k);
+            obj += (k % 3 == 0 ? "f " : " ") + n + '/' + n + '/' + n + (k % 3 == 2 ? "\n" : "");
             pass(kBlock);
-            obj += 'f';
-            for (std::size_t corner = base + k; corner < base + k + 3; ++corner) {
-                const std::string n = std::to_string(corner);
-                obj += ' ' + n + '/' + n + '/' + n;
-            }
-            obj += '\n';
         }
         base += corners.size();
     }

@@ -50,7 +50,6 @@ std::size_t Utf8Length(const std::string& s, std::size_t i) {
 
 HelperNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warnings* warnings) {
     HelperNode node;
-    node.name = entry.name;
     const auto& t = entry.transform;
     const auto& h = entry.halfExtents;
     std::array<std::array<double, 3>, 3> axes{};
