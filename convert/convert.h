@@ -29,15 +29,11 @@ std::string WuxToJsonScene(const WuxDocument& doc, Warnings* warnings);
 // the radius or the semi-axes (marked in their extras), so that the file holds exactly the
 // model's triangles; reference entries empty nodes whose transform carries the helper's
 // axes and whose extras its size, so that `wux export` of the glTF file gives them back.
-// Material values glTF has no place for go into the material's extras under "wux".
-struct GltfOptions {
-    bool binary = true;                    // .glb; otherwise .gltf with a .bin and the images beside it
-    std::string outputPath;                // names the .bin and the image copies of a .gltf
-    std::vector<std::string> textureDirs;  // where map files are looked for, in order
-};
-
-// Stages the file(s) to write in *outputs.
-ToolResult<void> WriteGltf(const WuxDocument& file, const GltfOptions& options, StagedFiles* outputs, Warnings* warnings);
+// Material values glTF has no place for go into the material's extras under "wux". A .glb
+// output holds everything; a .gltf one has a .bin and copies of the images beside it. Map
+// files are looked for in textureDirs, in order. Stages the files to write in *outputs.
+ToolResult<void> WriteGltf(const WuxDocument& file, const std::string& outputPath,
+                           const std::vector<std::string>& textureDirs, StagedFiles* outputs, Warnings* warnings);
 
 // A WUX file as Wavefront OBJ with its MTL library beside it: one object per mesh record with
 // positions, texture coordinates and normals turned to Y-up, and materials by name with the

@@ -52,8 +52,9 @@ std::string PercentEncoded(const std::string& name) {
 
 class GltfBuilder {
 public:
-    GltfBuilder(const WuxDocument& file, const GltfOptions& options, StagedFiles* outputs, Warnings* warnings)
-        : file_(file), options_(options), outputs_(outputs), warnings_(warnings) {}
+    GltfBuilder(const WuxDocument& file, const std::string& outputPath, const std::vector<std::string>& textureDirs,
+                StagedFiles* outputs, Warnings* warnings)
+        : file_(file), outputPath_(outputPath), outputs_(outputs), warnings_(warnings), textureFolders_(textureDirs) {}
 
     ToolResult<void> Build() {
         WarnUnreproducible(file_, warnings_);
@@ -79,13 +80,13 @@ public:
         if (!images_.empty()) doc_["samplers"] = Json::array({Json::object()});
         if (!bin_.empty()) {
             Json buffer{{"byteLength", bin_.size()}};
-            if (!options_.binary) buffer["uri"] = PercentEncoded(BinName());
+            if (!binary_) buffer["uri"] = PercentEncoded(BinName());
             doc_["buffers"] = Json::array({buffer});
         }
-        if (options_.binary) {
-            Put(options_.outputPath, Glb());
+        if (binary_) {
+            Put(outputPath_, Glb());
         } else {
-            Put(options_.outputPath, doc_.dump(1) + "\n");
+            Put(outputPath_, doc_.dump(1) + "\n");
             if (!bin_.empty()) Put(Beside(BinName()), bin_);
         }
         return failure_;
@@ -98,9 +99,9 @@ private:
         if (failure_.Ok()) failure_ = outputs_->Add(path, bytes.data(), bytes.size(), replaces);
     }
 
-    std::string BinName() const { return fs::path(options_.outputPath).stem().string() + ".bin"; }
+    std::string BinName() const { return fs::path(outputPath_).stem().string() + ".bin"; }
     std::string Beside(const std::string& name) const {
-        return (fs::path(options_.outputPath).parent_path() / name).string();
+        return (fs::path(outputPath_).parent_path() / name).string();
     }
 
     std::size_t AddView(const void* data, std::size_t size, int target) {
@@ -148,7 +149,7 @@ private:
             warnings_->Add(WarningKind::MapFilesMissing, image.Error().Text());
         } else {
             Json json{{"name", Utf8Name(fileName, "map file " + PrintableText(fileName), warnings_)}};
-            if (options_.binary) {
+            if (binary_) {
                 json["bufferView"] = AddView(image->bytes.data(), image->bytes.size(), 0);
                 json["mimeType"] = image->mimeType;
             } else {
@@ -165,7 +166,7 @@ private:
     // is used as it is), nor takes a name of this conversion: it gets a free name then, with a
     // warning. The name given.
     std::string CopyOf(const std::string& name, std::vector<std::uint8_t> bytes) {
-        if (copyNames_.empty()) copyNames_ = {fs::path(options_.outputPath).filename().string(), BinName()};
+        if (copyNames_.empty()) copyNames_ = {fs::path(outputPath_).filename().string(), BinName()};
         const fs::path p(name);
         std::string candidate = name;
         NameUse use = NameUse::Taken;
@@ -290,7 +291,8 @@ private:
 
     const WuxDocument& file_;
     const ExportModel& model_ = *file_.model;
-    const GltfOptions& options_;
+    const std::string& outputPath_;
+    const bool binary_ = Lower(fs::path(outputPath_).extension().string()) == ".glb";
     StagedFiles* outputs_;
     Warnings* warnings_;
     ToolResult<void> failure_;
@@ -300,13 +302,14 @@ private:
     std::vector<std::uint8_t> bin_;
     std::map<std::string, std::optional<std::size_t>> textureByName_;
     std::set<std::string> copyNames_;
-    TextureFolders textureFolders_{options_.textureDirs};
+    TextureFolders textureFolders_;
 };
 
 }  // namespace
 
-ToolResult<void> WriteGltf(const WuxDocument& file, const GltfOptions& options, StagedFiles* outputs, Warnings* warnings) {
-    return GltfBuilder(file, options, outputs, warnings).Build();
+ToolResult<void> WriteGltf(const WuxDocument& file, const std::string& outputPath,
+                           const std::vector<std::string>& textureDirs, StagedFiles* outputs, Warnings* warnings) {
+    return GltfBuilder(file, outputPath, textureDirs, outputs, warnings).Build();
 }
 
 }  // namespace wux
