@@ -43,10 +43,9 @@ template <typename Values>
 void AppendList(std::string* out, const std::vector<Corner>& corners, Values values) {
     *out += '[';
     for (std::size_t k = 0; k < corners.size(); ++k) {
-        *out += k ? ",[" : "[";
         const auto v = values(corners[k]);
         for (std::size_t i = 0; i < v.size(); ++i) {
-            if (i) *out += ',';
+            *out += i ? "," : k ? ",[" : "[";
             AppendFloat(out, v[i]);
         }
         *out += ']';

@@ -168,20 +168,15 @@ private:
 
     void Materials() {
         const auto inA = ByName(a_), inB = ByName(b_);
+        const auto chunk = [](const MaterialChunk* m) { return std::string(kMaterialTag) + " " + SingleQuoted(m->name); };
         for (std::size_t i = 0; i < a_.materials.size(); ++i) {
-            const std::string& name = a_.materials[i]->name;
-            const auto found = inB.find(name);
-            const std::string chunk = std::string(kMaterialTag) + " " + SingleQuoted(name);
-            if (found == inB.end()) {
-                Missing("material", chunk, "", true, a_.ChunkAt(kMaterialTag, i));
-                continue;
-            }
-            MaterialPair(chunk, i, found->second);
+            const auto found = inB.find(a_.materials[i]->name);
+            if (found != inB.end()) MaterialPair(chunk(a_.materials[i]), i, found->second);
+            else Missing("material", chunk(a_.materials[i]), "", true, a_.ChunkAt(kMaterialTag, i));
         }
         for (std::size_t i = 0; i < b_.materials.size(); ++i)
             if (inA.count(b_.materials[i]->name) == 0)
-                Missing("material", std::string(kMaterialTag) + " " + SingleQuoted(b_.materials[i]->name), "", false,
-                        b_.ChunkAt(kMaterialTag, i));
+                Missing("material", chunk(b_.materials[i]), "", false, b_.ChunkAt(kMaterialTag, i));
     }
 
     void MaterialPair(const std::string& chunk, std::size_t ia, std::size_t ib) {
@@ -285,14 +280,13 @@ private:
     // records whose normals one linear map turns into each other's hold the same model's
     // normals in two frames: a conversion writes them in world space, OBJ in a Y-up one.
     bool SameUpToFrame(const std::vector<std::array<float, 3>>& a, const std::vector<std::array<float, 3>>& b) const {
+        const auto same = [this](const std::array<float, 3>& x, const std::array<float, 3>& y) { return SameNormal(x, y); };
         if (a.size() != b.size()) return false;
-        std::size_t k = 0;
-        while (k < a.size() && SameNormal(a[k], b[k])) ++k;
-        if (k == a.size()) return true;
+        if (std::equal(a.begin(), a.end(), b.begin(), same)) return true;
         const std::optional<Matrix3> map = FitDirectionMap(a, b);
         if (!map) return false;
         const Matrix3 identity{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
-        for (; k < a.size(); ++k) {
+        for (std::size_t k = 0; k < a.size(); ++k) {
             if (SameNormal(a[k], b[k])) continue;
             const auto turned = MapDirection(*map, a[k]), unit = MapDirection(identity, b[k]);
             if (!turned || !unit || !SameNormal(*turned, *unit)) return false;

@@ -52,13 +52,13 @@ HelperNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warni
     HelperNode node;
     const auto& t = entry.transform;
     const auto& h = entry.halfExtents;
-    std::array<std::array<double, 3>, 3> axes{};
-    for (int r = 0; r < 3; ++r) axes[r] = {t[r][0], t[r][1], t[r][2]};
+    for (int r = 0; r < 3; ++r) node.transform[r] = {t[r][0], t[r][1], t[r][2]};  // scaled below
     const std::string where = EntryName(entry, index);
     const auto warn = [&](const char* what) { warnings->Add(WarningKind::NotReproducible, where + what); };
     if (t[0][3] != 0.0f || t[1][3] != 0.0f || t[2][3] != 0.0f || t[3][3] != 0.0f)
         warn(": fourth matrix column not zero");
-    if (std::any_of(axes.begin(), axes.end(), [](const std::array<double, 3>& axis) { return !(Length(axis) > 0.0); }))
+    const auto zero = [](const std::array<double, 3>& axis) { return !(Length(axis) > 0.0); };
+    if (std::any_of(node.transform.begin(), node.transform.begin() + 3, zero))
         warn(": an axis of zero length");
 
     // The collector stores half extent = axis length / 2 * size, with the axis length
@@ -82,7 +82,7 @@ HelperNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warni
     for (int r = 0; r < 3; ++r) {
         const double length = node.size != 0.0 ? 2.0 * std::fabs(double{h[r]}) / std::fabs(node.size) : 1.0;
         // A zero axis would make the collector drop the helper.
-        for (int k = 0; k < 3; ++k) node.transform[r][k] = axes[r][k] * (length > 0.0 ? length : 1.0);
+        for (double& v : node.transform[r]) v *= length > 0.0 ? length : 1.0;
     }
     // The stored position lies a quarter of the size along the negative local Y axis from
     // the helper's origin.
