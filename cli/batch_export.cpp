@@ -98,12 +98,17 @@ nlohmann::json EntryJson(const Entry& e) {
 
 // Every input found, in the order given: those that cannot be exported carry their error,
 // the others are the jobs. The output folder and the report's folder are there once MakePlan
-// returns; the folders it made go again if they stay empty.
+// returns; the folders it made go again if they stay empty. Then how the run went.
 struct Plan {
     Discovery discovery;
     std::vector<Entry> entries;
     std::vector<std::size_t> jobs;  // entries that are exported
     CreatedFolders created;
+    int signal = 0;  // the signal that interrupted the run, or 0
+    std::size_t parallel = 0;
+    std::size_t done = 0;
+    std::size_t converted = 0;
+    double seconds = 0;
 };
 
 void MakePlan(const BatchOptions& options, Plan* plan) {
@@ -140,16 +145,9 @@ void MakePlan(const BatchOptions& options, Plan* plan) {
 // A file running this long is named on the progress line.
 constexpr double kSlowSeconds = 10;
 
-struct Outcome {
-    int signal = 0;  // the signal that interrupted the run, or 0
-    std::size_t parallel = 0;
-    std::size_t done = 0;
-    double seconds = 0;
-};
-
 // Exports the plan's jobs in supervised workers, each handing its report back, and fills in
 // each entry; prints each failure as it comes, under a progress bar.
-Outcome RunExports(const BatchOptions& options, Plan* plan, PluginLibrary* plugin) {
+void RunExports(const BatchOptions& options, Plan* plan, PluginLibrary* plugin) {
     std::vector<Entry>& entries = plan->entries;
     const std::vector<std::size_t>& jobs = plan->jobs;
     auto exportOptions = [&](std::size_t entry) {
@@ -161,19 +159,16 @@ Outcome RunExports(const BatchOptions& options, Plan* plan, PluginLibrary* plugi
         return o;
     };
 
-    Outcome outcome;
-    std::size_t failed = 0;
-    for (const Entry& e : entries)
-        if (!e.error.empty()) ++failed, ++outcome.done;
     ProgressBar progress(entries.size());
     auto printFailure = [&](const Entry& e) {
         const std::string input = QuotedPath(e.input.input);
         const bool named = e.error.compare(0, input.size() + 2, input + ": ") == 0;
         PrintError((named ? "" : input + ": ") + e.error);
     };
+    plan->done = entries.size() - jobs.size();
     for (const Entry& e : entries)
         if (!e.error.empty()) printFailure(e);
-    progress.Update(outcome.done, failed);
+    progress.Update(plan->done, plan->done);
 
     const auto start = std::chrono::steady_clock::now();
     WorkerRun run;
@@ -199,19 +194,17 @@ Outcome RunExports(const BatchOptions& options, Plan* plan, PluginLibrary* plugi
         e.seconds = worker.seconds;
         if (worker.Succeeded()) {
             e.converted = true;
+            ++plan->converted;
             TakeReport(worker.outputText, &e);
             Note("wrote " + o.output);
         } else if (worker.end == WorkerOutcome::End::Exited) {
             TakeError(worker.errorText, &e);
         } else {
-            e.error = EndOfWorker(worker, options.limits, o);
+            e.error = DescribeWorkerEnd(worker, options.limits, o.input, o.output, o.report);
         }
-        ++outcome.done;
-        if (!e.converted) {
-            ++failed;
-            printFailure(e);
-        }
-        progress.Update(outcome.done, failed);
+        ++plan->done;
+        if (!e.converted) printFailure(e);
+        progress.Update(plan->done, plan->done - plan->converted);
     };
     // The file that has run longest, once it has run long enough to explain a still bar.
     run.tick = [&](std::size_t job, double seconds) {
@@ -220,26 +213,20 @@ Outcome RunExports(const BatchOptions& options, Plan* plan, PluginLibrary* plugi
                                                       std::to_string(static_cast<long>(seconds)) + " s)");
         progress.Redraw();
     };
-    outcome.signal = RunWorkers(run);
-    outcome.parallel = run.parallel;
-    outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    plan->signal = RunWorkers(run);
+    plan->parallel = run.parallel;
+    plan->seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     progress.Clear();
-    return outcome;
 }
 
-std::size_t ConvertedCount(const std::vector<Entry>& entries) {
-    return static_cast<std::size_t>(std::count_if(entries.begin(), entries.end(), [](const Entry& e) { return e.converted; }));
-}
-
-nlohmann::json BatchReportJson(const BatchOptions& options, const Plan& plan, const Outcome& outcome) {
-    const std::size_t converted = ConvertedCount(plan.entries);
+nlohmann::json BatchReportJson(const BatchOptions& options, const Plan& plan) {
     nlohmann::json report;
     report["out_dir"] = options.outDir;
-    report["jobs"] = outcome.parallel;
-    report["converted"] = converted;
-    report["failed"] = plan.entries.size() - converted;
+    report["jobs"] = plan.parallel;
+    report["converted"] = plan.converted;
+    report["failed"] = plan.entries.size() - plan.converted;
     report["skipped_files"] = plan.discovery.skipped;
-    report["seconds"] = outcome.seconds;
+    report["seconds"] = plan.seconds;
     nlohmann::json list = nlohmann::json::array();
     for (const Entry& e : plan.entries) list.push_back(EntryJson(e));
     report["inputs"] = std::move(list);
@@ -247,15 +234,15 @@ nlohmann::json BatchReportJson(const BatchOptions& options, const Plan& plan, co
 }
 
 // "converted 3 of 4 files into out in 1.2 s (1 failed, 2 with warnings, 1 other file skipped)"
-std::string SummaryLine(const BatchOptions& options, const Plan& plan, const Outcome& outcome) {
-    const std::size_t total = plan.entries.size(), converted = ConvertedCount(plan.entries);
+std::string SummaryLine(const BatchOptions& options, const Plan& plan) {
+    const std::size_t total = plan.entries.size(), converted = plan.converted;
     const std::size_t withWarnings = static_cast<std::size_t>(std::count_if(
         plan.entries.begin(), plan.entries.end(), [](const Entry& e) { return e.converted && !e.warnings.empty(); }));
     std::ostringstream line;
     line.setf(std::ios::fixed);
     line.precision(1);
     line << "converted " << converted << " of " << Plural(total, "file", "files") << " into " << options.outDir
-         << " in " << outcome.seconds << " s";
+         << " in " << plan.seconds << " s";
     std::vector<std::string> notes;
     if (converted < total) notes.push_back(std::to_string(total - converted) + " failed");
     if (withWarnings > 0) notes.push_back(std::to_string(withWarnings) + " with warnings");
@@ -273,25 +260,26 @@ int RunBatchExport(const BatchOptions& options) {
     LoadPlugin(options.common.plugin, &plugin);
     Plan plan;
     MakePlan(options, &plan);
-    const Outcome outcome = RunExports(options, &plan, &plugin);
-    if (outcome.signal != 0) {
-        PrintError("interrupted (" + SignalName(outcome.signal) + ") after " + std::to_string(outcome.done) + " of " +
+    RunExports(options, &plan, &plugin);
+    if (plan.signal != 0) {
+        PrintError("interrupted (" + SignalName(plan.signal) + ") after " + std::to_string(plan.done) + " of " +
                    std::to_string(plan.entries.size()) + " files; no report written");
-        return ExitCodeOfSignal(outcome.signal);
+        return ExitCodeOfSignal(plan.signal);
     }
     // The outputs go to the disk together, not one sync per file.
     std::set<std::string> folders;
     for (const Entry& e : plan.entries)
         if (e.converted) folders.insert(FolderOf(e.input.output));
     if (const ToolResult<void> synced = SyncFolders({folders.begin(), folders.end()}); !synced.Ok()) throw synced.Error();
-    const bool reportToStdout = options.common.report == "-";
-    if (reportToStdout) PrintJson(BatchReportJson(options, plan, outcome));
-    if (!options.common.report.empty() && !reportToStdout) {
-        const ToolResult<void> written = WriteReportFile(options.common.report, BatchReportJson(options, plan, outcome));
-        if (!written.Ok()) throw written.Error();
+    const std::string& report = options.common.report;
+    if (report == "-") {
+        PrintJson(BatchReportJson(options, plan));
+    } else if (!report.empty()) {
+        if (const ToolResult<void> written = WriteReportFile(report, BatchReportJson(options, plan)); !written.Ok())
+            throw written.Error();
     }
-    if (ShowSummary()) (reportToStdout ? std::cerr : std::cout) << SummaryLine(options, plan, outcome) << "\n" << std::flush;
-    return ConvertedCount(plan.entries) == plan.entries.size() ? kExitOk : kExitNo;
+    if (ShowSummary()) (report == "-" ? std::cerr : std::cout) << SummaryLine(options, plan) << "\n" << std::flush;
+    return plan.converted == plan.entries.size() ? kExitOk : kExitNo;
 }
 
 }  // namespace wux

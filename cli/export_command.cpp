@@ -279,11 +279,13 @@ int RunExport(const ExportOptions& options, PluginLibrary* plugin) {
 // needs no worker to contain a crash or a hang, and runs in this process, under the same
 // memory cap. Everything else goes to a supervised worker.
 int ExportAlone(const ExportOptions& options, const WorkerLimits& limits, PluginLibrary* plugin) {
-    const std::string interrupted = std::string(ProgressShown() ? "\r\033[K" : "") + "wux export: interrupted (";
+    const auto interrupted = [](int signal) {
+        return std::string(ProgressShown() ? "\r\033[K" : "") + "wux export: interrupted (" + SignalName(signal) +
+               "); nothing written\n";
+    };
     if (IsJsonPath(options.input)) {
-        static std::string onInt, onTerm;  // read by the signal handler
-        onInt = interrupted + "SIGINT); nothing written\n";
-        onTerm = interrupted + "SIGTERM); nothing written\n";
+        // Read by the signal handler.
+        static const std::string onInt = interrupted(SIGINT), onTerm = interrupted(SIGTERM);
         NoteOnInterrupt(onInt.c_str(), onTerm.c_str());
         // Acted on even when the command was started with SIGINT ignored, as a worker does.
         signal(SIGINT, SIG_DFL);
@@ -299,13 +301,13 @@ int ExportAlone(const ExportOptions& options, const WorkerLimits& limits, Plugin
     run.done = [&](std::size_t, const WorkerOutcome& outcome) {
         code = outcome.end == WorkerOutcome::End::Exited ? outcome.exitCode : kExitFailed;
         if (outcome.end == WorkerOutcome::End::Exited) return;  // the worker has said what happened
-        const std::string why = EndOfWorker(outcome, limits, options);
+        const std::string why = DescribeWorkerEnd(outcome, limits, options.input, options.output, options.report);
         if (outcome.end != WorkerOutcome::End::Interrupted) PrintError(why);
     };
     const int signal = RunWorkers(run);
     if (signal == 0) return code;
     // The worker's progress line (and the terminal's ^C) go before the message.
-    std::cerr << interrupted << SignalName(signal) << "); nothing written\n";
+    std::cerr << interrupted(signal);
     return ExitCodeOfSignal(signal);
 }
 
@@ -353,13 +355,6 @@ int ExportScene(const ExportOptions& options, PluginLibrary* plugin) {
         PrintError(QuotedPath(options.input) + ": " + e.what());
     }
     return kExitFailed;
-}
-
-std::string EndOfWorker(const WorkerOutcome& outcome, const WorkerLimits& limits, const ExportOptions& options) {
-    std::vector<std::string> folders{FolderOf(options.output)};
-    if (!options.report.empty() && options.report != "-") folders.push_back(FolderOf(options.report));
-    RemoveWorkerLeftovers(outcome.pid, folders);
-    return DescribeWorkerEnd(outcome, limits, options.input, options.output);
 }
 
 void AddExportCommand(CLI::App& app) {

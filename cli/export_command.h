@@ -34,10 +34,6 @@ void LoadPlugin(const std::string& explicitPath, PluginLibrary* plugin);
 // "wux export: " and its failure, and returns the exit code.
 int ExportScene(const ExportOptions& options, PluginLibrary* plugin);
 
-// Why the worker of an export ended without a word (a crash, a timeout), once its temporary
-// files are removed.
-std::string EndOfWorker(const WorkerOutcome& outcome, const WorkerLimits& limits, const ExportOptions& options);
-
 // wux export INPUT... --out-dir DIR (cli/batch_export.cpp): converts files and folders of files
 // in parallel, in supervised workers (one per job slot) under the same rules as a single
 // export, goes on past failures, prints one line per failure and a summary, and writes one
