@@ -115,15 +115,11 @@ void PrintError(const std::string& text) {
 }
 
 void Warn(const std::string& text) {
-    if (verbosity == Verbosity::Quiet) return;
-    ClearProgress();
-    std::cerr << Prefix() << "warning: " << text << "\n" << std::flush;
+    if (verbosity != Verbosity::Quiet) PrintError("warning: " + text);
 }
 
 void Note(const std::string& text) {
-    if (verbosity != Verbosity::Verbose) return;
-    ClearProgress();
-    std::cerr << Prefix() << text << "\n" << std::flush;
+    if (verbosity == Verbosity::Verbose) PrintError(text);
 }
 
 bool ShowSummary() { return verbosity != Verbosity::Quiet; }
