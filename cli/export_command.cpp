@@ -34,7 +34,6 @@
 #include "cli/command.h"
 #include "cli/exit_codes.h"
 #include "cli/input_discovery.h"
-#include "cli/progress_bar.h"
 #include "cli/worker_process.h"
 #include "writer/export_interrupt.h"
 #include "writer/staged_files.h"
