@@ -57,7 +57,8 @@ unsigned long SyncAndClose(HANDLE handle, bool sync) {
 }
 
 unsigned long MoveOver(const std::string& from, const std::string& to) {
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 0 : GetLastError();
+    const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    return MoveFileExA(from.c_str(), to.c_str(), flags) ? 0 : GetLastError();
 }
 
 void Close(HANDLE handle) { CloseHandle(handle); }

@@ -31,10 +31,12 @@ bool ForEachRecord(const RecordList& list, Visit visit) {
     return true;
 }
 
-void Fail(SaveError* error, SaveError::Kind kind, std::string message) {
-    if (error == nullptr) return;
+bool Fail(SaveError* error, SaveError::Kind kind, std::string message, const char* cause = nullptr) {
+    if (error == nullptr) return false;
     error->kind = kind;
     error->message = std::move(message);
+    if (cause != nullptr) error->cause = cause;
+    return false;
 }
 
 // Strings longer than this cannot have their padded length stored in a u32.
@@ -196,10 +198,8 @@ void PutReferences(ByteBuffer& out, const ReferenceChunk& references, uint64_t s
 bool MeasureModel(const ExportModel& model, ModelLayout* layout, SaveError* error) {
     using Kind = SaveError::Kind;
     if (!model.materials || !model.meshes || !model.references || !model.references->entries || !model.bounds ||
-        !model.bounds->mainSphere || !model.bounds->spheres) {
-        Fail(error, Kind::InvalidModel, "the export model is incomplete");
-        return false;
-    }
+        !model.bounds->mainSphere || !model.bounds->spheres)
+        return Fail(error, Kind::InvalidModel, "the export model is incomplete");
     std::string problem;
     uint64_t size = wux_file::kFileHeadSize + wux_file::kInfoChunkSize;
 
@@ -233,10 +233,7 @@ bool MeasureModel(const ExportModel& model, ModelLayout* layout, SaveError* erro
             return true;
         });
     }
-    if (!ok) {
-        Fail(error, Kind::InvalidModel, problem.empty() ? "a list of the export model is broken" : problem);
-        return false;
-    }
+    if (!ok) return Fail(error, Kind::InvalidModel, problem.empty() ? "a list of the export model is broken" : problem);
     size += BoundChunkSize(*model.bounds);
     if (model.ellipsoid) size += wux_file::kEllipsoidChunkSize;
 
@@ -247,17 +244,12 @@ bool MeasureModel(const ExportModel& model, ModelLayout* layout, SaveError* erro
         refSize += ReferenceEntrySize(entry);
         return true;
     });
-    if (!ok) {
-        Fail(error, Kind::InvalidModel, "a reference entry is missing or has a name too long for the file");
-        return false;
-    }
+    if (!ok) return Fail(error, Kind::InvalidModel, "a reference entry is missing or has a name too long for the file");
     size += refSize;
-    if (size > std::numeric_limits<uint32_t>::max()) {
-        Fail(error, Kind::TooLarge,
-             "the model needs " + std::to_string(size) + " bytes, more than a WUX file can hold (4 GiB)");
-        if (error != nullptr) error->cause = kTooLargeCause;
-        return false;
-    }
+    if (size > std::numeric_limits<uint32_t>::max())
+        return Fail(error, Kind::TooLarge,
+                    "the model needs " + std::to_string(size) + " bytes, more than a WUX file can hold (4 GiB)",
+                    kTooLargeCause);
     layout->fileSize = size;
     layout->infoSize = infoSize;
     layout->refSize = refSize;
@@ -291,13 +283,8 @@ bool SerializeModel(const ExportModel& model, ByteBuffer& out, SaveError* error)
         if (model.ellipsoid) PutEllipsoid(out, *model.ellipsoid);
         PutReferences(out, *model.references, layout.refSize);
     }
-    if (out.failed()) {
-        Fail(error, SaveError::Kind::WriteFailed, "");
-        return false;
-    }
-    if (out.totalBytes() - start != layout.fileSize) {  // the size fields would lie
-        Fail(error, SaveError::Kind::InvalidModel, "the export model changed while it was written");
-        return false;
-    }
+    if (out.failed()) return Fail(error, SaveError::Kind::WriteFailed, "");
+    if (out.totalBytes() - start != layout.fileSize)  // the size fields would lie
+        return Fail(error, SaveError::Kind::InvalidModel, "the export model changed while it was written");
     return true;
 }
