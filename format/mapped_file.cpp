@@ -12,7 +12,6 @@
 #include <cstring>
 #include <limits>
 
-
 namespace wux {
 namespace {
 
@@ -134,7 +133,8 @@ ToolResult<void> MappedFile::OpenWhole(const std::string& path) {
 ToolResult<void> MappedFile::Map(const std::string& path, std::uint64_t limit, const char* tooLarge) {
     InputFile file;
     if (ToolResult<void> opened = file.Open(path); !opened.Ok()) return opened;
-    if (file.Size() > limit) return IoError(path, std::string(tooLarge) + " (" + std::to_string(file.Size()) + " bytes)");
+    if (file.Size() > limit)
+        return IoError(path, std::string(tooLarge) + " (" + std::to_string(file.Size()) + " bytes)");
     if (file.Size() == 0) return {};  // mmap refuses a length of 0
     mapSize_ = static_cast<std::size_t>(file.Size());
     map_ = mmap(nullptr, mapSize_, PROT_READ, MAP_PRIVATE, file.Descriptor(), 0);

@@ -124,13 +124,16 @@ private:
         for (std::size_t i = 0; i < n; ++i) Finite(offset + 4 * i, where, field, values[i]);
     }
     void Magic(std::size_t offset, const std::string& where, std::uint32_t magic) {
-        if (magic != kMagic) Error(offset, where, "magic " + std::to_string(magic) + ", expected " + std::to_string(kMagic));
+        if (magic != kMagic)
+            Error(offset, where, "magic " + std::to_string(magic) + ", expected " + std::to_string(kMagic));
     }
     // A word a valid file fixes, named with its value as a number and as bits.
     void FixedWord(std::size_t offset, const std::string& where, const std::string& name, std::uint32_t bits,
                    std::uint32_t expected, const std::string& expectedText) {
         if (bits != expected) {
-            Error(offset, where, name + " is " + NineDigitNumber(FloatFromBits(bits)) + " (" + Hex(bits) + "), expected " + expectedText);
+            Error(offset, where,
+                  name + " is " + NineDigitNumber(FloatFromBits(bits)) + " (" + Hex(bits) + "), expected " +
+                      expectedText);
         }
     }
     void ZeroWord(std::size_t offset, const std::string& where, const std::string& name, std::uint32_t bits) {
@@ -146,8 +149,8 @@ private:
         for (std::size_t i = 0; i < doc.reserved.size(); ++i) {
             ZeroWord(kInfoReservedOffset + 4 * i, kInfoTag, "reserved word " + std::to_string(i), doc.reserved[i]);
         }
-        FixedWord(kInfoScaleOffset, kInfoTag, "word at offset " + std::to_string(kInfoScaleOffset), doc.scaleBits, kInfoScaleBits,
-                  ConstantText(kInfoScaleBits));
+        FixedWord(kInfoScaleOffset, kInfoTag, "word at offset " + std::to_string(kInfoScaleOffset), doc.scaleBits,
+                  kInfoScaleBits, ConstantText(kInfoScaleBits));
         const auto meshCount = static_cast<std::uint32_t>(doc.model->meshCount);
         const auto materialCount = static_cast<std::uint32_t>(doc.model->materialCount);
         if (meshCount != std::uint32_t(doc.model->meshes->count())) {
@@ -207,8 +210,8 @@ private:
         String(m.name, where, "name");
         const std::size_t colourOffset = name.offset + 4 + name.paddedLength;
         for (const ColourConstant& c : kColourConstants) {
-            FixedWord(colourOffset + 4 * c.word, where, "colour word " + std::to_string(c.word), FloatBits(m.colourBlock[c.word]),
-                      c.bits, ConstantText(c.bits));
+            FixedWord(colourOffset + 4 * c.word, where, "colour word " + std::to_string(c.word),
+                      FloatBits(m.colourBlock[c.word]), c.bits, ConstantText(c.bits));
         }
         Finite(colourOffset, where, "colour word", m.colourBlock, kColourWords);
         std::size_t at = colourOffset + kColourBlockSize + 4;
@@ -267,7 +270,8 @@ private:
             const MeshVertex& v = m.vertices[k];
             const float values[5] = {v.x, v.y, v.z, v.u, v.v};
             for (std::size_t j = 0; j < 5; ++j) {
-                Finite(offset + kVertexSize * k + 4 * j, where + ", vertex " + std::to_string(k), kVertexFields[j], values[j]);
+                Finite(offset + kVertexSize * k + 4 * j, where + ", vertex " + std::to_string(k), kVertexFields[j],
+                       values[j]);
             }
         }
         offset += kVertexSize * vertexCount;
@@ -298,7 +302,8 @@ private:
         offset += kNormalSize * vertexCount;
         for (std::size_t i = 0; i < 3 * faceCount; ++i) {
             if (m.faceBlocks[i] != 0) {
-                ZeroWord(offset + 4 * i, where + ", face block " + std::to_string(i / 3), "word " + std::to_string(i % 3), m.faceBlocks[i]);
+                ZeroWord(offset + 4 * i, where + ", face block " + std::to_string(i / 3),
+                         "word " + std::to_string(i % 3), m.faceBlocks[i]);
             }
         }
     }

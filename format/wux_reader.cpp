@@ -167,10 +167,12 @@ std::vector<ChunkInfo> ReadInnerChunks(ByteSpan bytes, const ChunkInfo& gnfo) {
 void ReadFraming(ByteSpan bytes, WuxDocument& doc) {
     doc.fileLength = bytes.size;
     Cursor(bytes, 0, bytes.size, "file head", "the file").Need(kFileHeadSize, "LIBF head and IDFM form word");
-    for (const auto& [offset, tag, what] : {std::tuple{std::size_t{0}, kFileTag, ""}, {kFormTagOffset, kFormTag, "the form word "}}) {
+    for (const auto& [offset, tag, what] :
+         {std::tuple{std::size_t{0}, kFileTag, ""}, {kFormTagOffset, kFormTag, "the form word "}}) {
         if (TagAt(bytes, offset) != tag) {
             Fail(ToolError::Kind::BadTag, offset,
-                 "file head: expected " + std::string(what) + "\"" + tag + "\", found \"" + PrintableText(TagAt(bytes, offset)) + "\"");
+                 "file head: expected " + std::string(what) + "\"" + tag + "\", found \"" +
+                     PrintableText(TagAt(bytes, offset)) + "\"");
         }
     }
     doc.fileSizeField = LoadU32(bytes.data + kFileSizeOffset);
