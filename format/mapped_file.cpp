@@ -12,6 +12,8 @@
 #include <cstring>
 #include <limits>
 
+#include "format/wux_format.h"
+
 namespace wux {
 namespace {
 
@@ -122,20 +124,33 @@ ToolResult<void> MappedFile::Intact() const {
 }
 
 ToolResult<void> MappedFile::Open(const std::string& path) {
+    InputFile file;
+    if (ToolResult<void> opened = file.Open(path); !opened.Ok()) return opened;
     // A WUX file states its size in 32 bits; anything larger cannot be one.
-    return Map(path, std::numeric_limits<std::uint32_t>::max(), "too large to be a WUX file");
+    if (file.Size() > std::numeric_limits<std::uint32_t>::max())
+        return IoError(path, "too large to be a WUX file (" + std::to_string(file.Size()) + " bytes)");
+    const ToolResult<std::size_t> read = file.Read(head_.data(), head_.size());
+    if (!read.Ok()) return read.Error();
+    const std::size_t got = *read;
+    const bool wuxHead = got == head_.size() && std::memcmp(head_.data(), wux_file::kFileTag, 4) == 0 &&
+                         std::memcmp(head_.data() + wux_file::kFormTagOffset, wux_file::kFormTag, 4) == 0;
+    if (!wuxHead || file.Size() <= head_.size()) {
+        span_ = ByteSpan{head_.data(), got};
+        return {};
+    }
+    return Map(file, path);
 }
 
 ToolResult<void> MappedFile::OpenWhole(const std::string& path) {
-    return Map(path, std::numeric_limits<std::size_t>::max(), "too large to map");
-}
-
-ToolResult<void> MappedFile::Map(const std::string& path, std::uint64_t limit, const char* tooLarge) {
     InputFile file;
     if (ToolResult<void> opened = file.Open(path); !opened.Ok()) return opened;
-    if (file.Size() > limit)
-        return IoError(path, std::string(tooLarge) + " (" + std::to_string(file.Size()) + " bytes)");
+    if (file.Size() > std::numeric_limits<std::size_t>::max())
+        return IoError(path, "too large to map (" + std::to_string(file.Size()) + " bytes)");
     if (file.Size() == 0) return {};  // mmap refuses a length of 0
+    return Map(file, path);
+}
+
+ToolResult<void> MappedFile::Map(const InputFile& file, const std::string& path) {
     mapSize_ = static_cast<std::size_t>(file.Size());
     map_ = mmap(nullptr, mapSize_, PROT_READ, MAP_PRIVATE, file.Descriptor(), 0);
     if (map_ == MAP_FAILED) {

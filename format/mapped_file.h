@@ -4,16 +4,18 @@
 // about the same file.
 //
 // A file read without copying it is mapped, so its bytes stay in the page cache instead of
-// the heap and a file of any size costs the tool the same memory; only the pages read are
-// touched, so a file refused on its first bytes costs no more.
+// the heap and a file of any size costs the tool the same memory. For a WUX file the first
+// bytes are read first, and a file whose head is not a WUX head is judged on those alone.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "format/tool_error.h"
+#include "format/wux_format.h"
 #include "format/wux_reader.h"
 
 namespace wux {
@@ -57,6 +59,8 @@ public:
     // other formats. An Io error naming the file, as Open's.
     ToolResult<void> OpenWhole(const std::string& path);
 
+    // The whole file; or only its head when that already shows it is not a WUX file, since
+    // the reader refuses such a file on its first bytes.
     ByteSpan Span() const { return span_; }
 
     // Asked after the bytes were read: an Io error naming the file when it was cut short
@@ -65,8 +69,9 @@ public:
     ToolResult<void> Intact() const;
 
 private:
-    ToolResult<void> Map(const std::string& path, std::uint64_t limit, const char* tooLarge);
+    ToolResult<void> Map(const InputFile& file, const std::string& path);
 
+    std::array<std::uint8_t, wux_file::kFileHeadSize> head_{};
     void* map_ = nullptr;
     std::size_t mapSize_ = 0;
     int slot_ = -1;  // where the bus error handler knows the mapping
