@@ -172,7 +172,7 @@ public:
         // Every face has its own copy of its corners: the pools are done with.
         for (std::vector<Vec3>* pool : {&positions_, &normals_, &uvs_}) std::vector<Vec3>().swap(*pool);
         for (ObjObject& object : objects_) {
-            object.passed.Report(object.name, warnings_);
+            object.passed.Report(object.name, false, warnings_);
             if (object.name == kBoundSphereNodeName || object.name == kEllipsoidNodeName) {
                 // Around its vertices, or a unit sphere (under a scale OBJ cannot hold) without any, as before.
                 SceneNode sphere;
