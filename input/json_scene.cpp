@@ -199,9 +199,7 @@ float ReadFloat(const Json& v, const PathFn& path) {
     return static_cast<float>(d);
 }
 
-float ReadFloat(const Json& v, const std::string& path) {
-    return ReadFloat(v, [&] { return path; });
-}
+float ReadFloat(const Json& v, const std::string& path) { return ReadFloat(v, [&] { return path; }); }
 
 int ReadInt(const Json& v, const std::string& path) {
     if (!v.is_number_integer()) Fail(path, Found("expected an integer", v));
@@ -630,7 +628,7 @@ SceneObject MeshArrays::Finish(const Json& v, const std::string& path) {
 // twice, outrank it; of schema faults the one a reader of the whole tree meets first wins.
 class SceneBuilder {
 public:
-    explicit SceneBuilder(TextSource* source) : source_(source) {}
+    explicit SceneBuilder(TextSource* source) : source_(source) { frames_.reserve(kMaxJsonDepth); }
 
     // The parser's events; each returns false to stop the parse.
     bool null() { return Scalar(Json(nullptr)); }
@@ -644,7 +642,14 @@ public:
     bool start_array(std::size_t) { return Open(false); }
     bool end_object() { return Close(); }
     bool end_array() { return Close(); }
-    bool key(std::string& k) { return Key(std::move(k)); }
+    bool key(std::string& k) {
+        Frame& f = frames_.back();
+        f.skipValue = f.skippedKeys ? !f.skippedKeys->insert(k).second : f.target->contains(k);
+        if (f.skipValue && !duplicate_)
+            duplicate_ = SchemaProblem{Byte(source_->LastStringStart()), "key \"" + k + "\" given twice in one object"};
+        f.key = std::move(k);
+        return true;
+    }
     bool parse_error(std::size_t position, const std::string& lastToken, const nlohmann::detail::exception& e) {
         syntax_ = SyntaxProblem(position, lastToken, e);
         return false;
@@ -728,7 +733,6 @@ private:
     }
 
     Frame& Push(Role role, bool isObject) {
-        if (frames_.capacity() == 0) frames_.reserve(kMaxJsonDepth);
         frames_.emplace_back();
         Frame& f = frames_.back();
         f.role = role;
@@ -830,15 +834,6 @@ private:
             f.mesh->Begin(*part, path);
             Push(Role::MeshArray, false).part = *part;
         }
-        return true;
-    }
-
-    bool Key(std::string k) {
-        Frame& f = frames_.back();
-        f.skipValue = f.skippedKeys ? !f.skippedKeys->insert(k).second : f.target->contains(k);
-        if (f.skipValue && !duplicate_)
-            duplicate_ = SchemaProblem{Byte(source_->LastStringStart()), "key \"" + k + "\" given twice in one object"};
-        f.key = std::move(k);
         return true;
     }
 
@@ -977,7 +972,7 @@ private:
     }
 
     TextSource* source_;
-    // Reserved to the depth limit once: frames hold pointers into themselves and the frames below.
+    // Reserved to the depth limit: frames hold pointers into themselves and the frames below.
     std::vector<Frame> frames_;
     Json elementItems_ = Json::array();  // the open Element's items
     SceneDescription scene_;

@@ -20,15 +20,13 @@ bool IsMeshPath(const std::string& path) {
 
 ToolResult<SceneDescription> ReadMeshFile(const std::string& path, const AssimpImportOptions& options,
                                           Warnings* warnings, ImportCounts* counts) {
-    if (HasExtension(path, ".obj")) {
-        return ReadMapped(path, [&](ByteSpan bytes) {
-            // The mapped text's pages leave the resident set before the meshes' normals are made.
-            const auto drop = [&] { madvise(const_cast<std::uint8_t*>(bytes.data), bytes.size, MADV_DONTNEED); };
-            return ParseObj(bytes, path, options, warnings, counts, drop);
-        });
-    }
-    const auto parse = HasExtension(path, ".ply") ? ParsePly : ParseStl;
-    return ReadMapped(path, [&](ByteSpan bytes) { return parse(bytes, path, options, warnings, counts); });
+    return ReadMapped(path, [&](ByteSpan bytes) {
+        if (HasExtension(path, ".ply")) return ParsePly(bytes, path, options, warnings, counts);
+        if (HasExtension(path, ".stl")) return ParseStl(bytes, path, options, warnings, counts);
+        // The mapped text's pages leave the resident set before the meshes' normals are made.
+        const auto drop = [&] { madvise(const_cast<std::uint8_t*>(bytes.data), bytes.size, MADV_DONTNEED); };
+        return ParseObj(bytes, path, options, warnings, counts, drop);
+    });
 }
 
 void PassedOver::Report(const std::string& name, bool empty, Warnings* warnings) const {

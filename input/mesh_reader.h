@@ -74,12 +74,13 @@ inline float ToFloat(double v) {
 // Little-endian values of binary files, their bytes put together explicitly (one load once compiled).
 inline std::uint32_t U32At(const std::uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t{p[3]} << 24; }
 
-inline float FloatAt(const std::uint8_t* p) {
-    const std::uint32_t bits = U32At(p);
+inline float FloatOfBits(std::uint32_t bits) {
     float f;
     std::memcpy(&f, &bits, sizeof f);
     return f;
 }
+
+inline float FloatAt(const std::uint8_t* p) { return FloatOfBits(U32At(p)); }
 
 inline bool Finite(const std::array<float, 3>& p) { return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]); }
 

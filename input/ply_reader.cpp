@@ -134,13 +134,7 @@ struct Body {
             case Type::UInt8: case Type::UInt16: case Type::UInt32: *out = static_cast<double>(bits); break;
             case Type::Int16: *out = static_cast<std::int16_t>(bits); break;
             case Type::Int32: *out = static_cast<std::int32_t>(bits); break;
-            case Type::Float32: {
-                const std::uint32_t b32 = static_cast<std::uint32_t>(bits);
-                float f;
-                std::memcpy(&f, &b32, sizeof f);
-                *out = f;
-                break;
-            }
+            case Type::Float32: *out = FloatOfBits(static_cast<std::uint32_t>(bits)); break;
             case Type::Float64: std::memcpy(out, &bits, sizeof *out); break;
         }
         return true;
