@@ -467,78 +467,6 @@ std::vector<std::vector<std::uint32_t>> Polygons(const MeshPart& state) {
     return out;
 }
 
-// The large arrays of a mesh or polygon object, filled element by element as the text is
-// read; each keeps its first fault. Face indices are checked against the vertex count only
-// when the object ends, since "faces" may come before "verts"; and faces are kept as lists
-// of indices, since "type" (triangles or polygons) may come last.
-class MeshArrays {
-public:
-    enum class Part { Verts, Faces, TVerts, TVFaces, Normals, Smoothing, Count };
-
-    // Which part a key of an object names, if any.
-    static std::optional<Part> PartOf(std::string_view key) {
-        static constexpr std::string_view kKeys[] = {"verts", "faces", "tverts", "tvfaces", "normals", "smoothing"};
-        const auto it = std::find(std::begin(kKeys), std::end(kKeys), key);
-        if (it == std::end(kKeys)) return std::nullopt;
-        return static_cast<Part>(it - std::begin(kKeys));
-    }
-
-    void Begin(Part part, const std::string& path) { State(part).path = path; }
-    // The next element of an array begun with Begin.
-    void Add(Part part, const Json& element);
-    // The whole object: its keys (the arrays above stand in as empty arrays) and the parts.
-    SceneObject Finish(const Json& object, const std::string& path);
-
-private:
-    MeshPart& State(Part part) { return parts_[static_cast<std::size_t>(part)]; }
-    SceneMesh FinishMesh(const Json& object, const std::string& path);
-    ScenePoly FinishPoly(const Json& object, const std::string& path);
-
-    std::array<MeshPart, static_cast<std::size_t>(Part::Count)> parts_;
-    SceneMesh mesh_;
-};
-
-void MeshArrays::Add(Part part, const Json& element) {
-    MeshPart& state = State(part);
-    const std::size_t index = state.count++;
-    if (part == Part::Faces || part == Part::TVFaces) return AddIndexList(state, index, element);
-    const auto path = [&] { return Index(state.path, index); };
-    // The first fault of an array is the one reported.
-    KeepFirst(&state.problem, [&] {
-        if (part == Part::Verts) mesh_.verts.push_back(ReadFloats<3>(element, path));
-        else if (part == Part::Normals) mesh_.normals.push_back(ReadFloats<3>(element, path));
-        else if (part == Part::TVerts) mesh_.tverts.push_back(ReadFloats<3>(element, path, true));
-        else mesh_.smoothing.push_back(ReadGroupMask(element, path));
-    });
-}
-
-SceneMesh MeshArrays::FinishMesh(const Json& v, const std::string& path) {
-    ExpectObject(v, path, {"type", "verts", "faces", "tverts", "tvfaces", "normals", "smoothing"});
-    ArrayAt(v, path, "verts", true);
-    ThrowIf(State(Part::Verts).problem);
-    ArrayAt(v, path, "faces", true);
-    mesh_.faces = Triangles(State(Part::Faces), mesh_.verts.size(), "vertex index", "vertices");
-
-    if (ArrayAt(v, path, "tverts")) ThrowIf(State(Part::TVerts).problem);
-    const std::string tfp = Member(path, "tvfaces");
-    if (!mesh_.tverts.empty() && !Find(v, "tvfaces")) Fail(path, "\"tvfaces\" is required when \"tverts\" is not empty");
-    if (ArrayAt(v, path, "tvfaces")) {
-        const std::size_t given = State(Part::TVFaces).count;
-        if (mesh_.tverts.empty() && given != 0) Fail(tfp, "texture faces given without \"tverts\"");
-        if (!mesh_.tverts.empty()) ExpectOnePer(tfp, "texture face per face", mesh_.faces.size(), given);
-        mesh_.tvfaces = Triangles(State(Part::TVFaces), mesh_.tverts.size(), "texture vertex index", "texture vertices");
-    }
-    if (ArrayAt(v, path, "normals")) {
-        ExpectOnePer(Member(path, "normals"), "normal per vertex", mesh_.verts.size(), State(Part::Normals).count);
-        ThrowIf(State(Part::Normals).problem);
-    }
-    if (ArrayAt(v, path, "smoothing")) {
-        ThrowIf(State(Part::Smoothing).problem);
-        ExpectOnePer(Member(path, "smoothing"), "group mask per face", mesh_.faces.size(), mesh_.smoothing.size());
-    }
-    return std::move(mesh_);
-}
-
 // Like a triangle's, the message names the polygon, which is what a user looks for.
 void CheckPolygonIndices(const std::vector<std::vector<std::uint32_t>>& polygons, std::size_t count,
                          const std::string& path, const char* what, const char* countWhat) {
@@ -565,60 +493,127 @@ void CheckPolygons(const ScenePoly& poly, const std::string& path) {
     CheckPolygonIndices(poly.tvfaces, poly.tverts.size(), tfp, "texture vertex index", "texture vertices");
 }
 
-ScenePoly MeshArrays::FinishPoly(const Json& v, const std::string& path) {
-    ExpectObject(v, path, {"type", "verts", "faces", "tverts", "tvfaces"});
-    ArrayAt(v, path, "verts", true);
-    ThrowIf(State(Part::Verts).problem);
-    ArrayAt(v, path, "faces", true);
-    ScenePoly poly;
-    poly.faces = Polygons(State(Part::Faces));
-    if (ArrayAt(v, path, "tverts")) ThrowIf(State(Part::TVerts).problem);
-    if (ArrayAt(v, path, "tvfaces")) poly.tvfaces = Polygons(State(Part::TVFaces));
-    poly.verts = std::move(mesh_.verts);
-    poly.tverts = std::move(mesh_.tverts);
-    CheckPolygons(poly, path);
-    return poly;
-}
+// The large arrays of a mesh or polygon object, filled element by element as the text is
+// read; each keeps its first fault. Face indices are checked against the vertex count only
+// when the object ends, since "faces" may come before "verts"; and faces are kept as lists
+// of indices, since "type" (triangles or polygons) may come last.
+class MeshArrays {
+public:
+    enum class Part { Verts, Faces, TVerts, TVFaces, Normals, Smoothing, Count };
 
-SceneObject MeshArrays::Finish(const Json& v, const std::string& path) {
-    SceneObject object;
-    const std::string tp = Member(path, "type");
-    const std::string type = ReadString(Require(v, path, "type"), tp);
-    if (type == "mesh" || type == "editable_mesh") {
-        object.type = type == "mesh" ? SceneObject::Type::Mesh : SceneObject::Type::EditableMesh;
-        object.mesh = FinishMesh(v, path);
-    } else if (type == "editable_poly") {
-        object.type = SceneObject::Type::EditablePoly;
-        object.poly = FinishPoly(v, path);
-    } else if (type == "sphere") {
-        ExpectObject(v, path, {"type", "radius", "segments", "param_block"});
-        object.type = SceneObject::Type::Sphere;
-        object.radius = ReadFloat(Require(v, path, "radius"), Member(path, "radius"));
-        if (const Json* s = Find(v, "segments")) {
-            object.segments = ReadInt(*s, Member(path, "segments"));
-            if (object.segments < 4 || object.segments > 200)
-                Fail(Member(path, "segments"), "segments " + std::to_string(object.segments) + " out of range (4 to 200)");
-        }
-        if (const Json* b = Find(v, "param_block")) {
-            object.paramBlock = ReadInt(*b, Member(path, "param_block"));
-            if (object.paramBlock != 1 && object.paramBlock != 2)
-                Fail(Member(path, "param_block"), "param_block " + std::to_string(object.paramBlock) + " is neither 1 nor 2");
-        }
-    } else if (type == "helper") {
-        ExpectObject(v, path, {"type", "size"});
-        object.type = SceneObject::Type::Helper;
-        if (const Json* s = Find(v, "size")) object.size = ReadFloat(*s, Member(path, "size"));
-    } else if (type == "camera" || type == "light" || type == "shape") {
-        ExpectObject(v, path, {"type"});
-        object.type = type == "camera"  ? SceneObject::Type::Camera
-                      : type == "light" ? SceneObject::Type::Light
-                                        : SceneObject::Type::Shape;
-    } else {
-        Fail(tp, "unknown object type \"" + type +
-                     "\" (expected mesh, editable_mesh, editable_poly, sphere, helper, camera, light or shape)");
+    // Which part a key of an object names, if any.
+    static std::optional<Part> PartOf(std::string_view key) {
+        static constexpr std::string_view kKeys[] = {"verts", "faces", "tverts", "tvfaces", "normals", "smoothing"};
+        const auto it = std::find(std::begin(kKeys), std::end(kKeys), key);
+        if (it == std::end(kKeys)) return std::nullopt;
+        return static_cast<Part>(it - std::begin(kKeys));
     }
-    return object;
-}
+
+    void Begin(Part part, const std::string& path) { State(part).path = path; }
+    // The next element of an array begun with Begin.
+    void Add(Part part, const Json& element) {
+        MeshPart& state = State(part);
+        const std::size_t index = state.count++;
+        if (part == Part::Faces || part == Part::TVFaces) return AddIndexList(state, index, element);
+        const auto path = [&] { return Index(state.path, index); };
+        // The first fault of an array is the one reported.
+        KeepFirst(&state.problem, [&] {
+            if (part == Part::Verts) mesh_.verts.push_back(ReadFloats<3>(element, path));
+            else if (part == Part::Normals) mesh_.normals.push_back(ReadFloats<3>(element, path));
+            else if (part == Part::TVerts) mesh_.tverts.push_back(ReadFloats<3>(element, path, true));
+            else mesh_.smoothing.push_back(ReadGroupMask(element, path));
+        });
+    }
+
+    // The whole object: its keys (the arrays above stand in as empty arrays) and the parts.
+    SceneObject Finish(const Json& v, const std::string& path) {
+        SceneObject object;
+        const std::string tp = Member(path, "type");
+        const std::string type = ReadString(Require(v, path, "type"), tp);
+        if (type == "mesh" || type == "editable_mesh") {
+            object.type = type == "mesh" ? SceneObject::Type::Mesh : SceneObject::Type::EditableMesh;
+            object.mesh = FinishMesh(v, path);
+        } else if (type == "editable_poly") {
+            object.type = SceneObject::Type::EditablePoly;
+            object.poly = FinishPoly(v, path);
+        } else if (type == "sphere") {
+            ExpectObject(v, path, {"type", "radius", "segments", "param_block"});
+            object.type = SceneObject::Type::Sphere;
+            object.radius = ReadFloat(Require(v, path, "radius"), Member(path, "radius"));
+            if (const Json* s = Find(v, "segments")) {
+                object.segments = ReadInt(*s, Member(path, "segments"));
+                if (object.segments < 4 || object.segments > 200)
+                    Fail(Member(path, "segments"), "segments " + std::to_string(object.segments) + " out of range (4 to 200)");
+            }
+            if (const Json* b = Find(v, "param_block")) {
+                object.paramBlock = ReadInt(*b, Member(path, "param_block"));
+                if (object.paramBlock != 1 && object.paramBlock != 2)
+                    Fail(Member(path, "param_block"), "param_block " + std::to_string(object.paramBlock) + " is neither 1 nor 2");
+            }
+        } else if (type == "helper") {
+            ExpectObject(v, path, {"type", "size"});
+            object.type = SceneObject::Type::Helper;
+            if (const Json* s = Find(v, "size")) object.size = ReadFloat(*s, Member(path, "size"));
+        } else if (type == "camera" || type == "light" || type == "shape") {
+            ExpectObject(v, path, {"type"});
+            object.type = type == "camera"  ? SceneObject::Type::Camera
+                          : type == "light" ? SceneObject::Type::Light
+                                            : SceneObject::Type::Shape;
+        } else {
+            Fail(tp, "unknown object type \"" + type +
+                         "\" (expected mesh, editable_mesh, editable_poly, sphere, helper, camera, light or shape)");
+        }
+        return object;
+    }
+
+private:
+    MeshPart& State(Part part) { return parts_[static_cast<std::size_t>(part)]; }
+
+    SceneMesh FinishMesh(const Json& v, const std::string& path) {
+        ExpectObject(v, path, {"type", "verts", "faces", "tverts", "tvfaces", "normals", "smoothing"});
+        ArrayAt(v, path, "verts", true);
+        ThrowIf(State(Part::Verts).problem);
+        ArrayAt(v, path, "faces", true);
+        mesh_.faces = Triangles(State(Part::Faces), mesh_.verts.size(), "vertex index", "vertices");
+
+        if (ArrayAt(v, path, "tverts")) ThrowIf(State(Part::TVerts).problem);
+        const std::string tfp = Member(path, "tvfaces");
+        if (!mesh_.tverts.empty() && !Find(v, "tvfaces")) Fail(path, "\"tvfaces\" is required when \"tverts\" is not empty");
+        if (ArrayAt(v, path, "tvfaces")) {
+            const std::size_t given = State(Part::TVFaces).count;
+            if (mesh_.tverts.empty() && given != 0) Fail(tfp, "texture faces given without \"tverts\"");
+            if (!mesh_.tverts.empty()) ExpectOnePer(tfp, "texture face per face", mesh_.faces.size(), given);
+            mesh_.tvfaces = Triangles(State(Part::TVFaces), mesh_.tverts.size(), "texture vertex index", "texture vertices");
+        }
+        if (ArrayAt(v, path, "normals")) {
+            ExpectOnePer(Member(path, "normals"), "normal per vertex", mesh_.verts.size(), State(Part::Normals).count);
+            ThrowIf(State(Part::Normals).problem);
+        }
+        if (ArrayAt(v, path, "smoothing")) {
+            ThrowIf(State(Part::Smoothing).problem);
+            ExpectOnePer(Member(path, "smoothing"), "group mask per face", mesh_.faces.size(), mesh_.smoothing.size());
+        }
+        return std::move(mesh_);
+    }
+
+    ScenePoly FinishPoly(const Json& v, const std::string& path) {
+        ExpectObject(v, path, {"type", "verts", "faces", "tverts", "tvfaces"});
+        ArrayAt(v, path, "verts", true);
+        ThrowIf(State(Part::Verts).problem);
+        ArrayAt(v, path, "faces", true);
+        ScenePoly poly;
+        poly.faces = Polygons(State(Part::Faces));
+        if (ArrayAt(v, path, "tverts")) ThrowIf(State(Part::TVerts).problem);
+        if (ArrayAt(v, path, "tvfaces")) poly.tvfaces = Polygons(State(Part::TVFaces));
+        poly.verts = std::move(mesh_.verts);
+        poly.tverts = std::move(mesh_.tverts);
+        CheckPolygons(poly, path);
+        return poly;
+    }
+
+    std::array<MeshPart, static_cast<std::size_t>(Part::Count)> parts_;
+    SceneMesh mesh_;
+};
 
 // Builds the scene from the parser's events. Each open bracket of the text is one frame with
 // a role: the scene's nodes, objects and the large arrays of meshes are read into the scene
