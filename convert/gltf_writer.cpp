@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <map>
 #include <numeric>
@@ -62,9 +61,8 @@ public:
         for (const MaterialChunk* m : Records<MaterialChunk>(*model_.materials)) materials_.push_back(MaterialJson(*m));
         const auto meshes = Records<VertexChunk>(*model_.meshes);
         for (std::size_t i = 0; i < meshes.size(); ++i) MeshNode(*meshes[i], i);
-        for (const SphereNode& s : SphereNodes(model_, warnings_)) SphereNodeJson(s);
-        const auto entries = Records<ReferenceEntry>(*model_.references->entries);
-        for (std::size_t i = 0; i < entries.size(); ++i) HelperNodeJson(*entries[i], i);
+        for (const RecordNode& node : RecordNodes(model_, warnings_))
+            nodes_.push_back(node.sphere ? SphereJson(node) : HelperJson(node));
 
         Json scene = Json::object();
         std::vector<std::size_t> roots(nodes_.size());
@@ -240,34 +238,31 @@ private:
 
     // A sphere node: empty, its scale the radius along each axis, at its centre; a mesh would
     // count as the model's triangles in every consumer.
-    void SphereNodeJson(const SphereNode& sphere) {
+    static Json SphereJson(const RecordNode& sphere) {
         const auto& t = sphere.transform;
         // Scale first, then the turn: each local axis keeps its own scale.
-        const double radius = sphere.radius;
+        const double radius = sphere.size;
         const Json scale = ShortFloats(std::array<double, 3>{radius * t[0][0], radius * t[1][1], radius * t[2][2]});
-        const bool bound = std::strcmp(sphere.name, kBoundSphereNodeName) == 0;
-        const Json mark = bound ? Json{{"boundSphere", ShortFloat(sphere.radius)}} : Json{{"ellipsoid", scale}};
-        nodes_.push_back({{"name", sphere.name},
-                          {"translation", ShortFloats(Turn(t[3]))},
-                          {"rotation", kTurnRotation},
-                          {"scale", scale},
-                          {"extras", {{"wux", mark}}}});
+        const bool bound = sphere.name == kBoundSphereNodeName;
+        const Json mark = bound ? Json{{"boundSphere", ShortFloat(radius)}} : Json{{"ellipsoid", scale}};
+        return {{"name", sphere.name},
+                {"translation", ShortFloats(Turn(t[3]))},
+                {"rotation", kTurnRotation},
+                {"scale", scale},
+                {"extras", {{"wux", mark}}}};
     }
 
-    void HelperNodeJson(const ReferenceEntry& entry, std::size_t index) {
-        const HelperNode helper = HelperFromEntry(entry, index, warnings_);
+    static Json HelperJson(const RecordNode& helper) {
         Json matrix = Json::array();
         for (int r = 0; r < 4; ++r) {
-            const auto column = Turn(helper.transform[r]);
-            for (double v : column) matrix.push_back(ShortFloat(v));
+            for (double v : Turn(helper.transform[r])) matrix.push_back(ShortFloat(v));
             matrix.push_back(r == 3 ? 1 : 0);
         }
         // The name again in the extras (with its bytes when not UTF-8): Assimp names a node
         // without one after its index.
         Json wux{{"name", helper.name}};
         if (!helper.nameBytes.empty()) wux["nameBytes"] = helper.nameBytes;
-        nodes_.push_back(
-            {{"name", helper.name}, {"matrix", matrix}, {"extras", {{"size", ShortFloat(helper.size)}, {"wux", wux}}}});
+        return {{"name", helper.name}, {"matrix", matrix}, {"extras", {{"size", ShortFloat(helper.size)}, {"wux", wux}}}};
     }
 
     std::string Glb() {

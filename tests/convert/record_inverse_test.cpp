@@ -83,7 +83,7 @@ TEST(RecordInverse, HelperNodeUndoesTheSizeShift) {
     entry.halfExtents[1] = 15;
     entry.halfExtents[2] = 20;
     Warnings warnings;
-    const HelperNode node = HelperFromEntry(entry, 0, &warnings);
+    const RecordNode node = HelperFromEntry(entry, 0, &warnings);
     EXPECT_TRUE(warnings.Entries().empty());
     EXPECT_DOUBLE_EQ(node.size, 40.0);
     const HostRows expected{{{0, 0.5, 0}, {-0.75, 0, 0}, {0, 0, 1}, {10 - 7.5, 20, 30}}};
