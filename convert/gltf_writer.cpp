@@ -58,24 +58,19 @@ public:
     ToolResult<void> Build() {
         WarnUnreproducible(file_, warnings_);
         doc_["asset"] = {{"version", "2.0"}, {"generator", "wux convert"}, {"extras", {{"wux", {{"version", 1}}}}}};
-        for (const MaterialChunk* m : Records<MaterialChunk>(*model_.materials)) materials_.push_back(MaterialJson(*m));
+        for (const MaterialChunk* m : Records<MaterialChunk>(*model_.materials)) Push("materials", MaterialJson(*m));
         const auto meshes = Records<VertexChunk>(*model_.meshes);
         for (std::size_t i = 0; i < meshes.size(); ++i) MeshNode(*meshes[i], i);
         for (const RecordNode& node : RecordNodes(model_, warnings_))
-            nodes_.push_back(node.sphere ? SphereJson(node) : HelperJson(node));
+            Push("nodes", node.sphere ? SphereJson(node) : HelperJson(node));
 
         Json scene = Json::object();
-        std::vector<std::size_t> roots(nodes_.size());
+        std::vector<std::size_t> roots(doc_.contains("nodes") ? doc_["nodes"].size() : 0);
         std::iota(roots.begin(), roots.end(), 0);
         if (!roots.empty()) scene["nodes"] = roots;
         doc_["scenes"] = Json::array({scene});
         doc_["scene"] = 0;
-        // glTF wants no empty lists.
-        for (const auto& [key, list] : {std::pair<const char*, const Json&>{"nodes", nodes_}, {"meshes", meshes_},
-                                        {"materials", materials_}, {"images", images_}, {"textures", textures_},
-                                        {"accessors", accessors_}, {"bufferViews", views_}})
-            if (!list.empty()) doc_[key] = list;
-        if (!images_.empty()) doc_["samplers"] = Json::array({Json::object()});
+        if (doc_.contains("images")) doc_["samplers"] = Json::array({Json::object()});
         if (!bin_.empty()) {
             Json buffer{{"byteLength", bin_.size()}};
             if (!binary_) buffer["uri"] = PercentEncoded(BinName());
@@ -102,6 +97,14 @@ private:
         return (fs::path(outputPath_).parent_path() / name).string();
     }
 
+    // Appends to one of the document's lists, made on first use: glTF wants no empty lists.
+    // The item's index.
+    std::size_t Push(const char* list, Json item) {
+        Json& items = doc_[list];
+        items.push_back(std::move(item));
+        return items.size() - 1;
+    }
+
     std::size_t AddView(const void* data, std::size_t size, int target) {
         const std::size_t offset = bin_.size();
         const auto* p = static_cast<const std::uint8_t*>(data);
@@ -109,8 +112,7 @@ private:
         bin_.resize((bin_.size() + 3) / 4 * 4, 0);  // every view starts on a 4-byte boundary
         Json view{{"buffer", 0}, {"byteOffset", offset}, {"byteLength", size}};
         if (target != 0) view["target"] = target;
-        views_.push_back(view);
-        return views_.size() - 1;
+        return Push("bufferViews", std::move(view));
     }
 
     // The values each corner gives (an array of 2 or 3 floats), as one accessor.
@@ -132,8 +134,7 @@ private:
             accessor["min"] = lo;
             accessor["max"] = hi;
         }
-        accessors_.push_back(accessor);
-        return accessors_.size() - 1;
+        return Push("accessors", std::move(accessor));
     }
 
     // The image of a map file, looked up once per name; none when it is not found.
@@ -153,9 +154,7 @@ private:
             } else {
                 json["uri"] = PercentEncoded(CopyOf(image->fileName, std::move(image->bytes)));
             }
-            images_.push_back(json);
-            textures_.push_back({{"source", images_.size() - 1}, {"sampler", 0}});
-            known->second = textures_.size() - 1;
+            known->second = Push("textures", {{"source", Push("images", std::move(json))}, {"sampler", 0}});
         }
         return known->second;
     }
@@ -231,9 +230,10 @@ private:
         Json primitive{{"attributes", attributes}, {"mode", kTriangles}};
         const std::int32_t m = mesh.materialIndex;
         if (m >= 0 && m < model_.materials->count()) primitive["material"] = m;
-        meshes_.push_back({{"name", "mesh " + std::to_string(index)}, {"primitives", Json::array({primitive})}});
+        const std::string name = "mesh " + std::to_string(index);
+        const std::size_t made = Push("meshes", {{"name", name}, {"primitives", Json::array({primitive})}});
         // The corners are in the file's world space: the node only turns the frame.
-        nodes_.push_back({{"name", "mesh " + std::to_string(index)}, {"mesh", meshes_.size() - 1}, {"matrix", kTurnMatrix}});
+        Push("nodes", {{"name", name}, {"mesh", made}, {"matrix", kTurnMatrix}});
     }
 
     // A sphere node: empty, its scale the radius along each axis, at its centre; a mesh would
@@ -292,8 +292,6 @@ private:
     Warnings* warnings_;
     ToolResult<void> failure_;
     Json doc_ = Json::object();
-    Json nodes_ = Json::array(), meshes_ = Json::array(), materials_ = Json::array();
-    Json accessors_ = Json::array(), views_ = Json::array(), images_ = Json::array(), textures_ = Json::array();
     std::vector<std::uint8_t> bin_;
     std::map<std::string, std::optional<std::size_t>> textureByName_;
     std::set<std::string> copyNames_;
