@@ -191,23 +191,19 @@ private:
         if (std::any_of(diffuse.begin(), diffuse.end(), [](float c) { return Clamp01(c) != c; }))
             extras["diffuse"] = ShortFloats(diffuse);
         if (Clamp01(opacity) != opacity) extras["opacity"] = ShortFloat(opacity);
-        Json maps = Json::array();
-        bool diffuseTextured = false;
+        extras["maps"] = Json::array();
         for (std::int32_t k = 0; k < m.mapCount; ++k) {
             const MaterialMap& map = m.maps[k];
             const auto channel = static_cast<std::uint32_t>(map.channel);
             Json entry{{"slot", channel}, {"file", Utf8Name(map.fileName, where, warnings_)}, {"amount", ShortFloat(map.amount)}};
-            const std::optional<std::size_t> texture = TextureFor(map.fileName, where);
-            if (texture) {
+            if (const std::optional<std::size_t> texture = TextureFor(map.fileName, where)) {
                 entry["texture"] = *texture;
-                if (channel == wux_file::kDiffuseMapChannel && !diffuseTextured) {
+                // The first diffuse map that has an image gives the base colour's texture.
+                if (channel == wux_file::kDiffuseMapChannel && !pbr.contains("baseColorTexture"))
                     pbr["baseColorTexture"] = {{"index", *texture}};
-                    diffuseTextured = true;
-                }
             }
-            maps.push_back(entry);
+            extras["maps"].push_back(entry);
         }
-        extras["maps"] = maps;
         const std::string name = Utf8Name(m.name, where, warnings_);
         // glTF names are UTF-8: one that is not (the host's code page) keeps its bytes here.
         if (name != m.name) extras["nameBytes"] = HexBytes(m.name);

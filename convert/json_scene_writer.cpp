@@ -62,10 +62,8 @@ std::string MeshNode(const VertexChunk& mesh, std::size_t index, std::size_t mat
     out += ",\"object\":{\"type\":\"mesh\",\"verts\":";
     AppendList(&out, corners, [](const Corner& c) { return c.position; });
     std::string faces = "[";
-    for (std::size_t k = 0; k + 2 < corners.size(); k += 3) {
-        if (k) faces += ',';
-        faces += "[" + std::to_string(k) + "," + std::to_string(k + 1) + "," + std::to_string(k + 2) + "]";
-    }
+    for (std::size_t k = 0; k < corners.size(); k += 3)
+        faces += (k ? ",[" : "[") + std::to_string(k) + "," + std::to_string(k + 1) + "," + std::to_string(k + 2) + "]";
     faces += "]";
     out += ",\"faces\":" + faces;
     // Without texture vertices the plug-in writes u = v = 0, which is what the record holds.
