@@ -61,14 +61,11 @@ struct RecordNode {
     double size = 0.0;
 };
 
-// The helper node of a reference entry. Warnings name the record, e.g. "GREF entry 2 'Spawn': ...".
-RecordNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warnings* warnings);
-
 // The nodes besides the meshes in the order the scene must visit them. First the "GBND"
 // spheres: the main sphere, then the further spheres in their order, so that each of those
 // is rejected into the list in turn (none for a main sphere of radius 0 at the origin
 // without further spheres); then the "GELP" node, if the file has one; then a helper per
-// reference entry.
+// reference entry. Warnings name the record, e.g. "GREF entry 2 "Spawn": ...".
 std::vector<RecordNode> RecordNodes(const ExportModel& model, Warnings* warnings);
 
 // Warnings for records that no re-export gives back as they are: materials out of the

@@ -46,8 +46,7 @@ std::size_t Utf8Length(const std::string& s, std::size_t i) {
     return code < least[n] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF) ? 0 : n;
 }
 
-}  // namespace
-
+// The helper node of a reference entry.
 RecordNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warnings* warnings) {
     RecordNode node;
     const auto& t = entry.transform;
@@ -91,6 +90,8 @@ RecordNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warni
     if (node.name != entry.name) node.nameBytes = HexBytes(entry.name);
     return node;
 }
+
+}  // namespace
 
 std::vector<RecordNode> RecordNodes(const ExportModel& model, Warnings* warnings) {
     std::vector<RecordNode> nodes;
