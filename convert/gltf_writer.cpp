@@ -4,7 +4,6 @@
 #include <cmath>
 #include <filesystem>
 #include <map>
-#include <numeric>
 #include <optional>
 #include <set>
 
@@ -62,13 +61,9 @@ public:
         const auto meshes = Records<VertexChunk>(*model_.meshes);
         for (std::size_t i = 0; i < meshes.size(); ++i) MeshNode(*meshes[i], i);
         for (const RecordNode& node : RecordNodes(model_, warnings_))
-            Push("nodes", node.sphere ? SphereJson(node) : HelperJson(node));
+            AddNode(node.sphere ? SphereJson(node) : HelperJson(node));
 
-        Json scene = Json::object();
-        std::vector<std::size_t> roots(doc_.contains("nodes") ? doc_["nodes"].size() : 0);
-        std::iota(roots.begin(), roots.end(), 0);
-        if (!roots.empty()) scene["nodes"] = roots;
-        doc_["scenes"] = Json::array({scene});
+        doc_["scenes"] = Json::array({scene_});
         doc_["scene"] = 0;
         if (doc_.contains("images")) doc_["samplers"] = Json::array({Json::object()});
         if (!bin_.empty()) {
@@ -104,6 +99,9 @@ private:
         items.push_back(std::move(item));
         return items.size() - 1;
     }
+
+    // Every node is a root of the one scene.
+    void AddNode(Json node) { scene_["nodes"].push_back(Push("nodes", std::move(node))); }
 
     std::size_t AddView(const void* data, std::size_t size, int target) {
         const std::size_t offset = bin_.size();
@@ -228,12 +226,9 @@ private:
         if (m >= 0 && m < model_.materials->count()) primitive["material"] = m;
         const std::string name = "mesh " + std::to_string(index);
         const std::size_t made = Push("meshes", {{"name", name}, {"primitives", Json::array({primitive})}});
-        // The corners are in the file's world space: the node only turns the frame.
-        Push("nodes", {{"name", name}, {"mesh", made}, {"matrix", kTurnMatrix}});
+        AddNode({{"name", name}, {"mesh", made}, {"matrix", kTurnMatrix}});
     }
 
-    // A sphere node: empty, its scale the radius along each axis, at its centre; a mesh would
-    // count as the model's triangles in every consumer.
     static Json SphereJson(const RecordNode& sphere) {
         const auto& t = sphere.transform;
         // Scale first, then the turn: each local axis keeps its own scale.
@@ -287,7 +282,7 @@ private:
     StagedFiles* outputs_;
     Warnings* warnings_;
     ToolResult<void> failure_;
-    Json doc_ = Json::object();
+    Json doc_ = Json::object(), scene_ = Json::object();
     std::vector<std::uint8_t> bin_;
     std::map<std::string, std::optional<std::size_t>> textureByName_;
     std::set<std::string> copyNames_;
