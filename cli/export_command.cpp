@@ -346,20 +346,17 @@ struct Entry {
     bool converted = false;
     std::string error;
     std::vector<std::string> details;  // what the export printed before its error line
-    nlohmann::json summary;
-    nlohmann::json warnings = nlohmann::json::array();
+    nlohmann::json report = nlohmann::json::object();  // the export's own, once converted
     double seconds = 0;
 };
 
 // The folders a run creates, so that those left empty go again when it ends, however it ends.
-class CreatedFolders {
-public:
-    CreatedFolders() = default;
-    CreatedFolders(const CreatedFolders&) = delete;
-    CreatedFolders& operator=(const CreatedFolders&) = delete;
+struct CreatedFolders {
+    std::set<std::string> folders;  // sorted: a parent before its children
+
     // Deepest first, so that a parent is empty by the time it is tried.
     ~CreatedFolders() {
-        for (auto it = folders_.rbegin(); it != folders_.rend(); ++it) {
+        for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
             std::error_code ec;
             if (fs::is_directory(*it, ec) && fs::is_empty(*it, ec)) fs::remove(*it, ec);
         }
@@ -368,11 +365,8 @@ public:
     void Note(const fs::path& folder) {
         std::error_code ec;
         for (fs::path p = folder.lexically_normal(); !p.empty() && !fs::exists(p, ec); p = p.parent_path())
-            if (!folders_.insert(p.string()).second || p == p.parent_path()) break;
+            if (!folders.insert(p.string()).second || p == p.parent_path()) break;
     }
-
-private:
-    std::set<std::string> folders_;  // sorted: a parent before its children
 };
 
 // The worker's last line is its failure; the lines before it are details (--verify's list).
@@ -390,21 +384,14 @@ void TakeError(const std::string& errorText, Entry* entry) {
     if (entry->error.compare(0, prefix.size(), prefix) == 0) entry->error.erase(0, prefix.size());
 }
 
-void TakeReport(const std::string& text, Entry* entry) {
-    const nlohmann::json report = nlohmann::json::parse(text, nullptr, false);
-    if (report.is_discarded()) return;
-    if (report.contains("summary")) entry->summary = report["summary"];
-    if (report.contains("warnings")) entry->warnings = report["warnings"];
-}
-
 nlohmann::json EntryJson(const Entry& e) {
     nlohmann::json j;
     j["input"] = e.input.input;
     j["output"] = e.input.output.empty() ? nlohmann::json(nullptr) : nlohmann::json(e.input.output);
     j["status"] = e.converted ? "converted" : "failed";
     if (e.converted) {
-        j["summary"] = e.summary;
-        j["warnings"] = e.warnings;
+        j["summary"] = e.report.value("summary", nlohmann::json());
+        j["warnings"] = e.report.value("warnings", nlohmann::json::array());
     } else {
         j["error"] = e.error;
         if (!e.details.empty()) j["details"] = e.details;
@@ -512,7 +499,8 @@ void RunExports(const BatchOptions& options, Plan* plan, PluginLibrary* plugin) 
         if (worker.Succeeded()) {
             e.converted = true;
             ++plan->converted;
-            TakeReport(worker.outputText, &e);
+            const nlohmann::json report = nlohmann::json::parse(worker.outputText, nullptr, false);
+            if (report.is_object()) e.report = report;
             Note("wrote " + o.output);
         } else if (worker.end == WorkerOutcome::End::Exited) {
             TakeError(worker.errorText, &e);
@@ -553,8 +541,10 @@ nlohmann::json BatchReportJson(const BatchOptions& options, const Plan& plan) {
 // "converted 3 of 4 files into out in 1.2 s (1 failed, 2 with warnings, 1 other file skipped)"
 std::string SummaryLine(const BatchOptions& options, const Plan& plan) {
     const std::size_t total = plan.entries.size(), converted = plan.converted;
-    const std::size_t withWarnings = static_cast<std::size_t>(std::count_if(
-        plan.entries.begin(), plan.entries.end(), [](const Entry& e) { return e.converted && !e.warnings.empty(); }));
+    const std::size_t withWarnings =
+        static_cast<std::size_t>(std::count_if(plan.entries.begin(), plan.entries.end(), [](const Entry& e) {
+            return e.converted && !e.report.value("warnings", nlohmann::json::array()).empty();
+        }));
     std::ostringstream line;
     line.setf(std::ios::fixed);
     line.precision(1);
@@ -605,7 +595,7 @@ int RunExportCommand(BatchOptions batch, std::uint64_t memoryMiB) {
     ExportOptions& options = batch.common;
     if (!options.report.empty() && fs::is_directory(options.report))
         ThrowToolError(ToolError::Kind::Output, options.report, "is a directory");
-    if (!options.report.empty() && options.report != "-" && Lower(fs::path(options.report).extension().string()) != ".json")
+    if (!options.report.empty() && options.report != "-" && !IsJsonPath(options.report))
         Warn(options.report + ": the report is JSON, but the name does not end in .json");
     if (!batch.outDir.empty()) return RunBatchExport(batch);
     if (batch.inputs.size() != 2)
