@@ -202,7 +202,7 @@ void RunPlugin(PluginLibrary* plugin, const SceneDescription& description, Stand
     const auto& boxes = StandinMessageBoxCalls();
     if (*exported != IMPEXP_SUCCESS || !boxes.empty()) {
         // The plug-in's message names no cause; its library tells the tool.
-        const std::string cause = plugin->LastSaveFailure();
+        const auto [cause, ofFile] = plugin->LastSaveFailure();
         std::string what = "the plug-in could not write the file" + (cause.empty() ? "" : " (" + cause + ")");
         // The message names the file the plug-in was given, the temporary one; the user must
         // read what the plug-in would have said of OUTPUT as they wrote it.
@@ -211,8 +211,7 @@ void RunPlugin(PluginLibrary* plugin, const SceneDescription& description, Stand
                     ReplaceAll(StandinCp1251ToUtf8(boxes.front().text), ::FileNamePart(tempPath.c_str()),
                                ::FileNamePart(output.c_str())) +
                     "\"";
-        ThrowToolError(plugin->LastSaveFailureIsFile() ? ToolError::Kind::Output : ToolError::Kind::PluginFailed, output,
-                       what);
+        ThrowToolError(ofFile ? ToolError::Kind::Output : ToolError::Kind::PluginFailed, output, what);
     }
     // The temporary file was made empty for the plug-in; a WUX file never is.
     if (!fs::is_regular_file(tempPath, ec) || fs::file_size(tempPath, ec) == 0)
@@ -521,7 +520,7 @@ void RunExports(const BatchOptions& options, Plan* plan, PluginLibrary* plugin) 
     plan->signal = RunWorkers(run);
     plan->parallel = run.parallel;
     plan->seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    progress.Clear();
+    ClearProgress();
 }
 
 nlohmann::json BatchReportJson(const BatchOptions& options, const Plan& plan) {

@@ -132,7 +132,7 @@ PictureScene LoadPictureScene(const OutputCommandOptions& given, const OverlaySe
     for (const VertexChunk* mesh : Records<VertexChunk>(*read->model->meshes)) triangles += std::uint64_t(mesh->faceCount);
     ProgressBar progress(triangles, "triangles read");
     PictureScene scene = BuildPictureScene(*read, maps, [&](std::uint64_t done) { progress.Update(done, 0); });
-    progress.Clear();
+    ClearProgress();
     for (const std::string& missing : scene.missingMaps) Warn(missing);
     auto warn = [&](std::uint64_t count, const char* one, const char* many, const std::string& why) {
         if (count > 0) Warn(QuotedPath(path) + ": " + Plural(count, one, many) + " not drawn (" + why + ")");
@@ -172,7 +172,7 @@ int RunRender(const OutputCommandOptions& given) {
     const PictureScene scene = LoadPictureScene(given, options.overlays, true);
     ProgressBar progress(scene.triangleCount, "triangles drawn");
     const Image image = RenderPicture(scene, options, [&](std::uint64_t done) { progress.Update(done, 0); });
-    progress.Clear();
+    ClearProgress();
     if (image.width == 0)
         ThrowToolError(ToolError::Kind::Limit, given.input,
                        "drawing it would test more than " + std::to_string(options.maxSamples) +
@@ -198,7 +198,7 @@ int RunView(const OutputCommandOptions& given) {
     const PictureScene scene = LoadPictureScene(given, all, false);
     ProgressBar progress(scene.triangleCount, "triangles in the page");
     const std::string page = BuildViewerPage(scene, options, [&](std::uint64_t done) { progress.Update(done, 0); });
-    progress.Clear();
+    ClearProgress();
     WritePictureFile(given, page.data(), page.size());
     if (ShowSummary()) std::cout << given.output << ": " << Plural(scene.triangleCount, "triangle", "triangles") << ", " << page.size() << " bytes\n";
     return 0;
