@@ -294,7 +294,7 @@ int RunExport(const ExportOptions& options, PluginLibrary* plugin) {
         ThrowToolError(ToolError::Kind::PluginFailed, options.output,
              "the written file cannot be read back: offset " + std::to_string(*read.Error().offset) + ": " +
                  read.Error().message);
-    const ExportSummary summary = SummarizeWux(*read->model);
+    const nlohmann::json summary = SummarizeWux(*read->model);
 
     std::string reportText;
     if (!options.report.empty()) {

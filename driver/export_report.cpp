@@ -6,26 +6,29 @@
 #include "format/tool_text.h"
 
 namespace wux {
-ExportSummary SummarizeWux(const ExportModel& model) {
-    ExportSummary s;
-    s.meshes = static_cast<std::size_t>(model.meshes->count());
-    for (const VertexChunk* mesh : Records<VertexChunk>(*model.meshes)) s.triangles += static_cast<std::size_t>(mesh->faceCount);
-    s.materials = static_cast<std::size_t>(model.materials->count());
-    s.references = static_cast<std::size_t>(model.references->entries->count());
+nlohmann::json SummarizeWux(const ExportModel& model) {
+    std::size_t triangles = 0;
+    for (const VertexChunk* mesh : Records<VertexChunk>(*model.meshes)) triangles += static_cast<std::size_t>(mesh->faceCount);
     // The main sphere is all zero until the first bounding sphere fills it.
     const BoundSphere& main = *model.bounds->mainSphere;
     const bool mainSet = main.radius != 0.0f || main.x != 0.0f || main.y != 0.0f || main.z != 0.0f;
-    s.spheres = (mainSet ? 1 : 0) + static_cast<std::size_t>(model.bounds->spheres->count());
-    s.ellipsoid = model.ellipsoid != nullptr;
-    return s;
+    return {{"meshes", static_cast<std::size_t>(model.meshes->count())},
+            {"triangles", triangles},
+            {"materials", static_cast<std::size_t>(model.materials->count())},
+            {"references", static_cast<std::size_t>(model.references->entries->count())},
+            {"spheres", (mainSet ? 1 : 0) + static_cast<std::size_t>(model.bounds->spheres->count())},
+            {"ellipsoid", model.ellipsoid != nullptr}};
 }
 
-std::string FormatSummaryLine(const std::string& outputPath, const ExportSummary& s) {
+std::string FormatSummaryLine(const std::string& outputPath, const nlohmann::json& summary) {
+    const auto count = [&summary](const char* key) { return summary[key].get<std::size_t>(); };
     std::ostringstream os;
-    os << "wrote " << QuotedPath(outputPath) << ": " << Plural(s.meshes, "mesh", "meshes") << " ("
-       << Plural(s.triangles, "triangle", "triangles") << "), " << Plural(s.materials, "material", "materials") << ", "
-       << Plural(s.references, "reference entry", "reference entries") << ", "
-       << Plural(s.spheres, "sphere", "spheres") << ", " << (s.ellipsoid ? "ellipsoid" : "no ellipsoid");
+    os << "wrote " << QuotedPath(outputPath) << ": " << Plural(count("meshes"), "mesh", "meshes") << " ("
+       << Plural(count("triangles"), "triangle", "triangles") << "), "
+       << Plural(count("materials"), "material", "materials") << ", "
+       << Plural(count("references"), "reference entry", "reference entries") << ", "
+       << Plural(count("spheres"), "sphere", "spheres") << ", "
+       << (summary["ellipsoid"].get<bool>() ? "ellipsoid" : "no ellipsoid");
     return os.str();
 }
 
@@ -67,13 +70,12 @@ nlohmann::json ImportCountsJson(const ImportCounts& c) {
             {"materialsMerged", c.materialsMerged}};
 }
 
-nlohmann::json ReportJson(const std::string& inputPath, const std::string& outputPath, const ExportSummary& s,
+nlohmann::json ReportJson(const std::string& inputPath, const std::string& outputPath, const nlohmann::json& summary,
                           const Warnings& warnings) {
     nlohmann::json report;
     report["input"] = inputPath;
     report["output"] = outputPath;
-    report["summary"] = {{"meshes", s.meshes},         {"triangles", s.triangles}, {"materials", s.materials},
-                         {"references", s.references}, {"spheres", s.spheres},     {"ellipsoid", s.ellipsoid}};
+    report["summary"] = summary;
     nlohmann::json list = nlohmann::json::array();
     for (const Warnings::Entry& e : warnings.Entries())
         list.push_back({{"kind", WarningText(e.kind)}, {"count", e.count}, {"examples", e.examples}});

@@ -13,20 +13,12 @@
 
 namespace wux {
 
-struct ExportSummary {
-    std::size_t meshes = 0;
-    std::size_t triangles = 0;
-    std::size_t materials = 0;
-    std::size_t references = 0;
-    std::size_t spheres = 0;
-    bool ellipsoid = false;
-};
-
-// Counted from the file as written.
-ExportSummary SummarizeWux(const ExportModel& model);
+// Counted from the file as written: {"meshes", "triangles", "materials", "references",
+// "spheres", "ellipsoid"}, as the report holds it.
+nlohmann::json SummarizeWux(const ExportModel& model);
 
 // "wrote out.wux: 3 meshes (40 triangles), 2 materials, 1 reference entry, 2 spheres, ellipsoid"
-std::string FormatSummaryLine(const std::string& outputPath, const ExportSummary& summary);
+std::string FormatSummaryLine(const std::string& outputPath, const nlohmann::json& summary);
 
 // One line per kind of warning, with its count and first examples; empty without warnings.
 std::string FormatWarnings(const Warnings& warnings);
@@ -36,7 +28,7 @@ std::string FormatWarnings(const Warnings& warnings);
 std::string FormatImportCounts(const ImportCounts& counts);
 nlohmann::json ImportCountsJson(const ImportCounts& counts);
 
-nlohmann::json ReportJson(const std::string& inputPath, const std::string& outputPath, const ExportSummary& summary,
+nlohmann::json ReportJson(const std::string& inputPath, const std::string& outputPath, const nlohmann::json& summary,
                           const Warnings& warnings);
 
 }  // namespace wux
