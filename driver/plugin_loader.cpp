@@ -159,6 +159,21 @@ void PluginLibrary::AddOutcome(const std::vector<SceneNode>& nodes, bool nodesWi
     }
 }
 
+std::string FormatWarnings(const Warnings& warnings) {
+    std::ostringstream os;
+    for (const Warnings::Entry& e : warnings.Entries()) {
+        os << "warning: " << WarningText(e.kind) << ": " << e.count;
+        if (!e.examples.empty()) {
+            os << " (";
+            for (std::size_t i = 0; i < e.examples.size(); ++i) os << (i ? "; " : "") << e.examples[i];
+            if (e.moreExamples) os << "; ...";
+            os << ")";
+        }
+        os << "\n";
+    }
+    return os.str();
+}
+
 const char* PluginLibrary::Description() const {
     return libDescription_ != nullptr ? libDescription_() : "";
 }

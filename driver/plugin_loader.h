@@ -22,6 +22,10 @@ namespace wux {
 // listing the places tried and how to name the library.
 ToolResult<std::string> LocatePlugin(const std::string& explicitPath);
 
+// One line per kind of warning, as the export prints them: "warning: KIND: count (examples)";
+// empty without warnings.
+std::string FormatWarnings(const Warnings& warnings);
+
 class PluginLibrary {
 public:
     // Opens the library, resolves and checks its entry points and class descriptor. The
