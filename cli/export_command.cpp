@@ -563,7 +563,7 @@ void RunExports(const BatchOptions& options, Plan* plan, PluginLibrary* plugin) 
         Entry& e = entries[jobs[job]];
         const ExportOptions o = exportOptions(jobs[job]);
         e.seconds = worker.seconds;
-        if (worker.Succeeded()) {
+        if (worker.end == WorkerOutcome::End::Exited && worker.exitCode == 0) {
             e.converted = true;
             ++plan->converted;
             const nlohmann::json report = nlohmann::json::parse(worker.outputText, nullptr, false);
