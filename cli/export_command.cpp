@@ -279,24 +279,19 @@ std::string FormatImportCounts(const ImportCounts& c) {
     return line + "\n";
 }
 
-nlohmann::json ImportCountsJson(const ImportCounts& c) {
-    return {{"normalsMadeUnit", c.normals.rescaled},
-            {"normalsRecomputed", c.normals.recomputed},
-            {"verticesWithComputedNormals", c.normals.computed},
-            {"materialsMerged", c.materialsMerged}};
-}
-
-// What the export wrote and what it warned about, for --report.
-nlohmann::json ReportJson(const std::string& inputPath, const std::string& outputPath, const nlohmann::json& summary,
-                          const Warnings& warnings) {
-    nlohmann::json report;
-    report["input"] = inputPath;
-    report["output"] = outputPath;
-    report["summary"] = summary;
-    nlohmann::json list = nlohmann::json::array();
+// What the export wrote and what it warned about, for --report; what an import changed too.
+nlohmann::json ReportJson(const ExportOptions& options, const nlohmann::json& summary, const Warnings& warnings,
+                          const ImportCounts& c) {
+    nlohmann::json report = {{"input", options.input},   {"output", options.output},
+                             {"summary", summary},       {"verified", options.verify},
+                             {"warnings", nlohmann::json::array()}};
     for (const Warnings::Entry& e : warnings.Entries())
-        list.push_back({{"kind", WarningText(e.kind)}, {"count", e.count}, {"examples", e.examples}});
-    report["warnings"] = list;
+        report["warnings"].push_back({{"kind", WarningText(e.kind)}, {"count", e.count}, {"examples", e.examples}});
+    if (!IsJsonPath(options.input))
+        report["import"] = {{"normalsMadeUnit", c.normals.rescaled},
+                            {"normalsRecomputed", c.normals.recomputed},
+                            {"verticesWithComputedNormals", c.normals.computed},
+                            {"materialsMerged", c.materialsMerged}};
     return report;
 }
 
@@ -364,13 +359,8 @@ int RunExport(const ExportOptions& options, PluginLibrary* plugin) {
                  read.Error().message);
     const nlohmann::json summary = SummarizeWux(*read->model);
 
-    std::string reportText;
-    if (!options.report.empty()) {
-        nlohmann::json report = ReportJson(options.input, options.output, summary, warnings);
-        report["verified"] = options.verify;
-        if (!IsJsonPath(options.input)) report["import"] = ImportCountsJson(counts);
-        reportText = StageReport(options.report, report, &files);
-    }
+    const std::string reportText =
+        options.report.empty() ? "" : StageReport(options.report, ReportJson(options, summary, warnings, counts), &files);
     if (ToolResult<void> committed = files.Commit(); !committed.Ok()) throw committed.Error();
 
     // The report on standard output is the result a script reads; the summary then goes
@@ -563,7 +553,7 @@ void RunExports(const BatchOptions& options, Plan* plan, PluginLibrary* plugin) 
         Entry& e = entries[jobs[job]];
         const ExportOptions o = exportOptions(jobs[job]);
         e.seconds = worker.seconds;
-        if (worker.Succeeded()) {
+        if (worker.end == WorkerOutcome::End::Exited && worker.exitCode == 0) {
             e.converted = true;
             ++plan->converted;
             const nlohmann::json report = nlohmann::json::parse(worker.outputText, nullptr, false);

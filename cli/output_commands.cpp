@@ -94,12 +94,9 @@ int RunConvert(const OutputCommandOptions& options) {
     } else if (ext == ".obj") {
         staged = WriteObj(*read, options.output, &outputs, &warnings);
     } else {
-        GltfOptions gltf;
-        gltf.binary = ext == ".glb";
-        gltf.outputPath = options.output;
-        gltf.textureDirs = {fs::path(options.input).parent_path().string()};
-        gltf.textureDirs.insert(gltf.textureDirs.end(), options.textureDirs.begin(), options.textureDirs.end());
-        staged = WriteGltf(*read, gltf, &outputs, &warnings);
+        std::vector<std::string> textureDirs = {fs::path(options.input).parent_path().string()};
+        textureDirs.insert(textureDirs.end(), options.textureDirs.begin(), options.textureDirs.end());
+        staged = WriteGltf(*read, options.output, textureDirs, &outputs, &warnings);
     }
     PrintWarnings(warnings);
     if (staged.Ok()) staged = outputs.Commit({options.input});
