@@ -57,8 +57,7 @@ RecordNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warni
     if (t[0][3] != 0.0f || t[1][3] != 0.0f || t[2][3] != 0.0f || t[3][3] != 0.0f)
         warn(": fourth matrix column not zero");
     const auto zero = [](const std::array<double, 3>& axis) { return !(Length(axis) > 0.0); };
-    if (std::any_of(node.transform.begin(), node.transform.begin() + 3, zero))
-        warn(": an axis of zero length");
+    if (std::any_of(node.transform.begin(), node.transform.begin() + 3, zero)) warn(": an axis of zero length");
 
     // The collector stores half extent = axis length / 2 * size, with the axis length
     // measured from the transform. Any size works; the largest half extent picks the one
