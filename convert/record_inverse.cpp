@@ -265,14 +265,13 @@ void AppendFloat(std::string* out, float value) { *out += ShortestNumber(std::is
 
 std::string Utf8Name(const std::string& text, const std::string& where, Warnings* warnings) {
     std::string out;
-    bool replaced = false;
     for (std::size_t i = 0, n = 0; i < text.size(); i += n == 0 ? 1 : n) {
         n = Utf8Length(text, i);
-        replaced = replaced || n == 0;
         if (n == 0) out += "\xEF\xBF\xBD";
         else out.append(text, i, n);
     }
-    if (replaced) warnings->Add(WarningKind::NamesNotUtf8, where);
+    // Each byte replaced gives three: the text grew where anything was replaced.
+    if (out.size() != text.size()) warnings->Add(WarningKind::NamesNotUtf8, where);
     return out;
 }
 
