@@ -100,10 +100,10 @@ public:
 
         std::map<std::string, int> seen;
         for (const ChunkInfo& chunk : doc.chunks) {
-            const std::string* name = chunk.tag == kMaterialTag ? &materials[std::size_t(chunk.ordinal)]->name : nullptr;
-            if (name && seen[*name]++ == 1) {
-                Warning(chunk.offset, ChunkName(chunk), "material name " + Quoted(*name) + " appears more than once");
-            }
+            if (chunk.tag != kMaterialTag) continue;
+            const std::string& name = materials[std::size_t(chunk.ordinal)]->name;
+            if (seen[name]++ == 1)
+                Warning(chunk.offset, ChunkName(chunk), "material name " + Quoted(name) + " appears more than once");
         }
     }
 
@@ -401,8 +401,8 @@ std::string FormatReport(const CheckReport& report) {
 nlohmann::ordered_json CheckJson(const std::string& file, const CheckReport& report) {
     nlohmann::ordered_json errors = nlohmann::ordered_json::array(), warnings = nlohmann::ordered_json::array();
     for (const Problem& p : report.problems) {
-        nlohmann::ordered_json entry = {{"offset", p.offset}, {"where", p.where}, {"message", p.message}};
-        (p.severity == Problem::Severity::Error ? errors : warnings).push_back(std::move(entry));
+        (p.severity == Problem::Severity::Error ? errors : warnings)
+            .push_back({{"offset", p.offset}, {"where", p.where}, {"message", p.message}});
     }
     return {{"file", file},
             {"valid", report.Valid()},
