@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <numeric>
 #include <optional>
 #include <set>
 
@@ -51,8 +52,9 @@ std::string PercentEncoded(const std::string& name) {
 
 class GltfBuilder {
 public:
-    GltfBuilder(const WuxDocument& file, const GltfOptions& options, StagedFiles* outputs, Warnings* warnings)
-        : file_(file), options_(options), outputs_(outputs), warnings_(warnings) {}
+    GltfBuilder(const WuxDocument& file, const std::string& outputPath, const std::vector<std::string>& textureDirs,
+                StagedFiles* outputs, Warnings* warnings)
+        : file_(file), outputPath_(outputPath), outputs_(outputs), warnings_(warnings), textureFolders_(textureDirs) {}
 
     ToolResult<void> Build() {
         WarnUnreproducible(file_, warnings_);
@@ -60,35 +62,31 @@ public:
         for (const MaterialChunk* m : Records<MaterialChunk>(*model_.materials)) materials_.push_back(MaterialJson(*m));
         const auto meshes = Records<VertexChunk>(*model_.meshes);
         for (std::size_t i = 0; i < meshes.size(); ++i) MeshNode(*meshes[i], i);
-        for (const SphereNode& s : BoundSphereNodes(*model_.bounds, warnings_)) SphereNodeJson(kBoundSphereNodeName, s);
-        for (const SphereNode& s : EllipsoidNodes(model_.ellipsoid.get(), warnings_)) SphereNodeJson(kEllipsoidNodeName, s);
+        for (const SphereNode& s : SphereNodes(model_, warnings_)) SphereNodeJson(s);
         const auto entries = Records<ReferenceEntry>(*model_.references->entries);
         for (std::size_t i = 0; i < entries.size(); ++i) HelperNodeJson(*entries[i], i);
 
         Json scene = Json::object();
-        if (!nodes_.empty()) {
-            Json roots = Json::array();
-            for (std::size_t i = 0; i < nodes_.size(); ++i) roots.push_back(i);
-            scene["nodes"] = roots;
-            doc_["nodes"] = nodes_;
-        }
+        std::vector<std::size_t> roots(nodes_.size());
+        std::iota(roots.begin(), roots.end(), 0);
+        if (!roots.empty()) scene["nodes"] = roots;
         doc_["scenes"] = Json::array({scene});
         doc_["scene"] = 0;
         // glTF wants no empty lists.
-        for (const auto& [key, list] : {std::pair<const char*, const Json&>{"meshes", meshes_}, {"materials", materials_},
-                                        {"images", images_}, {"textures", textures_}, {"accessors", accessors_},
-                                        {"bufferViews", views_}})
+        for (const auto& [key, list] : {std::pair<const char*, const Json&>{"nodes", nodes_}, {"meshes", meshes_},
+                                        {"materials", materials_}, {"images", images_}, {"textures", textures_},
+                                        {"accessors", accessors_}, {"bufferViews", views_}})
             if (!list.empty()) doc_[key] = list;
         if (!images_.empty()) doc_["samplers"] = Json::array({Json::object()});
         if (!bin_.empty()) {
             Json buffer{{"byteLength", bin_.size()}};
-            if (!options_.binary) buffer["uri"] = PercentEncoded(BinName());
+            if (!binary_) buffer["uri"] = PercentEncoded(BinName());
             doc_["buffers"] = Json::array({buffer});
         }
-        if (options_.binary) {
-            Put(options_.outputPath, Glb());
+        if (binary_) {
+            Put(outputPath_, Glb());
         } else {
-            Put(options_.outputPath, doc_.dump(1) + "\n");
+            Put(outputPath_, doc_.dump(1) + "\n");
             if (!bin_.empty()) Put(Beside(BinName()), bin_);
         }
         return failure_;
@@ -101,9 +99,9 @@ private:
         if (failure_.Ok()) failure_ = outputs_->Add(path, bytes.data(), bytes.size(), replaces);
     }
 
-    std::string BinName() const { return fs::path(options_.outputPath).stem().string() + ".bin"; }
+    std::string BinName() const { return fs::path(outputPath_).stem().string() + ".bin"; }
     std::string Beside(const std::string& name) const {
-        return (fs::path(options_.outputPath).parent_path() / name).string();
+        return (fs::path(outputPath_).parent_path() / name).string();
     }
 
     std::size_t AddView(const void* data, std::size_t size, int target) {
@@ -151,7 +149,7 @@ private:
             warnings_->Add(WarningKind::MapFilesMissing, image.Error().Text());
         } else {
             Json json{{"name", Utf8Name(fileName, "map file " + PrintableText(fileName), warnings_)}};
-            if (options_.binary) {
+            if (binary_) {
                 json["bufferView"] = AddView(image->bytes.data(), image->bytes.size(), 0);
                 json["mimeType"] = image->mimeType;
             } else {
@@ -168,7 +166,7 @@ private:
     // is used as it is), nor takes a name of this conversion: it gets a free name then, with a
     // warning. The name given.
     std::string CopyOf(const std::string& name, std::vector<std::uint8_t> bytes) {
-        if (copyNames_.empty()) copyNames_ = {fs::path(options_.outputPath).filename().string(), BinName()};
+        if (copyNames_.empty()) copyNames_ = {fs::path(outputPath_).filename().string(), BinName()};
         const fs::path p(name);
         std::string candidate = name;
         NameUse use = NameUse::Taken;
@@ -189,15 +187,12 @@ private:
         Json pbr{{"baseColorFactor", {Clamp01(diffuse[0]), Clamp01(diffuse[1]), Clamp01(diffuse[2]), Clamp01(opacity)}},
                  {"metallicFactor", 0.0},
                  {"roughnessFactor", 1.0}};
-        auto floats = [](const std::array<float, 3>& c) {
-            return Json::array({ShortFloat(c[0]), ShortFloat(c[1]), ShortFloat(c[2])});
-        };
-        Json extras{{"ambient", floats(Colour(m, wux_file::kAmbientWord))},
-                    {"specular", floats(Colour(m, wux_file::kSpecularWord))},
-                    {"filter", floats(Colour(m, wux_file::kFilterWord))}};
+        Json extras{{"ambient", ShortFloats(Colour(m, wux_file::kAmbientWord))},
+                    {"specular", ShortFloats(Colour(m, wux_file::kSpecularWord))},
+                    {"filter", ShortFloats(Colour(m, wux_file::kFilterWord))}};
         // The base colour holds values from 0 to 1 only: others are kept here exactly.
         if (std::any_of(diffuse.begin(), diffuse.end(), [](float c) { return Clamp01(c) != c; }))
-            extras["diffuse"] = floats(diffuse);
+            extras["diffuse"] = ShortFloats(diffuse);
         if (Clamp01(opacity) != opacity) extras["opacity"] = ShortFloat(opacity);
         Json maps = Json::array();
         bool diffuseTextured = false;
@@ -227,10 +222,7 @@ private:
     void MeshNode(const VertexChunk& mesh, std::size_t index) {
         // glTF wants normals in the space of the positions, which is the file's world space.
         const std::vector<Corner> corners = MeshCorners(mesh, index, CornerNormals::World, warnings_);
-        if (corners.empty()) {
-            warnings_->Add(WarningKind::EmptyMeshesLeftOut, "GVTX #" + std::to_string(index));
-            return;
-        }
+        if (corners.empty()) return;
         const auto position = [](const Corner& c) {
             return std::array<float, 3>{Finite(c.position[0]), Finite(c.position[1]), Finite(c.position[2])};
         };
@@ -248,16 +240,15 @@ private:
 
     // A sphere node: empty, its scale the radius along each axis, at its centre; a mesh would
     // count as the model's triangles in every consumer.
-    void SphereNodeJson(const char* name, const SphereNode& sphere) {
+    void SphereNodeJson(const SphereNode& sphere) {
         const auto& t = sphere.transform;
         // Scale first, then the turn: each local axis keeps its own scale.
-        Json scale = Json::array();
-        for (int k = 0; k < 3; ++k) scale.push_back(ShortFloat(sphere.radius * t[k][k]));
-        const auto at = Turn(t[3]);
-        const bool bound = std::strcmp(name, kBoundSphereNodeName) == 0;
+        const double radius = sphere.radius;
+        const Json scale = ShortFloats(std::array<double, 3>{radius * t[0][0], radius * t[1][1], radius * t[2][2]});
+        const bool bound = std::strcmp(sphere.name, kBoundSphereNodeName) == 0;
         const Json mark = bound ? Json{{"boundSphere", ShortFloat(sphere.radius)}} : Json{{"ellipsoid", scale}};
-        nodes_.push_back({{"name", name},
-                          {"translation", {ShortFloat(at[0]), ShortFloat(at[1]), ShortFloat(at[2])}},
+        nodes_.push_back({{"name", sphere.name},
+                          {"translation", ShortFloats(Turn(t[3]))},
                           {"rotation", kTurnRotation},
                           {"scale", scale},
                           {"extras", {{"wux", mark}}}});
@@ -273,38 +264,35 @@ private:
         }
         // The name again in the extras (with its bytes when not UTF-8): Assimp names a node
         // without one after its index.
-        const std::string name = Utf8Name(helper.name, "GREF entry " + std::to_string(index), warnings_);
-        Json wux{{"name", name}};
-        if (name != helper.name) wux["nameBytes"] = HexBytes(helper.name);
-        nodes_.push_back({{"name", name}, {"matrix", matrix}, {"extras", {{"size", ShortFloat(helper.size)}, {"wux", wux}}}});
+        Json wux{{"name", helper.name}};
+        if (!helper.nameBytes.empty()) wux["nameBytes"] = helper.nameBytes;
+        nodes_.push_back(
+            {{"name", helper.name}, {"matrix", matrix}, {"extras", {{"size", ShortFloat(helper.size)}, {"wux", wux}}}});
     }
 
-    std::vector<std::uint8_t> Glb() {
+    std::string Glb() {
         std::string json = doc_.dump();
         json.resize((json.size() + 3) / 4 * 4, ' ');
-        std::vector<std::uint8_t> out;
-        auto u32 = [&out](std::uint64_t v) {
-            for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+        std::string out = "glTF";
+        const auto u32 = [&out](std::uint64_t v) {
+            for (int i = 0; i < 4; ++i) out += static_cast<char>(v >> (8 * i));
         };
-        const std::uint64_t total = 12 + 8 + json.size() + (bin_.empty() ? 0 : 8 + bin_.size());
-        out.reserve(total);
-        out.insert(out.end(), {'g', 'l', 'T', 'F'});
         u32(2);
-        u32(total);
+        u32(12 + 8 + json.size() + (bin_.empty() ? 0 : 8 + bin_.size()));
         u32(json.size());
-        out.insert(out.end(), {'J', 'S', 'O', 'N'});
-        out.insert(out.end(), json.begin(), json.end());
+        out += "JSON" + json;
         if (!bin_.empty()) {
             u32(bin_.size());
-            out.insert(out.end(), {'B', 'I', 'N', '\0'});
-            out.insert(out.end(), bin_.begin(), bin_.end());
+            out.append("BIN", 4);  // the tag's fourth byte is a zero
+            out.append(bin_.begin(), bin_.end());
         }
         return out;
     }
 
     const WuxDocument& file_;
     const ExportModel& model_ = *file_.model;
-    const GltfOptions& options_;
+    const std::string& outputPath_;
+    const bool binary_ = Lower(fs::path(outputPath_).extension().string()) == ".glb";
     StagedFiles* outputs_;
     Warnings* warnings_;
     ToolResult<void> failure_;
@@ -314,13 +302,14 @@ private:
     std::vector<std::uint8_t> bin_;
     std::map<std::string, std::optional<std::size_t>> textureByName_;
     std::set<std::string> copyNames_;
-    TextureFolders textureFolders_{options_.textureDirs};
+    TextureFolders textureFolders_;
 };
 
 }  // namespace
 
-ToolResult<void> WriteGltf(const WuxDocument& file, const GltfOptions& options, StagedFiles* outputs, Warnings* warnings) {
-    return GltfBuilder(file, options, outputs, warnings).Build();
+ToolResult<void> WriteGltf(const WuxDocument& file, const std::string& outputPath,
+                           const std::vector<std::string>& textureDirs, StagedFiles* outputs, Warnings* warnings) {
+    return GltfBuilder(file, outputPath, textureDirs, outputs, warnings).Build();
 }
 
 }  // namespace wux

@@ -4,7 +4,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "collect/node_route.h"
 #include "format/tool_text.h"
 
 namespace wux {
@@ -12,16 +11,9 @@ namespace {
 
 using Json = nlohmann::json;
 
-template <std::size_t N, typename T>
-Json Floats(const std::array<T, N>& values) {
-    Json out = Json::array();
-    for (T v : values) out.push_back(ShortFloat(v));
-    return out;
-}
-
 Json Rows(const HostRows& rows) {
     Json out = Json::array();
-    for (const auto& row : rows) out.push_back(Floats(row));
+    for (const auto& row : rows) out.push_back(ShortFloats(row));
     return out;
 }
 
@@ -35,10 +27,10 @@ Json MaterialJson(const MaterialChunk& m, Warnings* warnings) {
                         {"amount", ShortFloat(map.amount)}});
     }
     Json out{{"name", Utf8Name(m.name, where, warnings)},
-             {"diffuse", Floats(Colour(m, wux_file::kDiffuseWord))},
-             {"ambient", Floats(Colour(m, wux_file::kAmbientWord))},
-             {"specular", Floats(Colour(m, wux_file::kSpecularWord))},
-             {"filter", Floats(Colour(m, wux_file::kFilterWord))},
+             {"diffuse", ShortFloats(Colour(m, wux_file::kDiffuseWord))},
+             {"ambient", ShortFloats(Colour(m, wux_file::kAmbientWord))},
+             {"specular", ShortFloats(Colour(m, wux_file::kSpecularWord))},
+             {"filter", ShortFloats(Colour(m, wux_file::kFilterWord))},
              {"opacity", ShortFloat(m.colourBlock[wux_file::kOpacityWord])}};
     if (!maps.empty()) out["maps"] = std::move(maps);
     // A name that is not UTF-8 (the host's code page) comes back from its bytes.
@@ -51,10 +43,9 @@ template <typename Values>
 void AppendList(std::string* out, const std::vector<Corner>& corners, Values values) {
     *out += '[';
     for (std::size_t k = 0; k < corners.size(); ++k) {
-        *out += k ? ",[" : "[";
         const auto v = values(corners[k]);
         for (std::size_t i = 0; i < v.size(); ++i) {
-            if (i) *out += ',';
+            *out += i ? "," : k ? ",[" : "[";
             AppendFloat(out, v[i]);
         }
         *out += ']';
@@ -91,8 +82,8 @@ std::string MeshNode(const VertexChunk& mesh, std::size_t index, std::size_t mat
     return out + "}}";
 }
 
-std::string SphereNodeJson(const char* name, const SphereNode& sphere) {
-    return Json{{"name", name}, {"matrix", Rows(sphere.transform)},
+std::string SphereNodeJson(const SphereNode& sphere) {
+    return Json{{"name", sphere.name}, {"matrix", Rows(sphere.transform)},
                 {"object", {{"type", "sphere"}, {"radius", ShortFloat(sphere.radius)}}}}
         .dump();
 }
@@ -110,15 +101,14 @@ std::string WuxToJsonScene(const WuxDocument& doc, Warnings* warnings) {
     const auto meshes = Records<VertexChunk>(*model.meshes);
     for (std::size_t i = 0; i < meshes.size(); ++i)
         nodes.push_back(MeshNode(*meshes[i], i, static_cast<std::size_t>(model.materials->count()), warnings));
-    for (const SphereNode& s : BoundSphereNodes(*model.bounds, warnings)) nodes.push_back(SphereNodeJson(kBoundSphereNodeName, s));
-    for (const SphereNode& s : EllipsoidNodes(model.ellipsoid.get(), warnings)) nodes.push_back(SphereNodeJson(kEllipsoidNodeName, s));
+    for (const SphereNode& s : SphereNodes(model, warnings)) nodes.push_back(SphereNodeJson(s));
     const auto entries = Records<ReferenceEntry>(*model.references->entries);
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const HelperNode helper = HelperFromEntry(*entries[i], i, warnings);
-        Json node{{"name", Utf8Name(helper.name, "GREF entry " + std::to_string(i), warnings)},
+        Json node{{"name", helper.name},
                   {"matrix", Rows(helper.transform)},
                   {"object", {{"type", "helper"}, {"size", ShortFloat(helper.size)}}}};
-        if (node["name"] != helper.name) node["name_bytes"] = HexBytes(helper.name);
+        if (!helper.nameBytes.empty()) node["name_bytes"] = helper.nameBytes;
         nodes.push_back(node.dump());
     }
     // One material or node a line: readable, and still small for large meshes.

@@ -41,14 +41,6 @@ SceneMatrix ToHostRows(const aiMatrix4x4& m) {
     return out;
 }
 
-// +90 degrees about X: (x, y, z) becomes (x, -z, y), so a Y-up scene stands on +Z.
-aiMatrix4x4 YUpToZUp() {
-    return aiMatrix4x4(1, 0, 0, 0,
-                       0, 0, -1, 0,
-                       0, 1, 0, 0,
-                       0, 0, 0, 1);
-}
-
 // The rotation taking the file's right axis to +X and its up axis to +Z, from the axis
 // metadata Assimp's FBX reader leaves on the scene (axis 0, 1, 2 = X, Y, Z; sign +1 or -1).
 bool AxisSystemRotation(const aiMetadata* meta, aiMatrix4x4* out) {
@@ -72,7 +64,11 @@ bool AxisSystemRotation(const aiMetadata* meta, aiMatrix4x4* out) {
 // The correction applied above the source's root node so that the scene stands Z-up.
 aiMatrix4x4 FrameCorrection(const aiScene& scene, const std::string& path, AssimpImportOptions::Up up) {
     using Up = AssimpImportOptions::Up;
-    const aiMatrix4x4 toZUp = YUpToZUp();
+    // +90 degrees about X: (x, y, z) becomes (x, -z, y), so a Y-up scene stands on +Z.
+    const aiMatrix4x4 toZUp(1, 0, 0, 0,
+                            0, 0, -1, 0,
+                            0, 1, 0, 0,
+                            0, 0, 0, 1);
     // Assimp turns these Z-up formats to Y-up itself, by a -90 degree turn about X at the root:
     // undo its turn to get the data as written, then apply the frame asked for.
     if (HasExtension(path, ".3ds") || HasExtension(path, ".ase") || HasExtension(path, ".ask"))

@@ -167,9 +167,7 @@ std::vector<std::uint32_t> KeepTriangles(SceneMesh* mesh, std::size_t vertexCoun
         }
     }
     // Counted per mesh, so that each example says how many of its kind it stands for.
-    passed.Report(nodeName, warnings);
-    if (mesh->faces.empty() && passed.points + passed.lines + passed.polygons == 0)
-        warnings->Add(WarningKind::EmptyMeshes, QuotedName(nodeName));
+    passed.Report(nodeName, mesh->faces.empty(), warnings);
     mesh->verts = Gather(used, position);
     return used;
 }
