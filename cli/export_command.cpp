@@ -511,15 +511,6 @@ constexpr double kSlowSeconds = 10;
 void RunExports(const BatchOptions& options, Plan* plan, PluginLibrary* plugin) {
     std::vector<Entry>& entries = plan->entries;
     const std::vector<std::size_t>& jobs = plan->jobs;
-    auto exportOptions = [&](std::size_t entry) {
-        ExportOptions o = options.common;
-        o.syncEachFile = false;
-        o.input = entries[entry].input.input;
-        o.output = entries[entry].input.output;
-        o.report = "-";  // on standard output, which the worker hands back
-        return o;
-    };
-
     ProgressBar progress(entries.size());
     auto printFailure = [&](const Entry& e) {
         const std::string input = QuotedPath(e.input.input);
@@ -539,7 +530,11 @@ void RunExports(const BatchOptions& options, Plan* plan, PluginLibrary* plugin) 
     run.limits = options.limits;
     run.captureOutput = true;
     run.body = [&](std::size_t job) {
-        const ExportOptions o = exportOptions(jobs[job]);
+        ExportOptions o = options.common;
+        o.syncEachFile = false;
+        o.input = entries[jobs[job]].input.input;
+        o.output = entries[jobs[job]].input.output;
+        o.report = "-";  // on standard output, which the worker hands back
         std::error_code mkdirEc;
         const fs::path folder = fs::path(o.output).parent_path();
         fs::create_directories(folder, mkdirEc);
@@ -551,18 +546,17 @@ void RunExports(const BatchOptions& options, Plan* plan, PluginLibrary* plugin) 
     };
     run.done = [&](std::size_t job, const WorkerOutcome& worker) {
         Entry& e = entries[jobs[job]];
-        const ExportOptions o = exportOptions(jobs[job]);
         e.seconds = worker.seconds;
         if (worker.end == WorkerOutcome::End::Exited && worker.exitCode == 0) {
             e.converted = true;
             ++plan->converted;
             const nlohmann::json report = nlohmann::json::parse(worker.outputText, nullptr, false);
             if (report.is_object()) e.report = report;
-            Note("wrote " + o.output);
+            Note("wrote " + e.input.output);
         } else if (worker.end == WorkerOutcome::End::Exited) {
             TakeError(worker.errorText, &e);
         } else {
-            e.error = DescribeWorkerEnd(worker, options.limits, o.input, o.output, o.report);
+            e.error = DescribeWorkerEnd(worker, options.limits, e.input.input, e.input.output);
         }
         ++plan->done;
         if (!e.converted) printFailure(e);

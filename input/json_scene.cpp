@@ -255,9 +255,7 @@ std::array<float, N> ReadFloats(const Json& v, const PathFn& path, bool uvw = fa
 }
 
 template <std::size_t N>
-std::array<float, N> ReadFloats(const Json& v, const std::string& path) {
-    return ReadFloats<N>(v, [&] { return path; });
-}
+std::array<float, N> ReadFloats(const Json& v, const std::string& path) { return ReadFloats<N>(v, [&] { return path; }); }
 
 // A face's smoothing groups: a 32-bit mask, one bit a group.
 template <class PathFn>
@@ -346,10 +344,9 @@ SceneMaterial ReadMaterial(const Json& v, const std::string& path) {
     SceneMaterial mat;
     mat.name = ReadName(v, path);
     if (const Json* c = Find(v, "class")) mat.className = ReadString(*c, Member(path, "class"));
-    if (const Json* c = Find(v, "ambient")) mat.ambient = ReadFloats<3>(*c, Member(path, "ambient"));
-    if (const Json* c = Find(v, "diffuse")) mat.diffuse = ReadFloats<3>(*c, Member(path, "diffuse"));
-    if (const Json* c = Find(v, "specular")) mat.specular = ReadFloats<3>(*c, Member(path, "specular"));
-    if (const Json* c = Find(v, "filter")) mat.filter = ReadFloats<3>(*c, Member(path, "filter"));
+    for (const auto& [key, colour] : {std::pair{"ambient", &mat.ambient}, {"diffuse", &mat.diffuse},
+                                      {"specular", &mat.specular}, {"filter", &mat.filter}})
+        if (const Json* c = Find(v, key)) *colour = ReadFloats<3>(*c, Member(path, key));
     if (const Json* o = Find(v, "opacity")) mat.opacity = ReadFloat(*o, Member(path, "opacity"));
     if (const Json* maps = Find(v, "maps")) {
         const std::string mp = Member(path, "maps");
