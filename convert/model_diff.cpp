@@ -30,8 +30,6 @@ const char* const kColourWordNames[kColourWords] = {
     "word 10 (specular red)", "word 11 (specular green)", "word 12 (specular blue)", "word 13",
     "word 14 (filter red)", "word 15 (filter green)", "word 16 (filter blue)", "word 17", "word 18"};
 
-const char* const kAxis[3] = {"x", "y", "z"};
-const char* const kVertexWordNames[5] = {"x", "y", "z", "u", "v"};
 
 // Where a record sits in each file; either may be missing. The record's text is made only
 // when a difference is found: meshes have millions of corners that are equal.
@@ -132,7 +130,7 @@ private:
 
     // Three words in a row: the fields "<prefix>x", "<prefix>y" and "<prefix>z".
     void Xyz(const char* kind, const Place& at, const char* prefix, const float* va, const float* vb, std::size_t offset) {
-        for (std::size_t c = 0; c < 3; ++c) Float(kind, at, prefix + std::string(kAxis[c]), va[c], vb[c], offset + 4 * c);
+        for (std::size_t c = 0; c < 3; ++c) Float(kind, at, prefix + std::string(1, "xyz"[c]), va[c], vb[c], offset + 4 * c);
     }
 
     // Pairs the records both files hold by number; those of either beyond are missing in the other.
@@ -247,10 +245,9 @@ private:
             const MeshVertex& va = ma.vertices[k];
             const MeshVertex& vb = mb.vertices[k];
             const Place at{chunk, "", verticesA + kVertexSize * k, verticesB + kVertexSize * k, "corner", k};
-            // The vertex's five words in the file's order: x, y, z, u, v.
             const float wordsA[5] = {va.x, va.y, va.z, va.u, va.v}, wordsB[5] = {vb.x, vb.y, vb.z, vb.u, vb.v};
             for (std::size_t w = 0; w < 5; ++w)
-                Float(w < 3 ? "position" : "uv", at, kVertexWordNames[w], wordsA[w], wordsB[w], 4 * w);
+                Float(w < 3 ? "position" : "uv", at, std::string(1, "xyzuv"[w]), wordsA[w], wordsB[w], 4 * w);
         }
         const auto normalsOfA = NormalsOf(ma), normalsOfB = NormalsOf(mb);
         const std::size_t normals = SameUpToFrame(normalsOfA, normalsOfB) ? 0 : corners;

@@ -102,7 +102,6 @@ ToolResult<void> WriteObj(const WuxDocument& doc, const std::string& outputPath,
         for (const Corner& c : corners) line("v", {c.position[0], c.position[2], -c.position[1]});
         for (const Corner& c : corners) line("vt", {c.uv[0], 1.0f - c.uv[1]});
         for (const Corner& c : corners) line("vn", {c.normal[0], c.normal[2], -c.normal[1]});
-        // Three corners a face, each its own position, texture vertex and normal.
         for (std::size_t k = 0; k < corners.size(); ++k) {
             const std::string n = std::to_string(base + k);
             obj += (k % 3 == 0 ? "f " : " ") + n + '/' + n + '/' + n + (k % 3 == 2 ? "\n" : "");
