@@ -1,6 +1,6 @@
 #include "host/sdk/tri_object.h"
 
-#include "host/standin/object_counts.h"
+#include "host/standin/objects.h"
 
 static long triObjectsAlive = 0;
 

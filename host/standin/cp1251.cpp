@@ -1,4 +1,4 @@
-#include "host/standin/cp1251.h"
+#include "host/standin/win32_log.h"
 
 #include <cstdint>
 

@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "host/sdk/plugin_api.h"
-#include "host/standin/cp1251.h"
 #include "host/standin/win32_log.h"
 
 namespace {
