@@ -1,32 +1,45 @@
-// wux export: the export pipeline (cli/export_command.h) and the command that runs it, for one
-// INPUT OUTPUT or, with --out-dir, for many (cli/batch_export.cpp). The plug-in writes a
-// temporary file; only a file that was written without complaint (and, with --verify, passes
-// the checker) takes OUTPUT's place, together with the embedded textures and the report
-// (writer/staged_files.h). So on any failure OUTPUT is left as it was, or absent, and nothing
-// the export created remains.
-#include "cli/export_command.h"
+// wux export: the export pipeline and the command that runs it, the same for one INPUT OUTPUT
+// and for each file of a batch (--out-dir): read the scene, build it in the stand-in host, have
+// the plug-in write it to a temporary file, read the file back (and check it with --verify),
+// then put OUTPUT, its embedded textures and the report in place together
+// (writer/staged_files.h). Only a file that was written without complaint (and, with --verify,
+// passes the checker) takes OUTPUT's place, so on any failure OUTPUT is left as it was, or
+// absent, and nothing the export created remains. A single JSON scene is exported in this
+// process; anything a library imports, and every file of a batch, in a supervised worker
+// (cli/worker_process.h).
 #include "collect/file_name_part.h"
 
 #include <malloc.h>
 #include <signal.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstddef>
 #include <exception>
 #include <filesystem>
 #include <iostream>
 #include <limits>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <new>
 #include <string>
 #include <system_error>
+#include <thread>
+#include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "host/standin/standin.h"
 #include "cli/command.h"
 #include "cli/exit_codes.h"
+#include "cli/input_discovery.h"
+#include "cli/progress_bar.h"
+#include "cli/worker_process.h"
 #include "writer/export_interrupt.h"
 #include "writer/staged_files.h"
 #include "driver/export_report.h"
+#include "driver/plugin_loader.h"
 #include "format/tool_text.h"
 #include "driver/scene_builder.h"
 #include "format/mapped_file.h"
@@ -35,12 +48,37 @@
 #include "input/assimp_import.h"
 #include "input/json_scene.h"
 #include "input/gltf_reader.h"
+#include "input/mesh_normals.h"
 #include "input/mesh_reader.h"
 
 namespace wux {
 namespace {
 
 namespace fs = std::filesystem;
+
+struct ExportOptions {
+    std::string input;
+    std::string output;
+    std::string upText = "auto";          // auto, y or z
+    std::string helpersText = "markers";  // markers, all or none
+    std::string report;
+    float smoothAngle = kDefaultSmoothAngleDegrees;
+    bool verify = false;
+    std::string plugin;
+    bool syncEachFile = true;  // false in a batch, which syncs its folders once at its end
+};
+
+// wux export INPUT... --out-dir DIR: converts files and folders of files in parallel, in
+// supervised workers (one per job slot) under the same rules as a single export, goes on past
+// failures, prints one line per failure and a summary, and writes one report with an entry per
+// input.
+struct BatchOptions {
+    std::vector<std::string> inputs;  // files and folders
+    std::string outDir;
+    std::size_t jobs = 0;  // 0: one per core
+    WorkerLimits limits;
+    ExportOptions common;  // the options every export shares; its report is the batch's report
+};
 
 // The scene as the plug-in sees it, with a progress line while the plug-in walks it. The
 // plug-in collects a node's mesh while it visits the node and never reads it again, so
@@ -275,15 +313,298 @@ int RunExport(const ExportOptions& options, PluginLibrary* plugin) {
     return 0;
 }
 
+void LoadPlugin(const std::string& explicitPath, PluginLibrary* plugin) {
+    const ToolResult<std::string> path = LocatePlugin(explicitPath);
+    if (!path.Ok()) throw path.Error();
+    if (const ToolResult<void> loaded = plugin->Load(*path); !loaded.Ok()) throw loaded.Error();
+    Note("plug-in " + *path);
+}
+
+// One export in this process: prints its summary and warnings, or "wux export: " and its
+// failure, and returns the exit code.
+int ExportScene(const ExportOptions& options, PluginLibrary* plugin) {
+    try {
+        return RunExport(options, plugin);
+    } catch (const ToolError& error) {
+        PrintError(error.Text());
+        return ExitCodeOf(error.kind);
+    } catch (const std::bad_alloc&) {
+        PrintError(QuotedPath(options.input) + ": out of memory");
+    } catch (const std::exception& e) {
+        PrintError(QuotedPath(options.input) + ": " + e.what());
+    }
+    return kExitFailed;
+}
+
+struct Entry {
+    BatchInput input;
+    bool converted = false;
+    std::string error;
+    std::vector<std::string> details;  // what the export printed before its error line
+    nlohmann::json summary;
+    nlohmann::json warnings = nlohmann::json::array();
+    double seconds = 0;
+};
+
+// The folders a run creates, so that those left empty go again when it ends, however it ends.
+class CreatedFolders {
+public:
+    CreatedFolders() = default;
+    CreatedFolders(const CreatedFolders&) = delete;
+    CreatedFolders& operator=(const CreatedFolders&) = delete;
+    // Deepest first, so that a parent is empty by the time it is tried.
+    ~CreatedFolders() {
+        for (auto it = folders_.rbegin(); it != folders_.rend(); ++it) {
+            std::error_code ec;
+            if (fs::is_directory(*it, ec) && fs::is_empty(*it, ec)) fs::remove(*it, ec);
+        }
+    }
+    // Records the missing folders from `folder` up to the first one that exists.
+    void Note(const fs::path& folder) {
+        std::error_code ec;
+        for (fs::path p = folder.lexically_normal(); !p.empty() && !fs::exists(p, ec); p = p.parent_path())
+            if (!folders_.insert(p.string()).second || p == p.parent_path()) break;
+    }
+
+private:
+    std::set<std::string> folders_;  // sorted: a parent before its children
+};
+
+// The worker's last line is its failure; the lines before it are details (--verify's list).
+void TakeError(const std::string& errorText, Entry* entry) {
+    std::istringstream in(errorText);
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty()) entry->details.push_back(line);
+    if (entry->details.empty()) {
+        entry->error = "the export failed without a message";
+        return;
+    }
+    entry->error = entry->details.back();
+    entry->details.pop_back();
+    const std::string prefix = "wux export: ";
+    if (entry->error.compare(0, prefix.size(), prefix) == 0) entry->error.erase(0, prefix.size());
+}
+
+void TakeReport(const std::string& text, Entry* entry) {
+    const nlohmann::json report = nlohmann::json::parse(text, nullptr, false);
+    if (report.is_discarded()) return;
+    if (report.contains("summary")) entry->summary = report["summary"];
+    if (report.contains("warnings")) entry->warnings = report["warnings"];
+}
+
+nlohmann::json EntryJson(const Entry& e) {
+    nlohmann::json j;
+    j["input"] = e.input.input;
+    j["output"] = e.input.output.empty() ? nlohmann::json(nullptr) : nlohmann::json(e.input.output);
+    j["status"] = e.converted ? "converted" : "failed";
+    if (e.converted) {
+        j["summary"] = e.summary;
+        j["warnings"] = e.warnings;
+    } else {
+        j["error"] = e.error;
+        if (!e.details.empty()) j["details"] = e.details;
+    }
+    j["seconds"] = e.seconds;
+    return j;
+}
+
+// Every input found, in the order given: those that cannot be exported carry their error,
+// the others are the jobs. The output folder and the report's folder are there once MakePlan
+// returns; the folders it made go again if they stay empty. Then how the run went.
+struct Plan {
+    Discovery discovery;
+    std::vector<Entry> entries;
+    std::vector<std::size_t> jobs;  // entries that are exported
+    CreatedFolders created;
+    int signal = 0;  // the signal that interrupted the run, or 0
+    std::size_t parallel = 0;
+    std::size_t done = 0;
+    std::size_t converted = 0;
+    double seconds = 0;
+};
+
+void MakePlan(const BatchOptions& options, Plan* plan) {
+    std::error_code ec;
+    if (fs::exists(options.outDir, ec) && !fs::is_directory(options.outDir, ec))
+        ThrowToolError(ToolError::Kind::Output, options.outDir, "is not a folder");
+    const std::string& reportPath = options.common.report;
+    if (ToolResult<void> apart = CheckOutputsApart(options.inputs, {reportPath}); !apart.Ok()) throw apart.Error();
+
+    plan->discovery = DiscoverInputs(options.inputs, options.outDir, reportPath);
+    plan->created.Note(options.outDir);
+    for (const BatchInput& input : plan->discovery.inputs) {
+        if (input.error.empty()) {
+            plan->jobs.push_back(plan->entries.size());
+            plan->created.Note(fs::path(input.output).parent_path());
+        }
+        plan->entries.emplace_back();
+        plan->entries.back().input = input;
+        if (!input.error.empty()) plan->entries.back().error = QuotedPath(input.input) + ": " + input.error;
+    }
+    if (plan->entries.empty()) {
+        const std::size_t skipped = plan->discovery.skipped;
+        ThrowToolError(ToolError::Kind::Input, "",
+                       "no files to convert" +
+                           (skipped > 0 ? " (" + Plural(skipped, "file", "files") + " of other kinds skipped)" : std::string()));
+    }
+    fs::create_directories(options.outDir, ec);
+    if (ec) ThrowToolError(ToolError::Kind::Output, options.outDir, "cannot create the folder: " + ec.message());
+    const fs::path reportFolder = fs::path(reportPath).parent_path();
+    if (reportPath != "-" && !reportFolder.empty() && !fs::is_directory(reportFolder, ec))
+        ThrowToolError(ToolError::Kind::Output, reportPath, "the folder " + reportFolder.string() + " does not exist");
+}
+
+// A file running this long is named on the progress line.
+constexpr double kSlowSeconds = 10;
+
+// Exports the plan's jobs in supervised workers, each handing its report back, and fills in
+// each entry; prints each failure as it comes, under a progress bar.
+void RunExports(const BatchOptions& options, Plan* plan, PluginLibrary* plugin) {
+    std::vector<Entry>& entries = plan->entries;
+    const std::vector<std::size_t>& jobs = plan->jobs;
+    auto exportOptions = [&](std::size_t entry) {
+        ExportOptions o = options.common;
+        o.syncEachFile = false;
+        o.input = entries[entry].input.input;
+        o.output = entries[entry].input.output;
+        o.report = "-";  // on standard output, which the worker hands back
+        return o;
+    };
+
+    ProgressBar progress(entries.size());
+    auto printFailure = [&](const Entry& e) {
+        const std::string input = QuotedPath(e.input.input);
+        const bool named = e.error.compare(0, input.size() + 2, input + ": ") == 0;
+        PrintError((named ? "" : input + ": ") + e.error);
+    };
+    plan->done = entries.size() - jobs.size();
+    for (const Entry& e : entries)
+        if (!e.error.empty()) printFailure(e);
+    progress.Update(plan->done, plan->done);
+
+    const auto start = std::chrono::steady_clock::now();
+    WorkerRun run;
+    run.jobCount = jobs.size();
+    const std::size_t slots = options.jobs == 0 ? std::max(1u, std::thread::hardware_concurrency()) : options.jobs;
+    run.parallel = std::min(slots, std::max<std::size_t>(1, jobs.size()));
+    run.limits = options.limits;
+    run.captureOutput = true;
+    run.body = [&](std::size_t job) {
+        const ExportOptions o = exportOptions(jobs[job]);
+        std::error_code mkdirEc;
+        const fs::path folder = fs::path(o.output).parent_path();
+        fs::create_directories(folder, mkdirEc);
+        if (mkdirEc) {
+            PrintError(QuotedPath(folder.string()) + ": cannot create the folder: " + mkdirEc.message());
+            return static_cast<int>(kExitOutput);
+        }
+        return ExportScene(o, plugin);
+    };
+    run.done = [&](std::size_t job, const WorkerOutcome& worker) {
+        Entry& e = entries[jobs[job]];
+        const ExportOptions o = exportOptions(jobs[job]);
+        e.seconds = worker.seconds;
+        if (worker.Succeeded()) {
+            e.converted = true;
+            ++plan->converted;
+            TakeReport(worker.outputText, &e);
+            Note("wrote " + o.output);
+        } else if (worker.end == WorkerOutcome::End::Exited) {
+            TakeError(worker.errorText, &e);
+        } else {
+            e.error = DescribeWorkerEnd(worker, options.limits, o.input, o.output, o.report);
+        }
+        ++plan->done;
+        if (!e.converted) printFailure(e);
+        progress.Update(plan->done, plan->done - plan->converted);
+    };
+    // The file that has run longest, once it has run long enough to explain a still bar.
+    run.tick = [&](std::size_t job, double seconds) {
+        progress.SetNote(seconds < kSlowSeconds ? std::string()
+                                                : "still on " + entries[jobs[job]].input.input + " (" +
+                                                      std::to_string(static_cast<long>(seconds)) + " s)");
+        progress.Redraw();
+    };
+    plan->signal = RunWorkers(run);
+    plan->parallel = run.parallel;
+    plan->seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    progress.Clear();
+}
+
+nlohmann::json BatchReportJson(const BatchOptions& options, const Plan& plan) {
+    nlohmann::json report;
+    report["out_dir"] = options.outDir;
+    report["jobs"] = plan.parallel;
+    report["converted"] = plan.converted;
+    report["failed"] = plan.entries.size() - plan.converted;
+    report["skipped_files"] = plan.discovery.skipped;
+    report["seconds"] = plan.seconds;
+    nlohmann::json list = nlohmann::json::array();
+    for (const Entry& e : plan.entries) list.push_back(EntryJson(e));
+    report["inputs"] = std::move(list);
+    return report;
+}
+
+// "converted 3 of 4 files into out in 1.2 s (1 failed, 2 with warnings, 1 other file skipped)"
+std::string SummaryLine(const BatchOptions& options, const Plan& plan) {
+    const std::size_t total = plan.entries.size(), converted = plan.converted;
+    const std::size_t withWarnings = static_cast<std::size_t>(std::count_if(
+        plan.entries.begin(), plan.entries.end(), [](const Entry& e) { return e.converted && !e.warnings.empty(); }));
+    std::ostringstream line;
+    line.setf(std::ios::fixed);
+    line.precision(1);
+    line << "converted " << converted << " of " << Plural(total, "file", "files") << " into " << options.outDir
+         << " in " << plan.seconds << " s";
+    std::vector<std::string> notes;
+    if (converted < total) notes.push_back(std::to_string(total - converted) + " failed");
+    if (withWarnings > 0) notes.push_back(std::to_string(withWarnings) + " with warnings");
+    if (plan.discovery.skipped > 0) notes.push_back(Plural(plan.discovery.skipped, "other file", "other files") + " skipped");
+    for (std::size_t i = 0; i < notes.size(); ++i) line << (i == 0 ? " (" : ", ") << notes[i];
+    if (!notes.empty()) line << ")";
+    return line.str();
+}
+
+// 0 when every input was converted, 1 when any failed, 128 + the signal when interrupted;
+// throws a ToolError when the batch cannot start (the plug-in, its folder, its report, no inputs).
+int RunBatchExport(const BatchOptions& options) {
+    // Loaded once, before the workers are forked: each starts with it.
+    PluginLibrary plugin;
+    LoadPlugin(options.common.plugin, &plugin);
+    Plan plan;
+    MakePlan(options, &plan);
+    RunExports(options, &plan, &plugin);
+    if (plan.signal != 0) {
+        PrintError("interrupted (" + SignalName(plan.signal) + ") after " + std::to_string(plan.done) + " of " +
+                   std::to_string(plan.entries.size()) + " files; no report written");
+        return ExitCodeOfSignal(plan.signal);
+    }
+    // The outputs go to the disk together, not one sync per file.
+    std::set<std::string> folders;
+    for (const Entry& e : plan.entries)
+        if (e.converted) folders.insert(FolderOf(e.input.output));
+    if (const ToolResult<void> synced = SyncFolders({folders.begin(), folders.end()}); !synced.Ok()) throw synced.Error();
+    const std::string& report = options.common.report;
+    if (report == "-") {
+        PrintJson(BatchReportJson(options, plan));
+    } else if (!report.empty()) {
+        if (const ToolResult<void> written = WriteReportFile(report, BatchReportJson(options, plan)); !written.Ok())
+            throw written.Error();
+    }
+    if (ShowSummary()) (report == "-" ? std::cerr : std::cout) << SummaryLine(options, plan) << "\n" << std::flush;
+    return plan.converted == plan.entries.size() ? kExitOk : kExitNo;
+}
+
 // A JSON scene runs no third-party code (our reader, the stand-in, the plug-in): its export
 // needs no worker to contain a crash or a hang, and runs in this process, under the same
 // memory cap. Everything else goes to a supervised worker.
 int ExportAlone(const ExportOptions& options, const WorkerLimits& limits, PluginLibrary* plugin) {
-    const std::string interrupted = std::string(ProgressShown() ? "\r\033[K" : "") + "wux export: interrupted (";
+    const auto interrupted = [](int signal) {
+        return std::string(ProgressShown() ? "\r\033[K" : "") + "wux export: interrupted (" + SignalName(signal) +
+               "); nothing written\n";
+    };
     if (IsJsonPath(options.input)) {
-        static std::string onInt, onTerm;  // read by the signal handler
-        onInt = interrupted + "SIGINT); nothing written\n";
-        onTerm = interrupted + "SIGTERM); nothing written\n";
+        // Read by the signal handler.
+        static const std::string onInt = interrupted(SIGINT), onTerm = interrupted(SIGTERM);
         NoteOnInterrupt(onInt.c_str(), onTerm.c_str());
         // Acted on even when the command was started with SIGINT ignored, as a worker does.
         signal(SIGINT, SIG_DFL);
@@ -299,13 +620,13 @@ int ExportAlone(const ExportOptions& options, const WorkerLimits& limits, Plugin
     run.done = [&](std::size_t, const WorkerOutcome& outcome) {
         code = outcome.end == WorkerOutcome::End::Exited ? outcome.exitCode : kExitFailed;
         if (outcome.end == WorkerOutcome::End::Exited) return;  // the worker has said what happened
-        const std::string why = EndOfWorker(outcome, limits, options);
+        const std::string why = DescribeWorkerEnd(outcome, limits, options.input, options.output, options.report);
         if (outcome.end != WorkerOutcome::End::Interrupted) PrintError(why);
     };
     const int signal = RunWorkers(run);
     if (signal == 0) return code;
     // The worker's progress line (and the terminal's ^C) go before the message.
-    std::cerr << interrupted << SignalName(signal) << "); nothing written\n";
+    std::cerr << interrupted(signal);
     return ExitCodeOfSignal(signal);
 }
 
@@ -333,34 +654,6 @@ int RunExportCommand(BatchOptions batch, std::uint64_t memoryMiB) {
 }
 
 }  // namespace
-
-void LoadPlugin(const std::string& explicitPath, PluginLibrary* plugin) {
-    const ToolResult<std::string> path = LocatePlugin(explicitPath);
-    if (!path.Ok()) throw path.Error();
-    if (const ToolResult<void> loaded = plugin->Load(*path); !loaded.Ok()) throw loaded.Error();
-    Note("plug-in " + *path);
-}
-
-int ExportScene(const ExportOptions& options, PluginLibrary* plugin) {
-    try {
-        return RunExport(options, plugin);
-    } catch (const ToolError& error) {
-        PrintError(error.Text());
-        return ExitCodeOf(error.kind);
-    } catch (const std::bad_alloc&) {
-        PrintError(QuotedPath(options.input) + ": out of memory");
-    } catch (const std::exception& e) {
-        PrintError(QuotedPath(options.input) + ": " + e.what());
-    }
-    return kExitFailed;
-}
-
-std::string EndOfWorker(const WorkerOutcome& outcome, const WorkerLimits& limits, const ExportOptions& options) {
-    std::vector<std::string> folders{FolderOf(options.output)};
-    if (!options.report.empty() && options.report != "-") folders.push_back(FolderOf(options.report));
-    RemoveWorkerLeftovers(outcome.pid, folders);
-    return DescribeWorkerEnd(outcome, limits, options.input, options.output);
-}
 
 void AddExportCommand(CLI::App& app) {
     auto batch = std::make_shared<BatchOptions>();

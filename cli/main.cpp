@@ -75,10 +75,12 @@ std::string Suggestion(const std::string& word, const std::vector<std::string>& 
     return best.empty() ? "" : "; did you mean '" + best + "'?";
 }
 
-std::vector<std::string> CommandNames(const CLI::App& app) {
+// "no command 'exprt'; did you mean 'export'?", or nothing for one of the app's commands.
+std::string UnknownCommand(const CLI::App& app, const std::string& word) {
     std::vector<std::string> names;
     for (const CLI::App* sub : app.get_subcommands({})) names.push_back(sub->get_name());
-    return names;
+    if (std::find(names.begin(), names.end(), word) != names.end()) return "";
+    return "no command '" + word + "'" + Suggestion(word, names);
 }
 
 std::vector<std::string> OptionNames(const CLI::App& command) {
@@ -162,22 +164,18 @@ int main(int argc, char** argv) {
                 std::cout << app.get_formatter()->make_help(&app, "wux", CLI::AppFormatMode::Normal);
                 return 0;
             }
-            const std::vector<std::string> names = CommandNames(app);
-            if (std::find(names.begin(), names.end(), topic) == names.end())
-                throw wux::ToolError::Of(wux::ToolError::Kind::Argument, "",
-                                         "no command '" + topic + "'" + Suggestion(topic, names));
+            if (const std::string unknown = UnknownCommand(app, topic); !unknown.empty())
+                throw wux::ToolError::Of(wux::ToolError::Kind::Argument, "", unknown);
             std::cout << app.get_subcommand(topic)->help("wux");
             return 0;
         });
 
         // A mistyped command would otherwise read as "no command given".
-        if (!args.empty() && !args.front().empty() && args.front()[0] != '-') {
-            const std::vector<std::string> names = CommandNames(app);
-            if (std::find(names.begin(), names.end(), args.front()) == names.end()) {
-                std::cerr << "wux: no command '" << args.front() << "'" << Suggestion(args.front(), names)
-                          << "\nRun 'wux help' for the commands.\n";
-                return wux::kExitUsage;
-            }
+        const std::string first = args.empty() ? "" : args.front();
+        const std::string unknown = first.empty() || first[0] == '-' ? "" : UnknownCommand(app, first);
+        if (!unknown.empty()) {
+            std::cerr << "wux: " << unknown << "\nRun 'wux help' for the commands.\n";
+            return wux::kExitUsage;
         }
         try {
             app.parse(argc, argv);

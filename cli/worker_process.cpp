@@ -83,6 +83,18 @@ bool Transfer(int fd, void* data, std::size_t size, bool send = false) {
     return true;
 }
 
+// A job's answer, sent by the worker (send true) or received by the parent in the same layout:
+// its exit code, then what it printed to standard output and error, each as a size and the bytes.
+bool TransferAnswer(int fd, std::int32_t* code, std::string texts[2], bool send) {
+    bool done = Transfer(fd, code, sizeof *code, send);
+    for (int i = 0; i < 2 && done; ++i) {
+        std::uint64_t size = texts[i].size();
+        done = Transfer(fd, &size, sizeof size, send) && size <= kMaxText &&
+               (texts[i].resize(size), Transfer(fd, texts[i].data(), size, send));
+    }
+    return done;
+}
+
 // The worker: runs the jobs its parent sends until the parent has no more. A failed job may
 // leave state behind (a half-built export, a heap full of holes), so its worker ends after
 // it and the slot's next job gets a fresh one.
@@ -119,13 +131,8 @@ bool Transfer(int fd, void* data, std::size_t size, bool send = false) {
             std::cerr << "wux: " << e.what() << "\n";
         }
         for (int i = 0; i < 2; ++i) streams[i]->rdbuf(standard[i]);
-        bool answered = Transfer(control, &code, sizeof code, true);
-        for (const std::ostringstream& text : texts) {
-            std::string bytes = text.str().substr(0, kMaxText);
-            std::uint64_t size = bytes.size();
-            answered = answered && Transfer(control, &size, sizeof size, true) && Transfer(control, bytes.data(), size, true);
-        }
-        if (!answered || code != 0) _exit(code);
+        std::string answer[2] = {texts[0].str().substr(0, kMaxText), texts[1].str().substr(0, kMaxText)};
+        if (!TransferAnswer(control, &code, answer, true) || code != 0) _exit(code);
 #ifdef __GLIBC__
         malloc_trim(0);  // what the job freed goes back: the memory cap holds the next job as a fresh worker
 #endif
@@ -251,25 +258,22 @@ private:
         }
         std::int32_t code = 0;
         std::string texts[2];
-        bool answered = Transfer(slot.control, &code, sizeof code);
-        for (std::string& text : texts) {
-            std::uint64_t size = 0;
-            answered = answered && Transfer(slot.control, &size, sizeof size) && size <= kMaxText &&
-                       (text.resize(size), Transfer(slot.control, text.data(), size));
-        }
         // Ended in the middle of its job, its files not cleaned up: a crash, whatever its status.
-        if (!answered) return Finish(slot, Reap(slot), WorkerOutcome::End::Crashed);
+        if (!TransferAnswer(slot.control, &code, texts, false)) return Finish(slot, Reap(slot), WorkerOutcome::End::Crashed);
         if (code != 0) Reap(slot);  // it ends after a failure
         Finish(slot, W_EXITCODE(code, 0), WorkerOutcome::End::Exited, std::move(texts[0]), std::move(texts[1]));
     }
 
-    // Closes the worker's socket (an idle worker then ends by itself) and waits for it; its status.
-    int Reap(Slot& slot) {
+    // Closes the worker's socket (an idle worker then ends by itself) and waits for it, killing it
+    // once killAt has passed; its status.
+    int Reap(Slot& slot, Clock::time_point killAt = Clock::time_point::max()) {
         int status = 0;
         if (slot.control < 0) return status;
         close(slot.control);
         slot.control = -1;
-        while (waitpid(slot.pid, &status, 0) < 0 && errno == EINTR) {
+        while (waitpid(slot.pid, &status, WNOHANG) == 0) {
+            if (Clock::now() >= killAt) kill(slot.pid, SIGKILL);
+            usleep(1000);
         }
         return status;
     }
@@ -301,14 +305,7 @@ private:
             if (slot.control >= 0) kill(slot.pid, signal);
         const Clock::time_point until = Clock::now() + kInterruptGrace;
         for (Slot& slot : slots_) {
-            if (slot.control < 0) continue;
-            close(slot.control);
-            slot.control = -1;
-            int status = 0;
-            while (waitpid(slot.pid, &status, WNOHANG) == 0) {
-                if (Clock::now() >= until) kill(slot.pid, SIGKILL);
-                usleep(10 * 1000);
-            }
+            const int status = Reap(slot, until);
             if (slot.busy) Finish(slot, status, WorkerOutcome::End::Interrupted);
         }
         return signal;
@@ -363,7 +360,10 @@ std::string SignalName(int signal) {
 }
 
 std::string DescribeWorkerEnd(const WorkerOutcome& outcome, const WorkerLimits& limits, const std::string& inputPath,
-                              const std::string& outputPath) {
+                              const std::string& outputPath, const std::string& reportPath) {
+    std::vector<std::string> folders{FolderOf(outputPath)};
+    if (!reportPath.empty() && reportPath != "-") folders.push_back(FolderOf(reportPath));
+    RemoveWorkerLeftovers(outcome.pid, folders);
     const std::string input = QuotedPath(inputPath), output = QuotedPath(outputPath);
     const bool reading = outcome.phase == WorkerPhase::Reading || outcome.phase == WorkerPhase::Starting;
     const bool writing = outcome.phase == WorkerPhase::Exporting;

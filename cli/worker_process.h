@@ -79,9 +79,10 @@ void RemoveWorkerLeftovers(pid_t pid, const std::vector<std::string>& folders);
 // "SIGSEGV", "SIGABRT", ..., or "signal 42".
 std::string SignalName(int signal);
 
-// Why a worker that did not exit by itself ended, naming the input (and OUTPUT when the
-// plug-in was writing it): "the importer crashed (SIGSEGV) reading in.ply".
+// Why the worker of an export that did not exit by itself ended, naming the input (and OUTPUT
+// when the plug-in was writing it): "the importer crashed (SIGSEGV) reading in.ply"; once the
+// temporary files it left beside OUTPUT and the report (unless "-") are removed.
 std::string DescribeWorkerEnd(const WorkerOutcome& outcome, const WorkerLimits& limits, const std::string& input,
-                              const std::string& output);
+                              const std::string& output, const std::string& report = "");
 
 }  // namespace wux

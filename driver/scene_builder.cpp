@@ -57,120 +57,66 @@ StandinMeshError FillMesh(SceneMesh& m, const std::string& nodeName, Mesh* mesh)
     return check;
 }
 
-class Builder {
-public:
-    Builder(SceneDescription& desc, StandinScene* scene) : desc_(desc), scene_(scene) {}
+ToolError SceneError(std::string message) { return ToolError::Of(ToolError::Kind::Scene, "", std::move(message)); }
 
-    bool Build(std::string* error) {
-        materials_.reserve(desc_.materials.size());
-        for (const SceneMaterial& m : desc_.materials) materials_.push_back(MakeMaterial(m));
-        for (SceneNode& node : desc_.nodes)
-            if (!AddNode(nullptr, node, error)) return false;
-        return true;
+Mtl* MakeMaterial(StandinScene* scene, const SceneMaterial& m) {
+    if (!m.IsStandard()) return scene->Create<StandinMultiMtl>(m.name.c_str());
+    StandinStdMat* mat = scene->Create<StandinStdMat>(m.name.c_str());
+    mat->SetAmbient(Color(m.ambient[0], m.ambient[1], m.ambient[2]));
+    mat->SetDiffuse(Color(m.diffuse[0], m.diffuse[1], m.diffuse[2]));
+    mat->SetSpecular(Color(m.specular[0], m.specular[1], m.specular[2]));
+    mat->SetFilter(Color(m.filter[0], m.filter[1], m.filter[2]));
+    mat->SetOpacity(m.opacity);
+    for (const SceneMap& map : m.maps) {
+        Texmap* texmap = nullptr;
+        if (map.kind == SceneMap::Kind::Bitmap) texmap = scene->Create<StandinBitmapTex>(map.path.c_str());
+        if (map.kind == SceneMap::Kind::Other) texmap = scene->Create<StandinCheckerTex>();
+        if (texmap != nullptr) mat->SetMap(map.slot, texmap, map.amount);
+        mat->SetTexmapAmt(map.slot, map.amount);
+        mat->EnableMap(map.slot, map.enabled ? TRUE : FALSE);
     }
+    return mat;
+}
 
-private:
-    SceneDescription& desc_;
-    StandinScene* scene_;
-    std::vector<Mtl*> materials_;
-
-    Mtl* MakeMaterial(const SceneMaterial& m) {
-        if (!m.IsStandard()) return scene_->Create<StandinMultiMtl>(m.name.c_str());
-        StandinStdMat* mat = scene_->Create<StandinStdMat>(m.name.c_str());
-        mat->SetAmbient(Color(m.ambient[0], m.ambient[1], m.ambient[2]));
-        mat->SetDiffuse(Color(m.diffuse[0], m.diffuse[1], m.diffuse[2]));
-        mat->SetSpecular(Color(m.specular[0], m.specular[1], m.specular[2]));
-        mat->SetFilter(Color(m.filter[0], m.filter[1], m.filter[2]));
-        mat->SetOpacity(m.opacity);
-        for (const SceneMap& map : m.maps) {
-            Texmap* texmap = nullptr;
-            if (map.kind == SceneMap::Kind::Bitmap) texmap = scene_->Create<StandinBitmapTex>(map.path.c_str());
-            if (map.kind == SceneMap::Kind::Other) texmap = scene_->Create<StandinCheckerTex>();
-            if (texmap != nullptr) mat->SetMap(map.slot, texmap, map.amount);
-            mat->SetTexmapAmt(map.slot, map.amount);
-            mat->EnableMap(map.slot, map.enabled ? TRUE : FALSE);
+// The node's object, null for none.
+ToolResult<Object*> MakeObject(SceneNode& node, StandinScene* scene) {
+    SceneObject& o = node.object;
+    const auto refused = [&node](const StandinMeshError& e) {
+        return SceneError((node.origin.empty() ? "" : node.origin + ": ") + e.message);
+    };
+    switch (o.type) {
+        case SceneObject::Type::None: break;
+        case SceneObject::Type::Mesh:
+        case SceneObject::Type::EditableMesh: {
+            TriObject* tri = o.type == SceneObject::Type::Mesh ? scene->Create<TriObject>()
+                                                               : scene->Create<StandinEditableMesh>();
+            const StandinMeshError meshError = FillMesh(o.mesh, node.name, &tri->mesh);
+            if (!meshError.ok()) return refused(meshError);
+            return tri;
         }
-        return mat;
+        case SceneObject::Type::EditablePoly: {
+            StandinPolyData data;
+            for (const auto& v : o.poly.verts) data.verts.emplace_back(v[0], v[1], v[2]);
+            for (const auto& f : o.poly.faces) data.polygons.emplace_back(f.begin(), f.end());
+            for (const auto& t : o.poly.tverts) data.tverts.emplace_back(t[0], t[1], t[2]);
+            for (const auto& f : o.poly.tvfaces) data.tvPolygons.emplace_back(f.begin(), f.end());
+            StandinEditablePoly* poly = scene->Create<StandinEditablePoly>();
+            const StandinMeshError polyError = poly->SetPolygons(data, node.name);
+            if (!polyError.ok()) return refused(polyError);
+            return poly;
+        }
+        case SceneObject::Type::Sphere:
+            if (!std::isfinite(o.radius)) return SceneError(NodeLabel(node) + ": the sphere's radius is not finite");
+            return scene->Create<StandinSphere>(o.radius, o.segments, o.paramBlock == 2);
+        case SceneObject::Type::Helper:
+            if (!std::isfinite(o.size)) return SceneError(NodeLabel(node) + ": the helper's size is not finite");
+            return scene->Create<StandinPointHelper>(o.size);
+        case SceneObject::Type::Camera: return scene->Create<StandinCamera>();
+        case SceneObject::Type::Light: return scene->Create<StandinLight>();
+        case SceneObject::Type::Shape: return scene->Create<StandinShape>();
     }
-
-    bool MakeObject(SceneNode& node, Object** object, std::string* error) {
-        SceneObject& o = node.object;
-        *object = nullptr;
-        switch (o.type) {
-            case SceneObject::Type::None: return true;
-            case SceneObject::Type::Mesh:
-            case SceneObject::Type::EditableMesh: {
-                TriObject* tri = o.type == SceneObject::Type::Mesh ? scene_->Create<TriObject>()
-                                                                   : scene_->Create<StandinEditableMesh>();
-                const StandinMeshError meshError = FillMesh(o.mesh, node.name, &tri->mesh);
-                if (!meshError.ok()) {
-                    *error = (node.origin.empty() ? "" : node.origin + ": ") + meshError.message;
-                    return false;
-                }
-                *object = tri;
-                return true;
-            }
-            case SceneObject::Type::EditablePoly: {
-                StandinPolyData data;
-                for (const auto& v : o.poly.verts) data.verts.emplace_back(v[0], v[1], v[2]);
-                for (const auto& f : o.poly.faces) data.polygons.emplace_back(f.begin(), f.end());
-                for (const auto& t : o.poly.tverts) data.tverts.emplace_back(t[0], t[1], t[2]);
-                for (const auto& f : o.poly.tvfaces) data.tvPolygons.emplace_back(f.begin(), f.end());
-                StandinEditablePoly* poly = scene_->Create<StandinEditablePoly>();
-                const StandinMeshError polyError = poly->SetPolygons(data, node.name);
-                if (!polyError.ok()) {
-                    *error = (node.origin.empty() ? "" : node.origin + ": ") + polyError.message;
-                    return false;
-                }
-                *object = poly;
-                return true;
-            }
-            case SceneObject::Type::Sphere:
-                if (!std::isfinite(o.radius)) {
-                    *error = NodeLabel(node) + ": the sphere's radius is not finite";
-                    return false;
-                }
-                *object = scene_->Create<StandinSphere>(o.radius, o.segments, o.paramBlock == 2);
-                return true;
-            case SceneObject::Type::Helper:
-                if (!std::isfinite(o.size)) {
-                    *error = NodeLabel(node) + ": the helper's size is not finite";
-                    return false;
-                }
-                *object = scene_->Create<StandinPointHelper>(o.size);
-                return true;
-            case SceneObject::Type::Camera: *object = scene_->Create<StandinCamera>(); return true;
-            case SceneObject::Type::Light: *object = scene_->Create<StandinLight>(); return true;
-            case SceneObject::Type::Shape: *object = scene_->Create<StandinShape>(); return true;
-        }
-        return true;
-    }
-
-    bool AddNode(StandinNode* parent, SceneNode& desc, std::string* error) {
-        if (!desc.local.AllFinite() || !desc.offset.AllFinite()) {
-            *error = NodeLabel(desc) + ": its transform is not finite";
-            return false;
-        }
-        if (desc.material >= 0 && static_cast<std::size_t>(desc.material) >= materials_.size()) {
-            *error = NodeLabel(desc) + ": material index " + std::to_string(desc.material) + " out of range (" +
-                     std::to_string(materials_.size()) + " materials)";
-            return false;
-        }
-        Object* object = nullptr;
-        if (!MakeObject(desc, &object, error)) return false;
-        StandinNode* node = scene_->AddNode(parent, desc.name);
-        node->SetLocalTM(ToMatrix3(desc.local));
-        node->SetObjectOffset(ToMatrix3(desc.offset));
-        node->SetHidden(desc.hidden);
-        if (desc.material >= 0) node->SetMtl(materials_[static_cast<std::size_t>(desc.material)]);
-        node->SetObject(object);
-        for (SceneNode& child : desc.children)
-            if (!AddNode(node, child, error)) return false;
-        return true;
-    }
-};
-
-}  // namespace
+    return static_cast<Object*>(nullptr);
+}
 
 Matrix3 ToMatrix3(const SceneMatrix& m) {
     Matrix3 out(TRUE);
@@ -178,11 +124,37 @@ Matrix3 ToMatrix3(const SceneMatrix& m) {
     return out;
 }
 
+// Each material is made once, before the nodes, and shared by the nodes that use it.
+ToolResult<void> AddNode(StandinScene* scene, const std::vector<Mtl*>& materials, StandinNode* parent,
+                         SceneNode& desc) {
+    if (!desc.local.AllFinite() || !desc.offset.AllFinite())
+        return SceneError(NodeLabel(desc) + ": its transform is not finite");
+    if (desc.material >= 0 && static_cast<std::size_t>(desc.material) >= materials.size())
+        return SceneError(NodeLabel(desc) + ": material index " + std::to_string(desc.material) + " out of range (" +
+                          std::to_string(materials.size()) + " materials)");
+    const ToolResult<Object*> object = MakeObject(desc, scene);
+    if (!object.Ok()) return object.Error();
+    StandinNode* node = scene->AddNode(parent, desc.name);
+    node->SetLocalTM(ToMatrix3(desc.local));
+    node->SetObjectOffset(ToMatrix3(desc.offset));
+    node->SetHidden(desc.hidden);
+    if (desc.material >= 0) node->SetMtl(materials[static_cast<std::size_t>(desc.material)]);
+    node->SetObject(*object);
+    for (SceneNode& child : desc.children)
+        if (ToolResult<void> added = AddNode(scene, materials, node, child); !added.Ok()) return added;
+    return {};
+}
+
+}  // namespace
+
 ToolResult<void> BuildStandinScene(SceneDescription* desc, StandinScene* scene) {
+    std::vector<Mtl*> materials;
+    materials.reserve(desc->materials.size());
+    for (const SceneMaterial& m : desc->materials) materials.push_back(MakeMaterial(scene, m));
+    for (SceneNode& node : desc->nodes)
+        if (ToolResult<void> added = AddNode(scene, materials, nullptr, node); !added.Ok()) return added;
     std::string message;
-    if (!Builder(*desc, scene).Build(&message) || !scene->Validate(&message)) {
-        return ToolError::Of(ToolError::Kind::Scene, "", std::move(message));
-    }
+    if (!scene->Validate(&message)) return SceneError(std::move(message));
     return {};
 }
 

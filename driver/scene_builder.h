@@ -20,6 +20,4 @@ namespace wux {
 // about once rather than twice.
 ToolResult<void> BuildStandinScene(SceneDescription* desc, StandinScene* scene);
 
-Matrix3 ToMatrix3(const SceneMatrix& m);
-
 }  // namespace wux

@@ -11,23 +11,21 @@
 // Output buffer with explicit little-endian stores: every value is stored in
 // file byte order, so the bytes never depend on the build machine's byte order.
 //
-// With a sink, the buffer holds at most one block and hands each full block to
-// the sink, so a large file is never held in memory; putBytes hands a run of a
-// sixteenth of a block or more to the sink directly, without copying it. Without a sink it grows
-// and keeps everything (for files built in memory).
+// The buffer holds at most one block and hands each full block to the sink, so
+// a large file is never held in memory; putBytes hands a run of a sixteenth of a
+// block or more to the sink directly, without copying it.
 //
 // After the sink has failed once, further output is dropped: failed() tells.
 class ByteBuffer {
 public:
     static constexpr size_t kDefaultBlockSize = size_t{1} << 20;
 
-    ByteBuffer();
     explicit ByteBuffer(ByteSink& sink, size_t blockSize = kDefaultBlockSize);
     ByteBuffer(const ByteBuffer&) = delete;
     ByteBuffer& operator=(const ByteBuffer&) = delete;
 
-    // Makes room for size more contiguous bytes (size <= blockSize() with a sink)
-    // and returns where they start; the caller fills every one of them.
+    // Makes room for size more contiguous bytes and returns where they start;
+    // the caller fills every one of them.
     uint8_t* room(size_t size) {
         if (size > capacity_ - used_) makeRoom(size);
         uint8_t* p = storage_.get() + used_;
@@ -35,14 +33,12 @@ public:
         return p;
     }
 
-    void putU8(uint8_t value) { *room(1) = value; }
-    void putU16(uint16_t value) { storeU16(room(2), value); }
-    void putU32(uint32_t value) { storeU32(room(4), value); }
+    void putU32(uint32_t value) { store(room(4), value); }
     void putI32(int32_t value) { putU32(static_cast<uint32_t>(value)); }
     void putF32(float value) { putU32(floatBits(value)); }
     void putTag(const char* tag) { std::memcpy(room(4), tag, 4); }  // four characters, no terminator
     void putBytes(const void* data, size_t size);
-    void putZeros(size_t size);
+    void putZeros(size_t size) { std::memset(room(size), 0, size); }
 
     // Hands everything buffered to the sink; false once the sink has failed.
     bool flush();
@@ -50,39 +46,26 @@ public:
 
     // Bytes put since construction, flushed or not.
     uint64_t totalBytes() const { return flushed_ + used_; }
-    // The most a single room() call may ask for.
+    // The most a single room() call takes without growing the block.
     size_t blockSize() const { return blockSize_; }
-    // The smallest run that putBytes hands to a sink without buffering it.
+    // The smallest run that putBytes hands to the sink without buffering it.
     size_t directSize() const { return std::max<size_t>(blockSize_ / 16, 1); }
 
-    // The buffered bytes (everything, when there is no sink).
-    const uint8_t* data() const { return storage_.get(); }
-    size_t size() const { return used_; }
-
-    // On a little-endian machine a value's own bytes are already in file order,
-    // so one plain store does. The byte-by-byte form is kept for other machines:
-    // compilers do not merge it into one store when the value was just loaded
-    // from the model, since a byte store might alias that load, and the mesh
-    // arrays are the bulk of every large file.
-    static void storeU16(uint8_t* p, uint16_t value) {
+    // Stores an unsigned value of 2 or 4 bytes. On a little-endian machine a
+    // value's own bytes are already in file order, so one plain store does. The
+    // byte-by-byte form is kept for other machines: compilers do not merge it
+    // into one store when the value was just loaded from the model, since a byte
+    // store might alias that load, and the mesh arrays are the bulk of every
+    // large file.
+    template <typename Unsigned>
+    static void store(uint8_t* p, Unsigned value) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-        std::memcpy(p, &value, 2);
+        std::memcpy(p, &value, sizeof value);
 #else
-        p[0] = static_cast<uint8_t>(value);
-        p[1] = static_cast<uint8_t>(value >> 8);
+        for (size_t i = 0; i < sizeof value; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
 #endif
     }
-    static void storeU32(uint8_t* p, uint32_t value) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-        std::memcpy(p, &value, 4);
-#else
-        p[0] = static_cast<uint8_t>(value);
-        p[1] = static_cast<uint8_t>(value >> 8);
-        p[2] = static_cast<uint8_t>(value >> 16);
-        p[3] = static_cast<uint8_t>(value >> 24);
-#endif
-    }
-    static void storeF32(uint8_t* p, float value) { storeU32(p, floatBits(value)); }
+    static void storeF32(uint8_t* p, float value) { store(p, floatBits(value)); }
 
     // The IEEE-754 bit pattern of value, as a number (not as memory bytes).
     static uint32_t floatBits(float value) {
@@ -95,10 +78,10 @@ public:
 private:
     void makeRoom(size_t size);
 
-    ByteSink* sink_ = nullptr;
+    ByteSink* sink_;
     size_t blockSize_;
     std::unique_ptr<uint8_t[]> storage_;
-    size_t capacity_ = 0;
+    size_t capacity_;
     size_t used_ = 0;
     uint64_t flushed_ = 0;
     bool failed_ = false;

@@ -1,6 +1,5 @@
 #include "writer/export_interrupt.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -24,9 +23,11 @@ int folderFds[kMaxFolders];
 volatile sig_atomic_t folderCount = 0;
 const char* volatile notes[2] = {nullptr, nullptr};  // SIGINT's, SIGTERM's
 
-// Safe in a signal handler: getdents64 and unlinkat are plain system calls, and the names are
-// read without allocating.
-void SweepFolder(int fd, unsigned long pid) {
+// Offers every temporary file of the folder fd holds to remove(fd, name, owner), owner being
+// the process id in its name. Safe in a signal handler: getdents64 and unlinkat are plain system
+// calls, and the names are read without allocating.
+template <typename Remove>
+void SweepFolder(int fd, Remove remove) {
     alignas(8) char buffer[4096];
     // Removing entries while reading may make the listing skip some: read again
     // until a pass removes nothing.
@@ -41,7 +42,7 @@ void SweepFolder(int fd, unsigned long pid) {
                 std::memcpy(&recordLength, buffer + at + 16, sizeof recordLength);
                 const char* name = buffer + at + 19;
                 unsigned long owner = 0;
-                if (ParseTemporaryFileName(name, &owner) && owner == pid && unlinkat(fd, name, 0) == 0) removed = true;
+                if (ParseTemporaryFileName(name, &owner) && remove(fd, name, owner)) removed = true;
                 if (recordLength == 0) break;
                 at += recordLength;
             }
@@ -51,7 +52,11 @@ void SweepFolder(int fd, unsigned long pid) {
 
 extern "C" void OnExportInterrupt(int signal) {
     const int count = folderCount;
-    for (int i = 0; i < count; ++i) SweepFolder(folderFds[i], static_cast<unsigned long>(getpid()));
+    const unsigned long self = static_cast<unsigned long>(getpid());
+    for (int i = 0; i < count; ++i)
+        SweepFolder(folderFds[i], [self](int folder, const char* name, unsigned long owner) {
+            return owner == self && unlinkat(folder, name, 0) == 0;
+        });
     if (const char* note = notes[signal == SIGINT ? 0 : 1]) {
         const ssize_t ignored = write(STDERR_FILENO, note, std::strlen(note));
         (void)ignored;
@@ -80,27 +85,18 @@ void InstallHandlers() {
 // another machine sharing the folder. Stale: no one holds the lock, no process of this
 // namespace has the id, and no one wrote to it for a while (the lock is let go just before the
 // file takes its name).
-void RemoveIfStale(int folder, const char* name, unsigned long pid) {
-    if (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) return;  // EPERM: another user's
+bool RemoveIfStale(int folder, const char* name, unsigned long pid) {
+    // EPERM: another user's; 0 would name our process group.
+    if (pid == 0 || kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) return false;
     const int fd = openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return;
+    if (fd < 0) return false;
     struct stat info;
     const bool stale = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
                        time(nullptr) - info.st_mtime >= kStaleSeconds;
-    if (stale) unlinkat(folder, name, 0);  // while the lock is held: a new writer waits for it
+    // Removed while the lock is held: a new writer waits for it.
+    const bool removed = stale && unlinkat(folder, name, 0) == 0;
     close(fd);
-}
-
-void RemoveStaleTemporaryFiles(const std::string& folder) {
-    DIR* listing = opendir(folder.empty() ? "." : folder.c_str());
-    if (listing == nullptr) return;
-    const unsigned long self = static_cast<unsigned long>(getpid());
-    while (const dirent* entry = readdir(listing)) {
-        unsigned long pid = 0;
-        if (ParseTemporaryFileName(entry->d_name, &pid) && pid != self && pid != 0)
-            RemoveIfStale(dirfd(listing), entry->d_name, pid);
-    }
-    closedir(listing);
+    return removed;
 }
 
 }  // namespace
@@ -121,7 +117,7 @@ int SweepOnInterrupt(const std::string& folder) {
     }
     folderFds[folderCount] = fd;  // stored before it is counted: the handler reads only counted ones
     folderCount = folderCount + 1;
-    RemoveStaleTemporaryFiles(folder);
+    SweepFolder(fd, RemoveIfStale);
     return fd;
 }
 

@@ -1,6 +1,7 @@
 #include "writer/file_sink.h"
 
 #include <cstring>
+#include <utility>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -34,13 +35,41 @@ std::string SystemMessage(unsigned long code) {
     if (length == 0) return "system error " + std::to_string(code);
     return std::string(text, length);
 }
+
+unsigned long WriteWhole(HANDLE handle, const uint8_t* data, size_t size) {
+    while (size != 0) {
+        const DWORD piece = size > (DWORD{1} << 30) ? (DWORD{1} << 30) : static_cast<DWORD>(size);
+        DWORD written = 0;
+        if (!WriteFile(handle, data, piece, &written, nullptr) || written == 0) {
+            const DWORD code = GetLastError();
+            return code != 0 ? code : ERROR_WRITE_FAULT;
+        }
+        data += written;
+        size -= written;
+    }
+    return 0;
+}
+
+// Devices need no flush; for a disk file the flush reports late write errors.
+unsigned long SyncAndClose(HANDLE handle, bool sync) {
+    const DWORD code = sync && !FlushFileBuffers(handle) ? GetLastError() : 0;
+    return CloseHandle(handle) || code != 0 ? code : GetLastError();
+}
+
+unsigned long MoveOver(const std::string& from, const std::string& to) {
+    const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    return MoveFileExA(from.c_str(), to.c_str(), flags) ? 0 : GetLastError();
+}
+
+void Close(HANDLE handle) { CloseHandle(handle); }
+void Remove(const std::string& path) { DeleteFileA(path.c_str()); }
 #else
 std::string SystemMessage(unsigned long code) { return std::strerror(static_cast<int>(code)); }
 
 // Writing to a pipe whose reader has gone raises SIGPIPE, which would end the whole process:
 // while writing, the signal is held back and one the write raised is discarded, so the write
 // reports EPIPE instead.
-int WriteWithoutSigpipe(int fd, const uint8_t* data, size_t size) {
+unsigned long WriteWhole(int fd, const uint8_t* data, size_t size) {
     sigset_t pipeOnly, previous, pending;
     sigemptyset(&pipeOnly);
     sigaddset(&pipeOnly, SIGPIPE);
@@ -54,8 +83,15 @@ int WriteWithoutSigpipe(int fd, const uint8_t* data, size_t size) {
         sigtimedwait(&pipeOnly, nullptr, &now);
     }
     sigprocmask(SIG_SETMASK, &previous, nullptr);
-    return code;
+    return static_cast<unsigned long>(code);
 }
+
+unsigned long MoveOver(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : static_cast<unsigned long>(errno);
+}
+
+void Close(int fd) { ::close(fd); }
+void Remove(const std::string& path) { ::unlink(path.c_str()); }
 #endif
 
 }  // namespace
@@ -79,11 +115,37 @@ bool FileSink::writeFailed(SaveError* error) const {
     return failed;
 }
 
+bool FileSink::write(const uint8_t* data, size_t size) {
+    if (file_ == kClosed || writeError_.kind != SaveError::Kind::None) return false;
+    const unsigned long code = WriteWhole(file_, data, size);
+    return code == 0 ||
+           fail(&writeError_, SaveError::Kind::WriteFailed, "writing " + Quoted(target_) + " failed", code);
+}
+
+bool FileSink::finish(SaveError* error) {
+    if (writeFailed(error) || file_ == kClosed) return false;
+    if (const unsigned long code = SyncAndClose(std::exchange(file_, kClosed), sync_); code != 0)
+        return fail(error, SaveError::Kind::WriteFailed, "writing " + Quoted(target_) + " failed", code);
+    if (temporary_.empty()) return true;
+    if (const unsigned long code = MoveOver(temporary_, written_); code != 0)
+        return fail(error, SaveError::Kind::RenameFailed, "cannot replace " + Quoted(target_), code);
+    temporary_.clear();
+    return true;
+}
+
+void FileSink::abandon() {
+    if (file_ != kClosed) Close(file_);
+    file_ = kClosed;
+    if (!temporary_.empty()) Remove(temporary_);
+    temporary_.clear();
+}
+
 #ifdef _WIN32
 
 bool FileSink::open(const char* path, SaveError* error) {
     if (path == nullptr || *path == '\0') return RefusePath(error, "no file path was given");
     target_ = path;
+    written_ = path;
     const DWORD attributes = GetFileAttributesA(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return RefusePath(error, Quoted(target_) + " is a folder");
@@ -93,7 +155,8 @@ bool FileSink::open(const char* path, SaveError* error) {
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
     if (existing != INVALID_HANDLE_VALUE) {
         if (GetFileType(existing) != FILE_TYPE_DISK) {
-            handle_ = existing;
+            file_ = existing;
+            sync_ = false;
             return true;
         }
         CloseHandle(existing);
@@ -109,7 +172,7 @@ bool FileSink::open(const char* path, SaveError* error) {
         const std::string name = folder + TemporaryFileName(attempt);
         HANDLE created = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (created != INVALID_HANDLE_VALUE) {
-            handle_ = created;
+            file_ = created;
             temporary_ = name;
             return true;
         }
@@ -118,52 +181,6 @@ bool FileSink::open(const char* path, SaveError* error) {
             return fail(error, SaveError::Kind::CannotCreate, "cannot create " + Quoted(target_), code);
     }
     return fail(error, SaveError::Kind::CannotCreate, "cannot create " + Quoted(target_), ERROR_FILE_EXISTS);
-}
-
-bool FileSink::write(const uint8_t* data, size_t size) {
-    if (handle_ == nullptr || writeError_.kind != SaveError::Kind::None) return false;
-    while (size != 0) {
-        const DWORD piece = size > (DWORD{1} << 30) ? (DWORD{1} << 30) : static_cast<DWORD>(size);
-        DWORD written = 0;
-        if (!WriteFile(static_cast<HANDLE>(handle_), data, piece, &written, nullptr) || written == 0) {
-            const DWORD code = GetLastError();
-            return fail(&writeError_, SaveError::Kind::WriteFailed, "writing " + Quoted(target_) + " failed",
-                        code != 0 ? code : ERROR_WRITE_FAULT);
-        }
-        data += written;
-        size -= written;
-    }
-    return true;
-}
-
-bool FileSink::finish(SaveError* error) {
-    if (writeFailed(error) || handle_ == nullptr) return false;
-    HANDLE handle = static_cast<HANDLE>(handle_);
-    handle_ = nullptr;
-    // Devices need no flush; for a disk file the flush reports late write errors.
-    if (!temporary_.empty() && !FlushFileBuffers(handle)) {
-        const DWORD code = GetLastError();
-        CloseHandle(handle);
-        return fail(error, SaveError::Kind::WriteFailed, "writing " + Quoted(target_) + " failed", code);
-    }
-    if (!CloseHandle(handle)) {
-        const DWORD code = GetLastError();
-        return fail(error, SaveError::Kind::WriteFailed, "closing " + Quoted(target_) + " failed", code);
-    }
-    if (temporary_.empty()) return true;
-    if (!MoveFileExA(temporary_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        const DWORD code = GetLastError();
-        return fail(error, SaveError::Kind::RenameFailed, "cannot replace " + Quoted(target_), code);
-    }
-    temporary_.clear();
-    return true;
-}
-
-void FileSink::abandon() {
-    if (handle_ != nullptr) CloseHandle(static_cast<HANDLE>(handle_));
-    handle_ = nullptr;
-    if (!temporary_.empty()) DeleteFileA(temporary_.c_str());
-    temporary_.clear();
 }
 
 #else  // POSIX
@@ -183,9 +200,9 @@ bool FileSink::open(const char* path, SaveError* error) {
     sync_ = !target.special && !staged;
     int code = 0;
     if (target.way == OutputTarget::Way::Replace && !staged) {
-        fd_ = CreateTemporaryFile(target.folder, &temporary_, &code);
-        if (fd_ >= 0) {
-            KeepAttributes(fd_, target);
+        file_ = CreateTemporaryFile(target.folder, &temporary_, &code);
+        if (file_ != kClosed) {
+            KeepAttributes(file_, target);
             return true;
         }
         // A folder that takes no new file may still hold a file we may write:
@@ -193,37 +210,8 @@ bool FileSink::open(const char* path, SaveError* error) {
         if (!target.exists || (code != EACCES && code != EPERM))
             return fail(error, SaveError::Kind::CannotCreate, "cannot create " + Quoted(target_), code);
     }
-    fd_ = OpenInPlace(target, &code);
-    return fd_ >= 0 || fail(error, SaveError::Kind::CannotCreate, "cannot open " + Quoted(target_), code);
-}
-
-bool FileSink::write(const uint8_t* data, size_t size) {
-    if (fd_ < 0 || writeError_.kind != SaveError::Kind::None) return false;
-    const int code = WriteWithoutSigpipe(fd_, data, size);
-    return code == 0 ||
-           fail(&writeError_, SaveError::Kind::WriteFailed, "writing " + Quoted(target_) + " failed", code);
-}
-
-bool FileSink::finish(SaveError* error) {
-    if (writeFailed(error) || fd_ < 0) return false;
-    const int fd = fd_;
-    fd_ = -1;
-    if (const int code = SyncAndClose(fd, sync_); code != 0)
-        return fail(error, SaveError::Kind::WriteFailed, "writing " + Quoted(target_) + " failed", code);
-    if (temporary_.empty()) return true;
-    if (std::rename(temporary_.c_str(), written_.c_str()) != 0) {
-        const int code = errno;
-        return fail(error, SaveError::Kind::RenameFailed, "cannot replace " + Quoted(target_), code);
-    }
-    temporary_.clear();
-    return true;
-}
-
-void FileSink::abandon() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-    if (!temporary_.empty()) ::unlink(temporary_.c_str());
-    temporary_.clear();
+    file_ = OpenInPlace(target, &code);
+    return file_ != kClosed || fail(error, SaveError::Kind::CannotCreate, "cannot open " + Quoted(target_), code);
 }
 
 #endif

@@ -34,14 +34,17 @@ private:
     bool writeFailed(SaveError* error) const;
     bool fail(SaveError* error, SaveError::Kind kind, const std::string& what, unsigned long osError);
 
+#ifdef _WIN32
+    using Handle = void*;  // a HANDLE
+    static constexpr Handle kClosed = nullptr;
+#else
+    using Handle = int;
+    static constexpr Handle kClosed = -1;
+#endif
     std::string target_;     // as given, for messages
     std::string written_;    // the file replaced: a symbolic link's target
     std::string temporary_;  // empty when writing the target directly
     bool sync_ = true;       // false for devices, pipes and a temporary file of the tool's, which syncs it itself
     SaveError writeError_;
-#ifdef _WIN32
-    void* handle_ = nullptr;
-#else
-    int fd_ = -1;
-#endif
+    Handle file_ = kClosed;
 };

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 #include <string>
 
 #include "model/export_model.h"
 #include "writer/byte_buffer.h"
-#include "writer/padded_string.h"
 #include "format/wux_format.h"
 
 static_assert(MaterialChunk::kMaxMaps == static_cast<int>(wux_file::kMaxMaps), "a GMAT chunk holds the record's map slots");
@@ -17,23 +17,26 @@ static_assert(MaterialChunk::kColourWords == static_cast<int>(wux_file::kColourW
 
 namespace {
 
-// Visits the records of a list in append order. Walks the nodes rather than
-// the list's cursor, so that writing leaves the model exactly as it was.
+// Visits the records of a list in append order, with their numbers. Walks the
+// nodes rather than the list's cursor, so that writing leaves the model exactly
+// as it was.
 template <typename Record, typename Visit>
 bool ForEachRecord(const RecordList& list, Visit visit) {
     const RecordListNode* node = list.head->next;
     for (int32_t i = 0; i < list.count(); ++i) {
         if (node == nullptr || node->record == nullptr) return false;
-        if (!visit(static_cast<const Record&>(*node->record))) return false;
+        if (!visit(static_cast<const Record&>(*node->record), i)) return false;
         node = node->next;
     }
     return true;
 }
 
-void Fail(SaveError* error, SaveError::Kind kind, std::string message) {
-    if (error == nullptr) return;
+bool Fail(SaveError* error, SaveError::Kind kind, std::string message, const char* cause = nullptr) {
+    if (error == nullptr) return false;
     error->kind = kind;
     error->message = std::move(message);
+    if (cause != nullptr) error->cause = cause;
+    return false;
 }
 
 // Strings longer than this cannot have their padded length stored in a u32.
@@ -66,16 +69,33 @@ void PutChunkHead(ByteBuffer& out, const char* tag, uint64_t size) {
     out.putU32(wux_file::kMagic);
 }
 
+// A padded string: a u32 P, the L characters, then P - L zero bytes (always at least one).
+void PutString(ByteBuffer& out, const std::string& text) {
+    const size_t length = std::strlen(text.c_str());
+    const uint32_t padded = static_cast<uint32_t>(wux_file::PaddedLength(length));
+    out.putU32(padded);
+    out.putBytes(text.c_str(), length);
+    out.putZeros(padded - length);
+}
+
+// Stores values one after another from p.
+void StoreF32s(uint8_t* p, std::initializer_list<float> values) {
+    for (float value : values) {
+        ByteBuffer::storeF32(p, value);
+        p += 4;
+    }
+}
+
 void PutMaterial(ByteBuffer& out, const MaterialChunk& material) {
     PutChunkHead(out, wux_file::kMaterialTag, MaterialChunkSize(material));
-    WritePaddedString(out, material.name.c_str());
+    PutString(out, material.name);
     uint8_t* p = out.room(wux_file::kColourBlockSize);
     for (int w = 0; w < MaterialChunk::kColourWords; ++w) ByteBuffer::storeF32(p + 4 * w, material.colourBlock[w]);
     out.putI32(material.mapCount);
     for (int32_t m = 0; m < material.mapCount; ++m) {
         const MaterialMap& map = material.maps[m];
         out.putI32(map.channel);
-        WritePaddedString(out, map.fileName.c_str());
+        PutString(out, map.fileName);
         out.putF32(map.amount);
     }
 }
@@ -131,36 +151,23 @@ void PutMesh(ByteBuffer& out, const VertexChunk& mesh) {
     const size_t vertexCount = static_cast<size_t>(mesh.vertexCount);
     const size_t cornerCount = 3 * static_cast<size_t>(mesh.faceCount);
     PutArray<MeshVertex, wux_file::kVertexSize>(out, mesh.vertices.get(), vertexCount, [](uint8_t* p, const MeshVertex& v) {
-        ByteBuffer::storeF32(p, v.x);
-        ByteBuffer::storeF32(p + 4, v.y);
-        ByteBuffer::storeF32(p + 8, v.z);
-        ByteBuffer::storeF32(p + 12, v.u);
-        ByteBuffer::storeF32(p + 16, v.v);
+        StoreF32s(p, {v.x, v.y, v.z, v.u, v.v});
     });
-    PutArray<uint16_t, 2>(out, mesh.triangles.get(), cornerCount,
-                          [](uint8_t* p, uint16_t index) { ByteBuffer::storeU16(p, index); });
-    PutArray<MeshNormal, wux_file::kNormalSize>(out, mesh.normals.get(), vertexCount, [](uint8_t* p, const MeshNormal& n) {
-        ByteBuffer::storeF32(p, n.x);
-        ByteBuffer::storeF32(p + 4, n.y);
-        ByteBuffer::storeF32(p + 8, n.z);
-    });
-    PutArray<uint32_t, 4>(out, mesh.faceBlocks.get(), cornerCount,
-                          [](uint8_t* p, uint32_t word) { ByteBuffer::storeU32(p, word); });
+    PutArray<uint16_t, 2>(out, mesh.triangles.get(), cornerCount, ByteBuffer::store<uint16_t>);
+    PutArray<MeshNormal, wux_file::kNormalSize>(out, mesh.normals.get(), vertexCount,
+                                                [](uint8_t* p, const MeshNormal& n) { StoreF32s(p, {n.x, n.y, n.z}); });
+    PutArray<uint32_t, 4>(out, mesh.faceBlocks.get(), cornerCount, ByteBuffer::store<uint32_t>);
 }
 
 void PutSphere(ByteBuffer& out, const BoundSphere& sphere) {
-    uint8_t* p = out.room(wux_file::kSphereSize);
-    ByteBuffer::storeF32(p, sphere.x);
-    ByteBuffer::storeF32(p + 4, sphere.y);
-    ByteBuffer::storeF32(p + 8, sphere.z);
-    ByteBuffer::storeF32(p + 12, sphere.radius);
+    StoreF32s(out.room(wux_file::kSphereSize), {sphere.x, sphere.y, sphere.z, sphere.radius});
 }
 
 void PutBounds(ByteBuffer& out, const BoundChunk& bounds) {
     PutChunkHead(out, wux_file::kBoundTag, BoundChunkSize(bounds));
     PutSphere(out, *bounds.mainSphere);
     out.putI32(bounds.spheres->count());
-    ForEachRecord<BoundSphere>(*bounds.spheres, [&](const BoundSphere& sphere) {
+    ForEachRecord<BoundSphere>(*bounds.spheres, [&](const BoundSphere& sphere, int32_t) {
         PutSphere(out, sphere);
         return true;
     });
@@ -175,13 +182,13 @@ void PutEllipsoid(ByteBuffer& out, const EllipsoidChunk& ellipsoid) {
 void PutReferences(ByteBuffer& out, const ReferenceChunk& references, uint64_t size) {
     PutChunkHead(out, wux_file::kReferenceTag, size);
     out.putI32(references.entries->count());
-    ForEachRecord<ReferenceEntry>(*references.entries, [&](const ReferenceEntry& entry) {
-        WritePaddedString(out, entry.name.c_str());
+    ForEachRecord<ReferenceEntry>(*references.entries, [&](const ReferenceEntry& entry, int32_t) {
+        PutString(out, entry.name);
         uint8_t* p = out.room(wux_file::kReferenceEntryTail);
         for (int row = 0; row < 4; ++row)
             for (int column = 0; column < 4; ++column, p += 4) ByteBuffer::storeF32(p, entry.transform[row][column]);
         for (int axis = 0; axis < 3; ++axis, p += 4) ByteBuffer::storeF32(p, entry.halfExtents[axis]);
-        ByteBuffer::storeU32(p, wux_file::kReferenceEndWord);
+        ByteBuffer::store(p, wux_file::kReferenceEndWord);
         return true;
     });
 }
@@ -191,15 +198,12 @@ void PutReferences(ByteBuffer& out, const ReferenceChunk& references, uint64_t s
 bool MeasureModel(const ExportModel& model, ModelLayout* layout, SaveError* error) {
     using Kind = SaveError::Kind;
     if (!model.materials || !model.meshes || !model.references || !model.references->entries || !model.bounds ||
-        !model.bounds->mainSphere || !model.bounds->spheres) {
-        Fail(error, Kind::InvalidModel, "the export model is incomplete");
-        return false;
-    }
+        !model.bounds->mainSphere || !model.bounds->spheres)
+        return Fail(error, Kind::InvalidModel, "the export model is incomplete");
     std::string problem;
     uint64_t size = wux_file::kFileHeadSize + wux_file::kInfoChunkSize;
 
-    int32_t number = 0;
-    bool ok = ForEachRecord<MaterialChunk>(*model.materials, [&](const MaterialChunk& material) {
+    bool ok = ForEachRecord<MaterialChunk>(*model.materials, [&](const MaterialChunk& material, int32_t number) {
         if (material.mapCount < 0 || material.mapCount > MaterialChunk::kMaxMaps) {
             problem = "material " + std::to_string(number) + " (\"" + material.name + "\") has " +
                       std::to_string(material.mapCount) + " maps";
@@ -212,12 +216,10 @@ bool MeasureModel(const ExportModel& model, ModelLayout* layout, SaveError* erro
             return false;
         }
         size += MaterialChunkSize(material);
-        ++number;
         return true;
     });
     if (ok) {
-        number = 0;
-        ok = ForEachRecord<VertexChunk>(*model.meshes, [&](const VertexChunk& mesh) {
+        ok = ForEachRecord<VertexChunk>(*model.meshes, [&](const VertexChunk& mesh, int32_t number) {
             const bool countsOk = mesh.vertexCount >= 0 && mesh.faceCount >= 0;
             const bool arraysOk = (mesh.vertexCount == 0 || (mesh.vertices && mesh.normals)) &&
                                   (mesh.faceCount == 0 || (mesh.triangles && mesh.faceBlocks));
@@ -228,35 +230,26 @@ bool MeasureModel(const ExportModel& model, ModelLayout* layout, SaveError* erro
                 return false;
             }
             size += VertexChunkSize(mesh);
-            ++number;
             return true;
         });
     }
-    if (!ok) {
-        Fail(error, Kind::InvalidModel, problem.empty() ? "a list of the export model is broken" : problem);
-        return false;
-    }
+    if (!ok) return Fail(error, Kind::InvalidModel, problem.empty() ? "a list of the export model is broken" : problem);
     size += BoundChunkSize(*model.bounds);
     if (model.ellipsoid) size += wux_file::kEllipsoidChunkSize;
 
     const uint64_t infoSize = size - wux_file::kFileHeadSize;
     uint64_t refSize = wux_file::kReferenceHeadSize;
-    ok = ForEachRecord<ReferenceEntry>(*model.references->entries, [&](const ReferenceEntry& entry) {
+    ok = ForEachRecord<ReferenceEntry>(*model.references->entries, [&](const ReferenceEntry& entry, int32_t) {
         if (entry.name.size() > kMaxStringLength) return false;
         refSize += ReferenceEntrySize(entry);
         return true;
     });
-    if (!ok) {
-        Fail(error, Kind::InvalidModel, "a reference entry is missing or has a name too long for the file");
-        return false;
-    }
+    if (!ok) return Fail(error, Kind::InvalidModel, "a reference entry is missing or has a name too long for the file");
     size += refSize;
-    if (size > std::numeric_limits<uint32_t>::max()) {
-        Fail(error, Kind::TooLarge,
-             "the model needs " + std::to_string(size) + " bytes, more than a WUX file can hold (4 GiB)");
-        if (error != nullptr) error->cause = kTooLargeCause;
-        return false;
-    }
+    if (size > std::numeric_limits<uint32_t>::max())
+        return Fail(error, Kind::TooLarge,
+                    "the model needs " + std::to_string(size) + " bytes, more than a WUX file can hold (4 GiB)",
+                    kTooLargeCause);
     layout->fileSize = size;
     layout->infoSize = infoSize;
     layout->refSize = refSize;
@@ -277,11 +270,11 @@ bool SerializeModel(const ExportModel& model, ByteBuffer& out, SaveError* error)
     out.putI32(model.meshCount);
     out.putI32(model.materialCount);
 
-    ForEachRecord<MaterialChunk>(*model.materials, [&](const MaterialChunk& material) {
+    ForEachRecord<MaterialChunk>(*model.materials, [&](const MaterialChunk& material, int32_t) {
         PutMaterial(out, material);
         return true;
     });
-    ForEachRecord<VertexChunk>(*model.meshes, [&](const VertexChunk& mesh) {
+    ForEachRecord<VertexChunk>(*model.meshes, [&](const VertexChunk& mesh, int32_t) {
         PutMesh(out, mesh);
         return !out.failed();  // a full disk need not be fed the rest of a large model
     });
@@ -290,13 +283,8 @@ bool SerializeModel(const ExportModel& model, ByteBuffer& out, SaveError* error)
         if (model.ellipsoid) PutEllipsoid(out, *model.ellipsoid);
         PutReferences(out, *model.references, layout.refSize);
     }
-    if (out.failed()) {
-        Fail(error, SaveError::Kind::WriteFailed, "");
-        return false;
-    }
-    if (out.totalBytes() - start != layout.fileSize) {  // the size fields would lie
-        Fail(error, SaveError::Kind::InvalidModel, "the export model changed while it was written");
-        return false;
-    }
+    if (out.failed()) return Fail(error, SaveError::Kind::WriteFailed, "");
+    if (out.totalBytes() - start != layout.fileSize)  // the size fields would lie
+        return Fail(error, SaveError::Kind::InvalidModel, "the export model changed while it was written");
     return true;
 }

@@ -15,12 +15,13 @@
     // What `wux convert IN.wux OUT.wux` does: read into the model and written by the plug-in's
     // writer, a valid file comes back byte for byte.
     const auto read = wux::OpenWux(wux::SpanOf(bytes));
-    ByteBuffer again;
-    if (!read.Ok() || !SerializeModel(*read->model, again, nullptr))
+    VectorSink again;
+    ByteBuffer out(again);
+    if (!read.Ok() || !SerializeModel(*read->model, out, nullptr) || !out.flush())
         return ::testing::AssertionFailure() << "a valid file does not read back into a model that can be written";
     const std::size_t same = static_cast<std::size_t>(
-        std::mismatch(bytes.begin(), bytes.end(), again.data(), again.data() + again.size()).first - bytes.begin());
-    if (same != bytes.size() || again.size() != bytes.size())
+        std::mismatch(bytes.begin(), bytes.end(), again.bytes.begin(), again.bytes.end()).first - bytes.begin());
+    if (same != bytes.size() || again.bytes.size() != bytes.size())
         return ::testing::AssertionFailure() << "written again by the writer, the file differs from offset " << same;
     return ::testing::AssertionSuccess();
 }

@@ -8,6 +8,17 @@
 #include <gtest/gtest.h>
 
 #include "format/wux_reader.h"
+#include "writer/byte_sink.h"
+
+// Keeps every byte written to it: a file built in memory.
+class VectorSink : public ByteSink {
+public:
+    bool write(const uint8_t* data, size_t size) override {
+        bytes.insert(bytes.end(), data, data + size);
+        return true;
+    }
+    std::vector<uint8_t> bytes;
+};
 
 // Success when the file reads, the checker finds no error and the plug-in's writer gives the
 // same bytes again from what was read; otherwise what differs. Use as

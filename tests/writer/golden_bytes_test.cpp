@@ -14,15 +14,6 @@
 
 namespace {
 
-class VectorSink : public ByteSink {
-public:
-    bool write(const uint8_t* data, size_t size) override {
-        bytes.insert(bytes.end(), data, data + size);
-        return true;
-    }
-    std::vector<uint8_t> bytes;
-};
-
 class FailingSink : public ByteSink {
 public:
     bool write(const uint8_t*, size_t) override { return false; }
@@ -119,24 +110,16 @@ TEST_F(GoldenBytes, BlockSizeDoesNotChangeTheBytes) {
         ASSERT_TRUE(out.flush());
         EXPECT_EQ(sink.bytes, e.data) << "block size " << blockSize;
     }
-    ByteBuffer memory;
-    ASSERT_TRUE(SerializeModel(*model, memory, nullptr));
-    EXPECT_EQ(std::vector<uint8_t>(memory.data(), memory.data() + memory.size()), e.data);
 }
 
 TEST_F(GoldenBytes, LargeMeshCrossesBlocksIntact) {
     auto model = MakeMeshModel(20000);
-    ByteBuffer memory;
-    ASSERT_TRUE(SerializeModel(*model, memory, nullptr));
-    const std::vector<uint8_t> whole(memory.data(), memory.data() + memory.size());
-    ASSERT_EQ(whole.size(), 60u + 28u + 114u * 20000u + 32u + 16u);
-
     VectorSink sink;
     ByteBuffer out(sink, 1000);  // not a multiple of any element size
     ASSERT_TRUE(SerializeModel(*model, out, nullptr));
     ASSERT_TRUE(out.flush());
-    EXPECT_TRUE(sink.bytes == whole);
-    EXPECT_EQ(Save(*model), whole);
+    ASSERT_EQ(sink.bytes.size(), 60u + 28u + 114u * 20000u + 32u + 16u);
+    EXPECT_EQ(Save(*model), sink.bytes);
 }
 
 TEST_F(GoldenBytes, FailingSinkIsReported) {
