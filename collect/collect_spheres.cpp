@@ -1,6 +1,7 @@
 // The two sphere routes, GBND and GELP, and the radius parameter they read.
 #include <cmath>
 #include <memory>
+#include <string>
 
 #include "collect/node_collector.h"
 #include "collect/node_route.h"
@@ -19,36 +20,43 @@ ParameterRead ReadSecondGenerationParameter(Object* object, float& value) {
     return block->GetValue(0, t, value, ivalid, 0) ? ParameterRead::Read : ParameterRead::Unreadable;
 }
 
-bool ReadRadiusParameter(Object* object, float& radius) {
-    if (object == nullptr) return false;
+namespace {
+
+// The radius of the sphere node's object at the current time: parameter ID 0 of its
+// second-generation block, or for an object with no second-generation block at all, index 0
+// of its old-style block. False, with radius untouched and the node noted as passed over, when
+// the object is absent, has neither block, or the read fails or gives a value that is not finite.
+bool ReadRadiusParameter(INode* node, const char* route, float& radius) {
+    Object* object = node->EvalWorldState(hostInterface->GetTime(), TRUE).obj;
     float value = 0.0f;
     const ParameterRead second = ReadSecondGenerationParameter(object, value);
-    if (second == ParameterRead::Unreadable) return false;
-    if (second == ParameterRead::NoBlock) {
-        // An object with parameters in a second-generation block may hand that block out as
-        // its old-style one, cast to IParamArray; reading it as an array would be undefined.
-        // Only an object with no such block at all has an old-style one to read.
-        Animatable* animatable = object;
-        if (animatable->NumParamBlocks() != 0) return false;
+    bool read = second == ParameterRead::Read;
+    // An object with parameters in a second-generation block may hand that block out as
+    // its old-style one, cast to IParamArray; reading it as an array would be undefined.
+    // Only an object with no such block at all has an old-style one to read.
+    if (second == ParameterRead::NoBlock && object != nullptr && static_cast<Animatable*>(object)->NumParamBlocks() == 0) {
         IParamArray* parameters = object->GetParamBlock();
         // The array hands out the old-style block it belongs to, if it is one; a blind cast
         // would misread any other kind of parameter array.
         IParamBlock* block = parameters != nullptr ? parameters->GetParamBlock() : nullptr;
         Interval ivalid = FOREVER;
-        if (block == nullptr || !block->GetValue(0, hostInterface->GetTime(), value, ivalid)) return false;
+        read = block != nullptr && block->GetValue(0, hostInterface->GetTime(), value, ivalid);
     }
-    if (!std::isfinite(value)) return false;
-    radius = value;
-    return true;
+    if (read && std::isfinite(value)) {
+        radius = value;
+        return true;
+    }
+    RecordOutcome(OutcomeKind::NodePassedOver, route, std::string(route) + " node without a radius parameter");
+    return false;
 }
+
+}  // namespace
 
 void NodeCollector::CollectBoundSphere(INode* node) {
     const Matrix3 tm = node->GetObjTMAfterWSM(hostInterface->GetTime(), nullptr);
-    Object* object = node->EvalWorldState(hostInterface->GetTime(), TRUE).obj;
     // Without a readable radius the node marks no sphere and is left out.
     float localRadius = 0.0f;
-    if (!ReadRadiusParameter(object, localRadius))
-        return RecordOutcome(OutcomeKind::NodePassedOver, kBoundSphereNodeName, "GBND node without a radius parameter");
+    if (!ReadRadiusParameter(node, kBoundSphereNodeName, localRadius)) return;
 
     // The radius runs along the local Z axis only: scale along X or Y leaves it.
     const Point3 centre = tm * Point3(0.0f, 0.0f, 0.0f);
@@ -80,11 +88,9 @@ void NodeCollector::CollectBoundSphere(INode* node) {
 
 void NodeCollector::CollectEllipsoid(INode* node) {
     const Matrix3 tm = node->GetObjTMAfterWSM(hostInterface->GetTime(), nullptr);
-    Object* object = node->EvalWorldState(hostInterface->GetTime(), TRUE).obj;
     // Without a readable radius the node gives no ellipsoid; an earlier one stays.
     float radius = 0.0f;
-    if (!ReadRadiusParameter(object, radius))
-        return RecordOutcome(OutcomeKind::NodePassedOver, kEllipsoidNodeName, "GELP node without a radius parameter");
+    if (!ReadRadiusParameter(node, kEllipsoidNodeName, radius)) return;
 
     const Point3 a = Point3(0.0f, 0.0f, 0.0f) * tm;
     const Point3 b = Point3(radius, 0.0f, 0.0f) * tm;

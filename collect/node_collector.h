@@ -50,12 +50,6 @@ enum class ParameterRead { NoBlock, Unreadable, Read };
 // NoBlock when the object has no such block; Unreadable when the read fails.
 ParameterRead ReadSecondGenerationParameter(Object* object, float& value);
 
-// The radius of a sphere primitive: parameter ID 0 of its second-generation block, or for an
-// object with no second-generation block at all, index 0 of its old-style block. False, with
-// radius untouched, when the object is absent, has neither block, or the read fails or gives
-// a value that is not finite.
-bool ReadRadiusParameter(Object* object, float& radius);
-
 // A double rounded to f32 to nearest, ties to even, as the f32 conversion rounds.
 // Doubles beyond the f32 range make that conversion undefined, so the overflow is
 // decided here: below FLT_MAX plus half an f32 ulp a value still rounds to FLT_MAX;

@@ -4,8 +4,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "host/sdk/param_array.h"
-#include "host/sdk/param_block2.h"
+#include "host/sdk/param_blocks.h"
 #include "host/sdk/tri_object.h"
 
 // The TriObjects alive, so tests can check that temporary meshes made by a conversion are

@@ -4,10 +4,8 @@
 
 #include "host/max_sdk.h"
 #include "host/standin/editable_poly.h"
-#include "host/standin/interface.h"
 #include "host/standin/materials.h"
 #include "host/standin/mesh_check.h"
-#include "host/standin/node.h"
 #include "host/standin/objects.h"
 #include "host/standin/scene.h"
 #include "host/standin/win32_log.h"
