@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <limits>
@@ -20,6 +22,32 @@ std::string commandName;  // the command running, for "wux CMD: "
 bool progressOnLine = false;
 
 std::string Prefix() { return commandName.empty() ? "wux: " : "wux " + commandName + ": "; }
+
+constexpr std::size_t kBarWidth = 24;
+
+std::string Clock(double seconds) {
+    const long s = std::lround(seconds);
+    char text[32];
+    if (s >= 3600) std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+    else std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
+    return text;
+}
+
+std::string Number(double value) {
+    std::ostringstream out;
+    out << value;
+    return out.str();
+}
+
+CLI::Validator RangeCheck(double least, double most, const std::string& words) {
+    return CLI::Validator(
+        [=](std::string& text) -> std::string {
+            double value = 0;
+            if (!CLI::detail::lexical_cast(text, value)) return "must be a number, not \"" + text + "\"";
+            return value >= least && value <= most ? std::string() : "must be " + words + ", not " + text;
+        },
+        "");
+}
 
 }  // namespace
 
@@ -64,26 +92,6 @@ void SetBody(CLI::App* command, std::function<int()> body) {
     });
 }
 
-namespace {
-
-std::string Number(double value) {
-    std::ostringstream out;
-    out << value;
-    return out.str();
-}
-
-CLI::Validator RangeCheck(double least, double most, const std::string& words) {
-    return CLI::Validator(
-        [=](std::string& text) -> std::string {
-            double value = 0;
-            if (!CLI::detail::lexical_cast(text, value)) return "must be a number, not \"" + text + "\"";
-            return value >= least && value <= most ? std::string() : "must be " + words + ", not " + text;
-        },
-        "");
-}
-
-}  // namespace
-
 CLI::Validator AtLeast(double least) {
     return RangeCheck(least, std::numeric_limits<double>::infinity(), Number(least) + " or more");
 }
@@ -115,15 +123,11 @@ void PrintError(const std::string& text) {
 }
 
 void Warn(const std::string& text) {
-    if (verbosity == Verbosity::Quiet) return;
-    ClearProgress();
-    std::cerr << Prefix() << "warning: " << text << "\n" << std::flush;
+    if (verbosity != Verbosity::Quiet) PrintError("warning: " + text);
 }
 
 void Note(const std::string& text) {
-    if (verbosity != Verbosity::Verbose) return;
-    ClearProgress();
-    std::cerr << Prefix() << text << "\n" << std::flush;
+    if (verbosity == Verbosity::Verbose) PrintError(text);
 }
 
 bool ShowSummary() { return verbosity != Verbosity::Quiet; }
@@ -143,6 +147,32 @@ void ClearProgress() {
     if (!progressOnLine) return;
     std::cerr << "\r\033[K" << std::flush;
     progressOnLine = false;
+}
+
+ProgressBar::ProgressBar(std::size_t total, std::string unit)
+    : total_(total), unit_(std::move(unit)), start_(std::chrono::steady_clock::now()) {}
+
+std::string ProgressBar::Format(std::size_t done, std::size_t failed, std::size_t total, double elapsedSeconds,
+                                std::size_t width, const std::string& unit) {
+    const std::size_t filled = total == 0 ? width : done * width / total;
+    std::string line = "[" + std::string(filled, '#') + std::string(width - filled, '.') + "] " +
+                       std::to_string(done) + "/" + std::to_string(total) + " " + unit;
+    if (failed > 0) line += ", " + std::to_string(failed) + " failed";
+    // The time left is only a guess once a file has taken its time.
+    if (done > 0 && done < total) line += ", about " + Clock(elapsedSeconds / done * (total - done)) + " left";
+    return line;
+}
+
+void ProgressBar::Update(std::size_t done, std::size_t failed) {
+    done_ = done;
+    failed_ = failed;
+    Redraw();
+}
+
+void ProgressBar::Redraw() {
+    if (!ProgressShown()) return;
+    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    ShowProgress(Format(done_, failed_, total_, elapsed, kBarWidth, unit_) + (note_.empty() ? "" : "; " + note_));
 }
 
 nlohmann::ordered_json ErrorJson(const ToolError& error) {

@@ -34,7 +34,6 @@
 #include "cli/command.h"
 #include "cli/exit_codes.h"
 #include "cli/input_discovery.h"
-#include "cli/progress_bar.h"
 #include "cli/worker_process.h"
 #include "writer/export_interrupt.h"
 #include "writer/staged_files.h"
@@ -234,6 +233,17 @@ void KeepFreedMemoryForReuse() {
 #endif
 }
 
+// The report's text for standard output ("-"), or empty once it is staged among `files`, to go
+// in place with them.
+std::string StageReport(const std::string& path, const nlohmann::json& report, StagedFiles* files) {
+    // Names are the files' bytes; those that are not UTF-8 become U+FFFD.
+    const std::string text = report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    if (path == "-") return text;
+    if (ToolResult<void> added = files->Add(path, text.data(), text.size()); !added.Ok())
+        ThrowToolError(ToolError::Kind::Output, "", "cannot write the report: " + added.Error().Text());
+    return "";
+}
+
 int RunExport(const ExportOptions& options, PluginLibrary* plugin) {
     KeepFreedMemoryForReuse();
 
@@ -292,12 +302,7 @@ int RunExport(const ExportOptions& options, PluginLibrary* plugin) {
         nlohmann::json report = ReportJson(options.input, options.output, summary, warnings);
         report["verified"] = options.verify;
         if (!IsJsonPath(options.input)) report["import"] = ImportCountsJson(counts);
-        reportText = report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-    }
-    if (!reportText.empty() && options.report != "-") {
-        if (ToolResult<void> added = files.Add(options.report, reportText.data(), reportText.size());
-            !added.Ok())
-            ThrowToolError(ToolError::Kind::Output, "", "cannot write the report: " + added.Error().Text());
+        reportText = StageReport(options.report, report, &files);
     }
     if (ToolResult<void> committed = files.Commit(); !committed.Ok()) throw committed.Error();
 
@@ -584,20 +589,37 @@ int RunBatchExport(const BatchOptions& options) {
         if (e.converted) folders.insert(FolderOf(e.input.output));
     if (const ToolResult<void> synced = SyncFolders({folders.begin(), folders.end()}); !synced.Ok()) throw synced.Error();
     const std::string& report = options.common.report;
-    if (report == "-") {
-        PrintJson(BatchReportJson(options, plan));
-    } else if (!report.empty()) {
-        if (const ToolResult<void> written = WriteReportFile(report, BatchReportJson(options, plan)); !written.Ok())
-            throw written.Error();
-    }
+    StagedFiles files;
+    const std::string reportText = report.empty() ? "" : StageReport(report, BatchReportJson(options, plan), &files);
+    if (ToolResult<void> committed = files.Commit(); !committed.Ok())
+        ThrowToolError(ToolError::Kind::Output, "", "cannot write the report: " + committed.Error().Text());
+    std::cout << reportText;
     if (ShowSummary()) (report == "-" ? std::cerr : std::cout) << SummaryLine(options, plan) << "\n" << std::flush;
     return plan.converted == plan.entries.size() ? kExitOk : kExitNo;
 }
 
-// A JSON scene runs no third-party code (our reader, the stand-in, the plug-in): its export
-// needs no worker to contain a crash or a hang, and runs in this process, under the same
-// memory cap. Everything else goes to a supervised worker.
-int ExportAlone(const ExportOptions& options, const WorkerLimits& limits, PluginLibrary* plugin) {
+// The command line fills a batch's options; without --out-dir, inputs are INPUT and OUTPUT.
+int RunExportCommand(BatchOptions batch, std::uint64_t memoryMiB) {
+    // A cap beyond what 64 bits of bytes can hold is no cap.
+    batch.limits.memoryBytes = memoryMiB > (UINT64_MAX >> 20) ? 0 : memoryMiB << 20;
+    ExportOptions& options = batch.common;
+    if (!options.report.empty() && fs::is_directory(options.report))
+        ThrowToolError(ToolError::Kind::Output, options.report, "is a directory");
+    if (!options.report.empty() && options.report != "-" && Lower(fs::path(options.report).extension().string()) != ".json")
+        Warn(options.report + ": the report is JSON, but the name does not end in .json");
+    if (!batch.outDir.empty()) return RunBatchExport(batch);
+    if (batch.inputs.size() != 2)
+        ThrowToolError(ToolError::Kind::Argument, "", "give INPUT and OUTPUT, or INPUT... --out-dir DIR");
+    options.input = batch.inputs[0];
+    options.output = batch.inputs[1];
+    if (ToolResult<void> apart = CheckOutputsApart({options.input}, {options.output, options.report}); !apart.Ok())
+        throw apart.Error();
+    CheckOutputName(options.output, {".wux"}, "a WUX file");
+    PluginLibrary plugin;
+    LoadPlugin(options.plugin, &plugin);
+    // A JSON scene runs no third-party code (our reader, the stand-in, the plug-in): its export
+    // needs no worker to contain a crash or a hang, and runs in this process, under the same
+    // memory cap. Everything else goes to a supervised worker.
     const auto interrupted = [](int signal) {
         return std::string(ProgressShown() ? "\r\033[K" : "") + "wux export: interrupted (" + SignalName(signal) +
                "); nothing written\n";
@@ -609,18 +631,18 @@ int ExportAlone(const ExportOptions& options, const WorkerLimits& limits, Plugin
         // Acted on even when the command was started with SIGINT ignored, as a worker does.
         signal(SIGINT, SIG_DFL);
         signal(SIGTERM, SIG_DFL);
-        LimitAddressSpace(limits.memoryBytes);
-        return ExportScene(options, plugin);
+        LimitAddressSpace(batch.limits.memoryBytes);
+        return ExportScene(options, &plugin);
     }
     int code = kExitFailed;
     WorkerRun run;
     run.jobCount = 1;
-    run.limits = limits;
-    run.body = [&](std::size_t) { return ExportScene(options, plugin); };
+    run.limits = batch.limits;
+    run.body = [&](std::size_t) { return ExportScene(options, &plugin); };
     run.done = [&](std::size_t, const WorkerOutcome& outcome) {
         code = outcome.end == WorkerOutcome::End::Exited ? outcome.exitCode : kExitFailed;
         if (outcome.end == WorkerOutcome::End::Exited) return;  // the worker has said what happened
-        const std::string why = DescribeWorkerEnd(outcome, limits, options.input, options.output, options.report);
+        const std::string why = DescribeWorkerEnd(outcome, batch.limits, options.input, options.output, options.report);
         if (outcome.end != WorkerOutcome::End::Interrupted) PrintError(why);
     };
     const int signal = RunWorkers(run);
@@ -628,29 +650,6 @@ int ExportAlone(const ExportOptions& options, const WorkerLimits& limits, Plugin
     // The worker's progress line (and the terminal's ^C) go before the message.
     std::cerr << interrupted(signal);
     return ExitCodeOfSignal(signal);
-}
-
-// The command line fills a batch's options; without --out-dir, inputs are INPUT and OUTPUT.
-int RunExportCommand(BatchOptions batch, std::uint64_t memoryMiB) {
-    // A cap beyond what 64 bits of bytes can hold is no cap.
-    batch.limits.memoryBytes = memoryMiB > (UINT64_MAX >> 20) ? 0 : memoryMiB << 20;
-    const ExportOptions& options = batch.common;
-    if (!options.report.empty() && fs::is_directory(options.report))
-        ThrowToolError(ToolError::Kind::Output, options.report, "is a directory");
-    if (!options.report.empty() && options.report != "-" && Lower(fs::path(options.report).extension().string()) != ".json")
-        Warn(options.report + ": the report is JSON, but the name does not end in .json");
-    if (!batch.outDir.empty()) return RunBatchExport(batch);
-    if (batch.inputs.size() != 2)
-        ThrowToolError(ToolError::Kind::Argument, "", "give INPUT and OUTPUT, or INPUT... --out-dir DIR");
-    ExportOptions single = options;
-    single.input = batch.inputs[0];
-    single.output = batch.inputs[1];
-    if (ToolResult<void> apart = CheckOutputsApart({single.input}, {single.output, single.report}); !apart.Ok())
-        throw apart.Error();
-    CheckOutputName(single.output, {".wux"}, "a WUX file");
-    PluginLibrary plugin;
-    LoadPlugin(options.plugin, &plugin);
-    return ExportAlone(single, batch.limits, &plugin);
 }
 
 }  // namespace

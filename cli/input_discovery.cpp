@@ -32,22 +32,12 @@ std::string Identity(const fs::path& path) {
 }
 
 // The files and folders a search passes over (the output folder, the report), by identity.
-class LeftOut {
-public:
-    explicit LeftOut(const std::vector<std::string>& paths) {
-        for (const std::string& path : paths) {
-            struct stat info;
-            if (!path.empty() && ::stat(path.c_str(), &info) == 0) ids_.insert({info.st_dev, info.st_ino});
-        }
-    }
-    bool Has(const fs::path& path) const {
-        struct stat info;
-        return !ids_.empty() && ::lstat(path.c_str(), &info) == 0 && ids_.count({info.st_dev, info.st_ino}) != 0;
-    }
+using LeftOut = std::set<std::pair<dev_t, ino_t>>;
 
-private:
-    std::set<std::pair<dev_t, ino_t>> ids_;
-};
+bool IsLeftOut(const LeftOut& leftOut, const fs::path& path) {
+    struct stat info;
+    return !leftOut.empty() && ::lstat(path.c_str(), &info) == 0 && leftOut.count({info.st_dev, info.st_ino}) != 0;
+}
 
 void AddFolder(const fs::path& folder, const LeftOut& leftOut, std::vector<Found>* found, std::size_t* skipped) {
     std::vector<fs::path> files;
@@ -62,7 +52,7 @@ void AddFolder(const fs::path& folder, const LeftOut& leftOut, std::vector<Found
         if (ec) break;
         std::error_code fileEc;
         // A run's own outputs and report are not its inputs, nor counted as skipped.
-        if (leftOut.Has(it->path())) {
+        if (IsLeftOut(leftOut, it->path())) {
             it.disable_recursion_pending();
             continue;
         }
@@ -94,7 +84,11 @@ bool IsConvertibleName(const std::string& path) {
 Discovery DiscoverInputs(const std::vector<std::string>& paths, const std::string& outDir, const std::string& report) {
     Discovery discovery;
     std::vector<Found> found;
-    const LeftOut leftOut({outDir, report});
+    LeftOut leftOut;
+    for (const std::string& path : {outDir, report}) {
+        struct stat info;
+        if (!path.empty() && ::stat(path.c_str(), &info) == 0) leftOut.insert({info.st_dev, info.st_ino});
+    }
     for (const std::string& path : paths) {
         std::error_code ec;
         const fs::file_status status = fs::status(path, ec);

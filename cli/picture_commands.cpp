@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "cli/command.h"
-#include "cli/progress_bar.h"
 #include "format/mapped_file.h"
 #include "format/texture_lookup.h"
 #include "format/tool_text.h"

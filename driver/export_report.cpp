@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "format/tool_text.h"
-#include "writer/staged_files.h"
 
 namespace wux {
 ExportSummary SummarizeWux(const ExportModel& model) {
@@ -80,17 +79,6 @@ nlohmann::json ReportJson(const std::string& inputPath, const std::string& outpu
         list.push_back({{"kind", WarningText(e.kind)}, {"count", e.count}, {"examples", e.examples}});
     report["warnings"] = list;
     return report;
-}
-
-ToolResult<void> WriteReportFile(const std::string& path, const nlohmann::json& report) {
-    // Through the export's file layer, so the report follows the same target rules as OUTPUT.
-    const std::string text = report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-    StagedFiles files;
-    ToolResult<void> written = files.Add(path, text.data(), text.size());
-    if (written.Ok()) written = files.Commit();
-    if (!written.Ok())
-        return ToolError::Of(ToolError::Kind::Output, "", "cannot write the report: " + written.Error().Text());
-    return {};
 }
 
 }  // namespace wux

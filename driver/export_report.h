@@ -9,7 +9,6 @@
 
 #include "format/wux_reader.h"
 #include "input/assimp_import.h"
-#include "format/tool_error.h"
 #include "input/warnings.h"
 
 namespace wux {
@@ -36,9 +35,6 @@ std::string FormatWarnings(const Warnings& warnings);
 // merged\n"; empty when it changed nothing.
 std::string FormatImportCounts(const ImportCounts& counts);
 nlohmann::json ImportCountsJson(const ImportCounts& counts);
-// Writes a report through a temporary file beside it and a rename, so that a reader never
-// sees half of one. An Io error's message names the path.
-ToolResult<void> WriteReportFile(const std::string& path, const nlohmann::json& report);
 
 nlohmann::json ReportJson(const std::string& inputPath, const std::string& outputPath, const ExportSummary& summary,
                           const Warnings& warnings);

@@ -27,6 +27,12 @@ std::string DlError() {
     return text != nullptr ? text : "unknown error";
 }
 
+std::string Hex(unsigned long value) {
+    std::ostringstream os;
+    os << "0x" << std::hex << value;
+    return os.str();
+}
+
 template <typename Function>
 Function Resolve(void* handle, const char* name) {
     // POSIX guarantees that a data pointer from dlsym converts to a function pointer.
@@ -101,20 +107,14 @@ ToolResult<void> PluginLibrary::Load(const std::string& path) {
         return fail(ToolError::Kind::PluginMismatch, "the library holds " + std::to_string(classes) + " classes, expected 1");
     // The host loads only plug-ins built against its own SDK version.
     const ULONG version = libVersion();
-    if (version != VERSION_3DSMAX) {
-        std::ostringstream os;
-        os << "the library was built for host SDK version 0x" << std::hex << version << ", expected 0x"
-           << VERSION_3DSMAX;
-        return fail(ToolError::Kind::PluginMismatch, os.str());
-    }
+    if (version != VERSION_3DSMAX)
+        return fail(ToolError::Kind::PluginMismatch,
+                    "the library was built for host SDK version " + Hex(version) + ", expected " + Hex(VERSION_3DSMAX));
     classDesc_ = libClassDesc(0);
     if (classDesc_ == nullptr) return fail(ToolError::Kind::PluginMismatch, "LibClassDesc(0) gave no class descriptor");
     const SClass_ID superClass = classDesc_->SuperClassID();
-    if (superClass != SCENE_EXPORT_CLASS_ID) {
-        std::ostringstream os;
-        os << "its class is not a scene exporter (super class 0x" << std::hex << superClass << ")";
-        return fail(ToolError::Kind::PluginMismatch, os.str());
-    }
+    if (superClass != SCENE_EXPORT_CLASS_ID)
+        return fail(ToolError::Kind::PluginMismatch, "its class is not a scene exporter (super class " + Hex(superClass) + ")");
     return {};
 }
 

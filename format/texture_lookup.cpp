@@ -22,12 +22,6 @@ bool StartsWith(const std::vector<std::uint8_t>& bytes, const char* magic, std::
     return bytes.size() >= n && std::memcmp(bytes.data(), magic, n) == 0;
 }
 
-void AppendBytes(void* context, void* data, int size) {
-    auto* out = static_cast<std::vector<std::uint8_t>*>(context);
-    const auto* p = static_cast<const std::uint8_t*>(data);
-    out->insert(out->end(), p, p + size);
-}
-
 }  // namespace
 
 TextureFolders::TextureFolders(std::vector<std::string> folders) {
@@ -90,7 +84,12 @@ ToolResult<TextureImage> LoadTextureImage(const std::string& path) {
 
 std::vector<std::uint8_t> EncodePng(int width, int height, int channels, const std::uint8_t* pixels) {
     std::vector<std::uint8_t> out;
-    if (stbi_write_png_to_func(AppendBytes, &out, width, height, channels, pixels, width * channels) == 0) out.clear();
+    const auto append = [](void* context, void* data, int size) {
+        auto& bytes = *static_cast<std::vector<std::uint8_t>*>(context);
+        bytes.insert(bytes.end(), static_cast<const std::uint8_t*>(data),
+                     static_cast<const std::uint8_t*>(data) + size);
+    };
+    if (stbi_write_png_to_func(append, &out, width, height, channels, pixels, width * channels) == 0) out.clear();
     return out;
 }
 

@@ -56,8 +56,7 @@ bool BytesFromHex(const std::string& hex, std::string* bytes) {
 }
 
 std::string ShortestNumber(float value) {
-    if (std::isnan(value)) return "nan";
-    if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
+    if (std::isnan(value)) return "nan";  // to_chars would keep a sign
     char buf[32];
     const auto result = std::to_chars(buf, buf + sizeof buf, value);
     return std::string(buf, result.ptr);

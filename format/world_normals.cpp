@@ -364,11 +364,10 @@ WorldNormals MeshWorldNormals(const VertexChunk& mesh) {
     // Each corner's stored normal beside its triangle's world-space normal; zero where
     // either is missing, so the fit passes the pair over.
     std::vector<std::array<float, 3>> stored(3 * count), facing(3 * count);
+    const std::vector<FaceFrame> frames = FaceFrames(positions, faces);
     for (std::size_t f = 0; f < faces.size(); ++f) {
-        const Vec p[3] = {ToVec(positions[faces[f][0]]), ToVec(positions[faces[f][1]]), ToVec(positions[faces[f][2]])};
-        const std::optional<Vec> face = Unit(Cross(Sub(p[1], p[0]), Sub(p[2], p[0])));
         for (int k = 0; k < 3; ++k) {
-            if (face) facing[3 * from[f] + k] = ToFloats(*face);
+            if (frames[f].valid) facing[3 * from[f] + k] = ToFloats(frames[f].normal);
             const MeshNormal& n = mesh.normals[faces[f][k]];
             stored[3 * from[f] + k] = {n.x, n.y, n.z};
         }

@@ -13,7 +13,6 @@ namespace {
 
 using namespace wux_file;
 constexpr std::uint32_t kMaxMapChannel = kMaxMaps - 1;
-const std::string kMagicText = std::to_string(kMagic);
 
 // "0x0000002A".
 std::string Hex(std::uint32_t value) {
@@ -51,7 +50,6 @@ public:
         strings_ = &doc.strings;
         Header(doc);
         const ExportModel& model = *doc.model;
-        const std::size_t materialChunks = static_cast<std::size_t>(model.materials->count());
         const auto materials = Records<MaterialChunk>(*model.materials);
         const auto meshes = Records<VertexChunk>(*model.meshes);
         const auto spheres = Records<BoundSphere>(*model.bounds->spheres);
@@ -75,7 +73,7 @@ public:
                 CheckMaterial(chunk, *materials[n]);
             } else if (chunk.tag == kMeshTag) {
                 // One mesh's arrays at a time: a larger file needs no more memory.
-                CheckMesh(chunk, *ReadMeshArrays(bytes_, chunk, *meshes[n]), doc.meshConstants[n], materialChunks);
+                CheckMesh(chunk, *ReadMeshArrays(bytes_, chunk, *meshes[n]), doc.meshConstants[n], materials.size());
             } else if (chunk.tag == kBoundTag) {
                 // A second GBND's main sphere and spheres follow the first's in the list.
                 const std::string where = ChunkName(chunk);
@@ -125,25 +123,34 @@ private:
     void Finite(std::size_t offset, const std::string& where, const char* field, const float* values, std::size_t n) {
         for (std::size_t i = 0; i < n; ++i) Finite(offset + 4 * i, where, field, values[i]);
     }
+    void Magic(std::size_t offset, const std::string& where, std::uint32_t magic) {
+        if (magic != kMagic)
+            Error(offset, where, "magic " + std::to_string(magic) + ", expected " + std::to_string(kMagic));
+    }
+    // A word a valid file fixes, named with its value as a number and as bits.
+    void FixedWord(std::size_t offset, const std::string& where, const std::string& name, std::uint32_t bits,
+                   std::uint32_t expected, const std::string& expectedText) {
+        if (bits != expected) {
+            Error(offset, where,
+                  name + " is " + NineDigitNumber(FloatFromBits(bits)) + " (" + Hex(bits) + "), expected " +
+                      expectedText);
+        }
+    }
+    void ZeroWord(std::size_t offset, const std::string& where, const std::string& name, std::uint32_t bits) {
+        if (bits != 0) Error(offset, where, name + " is " + Hex(bits) + ", expected 0");
+    }
 
     void Header(const WuxDocument& doc) {
         if (doc.fileSizeField != doc.fileLength) {
             Error(kFileSizeOffset, kFileTag, "file_size " + std::to_string(doc.fileSizeField) + " differs from the file length " +
                                  std::to_string(doc.fileLength));
         }
-        if (doc.gnfo.magic != kMagic) {
-            Error(kInfoOffset + kMagicOffset, kInfoTag, "magic " + std::to_string(doc.gnfo.magic) + ", expected " + kMagicText);
-        }
+        Magic(kInfoOffset + kMagicOffset, kInfoTag, doc.gnfo.magic);
         for (std::size_t i = 0; i < doc.reserved.size(); ++i) {
-            if (doc.reserved[i] != 0) {
-                Error(kInfoReservedOffset + 4 * i, kInfoTag, "reserved word " + std::to_string(i) + " is " + Hex(doc.reserved[i]) + ", expected 0");
-            }
+            ZeroWord(kInfoReservedOffset + 4 * i, kInfoTag, "reserved word " + std::to_string(i), doc.reserved[i]);
         }
-        if (doc.scaleBits != kInfoScaleBits) {
-            Error(kInfoScaleOffset, kInfoTag, "word at offset " + std::to_string(kInfoScaleOffset) + " is " +
-                                                NineDigitNumber(FloatFromBits(doc.scaleBits)) + " (" + Hex(doc.scaleBits) +
-                                                "), expected " + ConstantText(kInfoScaleBits));
-        }
+        FixedWord(kInfoScaleOffset, kInfoTag, "word at offset " + std::to_string(kInfoScaleOffset), doc.scaleBits,
+                  kInfoScaleBits, ConstantText(kInfoScaleBits));
         const auto meshCount = static_cast<std::uint32_t>(doc.model->meshCount);
         const auto materialCount = static_cast<std::uint32_t>(doc.model->materialCount);
         if (meshCount != std::uint32_t(doc.model->meshes->count())) {
@@ -158,9 +165,7 @@ private:
 
     void Head(const ChunkInfo& chunk, const std::string& formula) {
         const std::string where = ChunkName(chunk);
-        if (chunk.magic != kMagic) {
-            Error(chunk.offset + kMagicOffset, where, "magic " + std::to_string(chunk.magic) + ", expected " + kMagicText);
-        }
+        Magic(chunk.offset + kMagicOffset, where, chunk.magic);
         if (chunk.blockSize != chunk.contentSize) {
             Error(chunk.offset + kBlockSizeOffset, where,
                   "block_size " + std::to_string(chunk.blockSize) + " differs from its content, " +
@@ -205,12 +210,8 @@ private:
         String(m.name, where, "name");
         const std::size_t colourOffset = name.offset + 4 + name.paddedLength;
         for (const ColourConstant& c : kColourConstants) {
-            const float value = m.colourBlock[c.word];
-            if (FloatBits(value) != c.bits) {
-                Error(colourOffset + 4 * c.word, where,
-                      "colour word " + std::to_string(c.word) + " is " + NineDigitNumber(value) + " (" + Hex(FloatBits(value)) +
-                          "), expected " + ConstantText(c.bits));
-            }
+            FixedWord(colourOffset + 4 * c.word, where, "colour word " + std::to_string(c.word),
+                      FloatBits(m.colourBlock[c.word]), c.bits, ConstantText(c.bits));
         }
         Finite(colourOffset, where, "colour word", m.colourBlock, kColourWords);
         std::size_t at = colourOffset + kColourBlockSize + 4;
@@ -244,11 +245,7 @@ private:
                                      (materialChunks == 0 ? " with no materials in the file (0 expected)"
                                                           : " outside 0.." + std::to_string(materialChunks - 1)));
         }
-        if (constant != kMeshConstantBits) {
-            Error(o + kMeshConstantOffset, where,
-                  "constant is " + NineDigitNumber(FloatFromBits(constant)) + " (" + Hex(constant) + "), expected " +
-                      Hex(kMeshConstantBits));
-        }
+        FixedWord(o + kMeshConstantOffset, where, "constant", constant, kMeshConstantBits, Hex(kMeshConstantBits));
         if (std::uint64_t{vertexCount} != 3 * std::uint64_t{faceCount}) {
             Error(o + kMeshVertexCountOffset, where,
                   "vertex count " + std::to_string(vertexCount) + " is not 3 x face count " + std::to_string(faceCount));
@@ -268,14 +265,13 @@ private:
     // Triangles below patternLimit must hold the indices 3i, 3i + 1, 3i + 2.
     void CheckMeshArrays(std::size_t offset, const VertexChunk& m, const std::string& where, std::size_t patternLimit) {
         const auto vertexCount = static_cast<std::size_t>(m.vertexCount), faceCount = static_cast<std::size_t>(m.faceCount);
+        static const char* const kVertexFields[5] = {"x", "y", "z", "u", "v"};
         for (std::size_t k = 0; k < vertexCount; ++k) {
             const MeshVertex& v = m.vertices[k];
             const float values[5] = {v.x, v.y, v.z, v.u, v.v};
             for (std::size_t j = 0; j < 5; ++j) {
-                if (!std::isfinite(values[j])) {
-                    Error(offset + kVertexSize * k + 4 * j, where + ", vertex " + std::to_string(k),
-                          std::string("xyzuv").substr(j, 1) + " is not finite (" + NineDigitNumber(values[j]) + ")");
-                }
+                Finite(offset + kVertexSize * k + 4 * j, where + ", vertex " + std::to_string(k), kVertexFields[j],
+                       values[j]);
             }
         }
         offset += kVertexSize * vertexCount;
@@ -306,8 +302,8 @@ private:
         offset += kNormalSize * vertexCount;
         for (std::size_t i = 0; i < 3 * faceCount; ++i) {
             if (m.faceBlocks[i] != 0) {
-                Error(offset + 4 * i, where + ", face block " + std::to_string(i / 3),
-                      "word " + std::to_string(i % 3) + " is " + Hex(m.faceBlocks[i]) + ", expected 0");
+                ZeroWord(offset + 4 * i, where + ", face block " + std::to_string(i / 3),
+                         "word " + std::to_string(i % 3), m.faceBlocks[i]);
             }
         }
     }

@@ -1,6 +1,7 @@
 #include "format/wux_reader.h"
 
 #include <algorithm>
+#include <tuple>
 #include <utility>
 
 #include "format/tool_text.h"
@@ -13,11 +14,7 @@ using namespace wux_file;
 
 // Thrown inside the reader only, and returned as the result's error by OpenWux.
 [[noreturn]] void Fail(ToolError::Kind kind, std::size_t offset, std::string message) {
-    ToolError error;
-    error.kind = kind;
-    error.offset = offset;
-    error.message = std::move(message);
-    throw error;
+    throw ToolError{kind, "", "", offset, std::move(message)};
 }
 
 std::uint32_t LoadU32(const std::uint8_t* p) {
@@ -170,14 +167,15 @@ std::vector<ChunkInfo> ReadInnerChunks(ByteSpan bytes, const ChunkInfo& gnfo) {
 void ReadFraming(ByteSpan bytes, WuxDocument& doc) {
     doc.fileLength = bytes.size;
     Cursor(bytes, 0, bytes.size, "file head", "the file").Need(kFileHeadSize, "LIBF head and IDFM form word");
-    if (TagAt(bytes, 0) != kFileTag) {
-        Fail(ToolError::Kind::BadTag, 0, "file head: expected \"LIBF\", found \"" + PrintableText(TagAt(bytes, 0)) + "\"");
+    for (const auto& [offset, tag, what] :
+         {std::tuple{std::size_t{0}, kFileTag, ""}, {kFormTagOffset, kFormTag, "the form word "}}) {
+        if (TagAt(bytes, offset) != tag) {
+            Fail(ToolError::Kind::BadTag, offset,
+                 "file head: expected " + std::string(what) + "\"" + tag + "\", found \"" +
+                     PrintableText(TagAt(bytes, offset)) + "\"");
+        }
     }
     doc.fileSizeField = LoadU32(bytes.data + kFileSizeOffset);
-    if (TagAt(bytes, kFormTagOffset) != kFormTag) {
-        Fail(ToolError::Kind::BadTag, kFormTagOffset,
-             "file head: expected the form word \"IDFM\", found \"" + PrintableText(TagAt(bytes, kFormTagOffset)) + "\"");
-    }
     doc.gnfo = ExpectChunk(bytes, kInfoOffset, kInfoTag, "", "GNFO chunk: missing, the file ends after the form word");
     if (doc.gnfo.blockSize < kInfoChunkSize) {
         Fail(ToolError::Kind::BadSize, kInfoOffset + kBlockSizeOffset,
@@ -297,12 +295,9 @@ void ReadReferences(Cursor& c, WuxDocument& doc) {
     }
 }
 
-// A chunk's content read by readBody(cursor), with the bytes it took.
-template <typename ReadBody>
-void ReadChunk(ByteSpan bytes, ChunkInfo& chunk, ReadBody readBody) {
-    Cursor c(bytes, chunk.offset + kChunkHeadSize, chunk.offset + chunk.blockSize, ChunkName(chunk), "the chunk");
-    readBody(c);
-    chunk.contentSize = c.Pos() - chunk.offset;
+// A cursor over a chunk's content from `from` bytes into the chunk on.
+Cursor ChunkCursor(ByteSpan bytes, const ChunkInfo& chunk, std::size_t from = kChunkHeadSize) {
+    return Cursor(bytes, chunk.offset + from, chunk.offset + chunk.blockSize, ChunkName(chunk), "the chunk");
 }
 
 WuxDocument ReadDocument(ByteSpan bytes, bool meshArrays) {
@@ -311,14 +306,16 @@ WuxDocument ReadDocument(ByteSpan bytes, bool meshArrays) {
     ReadFraming(bytes, doc);
     ReadGnfoBody(bytes, doc);
     for (ChunkInfo& chunk : doc.chunks) {
-        ReadChunk(bytes, chunk, [&](Cursor& c) {
-            if (chunk.tag == kMaterialTag) ReadMaterial(c, doc);
-            else if (chunk.tag == kMeshTag) ReadMesh(c, doc, meshArrays);
-            else if (chunk.tag == kBoundTag) ReadBounds(c, doc, chunk.ordinal == 0);
-            else ReadEllipsoid(c, doc);
-        });
+        Cursor c = ChunkCursor(bytes, chunk);
+        if (chunk.tag == kMaterialTag) ReadMaterial(c, doc);
+        else if (chunk.tag == kMeshTag) ReadMesh(c, doc, meshArrays);
+        else if (chunk.tag == kBoundTag) ReadBounds(c, doc, chunk.ordinal == 0);
+        else ReadEllipsoid(c, doc);
+        chunk.contentSize = c.Pos() - chunk.offset;
     }
-    ReadChunk(bytes, doc.gref, [&](Cursor& c) { ReadReferences(c, doc); });
+    Cursor c = ChunkCursor(bytes, doc.gref);
+    ReadReferences(c, doc);
+    doc.gref.contentSize = c.Pos() - doc.gref.offset;
     return doc;
 }
 
@@ -339,7 +336,7 @@ ToolResult<WuxDocument> OpenWux(ByteSpan bytes, bool meshArrays) {
 
 std::unique_ptr<VertexChunk> ReadMeshArrays(ByteSpan bytes, const ChunkInfo& chunk, const VertexChunk& counts) {
     auto mesh = std::make_unique<VertexChunk>(counts.vertexCount, counts.faceCount, counts.materialIndex);
-    Cursor c(bytes, chunk.offset + kMeshHeadSize, chunk.offset + chunk.blockSize, ChunkName(chunk), "the chunk");
+    Cursor c = ChunkCursor(bytes, chunk, kMeshHeadSize);
     FillMeshArrays(c, *mesh);
     return mesh;
 }

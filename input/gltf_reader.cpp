@@ -94,10 +94,13 @@ struct Accessor {
     const std::uint8_t* data = nullptr;  // none: every value 0, but for the sparse ones
     std::size_t stride = 0, comps = 0, count = 0, type = 5126;
     bool normalized = false;
+    bool plain = false;                    // no sparse values, not normalized: items straight from data
     std::vector<std::size_t> sparseIndex;  // increasing
     std::vector<double> sparseValues;      // comps per index
 
     double Value(std::size_t i, std::size_t k) const {
+        // The common layout read without the general steps, which took most of a large file's reading.
+        if (plain && type == 5126) return FloatAt(data + i * stride + k * 4);
         if (!sparseIndex.empty()) {
             const auto it = std::lower_bound(sparseIndex.begin(), sparseIndex.end(), i);
             if (it != sparseIndex.end() && *it == i) return sparseValues[static_cast<std::size_t>(it - sparseIndex.begin()) * comps + k];
@@ -105,7 +108,17 @@ struct Accessor {
         return data == nullptr ? 0.0 : Component(data + i * stride + k * ComponentSize(type), type, normalized);
     }
     std::array<float, 3> Vec3(std::size_t i) const {
+        if (plain && type == 5126) {
+            const std::uint8_t* p = data + i * stride;
+            return {FloatAt(p), FloatAt(p + 4), FloatAt(p + 8)};
+        }
         return {static_cast<float>(Value(i, 0)), static_cast<float>(Value(i, 1)), static_cast<float>(Value(i, 2))};
+    }
+    // Item i of a SCALAR of an unsigned integer type.
+    std::uint32_t Index(std::size_t i) const {
+        if (!plain) return static_cast<std::uint32_t>(Value(i, 0));
+        const std::uint8_t* p = data + i * stride;
+        return type == 5125 ? U32At(p) : type == 5123 ? static_cast<std::uint32_t>(p[0] | p[1] << 8) : p[0];
     }
 };
 
@@ -350,6 +363,7 @@ private:
         if (!Field(j, "bufferView").is_null()) Bind(&a, Field(j, "bufferView"), Field(j, "byteOffset"), where);
         else if (a.count > limit_) FailImport(where + ": " + Str(a.count) + " items without a buffer view, more than the file has bytes");
         const Json& sparse = Field(j, "sparse");
+        a.plain = sparse.is_null() && a.data != nullptr && !a.normalized;
         if (sparse.is_null()) return a;
         Accessor indices, values;
         indices.count = values.count = Count(Field(sparse, "count"), where + ".sparse.count");
@@ -483,7 +497,7 @@ private:
             FailImport(where + ".indices is not a SCALAR of an unsigned integer type");
         const std::size_t n = indexed ? indices.count : pos.count;
         const auto at = [&](std::size_t i) {
-            return indexed ? static_cast<std::uint32_t>(indices.Value(i, 0)) : static_cast<std::uint32_t>(i);
+            return indexed ? indices.Index(i) : static_cast<std::uint32_t>(i);
         };
         SceneMesh mesh;
         PassedOver skipped;

@@ -35,7 +35,7 @@ public:
 
     void putU32(uint32_t value) { store(room(4), value); }
     void putI32(int32_t value) { putU32(static_cast<uint32_t>(value)); }
-    void putF32(float value) { putU32(floatBits(value)); }
+    void putF32(float value) { storeF32(room(4), value); }
     void putTag(const char* tag) { std::memcpy(room(4), tag, 4); }  // four characters, no terminator
     void putBytes(const void* data, size_t size);
     void putZeros(size_t size) { std::memset(room(size), 0, size); }
@@ -65,14 +65,12 @@ public:
         for (size_t i = 0; i < sizeof value; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
 #endif
     }
-    static void storeF32(uint8_t* p, float value) { store(p, floatBits(value)); }
-
-    // The IEEE-754 bit pattern of value, as a number (not as memory bytes).
-    static uint32_t floatBits(float value) {
+    // Stores value's IEEE-754 bit pattern, taken as a number (not as memory bytes).
+    static void storeF32(uint8_t* p, float value) {
         static_assert(sizeof(float) == sizeof(uint32_t), "f32 fields need a 4-byte float");
         uint32_t bits;
         std::memcpy(&bits, &value, sizeof bits);
-        return bits;
+        store(p, bits);
     }
 
 private:

@@ -126,14 +126,4 @@ void NoteOnInterrupt(const char* onInterrupt, const char* onTerminate) {
     notes[1] = onTerminate;
 }
 
-InterruptHold::InterruptHold() {
-    sigset_t both;
-    sigemptyset(&both);
-    sigaddset(&both, SIGINT);
-    sigaddset(&both, SIGTERM);
-    sigprocmask(SIG_BLOCK, &both, &previous_);
-}
-
-InterruptHold::~InterruptHold() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
-
 }  // namespace wux

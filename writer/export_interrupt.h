@@ -27,8 +27,14 @@ void NoteOnInterrupt(const char* onInterrupt, const char* onTerminate);
 // While alive, SIGINT and SIGTERM wait: the final moves of an export are not cut in half.
 class InterruptHold {
 public:
-    InterruptHold();
-    ~InterruptHold();
+    InterruptHold() {
+        sigset_t both;
+        sigemptyset(&both);
+        sigaddset(&both, SIGINT);
+        sigaddset(&both, SIGTERM);
+        sigprocmask(SIG_BLOCK, &both, &previous_);
+    }
+    ~InterruptHold() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
     InterruptHold(const InterruptHold&) = delete;
     InterruptHold& operator=(const InterruptHold&) = delete;
 

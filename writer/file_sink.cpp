@@ -109,21 +109,19 @@ bool FileSink::fail(SaveError* error, SaveError::Kind kind, const std::string& w
     return false;
 }
 
-bool FileSink::writeFailed(SaveError* error) const {
-    const bool failed = writeError_.kind != SaveError::Kind::None;
-    if (failed && error != nullptr) *error = writeError_;
-    return failed;
-}
-
 bool FileSink::write(const uint8_t* data, size_t size) {
-    if (file_ == kClosed || writeError_.kind != SaveError::Kind::None) return false;
+    if (file_ == kClosed) return false;  // a failure closed it
     const unsigned long code = WriteWhole(file_, data, size);
     return code == 0 ||
            fail(&writeError_, SaveError::Kind::WriteFailed, "writing " + Quoted(target_) + " failed", code);
 }
 
 bool FileSink::finish(SaveError* error) {
-    if (writeFailed(error) || file_ == kClosed) return false;
+    if (file_ == kClosed) {
+        // A write that failed earlier is the finish's failure.
+        if (error != nullptr && writeError_.kind != SaveError::Kind::None) *error = writeError_;
+        return false;
+    }
     if (const unsigned long code = SyncAndClose(std::exchange(file_, kClosed), sync_); code != 0)
         return fail(error, SaveError::Kind::WriteFailed, "writing " + Quoted(target_) + " failed", code);
     if (temporary_.empty()) return true;

@@ -30,8 +30,6 @@ public:
 
 private:
     void abandon();
-    // A write that failed earlier is the finish's failure.
-    bool writeFailed(SaveError* error) const;
     bool fail(SaveError* error, SaveError::Kind kind, const std::string& what, unsigned long osError);
 
 #ifdef _WIN32

@@ -59,8 +59,6 @@ uint64_t BoundChunkSize(const BoundChunk& bounds) {
     return wux_file::kBoundHeadSize + wux_file::kSphereSize * static_cast<uint64_t>(bounds.spheres->count());
 }
 
-uint64_t ReferenceEntrySize(const ReferenceEntry& entry) { return PaddedSize(entry.name) + wux_file::kReferenceEntryTail; }
-
 // --- output ---------------------------------------------------------------
 
 void PutChunkHead(ByteBuffer& out, const char* tag, uint64_t size) {
@@ -237,22 +235,20 @@ bool MeasureModel(const ExportModel& model, ModelLayout* layout, SaveError* erro
     size += BoundChunkSize(*model.bounds);
     if (model.ellipsoid) size += wux_file::kEllipsoidChunkSize;
 
-    const uint64_t infoSize = size - wux_file::kFileHeadSize;
-    uint64_t refSize = wux_file::kReferenceHeadSize;
+    layout->infoSize = size - wux_file::kFileHeadSize;
+    layout->refSize = wux_file::kReferenceHeadSize;
     ok = ForEachRecord<ReferenceEntry>(*model.references->entries, [&](const ReferenceEntry& entry, int32_t) {
         if (entry.name.size() > kMaxStringLength) return false;
-        refSize += ReferenceEntrySize(entry);
+        layout->refSize += PaddedSize(entry.name) + wux_file::kReferenceEntryTail;
         return true;
     });
     if (!ok) return Fail(error, Kind::InvalidModel, "a reference entry is missing or has a name too long for the file");
-    size += refSize;
+    size += layout->refSize;
     if (size > std::numeric_limits<uint32_t>::max())
         return Fail(error, Kind::TooLarge,
                     "the model needs " + std::to_string(size) + " bytes, more than a WUX file can hold (4 GiB)",
                     kTooLargeCause);
     layout->fileSize = size;
-    layout->infoSize = infoSize;
-    layout->refSize = refSize;
     return true;
 }
 

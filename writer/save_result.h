@@ -2,8 +2,6 @@
 
 #include <string>
 
-class ExportModel;
-
 // Why a WUX file could not be written.
 struct SaveError {
     enum class Kind {
@@ -25,14 +23,6 @@ struct SaveError {
 
 // The cause given for a model too large for the format.
 constexpr char kTooLargeCause[] = "the scene is larger than the 4 GiB the format can hold";
-
-// Writes model as a WUX file at path. The bytes go to a temporary file in the
-// target's folder which replaces the target only once it is complete, so on
-// failure an existing file at path is left unchanged and no temporary remains.
-// Devices, pipes and files with several hard links are written in place, and a
-// symbolic link is followed (writer/output_target.h).
-// Returns true on success; on failure fills *error when error is not null.
-bool SaveModel(const ExportModel& model, const char* path, SaveError* error);
 
 // The failure of this process's last ExportModel::Save, or kind None when it
 // succeeded: the plug-in's only report is a fixed message, so a caller that can

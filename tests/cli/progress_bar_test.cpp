@@ -1,6 +1,6 @@
 // The batch progress line: bar, counts, failures and a time left that only appears once a
 // file has been timed.
-#include "cli/progress_bar.h"
+#include "cli/command.h"
 
 #include <gtest/gtest.h>
 
