@@ -59,7 +59,7 @@ class ProgressBar {
 public:
     // Draws on standard error, and only when it is a terminal.
     explicit ProgressBar(std::size_t total, std::string unit = "files");
-    ~ProgressBar() { Clear(); }
+    ~ProgressBar() { ClearProgress(); }
     ProgressBar(const ProgressBar&) = delete;
     ProgressBar& operator=(const ProgressBar&) = delete;
 
@@ -68,8 +68,6 @@ public:
     void Redraw();
     // Text after the figures, e.g. the file that has been running long; empty for none.
     void SetNote(std::string note) { note_ = std::move(note); }
-    // Takes the bar off the line so that other text can be printed there.
-    void Clear() { ClearProgress(); }
 
     // "[#######.............]  12/48 files, 1 failed, about 0:23 left"
     static std::string Format(std::size_t done, std::size_t failed, std::size_t total, double elapsedSeconds,

@@ -37,7 +37,6 @@
 #include "cli/worker_process.h"
 #include "writer/export_interrupt.h"
 #include "writer/staged_files.h"
-#include "driver/export_report.h"
 #include "driver/plugin_loader.h"
 #include "format/tool_text.h"
 #include "driver/scene_builder.h"
@@ -202,7 +201,7 @@ void RunPlugin(PluginLibrary* plugin, const SceneDescription& description, Stand
     const auto& boxes = StandinMessageBoxCalls();
     if (*exported != IMPEXP_SUCCESS || !boxes.empty()) {
         // The plug-in's message names no cause; its library tells the tool.
-        const std::string cause = plugin->LastSaveFailure();
+        const auto [cause, ofFile] = plugin->LastSaveFailure();
         std::string what = "the plug-in could not write the file" + (cause.empty() ? "" : " (" + cause + ")");
         // The message names the file the plug-in was given, the temporary one; the user must
         // read what the plug-in would have said of OUTPUT as they wrote it.
@@ -211,8 +210,7 @@ void RunPlugin(PluginLibrary* plugin, const SceneDescription& description, Stand
                     ReplaceAll(StandinCp1251ToUtf8(boxes.front().text), ::FileNamePart(tempPath.c_str()),
                                ::FileNamePart(output.c_str())) +
                     "\"";
-        ThrowToolError(plugin->LastSaveFailureIsFile() ? ToolError::Kind::Output : ToolError::Kind::PluginFailed, output,
-                       what);
+        ThrowToolError(ofFile ? ToolError::Kind::Output : ToolError::Kind::PluginFailed, output, what);
     }
     // The temporary file was made empty for the plug-in; a WUX file never is.
     if (!fs::is_regular_file(tempPath, ec) || fs::file_size(tempPath, ec) == 0)
@@ -231,6 +229,69 @@ void KeepFreedMemoryForReuse() {
     mallopt(M_TRIM_THRESHOLD, std::numeric_limits<int>::max());
     mallopt(M_TOP_PAD, 64 << 20);
 #endif
+}
+
+// Counted from the file as written: {"meshes", "triangles", "materials", "references",
+// "spheres", "ellipsoid"}, as the report holds it.
+nlohmann::json SummarizeWux(const ExportModel& model) {
+    std::size_t triangles = 0;
+    for (const VertexChunk* mesh : Records<VertexChunk>(*model.meshes)) triangles += static_cast<std::size_t>(mesh->faceCount);
+    // The main sphere is all zero until the first bounding sphere fills it.
+    const BoundSphere& main = *model.bounds->mainSphere;
+    const bool mainSet = main.radius != 0.0f || main.x != 0.0f || main.y != 0.0f || main.z != 0.0f;
+    return {{"meshes", static_cast<std::size_t>(model.meshes->count())},
+            {"triangles", triangles},
+            {"materials", static_cast<std::size_t>(model.materials->count())},
+            {"references", static_cast<std::size_t>(model.references->entries->count())},
+            {"spheres", (mainSet ? 1 : 0) + static_cast<std::size_t>(model.bounds->spheres->count())},
+            {"ellipsoid", model.ellipsoid != nullptr}};
+}
+
+// "wrote out.wux: 3 meshes (40 triangles), 2 materials, 1 reference entry, 2 spheres, ellipsoid"
+std::string FormatSummaryLine(const std::string& outputPath, const nlohmann::json& summary) {
+    const auto count = [&summary](const char* key) { return summary[key].get<std::size_t>(); };
+    std::ostringstream os;
+    os << "wrote " << QuotedPath(outputPath) << ": " << Plural(count("meshes"), "mesh", "meshes") << " ("
+       << Plural(count("triangles"), "triangle", "triangles") << "), "
+       << Plural(count("materials"), "material", "materials") << ", "
+       << Plural(count("references"), "reference entry", "reference entries") << ", "
+       << Plural(count("spheres"), "sphere", "spheres") << ", "
+       << (summary["ellipsoid"].get<bool>() ? "ellipsoid" : "no ellipsoid");
+    return os.str();
+}
+
+// What the import changed without a fault: "imported: 12 normals made unit length, 2 materials
+// merged\n"; empty when it changed nothing.
+std::string FormatImportCounts(const ImportCounts& c) {
+    std::vector<std::string> parts;
+    if (c.normals.rescaled != 0) parts.push_back(Plural(c.normals.rescaled, "normal", "normals") + " made unit length");
+    if (c.normals.recomputed != 0)
+        parts.push_back(Plural(c.normals.recomputed, "zero or non-finite normal", "zero or non-finite normals") +
+                        " worked out from the faces");
+    if (c.normals.computed != 0)
+        parts.push_back(Plural(c.normals.computed, "vertex", "vertices") + " given normals worked out from the faces");
+    if (c.materialsMerged != 0)
+        parts.push_back(Plural(c.materialsMerged, "material", "materials") + " merged with an identical one");
+    if (parts.empty()) return std::string();
+    std::string line = "imported: ";
+    for (std::size_t i = 0; i < parts.size(); ++i) line += (i ? ", " : "") + parts[i];
+    return line + "\n";
+}
+
+// What the export wrote and what it warned about, for --report; what an import changed too.
+nlohmann::json ReportJson(const ExportOptions& options, const nlohmann::json& summary, const Warnings& warnings,
+                          const ImportCounts& c) {
+    nlohmann::json report = {{"input", options.input},   {"output", options.output},
+                             {"summary", summary},       {"verified", options.verify},
+                             {"warnings", nlohmann::json::array()}};
+    for (const Warnings::Entry& e : warnings.Entries())
+        report["warnings"].push_back({{"kind", WarningText(e.kind)}, {"count", e.count}, {"examples", e.examples}});
+    if (!IsJsonPath(options.input))
+        report["import"] = {{"normalsMadeUnit", c.normals.rescaled},
+                            {"normalsRecomputed", c.normals.recomputed},
+                            {"verticesWithComputedNormals", c.normals.computed},
+                            {"materialsMerged", c.materialsMerged}};
+    return report;
 }
 
 // The report's text for standard output ("-"), or empty once it is staged among `files`, to go
@@ -295,15 +356,10 @@ int RunExport(const ExportOptions& options, PluginLibrary* plugin) {
         ThrowToolError(ToolError::Kind::PluginFailed, options.output,
              "the written file cannot be read back: offset " + std::to_string(*read.Error().offset) + ": " +
                  read.Error().message);
-    const ExportSummary summary = SummarizeWux(*read->model);
+    const nlohmann::json summary = SummarizeWux(*read->model);
 
-    std::string reportText;
-    if (!options.report.empty()) {
-        nlohmann::json report = ReportJson(options.input, options.output, summary, warnings);
-        report["verified"] = options.verify;
-        if (!IsJsonPath(options.input)) report["import"] = ImportCountsJson(counts);
-        reportText = StageReport(options.report, report, &files);
-    }
+    const std::string reportText =
+        options.report.empty() ? "" : StageReport(options.report, ReportJson(options, summary, warnings, counts), &files);
     if (ToolResult<void> committed = files.Commit(); !committed.Ok()) throw committed.Error();
 
     // The report on standard output is the result a script reads; the summary then goes
@@ -346,20 +402,17 @@ struct Entry {
     bool converted = false;
     std::string error;
     std::vector<std::string> details;  // what the export printed before its error line
-    nlohmann::json summary;
-    nlohmann::json warnings = nlohmann::json::array();
+    nlohmann::json report = nlohmann::json::object();  // the export's own, once converted
     double seconds = 0;
 };
 
 // The folders a run creates, so that those left empty go again when it ends, however it ends.
-class CreatedFolders {
-public:
-    CreatedFolders() = default;
-    CreatedFolders(const CreatedFolders&) = delete;
-    CreatedFolders& operator=(const CreatedFolders&) = delete;
+struct CreatedFolders {
+    std::set<std::string> folders;  // sorted: a parent before its children
+
     // Deepest first, so that a parent is empty by the time it is tried.
     ~CreatedFolders() {
-        for (auto it = folders_.rbegin(); it != folders_.rend(); ++it) {
+        for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
             std::error_code ec;
             if (fs::is_directory(*it, ec) && fs::is_empty(*it, ec)) fs::remove(*it, ec);
         }
@@ -368,11 +421,8 @@ public:
     void Note(const fs::path& folder) {
         std::error_code ec;
         for (fs::path p = folder.lexically_normal(); !p.empty() && !fs::exists(p, ec); p = p.parent_path())
-            if (!folders_.insert(p.string()).second || p == p.parent_path()) break;
+            if (!folders.insert(p.string()).second || p == p.parent_path()) break;
     }
-
-private:
-    std::set<std::string> folders_;  // sorted: a parent before its children
 };
 
 // The worker's last line is its failure; the lines before it are details (--verify's list).
@@ -390,21 +440,14 @@ void TakeError(const std::string& errorText, Entry* entry) {
     if (entry->error.compare(0, prefix.size(), prefix) == 0) entry->error.erase(0, prefix.size());
 }
 
-void TakeReport(const std::string& text, Entry* entry) {
-    const nlohmann::json report = nlohmann::json::parse(text, nullptr, false);
-    if (report.is_discarded()) return;
-    if (report.contains("summary")) entry->summary = report["summary"];
-    if (report.contains("warnings")) entry->warnings = report["warnings"];
-}
-
 nlohmann::json EntryJson(const Entry& e) {
     nlohmann::json j;
     j["input"] = e.input.input;
     j["output"] = e.input.output.empty() ? nlohmann::json(nullptr) : nlohmann::json(e.input.output);
     j["status"] = e.converted ? "converted" : "failed";
     if (e.converted) {
-        j["summary"] = e.summary;
-        j["warnings"] = e.warnings;
+        j["summary"] = e.report.value("summary", nlohmann::json());
+        j["warnings"] = e.report.value("warnings", nlohmann::json::array());
     } else {
         j["error"] = e.error;
         if (!e.details.empty()) j["details"] = e.details;
@@ -467,15 +510,6 @@ constexpr double kSlowSeconds = 10;
 void RunExports(const BatchOptions& options, Plan* plan, PluginLibrary* plugin) {
     std::vector<Entry>& entries = plan->entries;
     const std::vector<std::size_t>& jobs = plan->jobs;
-    auto exportOptions = [&](std::size_t entry) {
-        ExportOptions o = options.common;
-        o.syncEachFile = false;
-        o.input = entries[entry].input.input;
-        o.output = entries[entry].input.output;
-        o.report = "-";  // on standard output, which the worker hands back
-        return o;
-    };
-
     ProgressBar progress(entries.size());
     auto printFailure = [&](const Entry& e) {
         const std::string input = QuotedPath(e.input.input);
@@ -495,7 +529,11 @@ void RunExports(const BatchOptions& options, Plan* plan, PluginLibrary* plugin) 
     run.limits = options.limits;
     run.captureOutput = true;
     run.body = [&](std::size_t job) {
-        const ExportOptions o = exportOptions(jobs[job]);
+        ExportOptions o = options.common;
+        o.syncEachFile = false;
+        o.input = entries[jobs[job]].input.input;
+        o.output = entries[jobs[job]].input.output;
+        o.report = "-";  // on standard output, which the worker hands back
         std::error_code mkdirEc;
         const fs::path folder = fs::path(o.output).parent_path();
         fs::create_directories(folder, mkdirEc);
@@ -507,17 +545,17 @@ void RunExports(const BatchOptions& options, Plan* plan, PluginLibrary* plugin) 
     };
     run.done = [&](std::size_t job, const WorkerOutcome& worker) {
         Entry& e = entries[jobs[job]];
-        const ExportOptions o = exportOptions(jobs[job]);
         e.seconds = worker.seconds;
-        if (worker.Succeeded()) {
+        if (worker.end == WorkerOutcome::End::Exited && worker.exitCode == 0) {
             e.converted = true;
             ++plan->converted;
-            TakeReport(worker.outputText, &e);
-            Note("wrote " + o.output);
+            const nlohmann::json report = nlohmann::json::parse(worker.outputText, nullptr, false);
+            if (report.is_object()) e.report = report;
+            Note("wrote " + e.input.output);
         } else if (worker.end == WorkerOutcome::End::Exited) {
             TakeError(worker.errorText, &e);
         } else {
-            e.error = DescribeWorkerEnd(worker, options.limits, o.input, o.output, o.report);
+            e.error = DescribeWorkerEnd(worker, options.limits, e.input.input, e.input.output);
         }
         ++plan->done;
         if (!e.converted) printFailure(e);
@@ -533,7 +571,7 @@ void RunExports(const BatchOptions& options, Plan* plan, PluginLibrary* plugin) 
     plan->signal = RunWorkers(run);
     plan->parallel = run.parallel;
     plan->seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    progress.Clear();
+    ClearProgress();
 }
 
 nlohmann::json BatchReportJson(const BatchOptions& options, const Plan& plan) {
@@ -553,8 +591,10 @@ nlohmann::json BatchReportJson(const BatchOptions& options, const Plan& plan) {
 // "converted 3 of 4 files into out in 1.2 s (1 failed, 2 with warnings, 1 other file skipped)"
 std::string SummaryLine(const BatchOptions& options, const Plan& plan) {
     const std::size_t total = plan.entries.size(), converted = plan.converted;
-    const std::size_t withWarnings = static_cast<std::size_t>(std::count_if(
-        plan.entries.begin(), plan.entries.end(), [](const Entry& e) { return e.converted && !e.warnings.empty(); }));
+    const std::size_t withWarnings =
+        static_cast<std::size_t>(std::count_if(plan.entries.begin(), plan.entries.end(), [](const Entry& e) {
+            return e.converted && !e.report.value("warnings", nlohmann::json::array()).empty();
+        }));
     std::ostringstream line;
     line.setf(std::ios::fixed);
     line.precision(1);
@@ -605,7 +645,7 @@ int RunExportCommand(BatchOptions batch, std::uint64_t memoryMiB) {
     ExportOptions& options = batch.common;
     if (!options.report.empty() && fs::is_directory(options.report))
         ThrowToolError(ToolError::Kind::Output, options.report, "is a directory");
-    if (!options.report.empty() && options.report != "-" && Lower(fs::path(options.report).extension().string()) != ".json")
+    if (!options.report.empty() && options.report != "-" && !IsJsonPath(options.report))
         Warn(options.report + ": the report is JSON, but the name does not end in .json");
     if (!batch.outDir.empty()) return RunBatchExport(batch);
     if (batch.inputs.size() != 2)

@@ -18,12 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Found {
-    std::string input;
-    fs::path relative;  // the output's path under outDir, before the extension changes
-    std::string error;
-};
-
 // Not lexically_normal alone: the same file reached by two spellings is one file.
 std::string Identity(const fs::path& path) {
     std::error_code ec;
@@ -39,13 +33,14 @@ bool IsLeftOut(const LeftOut& leftOut, const fs::path& path) {
     return !leftOut.empty() && ::lstat(path.c_str(), &info) == 0 && leftOut.count({info.st_dev, info.st_ino}) != 0;
 }
 
-void AddFolder(const fs::path& folder, const LeftOut& leftOut, std::vector<Found>* found, std::size_t* skipped) {
+// Until DiscoverInputs names it, a file's output is its path under outDir with its own extension.
+void AddFolder(const fs::path& folder, const LeftOut& leftOut, std::vector<BatchInput>* found, std::size_t* skipped) {
     std::vector<fs::path> files;
     std::error_code ec;
     // Links to folders are not followed: a link back up the tree would never end.
     fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec), end;
     if (ec) {
-        found->push_back({folder.string(), {}, "cannot read the folder: " + ec.message()});
+        found->push_back({folder.string(), "", "cannot read the folder: " + ec.message()});
         return;
     }
     for (; it != end; it.increment(ec)) {
@@ -60,9 +55,9 @@ void AddFolder(const fs::path& folder, const LeftOut& leftOut, std::vector<Found
         if (IsConvertibleName(it->path().string())) files.push_back(it->path());
         else ++*skipped;
     }
-    if (ec) found->push_back({folder.string(), {}, "cannot read the folder: " + ec.message()});
+    if (ec) found->push_back({folder.string(), "", "cannot read the folder: " + ec.message()});
     std::sort(files.begin(), files.end());
-    for (const fs::path& file : files) found->push_back({file.string(), file.lexically_relative(folder), {}});
+    for (const fs::path& file : files) found->push_back({file.string(), file.lexically_relative(folder).string(), ""});
 }
 
 fs::path WithWux(fs::path relative, bool keepExtension, int number) {
@@ -83,7 +78,7 @@ bool IsConvertibleName(const std::string& path) {
 
 Discovery DiscoverInputs(const std::vector<std::string>& paths, const std::string& outDir, const std::string& report) {
     Discovery discovery;
-    std::vector<Found> found;
+    std::vector<BatchInput> found;
     LeftOut leftOut;
     for (const std::string& path : {outDir, report}) {
         struct stat info;
@@ -93,36 +88,32 @@ Discovery DiscoverInputs(const std::vector<std::string>& paths, const std::strin
         std::error_code ec;
         const fs::file_status status = fs::status(path, ec);
         if (fs::is_directory(status)) AddFolder(path, leftOut, &found, &discovery.skipped);
-        else if (fs::exists(status)) found.push_back({path, fs::path(path).filename(), {}});
-        else found.push_back({path, fs::path(path).filename(), "no such file or folder"});
+        else if (fs::exists(status)) found.push_back({path, fs::path(path).filename().string(), ""});
+        else found.push_back({path, "", "no such file or folder"});
     }
 
     // Drop repeats of one file; count who wants each output name. The folders outputs go
     // into (an input folder named x.wux) take their names as a file would.
     std::set<std::string> seen, taken;
-    std::vector<Found> unique;
     std::map<std::string, int> plainUsers;
-    for (Found& f : found) {
+    for (BatchInput& f : found) {
         if (f.error.empty() && !seen.insert(Identity(f.input)).second) continue;
         if (f.error.empty()) {
-            ++plainUsers[WithWux(f.relative, false, 1).string()];
-            for (fs::path folder = f.relative.parent_path(); !folder.empty(); folder = folder.parent_path())
+            ++plainUsers[WithWux(f.output, false, 1).string()];
+            for (fs::path folder = fs::path(f.output).parent_path(); !folder.empty(); folder = folder.parent_path())
                 if (taken.insert(folder.string()).second) ++plainUsers[folder.string()];
         }
-        unique.push_back(std::move(f));
+        discovery.inputs.push_back(std::move(f));
     }
-    for (const Found& f : unique) {
-        BatchInput input{f.input, {}, f.error};
-        if (f.error.empty()) {
-            const bool keepExtension = plainUsers[WithWux(f.relative, false, 1).string()] > 1;
-            fs::path relative;
-            for (int number = 1;; ++number) {
-                relative = WithWux(f.relative, keepExtension, number);
-                if (taken.insert(relative.string()).second) break;
-            }
-            input.output = (fs::path(outDir) / relative).string();
+    for (BatchInput& input : discovery.inputs) {
+        if (!input.error.empty()) continue;
+        const bool keepExtension = plainUsers[WithWux(input.output, false, 1).string()] > 1;
+        fs::path relative;
+        for (int number = 1;; ++number) {
+            relative = WithWux(input.output, keepExtension, number);
+            if (taken.insert(relative.string()).second) break;
         }
-        discovery.inputs.push_back(std::move(input));
+        input.output = (fs::path(outDir) / relative).string();
     }
     return discovery;
 }

@@ -61,8 +61,7 @@ int RunCheck(const InspectOptions& options) {
         shown.problems.erase(std::remove_if(shown.problems.begin(), shown.problems.end(),
                                             [](const Problem& p) { return p.severity != Problem::Severity::Error; }),
                              shown.problems.end());
-    std::cout << FormatReport(shown);
-    std::cout << options.path << ": " << (report.Valid() ? "valid" : "invalid") << " ("
+    std::cout << FormatReport(shown) << options.path << ": " << (report.Valid() ? "valid" : "invalid") << " ("
               << Plural(report.errorCount, "error", "errors") << ", "
               << Plural(report.warningCount, "warning", "warnings") << ")\n";
     return code;

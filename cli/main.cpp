@@ -83,15 +83,6 @@ std::string UnknownCommand(const CLI::App& app, const std::string& word) {
     return "no command '" + word + "'" + Suggestion(word, names);
 }
 
-std::vector<std::string> OptionNames(const CLI::App& command) {
-    std::vector<std::string> names;
-    for (const CLI::Option* option : command.get_options()) {
-        for (const std::string& l : option->get_lnames()) names.push_back("--" + l);
-        for (const std::string& s : option->get_snames()) names.push_back("-" + s);
-    }
-    return names;
-}
-
 // CLI11's message in the words of this tool: the option as the user typed it, range errors
 // as words, a suggestion for a mistyped option.
 std::string UsageText(const CLI::ParseError& e, const CLI::App* command, const std::vector<std::string>& args) {
@@ -105,14 +96,16 @@ std::string UsageText(const CLI::ParseError& e, const CLI::App* command, const s
     }
     text = wux::ReplaceAll(text, ": must be ", " must be ");
     if (command == nullptr) return text;
+    std::vector<std::string> known;  // every name of the command's options
     for (const CLI::Option* option : command->get_options()) {
+        for (const std::string& l : option->get_lnames()) known.push_back("--" + l);
+        for (const std::string& s : option->get_snames()) known.push_back("-" + s);
         const std::string longName = option->get_lnames().empty() ? "" : "--" + option->get_lnames().front();
         if (longName.empty() || typed(longName)) continue;
         for (const std::string& s : option->get_snames())
             if (typed("-" + s)) text = wux::ReplaceAll(text, longName, "-" + s);
     }
     if (dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr) {
-        const std::vector<std::string> known = OptionNames(*command);
         for (const std::string& arg : args) {
             const std::string word = arg.substr(0, arg.find('='));
             if (word.size() > 1 && word[0] == '-' && std::find(known.begin(), known.end(), word) == known.end())

@@ -218,8 +218,7 @@ private:
             why = std::strerror(errno);  // the worker is gone
             Reap(slot);
         }
-        WorkerOutcome failed;
-        failed.end = WorkerOutcome::End::NotStarted;
+        WorkerOutcome failed;  // NotStarted
         failed.startError = why;
         if (run_.done) run_.done(job, failed);
     }

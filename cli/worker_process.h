@@ -48,7 +48,6 @@ struct WorkerOutcome {
     double seconds = 0;
     std::string startError;  // NotStarted: why no child could be made
 
-    bool Succeeded() const { return end == End::Exited && exitCode == 0; }
 };
 
 struct WorkerRun {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "format/wux_reader.h"
 #include "input/warnings.h"
 #include "writer/staged_files.h"
@@ -27,15 +29,11 @@ std::string WuxToJsonScene(const WuxDocument& doc, Warnings* warnings);
 // the radius or the semi-axes (marked in their extras), so that the file holds exactly the
 // model's triangles; reference entries empty nodes whose transform carries the helper's
 // axes and whose extras its size, so that `wux export` of the glTF file gives them back.
-// Material values glTF has no place for go into the material's extras under "wux".
-struct GltfOptions {
-    bool binary = true;                    // .glb; otherwise .gltf with a .bin and the images beside it
-    std::string outputPath;                // names the .bin and the image copies of a .gltf
-    std::vector<std::string> textureDirs;  // where map files are looked for, in order
-};
-
-// Stages the file(s) to write in *outputs.
-ToolResult<void> WriteGltf(const WuxDocument& file, const GltfOptions& options, StagedFiles* outputs, Warnings* warnings);
+// Material values glTF has no place for go into the material's extras under "wux". A .glb
+// output holds everything; a .gltf one has a .bin and copies of the images beside it. Map
+// files are looked for in textureDirs, in order. Stages the files to write in *outputs.
+ToolResult<void> WriteGltf(const WuxDocument& file, const std::string& outputPath,
+                           const std::vector<std::string>& textureDirs, StagedFiles* outputs, Warnings* warnings);
 
 // A WUX file as Wavefront OBJ with its MTL library beside it: one object per mesh record with
 // positions, texture coordinates and normals turned to Y-up, and materials by name with the
@@ -53,29 +51,22 @@ ToolResult<void> WriteObj(const WuxDocument& doc, const std::string& outputPath,
 // The host's matrix layout: rows 0, 1, 2 the X, Y, Z axes, row 3 the translation.
 using HostRows = std::array<std::array<double, 3>, 4>;
 
-// A helper node: its object transform and the helper's size.
-struct HelperNode {
-    std::string name;
+// A node besides the meshes: a sphere primitive ("GBND" or "GELP") whose radius is the size,
+// or a helper of the size, under its object transform. The name is UTF-8 (Utf8Name());
+// nameBytes holds an entry's own bytes as HexBytes() when they differ, else nothing.
+struct RecordNode {
+    bool sphere = false;
+    std::string name, nameBytes;
     HostRows transform{};
     double size = 0.0;
 };
 
-// A sphere node ("GBND" or "GELP"): a sphere primitive of the radius under the transform.
-struct SphereNode {
-    HostRows transform{};
-    double radius = 0.0;
-};
-
-// Warnings name the record, e.g. "GREF entry 2 'Spawn': ...".
-HelperNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warnings* warnings);
-
-// The "GBND" nodes in the order the scene must visit them: the main sphere first, then the
-// further spheres in their order, so that each of those is rejected into the list in turn.
-// None for a main sphere of radius 0 at the origin without further spheres.
-std::vector<SphereNode> BoundSphereNodes(const BoundChunk& bounds, Warnings* warnings);
-
-// The "GELP" node, if the file has one.
-std::vector<SphereNode> EllipsoidNodes(const EllipsoidChunk* ellipsoid, Warnings* warnings);
+// The nodes besides the meshes in the order the scene must visit them. First the "GBND"
+// spheres: the main sphere, then the further spheres in their order, so that each of those
+// is rejected into the list in turn (none for a main sphere of radius 0 at the origin
+// without further spheres); then the "GELP" node, if the file has one; then a helper per
+// reference entry. Warnings name the record, e.g. "GREF entry 2 "Spawn": ...".
+std::vector<RecordNode> RecordNodes(const ExportModel& model, Warnings* warnings);
 
 // Warnings for records that no re-export gives back as they are: materials out of the
 // order of first use or unused, shared vertices, map slots out of order, fixed words
@@ -96,9 +87,11 @@ struct Corner {
 };
 
 enum class CornerNormals {
-    Stored,  // in the object's own space, as the file keeps them
+    Stored,  // in the object's own space, as the file keeps them (for the JSON scene)
     World,   // in world space like the positions (format/world_normals.h); a record whose
-             // normals cannot be turned gets smooth ones, with a warning naming it
+             // normals cannot be turned gets smooth ones, with a warning naming it. For glTF
+             // and OBJ, where a mesh without faces would come back as an empty node, that is
+             // a helper: such a record gives no corners, with a warning that it is left out.
 };
 
 // Three corners per triangle. Triangles with an index past the record's vertices are left
@@ -110,6 +103,14 @@ std::vector<Corner> MeshCorners(const VertexChunk& mesh, std::size_t meshIndex, 
 // The shortest decimal that reads back as the same f32, as a double: 0.1f is written as
 // 0.1, not as 0.10000000149011612. Values not finite become 0.
 double ShortFloat(double value);
+
+// The values as a JSON array, each ShortFloat().
+template <typename T, std::size_t N>
+nlohmann::json ShortFloats(const std::array<T, N>& values) {
+    nlohmann::json out = nlohmann::json::array();
+    for (T v : values) out.push_back(ShortFloat(v));
+    return out;
+}
 
 // Appends the shortest decimal that reads back as the same f32 (a number JSON and OBJ both
 // read); a value not finite is written as 0.

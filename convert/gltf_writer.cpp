@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -51,44 +50,31 @@ std::string PercentEncoded(const std::string& name) {
 
 class GltfBuilder {
 public:
-    GltfBuilder(const WuxDocument& file, const GltfOptions& options, StagedFiles* outputs, Warnings* warnings)
-        : file_(file), options_(options), outputs_(outputs), warnings_(warnings) {}
+    GltfBuilder(const WuxDocument& file, const std::string& outputPath, const std::vector<std::string>& textureDirs,
+                StagedFiles* outputs, Warnings* warnings)
+        : file_(file), outputPath_(outputPath), outputs_(outputs), warnings_(warnings), textureFolders_(textureDirs) {}
 
     ToolResult<void> Build() {
         WarnUnreproducible(file_, warnings_);
         doc_["asset"] = {{"version", "2.0"}, {"generator", "wux convert"}, {"extras", {{"wux", {{"version", 1}}}}}};
-        for (const MaterialChunk* m : Records<MaterialChunk>(*model_.materials)) materials_.push_back(MaterialJson(*m));
+        for (const MaterialChunk* m : Records<MaterialChunk>(*model_.materials)) Push("materials", MaterialJson(*m));
         const auto meshes = Records<VertexChunk>(*model_.meshes);
         for (std::size_t i = 0; i < meshes.size(); ++i) MeshNode(*meshes[i], i);
-        for (const SphereNode& s : BoundSphereNodes(*model_.bounds, warnings_)) SphereNodeJson(kBoundSphereNodeName, s);
-        for (const SphereNode& s : EllipsoidNodes(model_.ellipsoid.get(), warnings_)) SphereNodeJson(kEllipsoidNodeName, s);
-        const auto entries = Records<ReferenceEntry>(*model_.references->entries);
-        for (std::size_t i = 0; i < entries.size(); ++i) HelperNodeJson(*entries[i], i);
+        for (const RecordNode& node : RecordNodes(model_, warnings_))
+            AddNode(node.sphere ? SphereJson(node) : HelperJson(node));
 
-        Json scene = Json::object();
-        if (!nodes_.empty()) {
-            Json roots = Json::array();
-            for (std::size_t i = 0; i < nodes_.size(); ++i) roots.push_back(i);
-            scene["nodes"] = roots;
-            doc_["nodes"] = nodes_;
-        }
-        doc_["scenes"] = Json::array({scene});
+        doc_["scenes"] = Json::array({scene_});
         doc_["scene"] = 0;
-        // glTF wants no empty lists.
-        for (const auto& [key, list] : {std::pair<const char*, const Json&>{"meshes", meshes_}, {"materials", materials_},
-                                        {"images", images_}, {"textures", textures_}, {"accessors", accessors_},
-                                        {"bufferViews", views_}})
-            if (!list.empty()) doc_[key] = list;
-        if (!images_.empty()) doc_["samplers"] = Json::array({Json::object()});
+        if (doc_.contains("images")) doc_["samplers"] = Json::array({Json::object()});
         if (!bin_.empty()) {
             Json buffer{{"byteLength", bin_.size()}};
-            if (!options_.binary) buffer["uri"] = PercentEncoded(BinName());
+            if (!binary_) buffer["uri"] = PercentEncoded(BinName());
             doc_["buffers"] = Json::array({buffer});
         }
-        if (options_.binary) {
-            Put(options_.outputPath, Glb());
+        if (binary_) {
+            Put(outputPath_, Glb());
         } else {
-            Put(options_.outputPath, doc_.dump(1) + "\n");
+            Put(outputPath_, doc_.dump(1) + "\n");
             if (!bin_.empty()) Put(Beside(BinName()), bin_);
         }
         return failure_;
@@ -101,10 +87,21 @@ private:
         if (failure_.Ok()) failure_ = outputs_->Add(path, bytes.data(), bytes.size(), replaces);
     }
 
-    std::string BinName() const { return fs::path(options_.outputPath).stem().string() + ".bin"; }
+    std::string BinName() const { return fs::path(outputPath_).stem().string() + ".bin"; }
     std::string Beside(const std::string& name) const {
-        return (fs::path(options_.outputPath).parent_path() / name).string();
+        return (fs::path(outputPath_).parent_path() / name).string();
     }
+
+    // Appends to one of the document's lists, made on first use: glTF wants no empty lists.
+    // The item's index.
+    std::size_t Push(const char* list, Json item) {
+        Json& items = doc_[list];
+        items.push_back(std::move(item));
+        return items.size() - 1;
+    }
+
+    // Every node is a root of the one scene.
+    void AddNode(Json node) { scene_["nodes"].push_back(Push("nodes", std::move(node))); }
 
     std::size_t AddView(const void* data, std::size_t size, int target) {
         const std::size_t offset = bin_.size();
@@ -113,8 +110,7 @@ private:
         bin_.resize((bin_.size() + 3) / 4 * 4, 0);  // every view starts on a 4-byte boundary
         Json view{{"buffer", 0}, {"byteOffset", offset}, {"byteLength", size}};
         if (target != 0) view["target"] = target;
-        views_.push_back(view);
-        return views_.size() - 1;
+        return Push("bufferViews", std::move(view));
     }
 
     // The values each corner gives (an array of 2 or 3 floats), as one accessor.
@@ -136,8 +132,7 @@ private:
             accessor["min"] = lo;
             accessor["max"] = hi;
         }
-        accessors_.push_back(accessor);
-        return accessors_.size() - 1;
+        return Push("accessors", std::move(accessor));
     }
 
     // The image of a map file, looked up once per name; none when it is not found.
@@ -151,15 +146,13 @@ private:
             warnings_->Add(WarningKind::MapFilesMissing, image.Error().Text());
         } else {
             Json json{{"name", Utf8Name(fileName, "map file " + PrintableText(fileName), warnings_)}};
-            if (options_.binary) {
+            if (binary_) {
                 json["bufferView"] = AddView(image->bytes.data(), image->bytes.size(), 0);
                 json["mimeType"] = image->mimeType;
             } else {
                 json["uri"] = PercentEncoded(CopyOf(image->fileName, std::move(image->bytes)));
             }
-            images_.push_back(json);
-            textures_.push_back({{"source", images_.size() - 1}, {"sampler", 0}});
-            known->second = textures_.size() - 1;
+            known->second = Push("textures", {{"source", Push("images", std::move(json))}, {"sampler", 0}});
         }
         return known->second;
     }
@@ -168,7 +161,7 @@ private:
     // is used as it is), nor takes a name of this conversion: it gets a free name then, with a
     // warning. The name given.
     std::string CopyOf(const std::string& name, std::vector<std::uint8_t> bytes) {
-        if (copyNames_.empty()) copyNames_ = {fs::path(options_.outputPath).filename().string(), BinName()};
+        if (copyNames_.empty()) copyNames_ = {fs::path(outputPath_).filename().string(), BinName()};
         const fs::path p(name);
         std::string candidate = name;
         NameUse use = NameUse::Taken;
@@ -189,33 +182,26 @@ private:
         Json pbr{{"baseColorFactor", {Clamp01(diffuse[0]), Clamp01(diffuse[1]), Clamp01(diffuse[2]), Clamp01(opacity)}},
                  {"metallicFactor", 0.0},
                  {"roughnessFactor", 1.0}};
-        auto floats = [](const std::array<float, 3>& c) {
-            return Json::array({ShortFloat(c[0]), ShortFloat(c[1]), ShortFloat(c[2])});
-        };
-        Json extras{{"ambient", floats(Colour(m, wux_file::kAmbientWord))},
-                    {"specular", floats(Colour(m, wux_file::kSpecularWord))},
-                    {"filter", floats(Colour(m, wux_file::kFilterWord))}};
+        Json extras{{"ambient", ShortFloats(Colour(m, wux_file::kAmbientWord))},
+                    {"specular", ShortFloats(Colour(m, wux_file::kSpecularWord))},
+                    {"filter", ShortFloats(Colour(m, wux_file::kFilterWord))}};
         // The base colour holds values from 0 to 1 only: others are kept here exactly.
         if (std::any_of(diffuse.begin(), diffuse.end(), [](float c) { return Clamp01(c) != c; }))
-            extras["diffuse"] = floats(diffuse);
+            extras["diffuse"] = ShortFloats(diffuse);
         if (Clamp01(opacity) != opacity) extras["opacity"] = ShortFloat(opacity);
-        Json maps = Json::array();
-        bool diffuseTextured = false;
+        extras["maps"] = Json::array();
         for (std::int32_t k = 0; k < m.mapCount; ++k) {
             const MaterialMap& map = m.maps[k];
             const auto channel = static_cast<std::uint32_t>(map.channel);
             Json entry{{"slot", channel}, {"file", Utf8Name(map.fileName, where, warnings_)}, {"amount", ShortFloat(map.amount)}};
-            const std::optional<std::size_t> texture = TextureFor(map.fileName, where);
-            if (texture) {
+            if (const std::optional<std::size_t> texture = TextureFor(map.fileName, where)) {
                 entry["texture"] = *texture;
-                if (channel == wux_file::kDiffuseMapChannel && !diffuseTextured) {
+                // The first diffuse map that has an image gives the base colour's texture.
+                if (channel == wux_file::kDiffuseMapChannel && !pbr.contains("baseColorTexture"))
                     pbr["baseColorTexture"] = {{"index", *texture}};
-                    diffuseTextured = true;
-                }
             }
-            maps.push_back(entry);
+            extras["maps"].push_back(entry);
         }
-        extras["maps"] = maps;
         const std::string name = Utf8Name(m.name, where, warnings_);
         // glTF names are UTF-8: one that is not (the host's code page) keeps its bytes here.
         if (name != m.name) extras["nameBytes"] = HexBytes(m.name);
@@ -227,10 +213,7 @@ private:
     void MeshNode(const VertexChunk& mesh, std::size_t index) {
         // glTF wants normals in the space of the positions, which is the file's world space.
         const std::vector<Corner> corners = MeshCorners(mesh, index, CornerNormals::World, warnings_);
-        if (corners.empty()) {
-            warnings_->Add(WarningKind::EmptyMeshesLeftOut, "GVTX #" + std::to_string(index));
-            return;
-        }
+        if (corners.empty()) return;
         const auto position = [](const Corner& c) {
             return std::array<float, 3>{Finite(c.position[0]), Finite(c.position[1]), Finite(c.position[2])};
         };
@@ -241,86 +224,76 @@ private:
         Json primitive{{"attributes", attributes}, {"mode", kTriangles}};
         const std::int32_t m = mesh.materialIndex;
         if (m >= 0 && m < model_.materials->count()) primitive["material"] = m;
-        meshes_.push_back({{"name", "mesh " + std::to_string(index)}, {"primitives", Json::array({primitive})}});
-        // The corners are in the file's world space: the node only turns the frame.
-        nodes_.push_back({{"name", "mesh " + std::to_string(index)}, {"mesh", meshes_.size() - 1}, {"matrix", kTurnMatrix}});
+        const std::string name = "mesh " + std::to_string(index);
+        const std::size_t made = Push("meshes", {{"name", name}, {"primitives", Json::array({primitive})}});
+        AddNode({{"name", name}, {"mesh", made}, {"matrix", kTurnMatrix}});
     }
 
-    // A sphere node: empty, its scale the radius along each axis, at its centre; a mesh would
-    // count as the model's triangles in every consumer.
-    void SphereNodeJson(const char* name, const SphereNode& sphere) {
+    static Json SphereJson(const RecordNode& sphere) {
         const auto& t = sphere.transform;
         // Scale first, then the turn: each local axis keeps its own scale.
-        Json scale = Json::array();
-        for (int k = 0; k < 3; ++k) scale.push_back(ShortFloat(sphere.radius * t[k][k]));
-        const auto at = Turn(t[3]);
-        const bool bound = std::strcmp(name, kBoundSphereNodeName) == 0;
-        const Json mark = bound ? Json{{"boundSphere", ShortFloat(sphere.radius)}} : Json{{"ellipsoid", scale}};
-        nodes_.push_back({{"name", name},
-                          {"translation", {ShortFloat(at[0]), ShortFloat(at[1]), ShortFloat(at[2])}},
-                          {"rotation", kTurnRotation},
-                          {"scale", scale},
-                          {"extras", {{"wux", mark}}}});
+        const double radius = sphere.size;
+        const Json scale = ShortFloats(std::array<double, 3>{radius * t[0][0], radius * t[1][1], radius * t[2][2]});
+        const bool bound = sphere.name == kBoundSphereNodeName;
+        const Json mark = bound ? Json{{"boundSphere", ShortFloat(radius)}} : Json{{"ellipsoid", scale}};
+        return {{"name", sphere.name},
+                {"translation", ShortFloats(Turn(t[3]))},
+                {"rotation", kTurnRotation},
+                {"scale", scale},
+                {"extras", {{"wux", mark}}}};
     }
 
-    void HelperNodeJson(const ReferenceEntry& entry, std::size_t index) {
-        const HelperNode helper = HelperFromEntry(entry, index, warnings_);
+    static Json HelperJson(const RecordNode& helper) {
         Json matrix = Json::array();
         for (int r = 0; r < 4; ++r) {
-            const auto column = Turn(helper.transform[r]);
-            for (double v : column) matrix.push_back(ShortFloat(v));
+            for (double v : Turn(helper.transform[r])) matrix.push_back(ShortFloat(v));
             matrix.push_back(r == 3 ? 1 : 0);
         }
         // The name again in the extras (with its bytes when not UTF-8): Assimp names a node
         // without one after its index.
-        const std::string name = Utf8Name(helper.name, "GREF entry " + std::to_string(index), warnings_);
-        Json wux{{"name", name}};
-        if (name != helper.name) wux["nameBytes"] = HexBytes(helper.name);
-        nodes_.push_back({{"name", name}, {"matrix", matrix}, {"extras", {{"size", ShortFloat(helper.size)}, {"wux", wux}}}});
+        Json wux{{"name", helper.name}};
+        if (!helper.nameBytes.empty()) wux["nameBytes"] = helper.nameBytes;
+        return {{"name", helper.name}, {"matrix", matrix}, {"extras", {{"size", ShortFloat(helper.size)}, {"wux", wux}}}};
     }
 
-    std::vector<std::uint8_t> Glb() {
+    std::string Glb() {
         std::string json = doc_.dump();
         json.resize((json.size() + 3) / 4 * 4, ' ');
-        std::vector<std::uint8_t> out;
-        auto u32 = [&out](std::uint64_t v) {
-            for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+        std::string out = "glTF";
+        const auto u32 = [&out](std::uint64_t v) {
+            for (int i = 0; i < 4; ++i) out += static_cast<char>(v >> (8 * i));
         };
-        const std::uint64_t total = 12 + 8 + json.size() + (bin_.empty() ? 0 : 8 + bin_.size());
-        out.reserve(total);
-        out.insert(out.end(), {'g', 'l', 'T', 'F'});
         u32(2);
-        u32(total);
+        u32(12 + 8 + json.size() + (bin_.empty() ? 0 : 8 + bin_.size()));
         u32(json.size());
-        out.insert(out.end(), {'J', 'S', 'O', 'N'});
-        out.insert(out.end(), json.begin(), json.end());
+        out += "JSON" + json;
         if (!bin_.empty()) {
             u32(bin_.size());
-            out.insert(out.end(), {'B', 'I', 'N', '\0'});
-            out.insert(out.end(), bin_.begin(), bin_.end());
+            out.append("BIN", 4);  // the tag's fourth byte is a zero
+            out.append(bin_.begin(), bin_.end());
         }
         return out;
     }
 
     const WuxDocument& file_;
     const ExportModel& model_ = *file_.model;
-    const GltfOptions& options_;
+    const std::string& outputPath_;
+    const bool binary_ = Lower(fs::path(outputPath_).extension().string()) == ".glb";
     StagedFiles* outputs_;
     Warnings* warnings_;
     ToolResult<void> failure_;
-    Json doc_ = Json::object();
-    Json nodes_ = Json::array(), meshes_ = Json::array(), materials_ = Json::array();
-    Json accessors_ = Json::array(), views_ = Json::array(), images_ = Json::array(), textures_ = Json::array();
+    Json doc_ = Json::object(), scene_ = Json::object();
     std::vector<std::uint8_t> bin_;
     std::map<std::string, std::optional<std::size_t>> textureByName_;
     std::set<std::string> copyNames_;
-    TextureFolders textureFolders_{options_.textureDirs};
+    TextureFolders textureFolders_;
 };
 
 }  // namespace
 
-ToolResult<void> WriteGltf(const WuxDocument& file, const GltfOptions& options, StagedFiles* outputs, Warnings* warnings) {
-    return GltfBuilder(file, options, outputs, warnings).Build();
+ToolResult<void> WriteGltf(const WuxDocument& file, const std::string& outputPath,
+                           const std::vector<std::string>& textureDirs, StagedFiles* outputs, Warnings* warnings) {
+    return GltfBuilder(file, outputPath, textureDirs, outputs, warnings).Build();
 }
 
 }  // namespace wux

@@ -4,7 +4,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "collect/node_route.h"
 #include "format/tool_text.h"
 
 namespace wux {
@@ -12,16 +11,9 @@ namespace {
 
 using Json = nlohmann::json;
 
-template <std::size_t N, typename T>
-Json Floats(const std::array<T, N>& values) {
-    Json out = Json::array();
-    for (T v : values) out.push_back(ShortFloat(v));
-    return out;
-}
-
 Json Rows(const HostRows& rows) {
     Json out = Json::array();
-    for (const auto& row : rows) out.push_back(Floats(row));
+    for (const auto& row : rows) out.push_back(ShortFloats(row));
     return out;
 }
 
@@ -35,10 +27,10 @@ Json MaterialJson(const MaterialChunk& m, Warnings* warnings) {
                         {"amount", ShortFloat(map.amount)}});
     }
     Json out{{"name", Utf8Name(m.name, where, warnings)},
-             {"diffuse", Floats(Colour(m, wux_file::kDiffuseWord))},
-             {"ambient", Floats(Colour(m, wux_file::kAmbientWord))},
-             {"specular", Floats(Colour(m, wux_file::kSpecularWord))},
-             {"filter", Floats(Colour(m, wux_file::kFilterWord))},
+             {"diffuse", ShortFloats(Colour(m, wux_file::kDiffuseWord))},
+             {"ambient", ShortFloats(Colour(m, wux_file::kAmbientWord))},
+             {"specular", ShortFloats(Colour(m, wux_file::kSpecularWord))},
+             {"filter", ShortFloats(Colour(m, wux_file::kFilterWord))},
              {"opacity", ShortFloat(m.colourBlock[wux_file::kOpacityWord])}};
     if (!maps.empty()) out["maps"] = std::move(maps);
     // A name that is not UTF-8 (the host's code page) comes back from its bytes.
@@ -51,10 +43,9 @@ template <typename Values>
 void AppendList(std::string* out, const std::vector<Corner>& corners, Values values) {
     *out += '[';
     for (std::size_t k = 0; k < corners.size(); ++k) {
-        *out += k ? ",[" : "[";
         const auto v = values(corners[k]);
         for (std::size_t i = 0; i < v.size(); ++i) {
-            if (i) *out += ',';
+            *out += i ? "," : k ? ",[" : "[";
             AppendFloat(out, v[i]);
         }
         *out += ']';
@@ -71,10 +62,8 @@ std::string MeshNode(const VertexChunk& mesh, std::size_t index, std::size_t mat
     out += ",\"object\":{\"type\":\"mesh\",\"verts\":";
     AppendList(&out, corners, [](const Corner& c) { return c.position; });
     std::string faces = "[";
-    for (std::size_t k = 0; k + 2 < corners.size(); k += 3) {
-        if (k) faces += ',';
-        faces += "[" + std::to_string(k) + "," + std::to_string(k + 1) + "," + std::to_string(k + 2) + "]";
-    }
+    for (std::size_t k = 0; k < corners.size(); k += 3)
+        faces += (k ? ",[" : "[") + std::to_string(k) + "," + std::to_string(k + 1) + "," + std::to_string(k + 2) + "]";
     faces += "]";
     out += ",\"faces\":" + faces;
     // Without texture vertices the plug-in writes u = v = 0, which is what the record holds.
@@ -91,12 +80,6 @@ std::string MeshNode(const VertexChunk& mesh, std::size_t index, std::size_t mat
     return out + "}}";
 }
 
-std::string SphereNodeJson(const char* name, const SphereNode& sphere) {
-    return Json{{"name", name}, {"matrix", Rows(sphere.transform)},
-                {"object", {{"type", "sphere"}, {"radius", ShortFloat(sphere.radius)}}}}
-        .dump();
-}
-
 }  // namespace
 
 std::string WuxToJsonScene(const WuxDocument& doc, Warnings* warnings) {
@@ -110,15 +93,11 @@ std::string WuxToJsonScene(const WuxDocument& doc, Warnings* warnings) {
     const auto meshes = Records<VertexChunk>(*model.meshes);
     for (std::size_t i = 0; i < meshes.size(); ++i)
         nodes.push_back(MeshNode(*meshes[i], i, static_cast<std::size_t>(model.materials->count()), warnings));
-    for (const SphereNode& s : BoundSphereNodes(*model.bounds, warnings)) nodes.push_back(SphereNodeJson(kBoundSphereNodeName, s));
-    for (const SphereNode& s : EllipsoidNodes(model.ellipsoid.get(), warnings)) nodes.push_back(SphereNodeJson(kEllipsoidNodeName, s));
-    const auto entries = Records<ReferenceEntry>(*model.references->entries);
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const HelperNode helper = HelperFromEntry(*entries[i], i, warnings);
-        Json node{{"name", Utf8Name(helper.name, "GREF entry " + std::to_string(i), warnings)},
-                  {"matrix", Rows(helper.transform)},
-                  {"object", {{"type", "helper"}, {"size", ShortFloat(helper.size)}}}};
-        if (node["name"] != helper.name) node["name_bytes"] = HexBytes(helper.name);
+    for (const RecordNode& n : RecordNodes(model, warnings)) {
+        const Json object = n.sphere ? Json{{"type", "sphere"}, {"radius", ShortFloat(n.size)}}
+                                     : Json{{"type", "helper"}, {"size", ShortFloat(n.size)}};
+        Json node{{"name", n.name}, {"matrix", Rows(n.transform)}, {"object", object}};
+        if (!n.nameBytes.empty()) node["name_bytes"] = n.nameBytes;
         nodes.push_back(node.dump());
     }
     // One material or node a line: readable, and still small for large meshes.

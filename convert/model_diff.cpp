@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <map>
 #include <sstream>
 #include <unordered_map>
 
@@ -31,8 +30,6 @@ const char* const kColourWordNames[kColourWords] = {
     "word 10 (specular red)", "word 11 (specular green)", "word 12 (specular blue)", "word 13",
     "word 14 (filter red)", "word 15 (filter green)", "word 16 (filter blue)", "word 17", "word 18"};
 
-const char* const kAxis[3] = {"x", "y", "z"};
-const char* const kVertexWordNames[5] = {"x", "y", "z", "u", "v"};
 
 // Where a record sits in each file; either may be missing. The record's text is made only
 // when a difference is found: meshes have millions of corners that are equal.
@@ -97,49 +94,59 @@ public:
     }
 
 private:
-    void Add(Difference d) {
+    // A difference in the field `fieldOffset` bytes into the record at `at`.
+    void Add(const std::string& kind, const Place& at, const std::string& field, std::string valueA, std::string valueB,
+             std::size_t fieldOffset, std::optional<double> magnitude = std::nullopt) {
         ++report_.total;
-        if (d.magnitude) {
-            LargestDifference& largest = report_.largest[d.kind];
-            if (*d.magnitude > largest.magnitude || largest.where.empty()) {
-                largest.magnitude = *d.magnitude;
-                largest.where = d.chunk + (d.record.empty() ? "" : ", " + d.record) + ": " + d.field;
+        if (magnitude) {
+            LargestDifference& largest = report_.largest[kind];
+            if (*magnitude > largest.magnitude || largest.where.empty()) {
+                largest.magnitude = *magnitude;
+                largest.where = at.chunk + (at.Record().empty() ? "" : ", " + at.Record()) + ": " + field;
             }
         }
-        if (report_.listed.size() < options_.maxListed) report_.listed.push_back(std::move(d));
+        if (report_.listed.size() >= options_.maxListed) return;
+        const auto shift = [&](std::optional<std::size_t> base) { return base ? std::optional(*base + fieldOffset) : base; };
+        report_.listed.push_back(Difference{kind, at.chunk, at.Record(), field, std::move(valueA), std::move(valueB),
+                                            shift(at.offsetA), shift(at.offsetB), magnitude});
     }
 
     void Float(const std::string& kind, const Place& at, const std::string& field, float va, float vb,
                std::size_t fieldOffset = 0) {
         if (WithinTolerance(va, vb, options_.tolerance)) return;
-        Difference d{kind, at.chunk, at.Record(), field, Number(va), Number(vb), Shift(at.offsetA, fieldOffset),
-                     Shift(at.offsetB, fieldOffset), std::nullopt};
         const double delta = std::fabs(double{va} - double{vb});
-        d.magnitude = std::isnan(delta) ? INFINITY : delta;
-        Add(std::move(d));
+        Add(kind, at, field, Number(va), Number(vb), fieldOffset, std::isnan(delta) ? INFINITY : delta);
     }
 
     template <typename T>
     void Exact(const std::string& kind, const Place& at, const std::string& field, const T& va, const T& vb,
                std::size_t fieldOffset = 0) {
-        if (va == vb) return;
-        Add(Difference{kind, at.chunk, at.Record(), field, Text(va), Text(vb), Shift(at.offsetA, fieldOffset),
-                       Shift(at.offsetB, fieldOffset), std::nullopt});
-    }
-
-    // A record only one file holds, at offset `at` in that file.
-    void Missing(const std::string& kind, const std::string& chunk, const std::string& record, bool inA, std::size_t at) {
-        const std::optional<std::size_t> there = at, none;
-        Add(Difference{kind, chunk, record, "record", inA ? "present" : "(none)", inA ? "(none)" : "present",
-                       inA ? there : none, inA ? none : there, std::nullopt});
+        if (va != vb) Add(kind, at, field, Text(va), Text(vb), fieldOffset);
     }
 
     static std::string Text(const std::string& s) { return SingleQuoted(s); }
     template <typename T>
     static std::string Text(const T& v) { return std::to_string(v); }
 
-    static std::optional<std::size_t> Shift(std::optional<std::size_t> base, std::size_t by) {
-        return base ? std::optional<std::size_t>(*base + by) : std::nullopt;
+    // Three words in a row: the fields "<prefix>x", "<prefix>y" and "<prefix>z".
+    void Xyz(const char* kind, const Place& at, const char* prefix, const float* va, const float* vb, std::size_t offset) {
+        for (std::size_t c = 0; c < 3; ++c) Float(kind, at, prefix + std::string(1, "xyz"[c]), va[c], vb[c], offset + 4 * c);
+    }
+
+    // Pairs the records both files hold by number; those of either beyond are missing in the other.
+    template <typename Pair, typename Miss>
+    static void Paired(std::size_t countA, std::size_t countB, Pair pair, Miss miss) {
+        const std::size_t n = std::min(countA, countB);
+        for (std::size_t i = 0; i < n; ++i) pair(i);
+        for (std::size_t i = n; i < countA; ++i) miss(i, true);
+        for (std::size_t i = n; i < countB; ++i) miss(i, false);
+    }
+
+    // A record only one file holds, at offset `at` in that file.
+    void Missing(const std::string& kind, const std::string& chunk, const std::string& record, bool inA, std::size_t at) {
+        const std::optional<std::size_t> there = at, none;
+        Add(kind, Place{chunk, record, inA ? there : none, inA ? none : there}, "record", inA ? "present" : "(none)",
+            inA ? "(none)" : "present", 0);
     }
 
     void Header() {
@@ -159,20 +166,15 @@ private:
 
     void Materials() {
         const auto inA = ByName(a_), inB = ByName(b_);
+        const auto chunk = [](const MaterialChunk* m) { return std::string(kMaterialTag) + " " + SingleQuoted(m->name); };
         for (std::size_t i = 0; i < a_.materials.size(); ++i) {
-            const std::string& name = a_.materials[i]->name;
-            const auto found = inB.find(name);
-            const std::string chunk = std::string(kMaterialTag) + " " + SingleQuoted(name);
-            if (found == inB.end()) {
-                Missing("material", chunk, "", true, a_.ChunkAt(kMaterialTag, i));
-                continue;
-            }
-            MaterialPair(chunk, i, found->second);
+            const auto found = inB.find(a_.materials[i]->name);
+            if (found != inB.end()) MaterialPair(chunk(a_.materials[i]), i, found->second);
+            else Missing("material", chunk(a_.materials[i]), "", true, a_.ChunkAt(kMaterialTag, i));
         }
         for (std::size_t i = 0; i < b_.materials.size(); ++i)
             if (inA.count(b_.materials[i]->name) == 0)
-                Missing("material", std::string(kMaterialTag) + " " + SingleQuoted(b_.materials[i]->name), "", false,
-                        b_.ChunkAt(kMaterialTag, i));
+                Missing("material", chunk(b_.materials[i]), "", false, b_.ChunkAt(kMaterialTag, i));
     }
 
     void MaterialPair(const std::string& chunk, std::size_t ia, std::size_t ib) {
@@ -189,9 +191,7 @@ private:
         auto fileField = [](const Side& side, std::size_t m, std::size_t k) -> const StringField& {
             return side.doc.strings[side.nameField[m] + 1 + k];
         };
-        const std::size_t countA = static_cast<std::size_t>(ma.mapCount), countB = static_cast<std::size_t>(mb.mapCount);
-        const std::size_t maps = std::min(countA, countB);
-        for (std::size_t i = 0; i < maps; ++i) {
+        const auto pair = [&](std::size_t i) {
             const MaterialMap& pa = ma.maps[i];
             const MaterialMap& pb = mb.maps[i];
             const StringField& fa = fileField(a_, ia, i);
@@ -200,11 +200,10 @@ private:
             Exact("map", at, "channel", std::uint32_t(pa.channel), std::uint32_t(pb.channel));
             Exact("map", Place{chunk, at.record, fa.offset, fb.offset}, "file name", pa.fileName, pb.fileName);
             Float("amount", Place{chunk, at.record, Side::After(fa), Side::After(fb)}, "amount", pa.amount, pb.amount);
-        }
-        for (std::size_t i = maps; i < countA; ++i)
-            Missing("map", chunk, "map " + std::to_string(i), true, fileField(a_, ia, i).offset - 4);
-        for (std::size_t i = maps; i < countB; ++i)
-            Missing("map", chunk, "map " + std::to_string(i), false, fileField(b_, ib, i).offset - 4);
+        };
+        Paired(std::size_t(ma.mapCount), std::size_t(mb.mapCount), pair, [&](std::size_t i, bool inA) {
+            Missing("map", chunk, "map " + std::to_string(i), inA, fileField(inA ? a_ : b_, inA ? ia : ib, i).offset - 4);
+        });
     }
 
     // A mesh's material by the name it refers to, so that two files listing the same
@@ -216,12 +215,9 @@ private:
     }
 
     void Meshes() {
-        const std::size_t n = std::min(a_.meshes.size(), b_.meshes.size());
-        for (std::size_t i = 0; i < n; ++i) MeshPair(i);
-        for (std::size_t i = n; i < a_.meshes.size(); ++i)
-            Missing("mesh", "GVTX #" + std::to_string(i), "", true, a_.ChunkAt(kMeshTag, i));
-        for (std::size_t i = n; i < b_.meshes.size(); ++i)
-            Missing("mesh", "GVTX #" + std::to_string(i), "", false, b_.ChunkAt(kMeshTag, i));
+        Paired(a_.meshes.size(), b_.meshes.size(), [&](std::size_t i) { MeshPair(i); }, [&](std::size_t i, bool inA) {
+            Missing("mesh", "GVTX #" + std::to_string(i), "", inA, (inA ? a_ : b_).ChunkAt(kMeshTag, i));
+        });
     }
 
     void MeshPair(std::size_t i) {
@@ -231,38 +227,33 @@ private:
         const std::size_t atA = a_.ChunkAt(kMeshTag, i), atB = b_.ChunkAt(kMeshTag, i);
         const Place head{chunk, "", atA, atB};
         const std::string refA = MaterialRef(a_, ma.materialIndex), refB = MaterialRef(b_, mb.materialIndex);
-        if (refA != refB)
-            Add(Difference{"material", chunk, "", "material", refA, refB, atA + kMeshMaterialOffset,
-                           atB + kMeshMaterialOffset, std::nullopt});
+        if (refA != refB) Add("material", head, "material", refA, refB, kMeshMaterialOffset);
         Float("constant", head, "constant", FloatFromBits(a_.doc.meshConstants[i]), FloatFromBits(b_.doc.meshConstants[i]),
               kMeshConstantOffset);
         Exact("count", head, "vertex count", std::uint32_t(ma.vertexCount), std::uint32_t(mb.vertexCount), kMeshVertexCountOffset);
         Exact("count", head, "face count", std::uint32_t(ma.faceCount), std::uint32_t(mb.faceCount), kMeshFaceCountOffset);
-        // Where each array starts in either file.
-        const std::size_t verticesA = atA + kMeshHeadSize, verticesB = atB + kMeshHeadSize;
-        const std::size_t trianglesA = verticesA + kVertexSize * std::size_t(ma.vertexCount);
-        const std::size_t trianglesB = verticesB + kVertexSize * std::size_t(mb.vertexCount);
-        const std::size_t normalsA = trianglesA + kTriangleSize * std::size_t(ma.faceCount);
-        const std::size_t normalsB = trianglesB + kTriangleSize * std::size_t(mb.faceCount);
-        const std::size_t blocksA = normalsA + kNormalSize * std::size_t(ma.vertexCount);
-        const std::size_t blocksB = normalsB + kNormalSize * std::size_t(mb.vertexCount);
+        // Where each array starts in a file: vertices, triangles, normals, face blocks.
+        const auto starts = [](std::size_t at, const VertexChunk& m) {
+            const std::size_t vertices = at + kMeshHeadSize, triangles = vertices + kVertexSize * std::size_t(m.vertexCount);
+            const std::size_t normals = triangles + kTriangleSize * std::size_t(m.faceCount);
+            return std::array<std::size_t, 4>{vertices, triangles, normals, normals + kNormalSize * std::size_t(m.vertexCount)};
+        };
+        const auto [verticesA, trianglesA, normalsA, blocksA] = starts(atA, ma);
+        const auto [verticesB, trianglesB, normalsB, blocksB] = starts(atB, mb);
         const std::size_t corners = std::size_t(std::min(ma.vertexCount, mb.vertexCount));
         for (std::size_t k = 0; k < corners; ++k) {
             const MeshVertex& va = ma.vertices[k];
             const MeshVertex& vb = mb.vertices[k];
             const Place at{chunk, "", verticesA + kVertexSize * k, verticesB + kVertexSize * k, "corner", k};
-            // The vertex's five words in the file's order: x, y, z, u, v.
             const float wordsA[5] = {va.x, va.y, va.z, va.u, va.v}, wordsB[5] = {vb.x, vb.y, vb.z, vb.u, vb.v};
             for (std::size_t w = 0; w < 5; ++w)
-                Float(w < 3 ? "position" : "uv", at, kVertexWordNames[w], wordsA[w], wordsB[w], 4 * w);
+                Float(w < 3 ? "position" : "uv", at, std::string(1, "xyzuv"[w]), wordsA[w], wordsB[w], 4 * w);
         }
         const auto normalsOfA = NormalsOf(ma), normalsOfB = NormalsOf(mb);
         const std::size_t normals = SameUpToFrame(normalsOfA, normalsOfB) ? 0 : corners;
         for (std::size_t k = 0; k < normals; ++k) {
             const Place at{chunk, "", normalsA + kNormalSize * k, normalsB + kNormalSize * k, "corner", k};
-            for (int c = 0; c < 3; ++c)
-                Float("normal", at, std::string("normal ") + kAxis[c], normalsOfA[k][c], normalsOfB[k][c],
-                      4 * static_cast<std::size_t>(c));
+            Xyz("normal", at, "normal ", normalsOfA[k].data(), normalsOfB[k].data(), 0);
         }
         const std::size_t triangles = std::size_t(std::min(ma.faceCount, mb.faceCount));
         for (std::size_t t = 0; t < triangles; ++t) {
@@ -278,22 +269,21 @@ private:
     }
 
     bool SameNormal(const std::array<float, 3>& a, const std::array<float, 3>& b) const {
-        const double t = options_.tolerance;
-        return WithinTolerance(a[0], b[0], t) && WithinTolerance(a[1], b[1], t) && WithinTolerance(a[2], b[2], t);
+        const auto same = [this](float x, float y) { return WithinTolerance(x, y, options_.tolerance); };
+        return std::equal(a.begin(), a.end(), b.begin(), same);
     }
 
     // The file keeps normals in each object's own space and no object transform, so two
     // records whose normals one linear map turns into each other's hold the same model's
     // normals in two frames: a conversion writes them in world space, OBJ in a Y-up one.
     bool SameUpToFrame(const std::vector<std::array<float, 3>>& a, const std::vector<std::array<float, 3>>& b) const {
+        const auto same = [this](const std::array<float, 3>& x, const std::array<float, 3>& y) { return SameNormal(x, y); };
         if (a.size() != b.size()) return false;
-        std::size_t k = 0;
-        while (k < a.size() && SameNormal(a[k], b[k])) ++k;
-        if (k == a.size()) return true;
+        if (std::equal(a.begin(), a.end(), b.begin(), same)) return true;
         const std::optional<Matrix3> map = FitDirectionMap(a, b);
         if (!map) return false;
         const Matrix3 identity{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
-        for (; k < a.size(); ++k) {
+        for (std::size_t k = 0; k < a.size(); ++k) {
             if (SameNormal(a[k], b[k])) continue;
             const auto turned = MapDirection(*map, a[k]), unit = MapDirection(identity, b[k]);
             if (!turned || !unit || !SameNormal(*turned, *unit)) return false;
@@ -303,8 +293,7 @@ private:
 
     void SpherePair(const Place& at, const BoundSphere& sa, const BoundSphere& sb) {
         const float ca[3] = {sa.x, sa.y, sa.z}, cb[3] = {sb.x, sb.y, sb.z};
-        for (int c = 0; c < 3; ++c)
-            Float("sphere centre", at, std::string("centre ") + kAxis[c], ca[c], cb[c], 4 * static_cast<std::size_t>(c));
+        Xyz("sphere centre", at, "centre ", ca, cb, 0);
         Float("sphere radius", at, "radius", sa.radius, sb.radius, kSphereRadiusOffset);
     }
 
@@ -331,12 +320,8 @@ private:
         const std::size_t atA = a_.ChunkAt(kEllipsoidTag, SIZE_MAX), atB = b_.ChunkAt(kEllipsoidTag, SIZE_MAX);
         if (ea && eb) {
             const Place at{kEllipsoidTag, "", atA + kChunkHeadSize, atB + kChunkHeadSize};
-            for (int c = 0; c < 3; ++c)
-                Float("ellipsoid centre", at, std::string("centre ") + kAxis[c], ea->centre[c], eb->centre[c],
-                      4 * static_cast<std::size_t>(c));
-            for (int c = 0; c < 3; ++c)
-                Float("ellipsoid semi-axes", at, std::string("semi-axis ") + kAxis[c], ea->semiAxes[c],
-                      eb->semiAxes[c], kEllipsoidSemiAxesOffset - kChunkHeadSize + 4 * static_cast<std::size_t>(c));
+            Xyz("ellipsoid centre", at, "centre ", ea->centre, eb->centre, 0);
+            Xyz("ellipsoid semi-axes", at, "semi-axis ", ea->semiAxes, eb->semiAxes, kEllipsoidSemiAxesOffset - kChunkHeadSize);
         } else if (ea || eb) {
             Missing("ellipsoid", kEllipsoidTag, "", ea != nullptr, ea ? atA : atB);
         }
@@ -346,29 +331,25 @@ private:
         const std::size_t countA = a_.entries.size(), countB = b_.entries.size();
         Exact("count", Place{kReferenceTag, "", a_.doc.gref.offset, b_.doc.gref.offset}, "entry count", countA, countB,
               kChunkHeadSize);
-        const std::size_t n = std::min(countA, countB), firstA = a_.materials.size(), firstB = b_.materials.size();
-        for (std::size_t i = 0; i < n; ++i) {
+        const auto pair = [&](std::size_t i) {
             const ReferenceEntry& ea = *a_.entries[i];
             const ReferenceEntry& eb = *b_.entries[i];
-            const StringField& na = a_.Field(firstA + i);
-            const StringField& nb = b_.Field(firstB + i);
+            const StringField& na = a_.Field(a_.materials.size() + i);
+            const StringField& nb = b_.Field(b_.materials.size() + i);
             const std::string record = "entry " + std::to_string(i) + " " + SingleQuoted(ea.name);
             Exact("name", Place{kReferenceTag, record, na.offset, nb.offset}, "name", ea.name, eb.name);
             const Place matrix{kReferenceTag, record, Side::After(na), Side::After(nb)};
             for (std::size_t w = 0; w < 16; ++w)
                 Float("transform", matrix, "transform [" + std::to_string(w / 4) + "][" + std::to_string(w % 4) + "]",
                       ea.transform[w / 4][w % 4], eb.transform[w / 4][w % 4], 4 * w);
-            for (int c = 0; c < 3; ++c)
-                Float("half extents", matrix, std::string("half extent ") + kAxis[c], ea.halfExtents[c],
-                      eb.halfExtents[c], kTransformSize + 4 * static_cast<std::size_t>(c));
+            Xyz("half extents", matrix, "half extent ", ea.halfExtents, eb.halfExtents, kTransformSize);
             Exact("end word", matrix, "end word", a_.doc.endWords[i], b_.doc.endWords[i], kTransformSize + kHalfExtentsSize);
-        }
-        const auto missing = [&](const Side& side, std::size_t i, bool inA) {
+        };
+        Paired(countA, countB, pair, [&](std::size_t i, bool inA) {
+            const Side& side = inA ? a_ : b_;
             Missing("reference", kReferenceTag, "entry " + std::to_string(i) + " " + SingleQuoted(side.entries[i]->name),
                     inA, side.Field(side.materials.size() + i).offset);
-        };
-        for (std::size_t i = n; i < countA; ++i) missing(a_, i, true);
-        for (std::size_t i = n; i < countB; ++i) missing(b_, i, false);
+        });
     }
 
     const Side a_;
@@ -417,19 +398,18 @@ std::string FormatDiffText(const DiffReport& report, const std::string& nameA, c
 }
 
 nlohmann::json DiffJson(const DiffReport& report, const std::string& nameA, const std::string& nameB) {
+    const auto offset = [](std::optional<std::size_t> at) { return at ? nlohmann::json(*at) : nlohmann::json(nullptr); };
+    const auto magnitude = [](double m) { return std::isfinite(m) ? nlohmann::json(m) : nlohmann::json("inf"); };
     nlohmann::json list = nlohmann::json::array();
     for (const Difference& d : report.listed) {
         nlohmann::json item{{"kind", d.kind}, {"chunk", d.chunk}, {"record", d.record}, {"field", d.field},
-                            {"a", d.valueA}, {"b", d.valueB}};
-        item["offsetA"] = d.offsetA ? nlohmann::json(*d.offsetA) : nlohmann::json(nullptr);
-        item["offsetB"] = d.offsetB ? nlohmann::json(*d.offsetB) : nlohmann::json(nullptr);
-        if (d.magnitude) item["difference"] = std::isfinite(*d.magnitude) ? nlohmann::json(*d.magnitude) : nlohmann::json("inf");
+                            {"a", d.valueA}, {"b", d.valueB}, {"offsetA", offset(d.offsetA)},
+                            {"offsetB", offset(d.offsetB)}};
+        if (d.magnitude) item["difference"] = magnitude(*d.magnitude);
         list.push_back(std::move(item));
     }
     nlohmann::json largest = nlohmann::json::object();
-    for (const auto& [kind, l] : report.largest)
-        largest[kind] = {{"difference", std::isfinite(l.magnitude) ? nlohmann::json(l.magnitude) : nlohmann::json("inf")},
-                         {"where", l.where}};
+    for (const auto& [kind, l] : report.largest) largest[kind] = {{"difference", magnitude(l.magnitude)}, {"where", l.where}};
     return nlohmann::json{{"a", nameA},
                           {"b", nameB},
                           {"equal", report.Equal()},

@@ -58,12 +58,11 @@ ToolResult<void> WriteObj(const WuxDocument& doc, const std::string& outputPath,
         const std::string where = "GMAT \"" + PrintableText(m.name) + "\"";
         names.push_back(OneWord(m.name, where, warnings));
         mtl += "\nnewmtl " + names.back() + "\n";
-        const auto d = Colour(m, wux_file::kDiffuseWord), a = Colour(m, wux_file::kAmbientWord),
-                   s = Colour(m, wux_file::kSpecularWord), f = Colour(m, wux_file::kFilterWord);
-        Line(&mtl, "Kd", {d[0], d[1], d[2]});
-        Line(&mtl, "Ka", {a[0], a[1], a[2]});
-        Line(&mtl, "Ks", {s[0], s[1], s[2]});
-        Line(&mtl, "Tf", {f[0], f[1], f[2]});
+        for (const auto& [key, word] : {std::pair{"Kd", wux_file::kDiffuseWord}, {"Ka", wux_file::kAmbientWord},
+                                        {"Ks", wux_file::kSpecularWord}, {"Tf", wux_file::kFilterWord}}) {
+            const auto c = Colour(m, word);
+            Line(&mtl, key, {c[0], c[1], c[2]});
+        }
         Line(&mtl, "d", {m.colourBlock[wux_file::kOpacityWord]});
         for (std::int32_t k = 0; k < m.mapCount; ++k) {
             const MaterialMap& map = m.maps[k];
@@ -95,11 +94,7 @@ ToolResult<void> WriteObj(const WuxDocument& doc, const std::string& outputPath,
     for (std::size_t i = 0; i < meshes.size(); ++i) {
         const VertexChunk& mesh = *meshes[i];
         const std::vector<Corner> corners = MeshCorners(mesh, i, CornerNormals::World, warnings);
-        // An object without faces would come back as an empty node, that is a helper.
-        if (corners.empty()) {
-            warnings->Add(WarningKind::EmptyMeshesLeftOut, "GVTX #" + std::to_string(i));
-            continue;
-        }
+        if (corners.empty()) continue;
         obj += "\no mesh_" + std::to_string(i) + "\n";
         const std::int32_t m = mesh.materialIndex;
         if (m >= 0 && static_cast<std::size_t>(m) < names.size()) obj += "usemtl " + names[static_cast<std::size_t>(m)] + "\n";
@@ -107,14 +102,10 @@ ToolResult<void> WriteObj(const WuxDocument& doc, const std::string& outputPath,
         for (const Corner& c : corners) line("v", {c.position[0], c.position[2], -c.position[1]});
         for (const Corner& c : corners) line("vt", {c.uv[0], 1.0f - c.uv[1]});
         for (const Corner& c : corners) line("vn", {c.normal[0], c.normal[2], -c.normal[1]});
-        for (std::size_t k = 0; k + 2 < corners.size(); k += 3) {
+        for (std::size_t k = 0; k < corners.size(); ++k) {
+            const std::string n = std::to_string(base + k);
+            obj += (k % 3 == 0 ? "f " : " ") + n + '/' + n + '/' + n + (k % 3 == 2 ? "\n" : "");
             pass(kBlock);
-            obj += 'f';
-            for (std::size_t corner = base + k; corner < base + k + 3; ++corner) {
-                const std::string n = std::to_string(corner);
-                obj += ' ' + n + '/' + n + '/' + n;
-            }
-            obj += '\n';
         }
         base += corners.size();
     }

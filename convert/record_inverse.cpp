@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <initializer_list>
 #include <limits>
-#include <string>
 #include <unordered_set>
 
+#include "collect/node_route.h"
 #include "format/tool_text.h"
 #include "format/world_normals.h"
 #include "format/wux_format.h"
@@ -34,37 +33,31 @@ bool AllFinite(std::initializer_list<float> values) { return AllFinite(values.be
 std::size_t Utf8Length(const std::string& s, std::size_t i) {
     const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
     const unsigned char c = byte(i);
-    std::size_t n = 0;
-    unsigned int min = 0;
     if (c < 0x80) return 1;
-    if ((c & 0xE0) == 0xC0) { n = 2; min = 0x80; }
-    else if ((c & 0xF0) == 0xE0) { n = 3; min = 0x800; }
-    else if ((c & 0xF8) == 0xF0) { n = 4; min = 0x10000; }
-    else return 0;
-    if (n > s.size() - i) return 0;
+    const std::size_t n = c < 0xC0 ? 0 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : c < 0xF8 ? 4 : 0;
+    if (n == 0 || n > s.size() - i) return 0;
     unsigned int code = c & (0x7F >> n);
     for (std::size_t k = 1; k < n; ++k) {
         if ((byte(i + k) & 0xC0) != 0x80) return 0;
         code = (code << 6) | (byte(i + k) & 0x3F);
     }
-    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-    return n;
+    // The shortest form only: the least code each length holds.
+    const unsigned int least[] = {0, 0, 0x80, 0x800, 0x10000};
+    return code < least[n] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF) ? 0 : n;
 }
 
-}  // namespace
-
-HelperNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warnings* warnings) {
-    HelperNode node;
-    node.name = entry.name;
+// The helper node of a reference entry.
+RecordNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warnings* warnings) {
+    RecordNode node;
     const auto& t = entry.transform;
     const auto& h = entry.halfExtents;
-    std::array<std::array<double, 3>, 3> axes{};
-    for (int r = 0; r < 3; ++r) axes[r] = {t[r][0], t[r][1], t[r][2]};
+    for (int r = 0; r < 3; ++r) node.transform[r] = {t[r][0], t[r][1], t[r][2]};  // scaled below
     const std::string where = EntryName(entry, index);
     const auto warn = [&](const char* what) { warnings->Add(WarningKind::NotReproducible, where + what); };
     if (t[0][3] != 0.0f || t[1][3] != 0.0f || t[2][3] != 0.0f || t[3][3] != 0.0f)
         warn(": fourth matrix column not zero");
-    if (std::any_of(axes.begin(), axes.end(), [](const std::array<double, 3>& axis) { return !(Length(axis) > 0.0); }))
+    const auto zero = [](const std::array<double, 3>& axis) { return !(Length(axis) > 0.0); };
+    if (std::any_of(node.transform.begin(), node.transform.begin() + 3, zero))
         warn(": an axis of zero length");
 
     // The collector stores half extent = axis length / 2 * size, with the axis length
@@ -88,28 +81,31 @@ HelperNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warni
     for (int r = 0; r < 3; ++r) {
         const double length = node.size != 0.0 ? 2.0 * std::fabs(double{h[r]}) / std::fabs(node.size) : 1.0;
         // A zero axis would make the collector drop the helper.
-        for (int k = 0; k < 3; ++k) node.transform[r][k] = axes[r][k] * (length > 0.0 ? length : 1.0);
+        for (double& v : node.transform[r]) v *= length > 0.0 ? length : 1.0;
     }
     // The stored position lies a quarter of the size along the negative local Y axis from
     // the helper's origin.
     for (int k = 0; k < 3; ++k) node.transform[3][k] = t[3][k] + 0.25 * node.size * node.transform[1][k];
+    node.name = Utf8Name(entry.name, "GREF entry " + std::to_string(index), warnings);
+    if (node.name != entry.name) node.nameBytes = HexBytes(entry.name);
     return node;
 }
 
-std::vector<SphereNode> BoundSphereNodes(const BoundChunk& b, Warnings* warnings) {
-    std::vector<SphereNode> nodes;
-    const BoundSphere& main = *b.mainSphere;
-    const auto spheres = Records<BoundSphere>(*b.spheres);
+}  // namespace
+
+std::vector<RecordNode> RecordNodes(const ExportModel& model, Warnings* warnings) {
+    std::vector<RecordNode> nodes;
+    const BoundSphere& main = *model.bounds->mainSphere;
+    const auto spheres = Records<BoundSphere>(*model.bounds->spheres);
     const bool mainEmpty = main.radius == 0.0f && main.x == 0.0f && main.y == 0.0f && main.z == 0.0f;
-    if (mainEmpty && spheres.empty()) return nodes;
     // The main sphere goes first; every later sphere not larger than it is put in the list
     // in visiting order.
     auto add = [&](const BoundSphere& s, const std::string& what) {
         if (s.radius < 0.0f || std::isnan(s.radius))
             warnings->Add(WarningKind::NotReproducible, "GBND " + what + ": radius not a distance");
-        nodes.push_back(SphereNode{TranslationRows(s.x, s.y, s.z), std::fabs(double{s.radius})});
+        nodes.push_back(RecordNode{true, kBoundSphereNodeName, "", TranslationRows(s.x, s.y, s.z), std::fabs(double{s.radius})});
     };
-    add(main, "main sphere");
+    if (!mainEmpty || !spheres.empty()) add(main, "main sphere");
     if (main.radius == 0.0f && !spheres.empty())
         warnings->Add(WarningKind::NotReproducible, "GBND: further spheres beside a main sphere of radius 0");
     for (std::size_t i = 0; i < spheres.size(); ++i) {
@@ -117,22 +113,22 @@ std::vector<SphereNode> BoundSphereNodes(const BoundChunk& b, Warnings* warnings
             warnings->Add(WarningKind::NotReproducible, "GBND sphere " + std::to_string(i) + ": larger than the main sphere");
         add(*spheres[i], "sphere " + std::to_string(i));
     }
-    return nodes;
-}
-
-std::vector<SphereNode> EllipsoidNodes(const EllipsoidChunk* e, Warnings* warnings) {
-    if (e == nullptr) return {};
-    // Semi-axes are the radius times the lengths of the transform's axes: the radius is the
-    // longest semi-axis and the axes are scaled to the others.
-    double radius = 0.0;
-    for (float s : e->semiAxes) {
-        if (s < 0.0f || std::isnan(s)) warnings->Add(WarningKind::NotReproducible, "GELP: semi-axis not a length");
-        radius = std::max(radius, std::fabs(double{s}));
+    if (const EllipsoidChunk* e = model.ellipsoid.get()) {
+        // Semi-axes are the radius times the lengths of the transform's axes: the radius is the
+        // longest semi-axis and the axes are scaled to the others.
+        double radius = 0.0;
+        for (float s : e->semiAxes) {
+            if (s < 0.0f || std::isnan(s)) warnings->Add(WarningKind::NotReproducible, "GELP: semi-axis not a length");
+            radius = std::max(radius, std::fabs(double{s}));
+        }
+        const HostRows centre = TranslationRows(e->centre[0], e->centre[1], e->centre[2]);
+        RecordNode& node = nodes.emplace_back(RecordNode{true, kEllipsoidNodeName, "", centre, radius});
+        if (radius > 0.0)
+            for (int k = 0; k < 3; ++k) node.transform[k][k] = std::fabs(double{e->semiAxes[k]}) / radius;
     }
-    SphereNode node{TranslationRows(e->centre[0], e->centre[1], e->centre[2]), radius};
-    if (radius > 0.0)
-        for (int k = 0; k < 3; ++k) node.transform[k][k] = std::fabs(double{e->semiAxes[k]}) / radius;
-    return {node};
+    const auto entries = Records<ReferenceEntry>(*model.references->entries);
+    for (std::size_t i = 0; i < entries.size(); ++i) nodes.push_back(HelperFromEntry(*entries[i], i, warnings));
+    return nodes;
 }
 
 void WarnUnreproducible(const WuxDocument& doc, Warnings* warnings) {
@@ -255,6 +251,8 @@ std::vector<Corner> MeshCorners(const VertexChunk& mesh, std::size_t meshIndex, 
             corners.push_back(Corner{{v.x, v.y, v.z}, {v.u, v.v}, normal});
         }
     }
+    if (corners.empty() && normals == CornerNormals::World)
+        warnings->Add(WarningKind::EmptyMeshesLeftOut, "GVTX #" + std::to_string(meshIndex));
     return corners;
 }
 

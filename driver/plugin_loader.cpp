@@ -70,9 +70,7 @@ ToolResult<std::string> LocatePlugin(const std::string& explicitPath) {
                          "); give its path with --plugin or the WUX_PLUGIN environment variable");
 }
 
-PluginLibrary::~PluginLibrary() {
-    if (handle_ != nullptr) dlclose(handle_);
-}
+void PluginLibrary::Close::operator()(void* handle) const { dlclose(handle); }
 
 ToolResult<void> PluginLibrary::Load(const std::string& path) {
     auto fail = [&](ToolError::Kind kind, std::string what) {
@@ -87,13 +85,13 @@ ToolResult<void> PluginLibrary::Load(const std::string& path) {
     // is meant as a file.
     const std::string openPath = path.find('/') == std::string::npos ? "./" + path : path;
     dlerror();
-    handle_ = dlopen(openPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    handle_.reset(dlopen(openPath.c_str(), RTLD_NOW | RTLD_LOCAL));
     if (handle_ == nullptr) return fail(ToolError::Kind::PluginLoadFailed, "cannot load the plug-in library: " + DlError());
 
-    libDescription_ = Resolve<const TCHAR* (*)()>(handle_, "LibDescription");
-    auto libNumberClasses = Resolve<int (*)()>(handle_, "LibNumberClasses");
-    auto libClassDesc = Resolve<ClassDesc* (*)(int)>(handle_, "LibClassDesc");
-    auto libVersion = Resolve<ULONG (*)()>(handle_, "LibVersion");
+    libDescription_ = Resolve<const TCHAR* (*)()>(handle_.get(), "LibDescription");
+    auto libNumberClasses = Resolve<int (*)()>(handle_.get(), "LibNumberClasses");
+    auto libClassDesc = Resolve<ClassDesc* (*)(int)>(handle_.get(), "LibClassDesc");
+    auto libVersion = Resolve<ULONG (*)()>(handle_.get(), "LibVersion");
     const char* missing = !libDescription_   ? "LibDescription"
                           : !libNumberClasses ? "LibNumberClasses"
                           : !libClassDesc     ? "LibClassDesc"
@@ -118,22 +116,18 @@ ToolResult<void> PluginLibrary::Load(const std::string& path) {
     return {};
 }
 
-std::string PluginLibrary::LastSaveFailure() const {
-    if (handle_ == nullptr) return std::string();
+std::pair<std::string, bool> PluginLibrary::LastSaveFailure() const {
+    if (handle_ == nullptr) return {"", false};
     // Optional: a plug-in built elsewhere may not say.
-    const auto cause = Resolve<const char* (*)()>(handle_, "WuxLastSaveFailure");
+    const auto cause = Resolve<const char* (*)()>(handle_.get(), "WuxLastSaveFailure");
+    const auto isFile = Resolve<int (*)()>(handle_.get(), "WuxLastSaveFailureIsFile");
     const char* text = cause != nullptr ? cause() : nullptr;
-    return text != nullptr ? std::string(text) : std::string();
-}
-
-bool PluginLibrary::LastSaveFailureIsFile() const {
-    const auto isFile = handle_ != nullptr ? Resolve<int (*)()>(handle_, "WuxLastSaveFailureIsFile") : nullptr;
-    return isFile != nullptr && isFile() != 0;
+    return {text != nullptr ? text : "", isFile != nullptr && isFile() != 0};
 }
 
 void PluginLibrary::AddOutcome(const std::vector<SceneNode>& nodes, bool nodesWithoutObject, Warnings* warnings) const {
     using Outcome = const char* (*)(int, int, int*, unsigned long*);
-    const auto outcome = handle_ != nullptr ? Resolve<Outcome>(handle_, "WuxExportOutcome") : nullptr;
+    const auto outcome = handle_ != nullptr ? Resolve<Outcome>(handle_.get(), "WuxExportOutcome") : nullptr;
     // The plug-in's kinds (model/export_model.h) by number.
     constexpr WarningKind kWarnings[] = {
         WarningKind::NodesPassedOver,    WarningKind::NodesPassedOver,    WarningKind::MeshesSplit,
@@ -163,6 +157,21 @@ void PluginLibrary::AddOutcome(const std::vector<SceneNode>& nodes, bool nodesWi
         }
         warnings->Add(kWarnings[kind], "", count - shown);
     }
+}
+
+std::string FormatWarnings(const Warnings& warnings) {
+    std::ostringstream os;
+    for (const Warnings::Entry& e : warnings.Entries()) {
+        os << "warning: " << WarningText(e.kind) << ": " << e.count;
+        if (!e.examples.empty()) {
+            os << " (";
+            for (std::size_t i = 0; i < e.examples.size(); ++i) os << (i ? "; " : "") << e.examples[i];
+            if (e.moreExamples) os << "; ...";
+            os << ")";
+        }
+        os << "\n";
+    }
+    return os.str();
 }
 
 const char* PluginLibrary::Description() const {

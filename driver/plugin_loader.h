@@ -3,7 +3,9 @@
 // and one DoExport call per export.
 #pragma once
 
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "format/tool_error.h"
 #include "host/max_sdk.h"
@@ -20,23 +22,21 @@ namespace wux {
 // listing the places tried and how to name the library.
 ToolResult<std::string> LocatePlugin(const std::string& explicitPath);
 
+// One line per kind of warning, as the export prints them: "warning: KIND: count (examples)";
+// empty without warnings.
+std::string FormatWarnings(const Warnings& warnings);
+
 class PluginLibrary {
 public:
-    PluginLibrary() = default;
-    ~PluginLibrary();
-    PluginLibrary(const PluginLibrary&) = delete;
-    PluginLibrary& operator=(const PluginLibrary&) = delete;
-
     // Opens the library, resolves and checks its entry points and class descriptor. The
     // error's kind is one of the Plugin kinds, and it names the library's path.
     ToolResult<void> Load(const std::string& path);
 
     const char* Description() const;
     // Why the last export's file could not be written (the system's error or the format's
-    // size limit), when the library tells; empty otherwise.
-    std::string LastSaveFailure() const;
-    // Whether that failure was the output file's rather than the scene's, when the library tells.
-    bool LastSaveFailureIsFile() const;
+    // size limit; empty when the library does not tell), and whether that was the output
+    // file's failure rather than the scene's.
+    std::pair<std::string, bool> LastSaveFailure() const;
     // What the last export passed over or left out, when the library tells, added to *warnings;
     // a node is named with where it came from (in `nodes`, the exported scene) when its name
     // is no other node's. Nodes without an object are left to the importer unless asked for.
@@ -48,7 +48,10 @@ public:
     ToolResult<int> Export(const std::string& outputPath, ExpInterface* ei, Interface* ip);
 
 private:
-    void* handle_ = nullptr;
+    struct Close {
+        void operator()(void* handle) const;
+    };
+    std::unique_ptr<void, Close> handle_;
     std::string path_;
     const TCHAR* (*libDescription_)() = nullptr;
     ClassDesc* classDesc_ = nullptr;

@@ -7,11 +7,10 @@
 namespace wux {
 namespace {
 
-std::string NodeLabel(const SceneNode& node) {
-    std::string label = "node \"" + node.name + "\"";
-    if (!node.origin.empty()) label = node.origin + ": " + label;
-    return label;
-}
+// Where the node came from, for a message: "nodes[2]: "; nothing when that is not known.
+std::string Origin(const SceneNode& node) { return node.origin.empty() ? "" : node.origin + ": "; }
+
+std::string NodeLabel(const SceneNode& node) { return Origin(node) + "node \"" + node.name + "\""; }
 
 // A description's array is freed as soon as the stand-in holds its copy, so that building a
 // mesh holds its geometry about once, not twice.
@@ -81,9 +80,6 @@ Mtl* MakeMaterial(StandinScene* scene, const SceneMaterial& m) {
 // The node's object, null for none.
 ToolResult<Object*> MakeObject(SceneNode& node, StandinScene* scene) {
     SceneObject& o = node.object;
-    const auto refused = [&node](const StandinMeshError& e) {
-        return SceneError((node.origin.empty() ? "" : node.origin + ": ") + e.message);
-    };
     switch (o.type) {
         case SceneObject::Type::None: break;
         case SceneObject::Type::Mesh:
@@ -91,7 +87,7 @@ ToolResult<Object*> MakeObject(SceneNode& node, StandinScene* scene) {
             TriObject* tri = o.type == SceneObject::Type::Mesh ? scene->Create<TriObject>()
                                                                : scene->Create<StandinEditableMesh>();
             const StandinMeshError meshError = FillMesh(o.mesh, node.name, &tri->mesh);
-            if (!meshError.ok()) return refused(meshError);
+            if (!meshError.ok()) return SceneError(Origin(node) + meshError.message);
             return tri;
         }
         case SceneObject::Type::EditablePoly: {
@@ -102,7 +98,7 @@ ToolResult<Object*> MakeObject(SceneNode& node, StandinScene* scene) {
             for (const auto& f : o.poly.tvfaces) data.tvPolygons.emplace_back(f.begin(), f.end());
             StandinEditablePoly* poly = scene->Create<StandinEditablePoly>();
             const StandinMeshError polyError = poly->SetPolygons(data, node.name);
-            if (!polyError.ok()) return refused(polyError);
+            if (!polyError.ok()) return SceneError(Origin(node) + polyError.message);
             return poly;
         }
         case SceneObject::Type::Sphere:

@@ -41,14 +41,6 @@ SceneMatrix ToHostRows(const aiMatrix4x4& m) {
     return out;
 }
 
-// +90 degrees about X: (x, y, z) becomes (x, -z, y), so a Y-up scene stands on +Z.
-aiMatrix4x4 YUpToZUp() {
-    return aiMatrix4x4(1, 0, 0, 0,
-                       0, 0, -1, 0,
-                       0, 1, 0, 0,
-                       0, 0, 0, 1);
-}
-
 // The rotation taking the file's right axis to +X and its up axis to +Z, from the axis
 // metadata Assimp's FBX reader leaves on the scene (axis 0, 1, 2 = X, Y, Z; sign +1 or -1).
 bool AxisSystemRotation(const aiMetadata* meta, aiMatrix4x4* out) {
@@ -72,7 +64,11 @@ bool AxisSystemRotation(const aiMetadata* meta, aiMatrix4x4* out) {
 // The correction applied above the source's root node so that the scene stands Z-up.
 aiMatrix4x4 FrameCorrection(const aiScene& scene, const std::string& path, AssimpImportOptions::Up up) {
     using Up = AssimpImportOptions::Up;
-    const aiMatrix4x4 toZUp = YUpToZUp();
+    // +90 degrees about X: (x, y, z) becomes (x, -z, y), so a Y-up scene stands on +Z.
+    const aiMatrix4x4 toZUp(1, 0, 0, 0,
+                            0, 0, -1, 0,
+                            0, 1, 0, 0,
+                            0, 0, 0, 1);
     // Assimp turns these Z-up formats to Y-up itself, by a -90 degree turn about X at the root:
     // undo its turn to get the data as written, then apply the frame asked for.
     if (HasExtension(path, ".3ds") || HasExtension(path, ".ase") || HasExtension(path, ".ask"))
@@ -111,11 +107,9 @@ bool EncodeTga(const aiTexture& tex, std::vector<unsigned char>* out) {
     const auto byte = [](unsigned v) { return static_cast<unsigned char>(v & 0xFF); };
     // Uncompressed true colour (2), width and height, 32 bits a pixel, 8 of them alpha, rows from the top (0x28).
     *out = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, byte(tex.mWidth), byte(tex.mWidth >> 8), byte(tex.mHeight), byte(tex.mHeight >> 8), 32, 0x28};
-    out->reserve(18 + count * 4);
-    for (std::size_t i = 0; i < count; ++i) {
-        const aiTexel& t = tex.pcData[i];
-        out->insert(out->end(), {t.b, t.g, t.r, t.a});
-    }
+    static_assert(sizeof(aiTexel) == 4, "texels are four bytes, B, G, R, A");
+    const auto* texels = reinterpret_cast<const unsigned char*>(tex.pcData);
+    out->insert(out->end(), texels, texels + count * 4);
     return true;
 }
 
@@ -352,14 +346,10 @@ void DropMeshesWithoutFaces(aiScene* scene, Warnings* warnings) {
     std::vector<int> newIndex(count, -1);
     unsigned kept = 0;
     for (unsigned i = 0; i < count; ++i) {
-        const aiMesh* m = scene->mMeshes[i];
-        if (m == nullptr || (m->mNumFaces > 0 && m->mNumVertices > 0)) newIndex[i] = static_cast<int>(kept++);
-    }
-    if (kept == count) return;
-    for (unsigned i = 0; i < count; ++i) {
         aiMesh* m = scene->mMeshes[i];
-        if (newIndex[i] >= 0) {
-            scene->mMeshes[newIndex[i]] = m;
+        if (m == nullptr || (m->mNumFaces > 0 && m->mNumVertices > 0)) {
+            newIndex[i] = static_cast<int>(kept);
+            scene->mMeshes[kept++] = m;
             continue;
         }
         const std::string name = m->mName.C_Str();
@@ -371,6 +361,7 @@ void DropMeshesWithoutFaces(aiScene* scene, Warnings* warnings) {
         }
         delete m;
     }
+    if (kept == count) return;
     scene->mNumMeshes = kept;
     if (kept == 0) {
         delete[] scene->mMeshes;
@@ -390,16 +381,14 @@ void DropMeshesWithoutFaces(aiScene* scene, Warnings* warnings) {
 }
 
 // Assimp's share of the read (the file, then its post-processing) passed on; never stops it.
-class ProgressReport : public Assimp::ProgressHandler {
-public:
-    explicit ProgressReport(ReadProgress progress) : progress_(std::move(progress)) {}
+struct ProgressReport : Assimp::ProgressHandler {
+    explicit ProgressReport(ReadProgress p) : progress(std::move(p)) {}
     bool Update(float percentage) override {
-        if (percentage >= 0.0f) progress_(percentage);
+        if (percentage >= 0.0f) progress(percentage);
         return true;
     }
 
-private:
-    ReadProgress progress_;
+    ReadProgress progress;
 };
 
 ToolResult<SceneDescription> Import(const std::string& path, const AssimpImportOptions& options, Warnings* warnings,

@@ -66,13 +66,10 @@ const Json& Item(const Json& doc, const char* list, std::size_t index, const std
     return items[index];
 }
 
+// Bytes of a component of type 5120 (BYTE) to 5126 (FLOAT); 0 for any other type.
 std::size_t ComponentSize(std::size_t type) {
-    switch (type) {
-        case 5120: case 5121: return 1;
-        case 5122: case 5123: return 2;
-        case 5125: case 5126: return 4;
-        default: return 0;
-    }
+    constexpr std::size_t kSizes[] = {1, 1, 2, 2, 0, 4, 4};
+    return type >= 5120 && type <= 5126 ? kSizes[type - 5120] : 0;
 }
 
 // One component as a number, a normalized integer mapped to 0..1 or -1..1.

@@ -138,26 +138,22 @@ float HelperSize(const std::string& nodeName, double size, const char* text, War
 std::vector<std::uint32_t> KeepTriangles(SceneMesh* mesh, std::size_t vertexCount,
                                          const std::function<std::array<float, 3>(std::uint32_t)>& position,
                                          const std::string& nodeName, PassedOver passed, Warnings* warnings) {
-    // Each vertex looked at once: unseen, at a position not finite, or usable (until numbered).
+    // Each vertex looked at once: unseen, at a position not finite, usable, or numbered.
     constexpr std::uint32_t kUnseen = 0xFFFFFFFFu, kBad = kUnseen - 1, kGood = kUnseen - 2;
     std::vector<std::uint32_t> remap(vertexCount, kUnseen);
+    std::vector<std::uint32_t> used;
     std::size_t kept = 0;
-    for (const std::array<std::uint32_t, 3>& f : mesh->faces) {
+    for (std::array<std::uint32_t, 3> f : mesh->faces) {
         if (f[0] >= vertexCount || f[1] >= vertexCount || f[2] >= vertexCount) {
             ++passed.outOfRange;
             continue;
         }
-        bool finite = true;
-        for (std::uint32_t c : f) {
+        for (std::uint32_t c : f)
             if (remap[c] == kUnseen) remap[c] = Finite(position(c)) ? kGood : kBad;
-            finite = finite && remap[c] != kBad;
+        if (remap[f[0]] == kBad || remap[f[1]] == kBad || remap[f[2]] == kBad) {
+            ++passed.notFinite;
+            continue;
         }
-        if (finite) mesh->faces[kept++] = f;
-        else ++passed.notFinite;
-    }
-    mesh->faces.resize(kept);
-    std::vector<std::uint32_t> used;
-    for (std::array<std::uint32_t, 3>& f : mesh->faces) {
         for (std::uint32_t& c : f) {
             if (remap[c] == kGood) {
                 remap[c] = static_cast<std::uint32_t>(used.size());
@@ -165,22 +161,19 @@ std::vector<std::uint32_t> KeepTriangles(SceneMesh* mesh, std::size_t vertexCoun
             }
             c = remap[c];
         }
+        mesh->faces[kept++] = f;
     }
+    mesh->faces.resize(kept);
     // Counted per mesh, so that each example says how many of its kind it stands for.
-    passed.Report(nodeName, warnings);
-    if (mesh->faces.empty() && passed.points + passed.lines + passed.polygons == 0)
-        warnings->Add(WarningKind::EmptyMeshes, QuotedName(nodeName));
+    passed.Report(nodeName, mesh->faces.empty(), warnings);
     mesh->verts = Gather(used, position);
     return used;
 }
 
 TextureResolver::TextureResolver(const std::string& sourcePath, const AssimpImportOptions& options, Warnings* warnings)
-    : files_(options.outputPath.empty() ? nullptr : options.textureFiles), warnings_(warnings) {
-    sourceDir_ = fs::path(sourcePath).parent_path();
-    if (!options.outputPath.empty()) {
-        outputDir_ = fs::path(options.outputPath).parent_path();
-        outputStem_ = fs::path(options.outputPath).stem().string();
-    }
+    : files_(options.outputPath.empty() ? nullptr : options.textureFiles), warnings_(warnings),
+      sourceDir_(fs::path(sourcePath).parent_path()), outputDir_(fs::path(options.outputPath).parent_path()),
+      outputStem_(fs::path(options.outputPath).stem().string()) {
     if (outputStem_.empty()) outputStem_ = "texture";
 }
 
@@ -246,16 +239,13 @@ ToolResult<void> TextureResolver::WritePending() const {
 
 int MaterialList::Of(std::size_t index, const std::function<SceneMaterial()>& read) {
     if (index >= bySource_.size()) bySource_.resize(index + 1, -1);
-    if (bySource_[index] < 0) bySource_[index] = Add(read());
-    return bySource_[index];
-}
-
-int MaterialList::Add(SceneMaterial material) {
+    if (bySource_[index] >= 0) return bySource_[index];
+    SceneMaterial material = read();
     std::vector<int>& sameName = bySourceName_[material.name];
     for (int existing : sameName) {
         if (SameContent((*out_)[static_cast<std::size_t>(existing)], material)) {
             ++*merged_;
-            return existing;
+            return bySource_[index] = existing;
         }
     }
     const std::string name = material.name;
@@ -265,10 +255,9 @@ int MaterialList::Add(SceneMaterial material) {
     if (unique != name) warnings_->Add(WarningKind::MaterialsRenamed, QuotedName(name) + " -> " + QuotedName(unique));
     names_.insert(unique);
     material.name = unique;
-    const int index = static_cast<int>(out_->size());
-    sameName.push_back(index);
+    sameName.push_back(static_cast<int>(out_->size()));
     out_->push_back(std::move(material));
-    return index;
+    return bySource_[index] = sameName.back();
 }
 
 }  // namespace wux

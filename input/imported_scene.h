@@ -123,8 +123,6 @@ public:
     int Of(std::size_t index, const std::function<SceneMaterial()>& read);
 
 private:
-    int Add(SceneMaterial material);
-
     std::vector<int> bySource_;  // per source material, its scene index or -1
     std::vector<SceneMaterial>* out_;
     std::size_t* merged_;

@@ -26,7 +26,6 @@
 
 #include "format/mapped_file.h"
 #include "format/tool_text.h"
-#include "input/scene_polygons.h"
 
 namespace wux {
 namespace {
@@ -189,22 +188,18 @@ bool InRange(const Json& v, std::int64_t low, std::uint64_t end) {
     return i >= low && (i < 0 || static_cast<std::uint64_t>(i) < end);
 }
 
-// Empty when v is a number that rounds to a finite 32-bit float, stored in *out.
-std::string FloatProblem(const Json& v, float* out) {
-    if (!v.is_number()) return Found("expected a number", v);
+// A number that rounds to a finite 32-bit float. path() spells the value's path; called only
+// for a message, since a mesh has millions of these.
+template <class PathFn>
+float ReadFloat(const Json& v, const PathFn& path) {
+    if (!v.is_number()) Fail(path(), Found("expected a number", v));
     const double d = v.get<double>();
-    if (!std::isfinite(d)) return "number is not finite";
-    if (std::fabs(d) >= kFloatOverflow) return "number " + v.dump() + " is out of float range";
-    *out = static_cast<float>(d);
-    return std::string();
+    if (!std::isfinite(d)) Fail(path(), "number is not finite");
+    if (std::fabs(d) >= kFloatOverflow) Fail(path(), "number " + v.dump() + " is out of float range");
+    return static_cast<float>(d);
 }
 
-float ReadFloat(const Json& v, const std::string& path) {
-    float out = 0;
-    const std::string problem = FloatProblem(v, &out);
-    if (!problem.empty()) Fail(path, problem);
-    return out;
-}
+float ReadFloat(const Json& v, const std::string& path) { return ReadFloat(v, [&] { return path; }); }
 
 int ReadInt(const Json& v, const std::string& path) {
     if (!v.is_number_integer()) Fail(path, Found("expected an integer", v));
@@ -247,7 +242,6 @@ std::string ReadName(const Json& v, const std::string& path) {
     return name;
 }
 
-// path() spells the value's path; called only for a message, since a mesh has millions of these.
 // A texture vertex (uvw) may leave out its third number, which is then 0.
 template <std::size_t N, class PathFn>
 std::array<float, N> ReadFloats(const Json& v, const PathFn& path, bool uvw = false) {
@@ -256,17 +250,12 @@ std::array<float, N> ReadFloats(const Json& v, const PathFn& path, bool uvw = fa
         Fail(path(), (uvw ? std::string("expected 2 or 3") : "expected " + std::to_string(N)) + " numbers, found " +
                          std::to_string(v.size()));
     std::array<float, N> out{};
-    for (std::size_t i = 0; i < v.size(); ++i) {
-        const std::string problem = FloatProblem(v[i], &out[i]);
-        if (!problem.empty()) Fail(Index(path(), i), problem);
-    }
+    for (std::size_t i = 0; i < v.size(); ++i) out[i] = ReadFloat(v[i], [&] { return Index(path(), i); });
     return out;
 }
 
 template <std::size_t N>
-std::array<float, N> ReadFloats(const Json& v, const std::string& path) {
-    return ReadFloats<N>(v, [&] { return path; });
-}
+std::array<float, N> ReadFloats(const Json& v, const std::string& path) { return ReadFloats<N>(v, [&] { return path; }); }
 
 // A face's smoothing groups: a 32-bit mask, one bit a group.
 template <class PathFn>
@@ -355,10 +344,9 @@ SceneMaterial ReadMaterial(const Json& v, const std::string& path) {
     SceneMaterial mat;
     mat.name = ReadName(v, path);
     if (const Json* c = Find(v, "class")) mat.className = ReadString(*c, Member(path, "class"));
-    if (const Json* c = Find(v, "ambient")) mat.ambient = ReadFloats<3>(*c, Member(path, "ambient"));
-    if (const Json* c = Find(v, "diffuse")) mat.diffuse = ReadFloats<3>(*c, Member(path, "diffuse"));
-    if (const Json* c = Find(v, "specular")) mat.specular = ReadFloats<3>(*c, Member(path, "specular"));
-    if (const Json* c = Find(v, "filter")) mat.filter = ReadFloats<3>(*c, Member(path, "filter"));
+    for (const auto& [key, colour] : {std::pair{"ambient", &mat.ambient}, {"diffuse", &mat.diffuse},
+                                      {"specular", &mat.specular}, {"filter", &mat.filter}})
+        if (const Json* c = Find(v, key)) *colour = ReadFloats<3>(*c, Member(path, key));
     if (const Json* o = Find(v, "opacity")) mat.opacity = ReadFloat(*o, Member(path, "opacity"));
     if (const Json* maps = Find(v, "maps")) {
         const std::string mp = Member(path, "maps");
@@ -396,6 +384,12 @@ void CheckFace(const std::string& arrayPath, std::size_t index, const Json& elem
     }
 }
 
+// "expected one normal per vertex (8), found 7".
+void ExpectOnePer(const std::string& path, const char* what, std::size_t count, std::size_t given) {
+    if (given != count)
+        Fail(path, "expected one " + std::string(what) + " (" + std::to_string(count) + "), found " + std::to_string(given));
+}
+
 // Arrays that were streamed stand in the object as empty arrays; anything else there is not an array.
 const Json* ArrayAt(const Json& object, const std::string& path, const char* key, bool required = false) {
     const Json* array = required ? &Require(object, path, key) : Find(object, key);
@@ -407,7 +401,7 @@ const Json* ArrayAt(const Json& object, const std::string& path, const char* key
 struct MeshPart {
     std::string path;
     std::optional<SchemaProblem> problem;  // read as triangles for faces and tvfaces
-    std::size_t problemIndex = 0;          // the element with the problem
+    std::size_t problemIndex = 0;          // faces and tvfaces: the element with the problem
     std::size_t problemCorners = 0;        // corners of that element read before it
     std::size_t count = 0;                 // elements read
     // faces and tvfaces: every element's indices one after the other, where each ends,
@@ -470,6 +464,32 @@ std::vector<std::vector<std::uint32_t>> Polygons(const MeshPart& state) {
     return out;
 }
 
+// Like a triangle's, the message names the polygon, which is what a user looks for.
+void CheckPolygonIndices(const std::vector<std::vector<std::uint32_t>>& polygons, std::size_t count,
+                         const std::string& path, const char* what, const char* countWhat) {
+    for (std::size_t p = 0; p < polygons.size(); ++p)
+        for (std::uint32_t index : polygons[p])
+            if (index >= count) Fail(Index(path, p), OutOfRange(std::to_string(index), count, what, countWhat));
+}
+
+// A polygon of fewer than three corners, an index out of range or texture polygons that do not
+// match their polygons would make the host's editable poly inconsistent.
+void CheckPolygons(const ScenePoly& poly, const std::string& path) {
+    const std::string fp = Member(path, "faces"), tfp = Member(path, "tvfaces");
+    for (std::size_t p = 0; p < poly.faces.size(); ++p)
+        if (poly.faces[p].size() < 3)
+            Fail(Index(fp, p), "a polygon needs 3 or more vertex indices, found " + std::to_string(poly.faces[p].size()));
+    CheckPolygonIndices(poly.faces, poly.verts.size(), fp, "vertex index", "vertices");
+    if (poly.tverts.empty() && !poly.tvfaces.empty()) Fail(tfp, "texture polygons given without \"tverts\"");
+    if (poly.tverts.empty()) return;
+    ExpectOnePer(tfp, "texture polygon per polygon", poly.faces.size(), poly.tvfaces.size());
+    for (std::size_t p = 0; p < poly.faces.size(); ++p)
+        if (poly.tvfaces[p].size() != poly.faces[p].size())
+            Fail(Index(tfp, p), "expected " + std::to_string(poly.faces[p].size()) + " indices, as many as its polygon, found " +
+                                    std::to_string(poly.tvfaces[p].size()));
+    CheckPolygonIndices(poly.tvfaces, poly.tverts.size(), tfp, "texture vertex index", "texture vertices");
+}
+
 // The large arrays of a mesh or polygon object, filled element by element as the text is
 // read; each keeps its first fault. Face indices are checked against the vertex count only
 // when the object ends, since "faces" may come before "verts"; and faces are kept as lists
@@ -488,122 +508,109 @@ public:
 
     void Begin(Part part, const std::string& path) { State(part).path = path; }
     // The next element of an array begun with Begin.
-    void Add(Part part, const Json& element);
+    void Add(Part part, const Json& element) {
+        MeshPart& state = State(part);
+        const std::size_t index = state.count++;
+        if (part == Part::Faces || part == Part::TVFaces) return AddIndexList(state, index, element);
+        const auto path = [&] { return Index(state.path, index); };
+        // The first fault of an array is the one reported.
+        KeepFirst(&state.problem, [&] {
+            if (part == Part::Verts) mesh_.verts.push_back(ReadFloats<3>(element, path));
+            else if (part == Part::Normals) mesh_.normals.push_back(ReadFloats<3>(element, path));
+            else if (part == Part::TVerts) mesh_.tverts.push_back(ReadFloats<3>(element, path, true));
+            else mesh_.smoothing.push_back(ReadGroupMask(element, path));
+        });
+    }
+
     // The whole object: its keys (the arrays above stand in as empty arrays) and the parts.
-    SceneObject Finish(const Json& object, const std::string& path);
+    SceneObject Finish(const Json& v, const std::string& path) {
+        SceneObject object;
+        const std::string tp = Member(path, "type");
+        const std::string type = ReadString(Require(v, path, "type"), tp);
+        if (type == "mesh" || type == "editable_mesh") {
+            object.type = type == "mesh" ? SceneObject::Type::Mesh : SceneObject::Type::EditableMesh;
+            object.mesh = FinishMesh(v, path);
+        } else if (type == "editable_poly") {
+            object.type = SceneObject::Type::EditablePoly;
+            object.poly = FinishPoly(v, path);
+        } else if (type == "sphere") {
+            ExpectObject(v, path, {"type", "radius", "segments", "param_block"});
+            object.type = SceneObject::Type::Sphere;
+            object.radius = ReadFloat(Require(v, path, "radius"), Member(path, "radius"));
+            if (const Json* s = Find(v, "segments")) {
+                object.segments = ReadInt(*s, Member(path, "segments"));
+                if (object.segments < 4 || object.segments > 200)
+                    Fail(Member(path, "segments"), "segments " + std::to_string(object.segments) + " out of range (4 to 200)");
+            }
+            if (const Json* b = Find(v, "param_block")) {
+                object.paramBlock = ReadInt(*b, Member(path, "param_block"));
+                if (object.paramBlock != 1 && object.paramBlock != 2)
+                    Fail(Member(path, "param_block"), "param_block " + std::to_string(object.paramBlock) + " is neither 1 nor 2");
+            }
+        } else if (type == "helper") {
+            ExpectObject(v, path, {"type", "size"});
+            object.type = SceneObject::Type::Helper;
+            if (const Json* s = Find(v, "size")) object.size = ReadFloat(*s, Member(path, "size"));
+        } else if (type == "camera" || type == "light" || type == "shape") {
+            ExpectObject(v, path, {"type"});
+            object.type = type == "camera"  ? SceneObject::Type::Camera
+                          : type == "light" ? SceneObject::Type::Light
+                                            : SceneObject::Type::Shape;
+        } else {
+            Fail(tp, "unknown object type \"" + type +
+                         "\" (expected mesh, editable_mesh, editable_poly, sphere, helper, camera, light or shape)");
+        }
+        return object;
+    }
 
 private:
     MeshPart& State(Part part) { return parts_[static_cast<std::size_t>(part)]; }
-    SceneMesh FinishMesh(const Json& object, const std::string& path);
-    ScenePoly FinishPoly(const Json& object, const std::string& path);
+
+    SceneMesh FinishMesh(const Json& v, const std::string& path) {
+        ExpectObject(v, path, {"type", "verts", "faces", "tverts", "tvfaces", "normals", "smoothing"});
+        ArrayAt(v, path, "verts", true);
+        ThrowIf(State(Part::Verts).problem);
+        ArrayAt(v, path, "faces", true);
+        mesh_.faces = Triangles(State(Part::Faces), mesh_.verts.size(), "vertex index", "vertices");
+
+        if (ArrayAt(v, path, "tverts")) ThrowIf(State(Part::TVerts).problem);
+        const std::string tfp = Member(path, "tvfaces");
+        if (!mesh_.tverts.empty() && !Find(v, "tvfaces")) Fail(path, "\"tvfaces\" is required when \"tverts\" is not empty");
+        if (ArrayAt(v, path, "tvfaces")) {
+            const std::size_t given = State(Part::TVFaces).count;
+            if (mesh_.tverts.empty() && given != 0) Fail(tfp, "texture faces given without \"tverts\"");
+            if (!mesh_.tverts.empty()) ExpectOnePer(tfp, "texture face per face", mesh_.faces.size(), given);
+            mesh_.tvfaces = Triangles(State(Part::TVFaces), mesh_.tverts.size(), "texture vertex index", "texture vertices");
+        }
+        if (ArrayAt(v, path, "normals")) {
+            ExpectOnePer(Member(path, "normals"), "normal per vertex", mesh_.verts.size(), State(Part::Normals).count);
+            ThrowIf(State(Part::Normals).problem);
+        }
+        if (ArrayAt(v, path, "smoothing")) {
+            ThrowIf(State(Part::Smoothing).problem);
+            ExpectOnePer(Member(path, "smoothing"), "group mask per face", mesh_.faces.size(), mesh_.smoothing.size());
+        }
+        return std::move(mesh_);
+    }
+
+    ScenePoly FinishPoly(const Json& v, const std::string& path) {
+        ExpectObject(v, path, {"type", "verts", "faces", "tverts", "tvfaces"});
+        ArrayAt(v, path, "verts", true);
+        ThrowIf(State(Part::Verts).problem);
+        ArrayAt(v, path, "faces", true);
+        ScenePoly poly;
+        poly.faces = Polygons(State(Part::Faces));
+        if (ArrayAt(v, path, "tverts")) ThrowIf(State(Part::TVerts).problem);
+        if (ArrayAt(v, path, "tvfaces")) poly.tvfaces = Polygons(State(Part::TVFaces));
+        poly.verts = std::move(mesh_.verts);
+        poly.tverts = std::move(mesh_.tverts);
+        CheckPolygons(poly, path);
+        return poly;
+    }
 
     std::array<MeshPart, static_cast<std::size_t>(Part::Count)> parts_;
     SceneMesh mesh_;
 };
-
-void MeshArrays::Add(Part part, const Json& element) {
-    MeshPart& state = State(part);
-    const std::size_t index = state.count++;
-    if (part == Part::Faces || part == Part::TVFaces) return AddIndexList(state, index, element);
-    const auto path = [&] { return Index(state.path, index); };
-    // The first fault of an array is the one reported.
-    const bool failed = KeepFirst(&state.problem, [&] {
-        if (part == Part::Verts) mesh_.verts.push_back(ReadFloats<3>(element, path));
-        else if (part == Part::Normals) mesh_.normals.push_back(ReadFloats<3>(element, path));
-        else if (part == Part::TVerts) mesh_.tverts.push_back(ReadFloats<3>(element, path, true));
-        else mesh_.smoothing.push_back(ReadGroupMask(element, path));
-    });
-    if (failed) state.problemIndex = index;
-}
-
-SceneMesh MeshArrays::FinishMesh(const Json& v, const std::string& path) {
-    ExpectObject(v, path, {"type", "verts", "faces", "tverts", "tvfaces", "normals", "smoothing"});
-    ArrayAt(v, path, "verts", true);
-    ThrowIf(State(Part::Verts).problem);
-    ArrayAt(v, path, "faces", true);
-    mesh_.faces = Triangles(State(Part::Faces), mesh_.verts.size(), "vertex index", "vertices");
-
-    if (ArrayAt(v, path, "tverts")) ThrowIf(State(Part::TVerts).problem);
-    const std::string tfp = Member(path, "tvfaces");
-    if (!mesh_.tverts.empty() && !Find(v, "tvfaces")) Fail(path, "\"tvfaces\" is required when \"tverts\" is not empty");
-    if (ArrayAt(v, path, "tvfaces")) {
-        const std::size_t given = State(Part::TVFaces).count;
-        if (mesh_.tverts.empty() && given != 0) Fail(tfp, "texture faces given without \"tverts\"");
-        if (!mesh_.tverts.empty() && given != mesh_.faces.size())
-            Fail(tfp, "expected one texture face per face (" + std::to_string(mesh_.faces.size()) + "), found " +
-                          std::to_string(given));
-        mesh_.tvfaces = Triangles(State(Part::TVFaces), mesh_.tverts.size(), "texture vertex index", "texture vertices");
-    }
-    if (ArrayAt(v, path, "normals")) {
-        const std::size_t given = State(Part::Normals).count;
-        if (given != mesh_.verts.size())
-            Fail(Member(path, "normals"), "expected one normal per vertex (" + std::to_string(mesh_.verts.size()) +
-                                              "), found " + std::to_string(given));
-        ThrowIf(State(Part::Normals).problem);
-    }
-    if (ArrayAt(v, path, "smoothing")) {
-        ThrowIf(State(Part::Smoothing).problem);
-        if (mesh_.smoothing.size() != mesh_.faces.size())
-            Fail(Member(path, "smoothing"), "expected one group mask per face (" + std::to_string(mesh_.faces.size()) +
-                                                "), found " + std::to_string(mesh_.smoothing.size()));
-    }
-    return std::move(mesh_);
-}
-
-ScenePoly MeshArrays::FinishPoly(const Json& v, const std::string& path) {
-    ExpectObject(v, path, {"type", "verts", "faces", "tverts", "tvfaces"});
-    ArrayAt(v, path, "verts", true);
-    ThrowIf(State(Part::Verts).problem);
-    ArrayAt(v, path, "faces", true);
-    ScenePoly poly;
-    poly.faces = Polygons(State(Part::Faces));
-    if (ArrayAt(v, path, "tverts")) ThrowIf(State(Part::TVerts).problem);
-    if (ArrayAt(v, path, "tvfaces")) poly.tvfaces = Polygons(State(Part::TVFaces));
-    poly.verts = std::move(mesh_.verts);
-    poly.tverts = std::move(mesh_.tverts);
-    if (const auto problem = FindPolygonProblem(poly)) Fail(Member(path, problem->where), problem->what);
-    return poly;
-}
-
-SceneObject MeshArrays::Finish(const Json& v, const std::string& path) {
-    SceneObject object;
-    const std::string tp = Member(path, "type");
-    const std::string type = ReadString(Require(v, path, "type"), tp);
-    if (type == "mesh" || type == "editable_mesh") {
-        object.type = type == "mesh" ? SceneObject::Type::Mesh : SceneObject::Type::EditableMesh;
-        object.mesh = FinishMesh(v, path);
-    } else if (type == "editable_poly") {
-        object.type = SceneObject::Type::EditablePoly;
-        object.poly = FinishPoly(v, path);
-    } else if (type == "sphere") {
-        ExpectObject(v, path, {"type", "radius", "segments", "param_block"});
-        object.type = SceneObject::Type::Sphere;
-        object.radius = ReadFloat(Require(v, path, "radius"), Member(path, "radius"));
-        if (const Json* s = Find(v, "segments")) {
-            object.segments = ReadInt(*s, Member(path, "segments"));
-            if (object.segments < 4 || object.segments > 200)
-                Fail(Member(path, "segments"), "segments " + std::to_string(object.segments) + " out of range (4 to 200)");
-        }
-        if (const Json* b = Find(v, "param_block")) {
-            object.paramBlock = ReadInt(*b, Member(path, "param_block"));
-            if (object.paramBlock != 1 && object.paramBlock != 2)
-                Fail(Member(path, "param_block"), "param_block " + std::to_string(object.paramBlock) + " is neither 1 nor 2");
-        }
-    } else if (type == "helper") {
-        ExpectObject(v, path, {"type", "size"});
-        object.type = SceneObject::Type::Helper;
-        if (const Json* s = Find(v, "size")) object.size = ReadFloat(*s, Member(path, "size"));
-    } else if (type == "camera" || type == "light" || type == "shape") {
-        ExpectObject(v, path, {"type"});
-        object.type = type == "camera"  ? SceneObject::Type::Camera
-                      : type == "light" ? SceneObject::Type::Light
-                                        : SceneObject::Type::Shape;
-    } else {
-        Fail(tp, "unknown object type \"" + type +
-                     "\" (expected mesh, editable_mesh, editable_poly, sphere, helper, camera, light or shape)");
-    }
-    return object;
-}
 
 // Builds the scene from the parser's events. Each open bracket of the text is one frame with
 // a role: the scene's nodes, objects and the large arrays of meshes are read into the scene
@@ -613,7 +620,7 @@ SceneObject MeshArrays::Finish(const Json& v, const std::string& path) {
 // twice, outrank it; of schema faults the one a reader of the whole tree meets first wins.
 class SceneBuilder {
 public:
-    explicit SceneBuilder(TextSource* source) : source_(source) {}
+    explicit SceneBuilder(TextSource* source) : source_(source) { frames_.reserve(kMaxJsonDepth); }
 
     // The parser's events; each returns false to stop the parse.
     bool null() { return Scalar(Json(nullptr)); }
@@ -627,7 +634,14 @@ public:
     bool start_array(std::size_t) { return Open(false); }
     bool end_object() { return Close(); }
     bool end_array() { return Close(); }
-    bool key(std::string& k) { return Key(std::move(k)); }
+    bool key(std::string& k) {
+        Frame& f = frames_.back();
+        f.skipValue = f.skippedKeys ? !f.skippedKeys->insert(k).second : f.target->contains(k);
+        if (f.skipValue && !duplicate_)
+            duplicate_ = SchemaProblem{Byte(source_->LastStringStart()), "key \"" + k + "\" given twice in one object"};
+        f.key = std::move(k);
+        return true;
+    }
     bool parse_error(std::size_t position, const std::string& lastToken, const nlohmann::detail::exception& e) {
         syntax_ = SyntaxProblem(position, lastToken, e);
         return false;
@@ -711,7 +725,6 @@ private:
     }
 
     Frame& Push(Role role, bool isObject) {
-        if (frames_.capacity() == 0) frames_.reserve(kMaxJsonDepth);
         frames_.emplace_back();
         Frame& f = frames_.back();
         f.role = role;
@@ -813,15 +826,6 @@ private:
             f.mesh->Begin(*part, path);
             Push(Role::MeshArray, false).part = *part;
         }
-        return true;
-    }
-
-    bool Key(std::string k) {
-        Frame& f = frames_.back();
-        f.skipValue = f.skippedKeys ? !f.skippedKeys->insert(k).second : f.target->contains(k);
-        if (f.skipValue && !duplicate_)
-            duplicate_ = SchemaProblem{Byte(source_->LastStringStart()), "key \"" + k + "\" given twice in one object"};
-        f.key = std::move(k);
         return true;
     }
 
@@ -960,7 +964,7 @@ private:
     }
 
     TextSource* source_;
-    // Reserved to the depth limit once: frames hold pointers into themselves and the frames below.
+    // Reserved to the depth limit: frames hold pointers into themselves and the frames below.
     std::vector<Frame> frames_;
     Json elementItems_ = Json::array();  // the open Element's items
     SceneDescription scene_;

@@ -20,18 +20,16 @@ bool IsMeshPath(const std::string& path) {
 
 ToolResult<SceneDescription> ReadMeshFile(const std::string& path, const AssimpImportOptions& options,
                                           Warnings* warnings, ImportCounts* counts) {
-    if (HasExtension(path, ".obj")) {
-        return ReadMapped(path, [&](ByteSpan bytes) {
-            // The mapped text's pages leave the resident set before the meshes' normals are made.
-            const auto drop = [&] { madvise(const_cast<std::uint8_t*>(bytes.data), bytes.size, MADV_DONTNEED); };
-            return ParseObj(bytes, path, options, warnings, counts, drop);
-        });
-    }
-    const auto parse = HasExtension(path, ".ply") ? ParsePly : ParseStl;
-    return ReadMapped(path, [&](ByteSpan bytes) { return parse(bytes, path, options, warnings, counts); });
+    return ReadMapped(path, [&](ByteSpan bytes) {
+        if (HasExtension(path, ".ply")) return ParsePly(bytes, path, options, warnings, counts);
+        if (HasExtension(path, ".stl")) return ParseStl(bytes, path, options, warnings, counts);
+        // The mapped text's pages leave the resident set before the meshes' normals are made.
+        const auto drop = [&] { madvise(const_cast<std::uint8_t*>(bytes.data), bytes.size, MADV_DONTNEED); };
+        return ParseObj(bytes, path, options, warnings, counts, drop);
+    });
 }
 
-void PassedOver::Report(const std::string& name, Warnings* warnings) const {
+void PassedOver::Report(const std::string& name, bool empty, Warnings* warnings) const {
     const std::string subject = QuotedName(name) + ": ";
     if (points > 0) warnings->Add(WarningKind::PrimitivesSkipped, subject + Plural(points, "point", "points"), points);
     if (lines > 0) warnings->Add(WarningKind::PrimitivesSkipped, subject + Plural(lines, "line", "lines"), lines);
@@ -42,6 +40,7 @@ void PassedOver::Report(const std::string& name, Warnings* warnings) const {
         warnings->Add(WarningKind::FacesDropped, subject + Plural(outOfRange, "face", "faces") + " with a vertex index out of range", outOfRange);
     if (notFinite > 0)
         warnings->Add(WarningKind::FacesDropped, subject + Plural(notFinite, "face", "faces") + " with coordinates not finite", notFinite);
+    if (empty && points + lines + polygons == 0) warnings->Add(WarningKind::EmptyMeshes, QuotedName(name));
 }
 
 SceneMatrix ReaderFrame(AssimpImportOptions::Up up) {
@@ -61,15 +60,6 @@ SceneNode MeshNode(SceneMesh&& mesh, const std::string& name, const SceneMatrix&
     FinishImportedMesh(&node.object.mesh, name, options.smoothAngleDegrees,
                        &(counts != nullptr ? counts : &ownCounts)->normals, warnings);
     return node;
-}
-
-void AddMeshNode(SceneMesh&& mesh, const std::string& name, const PassedOver& passed, const AssimpImportOptions& options,
-                 Warnings* warnings, ImportCounts* counts, SceneDescription* scene) {
-    passed.Report(name, warnings);
-    if (!mesh.faces.empty())
-        scene->nodes.push_back(MeshNode(std::move(mesh), name, ReaderFrame(options.up), -1, options, warnings, counts));
-    else if (passed.points + passed.lines == 0)
-        warnings->Add(WarningKind::EmptyMeshes, QuotedName(name));
 }
 
 ToolResult<SceneDescription> ReadMapped(const std::string& path,

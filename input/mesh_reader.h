@@ -74,12 +74,13 @@ inline float ToFloat(double v) {
 // Little-endian values of binary files, their bytes put together explicitly (one load once compiled).
 inline std::uint32_t U32At(const std::uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t{p[3]} << 24; }
 
-inline float FloatAt(const std::uint8_t* p) {
-    const std::uint32_t bits = U32At(p);
+inline float FloatOfBits(std::uint32_t bits) {
     float f;
     std::memcpy(&f, &bits, sizeof f);
     return f;
 }
+
+inline float FloatAt(const std::uint8_t* p) { return FloatOfBits(U32At(p)); }
 
 inline bool Finite(const std::array<float, 3>& p) { return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]); }
 
@@ -129,7 +130,9 @@ struct PassedOver {
         return n >= 3;
     }
 
-    void Report(const std::string& name, Warnings* warnings) const;
+    // Says each under the mesh's name and, for a mesh left empty (empty) of which nothing was
+    // passed over as a primitive, that it is empty.
+    void Report(const std::string& name, bool empty, Warnings* warnings) const;
 };
 
 // The top nodes' transform: Y-up data (the default, as Assimp takes these formats) turned by
@@ -139,11 +142,6 @@ SceneMatrix ReaderFrame(AssimpImportOptions::Up up);
 // A node holding mesh (faces not empty) as an editable mesh, finished by FinishImportedMesh.
 SceneNode MeshNode(SceneMesh&& mesh, const std::string& name, const SceneMatrix& local, int material,
                    const AssimpImportOptions& options, Warnings* warnings, ImportCounts* counts);
-
-// A top node of mesh, without a material, once what was passed over in it is said; none for a
-// mesh without faces, which is said as an empty mesh unless points or lines were passed over.
-void AddMeshNode(SceneMesh&& mesh, const std::string& name, const PassedOver& passed, const AssimpImportOptions& options,
-                 Warnings* warnings, ImportCounts* counts, SceneDescription* scene);
 
 // parse run on the file at path, mapped whole; an Io error naming the file when it cannot be
 // opened or is cut short while it is read.

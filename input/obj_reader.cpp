@@ -172,7 +172,7 @@ public:
         // Every face has its own copy of its corners: the pools are done with.
         for (std::vector<Vec3>* pool : {&positions_, &normals_, &uvs_}) std::vector<Vec3>().swap(*pool);
         for (ObjObject& object : objects_) {
-            object.passed.Report(object.name, warnings_);
+            object.passed.Report(object.name, false, warnings_);
             if (object.name == kBoundSphereNodeName || object.name == kEllipsoidNodeName) {
                 // Around its vertices, or a unit sphere (under a scale OBJ cannot hold) without any, as before.
                 SceneNode sphere;
@@ -228,13 +228,8 @@ private:
         MtlMaterial& m = materials_.try_emplace(name, DefaultMaterial(name)).first->second;
         if (m.index >= 0) return m.index;
         if (!m.height.empty()) m.maps.try_emplace(8, m.height);
-        for (const auto& [slot, file] : m.maps) {
-            SceneMap map;
-            map.slot = slot;
-            map.kind = SceneMap::Kind::Bitmap;
-            map.path = textures->External(file);
-            m.material.maps.push_back(std::move(map));
-        }
+        for (const auto& [slot, file] : m.maps)
+            m.material.maps.push_back({slot, true, SceneMap::Kind::Bitmap, textures->External(file), "", 1.0f});
         m.index = static_cast<int>(scene->materials.size());
         scene->materials.push_back(m.material);
         return m.index;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "format/tool_text.h"
+#include "input/imported_scene.h"
 #include "input/mesh_reader.h"
 
 namespace wux {
@@ -133,13 +134,7 @@ struct Body {
             case Type::UInt8: case Type::UInt16: case Type::UInt32: *out = static_cast<double>(bits); break;
             case Type::Int16: *out = static_cast<std::int16_t>(bits); break;
             case Type::Int32: *out = static_cast<std::int32_t>(bits); break;
-            case Type::Float32: {
-                const std::uint32_t b32 = static_cast<std::uint32_t>(bits);
-                float f;
-                std::memcpy(&f, &b32, sizeof f);
-                *out = f;
-                break;
-            }
+            case Type::Float32: *out = FloatOfBits(static_cast<std::uint32_t>(bits)); break;
             case Type::Float64: std::memcpy(out, &bits, sizeof *out); break;
         }
         return true;
@@ -305,38 +300,18 @@ ToolResult<SceneDescription> ParsePly(ByteSpan bytes, const std::string& path, c
     Geometry g;
     if (std::optional<ToolError> failed = ReadBody(bytes, path, header, options.progress, &g)) return *failed;
 
-    // The triangles whose corners are in range and finite, on the vertices they use, in the
-    // order of first use.
-    SceneMesh mesh;
-    std::vector<std::uint32_t> remap(g.positions.size(), kBadIndex);
-    mesh.faces.reserve(g.triangles.size());
-    for (const auto& t : g.triangles) {
-        if (std::any_of(t.begin(), t.end(), [&](std::uint32_t v) { return v >= g.positions.size(); })) {
-            ++g.passed.outOfRange;
-            continue;
-        }
-        if (!std::all_of(t.begin(), t.end(), [&](std::uint32_t v) { return Finite(g.positions[v]); })) {
-            ++g.passed.notFinite;
-            continue;
-        }
-        std::array<std::uint32_t, 3> face{};
-        for (int k = 0; k < 3; ++k) {
-            std::uint32_t& to = remap[t[k]];
-            if (to == kBadIndex) {
-                to = static_cast<std::uint32_t>(mesh.verts.size());
-                mesh.verts.push_back(g.positions[t[k]]);
-                if (g.hasNormals) mesh.normals.push_back(g.normals[t[k]]);
-                if (g.hasUvs) mesh.tverts.push_back(g.uvs[t[k]]);
-            }
-            face[k] = to;
-        }
-        mesh.faces.push_back(face);
-    }
     PassedOver passed = g.passed;
     if (g.triangles.empty() && passed.points + passed.lines + passed.degenerate == 0) passed.points = g.positions.size();  // a point cloud
+    const std::string name = std::filesystem::path(path).stem().string();
+    SceneMesh mesh;
+    mesh.faces = std::move(g.triangles);
+    const std::vector<std::uint32_t> used =
+        KeepTriangles(&mesh, g.positions.size(), [&g](std::uint32_t i) { return g.positions[i]; }, name, passed, warnings);
+    if (g.hasNormals) mesh.normals = Gather(used, [&g](std::uint32_t i) { return g.normals[i]; });
+    if (g.hasUvs) mesh.tverts = Gather(used, [&g](std::uint32_t i) { return g.uvs[i]; });
     g = Geometry();  // the mesh holds what is kept: the geometry is not held twice from here
     SceneDescription scene;
-    AddMeshNode(std::move(mesh), std::filesystem::path(path).stem().string(), passed, options, warnings, counts, &scene);
+    if (!mesh.faces.empty()) scene.nodes.push_back(MeshNode(std::move(mesh), name, ReaderFrame(options.up), -1, options, warnings, counts));
     return scene;
 }
 

@@ -148,8 +148,12 @@ ToolResult<SceneDescription> ParseStl(ByteSpan bytes, const std::string& path, c
         return *failed;
     }
     SceneDescription scene;
-    for (Solid& solid : solids)
-        AddMeshNode(std::move(solid.mesh), solid.name.empty() ? stem : solid.name, solid.passed, options, warnings, counts, &scene);
+    for (Solid& solid : solids) {
+        const std::string name = solid.name.empty() ? stem : solid.name;
+        solid.passed.Report(name, solid.mesh.faces.empty(), warnings);
+        if (!solid.mesh.faces.empty())
+            scene.nodes.push_back(MeshNode(std::move(solid.mesh), name, ReaderFrame(options.up), -1, options, warnings, counts));
+    }
     return scene;
 }
 

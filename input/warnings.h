@@ -9,77 +9,53 @@
 
 namespace wux {
 
-enum class WarningKind {
-    // What the importer repaired or passed over.
-    PrimitivesSkipped,
-    TexturesMissing,
-    TexturesRenamed,
-    FacesDropped,
-    EmptyMeshes,
-    NormalsRebuilt,
-    UvsRepaired,
-    ValuesRepaired,
-    NodesPassedOver,
-    MaterialsRenamed,
-    StripTrianglesDegenerate,
-    FacesMissing,
-    DoubleSidedDropped,
-    MaterialFilesMissing,
-    // What the plug-in will make of the scene.
-    MeshesSplit,
-    MapsWithoutBitmap,
-    NoStandardMaterial,
-    MaterialNameShared,
-    TrianglesLost,
-    SpheresLost,
-    HelpersLost,
-    // What a conversion out of WUX changed or left out.
-    NotReproducible,
-    TrianglesDropped,
-    NamesNotUtf8,
-    MapFilesMissing,
-    NormalsWorkedOut,
-    EmptyMeshesLeftOut,
-    ValuesNotFinite,
-    LeftOutOfObj,
-    ObjNamesChanged,
-};
+// Each kind of warning with its text as it is printed and written to the report, e.g.
+// "primitives skipped".
+#define WUX_WARNING_KINDS(X)                                                                                     \
+    /* What the importer repaired or passed over. */                                                            \
+    X(PrimitivesSkipped, "primitives skipped")                                                                   \
+    X(TexturesMissing, "textures missing")                                                                       \
+    X(TexturesRenamed, "embedded textures renamed (another file has the name)")                                  \
+    X(FacesDropped, "faces dropped")                                                                             \
+    X(EmptyMeshes, "empty meshes skipped")                                                                       \
+    X(NormalsRebuilt, "normals rebuilt")                                                                         \
+    X(UvsRepaired, "texture coordinates repaired")                                                               \
+    X(ValuesRepaired, "values repaired")                                                                         \
+    X(NodesPassedOver, "nodes passed over")                                                                      \
+    X(MaterialsRenamed, "material names made unique")                                                            \
+    X(StripTrianglesDegenerate, "degenerate triangles of triangle strips left out")                              \
+    X(FacesMissing, "faces read not as many as the file declares")                                               \
+    X(DoubleSidedDropped, "double-sided materials made one-sided (WUX has no such flag)")                        \
+    X(MaterialFilesMissing, "material libraries missing (their materials keep the defaults)")                    \
+    /* What the plug-in will make of the scene. */                                                              \
+    X(MeshesSplit, "meshes split")                                                                               \
+    X(MapsWithoutBitmap, "map slots without a bitmap left out")                                                  \
+    X(NoStandardMaterial, "meshes without a standard material (given material 0)")                               \
+    X(MaterialNameShared, "materials sharing a name (the first one is written)")                                  \
+    X(TrianglesLost, "triangles left out (beyond the float range in world space)")                               \
+    X(SpheresLost, "spheres left out (a radius beyond the float range in world space)")                          \
+    X(HelpersLost, "helpers left out (a size or position beyond the float range in world space)")                \
+    /* What a conversion out of WUX changed or left out. */                                                     \
+    X(NotReproducible, "records a re-export will not give back as they are")                                     \
+    X(TrianglesDropped, "triangles with an index out of range left out")                                         \
+    X(NamesNotUtf8, "names not valid UTF-8 (bytes replaced by U+FFFD)")                                          \
+    X(MapFilesMissing, "map files not found or not readable (kept by name in the material's extras)")            \
+    X(NormalsWorkedOut,                                                                                          \
+      "mesh records whose normals no one transform relates to their triangles (smooth normals worked out)")      \
+    X(EmptyMeshesLeftOut, "mesh records without triangles left out (they would come back as empty nodes)")      \
+    X(ValuesNotFinite, "values not finite written as 0")                                                         \
+    X(LeftOutOfObj, "records OBJ has no place for, left out")                                                    \
+    X(ObjNamesChanged, "names with spaces or control characters changed for OBJ")
 
-// The kind as it is printed and written to the report, e.g. "primitives skipped".
+#define WUX_WARNING_KIND(name, text) name,
+enum class WarningKind { WUX_WARNING_KINDS(WUX_WARNING_KIND) };
+#undef WUX_WARNING_KIND
+
 inline const char* WarningText(WarningKind kind) {
-    switch (kind) {
-        case WarningKind::PrimitivesSkipped: return "primitives skipped";
-        case WarningKind::TexturesMissing: return "textures missing";
-        case WarningKind::TexturesRenamed: return "embedded textures renamed (another file has the name)";
-        case WarningKind::FacesDropped: return "faces dropped";
-        case WarningKind::EmptyMeshes: return "empty meshes skipped";
-        case WarningKind::NormalsRebuilt: return "normals rebuilt";
-        case WarningKind::UvsRepaired: return "texture coordinates repaired";
-        case WarningKind::ValuesRepaired: return "values repaired";
-        case WarningKind::NodesPassedOver: return "nodes passed over";
-        case WarningKind::MaterialsRenamed: return "material names made unique";
-        case WarningKind::StripTrianglesDegenerate: return "degenerate triangles of triangle strips left out";
-        case WarningKind::FacesMissing: return "faces read not as many as the file declares";
-        case WarningKind::MaterialFilesMissing: return "material libraries missing (their materials keep the defaults)";
-        case WarningKind::DoubleSidedDropped: return "double-sided materials made one-sided (WUX has no such flag)";
-        case WarningKind::MeshesSplit: return "meshes split";
-        case WarningKind::MapsWithoutBitmap: return "map slots without a bitmap left out";
-        case WarningKind::NoStandardMaterial: return "meshes without a standard material (given material 0)";
-        case WarningKind::MaterialNameShared: return "materials sharing a name (the first one is written)";
-        case WarningKind::TrianglesLost: return "triangles left out (beyond the float range in world space)";
-        case WarningKind::SpheresLost: return "spheres left out (a radius beyond the float range in world space)";
-        case WarningKind::HelpersLost: return "helpers left out (a size or position beyond the float range in world space)";
-        case WarningKind::NotReproducible: return "records a re-export will not give back as they are";
-        case WarningKind::TrianglesDropped: return "triangles with an index out of range left out";
-        case WarningKind::NamesNotUtf8: return "names not valid UTF-8 (bytes replaced by U+FFFD)";
-        case WarningKind::MapFilesMissing: return "map files not found or not readable (kept by name in the material's extras)";
-        case WarningKind::NormalsWorkedOut: return "mesh records whose normals no one transform relates to their triangles (smooth normals worked out)";
-        case WarningKind::EmptyMeshesLeftOut: return "mesh records without triangles left out (they would come back as empty nodes)";
-        case WarningKind::ValuesNotFinite: return "values not finite written as 0";
-        case WarningKind::LeftOutOfObj: return "records OBJ has no place for, left out";
-        case WarningKind::ObjNamesChanged: return "names with spaces or control characters changed for OBJ";
-    }
-    return "warning";
+#define WUX_WARNING_KIND(name, text) text,
+    static const char* const kTexts[] = {WUX_WARNING_KINDS(WUX_WARNING_KIND)};
+#undef WUX_WARNING_KIND
+    return kTexts[static_cast<int>(kind)];
 }
 
 // How every example names its node, material or file: in double quotes, as the name stands

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/export_report.h"
 #include "driver/plugin_loader.h"
 #include "driver/scene_builder.h"
 #include "input/json_scene.h"

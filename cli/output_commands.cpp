@@ -1,6 +1,10 @@
-// The picture commands, drawn from the WUX file read whole, written through the writer's
-// checked file layer (a temporary file renamed into place, so a failure leaves an existing
-// file as it was):
+// The commands that make another file of a WUX file, read whole, and write it through the
+// writer's checked file layer (a temporary file renamed into place, so a failure leaves an
+// existing file as it was):
+// wux convert IN.wux OUT [--texture-dir DIR]...: a WUX file in another format, chosen by OUT's
+// extension: .json (a JSON scene `wux export` reads back), .glb or .gltf (glTF 2.0), .obj
+// (with its .mtl), .wux (written again by the plug-in's writer, in the normal layout); "-"
+// writes the JSON scene to standard output.
 // wux render IN.wux -o OUT.png [--size WxH] [--view V] [--overlays LIST] [--background RRGGBB] [--texture-dir DIR]:
 // a picture of the file's scene, drawn in software so that it works without a display or GPU.
 // wux view IN.wux -o OUT.html [--overlays LIST] [--texture-dir DIR]: one HTML page that shows the file's scene in
@@ -10,26 +14,96 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "cli/command.h"
+#include "convert/convert.h"
 #include "format/mapped_file.h"
 #include "format/texture_lookup.h"
 #include "format/tool_text.h"
+#include "format/wux_reader.h"
 #include "picture/html_page.h"
 #include "picture/picture_options.h"
 #include "picture/render.h"
+#include "writer/byte_buffer.h"
+#include "writer/model_serializer.h"
 #include "writer/staged_files.h"
 
 namespace wux {
 namespace {
 
-struct PictureCommandOptions {
+namespace fs = std::filesystem;
+
+// What the three take: the WUX file, the file to write and the folders maps are looked in;
+// the pictures' own options.
+struct OutputCommandOptions {
     std::string input, output;
     std::vector<std::string> textureDirs;
     std::string overlays = "none";
     std::string size = "800x600", view = "three-quarter", background;  // render's own
 };
+
+void PrintWarnings(const Warnings& warnings) {
+    for (const Warnings::Entry& e : warnings.Entries()) {
+        std::string text = std::string(WarningText(e.kind)) + ": " + std::to_string(e.count);
+        for (std::size_t i = 0; i < e.examples.size(); ++i) text += (i ? ", " : " (") + e.examples[i];
+        Warn(text + (e.examples.empty() ? "" : e.count > e.examples.size() ? ", ...)" : ")"));
+    }
+}
+
+int RunConvert(const OutputCommandOptions& options) {
+    // "-": the JSON scene on standard output, the one format here that is a single stream.
+    const bool toStdout = options.output == "-";
+    const std::string ext = toStdout ? ".json" : Lower(fs::path(options.output).extension().string());
+    if (!toStdout)
+        CheckOutputName(options.output, {".json", ".glb", ".gltf", ".obj", ".wux"}, "a JSON scene, glTF, OBJ or WUX file");
+    for (const std::string& dir : options.textureDirs) {
+        std::error_code ec;
+        if (!fs::is_directory(dir, ec))
+            ThrowToolError(ToolError::Kind::Input, dir,
+                           fs::exists(dir, ec) ? "--texture-dir is not a folder" : "--texture-dir does not exist");
+    }
+    const ToolResult<WuxDocument> read = OpenWux(options.input);
+    if (!read.Ok()) throw read.Error();
+    Warnings warnings;
+    if (ext != ".wux") WarnNotFinite(*read->model, &warnings);
+    StagedFiles outputs;
+    ToolResult<void> staged;
+    if (ext == ".wux") {
+        // The counts follow the records, as the plug-in writes them; every fixed word, size
+        // and padding is the writer's own.
+        ExportModel& model = *read->model;
+        model.meshCount = model.meshes->count();
+        model.materialCount = model.materials->count();
+        const ToolResult<StagedFiles::File*> file = outputs.Stage(options.output);
+        if (file.Ok()) {
+            ByteBuffer out(**file);
+            SaveError error;
+            if (!SerializeModel(model, out, &error) && error.kind != SaveError::Kind::WriteFailed)
+                staged = ToolError::Of(ToolError::Kind::Output, options.output, error.message);
+            (void)out.flush();  // a failed write shows at Commit()
+        } else {
+            staged = file.Error();
+        }
+    } else if (toStdout) {
+        std::cout << WuxToJsonScene(*read, &warnings) << std::flush;
+    } else if (ext == ".json") {
+        const std::string text = WuxToJsonScene(*read, &warnings);
+        staged = outputs.Add(options.output, text.data(), text.size());
+    } else if (ext == ".obj") {
+        staged = WriteObj(*read, options.output, &outputs, &warnings);
+    } else {
+        std::vector<std::string> textureDirs = {fs::path(options.input).parent_path().string()};
+        textureDirs.insert(textureDirs.end(), options.textureDirs.begin(), options.textureDirs.end());
+        staged = WriteGltf(*read, options.output, textureDirs, &outputs, &warnings);
+    }
+    PrintWarnings(warnings);
+    if (staged.Ok()) staged = outputs.Commit({options.input});
+    if (!staged.Ok()) throw staged.Error();
+    if (!toStdout) Note("wrote " + options.output);
+    return 0;
+}
 
 // A CLI11 validator made from the picture library's own parser, so that the command line and
 // the parser never disagree: parse(text) -> ToolResult; its error's text is the option's error.
@@ -45,17 +119,17 @@ CLI::Validator ParsedBy(const std::string& description, Parse parse) {
 
 // Warns of the triangles, the maps, and the overlays among `overlays`, that cannot be drawn.
 // Maps are looked for beside the file, then in textureDirs, as `wux convert` looks for them.
-PictureScene LoadPictureScene(const PictureCommandOptions& given, const OverlaySet& overlays, bool decodeMaps) {
+PictureScene LoadPictureScene(const OutputCommandOptions& given, const OverlaySet& overlays, bool decodeMaps) {
     const std::string& path = given.input;
     const ToolResult<WuxDocument> read = OpenWux(path);
     if (!read.Ok()) throw read.Error();
-    TextureSearch maps{{std::filesystem::path(path).parent_path().string()}, decodeMaps};
+    TextureSearch maps{{fs::path(path).parent_path().string()}, decodeMaps};
     maps.folders.insert(maps.folders.end(), given.textureDirs.begin(), given.textureDirs.end());
     std::uint64_t triangles = 0;
     for (const VertexChunk* mesh : Records<VertexChunk>(*read->model->meshes)) triangles += std::uint64_t(mesh->faceCount);
     ProgressBar progress(triangles, "triangles read");
     PictureScene scene = BuildPictureScene(*read, maps, [&](std::uint64_t done) { progress.Update(done, 0); });
-    progress.Clear();
+    ClearProgress();
     for (const std::string& missing : scene.missingMaps) Warn(missing);
     auto warn = [&](std::uint64_t count, const char* one, const char* many, const std::string& why) {
         if (count > 0) Warn(QuotedPath(path) + ": " + Plural(count, one, many) + " not drawn (" + why + ")");
@@ -74,14 +148,14 @@ PictureScene LoadPictureScene(const PictureCommandOptions& given, const OverlayS
 }
 
 // Refuses to write over the input itself: the picture would replace the model it shows.
-void WritePictureFile(const PictureCommandOptions& given, const void* data, std::size_t size) {
+void WritePictureFile(const OutputCommandOptions& given, const void* data, std::size_t size) {
     StagedFiles files;
     ToolResult<void> written = files.Add(given.output, data, size);
     if (written.Ok()) written = files.Commit({given.input});
     if (!written.Ok()) throw written.Error();
 }
 
-int RunRender(const PictureCommandOptions& given) {
+int RunRender(const OutputCommandOptions& given) {
     RenderOptions options;
     // The validators accepted every word, so the parsers succeed here.
     const auto size = ParsePictureSize(given.size, kMaxPictureSide);
@@ -95,7 +169,7 @@ int RunRender(const PictureCommandOptions& given) {
     const PictureScene scene = LoadPictureScene(given, options.overlays, true);
     ProgressBar progress(scene.triangleCount, "triangles drawn");
     const Image image = RenderPicture(scene, options, [&](std::uint64_t done) { progress.Update(done, 0); });
-    progress.Clear();
+    ClearProgress();
     if (image.width == 0)
         ThrowToolError(ToolError::Kind::Limit, given.input,
                        "drawing it would test more than " + std::to_string(options.maxSamples) +
@@ -109,11 +183,11 @@ int RunRender(const PictureCommandOptions& given) {
     return 0;
 }
 
-int RunView(const PictureCommandOptions& given) {
+int RunView(const OutputCommandOptions& given) {
     PageOptions options;
     CheckOutputName(given.output, {".html", ".htm"}, "an HTML page");
     options.overlays = *ParseOverlaySet(given.overlays);
-    options.title = std::filesystem::path(given.input).filename().string();
+    options.title = fs::path(given.input).filename().string();
 
     // The page carries every overlay, shown or not.
     OverlaySet all;
@@ -121,7 +195,7 @@ int RunView(const PictureCommandOptions& given) {
     const PictureScene scene = LoadPictureScene(given, all, false);
     ProgressBar progress(scene.triangleCount, "triangles in the page");
     const std::string page = BuildViewerPage(scene, options, [&](std::uint64_t done) { progress.Update(done, 0); });
-    progress.Clear();
+    ClearProgress();
     WritePictureFile(given, page.data(), page.size());
     if (ShowSummary()) std::cout << given.output << ": " << Plural(scene.triangleCount, "triangle", "triangles") << ", " << page.size() << " bytes\n";
     return 0;
@@ -130,20 +204,20 @@ int RunView(const PictureCommandOptions& given) {
 // The command with the options both take, in help order: the WUX file, -o, then the command's own.
 CLI::App* AddPictureCommand(CLI::App& app, const std::string& name, const std::string& description,
                             const std::vector<std::string>& examples, const std::string& outputHelp,
-                            PictureCommandOptions* options) {
+                            OutputCommandOptions* options) {
     CLI::App* command = AddCommand(app, name, description, examples);
     command->add_option("input", options->input, "the WUX file")->required();
     command->add_option("-o,--output", options->output, outputHelp)->required();
     return command;
 }
 
-void AddOverlays(CLI::App* command, PictureCommandOptions* options, const std::string& help) {
+void AddOverlays(CLI::App* command, OutputCommandOptions* options, const std::string& help) {
     command->add_option("--overlays", options->overlays, help)
         ->capture_default_str()
         ->check(ParsedBy("LIST", ParseOverlaySet));
 }
 
-void AddTextureDirs(CLI::App* command, PictureCommandOptions* options) {
+void AddTextureDirs(CLI::App* command, OutputCommandOptions* options) {
     command->add_option("--texture-dir", options->textureDirs,
                         "a folder to look for map files in, after the WUX file's own (repeatable)")
         ->check(CLI::ExistingDirectory);
@@ -151,8 +225,25 @@ void AddTextureDirs(CLI::App* command, PictureCommandOptions* options) {
 
 }  // namespace
 
+void AddConvertCommand(CLI::App& app) {
+    auto options = std::make_shared<OutputCommandOptions>();
+    CLI::App* command = AddCommand(
+        app, "convert",
+        "Convert a WUX file to a JSON scene (.json), glTF 2.0 (.glb, .gltf), OBJ (.obj with .mtl) or WUX (.wux, "
+        "rewritten in the normal layout), by OUT's extension",
+        {"wux convert scene.wux scene.glb --texture-dir maps", "wux convert scene.wux scene.obj",
+         "wux convert damaged.wux repaired.wux",
+         "wux convert scene.wux - | jq .nodes"});
+    command->add_option("input", options->input, "the WUX file")->required();
+    command->add_option("output", options->output, "the file to write; - writes the JSON scene to standard output")
+        ->required();
+    command->add_option("--texture-dir", options->textureDirs,
+                        "glTF: a folder to look for map files in, after the WUX file's own (repeatable)");
+    SetBody(command, [options] { return RunConvert(*options); });
+}
+
 void AddRenderCommand(CLI::App& app) {
-    auto options = std::make_shared<PictureCommandOptions>();
+    auto options = std::make_shared<OutputCommandOptions>();
     CLI::App* command =
         AddPictureCommand(app, "render", "Draw a WUX file's scene into a PNG picture",
                           {"wux render scene.wux -o scene.png", "wux render scene.wux -o top.png --view top --size 1024x768",
@@ -176,7 +267,7 @@ void AddRenderCommand(CLI::App& app) {
 }
 
 void AddViewCommand(CLI::App& app) {
-    auto options = std::make_shared<PictureCommandOptions>();
+    auto options = std::make_shared<OutputCommandOptions>();
     CLI::App* command =
         AddPictureCommand(app, "view", "Write one self-contained HTML page that shows a WUX file's scene",
                           {"wux view scene.wux -o scene.html", "wux view scene.wux -o scene.html --overlays all"},
