@@ -260,7 +260,6 @@ std::string FormatSummaryLine(const std::string& outputPath, const nlohmann::jso
     return os.str();
 }
 
-
 // What the import changed without a fault: "imported: 12 normals made unit length, 2 materials
 // merged\n"; empty when it changed nothing.
 std::string FormatImportCounts(const ImportCounts& c) {

@@ -51,29 +51,22 @@ ToolResult<void> WriteObj(const WuxDocument& doc, const std::string& outputPath,
 // The host's matrix layout: rows 0, 1, 2 the X, Y, Z axes, row 3 the translation.
 using HostRows = std::array<std::array<double, 3>, 4>;
 
-// A helper node: its object transform and the helper's size. The name is UTF-8 (Utf8Name());
-// nameBytes holds the entry's own bytes as HexBytes() when they differ, else nothing.
-struct HelperNode {
+// A node besides the meshes: a sphere primitive ("GBND" or "GELP") whose radius is the size,
+// or a helper of the size, under its object transform. The name is UTF-8 (Utf8Name());
+// nameBytes holds an entry's own bytes as HexBytes() when they differ, else nothing.
+struct RecordNode {
+    bool sphere = false;
     std::string name, nameBytes;
     HostRows transform{};
     double size = 0.0;
 };
 
-// A sphere node ("GBND" or "GELP"): a sphere primitive of the radius under the transform.
-struct SphereNode {
-    const char* name = nullptr;
-    HostRows transform{};
-    double radius = 0.0;
-};
-
-// Warnings name the record, e.g. "GREF entry 2 'Spawn': ...".
-HelperNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warnings* warnings);
-
-// The "GBND" nodes in the order the scene must visit them: the main sphere first, then the
-// further spheres in their order, so that each of those is rejected into the list in turn
-// (none for a main sphere of radius 0 at the origin without further spheres); then the
-// "GELP" node, if the file has one.
-std::vector<SphereNode> SphereNodes(const ExportModel& model, Warnings* warnings);
+// The nodes besides the meshes in the order the scene must visit them. First the "GBND"
+// spheres: the main sphere, then the further spheres in their order, so that each of those
+// is rejected into the list in turn (none for a main sphere of radius 0 at the origin
+// without further spheres); then the "GELP" node, if the file has one; then a helper per
+// reference entry. Warnings name the record, e.g. GREF entry 2 "Spawn": ...
+std::vector<RecordNode> RecordNodes(const ExportModel& model, Warnings* warnings);
 
 // Warnings for records that no re-export gives back as they are: materials out of the
 // order of first use or unused, shared vertices, map slots out of order, fixed words

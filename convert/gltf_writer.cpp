@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <map>
-#include <numeric>
 #include <optional>
 #include <set>
 
@@ -59,25 +57,15 @@ public:
     ToolResult<void> Build() {
         WarnUnreproducible(file_, warnings_);
         doc_["asset"] = {{"version", "2.0"}, {"generator", "wux convert"}, {"extras", {{"wux", {{"version", 1}}}}}};
-        for (const MaterialChunk* m : Records<MaterialChunk>(*model_.materials)) materials_.push_back(MaterialJson(*m));
+        for (const MaterialChunk* m : Records<MaterialChunk>(*model_.materials)) Push("materials", MaterialJson(*m));
         const auto meshes = Records<VertexChunk>(*model_.meshes);
         for (std::size_t i = 0; i < meshes.size(); ++i) MeshNode(*meshes[i], i);
-        for (const SphereNode& s : SphereNodes(model_, warnings_)) SphereNodeJson(s);
-        const auto entries = Records<ReferenceEntry>(*model_.references->entries);
-        for (std::size_t i = 0; i < entries.size(); ++i) HelperNodeJson(*entries[i], i);
+        for (const RecordNode& node : RecordNodes(model_, warnings_))
+            AddNode(node.sphere ? SphereJson(node) : HelperJson(node));
 
-        Json scene = Json::object();
-        std::vector<std::size_t> roots(nodes_.size());
-        std::iota(roots.begin(), roots.end(), 0);
-        if (!roots.empty()) scene["nodes"] = roots;
-        doc_["scenes"] = Json::array({scene});
+        doc_["scenes"] = Json::array({scene_});
         doc_["scene"] = 0;
-        // glTF wants no empty lists.
-        for (const auto& [key, list] : {std::pair<const char*, const Json&>{"nodes", nodes_}, {"meshes", meshes_},
-                                        {"materials", materials_}, {"images", images_}, {"textures", textures_},
-                                        {"accessors", accessors_}, {"bufferViews", views_}})
-            if (!list.empty()) doc_[key] = list;
-        if (!images_.empty()) doc_["samplers"] = Json::array({Json::object()});
+        if (doc_.contains("images")) doc_["samplers"] = Json::array({Json::object()});
         if (!bin_.empty()) {
             Json buffer{{"byteLength", bin_.size()}};
             if (!binary_) buffer["uri"] = PercentEncoded(BinName());
@@ -104,6 +92,17 @@ private:
         return (fs::path(outputPath_).parent_path() / name).string();
     }
 
+    // Appends to one of the document's lists, made on first use: glTF wants no empty lists.
+    // The item's index.
+    std::size_t Push(const char* list, Json item) {
+        Json& items = doc_[list];
+        items.push_back(std::move(item));
+        return items.size() - 1;
+    }
+
+    // Every node is a root of the one scene.
+    void AddNode(Json node) { scene_["nodes"].push_back(Push("nodes", std::move(node))); }
+
     std::size_t AddView(const void* data, std::size_t size, int target) {
         const std::size_t offset = bin_.size();
         const auto* p = static_cast<const std::uint8_t*>(data);
@@ -111,8 +110,7 @@ private:
         bin_.resize((bin_.size() + 3) / 4 * 4, 0);  // every view starts on a 4-byte boundary
         Json view{{"buffer", 0}, {"byteOffset", offset}, {"byteLength", size}};
         if (target != 0) view["target"] = target;
-        views_.push_back(view);
-        return views_.size() - 1;
+        return Push("bufferViews", std::move(view));
     }
 
     // The values each corner gives (an array of 2 or 3 floats), as one accessor.
@@ -134,8 +132,7 @@ private:
             accessor["min"] = lo;
             accessor["max"] = hi;
         }
-        accessors_.push_back(accessor);
-        return accessors_.size() - 1;
+        return Push("accessors", std::move(accessor));
     }
 
     // The image of a map file, looked up once per name; none when it is not found.
@@ -155,9 +152,7 @@ private:
             } else {
                 json["uri"] = PercentEncoded(CopyOf(image->fileName, std::move(image->bytes)));
             }
-            images_.push_back(json);
-            textures_.push_back({{"source", images_.size() - 1}, {"sampler", 0}});
-            known->second = textures_.size() - 1;
+            known->second = Push("textures", {{"source", Push("images", std::move(json))}, {"sampler", 0}});
         }
         return known->second;
     }
@@ -194,23 +189,19 @@ private:
         if (std::any_of(diffuse.begin(), diffuse.end(), [](float c) { return Clamp01(c) != c; }))
             extras["diffuse"] = ShortFloats(diffuse);
         if (Clamp01(opacity) != opacity) extras["opacity"] = ShortFloat(opacity);
-        Json maps = Json::array();
-        bool diffuseTextured = false;
+        extras["maps"] = Json::array();
         for (std::int32_t k = 0; k < m.mapCount; ++k) {
             const MaterialMap& map = m.maps[k];
             const auto channel = static_cast<std::uint32_t>(map.channel);
             Json entry{{"slot", channel}, {"file", Utf8Name(map.fileName, where, warnings_)}, {"amount", ShortFloat(map.amount)}};
-            const std::optional<std::size_t> texture = TextureFor(map.fileName, where);
-            if (texture) {
+            if (const std::optional<std::size_t> texture = TextureFor(map.fileName, where)) {
                 entry["texture"] = *texture;
-                if (channel == wux_file::kDiffuseMapChannel && !diffuseTextured) {
+                // The first diffuse map that has an image gives the base colour's texture.
+                if (channel == wux_file::kDiffuseMapChannel && !pbr.contains("baseColorTexture"))
                     pbr["baseColorTexture"] = {{"index", *texture}};
-                    diffuseTextured = true;
-                }
             }
-            maps.push_back(entry);
+            extras["maps"].push_back(entry);
         }
-        extras["maps"] = maps;
         const std::string name = Utf8Name(m.name, where, warnings_);
         // glTF names are UTF-8: one that is not (the host's code page) keeps its bytes here.
         if (name != m.name) extras["nameBytes"] = HexBytes(m.name);
@@ -233,41 +224,36 @@ private:
         Json primitive{{"attributes", attributes}, {"mode", kTriangles}};
         const std::int32_t m = mesh.materialIndex;
         if (m >= 0 && m < model_.materials->count()) primitive["material"] = m;
-        meshes_.push_back({{"name", "mesh " + std::to_string(index)}, {"primitives", Json::array({primitive})}});
-        // The corners are in the file's world space: the node only turns the frame.
-        nodes_.push_back({{"name", "mesh " + std::to_string(index)}, {"mesh", meshes_.size() - 1}, {"matrix", kTurnMatrix}});
+        const std::string name = "mesh " + std::to_string(index);
+        const std::size_t made = Push("meshes", {{"name", name}, {"primitives", Json::array({primitive})}});
+        AddNode({{"name", name}, {"mesh", made}, {"matrix", kTurnMatrix}});
     }
 
-    // A sphere node: empty, its scale the radius along each axis, at its centre; a mesh would
-    // count as the model's triangles in every consumer.
-    void SphereNodeJson(const SphereNode& sphere) {
+    static Json SphereJson(const RecordNode& sphere) {
         const auto& t = sphere.transform;
         // Scale first, then the turn: each local axis keeps its own scale.
-        const double radius = sphere.radius;
+        const double radius = sphere.size;
         const Json scale = ShortFloats(std::array<double, 3>{radius * t[0][0], radius * t[1][1], radius * t[2][2]});
-        const bool bound = std::strcmp(sphere.name, kBoundSphereNodeName) == 0;
-        const Json mark = bound ? Json{{"boundSphere", ShortFloat(sphere.radius)}} : Json{{"ellipsoid", scale}};
-        nodes_.push_back({{"name", sphere.name},
-                          {"translation", ShortFloats(Turn(t[3]))},
-                          {"rotation", kTurnRotation},
-                          {"scale", scale},
-                          {"extras", {{"wux", mark}}}});
+        const bool bound = sphere.name == kBoundSphereNodeName;
+        const Json mark = bound ? Json{{"boundSphere", ShortFloat(radius)}} : Json{{"ellipsoid", scale}};
+        return {{"name", sphere.name},
+                {"translation", ShortFloats(Turn(t[3]))},
+                {"rotation", kTurnRotation},
+                {"scale", scale},
+                {"extras", {{"wux", mark}}}};
     }
 
-    void HelperNodeJson(const ReferenceEntry& entry, std::size_t index) {
-        const HelperNode helper = HelperFromEntry(entry, index, warnings_);
+    static Json HelperJson(const RecordNode& helper) {
         Json matrix = Json::array();
         for (int r = 0; r < 4; ++r) {
-            const auto column = Turn(helper.transform[r]);
-            for (double v : column) matrix.push_back(ShortFloat(v));
+            for (double v : Turn(helper.transform[r])) matrix.push_back(ShortFloat(v));
             matrix.push_back(r == 3 ? 1 : 0);
         }
         // The name again in the extras (with its bytes when not UTF-8): Assimp names a node
         // without one after its index.
         Json wux{{"name", helper.name}};
         if (!helper.nameBytes.empty()) wux["nameBytes"] = helper.nameBytes;
-        nodes_.push_back(
-            {{"name", helper.name}, {"matrix", matrix}, {"extras", {{"size", ShortFloat(helper.size)}, {"wux", wux}}}});
+        return {{"name", helper.name}, {"matrix", matrix}, {"extras", {{"size", ShortFloat(helper.size)}, {"wux", wux}}}};
     }
 
     std::string Glb() {
@@ -296,9 +282,7 @@ private:
     StagedFiles* outputs_;
     Warnings* warnings_;
     ToolResult<void> failure_;
-    Json doc_ = Json::object();
-    Json nodes_ = Json::array(), meshes_ = Json::array(), materials_ = Json::array();
-    Json accessors_ = Json::array(), views_ = Json::array(), images_ = Json::array(), textures_ = Json::array();
+    Json doc_ = Json::object(), scene_ = Json::object();
     std::vector<std::uint8_t> bin_;
     std::map<std::string, std::optional<std::size_t>> textureByName_;
     std::set<std::string> copyNames_;

@@ -62,10 +62,8 @@ std::string MeshNode(const VertexChunk& mesh, std::size_t index, std::size_t mat
     out += ",\"object\":{\"type\":\"mesh\",\"verts\":";
     AppendList(&out, corners, [](const Corner& c) { return c.position; });
     std::string faces = "[";
-    for (std::size_t k = 0; k + 2 < corners.size(); k += 3) {
-        if (k) faces += ',';
-        faces += "[" + std::to_string(k) + "," + std::to_string(k + 1) + "," + std::to_string(k + 2) + "]";
-    }
+    for (std::size_t k = 0; k < corners.size(); k += 3)
+        faces += (k ? ",[" : "[") + std::to_string(k) + "," + std::to_string(k + 1) + "," + std::to_string(k + 2) + "]";
     faces += "]";
     out += ",\"faces\":" + faces;
     // Without texture vertices the plug-in writes u = v = 0, which is what the record holds.
@@ -82,12 +80,6 @@ std::string MeshNode(const VertexChunk& mesh, std::size_t index, std::size_t mat
     return out + "}}";
 }
 
-std::string SphereNodeJson(const SphereNode& sphere) {
-    return Json{{"name", sphere.name}, {"matrix", Rows(sphere.transform)},
-                {"object", {{"type", "sphere"}, {"radius", ShortFloat(sphere.radius)}}}}
-        .dump();
-}
-
 }  // namespace
 
 std::string WuxToJsonScene(const WuxDocument& doc, Warnings* warnings) {
@@ -101,14 +93,11 @@ std::string WuxToJsonScene(const WuxDocument& doc, Warnings* warnings) {
     const auto meshes = Records<VertexChunk>(*model.meshes);
     for (std::size_t i = 0; i < meshes.size(); ++i)
         nodes.push_back(MeshNode(*meshes[i], i, static_cast<std::size_t>(model.materials->count()), warnings));
-    for (const SphereNode& s : SphereNodes(model, warnings)) nodes.push_back(SphereNodeJson(s));
-    const auto entries = Records<ReferenceEntry>(*model.references->entries);
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const HelperNode helper = HelperFromEntry(*entries[i], i, warnings);
-        Json node{{"name", helper.name},
-                  {"matrix", Rows(helper.transform)},
-                  {"object", {{"type", "helper"}, {"size", ShortFloat(helper.size)}}}};
-        if (!helper.nameBytes.empty()) node["name_bytes"] = helper.nameBytes;
+    for (const RecordNode& n : RecordNodes(model, warnings)) {
+        const Json object = n.sphere ? Json{{"type", "sphere"}, {"radius", ShortFloat(n.size)}}
+                                     : Json{{"type", "helper"}, {"size", ShortFloat(n.size)}};
+        Json node{{"name", n.name}, {"matrix", Rows(n.transform)}, {"object", object}};
+        if (!n.nameBytes.empty()) node["name_bytes"] = n.nameBytes;
         nodes.push_back(node.dump());
     }
     // One material or node a line: readable, and still small for large meshes.

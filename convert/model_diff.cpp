@@ -30,8 +30,6 @@ const char* const kColourWordNames[kColourWords] = {
     "word 10 (specular red)", "word 11 (specular green)", "word 12 (specular blue)", "word 13",
     "word 14 (filter red)", "word 15 (filter green)", "word 16 (filter blue)", "word 17", "word 18"};
 
-const char* const kAxis[3] = {"x", "y", "z"};
-const char* const kVertexWordNames[5] = {"x", "y", "z", "u", "v"};
 
 // Where a record sits in each file; either may be missing. The record's text is made only
 // when a difference is found: meshes have millions of corners that are equal.
@@ -132,7 +130,7 @@ private:
 
     // Three words in a row: the fields "<prefix>x", "<prefix>y" and "<prefix>z".
     void Xyz(const char* kind, const Place& at, const char* prefix, const float* va, const float* vb, std::size_t offset) {
-        for (std::size_t c = 0; c < 3; ++c) Float(kind, at, prefix + std::string(kAxis[c]), va[c], vb[c], offset + 4 * c);
+        for (std::size_t c = 0; c < 3; ++c) Float(kind, at, prefix + std::string(1, "xyz"[c]), va[c], vb[c], offset + 4 * c);
     }
 
     // Pairs the records both files hold by number; those of either beyond are missing in the other.
@@ -247,10 +245,9 @@ private:
             const MeshVertex& va = ma.vertices[k];
             const MeshVertex& vb = mb.vertices[k];
             const Place at{chunk, "", verticesA + kVertexSize * k, verticesB + kVertexSize * k, "corner", k};
-            // The vertex's five words in the file's order: x, y, z, u, v.
             const float wordsA[5] = {va.x, va.y, va.z, va.u, va.v}, wordsB[5] = {vb.x, vb.y, vb.z, vb.u, vb.v};
             for (std::size_t w = 0; w < 5; ++w)
-                Float(w < 3 ? "position" : "uv", at, kVertexWordNames[w], wordsA[w], wordsB[w], 4 * w);
+                Float(w < 3 ? "position" : "uv", at, std::string(1, "xyzuv"[w]), wordsA[w], wordsB[w], 4 * w);
         }
         const auto normalsOfA = NormalsOf(ma), normalsOfB = NormalsOf(mb);
         const std::size_t normals = SameUpToFrame(normalsOfA, normalsOfB) ? 0 : corners;
@@ -294,26 +291,24 @@ private:
         return true;
     }
 
-    void SpherePair(const Place& at, const BoundSphere& sa, const BoundSphere& sb) {
-        const float ca[3] = {sa.x, sa.y, sa.z}, cb[3] = {sb.x, sb.y, sb.z};
-        Xyz("sphere centre", at, "centre ", ca, cb, 0);
-        Float("sphere radius", at, "radius", sa.radius, sb.radius, kSphereRadiusOffset);
-    }
-
     void Spheres() {
         const bool inA = a_.doc.ChunkCount(kBoundTag) > 0, inB = b_.doc.ChunkCount(kBoundTag) > 0;
         const std::size_t atA = a_.ChunkAt(kBoundTag, 0), atB = b_.ChunkAt(kBoundTag, 0);
         if (inA != inB) Missing("sphere", kBoundTag, "", inA, inA ? atA : atB);
         if (!inA || !inB) return;
-        SpherePair(Place{kBoundTag, "main sphere", atA + kChunkHeadSize, atB + kChunkHeadSize}, *a_.model.bounds->mainSphere,
-                   *b_.model.bounds->mainSphere);
+        // A sphere `offset` bytes into either chunk.
+        const auto pair = [&](const std::string& record, std::size_t offset, const BoundSphere& sa, const BoundSphere& sb) {
+            const Place at{kBoundTag, record, atA + offset, atB + offset};
+            const float ca[3] = {sa.x, sa.y, sa.z}, cb[3] = {sb.x, sb.y, sb.z};
+            Xyz("sphere centre", at, "centre ", ca, cb, 0);
+            Float("sphere radius", at, "radius", sa.radius, sb.radius, kSphereRadiusOffset);
+        };
+        pair("main sphere", kChunkHeadSize, *a_.model.bounds->mainSphere, *b_.model.bounds->mainSphere);
         Exact("count", Place{kBoundTag, "", atA, atB}, "sphere count", a_.spheres.size(), b_.spheres.size(),
               kChunkHeadSize + kSphereSize);
         const std::size_t n = std::min(a_.spheres.size(), b_.spheres.size());
         for (std::size_t i = 0; i < n; ++i)
-            SpherePair(Place{kBoundTag, "sphere " + std::to_string(i), atA + kBoundHeadSize + kSphereSize * i,
-                             atB + kBoundHeadSize + kSphereSize * i},
-                       *a_.spheres[i], *b_.spheres[i]);
+            pair("sphere " + std::to_string(i), kBoundHeadSize + kSphereSize * i, *a_.spheres[i], *b_.spheres[i]);
     }
 
     // The model keeps a file's last GELP chunk.
@@ -387,8 +382,7 @@ std::string FormatDiffText(const DiffReport& report, const std::string& nameA, c
         if (d.magnitude) out << " (difference " << Number(*d.magnitude) << ")";
         out << " at offset " << OffsetText(d.offsetA) << " / " << OffsetText(d.offsetB) << "\n";
     }
-    if (report.total > report.listed.size())
-        out << "... and " << report.total - report.listed.size() << " more\n";
+    if (report.total > report.listed.size()) out << "... and " << report.total - report.listed.size() << " more\n";
     for (const auto& [kind, largest] : report.largest)
         out << "largest " << kind << " difference: " << Number(largest.magnitude) << " (" << largest.where << ")\n";
     if (report.Equal()) {

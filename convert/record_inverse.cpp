@@ -46,10 +46,9 @@ std::size_t Utf8Length(const std::string& s, std::size_t i) {
     return code < least[n] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF) ? 0 : n;
 }
 
-}  // namespace
-
-HelperNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warnings* warnings) {
-    HelperNode node;
+// The helper node of a reference entry.
+RecordNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warnings* warnings) {
+    RecordNode node;
     const auto& t = entry.transform;
     const auto& h = entry.halfExtents;
     for (int r = 0; r < 3; ++r) node.transform[r] = {t[r][0], t[r][1], t[r][2]};  // scaled below
@@ -58,8 +57,7 @@ HelperNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warni
     if (t[0][3] != 0.0f || t[1][3] != 0.0f || t[2][3] != 0.0f || t[3][3] != 0.0f)
         warn(": fourth matrix column not zero");
     const auto zero = [](const std::array<double, 3>& axis) { return !(Length(axis) > 0.0); };
-    if (std::any_of(node.transform.begin(), node.transform.begin() + 3, zero))
-        warn(": an axis of zero length");
+    if (std::any_of(node.transform.begin(), node.transform.begin() + 3, zero)) warn(": an axis of zero length");
 
     // The collector stores half extent = axis length / 2 * size, with the axis length
     // measured from the transform. Any size works; the largest half extent picks the one
@@ -92,8 +90,10 @@ HelperNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warni
     return node;
 }
 
-std::vector<SphereNode> SphereNodes(const ExportModel& model, Warnings* warnings) {
-    std::vector<SphereNode> nodes;
+}  // namespace
+
+std::vector<RecordNode> RecordNodes(const ExportModel& model, Warnings* warnings) {
+    std::vector<RecordNode> nodes;
     const BoundSphere& main = *model.bounds->mainSphere;
     const auto spheres = Records<BoundSphere>(*model.bounds->spheres);
     const bool mainEmpty = main.radius == 0.0f && main.x == 0.0f && main.y == 0.0f && main.z == 0.0f;
@@ -102,7 +102,7 @@ std::vector<SphereNode> SphereNodes(const ExportModel& model, Warnings* warnings
     auto add = [&](const BoundSphere& s, const std::string& what) {
         if (s.radius < 0.0f || std::isnan(s.radius))
             warnings->Add(WarningKind::NotReproducible, "GBND " + what + ": radius not a distance");
-        nodes.push_back(SphereNode{kBoundSphereNodeName, TranslationRows(s.x, s.y, s.z), std::fabs(double{s.radius})});
+        nodes.push_back(RecordNode{true, kBoundSphereNodeName, "", TranslationRows(s.x, s.y, s.z), std::fabs(double{s.radius})});
     };
     if (!mainEmpty || !spheres.empty()) add(main, "main sphere");
     if (main.radius == 0.0f && !spheres.empty())
@@ -112,19 +112,21 @@ std::vector<SphereNode> SphereNodes(const ExportModel& model, Warnings* warnings
             warnings->Add(WarningKind::NotReproducible, "GBND sphere " + std::to_string(i) + ": larger than the main sphere");
         add(*spheres[i], "sphere " + std::to_string(i));
     }
-    const EllipsoidChunk* e = model.ellipsoid.get();
-    if (e == nullptr) return nodes;
-    // Semi-axes are the radius times the lengths of the transform's axes: the radius is the
-    // longest semi-axis and the axes are scaled to the others.
-    double radius = 0.0;
-    for (float s : e->semiAxes) {
-        if (s < 0.0f || std::isnan(s)) warnings->Add(WarningKind::NotReproducible, "GELP: semi-axis not a length");
-        radius = std::max(radius, std::fabs(double{s}));
+    if (const EllipsoidChunk* e = model.ellipsoid.get()) {
+        // Semi-axes are the radius times the lengths of the transform's axes: the radius is the
+        // longest semi-axis and the axes are scaled to the others.
+        double radius = 0.0;
+        for (float s : e->semiAxes) {
+            if (s < 0.0f || std::isnan(s)) warnings->Add(WarningKind::NotReproducible, "GELP: semi-axis not a length");
+            radius = std::max(radius, std::fabs(double{s}));
+        }
+        const HostRows centre = TranslationRows(e->centre[0], e->centre[1], e->centre[2]);
+        RecordNode& node = nodes.emplace_back(RecordNode{true, kEllipsoidNodeName, "", centre, radius});
+        if (radius > 0.0)
+            for (int k = 0; k < 3; ++k) node.transform[k][k] = std::fabs(double{e->semiAxes[k]}) / radius;
     }
-    const HostRows centre = TranslationRows(e->centre[0], e->centre[1], e->centre[2]);
-    SphereNode& node = nodes.emplace_back(SphereNode{kEllipsoidNodeName, centre, radius});
-    if (radius > 0.0)
-        for (int k = 0; k < 3; ++k) node.transform[k][k] = std::fabs(double{e->semiAxes[k]}) / radius;
+    const auto entries = Records<ReferenceEntry>(*model.references->entries);
+    for (std::size_t i = 0; i < entries.size(); ++i) nodes.push_back(HelperFromEntry(*entries[i], i, warnings));
     return nodes;
 }
 
@@ -263,14 +265,13 @@ void AppendFloat(std::string* out, float value) { *out += ShortestNumber(std::is
 
 std::string Utf8Name(const std::string& text, const std::string& where, Warnings* warnings) {
     std::string out;
-    bool replaced = false;
     for (std::size_t i = 0, n = 0; i < text.size(); i += n == 0 ? 1 : n) {
         n = Utf8Length(text, i);
-        replaced = replaced || n == 0;
         if (n == 0) out += "\xEF\xBF\xBD";
         else out.append(text, i, n);
     }
-    if (replaced) warnings->Add(WarningKind::NamesNotUtf8, where);
+    // Each byte replaced gives three: the text grew where anything was replaced.
+    if (out.size() != text.size()) warnings->Add(WarningKind::NamesNotUtf8, where);
     return out;
 }
 

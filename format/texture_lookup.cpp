@@ -1,7 +1,5 @@
 #include "format/texture_lookup.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <memory>

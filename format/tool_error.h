@@ -64,25 +64,17 @@ struct ToolError {
     throw ToolError::Of(kind, std::move(file), std::move(message));
 }
 
-// A value, or the error that kept it from being made.
+// A value, or the error that kept it from being made; * and -> reach the value only when Ok().
 template <typename T>
-class [[nodiscard]] ToolResult {
+class [[nodiscard]] ToolResult : public std::optional<T> {
 public:
-    ToolResult(T value) : value_(std::move(value)) {}
+    ToolResult(T value) : std::optional<T>(std::move(value)) {}
     ToolResult(ToolError error) : error_(std::move(error)) {}
 
-    bool Ok() const { return value_.has_value(); }
+    bool Ok() const { return this->has_value(); }
     const ToolError& Error() const { return error_; }
 
-    // Only when Ok().
-    T& operator*() & { return *value_; }
-    const T& operator*() const& { return *value_; }
-    T&& operator*() && { return std::move(*value_); }
-    T* operator->() { return &*value_; }
-    const T* operator->() const { return &*value_; }
-
 private:
-    std::optional<T> value_;
     ToolError error_;
 };
 

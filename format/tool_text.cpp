@@ -42,15 +42,12 @@ std::string HexBytes(const std::string& bytes) {
 }
 
 bool BytesFromHex(const std::string& hex, std::string* bytes) {
-    const auto digit = [](char c) {
-        return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-    };
     if (hex.size() % 2 != 0) return false;
     bytes->clear();
-    for (std::size_t i = 0; i < hex.size(); i += 2) {
-        const int high = digit(hex[i]), low = digit(hex[i + 1]);
-        if (high < 0 || low < 0) return false;
-        *bytes += static_cast<char>(high * 16 + low);
+    for (const char* p = hex.data(); p != hex.data() + hex.size(); p += 2) {
+        unsigned value = 0;  // from_chars takes no sign for an unsigned value: exactly two hex digits
+        if (std::from_chars(p, p + 2, value, 16).ptr != p + 2) return false;
+        *bytes += static_cast<char>(value);
     }
     return true;
 }

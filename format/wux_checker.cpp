@@ -33,9 +33,12 @@ const char* ConstantText(std::uint32_t bits) {
     return bits == kInfoScaleBits ? "1.0" : bits == kColourWordEndBits ? "39.0" : "0";
 }
 
-class Checker {
-public:
-    Checker(ByteSpan bytes, std::size_t maxProblems) : bytes_(bytes), max_(maxProblems) {}
+struct Checker {
+    ByteSpan bytes;
+    std::size_t max;
+    CheckReport report;
+    const std::vector<StringField>* strings = nullptr;
+    std::size_t nextString = 0;
 
     void Error(std::size_t offset, std::string where, std::string message) {
         Add(Problem::Severity::Error, offset, std::move(where), std::move(message));
@@ -44,10 +47,8 @@ public:
         Add(Problem::Severity::Warning, offset, std::move(where), std::move(message));
     }
 
-    CheckReport Take() { return std::move(report_); }
-
     void Run(const WuxDocument& doc) {
-        strings_ = &doc.strings;
+        strings = &doc.strings;
         Header(doc);
         const ExportModel& model = *doc.model;
         const auto materials = Records<MaterialChunk>(*model.materials);
@@ -73,7 +74,7 @@ public:
                 CheckMaterial(chunk, *materials[n]);
             } else if (chunk.tag == kMeshTag) {
                 // One mesh's arrays at a time: a larger file needs no more memory.
-                CheckMesh(chunk, *ReadMeshArrays(bytes_, chunk, *meshes[n]), doc.meshConstants[n], materials.size());
+                CheckMesh(chunk, *ReadMeshArrays(bytes, chunk, *meshes[n]), doc.meshConstants[n], materials.size());
             } else if (chunk.tag == kBoundTag) {
                 // A second GBND's main sphere and spheres follow the first's in the list.
                 const std::string where = ChunkName(chunk);
@@ -100,20 +101,19 @@ public:
 
         std::map<std::string, int> seen;
         for (const ChunkInfo& chunk : doc.chunks) {
-            const std::string* name = chunk.tag == kMaterialTag ? &materials[std::size_t(chunk.ordinal)]->name : nullptr;
-            if (name && seen[*name]++ == 1) {
-                Warning(chunk.offset, ChunkName(chunk), "material name " + Quoted(*name) + " appears more than once");
-            }
+            if (chunk.tag != kMaterialTag) continue;
+            const std::string& name = materials[std::size_t(chunk.ordinal)]->name;
+            if (seen[name]++ == 1)
+                Warning(chunk.offset, ChunkName(chunk), "material name " + Quoted(name) + " appears more than once");
         }
     }
 
-private:
     void Add(Problem::Severity severity, std::size_t offset, std::string where, std::string message) {
-        (severity == Problem::Severity::Error ? report_.errorCount : report_.warningCount)++;
-        if (report_.problems.size() < max_) {
-            report_.problems.push_back(Problem{severity, offset, std::move(where), std::move(message)});
+        (severity == Problem::Severity::Error ? report.errorCount : report.warningCount)++;
+        if (report.problems.size() < max) {
+            report.problems.push_back(Problem{severity, offset, std::move(where), std::move(message)});
         } else {
-            ++report_.omitted;
+            ++report.omitted;
         }
     }
 
@@ -175,7 +175,7 @@ private:
 
     // The next padded string of the file, holding text; returns its field.
     const StringField& String(const std::string& text, const std::string& where, const char* field) {
-        const StringField& s = (*strings_)[nextString_++];
+        const StringField& s = (*strings)[nextString++];
         const std::size_t length = text.size();
         const std::string name = std::string(field) + " " + Quoted(text);
         if (s.paddedLength % 4 != 0) {
@@ -203,7 +203,7 @@ private:
 
     void CheckMaterial(const ChunkInfo& chunk, const MaterialChunk& m) {
         const std::string where = ChunkName(chunk);
-        const StringField& name = (*strings_)[nextString_];
+        const StringField& name = (*strings)[nextString];
         Head(chunk, std::to_string(kChunkHeadSize) + " + name " + std::to_string(4 + std::size_t{name.paddedLength}) +
                         " + " + std::to_string(kColourBlockSize) + " + 4 + " + std::to_string(m.mapCount) +
                         " map entries");
@@ -358,18 +358,12 @@ private:
             }
         }
     }
-
-    ByteSpan bytes_;
-    std::size_t max_;
-    CheckReport report_;
-    const std::vector<StringField>* strings_ = nullptr;
-    std::size_t nextString_ = 0;
 };
 
 }  // namespace
 
 CheckReport CheckWux(ByteSpan bytes, std::size_t maxProblems) {
-    Checker checker(bytes, maxProblems);
+    Checker checker{bytes, maxProblems, {}};
     ToolResult<WuxDocument> read = OpenWux(bytes, false);
     if (!read.Ok()) {
         // The reader's message starts with its place ("GVTX #1: ..."), which is the problem's where.
@@ -380,7 +374,7 @@ CheckReport CheckWux(ByteSpan bytes, std::size_t maxProblems) {
     } else {
         checker.Run(*read);
     }
-    return checker.Take();
+    return std::move(checker.report);
 }
 
 std::string FormatProblem(const Problem& problem) {
@@ -401,8 +395,8 @@ std::string FormatReport(const CheckReport& report) {
 nlohmann::ordered_json CheckJson(const std::string& file, const CheckReport& report) {
     nlohmann::ordered_json errors = nlohmann::ordered_json::array(), warnings = nlohmann::ordered_json::array();
     for (const Problem& p : report.problems) {
-        nlohmann::ordered_json entry = {{"offset", p.offset}, {"where", p.where}, {"message", p.message}};
-        (p.severity == Problem::Severity::Error ? errors : warnings).push_back(std::move(entry));
+        (p.severity == Problem::Severity::Error ? errors : warnings)
+            .push_back({{"offset", p.offset}, {"where", p.where}, {"message", p.message}});
     }
     return {{"file", file},
             {"valid", report.Valid()},

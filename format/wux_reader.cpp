@@ -22,39 +22,37 @@ std::uint32_t LoadU32(const std::uint8_t* p) {
            std::uint32_t{p[3]} << 24;
 }
 
-// The four tag bytes at pos, as they are.
 std::string TagAt(ByteSpan bytes, std::size_t pos) { return std::string(reinterpret_cast<const char*>(bytes.data + pos), 4); }
 
 // Reads little-endian fields from [pos, end) of the file; a read past end fails with the
 // place named. Every comparison is of the form n > end - pos, which cannot overflow.
-class Cursor {
-public:
-    Cursor(ByteSpan bytes, std::size_t begin, std::size_t end, std::string where, const char* limit)
-        : bytes_(bytes), pos_(begin), end_(end), where_(std::move(where)), limit_(limit) {}
-
-    std::size_t Pos() const { return pos_; }
-    const std::string& Where() const { return where_; }
+struct Cursor {
+    ByteSpan bytes;
+    std::size_t pos;
+    std::size_t end;
+    std::string where;
+    const char* limit;
 
     void Need(std::size_t n, const char* field) {
-        if (n > end_ - pos_) {
-            Fail(ToolError::Kind::Truncated, pos_,
-                 where_ + ": " + field + " (" + std::to_string(n) + " bytes) runs past the end of " +
-                     limit_ + " (" + std::to_string(end_ - pos_) + " bytes left)");
+        if (n > end - pos) {
+            Fail(ToolError::Kind::Truncated, pos,
+                 where + ": " + field + " (" + std::to_string(n) + " bytes) runs past the end of " +
+                     limit + " (" + std::to_string(end - pos) + " bytes left)");
         }
     }
 
     // What a count or length at offset `at` claims must fit in what is left: claim names it
     // and the bytes it needs ("map count 3 needs at least 36").
     void Holds(std::uint64_t needed, std::size_t at, const std::string& claim) {
-        if (needed > end_ - pos_) {
+        if (needed > end - pos) {
             Fail(ToolError::Kind::BadCount, at,
-                 where_ + ": " + claim + " bytes, but " + limit_ + " holds only " + std::to_string(end_ - pos_) + " more");
+                 where + ": " + claim + " bytes, but " + limit + " holds only " + std::to_string(end - pos) + " more");
         }
     }
 
     // A u32 count of entries of at least minEntrySize bytes each, which must fit in what is left.
     std::uint32_t Count(std::uint64_t minEntrySize, const char* what) {
-        const std::size_t countOffset = pos_;
+        const std::size_t countOffset = pos;
         const std::uint32_t count = U32(what);
         const std::uint64_t needed = count * minEntrySize;  // both below 2^32: no overflow
         Holds(needed, countOffset, std::string(what) + " " + std::to_string(count) + " needs at least " + std::to_string(needed));
@@ -63,18 +61,18 @@ public:
 
     void Skip(std::size_t n, const char* field) {
         Need(n, field);
-        pos_ += n;
+        pos += n;
     }
 
     std::uint32_t U32(const char* field) {
         Need(4, field);
-        pos_ += 4;
-        return LoadU32(bytes_.data + pos_ - 4);
+        pos += 4;
+        return LoadU32(bytes.data + pos - 4);
     }
     std::uint16_t U16(const char* field) {
         Need(2, field);
-        pos_ += 2;
-        return static_cast<std::uint16_t>(bytes_.data[pos_ - 2] | bytes_.data[pos_ - 1] << 8);
+        pos += 2;
+        return static_cast<std::uint16_t>(bytes.data[pos - 2] | bytes.data[pos - 1] << 8);
     }
     float F32(const char* field) { return FloatFromBits(U32(field)); }
 
@@ -86,24 +84,17 @@ public:
     // A padded string's text; its field goes to *fields.
     std::string Padded(const char* field, std::vector<StringField>* fields) {
         StringField s;
-        s.offset = pos_;
+        s.offset = pos;
         s.paddedLength = U32(field);
         Holds(s.paddedLength, s.offset, std::string(field) + " claims " + std::to_string(s.paddedLength));
-        const auto* begin = bytes_.data + pos_;
-        const auto* end = begin + s.paddedLength;
-        const auto* zero = std::find(begin, end, std::uint8_t{0});
-        s.padding.assign(zero, end);
-        pos_ += s.paddedLength;
+        const auto* first = bytes.data + pos;
+        const auto* last = first + s.paddedLength;
+        const auto* zero = std::find(first, last, std::uint8_t{0});
+        s.padding.assign(zero, last);
+        pos += s.paddedLength;
         fields->push_back(std::move(s));
-        return std::string(begin, zero);
+        return std::string(first, zero);
     }
-
-private:
-    ByteSpan bytes_;
-    std::size_t pos_;
-    std::size_t end_;
-    std::string where_;
-    const char* limit_;
 };
 
 // The chunk head at pos, which the caller has found within end; the chunk must fit in [pos, end).
@@ -166,7 +157,7 @@ std::vector<ChunkInfo> ReadInnerChunks(ByteSpan bytes, const ChunkInfo& gnfo) {
 // Where every chunk is, and the file head's words; nothing of the chunks' content.
 void ReadFraming(ByteSpan bytes, WuxDocument& doc) {
     doc.fileLength = bytes.size;
-    Cursor(bytes, 0, bytes.size, "file head", "the file").Need(kFileHeadSize, "LIBF head and IDFM form word");
+    Cursor{bytes, 0, bytes.size, "file head", "the file"}.Need(kFileHeadSize, "LIBF head and IDFM form word");
     for (const auto& [offset, tag, what] :
          {std::tuple{std::size_t{0}, kFileTag, ""}, {kFormTagOffset, kFormTag, "the form word "}}) {
         if (TagAt(bytes, offset) != tag) {
@@ -194,7 +185,7 @@ void ReadFraming(ByteSpan bytes, WuxDocument& doc) {
 }
 
 void ReadGnfoBody(ByteSpan bytes, WuxDocument& doc) {
-    Cursor c(bytes, kInfoOffset + kChunkHeadSize, kInfoOffset + kInfoChunkSize, kInfoTag, "the GNFO chunk");
+    Cursor c{bytes, kInfoOffset + kChunkHeadSize, kInfoOffset + kInfoChunkSize, kInfoTag, "the GNFO chunk"};
     for (auto& word : doc.reserved) word = c.U32("reserved word");
     doc.scaleBits = c.U32("1.0 word");
     doc.model->meshCount = static_cast<std::int32_t>(c.U32("mesh count"));
@@ -204,11 +195,11 @@ void ReadGnfoBody(ByteSpan bytes, WuxDocument& doc) {
 void ReadMaterial(Cursor& c, WuxDocument& doc) {
     auto m = std::make_unique<MaterialChunk>(c.Padded("name", &doc.strings).c_str());
     c.Floats(m->colourBlock, kColourWords, "colour block");
-    const std::size_t countOffset = c.Pos();
+    const std::size_t countOffset = c.pos;
     const std::uint32_t count = c.Count(kMinMapEntrySize, "map count");
     if (count > kMaxMaps) {
         Fail(ToolError::Kind::BadCount, countOffset,
-             c.Where() + ": map count " + std::to_string(count) + " exceeds " + std::to_string(kMaxMaps));
+             c.where + ": map count " + std::to_string(count) + " exceeds " + std::to_string(kMaxMaps));
     }
     m->mapCount = static_cast<std::int32_t>(count);
     for (std::int32_t i = 0; i < m->mapCount; ++i) {
@@ -241,7 +232,7 @@ void FillMeshArrays(Cursor& c, VertexChunk& m) {
 void ReadMesh(Cursor& c, WuxDocument& doc, bool withArrays) {
     const auto materialIndex = static_cast<std::int32_t>(c.U32("material index"));
     doc.meshConstants.push_back(c.U32("constant"));
-    const std::size_t countOffset = c.Pos();
+    const std::size_t countOffset = c.pos;
     const std::uint32_t vertexCount = c.U32("vertex count");
     const std::uint32_t faceCount = c.U32("face count");
     // Check the whole body against the chunk before anything is allocated; what fits is
@@ -295,9 +286,8 @@ void ReadReferences(Cursor& c, WuxDocument& doc) {
     }
 }
 
-// A cursor over a chunk's content from `from` bytes into the chunk on.
 Cursor ChunkCursor(ByteSpan bytes, const ChunkInfo& chunk, std::size_t from = kChunkHeadSize) {
-    return Cursor(bytes, chunk.offset + from, chunk.offset + chunk.blockSize, ChunkName(chunk), "the chunk");
+    return Cursor{bytes, chunk.offset + from, chunk.offset + chunk.blockSize, ChunkName(chunk), "the chunk"};
 }
 
 WuxDocument ReadDocument(ByteSpan bytes, bool meshArrays) {
@@ -311,11 +301,11 @@ WuxDocument ReadDocument(ByteSpan bytes, bool meshArrays) {
         else if (chunk.tag == kMeshTag) ReadMesh(c, doc, meshArrays);
         else if (chunk.tag == kBoundTag) ReadBounds(c, doc, chunk.ordinal == 0);
         else ReadEllipsoid(c, doc);
-        chunk.contentSize = c.Pos() - chunk.offset;
+        chunk.contentSize = c.pos - chunk.offset;
     }
     Cursor c = ChunkCursor(bytes, doc.gref);
     ReadReferences(c, doc);
-    doc.gref.contentSize = c.Pos() - doc.gref.offset;
+    doc.gref.contentSize = c.pos - doc.gref.offset;
     return doc;
 }
 

@@ -76,15 +76,16 @@ TEST(RecordInverse, RecordsNoSceneGivesAreNamed) {
 // The helper's size shift: the origin lies a quarter of the size along local Y from the
 // stored position, and the axes carry half extent / (size / 2).
 TEST(RecordInverse, HelperNodeUndoesTheSizeShift) {
-    ReferenceEntry entry("Turned");
-    const float transform[4][4] = {{0, 1, 0, 0}, {-1, 0, 0, 0}, {0, 0, 1, 0}, {10, 20, 30, 0}};  // 90 degrees about Z
-    std::copy(&transform[0][0], &transform[0][0] + 16, &entry.transform[0][0]);
-    entry.halfExtents[0] = 10;
-    entry.halfExtents[1] = 15;
-    entry.halfExtents[2] = 20;
+    wuxtest::File f;
+    f.references = {{"Turned", {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 10, 20, 30, 0}, {10, 15, 20}}};  // 90 degrees about Z
+    auto read = OpenWux(wuxtest::Build(f).bytes.Span());
+    ASSERT_TRUE(read.Ok()) << read.Error().message;
     Warnings warnings;
-    const HelperNode node = HelperFromEntry(entry, 0, &warnings);
+    const std::vector<RecordNode> nodes = RecordNodes(*read->model, &warnings);
     EXPECT_TRUE(warnings.Entries().empty());
+    ASSERT_EQ(nodes.size(), 1u);
+    const RecordNode& node = nodes[0];
+    EXPECT_FALSE(node.sphere);
     EXPECT_DOUBLE_EQ(node.size, 40.0);
     const HostRows expected{{{0, 0.5, 0}, {-0.75, 0, 0}, {0, 0, 1}, {10 - 7.5, 20, 30}}};
     for (int r = 0; r < 4; ++r)
