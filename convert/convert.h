@@ -65,7 +65,7 @@ struct RecordNode {
 // spheres: the main sphere, then the further spheres in their order, so that each of those
 // is rejected into the list in turn (none for a main sphere of radius 0 at the origin
 // without further spheres); then the "GELP" node, if the file has one; then a helper per
-// reference entry. Warnings name the record, e.g. "GREF entry 2 "Spawn": ...".
+// reference entry. Warnings name the record, e.g. GREF entry 2 "Spawn": ...
 std::vector<RecordNode> RecordNodes(const ExportModel& model, Warnings* warnings);
 
 // Warnings for records that no re-export gives back as they are: materials out of the

@@ -291,26 +291,24 @@ private:
         return true;
     }
 
-    void SpherePair(const Place& at, const BoundSphere& sa, const BoundSphere& sb) {
-        const float ca[3] = {sa.x, sa.y, sa.z}, cb[3] = {sb.x, sb.y, sb.z};
-        Xyz("sphere centre", at, "centre ", ca, cb, 0);
-        Float("sphere radius", at, "radius", sa.radius, sb.radius, kSphereRadiusOffset);
-    }
-
     void Spheres() {
         const bool inA = a_.doc.ChunkCount(kBoundTag) > 0, inB = b_.doc.ChunkCount(kBoundTag) > 0;
         const std::size_t atA = a_.ChunkAt(kBoundTag, 0), atB = b_.ChunkAt(kBoundTag, 0);
         if (inA != inB) Missing("sphere", kBoundTag, "", inA, inA ? atA : atB);
         if (!inA || !inB) return;
-        SpherePair(Place{kBoundTag, "main sphere", atA + kChunkHeadSize, atB + kChunkHeadSize}, *a_.model.bounds->mainSphere,
-                   *b_.model.bounds->mainSphere);
+        // A sphere `offset` bytes into either chunk.
+        const auto pair = [&](const std::string& record, std::size_t offset, const BoundSphere& sa, const BoundSphere& sb) {
+            const Place at{kBoundTag, record, atA + offset, atB + offset};
+            const float ca[3] = {sa.x, sa.y, sa.z}, cb[3] = {sb.x, sb.y, sb.z};
+            Xyz("sphere centre", at, "centre ", ca, cb, 0);
+            Float("sphere radius", at, "radius", sa.radius, sb.radius, kSphereRadiusOffset);
+        };
+        pair("main sphere", kChunkHeadSize, *a_.model.bounds->mainSphere, *b_.model.bounds->mainSphere);
         Exact("count", Place{kBoundTag, "", atA, atB}, "sphere count", a_.spheres.size(), b_.spheres.size(),
               kChunkHeadSize + kSphereSize);
         const std::size_t n = std::min(a_.spheres.size(), b_.spheres.size());
         for (std::size_t i = 0; i < n; ++i)
-            SpherePair(Place{kBoundTag, "sphere " + std::to_string(i), atA + kBoundHeadSize + kSphereSize * i,
-                             atB + kBoundHeadSize + kSphereSize * i},
-                       *a_.spheres[i], *b_.spheres[i]);
+            pair("sphere " + std::to_string(i), kBoundHeadSize + kSphereSize * i, *a_.spheres[i], *b_.spheres[i]);
     }
 
     // The model keeps a file's last GELP chunk.
@@ -384,8 +382,7 @@ std::string FormatDiffText(const DiffReport& report, const std::string& nameA, c
         if (d.magnitude) out << " (difference " << Number(*d.magnitude) << ")";
         out << " at offset " << OffsetText(d.offsetA) << " / " << OffsetText(d.offsetB) << "\n";
     }
-    if (report.total > report.listed.size())
-        out << "... and " << report.total - report.listed.size() << " more\n";
+    if (report.total > report.listed.size()) out << "... and " << report.total - report.listed.size() << " more\n";
     for (const auto& [kind, largest] : report.largest)
         out << "largest " << kind << " difference: " << Number(largest.magnitude) << " (" << largest.where << ")\n";
     if (report.Equal()) {

@@ -1,6 +1,6 @@
 #include "convert/convert.h"
 
-#include <cctype>
+#include <algorithm>
 #include <initializer_list>
 #include <filesystem>
 #include <map>
@@ -34,15 +34,10 @@ void Line(std::string* out, const char* key, std::initializer_list<float> values
 // keeps one word, so that none can add a statement, and is valid UTF-8.
 std::string OneWord(const std::string& name, const std::string& where, Warnings* warnings) {
     std::string out = name.empty() ? std::string("unnamed") : Utf8Name(name, where, warnings);
-    bool changed = name.empty();
-    for (char& c : out) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (std::isspace(byte) || byte < 0x20 || byte == 0x7F || c == '#') {
-            c = '_';
-            changed = true;
-        }
-    }
-    if (changed) warnings->Add(WarningKind::ObjNamesChanged, where);
+    // White space and control bytes (the tool keeps the "C" locale) and the comment sign.
+    const auto breaks = [](char c) { return static_cast<unsigned char>(c) <= 0x20 || c == 0x7F || c == '#'; };
+    if (name.empty() || std::any_of(out.begin(), out.end(), breaks)) warnings->Add(WarningKind::ObjNamesChanged, where);
+    std::replace_if(out.begin(), out.end(), breaks, '_');
     return out;
 }
 

@@ -57,8 +57,7 @@ RecordNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warni
     if (t[0][3] != 0.0f || t[1][3] != 0.0f || t[2][3] != 0.0f || t[3][3] != 0.0f)
         warn(": fourth matrix column not zero");
     const auto zero = [](const std::array<double, 3>& axis) { return !(Length(axis) > 0.0); };
-    if (std::any_of(node.transform.begin(), node.transform.begin() + 3, zero))
-        warn(": an axis of zero length");
+    if (std::any_of(node.transform.begin(), node.transform.begin() + 3, zero)) warn(": an axis of zero length");
 
     // The collector stores half extent = axis length / 2 * size, with the axis length
     // measured from the transform. Any size works; the largest half extent picks the one
@@ -266,14 +265,13 @@ void AppendFloat(std::string* out, float value) { *out += ShortestNumber(std::is
 
 std::string Utf8Name(const std::string& text, const std::string& where, Warnings* warnings) {
     std::string out;
-    bool replaced = false;
     for (std::size_t i = 0, n = 0; i < text.size(); i += n == 0 ? 1 : n) {
         n = Utf8Length(text, i);
-        replaced = replaced || n == 0;
         if (n == 0) out += "\xEF\xBF\xBD";
         else out.append(text, i, n);
     }
-    if (replaced) warnings->Add(WarningKind::NamesNotUtf8, where);
+    // Each byte replaced gives three: the text grew where anything was replaced.
+    if (out.size() != text.size()) warnings->Add(WarningKind::NamesNotUtf8, where);
     return out;
 }
 
