@@ -60,12 +60,6 @@ const Json& List(const Json& v, const std::string& where) {
     return v.is_null() ? kEmpty : v;
 }
 
-const Json& Item(const Json& doc, const char* list, std::size_t index, const std::string& where) {
-    const Json& items = Field(doc, list);
-    if (!items.is_array() || index >= items.size()) FailImport(where + " names " + list + "[" + Str(index) + "], which the file lacks");
-    return items[index];
-}
-
 // Bytes of a component of type 5120 (BYTE) to 5126 (FLOAT); 0 for any other type.
 std::size_t ComponentSize(std::size_t type) {
     constexpr std::size_t kSizes[] = {1, 1, 2, 2, 0, 4, 4};
@@ -105,27 +99,21 @@ struct Accessor {
         return data == nullptr ? 0.0 : Component(data + i * stride + k * ComponentSize(type), type, normalized);
     }
     std::array<float, 3> Vec3(std::size_t i) const {
-        if (plain && type == 5126) {
-            const std::uint8_t* p = data + i * stride;
-            return {FloatAt(p), FloatAt(p + 4), FloatAt(p + 8)};
-        }
         return {static_cast<float>(Value(i, 0)), static_cast<float>(Value(i, 1)), static_cast<float>(Value(i, 2))};
     }
     // Item i of a SCALAR of an unsigned integer type.
     std::uint32_t Index(std::size_t i) const {
-        if (!plain) return static_cast<std::uint32_t>(Value(i, 0));
-        const std::uint8_t* p = data + i * stride;
-        return type == 5125 ? U32At(p) : type == 5123 ? static_cast<std::uint32_t>(p[0] | p[1] << 8) : p[0];
+        return static_cast<std::uint32_t>(plain ? Component(data + i * stride, type, false) : Value(i, 0));
     }
 };
 
-// "data:[MIME][;base64],DATA": its bytes, and its MIME type in *mime.
-std::vector<std::uint8_t> DataUri(const std::string& uri, const std::string& where, std::string* mime) {
+// "data:[MIME][;base64],DATA": its bytes, and its MIME type in *mime when asked.
+std::vector<std::uint8_t> DataUri(const std::string& uri, const std::string& where, std::string* mime = nullptr) {
     const std::size_t comma = uri.find(',');
     const std::string head = uri.substr(5, comma == std::string::npos ? 0 : comma - 5);
     if (comma == std::string::npos || head.size() < 7 || head.compare(head.size() - 7, 7, ";base64") != 0)
         FailImport(where + ": a data URI that is not base64");
-    *mime = head.substr(0, head.find(';'));
+    if (mime != nullptr) *mime = head.substr(0, head.find(';'));
     std::vector<std::uint8_t> out;
     out.reserve((uri.size() - comma) / 4 * 3);
     std::uint32_t bits = 0;
@@ -154,26 +142,20 @@ std::string UriPath(const std::string& uri) {
 
 bool FiniteFloat(const Json& v) { return v.is_number() && std::isfinite(ToFloat(v.get<double>())); }
 
-// Each value that is there but not usable keeps what the material had, with a warning
-// naming the material and the key.
-void ReadColour(const Json& extras, const char* key, const std::string& where, Warnings* warnings,
-                std::array<float, 3>* out) {
-    const Json& v = Field(extras, key);
-    if (v.is_null()) return;
-    if (v.is_array() && v.size() == 3 && std::all_of(v.begin(), v.end(), FiniteFloat)) {
-        for (std::size_t k = 0; k < 3; ++k) (*out)[k] = static_cast<float>(v[k].get<double>());
-    } else {
-        warnings->Add(WarningKind::ValuesRepaired, where + ": extras.wux." + key + " not three numbers, left as read");
-    }
-}
-
-// What `wux convert` keeps of a material in its extras.wux beyond glTF's own model.
+// What `wux convert` keeps of a material in its extras.wux beyond glTF's own model. Each value
+// that is there but not usable keeps what the material had, with a warning naming the
+// material and the key.
 void ApplyWuxMaterial(const Json& extras, SceneMaterial* material, Warnings* warnings) {
     const std::string where = QuotedName(material->name);
     for (const auto& [key, colour] : {std::pair<const char*, std::array<float, 3>*>{"ambient", &material->ambient},
                                       {"specular", &material->specular}, {"filter", &material->filter},
-                                      {"diffuse", &material->diffuse}})
-        ReadColour(extras, key, where, warnings, colour);
+                                      {"diffuse", &material->diffuse}}) {
+        const Json& v = Field(extras, key);
+        if (v.is_array() && v.size() == 3 && std::all_of(v.begin(), v.end(), FiniteFloat))
+            for (std::size_t k = 0; k < 3; ++k) (*colour)[k] = static_cast<float>(v[k].get<double>());
+        else if (!v.is_null())
+            warnings->Add(WarningKind::ValuesRepaired, where + ": extras.wux." + key + " not three numbers, left as read");
+    }
     const Json& opacity = Field(extras, "opacity");
     if (FiniteFloat(opacity)) material->opacity = opacity.get<float>();
     else if (!opacity.is_null()) warnings->Add(WarningKind::ValuesRepaired, where + ": extras.wux.opacity not a number, left as read");
@@ -232,10 +214,12 @@ public:
             for (const Json& joint : List(Field(skin, "joints"), "skins[].joints")) bones_.insert(Count(joint, "skins[].joints[]"));
         materialCount_ = List(Field(doc_, "materials"), "materials").size();
 
-        const std::size_t chosen = Count(Field(doc_, "scene"), "scene");
+        const Json& scene = Field(doc_, "scene");
+        Count(scene, "scene");  // a fault even in a file without scenes
         if (!List(Field(doc_, "scenes"), "scenes").empty()) {
-            const std::string where = "scenes[" + Str(chosen) + "].nodes";
-            const Json& roots = List(Field(Item(doc_, "scenes", chosen, "scene"), "nodes"), where);
+            const Found chosen = Find("scenes", scene, "scene");
+            const std::string where = chosen.at + ".nodes";
+            const Json& roots = List(Field(chosen.item, "nodes"), where);
             for (std::size_t i = 0; i < roots.size(); ++i) ReadNode(roots[i], where + "[" + Str(i) + "]", 1, false, &scene_.nodes);
         } else {
             // Without a scene, every node that is no node's child is a top node.
@@ -253,6 +237,21 @@ public:
     }
 
 private:
+    // An item of one of the file's lists, named as "accessors[2]" in messages.
+    struct Found {
+        const Json& item;
+        std::size_t index;
+        std::string at;
+    };
+
+    // The item of the list that ref (at where + key) indexes, or a fault.
+    Found Find(const char* list, const Json& ref, const std::string& where, const std::string& key = "") const {
+        const std::size_t index = Count(ref, where + key);
+        const Json& items = Field(doc_, list);
+        if (!items.is_array() || index >= items.size()) FailImport(where + " names " + list + "[" + Str(index) + "], which the file lacks");
+        return {items[index], index, list + ("[" + Str(index) + "]")};
+    }
+
     void Load(ByteSpan bytes) {
         ByteSpan json = bytes;
         if (bytes.size >= 4 && std::memcmp(bytes.data, "glTF", 4) == 0) {
@@ -271,7 +270,6 @@ private:
                 else if (type == 0x004E4942 && bin_.data == nullptr) bin_ = chunk;
                 at += 8 + size;
             }
-            if (json.data == nullptr) FailImport("the GLB file has no JSON chunk");
             glb_ = true;
         }
         try {
@@ -296,8 +294,7 @@ private:
             } else if (!uri.is_string()) {
                 FailImport(where + " has no uri" + (glb_ ? "" : " (only a GLB file's first buffer may lack one)"));
             } else if (uri.get<std::string>().rfind("data:", 0) == 0) {
-                std::string mime;
-                decoded_.push_back(DataUri(uri.get<std::string>(), where, &mime));
+                decoded_.push_back(DataUri(uri.get<std::string>(), where));
                 data = SpanOf(decoded_.back());
             } else {
                 if (!files_) FailImport(where + ": a file beside the file, which is not read here");
@@ -315,11 +312,8 @@ private:
 
     // The bytes of a buffer view, and its byteStride in *stride.
     ByteSpan View(const Json& ref, const std::string& where, std::size_t* stride = nullptr) {
-        const std::size_t v = Count(ref, where + ".bufferView");
-        const Json& view = Item(doc_, "bufferViews", v, where);
-        const std::string at = "bufferViews[" + Str(v) + "]";
-        const std::size_t buffer = Count(Field(view, "buffer"), at + ".buffer");
-        if (buffer >= buffers_.size()) FailImport(at + " names buffers[" + Str(buffer) + "], which the file lacks");
+        const auto [view, v, at] = Find("bufferViews", ref, where, ".bufferView");
+        const std::size_t buffer = Find("buffers", Field(view, "buffer"), at, ".buffer").index;  // one in buffers_ each
         const ByteSpan b = buffers_[buffer];
         const std::size_t offset = Count(Field(view, "byteOffset"), at + ".byteOffset");
         const std::size_t length = Count(Field(view, "byteLength"), at + ".byteLength");
@@ -329,11 +323,11 @@ private:
         return {b.data + offset, length};
     }
 
-    // Points the accessor at count items of its size from byte offset of the view.
-    void Bind(Accessor* a, const Json& view, const Json& offsetRef, const std::string& where) {
+    // Points the accessor at count items of its size from j's byteOffset in its bufferView.
+    void Bind(Accessor* a, const Json& j, const std::string& where) {
         std::size_t stride = 0;
-        const ByteSpan bytes = View(view, where, &stride);
-        const std::size_t offset = Count(offsetRef, where + ".byteOffset");
+        const ByteSpan bytes = View(Field(j, "bufferView"), where, &stride);
+        const std::size_t offset = Count(Field(j, "byteOffset"), where + ".byteOffset");
         const std::size_t size = a->comps * ComponentSize(a->type);
         a->stride = stride == 0 ? size : stride;
         if (a->count > 0 && (offset > bytes.size || size > bytes.size - offset || a->count - 1 > (bytes.size - offset - size) / a->stride))
@@ -343,9 +337,7 @@ private:
     }
 
     Accessor ReadAccessor(const Json& ref, const std::string& from) {
-        const std::size_t index = Count(ref, from);
-        const Json& j = Item(doc_, "accessors", index, from);
-        const std::string where = "accessors[" + Str(index) + "]";
+        const auto [j, index, where] = Find("accessors", ref, from);
         Accessor a;
         a.type = Count(Field(j, "componentType"), where + ".componentType");
         if (ComponentSize(a.type) == 0) FailImport(where + ": componentType " + Str(a.type) + " is not one of glTF's");
@@ -356,23 +348,20 @@ private:
         if (a.comps == 0) FailImport(where + ".type is not one of glTF's");
         a.normalized = Field(j, "normalized") == true;
         a.count = Count(Field(j, "count"), where + ".count");
-        if (a.count >= kNoVertex) FailImport(where + ": " + Str(a.count) + " items, more than 32-bit indices reach");
-        if (!Field(j, "bufferView").is_null()) Bind(&a, Field(j, "bufferView"), Field(j, "byteOffset"), where);
+        if (a.count >= 0xFFFFFFFFu) FailImport(where + ": " + Str(a.count) + " items, more than 32-bit indices reach");
+        if (!Field(j, "bufferView").is_null()) Bind(&a, j, where);
         else if (a.count > limit_) FailImport(where + ": " + Str(a.count) + " items without a buffer view, more than the file has bytes");
         const Json& sparse = Field(j, "sparse");
         a.plain = sparse.is_null() && a.data != nullptr && !a.normalized;
         if (sparse.is_null()) return a;
-        Accessor indices, values;
+        Accessor indices, values = a;  // values in the accessor's own layout
         indices.count = values.count = Count(Field(sparse, "count"), where + ".sparse.count");
         indices.comps = 1;
         indices.type = Count(Field(Field(sparse, "indices"), "componentType"), where + ".sparse.indices.componentType");
         if (indices.type != 5121 && indices.type != 5123 && indices.type != 5125)
             FailImport(where + ".sparse.indices.componentType is not an unsigned integer type");
-        Bind(&indices, Field(Field(sparse, "indices"), "bufferView"), Field(Field(sparse, "indices"), "byteOffset"), where + ".sparse.indices");
-        values.comps = a.comps;
-        values.type = a.type;
-        values.normalized = a.normalized;
-        Bind(&values, Field(Field(sparse, "values"), "bufferView"), Field(Field(sparse, "values"), "byteOffset"), where + ".sparse.values");
+        Bind(&indices, Field(sparse, "indices"), where + ".sparse.indices");
+        Bind(&values, Field(sparse, "values"), where + ".sparse.values");
         for (std::size_t i = 0; i < indices.count; ++i) {
             const std::size_t at = static_cast<std::size_t>(indices.Value(i, 0));
             if (at >= a.count || (i > 0 && at <= a.sparseIndex.back()))
@@ -384,9 +373,7 @@ private:
     }
 
     void ReadNode(const Json& ref, const std::string& from, int depth, bool belowBone, std::vector<SceneNode>* siblings) {
-        const std::size_t index = Count(ref, from);
-        const Json& n = Item(doc_, "nodes", index, from);
-        const std::string at = "nodes[" + Str(index) + "]";
+        const auto [n, index, at] = Find("nodes", ref, from);
         if (reached_[index]) FailImport(at + " is reached twice in the node hierarchy (a node has one parent)");
         reached_[index] = true;
         if (options_.progress) options_.progress(static_cast<double>(++nodesRead_) / static_cast<double>(reached_.size()));
@@ -399,25 +386,23 @@ private:
         source.local = Local(n, at);
         if (depth == 1 && options_.up != AssimpImportOptions::Up::Z)
             for (auto& row : source.local.rows) {  // Y-up to Z-up: (x, y, z) -> (x, -z, y)
-                const float y = row[1];
-                row[1] = -row[2];
-                row[2] = y;
+                std::swap(row[1], row[2]);
+                row[1] = -row[1];
             }
         CheckNodeTransform(source.name, source.local.AllFinite());
 
         const Json& meshRef = Field(n, "mesh");
-        const std::string meshAt = "meshes[" + Str(Count(meshRef, at + ".mesh")) + "]";
-        const Json& primitives =
-            meshRef.is_null() ? kNull : List(Field(Item(doc_, "meshes", Count(meshRef, at + ".mesh"), at), "primitives"), meshAt + ".primitives");
+        const Found mesh = meshRef.is_null() ? Found{kNull, 0, ""} : Find("meshes", meshRef, at, ".mesh");
+        const Json& primitives = meshRef.is_null() ? kNull : List(Field(mesh.item, "primitives"), mesh.at + ".primitives");
         source.hasMesh = !meshRef.is_null();
         source.meshes = primitives.size();
         source.camera = !Field(n, "camera").is_null();
         source.light = !Field(Field(Field(n, "extensions"), "KHR_lights_punctual"), "light").is_null();
         source.bone = meshRef.is_null() && (belowBone || bones_.count(index) != 0);
         source.leaf = Field(n, "children").empty();
-        source.mesh = [&](std::size_t i) { return ReadPrimitive(primitives[i], meshAt + ".primitives[" + Str(i) + "]", source.name); };
-        source.radius = [&] { return SphereRadius(primitives, meshAt); };
-        source.helperSize = [&] { return HelperSizeOf(Field(n, "extras"), source.name); };
+        source.mesh = [&](std::size_t i) { return ReadPrimitive(primitives[i], mesh.at + ".primitives[" + Str(i) + "]", source.name); };
+        source.radius = [&] { return SphereRadius(primitives, mesh.at); };
+        source.helperSize = [&, &extras = Field(n, "extras")] { return HelperSizeOf(extras, source.name); };
         SceneNode node = ImportNode(source, options_, warnings_);
         const Json& children = List(Field(n, "children"), at + ".children");
         for (std::size_t i = 0; i < children.size(); ++i)
@@ -453,11 +438,10 @@ private:
     }
 
     float HelperSizeOf(const Json& extras, const std::string& name) {
-        for (auto it = extras.begin(); extras.is_object() && it != extras.end(); ++it) {
+        for (auto it = extras.begin(); extras.is_object() && it != extras.end(); ++it)
             if (Lower(it.key()) == "size")
                 return HelperSize(name, it->is_number() ? it->get<double>() : kDefaultHelperSize,
                                   it->is_string() ? it->get_ref<const std::string&>().c_str() : nullptr, warnings_);
-        }
         return kDefaultHelperSize;
     }
 
@@ -567,15 +551,15 @@ private:
         std::array<double, 3> specular{out.specular[0], out.specular[1], out.specular[2]};
         Numbers(sg.is_null() ? Field(pbr, "baseColorFactor") : Field(sg, "diffuseFactor"), where + " base colour", &base);
         Numbers(Field(sg, "specularFactor"), where + " specular colour", &specular);
-        if (!std::all_of(base.begin(), base.end(), [](double v) { return std::isfinite(ToFloat(v)); }) ||
-            !std::all_of(specular.begin(), specular.end(), [](double v) { return std::isfinite(ToFloat(v)); })) {
+        const auto finite = [](double v) { return std::isfinite(ToFloat(v)); };
+        if (std::all_of(base.begin(), base.end(), finite) && std::all_of(specular.begin(), specular.end(), finite)) {
+            for (int k = 0; k < 3; ++k) {
+                out.diffuse[k] = static_cast<float>(base[k]);
+                out.specular[k] = static_cast<float>(specular[k]);
+            }
+        } else {
             warnings_->Add(WarningKind::ValuesRepaired, QuotedName(out.name) + ": colour not finite, default kept");
-            base = {1, 1, 1, 1};
-            specular = {out.specular[0], out.specular[1], out.specular[2]};
-        }
-        for (int k = 0; k < 3; ++k) {
-            out.diffuse[k] = static_cast<float>(base[k]);
-            out.specular[k] = static_cast<float>(specular[k]);
+            base[3] = 1;
         }
         // Only a blended material shows its alpha; an opaque or masked one is drawn opaque.
         if (Field(m, "alphaMode") == "BLEND") out.opacity = static_cast<float>(base[3]);
@@ -600,22 +584,19 @@ private:
     // The host path of a texture: a file beside the source, or an embedded image written
     // beside the output.
     std::string TexturePath(const Json& ref, const std::string& material, int slot, const std::string& where) {
-        const Json& texture = Item(doc_, "textures", Count(ref, where + " texture index"), where);
-        const Json& source = Field(texture, "source");
+        const Json& source = Field(Find("textures", ref, where, " texture index").item, "source");
         if (source.is_null()) return std::string();
-        const std::size_t index = Count(source, where + " texture source");
-        const Json& image = Item(doc_, "images", index, where);
-        const Json& uri = Field(image, "uri");
+        const Found image = Find("images", source, where, " texture source");
+        const Json& uri = Field(image.item, "uri");
         if (uri.is_string() && uri.get<std::string>().rfind("data:", 0) != 0) return textures_.External(UriPath(uri.get<std::string>()));
-        return textures_.Embedded("image " + Str(index), [&] {
-            const Json& name = Field(image, "name");
+        return textures_.Embedded("image " + Str(image.index), [&] {
+            const Json& name = Field(image.item, "name");
             TextureResolver::Image read{{}, name.is_string() ? name.get<std::string>() : "", ""};
-            std::string mime = Field(image, "mimeType").is_string() ? Field(image, "mimeType").get<std::string>() : "";
-            const std::string at = "images[" + Str(index) + "]";
+            std::string mime = Field(image.item, "mimeType").is_string() ? Field(image.item, "mimeType").get<std::string>() : "";
             if (uri.is_string()) {
-                read.bytes = DataUri(uri.get<std::string>(), at, &mime);
+                read.bytes = DataUri(uri.get<std::string>(), image.at, &mime);
             } else {
-                const ByteSpan view = View(Field(image, "bufferView"), at);
+                const ByteSpan view = View(Field(image.item, "bufferView"), image.at);
                 read.bytes.assign(view.data, view.data + view.size);
             }
             read.extension = mime.substr(mime.find('/') + 1);
@@ -624,11 +605,9 @@ private:
         }, material, slot);
     }
 
-    static constexpr std::uint32_t kNoVertex = 0xFFFFFFFFu;
-
     const std::string& path_;
     const AssimpImportOptions& options_;
-    const bool files_;  // buffers may be files beside the file
+    const bool files_;
     Warnings* warnings_;
     ImportCounts* counts_;
     SceneDescription scene_;
@@ -647,6 +626,7 @@ private:
     std::size_t materialCount_ = 0;  // the file's; the default material is numbered after them
 };
 
+// files: buffers may be files beside the file, and a file that needs Assimp goes to it.
 ToolResult<SceneDescription> Parse(ByteSpan bytes, const std::string& path, const AssimpImportOptions& options, bool files,
                                    Warnings* warnings, ImportCounts* counts) {
     ImportCounts ownCounts;
@@ -656,6 +636,9 @@ ToolResult<SceneDescription> Parse(ByteSpan bytes, const std::string& path, cons
         return ToolError::Of(ToolError::Kind::Import, path, f.message);
     } catch (const Json::exception& e) {
         return ToolError::Of(ToolError::Kind::Import, path, std::string("the JSON does not hold what glTF needs: ") + e.what());
+    } catch (const NeedsAssimp&) {
+        if (files) return ImportWithAssimp(path, options, warnings, counts);
+        return ToolError::Of(ToolError::Kind::Import, path, "a glTF 1.0 file or one that needs an extension");
     }
 }
 
@@ -665,20 +648,12 @@ bool IsGltfPath(const std::string& path) { return HasExtension(path, ".gltf") ||
 
 ToolResult<SceneDescription> ReadGltfFile(const std::string& path, const AssimpImportOptions& options, Warnings* warnings,
                                           ImportCounts* counts) {
-    try {
-        return ReadMapped(path, [&](ByteSpan bytes) { return Parse(bytes, path, options, true, warnings, counts); });
-    } catch (const NeedsAssimp&) {
-        return ImportWithAssimp(path, options, warnings, counts);
-    }
+    return ReadMapped(path, [&](ByteSpan bytes) { return Parse(bytes, path, options, true, warnings, counts); });
 }
 
 ToolResult<SceneDescription> ParseGltf(ByteSpan bytes, const std::string& path, const AssimpImportOptions& options,
                                        Warnings* warnings, ImportCounts* counts) {
-    try {
-        return Parse(bytes, path, options, false, warnings, counts);
-    } catch (const NeedsAssimp&) {
-        return ToolError::Of(ToolError::Kind::Import, path, "a glTF 1.0 file or one that needs an extension");
-    }
+    return Parse(bytes, path, options, false, warnings, counts);
 }
 
 }  // namespace wux
