@@ -5,8 +5,6 @@
 #include <cstring>
 #include <utility>
 
-#include "format/wux_format.h"
-
 #ifdef __linux__
 #include <sys/mman.h>
 #include <unistd.h>
@@ -43,26 +41,18 @@ bool collectionFailed = false;
 std::vector<OutcomeEntry> exportOutcome;
 std::vector<const void*> materialSources;
 
-ModelRecord::~ModelRecord() = default;
-
-RecordListNode::RecordListNode(std::unique_ptr<ModelRecord> heldRecord)
-    : record(std::move(heldRecord)) {}
-
-RecordList::RecordList() : head(new RecordListNode(nullptr)), cursor(head) {}
-
 RecordList::~RecordList() {
     // Iterative, so that a list of millions of records cannot exhaust the stack.
-    RecordListNode* node = head;
-    while (node != nullptr) {
-        RecordListNode* following = node->next;
-        delete node;
-        node = following;
+    while (head != nullptr) {
+        RecordListNode* following = head->next;
+        delete head;
+        head = following;
     }
 }
 
 void RecordList::append(std::unique_ptr<ModelRecord> record) {
     while (cursor->next != nullptr) cursor = cursor->next;
-    RecordListNode* node = new RecordListNode(std::move(record));
+    RecordListNode* node = new RecordListNode{std::move(record)};
     node->index = cursor->index + 1;
     node->previous = cursor;
     cursor->next = node;
@@ -90,8 +80,6 @@ ChunkHeader::ChunkHeader(const char* tag) {
     sign[4] = '\0';
 }
 
-MaterialChunk::MaterialChunk(const char* materialName) : ChunkHeader(wux_file::kMaterialTag), name(materialName) {}
-
 VertexChunk::VertexChunk(int32_t vertexCountIn, int32_t faceCountIn, int32_t materialIndexIn)
     : ChunkHeader(wux_file::kMeshTag),
       vertexCount(vertexCountIn),
@@ -102,28 +90,10 @@ VertexChunk::VertexChunk(int32_t vertexCountIn, int32_t faceCountIn, int32_t mat
       normals(new MeshNormal[static_cast<size_t>(vertexCountIn)]),
       faceBlocks(Zeroed(new uint32_t[3 * static_cast<size_t>(faceCountIn)], 3 * static_cast<size_t>(faceCountIn))) {}
 
-ReferenceEntry::ReferenceEntry(const char* entryName) : name(entryName) {}
-
-ReferenceChunk::ReferenceChunk() : ChunkHeader(wux_file::kReferenceTag), entries(new RecordList()) {}
-
-BoundSphere::BoundSphere(float cx, float cy, float cz, float r) : x(cx), y(cy), z(cz), radius(r) {}
-
-BoundChunk::BoundChunk()
-    : ChunkHeader(wux_file::kBoundTag), mainSphere(new BoundSphere(0.0f, 0.0f, 0.0f, 0.0f)), spheres(new RecordList()) {}
-
 BoundChunk::~BoundChunk() {
     mainSphere.reset();
     spheres.reset();
 }
-
-EllipsoidChunk::EllipsoidChunk(float cx, float cy, float cz, float sx, float sy, float sz)
-    : ChunkHeader(wux_file::kEllipsoidTag), centre{cx, cy, cz}, semiAxes{sx, sy, sz} {}
-
-ExportModel::ExportModel()
-    : materials(new RecordList()),
-      meshes(new RecordList()),
-      references(new ReferenceChunk()),
-      bounds(new BoundChunk()) {}
 
 ExportModel::~ExportModel() {
     materials.reset();

@@ -6,10 +6,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "format/wux_format.h"
+
 // Common base of everything a RecordList holds. The virtual destructor lets a
 // list destroy each record as its own type, together with what the record owns.
 struct ModelRecord {
-    virtual ~ModelRecord();
+    virtual ~ModelRecord() = default;
 };
 
 // One link of a RecordList. The head node holds no record and has index -1;
@@ -19,8 +21,6 @@ struct RecordListNode {
     int32_t index = -1;
     RecordListNode* next = nullptr;
     RecordListNode* previous = nullptr;
-
-    explicit RecordListNode(std::unique_ptr<ModelRecord> heldRecord);
 };
 
 // Append-only doubly linked list with a head node and one built-in cursor.
@@ -30,7 +30,7 @@ struct RecordListNode {
 // an empty list.
 class RecordList {
 public:
-    RecordList();
+    RecordList() = default;
     ~RecordList();
     RecordList(const RecordList&) = delete;
     RecordList& operator=(const RecordList&) = delete;
@@ -44,8 +44,8 @@ public:
     ModelRecord* previous();
     int32_t count() const { return recordCount; }
 
-    RecordListNode* head;
-    RecordListNode* cursor;
+    RecordListNode* head = new RecordListNode();
+    RecordListNode* cursor = head;
     int32_t recordCount = 0;
 };
 
@@ -53,7 +53,6 @@ public:
 struct ChunkHeader : ModelRecord {
     char sign[5];
 
-    // Copies exactly four characters of tag.
     explicit ChunkHeader(const char* tag);
 };
 
@@ -74,7 +73,7 @@ struct MaterialChunk : ChunkHeader {
     int32_t mapCount = 0;             // slots 0 .. mapCount - 1 of maps are in use
     MaterialMap maps[kMaxMaps];
 
-    explicit MaterialChunk(const char* name);
+    explicit MaterialChunk(const char* materialName) : ChunkHeader(wux_file::kMaterialTag), name(materialName) {}
 };
 
 // One triangle corner: world-space position and texture coordinates (v flipped).
@@ -111,31 +110,30 @@ struct ReferenceEntry : ModelRecord {
     float transform[4][4];
     float halfExtents[3];
 
-    explicit ReferenceEntry(const char* name);
+    explicit ReferenceEntry(const char* entryName) : name(entryName) {}
 };
 
 // The single GREF record; owns the list of ReferenceEntry records.
 struct ReferenceChunk : ChunkHeader {
-    std::unique_ptr<RecordList> entries;
+    std::unique_ptr<RecordList> entries = std::make_unique<RecordList>();
 
-    ReferenceChunk();
+    ReferenceChunk() : ChunkHeader(wux_file::kReferenceTag) {}
 };
 
 // A bounding sphere: world-space centre and radius.
 struct BoundSphere : ModelRecord {
     float x, y, z, radius;
 
-    BoundSphere(float x, float y, float z, float radius);
+    BoundSphere(float cx, float cy, float cz, float r) : x(cx), y(cy), z(cz), radius(r) {}
 };
 
 // The single GBND record: the largest sphere so far and every other sphere.
 struct BoundChunk : ChunkHeader {
-    std::unique_ptr<BoundSphere> mainSphere;  // never null
-    std::unique_ptr<RecordList> spheres;      // of BoundSphere
+    std::unique_ptr<BoundSphere> mainSphere = std::make_unique<BoundSphere>(0.0f, 0.0f, 0.0f, 0.0f);  // never null
+    std::unique_ptr<RecordList> spheres = std::make_unique<RecordList>();                            // of BoundSphere
 
-    // Main sphere at the origin with radius 0, then an empty list.
-    BoundChunk();
-    // Main sphere first, then the list.
+    BoundChunk() : ChunkHeader(wux_file::kBoundTag) {}
+    // Main sphere first, then the list (the reverse of the members' own order).
     ~BoundChunk() override;
 };
 
@@ -144,16 +142,17 @@ struct EllipsoidChunk : ChunkHeader {
     float centre[3];
     float semiAxes[3];
 
-    EllipsoidChunk(float cx, float cy, float cz, float sx, float sy, float sz);
+    EllipsoidChunk(float cx, float cy, float cz, float sx, float sy, float sz)
+        : ChunkHeader(wux_file::kEllipsoidTag), centre{cx, cy, cz}, semiAxes{sx, sy, sz} {}
 };
 
 // The in-memory model of one export: filled by the collectors, written by Save.
 class ExportModel {
 public:
-    std::unique_ptr<RecordList> materials;  // of MaterialChunk; position = material index
-    std::unique_ptr<RecordList> meshes;     // of VertexChunk
-    std::unique_ptr<ReferenceChunk> references;
-    std::unique_ptr<BoundChunk> bounds;
+    std::unique_ptr<RecordList> materials = std::make_unique<RecordList>();  // of MaterialChunk; position = index
+    std::unique_ptr<RecordList> meshes = std::make_unique<RecordList>();     // of VertexChunk
+    std::unique_ptr<ReferenceChunk> references = std::make_unique<ReferenceChunk>();
+    std::unique_ptr<BoundChunk> bounds = std::make_unique<BoundChunk>();
     std::unique_ptr<EllipsoidChunk> ellipsoid;  // null until a GELP node is collected
     int32_t meshCount = 0;      // equals meshes->count()
     int32_t materialCount = 0;  // equals materials->count()
@@ -161,12 +160,8 @@ public:
     // material by name does not walk the whole list for every mesh.
     std::unordered_map<std::string, int32_t> materialIndexByName;
 
-    // Material list, mesh list, GREF record, GBND record; no ellipsoid.
-    ExportModel();
-    // Materials, meshes, GREF, GBND, then the ellipsoid.
+    // Materials, meshes, GREF, GBND, then the ellipsoid (the reverse of the members' own order).
     ~ExportModel();
-    ExportModel(const ExportModel&) = delete;
-    ExportModel& operator=(const ExportModel&) = delete;
 
     // Writes the model as a WUX file at path. Returns 0 when the whole file was
     // written, 1 otherwise (an existing file at path is then left unchanged).

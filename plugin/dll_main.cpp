@@ -1,4 +1,4 @@
-#include "plugin/dll_main.h"
+#include "plugin/model_exporter.h"
 
 HINSTANCE hInstance = nullptr;
 bool controlsInitialized = false;

@@ -1,11 +1,9 @@
 // The four functions the host looks up after loading the library (by name, or by
 // the ordinals 1 to 4 in this order on Windows). They throw nothing.
-#include "host/max_sdk.h"
-#include "plugin/model_exporter_class_desc.h"
+#include "plugin/model_exporter.h"
 
 // LibVersion's word: SDK release 8000, interface 17, revision 0.
 constexpr ULONG kLibraryVersion = (8000UL << 16) + (17UL << 8) + 0UL;
-static_assert(kLibraryVersion == 0x1F401100UL, "host SDK version word");
 
 extern "C" const TCHAR* LibDescription() noexcept
 {

@@ -5,7 +5,7 @@
 #include <dlfcn.h>
 
 #include "model/export_model.h"
-#include "plugin/dll_main.h"
+#include "plugin/model_exporter.h"
 #include "writer/save_result.h"
 
 namespace {

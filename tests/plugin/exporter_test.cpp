@@ -10,10 +10,7 @@
 
 #include "host/standin/standin.h"
 #include "model/export_model.h"
-#include "plugin/dll_main.h"
-#include "plugin/failure_message.h"
 #include "plugin/model_exporter.h"
-#include "plugin/model_exporter_class_desc.h"
 #include "tests/plugin/plugin_test_support.h"
 #include "tests/support/sample_scene.h"
 #include "tests/support/temp_folder.h"
