@@ -265,25 +265,23 @@ private:
         }
     }
 
-    bool SameNormal(const std::array<float, 3>& a, const std::array<float, 3>& b) const {
-        const auto same = [this](float x, float y) { return WithinTolerance(x, y, options_.tolerance); };
-        return std::equal(a.begin(), a.end(), b.begin(), same);
-    }
-
     // The file keeps normals in each object's own space and no object transform, so two
     // records whose normals one linear map turns into each other's hold the same model's
     // normals in two frames: a conversion writes them in world space, OBJ in a Y-up one.
     bool SameUpToFrame(const std::vector<std::array<float, 3>>& a, const std::vector<std::array<float, 3>>& b) const {
+        const auto same = [this](const std::array<float, 3>& x, const std::array<float, 3>& y) {
+            const auto close = [this](float p, float q) { return WithinTolerance(p, q, options_.tolerance); };
+            return std::equal(x.begin(), x.end(), y.begin(), close);
+        };
         if (a.size() != b.size()) return false;
-        if (std::equal(a.begin(), a.end(), b.begin(), [this](const auto& x, const auto& y) { return SameNormal(x, y); }))
-            return true;
+        if (std::equal(a.begin(), a.end(), b.begin(), same)) return true;
         const std::optional<Matrix3> map = FitDirectionMap(a, b);
         if (!map) return false;
         const Matrix3 identity{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
         for (std::size_t k = 0; k < a.size(); ++k) {
-            if (SameNormal(a[k], b[k])) continue;
+            if (same(a[k], b[k])) continue;
             const auto turned = MapDirection(*map, a[k]), unit = MapDirection(identity, b[k]);
-            if (!turned || !unit || !SameNormal(*turned, *unit)) return false;
+            if (!turned || !unit || !same(*turned, *unit)) return false;
         }
         return true;
     }
