@@ -128,12 +128,8 @@ class StagedTextures : public TextureFiles {
 public:
     explicit StagedTextures(StagedFiles* files) : files_(files) {}
     NameUse Use(const std::string& path, const std::vector<unsigned char>& bytes) override {
-        switch (UseOfName(path, bytes.data(), bytes.size())) {
-        case wux::NameUse::Free: return NameUse::Free;
-        case wux::NameUse::Same: return NameUse::Same;
-        case wux::NameUse::Taken: break;
-        }
-        return NameUse::Taken;
+        const wux::NameUse use = UseOfName(path, bytes.data(), bytes.size());
+        return use == wux::NameUse::Free ? NameUse::Free : use == wux::NameUse::Same ? NameUse::Same : NameUse::Taken;
     }
     ToolResult<void> Write(const std::string& path, const std::vector<unsigned char>& bytes) override {
         return files_->Add(path, bytes.data(), bytes.size(), false);
@@ -425,26 +421,11 @@ struct CreatedFolders {
     }
 };
 
-// The worker's last line is its failure; the lines before it are details (--verify's list).
-void TakeError(const std::string& errorText, Entry* entry) {
-    std::istringstream in(errorText);
-    for (std::string line; std::getline(in, line);)
-        if (!line.empty()) entry->details.push_back(line);
-    if (entry->details.empty()) {
-        entry->error = "the export failed without a message";
-        return;
-    }
-    entry->error = entry->details.back();
-    entry->details.pop_back();
-    const std::string prefix = "wux export: ";
-    if (entry->error.compare(0, prefix.size(), prefix) == 0) entry->error.erase(0, prefix.size());
-}
-
 nlohmann::json EntryJson(const Entry& e) {
-    nlohmann::json j;
-    j["input"] = e.input.input;
-    j["output"] = e.input.output.empty() ? nlohmann::json(nullptr) : nlohmann::json(e.input.output);
-    j["status"] = e.converted ? "converted" : "failed";
+    nlohmann::json j = {{"input", e.input.input},
+                        {"output", e.input.output.empty() ? nlohmann::json(nullptr) : nlohmann::json(e.input.output)},
+                        {"status", e.converted ? "converted" : "failed"},
+                        {"seconds", e.seconds}};
     if (e.converted) {
         j["summary"] = e.report.value("summary", nlohmann::json());
         j["warnings"] = e.report.value("warnings", nlohmann::json::array());
@@ -452,7 +433,6 @@ nlohmann::json EntryJson(const Entry& e) {
         j["error"] = e.error;
         if (!e.details.empty()) j["details"] = e.details;
     }
-    j["seconds"] = e.seconds;
     return j;
 }
 
@@ -553,7 +533,14 @@ void RunExports(const BatchOptions& options, Plan* plan, PluginLibrary* plugin) 
             if (report.is_object()) e.report = report;
             Note("wrote " + e.input.output);
         } else if (worker.end == WorkerOutcome::End::Exited) {
-            TakeError(worker.errorText, &e);
+            // The worker's last line is its failure; the lines before it are details (--verify's list).
+            std::istringstream in(worker.errorText);
+            for (std::string line; std::getline(in, line);)
+                if (!line.empty()) e.details.push_back(line);
+            e.error = e.details.empty() ? "the export failed without a message" : e.details.back();
+            if (!e.details.empty()) e.details.pop_back();
+            const std::string prefix = "wux export: ";
+            if (e.error.compare(0, prefix.size(), prefix) == 0) e.error.erase(0, prefix.size());
         } else {
             e.error = DescribeWorkerEnd(worker, options.limits, e.input.input, e.input.output);
         }
@@ -575,16 +562,14 @@ void RunExports(const BatchOptions& options, Plan* plan, PluginLibrary* plugin) 
 }
 
 nlohmann::json BatchReportJson(const BatchOptions& options, const Plan& plan) {
-    nlohmann::json report;
-    report["out_dir"] = options.outDir;
-    report["jobs"] = plan.parallel;
-    report["converted"] = plan.converted;
-    report["failed"] = plan.entries.size() - plan.converted;
-    report["skipped_files"] = plan.discovery.skipped;
-    report["seconds"] = plan.seconds;
-    nlohmann::json list = nlohmann::json::array();
-    for (const Entry& e : plan.entries) list.push_back(EntryJson(e));
-    report["inputs"] = std::move(list);
+    nlohmann::json report = {{"out_dir", options.outDir},
+                             {"jobs", plan.parallel},
+                             {"converted", plan.converted},
+                             {"failed", plan.entries.size() - plan.converted},
+                             {"skipped_files", plan.discovery.skipped},
+                             {"seconds", plan.seconds},
+                             {"inputs", nlohmann::json::array()}};
+    for (const Entry& e : plan.entries) report["inputs"].push_back(EntryJson(e));
     return report;
 }
 

@@ -3,7 +3,6 @@
 #include <string>
 #include <utility>
 
-#include "collect/distance.h"
 #include "collect/file_name_part.h"
 #include "collect/node_collector.h"
 #include "format/wux_format.h"

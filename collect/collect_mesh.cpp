@@ -4,7 +4,6 @@
 #include <memory>
 #include <string>
 
-#include "collect/distance.h"
 #include "collect/node_collector.h"
 #include "model/export_model.h"
 #include "format/wux_format.h"
@@ -14,8 +13,7 @@ namespace {
 constexpr int32_t kMaxTrianglesPerRecord = static_cast<int32_t>(wux_file::kMaxTrianglesPerMesh);
 
 MeshNormal FiniteNormal(const Point3& normal) {
-    const bool usable = std::isfinite(normal.x) && std::isfinite(normal.y) && std::isfinite(normal.z);
-    return usable ? MeshNormal{normal.x, normal.y, normal.z} : MeshNormal{0.0f, 0.0f, 0.0f};
+    return IsFinitePoint(normal) ? MeshNormal{normal.x, normal.y, normal.z} : MeshNormal{0.0f, 0.0f, 0.0f};
 }
 
 // The normal the host renders a corner of the face with, in the object's own space: the

@@ -1,10 +1,7 @@
 #include <cmath>
 #include <memory>
 
-#include "collect/distance.h"
 #include "collect/node_collector.h"
-#include "collect/node_name.h"
-#include "collect/radius_parameter.h"
 #include "model/export_model.h"
 
 namespace {

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <memory>
 
-#include "collect/node_name.h"
 #include "collect/node_route.h"
 #include "model/export_model.h"
 

@@ -66,17 +66,11 @@ public:
         doc_["scenes"] = Json::array({scene_});
         doc_["scene"] = 0;
         if (doc_.contains("images")) doc_["samplers"] = Json::array({Json::object()});
-        if (!bin_.empty()) {
-            Json buffer{{"byteLength", bin_.size()}};
-            if (!binary_) buffer["uri"] = PercentEncoded(BinName());
-            doc_["buffers"] = Json::array({buffer});
-        }
-        if (binary_) {
-            Put(outputPath_, Glb());
-        } else {
-            Put(outputPath_, doc_.dump(1) + "\n");
-            if (!bin_.empty()) Put(Beside(BinName()), bin_);
-        }
+        Json buffer{{"byteLength", bin_.size()}};
+        if (!binary_) buffer["uri"] = PercentEncoded(BinName());
+        if (!bin_.empty()) Push("buffers", std::move(buffer));
+        Put(outputPath_, binary_ ? Glb() : doc_.dump(1) + "\n");
+        if (!binary_ && !bin_.empty()) Put(Beside(BinName()), bin_);
         return failure_;
     }
 
@@ -88,9 +82,7 @@ private:
     }
 
     std::string BinName() const { return fs::path(outputPath_).stem().string() + ".bin"; }
-    std::string Beside(const std::string& name) const {
-        return (fs::path(outputPath_).parent_path() / name).string();
-    }
+    std::string Beside(const std::string& name) const { return (fs::path(outputPath_).parent_path() / name).string(); }
 
     // Appends to one of the document's lists, made on first use: glTF wants no empty lists.
     // The item's index.

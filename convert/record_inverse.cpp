@@ -147,12 +147,12 @@ void WarnUnreproducible(const WuxDocument& doc, Warnings* warnings) {
         const VertexChunk& mesh = *meshes[i];
         const std::string where = "GVTX #" + std::to_string(i);
         const std::int32_t m = mesh.materialIndex;
-        if (m < 0 || static_cast<std::size_t>(m) >= materials.size()) {
+        const auto slot = static_cast<std::size_t>(static_cast<std::uint32_t>(m));  // past the end when negative
+        if (slot >= materials.size()) {
             if (!(m == 0 && materials.empty())) warn(where + ": material index " + std::to_string(m) + " out of range");
-        } else if (!used[static_cast<std::size_t>(m)]) {
-            if (static_cast<std::size_t>(m) != nextNew)
-                warn(where + ": material " + std::to_string(m) + " before the ones it follows");
-            used[static_cast<std::size_t>(m)] = true;
+        } else if (!used[slot]) {
+            if (slot != nextNew) warn(where + ": material " + std::to_string(m) + " before the ones it follows");
+            used[slot] = true;
             ++nextNew;
         }
         const auto faceCount = static_cast<std::size_t>(mesh.faceCount);

@@ -2,7 +2,7 @@
 # writer carries the viewer's script and style without reading files at run time.
 # cmake -DOUTPUT=out.cpp -DNAMES="kA;kB" -DFILES="a.js;b.css" -P embed_text.cmake
 set(text "// Generated from picture/viewer/ by picture/embed_text.cmake.\n")
-string(APPEND text "#include \"picture/viewer_assets.h\"\n\nnamespace wux {\n\n")
+string(APPEND text "namespace wux {\n\n")
 list(LENGTH NAMES count)
 math(EXPR last "${count} - 1")
 foreach(i RANGE ${last})

@@ -2,17 +2,41 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
-#include "picture/base64.h"
-#include "picture/viewer_assets.h"
 #include "format/tool_text.h"
 #include "format/wux_format.h"
 
 namespace wux {
+
+// The viewer's script and style, built into the program from picture/viewer/ by embed_text.cmake.
+extern const char kViewerScript[];
+extern const char kViewerStyle[];
+
+std::string Base64(const std::vector<std::uint8_t>& bytes) {
+    static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    std::size_t i = 0;
+    for (; i + 3 <= bytes.size(); i += 3) {
+        const std::uint32_t v = std::uint32_t{bytes[i]} << 16 | std::uint32_t{bytes[i + 1]} << 8 | bytes[i + 2];
+        for (int shift : {18, 12, 6, 0}) out.push_back(kDigits[(v >> shift) & 63]);
+    }
+    if (i < bytes.size()) {
+        const bool two = i + 1 < bytes.size();
+        const std::uint32_t v = std::uint32_t{bytes[i]} << 16 | (two ? std::uint32_t{bytes[i + 1]} << 8 : 0);
+        out.push_back(kDigits[(v >> 18) & 63]);
+        out.push_back(kDigits[(v >> 12) & 63]);
+        out.push_back(two ? kDigits[(v >> 6) & 63] : '=');
+        out.push_back('=');
+    }
+    return out;
+}
+
 namespace {
 
 // Little-endian whatever the machine, as the page's typed arrays read them.
@@ -27,7 +51,6 @@ void PutPoint(std::vector<std::uint8_t>* out, Vec3 p, Vec3 origin) {
     PutF32(out, static_cast<float>(q.z));
 }
 
-nlohmann::json ColourJson(const Rgb& c) { return nlohmann::json::array({c[0], c[1], c[2]}); }
 nlohmann::json PointJson(Vec3 p) { return nlohmann::json::array({p.x, p.y, p.z}); }
 nlohmann::json BoundsJson(const Bounds3& b, Vec3 origin) {
     return {{"min", PointJson(b.min - origin)}, {"max", PointJson(b.max - origin)}};
@@ -37,9 +60,7 @@ nlohmann::json BoundsJson(const Bounds3& b, Vec3 origin) {
 using CornerKey = std::array<std::uint32_t, 6>;
 struct CornerHash {
     std::size_t operator()(const CornerKey& k) const {
-        std::size_t h = 0;
-        for (std::uint32_t w : k) h = (h ^ w) * 0x9E3779B1u + (h >> 7);
-        return h;
+        return std::hash<std::string_view>()({reinterpret_cast<const char*>(k.data()), sizeof k});
     }
 };
 // A unit normal in signed bytes, as the page's normalised BYTE attribute reads them.
@@ -78,9 +99,9 @@ nlohmann::json GroupJson(const MaterialGroup& group, Vec3 origin, const Triangle
         PutU32(&indices, found.first->second);
     }
     nlohmann::json out = {{"name", group.name},
-                          {"colour", ColourJson(group.colour)},
+                          {"colour", group.colour},
                           {"opacity", group.opacity},
-                          {"filter", ColourJson(group.filter)},
+                          {"filter", group.filter},
                           {"fromFile", group.fromFile},
                           {"meshes", group.meshCount},
                           {"triangles", group.TriangleCount()},
@@ -105,7 +126,7 @@ nlohmann::json OverlayJson(const OverlayLines& lines, bool shown, Vec3 origin) {
     }
     nlohmann::json out = {{"name", OverlayName(lines.kind)},
                           {"count", lines.itemCount},
-                          {"colour", ColourJson(OverlayColour(lines.kind))},
+                          {"colour", OverlayColour(lines.kind)},
                           {"shown", shown},
                           {"lines", Base64(points)}};
     if (!lines.bounds.Empty()) out["bounds"] = BoundsJson(lines.bounds, origin);

@@ -2,13 +2,6 @@
 
 Matrix3::Matrix3(BOOL) { IdentityMatrix(); }
 
-Matrix3::Matrix3(const Point3& U, const Point3& V, const Point3& N, const Point3& T) {
-    m[0] = U;
-    m[1] = V;
-    m[2] = N;
-    m[3] = T;
-}
-
 void Matrix3::IdentityMatrix() {
     m[0] = Point3(1.0f, 0.0f, 0.0f);
     m[1] = Point3(0.0f, 1.0f, 0.0f);
@@ -39,11 +32,6 @@ Matrix3 Matrix3::operator*(const Matrix3& B) const {
         if (i == 3) C.m[i] += B.m[3];
     }
     return C;
-}
-
-Matrix3& Matrix3::operator*=(const Matrix3& B) {
-    *this = *this * B;
-    return *this;
 }
 
 Point3 operator*(const Matrix3& A, const Point3& V) {

@@ -12,7 +12,6 @@ class Matrix3 {
 public:
     Matrix3() {}  // left uninitialised, as in the host
     explicit Matrix3(BOOL init);  // the identity
-    Matrix3(const Point3& U, const Point3& V, const Point3& N, const Point3& T);
 
     void IdentityMatrix();
     Point3 GetRow(int i) const;
@@ -22,7 +21,6 @@ public:
     void Translate(const Point3& p);
     // Multiplies on the right by a scale; the translation row is scaled only when trans is TRUE.
     void Scale(const Point3& s, BOOL trans = FALSE);
-    Matrix3& operator*=(const Matrix3& M);
     Matrix3 operator*(const Matrix3& M) const;
     const Point3& operator[](int i) const;
 };

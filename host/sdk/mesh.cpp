@@ -144,9 +144,7 @@ Mesh& Mesh::operator=(const Mesh& from) {
     return *this;
 }
 
-Mesh::~Mesh() { freeAll(); }
-
-void Mesh::freeAll() {
+Mesh::~Mesh() {
     delete[] faces;
     delete[] verts;
     delete[] tVerts;
@@ -154,16 +152,6 @@ void Mesh::freeAll() {
     delete[] rVerts;
     delete render;
     delete normalCache;
-    faces = nullptr;
-    verts = nullptr;
-    tVerts = nullptr;
-    tvFace = nullptr;
-    rVerts = nullptr;
-    render = nullptr;
-    normalCache = nullptr;
-    numVerts = numFaces = numTVerts = numTVFaces = 0;
-    vertsAlloc = facesAlloc = tVertsAlloc = 0;
-    normalsSpecified = FALSE;
 }
 
 BOOL Mesh::setNumVerts(int ct, BOOL keep, BOOL) {
@@ -363,9 +351,9 @@ namespace {
 
 // Out of range: zeros, renewed on every call so that a caller's write does not stick.
 template <class T>
-T& Nothing() {
+T& Nothing(const T& zero) {
     static T none;
-    none = T();
+    none = zero;
     return none;
 }
 
@@ -373,23 +361,17 @@ T& Nothing() {
 
 Point3& Mesh::getNormal(int i) const {
     if (rVerts && i >= 0 && i < numVerts && i < vertsAlloc) return rVerts[i].rn.getNormal();
-    Point3& none = Nothing<Point3>();
-    none = kZero;
-    return none;
+    return Nothing(kZero);
 }
 
 RVertex& Mesh::getRVert(int vert) {
     if (rVerts && vert >= 0 && vert < numVerts && vert < vertsAlloc) return rVerts[vert];
-    return Nothing<RVertex>();
+    return Nothing(RVertex());
 }
 
 Point3& Mesh::getFaceNormal(int i) {
     const int faceTotal = std::max(0, std::min(numFaces, facesAlloc));
-    if (!render || i < 0 || i >= faceTotal) {
-        Point3& none = Nothing<Point3>();
-        none = kZero;
-        return none;
-    }
+    if (!render || i < 0 || i >= faceTotal) return Nothing(kZero);
     if (render->faceNormals.size() != size_t(faceTotal)) buildFaceNormals(faceTotal);
     return render->faceNormals[size_t(i)];
 }

@@ -4,6 +4,7 @@
 #include "host/sdk/point3.h"
 #include "host/sdk/win32.h"
 
+#include <string>
 #include <vector>
 
 class Face {
@@ -64,7 +65,7 @@ public:
     RVertex() : rFlags(0), ern(nullptr) {}
 };
 
-class StandinMeshAccess;
+struct StandinMeshError;
 
 class Mesh {
 public:
@@ -81,9 +82,7 @@ public:
     Mesh& operator=(const Mesh& from);
     ~Mesh();
 
-    int getNumVerts() const { return numVerts; }
     int getNumFaces() const { return numFaces; }
-    int getNumTVerts() const { return numTVerts; }
     // Resize an array; keep preserves the leading elements, new elements are zero. A negative
     // count changes nothing and gives FALSE. setNumFaces resizes tvFace along when it exists.
     BOOL setNumVerts(int ct, BOOL keep = FALSE, BOOL synchSel = TRUE);
@@ -106,10 +105,10 @@ public:
     void setNormal(int i, const Point3& n);
     Point3& getFaceNormal(int i);
     RVertex& getRVert(int vert);
-    RVertex* getRVertPtr(int vert) { return &getRVert(vert); }
 
 private:
-    friend class StandinMeshAccess;
+    // The stand-in's consistency check reads the allocated sizes.
+    friend StandinMeshError StandinCheckMesh(const Mesh& mesh, const std::string& nodeName);
     // Stand-in storage, as the host's mesh keeps its own normal cache and array sizes. The
     // allocated sizes guard against counts changed by hand.
     RVertex* rVerts;       // vertsAlloc entries, or null
@@ -120,7 +119,6 @@ private:
     NormalCache* normalCache;  // what the computed normals were built from, or null
     int numTVFaces;        // entries in tvFace
     int vertsAlloc, facesAlloc, tVertsAlloc;
-    void freeAll();
     void buildFaceNormals(int faceTotal);
     void buildPartedNormals(const std::vector<bool>& parted, int faceTotal);
     void pointExtraNormals(int vertTotal);

@@ -8,19 +8,10 @@ public:
     Point3() {}  // left uninitialised, as in the host
     Point3(float X, float Y, float Z) : x(X), y(Y), z(Z) {}
 
-    const float& operator[](int i) const { return i == 0 ? x : (i == 1 ? y : z); }
-
-    Point3 operator-() const { return Point3(-x, -y, -z); }
     Point3 operator+(const Point3& p) const { return Point3(x + p.x, y + p.y, z + p.z); }
     Point3 operator-(const Point3& p) const { return Point3(x - p.x, y - p.y, z - p.z); }
     Point3 operator*(float f) const { return Point3(x * f, y * f, z * f); }
     Point3& operator+=(const Point3& p) { x += p.x; y += p.y; z += p.z; return *this; }
-
-    Point3 operator^(const Point3& p) const;  // cross product
-    float operator%(const Point3& p) const { return x * p.x + y * p.y + z * p.z; }  // dot product
-
-    float Length() const;
-    Point3 Normalize() const;  // unit vector; a zero vector stays zero
 };
 
 typedef Point3 UVVert;

@@ -1,15 +1,13 @@
 #include "host/sdk/tri_object.h"
 
-#include "host/standin/object_counts.h"
+#include "host/standin/objects.h"
 
-static long triObjectsCreated = 0;
-static long triObjectsDestroyed = 0;
+static long triObjectsAlive = 0;
 
-long StandinTriObjectsCreated() { return triObjectsCreated; }
-long StandinTriObjectsDestroyed() { return triObjectsDestroyed; }
+long StandinTriObjectsAlive() { return triObjectsAlive; }
 
-TriObject::TriObject() { ++triObjectsCreated; }
-TriObject::~TriObject() { ++triObjectsDestroyed; }
+TriObject::TriObject() { ++triObjectsAlive; }
+TriObject::~TriObject() { --triObjectsAlive; }
 
 Class_ID TriObject::ClassID() { return triObjectClassID; }
 

@@ -11,9 +11,13 @@ StandinMeshError StandinCheckMesh(const Mesh& mesh, const std::string& nodeName)
     const size_t numVerts = size_t(std::max(mesh.numVerts, 0));
     const size_t numFaces = size_t(std::max(mesh.numFaces, 0));
     const size_t numTVerts = size_t(std::max(mesh.numTVerts, 0));
-    const size_t numTVFaces = mesh.tvFace ? size_t(StandinMeshAccess::NumTVFaces(mesh)) : 0;
+    const size_t numTVFaces = mesh.tvFace ? size_t(mesh.numTVFaces) : 0;
     // Counts that the arrays do not back (public fields changed by hand) are out of range too.
-    if (!StandinMeshAccess::CountsBacked(mesh))
+    const bool backed = mesh.numVerts >= 0 && mesh.numFaces >= 0 && mesh.numTVerts >= 0 &&
+                        mesh.numVerts <= mesh.vertsAlloc && mesh.numFaces <= mesh.facesAlloc &&
+                        mesh.numTVerts <= mesh.tVertsAlloc && (mesh.numVerts == 0 || mesh.verts) &&
+                        (mesh.numFaces == 0 || mesh.faces) && (mesh.numTVerts == 0 || mesh.tVerts);
+    if (!backed)
         return StandinMeshProblem(nodeName, "the mesh's counts do not match its arrays");
     const auto faceOf = [&](size_t f) -> const DWORD(&)[3] { return mesh.faces[f].v; };
     StandinMeshError problem = StandinCheckIndices(numFaces, faceOf, numVerts, "face", "vertex", "vertices", nodeName);

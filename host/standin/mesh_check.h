@@ -33,16 +33,3 @@ StandinMeshError StandinCheckIndices(std::size_t faceCount, Corners corners, std
                                               " " + countName);
     return {};
 }
-
-// Reads the mesh's stand-in storage.
-class StandinMeshAccess {
-public:
-    static int NumTVFaces(const Mesh& mesh) { return mesh.numTVFaces; }
-    // Whether every count is backed by its array.
-    static bool CountsBacked(const Mesh& mesh) {
-        return mesh.numVerts >= 0 && mesh.numFaces >= 0 && mesh.numTVerts >= 0 &&
-               mesh.numVerts <= mesh.vertsAlloc && mesh.numFaces <= mesh.facesAlloc &&
-               mesh.numTVerts <= mesh.tVertsAlloc && (mesh.numVerts == 0 || mesh.verts) &&
-               (mesh.numFaces == 0 || mesh.faces) && (mesh.numTVerts == 0 || mesh.tVerts);
-    }
-};

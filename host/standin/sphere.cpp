@@ -1,4 +1,4 @@
-#include "host/standin/sphere.h"
+#include "host/standin/objects.h"
 
 #include <cmath>
 

@@ -20,3 +20,7 @@ void StandinClearMessageBoxCalls();
 void StandinSetMessageBoxEcho(bool echo);
 int StandinInitCommonControlsCalls();  // always 0 on Windows
 int StandinInitCustomControlsCalls();
+
+// Windows-1251 (Cyrillic) text to UTF-8, as the message boxes' bytes are shown. Bytes below 0x80
+// stay as they are; the one unassigned byte, 0x98, becomes U+FFFD.
+std::string StandinCp1251ToUtf8(const std::string& text);

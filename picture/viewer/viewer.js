@@ -13,15 +13,18 @@
   var FIELD_OF_VIEW = 0.6; // radians, vertical, as `wux render`
   var littleEndian = new Uint8Array(new Uint32Array([1]).buffer)[0] === 1;
 
-  function element(tag, attributes, text) {
+  // children: nodes and text.
+  function element(tag, attributes, ...children) {
     var e = document.createElement(tag);
     for (var name in attributes) e.setAttribute(name, attributes[name]);
-    if (text !== undefined) e.textContent = text;
+    e.append(...children);
     return e;
   }
 
-  function cssColour(c) {
-    return "rgb(" + c.map(function (v) { return Math.round(v * 255); }).join(",") + ")";
+  function swatch(colour) {
+    var e = element("span", { "class": "swatch" });
+    e.style.background = "rgb(" + colour.map(function (v) { return Math.round(v * 255); }).join(",") + ")";
+    return e;
   }
 
   function count(n) { return Number(n).toLocaleString("en-US"); }
@@ -54,57 +57,42 @@
       fold.textContent = folded ? "\u203a" : "\u2039";
       requestDraw();
     });
-    panel.appendChild(fold);
-    panel.appendChild(element("h1", {}, data.title));
     var materials = data.groups.filter(function (g) { return g.fromFile; }).length;
-    panel.appendChild(element("div", {}, plural(data.meshes, "mesh", "meshes") + " \u00b7 " +
-      plural(data.triangles, "triangle", "triangles") + " \u00b7 " + plural(materials, "material", "materials")));
+    panel.append(fold, element("h1", {}, data.title),
+      element("div", {}, plural(data.meshes, "mesh", "meshes") + " \u00b7 " +
+        plural(data.triangles, "triangle", "triangles") + " \u00b7 " + plural(materials, "material", "materials")));
     if (data.droppedTriangles > 0) {
-      panel.appendChild(element("div", { "class": "note" }, plural(data.droppedTriangles, "triangle", "triangles") +
+      panel.append(element("div", { "class": "note" }, plural(data.droppedTriangles, "triangle", "triangles") +
         " not drawn: a corner outside its mesh or not a finite number"));
     }
-    panel.appendChild(element("h2", {}, "Materials"));
     var table = element("table", { id: "wux-materials" });
     data.groups.forEach(function (g) {
-      var row = element("tr");
-      var swatchCell = element("td");
-      var swatch = element("span", { "class": "swatch" });
-      swatch.style.background = cssColour(g.colour);
-      if (g.opacity < 1) swatch.style.opacity = Math.max(0.2, g.opacity);
-      swatchCell.appendChild(swatch);
-      row.appendChild(swatchCell);
-      row.appendChild(element("td", {}, (g.name === "" ? "(unnamed)" : g.name) +
-        (g.texture !== undefined ? " \u00b7 " + data.textures[g.texture].name : "")));
-      row.appendChild(element("td", { "class": "count", title: "meshes" }, plural(g.meshes, "mesh", "meshes")));
-      row.appendChild(element("td", { "class": "count", title: "triangles" }, count(g.triangles) + " tri."));
-      table.appendChild(row);
+      var colour = swatch(g.colour);
+      if (g.opacity < 1) colour.style.opacity = Math.max(0.2, g.opacity);
+      table.append(element("tr", {},
+        element("td", {}, colour),
+        element("td", {}, (g.name === "" ? "(unnamed)" : g.name) +
+          (g.texture !== undefined ? " \u00b7 " + data.textures[g.texture].name : "")),
+        element("td", { "class": "count", title: "meshes" }, plural(g.meshes, "mesh", "meshes")),
+        element("td", { "class": "count", title: "triangles" }, count(g.triangles) + " tri.")));
     });
-    var list = element("div", { "class": "list" });
-    list.appendChild(table);
-    panel.appendChild(list);
-    panel.appendChild(element("h2", {}, "Overlays"));
+    panel.append(element("h2", {}, "Materials"), element("div", { "class": "list" }, table), element("h2", {}, "Overlays"));
     data.overlays.forEach(function (o, i) {
-      var label = element("label", o.count === 0 ? { "class": "empty" } : {});
       var box = element("input", { type: "checkbox", id: "wux-overlay-" + o.name });
       box.checked = o.shown;
       box.disabled = o.count === 0;
       box.addEventListener("change", function () { overlays[i].shown = box.checked; requestDraw(); });
-      var swatch = element("span", { "class": "swatch" });
-      swatch.style.background = cssColour(o.colour);
-      label.appendChild(box);
-      label.appendChild(document.createTextNode(" "));
-      label.appendChild(swatch);
-      label.appendChild(document.createTextNode(" " + o.name + " (" + count(o.count) + ")"));
-      panel.appendChild(label);
+      panel.append(element("label", o.count === 0 ? { "class": "empty" } : {}, box, " ", swatch(o.colour),
+        " " + o.name + " (" + count(o.count) + ")"));
     });
-    panel.appendChild(element("div", { "class": "help" },
+    panel.append(element("div", { "class": "help" },
       "Drag to orbit, shift-drag or right-drag to pan, wheel to zoom, double-click to frame again."));
   }
 
   function fail(message) {
     body.dataset.drawn = "failed";
     body.dataset.error = message;
-    panel.appendChild(element("div", { "class": "error" }, message));
+    panel.append(element("div", { "class": "error" }, message));
   }
 
   // ---- small matrix helpers (column-major, as WebGL takes them) ----

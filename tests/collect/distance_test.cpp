@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "collect/distance.h"
+#include "collect/node_collector.h"
 
 namespace {
 

@@ -224,7 +224,10 @@ struct Row {
     float x, y, z;
 };
 inline Matrix3 Transform(Row x, Row y, Row z, Row t) {
-    return Matrix3(Point3(x.x, x.y, x.z), Point3(y.x, y.y, y.z), Point3(z.x, z.y, z.z), Point3(t.x, t.y, t.z));
+    Matrix3 m(TRUE);
+    const Row rows[] = {x, y, z, t};
+    for (int i = 0; i < 4; ++i) m.SetRow(i, Point3(rows[i].x, rows[i].y, rows[i].z));
+    return m;
 }
 
 template <typename T>

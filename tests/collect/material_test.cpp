@@ -7,10 +7,7 @@
 
 #include "collect/node_collector.h"
 #include "fake_host.h"
-#include "host/standin/bitmap_tex.h"
-#include "host/standin/checker_tex.h"
-#include "host/standin/multi_mtl.h"
-#include "host/standin/std_mat.h"
+#include "host/standin/materials.h"
 #include "model/export_model.h"
 
 namespace {

@@ -8,6 +8,8 @@
 
 namespace {
 
+float Dot(const Point3& a, const Point3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+
 TEST(StandinObjects, SuperClassesAndConversion) {
     TriObject mesh;
     StandinSphere sphere;
@@ -47,7 +49,6 @@ TEST(StandinObjects, MeshConvertsToItselfSphereToANewObject) {
     EXPECT_EQ(StandinTriObjectsAlive(), alive + 1);
 
     StandinSphere* sphere = scene.Create<StandinSphere>(10.0f, 8);
-    const long destroyed = StandinTriObjectsDestroyed();
     Object* first = sphere->ConvertToType(0, triObjectClassID);
     Object* second = sphere->ConvertToType(0, triObjectClassID);
     ASSERT_NE(first, nullptr);
@@ -57,7 +58,6 @@ TEST(StandinObjects, MeshConvertsToItselfSphereToANewObject) {
     EXPECT_EQ(StandinTriObjectsAlive(), alive + 3);
     delete first;
     delete second;
-    EXPECT_EQ(StandinTriObjectsDestroyed(), destroyed + 2);
     EXPECT_EQ(StandinTriObjectsAlive(), alive + 1);
 }
 
@@ -90,7 +90,7 @@ TEST(StandinObjects, SphereTessellation) {
     mesh.buildNormals();
     for (int i = 0; i < mesh.numVerts; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_NEAR(mesh.verts[i].Length(), 2.0f, 1e-5f);
+        EXPECT_NEAR(std::sqrt(Dot(mesh.verts[i], mesh.verts[i])), 2.0f, 1e-5f);
         const Point3 expected = mesh.verts[i] * 0.5f;
         const Point3 n = mesh.getNormal(i);
         EXPECT_NEAR(n.x, expected.x, 1e-5f);
@@ -102,7 +102,9 @@ TEST(StandinObjects, SphereTessellation) {
         const Point3& a = mesh.verts[mesh.faces[f].v[0]];
         const Point3& b = mesh.verts[mesh.faces[f].v[1]];
         const Point3& c = mesh.verts[mesh.faces[f].v[2]];
-        EXPECT_GT(((b - a) ^ (c - a)) % (a + b + c), 0.0f);  // faces point outward
+        const Point3 u = b - a, v = c - a;
+        const Point3 normal(u.y * v.z - u.z * v.y, u.z * v.x - u.x * v.z, u.x * v.y - u.y * v.x);
+        EXPECT_GT(Dot(normal, a + b + c), 0.0f);  // faces point outward
         for (int j = 0; j < 3; ++j) {
             const UVVert& uv = mesh.tVerts[mesh.tvFace[f].t[j]];
             EXPECT_TRUE(uv.x >= 0 && uv.x <= 1 && uv.y >= 0 && uv.y <= 1);

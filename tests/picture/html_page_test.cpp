@@ -6,7 +6,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "picture/base64.h"
 #include "picture/html_page.h"
 #include "tests/picture/picture_test_files.h"
 
@@ -50,7 +49,7 @@ TEST(Base64, StandardVectors) {
     for (const auto& [text, expected] : std::vector<std::pair<std::string, std::string>>{
              {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="},
              {"foobar", "Zm9vYmFy"}, {std::string("\xff\xfe\x00", 3), "//4A"}}) {
-        EXPECT_EQ(wux::Base64(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), expected);
+        EXPECT_EQ(wux::Base64(std::vector<std::uint8_t>(text.begin(), text.end())), expected);
     }
 }
 

@@ -17,7 +17,10 @@
 namespace {
 
 Matrix3 Scaled(float x, float y, float z, const Point3& at) {
-    return Matrix3(Point3(x, 0.0f, 0.0f), Point3(0.0f, y, 0.0f), Point3(0.0f, 0.0f, z), at);
+    Matrix3 m(TRUE);
+    m.Scale(Point3(x, y, z));
+    m.SetTrans(at);
+    return m;
 }
 
 class HostContract : public ::testing::Test {

@@ -8,7 +8,10 @@ namespace {
 
 Matrix3 Transform(const Point3& x, const Point3& y, const Point3& z, const Point3& t)
 {
-    return Matrix3(x, y, z, t);
+    Matrix3 m(TRUE);
+    const Point3 rows[] = {x, y, z, t};
+    for (int i = 0; i < 4; ++i) m.SetRow(i, rows[i]);
+    return m;
 }
 
 // A unit box of 8 corners, 12 faces, each side in a smoothing group of its own, with a UV
@@ -117,7 +120,7 @@ SampleScene::SampleScene() : parts_(new Parts())
     StandinNode* window = scene.AddNode(box, "Window");
     window->SetObject(MakeQuad(scene, 8.0f, 6.0f));
     window->SetMtl(glass);
-    window->SetLocalTM(Transform(x, z, -y, Point3(-4.0f, 10.5f, 0.0f)));
+    window->SetLocalTM(Transform(x, z, y * -1.0f, Point3(-4.0f, 10.5f, 0.0f)));
     window->SetObjectOffset(Matrix3(TRUE));
 
     StandinNode* shard = scene.AddNode(nullptr, "Shard");

@@ -1,13 +1,16 @@
+// The stand-in's materials and texture maps.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "host/sdk/materials.h"
+
 // The standard material, class (DMTL_CLASS_ID, 0), with the defaults of a new one: ambient and
 // diffuse 0.588 grey, specular 0.9, filter 0.5, opacity 1; a shader whose map channels are the
 // twelve slots (StdIDToChannel(id) is id), each disabled, empty and of amount 1. The map calls
 // take channel ids, 0 to 23, as the host's do; SetShaderChannels gives another shader's
 // translation. Values do not change with time; tests derive and override the getters for that.
-#pragma once
-
-#include <array>
-
-#include "host/sdk/materials.h"
 
 // Implements Mtl's colour getters (which StdMat hides) by the standard material's at time 0,
 // in a class of their own so that StandinStdMat's scope sees only the time-taking ones.
@@ -69,4 +72,36 @@ private:
     float opacity = 1.0f;
     std::array<Slot, STD2_NMAX_TEXMAPS> slots;
     std::array<long, NTEXMAPS> shaderChannels{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
+};
+
+// A material of another class than the standard one: a multi/sub-object material, with the
+// colours the host shows for it (those of a new material).
+class StandinMultiMtl : public Mtl {
+public:
+    explicit StandinMultiMtl(const char* name = "") { SetName(name); }
+
+    Class_ID ClassID() override { return Class_ID(0x200, 0); }
+    Color GetAmbient(int = 0, BOOL = FALSE) override { return Color(0.588f, 0.588f, 0.588f); }
+    Color GetDiffuse(int = 0, BOOL = FALSE) override { return Color(0.588f, 0.588f, 0.588f); }
+    Color GetSpecular(int = 0, BOOL = FALSE) override { return Color(0.9f, 0.9f, 0.9f); }
+};
+
+// A bitmap texture map, class (BMTEX_CLASS_ID, 0), with the bitmap's path.
+class StandinBitmapTex : public BitmapTex {
+public:
+    // A null path gives a map whose GetMapName() is null.
+    explicit StandinBitmapTex(const char* path = nullptr) : hasPath(path != nullptr), path(path ? path : "") {}
+
+    Class_ID ClassID() override { return Class_ID(BMTEX_CLASS_ID, 0); }
+    TCHAR* GetMapName() override { return hasPath ? &path[0] : nullptr; }
+
+private:
+    bool hasPath;
+    std::string path;
+};
+
+// A texture map that is not a bitmap (a procedural checker): it has no bitmap path.
+class StandinCheckerTex : public Texmap {
+public:
+    Class_ID ClassID() override { return Class_ID(0x200, 0x1); }
 };

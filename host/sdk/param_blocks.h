@@ -1,4 +1,5 @@
-// Old-style parameter access: IParamArray and the parameter block that holds values by index.
+// Parameter access: the old-style IParamArray and the parameter block that holds values by
+// index, and the second-generation block that holds them by parameter id.
 #pragma once
 
 #include "host/sdk/animatable.h"
@@ -17,4 +18,12 @@ class IParamBlock : public ReferenceTarget, public IParamArray {
 public:
     virtual BOOL GetValue(int i, TimeValue t, float& v, Interval& ivalid) = 0;
     IParamBlock* GetParamBlock() { return this; }
+};
+
+typedef short ParamID;
+
+// A point helper's size is id 0.
+class IParamBlock2 : public ReferenceTarget {
+public:
+    virtual BOOL GetValue(ParamID id, TimeValue t, float& v, Interval& ivalid, int tabIndex = 0) = 0;
 };
