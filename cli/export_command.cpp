@@ -301,7 +301,9 @@ std::string StageReport(const std::string& path, const nlohmann::json& report, S
     return "";
 }
 
-int RunExport(const ExportOptions& options, PluginLibrary* plugin) {
+// One export in this process: prints its summary and warnings, or "wux export: " and its
+// failure, and returns the exit code.
+int ExportScene(const ExportOptions& options, PluginLibrary* plugin) try {
     KeepFreedMemoryForReuse();
 
     // Everything this export creates; on any way out but success it is removed again.
@@ -368,6 +370,15 @@ int RunExport(const ExportOptions& options, PluginLibrary* plugin) {
     std::istringstream warningLines(FormatWarnings(warnings));
     for (std::string line; std::getline(warningLines, line);) Warn(line.substr(line.find(' ') + 1));
     return 0;
+} catch (const ToolError& error) {
+    PrintError(error.Text());
+    return ExitCodeOf(error.kind);
+} catch (const std::bad_alloc&) {
+    PrintError(QuotedPath(options.input) + ": out of memory");
+    return kExitFailed;
+} catch (const std::exception& e) {
+    PrintError(QuotedPath(options.input) + ": " + e.what());
+    return kExitFailed;
 }
 
 void LoadPlugin(const std::string& explicitPath, PluginLibrary* plugin) {
@@ -375,22 +386,6 @@ void LoadPlugin(const std::string& explicitPath, PluginLibrary* plugin) {
     if (!path.Ok()) throw path.Error();
     if (const ToolResult<void> loaded = plugin->Load(*path); !loaded.Ok()) throw loaded.Error();
     Note("plug-in " + *path);
-}
-
-// One export in this process: prints its summary and warnings, or "wux export: " and its
-// failure, and returns the exit code.
-int ExportScene(const ExportOptions& options, PluginLibrary* plugin) {
-    try {
-        return RunExport(options, plugin);
-    } catch (const ToolError& error) {
-        PrintError(error.Text());
-        return ExitCodeOf(error.kind);
-    } catch (const std::bad_alloc&) {
-        PrintError(QuotedPath(options.input) + ": out of memory");
-    } catch (const std::exception& e) {
-        PrintError(QuotedPath(options.input) + ": " + e.what());
-    }
-    return kExitFailed;
 }
 
 struct Entry {
