@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <iostream>
 #include <limits>
-#include <sstream>
 #include <new>
 
 #include "cli/exit_codes.h"
@@ -31,12 +30,6 @@ std::string Clock(double seconds) {
     if (s >= 3600) std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
     else std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
     return text;
-}
-
-std::string Number(double value) {
-    std::ostringstream out;
-    out << value;
-    return out.str();
 }
 
 CLI::Validator RangeCheck(double least, double most, const std::string& words) {
@@ -93,11 +86,11 @@ void SetBody(CLI::App* command, std::function<int()> body) {
 }
 
 CLI::Validator AtLeast(double least) {
-    return RangeCheck(least, std::numeric_limits<double>::infinity(), Number(least) + " or more");
+    return RangeCheck(least, std::numeric_limits<double>::infinity(), ShortestNumber(least) + " or more");
 }
 
 CLI::Validator Between(double least, double most) {
-    return RangeCheck(least, most, "from " + Number(least) + " to " + Number(most));
+    return RangeCheck(least, most, "from " + ShortestNumber(least) + " to " + ShortestNumber(most));
 }
 
 void CheckOutputName(const std::string& path, const std::vector<std::string>& extensions, const std::string& what) {

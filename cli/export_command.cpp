@@ -128,12 +128,8 @@ class StagedTextures : public TextureFiles {
 public:
     explicit StagedTextures(StagedFiles* files) : files_(files) {}
     NameUse Use(const std::string& path, const std::vector<unsigned char>& bytes) override {
-        switch (UseOfName(path, bytes.data(), bytes.size())) {
-        case wux::NameUse::Free: return NameUse::Free;
-        case wux::NameUse::Same: return NameUse::Same;
-        case wux::NameUse::Taken: break;
-        }
-        return NameUse::Taken;
+        const wux::NameUse use = UseOfName(path, bytes.data(), bytes.size());
+        return use == wux::NameUse::Free ? NameUse::Free : use == wux::NameUse::Same ? NameUse::Same : NameUse::Taken;
     }
     ToolResult<void> Write(const std::string& path, const std::vector<unsigned char>& bytes) override {
         return files_->Add(path, bytes.data(), bytes.size(), false);
@@ -305,7 +301,9 @@ std::string StageReport(const std::string& path, const nlohmann::json& report, S
     return "";
 }
 
-int RunExport(const ExportOptions& options, PluginLibrary* plugin) {
+// One export in this process: prints its summary and warnings, or "wux export: " and its
+// failure, and returns the exit code.
+int ExportScene(const ExportOptions& options, PluginLibrary* plugin) try {
     KeepFreedMemoryForReuse();
 
     // Everything this export creates; on any way out but success it is removed again.
@@ -372,29 +370,24 @@ int RunExport(const ExportOptions& options, PluginLibrary* plugin) {
     std::istringstream warningLines(FormatWarnings(warnings));
     for (std::string line; std::getline(warningLines, line);) Warn(line.substr(line.find(' ') + 1));
     return 0;
+} catch (const ToolError& error) {
+    PrintError(error.Text());
+    return ExitCodeOf(error.kind);
+} catch (const std::bad_alloc&) {
+    PrintError(QuotedPath(options.input) + ": out of memory");
+    return kExitFailed;
+} catch (const std::exception& e) {
+    PrintError(QuotedPath(options.input) + ": " + e.what());
+    return kExitFailed;
 }
 
-void LoadPlugin(const std::string& explicitPath, PluginLibrary* plugin) {
+PluginLibrary LoadPlugin(const std::string& explicitPath) {
     const ToolResult<std::string> path = LocatePlugin(explicitPath);
     if (!path.Ok()) throw path.Error();
-    if (const ToolResult<void> loaded = plugin->Load(*path); !loaded.Ok()) throw loaded.Error();
+    PluginLibrary plugin;
+    if (const ToolResult<void> loaded = plugin.Load(*path); !loaded.Ok()) throw loaded.Error();
     Note("plug-in " + *path);
-}
-
-// One export in this process: prints its summary and warnings, or "wux export: " and its
-// failure, and returns the exit code.
-int ExportScene(const ExportOptions& options, PluginLibrary* plugin) {
-    try {
-        return RunExport(options, plugin);
-    } catch (const ToolError& error) {
-        PrintError(error.Text());
-        return ExitCodeOf(error.kind);
-    } catch (const std::bad_alloc&) {
-        PrintError(QuotedPath(options.input) + ": out of memory");
-    } catch (const std::exception& e) {
-        PrintError(QuotedPath(options.input) + ": " + e.what());
-    }
-    return kExitFailed;
+    return plugin;
 }
 
 struct Entry {
@@ -425,26 +418,11 @@ struct CreatedFolders {
     }
 };
 
-// The worker's last line is its failure; the lines before it are details (--verify's list).
-void TakeError(const std::string& errorText, Entry* entry) {
-    std::istringstream in(errorText);
-    for (std::string line; std::getline(in, line);)
-        if (!line.empty()) entry->details.push_back(line);
-    if (entry->details.empty()) {
-        entry->error = "the export failed without a message";
-        return;
-    }
-    entry->error = entry->details.back();
-    entry->details.pop_back();
-    const std::string prefix = "wux export: ";
-    if (entry->error.compare(0, prefix.size(), prefix) == 0) entry->error.erase(0, prefix.size());
-}
-
 nlohmann::json EntryJson(const Entry& e) {
-    nlohmann::json j;
-    j["input"] = e.input.input;
-    j["output"] = e.input.output.empty() ? nlohmann::json(nullptr) : nlohmann::json(e.input.output);
-    j["status"] = e.converted ? "converted" : "failed";
+    nlohmann::json j = {{"input", e.input.input},
+                        {"output", e.input.output.empty() ? nlohmann::json(nullptr) : nlohmann::json(e.input.output)},
+                        {"status", e.converted ? "converted" : "failed"},
+                        {"seconds", e.seconds}};
     if (e.converted) {
         j["summary"] = e.report.value("summary", nlohmann::json());
         j["warnings"] = e.report.value("warnings", nlohmann::json::array());
@@ -452,7 +430,6 @@ nlohmann::json EntryJson(const Entry& e) {
         j["error"] = e.error;
         if (!e.details.empty()) j["details"] = e.details;
     }
-    j["seconds"] = e.seconds;
     return j;
 }
 
@@ -553,7 +530,14 @@ void RunExports(const BatchOptions& options, Plan* plan, PluginLibrary* plugin) 
             if (report.is_object()) e.report = report;
             Note("wrote " + e.input.output);
         } else if (worker.end == WorkerOutcome::End::Exited) {
-            TakeError(worker.errorText, &e);
+            // The worker's last line is its failure; the lines before it are details (--verify's list).
+            std::istringstream in(worker.errorText);
+            for (std::string line; std::getline(in, line);)
+                if (!line.empty()) e.details.push_back(line);
+            e.error = e.details.empty() ? "the export failed without a message" : e.details.back();
+            if (!e.details.empty()) e.details.pop_back();
+            const std::string prefix = "wux export: ";
+            if (e.error.compare(0, prefix.size(), prefix) == 0) e.error.erase(0, prefix.size());
         } else {
             e.error = DescribeWorkerEnd(worker, options.limits, e.input.input, e.input.output);
         }
@@ -575,16 +559,14 @@ void RunExports(const BatchOptions& options, Plan* plan, PluginLibrary* plugin) 
 }
 
 nlohmann::json BatchReportJson(const BatchOptions& options, const Plan& plan) {
-    nlohmann::json report;
-    report["out_dir"] = options.outDir;
-    report["jobs"] = plan.parallel;
-    report["converted"] = plan.converted;
-    report["failed"] = plan.entries.size() - plan.converted;
-    report["skipped_files"] = plan.discovery.skipped;
-    report["seconds"] = plan.seconds;
-    nlohmann::json list = nlohmann::json::array();
-    for (const Entry& e : plan.entries) list.push_back(EntryJson(e));
-    report["inputs"] = std::move(list);
+    nlohmann::json report = {{"out_dir", options.outDir},
+                             {"jobs", plan.parallel},
+                             {"converted", plan.converted},
+                             {"failed", plan.entries.size() - plan.converted},
+                             {"skipped_files", plan.discovery.skipped},
+                             {"seconds", plan.seconds},
+                             {"inputs", nlohmann::json::array()}};
+    for (const Entry& e : plan.entries) report["inputs"].push_back(EntryJson(e));
     return report;
 }
 
@@ -613,8 +595,7 @@ std::string SummaryLine(const BatchOptions& options, const Plan& plan) {
 // throws a ToolError when the batch cannot start (the plug-in, its folder, its report, no inputs).
 int RunBatchExport(const BatchOptions& options) {
     // Loaded once, before the workers are forked: each starts with it.
-    PluginLibrary plugin;
-    LoadPlugin(options.common.plugin, &plugin);
+    PluginLibrary plugin = LoadPlugin(options.common.plugin);
     Plan plan;
     MakePlan(options, &plan);
     RunExports(options, &plan, &plugin);
@@ -655,8 +636,7 @@ int RunExportCommand(BatchOptions batch, std::uint64_t memoryMiB) {
     if (ToolResult<void> apart = CheckOutputsApart({options.input}, {options.output, options.report}); !apart.Ok())
         throw apart.Error();
     CheckOutputName(options.output, {".wux"}, "a WUX file");
-    PluginLibrary plugin;
-    LoadPlugin(options.plugin, &plugin);
+    PluginLibrary plugin = LoadPlugin(options.plugin);
     // A JSON scene runs no third-party code (our reader, the stand-in, the plug-in): its export
     // needs no worker to contain a crash or a hang, and runs in this process, under the same
     // memory cap. Everything else goes to a supervised worker.

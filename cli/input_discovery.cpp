@@ -39,12 +39,7 @@ void AddFolder(const fs::path& folder, const LeftOut& leftOut, std::vector<Batch
     std::error_code ec;
     // Links to folders are not followed: a link back up the tree would never end.
     fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec), end;
-    if (ec) {
-        found->push_back({folder.string(), "", "cannot read the folder: " + ec.message()});
-        return;
-    }
-    for (; it != end; it.increment(ec)) {
-        if (ec) break;
+    for (; !ec && it != end; it.increment(ec)) {
         std::error_code fileEc;
         // A run's own outputs and report are not its inputs, nor counted as skipped.
         if (IsLeftOut(leftOut, it->path())) {

@@ -44,14 +44,6 @@ struct OutputCommandOptions {
     std::string size = "800x600", view = "three-quarter", background;  // render's own
 };
 
-void PrintWarnings(const Warnings& warnings) {
-    for (const Warnings::Entry& e : warnings.Entries()) {
-        std::string text = std::string(WarningText(e.kind)) + ": " + std::to_string(e.count);
-        for (std::size_t i = 0; i < e.examples.size(); ++i) text += (i ? ", " : " (") + e.examples[i];
-        Warn(text + (e.examples.empty() ? "" : e.count > e.examples.size() ? ", ...)" : ")"));
-    }
-}
-
 int RunConvert(const OutputCommandOptions& options) {
     // "-": the JSON scene on standard output, the one format here that is a single stream.
     const bool toStdout = options.output == "-";
@@ -98,7 +90,11 @@ int RunConvert(const OutputCommandOptions& options) {
         textureDirs.insert(textureDirs.end(), options.textureDirs.begin(), options.textureDirs.end());
         staged = WriteGltf(*read, options.output, textureDirs, &outputs, &warnings);
     }
-    PrintWarnings(warnings);
+    for (const Warnings::Entry& e : warnings.Entries()) {
+        std::string text = std::string(WarningText(e.kind)) + ": " + std::to_string(e.count);
+        for (std::size_t i = 0; i < e.examples.size(); ++i) text += (i ? ", " : " (") + e.examples[i];
+        Warn(text + (e.examples.empty() ? "" : e.count > e.examples.size() ? ", ...)" : ")"));
+    }
     if (staged.Ok()) staged = outputs.Commit({options.input});
     if (!staged.Ok()) throw staged.Error();
     if (!toStdout) Note("wrote " + options.output);

@@ -236,11 +236,9 @@ private:
             }
         }
         if (poll(fds.data(), fds.size(), timeout) <= 0) fds.clear();
-        for (const pollfd& p : fds) {
-            if (p.revents == 0) continue;
+        for (const pollfd& p : fds)
             for (Slot& slot : slots_)
-                if (p.fd == slot.control) Answer(slot);
-        }
+                if (p.revents != 0 && p.fd == slot.control) Answer(slot);
         for (Slot& slot : slots_) {
             if (slot.busy && run_.limits.timeoutSeconds > 0 && SecondsSince(slot.start) >= run_.limits.timeoutSeconds) {
                 kill(slot.pid, SIGKILL);
@@ -292,8 +290,8 @@ private:
         } else if (end == WorkerOutcome::End::Exited || end == WorkerOutcome::End::Crashed) {
             outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 1;
             // The export's interrupt handler exits so once it has removed its files.
-            const bool cleanedUp = outcome.exitCode == 128 + SIGINT || outcome.exitCode == 128 + SIGTERM;
-            if (cleanedUp) outcome.end = WorkerOutcome::End::Exited;
+            if (outcome.exitCode == 128 + SIGINT || outcome.exitCode == 128 + SIGTERM)
+                outcome.end = WorkerOutcome::End::Exited;
         }
         slot.busy = false;
         if (run_.done) run_.done(slot.job, outcome);

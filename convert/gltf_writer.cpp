@@ -82,9 +82,7 @@ private:
     }
 
     std::string BinName() const { return fs::path(outputPath_).stem().string() + ".bin"; }
-    std::string Beside(const std::string& name) const {
-        return (fs::path(outputPath_).parent_path() / name).string();
-    }
+    std::string Beside(const std::string& name) const { return (fs::path(outputPath_).parent_path() / name).string(); }
 
     // Appends to one of the document's lists, made on first use: glTF wants no empty lists.
     // The item's index.

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <deque>
 #include <filesystem>
-#include <memory>
 #include <set>
 #include <utility>
 #include <vector>
@@ -68,14 +67,12 @@ std::size_t ComponentSize(std::size_t type) {
 
 // One component as a number, a normalized integer mapped to 0..1 or -1..1.
 double Component(const std::uint8_t* p, std::size_t type, bool normalized) {
+    const auto scaled = [normalized](double v, double max) { return normalized ? std::max(v / max, -1.0) : v; };
     switch (type) {
-        case 5120: return normalized ? std::max(static_cast<std::int8_t>(p[0]) / 127.0, -1.0) : static_cast<std::int8_t>(p[0]);
-        case 5121: return normalized ? p[0] / 255.0 : p[0];
-        case 5122: {
-            const double v = static_cast<std::int16_t>(p[0] | p[1] << 8);
-            return normalized ? std::max(v / 32767.0, -1.0) : v;
-        }
-        case 5123: return normalized ? (p[0] | p[1] << 8) / 65535.0 : (p[0] | p[1] << 8);
+        case 5120: return scaled(static_cast<std::int8_t>(p[0]), 127.0);
+        case 5121: return scaled(p[0], 255.0);
+        case 5122: return scaled(static_cast<std::int16_t>(p[0] | p[1] << 8), 32767.0);
+        case 5123: return scaled(p[0] | p[1] << 8, 65535.0);
         case 5125: return U32At(p);
         default: return FloatAt(p);
     }
@@ -92,10 +89,8 @@ struct Accessor {
     double Value(std::size_t i, std::size_t k) const {
         // The common layout read without the general steps, which took most of a large file's reading.
         if (plain && type == 5126) return FloatAt(data + i * stride + k * 4);
-        if (!sparseIndex.empty()) {
-            const auto it = std::lower_bound(sparseIndex.begin(), sparseIndex.end(), i);
-            if (it != sparseIndex.end() && *it == i) return sparseValues[static_cast<std::size_t>(it - sparseIndex.begin()) * comps + k];
-        }
+        const auto it = std::lower_bound(sparseIndex.begin(), sparseIndex.end(), i);
+        if (it != sparseIndex.end() && *it == i) return sparseValues[static_cast<std::size_t>(it - sparseIndex.begin()) * comps + k];
         return data == nullptr ? 0.0 : Component(data + i * stride + k * ComponentSize(type), type, normalized);
     }
     std::array<float, 3> Vec3(std::size_t i) const {
@@ -142,10 +137,22 @@ std::string UriPath(const std::string& uri) {
 
 bool FiniteFloat(const Json& v) { return v.is_number() && std::isfinite(ToFloat(v.get<double>())); }
 
-// What `wux convert` keeps of a material in its extras.wux beyond glTF's own model. Each value
-// that is there but not usable keeps what the material had, with a warning naming the
-// material and the key.
+// The name the WUX file had: extras.wux.nameBytes where the writer kept one that is not UTF-8,
+// else extras.wux.name, else name.
+std::string WuxName(const Json& wux, std::string name, const std::string& where, Warnings* warnings) {
+    if (Field(wux, "name").is_string()) name = Field(wux, "name").get<std::string>();
+    const Json& hex = Field(wux, "nameBytes");
+    std::string bytes;
+    if (hex.is_string() && BytesFromHex(hex.get<std::string>(), &bytes) && bytes.find('\0') == std::string::npos) return bytes;
+    if (!hex.is_null()) warnings->Add(WarningKind::ValuesRepaired, where + ": extras.wux.nameBytes not pairs of hex digits, name left as read");
+    return name;
+}
+
+// What `wux convert` keeps of a material in its extras.wux beyond glTF's own model, its name
+// first. Each value that is there but not usable keeps what the material had, with a warning
+// naming the material and the key.
 void ApplyWuxMaterial(const Json& extras, SceneMaterial* material, Warnings* warnings) {
+    material->name = WuxName(extras, material->name, QuotedName(material->name), warnings);
     const std::string where = QuotedName(material->name);
     for (const auto& [key, colour] : {std::pair<const char*, std::array<float, 3>*>{"ambient", &material->ambient},
                                       {"specular", &material->specular}, {"filter", &material->filter},
@@ -160,43 +167,27 @@ void ApplyWuxMaterial(const Json& extras, SceneMaterial* material, Warnings* war
     if (FiniteFloat(opacity)) material->opacity = opacity.get<float>();
     else if (!opacity.is_null()) warnings->Add(WarningKind::ValuesRepaired, where + ": extras.wux.opacity not a number, left as read");
     const Json& maps = Field(extras, "maps");
-    if (maps.is_null()) return;
     if (!maps.is_array()) {
-        warnings->Add(WarningKind::ValuesRepaired, where + ": extras.wux.maps not a list, maps left as read");
+        if (!maps.is_null()) warnings->Add(WarningKind::ValuesRepaired, where + ": extras.wux.maps not a list, maps left as read");
         return;
     }
-    std::vector<SceneMap> read;
-    std::set<std::int64_t> slots;
+    std::vector<SceneMap>& read = material->maps;
+    read.clear();
     for (std::size_t i = 0; i < maps.size(); ++i) {
-        const Json& m = maps[i];
         const std::string entry = where + ": extras.wux.maps[" + Str(i) + "]";
-        const Json& slot = Field(m, "slot");
-        const Json& file = Field(m, "file");
+        const Json& slot = Field(maps[i], "slot");
+        const Json& file = Field(maps[i], "file");
         const std::int64_t s = slot.is_number_integer() && file.is_string() ? slot.get<std::int64_t>() : -1;
-        if (s < 0 || s > 11 || !slots.insert(s).second) {
+        if (s < 0 || s > 11 || std::any_of(read.begin(), read.end(), [s](const SceneMap& x) { return x.slot == s; })) {
             warnings->Add(WarningKind::ValuesRepaired, entry + " not a map file of a slot 0 to 11 of its own, left out");
             continue;
         }
-        SceneMap map{static_cast<int>(s), true, SceneMap::Kind::Bitmap, file.get<std::string>(), "", 1.0f};
-        const Json& amount = Field(m, "amount");
-        if (FiniteFloat(amount)) map.amount = amount.get<float>();
+        read.push_back({static_cast<int>(s), true, SceneMap::Kind::Bitmap, file.get<std::string>(), "", 1.0f});
+        const Json& amount = Field(maps[i], "amount");
+        if (FiniteFloat(amount)) read.back().amount = amount.get<float>();
         else if (!amount.is_null()) warnings->Add(WarningKind::ValuesRepaired, entry + ".amount not a number, 1 kept");
-        read.push_back(std::move(map));
     }
     std::sort(read.begin(), read.end(), [](const SceneMap& a, const SceneMap& b) { return a.slot < b.slot; });
-    material->maps = std::move(read);
-}
-
-// The name the WUX file had: extras.wux.nameBytes where the writer kept one that is not UTF-8,
-// else extras.wux.name, else name.
-std::string WuxName(const Json& wux, std::string name, const std::string& where, Warnings* warnings) {
-    if (Field(wux, "name").is_string()) name = Field(wux, "name").get<std::string>();
-    const Json& hex = Field(wux, "nameBytes");
-    std::string bytes;
-    if (hex.is_null()) return name;
-    if (hex.is_string() && BytesFromHex(hex.get<std::string>(), &bytes) && bytes.find('\0') == std::string::npos) return bytes;
-    warnings->Add(WarningKind::ValuesRepaired, where + ": extras.wux.nameBytes not pairs of hex digits, name left as read");
-    return name;
 }
 
 class Reader {
@@ -231,7 +222,7 @@ public:
                 if (!child[i]) ReadNode(Json(i), "nodes", 1, false, &scene_.nodes);
         }
         for (const auto& file : files_open_)
-            if (const ToolResult<void> intact = file->Intact(); !intact.Ok()) FailImport(intact.Error().Text());
+            if (const ToolResult<void> intact = file.Intact(); !intact.Ok()) FailImport(intact.Error().Text());
         if (const ToolResult<void> written = textures_.WritePending(); !written.Ok()) FailImport(written.Error().Text());
         return std::move(scene_);
     }
@@ -260,14 +251,12 @@ private:
             const std::size_t length = U32At(bytes.data + 8);
             if (length > bytes.size || length < 20)
                 FailImport("the GLB head declares " + Str(length) + " bytes, the file holds " + Str(bytes.size));
-            json.data = nullptr;
             for (std::size_t at = 12; length - at >= 8;) {
                 const std::size_t size = U32At(bytes.data + at), type = U32At(bytes.data + at + 4);
                 if (size > length - at - 8) FailImport("byte " + Str(at) + ": a chunk of " + Str(size) + " bytes, past the end of the file");
-                const ByteSpan chunk{bytes.data + at + 8, size};
-                if (json.data == nullptr && type != 0x4E4F534A) FailImport("byte " + Str(at) + ": the first chunk is not JSON");
-                if (json.data == nullptr) json = chunk;
-                else if (type == 0x004E4942 && bin_.data == nullptr) bin_ = chunk;
+                if (at == 12 && type != 0x4E4F534A) FailImport("byte 12: the first chunk is not JSON");
+                if (at == 12) json = {bytes.data + 20, size};
+                else if (type == 0x004E4942 && bin_.data == nullptr) bin_ = {bytes.data + at + 8, size};
                 at += 8 + size;
             }
             glb_ = true;
@@ -298,11 +287,10 @@ private:
                 data = SpanOf(decoded_.back());
             } else {
                 if (!files_) FailImport(where + ": a file beside the file, which is not read here");
-                files_open_.push_back(std::make_unique<MappedFile>());
                 const fs::path file = fs::path(path_).parent_path() / UriPath(uri.get<std::string>());
-                if (const ToolResult<void> opened = files_open_.back()->OpenWhole(file.string()); !opened.Ok())
+                if (const ToolResult<void> opened = files_open_.emplace_back().OpenWhole(file.string()); !opened.Ok())
                     FailImport(where + ": " + opened.Error().Text());
-                data = files_open_.back()->Span();
+                data = files_open_.back().Span();
             }
             if (length > data.size) FailImport(where + ": byteLength " + Str(length) + ", but it holds " + Str(data.size) + " bytes");
             buffers_.push_back({data.data, length});
@@ -380,8 +368,7 @@ private:
         SourceNode source;
         const Json& name = Field(n, "name");
         source.name = name.is_string() && !name.get<std::string>().empty() ? name.get<std::string>() : at;
-        if (wux_ && Field(Field(n, "extras"), "wux").is_object())
-            source.name = WuxName(Field(Field(n, "extras"), "wux"), source.name, at, warnings_);
+        if (wux_) source.name = WuxName(Field(Field(n, "extras"), "wux"), source.name, at, warnings_);
         CheckNodeDepth(source.name, depth);
         source.local = Local(n, at);
         if (depth == 1 && options_.up != AssimpImportOptions::Up::Z)
@@ -391,18 +378,23 @@ private:
             }
         CheckNodeTransform(source.name, source.local.AllFinite());
 
-        const Json& meshRef = Field(n, "mesh");
-        const Found mesh = meshRef.is_null() ? Found{kNull, 0, ""} : Find("meshes", meshRef, at, ".mesh");
-        const Json& primitives = meshRef.is_null() ? kNull : List(Field(mesh.item, "primitives"), mesh.at + ".primitives");
-        source.hasMesh = !meshRef.is_null();
+        source.hasMesh = !Field(n, "mesh").is_null();
+        const Found mesh = source.hasMesh ? Find("meshes", Field(n, "mesh"), at, ".mesh") : Found{kNull, 0, ""};
+        const Json& primitives = source.hasMesh ? List(Field(mesh.item, "primitives"), mesh.at + ".primitives") : kNull;
         source.meshes = primitives.size();
         source.camera = !Field(n, "camera").is_null();
         source.light = !Field(Field(Field(n, "extensions"), "KHR_lights_punctual"), "light").is_null();
-        source.bone = meshRef.is_null() && (belowBone || bones_.count(index) != 0);
+        source.bone = !source.hasMesh && (belowBone || bones_.count(index) != 0);
         source.leaf = Field(n, "children").empty();
         source.mesh = [&](std::size_t i) { return ReadPrimitive(primitives[i], mesh.at + ".primitives[" + Str(i) + "]", source.name); };
         source.radius = [&] { return SphereRadius(primitives, mesh.at); };
-        source.helperSize = [&, &extras = Field(n, "extras")] { return HelperSizeOf(extras, source.name); };
+        source.helperSize = [&, &extras = Field(n, "extras")] {
+            for (auto it = extras.begin(); extras.is_object() && it != extras.end(); ++it)
+                if (Lower(it.key()) == "size")
+                    return HelperSize(source.name, it->is_number() ? it->get<double>() : kDefaultHelperSize,
+                                      it->is_string() ? it->get_ref<const std::string&>().c_str() : nullptr, warnings_);
+            return kDefaultHelperSize;
+        };
         SceneNode node = ImportNode(source, options_, warnings_);
         const Json& children = List(Field(n, "children"), at + ".children");
         for (std::size_t i = 0; i < children.size(); ++i)
@@ -437,14 +429,6 @@ private:
         return m;
     }
 
-    float HelperSizeOf(const Json& extras, const std::string& name) {
-        for (auto it = extras.begin(); extras.is_object() && it != extras.end(); ++it)
-            if (Lower(it.key()) == "size")
-                return HelperSize(name, it->is_number() ? it->get<double>() : kDefaultHelperSize,
-                                  it->is_string() ? it->get_ref<const std::string&>().c_str() : nullptr, warnings_);
-        return kDefaultHelperSize;
-    }
-
     // The largest distance of the mesh's vertices from the node's origin.
     float SphereRadius(const Json& primitives, const std::string& where) {
         double best = 0.0;
@@ -477,9 +461,7 @@ private:
         if (indexed && (indices.comps != 1 || (indices.type != 5121 && indices.type != 5123 && indices.type != 5125)))
             FailImport(where + ".indices is not a SCALAR of an unsigned integer type");
         const std::size_t n = indexed ? indices.count : pos.count;
-        const auto at = [&](std::size_t i) {
-            return indexed ? indices.Index(i) : static_cast<std::uint32_t>(i);
-        };
+        const auto at = [&](std::size_t i) { return indexed ? indices.Index(i) : static_cast<std::uint32_t>(i); };
         SceneMesh mesh;
         PassedOver skipped;
         switch (Count(Field(p, "mode"), where + ".mode", 4)) {
@@ -492,9 +474,7 @@ private:
                 for (std::size_t i = 0; i + 2 < n; i += 3) mesh.faces.push_back({at(i), at(i + 1), at(i + 2)});
                 break;
             case 5:  // every second triangle turned, so that all face one way
-                for (std::size_t i = 0; i + 2 < n; ++i)
-                    mesh.faces.push_back(i % 2 != 0 ? std::array<std::uint32_t, 3>{at(i + 1), at(i), at(i + 2)}
-                                                    : std::array<std::uint32_t, 3>{at(i), at(i + 1), at(i + 2)});
+                for (std::size_t i = 0; i + 2 < n; ++i) mesh.faces.push_back({at(i + i % 2), at(i + 1 - i % 2), at(i + 2)});
                 break;
             case 6:
                 for (std::size_t i = 1; i + 1 < n; ++i) mesh.faces.push_back({at(0), at(i), at(i + 1)});
@@ -522,18 +502,12 @@ private:
                 return std::array<float, 3>{static_cast<float>(uvs.Value(v, 0)), static_cast<float>(1.0 - uvs.Value(v, 1)), 0.0f};
             });
         }
-        const int material = MaterialOf(Field(p, "material"), where + ".material");
+        // A primitive without a material gets the default material (white, named after the index
+        // past the file's), or none in a file wux convert wrote.
+        const Json& ref = Field(p, "material");
+        const std::size_t index = ref.is_null() ? materialCount_ : Find("materials", ref, where + ".material").index;
+        const int material = index == materialCount_ && wux_ ? -1 : materials_.Of(index, [&] { return ReadMaterial(index); });
         return MeshNode(std::move(mesh), nodeName, SceneMatrix(), material, options_, warnings_, counts_);
-    }
-
-    // The scene's index of the material; a primitive without one gets the default material
-    // (white, named after the index past the file's), or none in a file wux convert wrote.
-    int MaterialOf(const Json& ref, const std::string& where) {
-        const std::size_t index = Count(ref, where, materialCount_);
-        if (!ref.is_null() && index >= materialCount_)
-            FailImport(where + " names materials[" + Str(index) + "], which the file lacks");
-        if (index == materialCount_ && wux_) return -1;
-        return materials_.Of(index, [&] { return ReadMaterial(index); });
     }
 
     SceneMaterial ReadMaterial(std::size_t index) {
@@ -564,20 +538,13 @@ private:
         // Only a blended material shows its alpha; an opaque or masked one is drawn opaque.
         if (Field(m, "alphaMode") == "BLEND") out.opacity = static_cast<float>(base[3]);
         if (Field(m, "doubleSided") == true) warnings_->Add(WarningKind::DoubleSidedDropped, QuotedName(out.name));
-        const std::pair<int, const Json*> maps[] = {
-            {1, &(sg.is_null() ? Field(pbr, "baseColorTexture") : Field(sg, "diffuseTexture"))},
-            {2, &Field(sg, "specularGlossinessTexture")},
-            {5, &Field(m, "emissiveTexture")},
-            {8, &Field(m, "normalTexture")}};
-        for (const auto& [slot, ref] : maps) {
+        const Json& diffuse = sg.is_null() ? Field(pbr, "baseColorTexture") : Field(sg, "diffuseTexture");
+        for (const auto& [slot, ref] : {std::pair<int, const Json*>{1, &diffuse}, {2, &Field(sg, "specularGlossinessTexture")},
+                                        {5, &Field(m, "emissiveTexture")}, {8, &Field(m, "normalTexture")}}) {
             std::string path = ref->is_null() ? "" : TexturePath(Field(*ref, "index"), out.name, slot, where);
             if (!path.empty()) out.maps.push_back({slot, true, SceneMap::Kind::Bitmap, std::move(path), "", 1.0f});
         }
-        const Json& wux = Field(Field(m, "extras"), "wux");
-        if (wux_ && wux.is_object()) {
-            out.name = WuxName(wux, out.name, QuotedName(out.name), warnings_);
-            ApplyWuxMaterial(wux, &out, warnings_);
-        }
+        if (wux_) ApplyWuxMaterial(Field(Field(m, "extras"), "wux"), &out, warnings_);
         return out;
     }
 
@@ -618,7 +585,7 @@ private:
     ByteSpan bin_;
     std::vector<ByteSpan> buffers_;
     std::deque<std::vector<std::uint8_t>> decoded_;
-    std::vector<std::unique_ptr<MappedFile>> files_open_;
+    std::deque<MappedFile> files_open_;
     std::size_t limit_ = 0;  // the bytes of the file and its buffers
     std::vector<bool> reached_;
     std::size_t nodesRead_ = 0;
