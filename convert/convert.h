@@ -63,9 +63,8 @@ void WarnUnreproducible(const WuxDocument& doc, Warnings* warnings);
 // as 0 (JSON and OBJ have no such numbers, glTF must not hold them).
 void WarnNotFinite(const ExportModel& model, Warnings* warnings);
 
-// A mesh record as the triangle corners it draws: each triangle's three vertices with their
-// texture coordinates and normals, looked up through its indices. For a record as the
-// exporter writes it (one vertex per corner) this is its vertex list as it stands.
+// A mesh record as the triangle corners it draws, looked up through its indices: for a record
+// as the exporter writes it (one vertex per corner), its vertex list as it stands.
 struct Corner {
     std::array<float, 3> position{};
     std::array<float, 2> uv{};  // as stored: v is 1 - the host's v, 0 at the top of the image
@@ -80,8 +79,7 @@ enum class CornerNormals {
              // a helper: such a record gives no corners, with a warning that it is left out.
 };
 
-// Three corners per triangle. Triangles with an index past the record's vertices are left
-// out, with a warning naming the record.
+// Triangles with an index past the record's vertices are left out, with a warning naming it.
 std::vector<Corner> MeshCorners(const VertexChunk& mesh, std::size_t meshIndex, CornerNormals normals,
                                 Warnings* warnings);
 
