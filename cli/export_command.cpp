@@ -301,7 +301,9 @@ std::string StageReport(const std::string& path, const nlohmann::json& report, S
     return "";
 }
 
-int RunExport(const ExportOptions& options, PluginLibrary* plugin) {
+// One export in this process: prints its summary and warnings, or "wux export: " and its
+// failure, and returns the exit code.
+int ExportScene(const ExportOptions& options, PluginLibrary* plugin) try {
     KeepFreedMemoryForReuse();
 
     // Everything this export creates; on any way out but success it is removed again.
@@ -368,29 +370,24 @@ int RunExport(const ExportOptions& options, PluginLibrary* plugin) {
     std::istringstream warningLines(FormatWarnings(warnings));
     for (std::string line; std::getline(warningLines, line);) Warn(line.substr(line.find(' ') + 1));
     return 0;
+} catch (const ToolError& error) {
+    PrintError(error.Text());
+    return ExitCodeOf(error.kind);
+} catch (const std::bad_alloc&) {
+    PrintError(QuotedPath(options.input) + ": out of memory");
+    return kExitFailed;
+} catch (const std::exception& e) {
+    PrintError(QuotedPath(options.input) + ": " + e.what());
+    return kExitFailed;
 }
 
-void LoadPlugin(const std::string& explicitPath, PluginLibrary* plugin) {
+PluginLibrary LoadPlugin(const std::string& explicitPath) {
     const ToolResult<std::string> path = LocatePlugin(explicitPath);
     if (!path.Ok()) throw path.Error();
-    if (const ToolResult<void> loaded = plugin->Load(*path); !loaded.Ok()) throw loaded.Error();
+    PluginLibrary plugin;
+    if (const ToolResult<void> loaded = plugin.Load(*path); !loaded.Ok()) throw loaded.Error();
     Note("plug-in " + *path);
-}
-
-// One export in this process: prints its summary and warnings, or "wux export: " and its
-// failure, and returns the exit code.
-int ExportScene(const ExportOptions& options, PluginLibrary* plugin) {
-    try {
-        return RunExport(options, plugin);
-    } catch (const ToolError& error) {
-        PrintError(error.Text());
-        return ExitCodeOf(error.kind);
-    } catch (const std::bad_alloc&) {
-        PrintError(QuotedPath(options.input) + ": out of memory");
-    } catch (const std::exception& e) {
-        PrintError(QuotedPath(options.input) + ": " + e.what());
-    }
-    return kExitFailed;
+    return plugin;
 }
 
 struct Entry {
@@ -598,8 +595,7 @@ std::string SummaryLine(const BatchOptions& options, const Plan& plan) {
 // throws a ToolError when the batch cannot start (the plug-in, its folder, its report, no inputs).
 int RunBatchExport(const BatchOptions& options) {
     // Loaded once, before the workers are forked: each starts with it.
-    PluginLibrary plugin;
-    LoadPlugin(options.common.plugin, &plugin);
+    PluginLibrary plugin = LoadPlugin(options.common.plugin);
     Plan plan;
     MakePlan(options, &plan);
     RunExports(options, &plan, &plugin);
@@ -640,8 +636,7 @@ int RunExportCommand(BatchOptions batch, std::uint64_t memoryMiB) {
     if (ToolResult<void> apart = CheckOutputsApart({options.input}, {options.output, options.report}); !apart.Ok())
         throw apart.Error();
     CheckOutputName(options.output, {".wux"}, "a WUX file");
-    PluginLibrary plugin;
-    LoadPlugin(options.plugin, &plugin);
+    PluginLibrary plugin = LoadPlugin(options.plugin);
     // A JSON scene runs no third-party code (our reader, the stand-in, the plug-in): its export
     // needs no worker to contain a crash or a hang, and runs in this process, under the same
     // memory cap. Everything else goes to a supervised worker.

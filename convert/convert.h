@@ -16,30 +16,18 @@
 
 namespace wux {
 
-// A WUX file as a JSON scene (docs/json-scene.md) that `wux export` turns back into the same
-// file: materials with every colour and map, one "mesh" node per mesh record holding its
-// world-space corners under the identity, and "GBND", "GELP" and helper nodes whose
-// transforms the collection measures back to the stored spheres, ellipsoid and entries.
+// What each format keeps, and how, is in docs/wux-tool.md ("wux convert").
+
+// A WUX file as a JSON scene (docs/json-scene.md) that `wux export` turns back into the same file.
 std::string WuxToJsonScene(const WuxDocument& doc, Warnings* warnings);
 
-// A WUX file as glTF 2.0: one node per mesh record (its world-space corners, normals turned
-// to world space, v as stored, which is glTF's own orientation), metallic-roughness materials
-// with the diffuse colour and opacity, and the file's Z-up frame turned to glTF's Y-up by each
-// node's transform. Spheres and the ellipsoid become empty "GBND"/"GELP" nodes whose scale is
-// the radius or the semi-axes (marked in their extras), so that the file holds exactly the
-// model's triangles; reference entries empty nodes whose transform carries the helper's
-// axes and whose extras its size, so that `wux export` of the glTF file gives them back.
-// Material values glTF has no place for go into the material's extras under "wux". A .glb
-// output holds everything; a .gltf one has a .bin and copies of the images beside it. Map
-// files are looked for in textureDirs, in order. Stages the files to write in *outputs.
+// A WUX file as glTF 2.0: a .glb output holds everything; a .gltf one has a .bin and copies
+// of the images beside it. Map files are looked for in textureDirs, in order.
 ToolResult<void> WriteGltf(const WuxDocument& file, const std::string& outputPath,
                            const std::vector<std::string>& textureDirs, StagedFiles* outputs, Warnings* warnings);
 
-// A WUX file as Wavefront OBJ with its MTL library beside it: one object per mesh record with
-// positions, texture coordinates and normals turned to Y-up, and materials by name with the
-// diffuse, ambient, specular and filter colours, the opacity and the map files. Spheres, the
-// ellipsoid and the reference entries have no place in OBJ and are left out (with a warning).
-// Stages OUT.obj and OUT.mtl (same stem) in *outputs; OUT.obj's text is written as it is made.
+// A WUX file as Wavefront OBJ: stages OUT.obj and OUT.mtl (same stem) in *outputs; OUT.obj's
+// text is written as it is made.
 ToolResult<void> WriteObj(const WuxDocument& doc, const std::string& outputPath, StagedFiles* outputs, Warnings* warnings);
 
 // The way back from records to scene nodes: for each kind of record the node that the
@@ -68,18 +56,15 @@ struct RecordNode {
 // reference entry. Warnings name the record, e.g. GREF entry 2 "Spawn": ...
 std::vector<RecordNode> RecordNodes(const ExportModel& model, Warnings* warnings);
 
-// Warnings for records that no re-export gives back as they are: materials out of the
-// order of first use or unused, shared vertices, map slots out of order, fixed words
-// that differ from the writer's, and the like.
+// Warnings for records that no re-export gives back as they are.
 void WarnUnreproducible(const WuxDocument& doc, Warnings* warnings);
 
 // A warning naming each record that holds a value not finite, which every conversion writes
 // as 0 (JSON and OBJ have no such numbers, glTF must not hold them).
 void WarnNotFinite(const ExportModel& model, Warnings* warnings);
 
-// A mesh record as the triangle corners it draws: each triangle's three vertices with their
-// texture coordinates and normals, looked up through its indices. For a record as the
-// exporter writes it (one vertex per corner) this is its vertex list as it stands.
+// A mesh record as the triangle corners it draws, looked up through its indices: for a record
+// as the exporter writes it (one vertex per corner), its vertex list as it stands.
 struct Corner {
     std::array<float, 3> position{};
     std::array<float, 2> uv{};  // as stored: v is 1 - the host's v, 0 at the top of the image
@@ -94,17 +79,14 @@ enum class CornerNormals {
              // a helper: such a record gives no corners, with a warning that it is left out.
 };
 
-// Three corners per triangle. Triangles with an index past the record's vertices are left
-// out, with a warning naming the record.
+// Triangles with an index past the record's vertices are left out, with a warning naming it.
 std::vector<Corner> MeshCorners(const VertexChunk& mesh, std::size_t meshIndex, CornerNormals normals,
                                 Warnings* warnings);
 
-// Numbers and names for the JSON the converters write.
 // The shortest decimal that reads back as the same f32, as a double: 0.1f is written as
 // 0.1, not as 0.10000000149011612. Values not finite become 0.
 double ShortFloat(double value);
 
-// The values as a JSON array, each ShortFloat().
 template <typename T, std::size_t N>
 nlohmann::json ShortFloats(const std::array<T, N>& values) {
     nlohmann::json out = nlohmann::json::array();

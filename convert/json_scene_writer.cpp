@@ -11,12 +11,6 @@ namespace {
 
 using Json = nlohmann::json;
 
-Json Rows(const HostRows& rows) {
-    Json out = Json::array();
-    for (const auto& row : rows) out.push_back(ShortFloats(row));
-    return out;
-}
-
 Json MaterialJson(const MaterialChunk& m, Warnings* warnings) {
     const std::string where = "GMAT \"" + PrintableText(m.name) + "\"";
     Json maps = Json::array();
@@ -96,7 +90,8 @@ std::string WuxToJsonScene(const WuxDocument& doc, Warnings* warnings) {
     for (const RecordNode& n : RecordNodes(model, warnings)) {
         const Json object = n.sphere ? Json{{"type", "sphere"}, {"radius", ShortFloat(n.size)}}
                                      : Json{{"type", "helper"}, {"size", ShortFloat(n.size)}};
-        Json node{{"name", n.name}, {"matrix", Rows(n.transform)}, {"object", object}};
+        Json node{{"name", n.name}, {"matrix", Json::array()}, {"object", object}};
+        for (const auto& row : n.transform) node["matrix"].push_back(ShortFloats(row));
         if (!n.nameBytes.empty()) node["name_bytes"] = n.nameBytes;
         nodes.push_back(node.dump());
     }

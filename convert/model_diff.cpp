@@ -57,6 +57,8 @@ struct Side {
         for (std::size_t i = 0; i < entries.size(); ++i) nameField.push_back(next + i);
     }
     const StringField& Field(std::size_t i) const { return doc.strings[nameField[i]]; }
+    // A map's file name field follows its channel; its amount follows the name.
+    const StringField& MapField(std::size_t m, std::size_t k) const { return doc.strings[nameField[m] + 1 + k]; }
     static std::size_t After(const StringField& s) { return s.offset + 4 + s.paddedLength; }
     std::size_t ChunkAt(const char* tag, std::size_t i) const {
         const auto found = chunkAt.find(tag);
@@ -157,15 +159,14 @@ private:
               kInfoMaterialCountOffset - kInfoOffset);
     }
 
-    // Each name's first material, looked up in a map: files of many materials stay linear.
-    static std::unordered_map<std::string, std::size_t> ByName(const Side& side) {
-        std::unordered_map<std::string, std::size_t> byName;
-        for (std::size_t i = 0; i < side.materials.size(); ++i) byName.emplace(side.materials[i]->name, i);
-        return byName;
-    }
-
     void Materials() {
-        const auto inA = ByName(a_), inB = ByName(b_);
+        // Each name's first material, looked up in a map: files of many materials stay linear.
+        const auto byName = [](const Side& side) {
+            std::unordered_map<std::string, std::size_t> found;
+            for (std::size_t i = 0; i < side.materials.size(); ++i) found.emplace(side.materials[i]->name, i);
+            return found;
+        };
+        const auto inA = byName(a_), inB = byName(b_);
         const auto chunk = [](const MaterialChunk* m) { return std::string(kMaterialTag) + " " + SingleQuoted(m->name); };
         for (std::size_t i = 0; i < a_.materials.size(); ++i) {
             const auto found = inB.find(a_.materials[i]->name);
@@ -187,22 +188,18 @@ private:
                   ma.colourBlock[w], mb.colourBlock[w], 4 * w);
         Exact("count", Place{chunk, "", colourA + kColourBlockSize, colourB + kColourBlockSize}, "map count", ma.mapCount,
               mb.mapCount);
-        // A map's file name field follows its channel; its amount follows the name.
-        auto fileField = [](const Side& side, std::size_t m, std::size_t k) -> const StringField& {
-            return side.doc.strings[side.nameField[m] + 1 + k];
-        };
         const auto pair = [&](std::size_t i) {
             const MaterialMap& pa = ma.maps[i];
             const MaterialMap& pb = mb.maps[i];
-            const StringField& fa = fileField(a_, ia, i);
-            const StringField& fb = fileField(b_, ib, i);
+            const StringField& fa = a_.MapField(ia, i);
+            const StringField& fb = b_.MapField(ib, i);
             const Place at{chunk, "map " + std::to_string(i), fa.offset - 4, fb.offset - 4};
             Exact("map", at, "channel", std::uint32_t(pa.channel), std::uint32_t(pb.channel));
             Exact("map", Place{chunk, at.record, fa.offset, fb.offset}, "file name", pa.fileName, pb.fileName);
             Float("amount", Place{chunk, at.record, Side::After(fa), Side::After(fb)}, "amount", pa.amount, pb.amount);
         };
         Paired(std::size_t(ma.mapCount), std::size_t(mb.mapCount), pair, [&](std::size_t i, bool inA) {
-            Missing("map", chunk, "map " + std::to_string(i), inA, fileField(inA ? a_ : b_, inA ? ia : ib, i).offset - 4);
+            Missing("map", chunk, "map " + std::to_string(i), inA, (inA ? a_ : b_).MapField(inA ? ia : ib, i).offset - 4);
         });
     }
 
@@ -268,25 +265,23 @@ private:
         }
     }
 
-    bool SameNormal(const std::array<float, 3>& a, const std::array<float, 3>& b) const {
-        const auto same = [this](float x, float y) { return WithinTolerance(x, y, options_.tolerance); };
-        return std::equal(a.begin(), a.end(), b.begin(), same);
-    }
-
     // The file keeps normals in each object's own space and no object transform, so two
     // records whose normals one linear map turns into each other's hold the same model's
     // normals in two frames: a conversion writes them in world space, OBJ in a Y-up one.
     bool SameUpToFrame(const std::vector<std::array<float, 3>>& a, const std::vector<std::array<float, 3>>& b) const {
-        const auto same = [this](const std::array<float, 3>& x, const std::array<float, 3>& y) { return SameNormal(x, y); };
+        const auto same = [this](const std::array<float, 3>& x, const std::array<float, 3>& y) {
+            const auto close = [this](float p, float q) { return WithinTolerance(p, q, options_.tolerance); };
+            return std::equal(x.begin(), x.end(), y.begin(), close);
+        };
         if (a.size() != b.size()) return false;
         if (std::equal(a.begin(), a.end(), b.begin(), same)) return true;
         const std::optional<Matrix3> map = FitDirectionMap(a, b);
         if (!map) return false;
         const Matrix3 identity{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
         for (std::size_t k = 0; k < a.size(); ++k) {
-            if (SameNormal(a[k], b[k])) continue;
+            if (same(a[k], b[k])) continue;
             const auto turned = MapDirection(*map, a[k]), unit = MapDirection(identity, b[k]);
-            if (!turned || !unit || !SameNormal(*turned, *unit)) return false;
+            if (!turned || !unit || !same(*turned, *unit)) return false;
         }
         return true;
     }
@@ -356,10 +351,6 @@ private:
     DiffReport report_;
 };
 
-std::string OffsetText(const std::optional<std::size_t>& offset) {
-    return offset ? std::to_string(*offset) : std::string("-");
-}
-
 }  // namespace
 
 bool WithinTolerance(double a, double b, double tolerance) {
@@ -374,13 +365,14 @@ DiffReport DiffModels(const WuxDocument& a, const WuxDocument& b, const DiffOpti
 }
 
 std::string FormatDiffText(const DiffReport& report, const std::string& nameA, const std::string& nameB) {
+    const auto offset = [](std::optional<std::size_t> at) { return at ? std::to_string(*at) : std::string("-"); };
     std::ostringstream out;
     for (const Difference& d : report.listed) {
         out << d.chunk;
         if (!d.record.empty()) out << ", " << d.record;
         out << ": " << d.field << ": " << d.valueA << " vs " << d.valueB;
         if (d.magnitude) out << " (difference " << Number(*d.magnitude) << ")";
-        out << " at offset " << OffsetText(d.offsetA) << " / " << OffsetText(d.offsetB) << "\n";
+        out << " at offset " << offset(d.offsetA) << " / " << offset(d.offsetB) << "\n";
     }
     if (report.total > report.listed.size()) out << "... and " << report.total - report.listed.size() << " more\n";
     for (const auto& [kind, largest] : report.largest)

@@ -48,19 +48,18 @@ ToolResult<void> WriteObj(const WuxDocument& doc, const std::string& outputPath,
     std::string mtl = "# materials of the WUX file, written by wux convert\n";
     std::vector<std::string> names;
     const ExportModel& model = *doc.model;
-    for (const MaterialChunk* material : Records<MaterialChunk>(*model.materials)) {
-        const MaterialChunk& m = *material;
-        const std::string where = "GMAT \"" + PrintableText(m.name) + "\"";
-        names.push_back(OneWord(m.name, where, warnings));
+    for (const MaterialChunk* m : Records<MaterialChunk>(*model.materials)) {
+        const std::string where = "GMAT " + Quoted(m->name);
+        names.push_back(OneWord(m->name, where, warnings));
         mtl += "\nnewmtl " + names.back() + "\n";
         for (const auto& [key, word] : {std::pair{"Kd", wux_file::kDiffuseWord}, {"Ka", wux_file::kAmbientWord},
                                         {"Ks", wux_file::kSpecularWord}, {"Tf", wux_file::kFilterWord}}) {
-            const auto c = Colour(m, word);
+            const auto c = Colour(*m, word);
             Line(&mtl, key, {c[0], c[1], c[2]});
         }
-        Line(&mtl, "d", {m.colourBlock[wux_file::kOpacityWord]});
-        for (std::int32_t k = 0; k < m.mapCount; ++k) {
-            const MaterialMap& map = m.maps[k];
+        Line(&mtl, "d", {m->colourBlock[wux_file::kOpacityWord]});
+        for (std::int32_t k = 0; k < m->mapCount; ++k) {
+            const MaterialMap& map = m->maps[k];
             const auto statement = kMapStatements.find(static_cast<std::uint32_t>(map.channel));
             if (statement == kMapStatements.end()) {
                 warnings->Add(WarningKind::LeftOutOfObj, where + ": map slot " + std::to_string(map.channel));

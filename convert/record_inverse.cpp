@@ -19,8 +19,6 @@ std::string EntryName(const ReferenceEntry& entry, std::size_t index) {
     return "GREF entry " + std::to_string(index) + " \"" + PrintableText(entry.name) + "\"";
 }
 
-double Length(const std::array<double, 3>& v) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
-
 HostRows TranslationRows(double x, double y, double z) { return HostRows{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {x, y, z}}}; }
 
 bool AllFinite(const float* values, std::size_t n) {
@@ -46,7 +44,6 @@ std::size_t Utf8Length(const std::string& s, std::size_t i) {
     return code < least[n] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF) ? 0 : n;
 }
 
-// The helper node of a reference entry.
 RecordNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warnings* warnings) {
     RecordNode node;
     const auto& t = entry.transform;
@@ -56,19 +53,16 @@ RecordNode HelperFromEntry(const ReferenceEntry& entry, std::size_t index, Warni
     const auto warn = [&](const char* what) { warnings->Add(WarningKind::NotReproducible, where + what); };
     if (t[0][3] != 0.0f || t[1][3] != 0.0f || t[2][3] != 0.0f || t[3][3] != 0.0f)
         warn(": fourth matrix column not zero");
-    const auto zero = [](const std::array<double, 3>& axis) { return !(Length(axis) > 0.0); };
+    const auto zero = [](const std::array<double, 3>& v) { return !(std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]) > 0.0); };
     if (std::any_of(node.transform.begin(), node.transform.begin() + 3, zero)) warn(": an axis of zero length");
 
     // The collector stores half extent = axis length / 2 * size, with the axis length
     // measured from the transform. Any size works; the largest half extent picks the one
     // that leaves the longest axis at unit length. Its sign is the sign of every extent.
     double largest = 0.0;
-    int positive = 0, negative = 0;
-    for (float e : h) {
-        largest = std::max(largest, std::fabs(double{e}));
-        positive += e > 0.0f;
-        negative += e < 0.0f;
-    }
+    for (float e : h) largest = std::max(largest, std::fabs(double{e}));
+    const auto positive = std::count_if(h, h + 3, [](float e) { return e > 0.0f; });
+    const auto negative = std::count_if(h, h + 3, [](float e) { return e < 0.0f; });
     if (positive > 0 && negative > 0) warn(": half extents of mixed sign");
     if (largest > 0.0 && positive + negative < 3) warn(": a half extent of zero beside others");
     // Twice a half extent near the float limit is no float: the size is then 2 and each axis

@@ -28,17 +28,15 @@ StandinMeshError FillMesh(SceneMesh& m, const std::string& nodeName, Mesh* mesh)
     const std::size_t limit = 0x7fffffff;  // the mesh counts are int
     if (m.verts.size() > limit || m.faces.size() > limit || m.tverts.size() > limit)
         return StandinMeshProblem(nodeName, "the mesh is too large");
-    const int numVerts = static_cast<int>(m.verts.size());
-    const int numFaces = static_cast<int>(m.faces.size());
     const int numTVerts = static_cast<int>(m.tverts.size());
     const std::size_t tvFaceCount = numTVerts > 0 ? std::min(m.tvfaces.size(), m.faces.size()) : 0;
     const auto point = [](const std::array<float, 3>& p) { return Point3(p[0], p[1], p[2]); };
-    mesh->setNumVerts(numVerts);
+    mesh->setNumVerts(static_cast<int>(m.verts.size()));
     std::transform(m.verts.begin(), m.verts.end(), mesh->verts, point);
     Release(&m.verts);
     for (int i = 0; i < static_cast<int>(m.normals.size()); ++i) mesh->setNormal(i, point(m.normals[std::size_t(i)]));
     Release(&m.normals);
-    mesh->setNumFaces(numFaces);
+    mesh->setNumFaces(static_cast<int>(m.faces.size()));
     for (std::size_t f = 0; f < m.faces.size(); ++f) {
         std::copy(m.faces[f].begin(), m.faces[f].end(), mesh->faces[f].v);
         mesh->faces[f].smGroup = f < m.smoothing.size() ? m.smoothing[f] : 1;

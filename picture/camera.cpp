@@ -1,6 +1,5 @@
 #include "picture/camera.h"
 
-#include <algorithm>
 #include <cmath>
 
 namespace wux {
@@ -10,7 +9,6 @@ constexpr double kVerticalFieldOfView = 0.6;  // radians, about 34 degrees
 constexpr double kFill = 0.9;                 // of the picture the box may take
 
 struct Direction {
-    View view;
     const char* name;
     Vec3 toEye;  // from the box's centre towards the eye
 };
@@ -18,12 +16,12 @@ struct Direction {
 // In the order of View. The host's conventions: Z up, the front view looks along +Y, the right
 // view along -X.
 constexpr Direction kDirections[] = {
-    {View::Front, "front", {0, -1, 0}},
-    {View::Back, "back", {0, 1, 0}},
-    {View::Left, "left", {-1, 0, 0}},
-    {View::Right, "right", {1, 0, 0}},
-    {View::Top, "top", {0, 0, 1}},
-    {View::ThreeQuarter, "three-quarter", {1, -1.3, 0.9}},
+    {"front", {0, -1, 0}},
+    {"back", {0, 1, 0}},
+    {"left", {-1, 0, 0}},
+    {"right", {1, 0, 0}},
+    {"top", {0, 0, 1}},
+    {"three-quarter", {1, -1.3, 0.9}},
 };
 
 const Direction& DirectionOf(View view) { return kDirections[static_cast<std::size_t>(view)]; }
@@ -33,8 +31,8 @@ const Direction& DirectionOf(View view) { return kDirections[static_cast<std::si
 const char* ViewName(View view) { return DirectionOf(view).name; }
 
 std::optional<View> ParseView(const std::string& text) {
-    for (const Direction& d : kDirections)
-        if (text == d.name) return d.view;
+    for (std::size_t i = 0; i < std::size(kDirections); ++i)
+        if (text == kDirections[i].name) return static_cast<View>(i);
     return std::nullopt;
 }
 
@@ -51,17 +49,13 @@ Camera FramePoints(const std::vector<Vec3>& givenPoints, View view, int width, i
     Bounds3 box;
     for (const Vec3& p : givenPoints) box.Add(p);
     std::vector<Vec3> points = givenPoints;
-    if (box.Empty()) {
-        box.Add(Vec3{-0.5, -0.5, -0.5});
-        box.Add(Vec3{0.5, 0.5, 0.5});
-        points = Corners(box);
-    }
-    // A single point still needs a size to be seen at.
+    // No point frames the unit cube at the origin; a single point still needs a size to be seen at.
     const Vec3 extent = box.max - box.min;
-    if (std::fmax(extent.x, std::fmax(extent.y, extent.z)) <= 0) {
-        const double pad = std::fmax(1.0, Length(box.Centre()) * 1e-3);
-        box.Add(box.min - Vec3{pad, pad, pad});
-        box.Add(box.max + Vec3{pad, pad, pad});
+    if (box.Empty() || std::fmax(extent.x, std::fmax(extent.y, extent.z)) <= 0) {
+        const Vec3 centre = box.Empty() ? Vec3{} : box.Centre();
+        const double pad = box.Empty() ? 0.5 : std::fmax(1.0, Length(centre) * 1e-3);
+        box.Add(centre - Vec3{pad, pad, pad});
+        box.Add(centre + Vec3{pad, pad, pad});
         points = Corners(box);
     }
 

@@ -2,7 +2,6 @@
 // placed so that a box fills the picture with a margin.
 #pragma once
 
-#include <array>
 #include <optional>
 #include <string>
 #include <vector>

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <string_view>
 #include <unordered_map>
-#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -21,18 +20,12 @@ std::string Base64(const std::vector<std::uint8_t>& bytes) {
     static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
     out.reserve((bytes.size() + 2) / 3 * 4);
-    std::size_t i = 0;
-    for (; i + 3 <= bytes.size(); i += 3) {
-        const std::uint32_t v = std::uint32_t{bytes[i]} << 16 | std::uint32_t{bytes[i + 1]} << 8 | bytes[i + 2];
-        for (int shift : {18, 12, 6, 0}) out.push_back(kDigits[(v >> shift) & 63]);
-    }
-    if (i < bytes.size()) {
-        const bool two = i + 1 < bytes.size();
-        const std::uint32_t v = std::uint32_t{bytes[i]} << 16 | (two ? std::uint32_t{bytes[i + 1]} << 8 : 0);
-        out.push_back(kDigits[(v >> 18) & 63]);
-        out.push_back(kDigits[(v >> 12) & 63]);
-        out.push_back(two ? kDigits[(v >> 6) & 63] : '=');
-        out.push_back('=');
+    // The last group of one or two bytes is padded with zero bits and "=".
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
+        std::uint32_t v = 0;
+        for (std::size_t k = 0; k < 3; ++k) v = v << 8 | (k < n ? bytes[i + k] : 0u);
+        for (std::size_t k = 0; k < 4; ++k) out.push_back(k <= n ? kDigits[(v >> (18 - 6 * k)) & 63] : '=');
     }
     return out;
 }
@@ -133,28 +126,14 @@ nlohmann::json OverlayJson(const OverlayLines& lines, bool shown, Vec3 origin) {
     return out;
 }
 
-std::string EscapeHtml(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
-
-// JSON inside a script element: "<" only appears in strings, where \u003c means the same
-// and cannot close the element.
-std::string ScriptSafeJson(const nlohmann::json& data) {
-    const std::string text = data.dump(-1, ' ', true);
+// The text with each character the table names replaced by its text, in one pass whatever the
+// page's size.
+std::string Escaped(const std::string& text, std::initializer_list<std::pair<char, const char*>> table) {
     std::string out;
     out.reserve(text.size());
     for (char c : text) {
-        if (c == '<') out += "\\u003c";
+        const auto entry = std::find_if(table.begin(), table.end(), [c](const auto& e) { return e.first == c; });
+        if (entry != table.end()) out += entry->second;
         else out += c;
     }
     return out;
@@ -194,13 +173,16 @@ std::string BuildViewerPage(const PictureScene& scene, const PageOptions& option
             "script-src 'unsafe-inline'; style-src 'unsafe-inline'\">\n";
     page += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
     page += "<meta name=\"generator\" content=\"wux view\">\n";
-    page += "<title>" + EscapeHtml(PrintableText(options.title)) + " - wux view</title>\n";
+    const std::string title = Escaped(PrintableText(options.title), {{'&', "&amp;"}, {'<', "&lt;"}, {'>', "&gt;"}, {'"', "&quot;"}});
+    page += "<title>" + title + " - wux view</title>\n";
     page += "<style>\n";
     page += kViewerStyle;
     page += "</style>\n</head>\n<body data-drawn=\"no\">\n";
     page += "<canvas id=\"wux-canvas\"></canvas>\n<aside id=\"wux-panel\"></aside>\n";
     page += "<script type=\"application/json\" id=\"wux-data\">";
-    page += ScriptSafeJson(data);
+    // JSON inside a script element: "<" only appears in strings, where \u003c means the same
+    // and cannot close the element.
+    page += Escaped(data.dump(-1, ' ', true), {{'<', "\\u003c"}});
     page += "</script>\n<script>\n";
     page += kViewerScript;
     page += "</script>\n</body>\n</html>\n";

@@ -49,9 +49,10 @@ void AddEllipse(Vec3 centre, Vec3 u, Vec3 v, int segments, std::vector<Segment>*
     }
 }
 
+// Semi-axes of either sign.
 std::vector<Segment> AxisEllipses(Vec3 centre, Vec3 semiAxes, std::size_t count) {
     const int segments = count <= kSmoothCircleLimit ? kSmoothCircleSegments : kCoarseCircleSegments;
-    const Vec3 x{semiAxes.x, 0, 0}, y{0, semiAxes.y, 0}, z{0, 0, semiAxes.z};
+    const Vec3 x{std::fabs(semiAxes.x), 0, 0}, y{0, std::fabs(semiAxes.y), 0}, z{0, 0, std::fabs(semiAxes.z)};
     std::vector<Segment> out;
     AddEllipse(centre, x, y, segments, &out);
     AddEllipse(centre, x, z, segments, &out);
@@ -112,17 +113,12 @@ OverlayLines BuildOverlayLines(const PictureScene& scene, OverlayKind kind) {
     lines.kind = kind;
     switch (kind) {
         case OverlayKind::Spheres:
-            for (const BoundSphere& s : scene.spheres) {
-                const double r = std::fabs(double{s.radius});
-                AddShape(AxisEllipses(Vec3{s.x, s.y, s.z}, Vec3{r, r, r}, scene.spheres.size()), &lines);
-            }
+            for (const BoundSphere& s : scene.spheres)
+                AddShape(AxisEllipses({s.x, s.y, s.z}, {s.radius, s.radius, s.radius}, scene.spheres.size()), &lines);
             break;
         case OverlayKind::Ellipsoid:
-            for (const EllipsoidChunk& e : scene.ellipsoids) {
-                const Vec3 axes{std::fabs(double{e.semiAxes[0]}), std::fabs(double{e.semiAxes[1]}),
-                                std::fabs(double{e.semiAxes[2]})};
-                AddShape(AxisEllipses(ToVec3(e.centre), axes, scene.ellipsoids.size()), &lines);
-            }
+            for (const EllipsoidChunk& e : scene.ellipsoids)
+                AddShape(AxisEllipses(ToVec3(e.centre), ToVec3(e.semiAxes), scene.ellipsoids.size()), &lines);
             break;
         case OverlayKind::Helpers:
             for (const ReferenceEntry& entry : scene.helpers) AddShape(HelperLines(entry), &lines);

@@ -1,6 +1,6 @@
 #include "picture/picture_options.h"
 
-#include <cctype>
+#include <charconv>
 #include <optional>
 
 #include "format/tool_text.h"
@@ -8,15 +8,13 @@
 namespace wux {
 namespace {
 
-// Digits only, no sign or space; the value stops growing past limit so that it cannot overflow.
+// Digits only, no sign or space; any number past limit comes back as limit + 1.
 std::optional<long> SmallNumber(const std::string& text, long limit) {
-    if (text.empty()) return std::nullopt;
-    long value = 0;
-    for (char c : text) {
-        if (!std::isdigit(static_cast<unsigned char>(c))) return std::nullopt;
-        if (value <= limit) value = value * 10 + (c - '0');
-    }
-    return value;
+    unsigned long value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (stop != end || error == std::errc::invalid_argument) return std::nullopt;
+    return error == std::errc::result_out_of_range || value > static_cast<unsigned long>(limit) ? limit + 1 : long(value);
 }
 
 }  // namespace

@@ -17,10 +17,7 @@ bool AllFinite(const float* values, std::size_t n) {
     return std::all_of(values, values + n, [](float v) { return std::isfinite(v); });
 }
 
-bool Finite(const BoundSphere& s) {
-    const float values[4] = {s.x, s.y, s.z, s.radius};
-    return AllFinite(values, 4);
-}
+bool Finite(const BoundSphere& s) { return IsFinite(Vec3{s.x, s.y, s.z}) && std::isfinite(s.radius); }
 bool Finite(const EllipsoidChunk& e) { return AllFinite(e.centre, 3) && AllFinite(e.semiAxes, 3); }
 bool Finite(const ReferenceEntry& r) { return AllFinite(&r.transform[0][0], 16) && AllFinite(r.halfExtents, 3); }
 
@@ -105,22 +102,21 @@ PictureScene BuildPictureScene(const WuxDocument& doc, const TextureSearch& maps
     std::unordered_map<std::string, int> known;
     TextureFolders folders(maps.folders);
     const ExportModel& model = *doc.model;
-    for (const MaterialChunk* m : Records<MaterialChunk>(*model.materials)) {
-        const MaterialChunk& material = *m;
+    for (const MaterialChunk* material : Records<MaterialChunk>(*model.materials)) {
         MaterialGroup group;
-        group.name = PrintableText(material.name);
-        const auto diffuse = Colour(material, wux_file::kDiffuseWord), filter = Colour(material, wux_file::kFilterWord);
+        group.name = PrintableText(material->name);
+        const auto diffuse = Colour(*material, wux_file::kDiffuseWord), filter = Colour(*material, wux_file::kFilterWord);
         group.colour = {Channel(diffuse[0]), Channel(diffuse[1]), Channel(diffuse[2])};
         group.filter = {Channel(filter[0]), Channel(filter[1]), Channel(filter[2])};
         // Not a finite number: drawn solid, as the file's viewers do.
-        const float opacity = material.colourBlock[wux_file::kOpacityWord];
+        const float opacity = material->colourBlock[wux_file::kOpacityWord];
         group.opacity = std::isfinite(opacity) ? Channel(opacity) : 1.0f;
-        const MaterialMap* end = material.maps + material.mapCount;
-        const MaterialMap* map = std::find_if(material.maps, end, [](const MaterialMap& entry) {
+        const MaterialMap* end = material->maps + material->mapCount;
+        const MaterialMap* map = std::find_if(material->maps, end, [](const MaterialMap& entry) {
             return static_cast<std::uint32_t>(entry.channel) == wux_file::kDiffuseMapChannel;
         });
         if (map != end && !maps.folders.empty()) {
-            group.texture = LoadMap(map->fileName, material, maps, &folders, &known, &scene);
+            group.texture = LoadMap(map->fileName, *material, maps, &folders, &known, &scene);
             group.textureAmount = Channel(map->amount);
         }
         group.fromFile = true;

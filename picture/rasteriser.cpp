@@ -65,6 +65,20 @@ Rgb Texel(const TexturePixels& t, double u, double v) {
     return out;
 }
 
+// The samples whose centres lie in the triangle's box: x0, x1, y0, y1, inclusive; empty (x0 > x1
+// or y0 > y1) when a corner is not usable.
+std::array<int, 4> BoxOf(const std::array<ShadedCorner, 3>& corners, int width, int height) {
+    const ScreenPoint &a = corners[0].at, &b = corners[1].at, &c = corners[2].at;
+    if (!Usable(a) || !Usable(b) || !Usable(c)) return {0, -1, 0, -1};
+    const double minX = std::min({double{a.x}, double{b.x}, double{c.x}});
+    const double maxX = std::max({double{a.x}, double{b.x}, double{c.x}});
+    const double minY = std::min({double{a.y}, double{b.y}, double{c.y}});
+    const double maxY = std::max({double{a.y}, double{b.y}, double{c.y}});
+    // Sample centres at i + 0.5.
+    return {ClampedIndex(std::ceil(minX - 0.5), 0, width), ClampedIndex(std::floor(maxX - 0.5), -1, width - 1),
+            ClampedIndex(std::ceil(minY - 0.5), 0, height), ClampedIndex(std::floor(maxY - 0.5), -1, height - 1)};
+}
+
 constexpr double kAmbient = 0.3;
 
 }  // namespace
@@ -80,22 +94,9 @@ Rasteriser::Rasteriser(int width, int height, Rgb background, Vec3 towardsLight)
       colour_(static_cast<std::size_t>(width) * height, ToBytes(background)),
       inverseDepth_(static_cast<std::size_t>(width) * height, 0.0f) {}
 
-Rasteriser::Box Rasteriser::BoxOf(const std::array<ShadedCorner, 3>& corners, int width, int height) {
-    const ScreenPoint &a = corners[0].at, &b = corners[1].at, &c = corners[2].at;
-    if (!Usable(a) || !Usable(b) || !Usable(c)) return Box{0, -1, 0, -1};
-    const double minX = std::min({double{a.x}, double{b.x}, double{c.x}});
-    const double maxX = std::max({double{a.x}, double{b.x}, double{c.x}});
-    const double minY = std::min({double{a.y}, double{b.y}, double{c.y}});
-    const double maxY = std::max({double{a.y}, double{b.y}, double{c.y}});
-    // Sample centres at i + 0.5.
-    return Box{ClampedIndex(std::ceil(minX - 0.5), 0, width), ClampedIndex(std::floor(maxX - 0.5), -1, width - 1),
-               ClampedIndex(std::ceil(minY - 0.5), 0, height), ClampedIndex(std::floor(maxY - 0.5), -1, height - 1)};
-}
-
 std::uint64_t Rasteriser::BoxSamples(const std::array<ShadedCorner, 3>& corners, int width, int height) {
-    const Box box = BoxOf(corners, width, height);
-    if (box.x0 > box.x1 || box.y0 > box.y1) return 0;
-    return std::uint64_t(box.x1 - box.x0 + 1) * std::uint64_t(box.y1 - box.y0 + 1);
+    const auto [x0, x1, y0, y1] = BoxOf(corners, width, height);
+    return std::uint64_t(std::max(0, x1 - x0 + 1)) * std::uint64_t(std::max(0, y1 - y0 + 1));
 }
 
 void Rasteriser::Triangle(const std::array<ShadedCorner, 3>& corners, const Surface& surface) {

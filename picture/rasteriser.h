@@ -62,11 +62,6 @@ public:
 
 private:
     using Sample = std::array<std::uint8_t, 3>;
-    struct Box {
-        int x0, x1, y0, y1;  // inclusive; empty when x0 > x1 or y0 > y1
-    };
-    // Empty when a corner is not usable.
-    static Box BoxOf(const std::array<ShadedCorner, 3>& corners, int width, int height);
 
     int width_, height_;
     Vec3 towardsLight_;

@@ -31,21 +31,13 @@
   function plural(n, one, many) { return count(n) + " " + (n === 1 ? one : many); }
 
   function bytesOf(text) {
-    if (Uint8Array.fromBase64) return Uint8Array.fromBase64(text);
-    var binary = atob(text);
-    var bytes = new Uint8Array(binary.length);
-    for (var i = 0; i < binary.length; ++i) bytes[i] = binary.charCodeAt(i);
-    return bytes;
+    return Uint8Array.from(atob(text), function (c) { return c.charCodeAt(0); });
   }
   // The page's arrays are little-endian; a big-endian machine swaps them into place.
   function decode(text, Type) {
     var bytes = bytesOf(text);
-    if (!littleEndian && Type.BYTES_PER_ELEMENT === 4) {
-      for (var j = 0; j + 3 < bytes.length; j += 4) {
-        var a = bytes[j], b = bytes[j + 1];
-        bytes[j] = bytes[j + 3]; bytes[j + 1] = bytes[j + 2]; bytes[j + 2] = b; bytes[j + 3] = a;
-      }
-    }
+    if (!littleEndian && Type.BYTES_PER_ELEMENT === 4)
+      for (var j = 0; j + 3 < bytes.length; j += 4) bytes.subarray(j, j + 4).reverse();
     return new Type(bytes.buffer);
   }
 
@@ -232,12 +224,10 @@
   // Frames the meshes and the overlays shown, from the three-quarter view of `wux render`.
   function frame() {
     var min = [Infinity, Infinity, Infinity], max = [-Infinity, -Infinity, -Infinity];
-    function add(b) {
-      if (!b) return;
-      for (var k = 0; k < 3; ++k) { min[k] = Math.min(min[k], b.min[k]); max[k] = Math.max(max[k], b.max[k]); }
-    }
-    groups.forEach(function (g) { add(g.bounds); });
-    overlays.forEach(function (o) { if (o.shown) add(o.bounds); });
+    groups.concat(overlays.filter(function (o) { return o.shown; })).forEach(function (item) {
+      var b = item.bounds;
+      if (b) for (var k = 0; k < 3; ++k) { min[k] = Math.min(min[k], b.min[k]); max[k] = Math.max(max[k], b.max[k]); }
+    });
     if (min[0] > max[0]) { min = [-0.5, -0.5, -0.5]; max = [0.5, 0.5, 0.5]; }
     camera.target = [(min[0] + max[0]) / 2, (min[1] + max[1]) / 2, (min[2] + max[2]) / 2];
     camera.radius = Math.max(1e-6, Math.sqrt(dot(sub(max, min), sub(max, min))) / 2);
@@ -353,9 +343,10 @@
       dragging.x = e.clientX;
       dragging.y = e.clientY;
       if (dragging.pan) {
-        var f = normalise(sub(camera.target, eye())), r = normalise(cross(f, [0, 0, 1])), u = cross(r, f);
+        // The view's right and up axes, as the picture's matrix holds them.
+        var view = lookAt(eye(), camera.target, [0, 0, 1]);
         var scale = 2 * camera.distance * Math.tan(FIELD_OF_VIEW / 2) / Math.max(1, canvas.clientHeight);
-        for (var k = 0; k < 3; ++k) camera.target[k] += (-dx * r[k] + dy * u[k]) * scale;
+        for (var k = 0; k < 3; ++k) camera.target[k] += (-dx * view[4 * k] + dy * view[4 * k + 1]) * scale;
       } else {
         camera.yaw -= dx * 0.01;
         camera.pitch = Math.max(-1.55, Math.min(1.55, camera.pitch + dy * 0.01));
