@@ -7,6 +7,7 @@
 #include <deque>
 #include <filesystem>
 #include <set>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -371,11 +372,8 @@ private:
         if (wux_) source.name = WuxName(Field(Field(n, "extras"), "wux"), source.name, at, warnings_);
         CheckNodeDepth(source.name, depth);
         source.local = Local(n, at);
-        if (depth == 1 && options_.up != AssimpImportOptions::Up::Z)
-            for (auto& row : source.local.rows) {  // Y-up to Z-up: (x, y, z) -> (x, -z, y)
-                std::swap(row[1], row[2]);
-                row[1] = -row[1];
-            }
+        if (depth == 1 && options_.up != AssimpImportOptions::Up::Z)  // Y-up to Z-up: (x, y, z) -> (x, -z, y)
+            for (auto& row : source.local.rows) std::tie(row[1], row[2]) = std::make_pair(-row[2], row[1]);
         CheckNodeTransform(source.name, source.local.AllFinite());
 
         source.hasMesh = !Field(n, "mesh").is_null();
@@ -387,7 +385,21 @@ private:
         source.bone = !source.hasMesh && (belowBone || bones_.count(index) != 0);
         source.leaf = Field(n, "children").empty();
         source.mesh = [&](std::size_t i) { return ReadPrimitive(primitives[i], mesh.at + ".primitives[" + Str(i) + "]", source.name); };
-        source.radius = [&] { return SphereRadius(primitives, mesh.at); };
+        source.radius = [&] {  // the largest distance of the mesh's vertices from the node's origin
+            double best = 0.0;
+            for (std::size_t i = 0; i < primitives.size(); ++i) {
+                const Json& position = Field(Field(primitives[i], "attributes"), "POSITION");
+                if (position.is_null()) continue;
+                const Accessor a = ReadAccessor(position, mesh.at + ".primitives[" + Str(i) + "].attributes.POSITION");
+                for (std::size_t v = 0; v < a.count && a.comps == 3; ++v) {
+                    const std::array<float, 3> p = a.Vec3(v);
+                    const double d = std::sqrt(double{p[0]} * p[0] + double{p[1]} * p[1] + double{p[2]} * p[2]);
+                    if (std::isfinite(d)) best = std::max(best, d);
+                }
+            }
+            const float r = ToFloat(best);
+            return std::isfinite(r) ? r : 0.0f;
+        };
         source.helperSize = [&, &extras = Field(n, "extras")] {
             for (auto it = extras.begin(); extras.is_object() && it != extras.end(); ++it)
                 if (Lower(it.key()) == "size")
@@ -427,23 +439,6 @@ private:
             m.rows[3][i] = ToFloat(t[static_cast<std::size_t>(i)]);
         }
         return m;
-    }
-
-    // The largest distance of the mesh's vertices from the node's origin.
-    float SphereRadius(const Json& primitives, const std::string& where) {
-        double best = 0.0;
-        for (std::size_t i = 0; i < primitives.size(); ++i) {
-            const Json& position = Field(Field(primitives[i], "attributes"), "POSITION");
-            if (position.is_null()) continue;
-            const Accessor a = ReadAccessor(position, where + ".primitives[" + Str(i) + "].attributes.POSITION");
-            for (std::size_t v = 0; v < a.count && a.comps == 3; ++v) {
-                const std::array<float, 3> p = a.Vec3(v);
-                const double d = std::sqrt(double{p[0]} * p[0] + double{p[1]} * p[1] + double{p[2]} * p[2]);
-                if (std::isfinite(d)) best = std::max(best, d);
-            }
-        }
-        const float r = ToFloat(best);
-        return std::isfinite(r) ? r : 0.0f;
     }
 
     // The primitive's triangles on a node of their own as an editable mesh, with its material;
@@ -497,11 +492,10 @@ private:
         if (const Accessor normals = attribute("NORMAL", 3); normals.comps == 3)
             mesh.normals = Gather(used, [&normals](std::uint32_t v) { return normals.Vec3(v); });
         // glTF's v runs down the image, the host's up.
-        if (const Accessor uvs = attribute("TEXCOORD_0", 2); uvs.comps == 2) {
+        if (const Accessor uvs = attribute("TEXCOORD_0", 2); uvs.comps == 2)
             mesh.tverts = Gather(used, [&uvs](std::uint32_t v) {
                 return std::array<float, 3>{static_cast<float>(uvs.Value(v, 0)), static_cast<float>(1.0 - uvs.Value(v, 1)), 0.0f};
             });
-        }
         // A primitive without a material gets the default material (white, named after the index
         // past the file's), or none in a file wux convert wrote.
         const Json& ref = Field(p, "material");
@@ -527,10 +521,8 @@ private:
         Numbers(Field(sg, "specularFactor"), where + " specular colour", &specular);
         const auto finite = [](double v) { return std::isfinite(ToFloat(v)); };
         if (std::all_of(base.begin(), base.end(), finite) && std::all_of(specular.begin(), specular.end(), finite)) {
-            for (int k = 0; k < 3; ++k) {
-                out.diffuse[k] = static_cast<float>(base[k]);
-                out.specular[k] = static_cast<float>(specular[k]);
-            }
+            out.diffuse = {static_cast<float>(base[0]), static_cast<float>(base[1]), static_cast<float>(base[2])};
+            out.specular = {static_cast<float>(specular[0]), static_cast<float>(specular[1]), static_cast<float>(specular[2])};
         } else {
             warnings_->Add(WarningKind::ValuesRepaired, QuotedName(out.name) + ": colour not finite, default kept");
             base[3] = 1;
